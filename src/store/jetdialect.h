@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace store {
+
+// What a Jet statement becomes for SQLite.
+struct TranslatedSql
+{
+    enum class Kind {
+        Plain,       // run `sql` as it stands
+        SelectInto,  // create `table` from the declared types of `sql` (a SELECT), then fill it
+        AlterToLong, // rebuild column `column` of `table` as an integer column, values rounded
+    };
+    Kind kind = Kind::Plain;
+    QString sql;
+    QString table;
+    QString column;
+};
+
+// Rewrites the Jet constructs SQLite lacks: #date# literals, DELETE * FROM,
+// SELECT TOP n, SELECT ... INTO T, ALTER TABLE T ALTER COLUMN c LONG,
+// WHERE FALSE / WHERE false. Text between quotes is never touched. Pure.
+TranslatedSql translateJet(const QString &jetSql);
+
+// Text of a date literal as stored: 'YYYY-MM-DD HH:MM:SS'. Returns an empty
+// string when the text between the # signs is not a date.
+QString jetDateToSqlite(const QString &literalBody);
+
+} // namespace store

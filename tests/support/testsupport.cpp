@@ -1,0 +1,64 @@
+#include "testsupport.h"
+
+#include "store/engine.h"
+#include "store/programfolder.h"
+#include "store/session.h"
+
+namespace testsupport {
+
+ScriptedPrompts::ScriptedPrompts()
+{
+    store::setPrompts(this);
+}
+
+ScriptedPrompts::~ScriptedPrompts()
+{
+    store::setPrompts(nullptr);
+}
+
+void ScriptedPrompts::message(const QString &text)
+{
+    messages << text;
+}
+
+bool ScriptedPrompts::question(const QString &text)
+{
+    questions << text;
+    return answers.isEmpty() ? false : answers.takeFirst();
+}
+
+QString ScriptedPrompts::openFileName(const QString &, const QString &, const QString &)
+{
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+QString ScriptedPrompts::saveFileName(const QString &, const QString &, const QString &)
+{
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+bool ScriptedPrompts::chooseFont(store::FontChoice &font)
+{
+    if (fonts.isEmpty())
+        return false;
+    font = fonts.takeFirst();
+    return true;
+}
+
+TempProgramFolder::TempProgramFolder()
+    : m_previous(store::programFolder())
+{
+    store::Registry::closeAll();
+    store::setProgramFolder(m_dir.path());
+    store::CurrentAccountFile.clear();
+    store::CurrentAccountIndex = -1;
+}
+
+TempProgramFolder::~TempProgramFolder()
+{
+    store::Registry::closeAll();
+    store::setProgramFolder(m_previous);
+    store::CurrentAccountFile.clear();
+}
+
+} // namespace testsupport

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "store/prompts.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVector>
+
+namespace testsupport {
+
+// Records every prompt and answers from a plan, so no test blocks on a
+// dialog. Installs itself on construction and uninstalls on destruction.
+class ScriptedPrompts : public store::Prompts
+{
+public:
+    ScriptedPrompts();
+    ~ScriptedPrompts() override;
+
+    void message(const QString &text) override;
+    bool question(const QString &text) override;
+    QString openFileName(const QString &caption, const QString &filter,
+                         const QString &folder) override;
+    QString saveFileName(const QString &caption, const QString &filter,
+                         const QString &suggestedPath) override;
+    bool chooseFont(store::FontChoice &font) override;
+
+    // Planned answers, used in order; when a plan runs out questions are
+    // answered No and dialogs cancelled.
+    QVector<bool> answers;
+    QStringList fileNames;
+    QVector<store::FontChoice> fonts;
+
+    // Everything shown, in order.
+    QStringList messages;
+    QStringList questions;
+};
+
+// A fresh program folder (temporary, removed at the end) made current for
+// the store; the current account set is cleared and connections closed.
+class TempProgramFolder
+{
+public:
+    TempProgramFolder();
+    ~TempProgramFolder();
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+} // namespace testsupport
