@@ -30,10 +30,10 @@ public:
     // File dialogs; an empty text means cancelled.
     virtual QString openFileName(const QString &caption, const QString &filter,
                                  const QString &folder)
-        = 0;
+            = 0;
     virtual QString saveFileName(const QString &caption, const QString &filter,
                                  const QString &suggestedPath)
-        = 0;
+            = 0;
     // Font dialog; false means cancelled, font unchanged.
     virtual bool chooseFont(FontChoice &font) = 0;
 };

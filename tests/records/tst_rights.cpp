@@ -1,0 +1,107 @@
+#include "records/rights.h"
+
+#include <QtTest>
+
+using namespace records;
+
+class TestRights : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void substringTest_data();
+    void substringTest();
+    void treeRows();
+    void settlingMarks();
+};
+
+void TestRights::substringTest_data()
+{
+    QTest::addColumn<QString>("rights");
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<bool>("granted");
+
+    const QString salesViewAdd = QStringLiteral("销售数据查看;销售数据添加");
+    QTest::newRow("granted view") << salesViewAdd << QStringLiteral("销售数据查看") << true;
+    QTest::newRow("granted add") << salesViewAdd << QStringLiteral("销售数据添加") << true;
+    QTest::newRow("missing delete") << salesViewAdd << QStringLiteral("销售数据删除") << false;
+    QTest::newRow("other area") << salesViewAdd << QStringLiteral("采购数据查看") << false;
+    QTest::newRow("no token, some rights") << salesViewAdd << QString() << true;
+    QTest::newRow("no token, logged out") << QString() << QString() << false;
+    QTest::newRow("all rights") << kAllRights << QStringLiteral("员工数据导入") << true;
+    QTest::newRow("all rights inside a list")
+            << QStringLiteral("销售数据查看;所有权限") << QStringLiteral("产品数据删除") << true;
+    QTest::newRow("empty rights") << QString() << QStringLiteral("销售数据查看") << false;
+}
+
+// A right is granted by a plain substring test or by 所有权限; commands
+// without a right need only a non-empty rights string.
+void TestRights::substringTest()
+{
+    QFETCH(QString, rights);
+    QFETCH(QString, token);
+    QFETCH(bool, granted);
+    QCOMPARE(HasRight(rights, token), granted);
+}
+
+// The tree has 57 rows with the labels the staff dialog shows.
+void TestRights::treeRows()
+{
+    const auto &rows = rightsTreeRows();
+    QCOMPARE(rows.size(), 57);
+    QCOMPARE(rows.first().label, QStringLiteral("所有权限"));
+    QCOMPARE(rows.at(1).label, QStringLiteral("└─销售数据"));
+    QCOMPARE(rows.at(2).label, QStringLiteral("  └┄销售数据查看"));
+    QCOMPARE(rows.at(17).label, QStringLiteral("└─产品设置"));
+    QCOMPARE(rows.last().token, QStringLiteral("员工数据导入"));
+    QCOMPARE(allRightTokens().size(), 49);
+}
+
+// Settling marks implies the view right, marks complete areas and the top
+// row, and the rights string comes out in catalogue order.
+void TestRights::settlingMarks()
+{
+    const auto &rows = rightsTreeRows();
+    auto rowOf = [&rows](const QString &token) {
+        for (int i = 0; i < rows.size(); ++i)
+            if (rows.at(i).token == token)
+                return i;
+        return -1;
+    };
+
+    // Deleting alone implies viewing.
+    QVector<bool> marks(rows.size(), false);
+    marks[rowOf(QStringLiteral("销售数据删除"))] = true;
+    settleRightMarks(marks);
+    QCOMPARE(rightsStringFor(marks), QStringLiteral("销售数据查看;销售数据删除"));
+    QVERIFY(!marks.at(1));
+
+    // All 49 actions mark every area row and the top row: 所有权限.
+    QVector<bool> all = rightMarksFor(allRightTokens().join(QLatin1Char(';')));
+    settleRightMarks(all);
+    for (int i = 0; i < rows.size(); ++i)
+        QVERIFY2(all.at(i), qPrintable(rows.at(i).label));
+    QCOMPARE(rightsStringFor(all), kAllRights);
+
+    // 所有权限 marks every action row; one missing action clears the top row.
+    QVector<bool> fromAll = rightMarksFor(kAllRights);
+    fromAll[rowOf(QStringLiteral("账号数据导出"))] = false;
+    settleRightMarks(fromAll);
+    QVERIFY(!fromAll.first());
+    QVERIFY(!fromAll.at(rowOf(QStringLiteral("账号数据查看")) - 1));
+    QVERIFY(fromAll.at(1));
+    QCOMPARE(rightsStringFor(fromAll).split(QLatin1Char(';')).size(), 48);
+
+    // Nothing marked stores the empty string.
+    QVector<bool> none(rows.size(), false);
+    settleRightMarks(none);
+    QCOMPARE(rightsStringFor(none), QString());
+
+    // Rights in a different order come back in catalogue order.
+    QVector<bool> mixed = rightMarksFor(QStringLiteral("员工数据查看;销售数据添加"));
+    settleRightMarks(mixed);
+    QCOMPARE(rightsStringFor(mixed), QStringLiteral("销售数据查看;销售数据添加;员工数据查看"));
+}
+
+QTEST_GUILESS_MAIN(TestRights)
+#include "tst_rights.moc"
