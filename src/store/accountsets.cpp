@@ -1,0 +1,418 @@
+#include "accountsets.h"
+
+#include "access.h"
+#include "engine.h"
+#include "params.h"
+#include "programfolder.h"
+#include "prompts.h"
+#include "schema.h"
+#include "session.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <algorithm>
+
+namespace store {
+
+QVector<AccountSet> AccountSets;
+QString PendingAccountChoice;
+
+namespace {
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
+const QString kDateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+// Now, to the second, so that the value kept in memory equals the stored text.
+QDateTime nowToSecond()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    return now;
+}
+
+bool sameFileName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseSensitive) == 0;
+}
+
+int indexOfFile(const QString &fileName)
+{
+    for (int i = 0; i < AccountSets.size(); ++i) {
+        if (sameFileName(AccountSets.at(i).FileName, fileName))
+            return i;
+    }
+    return -1;
+}
+
+void removeEntry(int index)
+{
+    AccountSets.removeAt(index);
+    if (CurrentAccountIndex > index)
+        --CurrentAccountIndex;
+}
+
+// A hidden work name beside target that is never taken for an account set.
+QString workNameBeside(const QString &target)
+{
+    const QFileInfo info(target);
+    for (;;) {
+        const QString candidate = info.dir().filePath(
+                QStringLiteral(".%1.new-%2.tmp")
+                        .arg(info.fileName(),
+                             QString::number(QRandomGenerator::global()->generate(), 16)));
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+// Copies source to target through a work file and a rename, so target either
+// does not exist or is a complete copy. Never replaces an existing target.
+bool copyWhole(const QString &source, const QString &target, QString *error)
+{
+    if (QFileInfo::exists(target)) {
+        if (error)
+            *error = QStringLiteral("文件已存在：") + QDir::toNativeSeparators(target);
+        return false;
+    }
+    const QString work = workNameBeside(target);
+    if (!QFile::copy(source, work)) {
+        QFile::remove(work);
+        if (error)
+            *error = QStringLiteral("无法复制文件：") + QDir::toNativeSeparators(source);
+        return false;
+    }
+    // QFile::rename refuses an existing target, so a file that appeared in
+    // the meantime is not overwritten either.
+    if (!QFile::rename(work, target)) {
+        QFile::remove(work);
+        if (error)
+            *error = QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(target);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString dateText(const QDate &date)
+{
+    return date.toString(kDateFormat);
+}
+
+QString dateTimeText(const QDateTime &dateTime)
+{
+    return dateTime.toString(kDateTimeFormat);
+}
+
+QDateTime parseStoredDateTime(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return QDateTime();
+
+    static const QStringList dateTimeFormats = {
+            kDateTimeFormat,
+            QStringLiteral("yyyy-MM-dd HH:mm"),
+            QStringLiteral("yyyy-M-d H:mm:ss"),
+            QStringLiteral("yyyy-M-d H:mm"),
+            QStringLiteral("yyyy/M/d H:mm:ss"),
+            QStringLiteral("yyyy/M/d H:mm"),
+            QStringLiteral("yyyy.M.d H:mm:ss"),
+            QStringLiteral("yyyy.M.d H:mm"),
+    };
+    for (const QString &format : dateTimeFormats) {
+        const QDateTime value = QDateTime::fromString(trimmed, format);
+        if (value.isValid())
+            return value;
+    }
+    static const QStringList dateFormats = {
+            kDateFormat,
+            QStringLiteral("yyyy-M-d"),
+            QStringLiteral("yyyy/M/d"),
+            QStringLiteral("yyyy.M.d"),
+    };
+    for (const QString &format : dateFormats) {
+        const QDate value = QDate::fromString(trimmed, format);
+        if (value.isValid())
+            return QDateTime(value, QTime(0, 0));
+    }
+    for (const Qt::DateFormat format : {Qt::ISODate, Qt::TextDate, Qt::RFC2822Date}) {
+        const QDateTime value = QDateTime::fromString(trimmed, format);
+        if (value.isValid())
+            return value.toLocalTime();
+    }
+    const QLocale locale;
+    for (const QLocale::FormatType type : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QDateTime value = locale.toDateTime(trimmed, type);
+        if (value.isValid())
+            return value;
+        const QDate date = locale.toDate(trimmed, type);
+        if (date.isValid())
+            return QDateTime(date, QTime(0, 0));
+    }
+    return QDateTime();
+}
+
+QString accountSetFileName(int number)
+{
+    return QStringLiteral("DATA%1.qdt").arg(number, 5, 10, QLatin1Char('0'));
+}
+
+QString NextAccountSetPath()
+{
+    // Every existing name counts as taken, whatever its letter case, so that a
+    // file written as data00003.QDT is never shadowed by DATA00003.qdt.
+    QSet<QString> taken;
+    const QStringList names = QDir(programFolder())
+                                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                 | QDir::NoDotAndDotDot);
+    for (const QString &name : names)
+        taken.insert(name.toUpper());
+    for (int n = 1; n <= kMaxAccountSetNumber; ++n) {
+        const QString name = accountSetFileName(n);
+        if (!taken.contains(name.toUpper()) && !QFileInfo::exists(programFilePath(name)))
+            return programFilePath(name);
+    }
+    return QString();
+}
+
+QStringList ListAccountSetFiles()
+{
+    QStringList names;
+    const QFileInfoList entries
+            = QDir(programFolder()).entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (entry.fileName().endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive))
+            names << entry.fileName();
+    }
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    return names;
+}
+
+AccountSet ReadAccountSetInfo(const QString &fileName)
+{
+    AccountSet entry;
+    entry.FileName = fileName;
+    // Read straight from the engine rather than through the access layer: a
+    // damaged or foreign file must not show an error box at start-up, it is
+    // simply listed without a name.
+    const DatabasePtr db = Registry::open(programFilePath(fileName));
+    if (!db)
+        return entry;
+    RecordSet rs;
+    const QString sql
+            = QStringLiteral("SELECT Var, Con FROM 参数 WHERE Var IN ('%1','%2','%3','%4')")
+                      .arg(kKeyCompany, kKeyName, kKeyCreated, kKeyLastAccess);
+    if (!rs.open(db, sql))
+        return entry;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        const QString key = rs.value(0).toString();
+        const QString value = rs.value(1).toString();
+        if (key == kKeyCompany)
+            entry.Company = value;
+        else if (key == kKeyName)
+            entry.Name = value;
+        else if (key == kKeyCreated)
+            entry.Created = parseStoredDateTime(value);
+        else if (key == kKeyLastAccess)
+            entry.LastAccess = parseStoredDateTime(value);
+    }
+    return entry;
+}
+
+int BestAccountSetIndex(const QVector<AccountSet> &sets)
+{
+    if (sets.isEmpty())
+        return -1;
+    QDateTime best(QDate(2000, 1, 1), QTime(0, 0));
+    int bestIndex = -1;
+    for (int i = 0; i < sets.size(); ++i) {
+        const QDateTime &lastAccess = sets.at(i).LastAccess;
+        if (lastAccess.isValid() && best < lastAccess) {
+            best = lastAccess;
+            bestIndex = i;
+        }
+    }
+    // With a wrong clock or damaged info no set qualifies; open the first.
+    return bestIndex < 0 ? 0 : bestIndex;
+}
+
+int BuildAccountSetList(const std::function<void(int)> &step)
+{
+    CurrentAccountIndex = -1;
+    AccountSets.clear();
+    const QStringList files = ListAccountSetFiles();
+    AccountSets.reserve(files.size());
+    for (int i = 0; i < files.size(); ++i) {
+        AccountSets.append(ReadAccountSetInfo(files.at(i)));
+        // Only the set that gets opened needs its connection; let the others go.
+        if (!sameFileName(files.at(i), CurrentAccountFile))
+            Registry::close(programFilePath(files.at(i)));
+        if (step)
+            step(i);
+    }
+    CurrentAccountIndex = BestAccountSetIndex(AccountSets);
+    return AccountSets.size();
+}
+
+bool MakeAccountSetCurrent(int index)
+{
+    if (index < 0 || index >= AccountSets.size())
+        return false;
+    CurrentAccountIndex = index;
+    CurrentAccountFile = AccountSets.at(index).FileName;
+    AccountSets[index].LastAccess = nowToSecond();
+    CurrentUser.clear();
+    CurrentRights.clear();
+    return true;
+}
+
+int CreateAccountSet(const QString &company, const QString &name, QString *error)
+{
+    QString ignored;
+    QString &err = error ? *error : ignored;
+    err.clear();
+
+    const QString path = NextAccountSetPath();
+    if (path.isEmpty()) {
+        err = QStringLiteral("套账数量已达上限（%1个），无法建立新套账！")
+                      .arg(kMaxAccountSetNumber);
+        return -1;
+    }
+    QString templateError;
+    if (!EnsureTemplate(&templateError)) {
+        err = QStringLiteral("无法生成空白套账模板：") + templateError;
+        return -1;
+    }
+    const QString templatePath = programFilePath(QLatin1String(kTemplateFileName));
+    Registry::close(templatePath);
+    QString copyError;
+    if (!copyWhole(templatePath, path, &copyError)) {
+        err = QStringLiteral("无法生成新套账文件！") + copyError;
+        return -1;
+    }
+
+    const QString fileName = QFileInfo(path).fileName();
+    const QString previousFile = CurrentAccountFile;
+    const QDate today = QDate::currentDate();
+    const QDateTime now = nowToSecond();
+    CurrentAccountFile = fileName;
+    SetVar(kKeyCompany, company);
+    SetVar(kKeyName, name);
+    SetVar(kKeyCreated, dateText(today));
+    SetVar(kKeyLastAccess, dateTimeText(now));
+    const QString storedName = GetVar(kKeyName);
+    CurrentAccountFile = previousFile;
+
+    // A set whose identity could not be written would be listed without a
+    // name; take it away again rather than leave a puzzle in the folder.
+    if (storedName != name) {
+        Registry::close(path);
+        QFile::remove(path);
+        err = QStringLiteral("无法写入新套账的信息！");
+        return -1;
+    }
+
+    AccountSet entry;
+    entry.Company = company;
+    entry.Name = name;
+    entry.FileName = fileName;
+    entry.Created = QDateTime(today, QTime(0, 0));
+    entry.LastAccess = now;
+    AccountSets.append(entry);
+    const int position = AccountSets.size() - 1;
+    if (CurrentAccountIndex < 0) {
+        CurrentAccountIndex = position;
+        CurrentAccountFile = fileName;
+    }
+    return position;
+}
+
+DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayName)
+{
+    if (sameFileName(fileName, CurrentAccountFile)) {
+        prompts().message(QStringLiteral("不能删除当前正在操作的套账！"));
+        return DeleteOutcome::Refused;
+    }
+    const int index = indexOfFile(fileName);
+    if (index < 0)
+        return DeleteOutcome::NotListed;
+    if (!prompts().question(QStringLiteral("您确定要删除套账：") + displayName
+                            + QStringLiteral("？")))
+        return DeleteOutcome::Declined;
+
+    const QString path = programFilePath(fileName);
+    Registry::close(path);
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        removeEntry(index);
+        prompts().message(QStringLiteral("套账文件") + fileName
+                          + QStringLiteral("已不存在，已从套账列表中移除。"));
+        return DeleteOutcome::WasMissing;
+    }
+    if (!info.isFile() || !QFile::remove(path)) {
+        prompts().message(QStringLiteral("无法删除套账文件") + fileName
+                          + QStringLiteral("，文件可能是只读的或正被其他程序使用！"));
+        return DeleteOutcome::Failed;
+    }
+    removeEntry(index);
+    return DeleteOutcome::Deleted;
+}
+
+bool CopyAccountSetFile(const QString &fileName, const QString &targetPath, QString *error)
+{
+    const QString path = programFilePath(fileName);
+    if (!QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("套账文件不存在：") + fileName;
+        return false;
+    }
+    // No connection of ours may be writing while the bytes are copied.
+    Registry::close(path);
+    return copyWhole(path, targetPath, error);
+}
+
+AccountSetInfo LoadAccountSetInfo()
+{
+    AccountSetInfo info;
+    info.name = GetVar(kKeyName);
+    info.company = GetVar(kKeyCompany);
+    info.address = GetVar(kKeyAddress);
+    info.phone = GetVar(kKeyPhone);
+    info.fax = GetVar(kKeyFax);
+    info.web = GetVar(kKeyWeb);
+    return info;
+}
+
+void SaveAccountSetInfo(const AccountSetInfo &info, bool companyChanged)
+{
+    if (CurrentAccountIndex >= 0 && CurrentAccountIndex < AccountSets.size()) {
+        AccountSets[CurrentAccountIndex].Name = info.name;
+        AccountSets[CurrentAccountIndex].Company = info.company;
+    }
+    SetVar(kKeyName, info.name);
+    SetVar(kKeyCompany, info.company);
+    SetVar(kKeyAddress, info.address);
+    SetVar(kKeyPhone, info.phone);
+    SetVar(kKeyFax, info.fax);
+    SetVar(kKeyWeb, info.web);
+    if (companyChanged)
+        ClearPrintHeaderCache();
+}
+
+void ClearPrintHeaderCache()
+{
+    // In LIKE the '_' would match any character; compare the prefix itself so
+    // that only keys that really start with 表格打印信息_ go.
+    ExecSQL(QStringLiteral("DELETE FROM 参数 WHERE substr(Var, 1, 7) = '表格打印信息_'"));
+}
+
+} // namespace store

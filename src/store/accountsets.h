@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <functional>
+
+namespace store {
+
+// One account set as the program keeps it in memory: the identity read from
+// the set's parameter table and the bare name of its file.
+struct AccountSet
+{
+    QString Company;      // 所属企业
+    QString Name;         // 套账名称
+    QString FileName;     // bare file name, e.g. DATA00003.qdt
+    QDateTime Created;    // 生成日期 (invalid when missing or not a date)
+    QDateTime LastAccess; // 最近访问; set to now whenever the set is made current
+};
+
+// The account-set list, built at start-up and kept in step by creation,
+// deletion and import; positions match the chooser's rows.
+extern QVector<AccountSet> AccountSets;
+
+// Result of the last chooser (account sets: the chosen grid row number as
+// text; printers: the printer name), or empty.
+extern QString PendingAccountChoice;
+
+// Parameter keys of an account set's identity and contact lines.
+inline const QString kKeyCompany = QStringLiteral("所属企业");
+inline const QString kKeyName = QStringLiteral("套账名称");
+inline const QString kKeyCreated = QStringLiteral("生成日期");
+inline const QString kKeyLastAccess = QStringLiteral("最近访问");
+inline const QString kKeyAddress = QStringLiteral("联系地址");
+inline const QString kKeyPhone = QStringLiteral("联系电话");
+inline const QString kKeyFax = QStringLiteral("企业传真");
+inline const QString kKeyWeb = QStringLiteral("企业网址");
+
+// Highest account-set number (DATA30000.qdt).
+inline constexpr int kMaxAccountSetNumber = 30000;
+
+// Text forms of stored dates: 生成日期 is a date, 最近访问 a date and time.
+QString dateText(const QDate &date);
+QString dateTimeText(const QDateTime &dateTime);
+// Reads a stored date or date-time text: the forms above first, then the
+// other usual forms (ISO, "yyyy/M/d H:mm:ss", "yyyy.MM.dd HH:mm", Qt's text
+// form). An invalid QDateTime when the text is empty or not a date.
+QDateTime parseStoredDateTime(const QString &text);
+
+// Bare file name of account-set number n: DATA + five digits + .qdt.
+QString accountSetFileName(int number);
+// Full path of the lowest-numbered free account-set file (1 to 30000); the
+// empty text when every number is taken. Never names an existing file.
+QString NextAccountSetPath();
+
+// Bare names of the account-set files in the program folder: every file whose
+// name ends in ".qdt" in any letter case, in name order.
+QStringList ListAccountSetFiles();
+
+// Identity of one account-set file, read without any message: a damaged or
+// foreign file gives an entry with only FileName filled in.
+AccountSet ReadAccountSetInfo(const QString &fileName);
+
+// Position of the set to open at start-up: the first entry whose last access
+// is strictly later than every earlier one and than 2000-01-01 00:00:00; the
+// first entry when none is; -1 for an empty list.
+int BestAccountSetIndex(const QVector<AccountSet> &sets);
+
+// Rebuilds AccountSets from the program folder and sets CurrentAccountIndex
+// to BestAccountSetIndex (-1 when there is no set). step(i) is called after
+// entry i has been read. Returns the number of sets. Does not make the set
+// current (the shell does that, it shows windows).
+int BuildAccountSetList(const std::function<void(int)> &step = {});
+
+// Makes entry index current in the store: CurrentAccountIndex,
+// CurrentAccountFile, the entry's LastAccess := now, logged out. False (and
+// nothing changed) when index is out of range.
+bool MakeAccountSetCurrent(int index);
+
+// Creates a new account set from the template under NextAccountSetPath(),
+// writes its four identity keys and appends its entry to AccountSets. The
+// copy is made under a work name and renamed, so no half-written set is ever
+// listed and no existing file is overwritten. When there was no current set
+// the new one becomes current (index and file); otherwise CurrentAccountFile
+// stays on the set in use. Returns the new position, or -1 with a Chinese
+// reason in *error.
+int CreateAccountSet(const QString &company, const QString &name, QString *error = nullptr);
+
+enum class DeleteOutcome {
+    Deleted,    // file removed, entry dropped
+    WasMissing, // file already gone: entry dropped, user told
+    Refused,    // the set in use: refused with a message
+    Declined,   // the user answered No
+    Failed,     // the file could not be removed: entry kept, user told
+    NotListed,  // no entry has this file name: nothing done
+};
+
+// Deletes the account set stored in fileName after asking
+// "您确定要删除套账：" + displayName + "？". Refuses the set in use. Closes the
+// file's connection before removing it and keeps AccountSets in step with
+// the folder; CurrentAccountIndex follows its entry.
+DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayName);
+
+// Copies an account-set file (bare name) to targetPath with its connection
+// closed first, so the copy is a consistent database. Fails when the target
+// exists.
+bool CopyAccountSetFile(const QString &fileName, const QString &targetPath,
+                        QString *error = nullptr);
+
+// The editable identity and contact lines of the current set.
+struct AccountSetInfo
+{
+    QString name;
+    QString company;
+    QString address;
+    QString phone;
+    QString fax;
+    QString web;
+};
+
+// Reads the info of the current set from its parameter table.
+AccountSetInfo LoadAccountSetInfo();
+// Stores the info into the current set's parameters and its list entry. When
+// companyChanged is set, the cached print headers are deleted so that
+// reports pick up the new company lines.
+void SaveAccountSetInfo(const AccountSetInfo &info, bool companyChanged);
+
+// Deletes every parameter whose key starts with "表格打印信息_" (the cached
+// print header lines) from the current set, and nothing else.
+void ClearPrintHeaderCache();
+
+} // namespace store
