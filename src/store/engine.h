@@ -15,6 +15,13 @@ namespace store {
 // encrypted with.
 inline constexpr char kDatabasePassword[] = "20460311";
 
+// Name of the collation every connection registers for text columns: Chinese
+// texts sort by pinyin, as users of a Chinese program expect from a list
+// "ordered by name". Schemas declare text columns `TEXT COLLATE PINYIN`.
+// Texts that differ only in ways the collation ignores still compare unequal,
+// so equality tests and grouping stay exact.
+inline constexpr char kTextCollation[] = "PINYIN";
+
 // Declared column types of the engine. A column declared DATETIME reads back
 // as a date; a column without a declared type (an expression such as Sum(Pay))
 // takes the type of its stored value.

@@ -27,4 +27,17 @@ TranslatedSql translateJet(const QString &jetSql);
 // string when the text between the # signs is not a date.
 QString jetDateToSqlite(const QString &literalBody);
 
+// A plain query on one table, ready for editing through a record set.
+struct RowidQuery
+{
+    QString table; // empty when the query is not a plain one-table query
+    QString sql;   // the query with the table's rowid as its first result column
+};
+
+// For SELECT ... FROM T [WHERE ...] [ORDER BY ...] [LIMIT ...] (an already
+// translated statement without grouping, DISTINCT, joins, derived tables or
+// compound parts) returns the table and the statement selecting rowid first,
+// so changed rows can be written back. Otherwise an empty table name.
+RowidQuery withHiddenRowid(const QString &sqliteSql);
+
 } // namespace store

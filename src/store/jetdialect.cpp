@@ -1,0 +1,457 @@
+#include "jetdialect.h"
+
+#include <QDate>
+#include <QTime>
+#include <QVector>
+
+namespace store {
+
+namespace {
+
+// The pieces of a statement the translator tells apart. Everything between
+// quotes (single or double) or brackets is one token and is copied unchanged.
+struct Token
+{
+    enum Kind { Space, Word, Number, SingleQuoted, DoubleQuoted, Bracketed, DateLiteral, Symbol };
+    Kind kind;
+    QString text;
+};
+
+bool isWordStart(QChar c)
+{
+    return c.isLetter() || c == QLatin1Char('_') || c.unicode() >= 0x80;
+}
+
+bool isWordChar(QChar c)
+{
+    return isWordStart(c) || c.isDigit() || c == QLatin1Char('$');
+}
+
+// Splits the statement into tokens. Unterminated quotes or brackets run to
+// the end of the text, so nothing after them is ever rewritten.
+QVector<Token> tokenize(const QString &sql)
+{
+    QVector<Token> tokens;
+    const int n = sql.size();
+    int i = 0;
+    auto quoted = [&](QChar close, Token::Kind kind) {
+        const int start = i++;
+        while (i < n) {
+            if (sql.at(i) == close) {
+                // A doubled closing quote stands for the quote itself.
+                if (close != QLatin1Char(']') && i + 1 < n && sql.at(i + 1) == close) {
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                break;
+            }
+            ++i;
+        }
+        tokens.push_back({kind, sql.mid(start, i - start)});
+    };
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c.isSpace()) {
+            const int start = i;
+            while (i < n && sql.at(i).isSpace())
+                ++i;
+            tokens.push_back({Token::Space, sql.mid(start, i - start)});
+        } else if (c == QLatin1Char('\'')) {
+            quoted(QLatin1Char('\''), Token::SingleQuoted);
+        } else if (c == QLatin1Char('"')) {
+            quoted(QLatin1Char('"'), Token::DoubleQuoted);
+        } else if (c == QLatin1Char('[')) {
+            quoted(QLatin1Char(']'), Token::Bracketed);
+        } else if (c == QLatin1Char('#')) {
+            const int close = sql.indexOf(QLatin1Char('#'), i + 1);
+            if (close < 0) {
+                tokens.push_back({Token::Symbol, sql.mid(i)});
+                i = n;
+            } else {
+                tokens.push_back({Token::DateLiteral, sql.mid(i, close + 1 - i)});
+                i = close + 1;
+            }
+        } else if (c.isDigit()) {
+            const int start = i;
+            while (i < n && (sql.at(i).isDigit() || sql.at(i) == QLatin1Char('.')))
+                ++i;
+            tokens.push_back({Token::Number, sql.mid(start, i - start)});
+        } else if (isWordStart(c)) {
+            const int start = i;
+            while (i < n && isWordChar(sql.at(i)))
+                ++i;
+            tokens.push_back({Token::Word, sql.mid(start, i - start)});
+        } else {
+            tokens.push_back({Token::Symbol, QString(c)});
+            ++i;
+        }
+    }
+    return tokens;
+}
+
+bool isWord(const Token &t, const char *keyword)
+{
+    return t.kind == Token::Word
+           && t.text.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
+}
+
+bool isSymbol(const Token &t, char symbol)
+{
+    return t.kind == Token::Symbol && t.text.size() == 1 && t.text.at(0) == QLatin1Char(symbol);
+}
+
+// Index of the next token after i that is not white space, or tokens.size().
+int nextSignificant(const QVector<Token> &tokens, int i)
+{
+    ++i;
+    while (i < tokens.size() && tokens.at(i).kind == Token::Space)
+        ++i;
+    return i;
+}
+
+int previousSignificant(const QVector<Token> &tokens, int i)
+{
+    --i;
+    while (i >= 0 && tokens.at(i).kind == Token::Space)
+        --i;
+    return i;
+}
+
+// The name a table or column token stands for, without its quotes.
+QString unquotedName(const Token &t)
+{
+    if (t.kind == Token::Bracketed || t.kind == Token::DoubleQuoted) {
+        QString inner = t.text.mid(1, t.text.size() - 2);
+        if (t.kind == Token::DoubleQuoted)
+            inner.replace(QLatin1String("\"\""), QLatin1String("\""));
+        return inner;
+    }
+    return t.text;
+}
+
+bool isName(const Token &t)
+{
+    return t.kind == Token::Word || t.kind == Token::Bracketed || t.kind == Token::DoubleQuoted;
+}
+
+QString joined(const QVector<Token> &tokens)
+{
+    QString out;
+    for (const Token &t : tokens)
+        out += t.text;
+    return out;
+}
+
+// "ALTER TABLE T ALTER COLUMN c LONG": the one column change Jet statements
+// here make. Anything else is left to SQLite (which refuses it).
+bool matchAlterToLong(const QVector<Token> &tokens, TranslatedSql &result)
+{
+    QVector<int> sig;
+    for (int i = 0; i < tokens.size(); ++i) {
+        if (tokens.at(i).kind != Token::Space && !isSymbol(tokens.at(i), ';'))
+            sig.push_back(i);
+    }
+    if (sig.size() != 7)
+        return false;
+    const Token &type = tokens.at(sig.at(6));
+    if (!isWord(tokens.at(sig.at(0)), "ALTER") || !isWord(tokens.at(sig.at(1)), "TABLE")
+        || !isName(tokens.at(sig.at(2))) || !isWord(tokens.at(sig.at(3)), "ALTER")
+        || !isWord(tokens.at(sig.at(4)), "COLUMN") || !isName(tokens.at(sig.at(5)))
+        || !(isWord(type, "LONG") || isWord(type, "INTEGER") || isWord(type, "INT"))) {
+        return false;
+    }
+    result.kind = TranslatedSql::Kind::AlterToLong;
+    result.table = unquotedName(tokens.at(sig.at(2)));
+    result.column = unquotedName(tokens.at(sig.at(5)));
+    result.sql = joined(tokens);
+    return true;
+}
+
+} // namespace
+
+QString jetDateToSqlite(const QString &literalBody)
+{
+    const QString body = literalBody.trimmed();
+    if (body.isEmpty())
+        return QString();
+
+    // Split into a date part and an optional time part.
+    QString datePart = body;
+    QString timePart;
+    const int space = body.indexOf(QLatin1Char(' '));
+    if (space >= 0) {
+        datePart = body.left(space);
+        timePart = body.mid(space + 1).trimmed();
+    } else if (body.contains(QLatin1Char(':'))) {
+        // A time alone is a time on Jet's day zero.
+        datePart.clear();
+        timePart = body;
+    }
+
+    auto numbers = [](const QString &text, QChar separator, int count, QVector<int> &out) {
+        const QStringList parts = text.split(separator);
+        if (parts.size() != count)
+            return false;
+        for (const QString &part : parts) {
+            if (part.isEmpty() || part.size() > 4)
+                return false;
+            for (QChar c : part) {
+                if (!c.isDigit() || c.unicode() > 0x7f)
+                    return false;
+            }
+            out.push_back(part.toInt());
+        }
+        return true;
+    };
+
+    QDate date(1899, 12, 30);
+    if (!datePart.isEmpty()) {
+        QVector<int> p;
+        const QChar sep = datePart.contains(QLatin1Char('-')) ? QLatin1Char('-') : QLatin1Char('/');
+        if (!numbers(datePart, sep, 3, p))
+            return QString();
+        const bool yearFirst = datePart.indexOf(sep) == 4 || p.at(0) > 31;
+        if (yearFirst)
+            date = QDate(p.at(0), p.at(1), p.at(2));
+        else if (sep == QLatin1Char('/'))
+            date = QDate(p.at(2), p.at(0), p.at(1)); // US order month/day/year
+        else
+            return QString();
+        if (!date.isValid())
+            return QString();
+    }
+
+    int hour = 0, minute = 0, second = 0;
+    if (!timePart.isEmpty()) {
+        QString clock = timePart;
+        int pmShift = -1; // -1: 24-hour clock, 0: AM, 12: PM
+        const QString upper = clock.toUpper();
+        if (upper.endsWith(QLatin1String("AM")) || upper.endsWith(QLatin1String("PM"))) {
+            pmShift = upper.endsWith(QLatin1String("PM")) ? 12 : 0;
+            clock = clock.left(clock.size() - 2).trimmed();
+        }
+        QVector<int> t;
+        const int fields = clock.count(QLatin1Char(':')) + 1;
+        if ((fields != 2 && fields != 3) || !numbers(clock, QLatin1Char(':'), fields, t))
+            return QString();
+        hour = t.at(0);
+        minute = t.at(1);
+        second = fields == 3 ? t.at(2) : 0;
+        if (pmShift >= 0) {
+            if (hour < 1 || hour > 12)
+                return QString();
+            hour = hour % 12 + pmShift;
+        }
+        if (!QTime::isValid(hour, minute, second))
+            return QString();
+    }
+
+    return QStringLiteral("%1-%2-%3 %4:%5:%6")
+            .arg(date.year(), 4, 10, QLatin1Char('0'))
+            .arg(date.month(), 2, 10, QLatin1Char('0'))
+            .arg(date.day(), 2, 10, QLatin1Char('0'))
+            .arg(hour, 2, 10, QLatin1Char('0'))
+            .arg(minute, 2, 10, QLatin1Char('0'))
+            .arg(second, 2, 10, QLatin1Char('0'));
+}
+
+TranslatedSql translateJet(const QString &jetSql)
+{
+    TranslatedSql result;
+    QVector<Token> tokens = tokenize(jetSql);
+
+    if (matchAlterToLong(tokens, result))
+        return result;
+
+    // Date literals and the TRUE/FALSE keywords SQLite 3.15 does not know.
+    for (int i = 0; i < tokens.size(); ++i) {
+        Token &t = tokens[i];
+        if (t.kind == Token::DateLiteral) {
+            const QString date = jetDateToSqlite(t.text.mid(1, t.text.size() - 2));
+            if (!date.isEmpty())
+                t.text = QLatin1Char('\'') + date + QLatin1Char('\'');
+        } else if (isWord(t, "TRUE") || isWord(t, "FALSE")) {
+            // Not a column of a table (Sale.False) and not a function name.
+            const int before = previousSignificant(tokens, i);
+            const int after = nextSignificant(tokens, i);
+            if ((before >= 0 && isSymbol(tokens.at(before), '.'))
+                || (after < tokens.size() && isSymbol(tokens.at(after), '('))) {
+                continue;
+            }
+            t.text = isWord(t, "TRUE") ? QStringLiteral("1") : QStringLiteral("0");
+            t.kind = Token::Number;
+        }
+    }
+
+    // DELETE * FROM → DELETE FROM.
+    for (int i = 0; i < tokens.size(); ++i) {
+        if (!isWord(tokens.at(i), "DELETE"))
+            continue;
+        const int star = nextSignificant(tokens, i);
+        if (star >= tokens.size() || !isSymbol(tokens.at(star), '*'))
+            continue;
+        const int from = nextSignificant(tokens, star);
+        if (from < tokens.size() && isWord(tokens.at(from), "FROM")) {
+            tokens.remove(i + 1, from - i - 1);
+            tokens.insert(i + 1, Token{Token::Space, QStringLiteral(" ")});
+        }
+    }
+
+    // SELECT [DISTINCT|ALL] TOP n → SELECT ... LIMIT n, the LIMIT placed at the
+    // end of the (sub)query the SELECT opens. Handled from the last one back so
+    // earlier positions stay valid.
+    for (int i = tokens.size() - 1; i >= 0; --i) {
+        if (!isWord(tokens.at(i), "SELECT"))
+            continue;
+        int top = nextSignificant(tokens, i);
+        if (top < tokens.size()
+            && (isWord(tokens.at(top), "DISTINCT") || isWord(tokens.at(top), "ALL")))
+            top = nextSignificant(tokens, top);
+        if (top >= tokens.size() || !isWord(tokens.at(top), "TOP"))
+            continue;
+        const int count = nextSignificant(tokens, top);
+        if (count >= tokens.size() || tokens.at(count).kind != Token::Number
+            || tokens.at(count).text.contains(QLatin1Char('.'))) {
+            continue;
+        }
+        const int afterCount = nextSignificant(tokens, count);
+        if (afterCount < tokens.size() && isWord(tokens.at(afterCount), "PERCENT"))
+            continue;
+        // Where this query ends: the parenthesis that closes it, or the end
+        // of the statement before any trailing semicolons and blanks.
+        int depth = 0;
+        int end = tokens.size();
+        for (int j = count + 1; j < tokens.size(); ++j) {
+            if (isSymbol(tokens.at(j), '(')) {
+                ++depth;
+            } else if (isSymbol(tokens.at(j), ')')) {
+                if (depth == 0) {
+                    end = j;
+                    break;
+                }
+                --depth;
+            }
+        }
+        if (end == tokens.size()) {
+            while (end > count + 1
+                   && (tokens.at(end - 1).kind == Token::Space
+                       || isSymbol(tokens.at(end - 1), ';'))) {
+                --end;
+            }
+        }
+        const QString limit = QStringLiteral(" LIMIT ") + tokens.at(count).text;
+        tokens.insert(end, Token{Token::Word, limit});
+        // Remove "TOP n" and the blank after it.
+        int removeEnd = count + 1;
+        if (removeEnd < tokens.size() && tokens.at(removeEnd).kind == Token::Space)
+            ++removeEnd;
+        tokens.remove(top, removeEnd - top);
+    }
+
+    // SELECT ... INTO T FROM ...: only at the top level of a statement that
+    // starts with SELECT (INSERT INTO is a different statement).
+    const int first = nextSignificant(tokens, -1);
+    if (first < tokens.size() && isWord(tokens.at(first), "SELECT")) {
+        int depth = 0;
+        for (int i = first + 1; i < tokens.size(); ++i) {
+            if (isSymbol(tokens.at(i), '('))
+                ++depth;
+            else if (isSymbol(tokens.at(i), ')'))
+                --depth;
+            else if (depth == 0 && isWord(tokens.at(i), "FROM"))
+                break;
+            else if (depth == 0 && isWord(tokens.at(i), "INTO")) {
+                const int name = nextSignificant(tokens, i);
+                if (name >= tokens.size() || !isName(tokens.at(name)))
+                    break;
+                result.kind = TranslatedSql::Kind::SelectInto;
+                result.table = unquotedName(tokens.at(name));
+                int removeStart = i;
+                if (removeStart > 0 && tokens.at(removeStart - 1).kind == Token::Space)
+                    --removeStart;
+                tokens.remove(removeStart, name + 1 - removeStart);
+                break;
+            }
+        }
+    }
+
+    result.sql = joined(tokens);
+    return result;
+}
+
+RowidQuery withHiddenRowid(const QString &sqliteSql)
+{
+    RowidQuery result;
+    const QVector<Token> tokens = tokenize(sqliteSql);
+    const int select = nextSignificant(tokens, -1);
+    if (select >= tokens.size() || !isWord(tokens.at(select), "SELECT"))
+        return result;
+    const int afterSelect = nextSignificant(tokens, select);
+    if (afterSelect >= tokens.size() || isWord(tokens.at(afterSelect), "DISTINCT")
+        || isWord(tokens.at(afterSelect), "ALL")) {
+        return result;
+    }
+
+    // Find the top-level FROM; the select list may hold parentheses.
+    int depth = 0;
+    int from = -1;
+    for (int i = afterSelect; i < tokens.size(); ++i) {
+        if (isSymbol(tokens.at(i), '('))
+            ++depth;
+        else if (isSymbol(tokens.at(i), ')'))
+            --depth;
+        else if (depth == 0 && isWord(tokens.at(i), "FROM")) {
+            from = i;
+            break;
+        }
+    }
+    if (from < 0)
+        return result;
+    int i = nextSignificant(tokens, from);
+    if (i >= tokens.size() || !isName(tokens.at(i)))
+        return result;
+    const QString table = unquotedName(tokens.at(i));
+    i = nextSignificant(tokens, i);
+    // An optional alias: "AS a" or a bare name that is not a keyword.
+    if (i < tokens.size() && isWord(tokens.at(i), "AS")) {
+        i = nextSignificant(tokens, i); // the alias
+        i = nextSignificant(tokens, i);
+    } else if (i < tokens.size() && tokens.at(i).kind == Token::Word
+               && !isWord(tokens.at(i), "WHERE") && !isWord(tokens.at(i), "ORDER")
+               && !isWord(tokens.at(i), "LIMIT") && !isWord(tokens.at(i), "GROUP")
+               && !isWord(tokens.at(i), "HAVING") && !isWord(tokens.at(i), "UNION")
+               && !isWord(tokens.at(i), "EXCEPT") && !isWord(tokens.at(i), "INTERSECT")
+               && !isWord(tokens.at(i), "JOIN") && !isWord(tokens.at(i), "INNER")
+               && !isWord(tokens.at(i), "LEFT") && !isWord(tokens.at(i), "CROSS")
+               && !isWord(tokens.at(i), "NATURAL")) {
+        i = nextSignificant(tokens, i);
+    }
+    // What follows must be WHERE, ORDER BY or LIMIT, with no grouping or
+    // compound part at the top level.
+    if (i < tokens.size() && !isSymbol(tokens.at(i), ';') && !isWord(tokens.at(i), "WHERE")
+        && !isWord(tokens.at(i), "ORDER") && !isWord(tokens.at(i), "LIMIT")) {
+        return result;
+    }
+    depth = 0;
+    for (; i < tokens.size(); ++i) {
+        if (isSymbol(tokens.at(i), '('))
+            ++depth;
+        else if (isSymbol(tokens.at(i), ')'))
+            --depth;
+        else if (depth == 0
+                 && (isWord(tokens.at(i), "GROUP") || isWord(tokens.at(i), "HAVING")
+                     || isWord(tokens.at(i), "UNION") || isWord(tokens.at(i), "EXCEPT")
+                     || isWord(tokens.at(i), "INTERSECT"))) {
+            return result;
+        }
+    }
+
+    result.table = table;
+    QVector<Token> out = tokens;
+    out.insert(afterSelect, Token{Token::Word, QStringLiteral("rowid, ")});
+    result.sql = joined(out);
+    return result;
+}
+
+} // namespace store
