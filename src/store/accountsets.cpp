@@ -247,9 +247,13 @@ int BestAccountSetIndex(const QVector<AccountSet> &sets)
 
 int BuildAccountSetList(const std::function<void(int)> &step)
 {
+    return BuildAccountSetList(ListAccountSetFiles(), step);
+}
+
+int BuildAccountSetList(const QStringList &files, const std::function<void(int)> &step)
+{
     CurrentAccountIndex = -1;
     AccountSets.clear();
-    const QStringList files = ListAccountSetFiles();
     AccountSets.reserve(files.size());
     for (int i = 0; i < files.size(); ++i) {
         AccountSets.append(ReadAccountSetInfo(files.at(i)));

@@ -73,6 +73,8 @@ int BestAccountSetIndex(const QVector<AccountSet> &sets);
 // entry i has been read. Returns the number of sets. Does not make the set
 // current (the shell does that, it shows windows).
 int BuildAccountSetList(const std::function<void(int)> &step = {});
+// The same for a listing taken beforehand (ListAccountSetFiles()).
+int BuildAccountSetList(const QStringList &files, const std::function<void(int)> &step = {});
 
 // Makes entry index current in the store: CurrentAccountIndex,
 // CurrentAccountFile, the entry's LastAccess := now, logged out. False (and
