@@ -1,0 +1,185 @@
+#include "staff.h"
+
+#include "store/access.h"
+#include "store/accountsets.h"
+#include "store/params.h"
+#include "store/session.h"
+
+namespace records {
+
+namespace {
+
+QString staffById(int id)
+{
+    return QStringLiteral("SELECT * FROM Staff WHERE ID=") + QString::number(id);
+}
+
+QString fieldText(const store::RecordSet &rs, const QString &field)
+{
+    const QVariant value = rs.value(field);
+    return value.isNull() ? QString() : value.toString();
+}
+
+} // namespace
+
+const QStringList &staffBoxFields()
+{
+    static const QStringList fields
+            = {QStringLiteral("Name"),   QStringLiteral("PSD"),   QStringLiteral("Phone"),
+               QStringLiteral("MPhone"), QStringLiteral("Email"), QStringLiteral("Memo")};
+    return fields;
+}
+
+bool loadStaff(int id, StaffInfo &info)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, staffById(id));
+    const bool found = rs.isOpen() && !rs.eof();
+    if (found) {
+        info.id = rs.value(QStringLiteral("ID")).toInt();
+        info.boxes.clear();
+        for (const QString &field : staffBoxFields())
+            info.boxes << fieldText(rs, field);
+        info.rights = fieldText(rs, QStringLiteral("Right"));
+    }
+    store::CloseQuery(conn, rs);
+    return found;
+}
+
+int saveStaff(int id, const StaffInfo &info)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, staffById(id));
+    if (!rs.isOpen()) {
+        store::CloseQuery(conn, rs);
+        return 0;
+    }
+    if (rs.eof())
+        rs.addNew();
+    const QStringList &fields = staffBoxFields();
+    for (int i = 0; i < fields.size(); ++i)
+        rs.setValue(fields.at(i), info.boxes.value(i));
+    rs.setValue(QStringLiteral("Right"), info.rights);
+    int stored = 0;
+    if (rs.update())
+        stored = rs.value(QStringLiteral("ID")).toInt();
+    store::CloseQuery(conn, rs);
+    return stored;
+}
+
+int catchAllStaffId()
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs,
+                     QStringLiteral("SELECT * FROM Staff WHERE Name=")
+                             + store::sqlText(kCatchAllStaffName));
+    int id = 0;
+    if (rs.isOpen()) {
+        if (rs.eof()) {
+            rs.addNew();
+            rs.setValue(QStringLiteral("Name"), kCatchAllStaffName);
+            rs.setValue(QStringLiteral("PSD"), QString());
+            rs.setValue(QStringLiteral("Right"), QString());
+            if (rs.update())
+                id = rs.value(QStringLiteral("ID")).toInt();
+        } else {
+            id = rs.value(QStringLiteral("ID")).toInt();
+        }
+    }
+    store::CloseQuery(conn, rs);
+    return id;
+}
+
+void reassignStaffRecords(int staffId, int catchAllId)
+{
+    const QString set = QString::number(catchAllId);
+    const QString where = QStringLiteral(" WHERE SID=") + QString::number(staffId);
+    store::ExecSQL(QStringLiteral("UPDATE Sale SET SID=") + set + where);
+    store::ExecSQL(QStringLiteral("UPDATE Pur SET SID=") + set + where);
+}
+
+bool containsQuote(const QString &text)
+{
+    return text.contains(QLatin1Char('\'')) || text.contains(QLatin1Char('"'));
+}
+
+LoginOutcome checkLogin(const QString &name, const QString &password, StaffLogin &out)
+{
+    if (containsQuote(name) || containsQuote(password))
+        return LoginOutcome::QuoteRefused;
+
+    // The Name column may sort in pinyin order with a collation that folds
+    // letter case; a login must match exactly, so compare byte for byte and
+    // check again on this side.
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs,
+                     QStringLiteral("SELECT * FROM Staff WHERE Name=") + store::sqlText(name)
+                             + QStringLiteral(" COLLATE BINARY AND PSD=") + store::sqlText(password)
+                             + QStringLiteral(" COLLATE BINARY"));
+    LoginOutcome outcome = LoginOutcome::Wrong;
+    for (; rs.isOpen() && !rs.eof(); rs.moveNext()) {
+        if (fieldText(rs, QStringLiteral("Name")) != name
+            || fieldText(rs, QStringLiteral("PSD")) != password)
+            continue;
+        out.id = rs.value(QStringLiteral("ID")).toInt();
+        out.name = fieldText(rs, QStringLiteral("Name"));
+        out.rights = fieldText(rs, QStringLiteral("Right"));
+        outcome = LoginOutcome::LoggedIn;
+        break;
+    }
+    store::CloseQuery(conn, rs);
+    return outcome;
+}
+
+void applyLogin(const StaffLogin &login)
+{
+    store::CurrentUserID = login.id;
+    store::CurrentUser = login.name;
+    store::CurrentRights = login.rights;
+}
+
+QString titleWithUser(const QString &title, const QString &user)
+{
+    const int cut = title.lastIndexOf(QStringLiteral("=>"));
+    return (cut < 0 ? title : title.left(cut)) + QStringLiteral("=>") + user;
+}
+
+QString currentAccountSetName()
+{
+    const int index = store::CurrentAccountIndex;
+    if (index >= 0 && index < store::AccountSets.size()
+        && store::AccountSets.at(index).FileName == store::CurrentAccountFile)
+        return store::AccountSets.at(index).Name;
+    return store::GetVar(store::kKeyName);
+}
+
+PasswordChange changePassword(int userId, const QString &current, const QString &next,
+                              const QString &again)
+{
+    if (next != again)
+        return PasswordChange::Mismatch;
+    if (current.isEmpty() || next.isEmpty())
+        return PasswordChange::Empty;
+
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, staffById(userId));
+    PasswordChange outcome = PasswordChange::Failed;
+    if (rs.isOpen() && !rs.eof()) {
+        if (fieldText(rs, QStringLiteral("PSD")) != current) {
+            outcome = PasswordChange::WrongCurrent;
+        } else {
+            rs.setValue(QStringLiteral("PSD"), next);
+            if (rs.update())
+                outcome = PasswordChange::Changed;
+        }
+    }
+    store::CloseQuery(conn, rs);
+    return outcome;
+}
+
+} // namespace records
