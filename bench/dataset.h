@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace bench {
+
+// How many rows of each kind the generated account set holds.
+struct DataSetSize
+{
+    int sales = 100000;
+    int purchases = 20000;
+    int products = 1000;
+    int customers = 500;
+    int vendors = 100;
+    int accounts = 10;
+    int staff = 20; // including the template's two rows
+};
+
+// First and last day (inclusive) of the generated records.
+inline constexpr char kFirstDay[] = "2022-01-01";
+inline constexpr char kLastDay[] = "2024-12-31";
+
+// Builds an account set at path from the template schema and fills it with
+// generated but realistic data (Chinese names, prices, dates over three
+// years). Deterministic: the same size gives the same file contents.
+bool buildDataSet(const QString &path, const DataSetSize &size, QString *error);
+
+} // namespace bench

@@ -1,0 +1,77 @@
+// korvo_bench: builds a large generated account set in a temporary folder and
+// prints one line per figure, "name: value unit", each the median of several
+// runs. Run by hand: korvo_bench [--runs N] [--small] [group...]
+
+#include "dataset.h"
+#include "measure.h"
+
+#include "store/engine.h"
+#include "store/programfolder.h"
+#include "store/session.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+struct Group
+{
+    const char *name;
+    void (*run)(const bench::Context &);
+};
+
+// Every group of figures, in the order they are printed.
+const Group kGroups[] = {
+        {"store", bench::storeFigures},
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    bench::Context context;
+    bench::DataSetSize size;
+    QStringList wanted;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--runs") && i + 1 < args.size()) {
+            context.runs = qMax(1, args.at(++i).toInt());
+        } else if (args.at(i) == QLatin1String("--small")) {
+            size.sales = 10000;
+            size.purchases = 2000;
+        } else {
+            wanted << args.at(i);
+        }
+    }
+
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        std::fprintf(stderr, "cannot create a temporary folder\n");
+        return 1;
+    }
+    store::setProgramFolder(folder.path());
+    context.folder = folder.path();
+    context.accountFile = QStringLiteral("DATA00001.qdt");
+
+    QString error;
+    const double buildMs = bench::timeMs([&] {
+        if (!bench::buildDataSet(store::programFilePath(context.accountFile), size, &error))
+            std::fprintf(stderr, "building the account set failed: %s\n", qPrintable(error));
+    });
+    if (!error.isEmpty())
+        return 1;
+    bench::report(QStringLiteral("dataset_sales"), size.sales, QStringLiteral("rows"));
+    bench::report(QStringLiteral("dataset_build_ms"), buildMs, QStringLiteral("ms"));
+    store::CurrentAccountFile = context.accountFile;
+
+    for (const Group &group : kGroups) {
+        if (wanted.isEmpty() || wanted.contains(QLatin1String(group.name)))
+            group.run(context);
+    }
+    store::Registry::closeAll();
+    return 0;
+}

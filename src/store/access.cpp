@@ -1,0 +1,421 @@
+#include "access.h"
+
+#include "programfolder.h"
+#include "prompts.h"
+#include "session.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <cstdio>
+
+namespace store {
+
+namespace {
+
+// How long DropTable waits for a dropped table to disappear from the schema.
+constexpr int kDropWaitMs = 3000;
+
+QString resolvedFile(const QString &file)
+{
+    return file.isEmpty() ? CurrentAccountFile : file;
+}
+
+// Failures are reported to the user only for the account set in use; reads
+// of other files (the account-set list, backups being checked) fail quietly.
+bool isCurrentFile(const QString &resolved)
+{
+    return resolved == CurrentAccountFile;
+}
+
+DatabasePtr openFile(const QString &resolved, QString *error = nullptr)
+{
+    if (resolved.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("没有打开的套账");
+        return DatabasePtr();
+    }
+    return Registry::open(programFilePath(resolved), error);
+}
+
+// The plain text form of a look-up key: texts quoted and escaped, numbers as
+// they stand, dates as date literals.
+QString keyLiteral(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return value.toString();
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(value.toDouble(), 'g', 17);
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::QDate:
+        return QLatin1Char('#') + value.toDate().toString(QStringLiteral("yyyy-MM-dd"))
+               + QLatin1Char('#');
+    case QMetaType::QDateTime:
+        return QLatin1Char('#') + value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+               + QLatin1Char('#');
+    case QMetaType::UnknownType:
+        return QStringLiteral("NULL");
+    default:
+        return sqlText(value.toString());
+    }
+}
+
+// First row's value of resultField, or the empty text when there is no row
+// (or the field is missing or NULL).
+QVariant firstValue(const QString &sql, const QString &resultField, const QString &file)
+{
+    Connection conn;
+    RecordSet rs;
+    OpenQuery(conn, rs, sql, file);
+    QVariant result;
+    if (rs.isOpen() && !rs.eof())
+        result = rs.value(resultField);
+    CloseQuery(conn, rs);
+    if (!result.isValid() || result.isNull())
+        return QString();
+    return result;
+}
+
+// SQLite's own bookkeeping tables (the autoincrement counters) are not ours
+// to drop or compare.
+bool isInternalTable(const QString &name)
+{
+    return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
+}
+
+// Unique name for a work file beside target, never the name of an account set.
+QString workFileBeside(const QString &target, const QString &tag)
+{
+    const QFileInfo info(target);
+    for (;;) {
+        const QString candidate = info.dir().filePath(
+                QStringLiteral(".%1.%2-%3.tmp")
+                        .arg(info.fileName(), tag,
+                             QString::number(QRandomGenerator::global()->generate(), 16)));
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+// Row counts of every table, to check a compacted copy against its source.
+bool tableCounts(const DatabasePtr &db, QList<QPair<QString, qlonglong>> *counts)
+{
+    counts->clear();
+    const QStringList names = db->tableNames();
+    for (const QString &name : names) {
+        if (isInternalTable(name))
+            continue;
+        RecordSet rs;
+        QString quoted = name;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        if (!rs.open(db, QStringLiteral("SELECT Count(*) FROM \"%1\"").arg(quoted)) || rs.eof())
+            return false;
+        counts->append(qMakePair(name, rs.value(0).toLongLong()));
+    }
+    return true;
+}
+
+// Writes every table with its rows, every index and the autoincrement
+// counters of the file at sourcePath into a new encrypted file: a compacted
+// copy. The engine's own export attaches the target from the source's
+// connection, which cannot create files; here the new file's connection
+// attaches the source instead.
+bool exportAccount(const QString &sourcePath, const QString &targetPath, QString *error)
+{
+    bool ok = false;
+    {
+        const DatabasePtr target = Registry::create(targetPath, error);
+        if (!target)
+            return false;
+        ok = target->execNative(
+                QStringLiteral("ATTACH DATABASE %1 AS korvo_source KEY %2")
+                        .arg(sqlText(sourcePath), sqlText(QLatin1String(kDatabasePassword))),
+                error);
+        if (ok) {
+            RecordSet schema;
+            ok = schema.open(
+                    target,
+                    QStringLiteral("SELECT type, name, sql FROM korvo_source.sqlite_master"),
+                    error);
+            QString tables;
+            QString others;
+            bool counters = false;
+            for (; ok && !schema.eof(); schema.moveNext()) {
+                const QString type = schema.value(0).toString();
+                const QString name = schema.value(1).toString();
+                const QString sql = schema.value(2).toString();
+                if (isInternalTable(name)) {
+                    counters = counters || name == QLatin1String("sqlite_sequence");
+                    continue;
+                }
+                if (sql.isEmpty())
+                    continue; // indexes SQLite makes for its own constraints
+                if (type == QLatin1String("table")) {
+                    QString quoted = name;
+                    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+                    tables += sql
+                              + QStringLiteral(";\nINSERT INTO main.\"%1\" SELECT * FROM "
+                                               "korvo_source.\"%1\";\n")
+                                        .arg(quoted);
+                } else {
+                    others += sql + QStringLiteral(";\n");
+                }
+            }
+            schema.close();
+            if (counters)
+                others += QStringLiteral("DELETE FROM main.sqlite_sequence;\n"
+                                         "INSERT INTO main.sqlite_sequence SELECT * FROM "
+                                         "korvo_source.sqlite_sequence;\n");
+            if (ok) {
+                ok = target->execNative(QStringLiteral("BEGIN;\n") + tables + others
+                                                + QStringLiteral("COMMIT;"),
+                                        error);
+                if (!ok)
+                    target->execNative(QStringLiteral("ROLLBACK"));
+            }
+        }
+        target->execNative(QStringLiteral("DETACH DATABASE korvo_source"));
+    }
+    Registry::close(targetPath);
+    if (!ok)
+        QFile::remove(targetPath);
+    return ok;
+}
+
+bool replaceFile(const QString &from, const QString &to, QString *error)
+{
+    // rename(2) swaps the directory entry in one step: at every moment the
+    // name holds either the old or the new complete file.
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        if (error)
+            *error = QStringLiteral("无法替换文件 %1").arg(to);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool OpenConn(Connection &conn, const QString &file)
+{
+    conn.reset();
+    const QString resolved = resolvedFile(file);
+    conn = openFile(resolved);
+    if (conn)
+        return true;
+    if (isCurrentFile(resolved))
+        prompts().message(QStringLiteral("无法建立数据库连接(数据库：") + resolved
+                          + QStringLiteral(")！"));
+    return false;
+}
+
+void OpenQuery(Connection &conn, RecordSet &rs, const QString &sql, const QString &file)
+{
+    CloseQuery(conn, rs);
+    const QString resolved = resolvedFile(file);
+    conn = openFile(resolved);
+    if (!conn || !rs.open(conn, sql)) {
+        rs.close();
+        if (isCurrentFile(resolved))
+            prompts().message(QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！"));
+    }
+}
+
+void OpenQuery(RecordSet &rs, const QString &sql, const QString &file)
+{
+    Connection conn;
+    OpenQuery(conn, rs, sql, file);
+}
+
+void CloseQuery(Connection &conn, RecordSet &rs)
+{
+    rs.close();
+    conn.reset();
+}
+
+bool ExecSQL(const QString &sql, Connection *conn, const QString &file)
+{
+    if (conn && *conn)
+        return (*conn)->exec(sql);
+    Connection own;
+    if (!OpenConn(own, file))
+        return false;
+    return own->exec(sql);
+}
+
+bool TableExists(const QString &table, const QString &file)
+{
+    Connection conn;
+    if (!OpenConn(conn, file))
+        return false;
+    return conn->tableNames().contains(table, Qt::CaseSensitive);
+}
+
+bool DropTable(const QString &table, const QString &file)
+{
+    if (!TableExists(table, file))
+        return true;
+    {
+        Connection conn;
+        if (!OpenConn(conn, file))
+            return false;
+        QString quoted = table;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        conn->execNative(QStringLiteral("DROP TABLE \"%1\"").arg(quoted));
+    }
+    // A following SELECT ... INTO of the same name must not find the table
+    // still there; give up after a few seconds instead of hanging.
+    QElapsedTimer timer;
+    timer.start();
+    while (TableExists(table, file)) {
+        if (timer.elapsed() > kDropWaitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+void DropTablesByPrefix(const QString &prefix, const QString &file)
+{
+    // An empty prefix would match every table, base tables included.
+    if (prefix.isEmpty())
+        return;
+    QStringList names;
+    {
+        Connection conn;
+        if (!OpenConn(conn, file))
+            return;
+        const QStringList all = conn->tableNames();
+        for (const QString &name : all) {
+            if (name.startsWith(prefix, Qt::CaseSensitive) && !isInternalTable(name))
+                names << name;
+        }
+    }
+    for (const QString &name : std::as_const(names))
+        DropTable(name, file);
+}
+
+int CountGroups(const QString &table, const QString &fields, const QString &where)
+{
+    QString sql = QStringLiteral("SELECT ") + fields + QStringLiteral(" FROM ") + table;
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    sql += QStringLiteral(" GROUP BY ") + fields;
+    RecordSet rs;
+    OpenQuery(rs, sql);
+    return rs.recordCount();
+}
+
+QVariant LookupValue(const QString &table, const QVariant &keyValue, const QString &keyField,
+                     const QString &resultField, const QString &file)
+{
+    const QString sql = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ")
+                        + keyField + QLatin1Char('=') + keyLiteral(keyValue);
+    return firstValue(sql, resultField, file);
+}
+
+QVariant LookupWhere(const QString &table, const QString &where, const QString &resultField,
+                     const QString &file)
+{
+    const QString sql
+            = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ") + where;
+    return firstValue(sql, resultField, file);
+}
+
+bool CompactAccount(const QString &file, QString *error)
+{
+    QString ignored;
+    QString &err = error ? *error : ignored;
+    err.clear();
+    const QString resolved = resolvedFile(file);
+    const QString path = programFilePath(resolved);
+    if (resolved.isEmpty() || !QFileInfo::exists(path)) {
+        err = QStringLiteral("没有找到要压缩的数据库文件！");
+        return false;
+    }
+
+    // Safety copy in the system's temporary folder, taken while no connection
+    // of ours writes to the file.
+    Registry::close(path);
+    const QString safety = QDir::temp().filePath(QStringLiteral("backup.mdb"));
+    const QString safetyWork = workFileBeside(safety, QStringLiteral("copy"));
+    if (!QFile::copy(path, safetyWork) || !replaceFile(safetyWork, safety, &err)) {
+        QFile::remove(safetyWork);
+        err = QStringLiteral("无法建立安全副本 %1").arg(safety);
+        return false;
+    }
+
+    // The compacted copy is written beside the original, so that the final
+    // rename stays on one file system and is atomic.
+    const QString work = workFileBeside(path, QStringLiteral("compact"));
+    QList<QPair<QString, qlonglong>> before;
+    {
+        const DatabasePtr source = Registry::open(path, &err);
+        if (!source)
+            return false;
+        if (!tableCounts(source, &before)) {
+            err = QStringLiteral("无法读取数据库 %1").arg(resolved);
+            return false;
+        }
+    }
+    Registry::close(path);
+    if (!exportAccount(path, work, &err))
+        return false;
+
+    // The copy must open with the password and hold the same tables and rows
+    // before it may take the original's place.
+    bool same = false;
+    {
+        QString openError;
+        const DatabasePtr copy = Registry::open(work, &openError);
+        QList<QPair<QString, qlonglong>> after;
+        same = copy && tableCounts(copy, &after) && after == before;
+        if (!copy)
+            err = openError;
+    }
+    Registry::close(work);
+    if (!same) {
+        if (err.isEmpty())
+            err = QStringLiteral("压缩后的数据库与原数据库不一致");
+        QFile::remove(work);
+        return false;
+    }
+
+    Registry::close(path);
+    if (!replaceFile(work, path, &err)) {
+        QFile::remove(work);
+        return false;
+    }
+    return true;
+}
+
+QString escapeSql(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return escaped;
+}
+
+QString sqlText(const QString &text)
+{
+    return QLatin1Char('\'') + escapeSql(text) + QLatin1Char('\'');
+}
+
+} // namespace store

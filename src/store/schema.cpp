@@ -1,0 +1,161 @@
+#include "schema.h"
+
+#include "engine.h"
+#include "programfolder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStringList>
+
+namespace store {
+
+namespace {
+
+// Text columns that lists show and sort by names compare in pinyin order;
+// keys, passwords and rights stay byte-exact.
+QString sortedText()
+{
+    return QStringLiteral("TEXT COLLATE ") + QLatin1String(kTextCollation);
+}
+
+QString tableSql(const QString &table, const QStringList &columns)
+{
+    return QStringLiteral("CREATE TABLE %1 (%2);\n").arg(table, columns.join(QStringLiteral(", ")));
+}
+
+// Every base table with its columns in the order the lists and the import
+// field lists show them.
+QString createTablesSql()
+{
+    const QString id = QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString name = QStringLiteral("Name ") + sortedText();
+    const QString memo = QStringLiteral("Memo TEXT");
+    const auto key = [](const char *field) {
+        return QLatin1String(field) + QStringLiteral(" INTEGER DEFAULT 0");
+    };
+    const auto number = [](const char *field) {
+        return QLatin1String(field) + QStringLiteral(" DOUBLE DEFAULT 0");
+    };
+    const auto text = [](const char *field) {
+        return QLatin1String(field) + QStringLiteral(" TEXT");
+    };
+
+    QString sql;
+    sql += tableSql(QStringLiteral("Sale"), {id, QStringLiteral("Dat DATETIME"), key("PID"),
+                                             key("CID"), key("AID"), key("SID"), number("Price"),
+                                             number("Num"), number("Pay"), number("Pay1"), memo});
+    sql += tableSql(QStringLiteral("Pur"), {id, QStringLiteral("Dat DATETIME"), key("PID"),
+                                            key("VID"), key("AID"), key("SID"), number("Price"),
+                                            number("Num"), number("Pay"), number("Pay1"), memo});
+
+    QStringList pro = {id, name, number("Price"), QStringLiteral("Unit ") + sortedText()};
+    for (int n = 0; n <= 9; ++n)
+        pro << QStringLiteral("P%1 ").arg(n) + sortedText();
+    pro << memo;
+    sql += tableSql(QStringLiteral("Pro"), pro);
+
+    sql += tableSql(QStringLiteral("Cus"),
+                    {id, name, QStringLiteral("CName ") + sortedText(), number("Disc"),
+                     QStringLiteral("Prov ") + sortedText(),
+                     QStringLiteral("Region ") + sortedText(), text("Address"), text("PC"),
+                     text("Phone"), text("Mobile"), text("Fax"), text("Email"), text("Websit"),
+                     memo});
+    sql += tableSql(QStringLiteral("Prov"), {name});
+    sql += tableSql(QStringLiteral("Vendor"),
+                    {id, name, QStringLiteral("CName ") + sortedText(), text("Phone"),
+                     text("Mobile"), text("Fax"), text("Email"), text("Address"), text("PC"),
+                     text("Websit"), memo});
+    sql += tableSql(QStringLiteral("Acc"), {id, name, text("Bank"), text("Account"), memo});
+    sql += tableSql(QStringLiteral("Staff"), {id, name, text("PSD"), text("Phone"), text("MPhone"),
+                                              text("Email"), text("Right"), memo});
+    sql += tableSql(QStringLiteral("参数"), {text("Var"), text("Con")});
+
+    // The lists and analyses select by date range and group or join by
+    // product; settings are read by key.
+    sql += QStringLiteral("CREATE INDEX Sale_Dat ON Sale (Dat);\n"
+                          "CREATE INDEX Sale_PID ON Sale (PID);\n"
+                          "CREATE INDEX Sale_CID ON Sale (CID);\n"
+                          "CREATE INDEX Pur_Dat ON Pur (Dat);\n"
+                          "CREATE INDEX Pur_PID ON Pur (PID);\n"
+                          "CREATE INDEX Pur_VID ON Pur (VID);\n"
+                          "CREATE INDEX Param_Var ON 参数 (Var);\n");
+    return sql;
+}
+
+// China's provincial-level divisions, offered in the customer dialog.
+const char *const kProvinces[] = {
+        "北京市",           "天津市", "河北省",         "山西省",         "内蒙古自治区",
+        "辽宁省",           "吉林省", "黑龙江省",       "上海市",         "江苏省",
+        "浙江省",           "安徽省", "福建省",         "江西省",         "山东省",
+        "河南省",           "湖北省", "湖南省",         "广东省",         "广西壮族自治区",
+        "海南省",           "重庆市", "四川省",         "贵州省",         "云南省",
+        "西藏自治区",       "陕西省", "甘肃省",         "青海省",         "宁夏回族自治区",
+        "新疆维吾尔自治区", "台湾省", "香港特别行政区", "澳门特别行政区",
+};
+
+QString startingRowsSql()
+{
+    QString sql;
+    for (const char *province : kProvinces)
+        sql += QStringLiteral("INSERT INTO Prov (Name) VALUES ('%1');\n")
+                       .arg(QString::fromUtf8(province));
+    // The catch-all salesman, and the first user the login window names.
+    sql += QStringLiteral("INSERT INTO Staff (Name, PSD, Right) VALUES ('其他', '', '');\n"
+                          "INSERT INTO Staff (Name, PSD, Right) VALUES ('zunta', 'zunta', "
+                          "'所有权限');\n");
+    return sql;
+}
+
+} // namespace
+
+bool BuildTemplate(const QString &path, QString *error)
+{
+    if (QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("文件已存在：%1").arg(path);
+        return false;
+    }
+    bool ok = false;
+    {
+        const DatabasePtr db = Registry::create(path, error);
+        if (!db)
+            return false;
+        ok = db->execNative(QStringLiteral("BEGIN;\n") + createTablesSql() + startingRowsSql()
+                                    + QStringLiteral("COMMIT;"),
+                            error);
+        if (!ok)
+            db->execNative(QStringLiteral("ROLLBACK"));
+    }
+    // The template is copied as a file; no connection may stay on it.
+    Registry::close(path);
+    if (!ok)
+        QFile::remove(path);
+    return ok;
+}
+
+bool EnsureTemplate(QString *error)
+{
+    const QString target = programFilePath(QLatin1String(kTemplateFileName));
+    if (QFileInfo::exists(target))
+        return true;
+    // Built under a work name and renamed, so a half-written template never
+    // carries the real name.
+    const QString work = target
+                         + QStringLiteral(".%1.tmp").arg(
+                                 QString::number(QRandomGenerator::global()->generate(), 16));
+    QFile::remove(work);
+    if (!BuildTemplate(work, error))
+        return false;
+    if (!QFile::rename(work, target)) {
+        QFile::remove(work);
+        if (QFileInfo::exists(target))
+            return true;
+        if (error)
+            *error = QStringLiteral("无法写入模板文件：%1").arg(target);
+        return false;
+    }
+    return true;
+}
+
+} // namespace store
