@@ -1,0 +1,112 @@
+#include "accountsetinfodialog.h"
+
+#include "store/accountsets.h"
+#include "store/session.h"
+#include "ui/shellhost.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace app {
+
+namespace {
+
+struct BoxSpec
+{
+    int index;
+    const char *label;
+};
+
+// Boxes in the order they are laid out, with their labels.
+const BoxSpec kBoxes[] = {
+        {0, "套账名称："},  {1, "所属企业："},  {2, "联系地址："},
+        {3, "联系电话："},  {4, "企业传真："},  {5, "企业网址："},
+        {10, "创建日期："}, {11, "最近访问："}, {12, "数据文件："},
+};
+
+} // namespace
+
+AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
+    : QWidget(parent, Qt::Dialog)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("套账信息"));
+
+    TXT.fill(nullptr, 13);
+    auto *layout = new QGridLayout(this);
+    int row = 0;
+    for (const BoxSpec &spec : kBoxes) {
+        auto *edit = new QLineEdit(this);
+        edit->setMinimumWidth(280);
+        edit->setReadOnly(spec.index >= 10);
+        TXT[spec.index] = edit;
+        layout->addWidget(new QLabel(QString::fromUtf8(spec.label), this), row, 0);
+        layout->addWidget(edit, row, 1);
+        ++row;
+    }
+    auto *buttons = new QHBoxLayout;
+    for (const QString &caption : {QStringLiteral("确    定"), QStringLiteral("取    消")}) {
+        auto *button = new QPushButton(caption, this);
+        button->setAutoDefault(false);
+        Com.append(button);
+        buttons->addWidget(button);
+    }
+    layout->addLayout(buttons, row, 0, 1, 2);
+    Com[0]->setToolTip(QStringLiteral("拥有所有权限才能修改套账信息"));
+    connect(Com[0], &QPushButton::clicked, this, &AccountSetInfoDialog::confirm);
+    connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+
+    const int index = store::CurrentAccountIndex;
+    const bool haveSet = index >= 0 && index < store::AccountSets.size();
+    Com[0]->setEnabled(haveSet && store::CurrentRights.contains(QStringLiteral("所有权限")));
+    if (haveSet) {
+        const store::AccountSet &entry = store::AccountSets.at(index);
+        TXT[0]->setText(entry.Name);
+        TXT[1]->setText(entry.Company);
+        TXT[10]->setText(store::dateText(entry.Created.date()));
+        TXT[11]->setText(store::dateTimeText(entry.LastAccess));
+        TXT[12]->setText(entry.FileName);
+
+        const store::AccountSetInfo info = store::LoadAccountSetInfo();
+        TXT[0]->setText(info.name);
+        TXT[1]->setText(info.company);
+        TXT[2]->setText(info.address);
+        TXT[3]->setText(info.phone);
+        TXT[4]->setText(info.fax);
+        TXT[5]->setText(info.web);
+    }
+
+    // Only the lines printed in report headers count as a change; the
+    // account-set name is not printed there. Connected after filling, so
+    // that loading the boxes is not taken for an edit.
+    m_changed = false;
+    for (int i = 1; i <= 5; ++i)
+        connect(TXT[i], &QLineEdit::textChanged, this, [this] { m_changed = true; });
+}
+
+void AccountSetInfoDialog::confirm()
+{
+    store::AccountSetInfo info;
+    info.name = TXT[0]->text();
+    info.company = TXT[1]->text();
+    info.address = TXT[2]->text();
+    info.phone = TXT[3]->text();
+    info.fax = TXT[4]->text();
+    info.web = TXT[5]->text();
+    store::SaveAccountSetInfo(info, m_changed);
+    if (ui::ShellHost *host = ui::shellHost())
+        host->UpdateMainCaption();
+    close();
+}
+
+AccountSetInfoDialog *ShowAccountSetInfoDialog(QWidget *parent)
+{
+    auto *dialog = new AccountSetInfoDialog(parent);
+    dialog->show();
+    return dialog;
+}
+
+} // namespace app

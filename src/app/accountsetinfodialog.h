@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QVector>
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+namespace app {
+
+// The window "套账信息": name, company and contact lines of the current
+// account set, which appear on printouts. Only a user with 所有权限 may store
+// them. Modeless.
+class AccountSetInfoDialog : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit AccountSetInfoDialog(QWidget *parent = nullptr);
+
+    // Boxes 0-5 editable (name, company, address, telephone, fax, web
+    // address), 10-12 display only (created, last access, data file).
+    QLineEdit *box(int index) const { return TXT.value(index); }
+    // Buttons: 0 "确    定", 1 "取    消".
+    QPushButton *button(int index) const { return Com.at(index); }
+    // Set once the company or a contact line has been edited.
+    bool companyChanged() const { return m_changed; }
+
+    // Button 0: stores the boxes and closes.
+    void confirm();
+
+private:
+    QVector<QLineEdit *> TXT; // indexed as above; unused indices are null
+    QVector<QPushButton *> Com;
+    bool m_changed = false;
+};
+
+// Shows an account-set information window, modeless.
+AccountSetInfoDialog *ShowAccountSetInfoDialog(QWidget *parent = nullptr);
+
+} // namespace app
