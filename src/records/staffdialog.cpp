@@ -1,0 +1,234 @@
+#include "staffdialog.h"
+
+#include "rights.h"
+#include "staff.h"
+
+#include "grid/grid.h"
+#include "grid/gridops.h"
+#include "store/formatting.h"
+#include "store/prompts.h"
+#include "store/session.h"
+#include "ui/shellhost.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace records {
+
+namespace {
+
+const QString kTick = QStringLiteral("√");
+// Shading of the tree rows, in the stored colour form (blue, green, red).
+constexpr qint64 kTopRowShade = 0xFF33FF;
+constexpr qint64 kRowShade = 0xDDDDDD;
+// Record tab of the staff list.
+constexpr int kStaffTab = 7;
+
+// True when the tree holds exactly the catalogue's rows.
+bool isRightsTree(const grid::Grid &grid)
+{
+    return grid.dataRows() == rightsTreeRows().size() && grid.cols() > kRightLabelColumn;
+}
+
+QVector<bool> treeMarks(const grid::Grid &grid)
+{
+    QVector<bool> marks;
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
+        marks.append(!grid.cellText(r, kRightMarkColumn).isEmpty());
+    return marks;
+}
+
+void setTreeMarks(grid::Grid &grid, const QVector<bool> &marks)
+{
+    grid::GridBatch batch(grid);
+    for (int i = 0; i < marks.size(); ++i)
+        grid.setTextMatrix(grid.fixedRows() + i, kRightMarkColumn, marks.at(i) ? kTick : QString());
+}
+
+// Action rows are indented; the top and area rows start at the left.
+bool isIndented(const grid::Grid &grid, int row)
+{
+    return grid.cellText(row, kRightLabelColumn).startsWith(QLatin1Char(' '));
+}
+
+} // namespace
+
+void BuildRightsTree(grid::Grid &grid, const QString &rights)
+{
+    const QStringList columns = {QStringLiteral("ID"), QStringLiteral("序号"),
+                                 QStringLiteral("设定"), QStringLiteral("权限内容")};
+    {
+        grid::GridBatch batch(grid);
+        grid::SetupGridColumns(grid, columns, columns);
+        const auto &rows = rightsTreeRows();
+        const QVector<bool> marks = rightMarksFor(rights);
+        const int first = grid.fixedRows();
+        grid.setRows(first + rows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            const int r = first + i;
+            grid.setTextMatrix(r, grid::kNumberColumn, QString::number(i + 1));
+            grid.setTextMatrix(r, kRightLabelColumn, rows.at(i).label);
+            const qint64 shade = rows.at(i).kind == RightsTreeRow::Kind::Top ? kTopRowShade
+                                                                             : kRowShade;
+            for (int c = 0; c < grid.cols(); ++c)
+                grid::PaintGridCell(grid, r, c, shade);
+            if (rows.at(i).kind == RightsTreeRow::Kind::Action && marks.at(i))
+                grid.setTextMatrix(r, kRightMarkColumn, kTick);
+        }
+        grid::FitGridColumns(grid, grid::kTitleRow);
+        grid.setColAlignment(kRightMarkColumn, grid::kAlignCenterCenter);
+    }
+    TestRightRuler(grid);
+}
+
+void TestRightRuler(grid::Grid &grid)
+{
+    if (!isRightsTree(grid))
+        return;
+    QVector<bool> marks = treeMarks(grid);
+    settleRightMarks(marks);
+    setTreeMarks(grid, marks);
+}
+
+QString GetRightStr(const grid::Grid &grid)
+{
+    if (!isRightsTree(grid))
+        return QString();
+    return rightsStringFor(treeMarks(grid));
+}
+
+void ClickRightsTree(grid::Grid &grid, int x, int y)
+{
+    if (!isRightsTree(grid))
+        return;
+    const QVector<bool> before = treeMarks(grid);
+    grid::ToggleTickColumn(grid, kRightMarkColumn, x, y, true);
+    // A click that marked nothing (beside the mark column, on one row) must
+    // not carry the unchanged mark of an area row down over its actions.
+    if (treeMarks(grid) == before)
+        return;
+
+    const int current = grid.row();
+    if (current >= grid.fixedRows() && !isIndented(grid, current)) {
+        const QString mark = grid.cellText(current, kRightMarkColumn);
+        const bool top = current == grid.fixedRows();
+        grid::GridBatch batch(grid);
+        for (int r = current + 1; r < grid.rows(); ++r) {
+            if (!top && !isIndented(grid, r))
+                break;
+            grid.setTextMatrix(r, kRightMarkColumn, mark);
+        }
+    }
+    TestRightRuler(grid);
+}
+
+StaffDialog::StaffDialog(QWidget *parent)
+    : QWidget(parent, Qt::Dialog)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("员工设置"));
+
+    auto *layout = new QGridLayout(this);
+    m_idBox = new QLineEdit(this);
+    m_idBox->setReadOnly(true);
+    layout->addWidget(new QLabel(QStringLiteral("员工编码："), this), 0, 0);
+    layout->addWidget(m_idBox, 0, 1);
+
+    const QStringList labels
+            = {QStringLiteral("员工姓名："), QStringLiteral("登录密码："), QStringLiteral("电   话："),
+               QStringLiteral("手   机："),   QStringLiteral("电子邮箱："), QStringLiteral("备注信息：")};
+    for (int i = 0; i < labels.size(); ++i) {
+        auto *edit = new QLineEdit(this);
+        TXT.append(edit);
+        layout->addWidget(new QLabel(labels.at(i), this), i + 1, 0);
+        layout->addWidget(edit, i + 1, 1);
+    }
+
+    m_tree = new grid::Grid(this);
+    m_tree->setMinimumSize(320, 360);
+    layout->addWidget(new QLabel(QStringLiteral("员工权限："), this), 0, 2);
+    layout->addWidget(m_tree, 1, 2, labels.size() + 1, 1);
+    connect(m_tree, &grid::Grid::mouseUp, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+                treeClicked(button, x, y);
+            });
+
+    auto *buttons = new QHBoxLayout;
+    Com.append(new QPushButton(QStringLiteral("确      定"), this));
+    Com.append(new QPushButton(QStringLiteral("取      消"), this));
+    buttons->addStretch();
+    buttons->addWidget(Com[0]);
+    buttons->addWidget(Com[1]);
+    layout->addLayout(buttons, labels.size() + 2, 0, 1, 3);
+    connect(Com[0], &QPushButton::clicked, this, &StaffDialog::confirm);
+    connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+}
+
+void StaffDialog::LoadStaffInfo(int id)
+{
+    StaffInfo info;
+    QString rights;
+    if (loadStaff(id, info)) {
+        for (int i = 0; i < TXT.size(); ++i)
+            TXT[i]->setText(info.boxes.value(i));
+        m_idBox->setText(QString::number(info.id));
+        rights = info.rights;
+    }
+    BuildRightsTree(*m_tree, rights);
+}
+
+bool StaffDialog::SaveStaffInfo(int id)
+{
+    StaffInfo info;
+    for (const QLineEdit *edit : TXT)
+        info.boxes << edit->text();
+    info.rights = GetRightStr(*m_tree);
+    const int stored = saveStaff(id, info);
+    if (stored == 0)
+        return false;
+    m_idBox->setText(QString::number(stored));
+    ui::ShellHost *host = ui::shellHost();
+    if (host && host->currentRecordTab() == kStaffTab)
+        host->ReloadCurrentList();
+    return true;
+}
+
+void StaffDialog::treeClicked(Qt::MouseButton button, int x, int y)
+{
+    if (button != Qt::LeftButton)
+        return;
+    const int shown = int(store::leadingNumber(m_idBox->text()));
+    if (shown != 0 && shown == store::CurrentUserID) {
+        store::prompts().message(QStringLiteral("您不能修改自己的权限！"));
+        return;
+    }
+    ClickRightsTree(*m_tree, x, y);
+}
+
+void StaffDialog::confirm()
+{
+    // Stay open when nothing could be stored, so the typed data is not lost.
+    if (!SaveStaffInfo(int(store::leadingNumber(m_idBox->text()))))
+        return;
+    close();
+}
+
+StaffDialog *ShowStaffDialog(int id, QWidget *parent)
+{
+    static QPointer<StaffDialog> open;
+    // A fresh window for every member: an open one must not lend its boxes
+    // or its number to the next member.
+    if (open)
+        open->close();
+    open = new StaffDialog(parent);
+    open->LoadStaffInfo(id);
+    open->show();
+    open->raise();
+    open->activateWindow();
+    return open;
+}
+
+} // namespace records
