@@ -297,23 +297,50 @@ QDateTime dateFromNumber(double number)
 // ---------------------------------------------------------------------------
 // Text collation
 
+// Sort keys of the texts compared lately. An ORDER BY compares the same few
+// names over and over; comparing two cached keys is far cheaper than running
+// the collation on both texts each time.
+class PinyinKeys
+{
+public:
+    PinyinKeys()
+        : m_collator(QLocale(QLocale::Chinese, QLocale::China))
+    {
+        m_collator.setCaseSensitivity(Qt::CaseSensitive);
+    }
+
+    QCollatorSortKey key(const char *text, int length)
+    {
+        const auto found = m_keys.constFind(QByteArray::fromRawData(text, length));
+        if (found != m_keys.constEnd())
+            return found.value();
+        if (m_keys.size() >= kLimit)
+            m_keys.clear();
+        const QCollatorSortKey key = m_collator.sortKey(QString::fromUtf8(text, length));
+        m_keys.insert(QByteArray(text, length), key);
+        return key;
+    }
+
+private:
+    static constexpr qsizetype kLimit = 50000;
+    QCollator m_collator;
+    QHash<QByteArray, QCollatorSortKey> m_keys;
+};
+
 int pinyinCompare(void *, int lengthA, const void *a, int lengthB, const void *b)
 {
-    if (lengthA == lengthB && std::memcmp(a, b, size_t(lengthA)) == 0)
+    const int common = qMin(lengthA, lengthB);
+    const int bytes = std::memcmp(a, b, size_t(common));
+    if (bytes == 0 && lengthA == lengthB)
         return 0;
-    thread_local const QCollator collator = [] {
-        QCollator c{QLocale(QLocale::Chinese, QLocale::China)};
-        c.setCaseSensitivity(Qt::CaseSensitive);
-        return c;
-    }();
-    const QStringView viewA(static_cast<const QChar *>(a), lengthA / 2);
-    const QStringView viewB(static_cast<const QChar *>(b), lengthB / 2);
-    const int order = collator.compare(viewA, viewB);
+    thread_local PinyinKeys keys;
+    const int order = keys.key(static_cast<const char *>(a), lengthA)
+                              .compare(keys.key(static_cast<const char *>(b), lengthB));
     if (order != 0)
         return order;
-    // Equal for the collation but not the same text: fall back to code units
-    // so that only identical texts are equal.
-    return viewA.compare(viewB, Qt::CaseSensitive);
+    // Equal for the collation but not the same text: fall back to the bytes
+    // (code point order) so that only identical texts are equal.
+    return bytes != 0 ? bytes : lengthA - lengthB;
 }
 
 // ---------------------------------------------------------------------------
@@ -337,7 +364,9 @@ QString registryKey(const QString &path)
 sqlite3 *openKeyed(const QString &path, bool create, QString *error)
 {
     sqlite3 *db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // Each connection is used by one thread at a time: no per-call locking.
+    const int flags
+            = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
         setError(error, QStringLiteral("无法打开数据库文件：%1（%2）").arg(path, lastError(db)));
         sqlite3_close(db);
@@ -838,8 +867,7 @@ bool compactInto(const DatabasePtr &source, const QString &targetPath, QString *
 
 void registerCollations(sqlite3 *db)
 {
-    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF16_ALIGNED, nullptr, pinyinCompare,
-                                nullptr);
+    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF8, nullptr, pinyinCompare, nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -855,7 +883,7 @@ struct Cell
     {
         qint64 integer;
         double real;
-        quint64 offset;
+        const char *text;
     };
     quint32 length;
     quint8 storage; // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB, SQLITE_NULL
@@ -877,9 +905,17 @@ struct RecordSet::Data
     DatabasePtr db;
     bool open = false;
     std::vector<Field> fields;
-    std::vector<Cell> cells; // row-major
-    std::vector<char> bytes; // text and blob contents
-    std::vector<qint64> rowids;
+    // Cells row by row, and the bytes of texts and blobs, in fixed-size
+    // chunks: a growing list never moves what it already holds.
+    static constexpr size_t kChunkShift = 12;
+    static constexpr size_t kChunkCells = size_t(1) << kChunkShift;
+    static constexpr size_t kByteChunk = 64 * 1024;
+    std::vector<std::unique_ptr<Cell[]>> cellChunks;
+    size_t cellCount = 0;
+    std::vector<std::unique_ptr<char[]>> byteChunks;
+    char *byteCursor = nullptr;
+    size_t bytesLeft = 0;
+    std::vector<qint64> rowids; // only for an editable record set
     int rows = 0;
     int position = 0;
 
@@ -893,13 +929,50 @@ struct RecordSet::Data
 
     int columns() const { return int(fields.size()); }
 
+    Cell &cellAt(size_t index) const
+    {
+        return cellChunks[index >> kChunkShift][index & (kChunkCells - 1)];
+    }
+    const Cell &cell(int row, int column) const
+    {
+        return cellAt(size_t(row) * size_t(columns()) + size_t(column));
+    }
+    Cell &newCell()
+    {
+        if ((cellCount >> kChunkShift) == cellChunks.size())
+            cellChunks.emplace_back(new Cell[kChunkCells]);
+        return cellAt(cellCount++);
+    }
+    const char *storeBytes(const void *data, size_t length)
+    {
+        if (length == 0)
+            return nullptr;
+        char *target;
+        if (length > kByteChunk / 4) {
+            // A long text gets a chunk of its own.
+            byteChunks.emplace_back(new char[length]);
+            target = byteChunks.back().get();
+        } else {
+            if (length > bytesLeft) {
+                byteChunks.emplace_back(new char[kByteChunk]);
+                byteCursor = byteChunks.back().get();
+                bytesLeft = kByteChunk;
+            }
+            target = byteCursor;
+            byteCursor += length;
+            bytesLeft -= length;
+        }
+        std::memcpy(target, data, length);
+        return target;
+    }
+
     void appendRow(sqlite3_stmt *stmt, int firstColumn)
     {
         const int count = columns();
         for (int c = 0; c < count; ++c) {
             const int source = c + firstColumn;
-            Cell cell;
-            cell.offset = 0;
+            Cell &cell = newCell();
+            cell.integer = 0;
             cell.length = 0;
             cell.storage = quint8(sqlite3_column_type(stmt, source));
             switch (cell.storage) {
@@ -916,21 +989,17 @@ struct RecordSet::Data
                                   ? static_cast<const void *>(sqlite3_column_text(stmt, source))
                                   : sqlite3_column_blob(stmt, source);
                 const int length = sqlite3_column_bytes(stmt, source);
-                cell.offset = bytes.size();
+                cell.text = storeBytes(data, size_t(length));
                 cell.length = quint32(length);
-                if (length > 0) {
-                    const char *begin = static_cast<const char *>(data);
-                    bytes.insert(bytes.end(), begin, begin + length);
-                }
                 break;
             }
             default:
                 cell.storage = SQLITE_NULL;
                 break;
             }
-            cells.push_back(cell);
         }
-        rowids.push_back(firstColumn > 0 ? sqlite3_column_int64(stmt, 0) : 0);
+        if (firstColumn > 0)
+            rowids.push_back(sqlite3_column_int64(stmt, 0));
         ++rows;
     }
 
@@ -961,7 +1030,7 @@ struct RecordSet::Data
 
     QVariant cellValue(int row, int column) const
     {
-        const Cell &cell = cells[size_t(row) * size_t(columns()) + size_t(column)];
+        const Cell &cell = this->cell(row, column);
         const ColumnType type = fields[size_t(column)].declared;
         switch (cell.storage) {
         case SQLITE_INTEGER:
@@ -989,7 +1058,7 @@ struct RecordSet::Data
                 return cell.real;
             }
         case SQLITE_TEXT: {
-            const char *text = bytes.data() + cell.offset;
+            const char *text = cell.text;
             const int length = int(cell.length);
             if (type == ColumnType::Date) {
                 const QDateTime date = dateFromText(text, length);
@@ -1005,7 +1074,7 @@ struct RecordSet::Data
             return QString::fromUtf8(text, length);
         }
         case SQLITE_BLOB:
-            return QByteArray(bytes.data() + cell.offset, int(cell.length));
+            return QByteArray(cell.text, int(cell.length));
         default:
             return QVariant();
         }
@@ -1040,9 +1109,10 @@ struct RecordSet::Data
         // Replace the row in place: read it as an extra row, move its cells.
         const int count = columns();
         appendRow(stmt.get(), 1);
-        std::copy(cells.end() - count, cells.end(),
-                  cells.begin() + std::ptrdiff_t(targetRow) * count);
-        cells.resize(cells.size() - size_t(count));
+        for (int c = 0; c < count; ++c)
+            cellAt(size_t(targetRow) * size_t(count) + size_t(c))
+                    = cellAt(cellCount - size_t(count) + size_t(c));
+        cellCount -= size_t(count);
         rowids.pop_back();
         --rows;
         return true;
@@ -1213,7 +1283,7 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, QString *erro
         if (field.declared != ColumnType::Null)
             continue;
         for (int r = 0; r < d->rows; ++r) {
-            const Cell &cell = d->cells[size_t(r) * size_t(count) + size_t(c)];
+            const Cell &cell = d->cell(r, c);
             if (cell.storage == SQLITE_INTEGER)
                 field.type = ColumnType::Integer;
             else if (cell.storage == SQLITE_FLOAT)
