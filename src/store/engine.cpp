@@ -777,7 +777,11 @@ void Registry::closeAll()
     openConnections().clear();
 }
 
-DatabasePtr Registry::create(const QString &path, QString *error)
+namespace {
+
+// Makes a new encrypted database file and writes its first page at once, so
+// the file is a complete encrypted database even before any table exists.
+sqlite3 *createKeyed(const QString &path, QString *error)
 {
     if (QFileInfo::exists(path)) {
         setError(error, QStringLiteral("文件已存在：%1").arg(path));
@@ -788,8 +792,6 @@ DatabasePtr Registry::create(const QString &path, QString *error)
         QFile::remove(path);
         return nullptr;
     }
-    // Write the first page now so the file is a complete encrypted database
-    // even before any table exists.
     QString writeError;
     if (!runNative(db, QStringLiteral("PRAGMA user_version=1"), &writeError)) {
         setError(error, QStringLiteral("无法创建数据库文件：%1（%2）").arg(path, writeError));
@@ -797,6 +799,16 @@ DatabasePtr Registry::create(const QString &path, QString *error)
         QFile::remove(path);
         return nullptr;
     }
+    return db;
+}
+
+} // namespace
+
+DatabasePtr Registry::create(const QString &path, QString *error)
+{
+    sqlite3 *db = createKeyed(path, error);
+    if (!db)
+        return nullptr;
     const QString key = registryKey(path);
     DatabasePtr database(new Database(db, key));
     openConnections()[key] = database;
@@ -812,10 +824,12 @@ bool compactInto(const DatabasePtr &source, const QString &targetPath, QString *
         setError(error, QStringLiteral("数据库未打开"));
         return false;
     }
-    if (QFileInfo::exists(targetPath)) {
-        setError(error, QStringLiteral("文件已存在：%1").arg(targetPath));
+    // The source's connection may not create files, so the target is made
+    // first and then attached.
+    sqlite3 *created = createKeyed(targetPath, error);
+    if (!created)
         return false;
-    }
+    sqlite3_close(created);
     sqlite3 *db = source->handle();
     {
         Statement attach;

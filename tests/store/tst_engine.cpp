@@ -606,6 +606,13 @@ void TestEngine::compaction()
     QVERIFY(db->execNative(QStringLiteral("CREATE INDEX SaleDat ON Sale (Dat);"
                                           "DELETE FROM Sale WHERE ID=4"),
                            &error));
+    // Work on a connection opened the ordinary way (one that cannot create
+    // files itself).
+    const QString file = db->path();
+    db.reset();
+    Registry::close(file);
+    db = Registry::open(file, &error);
+    QVERIFY(db);
     const QString target = path(QStringLiteral("compact.qdt"));
     QVERIFY2(store::compactInto(db, target, &error), qPrintable(error));
     QVERIFY(!store::compactInto(db, target, &error)); // never overwrites
