@@ -10,12 +10,14 @@ namespace store {
 QDateTime nullDate();
 bool isNullDate(const QDateTime &value);
 
-// Grid text of a value: doubles "0.00", dates "yyyy.MM.dd" or
+// Grid text of a value: doubles "0.00" (rounded half away from zero on the
+// decimal value, so 2.675 → 2.68), dates "yyyy.MM.dd" or
 // "yyyy.MM.dd HH:mm" (the null date empty), booleans as BoolMark, else text.
 QString FormatCell(const QVariant &value, bool dateOnly);
 // "√" for true or a non-zero number, else empty.
 QString BoolMark(const QVariant &value);
-// Duration as [h:]m:s without leading zeros (7 → 0:7, 3600 → 1:0:0).
+// Duration as [h:]m:s without leading zeros (7 → 0:7, 3600 → 1:0:0,
+// 90061 → 25:1:1); from 60 hours on as d:h:m:s with the day count first.
 QString FormatSeconds(qint64 seconds);
 // Splits text at the first (fromLeft) or last separator; see the helpers doc.
 QString SplitAt(QString &text, const QString &separator, bool fromLeft);

@@ -11,7 +11,6 @@ private slots:
     void formatSeconds();
     void formatCell_data();
     void formatCell();
-    void boolMark_data();
     void boolMark();
     void splitAt_data();
     void splitAt();
@@ -33,7 +32,6 @@ void TestFormatting::formatSeconds_data()
     QTest::newRow("25h1m1s") << qint64(90061) << "25:1:1";
     QTest::newRow("just below 60h") << qint64(60 * 3600 - 1) << "59:59:59";
     QTest::newRow("60h is 2 days 12h") << qint64(60 * 3600) << "2:12:0:0";
-    QTest::newRow("ten days") << qint64(10 * 86400 + 61) << "10:0:1:1";
     QTest::newRow("negative") << qint64(-307) << "-5:7";
 }
 
@@ -54,24 +52,17 @@ void TestFormatting::formatCell_data()
     QTest::newRow("date and time") << QVariant(when) << false << "2024.03.05 14:07";
     QTest::newRow("date only") << QVariant(when) << true << "2024.03.05";
     QTest::newRow("null date") << QVariant(store::nullDate()) << false << "";
-    QTest::newRow("null date only") << QVariant(store::nullDate()) << true << "";
-    QTest::newRow("QDate") << QVariant(QDate(2023, 12, 31)) << false << "2023.12.31 00:00";
     QTest::newRow("2.5") << QVariant(2.5) << false << "2.50";
-    QTest::newRow("integral double") << QVariant(3.0) << false << "3.00";
     QTest::newRow("2.675 rounds up") << QVariant(2.675) << false << "2.68";
     QTest::newRow("1.005 rounds up") << QVariant(1.005) << false << "1.01";
     QTest::newRow("0.1+0.2") << QVariant(0.1 + 0.2) << false << "0.30";
     QTest::newRow("negative half") << QVariant(-2.675) << false << "-2.68";
     QTest::newRow("tiny negative") << QVariant(-0.001) << false << "0.00";
-    QTest::newRow("negative zero") << QVariant(-0.0) << false << "0.00";
-    QTest::newRow("small") << QVariant(0.005) << false << "0.01";
     QTest::newRow("large") << QVariant(1234567890.125) << false << "1234567890.13";
     QTest::newRow("huge") << QVariant(1e20) << false << "100000000000000000000.00";
     QTest::newRow("carry") << QVariant(99.995) << false << "100.00";
     QTest::newRow("integer") << QVariant(qlonglong(42)) << false << "42";
-    QTest::newRow("negative integer") << QVariant(-7) << false << "-7";
     QTest::newRow("text") << QVariant(QStringLiteral("钢管")) << false << "钢管";
-    QTest::newRow("text looking like number") << QVariant(QStringLiteral("2.5")) << false << "2.5";
     QTest::newRow("true") << QVariant(true) << false << "√";
     QTest::newRow("false") << QVariant(false) << false << "";
     QTest::newRow("NULL") << QVariant() << false << "";
@@ -85,26 +76,16 @@ void TestFormatting::formatCell()
     QCOMPARE(store::FormatCell(value, dateOnly), text);
 }
 
-void TestFormatting::boolMark_data()
-{
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<bool>("marked");
-    QTest::newRow("true") << QVariant(true) << true;
-    QTest::newRow("false") << QVariant(false) << false;
-    QTest::newRow("-1") << QVariant(-1) << true;
-    QTest::newRow("0") << QVariant(qlonglong(0)) << false;
-    QTest::newRow("0.5") << QVariant(0.5) << true;
-    QTest::newRow("text 1") << QVariant(QStringLiteral("1")) << true;
-    QTest::newRow("text 0") << QVariant(QStringLiteral("0")) << false;
-    QTest::newRow("text word") << QVariant(QStringLiteral("是")) << false;
-    QTest::newRow("NULL") << QVariant() << false;
-}
-
+// Tick marks: true or any non-zero number, also a number stored as text.
 void TestFormatting::boolMark()
 {
-    QFETCH(QVariant, value);
-    QFETCH(bool, marked);
-    QCOMPARE(store::BoolMark(value), marked ? QStringLiteral("√") : QString());
+    const QString tick = QStringLiteral("√");
+    QCOMPARE(store::BoolMark(-1), tick);
+    QCOMPARE(store::BoolMark(0.5), tick);
+    QCOMPARE(store::BoolMark(QStringLiteral("1")), tick);
+    QCOMPARE(store::BoolMark(qlonglong(0)), QString());
+    QCOMPARE(store::BoolMark(QStringLiteral("是")), QString());
+    QCOMPARE(store::BoolMark(QVariant()), QString());
 }
 
 // Returned part and the part left in the text, from either side.
@@ -124,15 +105,9 @@ void TestFormatting::splitAt_data()
     QTest::newRow("longer separator") << "a||b||c"
                                       << "||" << true << "a"
                                       << "b||c";
-    QTest::newRow("longer separator right") << "a||b||c"
-                                            << "||" << false << "c"
-                                            << "a||b";
     QTest::newRow("not found") << "产品Pro"
                                << " " << false << ""
                                << "产品Pro";
-    QTest::newRow("not found left") << "产品Pro"
-                                    << "|" << true << ""
-                                    << "产品Pro";
     QTest::newRow("at the end") << "00012|"
                                 << "|" << true << "00012"
                                 << "";
@@ -173,7 +148,6 @@ void TestFormatting::leadingNumber_data()
     QTest::newRow("decimal with yuan") << "12.5元" << 12.5;
     QTest::newRow("letters") << "abc" << 0.0;
     QTest::newRow("negative") << "-3" << -3.0;
-    QTest::newRow("plus") << "+4" << 4.0;
     QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("spaces") << "   7 件" << 7.0;
     QTest::newRow("ideographic space") << QString::fromUtf8("\u30008") << 8.0;
@@ -181,12 +155,9 @@ void TestFormatting::leadingNumber_data()
     QTest::newRow("exponent") << "1e3" << 1000.0;
     QTest::newRow("signed exponent") << "2.5E-1x" << 0.25;
     QTest::newRow("bare e") << "12e" << 12.0;
-    QTest::newRow("e then letters") << "3em" << 3.0;
     QTest::newRow("second point") << "1.2.3" << 1.2;
-    QTest::newRow("trailing point") << "12." << 12.0;
     QTest::newRow("leading point") << ".5" << 0.5;
     QTest::newRow("sign only") << "-" << 0.0;
-    QTest::newRow("point only") << "." << 0.0;
     QTest::newRow("sign after space") << " - 3" << 0.0;
     QTest::newRow("overflow") << "1e999" << 0.0;
 }

