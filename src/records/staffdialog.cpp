@@ -71,8 +71,8 @@ void BuildRightsTree(grid::Grid &grid, const QString &rights)
             const int r = first + i;
             grid.setTextMatrix(r, grid::kNumberColumn, QString::number(i + 1));
             grid.setTextMatrix(r, kRightLabelColumn, rows.at(i).label);
-            const qint64 shade = rows.at(i).kind == RightsTreeRow::Kind::Top ? kTopRowShade
-                                                                             : kRowShade;
+            const qint64 shade
+                    = rows.at(i).kind == RightsTreeRow::Kind::Top ? kTopRowShade : kRowShade;
             for (int c = 0; c < grid.cols(); ++c)
                 grid::PaintGridCell(grid, r, c, shade);
             if (rows.at(i).kind == RightsTreeRow::Kind::Action && marks.at(i))
@@ -137,9 +137,9 @@ StaffDialog::StaffDialog(QWidget *parent)
     layout->addWidget(new QLabel(QStringLiteral("员工编码："), this), 0, 0);
     layout->addWidget(m_idBox, 0, 1);
 
-    const QStringList labels
-            = {QStringLiteral("员工姓名："), QStringLiteral("登录密码："), QStringLiteral("电   话："),
-               QStringLiteral("手   机："),   QStringLiteral("电子邮箱："), QStringLiteral("备注信息：")};
+    const QStringList labels = {QStringLiteral("员工姓名："), QStringLiteral("登录密码："),
+                                QStringLiteral("电   话："),  QStringLiteral("手   机："),
+                                QStringLiteral("电子邮箱："), QStringLiteral("备注信息：")};
     for (int i = 0; i < labels.size(); ++i) {
         auto *edit = new QLineEdit(this);
         TXT.append(edit);

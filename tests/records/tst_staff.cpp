@@ -1,4 +1,11 @@
+#include "records/rights.h"
 #include "records/staff.h"
+#include "records/staffdialog.h"
+
+#include "grid/grid.h"
+#include "grid/gridops.h"
+#include "grid/gridview.h"
+#include "ui/shellhost.h"
 
 #include "store/access.h"
 #include "store/programfolder.h"
@@ -6,11 +13,89 @@
 #include "store/session.h"
 #include "testsupport.h"
 
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QtTest>
 
 #include <memory>
 
 using namespace records;
+
+namespace {
+
+// Counts the reloads of the visible list the dialogs ask for.
+class FakeHost : public ui::ShellHost
+{
+public:
+    int tab = 0;
+    int reloads = 0;
+
+    void SelectAccountSet(int, bool) override {}
+    void UpdateMainCaption() override {}
+    void ApplyRights() override {}
+    void SaveSettings() override {}
+    void ReloadCurrentList() override { ++reloads; }
+    int currentRecordTab() const override { return tab; }
+    void ClearRecordGrids() override {}
+    void ClearAnalysisGrids() override {}
+    void ShowCurrentRecordTab() override {}
+    void ShowCurrentAnalysisTab() override {}
+};
+
+// The view of the grid that shows column col.
+grid::GridView *viewOf(grid::Grid *g, int col)
+{
+    const auto views = g->findChildren<grid::GridView *>();
+    for (grid::GridView *view : views)
+        if (!view->horizontalHeader()->isSectionHidden(col))
+            return view;
+    return nullptr;
+}
+
+// A real mouse click on cell (row, col) of the grid.
+void clickCell(grid::Grid *g, int row, int col, Qt::KeyboardModifiers modifiers = {})
+{
+    grid::GridView *view = viewOf(g, col);
+    QVERIFY(view);
+    const QModelIndex index = view->model()->index(row - g->fixedRows(), col);
+    view->scrollTo(index);
+    const QRect rect = view->visualRect(index);
+    QVERIFY(!rect.isEmpty());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, rect.center());
+}
+
+// A real mouse click on the title of column col.
+void clickTitle(grid::Grid *g, int col)
+{
+    grid::GridView *view = viewOf(g, col);
+    QVERIFY(view);
+    QHeaderView *header = view->horizontalHeader();
+    const int x = header->sectionViewportPosition(col) + header->sectionSize(col) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+}
+
+// Grid row of the tree row labelled with token (or the area/top label).
+int treeRow(const grid::Grid *g, const QString &labelEnd)
+{
+    for (int r = g->fixedRows(); r < g->rows(); ++r)
+        if (g->textMatrix(r, kRightLabelColumn).endsWith(labelEnd))
+            return r;
+    return -1;
+}
+
+// Grid rows that carry a mark.
+QList<int> markedRows(const grid::Grid *g)
+{
+    QList<int> rows;
+    for (int r = g->fixedRows(); r < g->rows(); ++r)
+        if (!g->textMatrix(r, kRightMarkColumn).isEmpty())
+            rows << r;
+    return rows;
+}
+
+} // namespace
 
 class TestStaff : public QObject
 {
@@ -27,6 +112,12 @@ private slots:
     void catchAllRow();
     void titles_data();
     void titles();
+
+    void newMemberTree();
+    void treeClicks();
+    void fullRightsTree();
+    void ownRights();
+    void savingReloadsStaffList();
 
 private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
@@ -48,6 +139,9 @@ void TestStaff::init()
 
 void TestStaff::cleanup()
 {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        delete w;
+    ui::setShellHost(nullptr);
     // No database failure may have been reported along the way.
     QCOMPARE(m_prompts->messages, QStringList());
     m_prompts.reset();
@@ -213,5 +307,190 @@ void TestStaff::titles()
     QCOMPARE(titleWithUser(title, QStringLiteral("张三")), expected);
 }
 
-QTEST_GUILESS_MAIN(TestStaff)
+// A new member sees the whole tree unmarked, shaded and numbered; marking
+// 销售数据删除 alone also marks 销售数据查看, and saving stores both.
+void TestStaff::newMemberTree()
+{
+    QPointer<StaffDialog> dialog = ShowStaffDialog(0);
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("员工设置"));
+    grid::Grid *tree = dialog->rightsGrid();
+    QCOMPARE(tree->dataRows(), 57);
+    QCOMPARE(markedRows(tree), QList<int>());
+    QCOMPARE(tree->textMatrix(1, kRightMarkColumn), QStringLiteral("设定"));
+    QCOMPARE(tree->textMatrix(2, 1), QStringLiteral("1"));
+    QCOMPARE(tree->textMatrix(58, 1), QStringLiteral("57"));
+    QCOMPARE(tree->textMatrix(2, kRightLabelColumn), QStringLiteral("所有权限"));
+    QCOMPARE(tree->textMatrix(58, 0), QString());
+    QCOMPARE(tree->cellBackColor(2, kRightLabelColumn), QColor(0xFF, 0x33, 0xFF));
+    QCOMPARE(tree->cellBackColor(3, kRightMarkColumn), QColor(0xDD, 0xDD, 0xDD));
+    QCOMPARE(tree->colAlignment(kRightMarkColumn), int(grid::kAlignCenterCenter));
+    QCOMPARE(tree->colWidth(0), 0);
+    QCOMPARE(dialog->idBox()->text(), QString());
+
+    dialog->box(0)->setText(QStringLiteral("赵六"));
+    const int remove = treeRow(tree, QStringLiteral("销售数据删除"));
+    clickCell(tree, remove, kRightMarkColumn);
+    QCOMPARE(markedRows(tree), (QList<int>{treeRow(tree, QStringLiteral("销售数据查看")), remove}));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(store::LookupWhere(QStringLiteral("Staff"), QStringLiteral("Name='赵六'"),
+                                QStringLiteral("Right"))
+                     .toString(),
+             QStringLiteral("销售数据查看;销售数据删除"));
+
+    // Saving without marks stores the empty string.
+    dialog = ShowStaffDialog(0);
+    dialog->box(0)->setText(QStringLiteral("钱七"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    StaffInfo saved;
+    QVERIFY(loadStaff(store::LookupWhere(QStringLiteral("Staff"), QStringLiteral("Name='钱七'"),
+                                         QStringLiteral("ID"))
+                              .toInt(),
+                      saved));
+    QCOMPARE(saved.rights, QString());
+}
+
+// Clicks on marks toggle rows, selections and whole areas; the top row and
+// the 设定 title mark or clear everything; a click beside the marks of a
+// partly granted area changes nothing.
+void TestStaff::treeClicks()
+{
+    StaffInfo info;
+    info.boxes = QStringList{
+            QStringLiteral("孙八"), QString(), QString(), QString(), QString(), QString()};
+    info.rights = QStringLiteral("客户数据查看");
+    const int id = saveStaff(0, info);
+    QPointer<StaffDialog> dialog = ShowStaffDialog(id);
+    QCOMPARE(dialog->idBox()->text(), QString::number(id));
+    QCOMPARE(dialog->box(0)->text(), QStringLiteral("孙八"));
+    grid::Grid *tree = dialog->rightsGrid();
+
+    const int customers = treeRow(tree, QStringLiteral("客户设置"));
+    clickCell(tree, customers, kRightLabelColumn);
+    QCOMPARE(GetRightStr(*tree), QStringLiteral("客户数据查看"));
+
+    clickCell(tree, customers, kRightMarkColumn);
+    QStringList area;
+    for (const QString &action : rightActions())
+        area << QStringLiteral("客户数据") + action;
+    QCOMPARE(GetRightStr(*tree), area.join(QLatin1Char(';')));
+    QVERIFY(!tree->textMatrix(customers, kRightMarkColumn).isEmpty());
+    QVERIFY(tree->textMatrix(2, kRightMarkColumn).isEmpty());
+    clickCell(tree, customers, kRightMarkColumn);
+    QCOMPARE(GetRightStr(*tree), QString());
+
+    // A selection of three action rows is marked as one, with its view right.
+    clickCell(tree, treeRow(tree, QStringLiteral("采购数据添加")), kRightLabelColumn);
+    clickCell(tree, treeRow(tree, QStringLiteral("采购数据删除")), kRightLabelColumn,
+              Qt::ShiftModifier);
+    QCOMPARE(GetRightStr(*tree),
+             QStringLiteral("采购数据查看;采购数据添加;采购数据修改;采购数据删除"));
+
+    // The top row marks all 57 rows, then clears them all.
+    clickCell(tree, 2, kRightMarkColumn);
+    QCOMPARE(markedRows(tree).size(), 57);
+    QCOMPARE(GetRightStr(*tree), QStringLiteral("所有权限"));
+    clickCell(tree, 2, kRightMarkColumn);
+    QCOMPARE(markedRows(tree), QList<int>());
+
+    // So does the title of the mark column.
+    clickTitle(tree, kRightMarkColumn);
+    QCOMPARE(markedRows(tree).size(), 57);
+    clickTitle(tree, kRightMarkColumn);
+    QCOMPARE(markedRows(tree), QList<int>());
+
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    StaffInfo saved;
+    QVERIFY(loadStaff(id, saved));
+    QCOMPARE(saved.rights, QString());
+
+    // The next member gets a fresh window, not the boxes of the last one.
+    dialog = ShowStaffDialog(id);
+    QPointer<StaffDialog> next = ShowStaffDialog(0);
+    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(next->idBox()->text(), QString());
+    QCOMPARE(next->box(0)->text(), QString());
+}
+
+// Every one of the 49 rights marks every row and is stored as 所有权限.
+void TestStaff::fullRightsTree()
+{
+    StaffInfo info;
+    info.boxes = QStringList{QStringLiteral("周九")};
+    info.rights = allRightTokens().join(QLatin1Char(';'));
+    const int id = saveStaff(0, info);
+    QPointer<StaffDialog> dialog = ShowStaffDialog(id);
+    QCOMPARE(markedRows(dialog->rightsGrid()).size(), 57);
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    StaffInfo saved;
+    QVERIFY(loadStaff(id, saved));
+    QCOMPARE(saved.rights, QStringLiteral("所有权限"));
+}
+
+// The logged-in user cannot change their own rights, but can edit and save
+// the rest of their record, which keeps the rights unchanged.
+void TestStaff::ownRights()
+{
+    StaffLogin me;
+    QCOMPARE(checkLogin(QStringLiteral("zunta"), QStringLiteral("zunta"), me),
+             LoginOutcome::LoggedIn);
+    applyLogin(me);
+
+    QPointer<StaffDialog> dialog = ShowStaffDialog(me.id);
+    grid::Grid *tree = dialog->rightsGrid();
+    clickCell(tree, 2, kRightMarkColumn);
+    clickCell(tree, treeRow(tree, QStringLiteral("员工数据导入")), kRightMarkColumn);
+    clickTitle(tree, kRightMarkColumn);
+    QCOMPARE(m_prompts->messages, QStringList(3, QStringLiteral("您不能修改自己的权限！")));
+    m_prompts->messages.clear();
+    QCOMPARE(markedRows(tree).size(), 57);
+
+    dialog->box(2)->setText(QStringLiteral("010-8888"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    StaffInfo saved;
+    QVERIFY(loadStaff(me.id, saved));
+    QCOMPARE(saved.boxes.at(2), QStringLiteral("010-8888"));
+    QCOMPARE(saved.boxes.at(1), QStringLiteral("zunta"));
+    QCOMPARE(saved.rights, QStringLiteral("所有权限"));
+}
+
+// Saving reloads the visible list only when it is the staff list;
+// cancelling stores nothing.
+void TestStaff::savingReloadsStaffList()
+{
+    FakeHost host;
+    ui::setShellHost(&host);
+    auto countStaff = [] {
+        store::RecordSet rs;
+        store::OpenQuery(rs, QStringLiteral("SELECT * FROM Staff"));
+        return rs.recordCount();
+    };
+    const int before = countStaff();
+
+    host.tab = 7;
+    QPointer<StaffDialog> dialog = ShowStaffDialog(0);
+    dialog->box(0)->setText(QStringLiteral("吴十"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(host.reloads, 1);
+
+    host.tab = 0;
+    dialog = ShowStaffDialog(0);
+    dialog->box(0)->setText(QStringLiteral("郑十一"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(host.reloads, 1);
+    QCOMPARE(countStaff(), before + 2);
+
+    dialog = ShowStaffDialog(0);
+    dialog->box(0)->setText(QStringLiteral("不存"));
+    QTest::mouseClick(dialog->button(1), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(countStaff(), before + 2);
+    ui::setShellHost(nullptr);
+}
+
+QTEST_MAIN(TestStaff)
 #include "tst_staff.moc"
