@@ -29,10 +29,45 @@ void incrementDigits(QString &digits)
 // price 2.675 as 2.67 and 1.005 as 1.00 because neither is exact in binary;
 // users typed 2.675 and expect 2.68. No thousands separators, no exponent,
 // and never "-0.00".
+QString hundredthsText(QString hundredths, bool negative)
+{
+    const bool zero = hundredths == QLatin1String("0");
+    if (hundredths.size() < 3)
+        hundredths = QString(3 - hundredths.size(), QLatin1Char('0')) + hundredths;
+    hundredths.insert(hundredths.size() - 2, QLatin1Char('.'));
+    if (negative && !zero)
+        hundredths.prepend(QLatin1Char('-'));
+    return hundredths;
+}
+
 QString fixedTwoDecimals(double value)
 {
     if (!std::isfinite(value))
         return QString::number(value);
+    // Fast path for the usual amounts: away from a half hundredth, rounding
+    // the binary value gives the same digits as rounding its decimal form
+    // (below 1e9 hundredths the two differ by far less than the margin).
+    const double scaled = std::fabs(value) * 100.0;
+    if (scaled < 1e9) {
+        const double whole = std::floor(scaled);
+        const double fraction = scaled - whole;
+        if (std::fabs(fraction - 0.5) > 1e-6) {
+            qint64 rest = qint64(whole) + (fraction > 0.5 ? 1 : 0);
+            const bool negative = value < 0 && rest != 0;
+            char text[32];
+            char *p = text + sizeof text;
+            int digits = 0;
+            do {
+                *--p = char('0' + rest % 10);
+                rest /= 10;
+                if (++digits == 2)
+                    *--p = '.';
+            } while (rest > 0 || digits < 3);
+            if (negative)
+                *--p = '-';
+            return QString::fromLatin1(p, int(text + sizeof text - p));
+        }
+    }
     // "d.dddddddddddddde±XX": fifteen significant digits and the exponent.
     const QString scientific = QString::number(std::fabs(value), 'e', 14);
     const int ePos = scientific.indexOf(QLatin1Char('e'));
@@ -60,13 +95,7 @@ QString fixedTwoDecimals(double value)
     }
     while (hundredths.size() > 1 && hundredths.startsWith(QLatin1Char('0')))
         hundredths.remove(0, 1);
-    const bool zero = hundredths == QLatin1String("0");
-    if (hundredths.size() < 3)
-        hundredths = QString(3 - hundredths.size(), QLatin1Char('0')) + hundredths;
-    hundredths.insert(hundredths.size() - 2, QLatin1Char('.'));
-    if (value < 0 && !zero)
-        hundredths.prepend(QLatin1Char('-'));
-    return hundredths;
+    return hundredthsText(hundredths, value < 0);
 }
 
 bool isNumericType(int typeId)
