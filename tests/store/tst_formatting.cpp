@@ -57,6 +57,7 @@ void TestFormatting::formatCell_data()
     QTest::newRow("1.005 rounds up") << QVariant(1.005) << false << "1.01";
     QTest::newRow("0.1+0.2") << QVariant(0.1 + 0.2) << false << "0.30";
     QTest::newRow("negative half") << QVariant(-2.675) << false << "-2.68";
+    QTest::newRow("negative") << QVariant(-1234.567) << false << "-1234.57";
     QTest::newRow("tiny negative") << QVariant(-0.001) << false << "0.00";
     QTest::newRow("large") << QVariant(1234567890.125) << false << "1234567890.13";
     QTest::newRow("huge") << QVariant(1e20) << false << "100000000000000000000.00";
