@@ -1,9 +1,17 @@
 #include "staff.h"
 
+#include "grid/grid.h"
+#include "grid/gridloader.h"
+#include "grid/gridops.h"
 #include "store/access.h"
 #include "store/accountsets.h"
+#include "store/formatting.h"
 #include "store/params.h"
+#include "store/prompts.h"
 #include "store/session.h"
+#include "ui/progress.h"
+
+#include <algorithm>
 
 namespace records {
 
@@ -99,6 +107,57 @@ void reassignStaffRecords(int staffId, int catchAllId)
     const QString where = QStringLiteral(" WHERE SID=") + QString::number(staffId);
     store::ExecSQL(QStringLiteral("UPDATE Sale SET SID=") + set + where);
     store::ExecSQL(QStringLiteral("UPDATE Pur SET SID=") + set + where);
+}
+
+void LoadStaffList(grid::Grid &grid)
+{
+    grid::SetupGridColumns(
+            grid,
+            {QStringLiteral("ID"), QString(), QStringLiteral("Name"), QStringLiteral("Phone"),
+             QStringLiteral("MPhone"), QStringLiteral("Email"), QStringLiteral("Right"),
+             QStringLiteral("Memo")},
+            {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("姓名"),
+             QStringLiteral("电话"), QStringLiteral("手机"), QStringLiteral("电子邮箱"),
+             QStringLiteral("权限"), QStringLiteral("备注")});
+    grid.setTag(QStringLiteral("Staff"));
+    // LoadGrid fits the columns from the title row when it is done.
+    grid::LoadGrid(grid, QString(), QString(), true);
+    grid.setReportTitle(QStringLiteral("操作员列表"));
+}
+
+void DeleteSelectedStaff(grid::Grid &grid)
+{
+    if (grid.dataRows() == 0)
+        return;
+    int top = grid.row();
+    int bottom = grid.rowSel();
+    store::SwapIfGreater(top, bottom);
+    top = std::max(top, grid.fixedRows());
+    bottom = std::min(bottom, grid.rows() - 1);
+    if (top > bottom)
+        return;
+    if (!store::prompts().question(QStringLiteral("您确定要删除选中的员工信息？")))
+        return;
+
+    // Without a catch-all row the sales and purchases of deleted staff would
+    // point at nobody, so nothing is deleted then.
+    const int catchAll = catchAllStaffId();
+    if (catchAll == 0)
+        return;
+
+    ui::ProgressStart(QStringLiteral("正在删除员工信息..."), bottom - top + 1);
+    // From the last row up, so the rows still to do keep their numbers.
+    for (int r = bottom; r >= top; --r) {
+        const int id = int(store::leadingNumber(grid.cellText(r, grid::kIdColumn)));
+        const bool kept = id <= 0 || id == store::CurrentUserID
+                          || grid.cellText(r, 2) == kCatchAllStaffName;
+        if (!kept) {
+            reassignStaffRecords(id, catchAll);
+            grid::DeleteGridRows(grid, r, r, false);
+        }
+        ui::ProgressStep(1);
+    }
+    ui::ProgressClose();
 }
 
 bool containsQuote(const QString &text)

@@ -3,6 +3,7 @@
 #include "records/staffdialog.h"
 
 #include "grid/grid.h"
+#include "grid/gridloader.h"
 #include "grid/gridops.h"
 #include "grid/gridview.h"
 #include "ui/shellhost.h"
@@ -110,6 +111,8 @@ private slots:
     void passwordChange();
     void storingMembers();
     void catchAllRow();
+    void staffList();
+    void deletingStaff();
     void titles_data();
     void titles();
 
@@ -285,6 +288,114 @@ void TestStaff::catchAllRow()
                                 QStringLiteral("Name"))
                      .toString(),
              kCatchAllStaffName);
+}
+
+// The list shows every member in table order, without passwords.
+void TestStaff::staffList()
+{
+    StaffInfo info;
+    info.boxes
+            = QStringList{QStringLiteral("张三"), QStringLiteral("secret"), QStringLiteral("010-1"),
+                          QStringLiteral("139"),  QStringLiteral("z@s.cn"), QStringLiteral("备注")};
+    info.rights = QStringLiteral("销售数据查看");
+    saveStaff(0, info);
+
+    grid::Grid grid;
+    LoadStaffList(grid);
+    QCOMPARE(grid.tag(), QStringLiteral("Staff"));
+    QCOMPARE(grid.reportTitle(), QStringLiteral("操作员列表"));
+    QCOMPARE(grid.dataRows(), 3);
+    QStringList titles;
+    for (int c = 0; c < grid.cols(); ++c)
+        titles << grid.textMatrix(grid::kTitleRow, c);
+    QCOMPARE(titles,
+             (QStringList{"ID", "序号", "姓名", "电话", "手机", "电子邮箱", "权限", "备注"}));
+    QStringList last;
+    for (int c = 1; c < grid.cols(); ++c)
+        last << grid.textMatrix(4, c);
+    QCOMPARE(last, (QStringList{"3", "张三", "010-1", "139", "z@s.cn", "销售数据查看", "备注"}));
+    QCOMPARE(grid.textMatrix(2, 2), kCatchAllStaffName);
+    QCOMPARE(grid.textMatrix(3, 2), QStringLiteral("zunta"));
+    QCOMPARE(grid.colWidth(0), 0);
+}
+
+// Deleting a selection that holds the logged-in user and the catch-all row
+// deletes only the others; their sales and purchases move to 其他. A
+// missing catch-all row is created first; answering No deletes nothing.
+void TestStaff::deletingStaff()
+{
+    StaffLogin me;
+    QCOMPARE(checkLogin(QStringLiteral("zunta"), QStringLiteral("zunta"), me),
+             LoginOutcome::LoggedIn);
+    applyLogin(me);
+    auto addMember = [](const QString &name) {
+        StaffInfo info;
+        info.boxes = QStringList{name};
+        return saveStaff(0, info);
+    };
+    auto addRecords = [](int staffId) {
+        for (const char *table : {"Sale", "Pur"})
+            QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO %1 (Dat, PID, AID, SID, Num) "
+                                                  "VALUES (#2024-01-02#, 1, 1, %2, 1)")
+                                           .arg(QLatin1String(table))
+                                           .arg(staffId)));
+    };
+    auto sids = [](const char *table) {
+        store::RecordSet rs;
+        store::OpenQuery(
+                rs, QStringLiteral("SELECT SID FROM %1 ORDER BY ID").arg(QLatin1String(table)));
+        QList<int> list;
+        for (; !rs.eof(); rs.moveNext())
+            list << rs.value(0).toInt();
+        return list;
+    };
+    const int other = catchAllStaffId();
+    const int a = addMember(QStringLiteral("甲"));
+    const int b = addMember(QStringLiteral("乙"));
+    addRecords(a);
+    addRecords(b);
+    addRecords(me.id);
+
+    grid::Grid grid;
+    LoadStaffList(grid);
+    QCOMPARE(grid.dataRows(), 4); // 其他, zunta, 甲, 乙
+
+    // No: nothing happens.
+    grid.setRow(2);
+    grid.setRowSel(5);
+    DeleteSelectedStaff(grid);
+    QCOMPARE(m_prompts->questions, QStringList{QStringLiteral("您确定要删除选中的员工信息？")});
+    QCOMPARE(grid.dataRows(), 4);
+
+    // Yes, on all four rows (selected bottom up): 甲 and 乙 go.
+    m_prompts->answers = {true};
+    grid.setRow(5);
+    grid.setRowSel(2);
+    DeleteSelectedStaff(grid);
+    QCOMPARE(grid.dataRows(), 2);
+    QCOMPARE(grid.textMatrix(2, 2), kCatchAllStaffName);
+    QCOMPARE(grid.textMatrix(3, 2), QStringLiteral("zunta"));
+    StaffInfo gone;
+    QVERIFY(!loadStaff(a, gone));
+    QVERIFY(!loadStaff(b, gone));
+    QVERIFY(loadStaff(me.id, gone));
+    QCOMPARE(sids("Sale"), (QList<int>{other, other, me.id}));
+    QCOMPARE(sids("Pur"), (QList<int>{other, other, me.id}));
+
+    // Without a catch-all row, one is made and takes the records.
+    const int c = addMember(QStringLiteral("丙"));
+    addRecords(c);
+    QVERIFY(store::ExecSQL(QStringLiteral("DELETE FROM Staff WHERE ID=%1").arg(other)));
+    LoadStaffList(grid);
+    QCOMPARE(grid.dataRows(), 2); // zunta, 丙
+    m_prompts->answers = {true};
+    grid.setRow(3);
+    DeleteSelectedStaff(grid);
+    QCOMPARE(grid.dataRows(), 1);
+    const int made = catchAllStaffId();
+    QVERIFY(made != other);
+    QCOMPARE(sids("Sale").last(), made);
+    QCOMPARE(sids("Pur").last(), made);
 }
 
 void TestStaff::titles_data()
