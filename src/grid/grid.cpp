@@ -127,7 +127,9 @@ Grid::Grid(QWidget *parent)
     setFrameShape(QFrame::StyledPanel);
     m_model = new GridModel(this);
     m_frozen = new GridView(this);
+    m_frozen->setObjectName(QStringLiteral("fixedColumnsView"));
     m_view = new GridView(this);
+    m_view->setObjectName(QStringLiteral("cellsView"));
     m_frozen->setModel(m_model);
     m_view->setModel(m_model);
     m_frozen->setSelectionModel(m_view->selectionModel());

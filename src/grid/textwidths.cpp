@@ -1,5 +1,7 @@
 #include "textwidths.h"
 
+#include <QFontMetricsF>
+
 namespace grid {
 
 namespace {
@@ -10,9 +12,9 @@ QString pair(QChar a, QChar b)
     return QString(chars, 2);
 }
 
-bool isDigit(QChar c)
+bool isDigit(char c)
 {
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    return c >= '0' && c <= '9';
 }
 
 } // namespace
@@ -20,70 +22,81 @@ bool isDigit(QChar c)
 TextWidths::TextWidths(const QFont &font)
     : m_metrics(font)
 {
-    const int zero = m_metrics.horizontalAdvance(QStringLiteral("0"));
-    m_tabularDigits = zero > 0;
-    for (char a = '0'; a <= '9' && m_tabularDigits; ++a) {
-        if (m_metrics.horizontalAdvance(QString(QLatin1Char(a))) != zero)
-            m_tabularDigits = false;
-        for (char b = '0'; b <= '9' && m_tabularDigits; ++b) {
-            if (m_metrics.horizontalAdvance(pair(QLatin1Char(a), QLatin1Char(b))) != 2 * zero)
-                m_tabularDigits = false;
+    // Exact (fractional) advances decide whether digits are interchangeable.
+    const QFontMetricsF exact(font);
+    const qreal zero = exact.horizontalAdvance(QStringLiteral("0"));
+    const qreal zeroZero = exact.horizontalAdvance(QStringLiteral("00"));
+    bool tabular = zero > 0;
+    for (char a = '0'; a <= '9' && tabular; ++a) {
+        tabular = exact.horizontalAdvance(QString(QLatin1Char(a))) == zero;
+        for (char b = '0'; b <= '9' && tabular; ++b)
+            tabular = exact.horizontalAdvance(pair(QLatin1Char(a), QLatin1Char(b))) == zeroZero;
+    }
+    if (!tabular)
+        return;
+    for (char d = '0'; d <= '9'; ++d)
+        m_code[int(d)] = 1;
+    quint8 next = 2;
+    for (const char c : {'.', '-', ':', ' ', '+', ',', '/', '%', 'e', 'E', '(', ')', '*', '#'}) {
+        const QChar ch = QLatin1Char(c);
+        const qreal before = exact.horizontalAdvance(pair(QLatin1Char('0'), ch));
+        const qreal after = exact.horizontalAdvance(pair(ch, QLatin1Char('0')));
+        bool fits = true;
+        for (char d = '1'; d <= '9' && fits; ++d) {
+            fits = exact.horizontalAdvance(pair(QLatin1Char(d), ch)) == before
+                   && exact.horizontalAdvance(pair(ch, QLatin1Char(d))) == after;
         }
+        if (fits && next <= 15)
+            m_code[int(c)] = next++;
     }
-}
-
-bool TextWidths::neighbourFits(QChar c)
-{
-    const auto found = m_neighbours.constFind(c);
-    if (found != m_neighbours.constEnd())
-        return found.value();
-    const int before = m_metrics.horizontalAdvance(pair(QLatin1Char('0'), c));
-    const int after = m_metrics.horizontalAdvance(pair(c, QLatin1Char('0')));
-    bool fits = true;
-    for (char d = '1'; d <= '9' && fits; ++d) {
-        fits = m_metrics.horizontalAdvance(pair(QLatin1Char(d), c)) == before
-               && m_metrics.horizontalAdvance(pair(c, QLatin1Char(d))) == after;
-    }
-    m_neighbours.insert(c, fits);
-    return fits;
 }
 
 int TextWidths::measure(const QString &text)
 {
-    const auto found = m_widths.constFind(text);
-    if (found != m_widths.constEnd())
+    const auto found = m_texts.constFind(text);
+    if (found != m_texts.constEnd())
         return found.value();
     const int w = m_metrics.horizontalAdvance(text);
-    m_widths.insert(text, w);
+    m_texts.insert(text, w);
     return w;
 }
 
 int TextWidths::width(const QString &text)
 {
-    if (text.isEmpty())
+    const qsizetype n = text.size();
+    if (n == 0)
         return 0;
-    if (!m_tabularDigits)
-        return measure(text);
-    const int n = int(text.size());
-    const QChar *chars = text.constData();
-    bool hasDigit = false;
-    for (int i = 0; i < n; ++i) {
-        if (!isDigit(chars[i]))
-            continue;
-        hasDigit = true;
-        if ((i > 0 && !isDigit(chars[i - 1]) && !neighbourFits(chars[i - 1]))
-            || (i + 1 < n && !isDigit(chars[i + 1]) && !neighbourFits(chars[i + 1])))
-            return measure(text);
+    // A text of at most 16 coded characters packs into 64 bits, four per
+    // character; codes are never 0, so the length is part of the key.
+    if (n <= 16 && m_code[int('0')] != 0) {
+        const QChar *chars = text.constData();
+        quint64 shape = 0;
+        qsizetype i = 0;
+        for (; i < n; ++i) {
+            const char16_t u = chars[i].unicode();
+            const quint8 code = u < 128 ? m_code[u] : 0;
+            if (code == 0)
+                break;
+            shape = (shape << 4) | code;
+        }
+        if (i == n) {
+            if (shape == m_lastShape)
+                return m_lastShapeWidth;
+            auto found = m_shapes.constFind(shape);
+            if (found == m_shapes.constEnd()) {
+                QString sample = text;
+                for (QChar &c : sample) {
+                    if (c.unicode() < 128 && isDigit(char(c.unicode())))
+                        c = QLatin1Char('0');
+                }
+                found = m_shapes.insert(shape, m_metrics.horizontalAdvance(sample));
+            }
+            m_lastShape = shape;
+            m_lastShapeWidth = found.value();
+            return m_lastShapeWidth;
+        }
     }
-    if (!hasDigit)
-        return measure(text);
-    QString shape = text;
-    QChar *out = shape.data();
-    for (int i = 0; i < n; ++i) {
-        if (isDigit(out[i]))
-            out[i] = QLatin1Char('0');
-    }
-    return measure(shape);
+    return measure(text);
 }
 
 } // namespace grid

@@ -9,12 +9,14 @@ namespace grid {
 // Pixel widths of cell texts in one font, each distinct text measured once.
 //
 // Fitting a full grid means 350,000 texts, and shaping each one costs a few
-// microseconds. Most of them are numbers, so when the font gives every digit
-// the same advance and no digit pair is kerned (the usual tabular figures),
-// texts that differ only in their digits share one measurement: "1234.50"
-// and "9876.00" are both measured as "0000.00". A character next to a digit
-// joins that scheme only after it has been checked to sit beside every digit
-// alike. The result is the width QFontMetrics gives for the text itself.
+// microseconds. Most of them are numbers and dates, so when the font gives
+// every digit the same advance and kerns no digit against a digit (tabular
+// figures, the usual case), texts that differ only in their digits share one
+// measurement: "1234.50" and "9876.00" are both measured as "0000.00". The
+// characters that may stand next to a digit in such a text (point, minus,
+// colon, space and a few more) are each checked first to sit beside every
+// digit alike; a text with any other character is measured as it is. So the
+// width given is always the one QFontMetrics gives for the text itself.
 class TextWidths
 {
 public:
@@ -22,13 +24,16 @@ public:
     int width(const QString &text);
 
 private:
-    bool neighbourFits(QChar c);
     int measure(const QString &text);
 
     QFontMetrics m_metrics;
-    bool m_tabularDigits = false;
-    QHash<QChar, bool> m_neighbours;
-    QHash<QString, int> m_widths;
+    // Code (1..15) of each ASCII character in a number or date text; 0 for
+    // characters that make a text be measured as it is. Digits share code 1.
+    quint8 m_code[128] = {};
+    QHash<quint64, int> m_shapes;
+    QHash<QString, int> m_texts;
+    quint64 m_lastShape = 0;
+    int m_lastShapeWidth = 0;
 };
 
 } // namespace grid

@@ -1,0 +1,712 @@
+// The grid widget and the grid operations that need no database.
+
+#include "grid/grid.h"
+#include "grid/gridmodel.h"
+#include "grid/gridops.h"
+#include "grid/textwidths.h"
+#include "testsupport.h"
+
+#include "ui/helpers.h"
+
+#include <QDateTime>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include <time.h>
+
+using grid::Grid;
+
+namespace {
+
+const QStringList kKeys{QStringLiteral("ID"), QString(), QStringLiteral("Name"),
+                        QStringLiteral("Price"), QStringLiteral("Memo")};
+const QStringList kTitles{QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("名称"),
+                          QStringLiteral("价格"), QStringLiteral("备注")};
+
+// A list grid with one data row per entry of rows (cells from column 2 on);
+// IDs 101, 102 …, running numbers 1, 2 …, the price column right-aligned.
+void fillList(Grid &grid, const QVector<QStringList> &rows)
+{
+    grid::SetupGridColumns(grid, kKeys, kTitles);
+    grid.setRows(2 + int(rows.size()));
+    for (int i = 0; i < rows.size(); ++i) {
+        grid.setTextMatrix(2 + i, 0, QString::number(101 + i));
+        grid.setTextMatrix(2 + i, 1, QString::number(i + 1));
+        for (int c = 0; c < rows.at(i).size(); ++c)
+            grid.setTextMatrix(2 + i, 2 + c, rows.at(i).at(c));
+    }
+    grid.setColAlignment(3, grid::kAlignRightBottom);
+}
+
+QStringList column(const Grid &grid, int col)
+{
+    QStringList texts;
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
+        texts << grid.textMatrix(r, col);
+    return texts;
+}
+
+qint64 threadCpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// What FitGridColumns must give, measured cell by cell.
+int expectedWidth(const Grid &grid, int col, int firstRow)
+{
+    if (col < grid.fixedCols() - 1)
+        return 0;
+    const QFontMetrics metrics(grid.font());
+    const int start = grid.dataRows() == 0 ? 0 : firstRow;
+    int widest = 0;
+    for (int r = start; r < grid.rows(); ++r)
+        widest = std::max(widest, metrics.horizontalAdvance(grid.textMatrix(r, col)));
+    double w = widest * 15.0;
+    if (w != 0)
+        w = std::max(w,
+                     metrics.horizontalAdvance(grid.textMatrix(grid.fixedRows() - 1, col)) * 15.0);
+    w = w != 0 ? w + 100 : 50;
+    w = std::min(w, grid.widthTwips() / 2.0);
+    return int(std::lround(w + 20));
+}
+
+void sendMouse(QWidget *target, QEvent::Type type, const QPoint &pos, Qt::MouseButton button,
+               Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), button, buttons,
+                      modifiers);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+class TestGrid : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void setupBuildsTheListLayout();
+    void shapeKeepsCellsAndFormats();
+    void modelShowsDataRowsUnderTitles();
+    void putCellFormatsByType_data();
+    void putCellFormatsByType();
+    void putCellColourColumn();
+    void textWidthsMatchTheFont();
+    void fitGridColumns();
+    void sortByColumn();
+    void headerClickSortsOrRefits();
+    void searchGrid();
+    void toggleTickColumn();
+    void gridBlockRange();
+    void paintRowsAndCells();
+    void removeRowsMovesFormatsAlong();
+    void mouseSelectsAndReportsTwips();
+    void fullGridIsFast();
+};
+
+// The list layout: keys hidden in row 0, titles in row 1, two fixed columns.
+void TestGrid::setupBuildsTheListLayout()
+{
+    Grid grid;
+    fillList(grid, {{QStringLiteral("a")}});
+    grid::SetupGridColumns(grid, kKeys, kTitles);
+    QCOMPARE(grid.cols(), 5);
+    QCOMPARE(grid.rows(), 2);
+    QCOMPARE(grid.fixedRows(), 2);
+    QCOMPARE(grid.fixedCols(), 2);
+    QCOMPARE(grid.rowHeight(0), 0);
+    QCOMPARE(grid.textMatrix(0, 2), QStringLiteral("Name"));
+    QCOMPARE(grid.textMatrix(1, 1), QStringLiteral("序号"));
+    QCOMPARE(grid.colAlignment(1), grid::kAlignLeftBottom);
+    QCOMPARE(grid.colAlignment(3), grid::kAlignLeftTop); // was 8 before setup
+
+    // Lists of different length leave the grid alone.
+    grid::SetupGridColumns(grid, {QStringLiteral("ID")}, {});
+    QCOMPARE(grid.cols(), 5);
+    QCOMPARE(grid.textMatrix(0, 2), QStringLiteral("Name"));
+}
+
+// Growing and shrinking keep what stays; colours go with their cells.
+void TestGrid::shapeKeepsCellsAndFormats()
+{
+    Grid grid;
+    grid.setCols(3);
+    grid.setRows(4);
+    grid.setTextMatrix(3, 2, QStringLiteral("x"));
+    grid.setCellBackColor(3, 2, Qt::red);
+    grid.setCols(5);
+    QCOMPARE(grid.textMatrix(3, 2), QStringLiteral("x"));
+    QCOMPARE(grid.cellBackColor(3, 2), QColor(Qt::red));
+    QVERIFY(!grid.cellBackColor(3, 3).isValid());
+    grid.setRows(3);
+    QCOMPARE(grid.textMatrix(3, 2), QString()); // gone with its row
+    grid.setRows(4);
+    QCOMPARE(grid.textMatrix(3, 2), QString()); // a new row is empty
+    QVERIFY(!grid.cellBackColor(3, 2).isValid());
+    // Writes outside the grid are ignored.
+    grid.setTextMatrix(10, 10, QStringLiteral("y"));
+    QCOMPARE(grid.textMatrix(10, 10), QString());
+    // The current row follows the rows that remain.
+    grid.setRow(3);
+    grid.setRows(2);
+    QCOMPARE(grid.row(), 1);
+}
+
+// The Qt side shows the data rows; row 1 serves as the header.
+void TestGrid::modelShowsDataRowsUnderTitles()
+{
+    Grid grid;
+    fillList(grid, {{QStringLiteral("钢管"), QStringLiteral("3.00")},
+                    {QStringLiteral("角铁"), QStringLiteral("4.50")}});
+    const grid::GridModel *model = grid.model();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->columnCount(), 5);
+    QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("名称"));
+    QCOMPARE(model->data(model->index(1, 2)).toString(), QStringLiteral("角铁"));
+    QCOMPARE(Qt::Alignment(model->data(model->index(0, 3), Qt::TextAlignmentRole).toInt()),
+             Qt::AlignRight | Qt::AlignBottom);
+    QCOMPARE(Qt::Alignment(model->data(model->index(0, 1), Qt::TextAlignmentRole).toInt()),
+             Qt::AlignLeft | Qt::AlignBottom);
+    QCOMPARE(grid::GridModel::qtAlignment(4), Qt::AlignHCenter | Qt::AlignVCenter);
+    QCOMPARE(grid::GridModel::qtAlignment(6), Qt::AlignRight | Qt::AlignTop);
+
+    // Writes within a batch reach the views once, at its end.
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    {
+        grid::GridBatch batch(grid);
+        grid.setRows(1002);
+        for (int r = 2; r < 1002; ++r)
+            grid.setTextMatrix(r, 2, QString::number(r));
+    }
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(model->rowCount(), 1000);
+}
+
+void TestGrid::putCellFormatsByType_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("dateOnly");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("alignment");
+
+    const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 30));
+    QTest::newRow("double") << "Pay" << QVariant(3.0) << true << 2 << "3.00" << 8;
+    QTest::newRow("double half") << "Pay" << QVariant(2.675) << true << 2 << "2.68" << 8;
+    QTest::newRow("integer") << "Num" << QVariant(qlonglong(7)) << true << 2 << "7" << 8;
+    QTest::newRow("C key") << "CD" << QVariant(qlonglong(7)) << true << 2 << "07" << 8;
+    QTest::newRow("C key wide") << "CD" << QVariant(qlonglong(123)) << true << 2 << "123" << 8;
+    QTest::newRow("C key negative") << "CD" << QVariant(qlonglong(-7)) << true << 2 << "-07" << 8;
+    QTest::newRow("three letters") << "CID" << QVariant(qlonglong(7)) << true << 2 << "7" << 8;
+    QTest::newRow("lower c") << "cd" << QVariant(qlonglong(7)) << true << 2 << "7" << 8;
+    QTest::newRow("second row") << "Pay" << QVariant(3.0) << true << 3 << "3.00" << 0;
+    QTest::newRow("date only") << "Dat" << QVariant(afternoon) << true << 2 << "2024.03.05" << 0;
+    QTest::newRow("date time") << "Dat" << QVariant(afternoon) << false << 2 << "2024.03.05 14:07"
+                               << 0;
+    QTest::newRow("null date") << "Dat" << QVariant(QDateTime(QDate(1900, 1, 1), QTime(0, 0)))
+                               << true << 2 << "" << 0;
+    QTest::newRow("true") << "Flag" << QVariant(true) << true << 2 << "√" << 0;
+    QTest::newRow("false") << "Flag" << QVariant(false) << true << 2 << "" << 0;
+    QTest::newRow("text") << "Name" << QVariant(QStringLiteral(" 12 ")) << true << 2 << " 12 " << 0;
+    QTest::newRow("null") << "Name" << QVariant() << true << 2 << "old" << 0;
+    QTest::newRow("float") << "Num" << QVariant(2.5f) << true << 2 << "2.5" << 0;
+}
+
+// PutCell writes by value type and right-aligns numbers on the first data row.
+void TestGrid::putCellFormatsByType()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(bool, dateOnly);
+    QFETCH(int, row);
+    QFETCH(QString, text);
+    QFETCH(int, alignment);
+
+    Grid grid;
+    grid::SetupGridColumns(grid, {QStringLiteral("ID"), QString(), key},
+                           {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("值")});
+    grid.setRows(4);
+    grid.setTextMatrix(row, 2, QStringLiteral("old"));
+    grid::PutCell(grid, row, 2, value, dateOnly);
+    QCOMPARE(grid.textMatrix(row, 2), text);
+    QCOMPARE(grid.colAlignment(2), alignment);
+}
+
+// A "Cor" column paints the background and writes no text; 0 means near black.
+void TestGrid::putCellColourColumn()
+{
+    Grid grid;
+    grid::SetupGridColumns(grid, {QStringLiteral("ID"), QString(), QStringLiteral("Cor")},
+                           {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("颜色")});
+    grid.setRows(5);
+    grid::PutCell(grid, 2, 2, QVariant(qlonglong(255)), true);
+    grid::PutCell(grid, 3, 2, QVariant(qlonglong(0)), true);
+    grid::PutCell(grid, 4, 2, QVariant(double(0xFF0000)), true);
+    QCOMPARE(grid.cellBackColor(2, 2), QColor(255, 0, 0));
+    QCOMPARE(grid.cellBackColor(3, 2), QColor(1, 1, 1));
+    QCOMPARE(grid.cellBackColor(4, 2), QColor(0, 0, 255));
+    QCOMPARE(grid.textMatrix(2, 2), QString());
+    QCOMPARE(grid.colAlignment(2), grid::kAlignLeftTop);
+    QCOMPARE(grid::toVbColor(QColor(1, 1, 1)), qint64(65793));
+}
+
+// Sharing one measurement between texts of the same digit shape must give
+// exactly what measuring each text gives, in every font.
+void TestGrid::textWidthsMatchTheFont()
+{
+    QStringList texts{QStringLiteral("0"),
+                      QStringLiteral("11"),
+                      QStringLiteral("-1.50"),
+                      QStringLiteral("1,234.00"),
+                      QStringLiteral("2024.03.05"),
+                      QStringLiteral("2024.12.31 23:59"),
+                      QStringLiteral("12.5元"),
+                      QStringLiteral("钢管 12"),
+                      QStringLiteral("(7)"),
+                      QStringLiteral("1e5"),
+                      QStringLiteral("Tel: 0755-1234567"),
+                      QStringLiteral("1111111111111111"),
+                      QStringLiteral("11111111111111111"),
+                      QStringLiteral("√"),
+                      QStringLiteral("△"),
+                      QStringLiteral("AV 17"),
+                      QStringLiteral("7/1")};
+    QRandomGenerator random(7);
+    const QString alphabet = QStringLiteral("0123456789.-: +,/%eE()*#x元");
+    for (int i = 0; i < 3000; ++i) {
+        QString t;
+        const int n = 1 + int(random.bounded(18));
+        for (int k = 0; k < n; ++k)
+            t += alphabet.at(int(random.bounded(int(alphabet.size()))));
+        texts << t;
+    }
+    QFont bold;
+    bold.setBold(true);
+    QFont serif(QStringLiteral("Noto Serif CJK SC"), 11);
+    QFont large;
+    large.setPointSizeF(13.5);
+    for (const QFont &font : {QFont(), bold, serif, large}) {
+        grid::TextWidths widths(font);
+        const QFontMetrics metrics(font);
+        for (const QString &t : std::as_const(texts)) {
+            if (widths.width(t) != metrics.horizontalAdvance(t))
+                QFAIL(qPrintable(QStringLiteral("%1 in %2: %3 instead of %4")
+                                         .arg(t, font.toString())
+                                         .arg(widths.width(t))
+                                         .arg(metrics.horizontalAdvance(t))));
+        }
+    }
+}
+
+// Widths from content in twips: ID column 0, empty column 70, half-width cap,
+// the title counted only when the column has content.
+void TestGrid::fitGridColumns()
+{
+    Grid grid;
+    grid.resize(400, 300);
+    QVector<QStringList> rows;
+    for (int i = 0; i < 300; ++i)
+        rows << QStringList{i % 7 == 0 ? QStringLiteral("上海钢铁贸易有限公司")
+                                       : QStringLiteral("钢管"),
+                            QString::number(i * 13.25, 'f', 2), QString()};
+    fillList(grid, rows);
+    grid.setTextMatrix(20, 4, QString(80, QLatin1Char('W'))); // wider than half the grid
+    grid::FitGridColumns(grid, 1);
+    QCOMPARE(grid.colWidth(0), 0);
+    for (int c = 1; c < grid.cols(); ++c)
+        QCOMPARE(grid.colWidth(c), expectedWidth(grid, c, 1));
+    QCOMPARE(grid.colWidth(4), 400 * 15 / 2 + 20);
+
+    // From the data rows only: a short column keeps the width of its text.
+    grid.setTextMatrix(20, 4, QStringLiteral("1"));
+    grid::FitGridColumns(grid, 2);
+    QCOMPARE(grid.colWidth(4), expectedWidth(grid, 4, 2));
+    const QFontMetrics metrics(grid.font());
+    QCOMPARE(grid.colWidth(4), metrics.horizontalAdvance(QStringLiteral("备注")) * 15 + 120);
+
+    // An empty column gets 50 + 20; without data rows the keys count too.
+    Grid empty;
+    grid::SetupGridColumns(empty, {QStringLiteral("ID"), QString(), QString()},
+                           {QStringLiteral("ID"), QStringLiteral("序号"), QString()});
+    grid::FitGridColumns(empty, 1);
+    QCOMPARE(empty.colWidth(2), 70);
+    QCOMPARE(empty.colWidth(1), expectedWidth(empty, 1, 0));
+}
+
+// Numeric columns sort by number, others as case-sensitive text; clicking
+// twice turns the order round; marks and running numbers follow.
+void TestGrid::sortByColumn()
+{
+    Grid grid;
+    fillList(grid, {{QStringLiteral("b"), QStringLiteral("10.00")},
+                    {QStringLiteral("B"), QStringLiteral("9.00")},
+                    {QStringLiteral("a"), QStringLiteral("100.00")},
+                    {QStringLiteral("a"), QStringLiteral("9.00")}});
+    grid.setCellForeColor(3, 2, Qt::red); // the row of "B"
+
+    grid::SortGridByColumn(grid, 3);
+    QCOMPARE(column(grid, 3), (QStringList{"9.00", "9.00", "10.00", "100.00"}));
+    QCOMPARE(column(grid, 0), (QStringList{"102", "104", "101", "103"})); // equal keys keep order
+    QCOMPARE(column(grid, 1), (QStringList{"1", "2", "3", "4"}));
+    QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格△"));
+    QCOMPARE(grid.cellForeColor(2, 2), QColor(Qt::red)); // the colour went with its row
+    QCOMPARE(grid.col(), 3);
+
+    grid::SortGridByColumn(grid, 3);
+    QCOMPARE(column(grid, 3), (QStringList{"100.00", "10.00", "9.00", "9.00"}));
+    QCOMPARE(column(grid, 0), (QStringList{"103", "101", "102", "104"}));
+    QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格▽"));
+
+    // A text column: code-point order, upper case first; the other mark goes.
+    grid::SortGridByColumn(grid, 2);
+    QCOMPARE(column(grid, 2), (QStringList{"B", "a", "a", "b"}));
+    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称△"));
+    QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格"));
+    grid::SortGridByColumn(grid, 2);
+    QCOMPARE(column(grid, 2), (QStringList{"b", "a", "a", "B"}));
+    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称▽"));
+
+    // The same column as text: "10.00" comes before "9.00".
+    grid.setColAlignment(3, grid::kAlignLeftTop);
+    grid::SortGridByColumn(grid, 3);
+    QCOMPARE(column(grid, 3), (QStringList{"10.00", "100.00", "9.00", "9.00"}));
+
+    // Without a 序号 column nothing is renumbered.
+    grid.setTextMatrix(1, 1, QStringLiteral("No"));
+    grid.setTextMatrix(2, 1, QStringLiteral("x"));
+    grid::RenumberGrid(grid);
+    QCOMPARE(grid.textMatrix(2, 1), QStringLiteral("x"));
+}
+
+// Title clicks: over the fixed columns refit, over a column sort it; clicks
+// below the titles do nothing.
+void TestGrid::headerClickSortsOrRefits()
+{
+    Grid grid;
+    grid.resize(800, 300);
+    fillList(grid, {{QStringLiteral("b"), QStringLiteral("1.00")},
+                    {QStringLiteral("a"), QStringLiteral("2.00")}});
+    grid.setColWidths({0, 500, 1000, 1000, 1000});
+    const int titleY = grid.fixedRowsHeight() - 1;
+    QVERIFY(titleY > 0);
+
+    grid::GridHeaderClick(grid, 1600, grid.fixedRowsHeight()); // a data row
+    QCOMPARE(column(grid, 2), (QStringList{"b", "a"}));
+    QCOMPARE(grid.colWidth(2), 1000);
+
+    grid::GridHeaderClick(grid, 1000, titleY); // 名称: 500 < x < 1500
+    QCOMPARE(column(grid, 2), (QStringList{"a", "b"}));
+    QCOMPARE(grid::ColumnAtX(grid, 1000), 2);
+    QCOMPARE(grid::ColumnAtX(grid, 1500), 3);
+    QCOMPARE(grid::ColumnAtX(grid, 499), 1);
+    QCOMPARE(grid::ColumnAtX(grid, 4000), -1);
+
+    grid::GridHeaderClick(grid, 500, titleY); // on the fixed columns: refit
+    QCOMPARE(grid.colWidth(0), 0);
+    QCOMPARE(grid.colWidth(2), expectedWidth(grid, 2, 1));
+    QCOMPARE(column(grid, 2), (QStringList{"a", "b"}));
+}
+
+// Search skips ID and number columns, starts after the current row, wraps
+// round and selects the whole row.
+void TestGrid::searchGrid()
+{
+    testsupport::ScriptedPrompts prompts;
+    Grid grid;
+    grid.resize(600, 200);
+    QVector<QStringList> rows;
+    for (int i = 0; i < 40; ++i)
+        rows << QStringList{QStringLiteral("item%1").arg(i), QStringLiteral("1.00"), QString()};
+    rows[5][2] = QStringLiteral("Steel pipe");
+    rows[30][2] = QStringLiteral("steel bar");
+    fillList(grid, rows);
+
+    grid.setRow(10);
+    grid::SearchGrid(grid, QStringLiteral("steel"));
+    QCOMPARE(grid.row(), 32);
+    QCOMPARE(grid.rowSel(), 32);
+    QCOMPARE(grid.col(), 0);
+    QCOMPARE(grid.colSel(), 4);
+    QCOMPARE(grid.topRow(), 32);
+
+    grid::SearchGrid(grid, QStringLiteral("pipe")); // wraps past the last row
+    QCOMPARE(grid.row(), 7);
+    grid::SearchGrid(grid, QStringLiteral("pipe")); // the only match, found again
+    QCOMPARE(grid.row(), 7);
+    QVERIFY(prompts.messages.isEmpty());
+
+    // "10" is only an ID (110) and a running number (10): not found.
+    grid::SearchGrid(grid, QStringLiteral("110"));
+    grid::SearchGrid(grid, QStringLiteral("PIPE"));
+    QCOMPARE(prompts.messages, QStringList(2, QStringLiteral("没有查到匹配的记录！")));
+    QCOMPARE(grid.row(), 7);
+
+    grid::SearchGrid(grid, QString());
+    Grid empty;
+    grid::SetupGridColumns(empty, kKeys, kTitles);
+    grid::SearchGrid(empty, QStringLiteral("x"));
+    QCOMPARE(prompts.messages.size(), 2);
+}
+
+// Tick marks: one choice or several, by selection or by a title click.
+void TestGrid::toggleTickColumn()
+{
+    Grid grid;
+    fillList(grid, {{QString(), QString()},
+                    {QString(), QString()},
+                    {QString(), QString()},
+                    {QString(), QString()}});
+    grid.setColWidths({0, 500, 1000, 1000, 1000});
+    const int tick = 2; // spans x 500..1499
+    const int below = grid.fixedRowsHeight() + 100;
+    const int title = grid.fixedRowsHeight() - 1;
+
+    // One choice: the current row only.
+    grid.setRow(3);
+    grid::ToggleTickColumn(grid, tick, 800, below, false);
+    QCOMPARE(column(grid, tick), (QStringList{"", "√", "", ""}));
+    grid.setRow(5);
+    grid::ToggleTickColumn(grid, tick, 800, below, false);
+    QCOMPARE(column(grid, tick), (QStringList{"", "", "", "√"}));
+
+    // A single row clicked outside the tick column: nothing.
+    grid.setRow(2);
+    grid::ToggleTickColumn(grid, tick, 2000, below, true);
+    QCOMPARE(column(grid, tick), (QStringList{"", "", "", "√"}));
+
+    // Several rows, dragged upwards from row 5 to row 3: the first row of
+    // the range (the current row 5) is marked, so all lose the mark.
+    grid.setRow(5);
+    grid.setRowSel(3);
+    grid::ToggleTickColumn(grid, tick, 2000, below, true);
+    QCOMPARE(column(grid, tick), (QStringList{"", "", "", ""}));
+    grid::ToggleTickColumn(grid, tick, 2000, below, true);
+    QCOMPARE(column(grid, tick), (QStringList{"", "√", "√", "√"}));
+
+    // The tick column's title: every data row.
+    grid.setRow(2);
+    grid::ToggleTickColumn(grid, tick, 800, title, true);
+    QCOMPARE(column(grid, tick), (QStringList{"√", "√", "√", "√"}));
+    grid::ToggleTickColumn(grid, tick, 800, title, true);
+    QCOMPARE(column(grid, tick), (QStringList{"", "", "", ""}));
+
+    // Another title sorts instead.
+    grid.setTextMatrix(2, 3, QStringLiteral("9"));
+    grid.setTextMatrix(3, 3, QStringLiteral("1"));
+    grid::ToggleTickColumn(grid, tick, 2000, title, true);
+    QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格△"));
+    QCOMPARE(column(grid, tick), (QStringList{"", "", "", ""}));
+
+    // No data rows: nothing.
+    grid.setRows(2);
+    grid::ToggleTickColumn(grid, tick, 800, title, true);
+    QCOMPARE(grid.rows(), 2);
+}
+
+// Numeric range of a block, pairs in either order, largest from 0.
+void TestGrid::gridBlockRange()
+{
+    Grid grid;
+    fillList(grid, {{QStringLiteral("5"), QStringLiteral("12.5元")},
+                    {QStringLiteral("-3"), QStringLiteral("")},
+                    {QStringLiteral("abc"), QStringLiteral("200")}});
+    double smallest = 0;
+    QCOMPARE(grid::GridBlockRange(grid, 3, 2, 4, 2, smallest), 200.0);
+    QCOMPARE(smallest, -3.0);
+    QCOMPARE(grid::GridBlockRange(grid, 2, 2, 3, 3, smallest), 0.0); // only -3
+    QCOMPARE(smallest, -3.0);
+    QCOMPARE(grid::GridBlockRange(grid, 3, 3, 2, 2, smallest), 12.5);
+    QCOMPARE(smallest, 12.5);
+    // Outside the grid the block is cut to it.
+    QCOMPARE(grid::GridBlockRange(grid, 3, 30, 2, 99, smallest), 200.0);
+    QCOMPARE(smallest, 0.0);
+    QCOMPARE(grid::GridBlockRange(grid, 3, 3, 50, 60, smallest), 0.0);
+    QCOMPARE(smallest, 99999999999.0);
+}
+
+// Text colour of a row, background of a cell, in the stored colour form.
+void TestGrid::paintRowsAndCells()
+{
+    Grid grid;
+    fillList(grid, {{QStringLiteral("a")}, {QStringLiteral("b")}});
+    grid::PaintGridRow(grid, 3, 255);
+    for (int c = 0; c < grid.cols(); ++c)
+        QCOMPARE(grid.cellForeColor(3, c), QColor(255, 0, 0));
+    QVERIFY(!grid.cellForeColor(2, 2).isValid());
+    grid::PaintGridCell(grid, 2, 2, 0xDDDDDD);
+    grid::PaintGridCell(grid, 2, 3, 0xFF33FF);
+    QCOMPARE(grid.cellBackColor(2, 2), QColor(0xDD, 0xDD, 0xDD));
+    QCOMPARE(grid.cellBackColor(2, 3), QColor(0xFF, 0x33, 0xFF));
+    QCOMPARE(grid::vbColor(0x0080FF), QColor(0xFF, 0x80, 0x00));
+    const grid::GridModel *model = grid.model();
+    QCOMPARE(model->data(model->index(1, 0), Qt::ForegroundRole).value<QBrush>().color(),
+             QColor(255, 0, 0));
+}
+
+// Removing rows moves the rows below up with their colours; numbers stay.
+void TestGrid::removeRowsMovesFormatsAlong()
+{
+    Grid grid;
+    fillList(grid, {{QStringLiteral("a")},
+                    {QStringLiteral("b")},
+                    {QStringLiteral("c")},
+                    {QStringLiteral("d")}});
+    grid.setCellBackColor(5, 2, Qt::green);
+    grid.setRow(5);
+    grid.removeRows(3, 2);
+    QCOMPARE(column(grid, 2), (QStringList{"a", "d"}));
+    QCOMPARE(column(grid, 1), (QStringList{"1", "4"}));
+    QCOMPARE(grid.cellBackColor(3, 2), QColor(Qt::green));
+    QCOMPARE(grid.row(), 3);
+}
+
+// Pressing, dragging upwards and releasing select whole rows; the mouse
+// signals carry twips from the grid's corner and the clicked column.
+void TestGrid::mouseSelectsAndReportsTwips()
+{
+    Grid grid;
+    grid.resize(700, 400);
+    QVector<QStringList> rows;
+    for (int i = 0; i < 20; ++i)
+        rows << QStringList{QStringLiteral("n%1").arg(i), QStringLiteral("1.00"), QString()};
+    fillList(grid, rows);
+    grid.setColWidths({0, 600, 1500, 1500, 1500});
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+
+    auto *view = grid.findChild<QTableView *>(QStringLiteral("cellsView"));
+    auto *fixedView = grid.findChild<QTableView *>(QStringLiteral("fixedColumnsView"));
+    QVERIFY(view && fixedView);
+    QVERIFY(fixedView->isVisible());
+    QCOMPARE(fixedView->width(), 40); // 600 twips
+    QCOMPARE(view->rowHeight(0), grid.rowHeight(2) / 15);
+
+    QSignalSpy ups(&grid, &Grid::mouseUp);
+    QSignalSpy clicks(&grid, &Grid::clicked);
+    QSignalSpy titles(&grid, &Grid::headerClicked);
+    QWidget *cells = view->viewport();
+    const int x = view->columnViewportPosition(3) + 10;
+    const QPoint from(x, view->rowViewportPosition(6) + 3);
+    const QPoint to(x, view->rowViewportPosition(2) + 3);
+    sendMouse(cells, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(cells, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    sendMouse(cells, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(grid.row(), 8);
+    QCOMPARE(grid.rowSel(), 4);
+    QCOMPARE(grid.col(), 3);
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(ups.count(), 1);
+    const int upX = ups.at(0).at(2).toInt();
+    const int upY = ups.at(0).at(3).toInt();
+    QCOMPARE(grid::ColumnAtX(grid, upX), 3);
+    QVERIFY(upY >= grid.fixedRowsHeight());
+    const QModelIndexList selected = view->selectionModel()->selectedRows();
+    QCOMPARE(selected.size(), 5); // grid rows 4..8 as whole rows
+
+    // Shift-click moves the selection end only.
+    sendMouse(cells, QEvent::MouseButtonPress,
+              view->visualRect(grid.model()->index(10, 2)).center(), Qt::LeftButton, Qt::LeftButton,
+              Qt::ShiftModifier);
+    QCOMPARE(grid.row(), 8);
+    QCOMPARE(grid.rowSel(), 12);
+
+    // A click on the fixed number column selects that row.
+    sendMouse(fixedView->viewport(), QEvent::MouseButtonPress,
+              QPoint(10, fixedView->rowViewportPosition(1) + 3), Qt::LeftButton, Qt::LeftButton);
+    QCOMPARE(grid.row(), 3);
+    QCOMPARE(grid.col(), 1);
+
+    // A title click: y inside the title row, x inside the column.
+    QWidget *header = view->horizontalHeader()->viewport();
+    const QPoint onTitle(view->columnViewportPosition(2) + 5, 5);
+    sendMouse(header, QEvent::MouseButtonPress, onTitle, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(header, QEvent::MouseButtonRelease, onTitle, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(titles.count(), 1);
+    QCOMPARE(titles.at(0).at(0).toInt(), 2);
+    const int titleX = ups.last().at(2).toInt();
+    const int titleY = ups.last().at(3).toInt();
+    QVERIFY(titleY < grid.fixedRowsHeight());
+    QCOMPARE(grid::ColumnAtX(grid, titleX), 2);
+    grid::GridHeaderClick(grid, titleX, titleY);
+    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称△"));
+
+    // Keys move the current row; shift extends the selection.
+    grid.setRow(5);
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Down);
+    QCOMPARE(grid.row(), 6);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(grid.row(), 6);
+    QCOMPARE(grid.rowSel(), 7);
+}
+
+// A full grid of 29,164 rows × 12 columns fills and fits, and sorts, fast.
+void TestGrid::fullGridIsFast()
+{
+    Grid grid;
+    grid.resize(1000, 600);
+    grid.show();
+    QStringList keys{QStringLiteral("ID"), QString()};
+    QStringList titles{QStringLiteral("ID"), QStringLiteral("序号")};
+    for (int c = 2; c < 12; ++c) {
+        keys << QStringLiteral("F%1").arg(c);
+        titles << QStringLiteral("字段%1").arg(c);
+    }
+    grid::SetupGridColumns(grid, keys, titles);
+    const int rows = 29164;
+    const QStringList names{QStringLiteral("钢管"), QStringLiteral("上海贸易公司"),
+                            QStringLiteral("张三"), QStringLiteral("工商银行")};
+    QRandomGenerator random(3);
+    const qint64 start = threadCpuMs();
+    {
+        grid::GridBatch batch(grid);
+        grid.setRows(2 + rows);
+        for (int r = 2; r < rows + 2; ++r) {
+            grid.setTextMatrix(r, 0, QString::number(r * 3));
+            grid.setTextMatrix(r, 1, QString::number(r - 1));
+            grid.setTextMatrix(r, 2,
+                               QStringLiteral("2023.%1.%2")
+                                       .arg(1 + r % 12, 2, 10, QLatin1Char('0'))
+                                       .arg(1 + r % 28, 2, 10, QLatin1Char('0')));
+            for (int c = 3; c < 7; ++c)
+                grid.setTextMatrix(r, c, names.at((r + c) % 4));
+            for (int c = 7; c < 11; ++c)
+                grid.setTextMatrix(r, c, QString::number(random.bounded(100000) / 100.0, 'f', 2));
+        }
+        for (int c = 7; c < 11; ++c)
+            grid.setColAlignment(c, grid::kAlignRightBottom);
+        grid::FitGridColumns(grid, 1);
+    }
+    QCoreApplication::processEvents();
+    const qint64 filled = threadCpuMs() - start;
+    QVERIFY2(filled < 1000, qPrintable(QStringLiteral("fill and fit: %1 ms").arg(filled)));
+    QCOMPARE(grid.model()->rowCount(), rows);
+    for (const int c : {2, 3, 8})
+        QCOMPARE(grid.colWidth(c), expectedWidth(grid, c, 1));
+
+    const qint64 sortStart = threadCpuMs();
+    grid::SortGridByColumn(grid, 8);
+    QCoreApplication::processEvents();
+    const qint64 sorted = threadCpuMs() - sortStart;
+    QVERIFY2(sorted < 300, qPrintable(QStringLiteral("sort: %1 ms").arg(sorted)));
+    double previous = -1;
+    for (int r = 2; r < grid.rows(); ++r) {
+        const double value = grid.textMatrix(r, 8).toDouble();
+        QVERIFY(value >= previous);
+        previous = value;
+    }
+    QCOMPARE(grid.textMatrix(grid.rows() - 1, 1), QString::number(rows));
+}
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"
