@@ -1,5 +1,7 @@
 #include "store/jetdialect.h"
 
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 using store::TranslatedSql;
@@ -19,6 +21,7 @@ private slots:
     void dateLiterals();
     void hiddenRowid_data();
     void hiddenRowid();
+    void randomStatementsKeepQuotedText();
 };
 
 // Statements that stay one SQLite statement: every Jet construct is rewritten
@@ -249,6 +252,65 @@ void TestJetDialect::hiddenRowid()
     QCOMPARE(q.table, table);
     if (!table.isEmpty())
         QCOMPARE(q.sql, withRowid);
+}
+
+// Statements stitched together at random from keywords, symbols and quoted
+// texts: the translator never touches a quoted text, and translating its own
+// output again changes nothing.
+void TestJetDialect::randomStatementsKeepQuotedText()
+{
+    const QStringList fragments = {QStringLiteral("SELECT"),
+                                   QStringLiteral("TOP"),
+                                   QStringLiteral("3"),
+                                   QStringLiteral("*"),
+                                   QStringLiteral("FROM"),
+                                   QStringLiteral("DELETE"),
+                                   QStringLiteral("INTO"),
+                                   QStringLiteral("T_X"),
+                                   QStringLiteral("WHERE"),
+                                   QStringLiteral("false"),
+                                   QStringLiteral("True"),
+                                   QStringLiteral("("),
+                                   QStringLiteral(")"),
+                                   QStringLiteral(";"),
+                                   QStringLiteral("#"),
+                                   QStringLiteral("ALTER"),
+                                   QStringLiteral("COLUMN"),
+                                   QStringLiteral("LONG"),
+                                   QStringLiteral("Sale.Dat"),
+                                   QStringLiteral(","),
+                                   QStringLiteral("="),
+                                   QStringLiteral("'O''Neil #1# TOP 2'"),
+                                   QStringLiteral("'DELETE * FROM x'"),
+                                   QStringLiteral("'false'"),
+                                   QStringLiteral("''"),
+                                   QStringLiteral("'张三 INTO T'"),
+                                   QStringLiteral("\"a # b\""),
+                                   QStringLiteral("[Top 1]"),
+                                   QStringLiteral("参数"),
+                                   QStringLiteral("\n")};
+    static const QRegularExpression literal(QStringLiteral("'(?:[^']|'')*'"));
+    auto literals = [](const QString &sql) {
+        QStringList found;
+        auto it = literal.globalMatch(sql);
+        while (it.hasNext())
+            found << it.next().captured();
+        return found;
+    };
+    QRandomGenerator random(20460311);
+    for (int round = 0; round < 3000; ++round) {
+        QString sql;
+        const int length = 1 + int(random.bounded(14));
+        for (int i = 0; i < length; ++i) {
+            sql += fragments.at(int(random.bounded(fragments.size())));
+            if (random.bounded(3) != 0)
+                sql += QLatin1Char(' ');
+        }
+        const TranslatedSql t = store::translateJet(sql);
+        QVERIFY2(literals(t.sql) == literals(sql), qPrintable(sql));
+        if (t.kind == TranslatedSql::Kind::Plain)
+            QVERIFY2(store::translateJet(t.sql).sql == t.sql, qPrintable(sql));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestJetDialect)
