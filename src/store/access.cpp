@@ -221,6 +221,19 @@ bool exportAccount(const QString &sourcePath, const QString &targetPath, QString
     return ok;
 }
 
+// A log or journal beside the file after our connection is closed means a
+// connection somewhere still has it open: a copy would miss its latest
+// commits, and the log would be replayed onto a replaced file.
+bool stillInUse(const QString &path, QString *error)
+{
+    if (!QFileInfo::exists(path + QStringLiteral("-wal"))
+        && !QFileInfo::exists(path + QStringLiteral("-journal")))
+        return false;
+    if (error)
+        *error = QStringLiteral("数据库正在使用中");
+    return true;
+}
+
 bool replaceFile(const QString &from, const QString &to, QString *error)
 {
     // rename(2) swaps the directory entry in one step: at every moment the
@@ -377,6 +390,8 @@ bool CompactAccount(const QString &file, QString *error)
     // Safety copy in the system's temporary folder, taken while no connection
     // of ours writes to the file.
     Registry::close(path);
+    if (stillInUse(path, &err))
+        return false;
     const QString safety = QDir::temp().filePath(QStringLiteral("backup.mdb"));
     const QString safetyWork = workFileBeside(safety, QStringLiteral("copy"));
     if (!QFile::copy(path, safetyWork) || !replaceFile(safetyWork, safety, &err)) {
@@ -422,11 +437,7 @@ bool CompactAccount(const QString &file, QString *error)
     }
 
     Registry::close(path);
-    // A log or journal left beside the file means a connection somewhere
-    // still has it open; it would be replayed onto the new file.
-    if (QFileInfo::exists(path + QStringLiteral("-wal"))
-        || QFileInfo::exists(path + QStringLiteral("-journal"))) {
-        err = QStringLiteral("数据库正在使用中");
+    if (stillInUse(path, &err)) {
         QFile::remove(work);
         return false;
     }

@@ -334,6 +334,19 @@ void TestAccess::compactKeepsDataAndPassword()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("DATA00001.qdt")});
 
+    // While a caller still holds a connection with fresh commits the file
+    // is left alone: a copy would miss them.
+    {
+        Connection held;
+        QVERIFY(OpenConn(held));
+        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID) VALUES (78)"), &held));
+        QVERIFY(!CompactAccount(CurrentAccountFile, &error));
+        QCOMPARE(error, QStringLiteral("数据库正在使用中"));
+    }
+    QVERIFY2(CompactAccount(CurrentAccountFile, &error), qPrintable(error));
+    QCOMPARE(names(QStringLiteral("SELECT PID FROM Sale WHERE PID>=77 ORDER BY PID")),
+             (QStringList{QStringLiteral("77"), QStringLiteral("78")}));
+
     QVERIFY(!CompactAccount(QStringLiteral("DATA00077.qdt"), &error));
     QCOMPARE(error, QStringLiteral("没有找到要压缩的数据库文件！"));
 
