@@ -1,6 +1,10 @@
+#include "app/accountsetchooser.h"
+#include "app/accountsetcommands.h"
 #include "app/accountsetinfodialog.h"
 #include "app/newaccountsetdialog.h"
 
+#include "grid/grid.h"
+#include "grid/gridops.h"
 #include "store/accountsets.h"
 #include "store/params.h"
 #include "store/session.h"
@@ -11,6 +15,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -56,6 +62,13 @@ private slots:
     void init();
     void cleanup();
 
+    void chooserShowsTheList();
+    void chooseCommand_data();
+    void chooseCommand();
+    void chooserFollowsSortedRows();
+    void chooserDeletes();
+    void startUpOpensTheLastUsedSet();
+    void startUpWithoutSets();
     void newSetRefusesEmptyTexts();
     void newSetYesOpensIt();
     void newSetNoKeepsTheSetInUse();
@@ -67,6 +80,8 @@ private slots:
 private:
     // Creates sets named after names; the first becomes current.
     void makeSets(const QStringList &names);
+    static void clickCell(grid::Grid *grid, int row, int col);
+    static QStringList column(grid::Grid *grid, int col);
     static void fillAndConfirm(app::NewAccountSetDialog *dialog, const QString &company,
                                const QString &name);
 
@@ -110,6 +125,209 @@ void TestAccountSetDialogs::fillAndConfirm(app::NewAccountSetDialog *dialog, con
     dialog->box(0)->setText(company);
     dialog->box(1)->setText(name);
     QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+}
+
+void TestAccountSetDialogs::clickCell(grid::Grid *grid, int row, int col)
+{
+    const QList<QTableView *> views = grid->findChildren<QTableView *>();
+    for (QTableView *view : views) {
+        if (view->isColumnHidden(col))
+            continue;
+        const QRect rect = view->visualRect(view->model()->index(row - grid->fixedRows(), col));
+        if (!rect.isValid() || !view->viewport()->rect().contains(rect.center()))
+            continue;
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        return;
+    }
+    QFAIL("cell not on screen");
+}
+
+QStringList TestAccountSetDialogs::column(grid::Grid *grid, int col)
+{
+    QStringList texts;
+    for (int row = grid->fixedRows(); row < grid->rows(); ++row)
+        texts << grid->textMatrix(row, col);
+    return texts;
+}
+
+// The chooser lists every set in list order, ticks the set in use and
+// paints it red; a click ticks one row only.
+void TestAccountSetDialogs::chooserShowsTheList()
+{
+    makeSets({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
+    MakeAccountSetCurrent(1);
+    QPointer<app::AccountSetChooser> chooser = app::ShowAccountSetChooser();
+    QVERIFY(QTest::qWaitForWindowExposed(chooser));
+    QCOMPARE(chooser->windowTitle(), QStringLiteral("选择套账"));
+    QCOMPARE(chooser->button(0)->text(), QStringLiteral("选    择"));
+    QCOMPARE(chooser->button(1)->text(), QStringLiteral("退    出"));
+    QCOMPARE(chooser->button(2)->text(), QStringLiteral("删    除"));
+
+    grid::Grid *grid = chooser->grid();
+    const QStringList columns = {QStringLiteral("ID"),           QStringLiteral("序号"),
+                                 QStringLiteral("选择"),         QStringLiteral("套账名称"),
+                                 QStringLiteral("最近访问时间"), QStringLiteral("数据库文件名")};
+    QCOMPARE(grid->rows(), 5);
+    for (int c = 0; c < columns.size(); ++c) {
+        QCOMPARE(grid->textMatrix(0, c), columns.at(c));
+        QCOMPARE(grid->textMatrix(1, c), columns.at(c));
+    }
+    QCOMPARE(column(grid, 1), (QStringList{"1", "2", "3"}));
+    QCOMPARE(column(grid, 3), (QStringList{"甲", "乙", "丙"}));
+    QCOMPARE(column(grid, 5), (QStringList{"DATA00001.qdt", "DATA00002.qdt", "DATA00003.qdt"}));
+    QCOMPARE(grid->textMatrix(3, 4), dateTimeText(AccountSets.at(1).LastAccess));
+    QCOMPARE(column(grid, 2), (QStringList{"", "√", ""}));
+    QCOMPARE(grid->colAlignment(2), 4);
+    QCOMPARE(grid->colWidth(0), 0);
+    QCOMPARE(grid->cellForeColor(3, 3), QColor(Qt::red));
+    QVERIFY(grid->cellForeColor(2, 3) != QColor(Qt::red));
+
+    clickCell(grid, 4, 2);
+    QCOMPARE(column(grid, 2), (QStringList{"", "", "√"}));
+    clickCell(grid, 2, 2);
+    QCOMPARE(column(grid, 2), (QStringList{"√", "", ""}));
+    // Only a click in the tick column changes the choice.
+    clickCell(grid, 3, 5);
+    QCOMPARE(column(grid, 2), (QStringList{"√", "", ""}));
+}
+
+// The choose command opens the ticked set unless it is the one in use, or
+// the chooser was left without choosing.
+void TestAccountSetDialogs::chooseCommand_data()
+{
+    QTest::addColumn<int>("tickRow"); // -1: leave the tick on the set in use
+    QTest::addColumn<int>("button");  // -1: close through the frame
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("another set") << 4 << 0
+                                 << QStringList{"SelectAccountSet(2,true)", "ClearRecordGrids",
+                                                "ShowCurrentRecordTab", "ShowCurrentAnalysisTab"};
+    QTest::newRow("the set in use") << -1 << 0 << QStringList{};
+    QTest::newRow("leave") << 4 << 1 << QStringList{"SaveSettings"};
+    QTest::newRow("frame closed") << 4 << -1 << QStringList{};
+}
+
+void TestAccountSetDialogs::chooseCommand()
+{
+    QFETCH(int, tickRow);
+    QFETCH(int, button);
+    QFETCH(QStringList, calls);
+    makeSets({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
+    MakeAccountSetCurrent(0);
+    // Left over from an earlier chooser: must not be taken for a choice.
+    PendingAccountChoice = QStringLiteral("3");
+
+    bool handled = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget *window = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->windowTitle() == QStringLiteral("选择套账"))
+                window = w;
+        }
+        auto *chooser = qobject_cast<app::AccountSetChooser *>(window);
+        QVERIFY(chooser);
+        QVERIFY(QTest::qWaitForWindowExposed(chooser));
+        if (tickRow >= 0)
+            clickCell(chooser->grid(), tickRow, 2);
+        if (button >= 0)
+            QTest::mouseClick(chooser->button(button), Qt::LeftButton);
+        else
+            chooser->close();
+        handled = true;
+    });
+    app::ChooseAccountSet();
+    QVERIFY(handled);
+    QCOMPARE(m_shell->calls, calls);
+    QCOMPARE(CurrentAccountIndex, calls.isEmpty() || button == 1 ? 0 : 2);
+}
+
+// Sorting the chooser by a title does not change which set a row stands for.
+void TestAccountSetDialogs::chooserFollowsSortedRows()
+{
+    makeSets({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+    MakeAccountSetCurrent(2);
+    QScopedPointer<app::AccountSetChooser> chooser(app::ShowAccountSetChooser());
+    QVERIFY(QTest::qWaitForWindowExposed(chooser.data()));
+    grid::Grid *grid = chooser->grid();
+    grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
+    grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
+    QCOMPARE(column(grid, 3), (QStringList{"C", "B", "A"}));
+
+    clickCell(grid, 4, 2);
+    chooser->choose();
+    QCOMPARE(PendingAccountChoice, QStringLiteral("2"));
+}
+
+// Deleting from the chooser: the ticked row goes with its set and file, the
+// rows are renumbered and the chooser stays open; the set in use is refused.
+void TestAccountSetDialogs::chooserDeletes()
+{
+    makeSets({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+    MakeAccountSetCurrent(2);
+    QPointer<app::AccountSetChooser> chooser = app::ShowAccountSetChooser();
+    QVERIFY(QTest::qWaitForWindowExposed(chooser));
+    grid::Grid *grid = chooser->grid();
+
+    clickCell(grid, 2, 2);
+    grid->setRow(3); // the cursor elsewhere does not matter, the tick does
+    m_prompts->answers = {true};
+    QTest::mouseClick(chooser->button(2), Qt::LeftButton);
+    QCOMPARE(m_prompts->questions, QStringList{QStringLiteral("您确定要删除套账：A？")});
+    QVERIFY(!QFileInfo::exists(m_folder->filePath(QStringLiteral("DATA00001.qdt"))));
+    QCOMPARE(column(grid, 3), (QStringList{"B", "C"}));
+    QCOMPARE(column(grid, 1), (QStringList{"1", "2"}));
+    QCOMPARE(grid->cellForeColor(3, 3), QColor(Qt::red));
+    QCOMPARE(CurrentAccountIndex, 1);
+    QVERIFY(PendingAccountChoice.isEmpty());
+    QVERIFY(chooser->isVisible());
+
+    // Nothing ticked: nothing to delete.
+    QTest::mouseClick(chooser->button(2), Qt::LeftButton);
+    QCOMPARE(m_prompts->messages.size(), 1);
+
+    clickCell(grid, 3, 2);
+    QTest::mouseClick(chooser->button(2), Qt::LeftButton);
+    QCOMPARE(m_prompts->messages.last(), QStringLiteral("不能删除当前正在操作的套账！"));
+    clickCell(grid, 2, 2);
+    m_prompts->answers = {false};
+    QTest::mouseClick(chooser->button(2), Qt::LeftButton);
+    QCOMPARE(grid->rows(), 4);
+    QCOMPARE(AccountSets.size(), 2);
+    QVERIFY(QFileInfo::exists(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
+    QVERIFY(m_shell->calls.isEmpty());
+}
+
+// Start-up opens the set used last, without relayout.
+void TestAccountSetDialogs::startUpOpensTheLastUsedSet()
+{
+    makeSets({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
+    const QStringList times
+            = {QStringLiteral("2023-05-01 10:00:00"), QStringLiteral("2024-01-02 09:00:00"),
+               QStringLiteral("2024-01-02 09:00:00")};
+    for (int i = 0; i < times.size(); ++i) {
+        CurrentAccountFile = AccountSets.at(i).FileName;
+        SetVar(kKeyLastAccess, times.at(i));
+    }
+    AccountSets.clear();
+    CurrentAccountFile.clear();
+
+    app::LoadAccountSets();
+    QCOMPARE(AccountSets.size(), 3);
+    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("SelectAccountSet(1,false)")});
+    QCOMPARE(CurrentAccountFile, QStringLiteral("DATA00002.qdt"));
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+// With no set at all the user is told and asked for a first one.
+void TestAccountSetDialogs::startUpWithoutSets()
+{
+    app::LoadAccountSets();
+    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("没有任何进销存套账,请建立新套账！")});
+    bool found = false;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        found = found || (w->isVisible() && w->windowTitle() == QStringLiteral("新建套账"));
+    QVERIFY(found);
+    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(CurrentAccountIndex, -1);
 }
 
 // Without a company or a name nothing is created and the window stays open.
@@ -237,17 +455,17 @@ void TestAccountSetDialogs::infoChangesClearPrintHeaders()
     QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
     QVERIFY(!dialog->companyChanged());
     dialog->box(box)->setFocus();
-    QTest::keyClicks(dialog->box(box), QStringLiteral("新"));
+    QTest::keyClicks(dialog->box(box), QStringLiteral("x"));
     QCOMPARE(dialog->companyChanged(), cleared);
     QTest::mouseClick(dialog->button(0), Qt::LeftButton);
 
     QVERIFY(!dialog || !dialog->isVisible());
     QCOMPARE(m_shell->calls, QStringList{QStringLiteral("UpdateMainCaption")});
     QCOMPARE(GetVar(header), cleared ? QString() : QStringLiteral("甲公司 销售单"));
-    QCOMPARE(GetVar(kKeyAddress), box == 2 ? QStringLiteral("北京新") : QStringLiteral("北京"));
-    QCOMPARE(AccountSets.at(0).Name, box == 0 ? QStringLiteral("甲新") : QStringLiteral("甲"));
+    QCOMPARE(GetVar(kKeyAddress), box == 2 ? QStringLiteral("北京x") : QStringLiteral("北京"));
+    QCOMPARE(AccountSets.at(0).Name, box == 0 ? QStringLiteral("甲x") : QStringLiteral("甲"));
     QCOMPARE(AccountSets.at(0).Company,
-             box == 1 ? QStringLiteral("甲公司新") : QStringLiteral("甲公司"));
+             box == 1 ? QStringLiteral("甲公司x") : QStringLiteral("甲公司"));
     QCOMPARE(GetVar(kKeyName), AccountSets.at(0).Name);
 }
 
