@@ -45,11 +45,16 @@ public:
     sqlite3 *handle() const { return m_db; }
 
     // Runs one statement (after Jet dialect translation). Returns false and
-    // fills *error on failure. Never throws.
+    // fills *error on failure. Never throws. A second statement after the
+    // first is refused. SELECT ... INTO creates its table with the declared
+    // types of the source columns; an expression column takes the type of
+    // the values it gives (text, whole or real numbers; dates when every
+    // text is a stored date; a double when it gives no value at all).
     bool exec(const QString &jetSql, QString *error = nullptr);
     // Runs untranslated SQLite statements (several separated by ';').
     bool execNative(const QString &sql, QString *error = nullptr);
-    // Names of all tables in creation order, as the schema listing shows them.
+    // Names of all tables in creation order, as the schema listing shows them
+    // (SQLite's own sqlite_ tables left out).
     QStringList tableNames() const;
     // rowid of the last insert on this connection.
     qint64 lastInsertId() const;
@@ -87,8 +92,11 @@ public:
 // The result of a query, read completely on open: the record count is exact,
 // moves are free, values keep their type. Dates are QDateTime (local time),
 // integers qlonglong, doubles double, texts QString, NULL an invalid QVariant.
-// A record set opened on one table can add and update rows; they are written
-// back by rowid.
+// A record set opened on one table (SELECT ... FROM T [WHERE] [ORDER BY])
+// can add and update rows; they are written back by rowid, which the record
+// set reads alongside without showing it as a field. When two result columns
+// share a name (Sale.* next to Pro.Name AS PID), the table's own column is
+// named "Sale.PID" and the renamed one keeps "PID", as Jet names them.
 class RecordSet
 {
 public:
@@ -106,7 +114,7 @@ public:
     int recordCount() const;
     bool eof() const;
     bool bof() const;
-    int position() const; // 0-based row index, recordCount() at end-of-file
+    int position() const; // 0-based row index, recordCount() at end-of-file, -1 before the first
     void moveFirst();
     void moveNext();
     void movePrevious();
@@ -126,7 +134,10 @@ public:
 
     // Editing: addNew() starts a new row, setValue() writes fields of the
     // current (or new) row, update() stores it. After update() of a new row
-    // the row's ID field holds the assigned number.
+    // the row's ID field holds the assigned number and it is the current row.
+    // Values are bound, never spliced into SQL; a QDateTime (or a date text
+    // in a date column) is stored as 'YYYY-MM-DD HH:MM:SS'. Moving off a
+    // changed row stores it. update() fails on a query over several tables.
     void addNew();
     void setValue(const QString &name, const QVariant &value);
     bool update(QString *error = nullptr);
