@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -352,11 +353,12 @@ std::map<QString, DatabasePtr> &openConnections()
     return connections;
 }
 
+// The same file named in different ways ("a/./x.qdt", "a/x.qdt") is one
+// entry; the key does not depend on the file existing, so close() finds the
+// entry even after the file is gone.
 QString registryKey(const QString &path)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 // Opens the file with the database password and proves the key by reading
