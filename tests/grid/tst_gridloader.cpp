@@ -1,0 +1,427 @@
+// Loading grids from an account set and deleting grid rows with their records.
+
+#include "grid/grid.h"
+#include "grid/gridloader.h"
+#include "grid/gridops.h"
+#include "testsupport.h"
+
+#include "store/access.h"
+#include "store/engine.h"
+#include "store/programfolder.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "ui/progress.h"
+
+#include <QFontMetrics>
+#include <QTest>
+
+#include <memory>
+
+using grid::Grid;
+
+namespace {
+
+const QString kAccount = QStringLiteral("DATA00001.qdt");
+
+store::DatabasePtr database()
+{
+    return store::Registry::open(store::programFilePath(kAccount));
+}
+
+bool run(const QString &sql)
+{
+    QString error;
+    const bool ok = database()->execNative(sql, &error);
+    if (!ok)
+        qWarning() << sql << error;
+    return ok;
+}
+
+// n rows 1..n in Big (ID, Name, Price); in one transaction, so it is quick.
+void fillBig(int n)
+{
+    QVERIFY(run(
+            QStringLiteral("CREATE TABLE Big (ID INTEGER PRIMARY KEY, Name TEXT, Price DOUBLE);"
+                           "BEGIN; WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM k "
+                           "WHERE i<%1) INSERT INTO Big SELECT i, 'n'||i, i*0.5 FROM k; COMMIT;")
+                    .arg(n)));
+}
+
+// A twelve-column list grid on Big.
+void setupBigGrid(Grid &grid)
+{
+    QStringList keys{QStringLiteral("ID"), QString(), QStringLiteral("Name"),
+                     QStringLiteral("Price")};
+    QStringList titles{QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("名称"),
+                       QStringLiteral("价格")};
+    for (int c = 4; c < 12; ++c) {
+        keys << QStringLiteral("Price");
+        titles << QStringLiteral("列%1").arg(c);
+    }
+    grid::SetupGridColumns(grid, keys, titles);
+    grid.setTag(QStringLiteral("Big"));
+}
+
+QStringList column(const Grid &grid, int col)
+{
+    QStringList texts;
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
+        texts << grid.textMatrix(r, col);
+    return texts;
+}
+
+int countRows(const QString &table)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT COUNT(*) AS n FROM ") + table);
+    return rs.value(0).toInt();
+}
+
+} // namespace
+
+class TestGridLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void rowLimit_data();
+    void rowLimit();
+    void loadSql_data();
+    void loadSql();
+    void tooManyRowsShowsTheLimit();
+    void formatsAndAlignmentByType();
+    void statementTagIgnoresWhereAndOrder();
+    void indirectLookup();
+    void colourColumn();
+    void failedQueryKeepsTheHeader();
+    void deleteRowsAndRecords();
+    void deleteManyRows();
+
+private:
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+};
+
+void TestGridLoader::init()
+{
+    m_folder = std::make_unique<testsupport::TempProgramFolder>();
+    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+    QString error;
+    QVERIFY2(store::BuildTemplate(store::programFilePath(kAccount), &error), qPrintable(error));
+    store::CurrentAccountFile = kAccount;
+}
+
+void TestGridLoader::cleanup()
+{
+    m_prompts.reset();
+    m_folder.reset();
+}
+
+void TestGridLoader::rowLimit_data()
+{
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("limit");
+    QTest::newRow("12") << 12 << 29164;
+    QTest::newRow("10, a half rounded to even") << 10 << 34998;
+    QTest::newRow("7, a half rounded to even") << 7 << 49998;
+    QTest::newRow("3") << 3 << 116664;
+    QTest::newRow("1") << 1 << 349998;
+    QTest::newRow("none") << 0 << 0;
+}
+
+void TestGridLoader::rowLimit()
+{
+    QFETCH(int, columns);
+    QFETCH(int, limit);
+    QCOMPARE(grid::LoadGridRowLimit(columns), limit);
+}
+
+void TestGridLoader::loadSql_data()
+{
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("table") << "Pro"
+                           << ""
+                           << ""
+                           << ""
+                           << "SELECT * FROM Pro";
+    QTest::newRow("where and order") << "Cus"
+                                     << "ID>3"
+                                     << "Name"
+                                     << ""
+                                     << "SELECT * FROM Cus WHERE ID>3 ORDER BY Name";
+    QTest::newRow("tag statement") << "SELECT ID FROM Acc"
+                                   << "ID>3"
+                                   << "Name"
+                                   << ""
+                                   << "SELECT ID FROM Acc";
+    QTest::newRow("statement wins") << "Sale"
+                                    << "ID>3"
+                                    << ""
+                                    << "SELECT 1 AS ID"
+                                    << "SELECT 1 AS ID";
+}
+
+// The statement: a tag with a space is the statement; a given one wins.
+void TestGridLoader::loadSql()
+{
+    QFETCH(QString, tag);
+    QFETCH(QString, where);
+    QFETCH(QString, order);
+    QFETCH(QString, statement);
+    QFETCH(QString, sql);
+    QCOMPARE(grid::LoadGridSql(tag, where, order, statement), sql);
+}
+
+// 40,000 records into twelve columns: 29,164 shown, and the user is told;
+// exactly 29,164 load without a message.
+void TestGridLoader::tooManyRowsShowsTheLimit()
+{
+    fillBig(40000);
+    Grid grid;
+    setupBigGrid(grid);
+    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
+    QCOMPARE(grid.dataRows(), 29164);
+    QCOMPARE(grid.rows(), 29166);
+    QCOMPARE(m_prompts->messages,
+             QStringList(QStringLiteral("数据库里共有40000条记录，表格只能显示29164条记录，"
+                                        "因此无法全部显示，请修改筛选条件。")));
+    QCOMPARE(grid.textMatrix(2, 0), QStringLiteral("1"));
+    QCOMPARE(grid.textMatrix(29165, 0), QStringLiteral("29164"));
+    QCOMPARE(grid.textMatrix(29165, 1), QStringLiteral("29164"));
+    QCOMPARE(grid.textMatrix(29165, 3), QStringLiteral("14582.00"));
+    QVERIFY(!ui::progressWindow()); // closed again
+
+    QVERIFY(run(QStringLiteral("DELETE FROM Big WHERE ID>29164")));
+    m_prompts->messages.clear();
+    grid::LoadGrid(grid, QString(), QString(), true);
+    QCOMPARE(grid.dataRows(), 29164);
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+// Cell texts and alignments by value type, where and order applied.
+void TestGridLoader::formatsAndAlignmentByType()
+{
+    QVERIFY(run(QStringLiteral(
+            "CREATE TABLE Items (ID INTEGER PRIMARY KEY, Name TEXT, Price DOUBLE, Num INTEGER, "
+            "CD INTEGER, Dat DATETIME, Done BOOLEAN, Memo TEXT);"
+            "INSERT INTO Items VALUES (1, '钢管', 3, 7, 7, '2024-03-05 14:07:00', 1, NULL);"
+            "INSERT INTO Items VALUES (2, 'it''s', 2.5, 12, 12, '1900-01-01 00:00:00', 0, 'x');"
+            "INSERT INTO Items VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL, 'y');"
+            "INSERT INTO Items VALUES (4, 'skip', 1, 1, 1, NULL, 0, '');")));
+    Grid grid;
+    grid::SetupGridColumns(grid,
+                           {QStringLiteral("ID"), QString(), QStringLiteral("Name"),
+                            QStringLiteral("Price"), QStringLiteral("Num"), QStringLiteral("CD"),
+                            QStringLiteral("Dat"), QStringLiteral("Done"), QStringLiteral("Memo"),
+                            QStringLiteral("Missing"), QString()},
+                           {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("名称"),
+                            QStringLiteral("价格"), QStringLiteral("数量"), QStringLiteral("代码"),
+                            QStringLiteral("日期"), QStringLiteral("完成"), QStringLiteral("备注"),
+                            QStringLiteral("无"), QStringLiteral("空")});
+    grid.setTag(QStringLiteral("Items"));
+    grid::LoadGrid(grid, QStringLiteral("ID<=3"), QStringLiteral("ID DESC"), true);
+
+    QCOMPARE(column(grid, 0), (QStringList{"3", "2", "1"}));
+    QCOMPARE(column(grid, 1), (QStringList{"1", "2", "3"}));
+    QCOMPARE(column(grid, 2), (QStringList{"", "it's", "钢管"}));
+    QCOMPARE(column(grid, 3), (QStringList{"", "2.50", "3.00"}));
+    QCOMPARE(column(grid, 4), (QStringList{"", "12", "7"}));
+    QCOMPARE(column(grid, 5), (QStringList{"", "12", "07"}));
+    QCOMPARE(column(grid, 6), (QStringList{"", "", "2024.03.05"}));
+    QCOMPARE(column(grid, 7), (QStringList{"", "", "√"}));
+    QCOMPARE(column(grid, 8), (QStringList{"y", "x", ""}));
+    QCOMPARE(column(grid, 9), (QStringList{"", "", ""}));
+    QCOMPARE(column(grid, 10), (QStringList{"", "", ""}));
+    // Numbers right-align only when the first row holds a number: here the
+    // first row is all NULL, so the columns keep alignment 0.
+    QCOMPARE(grid.colAlignment(3), 0);
+    QCOMPARE(grid.colAlignment(1), grid::kAlignLeftBottom);
+    QCOMPARE(grid.colWidth(0), 0);
+    QVERIFY(grid.colWidth(2) > 70);
+    // A column without values is as wide as its title: the scan starts at
+    // the title row.
+    QCOMPARE(grid.colWidth(9),
+             QFontMetrics(grid.font()).horizontalAdvance(QStringLiteral("无")) * 15 + 120);
+
+    grid::LoadGrid(grid, QStringLiteral("ID<=2"), QStringLiteral("ID"), false);
+    QCOMPARE(column(grid, 6), (QStringList{"2024.03.05 14:07", ""}));
+    for (int c : {3, 4, 5})
+        QCOMPARE(grid.colAlignment(c), grid::kAlignRightBottom);
+    QCOMPARE(grid.colAlignment(2), grid::kAlignLeftTop);
+    QCOMPARE(grid.colAlignment(6), grid::kAlignLeftTop);
+    QCOMPARE(grid.row(), 2); // the first data row is current
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+// A tag holding a statement is run as it is, whatever where and order say.
+void TestGridLoader::statementTagIgnoresWhereAndOrder()
+{
+    fillBig(5);
+    Grid grid;
+    setupBigGrid(grid);
+    grid.setTag(QStringLiteral("SELECT * FROM Big WHERE ID>=4 ORDER BY ID DESC"));
+    grid::LoadGrid(grid, QStringLiteral("ID=1"), QStringLiteral("ID"), true);
+    QCOMPARE(column(grid, 0), (QStringList{"5", "4"}));
+    // A statement argument replaces the tag.
+    grid::LoadGrid(grid, QStringLiteral("ID=1"), QString(), true,
+                   QStringLiteral("SELECT * FROM Big WHERE ID=2"));
+    QCOMPARE(column(grid, 0), (QStringList{"2"}));
+    QCOMPARE(grid.tag(), QStringLiteral("SELECT * FROM Big WHERE ID>=4 ORDER BY ID DESC"));
+}
+
+// "field:table:keyField:resultField" shows the looked-up value; quotes in a
+// text key do not break the look-up; missing keys stay empty.
+void TestGridLoader::indirectLookup()
+{
+    QVERIFY(run(QStringLiteral(
+            "CREATE TABLE Names (ID INTEGER PRIMARY KEY, Code TEXT, Name TEXT, Price DOUBLE);"
+            "INSERT INTO Names VALUES (1, 'A1', '钢管', 2.5);"
+            "INSERT INTO Names VALUES (2, 'O''Neil', '角铁', 3);"
+            "CREATE TABLE Uses (ID INTEGER PRIMARY KEY, PID INTEGER, Code TEXT);"
+            "BEGIN; WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM k WHERE i<500) "
+            "INSERT INTO Uses SELECT i, 1 + i % 2, CASE i % 2 WHEN 0 THEN 'A1' ELSE 'O''Neil' "
+            "END FROM k; COMMIT;"
+            "INSERT INTO Uses VALUES (501, 9, 'none');"
+            "INSERT INTO Uses VALUES (502, NULL, NULL);")));
+    Grid grid;
+    grid::SetupGridColumns(grid,
+                           {QStringLiteral("ID"), QString(), QStringLiteral("PID:Names:ID:Name"),
+                            QStringLiteral("Code:Names:Code:Name"),
+                            QStringLiteral("PID:Names:ID:Price"), QStringLiteral("PID")},
+                           {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("产品"),
+                            QStringLiteral("按代码"), QStringLiteral("价"),
+                            QStringLiteral("编号")});
+    grid.setTag(QStringLiteral("Uses"));
+    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
+    QCOMPARE(grid.dataRows(), 502);
+    QCOMPARE(grid.textMatrix(2, 2), QStringLiteral("角铁")); // ID 1: PID 2
+    QCOMPARE(grid.textMatrix(3, 2), QStringLiteral("钢管"));
+    QCOMPARE(grid.textMatrix(2, 3), QStringLiteral("角铁")); // by the code O'Neil
+    QCOMPARE(grid.textMatrix(3, 3), QStringLiteral("钢管"));
+    QCOMPARE(grid.textMatrix(2, 4), QStringLiteral("3")); // plain text of the value
+    QCOMPARE(grid.textMatrix(3, 4), QStringLiteral("2.5"));
+    QCOMPARE(grid.textMatrix(501, 2), QStringLiteral("钢管")); // ID 500: PID 1
+    QCOMPARE(grid.textMatrix(502, 2), QString());              // no Names row 9
+    QCOMPARE(grid.textMatrix(502, 3), QString());
+    QCOMPARE(grid.textMatrix(503, 2), QString()); // NULL key
+    QCOMPARE(grid.textMatrix(502, 5), QStringLiteral("9"));
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+// A "Cor" column paints its cells with the stored colours.
+void TestGridLoader::colourColumn()
+{
+    QVERIFY(run(QStringLiteral("CREATE TABLE Colours (ID INTEGER PRIMARY KEY, Cor INTEGER);"
+                               "INSERT INTO Colours VALUES (1, 255);"
+                               "INSERT INTO Colours VALUES (2, 0);"
+                               "INSERT INTO Colours VALUES (3, 16711680);")));
+    Grid grid;
+    grid::SetupGridColumns(grid, {QStringLiteral("ID"), QString(), QStringLiteral("Cor")},
+                           {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("颜色")});
+    grid.setTag(QStringLiteral("Colours"));
+    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
+    QCOMPARE(grid.cellBackColor(2, 2), QColor(255, 0, 0));
+    QCOMPARE(grid.cellBackColor(3, 2), QColor(1, 1, 1));
+    QCOMPARE(grid.cellBackColor(4, 2), QColor(0, 0, 255));
+    QCOMPARE(column(grid, 2), (QStringList{"", "", ""}));
+}
+
+// A query that fails leaves the header rows and the access layer's message.
+void TestGridLoader::failedQueryKeepsTheHeader()
+{
+    fillBig(3);
+    Grid grid;
+    setupBigGrid(grid);
+    grid::LoadGrid(grid, QString(), QString(), true);
+    QCOMPARE(grid.dataRows(), 3);
+    grid.setTag(QStringLiteral("NoSuchTable"));
+    grid::LoadGrid(grid, QString(), QString(), true);
+    QCOMPARE(grid.rows(), 2);
+    QCOMPARE(grid.fixedRows(), 2);
+    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称"));
+    QCOMPARE(m_prompts->messages,
+             QStringList(QStringLiteral("数据库打开错误(SELECT * FROM NoSuchTable)！")));
+}
+
+// Rows 3 to 5 are the second to fourth data rows; their records go, the rows
+// below move up and keep their running numbers.
+void TestGridLoader::deleteRowsAndRecords()
+{
+    fillBig(6);
+    Grid grid;
+    setupBigGrid(grid);
+    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
+
+    m_prompts->answers = {false};
+    QVERIFY(!grid::DeleteGridRows(grid, 5, 3, true));
+    QCOMPARE(m_prompts->questions, QStringList(QStringLiteral("您确定要删除第2-4行数据？")));
+    QCOMPARE(grid.dataRows(), 6);
+
+    m_prompts->answers = {true};
+    QVERIFY(grid::DeleteGridRows(grid, 5, 3, true));
+    QCOMPARE(column(grid, 0), (QStringList{"1", "5", "6"}));
+    QCOMPARE(column(grid, 1), (QStringList{"1", "5", "6"}));
+    QCOMPARE(countRows(QStringLiteral("Big")), 3);
+    QCOMPARE(store::LookupValue(QStringLiteral("Big"), 3, QStringLiteral("ID"),
+                                QStringLiteral("Name"))
+                     .toString(),
+             QString());
+
+    // An ID cell that is not a number deletes nothing from the table.
+    grid.setTextMatrix(3, 0, QStringLiteral("5 OR 1=1"));
+    QVERIFY(grid::DeleteGridRows(grid, 3, 3, false));
+    QCOMPARE(countRows(QStringLiteral("Big")), 3);
+    QCOMPARE(column(grid, 0), (QStringList{"1", "6"}));
+
+    // The header rows are never deleted; a range reaching into them is cut.
+    QVERIFY(grid::DeleteGridRows(grid, 0, 2, false));
+    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称"));
+    QCOMPARE(column(grid, 0), (QStringList{"6"}));
+    QCOMPARE(countRows(QStringLiteral("Big")), 2);
+
+    // A statement as tag names no table: the rows leave the grid only.
+    grid.setTag(QStringLiteral("SELECT * FROM Big"));
+    grid::LoadGrid(grid, QString(), QString(), true);
+    QCOMPARE(grid.dataRows(), 2);
+    QVERIFY(grid::DeleteGridRows(grid, 2, 3, false));
+    QCOMPARE(grid.dataRows(), 0);
+    QCOMPARE(countRows(QStringLiteral("Big")), 2);
+    QVERIFY(!grid::DeleteGridRows(grid, 2, 3, false)); // nothing left to delete
+
+    // Without an ID column nothing is deleted from the table either.
+    grid::SetupGridColumns(grid, {QStringLiteral("Name"), QString()},
+                           {QStringLiteral("名称"), QStringLiteral("序号")});
+    grid.setTag(QStringLiteral("Big"));
+    grid::LoadGrid(grid, QString(), QString(), true);
+    QCOMPARE(grid.dataRows(), 2);
+    QVERIFY(grid::DeleteGridRows(grid, 2, 2, false));
+    QCOMPARE(countRows(QStringLiteral("Big")), 2);
+}
+
+// A large block goes in one pass, with the progress window closed after it.
+void TestGridLoader::deleteManyRows()
+{
+    fillBig(1500);
+    Grid grid;
+    setupBigGrid(grid);
+    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
+    QVERIFY(grid::DeleteGridRows(grid, 2 + 100, 2 + 1299, false));
+    QCOMPARE(grid.dataRows(), 300);
+    QCOMPARE(countRows(QStringLiteral("Big")), 300);
+    QCOMPARE(grid.textMatrix(102, 0), QStringLiteral("1301"));
+    QCOMPARE(grid.textMatrix(102, 1), QStringLiteral("1301"));
+    QVERIFY(!ui::progressWindow());
+    // The rows that stay are those of the table.
+    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
+    QCOMPARE(grid.textMatrix(101, 0), QStringLiteral("100"));
+    QCOMPARE(grid.textMatrix(102, 0), QStringLiteral("1301"));
+}
+
+QTEST_MAIN(TestGridLoader)
+#include "tst_gridloader.moc"
