@@ -9,7 +9,7 @@
 #include "store/programfolder.h"
 #include "store/session.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -26,13 +26,18 @@ struct Group
 // Every group of figures, in the order they are printed.
 const Group kGroups[] = {
         {"store", bench::storeFigures},
+        {"grid", bench::gridFigures},
 };
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The grid figures need widgets; without a display they are drawn
+    // off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     bench::Context context;
     bench::DataSetSize size;
