@@ -67,8 +67,6 @@ private slots:
     void chooseCommand();
     void chooserFollowsSortedRows();
     void chooserDeletes();
-    void startUpOpensTheLastUsedSet();
-    void startUpWithoutSets();
     void newSetRefusesEmptyTexts();
     void newSetYesOpensIt();
     void newSetNoKeepsTheSetInUse();
@@ -294,40 +292,6 @@ void TestAccountSetDialogs::chooserDeletes()
     QCOMPARE(AccountSets.size(), 2);
     QVERIFY(QFileInfo::exists(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
     QVERIFY(m_shell->calls.isEmpty());
-}
-
-// Start-up opens the set used last, without relayout.
-void TestAccountSetDialogs::startUpOpensTheLastUsedSet()
-{
-    makeSets({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
-    const QStringList times
-            = {QStringLiteral("2023-05-01 10:00:00"), QStringLiteral("2024-01-02 09:00:00"),
-               QStringLiteral("2024-01-02 09:00:00")};
-    for (int i = 0; i < times.size(); ++i) {
-        CurrentAccountFile = AccountSets.at(i).FileName;
-        SetVar(kKeyLastAccess, times.at(i));
-    }
-    AccountSets.clear();
-    CurrentAccountFile.clear();
-
-    app::LoadAccountSets();
-    QCOMPARE(AccountSets.size(), 3);
-    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("SelectAccountSet(1,false)")});
-    QCOMPARE(CurrentAccountFile, QStringLiteral("DATA00002.qdt"));
-    QVERIFY(m_prompts->messages.isEmpty());
-}
-
-// With no set at all the user is told and asked for a first one.
-void TestAccountSetDialogs::startUpWithoutSets()
-{
-    app::LoadAccountSets();
-    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("没有任何进销存套账,请建立新套账！")});
-    bool found = false;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        found = found || (w->isVisible() && w->windowTitle() == QStringLiteral("新建套账"));
-    QVERIFY(found);
-    QVERIFY(m_shell->calls.isEmpty());
-    QCOMPARE(CurrentAccountIndex, -1);
 }
 
 // Without a company or a name nothing is created and the window stays open.
