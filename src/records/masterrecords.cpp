@@ -1,0 +1,197 @@
+#include "masterrecords.h"
+
+#include "grid/grid.h"
+#include "grid/gridloader.h"
+#include "grid/gridops.h"
+#include "store/access.h"
+#include "store/prompts.h"
+#include "ui/progress.h"
+#include "ui/shellhost.h"
+
+#include <QLineEdit>
+
+#include <limits>
+
+namespace records {
+
+namespace {
+
+QString recordById(const QString &table, int id)
+{
+    return QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ID=")
+           + QString::number(id);
+}
+
+} // namespace
+
+QString masterNumberText(qint64 id)
+{
+    return QStringLiteral("%1").arg(id, 5, 10, QLatin1Char('0'));
+}
+
+QString masterEntry(qint64 id, const QString &name)
+{
+    return masterNumberText(id) + QLatin1Char('|') + name;
+}
+
+QString proposedMasterNumber(const QString &table)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs,
+                     QStringLiteral("SELECT TOP 1 * FROM ") + table
+                             + QStringLiteral(" ORDER BY ID DESC"));
+    qint64 next = 1;
+    if (rs.isOpen() && !rs.eof())
+        next = rs.value(QStringLiteral("ID")).toLongLong() + 1;
+    store::CloseQuery(conn, rs);
+    return masterNumberText(next);
+}
+
+QString boxText(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return QString();
+    if (value.typeId() == QMetaType::Double)
+        return QString::number(value.toDouble(), 'g', 15);
+    return value.toString();
+}
+
+bool loadMasterRecord(const QString &table, int id, QVariantMap &values)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, recordById(table, id));
+    const bool found = rs.isOpen() && !rs.eof();
+    if (found) {
+        values.clear();
+        for (int c = 0; c < rs.fieldCount(); ++c)
+            values.insert(rs.fieldName(c), rs.value(c));
+    }
+    store::CloseQuery(conn, rs);
+    return found;
+}
+
+int saveMasterRecord(const QString &table, int id, const QVariantMap &values)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, recordById(table, id));
+    if (!rs.isOpen()) {
+        store::CloseQuery(conn, rs);
+        return 0;
+    }
+    if (rs.eof())
+        rs.addNew();
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+        // The number is the database's; a field the table lacks (a custom
+        // field beyond its columns) is passed over.
+        if (it.key().compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0
+            || rs.fieldIndex(it.key()) < 0)
+            continue;
+        rs.setValue(it.key(), it.value());
+    }
+    int stored = 0;
+    if (rs.update())
+        stored = rs.value(QStringLiteral("ID")).toInt();
+    store::CloseQuery(conn, rs);
+    return stored;
+}
+
+bool selectedDataRows(const grid::Grid &grid, int &first, int &last)
+{
+    if (grid.dataRows() == 0)
+        return false;
+    first = grid.row();
+    last = grid.rowSel();
+    if (first > last)
+        std::swap(first, last);
+    first = std::max(first, grid.fixedRows());
+    last = std::min(last, grid.rows() - 1);
+    return first <= last;
+}
+
+QVector<qint64> rowIds(const grid::Grid &grid, int first, int last)
+{
+    QVector<qint64> ids;
+    for (int r = first; r <= last; ++r) {
+        bool isNumber = false;
+        const qint64 id = grid.cellText(r, grid::kIdColumn).trimmed().toLongLong(&isNumber);
+        if (isNumber)
+            ids.append(id);
+    }
+    return ids;
+}
+
+bool deleteDependentRecords(const QVector<qint64> &ids, const QVector<DependentTable> &dependents,
+                            bool progress)
+{
+    store::Connection conn;
+    if (!store::OpenConn(conn))
+        return false;
+    // One transaction for the whole selection: hundreds of deletes commit
+    // once. A statement that fails is passed over, as each one ran on its
+    // own before.
+    const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
+    for (const qint64 id : ids) {
+        for (const DependentTable &dependent : dependents)
+            store::ExecSQL(QStringLiteral("DELETE * FROM ") + dependent.table
+                                   + QStringLiteral(" WHERE ") + dependent.keyField
+                                   + QLatin1Char('=') + QString::number(id),
+                           &conn);
+        if (progress)
+            ui::ProgressStep(1);
+    }
+    if (transaction && !conn->execNative(QStringLiteral("COMMIT"))) {
+        conn->execNative(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    return true;
+}
+
+bool deleteSelectedWithDependents(grid::Grid &grid, const QString &question,
+                                  const QString &progressText,
+                                  const QVector<DependentTable> &dependents)
+{
+    int first = 0;
+    int last = 0;
+    if (!selectedDataRows(grid, first, last))
+        return false;
+    if (!store::prompts().question(question))
+        return false;
+    const QVector<qint64> ids = rowIds(grid, first, last);
+    ui::ProgressStart(progressText, last - first + 1);
+    // The master rows go only when their sales and purchases are gone, so no
+    // record is ever left pointing to a deleted master.
+    bool deleted = false;
+    if (deleteDependentRecords(ids, dependents, true))
+        deleted = grid::DeleteGridRows(grid, first, last, false);
+    ui::ProgressClose();
+    return deleted;
+}
+
+void loadMasterList(grid::Grid &grid, const ListColumns &columns, const QString &table,
+                    const QString &order, const QString &reportTitle)
+{
+    grid::SetupGridColumns(grid, columns.keys, columns.titles);
+    grid.setTag(table);
+    // LoadGrid fits the columns from the title row when it is done.
+    grid::LoadGrid(grid, QString(), order, true);
+    grid.setReportTitle(reportTitle);
+}
+
+QLineEdit *newMasterBox(QWidget *parent)
+{
+    auto *box = new QLineEdit(parent);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    return box;
+}
+
+void reloadListIfShowing(int tab)
+{
+    ui::ShellHost *host = ui::shellHost();
+    if (host && host->currentRecordTab() == tab)
+        host->ReloadCurrentList();
+}
+
+} // namespace records

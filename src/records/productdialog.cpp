@@ -1,0 +1,180 @@
+#include "productdialog.h"
+
+#include "masterrecords.h"
+#include "products.h"
+
+#include "store/formatting.h"
+#include "store/params.h"
+#include "ui/helpers.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace records {
+
+namespace {
+
+// Every row of boxes is this high; each added row grows the window by it.
+constexpr int kRowTwips = 480;
+// Grid row of the number box; the boxes start one row below it.
+constexpr int kNumberRow = 0;
+
+// Grid row of box index n: two boxes to a row under the number box.
+int boxRow(int index)
+{
+    return kNumberRow + 1 + index / 2;
+}
+
+} // namespace
+
+ProductDialog::ProductDialog(QWidget *parent)
+    : QWidget(parent, Qt::Dialog)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(kProductDialogCaption);
+    TXT.fill(nullptr, kProductBoxCount);
+    Lbl.fill(nullptr, kProductBoxCount);
+    for (int i = 0; i < kProductBoxCount; ++i)
+        m_fields << QString();
+
+    auto *outer = new QVBoxLayout(this);
+    m_boxes = new QGridLayout;
+    m_boxes->setVerticalSpacing(0);
+    m_boxes->setColumnStretch(1, 1);
+    m_boxes->setColumnStretch(3, 1);
+    outer->addLayout(m_boxes);
+
+    m_idBox = newMasterBox(this);
+    m_idBox->setReadOnly(true);
+    m_boxes->addWidget(new QLabel(QStringLiteral("产品编号："), this), kNumberRow, 0);
+    m_boxes->addWidget(m_idBox, kNumberRow, 1);
+    m_boxes->setRowMinimumHeight(kNumberRow, ui::pixels(kRowTwips));
+
+    addBox(0, QStringLiteral("产品名称："), QStringLiteral("Name"));
+    addBox(1, QStringLiteral("销售定价："), QStringLiteral("Price"));
+    addBox(2, QStringLiteral("产品单位："), QStringLiteral("Unit"));
+    addBox(3, QStringLiteral("备注信息："), QStringLiteral("Memo"));
+
+    auto *line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    outer->addWidget(line);
+
+    auto *buttons = new QHBoxLayout;
+    Com.append(new QPushButton(QStringLiteral("确      定"), this));
+    Com.append(new QPushButton(QStringLiteral("取      消"), this));
+    buttons->addStretch();
+    buttons->addWidget(Com[0]);
+    buttons->addWidget(Com[1]);
+    outer->addLayout(buttons);
+    connect(Com[0], &QPushButton::clicked, this, &ProductDialog::confirm);
+    connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+
+    resize(ui::pixels(7200), 0);
+    AddTxt();
+}
+
+void ProductDialog::addBox(int index, const QString &caption, const QString &field)
+{
+    auto *label = new QLabel(caption, this);
+    QLineEdit *edit = newMasterBox(this);
+    const int row = boxRow(index);
+    const int column = (index % 2) * 2; // even indices left, odd right
+    m_boxes->addWidget(label, row, column);
+    m_boxes->addWidget(edit, row, column + 1);
+    m_boxes->setRowMinimumHeight(row, ui::pixels(kRowTwips));
+    TXT[index] = edit;
+    Lbl[index] = label;
+    m_fields[index] = field;
+}
+
+void ProductDialog::AddTxt()
+{
+    // Built once, from the definitions current when the dialog opens.
+    if (TXT.value(kFirstCustomBox))
+        return;
+    const QStringList names = productFieldNames();
+    int next = kFirstCustomBox;
+    for (int k = 0; k < kProductFieldCount && next < kProductBoxCount; ++k) {
+        if (names.value(k).isEmpty())
+            continue;
+        addBox(next, names.at(k) + QStringLiteral("："), productFieldColumn(k));
+        ++next;
+    }
+    const int added = next - kFirstCustomBox;
+    m_addedRows = (added + 1) / 2;
+    // The layout puts the separator and the buttons below the new rows; the
+    // window grows by one row height for each of them.
+    const int width = this->width();
+    adjustSize();
+    resize(std::max(width, this->width()), sizeHint().height());
+}
+
+void ProductDialog::LoadContent(int id)
+{
+    if (id < 1) {
+        m_idBox->setText(proposedMasterNumber(QStringLiteral("Pro")));
+        m_proposed = true;
+        return;
+    }
+    ProductInfo info;
+    if (!loadProduct(id, info))
+        return;
+    for (int i = 0; i < kProductBoxCount; ++i) {
+        if (TXT.at(i))
+            TXT.at(i)->setText(info.texts.value(m_fields.at(i)));
+    }
+    m_idBox->setText(masterNumberText(info.id));
+    m_proposed = false;
+}
+
+bool ProductDialog::SaveContent()
+{
+    // A proposed number is only shown: another product may have taken it
+    // since, and saving into it would overwrite that product.
+    const int id = m_proposed ? 0 : int(store::leadingNumber(m_idBox->text()));
+    ProductInfo info;
+    for (int i = 0; i < kProductBoxCount; ++i) {
+        if (TXT.at(i))
+            info.texts.insert(m_fields.at(i), TXT.at(i)->text());
+    }
+    const int stored = saveProduct(id, info);
+    if (stored == 0)
+        return false;
+    m_idBox->setText(masterNumberText(stored));
+    m_proposed = false;
+    return true;
+}
+
+void ProductDialog::confirm()
+{
+    // Stay open when nothing could be stored, so the typed data is not lost.
+    if (!SaveContent())
+        return;
+    reloadListIfShowing(kProductListTab);
+    close();
+}
+
+ProductDialog *showProductDialog(int id, bool load, QWidget *parent)
+{
+    static QPointer<ProductDialog> open;
+    // A fresh window each time: its custom boxes follow the definitions of
+    // the moment, and an open one must not lend its texts to the next product.
+    if (open)
+        open->close();
+    open = new ProductDialog(parent);
+    if (load)
+        open->LoadContent(id);
+    open->show();
+    open->raise();
+    open->activateWindow();
+    return open;
+}
+
+} // namespace records

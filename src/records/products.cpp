@@ -1,0 +1,149 @@
+#include "products.h"
+
+#include "grid/grid.h"
+#include "store/access.h"
+#include "store/formatting.h"
+
+namespace records {
+
+namespace {
+
+const QString kFieldKeyPrefix = QStringLiteral("产品定义_P");
+
+// k of a setting key of the family, -1 for a key that is not exactly the
+// prefix followed by one digit (the family's LIKE also matches keys such as
+// 产品定义XP1, where "_" stands for any character).
+int fieldIndexOfKey(const QString &key)
+{
+    if (key.size() != kFieldKeyPrefix.size() + 1 || !key.startsWith(kFieldKeyPrefix))
+        return -1;
+    const QChar digit = key.back();
+    if (digit < QLatin1Char('0') || digit > QLatin1Char('9'))
+        return -1;
+    return digit.unicode() - '0';
+}
+
+} // namespace
+
+QString productFieldKey(int k)
+{
+    return kFieldKeyPrefix + QString::number(k);
+}
+
+QString productFieldColumn(int k)
+{
+    return QStringLiteral("P") + QString::number(k);
+}
+
+QStringList productFieldNames()
+{
+    QStringList names;
+    for (int k = 0; k < kProductFieldCount; ++k)
+        names << QString();
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM 参数 WHERE Var LIKE '产品定义_P%'"));
+    for (; rs.isOpen() && !rs.eof(); rs.moveNext()) {
+        const int k = fieldIndexOfKey(rs.value(QStringLiteral("Var")).toString());
+        if (k >= 0)
+            names[k] = boxText(rs.value(QStringLiteral("Con")));
+    }
+    store::CloseQuery(conn, rs);
+    return names;
+}
+
+void saveProductFieldNames(const QStringList &names)
+{
+    store::ExecSQL(QStringLiteral("DELETE * FROM 参数 WHERE Var LIKE '产品定义_P%'"));
+    store::Connection conn;
+    store::RecordSet rs;
+    // The names go in as bound values, so quotes in them are stored as typed.
+    store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM 参数 WHERE false"));
+    if (rs.isOpen()) {
+        for (int k = 0; k < kProductFieldCount && k < names.size(); ++k) {
+            if (names.at(k).isEmpty())
+                continue;
+            rs.addNew();
+            rs.setValue(QStringLiteral("Var"), productFieldKey(k));
+            rs.setValue(QStringLiteral("Con"), names.at(k));
+            rs.update();
+        }
+    }
+    store::CloseQuery(conn, rs);
+}
+
+QStringList productBoxFields(const QStringList &fieldNames)
+{
+    QStringList fields = {QStringLiteral("Name"), QStringLiteral("Price"), QStringLiteral("Unit"),
+                          QStringLiteral("Memo")};
+    for (int k = 0; k < kProductFieldCount && k < fieldNames.size(); ++k) {
+        if (!fieldNames.at(k).isEmpty())
+            fields << productFieldColumn(k);
+    }
+    return fields;
+}
+
+bool loadProduct(int id, ProductInfo &info)
+{
+    QVariantMap values;
+    if (!loadMasterRecord(QStringLiteral("Pro"), id, values))
+        return false;
+    info.id = values.value(QStringLiteral("ID")).toInt();
+    info.texts.clear();
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+        if (it.key() != QLatin1String("ID"))
+            info.texts.insert(it.key(), boxText(it.value()));
+    }
+    return true;
+}
+
+int saveProduct(int id, const ProductInfo &info)
+{
+    QVariantMap values;
+    for (auto it = info.texts.constBegin(); it != info.texts.constEnd(); ++it) {
+        if (it.key() == QLatin1String("Price"))
+            values.insert(it.key(), store::leadingNumber(it.value()));
+        else
+            values.insert(it.key(), it.value());
+    }
+    return saveMasterRecord(QStringLiteral("Pro"), id, values);
+}
+
+ListColumns productListColumns()
+{
+    ListColumns columns;
+    columns.keys = QStringList{QStringLiteral("ID"), QString(), QStringLiteral("Name"),
+                               QStringLiteral("Price"), QStringLiteral("Unit")};
+    columns.titles
+            = QStringList{QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("产品名称"),
+                          QStringLiteral("市场定价"), QStringLiteral("单位")};
+    const QStringList names = productFieldNames();
+    for (int k = 0; k < names.size(); ++k) {
+        if (names.at(k).isEmpty())
+            continue;
+        columns.keys << productFieldColumn(k);
+        columns.titles << names.at(k);
+    }
+    columns.keys << QStringLiteral("Memo");
+    columns.titles << QStringLiteral("备注");
+    return columns;
+}
+
+void LoadProductList(grid::Grid &grid)
+{
+    loadMasterList(grid, productListColumns(), QStringLiteral("Pro"), QString(),
+                   QStringLiteral("产品表"));
+}
+
+void DeleteSelectedProducts(grid::Grid &grid)
+{
+    deleteSelectedWithDependents(
+            grid,
+            QStringLiteral(
+                    "您确定要删除选中的产品(删除产品将同时删除此产品相关的采购和销售记录)？"),
+            QStringLiteral("正在删除产品及其相关的采购/销售记录..."),
+            {{QStringLiteral("Sale"), QStringLiteral("PID")},
+             {QStringLiteral("Pur"), QStringLiteral("PID")}});
+}
+
+} // namespace records

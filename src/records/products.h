@@ -1,0 +1,67 @@
+#pragma once
+
+#include "masterrecords.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace grid {
+class Grid;
+}
+
+namespace records {
+
+// Record tab of the product list.
+inline constexpr int kProductListTab = 3;
+
+// Custom product fields: up to ten, k = 0 to 9, each stored in the column
+// "P" + k of Pro and named by the setting "产品定义_P" + k. A field exists
+// exactly when its setting holds a non-empty name.
+inline constexpr int kProductFieldCount = 10;
+// The product dialog's boxes: 0 name, 1 price, 2 unit, 3 memo, then one per
+// defined custom field; load and save walk indices 0 to 13.
+inline constexpr int kProductBoxCount = 14;
+inline constexpr int kFirstCustomBox = 4;
+
+QString productFieldKey(int k);    // "产品定义_P3"
+QString productFieldColumn(int k); // "P3"
+
+// The custom field names by k (always ten entries, empty where no field is
+// defined), from the settings of the family 产品定义_P.
+QStringList productFieldNames();
+// Replaces the family 产品定义_P by the non-empty names of names (index = k,
+// at most ten). The values stored in the columns stay in Pro.
+void saveProductFieldNames(const QStringList &names);
+
+// The field bound to each product box, by box index: Name, Price, Unit,
+// Memo, then "P" + k for each defined field in order of k.
+QStringList productBoxFields(const QStringList &fieldNames);
+
+// One product as its dialog edits it: the box texts by field name
+// (Name, Price, Unit, Memo, P0 … P9).
+struct ProductInfo
+{
+    int id = 0;
+    QMap<QString, QString> texts;
+};
+
+// Reads product id; false (info untouched) when there is no such row.
+bool loadProduct(int id, ProductInfo &info);
+// Stores the texts under id, adding a product when there is none (id 0
+// always adds one). The price is the leading number of its text (0 when
+// none); every other field is stored as typed. Returns the stored ID, 0 on
+// failure.
+int saveProduct(int id, const ProductInfo &info);
+
+// The product list's columns: ID, 序号, 产品名称, 市场定价, 单位, the
+// defined custom fields in order of k, 备注.
+ListColumns productListColumns();
+// The product list: tag "Pro", whole table in table order, report title
+// "产品表".
+void LoadProductList(grid::Grid &grid);
+// Deletes the selected products with their sales and purchases, after
+// asking.
+void DeleteSelectedProducts(grid::Grid &grid);
+
+} // namespace records

@@ -1,0 +1,77 @@
+#include "vendors.h"
+
+#include "store/params.h"
+
+namespace records {
+
+const QStringList &vendorBoxFields()
+{
+    static const QStringList fields
+            = {QStringLiteral("Name"),    QStringLiteral("CName"), QStringLiteral("Phone"),
+               QStringLiteral("Mobile"),  QStringLiteral("Fax"),   QStringLiteral("Email"),
+               QStringLiteral("Address"), QStringLiteral("PC"),    QStringLiteral("Websit"),
+               QStringLiteral("Memo")};
+    return fields;
+}
+
+bool loadVendor(int id, VendorInfo &info)
+{
+    QVariantMap values;
+    if (!loadMasterRecord(QStringLiteral("Vendor"), id, values))
+        return false;
+    info.id = values.value(QStringLiteral("ID")).toInt();
+    info.boxes.clear();
+    for (const QString &field : vendorBoxFields())
+        info.boxes << boxText(values.value(field));
+    return true;
+}
+
+int saveVendor(int id, const VendorInfo &info)
+{
+    QVariantMap values;
+    const QStringList &fields = vendorBoxFields();
+    for (int i = 0; i < fields.size(); ++i)
+        values.insert(fields.at(i), info.boxes.value(i));
+    const int stored = saveMasterRecord(QStringLiteral("Vendor"), id, values);
+    // The purchase dialog picks its default vendor by the entry's leading
+    // number, so the entry it lists is stored, not the bare name.
+    if (stored != 0)
+        store::SetVar(QStringLiteral("默认值_Vendor"), masterEntry(stored, info.boxes.value(0)));
+    return stored;
+}
+
+ListColumns vendorListColumns()
+{
+    ListColumns columns;
+    columns.keys = QStringList{QStringLiteral("ID"),      QString(),
+                               QStringLiteral("Name"),    QStringLiteral("CName"),
+                               QStringLiteral("Phone"),   QStringLiteral("Mobile"),
+                               QStringLiteral("Fax"),     QStringLiteral("Email"),
+                               QStringLiteral("Address"), QStringLiteral("PC"),
+                               QStringLiteral("Websit"),  QStringLiteral("Memo")};
+    columns.titles
+            = QStringList{QStringLiteral("ID"),     QStringLiteral("序号"), QStringLiteral("名称"),
+                          QStringLiteral("联系人"), QStringLiteral("电话"), QStringLiteral("手机"),
+                          QStringLiteral("传真"),   QStringLiteral("邮箱"), QStringLiteral("地址"),
+                          QStringLiteral("邮编"),   QStringLiteral("网址"), QStringLiteral("备注")};
+    return columns;
+}
+
+void LoadVendorList(grid::Grid &grid)
+{
+    loadMasterList(grid, vendorListColumns(), QStringLiteral("Vendor"), QStringLiteral("Name"),
+                   QStringLiteral("供应商表"));
+}
+
+void DeleteSelectedVendors(grid::Grid &grid)
+{
+    // Worded as the program always has, 供庆商 included.
+    deleteSelectedWithDependents(
+            grid,
+            QStringLiteral(
+                    "您确定要删除选中的供庆商(删除供庆商将同时删除此供庆商相关的采购记录)？"),
+            QStringLiteral("正在删除供庆商及其相关的采购记录..."),
+            {{QStringLiteral("Pur"), QStringLiteral("VID")}});
+}
+
+} // namespace records
