@@ -201,12 +201,6 @@ void applyLogin(const StaffLogin &login)
     store::CurrentRights = login.rights;
 }
 
-QString titleWithUser(const QString &title, const QString &user)
-{
-    const int cut = title.lastIndexOf(QStringLiteral("=>"));
-    return (cut < 0 ? title : title.left(cut)) + QStringLiteral("=>") + user;
-}
-
 QString currentAccountSetName()
 {
     const int index = store::CurrentAccountIndex;

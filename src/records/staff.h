@@ -67,10 +67,6 @@ LoginOutcome checkLogin(const QString &name, const QString &password, StaffLogin
 // Makes login the current user (CurrentUserID, CurrentUser, CurrentRights).
 void applyLogin(const StaffLogin &login);
 
-// Title of the main window with the user appended: the text before the last
-// "=>" (the whole title when there is none), then "=>" and user.
-QString titleWithUser(const QString &title, const QString &user);
-
 // Name of the current account set as the login window shows it.
 QString currentAccountSetName();
 
