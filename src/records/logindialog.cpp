@@ -36,6 +36,7 @@ LoginDialog::LoginDialog(QWidget *parent)
                                 QStringLiteral("当前套账：")};
     for (int i = 0; i < labels.size(); ++i) {
         auto *edit = new QLineEdit(this);
+        edit->setMinimumWidth(200);
         TXT.append(edit);
         layout->addWidget(new QLabel(labels.at(i), this), i, 0);
         layout->addWidget(edit, i, 1);
@@ -50,9 +51,10 @@ LoginDialog::LoginDialog(QWidget *parent)
     m_login = new QPushButton(QStringLiteral("登      录"), this);
     m_login->setAutoDefault(false);
     connect(m_login, &QPushButton::clicked, this, &LoginDialog::login);
-    layout->addWidget(m_login, 3, 0, 1, 2);
+    layout->addWidget(m_login, 3, 1, Qt::AlignRight);
     layout->addWidget(new QLabel(QStringLiteral("注：新建套账，默认用户名与密码均为：zunta"), this),
                       4, 0, 1, 2);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     loadForCurrentAccountSet();
 }
@@ -63,6 +65,8 @@ void LoginDialog::loadForCurrentAccountSet()
     TXT[0]->setText(store::GetVar(kLastUserKey));
     TXT[1]->clear();
     TXT[2]->setText(currentAccountSetName());
+    // With the name filled in, the password is what is left to type.
+    (TXT[0]->text().isEmpty() ? TXT[0] : TXT[1])->setFocus();
 }
 
 void LoginDialog::login()
