@@ -1,8 +1,7 @@
-#include "store/programfolder.h"
+#include "app/startup.h"
 #include "store/schema.h"
 
 #include <QApplication>
-#include <QLabel>
 
 #include <cstdio>
 
@@ -21,10 +20,5 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    store::EnsureTemplate();
-    QLabel window(QStringLiteral("Korvo进销存3.00\n套账文件夹：%1").arg(store::programFolder()));
-    window.setWindowTitle(QStringLiteral("Korvo进销存3.00"));
-    window.setMargin(40);
-    window.show();
-    return app.exec();
+    return app::run();
 }

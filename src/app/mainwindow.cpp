@@ -1,0 +1,851 @@
+#include "mainwindow.h"
+
+#include "chartpicture.h"
+#include "commands.h"
+#include "settings.h"
+#include "splitbar.h"
+#include "startup.h"
+#include "tabcontrol.h"
+
+#include "grid/grid.h"
+#include "grid/gridops.h"
+#include "records/logindialog.h"
+#include "records/passworddialog.h"
+#include "records/rights.h"
+#include "store/access.h"
+#include "store/accountsets.h"
+#include "store/formatting.h"
+#include "store/prompts.h"
+#include "store/session.h"
+#include "ui/helpers.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace app {
+
+namespace {
+
+const QColor kPlaceholderColor(128, 128, 128);
+const QString kKeywordPlaceholder = QStringLiteral("输入关键词");
+
+int px(int twips)
+{
+    return ui::pixels(twips);
+}
+
+QRect toPixels(const QRect &twips)
+{
+    return QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
+}
+
+QDateEdit *newDatePicker(QWidget *parent, const QDate &date)
+{
+    auto *picker = new QDateEdit(date, parent);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return picker;
+}
+
+// A condition box: a drop-down whose text is one of its items or, for the
+// value boxes, typed. Field and operator boxes take no typing but keep
+// their designed first text, which need not be one of the items.
+QComboBox *newConditionBox(QWidget *parent, const QString &text, const QStringList &items,
+                           bool typing, int widthPixels)
+{
+    auto *box = new QComboBox(parent);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItems(items);
+    box->setEditText(text);
+    box->lineEdit()->setReadOnly(!typing);
+    box->setFixedWidth(widthPixels);
+    return box;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , m_quit([] { QCoreApplication::quit(); })
+{
+    setObjectName(QStringLiteral("MF"));
+    setWindowTitle(kDesignTitle);
+    m_central = new QWidget(this);
+    setCentralWidget(m_central);
+    buildMenus();
+    buildRecordTabs();
+    resize(px(12000), px(8400));
+}
+
+MainWindow::~MainWindow()
+{
+    if (ui::shellHost() == this)
+        ui::setShellHost(nullptr);
+}
+
+// ---------------------------------------------------------------- building
+
+void MainWindow::buildMenus()
+{
+    QMenu *system = menuBar()->addMenu(QStringLiteral("系统"));
+    mLogin = system->addAction(QStringLiteral("登录"), this, &MainWindow::mLogin_Click);
+    mLogout = system->addAction(QStringLiteral("注销"), this, &MainWindow::mLogout_Click);
+    system->addSeparator();
+    mExit = system->addAction(QStringLiteral("退出"), this, &MainWindow::mExit_Click);
+
+    QMenu *sets = menuBar()->addMenu(QStringLiteral("套账操作"));
+    const QStringList setItems
+            = {QStringLiteral("选择套账"), QStringLiteral("新建套账"), QStringLiteral("删除套账"),
+               QStringLiteral("清空数据"), QStringLiteral("备份套账"), QStringLiteral("导入套账")};
+    for (int i = 0; i < setItems.size(); ++i) {
+        if (i == 2 || i == 4)
+            sets->addSeparator();
+        mAcc[i] = sets->addAction(setItems.at(i), this,
+                                  [this, i] { runMenuAction(QStringLiteral("mAcc%1").arg(i)); });
+    }
+
+    QMenu *tools = menuBar()->addMenu(QStringLiteral("工具"));
+    mCompact = tools->addAction(QStringLiteral("压缩及整理数据库"), this,
+                                [this] { runMenuAction(QStringLiteral("mCompact")); });
+    mDataAdjust = tools->addAction(QStringLiteral("数据整理"), this,
+                                   [this] { runMenuAction(QStringLiteral("mDataAdjust")); });
+    tools->addSeparator();
+    const QStringList merges = {QStringLiteral("产品合并替换"), QStringLiteral("客户合并替换"),
+                                QStringLiteral("供应商合并替换"), QStringLiteral("账号合并替换"),
+                                QStringLiteral("销售员合并替换")};
+    for (int i = 0; i < merges.size(); ++i) {
+        mReplace[i] = tools->addAction(merges.at(i), this, [this, i] {
+            runMenuAction(QStringLiteral("mReplace%1").arg(i));
+        });
+    }
+
+    QMenu *settings = menuBar()->addMenu(QStringLiteral("设置"));
+    mModiPSD = settings->addAction(QStringLiteral("修改密码"), this, &MainWindow::mModiPSD_Click);
+    mAccSet = settings->addAction(QStringLiteral("套账信息"), this,
+                                  [this] { runMenuAction(QStringLiteral("mAccSet")); });
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("帮助"));
+    mAbout = help->addAction(QStringLiteral("关于Korvo进销存"), this, &MainWindow::showAbout);
+}
+
+QPushButton *MainWindow::addCommand(int index, QWidget *parent)
+{
+    const CommandButton *spec = commandButton(index);
+    auto *button = new QPushButton(spec ? spec->caption : QString(), parent);
+    button->setProperty("rightTag", spec ? spec->right : QString());
+    button->setFixedHeight(px(330));
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::TabFocus);
+    connect(button, &QPushButton::clicked, this, [this, index] { Com_Click(index); });
+    Com[index] = button;
+    return button;
+}
+
+void MainWindow::buildRecordTabs()
+{
+    SST = new TabControl(recordTabCaptions(), m_central);
+    for (int tab = 0; tab < kRecordTabCount; ++tab) {
+        auto *frame = new QFrame(SST);
+        frame->setProperty("rightTag", recordTabRight(tab));
+        frame->hide();
+        Frm[tab] = frame;
+        if (tab == kAnalysisTab)
+            buildAnalysisTabs(frame);
+        else
+            buildListFrame(tab);
+    }
+    connect(SST, &TabControl::tabClicked, this, &MainWindow::SST_Click);
+}
+
+void MainWindow::buildListFrame(int tab)
+{
+    QFrame *frame = Frm[tab];
+    auto *row = new QWidget(frame);
+    row->setObjectName(QStringLiteral("commandRow"));
+    auto *rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 1, 0, 1);
+    rowLayout->setSpacing(2);
+    for (int position = 1; position <= 6; ++position)
+        rowLayout->addWidget(addCommand(20 * tab + position, row));
+    if (tab == kProductTab)
+        rowLayout->addWidget(addCommand(67, row));
+    if (tab == kSalesTab || tab == kPurchaseTab)
+        buildFilterBar(tab, row, rowLayout);
+    rowLayout->addStretch(1);
+
+    auto *grid = new grid::Grid(frame);
+    MSF[tab] = grid;
+    connect(grid, &grid::Grid::doubleClicked, this, [this, tab] { MSF_DblClick(tab); });
+    connect(grid, &grid::Grid::mouseDown, this,
+            [grid](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+                if (button == Qt::LeftButton)
+                    grid::GridHeaderClick(*grid, x, y);
+            });
+}
+
+void MainWindow::buildFilterBar(int tab, QWidget *row, QLayout *rowLayout)
+{
+    const int base = filterBase(tab);
+    const QDate today = QDate::currentDate();
+    QDateEdit *from = newDatePicker(row, QDate(today.year(), 1, 1));
+    QDateEdit *to = newDatePicker(row, today);
+    SDTP[2 * tab] = from;
+    SDTP[2 * tab + 1] = to;
+    rowLayout->addWidget(from);
+    rowLayout->addWidget(new QLabel(QStringLiteral("至"), row));
+    rowLayout->addWidget(to);
+    rowLayout->addWidget(addCommand(20 * tab + 7, row));
+    rowLayout->addWidget(addCommand(20 * tab + 8, row));
+
+    auto *keyword = new QLineEdit(kKeywordPlaceholder, row);
+    QPalette grey = keyword->palette();
+    grey.setColor(QPalette::Text, kPlaceholderColor);
+    keyword->setPalette(grey);
+    keyword->setFixedWidth(px(1800));
+    keyword->installEventFilter(this);
+    connect(keyword, &QLineEdit::returnPressed, this, [this, tab] { Com_Click(20 * tab + 10); });
+    SKey[tab] = keyword;
+    rowLayout->addWidget(keyword);
+    rowLayout->addWidget(addCommand(20 * tab + 10, row));
+
+    // The condition panel lies over the top of the grid while it is shown.
+    auto *panel = new QFrame(Frm[tab]);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setAutoFillBackground(true);
+    panel->hide();
+    CPic[tab] = panel;
+    auto *panelLayout = new QHBoxLayout(panel);
+    panelLayout->setContentsMargins(4, 3, 4, 3);
+    panelLayout->setSpacing(3);
+
+    const QStringList textFields = tab == kSalesTab
+                                           ? QStringList{QStringLiteral("产品      Pro"),
+                                                         QStringLiteral("客户      Cus"),
+                                                         QStringLiteral("账号      Acc"),
+                                                         QStringLiteral("销售员    Staff"),
+                                                         QStringLiteral("备注      Memo")}
+                                           : QStringList{QStringLiteral("产品      Pro"),
+                                                         QStringLiteral("供应商    Vendor"),
+                                                         QStringLiteral("账号      Acc"),
+                                                         QStringLiteral("采购员    Staff"),
+                                                         QStringLiteral("备注      Memo")};
+    CB[base] = newConditionBox(panel, QStringLiteral("产品     Pro"), textFields, false, px(1700));
+    CB[base + 1]
+            = newConditionBox(panel, QStringLiteral("包含"),
+                              {QStringLiteral("包含"), QStringLiteral("等于")}, false, px(900));
+    CB[base + 2] = newConditionBox(panel, QString(), {}, true, px(2000));
+    CB[base + 3] = newConditionBox(panel, QStringLiteral("售价  Price"),
+                                   {QStringLiteral("售价  Price"), QStringLiteral("数量  Num"),
+                                    QStringLiteral("应收  Pay"), QStringLiteral("已收  Pay1")},
+                                   false, px(1500));
+    CB[base + 4] = newConditionBox(
+            panel, QStringLiteral("等于"),
+            {QStringLiteral("大于"), QStringLiteral("等于"), QStringLiteral("小于")}, false,
+            px(900));
+    CB[base + 5] = newConditionBox(panel, QString(), {}, true, px(1400));
+    for (int i = base; i <= base + 5; ++i) {
+        QComboBox *box = CB[i];
+        box->lineEdit()->installEventFilter(this);
+        box->lineEdit()->setProperty("cbIndex", i);
+        connect(box, &QComboBox::activated, this, [this, i] { CB_Click(i); });
+    }
+    panelLayout->addWidget(CB[base]);
+    panelLayout->addWidget(CB[base + 1]);
+    panelLayout->addWidget(CB[base + 2]);
+    panelLayout->addSpacing(8);
+    panelLayout->addWidget(CB[base + 3]);
+    panelLayout->addWidget(CB[base + 4]);
+    panelLayout->addWidget(CB[base + 5]);
+    panelLayout->addSpacing(8);
+    panelLayout->addWidget(addCommand(20 * tab + 9, panel));
+    panel->adjustSize();
+}
+
+void MainWindow::buildAnalysisTabs(QFrame *host)
+{
+    SST1 = new TabControl(analysisTabCaptions(), host);
+    const QDate today = QDate::currentDate();
+    auto *grouping = new QButtonGroup(this);
+    QButtonGroup *measures[]
+            = {new QButtonGroup(this), nullptr, new QButtonGroup(this), new QButtonGroup(this)};
+
+    for (int tab = 0; tab < kAnalysisTabCount; ++tab) {
+        auto *frame = new QFrame(SST1);
+        frame->hide();
+        Frm1[tab] = frame;
+
+        // Controls above the grid: the period, the boxes and the command on
+        // the first line, the options on the second.
+        auto *controls = new QWidget(frame);
+        controls->setObjectName(QStringLiteral("analysisControls"));
+        auto *lines = new QVBoxLayout(controls);
+        lines->setContentsMargins(0, 0, 0, 0);
+        lines->setSpacing(0);
+        auto *first = new QHBoxLayout;
+        auto *second = new QHBoxLayout;
+        first->setSpacing(3);
+        second->setSpacing(6);
+        lines->addLayout(first);
+        lines->addLayout(second);
+
+        DTP[2 * tab] = newDatePicker(controls, QDate(today.year(), 1, 1));
+        DTP[2 * tab + 1] = newDatePicker(controls, today);
+        first->addWidget(new QLabel(QStringLiteral("时间："), controls));
+        first->addWidget(DTP[2 * tab]);
+        first->addWidget(new QLabel(QStringLiteral("至"), controls));
+        first->addWidget(DTP[2 * tab + 1]);
+
+        auto addBox = [&](int index, const QString &label) {
+            auto *box = new QComboBox(controls);
+            box->setMinimumWidth(px(1800));
+            COB[index] = box;
+            first->addSpacing(6);
+            first->addWidget(new QLabel(label, controls));
+            first->addWidget(box);
+        };
+        if (tab == 0) {
+            addBox(0, QStringLiteral("产品："));
+            addBox(1, QStringLiteral("人员："));
+        } else if (tab == 1) {
+            addBox(2, QStringLiteral("产品："));
+        }
+        first->addSpacing(6);
+        first->addWidget(addCommand(41 + tab, controls));
+        first->addStretch(1);
+
+        auto addOption = [&](QMap<int, QRadioButton *> &array, int index, const QString &caption,
+                             QButtonGroup *group, bool checked) {
+            auto *option = new QRadioButton(caption, controls);
+            option->setChecked(checked);
+            group->addButton(option);
+            array[index] = option;
+            second->addWidget(option);
+        };
+        if (tab == 0) {
+            const QStringList groups
+                    = {QStringLiteral("按年"), QStringLiteral("按月"),   QStringLiteral("按周"),
+                       QStringLiteral("按日"), QStringLiteral("按产品"), QStringLiteral("按人员")};
+            for (int i = 0; i < groups.size(); ++i)
+                addOption(Op, i, groups.at(i), grouping, i == 1);
+            second->addSpacing(16);
+            addOption(Op1, 0, QStringLiteral("按金额"), measures[0], true);
+            addOption(Op1, 1, QStringLiteral("按数量"), measures[0], false);
+        } else if (tab == 2) {
+            addOption(Op1, 2, QStringLiteral("按数量"), measures[2], true);
+            addOption(Op1, 3, QStringLiteral("按金额"), measures[2], false);
+        } else if (tab == 3) {
+            addOption(Op1, 4, QStringLiteral("按金额"), measures[3], true);
+            addOption(Op1, 5, QStringLiteral("按数量"), measures[3], false);
+            addOption(Op1, 6, QStringLiteral("按均价"), measures[3], false);
+        }
+        second->addStretch(1);
+
+        auto *grid = new grid::Grid(frame);
+        MSF1[tab] = grid;
+        connect(grid, &grid::Grid::rightClicked, this,
+                [this, tab](const QPoint &pos) { showGridMenu(tab, pos); });
+
+        auto *bar = new SplitBar(frame);
+        SplitLine[tab] = bar;
+        connect(bar, &SplitBar::dragged, this,
+                [this, tab](int x) { setSplitterLeft(tab, ui::twips(x)); });
+
+        auto *picture = new ChartPicture(frame);
+        Pic[tab] = picture;
+        connect(picture, &ChartPicture::contextMenuWanted, this,
+                [this, tab](const QPoint &pos) { showPictureMenu(tab, pos); });
+    }
+    connect(SST1, &TabControl::tabClicked, this, &MainWindow::SST1_Click);
+}
+
+// ---------------------------------------------------------------- seam
+
+void MainWindow::SelectAccountSet(int index, bool relayout)
+{
+    if (!store::MakeAccountSetCurrent(index))
+        return;
+    show();
+    if (!m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+    LoadSettings();
+    if (relayout)
+        Form_Resize();
+    store::CurrentUserID = 0;
+    store::CurrentUser.clear();
+    store::CurrentRights.clear();
+    UpdateMainCaption();
+    ApplyRights();
+    records::ShowLoginDialog(this);
+}
+
+void MainWindow::UpdateMainCaption()
+{
+    const int index = store::CurrentAccountIndex;
+    const QString name = index >= 0 && index < store::AccountSets.size()
+                                 ? store::AccountSets.at(index).Name
+                                 : QString();
+    setWindowTitle(MainCaption(windowTitle(), name, store::CurrentUser));
+}
+
+void MainWindow::ApplyRights()
+{
+    const RightsPlan plan = planRights(store::CurrentUser, store::CurrentRights);
+    SST->setEnabled(plan.recordTabsEnabled);
+    for (auto it = Com.cbegin(); it != Com.cend(); ++it)
+        it.value()->setEnabled(plan.buttons.value(it.key(), false));
+    for (auto it = MSF.cbegin(); it != MSF.cend(); ++it) {
+        const bool open = plan.grids.value(it.key(), false);
+        it.value()->setEnabled(open);
+        if (!open)
+            it.value()->setRows(it.value()->fixedRows());
+    }
+    for (QAction *item : std::as_const(mReplace))
+        item->setEnabled(plan.adminMenus);
+    for (int i = 2; i <= 5; ++i)
+        mAcc[i]->setEnabled(plan.adminMenus);
+}
+
+void MainWindow::SaveSettings()
+{
+    if (store::CurrentAccountFile.isEmpty())
+        return;
+    WindowSettings settings;
+    for (int i = 0; i < kAnalysisTabCount; ++i)
+        settings.splitterLeft[i] = splitterLeft(i);
+    for (int i = 0; i < 8; ++i)
+        settings.analysisDates[i] = DTP[i]->date();
+    for (int i = 0; i < 4; ++i)
+        settings.listDates[i] = SDTP[i]->date();
+    app::SaveSettings(settings);
+}
+
+void MainWindow::LoadSettings()
+{
+    if (store::CurrentAccountFile.isEmpty())
+        return;
+    WindowSettings settings;
+    for (int i = 0; i < kAnalysisTabCount; ++i)
+        settings.splitterLeft[i] = m_splitLeft[i];
+    for (int i = 0; i < 8; ++i)
+        settings.analysisDates[i] = DTP[i]->date();
+    for (int i = 0; i < 4; ++i)
+        settings.listDates[i] = SDTP[i]->date();
+    app::LoadSettings(settings);
+    for (int i = 0; i < kAnalysisTabCount; ++i)
+        m_splitLeft[i] = int(settings.splitterLeft[i]);
+    for (int i = 0; i < 8; ++i)
+        DTP[i]->setDate(settings.analysisDates[i]);
+    for (int i = 0; i < 4; ++i)
+        SDTP[i]->setDate(settings.listDates[i]);
+    // The bars take their places; the grids and charts follow them.
+    Form_Resize();
+}
+
+void MainWindow::ReloadCurrentList()
+{
+    SST_Click(0);
+}
+
+int MainWindow::currentRecordTab() const
+{
+    return SST->currentIndex();
+}
+
+void MainWindow::ClearRecordGrids()
+{
+    for (grid::Grid *grid : std::as_const(MSF))
+        grid->setRows(grid->fixedRows());
+}
+
+void MainWindow::ClearAnalysisGrids()
+{
+    for (grid::Grid *grid : std::as_const(MSF1))
+        grid->setRows(grid->fixedRows());
+    for (ChartPicture *picture : std::as_const(Pic))
+        picture->clear();
+}
+
+void MainWindow::ShowCurrentRecordTab()
+{
+    SST_Click(SST->currentIndex());
+}
+
+void MainWindow::ShowCurrentAnalysisTab()
+{
+    SST1_Click(SST1->currentIndex());
+}
+
+// ---------------------------------------------------------------- handlers
+
+void MainWindow::Form_Load()
+{
+    LoadSettings();
+    store::CurrentUser.clear();
+    store::CurrentRights.clear();
+    // Each tab handler runs exactly once, whether or not the tab is already
+    // the selected one.
+    if (SST->currentIndex() == 0)
+        SST_Click(0);
+    else
+        SST->setCurrentIndex(0);
+    if (SST1->currentIndex() == 0)
+        SST1_Click(0);
+    else
+        SST1->setCurrentIndex(0);
+}
+
+void MainWindow::showFrames(const QMap<int, QFrame *> &frames, int visible)
+{
+    for (auto it = frames.cbegin(); it != frames.cend(); ++it) {
+        if (it.key() != visible)
+            it.value()->hide();
+    }
+    if (QFrame *frame = frames.value(visible))
+        frame->show();
+}
+
+void MainWindow::SST_Click(int)
+{
+    const int tab = SST->currentIndex();
+    showFrames(Frm, tab);
+    if (tab == kAnalysisTab) {
+        SST1_Click(0);
+        return;
+    }
+    grid::Grid *grid = MSF.value(tab);
+    if (!grid)
+        return;
+    if (!records::HasRight(store::CurrentRights, recordTabRight(tab))) {
+        grid->setRows(grid->fixedRows());
+        return;
+    }
+    commands().loadList(tab, *grid);
+}
+
+void MainWindow::SST1_Click(int)
+{
+    const int tab = SST1->currentIndex();
+    showFrames(Frm1, tab);
+    if (store::CurrentAccountFile.isEmpty())
+        return;
+    if (tab == 0) {
+        ui::FillNameCombo(COB[0], QStringLiteral("Pro"));
+        ui::FillNameCombo(COB[1], QStringLiteral("Staff"));
+    } else if (tab == 1) {
+        ui::FillNameCombo(COB[2], QStringLiteral("Pro"));
+    }
+}
+
+void MainWindow::MSF_DblClick(int index)
+{
+    grid::Grid *grid = MSF.value(index);
+    if (!grid || grid->dataRows() == 0 || grid->row() < grid->fixedRows())
+        return;
+    QPushButton *edit = Com.value(20 * index + 2);
+    if (!edit || !edit->isEnabled())
+        return;
+    const int id = int(store::leadingNumber(grid->textMatrix(grid->row(), 0)));
+    commands().editRecord(index, id);
+}
+
+void MainWindow::Com_Click(int index)
+{
+    const int tab = index / 20;
+    grid::Grid *grid = MSF.value(tab);
+    const Commands &registry = commands();
+    switch (buttonRole(index)) {
+    case ButtonRole::Add:
+        registry.editRecord(tab, 0);
+        break;
+    case ButtonRole::Edit:
+        MSF_DblClick(tab);
+        break;
+    case ButtonRole::Delete:
+        if (grid)
+            registry.deleteRecords(tab, *grid);
+        break;
+    case ButtonRole::Print:
+        if (grid)
+            registry.printGrid(*grid);
+        break;
+    case ButtonRole::Export:
+        if (grid)
+            registry.exportGrid(*grid);
+        break;
+    case ButtonRole::Import:
+        if (grid)
+            registry.importGrid(*grid);
+        break;
+    case ButtonRole::Refresh:
+        SST_Click(0);
+        break;
+    case ButtonRole::Condition:
+        if (QFrame *panel = CPic.value(tab)) {
+            panel->setVisible(!panel->isVisible());
+            panel->raise();
+        }
+        break;
+    case ButtonRole::Clear:
+        CB[filterBase(tab) + 2]->setEditText(QString());
+        CB[filterBase(tab) + 5]->setEditText(QString());
+        break;
+    case ButtonRole::Search:
+        if (grid) {
+            // While the box still shows its placeholder there is nothing to
+            // look for.
+            const QString keyword = keywordIsPlaceholder(tab) ? QString() : SKey[tab]->text();
+            grid::SearchGrid(*grid, keyword);
+        }
+        break;
+    case ButtonRole::Analysis:
+        registry.runAnalysis(*this, index % 20 - 1);
+        break;
+    case ButtonRole::Fields:
+        runMenuAction(QStringLiteral("Com67"));
+        break;
+    case ButtonRole::None:
+        break;
+    }
+}
+
+void MainWindow::CB_Click(int index)
+{
+    const int base = index < 21 ? 0 : 21;
+    const int field = index - base;
+    if (field == 0) {
+        QComboBox *value = CB[base + 2];
+        QComboBox *op = CB[base + 1];
+        value->clear();
+        value->setEditText(QString());
+        QString text = CB[base]->currentText();
+        if (text.contains(QStringLiteral("备注"))) {
+            op->setEnabled(false);
+            op->setCurrentIndex(0);
+            op->setEditText(QStringLiteral("包含"));
+        } else {
+            op->setEnabled(true);
+        }
+        const QString table = store::SplitAt(text, QStringLiteral(" "), false);
+        ui::FillNameCombo(value, table);
+        value->setFocus();
+    } else if (field == 3) {
+        CB[base + 5]->setFocus();
+    }
+}
+
+void MainWindow::mLogin_Click()
+{
+    if (store::CurrentAccountFile.isEmpty())
+        return;
+    records::ShowLoginDialog(this);
+}
+
+void MainWindow::mLogout_Click()
+{
+    store::CurrentUserID = 0;
+    store::CurrentUser.clear();
+    store::CurrentRights.clear();
+    UpdateMainCaption();
+    ApplyRights();
+}
+
+void MainWindow::mModiPSD_Click()
+{
+    if (store::CurrentUser.isEmpty()) {
+        store::prompts().message(QStringLiteral("您尚未登录！"));
+        return;
+    }
+    records::ShowPasswordDialog(this);
+}
+
+void MainWindow::mExit_Click()
+{
+    close();
+}
+
+void MainWindow::runMenuAction(const QString &name)
+{
+    commands().runAction(name, *this);
+}
+
+void MainWindow::showAbout()
+{
+    auto *box = new QMessageBox(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(QStringLiteral("关于Korvo进销存"));
+    box->setIcon(QMessageBox::Information);
+    box->setText(QStringLiteral("Korvo进销存 %1").arg(kVersionText));
+    box->setInformativeText(
+            QStringLiteral("版本：%1\n小型商贸企业的进货、销售和库存管理。").arg(kVersionText));
+    box->setModal(false);
+    box->show();
+}
+
+void MainWindow::showGridMenu(int tab, const QPoint &globalPos)
+{
+    auto *menu = new QMenu(QStringLiteral("表格"), this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("导出表格"), this, [this, tab] {
+        if (grid::Grid *grid = MSF1.value(tab))
+            commands().exportGrid(*grid);
+    });
+    menu->popup(globalPos);
+}
+
+void MainWindow::showPictureMenu(int tab, const QPoint &globalPos)
+{
+    auto *menu = new QMenu(QStringLiteral("图片"), this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("保存图片"), this, [this, tab] {
+        if (ChartPicture *picture = Pic.value(tab))
+            commands().savePicture(*picture);
+    });
+    menu->popup(globalPos);
+}
+
+// ---------------------------------------------------------------- layout
+
+grid::Grid *MainWindow::currentGrid() const
+{
+    return MSF.value(SST->currentIndex());
+}
+
+bool MainWindow::keywordIsPlaceholder(int box) const
+{
+    const QLineEdit *keyword = SKey.value(box);
+    return keyword && keyword->palette().color(QPalette::Text) != QColor(Qt::black);
+}
+
+int MainWindow::splitterLeft(int tab) const
+{
+    if (m_layout.frm1.width() > 0)
+        return m_layout.splitLine[tab].x();
+    return m_splitLeft[tab];
+}
+
+void MainWindow::setSplitterLeft(int tab, int twips)
+{
+    twips = std::max(0, twips);
+    m_splitLeft[tab]
+            = m_layout.frm1.width() > 0 ? boundSplitterLeft(twips, m_layout.frm1.width()) : twips;
+    Form_Resize();
+}
+
+void MainWindow::Form_Resize()
+{
+    const QSize outer = frameGeometry().size();
+    m_layout = computeMainLayout(ui::twips(outer.width()), ui::twips(outer.height()), m_splitLeft);
+    for (int i = 0; i < kAnalysisTabCount; ++i)
+        m_splitLeft[i] = m_layout.splitLine[i].x();
+
+    SST->setGeometry(toPixels(m_layout.sst));
+    const QRect frame = toPixels(m_layout.frm);
+    for (auto it = Frm.cbegin(); it != Frm.cend(); ++it) {
+        QFrame *f = it.value();
+        f->setGeometry(frame);
+        if (QWidget *row
+            = f->findChild<QWidget *>(QStringLiteral("commandRow"), Qt::FindDirectChildrenOnly))
+            row->setGeometry(0, 0, frame.width(), px(360));
+        if (grid::Grid *grid = MSF.value(it.key()))
+            grid->setGeometry(toPixels(m_layout.msf));
+        if (QFrame *panel = CPic.value(it.key())) {
+            panel->adjustSize();
+            panel->move(0, px(360));
+        }
+    }
+    SST1->setGeometry(toPixels(m_layout.sst1));
+    const QRect analysisFrame = toPixels(m_layout.frm1);
+    for (int i = 0; i < kAnalysisTabCount; ++i) {
+        QFrame *f = Frm1[i];
+        f->setGeometry(analysisFrame);
+        if (QWidget *controls = f->findChild<QWidget *>(QStringLiteral("analysisControls"),
+                                                        Qt::FindDirectChildrenOnly))
+            controls->setGeometry(0, 0, analysisFrame.width(), px(600));
+        MSF1[i]->setGeometry(toPixels(m_layout.msf1[i]));
+        SplitLine[i]->setGeometry(toPixels(m_layout.splitLine[i]));
+        Pic[i]->setGeometry(toPixels(m_layout.pic[i]));
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+// ---------------------------------------------------------------- exit
+
+void MainWindow::Form_Unload()
+{
+    if (store::CurrentAccountFile.isEmpty())
+        return;
+    SaveSettings();
+    store::DropTablesByPrefix(QStringLiteral("T_"));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_unloaded) {
+        m_unloaded = true;
+        Form_Unload();
+    }
+    event->accept();
+    if (m_quit)
+        m_quit();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        for (int i : SKey.keys()) {
+            QLineEdit *keyword = SKey[i];
+            if (watched == keyword && keywordIsPlaceholder(i)) {
+                keyword->clear();
+                QPalette black = keyword->palette();
+                black.setColor(QPalette::Text, Qt::black);
+                keyword->setPalette(black);
+            }
+        }
+    }
+    const QVariant cbIndex = watched->property("cbIndex");
+    if (cbIndex.isValid()) {
+        const int index = cbIndex.toInt();
+        const int field = index < 21 ? index : index - 21;
+        QComboBox *box = CB.value(index);
+        // The field and operator boxes open their list on a click anywhere.
+        if (event->type() == QEvent::MouseButtonPress && box && field != 2 && field != 5
+            && box->isEnabled()) {
+            box->showPopup();
+            return true;
+        }
+        // The number value box takes digits, the point and backspace only.
+        if (event->type() == QEvent::KeyPress && field == 5) {
+            const QString text = static_cast<QKeyEvent *>(event)->text();
+            if (text.size() == 1 && (text.at(0).unicode() >= 32 || text.at(0).unicode() == 8)
+                && store::KeyNumericOnly(text.at(0).unicode()) == 0)
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace app

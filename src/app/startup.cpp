@@ -1,0 +1,91 @@
+#include "startup.h"
+
+#include "commands.h"
+#include "mainwindow.h"
+#include "newaccountsetdialog.h"
+
+#include "store/accountsets.h"
+#include "store/programfolder.h"
+#include "store/prompts.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "ui/progress.h"
+#include "ui/qtprompts.h"
+#include "ui/shellhost.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+
+namespace app {
+
+QString MainCaption(const QString &title, const QString &setName, const QString &user)
+{
+    const QString separator = QStringLiteral(" >> ");
+    const int cut = title.indexOf(separator);
+    QString caption = cut < 0 ? title : title.left(cut);
+    caption += separator + setName;
+    if (!user.isEmpty())
+        caption += QStringLiteral("=>") + user;
+    return caption;
+}
+
+std::unique_ptr<QLockFile> acquireInstanceLock(const QString &folder)
+{
+    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(kInstanceLockName));
+    // A running copy holds the lock for as long as it runs, however long
+    // that is: never treat the lock as stale by its age. A lock whose
+    // process has ended is still recognised as stale and taken over.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
+
+bool LoadAccountSets(ui::ShellHost &host, const std::function<void()> &openNewSetDialog)
+{
+    store::CurrentAccountIndex = -1;
+    const QStringList files = store::ListAccountSetFiles();
+    int count = 0;
+    if (!files.isEmpty()) {
+        ui::ProgressStart(QStringLiteral("正在初化化套账列表..."), files.size());
+        count = store::BuildAccountSetList(files, [](int) { ui::ProgressStep(1); });
+        if (count > 0)
+            host.SelectAccountSet(store::CurrentAccountIndex, false);
+        ui::ProgressClose();
+    }
+    if (count == 0) {
+        store::prompts().message(QStringLiteral("没有任何进销存套账,请建立新套账！"));
+        if (openNewSetDialog)
+            openNewSetDialog();
+        return false;
+    }
+    return true;
+}
+
+int run()
+{
+    const std::unique_ptr<QLockFile> lock = acquireInstanceLock(store::programFolder());
+    if (!lock)
+        return 0; // another copy runs in this folder: end silently
+
+    ui::QtPrompts prompts;
+    store::setPrompts(&prompts);
+    QString error;
+    if (!store::EnsureTemplate(&error) && !error.isEmpty())
+        store::prompts().message(error);
+    registerCommands();
+
+    int code = 0;
+    {
+        MainWindow window;
+        ui::setShellHost(&window);
+        LoadAccountSets(window, [&window] { ShowNewAccountSetDialog(&window); });
+        code = QApplication::exec();
+        ui::setShellHost(nullptr);
+    }
+    store::setPrompts(nullptr);
+    return code;
+}
+
+} // namespace app
