@@ -11,6 +11,7 @@
 #include "ui/shellhost.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QtTest>
 
 #include <memory>
@@ -62,8 +63,13 @@ struct Fixture
     // Closes every window; true when no database failure was reported.
     bool tearDown()
     {
+        // Deleting a window also deletes the pop-ups it owns (a combo box's
+        // list is a window of its own), so hold them all by guarded pointers.
+        QList<QPointer<QWidget>> windows;
         for (QWidget *w : QApplication::topLevelWidgets())
-            delete w;
+            windows << w;
+        for (const QPointer<QWidget> &w : std::as_const(windows))
+            delete w.data();
         ui::setShellHost(nullptr);
         const bool quiet = prompts->messages.isEmpty();
         if (!quiet)
