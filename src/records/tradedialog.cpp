@@ -1,0 +1,241 @@
+#include "tradedialog.h"
+
+#include "accountdialog.h"
+#include "customerdialog.h"
+#include "productdialog.h"
+#include "rights.h"
+#include "staffdialog.h"
+#include "vendordialog.h"
+
+#include "store/formatting.h"
+#include "store/params.h"
+#include "store/prompts.h"
+#include "store/session.h"
+#include "ui/helpers.h"
+#include "ui/shellhost.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace records {
+
+namespace {
+
+const QString kDefaultPrefix = QStringLiteral("默认值_");
+
+} // namespace
+
+TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts, QWidget *parent)
+    : QWidget(parent, Qt::Dialog)
+    , m_table(table)
+    , m_texts(texts)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(texts.caption);
+
+    auto *layout = new QGridLayout(this);
+    int row = 0;
+    m_idBox = new QLineEdit(this);
+    m_idBox->setReadOnly(true);
+    layout->addWidget(new QLabel(QStringLiteral("订单编号："), this), row, 0);
+    layout->addWidget(m_idBox, row, 1);
+    DTP = new QDateEdit(this);
+    DTP->setCalendarPopup(true);
+    DTP->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    layout->addWidget(new QLabel(texts.dateLabel, this), row, 2);
+    layout->addWidget(DTP, row, 3);
+    ++row;
+
+    Com.append(new QPushButton(QStringLiteral("确    定"), this));
+    Com.append(new QPushButton(QStringLiteral("取    消"), this));
+    for (int i = 0; i < 4; ++i) {
+        auto *combo = new QComboBox(this);
+        combo->setMinimumWidth(ui::pixels(2800));
+        // An entry is picked from the drop-down only; typing selects nothing.
+        combo->installEventFilter(this);
+        CMB.append(combo);
+        auto *add = new QPushButton(QStringLiteral("添加"), this);
+        Com.append(add);
+        auto *line = new QHBoxLayout;
+        line->addWidget(combo, 1);
+        line->addWidget(add);
+        layout->addWidget(new QLabel(texts.listLabels.value(i), this), row + i / 2, (i % 2) * 2);
+        layout->addLayout(line, row + i / 2, (i % 2) * 2 + 1);
+        connect(combo, &QComboBox::activated, this, [this, i] { ListClick(i); });
+        connect(add, &QPushButton::clicked, this, [this, i] { addMaster(i); });
+    }
+    row += 2;
+
+    for (int i = 0; i < 5; ++i) {
+        auto *edit = new QLineEdit(this);
+        TXT.append(edit);
+        if (i < 4) {
+            layout->addWidget(new QLabel(texts.boxLabels.value(i), this), row + i / 2, (i % 2) * 2);
+            layout->addWidget(edit, row + i / 2, (i % 2) * 2 + 1);
+        } else {
+            layout->addWidget(new QLabel(texts.boxLabels.value(i), this), row + 2, 0);
+            layout->addWidget(edit, row + 2, 1, 1, 3);
+        }
+    }
+    row += 3;
+    // The designed contents, set before the chain is connected: quantity 1,
+    // nothing paid yet.
+    TXT[1]->setText(QStringLiteral("1"));
+    TXT[3]->setText(QStringLiteral("0"));
+
+    // The amount chain: price or quantity sets the amount, the amount sets
+    // the paid amount; each runs also when the program sets a box.
+    for (int i = 0; i < 2; ++i) {
+        connect(TXT[i], &QLineEdit::textChanged, this,
+                [this] { TXT[2]->setText(amountText(TXT[0]->text(), TXT[1]->text())); });
+    }
+    connect(TXT[2], &QLineEdit::textChanged, this,
+            [this](const QString &text) { TXT[3]->setText(text); });
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Com[0]);
+    buttons->addWidget(Com[1]);
+    layout->addLayout(buttons, row, 0, 1, 4);
+    connect(Com[0], &QPushButton::clicked, this, &TradeDialog::confirm);
+    connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TradeDialog::SetRight()
+{
+    for (int i = 0; i < 4; ++i)
+        Com[i + 2]->setEnabled(HasRight(store::CurrentRights, m_texts.addRights.value(i)));
+}
+
+TradeEntry TradeDialog::entry() const
+{
+    TradeEntry e;
+    e.number = m_idBox->text();
+    for (const QComboBox *combo : CMB)
+        e.lists << combo->currentText();
+    for (const QLineEdit *edit : TXT)
+        e.boxes << edit->text();
+    const QDate day = DTP->date();
+    e.date = m_loadedDate.isValid() && m_loadedDate.date() == day ? m_loadedDate
+                                                                  : QDateTime(day, QTime(0, 0));
+    return e;
+}
+
+void TradeDialog::openEmpty()
+{
+    DTP->setDate(QDate::currentDate());
+    for (int i = 0; i < 4; ++i)
+        ui::FillIdNameCombo(CMB[i], m_table.listTables.at(i), QStringLiteral("Name"));
+}
+
+void TradeDialog::loadRecord(int id)
+{
+    if (id < 1)
+        return;
+    StoredTrade trade;
+    if (loadTrade(m_table, id, trade)) {
+        for (int i = 0; i < 4; ++i) {
+            QComboBox *combo = CMB[i];
+            for (int k = 0; k < combo->count(); ++k) {
+                if (store::leadingNumber(combo->itemText(k)) == double(trade.refs.value(i))) {
+                    combo->setCurrentIndex(k);
+                    break;
+                }
+            }
+        }
+        refreshHints();
+        // Price, quantity, amount, paid amount, memo in this order, so the
+        // amount chain ends with the stored values in every box.
+        for (int i = 0; i < 5; ++i)
+            TXT[i]->setText(trade.boxes.value(i));
+        m_loadedDate = trade.date;
+        if (trade.date.isValid())
+            DTP->setDate(trade.date.date());
+    }
+    m_idBox->setText(orderNumberText(id));
+}
+
+bool TradeDialog::saveRecord()
+{
+    const int stored = saveTrade(m_table, entry());
+    if (stored == 0)
+        return false;
+    m_idBox->setText(orderNumberText(stored));
+    ui::ShellHost *host = ui::shellHost();
+    if (host && host->currentRecordTab() == m_texts.recordTab)
+        host->ReloadCurrentList();
+    return true;
+}
+
+void TradeDialog::confirm()
+{
+    // The choices are remembered even when the check below refuses them.
+    for (int i = 0; i < 4; ++i)
+        store::SetVar(kDefaultPrefix + m_table.listTables.at(i), CMB[i]->currentText());
+    for (const QComboBox *combo : std::as_const(CMB)) {
+        if (combo->currentText().isEmpty()) {
+            store::prompts().message(m_texts.refusal);
+            return;
+        }
+    }
+    // Stay open when nothing could be stored, so the typed data is not lost.
+    if (!saveRecord())
+        return;
+    close();
+}
+
+void TradeDialog::addMaster(int index)
+{
+    const QString &table = m_table.listTables.at(index);
+    const QString caption = openMasterDialog(table, parentWidget());
+    if (caption.isEmpty())
+        return;
+    const QPointer<TradeDialog> self(this);
+    ui::WaitFormClosed(caption);
+    // The user may have closed this dialog while the other one was open.
+    if (!self)
+        return;
+    ui::FillIdNameCombo(CMB[index], table, QStringLiteral("Name"));
+}
+
+bool TradeDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && CMB.contains(qobject_cast<QComboBox *>(watched))) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString openMasterDialog(const QString &table, QWidget *parent)
+{
+    if (table == QLatin1String("Pro")) {
+        showProductDialog(0, true, parent);
+        return kProductDialogCaption;
+    }
+    if (table == QLatin1String("Cus")) {
+        showCustomerDialog(0, true, parent);
+        return kCustomerDialogCaption;
+    }
+    if (table == QLatin1String("Vendor")) {
+        showVendorDialog(0, parent);
+        return kVendorDialogCaption;
+    }
+    if (table == QLatin1String("Acc")) {
+        showAccountDialog(0, parent);
+        return kAccountDialogCaption;
+    }
+    if (table == QLatin1String("Staff")) {
+        ShowStaffDialog(0, parent);
+        return QStringLiteral("员工设置");
+    }
+    return QString();
+}
+
+} // namespace records

@@ -1,0 +1,293 @@
+#include "trades.h"
+
+#include "grid/grid.h"
+#include "grid/gridloader.h"
+#include "grid/gridops.h"
+#include "store/access.h"
+#include "store/formatting.h"
+#include "store/prompts.h"
+#include "ui/progress.h"
+
+#include <cmath>
+#include <limits>
+
+namespace records {
+
+namespace {
+
+const QString kMemoWord = QStringLiteral("备注");
+const QString kEquals = QStringLiteral("等于");
+// The character that makes % and _ in a LIKE pattern stand for themselves.
+const QChar kLikeEscape = QLatin1Char('\\');
+
+// The word after the last blank of a field chooser's text ("客户      Cus"
+// → "Cus").
+QString lastWord(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    const int blank = trimmed.lastIndexOf(QLatin1Char(' '));
+    return blank < 0 ? trimmed : trimmed.mid(blank + 1);
+}
+
+QStringList numberFields()
+{
+    return {QStringLiteral("Price"), QStringLiteral("Num"), QStringLiteral("Pay"),
+            QStringLiteral("Pay1")};
+}
+
+// " LIKE '%value%' ", with an escape clause only when the value holds a
+// character LIKE would read as a wildcard.
+QString containsCondition(const QString &value)
+{
+    const bool needsEscape = value.contains(QLatin1Char('%')) || value.contains(QLatin1Char('_'));
+    if (!needsEscape)
+        return QStringLiteral(" LIKE '%") + store::escapeSql(value) + QStringLiteral("%' ");
+    QString pattern;
+    pattern.reserve(value.size() + 8);
+    for (const QChar c : value) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == kLikeEscape)
+            pattern += kLikeEscape;
+        pattern += c;
+    }
+    return QStringLiteral(" LIKE '%") + store::escapeSql(pattern) + QStringLiteral("%' ESCAPE '")
+           + kLikeEscape + QStringLiteral("' ");
+}
+
+QString recordById(const TradeTable &table, int id)
+{
+    return QStringLiteral("SELECT * FROM ") + table.table + QStringLiteral(" WHERE ID=")
+           + QString::number(id);
+}
+
+} // namespace
+
+const TradeTable &saleTable()
+{
+    static const TradeTable table{
+            QStringLiteral("Sale"),
+            QStringLiteral("Cus"),
+            QStringLiteral("CID"),
+            {QStringLiteral("PID"), QStringLiteral("CID"), QStringLiteral("AID"),
+             QStringLiteral("SID")},
+            {QStringLiteral("Pro"), QStringLiteral("Cus"), QStringLiteral("Acc"),
+             QStringLiteral("Staff")},
+    };
+    return table;
+}
+
+const TradeTable &purchaseTable()
+{
+    static const TradeTable table{
+            QStringLiteral("Pur"),
+            QStringLiteral("Vendor"),
+            QStringLiteral("VID"),
+            {QStringLiteral("PID"), QStringLiteral("VID"), QStringLiteral("AID"),
+             QStringLiteral("SID")},
+            {QStringLiteral("Pro"), QStringLiteral("Vendor"), QStringLiteral("Acc"),
+             QStringLiteral("Staff")},
+    };
+    return table;
+}
+
+const QStringList &tradeBoxFields()
+{
+    static const QStringList fields
+            = {QStringLiteral("Price"), QStringLiteral("Num"), QStringLiteral("Pay"),
+               QStringLiteral("Pay1"), QStringLiteral("Memo")};
+    return fields;
+}
+
+QString jetDate(const QDate &date)
+{
+    return QLatin1Char('#') + date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('#');
+}
+
+QString plainNumber(double value)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("0");
+    if (value == 0)
+        value = 0; // no "-0"
+    return QString::number(value, 'g', 15);
+}
+
+QString tradeFilter(const TradeTable &table, const FilterBar &bar)
+{
+    QString filter;
+    if (!bar.textValue.isEmpty()) {
+        QString target;
+        if (bar.textField.contains(kMemoWord)) {
+            target = table.table + QStringLiteral(".Memo");
+        } else {
+            const QString master = lastWord(bar.textField);
+            if (table.listTables.contains(master))
+                target = master + QStringLiteral(".Name");
+        }
+        if (!target.isEmpty()) {
+            filter += QStringLiteral(" AND ") + target;
+            if (bar.textOperator == kEquals)
+                filter += QStringLiteral("='") + store::escapeSql(bar.textValue)
+                          + QStringLiteral("' ");
+            else
+                filter += containsCondition(bar.textValue);
+        }
+    }
+    if (!bar.numberValue.isEmpty()) {
+        const QString field = lastWord(bar.numberField);
+        QString comparison;
+        if (bar.numberOperator == kEquals)
+            comparison = QStringLiteral("=");
+        else if (bar.numberOperator == QStringLiteral("小于"))
+            comparison = QStringLiteral("<");
+        else if (bar.numberOperator == QStringLiteral("大于"))
+            comparison = QStringLiteral(">");
+        if (numberFields().contains(field) && !comparison.isEmpty()) {
+            filter += QStringLiteral(" AND ") + table.table + QLatin1Char('.') + field + comparison
+                      + plainNumber(store::leadingNumber(bar.numberValue));
+        }
+    }
+    return filter;
+}
+
+QString tradeListSql(const TradeTable &table, QDate start, QDate end, const QString &filter)
+{
+    store::SwapIfGreater(start, end);
+    const QString &t = table.table;
+    const QString &partner = table.partnerTable;
+    return QStringLiteral("SELECT ") + t + QStringLiteral(".*,Acc.Name AS AID,Pro.Name AS PID,")
+           + partner + QStringLiteral(".Name AS ") + table.partnerField
+           + QStringLiteral(",Staff.Name AS SID FROM ") + t + QStringLiteral(",Acc,Pro,") + partner
+           + QStringLiteral(",Staff WHERE ") + t + QStringLiteral(".AID=Acc.ID ")
+           + QStringLiteral("AND ") + t + QStringLiteral(".PID=Pro.ID AND ") + t + QLatin1Char('.')
+           + table.partnerField + QLatin1Char('=') + partner + QStringLiteral(".ID AND ") + t
+           + QStringLiteral(".SID=Staff.ID AND ") + t + QStringLiteral(".Dat>=") + jetDate(start)
+           + QStringLiteral(" AND ") + t + QStringLiteral(".Dat<") + jetDate(end.addDays(1))
+           + filter;
+}
+
+void loadTradeList(grid::Grid &grid, const TradeTable &table, const QStringList &titles,
+                   QDate start, QDate end, const QString &filter, const QString &reportTitle)
+{
+    const QStringList keys = {QStringLiteral("ID"),   QString(),
+                              QStringLiteral("Dat"),  QStringLiteral("PID"),
+                              table.partnerField,     QStringLiteral("AID"),
+                              QStringLiteral("SID"),  QStringLiteral("Price"),
+                              QStringLiteral("Num"),  QStringLiteral("Pay"),
+                              QStringLiteral("Pay1"), QStringLiteral("Memo")};
+    grid::SetupGridColumns(grid, keys, titles);
+    grid.setTag(table.table);
+    grid::LoadGrid(grid, QString(), QString(), true, tradeListSql(table, start, end, filter));
+    grid::FitGridColumns(grid, grid::kTitleRow);
+    grid.setReportTitle(reportTitle);
+}
+
+bool selectedTradeRows(const grid::Grid &grid, int &first, int &last)
+{
+    if (grid.dataRows() == 0)
+        return false;
+    first = grid.row();
+    last = grid.rowSel();
+    store::SwapIfGreater(first, last);
+    // A selection that lies on the title rows selects no record.
+    first = std::max(first, grid.fixedRows());
+    last = std::min(last, grid.rows() - 1);
+    return first <= last;
+}
+
+bool deleteSelectedTrades(grid::Grid &grid, const QString &question, const QString &progressText)
+{
+    int first = 0;
+    int last = 0;
+    if (!selectedTradeRows(grid, first, last))
+        return false;
+    if (!store::prompts().question(question))
+        return false;
+    ui::ProgressStart(progressText, last - first + 1);
+    const bool deleted = grid::DeleteGridRows(grid, first, last, false);
+    ui::ProgressClose();
+    return deleted;
+}
+
+QString orderNumberText(int id)
+{
+    return QStringLiteral("%1").arg(id, 7, 10, QLatin1Char('0'));
+}
+
+int idFromText(const QString &text)
+{
+    const double value = store::leadingNumber(text);
+    if (value < 1 || value > std::numeric_limits<int>::max())
+        return 0;
+    return int(value);
+}
+
+bool loadTrade(const TradeTable &table, int id, StoredTrade &out)
+{
+    if (id < 1)
+        return false;
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, recordById(table, id));
+    const bool found = rs.isOpen() && !rs.eof();
+    if (found) {
+        StoredTrade trade;
+        trade.id = rs.value(QStringLiteral("ID")).toInt();
+        for (const QString &field : table.listFields)
+            trade.refs << rs.value(field).toLongLong();
+        for (const QString &field : tradeBoxFields()) {
+            const QVariant value = rs.value(field);
+            if (field == QLatin1String("Memo"))
+                trade.boxes << value.toString();
+            else if (value.isNull() || !value.isValid())
+                trade.boxes << QString();
+            else
+                trade.boxes << plainNumber(value.toDouble());
+        }
+        trade.date = rs.value(QStringLiteral("Dat")).toDateTime();
+        out = trade;
+    }
+    store::CloseQuery(conn, rs);
+    return found;
+}
+
+int saveTrade(const TradeTable &table, const TradeEntry &entry)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, recordById(table, idFromText(entry.number)));
+    if (!rs.isOpen()) {
+        store::CloseQuery(conn, rs);
+        return 0;
+    }
+    if (rs.eof())
+        rs.addNew();
+    const QStringList &boxFields = tradeBoxFields();
+    for (int i = 0; i < 4; ++i) {
+        rs.setValue(boxFields.at(i), store::leadingNumber(entry.boxes.value(i)));
+        rs.setValue(table.listFields.at(i), qint64(idFromText(entry.lists.value(i))));
+    }
+    rs.setValue(boxFields.at(4), entry.boxes.value(4));
+    rs.setValue(QStringLiteral("Dat"), entry.date);
+    int stored = 0;
+    if (rs.update())
+        stored = rs.value(QStringLiteral("ID")).toInt();
+    store::CloseQuery(conn, rs);
+    return stored;
+}
+
+QString amountText(const QString &price, const QString &quantity)
+{
+    return plainNumber(store::leadingNumber(price) * store::leadingNumber(quantity));
+}
+
+QString productListPrice(int productId)
+{
+    const QVariant price = store::LookupWhere(QStringLiteral("Pro"),
+                                              QStringLiteral("ID=") + QString::number(productId),
+                                              QStringLiteral("Price"));
+    if (price.typeId() == QMetaType::Double || price.typeId() == QMetaType::LongLong)
+        return plainNumber(price.toDouble());
+    return price.toString();
+}
+
+} // namespace records
