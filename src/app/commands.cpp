@@ -184,12 +184,12 @@ bool Commands::loadList(int tab, grid::Grid &grid) const
     return true;
 }
 
-bool Commands::editRecord(int tab, int id) const
+bool Commands::editRecord(int tab, QWidget *parent, int id) const
 {
     const RecordEditor editor = m_editors.value(tab);
     if (!editor)
         return false;
-    editor(id);
+    editor(parent, id);
     return true;
 }
 

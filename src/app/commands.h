@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace grid {
 class Grid;
 }
@@ -89,8 +91,9 @@ class Commands
 {
 public:
     using GridHandler = std::function<void(grid::Grid &)>;
-    // Opens a record's edit dialog; id 0 opens it for a new record.
-    using RecordEditor = std::function<void(int id)>;
+    // Opens a record's edit dialog over parent; id 0 opens it for a new
+    // record.
+    using RecordEditor = std::function<void(QWidget *parent, int id)>;
     // Runs the analysis of an analysis tab with that tab's controls.
     using AnalysisHandler = std::function<void(MainWindow &, int analysisTab)>;
     using PictureHandler = std::function<void(ChartPicture &)>;
@@ -117,7 +120,7 @@ public:
 
     // Running a command: false when no handler is registered (nothing ran).
     bool loadList(int tab, grid::Grid &grid) const;
-    bool editRecord(int tab, int id) const;
+    bool editRecord(int tab, QWidget *parent, int id) const;
     bool deleteRecords(int tab, grid::Grid &grid) const;
     bool printGrid(grid::Grid &grid) const;
     bool exportGrid(grid::Grid &grid) const;

@@ -564,7 +564,7 @@ void MainWindow::MSF_DblClick(int index)
     if (!edit || !edit->isEnabled())
         return;
     const int id = int(store::leadingNumber(grid->textMatrix(grid->row(), 0)));
-    commands().editRecord(index, id);
+    commands().editRecord(index, this, id);
 }
 
 void MainWindow::Com_Click(int index)
@@ -574,7 +574,7 @@ void MainWindow::Com_Click(int index)
     const Commands &registry = commands();
     switch (buttonRole(index)) {
     case ButtonRole::Add:
-        registry.editRecord(tab, 0);
+        registry.editRecord(tab, this, 0);
         break;
     case ButtonRole::Edit:
         MSF_DblClick(tab);

@@ -47,6 +47,7 @@ private slots:
     void tabHandlerLoadsOnlyWithViewRight();
     void doubleClickNeedsEditRight();
     void commandsGoToTheRegistry();
+    void registeredListsLoad();
     void remarkFieldLocksOperator();
     void numberValueTakesDigitsOnly();
     void keywordPlaceholder();
@@ -401,7 +402,10 @@ void TestMainWindow::doubleClickNeedsEditRight()
 {
     MainWindow &w = *m_window;
     QList<QPair<int, int>> edited;
-    commands().setRecordEditor(0, [&edited](int id) { edited.append({0, id}); });
+    commands().setRecordEditor(0, [&edited, &w](QWidget *parent, int id) {
+        QCOMPARE(parent, &w);
+        edited.append({0, id});
+    });
     login(QStringLiteral("u"), QStringLiteral("销售数据查看;销售数据添加"));
     fillGrid(*w.MSF[0], {"0000012", "0000013"}, {"a", "b"});
     w.MSF[0]->setRow(3);
@@ -440,7 +444,8 @@ void TestMainWindow::commandsGoToTheRegistry()
         return QStringLiteral("?");
     };
     Commands &registry = commands();
-    registry.setRecordEditor(5, [&calls](int id) { calls << QStringLiteral("edit5:%1").arg(id); });
+    registry.setRecordEditor(
+            5, [&calls](QWidget *, int id) { calls << QStringLiteral("edit5:%1").arg(id); });
     registry.setRecordDeleter(6, [&](grid::Grid &g) { calls << "delete:" + gridName(g); });
     registry.setGridPrinter([&](grid::Grid &g) { calls << "print:" + gridName(g); });
     registry.setGridExporter([&](grid::Grid &g) { calls << "export:" + gridName(g); });
@@ -477,6 +482,23 @@ void TestMainWindow::commandsGoToTheRegistry()
     QCOMPARE(w.CB[2]->currentText(), QString());
     QCOMPARE(w.CB[5]->currentText(), QString());
     QCOMPARE(w.CB[23]->currentText(), QStringLiteral("铁"));
+}
+
+// The lists that exist are registered: the staff tab shows the staff of
+// the set once someone with the right is logged in.
+void TestMainWindow::registeredListsLoad()
+{
+    MainWindow &w = *m_window;
+    registerCommands();
+    QVERIFY(!commands().unregistered().contains(QStringLiteral("员工设置:列表")));
+    w.SST->setCurrentIndex(7);
+    QCOMPARE(w.MSF[7]->dataRows(), 0);
+    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    w.ReloadCurrentList();
+    QCOMPARE(w.MSF[7]->tag(), QStringLiteral("Staff"));
+    QCOMPARE(w.MSF[7]->dataRows(), 2);
+    w.SST->setCurrentIndex(3);
+    QCOMPARE(w.MSF[3]->tag(), QStringLiteral("Pro"));
 }
 
 // Choosing 备注 locks the operator on 包含 and leaves the value box for
