@@ -1,6 +1,8 @@
 // korvo_bench: builds a large generated account set in a temporary folder and
 // prints one line per figure, "name: value unit", each the median of several
-// runs. Run by hand: korvo_bench [--runs N] [--small] [group...]
+// runs. Run by hand:
+//   korvo_bench [--runs N] [--small] [--folder DIR] [group...]
+// --folder builds the account set in DIR (which must not hold one) and keeps it.
 
 #include "dataset.h"
 #include "measure.h"
@@ -42,9 +44,12 @@ int main(int argc, char *argv[])
     bench::Context context;
     bench::DataSetSize size;
     QStringList wanted;
+    QString keepFolder; // --folder: build there and keep the files
     for (int i = 0; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--runs") && i + 1 < args.size()) {
             context.runs = qMax(1, args.at(++i).toInt());
+        } else if (args.at(i) == QLatin1String("--folder") && i + 1 < args.size()) {
+            keepFolder = args.at(++i);
         } else if (args.at(i) == QLatin1String("--small")) {
             size.sales = 10000;
             size.purchases = 2000;
@@ -53,13 +58,17 @@ int main(int argc, char *argv[])
         }
     }
 
-    QTemporaryDir folder;
-    if (!folder.isValid()) {
+    QTemporaryDir temporary;
+    if (keepFolder.isEmpty() && !temporary.isValid()) {
         std::fprintf(stderr, "cannot create a temporary folder\n");
         return 1;
     }
-    store::setProgramFolder(folder.path());
-    context.folder = folder.path();
+    context.folder = keepFolder.isEmpty() ? temporary.path() : keepFolder;
+    if (!QDir().mkpath(context.folder)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(context.folder));
+        return 1;
+    }
+    store::setProgramFolder(context.folder);
     context.accountFile = QStringLiteral("DATA00001.qdt");
 
     QString error;
