@@ -12,6 +12,7 @@
 #include "store/session.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
 
