@@ -30,6 +30,7 @@ struct Group
 const Group kGroups[] = {
         {"store", bench::storeFigures},
         {"grid", bench::gridFigures},
+        {"masters", bench::mastersFigures},
 };
 
 } // namespace

@@ -28,5 +28,6 @@ void report(const QString &name, double value, const QString &unit);
 // Groups of figures, each a plain function; main() lists them in order.
 void storeFigures(const Context &context);
 void gridFigures(const Context &context); // bench_grid.cpp
+void mastersFigures(const Context &context); // bench_masters.cpp
 
 } // namespace bench
