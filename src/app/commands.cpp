@@ -130,9 +130,9 @@ ButtonRole buttonRole(int index)
     return roles[position - 1];
 }
 
-void Commands::setListLoader(int tab, GridHandler handler)
+void Commands::setListLoader(int tab, ListLoader loader)
 {
-    m_loaders.insert(tab, std::move(handler));
+    m_loaders.insert(tab, std::move(loader));
 }
 
 void Commands::setRecordEditor(int tab, RecordEditor editor)
@@ -175,12 +175,12 @@ void Commands::setAction(const QString &name, Action action)
     m_actions.insert(name, std::move(action));
 }
 
-bool Commands::loadList(int tab, grid::Grid &grid) const
+bool Commands::loadList(int tab, MainWindow &window, grid::Grid &grid) const
 {
-    const GridHandler handler = m_loaders.value(tab);
-    if (!handler)
+    const ListLoader loader = m_loaders.value(tab);
+    if (!loader)
         return false;
-    handler(grid);
+    loader(window, grid);
     return true;
 }
 

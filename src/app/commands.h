@@ -91,6 +91,9 @@ class Commands
 {
 public:
     using GridHandler = std::function<void(grid::Grid &)>;
+    // Fills a record tab's grid; the window gives the list's date range and
+    // filter bar.
+    using ListLoader = std::function<void(MainWindow &, grid::Grid &)>;
     // Opens a record's edit dialog over parent; id 0 opens it for a new
     // record.
     using RecordEditor = std::function<void(QWidget *parent, int id)>;
@@ -101,7 +104,7 @@ public:
     using Action = std::function<void(MainWindow &)>;
 
     // Per record tab: fills the tab's grid with its list.
-    void setListLoader(int tab, GridHandler handler);
+    void setListLoader(int tab, ListLoader loader);
     // Per record tab: the edit dialog of the tab's records.
     void setRecordEditor(int tab, RecordEditor editor);
     // Per record tab: deletes the selected rows of the tab's grid.
@@ -119,7 +122,7 @@ public:
     void setAction(const QString &name, Action action);
 
     // Running a command: false when no handler is registered (nothing ran).
-    bool loadList(int tab, grid::Grid &grid) const;
+    bool loadList(int tab, MainWindow &window, grid::Grid &grid) const;
     bool editRecord(int tab, QWidget *parent, int id) const;
     bool deleteRecords(int tab, grid::Grid &grid) const;
     bool printGrid(grid::Grid &grid) const;
@@ -136,7 +139,7 @@ public:
     void clear();
 
 private:
-    QMap<int, GridHandler> m_loaders;
+    QMap<int, ListLoader> m_loaders;
     QMap<int, RecordEditor> m_editors;
     QMap<int, GridHandler> m_deleters;
     GridHandler m_printer;

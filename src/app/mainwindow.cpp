@@ -538,7 +538,7 @@ void MainWindow::SST_Click(int)
         grid->setRows(grid->fixedRows());
         return;
     }
-    commands().loadList(tab, *grid);
+    commands().loadList(tab, *this, *grid);
 }
 
 void MainWindow::SST1_Click(int)
@@ -723,6 +723,29 @@ void MainWindow::showPictureMenu(int tab, const QPoint &globalPos)
 }
 
 // ---------------------------------------------------------------- layout
+
+records::FilterBar MainWindow::filterBar(int tab) const
+{
+    const int base = filterBase(tab);
+    records::FilterBar bar;
+    bar.textField = CB.value(base)->currentText();
+    bar.textOperator = CB.value(base + 1)->currentText();
+    bar.textValue = CB.value(base + 2)->currentText();
+    bar.numberField = CB.value(base + 3)->currentText();
+    bar.numberOperator = CB.value(base + 4)->currentText();
+    bar.numberValue = CB.value(base + 5)->currentText();
+    return bar;
+}
+
+QDate MainWindow::listStart(int tab) const
+{
+    return SDTP.value(2 * tab)->date();
+}
+
+QDate MainWindow::listEnd(int tab) const
+{
+    return SDTP.value(2 * tab + 1)->date();
+}
 
 grid::Grid *MainWindow::currentGrid() const
 {

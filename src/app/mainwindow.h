@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mainlayout.h"
+#include "records/trades.h"
 #include "ui/shellhost.h"
 
 #include <QMainWindow>
@@ -110,6 +111,10 @@ public:
     // Exit: saves the settings and drops the scratch tables.
     void Form_Unload();
 
+    // The filter bar and the date range of the sales (0) or purchase (1) list.
+    records::FilterBar filterBar(int tab) const;
+    QDate listStart(int tab) const;
+    QDate listEnd(int tab) const;
     // The grid of the visible record tab (none on the analysis tab).
     grid::Grid *currentGrid() const;
     // True while keyword box i still shows its grey placeholder.

@@ -22,39 +22,7 @@
 #include "records/vendordialog.h"
 #include "records/vendors.h"
 
-#include "grid/grid.h"
-
-#include <QComboBox>
-#include <QDateEdit>
-
 namespace app {
-
-namespace {
-
-// The date range and the filter bar of the sales or purchase tab of the
-// main window that shows grid. False when grid is not in a main window.
-bool readListBar(const grid::Grid &grid, int tab, QDate &start, QDate &end, records::FilterBar &bar)
-{
-    const auto *window = qobject_cast<const MainWindow *>(grid.window());
-    if (!window)
-        return false;
-    const QDateEdit *from = window->SDTP.value(2 * tab);
-    const QDateEdit *to = window->SDTP.value(2 * tab + 1);
-    const int base = tab == kSalesTab ? 0 : 21;
-    QStringList texts;
-    for (int i = base; i <= base + 5; ++i) {
-        const QComboBox *box = window->CB.value(i);
-        texts << (box ? box->currentText() : QString());
-    }
-    if (!from || !to)
-        return false;
-    start = from->date();
-    end = to->date();
-    bar = {texts.at(0), texts.at(1), texts.at(2), texts.at(3), texts.at(4), texts.at(5)};
-    return true;
-}
-
-} // namespace
 
 // Every part of the program that does the work of a main-window command
 // registers it here. A command missing from this list does nothing yet.
@@ -62,26 +30,19 @@ void registerCommands()
 {
     Commands &registry = commands();
 
-    // Sales and purchases: the list of the tab's dates and filter bar, the
-    // edit dialog and deletion.
-    registry.setListLoader(kSalesTab, [](grid::Grid &grid) {
-        QDate start;
-        QDate end;
-        records::FilterBar bar;
-        if (readListBar(grid, kSalesTab, start, end, bar))
-            records::LoadSalesList(grid, start, end, bar);
+    // Sales and purchases: the list of the tab's date range and filter bar,
+    // deletion and the edit dialogs.
+    registry.setListLoader(kSalesTab, [](MainWindow &window, grid::Grid &grid) {
+        records::LoadSalesList(grid, window.listStart(kSalesTab), window.listEnd(kSalesTab),
+                               window.filterBar(kSalesTab));
     });
     registry.setRecordDeleter(kSalesTab,
                               [](grid::Grid &grid) { records::DeleteSelectedSales(grid); });
     registry.setRecordEditor(kSalesTab,
                              [](QWidget *parent, int id) { records::ShowSaleDialog(id, parent); });
-
-    registry.setListLoader(kPurchaseTab, [](grid::Grid &grid) {
-        QDate start;
-        QDate end;
-        records::FilterBar bar;
-        if (readListBar(grid, kPurchaseTab, start, end, bar))
-            records::LoadPurchaseList(grid, start, end, bar);
+    registry.setListLoader(kPurchaseTab, [](MainWindow &window, grid::Grid &grid) {
+        records::LoadPurchaseList(grid, window.listStart(kPurchaseTab),
+                                  window.listEnd(kPurchaseTab), window.filterBar(kPurchaseTab));
     });
     registry.setRecordDeleter(kPurchaseTab,
                               [](grid::Grid &grid) { records::DeleteSelectedPurchases(grid); });
@@ -90,24 +51,28 @@ void registerCommands()
 
     // Master lists: list, delete, edit dialog (id 0 from 添加记录 opens it
     // empty, without proposing a number).
-    registry.setListLoader(3, [](grid::Grid &grid) { records::LoadProductList(grid); });
+    registry.setListLoader(3,
+                           [](MainWindow &, grid::Grid &grid) { records::LoadProductList(grid); });
     registry.setRecordDeleter(3, [](grid::Grid &grid) { records::DeleteSelectedProducts(grid); });
     registry.setRecordEditor(
             3, [](QWidget *parent, int id) { records::showProductDialog(id, id != 0, parent); });
     registry.setAction(QStringLiteral("Com67"),
                        [](MainWindow &window) { records::showProductFieldsDialog(&window); });
 
-    registry.setListLoader(4, [](grid::Grid &grid) { records::LoadCustomerList(grid); });
+    registry.setListLoader(4,
+                           [](MainWindow &, grid::Grid &grid) { records::LoadCustomerList(grid); });
     registry.setRecordDeleter(4, [](grid::Grid &grid) { records::DeleteSelectedCustomers(grid); });
     registry.setRecordEditor(
             4, [](QWidget *parent, int id) { records::showCustomerDialog(id, id != 0, parent); });
 
-    registry.setListLoader(5, [](grid::Grid &grid) { records::LoadVendorList(grid); });
+    registry.setListLoader(5,
+                           [](MainWindow &, grid::Grid &grid) { records::LoadVendorList(grid); });
     registry.setRecordDeleter(5, [](grid::Grid &grid) { records::DeleteSelectedVendors(grid); });
     registry.setRecordEditor(
             5, [](QWidget *parent, int id) { records::showVendorDialog(id, parent); });
 
-    registry.setListLoader(6, [](grid::Grid &grid) { records::LoadFundAccountList(grid); });
+    registry.setListLoader(
+            6, [](MainWindow &, grid::Grid &grid) { records::LoadFundAccountList(grid); });
     registry.setRecordDeleter(6,
                               [](grid::Grid &grid) { records::DeleteSelectedFundAccounts(grid); });
     registry.setRecordEditor(
@@ -115,7 +80,8 @@ void registerCommands()
 
     // The staff dialog is loaded with ID 0 for a new member too, so that its
     // rights tree is built empty.
-    registry.setListLoader(kStaffTab, [](grid::Grid &grid) { records::LoadStaffList(grid); });
+    registry.setListLoader(kStaffTab,
+                           [](MainWindow &, grid::Grid &grid) { records::LoadStaffList(grid); });
     registry.setRecordDeleter(kStaffTab,
                               [](grid::Grid &grid) { records::DeleteSelectedStaff(grid); });
     registry.setRecordEditor(kStaffTab,

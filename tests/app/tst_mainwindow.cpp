@@ -360,7 +360,8 @@ void TestMainWindow::tabHandlerLoadsOnlyWithViewRight()
     MainWindow &w = *m_window;
     QList<int> loaded;
     for (int tab : w.MSF.keys()) {
-        commands().setListLoader(tab, [&loaded, tab, &w](grid::Grid &grid) {
+        commands().setListLoader(tab, [&loaded, tab, &w](MainWindow &window, grid::Grid &grid) {
+            QCOMPARE(&window, &w);
             QCOMPARE(&grid, w.MSF[tab]);
             loaded << tab;
             fillGrid(grid, {"7"}, {"x"});
@@ -499,6 +500,29 @@ void TestMainWindow::registeredListsLoad()
     QCOMPARE(w.MSF[7]->dataRows(), 2);
     w.SST->setCurrentIndex(3);
     QCOMPARE(w.MSF[3]->tag(), QStringLiteral("Pro"));
+
+    // The sales list takes the tab's date range and filter bar.
+    for (const char *table : {"Pro", "Cus", "Acc"})
+        QVERIFY(store::ExecSQL(
+                QStringLiteral("INSERT INTO %1 (Name) VALUES ('甲')").arg(QLatin1String(table))));
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Memo) "
+                                          "VALUES (#2024-03-05#, 1, 1, 1, 1, '急件')")));
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Memo) "
+                                          "VALUES (#2024-03-06#, 1, 1, 1, 1, '普通')")));
+    w.SDTP[0]->setDate(QDate(2024, 3, 1));
+    w.SDTP[1]->setDate(QDate(2024, 3, 31));
+    w.SST->setCurrentIndex(0);
+    QCOMPARE(w.MSF[0]->tag(), QStringLiteral("Sale"));
+    QCOMPARE(w.MSF[0]->dataRows(), 2);
+    w.CB[0]->setCurrentIndex(4);
+    w.CB_Click(0);
+    w.CB[2]->setEditText(QStringLiteral("急"));
+    w.Com_Click(7);
+    QCOMPARE(w.MSF[0]->dataRows(), 1);
+    w.Com_Click(9);
+    w.SDTP[1]->setDate(QDate(2024, 3, 5));
+    w.Com_Click(7);
+    QCOMPARE(w.MSF[0]->dataRows(), 1);
 }
 
 // Choosing 备注 locks the operator on 包含 and leaves the value box for
