@@ -31,6 +31,7 @@ const Group kGroups[] = {
         {"store", bench::storeFigures},
         {"grid", bench::gridFigures},
         {"masters", bench::mastersFigures},
+        {"sales", bench::salesFigures},
         {"merge", bench::mergeFigures},
 };
 

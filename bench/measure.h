@@ -29,6 +29,7 @@ void report(const QString &name, double value, const QString &unit);
 void storeFigures(const Context &context);
 void gridFigures(const Context &context); // bench_grid.cpp
 void mastersFigures(const Context &context); // bench_masters.cpp
+void salesFigures(const Context &context);   // bench_sales.cpp
 void mergeFigures(const Context &context);   // bench_merge.cpp
 
 } // namespace bench
