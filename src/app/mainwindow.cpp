@@ -34,6 +34,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -55,11 +56,27 @@ QRect toPixels(const QRect &twips)
     return QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
 }
 
+// A grid before any list or analysis has filled it: the two header rows
+// and the two fixed columns of the list layout, and no data.
+grid::Grid *newEmptyGrid(QWidget *parent)
+{
+    auto *grid = new grid::Grid(parent);
+    grid->setCols(2);
+    grid->setRows(2);
+    grid->setFixedRows(2);
+    grid->setFixedCols(2);
+    grid->setColWidth(0, 0);
+    return grid;
+}
+
 QDateEdit *newDatePicker(QWidget *parent, const QDate &date)
 {
     auto *picker = new QDateEdit(date, parent);
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    // Room for the whole date beside the drop-down arrow.
+    picker->setMinimumWidth(picker->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00"))
+                            + 36);
     return picker;
 }
 
@@ -91,7 +108,14 @@ MainWindow::MainWindow(QWidget *parent)
     setCentralWidget(m_central);
     buildMenus();
     buildRecordTabs();
-    resize(px(12000), px(8400));
+    // The designed size, larger where the screen allows, so that a whole
+    // command row fits.
+    QSize size(px(12000), px(8400));
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.expandedTo(screen->availableSize() * 0.85)
+                       .boundedTo(screen->availableSize())
+                       .boundedTo(QSize(1280, 860));
+    resize(size);
 }
 
 MainWindow::~MainWindow()
@@ -190,7 +214,7 @@ void MainWindow::buildListFrame(int tab)
         buildFilterBar(tab, row, rowLayout);
     rowLayout->addStretch(1);
 
-    auto *grid = new grid::Grid(frame);
+    grid::Grid *grid = newEmptyGrid(frame);
     MSF[tab] = grid;
     connect(grid, &grid::Grid::doubleClicked, this, [this, tab] { MSF_DblClick(tab); });
     connect(grid, &grid::Grid::mouseDown, this,
@@ -357,7 +381,7 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
         }
         second->addStretch(1);
 
-        auto *grid = new grid::Grid(frame);
+        grid::Grid *grid = newEmptyGrid(frame);
         MSF1[tab] = grid;
         connect(grid, &grid::Grid::rightClicked, this,
                 [this, tab](const QPoint &pos) { showGridMenu(tab, pos); });

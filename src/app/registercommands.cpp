@@ -10,6 +10,7 @@
 #include "records/accounts.h"
 #include "records/customerdialog.h"
 #include "records/customers.h"
+#include "records/mergewindow.h"
 #include "records/productdialog.h"
 #include "records/productfieldsdialog.h"
 #include "records/products.h"
@@ -86,6 +87,12 @@ void registerCommands()
                               [](grid::Grid &grid) { records::DeleteSelectedStaff(grid); });
     registry.setRecordEditor(kStaffTab,
                              [](QWidget *parent, int id) { records::ShowStaffDialog(id, parent); });
+
+    // Merge and replace, tools menu items 0 … 4.
+    for (int i = 0; i < 5; ++i) {
+        registry.setAction(QStringLiteral("mReplace%1").arg(i),
+                           [i](MainWindow &window) { records::ShowMergeWindow(i, &window); });
+    }
 
     // Account sets.
     registry.setAction(QStringLiteral("mAcc0"),
