@@ -109,7 +109,6 @@ private slots:
     void emptyListRefused();
     void rightsAndKeys();
     void addShortcut();
-    void newPurchase();
     void purchaseHints();
     void purchaseSave();
 
@@ -365,19 +364,6 @@ void TestSaleDialogs::addShortcut()
     QTRY_VERIFY(!dialog);
 }
 
-// A new purchase opens with no price, quantity 1, no payable amount and
-// nothing paid; a typed price fills the amounts.
-void TestSaleDialogs::newPurchase()
-{
-    store::SetVar(QStringLiteral("默认值_Vendor"), QStringLiteral("00003|东方"));
-    PurchaseDialog *dialog = ShowPurchaseDialog(0);
-    QCOMPARE(dialog->list(1)->currentText(), QStringLiteral("00003|东方"));
-    QCOMPARE(boxTexts(dialog), (QStringList{"", "1", "", "0"}));
-    QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品市场定价：25"));
-    typeInto(dialog->box(0), QStringLiteral("12.5"));
-    QCOMPARE(boxTexts(dialog), (QStringList{"12.5", "1", "12.5", "12.5"}));
-}
-
 // The price hint is the vendor's latest price for the product, else the list
 // price; the price box itself is never filled.
 void TestSaleDialogs::purchaseHints()
@@ -386,9 +372,11 @@ void TestSaleDialogs::purchaseHints()
                         "('2024-01-10', 7, 3, 1, 2, 28, 1)"));
     exec(QStringLiteral("INSERT INTO Pur (Dat, PID, VID, AID, SID, Price, Num) VALUES "
                         "('2024-02-01', 7, 3, 1, 2, 27, 1)"));
-    // No vendor chosen: the list prices of the chosen products.
+    // No vendor chosen: the list prices of the chosen products. A new
+    // purchase has no price, quantity 1, no payable amount and nothing paid.
     PurchaseDialog *dialog = ShowPurchaseDialog(0);
     QCOMPARE(dialog->list(1)->currentText(), QString());
+    QCOMPARE(boxTexts(dialog), (QStringList{"", "1", "", "0"}));
     QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品市场定价：25"));
     dialog->list(0)->setCurrentIndex(dialog->list(0)->findText(QStringLiteral("00008|角钢")));
     dialog->ListClick(0);
@@ -406,6 +394,9 @@ void TestSaleDialogs::purchaseHints()
     dialog->ListClick(1);
     QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品市场定价：25"));
     QCOMPARE(dialog->box(0)->text(), QString());
+
+    typeInto(dialog->box(0), QStringLiteral("12.5"));
+    QCOMPARE(boxTexts(dialog), (QStringList{"12.5", "1", "12.5", "12.5"}));
 }
 
 // A purchase is stored and edited like a sale, in Pur.
