@@ -15,7 +15,6 @@
 
 #include <cstdio>
 #include <iterator>
-#include <map>
 #include <memory>
 
 namespace store {
@@ -37,26 +36,6 @@ bool isCurrentFile(const QString &resolved)
     return resolved == CurrentAccountFile;
 }
 
-// With a rollback journal every commit waits for the disk twice (tens of
-// milliseconds here), so settings writes and row-by-row statements crawl. A
-// write-ahead log with normal syncing commits without waiting and still
-// leaves a consistent file after a crash or power loss (at worst the last
-// commits are lost). Applied once to each connection the layer hands out.
-DatabasePtr withFastCommits(DatabasePtr db)
-{
-    static std::map<const Database *, std::weak_ptr<Database>> tuned;
-    if (!db)
-        return db;
-    const auto found = tuned.find(db.get());
-    if (found != tuned.end() && found->second.lock() == db)
-        return db;
-    for (auto it = tuned.begin(); it != tuned.end();)
-        it = it->second.expired() ? tuned.erase(it) : std::next(it);
-    db->execNative(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL"));
-    tuned[db.get()] = db;
-    return db;
-}
-
 DatabasePtr openFile(const QString &resolved, QString *error = nullptr)
 {
     if (resolved.isEmpty()) {
@@ -64,7 +43,7 @@ DatabasePtr openFile(const QString &resolved, QString *error = nullptr)
             *error = QStringLiteral("没有打开的套账");
         return DatabasePtr();
     }
-    return withFastCommits(Registry::open(programFilePath(resolved), error));
+    return Registry::open(programFilePath(resolved), error);
 }
 
 // The plain text form of a look-up key: texts quoted and escaped, numbers as
@@ -152,73 +131,6 @@ bool tableCounts(const DatabasePtr &db, QList<QPair<QString, qlonglong>> *counts
         counts->append(qMakePair(name, rs.value(0).toLongLong()));
     }
     return true;
-}
-
-// Writes every table with its rows, every index and the autoincrement
-// counters of the file at sourcePath into a new encrypted file: a compacted
-// copy. The engine's own export attaches the target from the source's
-// connection, which cannot create files; here the new file's connection
-// attaches the source instead.
-bool exportAccount(const QString &sourcePath, const QString &targetPath, QString *error)
-{
-    bool ok = false;
-    {
-        const DatabasePtr target = Registry::create(targetPath, error);
-        if (!target)
-            return false;
-        ok = target->execNative(
-                QStringLiteral("ATTACH DATABASE %1 AS korvo_source KEY %2")
-                        .arg(sqlText(sourcePath), sqlText(QLatin1String(kDatabasePassword))),
-                error);
-        if (ok) {
-            RecordSet schema;
-            ok = schema.open(
-                    target,
-                    QStringLiteral("SELECT type, name, sql FROM korvo_source.sqlite_master"),
-                    error);
-            QString tables;
-            QString others;
-            bool counters = false;
-            for (; ok && !schema.eof(); schema.moveNext()) {
-                const QString type = schema.value(0).toString();
-                const QString name = schema.value(1).toString();
-                const QString sql = schema.value(2).toString();
-                if (isInternalTable(name)) {
-                    counters = counters || name == QLatin1String("sqlite_sequence");
-                    continue;
-                }
-                if (sql.isEmpty())
-                    continue; // indexes SQLite makes for its own constraints
-                if (type == QLatin1String("table")) {
-                    QString quoted = name;
-                    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-                    tables += sql
-                              + QStringLiteral(";\nINSERT INTO main.\"%1\" SELECT * FROM "
-                                               "korvo_source.\"%1\";\n")
-                                        .arg(quoted);
-                } else {
-                    others += sql + QStringLiteral(";\n");
-                }
-            }
-            schema.close();
-            if (counters)
-                others += QStringLiteral("DELETE FROM main.sqlite_sequence;\n"
-                                         "INSERT INTO main.sqlite_sequence SELECT * FROM "
-                                         "korvo_source.sqlite_sequence;\n");
-            if (ok) {
-                ok = target->execNative(QStringLiteral("BEGIN;\n") + tables + others
-                                                + QStringLiteral("COMMIT;"),
-                                        error);
-                if (!ok)
-                    target->execNative(QStringLiteral("ROLLBACK"));
-            }
-        }
-        target->execNative(QStringLiteral("DETACH DATABASE korvo_source"));
-    }
-    Registry::close(targetPath);
-    if (!ok)
-        QFile::remove(targetPath);
-    return ok;
 }
 
 // A log or journal beside the file after our connection is closed means a
@@ -414,8 +326,12 @@ bool CompactAccount(const QString &file, QString *error)
         }
     }
     Registry::close(path);
-    if (!exportAccount(path, work, &err))
-        return false;
+    {
+        const DatabasePtr source = Registry::open(path, &err);
+        if (!source || !compactInto(source, work, &err))
+            return false;
+    }
+    Registry::close(path);
 
     // The copy must open with the password and hold the same tables and rows
     // before it may take the original's place.
