@@ -54,8 +54,13 @@ QStringList productFieldNames()
 
 void saveProductFieldNames(const QStringList &names)
 {
-    store::ExecSQL(QStringLiteral("DELETE * FROM 参数 WHERE Var LIKE '产品定义_P%'"));
     store::Connection conn;
+    if (!store::OpenConn(conn))
+        return;
+    // Old and new definitions change together: an interruption never leaves
+    // the products without their fields.
+    const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
+    store::ExecSQL(QStringLiteral("DELETE * FROM 参数 WHERE Var LIKE '产品定义_P%'"), &conn);
     store::RecordSet rs;
     // The names go in as bound values, so quotes in them are stored as typed.
     store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM 参数 WHERE false"));
@@ -69,6 +74,9 @@ void saveProductFieldNames(const QStringList &names)
             rs.update();
         }
     }
+    rs.close();
+    if (transaction && !conn->execNative(QStringLiteral("COMMIT")))
+        conn->execNative(QStringLiteral("ROLLBACK"));
     store::CloseQuery(conn, rs);
 }
 
