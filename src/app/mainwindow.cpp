@@ -244,7 +244,11 @@ void MainWindow::buildFilterBar(int tab, QWidget *row, QLayout *rowLayout)
     keyword->setPalette(grey);
     keyword->setFixedWidth(px(1800));
     keyword->installEventFilter(this);
-    connect(keyword, &QLineEdit::returnPressed, this, [this, tab] { Com_Click(20 * tab + 10); });
+    // Enter in the box is the same as pressing 搜索, when that is allowed.
+    connect(keyword, &QLineEdit::returnPressed, this, [this, tab] {
+        if (Com.value(20 * tab + 10)->isEnabled())
+            Com_Click(20 * tab + 10);
+    });
     SKey[tab] = keyword;
     rowLayout->addWidget(keyword);
     rowLayout->addWidget(addCommand(20 * tab + 10, row));
