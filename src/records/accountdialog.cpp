@@ -90,6 +90,8 @@ AccountDialog *showAccountDialog(int id, QWidget *parent)
     open->show();
     open->raise();
     open->activateWindow();
+    // Typing starts in the first box, not in the read-only number.
+    open->box(0)->setFocus();
     return open;
 }
 

@@ -174,6 +174,8 @@ ProductDialog *showProductDialog(int id, bool load, QWidget *parent)
     open->show();
     open->raise();
     open->activateWindow();
+    // Typing starts in the first box, not in the read-only number.
+    open->box(0)->setFocus();
     return open;
 }
 

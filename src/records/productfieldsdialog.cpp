@@ -66,6 +66,7 @@ ProductFieldsDialog *showProductFieldsDialog(QWidget *parent)
     open->show();
     open->raise();
     open->activateWindow();
+    open->box(0)->setFocus();
     return open;
 }
 
