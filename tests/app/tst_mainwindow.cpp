@@ -20,6 +20,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -239,6 +240,14 @@ void TestMainWindow::controlsAsDesigned()
     QCOMPARE(w.mReplace[4]->text(), QStringLiteral("销售员合并替换"));
     QCOMPARE(w.mCompact->text(), QStringLiteral("压缩及整理数据库"));
     QCOMPARE(w.mAccSet->text(), QStringLiteral("套账信息"));
+
+    // 帮助 names the program and its version.
+    w.mAbout->trigger();
+    auto *about = w.findChild<QMessageBox *>();
+    QVERIFY(about);
+    QCOMPARE(about->windowTitle(), QStringLiteral("关于Korvo进销存"));
+    QVERIFY(about->text().contains(QStringLiteral("Korvo进销存")));
+    QVERIFY(about->text().contains(QStringLiteral("3.00")));
 }
 
 void TestMainWindow::rightsPlan_data()
@@ -473,6 +482,27 @@ void TestMainWindow::commandsGoToTheRegistry()
     QCOMPARE(calls, QStringList({"edit5:0", "delete:MSF6", "print:MSF1", "export:MSF4",
                                  "import:MSF7", "analysis:3", "fields", "merge vendors"}));
     QVERIFY(registry.unregistered().contains(QStringLiteral("mCompact")));
+
+    // A right click on an analysis grid or chart opens its pop-up menu.
+    ChartPicture *saved = nullptr;
+    registry.setPictureSaver([&saved](ChartPicture &picture) { saved = &picture; });
+    emit w.MSF1[2]->rightClicked(QPoint(10, 10));
+    auto *gridMenu = w.findChild<QMenu *>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(gridMenu);
+    QCOMPARE(gridMenu->title(), QStringLiteral("表格"));
+    QCOMPARE(gridMenu->actions().value(0)->text(), QStringLiteral("导出表格"));
+    gridMenu->actions().value(0)->trigger();
+    QCOMPARE(calls.last(), QStringLiteral("export:MSF12"));
+    gridMenu->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    emit w.Pic[1]->contextMenuWanted(QPoint(10, 10));
+    auto *pictureMenu = w.findChild<QMenu *>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(pictureMenu);
+    QCOMPARE(pictureMenu->title(), QStringLiteral("图片"));
+    QCOMPARE(pictureMenu->actions().value(0)->text(), QStringLiteral("保存图片"));
+    pictureMenu->actions().value(0)->trigger();
+    QCOMPARE(saved, w.Pic[1]);
+    pictureMenu->close();
     QVERIFY(!registry.unregistered().contains(QStringLiteral("mReplace2")));
 
     // 清除 empties both value boxes of its own filter bar only.
