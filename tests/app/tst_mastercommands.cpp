@@ -5,7 +5,6 @@
 #include "grid/grid.h"
 #include "grid/gridops.h"
 #include "records/accountdialog.h"
-#include "records/customerdialog.h"
 #include "records/productdialog.h"
 #include "records/productfieldsdialog.h"
 #include "records/vendordialog.h"
@@ -69,8 +68,7 @@ private slots:
     void cleanup();
 
     void productTab();
-    void customerTab();
-    void vendorAndAccountTabs();
+    void otherMasterTabs();
 
 private:
     void login(const QString &rights);
@@ -97,7 +95,6 @@ void TestMasterCommands::init()
     exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price, Unit) VALUES (1, '钢管', 25, '根')"));
     exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price, Unit) VALUES (2, '角铁', 12.5, '根')"));
     exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (1, '张三', 1)"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (2, '阿明', 0.9)"));
     exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '东方')"));
     exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
     exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (2, '建行')"));
@@ -172,17 +169,6 @@ void TestMasterCommands::productTab()
     QCOMPARE(g.textMatrix(grid::kTitleRow, 5), QStringLiteral("颜色"));
     QCOMPARE(g.textMatrix(grid::kTitleRow, 6), QStringLiteral("备注"));
 
-    // Editing the second row through 修改记录.
-    g.setRow(3);
-    w.Com_Click(62);
-    dialog = qobject_cast<records::ProductDialog *>(openWindow(records::kProductDialogCaption));
-    QVERIFY(dialog);
-    QCOMPARE(dialog->idBox()->text(), QStringLiteral("00002"));
-    QCOMPARE(dialog->box(1)->text(), QStringLiteral("12.5"));
-    dialog->box(4)->setText(QStringLiteral("黑"));
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-    QCOMPARE(g.textMatrix(3, 5), QStringLiteral("黑"));
-
     // 删除记录 takes the product's sale and purchase with it.
     g.setRow(2);
     m_prompts->answers = {true};
@@ -192,35 +178,19 @@ void TestMasterCommands::productTab()
     QCOMPARE(count(QStringLiteral("Pur")), 0);
 }
 
-void TestMasterCommands::customerTab()
+void TestMasterCommands::otherMasterTabs()
 {
     MainWindow &w = *m_window;
-    login(QStringLiteral("客户数据查看;客户数据修改"));
+    login(QStringLiteral("客户数据查看"));
     w.SST->setCurrentIndex(4);
-    grid::Grid &g = *w.MSF[4];
-    QCOMPARE(column(g, 2), (QStringList{"阿明", "张三"}));
-    QCOMPARE(g.reportTitle(), QStringLiteral("客户表"));
+    QCOMPARE(column(*w.MSF[4], 2), QStringList{QStringLiteral("张三")});
+    QCOMPARE(w.MSF[4]->reportTitle(), QStringLiteral("客户表"));
     QVERIFY(!w.Com[81]->isEnabled());
-    QVERIFY(!w.Com[83]->isEnabled());
-
-    g.setRow(2);
-    w.MSF_DblClick(4);
-    auto *dialog
-            = qobject_cast<records::CustomerDialog *>(openWindow(records::kCustomerDialogCaption));
-    QVERIFY(dialog);
-    QCOMPARE(dialog->idBox()->text(), QStringLiteral("00002"));
-    QCOMPARE(dialog->box(1)->text(), QStringLiteral("90%"));
-    dialog->box(0)->setText(QStringLiteral("阿明'商行"));
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-    QCOMPARE(column(g, 2), (QStringList{"阿明'商行", "张三"}));
-    QCOMPARE(count(QStringLiteral("Cus")), 2);
-}
-
-void TestMasterCommands::vendorAndAccountTabs()
-{
-    MainWindow &w = *m_window;
-    login(QStringLiteral("所有权限"));
     w.SST->setCurrentIndex(5);
+    QCOMPARE(w.MSF[5]->dataRows(), 0);
+
+    login(QStringLiteral("所有权限"));
+    w.SST_Click(0);
     grid::Grid &vendors = *w.MSF[5];
     QCOMPARE(column(vendors, 2), QStringList{QStringLiteral("东方")});
     w.Com_Click(101);
