@@ -56,6 +56,10 @@ void NewAccountSetDialog::confirm()
         return;
     }
 
+    // With no set in use, the program has no main window yet: the first set
+    // is opened whatever the answer, or the program would end on closing this
+    // dialog with the new set unused.
+    const bool firstSet = store::CurrentAccountIndex < 0;
     QString error;
     const int position = store::CreateAccountSet(company, name, &error);
     if (position < 0) {
@@ -63,7 +67,9 @@ void NewAccountSetDialog::confirm()
         return;
     }
 
-    if (store::prompts().question(QStringLiteral("新套账生成完成，现在马上调用？"))) {
+    const bool openNow
+            = store::prompts().question(QStringLiteral("新套账生成完成，现在马上调用？"));
+    if (openNow || firstSet) {
         if (ui::ShellHost *host = ui::shellHost()) {
             host->ClearRecordGrids();
             host->ClearAnalysisGrids();
@@ -74,7 +80,7 @@ void NewAccountSetDialog::confirm()
         }
     } else if (store::CurrentAccountIndex >= 0
                && store::CurrentAccountIndex < store::AccountSets.size()) {
-        // The set in use stays current (for the very first set that is the new one).
+        // The set in use stays current.
         store::CurrentAccountFile = store::AccountSets.at(store::CurrentAccountIndex).FileName;
     }
     close();

@@ -353,13 +353,15 @@ void TestAccountSetDialogs::newSetNoKeepsTheSetInUse()
     QCOMPARE(GetVar(kKeyName), QStringLiteral("甲"));
 }
 
-// The first set of all is the one in use even when not opened at once.
+// The first set of all is opened even when the user answers No: there is no
+// other set and no main window to go back to.
 void TestAccountSetDialogs::firstNewSetBecomesCurrent()
 {
     QCOMPARE(CurrentAccountIndex, -1);
     app::NewAccountSetDialog *dialog = app::ShowNewAccountSetDialog();
     m_prompts->answers = {false};
     fillAndConfirm(dialog, QStringLiteral("甲公司"), QStringLiteral("甲"));
+    QVERIFY(m_shell->calls.contains(QStringLiteral("SelectAccountSet(0,false)")));
     QCOMPARE(CurrentAccountIndex, 0);
     QCOMPARE(CurrentAccountFile, QStringLiteral("DATA00001.qdt"));
     QCOMPARE(GetVar(kKeyCompany), QStringLiteral("甲公司"));
