@@ -922,10 +922,61 @@ struct Field
     QString originColumn;
 };
 
+// Reloading a list needs the same amount of memory again. Handing freed
+// chunks back to the system and faulting fresh pages in costs about as much
+// as copying the rows, so a bounded number of chunks is kept for reuse.
+template<typename T>
+class ChunkPool
+{
+public:
+    std::unique_ptr<T[]> take(size_t size)
+    {
+        if (m_spare.empty())
+            return std::unique_ptr<T[]>(new T[size]);
+        std::unique_ptr<T[]> chunk = std::move(m_spare.back());
+        m_spare.pop_back();
+        return chunk;
+    }
+    void give(std::vector<std::unique_ptr<T[]>> &chunks)
+    {
+        for (auto &chunk : chunks) {
+            if (m_spare.size() >= kKeptChunks)
+                break;
+            m_spare.push_back(std::move(chunk));
+        }
+        chunks.clear();
+    }
+
+private:
+    static constexpr size_t kKeptChunks = 512; // 32 MB of 64 KB chunks
+    std::vector<std::unique_ptr<T[]>> m_spare;
+};
+
+ChunkPool<Cell> &cellPool()
+{
+    static ChunkPool<Cell> pool;
+    return pool;
+}
+
+ChunkPool<char> &bytePool()
+{
+    static ChunkPool<char> pool;
+    return pool;
+}
+
 } // namespace
 
 struct RecordSet::Data
 {
+    Data() = default;
+    Data(const Data &) = delete;
+    Data &operator=(const Data &) = delete;
+    ~Data()
+    {
+        cellPool().give(cellChunks);
+        bytePool().give(byteChunks);
+    }
+
     DatabasePtr db;
     bool open = false;
     std::vector<Field> fields;
@@ -936,7 +987,8 @@ struct RecordSet::Data
     static constexpr size_t kByteChunk = 64 * 1024;
     std::vector<std::unique_ptr<Cell[]>> cellChunks;
     size_t cellCount = 0;
-    std::vector<std::unique_ptr<char[]>> byteChunks;
+    std::vector<std::unique_ptr<char[]>> byteChunks; // all of kByteChunk bytes
+    std::vector<std::unique_ptr<char[]>> longTexts;  // one text each
     char *byteCursor = nullptr;
     size_t bytesLeft = 0;
     std::vector<qint64> rowids; // only for an editable record set
@@ -964,7 +1016,7 @@ struct RecordSet::Data
     Cell &newCell()
     {
         if ((cellCount >> kChunkShift) == cellChunks.size())
-            cellChunks.emplace_back(new Cell[kChunkCells]);
+            cellChunks.push_back(cellPool().take(kChunkCells));
         return cellAt(cellCount++);
     }
     const char *storeBytes(const void *data, size_t length)
@@ -974,11 +1026,11 @@ struct RecordSet::Data
         char *target;
         if (length > kByteChunk / 4) {
             // A long text gets a chunk of its own.
-            byteChunks.emplace_back(new char[length]);
-            target = byteChunks.back().get();
+            longTexts.emplace_back(new char[length]);
+            target = longTexts.back().get();
         } else {
             if (length > bytesLeft) {
-                byteChunks.emplace_back(new char[kByteChunk]);
+                byteChunks.push_back(bytePool().take(kByteChunk));
                 byteCursor = byteChunks.back().get();
                 bytesLeft = kByteChunk;
             }
@@ -1328,7 +1380,7 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, QString *erro
 void RecordSet::close()
 {
     if (d)
-        *d = Data();
+        d.reset(new Data);
 }
 
 bool RecordSet::isOpen() const
