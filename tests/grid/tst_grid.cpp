@@ -43,6 +43,15 @@ void fillList(Grid &grid, const QVector<QStringList> &rows)
     grid.setColAlignment(3, grid::kAlignRightBottom);
 }
 
+// Rows for fillList written as "a,1.00;b,2.00".
+QVector<QStringList> table(const QString &text)
+{
+    QVector<QStringList> rows;
+    for (const QString &row : text.split(QLatin1Char(';')))
+        rows << row.split(QLatin1Char(','));
+    return rows;
+}
+
 QStringList column(const Grid &grid, int col)
 {
     QStringList texts;
@@ -78,10 +87,10 @@ int expectedWidth(const Grid &grid, int col, int firstRow)
 }
 
 void sendMouse(QWidget *target, QEvent::Type type, const QPoint &pos, Qt::MouseButton button,
-               Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+               Qt::MouseButtons buttons)
 {
     QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), button, buttons,
-                      modifiers);
+                      Qt::NoModifier);
     QCoreApplication::sendEvent(target, &event);
 }
 
@@ -93,11 +102,10 @@ class TestGrid : public QObject
 
 private slots:
     void setupBuildsTheListLayout();
-    void shapeKeepsCellsAndFormats();
+    void rowsKeepTheirFormats();
     void modelShowsDataRowsUnderTitles();
     void putCellFormatsByType_data();
     void putCellFormatsByType();
-    void putCellColourColumn();
     void textWidthsMatchTheFont();
     void fitGridColumns();
     void sortByColumn();
@@ -105,8 +113,6 @@ private slots:
     void searchGrid();
     void toggleTickColumn();
     void gridBlockRange();
-    void paintRowsAndCells();
-    void removeRowsMovesFormatsAlong();
     void mouseSelectsAndReportsTwips();
     void fullGridIsFast();
 };
@@ -133,49 +139,53 @@ void TestGrid::setupBuildsTheListLayout()
     QCOMPARE(grid.textMatrix(0, 2), QStringLiteral("Name"));
 }
 
-// Growing and shrinking keep what stays; colours go with their cells.
-void TestGrid::shapeKeepsCellsAndFormats()
+// Colours go with their cells when the grid grows or rows are removed;
+// new cells are empty; running numbers are not rewritten.
+void TestGrid::rowsKeepTheirFormats()
 {
     Grid grid;
-    grid.setCols(3);
-    grid.setRows(4);
-    grid.setTextMatrix(3, 2, QStringLiteral("x"));
-    grid.setCellBackColor(3, 2, Qt::red);
-    grid.setCols(5);
-    QCOMPARE(grid.textMatrix(3, 2), QStringLiteral("x"));
-    QCOMPARE(grid.cellBackColor(3, 2), QColor(Qt::red));
-    QVERIFY(!grid.cellBackColor(3, 3).isValid());
+    fillList(grid, table(QStringLiteral("a;b;c;d")));
+    grid.setCellBackColor(5, 2, Qt::green);
+    grid.setCols(6);
+    QCOMPARE(grid.cellBackColor(5, 2), QColor(Qt::green));
+    QVERIFY(!grid.cellBackColor(5, 5).isValid());
+    grid.setRow(5);
+    grid.removeRows(3, 2);
+    QCOMPARE(column(grid, 2), (QStringList{"a", "d"}));
+    QCOMPARE(column(grid, 1), (QStringList{"1", "4"}));
+    QCOMPARE(grid.cellBackColor(3, 2), QColor(Qt::green));
+    QCOMPARE(grid.row(), 3);
     grid.setRows(3);
-    QCOMPARE(grid.textMatrix(3, 2), QString()); // gone with its row
+    QCOMPARE(grid.row(), 2);
     grid.setRows(4);
-    QCOMPARE(grid.textMatrix(3, 2), QString()); // a new row is empty
+    QCOMPARE(grid.textMatrix(3, 2), QString());
     QVERIFY(!grid.cellBackColor(3, 2).isValid());
-    // Writes outside the grid are ignored.
-    grid.setTextMatrix(10, 10, QStringLiteral("y"));
+    grid.setTextMatrix(10, 10, QStringLiteral("y")); // outside: ignored
     QCOMPARE(grid.textMatrix(10, 10), QString());
-    // The current row follows the rows that remain.
-    grid.setRow(3);
-    grid.setRows(2);
-    QCOMPARE(grid.row(), 1);
+
+    // Row text colour and cell background in the stored (BGR) colour form.
+    grid::PaintGridRow(grid, 3, 255);
+    for (int c = 0; c < grid.cols(); ++c)
+        QCOMPARE(grid.cellForeColor(3, c), QColor(255, 0, 0));
+    QVERIFY(!grid.cellForeColor(2, 2).isValid());
+    grid::PaintGridCell(grid, 2, 3, 0xFF3300);
+    QCOMPARE(grid.cellBackColor(2, 3), QColor(0x00, 0x33, 0xFF));
+    const grid::GridModel *model = grid.model();
+    QCOMPARE(model->data(model->index(1, 0), Qt::ForegroundRole).value<QBrush>().color(),
+             QColor(255, 0, 0));
 }
 
 // The Qt side shows the data rows; row 1 serves as the header.
 void TestGrid::modelShowsDataRowsUnderTitles()
 {
     Grid grid;
-    fillList(grid, {{QStringLiteral("钢管"), QStringLiteral("3.00")},
-                    {QStringLiteral("角铁"), QStringLiteral("4.50")}});
+    fillList(grid, table(QStringLiteral("钢管,3.00;角铁,4.50")));
     const grid::GridModel *model = grid.model();
     QCOMPARE(model->rowCount(), 2);
-    QCOMPARE(model->columnCount(), 5);
     QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("名称"));
     QCOMPARE(model->data(model->index(1, 2)).toString(), QStringLiteral("角铁"));
     QCOMPARE(Qt::Alignment(model->data(model->index(0, 3), Qt::TextAlignmentRole).toInt()),
              Qt::AlignRight | Qt::AlignBottom);
-    QCOMPARE(Qt::Alignment(model->data(model->index(0, 1), Qt::TextAlignmentRole).toInt()),
-             Qt::AlignLeft | Qt::AlignBottom);
-    QCOMPARE(grid::GridModel::qtAlignment(4), Qt::AlignHCenter | Qt::AlignVCenter);
-    QCOMPARE(grid::GridModel::qtAlignment(6), Qt::AlignRight | Qt::AlignTop);
 
     // Writes within a batch reach the views once, at its end.
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
@@ -201,20 +211,18 @@ void TestGrid::putCellFormatsByType_data()
     QTest::addColumn<int>("alignment");
 
     const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 30));
-    QTest::newRow("double") << "Pay" << QVariant(3.0) << true << 2 << "3.00" << 8;
+    const QDateTime nullDate(QDate(1900, 1, 1), QTime(0, 0));
     QTest::newRow("double half") << "Pay" << QVariant(2.675) << true << 2 << "2.68" << 8;
     QTest::newRow("integer") << "Num" << QVariant(qlonglong(7)) << true << 2 << "7" << 8;
     QTest::newRow("C key") << "CD" << QVariant(qlonglong(7)) << true << 2 << "07" << 8;
     QTest::newRow("C key wide") << "CD" << QVariant(qlonglong(123)) << true << 2 << "123" << 8;
     QTest::newRow("C key negative") << "CD" << QVariant(qlonglong(-7)) << true << 2 << "-07" << 8;
     QTest::newRow("three letters") << "CID" << QVariant(qlonglong(7)) << true << 2 << "7" << 8;
-    QTest::newRow("lower c") << "cd" << QVariant(qlonglong(7)) << true << 2 << "7" << 8;
     QTest::newRow("second row") << "Pay" << QVariant(3.0) << true << 3 << "3.00" << 0;
     QTest::newRow("date only") << "Dat" << QVariant(afternoon) << true << 2 << "2024.03.05" << 0;
     QTest::newRow("date time") << "Dat" << QVariant(afternoon) << false << 2 << "2024.03.05 14:07"
                                << 0;
-    QTest::newRow("null date") << "Dat" << QVariant(QDateTime(QDate(1900, 1, 1), QTime(0, 0)))
-                               << true << 2 << "" << 0;
+    QTest::newRow("null date") << "Dat" << QVariant(nullDate) << true << 2 << "" << 0;
     QTest::newRow("true") << "Flag" << QVariant(true) << true << 2 << "√" << 0;
     QTest::newRow("false") << "Flag" << QVariant(false) << true << 2 << "" << 0;
     QTest::newRow("text") << "Name" << QVariant(QStringLiteral(" 12 ")) << true << 2 << " 12 " << 0;
@@ -242,45 +250,14 @@ void TestGrid::putCellFormatsByType()
     QCOMPARE(grid.colAlignment(2), alignment);
 }
 
-// A "Cor" column paints the background and writes no text; 0 means near black.
-void TestGrid::putCellColourColumn()
-{
-    Grid grid;
-    grid::SetupGridColumns(grid, {QStringLiteral("ID"), QString(), QStringLiteral("Cor")},
-                           {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("颜色")});
-    grid.setRows(5);
-    grid::PutCell(grid, 2, 2, QVariant(qlonglong(255)), true);
-    grid::PutCell(grid, 3, 2, QVariant(qlonglong(0)), true);
-    grid::PutCell(grid, 4, 2, QVariant(double(0xFF0000)), true);
-    QCOMPARE(grid.cellBackColor(2, 2), QColor(255, 0, 0));
-    QCOMPARE(grid.cellBackColor(3, 2), QColor(1, 1, 1));
-    QCOMPARE(grid.cellBackColor(4, 2), QColor(0, 0, 255));
-    QCOMPARE(grid.textMatrix(2, 2), QString());
-    QCOMPARE(grid.colAlignment(2), grid::kAlignLeftTop);
-    QCOMPARE(grid::toVbColor(QColor(1, 1, 1)), qint64(65793));
-}
-
 // Sharing one measurement between texts of the same digit shape must give
 // exactly what measuring each text gives, in every font.
 void TestGrid::textWidthsMatchTheFont()
 {
-    QStringList texts{QStringLiteral("0"),
-                      QStringLiteral("11"),
-                      QStringLiteral("-1.50"),
-                      QStringLiteral("1,234.00"),
-                      QStringLiteral("2024.03.05"),
-                      QStringLiteral("2024.12.31 23:59"),
-                      QStringLiteral("12.5元"),
-                      QStringLiteral("钢管 12"),
-                      QStringLiteral("(7)"),
-                      QStringLiteral("1e5"),
-                      QStringLiteral("Tel: 0755-1234567"),
-                      QStringLiteral("1111111111111111"),
-                      QStringLiteral("11111111111111111"),
-                      QStringLiteral("√"),
-                      QStringLiteral("△"),
-                      QStringLiteral("AV 17"),
-                      QStringLiteral("7/1")};
+    QStringList texts = QStringLiteral("0|11|-1.50|1,234.00|2024.03.05|2024.12.31 23:59|12.5元|"
+                                       "钢管 12|(7)|1e5|Tel: 0755-1234567|1111111111111111|"
+                                       "11111111111111111|√|△|AV 17|7/1")
+                                .split(QLatin1Char('|'));
     QRandomGenerator random(7);
     const QString alphabet = QStringLiteral("0123456789.-: +,/%eE()*#x元");
     for (int i = 0; i < 3000; ++i) {
@@ -292,10 +269,10 @@ void TestGrid::textWidthsMatchTheFont()
     }
     QFont bold;
     bold.setBold(true);
-    QFont serif(QStringLiteral("Noto Serif CJK SC"), 11);
     QFont large;
     large.setPointSizeF(13.5);
-    for (const QFont &font : {QFont(), bold, serif, large}) {
+    for (const QFont &font :
+         {QFont(), bold, QFont(QStringLiteral("Noto Serif CJK SC"), 11), large}) {
         grid::TextWidths widths(font);
         const QFontMetrics metrics(font);
         for (const QString &t : std::as_const(texts)) {
@@ -330,7 +307,6 @@ void TestGrid::fitGridColumns()
     // From the data rows only: a short column keeps the width of its text.
     grid.setTextMatrix(20, 4, QStringLiteral("1"));
     grid::FitGridColumns(grid, 2);
-    QCOMPARE(grid.colWidth(4), expectedWidth(grid, 4, 2));
     const QFontMetrics metrics(grid.font());
     QCOMPARE(grid.colWidth(4), metrics.horizontalAdvance(QStringLiteral("备注")) * 15 + 120);
 
@@ -348,10 +324,7 @@ void TestGrid::fitGridColumns()
 void TestGrid::sortByColumn()
 {
     Grid grid;
-    fillList(grid, {{QStringLiteral("b"), QStringLiteral("10.00")},
-                    {QStringLiteral("B"), QStringLiteral("9.00")},
-                    {QStringLiteral("a"), QStringLiteral("100.00")},
-                    {QStringLiteral("a"), QStringLiteral("9.00")}});
+    fillList(grid, table(QStringLiteral("b,10.00;B,9.00;a,100.00;a,9.00")));
     grid.setCellForeColor(3, 2, Qt::red); // the row of "B"
 
     grid::SortGridByColumn(grid, 3);
@@ -394,27 +367,20 @@ void TestGrid::headerClickSortsOrRefits()
 {
     Grid grid;
     grid.resize(800, 300);
-    fillList(grid, {{QStringLiteral("b"), QStringLiteral("1.00")},
-                    {QStringLiteral("a"), QStringLiteral("2.00")}});
+    fillList(grid, table(QStringLiteral("b,1.00;a,2.00")));
     grid.setColWidths({0, 500, 1000, 1000, 1000});
     const int titleY = grid.fixedRowsHeight() - 1;
-    QVERIFY(titleY > 0);
 
     grid::GridHeaderClick(grid, 1600, grid.fixedRowsHeight()); // a data row
     QCOMPARE(column(grid, 2), (QStringList{"b", "a"}));
-    QCOMPARE(grid.colWidth(2), 1000);
 
-    grid::GridHeaderClick(grid, 1000, titleY); // 名称: 500 < x < 1500
+    grid::GridHeaderClick(grid, 1000, titleY); // 名称: 500 ≤ x < 1500
     QCOMPARE(column(grid, 2), (QStringList{"a", "b"}));
-    QCOMPARE(grid::ColumnAtX(grid, 1000), 2);
     QCOMPARE(grid::ColumnAtX(grid, 1500), 3);
-    QCOMPARE(grid::ColumnAtX(grid, 499), 1);
     QCOMPARE(grid::ColumnAtX(grid, 4000), -1);
 
-    grid::GridHeaderClick(grid, 500, titleY); // on the fixed columns: refit
-    QCOMPARE(grid.colWidth(0), 0);
+    grid::GridHeaderClick(grid, 499, titleY); // on the fixed columns: refit
     QCOMPARE(grid.colWidth(2), expectedWidth(grid, 2, 1));
-    QCOMPARE(column(grid, 2), (QStringList{"a", "b"}));
 }
 
 // Search skips ID and number columns, starts after the current row, wraps
@@ -445,16 +411,13 @@ void TestGrid::searchGrid()
     QCOMPARE(grid.row(), 7);
     QVERIFY(prompts.messages.isEmpty());
 
-    // "10" is only an ID (110) and a running number (10): not found.
+    // "110" is only an ID, "10" only a running number: not found; nor is a
+    // text of the wrong case.
     grid::SearchGrid(grid, QStringLiteral("110"));
     grid::SearchGrid(grid, QStringLiteral("PIPE"));
     QCOMPARE(prompts.messages, QStringList(2, QStringLiteral("没有查到匹配的记录！")));
     QCOMPARE(grid.row(), 7);
-
-    grid::SearchGrid(grid, QString());
-    Grid empty;
-    grid::SetupGridColumns(empty, kKeys, kTitles);
-    grid::SearchGrid(empty, QStringLiteral("x"));
+    grid::SearchGrid(grid, QString()); // nothing to look for: no message
     QCOMPARE(prompts.messages.size(), 2);
 }
 
@@ -462,10 +425,7 @@ void TestGrid::searchGrid()
 void TestGrid::toggleTickColumn()
 {
     Grid grid;
-    fillList(grid, {{QString(), QString()},
-                    {QString(), QString()},
-                    {QString(), QString()},
-                    {QString(), QString()}});
+    fillList(grid, QVector<QStringList>(4, {QString(), QString()}));
     grid.setColWidths({0, 500, 1000, 1000, 1000});
     const int tick = 2; // spans x 500..1499
     const int below = grid.fixedRowsHeight() + 100;
@@ -506,20 +466,13 @@ void TestGrid::toggleTickColumn()
     grid::ToggleTickColumn(grid, tick, 2000, title, true);
     QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格△"));
     QCOMPARE(column(grid, tick), (QStringList{"", "", "", ""}));
-
-    // No data rows: nothing.
-    grid.setRows(2);
-    grid::ToggleTickColumn(grid, tick, 800, title, true);
-    QCOMPARE(grid.rows(), 2);
 }
 
 // Numeric range of a block, pairs in either order, largest from 0.
 void TestGrid::gridBlockRange()
 {
     Grid grid;
-    fillList(grid, {{QStringLiteral("5"), QStringLiteral("12.5元")},
-                    {QStringLiteral("-3"), QStringLiteral("")},
-                    {QStringLiteral("abc"), QStringLiteral("200")}});
+    fillList(grid, table(QStringLiteral("5,12.5元;-3,;abc,200")));
     double smallest = 0;
     QCOMPARE(grid::GridBlockRange(grid, 3, 2, 4, 2, smallest), 200.0);
     QCOMPARE(smallest, -3.0);
@@ -534,52 +487,14 @@ void TestGrid::gridBlockRange()
     QCOMPARE(smallest, 99999999999.0);
 }
 
-// Text colour of a row, background of a cell, in the stored colour form.
-void TestGrid::paintRowsAndCells()
-{
-    Grid grid;
-    fillList(grid, {{QStringLiteral("a")}, {QStringLiteral("b")}});
-    grid::PaintGridRow(grid, 3, 255);
-    for (int c = 0; c < grid.cols(); ++c)
-        QCOMPARE(grid.cellForeColor(3, c), QColor(255, 0, 0));
-    QVERIFY(!grid.cellForeColor(2, 2).isValid());
-    grid::PaintGridCell(grid, 2, 2, 0xDDDDDD);
-    grid::PaintGridCell(grid, 2, 3, 0xFF33FF);
-    QCOMPARE(grid.cellBackColor(2, 2), QColor(0xDD, 0xDD, 0xDD));
-    QCOMPARE(grid.cellBackColor(2, 3), QColor(0xFF, 0x33, 0xFF));
-    QCOMPARE(grid::vbColor(0x0080FF), QColor(0xFF, 0x80, 0x00));
-    const grid::GridModel *model = grid.model();
-    QCOMPARE(model->data(model->index(1, 0), Qt::ForegroundRole).value<QBrush>().color(),
-             QColor(255, 0, 0));
-}
-
-// Removing rows moves the rows below up with their colours; numbers stay.
-void TestGrid::removeRowsMovesFormatsAlong()
-{
-    Grid grid;
-    fillList(grid, {{QStringLiteral("a")},
-                    {QStringLiteral("b")},
-                    {QStringLiteral("c")},
-                    {QStringLiteral("d")}});
-    grid.setCellBackColor(5, 2, Qt::green);
-    grid.setRow(5);
-    grid.removeRows(3, 2);
-    QCOMPARE(column(grid, 2), (QStringList{"a", "d"}));
-    QCOMPARE(column(grid, 1), (QStringList{"1", "4"}));
-    QCOMPARE(grid.cellBackColor(3, 2), QColor(Qt::green));
-    QCOMPARE(grid.row(), 3);
-}
-
 // Pressing, dragging upwards and releasing select whole rows; the mouse
 // signals carry twips from the grid's corner and the clicked column.
 void TestGrid::mouseSelectsAndReportsTwips()
 {
     Grid grid;
     grid.resize(700, 400);
-    QVector<QStringList> rows;
-    for (int i = 0; i < 20; ++i)
-        rows << QStringList{QStringLiteral("n%1").arg(i), QStringLiteral("1.00"), QString()};
-    fillList(grid, rows);
+    fillList(grid,
+             QVector<QStringList>(20, {QStringLiteral("n"), QStringLiteral("1.00"), QString()}));
     grid.setColWidths({0, 600, 1500, 1500, 1500});
     grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
@@ -587,7 +502,6 @@ void TestGrid::mouseSelectsAndReportsTwips()
     auto *view = grid.findChild<QTableView *>(QStringLiteral("cellsView"));
     auto *fixedView = grid.findChild<QTableView *>(QStringLiteral("fixedColumnsView"));
     QVERIFY(view && fixedView);
-    QVERIFY(fixedView->isVisible());
     QCOMPARE(fixedView->width(), 40); // 600 twips
     QCOMPARE(view->rowHeight(0), grid.rowHeight(2) / 15);
 
@@ -606,19 +520,9 @@ void TestGrid::mouseSelectsAndReportsTwips()
     QCOMPARE(grid.col(), 3);
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(ups.count(), 1);
-    const int upX = ups.at(0).at(2).toInt();
-    const int upY = ups.at(0).at(3).toInt();
-    QCOMPARE(grid::ColumnAtX(grid, upX), 3);
-    QVERIFY(upY >= grid.fixedRowsHeight());
-    const QModelIndexList selected = view->selectionModel()->selectedRows();
-    QCOMPARE(selected.size(), 5); // grid rows 4..8 as whole rows
-
-    // Shift-click moves the selection end only.
-    sendMouse(cells, QEvent::MouseButtonPress,
-              view->visualRect(grid.model()->index(10, 2)).center(), Qt::LeftButton, Qt::LeftButton,
-              Qt::ShiftModifier);
-    QCOMPARE(grid.row(), 8);
-    QCOMPARE(grid.rowSel(), 12);
+    QCOMPARE(grid::ColumnAtX(grid, ups.at(0).at(2).toInt()), 3);
+    QVERIFY(ups.at(0).at(3).toInt() >= grid.fixedRowsHeight());
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 5); // grid rows 4..8
 
     // A click on the fixed number column selects that row.
     sendMouse(fixedView->viewport(), QEvent::MouseButtonPress,
@@ -633,21 +537,8 @@ void TestGrid::mouseSelectsAndReportsTwips()
     sendMouse(header, QEvent::MouseButtonRelease, onTitle, Qt::LeftButton, Qt::NoButton);
     QCOMPARE(titles.count(), 1);
     QCOMPARE(titles.at(0).at(0).toInt(), 2);
-    const int titleX = ups.last().at(2).toInt();
-    const int titleY = ups.last().at(3).toInt();
-    QVERIFY(titleY < grid.fixedRowsHeight());
-    QCOMPARE(grid::ColumnAtX(grid, titleX), 2);
-    grid::GridHeaderClick(grid, titleX, titleY);
-    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称△"));
-
-    // Keys move the current row; shift extends the selection.
-    grid.setRow(5);
-    view->setFocus();
-    QTest::keyClick(view, Qt::Key_Down);
-    QCOMPARE(grid.row(), 6);
-    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
-    QCOMPARE(grid.row(), 6);
-    QCOMPARE(grid.rowSel(), 7);
+    QVERIFY(ups.last().at(3).toInt() < grid.fixedRowsHeight());
+    QCOMPARE(grid::ColumnAtX(grid, ups.last().at(2).toInt()), 2);
 }
 
 // A full grid of 29,164 rows × 12 columns fills and fits, and sorts, fast.
@@ -657,15 +548,13 @@ void TestGrid::fullGridIsFast()
     grid.resize(1000, 600);
     grid.show();
     QStringList keys{QStringLiteral("ID"), QString()};
-    QStringList titles{QStringLiteral("ID"), QStringLiteral("序号")};
-    for (int c = 2; c < 12; ++c) {
+    for (int c = 2; c < 12; ++c)
         keys << QStringLiteral("F%1").arg(c);
-        titles << QStringLiteral("字段%1").arg(c);
-    }
+    QStringList titles = keys;
+    titles[1] = QStringLiteral("序号");
     grid::SetupGridColumns(grid, keys, titles);
     const int rows = 29164;
-    const QStringList names{QStringLiteral("钢管"), QStringLiteral("上海贸易公司"),
-                            QStringLiteral("张三"), QStringLiteral("工商银行")};
+    const QStringList names = QStringLiteral("钢管|上海贸易公司|张三|工商银行").split(u'|');
     QRandomGenerator random(3);
     const qint64 start = threadCpuMs();
     {
@@ -699,12 +588,8 @@ void TestGrid::fullGridIsFast()
     QCoreApplication::processEvents();
     const qint64 sorted = threadCpuMs() - sortStart;
     QVERIFY2(sorted < 300, qPrintable(QStringLiteral("sort: %1 ms").arg(sorted)));
-    double previous = -1;
-    for (int r = 2; r < grid.rows(); ++r) {
-        const double value = grid.textMatrix(r, 8).toDouble();
-        QVERIFY(value >= previous);
-        previous = value;
-    }
+    for (int r = 3; r < grid.rows(); ++r)
+        QVERIFY(grid.textMatrix(r, 8).toDouble() >= grid.textMatrix(r - 1, 8).toDouble());
     QCOMPARE(grid.textMatrix(grid.rows() - 1, 1), QString::number(rows));
 }
 
