@@ -1,9 +1,13 @@
 #pragma once
 
-// What the master-list tests share: a fresh account set per test, a fake
-// main window that counts list reloads, and small SQL shortcuts.
+// What the record tests share: a fresh account set per test, a fake main
+// window that records what the dialogs ask of it, SQL shortcuts and real
+// mouse clicks on grid cells.
 
+#include "grid/grid.h"
+#include "grid/gridview.h"
 #include "store/access.h"
+#include "store/accountsets.h"
 #include "store/programfolder.h"
 #include "store/schema.h"
 #include "store/session.h"
@@ -11,25 +15,37 @@
 #include "ui/shellhost.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QPointer>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace masterfixture {
 
-// Counts the reloads of the visible list that the dialogs ask for.
+// Records the calls with the login state at that moment and counts the
+// reloads of the visible list; onReload runs at each reload.
 class FakeHost : public ui::ShellHost
 {
 public:
     int tab = 0;
     int reloads = 0;
+    QStringList calls;
+    std::function<void()> onReload;
 
     void SelectAccountSet(int, bool) override {}
-    void UpdateMainCaption() override {}
-    void ApplyRights() override {}
+    void UpdateMainCaption() override { calls << "UpdateMainCaption:" + store::CurrentUser; }
+    void ApplyRights() override { calls << "ApplyRights:" + store::CurrentRights; }
     void SaveSettings() override {}
-    void ReloadCurrentList() override { ++reloads; }
+    void ReloadCurrentList() override
+    {
+        ++reloads;
+        calls << QStringLiteral("ReloadCurrentList");
+        if (onReload)
+            onReload();
+    }
     int currentRecordTab() const override { return tab; }
     void ClearRecordGrids() override {}
     void ClearAnalysisGrids() override {}
@@ -37,7 +53,8 @@ public:
     void ShowCurrentAnalysisTab() override {}
 };
 
-// A fresh account set made current, scripted prompts and the fake host.
+// A fresh account set made current with nobody logged in, scripted prompts
+// and the fake host.
 struct Fixture
 {
     std::unique_ptr<testsupport::TempProgramFolder> folder;
@@ -55,12 +72,21 @@ struct Fixture
             return false;
         }
         store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+        store::AccountSets.clear();
+        store::CurrentAccountIndex = -1;
+        store::CurrentUserID = 0;
+        store::CurrentUser.clear();
+        store::CurrentRights.clear();
         host = FakeHost();
         ui::setShellHost(&host);
         return true;
     }
 
-    // Closes every window; true when no database failure was reported.
+    // The messages shown so far, which then count as expected.
+    QStringList takeMessages() { return std::exchange(prompts->messages, {}); }
+
+    // Closes every window; true when no unexpected message was shown (a
+    // database failure is reported as one).
     bool tearDown()
     {
         // Deleting a window also deletes the pop-ups it owns (a combo box's
@@ -80,6 +106,11 @@ struct Fixture
     }
 };
 
+inline void exec(const QString &sql)
+{
+    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
+}
+
 inline int count(const QString &table, const QString &where = QString())
 {
     store::RecordSet rs;
@@ -92,8 +123,7 @@ inline int count(const QString &table, const QString &where = QString())
 inline QVariant field(const QString &table, int id, const QString &name)
 {
     store::RecordSet rs;
-    store::OpenQuery(rs, QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ID=")
-                                 + QString::number(id));
+    store::OpenQuery(rs, QStringLiteral("SELECT * FROM %1 WHERE ID=%2").arg(table).arg(id));
     return rs.eof() ? QVariant() : rs.value(name);
 }
 
@@ -108,18 +138,44 @@ inline int addNamed(const QString &table, const QString &name)
     return rs.value(QStringLiteral("ID")).toInt();
 }
 
-// Adds a sale or purchase (table Sale or Pur) pointing to the given masters;
-// party is the customer (sales) or vendor (purchases).
-inline void addTrade(const QString &table, int product, int party, int account)
+// The texts of one column of the grid's data rows.
+inline QStringList column(const grid::Grid &g, int col)
 {
-    const QString partyField
-            = table == QLatin1String("Sale") ? QStringLiteral("CID") : QStringLiteral("VID");
-    store::ExecSQL(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1) "
-                                  "VALUES (#2024-03-05#, %3, %4, %5, 1, 2, 3, 6, 6)")
-                           .arg(table, partyField)
-                           .arg(product)
-                           .arg(party)
-                           .arg(account));
+    QStringList texts;
+    for (int r = g.fixedRows(); r < g.rows(); ++r)
+        texts << g.textMatrix(r, col);
+    return texts;
+}
+
+// The view of the grid that shows column col.
+inline grid::GridView *viewOf(grid::Grid *g, int col)
+{
+    const auto views = g->findChildren<grid::GridView *>();
+    for (grid::GridView *view : views)
+        if (!view->horizontalHeader()->isSectionHidden(col))
+            return view;
+    return nullptr;
+}
+
+// A real mouse click on cell (row, col) of the grid.
+inline void clickCell(grid::Grid *g, int row, int col, Qt::KeyboardModifiers modifiers = {})
+{
+    grid::GridView *view = viewOf(g, col);
+    QVERIFY(view);
+    const QModelIndex index = view->model()->index(row - g->fixedRows(), col);
+    view->scrollTo(index);
+    const QRect rect = view->visualRect(index);
+    QVERIFY(!rect.isEmpty());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, rect.center());
+}
+
+// The first data row whose column col ends with text, -1 when none.
+inline int rowEndingWith(const grid::Grid *g, int col, const QString &text)
+{
+    for (int r = g->fixedRows(); r < g->rows(); ++r)
+        if (g->textMatrix(r, col).endsWith(text))
+            return r;
+    return -1;
 }
 
 } // namespace masterfixture

@@ -1,0 +1,362 @@
+#include "records/accountdialog.h"
+#include "records/accounts.h"
+#include "records/customerdialog.h"
+#include "records/customers.h"
+#include "records/productdialog.h"
+#include "records/productfieldsdialog.h"
+#include "records/products.h"
+#include "records/vendordialog.h"
+#include "records/vendors.h"
+
+#include "grid/gridops.h"
+#include "masterfixture.h"
+#include "store/params.h"
+#include "ui/helpers.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace records;
+using namespace masterfixture;
+
+namespace {
+
+// Types texts into boxes 0, 1, … of a master dialog, confirms it and waits
+// until it is gone.
+template<typename Dialog>
+void save(Dialog *dialog, const QStringList &texts = {})
+{
+    QPointer<Dialog> guard(dialog);
+    for (int i = 0; i < texts.size(); ++i)
+        dialog->box(i)->setText(texts.at(i));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(guard.isNull());
+}
+
+// The texts of every box of a master dialog.
+template<typename Dialog>
+QStringList boxTexts(const Dialog *dialog)
+{
+    QStringList texts;
+    for (int i = 0; dialog->box(i); ++i)
+        texts << dialog->box(i)->text();
+    return texts;
+}
+
+// Opens table's dialog on record id (0: a new record, its number proposed
+// only with load), optionally types texts and saves; returns the number
+// box's text and the box texts as opened.
+QPair<QString, QStringList> openDialog(const QString &table, int id, bool load = true,
+                                       const QStringList *typed = nullptr)
+{
+    auto run = [&](auto *dialog) {
+        QPair<QString, QStringList> shown{dialog->idBox()->text(), boxTexts(dialog)};
+        if (typed)
+            save(dialog, *typed);
+        return shown;
+    };
+    if (table == QLatin1String("Pro"))
+        return run(showProductDialog(id, load));
+    if (table == QLatin1String("Cus"))
+        return run(showCustomerDialog(id, load));
+    if (table == QLatin1String("Vendor"))
+        return run(showVendorDialog(id));
+    return run(showAccountDialog(id));
+}
+
+// Defines custom fields through the field dialog, as the user does.
+void defineFields(const QMap<int, QString> &names)
+{
+    QPointer<ProductFieldsDialog> dialog = showProductFieldsDialog();
+    for (int k = 0; k < kProductFieldCount; ++k)
+        dialog->box(k)->setText(names.value(k));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+}
+
+QStringList titles(const grid::Grid &g)
+{
+    QStringList list;
+    for (int c = 0; c < g.cols(); ++c)
+        list << g.textMatrix(grid::kTitleRow, c);
+    return list;
+}
+
+} // namespace
+
+class TestMasters : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(m.setUp()); }
+    void cleanup() { QVERIFY(m.tearDown()); }
+
+    void proposedNumber_data();
+    void proposedNumber();
+    void proposalIsNeverOverwritten();
+    void typedNumbers_data();
+    void typedNumbers();
+    void textsStoredExactly_data();
+    void textsStoredExactly();
+    void customFields();
+    void deleteWithDependents_data();
+    void deleteWithDependents();
+    void vendorDefault();
+
+private:
+    Fixture m;
+};
+
+void TestMasters::proposedNumber_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("deleteFrom"); // rows deleted again afterwards
+    QTest::addColumn<int>("deleteTo");
+    QTest::addColumn<QString>("proposal");
+    QTest::newRow("empty table") << "Pro" << 0 << 0 << 0 << "00001";
+    QTest::newRow("products 1 to 7") << "Pro" << 7 << 0 << 0 << "00008";
+    // The proposal follows the highest number left, not the count of rows.
+    QTest::newRow("1 to 9, 3 to 5 deleted") << "Pro" << 9 << 3 << 5 << "00010";
+    QTest::newRow("1 to 7, 6 and 7 deleted") << "Pro" << 7 << 6 << 7 << "00006";
+    QTest::newRow("customers 1 to 12") << "Cus" << 12 << 0 << 0 << "00013";
+    QTest::newRow("no customers") << "Cus" << 0 << 0 << 0 << "00001";
+    QTest::newRow("vendors propose none") << "Vendor" << 2 << 0 << 0 << QString();
+    QTest::newRow("accounts propose none") << "Acc" << 2 << 0 << 0 << QString();
+}
+
+// A new record from a dialog's add shortcut shows the next number after
+// the highest one; the list's 添加记录 leaves the number box empty.
+void TestMasters::proposedNumber()
+{
+    QFETCH(QString, table);
+    QFETCH(int, rows);
+    QFETCH(int, deleteFrom);
+    QFETCH(int, deleteTo);
+    QFETCH(QString, proposal);
+    for (int i = 1; i <= rows; ++i)
+        addNamed(table, QStringLiteral("记录%1").arg(i));
+    exec(QStringLiteral("DELETE * FROM %1 WHERE ID>=%2 AND ID<=%3")
+                 .arg(table)
+                 .arg(deleteFrom)
+                 .arg(deleteTo));
+
+    QCOMPARE(openDialog(table, 0).first, proposal);
+    QCOMPARE(openDialog(table, 0, false).first, QString());
+}
+
+// The proposed number is only shown: when another product takes it while
+// the dialog is open, saving adds a product instead of overwriting that one.
+void TestMasters::proposalIsNeverOverwritten()
+{
+    for (int i = 1; i <= 7; ++i)
+        addNamed(QStringLiteral("Pro"), QStringLiteral("产品%1").arg(i));
+    ProductDialog *dialog = showProductDialog(0);
+    QCOMPARE(dialog->idBox()->text(), QStringLiteral("00008"));
+    QCOMPARE(addNamed(QStringLiteral("Pro"), QStringLiteral("别处加的")), 8);
+    save(dialog, {QStringLiteral("新产品")});
+    QCOMPARE(field(QStringLiteral("Pro"), 8, QStringLiteral("Name")).toString(),
+             QStringLiteral("别处加的"));
+    QCOMPARE(count(QStringLiteral("Pro"), QStringLiteral("Name='新产品'")), 1);
+}
+
+void TestMasters::typedNumbers_data()
+{
+    QTest::addColumn<bool>("product"); // else a customer
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("price in yuan") << true << "12.5元" << 12.5 << "12.5";
+    QTest::newRow("price as text") << true << "面议" << 0.0 << "0";
+    QTest::newRow("price with two points") << true << "1.2.3" << 1.2 << "1.2";
+    QTest::newRow("discount percentage") << false << "85%" << 0.85 << "85%";
+    QTest::newRow("discount fraction") << false << "0.9" << 0.9 << "90%";
+    QTest::newRow("half percent") << false << "12.5%" << 0.125 << "12.5%";
+    // 0.57 × 100 is 56.99999999999999 in binary; the box shows 57%.
+    QTest::newRow("binary fraction") << false << "57%" << 0.57 << "57%";
+    QTest::newRow("discount as text") << false << "打九折" << 0.0 << "0%";
+}
+
+// Box 1 of products (the list price) and customers (the discount, shown as
+// a percentage) stores the leading number of what was typed.
+void TestMasters::typedNumbers()
+{
+    QFETCH(bool, product);
+    QFETCH(QString, typed);
+    QFETCH(double, stored);
+    QFETCH(QString, shown);
+
+    const QString table = product ? QStringLiteral("Pro") : QStringLiteral("Cus");
+    const QStringList texts = {QStringLiteral("名称"), typed};
+    openDialog(table, 0, true, &texts);
+    QCOMPARE(field(table, 1, product ? "Price" : "Disc").toDouble(), stored);
+    QCOMPARE(openDialog(table, 1).second.at(1), shown);
+}
+
+void TestMasters::textsStoredExactly_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("number"); // as shown when edited
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("products") << "Pro" << kProductListTab << "00001" << 4;
+    QTest::newRow("customers") << "Cus" << kCustomerListTab << "00001" << 12;
+    QTest::newRow("vendors") << "Vendor" << kVendorListTab << "00001" << 10;
+    QTest::newRow("accounts") << "Acc" << kAccountListTab << "1" << 4;
+}
+
+// Every box keeps exactly what was typed: quotes, %, only spaces, texts
+// longer than a line edit holds by default; opened and saved again
+// unchanged, nothing is cut or altered. Saving reloads the list only while
+// it shows.
+void TestMasters::textsStoredExactly()
+{
+    QFETCH(QString, table);
+    QFETCH(int, tab);
+    QFETCH(QString, number);
+    QFETCH(int, boxes);
+
+    const QStringList samples
+            = {QStringLiteral("O'Neil \"商行\" 100%"), QStringLiteral("   "),
+               QString(40000, QChar(0x8def)) + "'", QStringLiteral("'; DROP TABLE Cus; --"),
+               QStringLiteral("备注%_\\")};
+    QStringList typed;
+    for (int i = 0; i < boxes; ++i)
+        typed << samples.at(i % samples.size());
+    // Box 1 of products and customers holds a number.
+    if (table == QLatin1String("Pro") || table == QLatin1String("Cus"))
+        typed[1] = table == QLatin1String("Pro") ? QStringLiteral("1") : QStringLiteral("85%");
+
+    m.host.tab = tab;
+    openDialog(table, 0, false, &typed);
+    QCOMPARE(m.host.reloads, 1);
+    m.host.tab = 0;
+    const QStringList unchanged;
+    const auto edited = openDialog(table, 1, true, &unchanged);
+    QCOMPARE(edited.first, number);
+    QCOMPARE(edited.second, typed);
+    QCOMPARE(m.host.reloads, 1);
+    QCOMPARE(openDialog(table, 1).second, typed);
+    QCOMPARE(count(table), 1);
+}
+
+// Fields defined in boxes 0 and 2 give the product dialog one more row with
+// two boxes bound to P0 and P2, and the list the columns 颜色 and 产地
+// between 单位 and 备注; a cleared definition hides its column, the values
+// stay and come back with the definition.
+void TestMasters::customFields()
+{
+    QCOMPARE(openDialog(QStringLiteral("Pro"), 0).second.size(), 4);
+    defineFields({{0, QStringLiteral("颜色")}, {2, QStringLiteral("产地")}});
+    QCOMPARE(m.host.reloads, 1);
+
+    ProductDialog *dialog = showProductDialog(0);
+    QCOMPARE(dialog->addedRows(), 1);
+    QCOMPARE(dialog->boxField(4), QStringLiteral("P0"));
+    QCOMPARE(dialog->boxField(5), QStringLiteral("P2"));
+    QVERIFY(!dialog->box(6));
+    save(dialog,
+         {QStringLiteral("甲"), "1", "只", "", QStringLiteral("红"), QStringLiteral("杭州")});
+    QCOMPARE(field(QStringLiteral("Pro"), 1, QStringLiteral("P2")).toString(),
+             QStringLiteral("杭州"));
+
+    grid::Grid list;
+    LoadProductList(list);
+    QCOMPARE(titles(list),
+             (QStringList{"ID", "序号", "产品名称", "市场定价", "单位", "颜色", "产地", "备注"}));
+    QCOMPARE(list.textMatrix(2, 6), QStringLiteral("杭州"));
+
+    // Cleared at 0: the column goes, the value stays for a new definition
+    // (whose name may hold quotes). A setting outside the family is never
+    // taken for a field.
+    store::SetVar(QStringLiteral("产品定义XP1"), QStringLiteral("不是字段"));
+    defineFields({{2, QStringLiteral("产地")}});
+    LoadProductList(list);
+    QCOMPARE(titles(list).mid(4), (QStringList{"单位", "产地", "备注"}));
+    const QString quoted = QStringLiteral("尺寸'英寸\"%_");
+    defineFields({{0, quoted}, {2, QStringLiteral("产地")}});
+    QCOMPARE(productFieldNames(), (QStringList{quoted, "", "产地", "", "", "", "", "", "", ""}));
+    LoadProductList(list);
+    QCOMPARE(list.textMatrix(grid::kTitleRow, 5), quoted);
+    QCOMPARE(list.textMatrix(2, 5), QStringLiteral("红"));
+}
+
+void TestMasters::deleteWithDependents_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("onSales");
+    QTest::addColumn<bool>("onPurchases");
+    QTest::newRow("products") << "Pro" << true << true;
+    QTest::newRow("customers") << "Cus" << true << false;
+    QTest::newRow("vendors") << "Vendor" << false << true;
+    QTest::newRow("accounts") << "Acc" << true << true;
+}
+
+// Deleting the first two of three records, selected from the second row up
+// to the first, removes them with exactly the sales and purchases that
+// point to them; records of other masters with the same number stay. No,
+// or a selection on the title row, deletes nothing.
+void TestMasters::deleteWithDependents()
+{
+    QFETCH(QString, table);
+    QFETCH(bool, onSales);
+    QFETCH(bool, onPurchases);
+
+    for (const char *name : {"A", "B", "C"})
+        addNamed(table, QLatin1String(name));
+    // Sales and purchases whose every key points to the same number.
+    for (const int id : {1, 1, 1, 2, 3, 3})
+        for (const char *trade : {"Sale", "Pur"})
+            exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID) "
+                                "VALUES (#2024-03-05#, %3, %3, %3, 1)")
+                         .arg(trade, trade[0] == 'S' ? "CID" : "VID")
+                         .arg(id));
+    using Command = void (*)(grid::Grid &);
+    const QMap<QString, QPair<Command, Command>> commands
+            = {{"Pro", {LoadProductList, DeleteSelectedProducts}},
+               {"Cus", {LoadCustomerList, DeleteSelectedCustomers}},
+               {"Vendor", {LoadVendorList, DeleteSelectedVendors}},
+               {"Acc", {LoadFundAccountList, DeleteSelectedFundAccounts}}};
+    const auto [load, deleteSelected] = commands.value(table);
+    grid::Grid list;
+    load(list);
+    list.setRow(grid::kTitleRow);
+    deleteSelected(list);
+    QVERIFY(m.prompts->questions.isEmpty());
+    list.setRow(3);
+    list.setRowSel(2);
+    m.prompts->answers = {false, true};
+    deleteSelected(list);
+    QCOMPARE(count(table) + count(QStringLiteral("Sale")) + count(QStringLiteral("Pur")), 15);
+    deleteSelected(list);
+    QCOMPARE(m.prompts->questions.size(), 2);
+    QCOMPARE(column(list, 2), QStringList{QStringLiteral("C")});
+    QCOMPARE(count(table), 1);
+    QCOMPARE(count(QStringLiteral("Sale")), onSales ? 2 : 6);
+    QCOMPARE(count(QStringLiteral("Pur")), onPurchases ? 2 : 6);
+}
+
+// Saving a vendor makes its list entry the purchase dialog's default, for a
+// new vendor and for an edited one.
+void TestMasters::vendorDefault()
+{
+    addNamed(QStringLiteral("Vendor"), QStringLiteral("甲供"));
+    const QStringList added = {QStringLiteral("O'Brien \"钢材\"")};
+    openDialog(QStringLiteral("Vendor"), 0, true, &added);
+    QCOMPARE(store::GetVar(QStringLiteral("默认值_Vendor")),
+             QStringLiteral("00002|O'Brien \"钢材\""));
+    QComboBox combo;
+    ui::FillIdNameCombo(&combo, QStringLiteral("Vendor"), QStringLiteral("Name"));
+    QCOMPARE(combo.currentText(), QStringLiteral("00002|O'Brien \"钢材\""));
+
+    const QStringList renamed = {QStringLiteral("甲供改名")};
+    QCOMPARE(openDialog(QStringLiteral("Vendor"), 1, true, &renamed).first,
+             QStringLiteral("00001"));
+    QCOMPARE(count(QStringLiteral("Vendor")), 2);
+    QCOMPARE(store::GetVar(QStringLiteral("默认值_Vendor")), QStringLiteral("00001|甲供改名"));
+}
+
+QTEST_MAIN(TestMasters)
+#include "tst_masters.moc"

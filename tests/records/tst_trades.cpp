@@ -1,0 +1,442 @@
+#include "records/customerdialog.h"
+#include "records/purchasedialog.h"
+#include "records/purchases.h"
+#include "records/saledialog.h"
+#include "records/sales.h"
+
+#include "masterfixture.h"
+#include "store/params.h"
+#include "ui/helpers.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace records;
+using namespace masterfixture;
+
+namespace {
+
+const QString kCustomerField = QStringLiteral("客户      Cus");
+const QString kVendorField = QStringLiteral("供应商    Vendor");
+const QString kMemoField = QStringLiteral("备注      Memo");
+constexpr int kPartyColumn = 4; // customer or vendor
+constexpr int kMemoColumn = 11;
+
+FilterBar textCondition(const QString &field, const QString &op, const QString &value)
+{
+    return FilterBar{field, op, value, QStringLiteral("售价  Price"), QStringLiteral("等于"), {}};
+}
+
+// A sale or purchase (table Sale or Pur) of product 7 by salesman 2 into
+// account 1, to customer or from vendor party.
+void addRecord(const QString &table, int party, const QString &when, double price,
+               const QString &memo = QString(), double num = 1)
+{
+    exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1, Memo) "
+                        "VALUES ('%3', 7, %4, 1, 2, %5, %6, %5, %5, %7)")
+                 .arg(table, table == QLatin1String("Sale") ? "CID" : "VID", when)
+                 .arg(party)
+                 .arg(price)
+                 .arg(num)
+                 .arg(store::sqlText(memo)));
+}
+
+// Replaces a box's text as typing over the selected text does.
+void typeInto(QLineEdit *edit, const QString &text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    edit->insert(text);
+}
+
+// Price, quantity, receivable and received amount.
+QStringList amounts(const TradeDialog *dialog)
+{
+    QStringList texts;
+    for (int i = 0; i < 4; ++i)
+        texts << dialog->box(i)->text();
+    return texts;
+}
+
+void choose(TradeDialog *dialog, int list, const QString &entry)
+{
+    dialog->list(list)->setCurrentIndex(dialog->list(list)->findText(entry));
+    dialog->ListClick(list);
+}
+
+} // namespace
+
+class TestTrades : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { QVERIFY(m.tearDown()); }
+
+    void filterText_data();
+    void filterText();
+    void wholeDays();
+    void literalValues_data();
+    void literalValues();
+    void deleting();
+    void newSaleProposal();
+    void amountChain();
+    void savingText();
+    void editingKeepsNumber();
+    void addShortcuts();
+    void purchaseDialog();
+
+private:
+    Fixture m;
+};
+
+void TestTrades::init()
+{
+    QVERIFY(m.setUp());
+    store::CurrentRights = QStringLiteral("所有权限");
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price) VALUES (7, '钢管', 25)"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price) VALUES (8, '角钢', 30)"));
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (1, '张三', 0.9)"));
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (2, '李四', 0.95)"));
+    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
+    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (3, '东方')"));
+    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (4, '东方红')"));
+    store::SetVar(QStringLiteral("默认值_Pro"), QStringLiteral("00007|钢管"));
+    store::SetVar(QStringLiteral("默认值_Cus"), QStringLiteral("00001|张三"));
+    store::SetVar(QStringLiteral("默认值_Staff"), QStringLiteral("00002|zunta"));
+}
+
+void TestTrades::filterText_data()
+{
+    // Purchases or sales, the six controls of the bar (text field,
+    // operator, value, number field, operator, value), the expected text.
+    QTest::addColumn<bool>("purchase");
+    QTest::addColumn<QStringList>("bar");
+    QTest::addColumn<QString>("expected");
+
+    const QString cus = kCustomerField;
+    QTest::newRow("customer contains")
+            << false << QStringList{cus, "包含", "张", "", "", ""} << " AND Cus.Name LIKE '%张%' ";
+    QTest::newRow("memo contains") << false << QStringList{kMemoField, "包含", "急", "", "", ""}
+                                   << " AND Sale.Memo LIKE '%急%' ";
+    // The initial text of the chooser has one blank less than its items.
+    QTest::newRow("initial product text")
+            << false << QStringList{"产品     Pro", "等于", "管", "", "", ""}
+            << " AND Pro.Name='管' ";
+    QTest::newRow("quantity above")
+            << false << QStringList{cus, "包含", "", "数量  Num", "大于", "10"}
+            << " AND Sale.Num>10";
+    QTest::newRow("price not a number")
+            << false << QStringList{cus, "包含", "", "售价  Price", "等于", "abc"}
+            << " AND Sale.Price=0";
+    QTest::newRow("vendor and quantity")
+            << true << QStringList{kVendorField, "等于", "东方", "数量  Num", "大于", "10"}
+            << " AND Vendor.Name='东方'  AND Pur.Num>10";
+    QTest::newRow("quote doubled") << false << QStringList{cus, "等于", "O'Neil", "", "", ""}
+                                   << " AND Cus.Name='O''Neil' ";
+    QTest::newRow("percent literal") << false << QStringList{cus, "包含", "100%_\\", "", "", ""}
+                                     << " AND Cus.Name LIKE '%100\\%\\_\\\\%' ESCAPE '\\' ";
+    // Only the bar's own fields and operators reach the statement.
+    QTest::newRow("unknown table")
+            << false << QStringList{"客户 Cus.ID=1 OR Cus.ID", "等于", "x", "", "", ""} << "";
+    QTest::newRow("unknown number field")
+            << false << QStringList{cus, "包含", "", "ID  ID", "等于", "1"} << "";
+    QTest::newRow("customers on a purchase")
+            << true << QStringList{cus, "等于", "x", "", "", ""} << "";
+}
+
+// The filter text follows the bar exactly, with values that cannot change
+// the statement.
+void TestTrades::filterText()
+{
+    QFETCH(bool, purchase);
+    QFETCH(QStringList, bar);
+    QFETCH(QString, expected);
+    const FilterBar filter{bar.at(0), bar.at(1), bar.at(2), bar.at(3), bar.at(4), bar.at(5)};
+    QCOMPARE(purchase ? PurchaseFilter(filter) : SalesFilter(filter), expected);
+}
+
+// A range lists every sale of its first through its last day, whichever
+// date picker holds the earlier day, with the names joined in; a sale whose
+// customer is gone is not listed.
+void TestTrades::wholeDays()
+{
+    addRecord("Sale", 1, "2024-02-29 23:59:59", 10, "before");
+    addRecord("Sale", 1, "2024-03-01 00:00:00", 10, "first day");
+    addRecord("Sale", 1, "2024-03-05 23:59:00", 10, "last day");
+    addRecord("Sale", 1, "2024-03-06 00:00:00", 10, "after");
+    addRecord("Sale", 9, "2024-03-02 10:00:00", 10, "orphan");
+
+    const FilterBar none = textCondition(kCustomerField, QStringLiteral("包含"), QString());
+    const QDate start(2024, 3, 1);
+    const QDate end(2024, 3, 5);
+    for (const bool reversed : {false, true}) {
+        grid::Grid g;
+        LoadSalesList(g, reversed ? end : start, reversed ? start : end, none);
+        QCOMPARE(column(g, kMemoColumn), (QStringList{"first day", "last day"}));
+        QCOMPARE(g.textMatrix(2, 2), QStringLiteral("2024.03.01"));
+        QCOMPARE(g.textMatrix(2, kPartyColumn), QStringLiteral("张三"));
+        QCOMPARE(g.textMatrix(2, 6), QStringLiteral("zunta"));
+    }
+}
+
+void TestTrades::literalValues_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("found");
+
+    const QString contains = QStringLiteral("包含");
+    const QString equals = QStringLiteral("等于");
+    QTest::newRow("O'Neil equals") << kCustomerField << equals << "O'Neil" << QStringList{"O'Neil"};
+    QTest::newRow("lone quote") << kCustomerField << contains << "'" << QStringList{"O'Neil", "'"};
+    QTest::newRow("100%") << kCustomerField << contains << "100%" << QStringList{"100%"};
+    QTest::newRow("underscore") << kCustomerField << contains << "a_b" << QStringList{"a_b"};
+    QTest::newRow("memo 50%") << kMemoField << contains << "50%" << QStringList{"ONeil"};
+    QTest::newRow("injection") << kCustomerField << equals << "x' OR '1'='1" << QStringList{};
+    QTest::newRow("vendor equals") << kVendorField << equals << "东方" << QStringList{"东方"};
+    QTest::newRow("vendor quote") << kVendorField << equals << "O'Neil" << QStringList{"O'Neil"};
+}
+
+// Quotes, % and _ in a value find exactly the sales or purchases that hold
+// them.
+void TestTrades::literalValues()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, op);
+    QFETCH(QString, value);
+    QFETCH(QStringList, found);
+
+    const QStringList names = {"O'Neil", "ONeil", "'", "100%", "1000", "a_b", "axb", "东方红"};
+    for (int i = 0; i < names.size(); ++i) {
+        for (const char *table : {"Cus", "Vendor"})
+            exec(QStringLiteral("INSERT INTO %1 (ID, Name) VALUES (%2, %3)")
+                         .arg(QLatin1String(table))
+                         .arg(i + 11)
+                         .arg(store::sqlText(names.at(i))));
+        const QString memo = i == 1 ? QStringLiteral("打五折50%") : QStringLiteral("打五折500");
+        addRecord("Sale", i + 11, "2024-05-01 12:00:00", 10, memo);
+        addRecord("Pur", i + 11, "2024-05-01 12:00:00", 10, memo);
+    }
+    addRecord("Pur", 3, "2024-05-01 12:00:00", 10);
+    grid::Grid g;
+    const QDate day(2024, 5, 1);
+    if (field == kVendorField)
+        LoadPurchaseList(g, day, day, textCondition(field, op, value));
+    else
+        LoadSalesList(g, day, day, textCondition(field, op, value));
+    QStringList shown = column(g, kPartyColumn);
+    shown.sort();
+    found.sort();
+    QCOMPARE(shown, found);
+}
+
+// Deleting asks first, takes the selection in either direction and removes
+// exactly the selected sales.
+void TestTrades::deleting()
+{
+    grid::Grid g;
+    const FilterBar none = textCondition(kCustomerField, QStringLiteral("包含"), QString());
+    const QDate day(2024, 6, 1);
+    LoadSalesList(g, day, day, none);
+    DeleteSelectedSales(g);
+    QCOMPARE(m.prompts->questions, QStringList());
+
+    for (int i = 1; i <= 6; ++i)
+        addRecord("Sale", 1, "2024-06-01 08:00:00", 10, QString::number(i), i);
+    LoadSalesList(g, day, day, none);
+    // Rows 5 to 3, dragged upwards; the answer No keeps everything.
+    m.prompts->answers = {false, true};
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        g.setRow(5);
+        g.setRowSel(3);
+        DeleteSelectedSales(g);
+        QCOMPARE(count(QStringLiteral("Sale")), attempt == 0 ? 6 : 3);
+    }
+    QCOMPARE(m.prompts->questions, QStringList(2, QStringLiteral("您确定要删除选中的销售记录？")));
+    QCOMPARE(column(g, kMemoColumn), (QStringList{"1", "5", "6"}));
+    LoadSalesList(g, day, day, none);
+    QCOMPARE(column(g, kMemoColumn), (QStringList{"1", "5", "6"}));
+}
+
+// A new sale offers the list price times the discount (25 × 0.9), and the
+// amounts follow it; another customer proposes anew, the account and
+// salesman lists leave the price alone. An empty list refuses the save.
+void TestTrades::newSaleProposal()
+{
+    SaleDialog *dialog = ShowSaleDialog(0);
+    QCOMPARE(dialog->list(0)->currentText(), QStringLiteral("00007|钢管"));
+    QCOMPARE(dialog->list(1)->currentText(), QStringLiteral("00001|张三"));
+    QCOMPARE(dialog->list(2)->currentText(), QString());
+    QCOMPARE(amounts(dialog), (QStringList{"22.5", "1", "22.5", "22.5"}));
+    QCOMPARE(dialog->idBox()->text(), QString());
+    QCOMPARE(dialog->datePicker()->date(), QDate::currentDate());
+
+    choose(dialog, 1, QStringLiteral("00002|李四"));
+    QCOMPARE(dialog->list(1)->toolTip(), QStringLiteral("此客户折扣：95%"));
+    QCOMPARE(dialog->box(0)->text(), QStringLiteral("23.75"));
+    typeInto(dialog->box(0), QStringLiteral("20"));
+    dialog->ListClick(2);
+    dialog->ListClick(3);
+    QCOMPARE(dialog->box(0)->text(), QStringLiteral("20"));
+
+    // No account chosen: the save is refused with the message, the dialog
+    // stays open.
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(m.takeMessages(),
+             QStringList{QStringLiteral("产品/客户/收款账号/销售人员不能为空！")});
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(count(QStringLiteral("Sale")), 0);
+}
+
+// Price × quantity gives the receivable amount, which gives the received
+// amount; a typed received amount stays until price or quantity change.
+void TestTrades::amountChain()
+{
+    SaleDialog *dialog = ShowSaleDialog(0);
+    typeInto(dialog->box(1), QStringLiteral("4"));
+    QCOMPARE(amounts(dialog), (QStringList{"22.5", "4", "90", "90"}));
+    typeInto(dialog->box(3), QStringLiteral("50"));
+    QCOMPARE(amounts(dialog), (QStringList{"22.5", "4", "90", "50"}));
+    typeInto(dialog->box(4), QStringLiteral("急"));
+    QCOMPARE(dialog->box(3)->text(), QStringLiteral("50"));
+    typeInto(dialog->box(0), QStringLiteral("20"));
+    QCOMPARE(amounts(dialog), (QStringList{"20", "4", "80", "80"}));
+    // A typed receivable amount becomes the received amount as typed.
+    typeInto(dialog->box(2), QStringLiteral("75元"));
+    QCOMPARE(dialog->box(3)->text(), QStringLiteral("75元"));
+    typeInto(dialog->box(1), QStringLiteral("3kg"));
+    QCOMPARE(dialog->box(2)->text(), QStringLiteral("60"));
+}
+
+// Texts in number boxes store their leading number; the memo as typed; the
+// choices become the next sale's defaults; the sales list reloads.
+void TestTrades::savingText()
+{
+    QPointer<SaleDialog> dialog = ShowSaleDialog(0);
+    dialog->list(2)->setCurrentIndex(0);
+    typeInto(dialog->box(1), QStringLiteral("12kg"));
+    typeInto(dialog->box(3), QStringLiteral("abc"));
+    typeInto(dialog->box(4), QStringLiteral("O'Neil 要 100%"));
+    dialog->datePicker()->setDate(QDate(2024, 3, 5));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(!dialog);
+
+    QCOMPARE(count(QStringLiteral("Sale")), 1);
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT Num, Price, Pay, Pay1, AID, Memo, Dat FROM Sale"));
+    const QVariantList expected = {12.0,
+                                   22.5,
+                                   270.0,
+                                   0.0,
+                                   1,
+                                   QStringLiteral("O'Neil 要 100%"),
+                                   QDateTime(QDate(2024, 3, 5), QTime(0, 0))};
+    for (int c = 0; c < expected.size(); ++c)
+        QVERIFY2(rs.value(c) == expected.at(c), qPrintable(rs.value(c).toString()));
+    QCOMPARE(store::GetVar(QStringLiteral("默认值_Acc")), QStringLiteral("00001|现金"));
+    QCOMPARE(m.host.reloads, 1);
+}
+
+// Editing sale 42 shows 0000042 and the stored amounts and stores into the
+// same row, keeping the time of day when the date is not changed.
+void TestTrades::editingKeepsNumber()
+{
+    exec(QStringLiteral(
+            "INSERT INTO Sale (ID, Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, Memo) VALUES "
+            "(42, '2024-03-05 23:59:00', 8, 2, 1, 1, 31.5, 3, 94.5, 50, '旧')"));
+    m.host.tab = 1;
+    QPointer<SaleDialog> dialog = ShowSaleDialog(42);
+    QCOMPARE(dialog->idBox()->text(), QStringLiteral("0000042"));
+    QCOMPARE(dialog->list(0)->currentText(), QStringLiteral("00008|角钢"));
+    QCOMPARE(dialog->list(3)->currentText(), QStringLiteral("00001|其他"));
+    QCOMPARE(amounts(dialog), (QStringList{"31.5", "3", "94.5", "50"}));
+    QCOMPARE(dialog->datePicker()->date(), QDate(2024, 3, 5));
+
+    typeInto(dialog->box(4), QStringLiteral("新"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(count(QStringLiteral("Sale")), 1);
+    QCOMPARE(field(QStringLiteral("Sale"), 42, QStringLiteral("Memo")).toString(),
+             QStringLiteral("新"));
+    QCOMPARE(field(QStringLiteral("Sale"), 42, QStringLiteral("Dat")).toDateTime(),
+             QDateTime(QDate(2024, 3, 5), QTime(23, 59)));
+    // The purchase tab is showing: no reload of the sales.
+    QCOMPARE(m.host.reloads, 0);
+    // The choices saved with sale 42 are the defaults now: 30 × 0.95.
+    QCOMPARE(ShowSaleDialog(0)->box(0)->text(), QStringLiteral("28.5"));
+}
+
+// The 添加 shortcuts follow the rights; the one beside the customers opens
+// the customer dialog, waits for it and refills the list.
+void TestTrades::addShortcuts()
+{
+    store::CurrentRights = QStringLiteral("销售数据添加;产品数据添加;账号数据添加");
+    QPointer<SaleDialog> dialog = ShowSaleDialog(0);
+    QCOMPARE(dialog->button(2)->isEnabled(), true);
+    QCOMPARE(dialog->button(3)->isEnabled(), false);
+    QCOMPARE(dialog->button(5)->isEnabled(), false);
+    store::CurrentRights = QStringLiteral("所有权限");
+    dialog->SetRight();
+    QVERIFY(dialog->button(3)->isEnabled());
+
+    QCOMPARE(dialog->list(1)->count(), 2);
+    QTimer::singleShot(0, this, [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *customer = qobject_cast<CustomerDialog *>(w)) {
+                customer->box(0)->setText(QStringLiteral("王五"));
+                QTest::mouseClick(customer->button(0), Qt::LeftButton);
+            }
+    });
+    QTest::mouseClick(dialog->button(3), Qt::LeftButton);
+    QVERIFY(dialog);
+    QVERIFY(!ui::FormIsOpen(kCustomerDialogCaption));
+    QCOMPARE(dialog->list(1)->count(), 3);
+    QCOMPARE(dialog->list(1)->currentText(), QStringLiteral("00001|张三"));
+}
+
+// A new purchase has no price, only a hint: the chosen product's list price,
+// or the chosen vendor's latest price for it. It is stored and edited like a
+// sale, in Pur.
+void TestTrades::purchaseDialog()
+{
+    // Entered out of date order; a later purchase of another product.
+    addRecord("Pur", 3, "2024-02-01", 27);
+    addRecord("Pur", 3, "2024-01-10", 28);
+    exec(QStringLiteral("INSERT INTO Pur (Dat, PID, VID, AID, SID, Price, Num) "
+                        "VALUES ('2024-03-01', 8, 3, 1, 2, 99, 1)"));
+    store::SetVar(QStringLiteral("默认值_Acc"), QStringLiteral("00001|现金"));
+    m.host.tab = 1;
+    QPointer<PurchaseDialog> dialog = ShowPurchaseDialog(0);
+    QCOMPARE(amounts(dialog), (QStringList{"", "1", "", "0"}));
+    QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品市场定价：25"));
+    choose(dialog, 1, QStringLiteral("00003|东方"));
+    QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品该供应商上次供货价：27"));
+    QCOMPARE(dialog->box(0)->text(), QString());
+    choose(dialog, 1, QStringLiteral("00004|东方红"));
+    QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品市场定价：25"));
+
+    typeInto(dialog->box(0), QStringLiteral("8.5元"));
+    typeInto(dialog->box(1), QStringLiteral("10"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(m.host.reloads, 1);
+    QCOMPARE(field(QStringLiteral("Pur"), 4, QStringLiteral("Pay")).toDouble(), 85.0);
+    QCOMPARE(field(QStringLiteral("Pur"), 4, QStringLiteral("VID")).toInt(), 4);
+
+    dialog = ShowPurchaseDialog(4);
+    QCOMPARE(dialog->idBox()->text(), QStringLiteral("0000004"));
+    QCOMPARE(amounts(dialog), (QStringList{"8.5", "10", "85", "85"}));
+    typeInto(dialog->box(3), QStringLiteral("40"));
+    QVERIFY(dialog->SavePurInfo());
+    QCOMPARE(count(QStringLiteral("Pur")), 4);
+    QCOMPARE(field(QStringLiteral("Pur"), 4, QStringLiteral("Pay1")).toDouble(), 40.0);
+}
+
+QTEST_MAIN(TestTrades)
+#include "tst_trades.moc"
