@@ -36,7 +36,7 @@ public:
     {
         calls << QStringLiteral("SelectAccountSet(%1,%2)")
                          .arg(index)
-                         .arg(relayout ? QStringLiteral("true") : QStringLiteral("false"));
+                         .arg(QLatin1String(relayout ? "true" : "false"));
         MakeAccountSetCurrent(index);
     }
     void UpdateMainCaption() override { calls << QStringLiteral("UpdateMainCaption"); }
@@ -52,6 +52,42 @@ public:
     QStringList calls;
 };
 
+// Creates sets named after names; the first becomes current.
+void makeSets(const QStringList &names)
+{
+    for (const QString &name : names)
+        QVERIFY(CreateAccountSet(name + QStringLiteral("公司"), name) >= 0);
+    QCOMPARE(CurrentAccountIndex, 0);
+}
+
+void clickCell(grid::Grid *grid, int row, int col)
+{
+    for (QTableView *view : grid->findChildren<QTableView *>()) {
+        const QRect rect = view->visualRect(view->model()->index(row - grid->fixedRows(), col));
+        if (view->isColumnHidden(col) || !rect.isValid()
+            || !view->viewport()->rect().contains(rect.center()))
+            continue;
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        return;
+    }
+    QFAIL("cell not on screen");
+}
+
+QStringList column(grid::Grid *grid, int col)
+{
+    QStringList texts;
+    for (int row = grid->fixedRows(); row < grid->rows(); ++row)
+        texts << grid->textMatrix(row, col);
+    return texts;
+}
+
+void fillAndConfirm(app::NewAccountSetDialog *dialog, const QString &company, const QString &name)
+{
+    dialog->box(0)->setText(company);
+    dialog->box(1)->setText(name);
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+}
+
 } // namespace
 
 class TestAccountSetDialogs : public QObject
@@ -62,27 +98,18 @@ private slots:
     void init();
     void cleanup();
 
-    void chooserShowsTheList();
+    void chooserTicksAndFollowsSorting();
     void chooseCommand_data();
     void chooseCommand();
-    void chooserFollowsSortedRows();
     void chooserDeletes();
     void newSetRefusesEmptyTexts();
-    void newSetYesOpensIt();
-    void newSetNoKeepsTheSetInUse();
-    void firstNewSetBecomesCurrent();
+    void newSetAnswer_data();
+    void newSetAnswer();
     void infoNeedsAllRights();
     void infoChangesClearPrintHeaders_data();
     void infoChangesClearPrintHeaders();
 
 private:
-    // Creates sets named after names; the first becomes current.
-    void makeSets(const QStringList &names);
-    static void clickCell(grid::Grid *grid, int row, int col);
-    static QStringList column(grid::Grid *grid, int col);
-    static void fillAndConfirm(app::NewAccountSetDialog *dialog, const QString &company,
-                               const QString &name);
-
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
     std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
     std::unique_ptr<FakeShell> m_shell;
@@ -100,9 +127,7 @@ void TestAccountSetDialogs::init()
 
 void TestAccountSetDialogs::cleanup()
 {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *window : windows)
-        delete window;
+    qDeleteAll(QApplication::topLevelWidgets());
     m_shell.reset();
     m_prompts.reset();
     m_folder.reset();
@@ -110,83 +135,34 @@ void TestAccountSetDialogs::cleanup()
     CurrentRights.clear();
 }
 
-void TestAccountSetDialogs::makeSets(const QStringList &names)
-{
-    for (const QString &name : names)
-        QVERIFY(CreateAccountSet(name + QStringLiteral("公司"), name) >= 0);
-    QCOMPARE(CurrentAccountIndex, 0);
-}
-
-void TestAccountSetDialogs::fillAndConfirm(app::NewAccountSetDialog *dialog, const QString &company,
-                                           const QString &name)
-{
-    dialog->box(0)->setText(company);
-    dialog->box(1)->setText(name);
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-}
-
-void TestAccountSetDialogs::clickCell(grid::Grid *grid, int row, int col)
-{
-    const QList<QTableView *> views = grid->findChildren<QTableView *>();
-    for (QTableView *view : views) {
-        if (view->isColumnHidden(col))
-            continue;
-        const QRect rect = view->visualRect(view->model()->index(row - grid->fixedRows(), col));
-        if (!rect.isValid() || !view->viewport()->rect().contains(rect.center()))
-            continue;
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-        return;
-    }
-    QFAIL("cell not on screen");
-}
-
-QStringList TestAccountSetDialogs::column(grid::Grid *grid, int col)
-{
-    QStringList texts;
-    for (int row = grid->fixedRows(); row < grid->rows(); ++row)
-        texts << grid->textMatrix(row, col);
-    return texts;
-}
-
 // The chooser lists every set in list order, ticks the set in use and
-// paints it red; a click ticks one row only.
-void TestAccountSetDialogs::chooserShowsTheList()
+// paints it red; a click in the tick column ticks that row only. Sorting
+// does not change which set a row stands for.
+void TestAccountSetDialogs::chooserTicksAndFollowsSorting()
 {
-    makeSets({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
+    makeSets({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
     MakeAccountSetCurrent(1);
-    QPointer<app::AccountSetChooser> chooser = app::ShowAccountSetChooser();
-    QVERIFY(QTest::qWaitForWindowExposed(chooser));
-    QCOMPARE(chooser->windowTitle(), QStringLiteral("选择套账"));
-    QCOMPARE(chooser->button(0)->text(), QStringLiteral("选    择"));
-    QCOMPARE(chooser->button(1)->text(), QStringLiteral("退    出"));
-    QCOMPARE(chooser->button(2)->text(), QStringLiteral("删    除"));
-
+    QScopedPointer<app::AccountSetChooser> chooser(app::ShowAccountSetChooser());
+    QVERIFY(QTest::qWaitForWindowExposed(chooser.data()));
     grid::Grid *grid = chooser->grid();
-    const QStringList columns = {QStringLiteral("ID"),           QStringLiteral("序号"),
-                                 QStringLiteral("选择"),         QStringLiteral("套账名称"),
-                                 QStringLiteral("最近访问时间"), QStringLiteral("数据库文件名")};
-    QCOMPARE(grid->rows(), 5);
-    for (int c = 0; c < columns.size(); ++c) {
-        QCOMPARE(grid->textMatrix(0, c), columns.at(c));
-        QCOMPARE(grid->textMatrix(1, c), columns.at(c));
-    }
     QCOMPARE(column(grid, 1), (QStringList{"1", "2", "3"}));
-    QCOMPARE(column(grid, 3), (QStringList{"甲", "乙", "丙"}));
-    QCOMPARE(column(grid, 5), (QStringList{"DATA00001.qdt", "DATA00002.qdt", "DATA00003.qdt"}));
-    QCOMPARE(grid->textMatrix(3, 4), dateTimeText(AccountSets.at(1).LastAccess));
+    QCOMPARE(column(grid, 3), (QStringList{"A", "B", "C"}));
+    QCOMPARE(grid->textMatrix(4, 5), QStringLiteral("DATA00003.qdt"));
     QCOMPARE(column(grid, 2), (QStringList{"", "√", ""}));
-    QCOMPARE(grid->colAlignment(2), 4);
-    QCOMPARE(grid->colWidth(0), 0);
     QCOMPARE(grid->cellForeColor(3, 3), QColor(Qt::red));
     QVERIFY(grid->cellForeColor(2, 3) != QColor(Qt::red));
 
     clickCell(grid, 4, 2);
     QCOMPARE(column(grid, 2), (QStringList{"", "", "√"}));
-    clickCell(grid, 2, 2);
-    QCOMPARE(column(grid, 2), (QStringList{"√", "", ""}));
-    // Only a click in the tick column changes the choice.
-    clickCell(grid, 3, 5);
-    QCOMPARE(column(grid, 2), (QStringList{"√", "", ""}));
+    clickCell(grid, 3, 5); // outside the tick column
+    QCOMPARE(column(grid, 2), (QStringList{"", "", "√"}));
+
+    grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
+    grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
+    QCOMPARE(column(grid, 3), (QStringList{"C", "B", "A"}));
+    clickCell(grid, 4, 2);
+    chooser->choose();
+    QCOMPARE(PendingAccountChoice, QStringLiteral("2"));
 }
 
 // The choose command opens the ticked set unless it is the one in use, or
@@ -210,18 +186,16 @@ void TestAccountSetDialogs::chooseCommand()
     QFETCH(int, button);
     QFETCH(QStringList, calls);
     makeSets({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
-    MakeAccountSetCurrent(0);
     // Left over from an earlier chooser: must not be taken for a choice.
     PendingAccountChoice = QStringLiteral("3");
 
     bool handled = false;
     QTimer::singleShot(0, this, [&] {
-        QWidget *window = nullptr;
+        app::AccountSetChooser *chooser = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets()) {
             if (w->isVisible() && w->windowTitle() == QStringLiteral("选择套账"))
-                window = w;
+                chooser = qobject_cast<app::AccountSetChooser *>(w);
         }
-        auto *chooser = qobject_cast<app::AccountSetChooser *>(window);
         QVERIFY(chooser);
         QVERIFY(QTest::qWaitForWindowExposed(chooser));
         if (tickRow >= 0)
@@ -238,25 +212,9 @@ void TestAccountSetDialogs::chooseCommand()
     QCOMPARE(CurrentAccountIndex, calls.isEmpty() || button == 1 ? 0 : 2);
 }
 
-// Sorting the chooser by a title does not change which set a row stands for.
-void TestAccountSetDialogs::chooserFollowsSortedRows()
-{
-    makeSets({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
-    MakeAccountSetCurrent(2);
-    QScopedPointer<app::AccountSetChooser> chooser(app::ShowAccountSetChooser());
-    QVERIFY(QTest::qWaitForWindowExposed(chooser.data()));
-    grid::Grid *grid = chooser->grid();
-    grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
-    grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
-    QCOMPARE(column(grid, 3), (QStringList{"C", "B", "A"}));
-
-    clickCell(grid, 4, 2);
-    chooser->choose();
-    QCOMPARE(PendingAccountChoice, QStringLiteral("2"));
-}
-
 // Deleting from the chooser: the ticked row goes with its set and file, the
-// rows are renumbered and the chooser stays open; the set in use is refused.
+// rows are renumbered, the index of the set in use moves and the chooser
+// stays open; the set in use is refused.
 void TestAccountSetDialogs::chooserDeletes()
 {
     makeSets({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
@@ -288,7 +246,6 @@ void TestAccountSetDialogs::chooserDeletes()
     clickCell(grid, 2, 2);
     m_prompts->answers = {false};
     QTest::mouseClick(chooser->button(2), Qt::LeftButton);
-    QCOMPARE(grid->rows(), 4);
     QCOMPARE(AccountSets.size(), 2);
     QVERIFY(QFileInfo::exists(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
     QVERIFY(m_shell->calls.isEmpty());
@@ -298,94 +255,68 @@ void TestAccountSetDialogs::chooserDeletes()
 void TestAccountSetDialogs::newSetRefusesEmptyTexts()
 {
     QPointer<app::NewAccountSetDialog> dialog = app::ShowNewAccountSetDialog();
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("新建套账"));
-    QCOMPARE(dialog->button(0)->text(), QStringLiteral("确    定"));
-    QCOMPARE(dialog->button(1)->text(), QStringLiteral("取    消"));
-
     fillAndConfirm(dialog, QString(), QStringLiteral("账"));
     fillAndConfirm(dialog, QStringLiteral("公司"), QString());
     QCOMPARE(m_prompts->messages, (QStringList{QStringLiteral("请填写套账所属企业名称！"),
                                                QStringLiteral("请填写套账名称！")}));
     QVERIFY(m_prompts->questions.isEmpty());
-    QVERIFY(ListAccountSetFiles().isEmpty());
     QVERIFY(dialog->isVisible());
-
     QTest::mouseClick(dialog->button(1), Qt::LeftButton);
     QVERIFY(!dialog->isVisible());
     QVERIFY(ListAccountSetFiles().isEmpty());
     QVERIFY(m_shell->calls.isEmpty());
 }
 
-// Yes empties the main window and opens the new set (logged out).
-void TestAccountSetDialogs::newSetYesOpensIt()
+// Yes empties the main window and opens the new set (logged out); No keeps
+// working on the set in use, with the new set listed all the same. The
+// first set of all is opened even on No: there is no other set and no main
+// window to go back to.
+void TestAccountSetDialogs::newSetAnswer_data()
 {
-    makeSets({QStringLiteral("甲")});
+    QTest::addColumn<int>("existing");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<int>("opened"); // -1: none
+    QTest::newRow("yes") << 1 << true << 1;
+    QTest::newRow("no") << 1 << false << -1;
+    QTest::newRow("first set, no") << 0 << false << 0;
+}
+
+void TestAccountSetDialogs::newSetAnswer()
+{
+    QFETCH(int, existing);
+    QFETCH(bool, answer);
+    QFETCH(int, opened);
+    if (existing > 0)
+        makeSets({QStringLiteral("甲")});
     QPointer<app::NewAccountSetDialog> dialog = app::ShowNewAccountSetDialog();
-    m_prompts->answers = {true};
+    m_prompts->answers = {answer};
     fillAndConfirm(dialog, QStringLiteral(" 乙公司"), QStringLiteral("乙'账 "));
 
     QCOMPARE(m_prompts->questions, QStringList{QStringLiteral("新套账生成完成，现在马上调用？")});
-    QCOMPARE(m_shell->calls,
-             (QStringList{QStringLiteral("ClearRecordGrids"), QStringLiteral("ClearAnalysisGrids"),
-                          QStringLiteral("SelectAccountSet(1,false)"),
-                          QStringLiteral("ShowCurrentAnalysisTab")}));
+    const QStringList calls{QStringLiteral("ClearRecordGrids"),
+                            QStringLiteral("ClearAnalysisGrids"),
+                            QStringLiteral("SelectAccountSet(%1,false)").arg(opened),
+                            QStringLiteral("ShowCurrentAnalysisTab")};
+    QCOMPARE(m_shell->calls, opened >= 0 ? calls : QStringList());
     QVERIFY(!dialog || !dialog->isVisible());
-    QCOMPARE(AccountSets.size(), 2);
-    QCOMPARE(CurrentAccountFile, QStringLiteral("DATA00002.qdt"));
-    QCOMPARE(GetVar(kKeyName), QStringLiteral("乙'账 "));
-    QCOMPARE(GetVar(kKeyCompany), QStringLiteral(" 乙公司"));
-}
-
-// No keeps working on the set in use; the new set is listed all the same.
-void TestAccountSetDialogs::newSetNoKeepsTheSetInUse()
-{
-    makeSets({QStringLiteral("甲"), QStringLiteral("乙")});
-    QPointer<app::NewAccountSetDialog> dialog = app::ShowNewAccountSetDialog();
-    m_prompts->answers = {false};
-    fillAndConfirm(dialog, QStringLiteral("丙公司"), QStringLiteral("丙"));
-
-    QVERIFY(m_shell->calls.isEmpty());
-    QVERIFY(!dialog || !dialog->isVisible());
-    QCOMPARE(AccountSets.size(), 3);
-    QCOMPARE(AccountSets.at(2).Name, QStringLiteral("丙"));
-    QCOMPARE(CurrentAccountIndex, 0);
-    QCOMPARE(CurrentAccountFile, QStringLiteral("DATA00001.qdt"));
-    QCOMPARE(GetVar(kKeyName), QStringLiteral("甲"));
-}
-
-// The first set of all is opened even when the user answers No: there is no
-// other set and no main window to go back to.
-void TestAccountSetDialogs::firstNewSetBecomesCurrent()
-{
-    QCOMPARE(CurrentAccountIndex, -1);
-    app::NewAccountSetDialog *dialog = app::ShowNewAccountSetDialog();
-    m_prompts->answers = {false};
-    fillAndConfirm(dialog, QStringLiteral("甲公司"), QStringLiteral("甲"));
-    QVERIFY(m_shell->calls.contains(QStringLiteral("SelectAccountSet(0,false)")));
-    QCOMPARE(CurrentAccountIndex, 0);
-    QCOMPARE(CurrentAccountFile, QStringLiteral("DATA00001.qdt"));
-    QCOMPARE(GetVar(kKeyCompany), QStringLiteral("甲公司"));
+    QCOMPARE(AccountSets.size(), existing + 1);
+    QCOMPARE(AccountSets.at(existing).Name, QStringLiteral("乙'账 "));
+    QCOMPARE(CurrentAccountIndex, std::max(opened, 0));
+    QCOMPARE(GetVar(kKeyName), AccountSets.at(CurrentAccountIndex).Name);
+    QCOMPARE(GetVar(kKeyCompany), AccountSets.at(CurrentAccountIndex).Company);
 }
 
 // Only a user with every right may store the account-set information.
 void TestAccountSetDialogs::infoNeedsAllRights()
 {
     makeSets({QStringLiteral("甲")});
-    CurrentAccountFile = AccountSets.at(0).FileName;
     SetVar(kKeyPhone, QStringLiteral("010-1"));
-
     CurrentRights = QStringLiteral("销售数据添加;产品数据修改");
     QScopedPointer<app::AccountSetInfoDialog> dialog(new app::AccountSetInfoDialog);
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("套账信息"));
     QVERIFY(!dialog->button(0)->isEnabled());
-    QCOMPARE(dialog->button(0)->toolTip(), QStringLiteral("拥有所有权限才能修改套账信息"));
-    QCOMPARE(dialog->box(0)->text(), QStringLiteral("甲"));
     QCOMPARE(dialog->box(1)->text(), QStringLiteral("甲公司"));
     QCOMPARE(dialog->box(3)->text(), QStringLiteral("010-1"));
-    QCOMPARE(dialog->box(10)->text(), dateText(QDate::currentDate()));
     QCOMPARE(dialog->box(11)->text(), dateTimeText(AccountSets.at(0).LastAccess));
-    QCOMPARE(dialog->box(12)->text(), QStringLiteral("DATA00001.qdt"));
-    QVERIFY(!dialog->companyChanged());
 
     CurrentRights = QStringLiteral("所有权限");
     dialog.reset(new app::AccountSetInfoDialog);
@@ -401,7 +332,6 @@ void TestAccountSetDialogs::infoChangesClearPrintHeaders_data()
     QTest::newRow("name only") << 0 << false;
     QTest::newRow("company") << 1 << true;
     QTest::newRow("contact address") << 2 << true;
-    QTest::newRow("telephone") << 3 << true;
     QTest::newRow("web address") << 5 << true;
 }
 
@@ -410,14 +340,12 @@ void TestAccountSetDialogs::infoChangesClearPrintHeaders()
     QFETCH(int, box);
     QFETCH(bool, cleared);
     makeSets({QStringLiteral("甲")});
-    MakeAccountSetCurrent(0);
     CurrentRights = QStringLiteral("所有权限");
     const QString header = QStringLiteral("表格打印信息_销售单_0");
     SetVar(header, QStringLiteral("甲公司 销售单"));
     SetVar(kKeyAddress, QStringLiteral("北京"));
 
     QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
-    QVERIFY(!dialog->companyChanged());
     dialog->box(box)->setFocus();
     QTest::keyClicks(dialog->box(box), QStringLiteral("x"));
     QCOMPARE(dialog->companyChanged(), cleared);
