@@ -1,5 +1,6 @@
 #include "store/access.h"
 #include "store/engine.h"
+#include "store/params.h"
 #include "store/programfolder.h"
 #include "store/schema.h"
 #include "store/session.h"
@@ -9,61 +10,109 @@
 #include <QFile>
 #include <QtTest>
 
+#include <memory>
+
 using namespace store;
 
+// The account-set database as the program sees it: the access layer, the
+// schema of a new set and the parameter table.
 class TestAccess : public QObject
 {
     Q_OBJECT
 
-private:
-    // A fresh account set from the schema under the given bare name.
-    static void makeSet(const QString &name)
-    {
-        QString error;
-        QVERIFY2(BuildTemplate(programFilePath(name), &error), qPrintable(error));
-    }
-
-    static QStringList names(const QString &sql, const QString &file = QString())
-    {
-        Connection conn;
-        RecordSet rs;
-        OpenQuery(conn, rs, sql, file);
-        QStringList result;
-        for (; !rs.eof(); rs.moveNext())
-            result << rs.value(0).toString();
-        CloseQuery(conn, rs);
-        return result;
-    }
-
 private slots:
+    void init();
+    void cleanup();
+
     void failuresReportOnlyForCurrentSet_data();
     void failuresReportOnlyForCurrentSet();
     void emptyFileNameMeansCurrentSet();
     void lookups();
-    void dropTablesByPrefix();
-    void dropTableThenSelectInto();
-    void countGroups();
+    void dropTablesAndCountGroups();
     void compactKeepsDataAndPassword();
+
+    void schemaTablesAndFields();
+    void schemaStartingRowsAndIds();
+    void templateIsEncryptedAndNeverOverwritten();
+
+    void paramsOneRowPerKey_data();
+    void paramsOneRowPerKey();
+    void paramsBelongToTheirSet();
+
+private:
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
 };
+
+namespace {
+
+const QString kSet = QStringLiteral("DATA00001.qdt");
+
+// A fresh account set from the schema under the given bare name.
+void makeSet(const QString &name)
+{
+    QString error;
+    QVERIFY2(BuildTemplate(programFilePath(name), &error), qPrintable(error));
+}
+
+// The first column of every row, as text.
+QStringList texts(const QString &sql, const QString &file = QString())
+{
+    Connection conn;
+    RecordSet rs;
+    OpenQuery(conn, rs, sql, file);
+    QStringList result;
+    for (; !rs.eof(); rs.moveNext())
+        result << rs.value(0).toString();
+    CloseQuery(conn, rs);
+    return result;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+// Every test works on DATA00001.qdt as the current set; none may show a
+// message it does not expect.
+void TestAccess::init()
+{
+    m_folder = std::make_unique<testsupport::TempProgramFolder>();
+    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+    makeSet(kSet);
+    CurrentAccountFile = kSet;
+}
+
+void TestAccess::cleanup()
+{
+    const QStringList shown = m_prompts->messages;
+    m_prompts.reset();
+    m_folder.reset();
+    QCOMPARE(shown, QStringList());
+}
 
 void TestAccess::failuresReportOnlyForCurrentSet_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("sql");
     QTest::addColumn<bool>("connects");
-
-    QTest::newRow("missing file") << "missing"
-                                  << "SELECT * FROM Pro" << false;
-    QTest::newRow("other password") << "rekeyed"
-                                    << "SELECT * FROM Pro" << false;
-    QTest::newRow("plain sqlite") << "plain"
-                                  << "SELECT * FROM Pro" << false;
-    QTest::newRow("garbage file") << "garbage"
-                                  << "SELECT * FROM Pro" << false;
-    QTest::newRow("bad sql") << "good"
-                             << "SELEC Name FORM Pro WHERE Name='x'" << true;
-    QTest::newRow("missing table") << "good"
-                                   << "SELECT * FROM NoSuchTable" << true;
+    const auto row = [](const char *kind, const QString &sql, bool connects) {
+        QTest::newRow(kind) << QString::fromLatin1(kind) << sql << connects;
+    };
+    row("missing", "SELECT * FROM Pro", false);
+    row("rekeyed", "SELECT * FROM Pro", false);
+    row("bad sql", "SELEC Name FORM Pro WHERE Name='x'", true);
+    row("missing table", "SELECT * FROM NoSuchTable", true);
 }
 
 // Opening failures show the layer's two messages only for the account set in
@@ -73,50 +122,18 @@ void TestAccess::failuresReportOnlyForCurrentSet()
     QFETCH(QString, kind);
     QFETCH(QString, sql);
     QFETCH(bool, connects);
-
-    testsupport::TempProgramFolder folder;
-    testsupport::ScriptedPrompts prompts;
-    makeSet(QStringLiteral("DATA00001.qdt"));
     const QString file = QStringLiteral("DATA00002.qdt");
     const QString path = programFilePath(file);
-    if (kind == QLatin1String("good")) {
+    if (connects || kind == QLatin1String("rekeyed"))
         makeSet(file);
-    } else if (kind == QLatin1String("rekeyed")) {
-        makeSet(file);
+    if (kind == QLatin1String("rekeyed")) {
         const DatabasePtr db = Registry::open(path);
-        QVERIFY(db);
-        QVERIFY(db->execNative(QStringLiteral("PRAGMA rekey = 'not-the-password';")));
-    } else if (kind == QLatin1String("plain")) {
-        // An unencrypted copy of a database with the same kind of table.
-        const QString source = programFilePath(QStringLiteral("source.db"));
-        const DatabasePtr db = Registry::create(source);
-        QVERIFY(db);
-        QString error;
-        QVERIFY2(db->execNative(QStringLiteral("CREATE TABLE Pro (ID INTEGER, Name TEXT);"
-                                               "ATTACH DATABASE '%1' AS plain KEY '';"
-                                               "SELECT sqlcipher_export('plain');"
-                                               "DETACH DATABASE plain;")
-                                        .arg(path),
-                                &error),
-                 qPrintable(error));
-    } else if (kind == QLatin1String("garbage")) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(8192, 'x'));
+        QVERIFY(db && db->execNative(QStringLiteral("PRAGMA rekey = 'other';")));
     }
     Registry::closeAll();
-    if (kind == QLatin1String("plain")) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.read(15), QByteArray("SQLite format 3"));
-    }
-    const QByteArray before = [&] {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray before = contents(path);
 
-    // Another set is current: the failing file is named and nothing is shown.
-    CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    // Another set is current: nothing is shown.
     Connection conn;
     QCOMPARE(OpenConn(conn, file), connects);
     RecordSet rs;
@@ -128,7 +145,7 @@ void TestAccess::failuresReportOnlyForCurrentSet()
     QCOMPARE(LookupWhere(QStringLiteral("Pro"), QStringLiteral("ID=1"), QStringLiteral("Name"),
                          file),
              QVariant(QString()));
-    QVERIFY(prompts.messages.isEmpty());
+    QCOMPARE(m_prompts->messages, QStringList());
 
     // The failing file is current: the same calls show the messages.
     CurrentAccountFile = file;
@@ -139,200 +156,123 @@ void TestAccess::failuresReportOnlyForCurrentSet()
     OpenQuery(conn, rs, sql);
     expected << QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！");
     QCOMPARE(rs.recordCount(), 0);
-    QVERIFY(rs.eof());
-    QVERIFY(!rs.isOpen());
+    QVERIFY(rs.eof() && !rs.isOpen());
     CloseQuery(conn, rs);
-    QCOMPARE(prompts.messages, expected);
-    QVERIFY(!TableExists(QStringLiteral("NoSuchTable")));
+    QCOMPARE(m_prompts->messages, expected);
+    m_prompts->messages.clear();
 
     // Failing to open never creates or alters the file.
     QCOMPARE(QFile::exists(path), kind != QLatin1String("missing"));
-    if (!connects) {
-        QFile f(path);
-        QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), before);
-    }
+    if (!connects)
+        QCOMPARE(contents(path), before);
 }
 
 // An empty file name works on the current set; a named file is used as named
 // even while another set is current.
 void TestAccess::emptyFileNameMeansCurrentSet()
 {
-    testsupport::TempProgramFolder folder;
-    testsupport::ScriptedPrompts prompts;
-    makeSet(QStringLiteral("DATA00001.qdt"));
-    makeSet(QStringLiteral("DATA00002.qdt"));
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name) VALUES ('甲')"), nullptr,
-                    QStringLiteral("DATA00001.qdt")));
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name) VALUES ('乙')"), nullptr,
-                    QStringLiteral("DATA00002.qdt")));
-
-    CurrentAccountFile = QStringLiteral("DATA00001.qdt");
-    QCOMPARE(names(QStringLiteral("SELECT Name FROM Pro")), QStringList{QStringLiteral("甲")});
-    QCOMPARE(names(QStringLiteral("SELECT Name FROM Pro"), QStringLiteral("DATA00002.qdt")),
-             QStringList{QStringLiteral("乙")});
-
+    const QString other = QStringLiteral("DATA00002.qdt");
+    makeSet(other);
+    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name) VALUES ('甲')")));
+    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name) VALUES ('乙')"), nullptr, other));
     // A connection handed to ExecSQL is used as it is.
     Connection conn;
-    QVERIFY(OpenConn(conn, QStringLiteral("DATA00002.qdt")));
+    QVERIFY(OpenConn(conn, other));
     QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name) VALUES ('丙')"), &conn));
-    QCOMPARE(names(QStringLiteral("SELECT Name FROM Pro ORDER BY ID"),
-                   QStringLiteral("DATA00002.qdt")),
-             (QStringList{QStringLiteral("乙"), QStringLiteral("丙")}));
-    QCOMPARE(names(QStringLiteral("SELECT Name FROM Pro")), QStringList{QStringLiteral("甲")});
-
+    QCOMPARE(texts(QStringLiteral("SELECT Name FROM Pro")), QStringList{"甲"});
+    QCOMPARE(texts(QStringLiteral("SELECT Name FROM Pro ORDER BY ID"), other),
+             (QStringList{"乙", "丙"}));
     // Errors of action statements are swallowed; the result only reports them.
     QVERIFY(!ExecSQL(QStringLiteral("DELETE * FROM NoSuchTable")));
-    QVERIFY(prompts.messages.isEmpty());
 }
 
 // Look-ups write numbers plainly and texts as escaped literals, so names with
 // quotes find their row and cannot change the statement.
 void TestAccess::lookups()
 {
-    testsupport::TempProgramFolder folder;
-    testsupport::ScriptedPrompts prompts;
-    makeSet(QStringLiteral("DATA00001.qdt"));
-    CurrentAccountFile = QStringLiteral("DATA00001.qdt");
     for (int i = 1; i <= 8; ++i)
-        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name, Price, Unit) VALUES (%1, %2, '%3')")
-                                .arg(sqlText(QStringLiteral("产品%1").arg(i)))
+        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name, Price, Unit) VALUES ('产品%1', %2, "
+                                       "'%3')")
+                                .arg(i)
                                 .arg(i * 1.5)
                                 .arg(i)));
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Cus (Name, CName, Disc) VALUES (%1, 'Pat', 0.9)")
-                            .arg(sqlText(QStringLiteral("O'Neil")))));
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Cus (Name, CName) VALUES ('x', 'wrong row')")));
-
-    QCOMPARE(LookupValue(QStringLiteral("Pro"), 7, QStringLiteral("ID"), QStringLiteral("Name")),
-             QVariant(QStringLiteral("产品7")));
-    QCOMPARE(LookupValue(QStringLiteral("Pro"), 10.5, QStringLiteral("Price"),
-                         QStringLiteral("Name")),
-             QVariant(QStringLiteral("产品7")));
+    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Cus (Name, CName, Disc) VALUES ('O''Neil', 'Pat', "
+                                   "0.9), ('x', 'wrong row', 1)")));
+    const QString name = QStringLiteral("Name");
+    const QString cname = QStringLiteral("CName");
+    const QString cus = QStringLiteral("Cus");
+    QCOMPARE(LookupValue(QStringLiteral("Pro"), 7, QStringLiteral("ID"), name), QVariant("产品7"));
+    QCOMPARE(LookupValue(QStringLiteral("Pro"), 10.5, QStringLiteral("Price"), name),
+             QVariant("产品7"));
     // A number in text form compares as text against the text column Unit.
-    QCOMPARE(LookupValue(QStringLiteral("Pro"), QStringLiteral("3"), QStringLiteral("Unit"),
-                         QStringLiteral("Name")),
-             QVariant(QStringLiteral("产品3")));
-    QCOMPARE(LookupValue(QStringLiteral("Cus"), QStringLiteral("O'Neil"), QStringLiteral("Name"),
-                         QStringLiteral("CName")),
-             QVariant(QStringLiteral("Pat")));
-    QCOMPARE(LookupValue(QStringLiteral("Cus"), QStringLiteral("x' OR Name<>'"),
-                         QStringLiteral("Name"), QStringLiteral("CName")),
+    QCOMPARE(LookupValue(QStringLiteral("Pro"), QStringLiteral("3"), QStringLiteral("Unit"), name),
+             QVariant("产品3"));
+    QCOMPARE(LookupValue(cus, QStringLiteral("O'Neil"), name, cname), QVariant("Pat"));
+    QCOMPARE(LookupValue(cus, QStringLiteral("x' OR Name<>'"), name, cname), QVariant(QString()));
+    QCOMPARE(LookupValue(QStringLiteral("Pro"), 99, QStringLiteral("ID"), name),
              QVariant(QString()));
-    QCOMPARE(LookupValue(QStringLiteral("Pro"), 99, QStringLiteral("ID"), QStringLiteral("Name")),
-             QVariant(QString()));
-    QCOMPARE(LookupWhere(QStringLiteral("Cus"),
-                         QStringLiteral("Name=") + sqlText(QStringLiteral("O'Neil")),
+    QCOMPARE(LookupWhere(cus, QStringLiteral("Name=") + sqlText(QStringLiteral("O'Neil")),
                          QStringLiteral("Disc")),
              QVariant(0.9));
     // A NULL field reads as the empty text, like a missing row.
-    QCOMPARE(LookupWhere(QStringLiteral("Cus"), QStringLiteral("Name='x'"), QStringLiteral("Memo")),
+    QCOMPARE(LookupWhere(cus, QStringLiteral("Name='x'"), QStringLiteral("Memo")),
              QVariant(QString()));
-    QVERIFY(prompts.messages.isEmpty());
 }
 
 // Only tables whose names begin with the prefix, compared case-sensitively,
-// are dropped.
-void TestAccess::dropTablesByPrefix()
+// are dropped; a dropped scratch table can be rebuilt at once by
+// SELECT ... INTO. CountGroups counts distinct combinations.
+void TestAccess::dropTablesAndCountGroups()
 {
-    testsupport::TempProgramFolder folder;
-    testsupport::ScriptedPrompts prompts;
-    makeSet(QStringLiteral("DATA00001.qdt"));
-    CurrentAccountFile = QStringLiteral("DATA00001.qdt");
-    const QStringList scratch
-            = {QStringLiteral("T_SaleAna"), QStringLiteral("T_AnaCus"), QStringLiteral("t_x"),
-               QStringLiteral("Tmp"),       QStringLiteral("XT_y"),     QStringLiteral("T_")};
-    for (const QString &name : scratch)
-        QVERIFY(ExecSQL(QStringLiteral("CREATE TABLE %1 (A INTEGER)").arg(name)));
-    QVERIFY(TableExists(QStringLiteral("T_SaleAna")));
+    for (const char *name : {"T_SaleAna", "T_AnaCus", "t_x", "Tmp", "XT_y", "T_"})
+        QVERIFY(ExecSQL(QStringLiteral("CREATE TABLE %1 (A INTEGER)").arg(QLatin1String(name))));
     QVERIFY(!TableExists(QStringLiteral("t_saleana")));
-
     DropTablesByPrefix(QString());
-    QVERIFY(TableExists(QStringLiteral("Sale")));
     QVERIFY(TableExists(QStringLiteral("T_SaleAna")));
-
     DropTablesByPrefix(QStringLiteral("T_"));
-    QVERIFY(!TableExists(QStringLiteral("T_SaleAna")));
-    QVERIFY(!TableExists(QStringLiteral("T_AnaCus")));
-    QVERIFY(!TableExists(QStringLiteral("T_")));
-    for (const QString &kept :
-         {QStringLiteral("t_x"), QStringLiteral("Tmp"), QStringLiteral("XT_y"),
-          QStringLiteral("Sale"), QStringLiteral("参数"), QStringLiteral("Staff")})
-        QVERIFY2(TableExists(kept), qPrintable(kept));
-    QVERIFY(prompts.messages.isEmpty());
-}
+    for (const char *gone : {"T_SaleAna", "T_AnaCus", "T_"})
+        QVERIFY2(!TableExists(QString::fromUtf8(gone)), gone);
+    for (const char *kept : {"t_x", "Tmp", "XT_y", "Sale", "参数", "Staff"})
+        QVERIFY2(TableExists(QString::fromUtf8(kept)), kept);
 
-// The analyses drop their scratch table and at once rebuild it by SELECT ... INTO.
-void TestAccess::dropTableThenSelectInto()
-{
-    testsupport::TempProgramFolder folder;
-    testsupport::ScriptedPrompts prompts;
-    makeSet(QStringLiteral("DATA00001.qdt"));
-    CurrentAccountFile = QStringLiteral("DATA00001.qdt");
-    QVERIFY(DropTable(QStringLiteral("T_SaleAna")));
-    for (int i = 0; i < 6; ++i)
-        QVERIFY(ExecSQL(
-                QStringLiteral("INSERT INTO Sale (Dat, PID, Num) VALUES (#2024-03-%1#, %2, 2)")
-                        .arg(i + 1, 2, 10, QLatin1Char('0'))
-                        .arg(i % 3 + 1)));
-    const QString into = QStringLiteral("SELECT PID, Sum(Num) AS N INTO T_SaleAna FROM Sale WHERE "
-                                        "Dat>=#2024-03-01# GROUP BY PID");
-    for (int round = 0; round < 3; ++round) {
-        QVERIFY(DropTable(QStringLiteral("T_SaleAna")));
-        QVERIFY(!TableExists(QStringLiteral("T_SaleAna")));
-        QVERIFY(ExecSQL(into));
-        QVERIFY(TableExists(QStringLiteral("T_SaleAna")));
-        QCOMPARE(names(QStringLiteral("SELECT N FROM T_SaleAna ORDER BY PID")),
-                 (QStringList{QStringLiteral("4"), QStringLiteral("4"), QStringLiteral("4")}));
-    }
-    QVERIFY(prompts.messages.isEmpty());
-}
-
-void TestAccess::countGroups()
-{
-    testsupport::TempProgramFolder folder;
-    testsupport::ScriptedPrompts prompts;
-    makeSet(QStringLiteral("DATA00001.qdt"));
-    CurrentAccountFile = QStringLiteral("DATA00001.qdt");
     QCOMPARE(CountGroups(QStringLiteral("Sale"), QStringLiteral("PID"), QString()), 0);
-    const int pairs[][2] = {{1, 1}, {1, 1}, {1, 2}, {2, 1}, {3, 3}, {3, 3}};
-    for (const auto &pair : pairs)
-        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID, CID) VALUES (%1, %2)")
-                                .arg(pair[0])
-                                .arg(pair[1])));
+    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, Num) VALUES (#2024-03-01#, "
+                                   "1, 1, 2), (#2024-03-02#, 1, 1, 2), (#2024-03-03#, 1, 2, 2), "
+                                   "(#2024-03-04#, 2, 1, 2), (#2024-03-05#, 3, 3, 2)")));
     QCOMPARE(CountGroups(QStringLiteral("Sale"), QStringLiteral("PID"), QString()), 3);
     QCOMPARE(CountGroups(QStringLiteral("Sale"), QStringLiteral("PID,CID"), QString()), 4);
     QCOMPARE(CountGroups(QStringLiteral("Sale"), QStringLiteral("CID"), QStringLiteral("PID<3")),
              2);
-    QVERIFY(prompts.messages.isEmpty());
+
+    // The analyses drop their scratch table and rebuild it straight away.
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(DropTable(QStringLiteral("T_SaleAna")));
+        QVERIFY(!TableExists(QStringLiteral("T_SaleAna")));
+        QVERIFY(ExecSQL(QStringLiteral("SELECT PID, Sum(Num) AS N INTO T_SaleAna FROM Sale WHERE "
+                                       "Dat>=#2024-03-02# GROUP BY PID")));
+        QCOMPARE(texts(QStringLiteral("SELECT N FROM T_SaleAna ORDER BY PID")),
+                 (QStringList{"4", "2", "2"}));
+    }
 }
 
 // Compaction replaces the file only by a checked copy that opens with the
-// password and holds the same rows; a file that does not open stays as it was.
+// password and holds the same rows; a file that does not open, or that a
+// caller still holds, stays as it was.
 void TestAccess::compactKeepsDataAndPassword()
 {
-    testsupport::TempProgramFolder folder;
-    testsupport::ScriptedPrompts prompts;
-    makeSet(QStringLiteral("DATA00001.qdt"));
-    CurrentAccountFile = QStringLiteral("DATA00001.qdt");
     for (int i = 0; i < 300; ++i)
-        QVERIFY(ExecSQL(
-                QStringLiteral("INSERT INTO Sale (Dat, PID, Memo) VALUES (#2024-01-02#, %1, '%2')")
-                        .arg(i)
-                        .arg(QString(200, QLatin1Char('m')))));
+        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID, Memo) VALUES (%1, '%2')")
+                                .arg(i)
+                                .arg(QString(200, QLatin1Char('m')))));
     QVERIFY(ExecSQL(QStringLiteral("DELETE * FROM Sale WHERE PID>=10")));
-    const qint64 sizeBefore = QFileInfo(programFilePath(CurrentAccountFile)).size();
-
+    const qint64 sizeBefore = QFileInfo(programFilePath(kSet)).size();
     QString error;
-    QVERIFY2(CompactAccount(CurrentAccountFile, &error), qPrintable(error));
-    QVERIFY(QFileInfo(programFilePath(CurrentAccountFile)).size() < sizeBefore);
-    QCOMPARE(names(QStringLiteral("SELECT Count(*) FROM Sale")), QStringList{QStringLiteral("10")});
-    QCOMPARE(names(QStringLiteral("SELECT Name FROM Staff ORDER BY ID")),
-             (QStringList{QStringLiteral("其他"), QStringLiteral("zunta")}));
+    QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
+    QVERIFY(QFileInfo(programFilePath(kSet)).size() < sizeBefore);
+    QCOMPARE(texts(QStringLiteral("SELECT Count(*) FROM Sale")), QStringList{"10"});
+    QCOMPARE(texts(QStringLiteral("SELECT Name FROM Staff ORDER BY ID")),
+             (QStringList{"其他", "zunta"}));
     QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID) VALUES (77)")));
-    QCOMPARE(LookupValue(QStringLiteral("Sale"), 77, QStringLiteral("PID"), QStringLiteral("PID")),
-             QVariant(77LL));
-    Registry::closeAll();
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("DATA00001.qdt")});
 
     // While a caller still holds a connection with fresh commits the file
     // is left alone: a copy would miss them.
@@ -340,29 +280,168 @@ void TestAccess::compactKeepsDataAndPassword()
         Connection held;
         QVERIFY(OpenConn(held));
         QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID) VALUES (78)"), &held));
-        QVERIFY(!CompactAccount(CurrentAccountFile, &error));
+        QVERIFY(!CompactAccount(kSet, &error));
         QCOMPARE(error, QStringLiteral("数据库正在使用中"));
     }
-    QVERIFY2(CompactAccount(CurrentAccountFile, &error), qPrintable(error));
-    QCOMPARE(names(QStringLiteral("SELECT PID FROM Sale WHERE PID>=77 ORDER BY PID")),
-             (QStringList{QStringLiteral("77"), QStringLiteral("78")}));
+    QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
+    QCOMPARE(texts(QStringLiteral("SELECT PID FROM Sale WHERE PID>=77 ORDER BY PID")),
+             (QStringList{"77", "78"}));
 
     QVERIFY(!CompactAccount(QStringLiteral("DATA00077.qdt"), &error));
     QCOMPARE(error, QStringLiteral("没有找到要压缩的数据库文件！"));
-
     const QString garbage = programFilePath(QStringLiteral("DATA00003.qdt"));
-    {
-        QFile f(garbage);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, 'g'));
-    }
+    write(garbage, QByteArray(4096, 'g'));
     QVERIFY(!CompactAccount(QStringLiteral("DATA00003.qdt"), &error));
-    QFile f(garbage);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray(4096, 'g'));
+    QCOMPARE(contents(garbage), QByteArray(4096, 'g'));
+    // No work files are left behind.
     Registry::closeAll();
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
-             (QStringList{QStringLiteral("DATA00001.qdt"), QStringLiteral("DATA00003.qdt")}));
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"DATA00001.qdt", "DATA00003.qdt"}));
+}
+
+// The base tables and nothing else, each with exactly its fields in list
+// order and with the declared types the grid formats by ("name:type", I
+// integer, D double, T date, S text); the import's "WHERE FALSE" reads them.
+void TestAccess::schemaTablesAndFields()
+{
+    const QMap<QString, QString> expected
+            = {{"Sale", "ID:I Dat:T PID:I CID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"},
+               {"Pur", "ID:I Dat:T PID:I VID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"},
+               {"Pro", "ID:I Name:S Price:D Unit:S P0:S P1:S P2:S P3:S P4:S P5:S P6:S P7:S P8:S "
+                       "P9:S Memo:S"},
+               {"Cus", "ID:I Name:S CName:S Disc:D Prov:S Region:S Address:S PC:S Phone:S Mobile:S "
+                       "Fax:S Email:S Websit:S Memo:S"},
+               {"Prov", "Name:S"},
+               {"Vendor", "ID:I Name:S CName:S Phone:S Mobile:S Fax:S Email:S Address:S PC:S "
+                          "Websit:S Memo:S"},
+               {"Acc", "ID:I Name:S Bank:S Account:S Memo:S"},
+               {"Staff", "ID:I Name:S PSD:S Phone:S MPhone:S Email:S Right:S Memo:S"},
+               {"参数", "Var:S Con:S"}};
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        RecordSet rs;
+        OpenQuery(rs, QStringLiteral("SELECT * FROM ") + it.key() + QStringLiteral(" WHERE FALSE"));
+        QVERIFY2(rs.isOpen() && rs.recordCount() == 0, qPrintable(it.key()));
+        QStringList fields;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            fields << rs.fieldName(i) + QLatin1Char(':')
+                              + QLatin1Char("?IDTSB"[int(rs.fieldType(i))]);
+        QCOMPARE(fields.join(QLatin1Char(' ')), it.value());
+    }
+    Connection conn;
+    QVERIFY(OpenConn(conn));
+    QStringList tables = conn->tableNames();
+    tables.removeIf([](const QString &name) { return name.startsWith(QLatin1String("sqlite_")); });
+    tables.sort();
+    QCOMPARE(tables, expected.keys());
+}
+
+// 34 provinces, the two starting staff rows, every other table empty. IDs
+// come from the database and a deleted number is not handed out again;
+// number fields not written read as 0, like the template's defaults.
+void TestAccess::schemaStartingRowsAndIds()
+{
+    const QStringList provinces = texts(QStringLiteral("SELECT Name FROM Prov GROUP BY Name"));
+    QCOMPARE(provinces.size(), 34);
+    for (const char *name : {"北京市", "广东省", "新疆维吾尔自治区", "台湾省", "澳门特别行政区"})
+        QVERIFY2(provinces.contains(QString::fromUtf8(name)), name);
+    QCOMPARE(texts(QStringLiteral(
+                     "SELECT Name || '/' || PSD || '/' || [Right] FROM Staff ORDER BY ID")),
+             (QStringList{"其他//", "zunta/zunta/所有权限"}));
+    for (const char *empty : {"Sale", "Pur", "Pro", "Cus", "Vendor", "Acc", "参数"})
+        QVERIFY2(texts(QStringLiteral("SELECT * FROM ") + QString::fromUtf8(empty)).isEmpty(),
+                 empty);
+
+    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, Num) VALUES (#2024-02-29#, 1), "
+                                   "(#2024-03-01#, 2)")));
+    QVERIFY(ExecSQL(QStringLiteral("DELETE * FROM Sale WHERE ID=2")));
+    RecordSet rs;
+    OpenQuery(rs, QStringLiteral("SELECT * FROM Sale WHERE ID=0"));
+    rs.addNew();
+    rs.setValue(QStringLiteral("Num"), 3.0);
+    QVERIFY(rs.update());
+    QCOMPARE(rs.value(QStringLiteral("ID")), QVariant(3LL));
+    QCOMPARE(texts(QStringLiteral("SELECT ID FROM Sale ORDER BY ID")), (QStringList{"1", "3"}));
+    QCOMPARE(texts(QStringLiteral("SELECT Pay FROM Sale")), (QStringList{"0", "0"}));
+}
+
+// A new set's file is not readable as plain SQLite, and a second build
+// refuses to overwrite it. The template is written when missing and an
+// existing one is left alone.
+void TestAccess::templateIsEncryptedAndNeverOverwritten()
+{
+    Registry::closeAll();
+    QVERIFY(!contents(programFilePath(kSet)).startsWith("SQLite format 3"));
+    QString error;
+    QVERIFY(!BuildTemplate(programFilePath(kSet), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(TableExists(QStringLiteral("Sale")));
+
+    const QString path = programFilePath(QLatin1String(kTemplateFileName));
+    QVERIFY2(EnsureTemplate(&error), qPrintable(error));
+    QVERIFY(TableExists(QStringLiteral("Staff"), QLatin1String(kTemplateFileName)));
+    Registry::closeAll();
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"DATA00001.qdt", "DATA_NULL.DAT"}));
+    const QByteArray built = contents(path);
+    QVERIFY(EnsureTemplate(&error));
+    QCOMPARE(contents(path), built);
+}
+
+void TestAccess::paramsOneRowPerKey_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("plain") << "分割线_0"
+                           << "3000";
+    QTest::newRow("quote in value") << "所属企业"
+                                    << "O'Neil's 贸易公司";
+    QTest::newRow("quote in key") << "导入映射_Cus_客户'名称"
+                                  << "Name";
+    QTest::newRow("injection in key") << "x' OR Var<>'"
+                                      << "only this";
+    QTest::newRow("percent and underscore") << "默认值_%"
+                                            << "100%_";
+}
+
+// A key never written reads empty. Writing a key again replaces its value and
+// keeps a single row for it; quotes in keys and values neither break the
+// statement nor reach other rows.
+void TestAccess::paramsOneRowPerKey()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QCOMPARE(GetVar(key), QString());
+    SetVar(QStringLiteral("套账名称"), QStringLiteral("主账"));
+    SetVar(key, value);
+    QCOMPARE(GetVar(key), value);
+    SetVar(key, value + QStringLiteral("'2"));
+    QCOMPARE(GetVar(key), value + QStringLiteral("'2"));
+    QCOMPARE(texts(QStringLiteral("SELECT Con FROM 参数 WHERE Var=") + sqlText(key)),
+             QStringList{value + QStringLiteral("'2")});
+    QCOMPARE(GetVar(QStringLiteral("套账名称")), QStringLiteral("主账"));
+    QCOMPARE(CountGroups(QStringLiteral("参数"), QStringLiteral("Var"), QString()), 2);
+    QVERIFY(GetVar(key.left(key.size() - 1)).isEmpty());
+}
+
+// Settings stay with their set. Without a usable set, reads are empty and
+// writes are refused with the layer's message instead of failing silently.
+void TestAccess::paramsBelongToTheirSet()
+{
+    makeSet(QStringLiteral("DATA00002.qdt"));
+    SetVar(QStringLiteral("日期设定_DTP0"), QStringLiteral("2024-01-31"));
+    CurrentAccountFile = QStringLiteral("DATA00002.qdt");
+    QCOMPARE(GetVar(QStringLiteral("日期设定_DTP0")), QString());
+    SetVar(QStringLiteral("日期设定_DTP0"), QStringLiteral("2023-12-01"));
+    CurrentAccountFile = kSet;
+    QCOMPARE(GetVar(QStringLiteral("日期设定_DTP0")), QStringLiteral("2024-01-31"));
+
+    CurrentAccountFile = QStringLiteral("DATA00009.qdt");
+    QCOMPARE(GetVar(QStringLiteral("日期设定_DTP0")), QString());
+    SetVar(QStringLiteral("日期设定_DTP0"), QStringLiteral("x"));
+    QCOMPARE(m_prompts->messages.size(), 2);
+    QVERIFY(m_prompts->messages.at(0).startsWith(QStringLiteral("数据库打开错误(")));
+    m_prompts->messages.clear();
+    QVERIFY(!QFile::exists(programFilePath(QStringLiteral("DATA00009.qdt"))));
 }
 
 QTEST_GUILESS_MAIN(TestAccess)

@@ -7,39 +7,25 @@ class TestFormatting : public QObject
     Q_OBJECT
 
 private slots:
-    void formatSeconds_data();
     void formatSeconds();
     void formatCell_data();
     void formatCell();
-    void boolMark();
+    void boolMarkAndNumericKeys();
     void splitAt_data();
     void splitAt();
-    void keyNumericOnly();
-    void leadingNumber_data();
     void leadingNumber();
 };
 
 // Durations drop at most two leading zero fields, hours run past 24, and from
 // 60 hours on the leading field counts days.
-void TestFormatting::formatSeconds_data()
-{
-    QTest::addColumn<qint64>("seconds");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << qint64(0) << "0:0";
-    QTest::newRow("seven") << qint64(7) << "0:7";
-    QTest::newRow("5m7s") << qint64(307) << "5:7";
-    QTest::newRow("one hour") << qint64(3600) << "1:0:0";
-    QTest::newRow("25h1m1s") << qint64(90061) << "25:1:1";
-    QTest::newRow("just below 60h") << qint64(60 * 3600 - 1) << "59:59:59";
-    QTest::newRow("60h is 2 days 12h") << qint64(60 * 3600) << "2:12:0:0";
-    QTest::newRow("negative") << qint64(-307) << "-5:7";
-}
-
 void TestFormatting::formatSeconds()
 {
-    QFETCH(qint64, seconds);
-    QFETCH(QString, text);
-    QCOMPARE(store::FormatSeconds(seconds), text);
+    const QList<QPair<qint64, QString>> cases = {{0, "0:0"},        {7, "0:7"},
+                                                 {307, "5:7"},      {3600, "1:0:0"},
+                                                 {90061, "25:1:1"}, {60 * 3600 - 1, "59:59:59"},
+                                                 {-307, "-5:7"},    {60 * 3600, "2:12:0:0"}};
+    for (const auto &[seconds, text] : cases)
+        QCOMPARE(store::FormatSeconds(seconds), text);
 }
 
 // Grid text of every value type the record sets deliver.
@@ -48,25 +34,26 @@ void TestFormatting::formatCell_data()
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("dateOnly");
     QTest::addColumn<QString>("text");
+    const auto cell = [](const char *name, const QVariant &value, const QString &text,
+                         bool dateOnly = false) {
+        QTest::newRow(name) << value << dateOnly << text;
+    };
     const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 59));
-    QTest::newRow("date and time") << QVariant(when) << false << "2024.03.05 14:07";
-    QTest::newRow("date only") << QVariant(when) << true << "2024.03.05";
-    QTest::newRow("null date") << QVariant(store::nullDate()) << false << "";
-    QTest::newRow("2.5") << QVariant(2.5) << false << "2.50";
-    QTest::newRow("2.675 rounds up") << QVariant(2.675) << false << "2.68";
-    QTest::newRow("1.005 rounds up") << QVariant(1.005) << false << "1.01";
-    QTest::newRow("0.1+0.2") << QVariant(0.1 + 0.2) << false << "0.30";
-    QTest::newRow("negative half") << QVariant(-2.675) << false << "-2.68";
-    QTest::newRow("negative") << QVariant(-1234.567) << false << "-1234.57";
-    QTest::newRow("tiny negative") << QVariant(-0.001) << false << "0.00";
-    QTest::newRow("large") << QVariant(1234567890.125) << false << "1234567890.13";
-    QTest::newRow("huge") << QVariant(1e20) << false << "100000000000000000000.00";
-    QTest::newRow("carry") << QVariant(99.995) << false << "100.00";
-    QTest::newRow("integer") << QVariant(qlonglong(42)) << false << "42";
-    QTest::newRow("text") << QVariant(QStringLiteral("钢管")) << false << "钢管";
-    QTest::newRow("true") << QVariant(true) << false << "√";
-    QTest::newRow("false") << QVariant(false) << false << "";
-    QTest::newRow("NULL") << QVariant() << false << "";
+    cell("date and time", when, "2024.03.05 14:07");
+    cell("date only", when, "2024.03.05", true);
+    cell("null date", store::nullDate(), "");
+    cell("null date, date only", store::nullDate(), "", true);
+    cell("2.5", 2.5, "2.50");
+    cell("2.675 rounds up", 2.675, "2.68");
+    cell("negative half", -2.675, "-2.68");
+    cell("negative", -1234.567, "-1234.57");
+    cell("carry", 99.995, "100.00");
+    cell("huge", 1e20, "100000000000000000000.00");
+    cell("integer", qlonglong(42), "42");
+    cell("text", QStringLiteral("钢管"), "钢管");
+    cell("true", true, "√");
+    cell("false", false, "");
+    cell("NULL", QVariant(), "");
 }
 
 void TestFormatting::formatCell()
@@ -78,15 +65,22 @@ void TestFormatting::formatCell()
 }
 
 // Tick marks: true or any non-zero number, also a number stored as text.
-void TestFormatting::boolMark()
+// Numeric boxes accept digits, the point and backspace; a minus sign or a
+// letter is swallowed, so no negative number can be typed.
+void TestFormatting::boolMarkAndNumericKeys()
 {
-    const QString tick = QStringLiteral("√");
-    QCOMPARE(store::BoolMark(-1), tick);
-    QCOMPARE(store::BoolMark(0.5), tick);
-    QCOMPARE(store::BoolMark(QStringLiteral("1")), tick);
-    QCOMPARE(store::BoolMark(qlonglong(0)), QString());
-    QCOMPARE(store::BoolMark(QStringLiteral("是")), QString());
-    QCOMPARE(store::BoolMark(QVariant()), QString());
+    for (const QVariant &ticked : {QVariant(-1), QVariant(0.5), QVariant(QStringLiteral("1"))})
+        QCOMPARE(store::BoolMark(ticked), QStringLiteral("√"));
+    for (const QVariant &plain :
+         {QVariant(qlonglong(0)), QVariant(QStringLiteral("是")), QVariant()})
+        QCOMPARE(store::BoolMark(plain), QString());
+
+    for (int c = '0'; c <= '9'; ++c)
+        QCOMPARE(store::KeyNumericOnly(c), c);
+    for (int c : {int('.'), 8, int(Qt::Key_Backspace)})
+        QCOMPARE(store::KeyNumericOnly(c), c);
+    for (int c : {int('-'), int('+'), int('a'), int('e'), int(','), int(' '), 13, 0x4EA7})
+        QCOMPARE(store::KeyNumericOnly(c), 0);
 }
 
 // Returned part and the part left in the text, from either side.
@@ -97,24 +91,16 @@ void TestFormatting::splitAt_data()
     QTest::addColumn<bool>("fromLeft");
     QTest::addColumn<QString>("returned");
     QTest::addColumn<QString>("left");
-    QTest::newRow("from right") << "产品      Pro"
-                                << " " << false << "Pro"
-                                << "产品     ";
-    QTest::newRow("from left") << "产品      Pro"
-                               << " " << true << "产品"
-                               << "     Pro";
-    QTest::newRow("longer separator") << "a||b||c"
-                                      << "||" << true << "a"
-                                      << "b||c";
-    QTest::newRow("not found") << "产品Pro"
-                               << " " << false << ""
-                               << "产品Pro";
-    QTest::newRow("at the end") << "00012|"
-                                << "|" << true << "00012"
-                                << "";
-    QTest::newRow("empty separator") << "abc"
-                                     << "" << true << ""
-                                     << "abc";
+    const auto split = [](const char *name, const QString &text, const QString &separator,
+                          bool fromLeft, const QString &returned, const QString &left) {
+        QTest::newRow(name) << text << separator << fromLeft << returned << left;
+    };
+    split("from right", "产品      Pro", " ", false, "Pro", "产品     ");
+    split("from left", "产品      Pro", " ", true, "产品", "     Pro");
+    split("longer separator", "a||b||c", "||", true, "a", "b||c");
+    split("not found", "产品Pro", " ", false, "", "产品Pro");
+    split("at the end", "00012|", "|", true, "00012", "");
+    split("empty separator", "abc", "", true, "", "abc");
 }
 
 void TestFormatting::splitAt()
@@ -128,46 +114,15 @@ void TestFormatting::splitAt()
     QCOMPARE(text, left);
 }
 
-// Numeric boxes accept digits, the point and backspace; a minus sign or a
-// letter is swallowed, so no negative number can be typed.
-void TestFormatting::keyNumericOnly()
-{
-    for (int c = '0'; c <= '9'; ++c)
-        QCOMPARE(store::KeyNumericOnly(c), c);
-    QCOMPARE(store::KeyNumericOnly('.'), int('.'));
-    QCOMPARE(store::KeyNumericOnly(8), 8);
-    QCOMPARE(store::KeyNumericOnly(Qt::Key_Backspace), int(Qt::Key_Backspace));
-    for (int c : {int('-'), int('+'), int('a'), int('Z'), int('e'), int(','), int(' '), 13, 0x4EA7})
-        QCOMPARE(store::KeyNumericOnly(c), 0);
-}
-
-void TestFormatting::leadingNumber_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("number");
-    QTest::newRow("unit") << "12kg" << 12.0;
-    QTest::newRow("decimal with yuan") << "12.5元" << 12.5;
-    QTest::newRow("letters") << "abc" << 0.0;
-    QTest::newRow("negative") << "-3" << -3.0;
-    QTest::newRow("empty") << "" << 0.0;
-    QTest::newRow("spaces") << "   7 件" << 7.0;
-    QTest::newRow("ideographic space") << QString::fromUtf8("\u30008") << 8.0;
-    QTest::newRow("list entry") << "00012|钢管" << 12.0;
-    QTest::newRow("exponent") << "1e3" << 1000.0;
-    QTest::newRow("signed exponent") << "2.5E-1x" << 0.25;
-    QTest::newRow("bare e") << "12e" << 12.0;
-    QTest::newRow("second point") << "1.2.3" << 1.2;
-    QTest::newRow("leading point") << ".5" << 0.5;
-    QTest::newRow("sign only") << "-" << 0.0;
-    QTest::newRow("sign after space") << " - 3" << 0.0;
-    QTest::newRow("overflow") << "1e999" << 0.0;
-}
-
+// The leading decimal number of a text, 0 when there is none.
 void TestFormatting::leadingNumber()
 {
-    QFETCH(QString, text);
-    QFETCH(double, number);
-    QCOMPARE(store::leadingNumber(text), number);
+    const QList<QPair<QString, double>> cases = {
+            {"12kg", 12},   {"12.5元", 12.5}, {"abc", 0},         {"-3", -3},        {"", 0},
+            {"   7 件", 7}, {"\u30008", 8},   {"00012|钢管", 12}, {"2.5E-1x", 0.25}, {"1.2.3", 1.2},
+            {".5", 0.5},    {" - 3", 0},      {"1e999", 0}};
+    for (const auto &[text, number] : cases)
+        QVERIFY2(store::leadingNumber(text) == number, qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestFormatting)
