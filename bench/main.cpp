@@ -28,10 +28,8 @@ struct Group
 
 // Every group of figures, in the order they are printed.
 const Group kGroups[] = {
-        {"store", bench::storeFigures},
-        {"grid", bench::gridFigures},
-        {"masters", bench::mastersFigures},
-        {"sales", bench::salesFigures},
+        {"store", bench::storeFigures},     {"grid", bench::gridFigures},
+        {"masters", bench::mastersFigures}, {"sales", bench::salesFigures},
         {"merge", bench::mergeFigures},
 };
 

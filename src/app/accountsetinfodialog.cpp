@@ -38,12 +38,12 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
     TXT.fill(nullptr, 13);
     auto *layout = new QGridLayout(this);
     int row = 0;
-    for (const BoxSpec &spec : kBoxes) {
+    for (const BoxSpec &field : kBoxes) {
         auto *edit = new QLineEdit(this);
         edit->setMinimumWidth(280);
-        edit->setReadOnly(spec.index >= 10);
-        TXT[spec.index] = edit;
-        layout->addWidget(new QLabel(QString::fromUtf8(spec.label), this), row, 0);
+        edit->setReadOnly(field.index >= 10);
+        TXT[field.index] = edit;
+        layout->addWidget(new QLabel(QString::fromUtf8(field.label), this), row, 0);
         layout->addWidget(edit, row, 1);
         ++row;
     }

@@ -171,9 +171,9 @@ void MainWindow::buildMenus()
 
 QPushButton *MainWindow::addCommand(int index, QWidget *parent)
 {
-    const CommandButton *spec = commandButton(index);
-    auto *button = new QPushButton(spec ? spec->caption : QString(), parent);
-    button->setProperty("rightTag", spec ? spec->right : QString());
+    const CommandButton *definition = commandButton(index);
+    auto *button = new QPushButton(definition ? definition->caption : QString(), parent);
+    button->setProperty("rightTag", definition ? definition->right : QString());
     button->setFixedHeight(px(330));
     button->setAutoDefault(false);
     button->setFocusPolicy(Qt::TabFocus);
