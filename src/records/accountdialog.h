@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QString>
-#include <QVector>
-#include <QWidget>
+#include "masterdialog.h"
 
-class QLineEdit;
-class QPushButton;
+#include <QString>
 
 namespace records {
 
@@ -13,7 +10,7 @@ namespace records {
 inline const QString kAccountDialogCaption = QStringLiteral("添加/编辑资金账号");
 
 // The fund-account dialog "添加/编辑资金账号": the number box and boxes 0 to 3.
-class AccountDialog : public QWidget
+class AccountDialog : public MasterDialog
 {
     Q_OBJECT
 
@@ -28,19 +25,12 @@ public:
     // could be stored.
     bool SaveAccInfo(int id);
 
-    // Boxes 0 to 3 (账号名称, 开户银行, 银行账号, 备注信息).
-    QLineEdit *box(int index) const { return TXT.value(index); }
-    // The read-only "账号编码：" box.
-    QLineEdit *idBox() const { return m_idBox; }
-    // Buttons: 0 "确     定", 1 "取     消".
-    QPushButton *button(int index) const { return Com.value(index); }
+    // Boxes 0 to 3 (账号名称, 开户银行, 银行账号, 备注信息), the read-only
+    // "账号编码：" box; buttons 0 "确     定", 1 "取     消".
 
-private:
-    void confirm();
-
-    QVector<QLineEdit *> TXT;
-    QLineEdit *m_idBox = nullptr;
-    QVector<QPushButton *> Com;
+protected:
+    // Saving under the shown number reloads the list itself.
+    bool saveShown() override;
 };
 
 // Opens the account dialog as the one instance (an open one is closed

@@ -11,23 +11,12 @@ const QStringList &accountBoxFields()
 
 bool loadAccount(int id, AccountInfo &info)
 {
-    QVariantMap values;
-    if (!loadMasterRecord(QStringLiteral("Acc"), id, values))
-        return false;
-    info.id = values.value(QStringLiteral("ID")).toInt();
-    info.boxes.clear();
-    for (const QString &field : accountBoxFields())
-        info.boxes << boxText(values.value(field));
-    return true;
+    return loadMasterTexts(QStringLiteral("Acc"), accountBoxFields(), id, info);
 }
 
 int saveAccount(int id, const AccountInfo &info)
 {
-    QVariantMap values;
-    const QStringList &fields = accountBoxFields();
-    for (int i = 0; i < fields.size(); ++i)
-        values.insert(fields.at(i), info.boxes.value(i));
-    return saveMasterRecord(QStringLiteral("Acc"), id, values);
+    return saveMasterTexts(QStringLiteral("Acc"), accountBoxFields(), id, info);
 }
 
 ListColumns accountListColumns()

@@ -18,12 +18,9 @@ inline constexpr int kAccountListTab = 6;
 // Name, Bank, Account, Memo. All are text.
 const QStringList &accountBoxFields();
 
-// One fund account as the dialog edits it.
-struct AccountInfo
-{
-    int id = 0;
-    QStringList boxes; // texts of the boxes 0 to 3 (see accountBoxFields)
-};
+// One fund account as the dialog edits it: boxes holds the texts of boxes
+// 0 to 3 (see accountBoxFields).
+using AccountInfo = MasterTexts;
 
 // Reads account id; false (info untouched) when there is no such row.
 bool loadAccount(int id, AccountInfo &info);

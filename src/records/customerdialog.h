@@ -1,12 +1,10 @@
 #pragma once
 
+#include "masterdialog.h"
+
 #include <QString>
-#include <QVector>
-#include <QWidget>
 
 class QComboBox;
-class QLineEdit;
-class QPushButton;
 
 namespace records {
 
@@ -15,7 +13,7 @@ inline const QString kCustomerDialogCaption = QStringLiteral("添加/编辑客�
 
 // The customer dialog "添加/编辑客户": the number box, boxes 0 to 11 and the
 // province list.
-class CustomerDialog : public QWidget
+class CustomerDialog : public MasterDialog
 {
     Q_OBJECT
 
@@ -34,21 +32,16 @@ public:
     bool SaveCusInfo();
 
     // Boxes 0 to 11 (客户名称, 享受折扣, 所在地区, 通讯地址, 邮政编码, 联系电话,
-    // 客户手机, 传真号码, 联系邮箱, 企业网址, 联 系 人, 备注信息).
-    QLineEdit *box(int index) const { return TXT.value(index); }
-    // The read-only "客户编号：" box and the "所在省份：" list.
-    QLineEdit *idBox() const { return m_idBox; }
+    // 客户手机, 传真号码, 联系邮箱, 企业网址, 联 系 人, 备注信息), the read-only
+    // "客户编号：" box and buttons 0 "确       定", 1 "取       消" come from
+    // MasterDialog; this is the "所在省份：" list.
     QComboBox *provinceBox() const { return m_province; }
-    // Buttons: 0 "确       定", 1 "取       消".
-    QPushButton *button(int index) const { return Com.value(index); }
+
+protected:
+    bool saveShown() override { return SaveCusInfo(); }
 
 private:
-    void confirm();
-
-    QVector<QLineEdit *> TXT;
-    QLineEdit *m_idBox = nullptr;
     QComboBox *m_province = nullptr;
-    QVector<QPushButton *> Com;
     // The number box shows a proposal for a new customer, not a stored one.
     bool m_proposed = false;
 };

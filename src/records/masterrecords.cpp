@@ -180,6 +180,27 @@ void loadMasterList(grid::Grid &grid, const ListColumns &columns, const QString 
     grid.setReportTitle(reportTitle);
 }
 
+bool loadMasterTexts(const QString &table, const QStringList &fields, int id, MasterTexts &info)
+{
+    QVariantMap values;
+    if (!loadMasterRecord(table, id, values))
+        return false;
+    info.id = values.value(QStringLiteral("ID")).toInt();
+    info.boxes.clear();
+    for (const QString &field : fields)
+        info.boxes << boxText(values.value(field));
+    return true;
+}
+
+int saveMasterTexts(const QString &table, const QStringList &fields, int id,
+                    const MasterTexts &info)
+{
+    QVariantMap values;
+    for (int i = 0; i < fields.size(); ++i)
+        values.insert(fields.at(i), info.boxes.value(i));
+    return saveMasterRecord(table, id, values);
+}
+
 QLineEdit *newMasterBox(QWidget *parent)
 {
     auto *box = new QLineEdit(parent);

@@ -40,6 +40,22 @@ bool loadMasterRecord(const QString &table, int id, QVariantMap &values);
 // are passed over. Returns the stored record's ID, 0 when nothing was stored.
 int saveMasterRecord(const QString &table, int id, const QVariantMap &values);
 
+// One master record as a dialog of text boxes edits it: its ID and the box
+// texts, one per bound field in box order.
+struct MasterTexts
+{
+    int id = 0;
+    QStringList boxes;
+};
+// Reads record id of table into info, a box text per field of fields (see
+// boxText); false (info untouched) when there is no such record.
+bool loadMasterTexts(const QString &table, const QStringList &fields, int id, MasterTexts &info);
+// Stores info's boxes into fields of record id of table, adding a record
+// when there is none (id 0 always adds one). Returns the stored record's ID,
+// 0 when nothing was stored.
+int saveMasterTexts(const QString &table, const QStringList &fields, int id,
+                    const MasterTexts &info);
+
 // A table whose records point to a master record through keyField.
 struct DependentTable
 {

@@ -12,8 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace records {
@@ -34,10 +32,8 @@ int boxRow(int index)
 } // namespace
 
 ProductDialog::ProductDialog(QWidget *parent)
-    : QWidget(parent, Qt::Dialog)
+    : MasterDialog(kProductDialogCaption, kProductListTab, Boxes::Long, parent)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(kProductDialogCaption);
     TXT.fill(nullptr, kProductBoxCount);
     Lbl.fill(nullptr, kProductBoxCount);
     for (int i = 0; i < kProductBoxCount; ++i)
@@ -50,40 +46,29 @@ ProductDialog::ProductDialog(QWidget *parent)
     m_boxes->setColumnStretch(3, 1);
     outer->addLayout(m_boxes);
 
-    m_idBox = newMasterBox(this);
-    m_idBox->setReadOnly(true);
-    m_boxes->addWidget(new QLabel(QStringLiteral("产品编号："), this), kNumberRow, 0);
-    m_boxes->addWidget(m_idBox, kNumberRow, 1);
+    addIdBox(m_boxes, QStringLiteral("产品编号："), kNumberRow, 0);
     m_boxes->setRowMinimumHeight(kNumberRow, ui::pixels(kRowTwips));
 
-    addBox(0, QStringLiteral("产品名称："), QStringLiteral("Name"));
-    addBox(1, QStringLiteral("销售定价："), QStringLiteral("Price"));
-    addBox(2, QStringLiteral("产品单位："), QStringLiteral("Unit"));
-    addBox(3, QStringLiteral("备注信息："), QStringLiteral("Memo"));
+    addFieldBox(0, QStringLiteral("产品名称："), QStringLiteral("Name"));
+    addFieldBox(1, QStringLiteral("销售定价："), QStringLiteral("Price"));
+    addFieldBox(2, QStringLiteral("产品单位："), QStringLiteral("Unit"));
+    addFieldBox(3, QStringLiteral("备注信息："), QStringLiteral("Memo"));
 
     auto *line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     outer->addWidget(line);
 
-    auto *buttons = new QHBoxLayout;
-    Com.append(new QPushButton(QStringLiteral("确      定"), this));
-    Com.append(new QPushButton(QStringLiteral("取      消"), this));
-    buttons->addStretch();
-    buttons->addWidget(Com[0]);
-    buttons->addWidget(Com[1]);
-    outer->addLayout(buttons);
-    connect(Com[0], &QPushButton::clicked, this, &ProductDialog::confirm);
-    connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+    outer->addLayout(newButtonRow(QStringLiteral("确      定"), QStringLiteral("取      消")));
 
     resize(ui::pixels(7200), 0);
     AddTxt();
 }
 
-void ProductDialog::addBox(int index, const QString &caption, const QString &field)
+void ProductDialog::addFieldBox(int index, const QString &caption, const QString &field)
 {
     auto *label = new QLabel(caption, this);
-    QLineEdit *edit = newMasterBox(this);
+    QLineEdit *edit = newBox();
     const int row = boxRow(index);
     const int column = (index % 2) * 2; // even indices left, odd right
     m_boxes->addWidget(label, row, column);
@@ -104,7 +89,7 @@ void ProductDialog::AddTxt()
     for (int k = 0; k < kProductFieldCount && next < kProductBoxCount; ++k) {
         if (names.value(k).isEmpty())
             continue;
-        addBox(next, names.at(k) + QStringLiteral("："), productFieldColumn(k));
+        addFieldBox(next, names.at(k) + QStringLiteral("："), productFieldColumn(k));
         ++next;
     }
     const int added = next - kFirstCustomBox;
@@ -152,31 +137,14 @@ bool ProductDialog::SaveContent()
     return true;
 }
 
-void ProductDialog::confirm()
-{
-    // Stay open when nothing could be stored, so the typed data is not lost.
-    if (!SaveContent())
-        return;
-    reloadListIfShowing(kProductListTab);
-    close();
-}
-
 ProductDialog *showProductDialog(int id, bool load, QWidget *parent)
 {
-    static QPointer<ProductDialog> open;
-    // A fresh window each time: its custom boxes follow the definitions of
-    // the moment, and an open one must not lend its texts to the next product.
-    if (open)
-        open->close();
-    open = new ProductDialog(parent);
-    if (load)
-        open->LoadContent(id);
-    open->show();
-    open->raise();
-    open->activateWindow();
-    // Typing starts in the first box, not in the read-only number.
-    open->box(0)->setFocus();
-    return open;
+    // A fresh window each time also makes its custom boxes follow the
+    // definitions of the moment.
+    return showMasterDialog<ProductDialog>(parent, [&](ProductDialog &d) {
+        if (load)
+            d.LoadContent(id);
+    });
 }
 
 } // namespace records

@@ -1,14 +1,13 @@
 #pragma once
 
+#include "masterdialog.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
-#include <QWidget>
 
 class QGridLayout;
 class QLabel;
-class QLineEdit;
-class QPushButton;
 
 namespace records {
 
@@ -18,7 +17,7 @@ inline const QString kProductDialogCaption = QStringLiteral("添加/编辑产品
 // The product dialog "添加/编辑产品": the number box, the four fixed boxes
 // (0 产品名称, 1 销售定价, 2 产品单位, 3 备注信息) and one box per defined
 // custom field, two to a row.
-class ProductDialog : public QWidget
+class ProductDialog : public MasterDialog
 {
     Q_OBJECT
 
@@ -38,27 +37,22 @@ public:
     // nothing could be stored.
     bool SaveContent();
 
-    // Box index 0 to 13, nullptr where there is none; its bound field and
-    // its label.
-    QLineEdit *box(int index) const { return TXT.value(index); }
+    // Box index 0 to 13 (box(), nullptr where there is none), its bound
+    // field and its label; the read-only "产品编号：" box and buttons
+    // 0 "确      定", 1 "取      消" come from MasterDialog.
     QString boxField(int index) const { return m_fields.value(index); }
     QLabel *label(int index) const { return Lbl.value(index); }
-    // The read-only "产品编号：" box.
-    QLineEdit *idBox() const { return m_idBox; }
-    // Buttons: 0 "确      定", 1 "取      消".
-    QPushButton *button(int index) const { return Com.value(index); }
     // Rows of custom-field boxes added by AddTxt.
     int addedRows() const { return m_addedRows; }
 
-private:
-    void addBox(int index, const QString &caption, const QString &field);
-    void confirm();
+protected:
+    bool saveShown() override { return SaveContent(); }
 
-    QVector<QLineEdit *> TXT;
+private:
+    void addFieldBox(int index, const QString &caption, const QString &field);
+
     QVector<QLabel *> Lbl;
     QStringList m_fields;
-    QLineEdit *m_idBox = nullptr;
-    QVector<QPushButton *> Com;
     QGridLayout *m_boxes = nullptr;
     int m_addedRows = 0;
     // The number box shows a proposal for a new product, not a stored one.

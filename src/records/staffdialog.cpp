@@ -1,5 +1,6 @@
 #include "staffdialog.h"
 
+#include "masterrecords.h"
 #include "rights.h"
 #include "staff.h"
 
@@ -8,13 +9,11 @@
 #include "store/formatting.h"
 #include "store/prompts.h"
 #include "store/session.h"
-#include "ui/shellhost.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
 
 namespace records {
 
@@ -126,26 +125,16 @@ void ClickRightsTree(grid::Grid &grid, int x, int y)
 }
 
 StaffDialog::StaffDialog(QWidget *parent)
-    : QWidget(parent, Qt::Dialog)
+    : MasterDialog(QStringLiteral("员工设置"), -1, Boxes::Plain, parent)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("员工设置"));
-
     auto *layout = new QGridLayout(this);
-    m_idBox = new QLineEdit(this);
-    m_idBox->setReadOnly(true);
-    layout->addWidget(new QLabel(QStringLiteral("员工编码："), this), 0, 0);
-    layout->addWidget(m_idBox, 0, 1);
+    addIdBox(layout, QStringLiteral("员工编码："), 0, 0);
 
     const QStringList labels = {QStringLiteral("员工姓名："), QStringLiteral("登录密码："),
                                 QStringLiteral("电   话："),  QStringLiteral("手   机："),
                                 QStringLiteral("电子邮箱："), QStringLiteral("备注信息：")};
-    for (int i = 0; i < labels.size(); ++i) {
-        auto *edit = new QLineEdit(this);
-        TXT.append(edit);
-        layout->addWidget(new QLabel(labels.at(i), this), i + 1, 0);
-        layout->addWidget(edit, i + 1, 1);
-    }
+    for (int i = 0; i < labels.size(); ++i)
+        addBox(layout, labels.at(i), i + 1, 0);
 
     m_tree = new grid::Grid(this);
     m_tree->setMinimumSize(320, 360);
@@ -156,15 +145,8 @@ StaffDialog::StaffDialog(QWidget *parent)
                 treeClicked(button, x, y);
             });
 
-    auto *buttons = new QHBoxLayout;
-    Com.append(new QPushButton(QStringLiteral("确      定"), this));
-    Com.append(new QPushButton(QStringLiteral("取      消"), this));
-    buttons->addStretch();
-    buttons->addWidget(Com[0]);
-    buttons->addWidget(Com[1]);
-    layout->addLayout(buttons, labels.size() + 2, 0, 1, 3);
-    connect(Com[0], &QPushButton::clicked, this, &StaffDialog::confirm);
-    connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+    layout->addLayout(newButtonRow(QStringLiteral("确      定"), QStringLiteral("取      消")),
+                      labels.size() + 2, 0, 1, 3);
 }
 
 void StaffDialog::LoadStaffInfo(int id)
@@ -172,8 +154,7 @@ void StaffDialog::LoadStaffInfo(int id)
     StaffInfo info;
     QString rights;
     if (loadStaff(id, info)) {
-        for (int i = 0; i < TXT.size(); ++i)
-            TXT[i]->setText(info.boxes.value(i));
+        setBoxTexts(info.boxes);
         m_idBox->setText(QString::number(info.id));
         rights = info.rights;
     }
@@ -183,16 +164,13 @@ void StaffDialog::LoadStaffInfo(int id)
 bool StaffDialog::SaveStaffInfo(int id)
 {
     StaffInfo info;
-    for (const QLineEdit *edit : TXT)
-        info.boxes << edit->text();
+    info.boxes = boxTexts();
     info.rights = GetRightStr(*m_tree);
     const int stored = saveStaff(id, info);
     if (stored == 0)
         return false;
     m_idBox->setText(QString::number(stored));
-    ui::ShellHost *host = ui::shellHost();
-    if (host && host->currentRecordTab() == kStaffTab)
-        host->ReloadCurrentList();
+    reloadListIfShowing(kStaffTab);
     return true;
 }
 
@@ -208,27 +186,14 @@ void StaffDialog::treeClicked(Qt::MouseButton button, int x, int y)
     ClickRightsTree(*m_tree, x, y);
 }
 
-void StaffDialog::confirm()
+bool StaffDialog::saveShown()
 {
-    // Stay open when nothing could be stored, so the typed data is not lost.
-    if (!SaveStaffInfo(int(store::leadingNumber(m_idBox->text()))))
-        return;
-    close();
+    return SaveStaffInfo(int(store::leadingNumber(m_idBox->text())));
 }
 
 StaffDialog *ShowStaffDialog(int id, QWidget *parent)
 {
-    static QPointer<StaffDialog> open;
-    // A fresh window for every member: an open one must not lend its boxes
-    // or its number to the next member.
-    if (open)
-        open->close();
-    open = new StaffDialog(parent);
-    open->LoadStaffInfo(id);
-    open->show();
-    open->raise();
-    open->activateWindow();
-    return open;
+    return showSingleWindow<StaffDialog>(parent, [id](StaffDialog &d) { d.LoadStaffInfo(id); });
 }
 
 } // namespace records

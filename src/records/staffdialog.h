@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QString>
-#include <QVector>
-#include <QWidget>
+#include "masterdialog.h"
 
-class QLineEdit;
-class QPushButton;
+#include <QString>
 
 namespace grid {
 class Grid;
@@ -34,7 +31,7 @@ QString GetRightStr(const grid::Grid &grid);
 void ClickRightsTree(grid::Grid &grid, int x, int y);
 
 // The staff dialog "员工设置": one member's boxes and rights tree.
-class StaffDialog : public QWidget
+class StaffDialog : public MasterDialog
 {
     Q_OBJECT
 
@@ -49,22 +46,18 @@ public:
     // could be stored.
     bool SaveStaffInfo(int id);
 
-    // Boxes 0 to 5: 员工姓名, 登录密码, 电话, 手机, 电子邮箱, 备注信息.
-    QLineEdit *box(int index) const { return TXT.at(index); }
-    // The read-only "员工编码：" box.
-    QLineEdit *idBox() const { return m_idBox; }
+    // Boxes 0 to 5 (员工姓名, 登录密码, 电话, 手机, 电子邮箱, 备注信息), the
+    // read-only "员工编码：" box; buttons 0 "确      定", 1 "取      消".
     grid::Grid *rightsGrid() const { return m_tree; }
-    // Buttons: 0 "确      定", 1 "取      消".
-    QPushButton *button(int index) const { return Com.at(index); }
+
+protected:
+    // Saving under the shown number reloads the list itself.
+    bool saveShown() override;
 
 private:
     void treeClicked(Qt::MouseButton button, int x, int y);
-    void confirm();
 
-    QVector<QLineEdit *> TXT;
-    QLineEdit *m_idBox = nullptr;
     grid::Grid *m_tree = nullptr;
-    QVector<QPushButton *> Com;
 };
 
 // Opens the staff dialog for member id (0 for a new one) as the one

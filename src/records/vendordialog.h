@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QString>
-#include <QVector>
-#include <QWidget>
+#include "masterdialog.h"
 
-class QLineEdit;
-class QPushButton;
+#include <QString>
 
 namespace records {
 
@@ -13,7 +10,7 @@ namespace records {
 inline const QString kVendorDialogCaption = QStringLiteral("添加/编辑供应商");
 
 // The vendor dialog "添加/编辑供应商": the number box and boxes 0 to 9.
-class VendorDialog : public QWidget
+class VendorDialog : public MasterDialog
 {
     Q_OBJECT
 
@@ -29,18 +26,10 @@ public:
     bool SaveVenInfo();
 
     // Boxes 0 to 9 (供 应 商, 联 系 人, 电  话, 手  机, 传  真, 电子邮箱,
-    // 通讯地址, 邮  编, 企业网址, 备注信息).
-    QLineEdit *box(int index) const { return TXT.value(index); }
-    QLineEdit *idBox() const { return m_idBox; }
-    // Buttons: 0 "确     定", 1 "取     消".
-    QPushButton *button(int index) const { return Com.value(index); }
+    // 通讯地址, 邮  编, 企业网址, 备注信息); buttons 0 "确     定", 1 "取     消".
 
-private:
-    void confirm();
-
-    QVector<QLineEdit *> TXT;
-    QLineEdit *m_idBox = nullptr;
-    QVector<QPushButton *> Com;
+protected:
+    bool saveShown() override { return SaveVenInfo(); }
 };
 
 // Opens the vendor dialog as the one instance (an open one is closed first)

@@ -16,23 +16,12 @@ const QStringList &vendorBoxFields()
 
 bool loadVendor(int id, VendorInfo &info)
 {
-    QVariantMap values;
-    if (!loadMasterRecord(QStringLiteral("Vendor"), id, values))
-        return false;
-    info.id = values.value(QStringLiteral("ID")).toInt();
-    info.boxes.clear();
-    for (const QString &field : vendorBoxFields())
-        info.boxes << boxText(values.value(field));
-    return true;
+    return loadMasterTexts(QStringLiteral("Vendor"), vendorBoxFields(), id, info);
 }
 
 int saveVendor(int id, const VendorInfo &info)
 {
-    QVariantMap values;
-    const QStringList &fields = vendorBoxFields();
-    for (int i = 0; i < fields.size(); ++i)
-        values.insert(fields.at(i), info.boxes.value(i));
-    const int stored = saveMasterRecord(QStringLiteral("Vendor"), id, values);
+    const int stored = saveMasterTexts(QStringLiteral("Vendor"), vendorBoxFields(), id, info);
     // The purchase dialog picks its default vendor by the entry's leading
     // number, so the entry it lists is stored, not the bare name.
     if (stored != 0)

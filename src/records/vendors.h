@@ -18,12 +18,9 @@ inline constexpr int kVendorListTab = 5;
 // Name, CName, Phone, Mobile, Fax, Email, Address, PC, Websit, Memo.
 const QStringList &vendorBoxFields();
 
-// One vendor as the dialog edits it; every field is text.
-struct VendorInfo
-{
-    int id = 0;
-    QStringList boxes; // texts of the boxes 0 to 9 (see vendorBoxFields)
-};
+// One vendor as the dialog edits it; every field is text, boxes holds the
+// texts of boxes 0 to 9 (see vendorBoxFields).
+using VendorInfo = MasterTexts;
 
 // Reads vendor id; false (info untouched) when there is no such row.
 bool loadVendor(int id, VendorInfo &info);
