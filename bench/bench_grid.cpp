@@ -125,23 +125,6 @@ Timing measure(int runs, const std::function<void()> &prepare, const std::functi
     return {median(walls), median(cpus)};
 }
 
-// Too-many-rows messages are not wanted on the console of a benchmark.
-class QuietPrompts : public store::Prompts
-{
-public:
-    void message(const QString &) override {}
-    bool question(const QString &) override { return true; }
-    QString openFileName(const QString &, const QString &, const QString &) override
-    {
-        return QString();
-    }
-    QString saveFileName(const QString &, const QString &, const QString &) override
-    {
-        return QString();
-    }
-    bool chooseFont(store::FontChoice &) override { return false; }
-};
-
 } // namespace
 
 void gridFigures(const Context &context)
@@ -150,7 +133,7 @@ void gridFigures(const Context &context)
         report(QStringLiteral("grid_skipped_no_qapplication"), 1, QStringLiteral("flag"));
         return;
     }
-    QuietPrompts quiet;
+    AnsweringPrompts quiet;
     store::setPrompts(&quiet);
 
     grid::Grid grid;

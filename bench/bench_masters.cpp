@@ -27,25 +27,6 @@ namespace bench {
 
 namespace {
 
-// Answers every question with Yes and keeps messages off the console.
-class YesPrompts : public store::Prompts
-{
-public:
-    void message(const QString &text) override { messages << text; }
-    bool question(const QString &) override { return true; }
-    QString openFileName(const QString &, const QString &, const QString &) override
-    {
-        return QString();
-    }
-    QString saveFileName(const QString &, const QString &, const QString &) override
-    {
-        return QString();
-    }
-    bool chooseFont(store::FontChoice &) override { return false; }
-
-    QStringList messages;
-};
-
 const QString kWorkFile = QStringLiteral("DATA00002.qdt");
 
 // A fresh copy of the big account set, made current.
@@ -85,7 +66,7 @@ void mastersFigures(const Context &context)
         report(QStringLiteral("masters_skipped_no_qapplication"), 1, QStringLiteral("flag"));
         return;
     }
-    YesPrompts yes;
+    AnsweringPrompts yes;
     store::setPrompts(&yes);
     grid::Grid grid;
 

@@ -31,31 +31,6 @@ namespace {
 
 volatile qint64 salesSink = 0;
 
-// Answers every prompt at once and counts the messages, so the row-limit
-// message of a full list is answered as a user would and can be checked.
-class CountingPrompts : public store::Prompts
-{
-public:
-    int messages = 0;
-    QString lastMessage;
-
-    void message(const QString &text) override
-    {
-        ++messages;
-        lastMessage = text;
-    }
-    bool question(const QString &) override { return true; }
-    QString openFileName(const QString &, const QString &, const QString &) override
-    {
-        return QString();
-    }
-    QString saveFileName(const QString &, const QString &, const QString &) override
-    {
-        return QString();
-    }
-    bool chooseFont(store::FontChoice &) override { return false; }
-};
-
 // Reads every value of every row of sql through the access layer.
 int readAll(const QString &sql)
 {
@@ -106,7 +81,7 @@ void salesFigures(const Context &context)
         report(QStringLiteral("sales_skipped_no_qapplication"), 1, QStringLiteral("flag"));
         return;
     }
-    CountingPrompts prompts;
+    AnsweringPrompts prompts;
     store::setPrompts(&prompts);
 
     // The last year of the generated records, given backwards as a user may.
@@ -129,7 +104,7 @@ void salesFigures(const Context &context)
     grid.resize(1200, 700);
     grid.show();
     QCoreApplication::processEvents();
-    const int messagesBefore = prompts.messages;
+    const int messagesBefore = int(prompts.messages.size());
     double loadCpu = 0;
     const double load = medianWithCpu(
             context.runs,
@@ -138,7 +113,7 @@ void salesFigures(const Context &context)
                 QCoreApplication::processEvents(); // the first screenful is painted
             },
             loadCpu);
-    const int limitMessages = prompts.messages - messagesBefore;
+    const int limitMessages = int(prompts.messages.size()) - messagesBefore;
     report(QStringLiteral("sales_list_rows_in_range"), rowsInRange, QStringLiteral("rows"));
     report(QStringLiteral("sales_list_rows_shown"), grid.dataRows(), QStringLiteral("rows"));
     report(QStringLiteral("sales_list_limit_message_each_load"),

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "store/prompts.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -22,12 +25,33 @@ double medianMs(int runs, const std::function<double()> &work);
 // Elapsed milliseconds of one call of work.
 double timeMs(const std::function<void()> &work);
 
+// Prompts for unattended runs: every question is answered Yes, dialogs are
+// cancelled, and messages are kept (off the console) for the figures that
+// check them.
+class AnsweringPrompts : public store::Prompts
+{
+public:
+    void message(const QString &text) override { messages << text; }
+    bool question(const QString &) override { return true; }
+    QString openFileName(const QString &, const QString &, const QString &) override
+    {
+        return QString();
+    }
+    QString saveFileName(const QString &, const QString &, const QString &) override
+    {
+        return QString();
+    }
+    bool chooseFont(store::FontChoice &) override { return false; }
+
+    QStringList messages;
+};
+
 // Prints one figure as "name: value unit".
 void report(const QString &name, double value, const QString &unit);
 
 // Groups of figures, each a plain function; main() lists them in order.
 void storeFigures(const Context &context);
-void gridFigures(const Context &context); // bench_grid.cpp
+void gridFigures(const Context &context);    // bench_grid.cpp
 void mastersFigures(const Context &context); // bench_masters.cpp
 void salesFigures(const Context &context);   // bench_sales.cpp
 void mergeFigures(const Context &context);   // bench_merge.cpp
