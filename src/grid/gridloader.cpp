@@ -15,12 +15,63 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace grid {
 
 namespace {
 
 const QString kNumberTitle = QStringLiteral("序号");
+
+// The texts of values seen shortly before in one column, in a fixed table
+// indexed by a hash of the value. A repeated price or day is formatted once
+// and its text shared by every cell, while a column of all-different amounts
+// costs no more than formatting them: the table never grows or rehashes.
+class RecentTexts
+{
+public:
+    template<typename Make>
+    const QString &text(quint64 key, Make make)
+    {
+        if (m_slots.empty())
+            m_slots.resize(kSlots);
+        Slot &slot = m_slots[size_t((key * 0x9E3779B97F4A7C15ULL) >> (64 - kSlotBits))];
+        if (!slot.used || slot.key != key) {
+            slot.text = make();
+            slot.key = key;
+            slot.used = true;
+        }
+        return slot.text;
+    }
+
+    // The stored copy of a text seen shortly before, or the text itself,
+    // kept for next time. Names repeat down a column; sharing one string
+    // saves memory and lets the fitting measure each name once.
+    const QString &shared(const QString &text)
+    {
+        if (m_slots.empty())
+            m_slots.resize(kSlots);
+        const quint64 key = qHash(text);
+        Slot &slot = m_slots[size_t((key * 0x9E3779B97F4A7C15ULL) >> (64 - kSlotBits))];
+        if (!slot.used || slot.key != key || slot.text != text) {
+            slot.text = text;
+            slot.key = key;
+            slot.used = true;
+        }
+        return slot.text;
+    }
+
+private:
+    static constexpr int kSlotBits = 12;
+    static constexpr size_t kSlots = size_t(1) << kSlotBits;
+    struct Slot
+    {
+        quint64 key = 0;
+        bool used = false;
+        QString text;
+    };
+    std::vector<Slot> m_slots;
+};
 
 // How one column is filled, worked out once per load from its key.
 struct ColumnPlan
@@ -31,11 +82,10 @@ struct ColumnPlan
     QString table;
     QString keyField;
     QString resultField;
-    // Texts already worked out in this load: the same name is looked up,
-    // the same price or day formatted, once per distinct value.
+    // Each name is looked up once per load; prices and days are formatted
+    // once while they keep coming back.
     QHash<QString, QString> lookups;
-    QHash<quint64, QString> numbers;
-    QHash<qint64, QString> dates;
+    RecentTexts texts;
 };
 
 QString lookupText(const QVariant &value, bool dateOnly)
@@ -45,8 +95,8 @@ QString lookupText(const QVariant &value, bool dateOnly)
     return value.toString();
 }
 
-// PutCell with the per-column caches. Doubles and dates give the same text
-// as PutCell: the cache key holds everything their text depends on.
+// PutCell with the per-column text table. Doubles and dates give the same
+// text as PutCell: the key holds everything their text depends on.
 void putField(Grid &grid, int row, int col, const QVariant &value, bool dateOnly, ColumnPlan &plan,
               bool colourColumn)
 {
@@ -57,10 +107,9 @@ void putField(Grid &grid, int row, int col, const QVariant &value, bool dateOnly
         const double number = value.toDouble();
         quint64 bits;
         std::memcpy(&bits, &number, sizeof bits);
-        auto found = plan.numbers.constFind(bits);
-        if (found == plan.numbers.constEnd())
-            found = plan.numbers.insert(bits, store::FormatCell(value, dateOnly));
-        grid.setTextMatrix(row, col, found.value());
+        grid.setTextMatrix(row, col, plan.texts.text(bits, [&] {
+            return store::FormatCell(value, dateOnly);
+        }));
         if (row == grid.fixedRows())
             grid.setColAlignment(col, kAlignRightBottom);
     } else if (type == QMetaType::QDateTime) {
@@ -69,14 +118,13 @@ void putField(Grid &grid, int row, int col, const QVariant &value, bool dateOnly
             return;
         const QDate day = dt.date();
         const QTime time = dt.time();
-        const qint64 key = dateOnly ? day.toJulianDay()
-                                    : day.toJulianDay() * 1440 + time.hour() * 60 + time.minute();
-        auto found = plan.dates.constFind(key);
-        if (found == plan.dates.constEnd())
-            found = plan.dates.insert(key, store::FormatCell(value, dateOnly));
-        grid.setTextMatrix(row, col, found.value());
+        const qint64 minutes = day.toJulianDay() * 1440 + time.hour() * 60 + time.minute();
+        const quint64 key = quint64(dateOnly ? day.toJulianDay() : minutes);
+        grid.setTextMatrix(
+                row, col, plan.texts.text(key, [&] { return store::FormatCell(value, dateOnly); }));
     } else if (type == QMetaType::QString) {
-        grid.setTextMatrix(row, col, value.toString());
+        const QString text = value.toString();
+        grid.setTextMatrix(row, col, text.isEmpty() ? text : plan.texts.shared(text));
     } else {
         PutCell(grid, row, col, value, dateOnly);
     }

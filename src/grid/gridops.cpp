@@ -130,7 +130,7 @@ void FitGridColumns(Grid &grid, int firstRow)
         if (c >= grid.fixedCols() - 1) {
             int widest = 0;
             for (int r = start; r < rows; ++r)
-                widest = std::max(widest, widths.width(grid.cellText(r, c)));
+                widest = std::max(widest, widths.storedWidth(grid.cellText(r, c)));
             w = double(widest) * ui::kTwipsPerPixel;
             if (w != 0 && titleRow >= 0)
                 w = std::max(w,

@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QString>
 
+#include <vector>
+
 namespace grid {
 
 // Pixel widths of cell texts in one font, each distinct text measured once.
@@ -22,6 +24,11 @@ class TextWidths
 public:
     explicit TextWidths(const QFont &font);
     int width(const QString &text);
+    // The width of a text that stays alive and unchanged while this object
+    // is in use, such as a grid cell during one fitting pass. Cells sharing
+    // one string (a price or a day repeated down a column) are then found by
+    // the string's address alone.
+    int storedWidth(const QString &text);
 
 private:
     int measure(const QString &text);
@@ -34,6 +41,14 @@ private:
     QHash<QString, int> m_texts;
     quint64 m_lastShape = 0;
     int m_lastShapeWidth = 0;
+    struct Stored
+    {
+        const QChar *data = nullptr;
+        qsizetype size = 0;
+        int width = 0;
+    };
+    static constexpr int kStoredBits = 12;
+    std::vector<Stored> m_stored;
 };
 
 } // namespace grid

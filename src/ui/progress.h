@@ -51,10 +51,10 @@ void ProgressStart(const QString &caption, int total);
 // the count "(n/total)" and the times; any other non-empty mode becomes the
 // caption. A total below 1 counts as 1.
 //
-// Long loops call this at every row, so it stays cheap: the labels, the bar
-// and the event loop are only touched when the percentage text changes, the
-// caption changes or 50 ms have passed since the window last got to run.
-// In between, the texts may lag behind the counter by those 50 ms at most.
+// Long loops call this at every row, so it stays cheap: the labels are only
+// touched when the percentage text or the caption changes, and the event
+// loop runs at most every 40 ms (and at once for a new caption). So the
+// window may lag behind the counter by those 40 ms at most.
 void ProgressStep(int step, const QString &mode = QString());
 
 // Sets the current value and draws the bar at it; runs the event loop once.
