@@ -27,15 +27,20 @@ const QString kNumberTitle = QStringLiteral("序号");
 // indexed by a hash of the value. A repeated price or day is formatted once
 // and its text shared by every cell, while a column of all-different amounts
 // costs no more than formatting them: the table never grows or rehashes.
+// It has a slot per row up to 4,096, so short lists stay cheap to load.
 class RecentTexts
 {
 public:
+    explicit RecentTexts(int rows = 0)
+    {
+        while (m_bits < kMaxBits && (1 << m_bits) < rows)
+            ++m_bits;
+    }
+
     template<typename Make>
     const QString &text(quint64 key, Make make)
     {
-        if (m_slots.empty())
-            m_slots.resize(kSlots);
-        Slot &slot = m_slots[size_t((key * 0x9E3779B97F4A7C15ULL) >> (64 - kSlotBits))];
+        Slot &slot = slotFor(key);
         if (!slot.used || slot.key != key) {
             slot.text = make();
             slot.key = key;
@@ -49,10 +54,8 @@ public:
     // saves memory and lets the fitting measure each name once.
     const QString &shared(const QString &text)
     {
-        if (m_slots.empty())
-            m_slots.resize(kSlots);
         const quint64 key = qHash(text);
-        Slot &slot = m_slots[size_t((key * 0x9E3779B97F4A7C15ULL) >> (64 - kSlotBits))];
+        Slot &slot = slotFor(key);
         if (!slot.used || slot.key != key || slot.text != text) {
             slot.text = text;
             slot.key = key;
@@ -62,14 +65,22 @@ public:
     }
 
 private:
-    static constexpr int kSlotBits = 12;
-    static constexpr size_t kSlots = size_t(1) << kSlotBits;
+    static constexpr int kMaxBits = 12;
     struct Slot
     {
         quint64 key = 0;
         bool used = false;
         QString text;
     };
+
+    Slot &slotFor(quint64 key)
+    {
+        if (m_slots.empty())
+            m_slots.resize(size_t(1) << m_bits);
+        return m_slots[size_t((key * 0x9E3779B97F4A7C15ULL) >> (64 - m_bits))];
+    }
+
+    int m_bits = 4;
     std::vector<Slot> m_slots;
 };
 
@@ -209,6 +220,7 @@ void LoadGrid(Grid &grid, const QString &where, const QString &order, bool dateO
     QVector<bool> colourColumn(columns, false);
     for (int c = 0; c < columns; ++c) {
         ColumnPlan &plan = plans[c];
+        plan.texts = RecentTexts(count);
         const QString &key = grid.cellText(kKeyRow, c);
         if (key.isEmpty()) {
             if (first >= 1 && grid.cellText(first - 1, c) == kNumberTitle)
