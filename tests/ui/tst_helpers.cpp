@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -26,6 +27,7 @@ private slots:
     void fillNameAndDistinctCombos();
     void waitFormClosed();
     void waitFormClosedFollowsTwoWindows();
+    void topMostAndCursorPosition();
 
 private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
@@ -186,6 +188,35 @@ void TestHelpers::waitFormClosedFollowsTwoWindows()
     QTimer::singleShot(250, &second, [&] { second.close(); });
     QVERIFY(timedWait(caption) >= 0);
     QVERIFY(!second.isVisible());
+}
+
+// Putting a shown window on top keeps it shown where it was (changing the
+// flags alone would hide it), also when asked through one of its children;
+// the cursor position comes in twips from the window's corner.
+void TestHelpers::topMostAndCursorPosition()
+{
+    QDialog dialog;
+    QLineEdit *box = new QLineEdit(&dialog);
+    dialog.setGeometry(120, 90, 300, 200);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QRect before = dialog.geometry();
+    ui::SetTopMost(box);
+    QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.geometry(), before);
+    ui::SetTopMost(&dialog); // already on top: nothing changes
+    QVERIFY(dialog.isVisible());
+    ui::SetTopMost(nullptr);
+
+    QCursor::setPos(dialog.mapToGlobal(QPoint(10, 20)));
+    if (QCursor::pos() != dialog.mapToGlobal(QPoint(10, 20)))
+        QSKIP("this platform does not move the cursor");
+    int x = -1;
+    int y = -1;
+    ui::CursorPosition(x, y, &dialog);
+    QCOMPARE(x, 150);
+    QCOMPARE(y, 300);
 }
 
 QTEST_MAIN(TestHelpers)
