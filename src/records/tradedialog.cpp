@@ -19,6 +19,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -106,6 +107,17 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
     layout->addLayout(buttons, row, 0, 1, 4);
     connect(Com[0], &QPushButton::clicked, this, &TradeDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+
+    // Tab walks the dialog as it reads: each list with its 添加 button, the
+    // boxes, the date, then 确定 and 取消.
+    QList<QWidget *> order;
+    for (int i = 0; i < 4; ++i)
+        order << CMB[i] << Com[i + 2];
+    for (QLineEdit *edit : std::as_const(TXT))
+        order << edit;
+    order << DTP << Com[0] << Com[1];
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
 }
 
 void TradeDialog::SetRight()
@@ -207,10 +219,21 @@ void TradeDialog::addMaster(int index)
 
 bool TradeDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && CMB.contains(qobject_cast<QComboBox *>(watched))) {
-        return true;
+    if (!CMB.contains(qobject_cast<QComboBox *>(watched)))
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        // Tab and Shift+Tab still move on, so the boxes below stay reachable
+        // from the keyboard; every other key is swallowed.
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        return key != Qt::Key_Tab && key != Qt::Key_Backtab;
     }
-    return QWidget::eventFilter(watched, event);
+    case QEvent::Wheel:
+        // Scrolling over a closed list would pick another entry in passing.
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 QString openMasterDialog(const QString &table, QWidget *parent)

@@ -8,6 +8,7 @@
 #include "store/prompts.h"
 #include "ui/progress.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -108,7 +109,23 @@ QString plainNumber(double value)
         return QStringLiteral("0");
     if (value == 0)
         value = 0; // no "-0"
-    return QString::number(value, 'g', 15);
+    const QString text = QString::number(value, 'g', 15);
+    if (!text.contains(QLatin1Char('e')))
+        return text;
+    // Amounts below 0.0001 or from 10^15 on: the same 15 significant digits
+    // written out, as a box and a statement both read them. Values beyond
+    // that span keep the exponent rather than grow into pages of zeros.
+    const int exponent = int(std::floor(std::log10(std::fabs(value))));
+    if (exponent < -15 || exponent > 20)
+        return text;
+    QString plain = QString::number(value, 'f', std::max(0, 14 - exponent));
+    if (plain.contains(QLatin1Char('.'))) {
+        while (plain.endsWith(QLatin1Char('0')))
+            plain.chop(1);
+        if (plain.endsWith(QLatin1Char('.')))
+            plain.chop(1);
+    }
+    return plain;
 }
 
 QString tradeFilter(const TradeTable &table, const FilterBar &bar)
@@ -274,6 +291,10 @@ int saveTrade(const TradeTable &table, const TradeEntry &entry)
     if (rs.update())
         stored = rs.value(QStringLiteral("ID")).toInt();
     store::CloseQuery(conn, rs);
+    // A failed open has been reported by the access layer; a failed write
+    // is said here, or 确定 would seem to do nothing.
+    if (stored == 0)
+        store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
     return stored;
 }
 

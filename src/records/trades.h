@@ -47,7 +47,7 @@ QString jetDate(const QDate &date);
 
 // A number as the program writes it into boxes and statements: plain
 // decimal text with up to 15 significant digits and no grouping (22.5, 95,
-// 0.57); -0 is written 0.
+// 0.57, 0.00003, 1000000000000000); -0 is written 0.
 QString plainNumber(double value);
 
 // The conditions of a filter bar for a list of table, each beginning with
@@ -112,7 +112,8 @@ bool loadTrade(const TradeTable &table, int id, StoredTrade &out);
 // Writes entry into the record its number names, or into a new record when
 // there is none: the box texts 0 to 3 and the list texts as their leading
 // numbers (12kg → 12, "abc" → 0), the memo as typed, the date. Returns the
-// stored record's ID, 0 when nothing was stored.
+// stored record's ID, 0 when nothing was stored; a write the database
+// refuses is reported with "记录保存失败，数据没有写入！".
 int saveTrade(const TradeTable &table, const TradeEntry &entry);
 
 // The amount of a price and a quantity text: the product of their leading

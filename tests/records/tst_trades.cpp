@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QWheelEvent>
 
 using namespace records;
 using namespace masterfixture;
@@ -88,6 +89,7 @@ private slots:
     void savingText();
     void editingKeepsNumber();
     void addShortcuts();
+    void listKeys();
     void purchaseDialog();
 
 private:
@@ -312,6 +314,13 @@ void TestTrades::amountChain()
     QCOMPARE(dialog->box(3)->text(), QStringLiteral("75元"));
     typeInto(dialog->box(1), QStringLiteral("3kg"));
     QCOMPARE(dialog->box(2)->text(), QStringLiteral("60"));
+    // Very small and very large amounts are written out in plain digits.
+    typeInto(dialog->box(0), QStringLiteral("0.00001"));
+    QCOMPARE(dialog->box(2)->text(), QStringLiteral("0.00003"));
+    typeInto(dialog->box(0), QStringLiteral("0.1"));
+    QCOMPARE(dialog->box(2)->text(), QStringLiteral("0.3"));
+    typeInto(dialog->box(0), QStringLiteral("400000000000000"));
+    QCOMPARE(dialog->box(2)->text(), QStringLiteral("1200000000000000"));
 }
 
 // Texts in number boxes store their leading number; the memo as typed; the
@@ -340,6 +349,19 @@ void TestTrades::savingText()
     for (int c = 0; c < expected.size(); ++c)
         QVERIFY2(rs.value(c) == expected.at(c), qPrintable(rs.value(c).toString()));
     QCOMPARE(store::GetVar(QStringLiteral("默认值_Acc")), QStringLiteral("00001|现金"));
+    QCOMPARE(m.host.reloads, 1);
+
+    // A write the database refuses says so and keeps the dialog and its
+    // boxes open, with nothing stored and no reload.
+    exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Sale "
+                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    dialog = ShowSaleDialog(0);
+    typeInto(dialog->box(4), QStringLiteral("第二笔"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->box(4)->text(), QStringLiteral("第二笔"));
+    QCOMPARE(count(QStringLiteral("Sale")), 1);
     QCOMPARE(m.host.reloads, 1);
 }
 
@@ -398,6 +420,36 @@ void TestTrades::addShortcuts()
     QVERIFY(!ui::FormIsOpen(kCustomerDialogCaption));
     QCOMPARE(dialog->list(1)->count(), 3);
     QCOMPARE(dialog->list(1)->currentText(), QStringLiteral("00001|张三"));
+}
+
+// The lists are picked from their drop-down only: keys and the mouse wheel
+// leave the entry alone, yet Tab still moves on to the next control.
+void TestTrades::listKeys()
+{
+    SaleDialog *dialog = ShowSaleDialog(0);
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    QComboBox *products = dialog->list(0);
+    products->setFocus();
+    QVERIFY(products->hasFocus());
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Home})
+        QTest::keyClick(products, key);
+    QTest::keyClicks(products, QStringLiteral("j"));
+    QWheelEvent wheel(QPointF(5, 5), products->mapToGlobal(QPointF(5, 5)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(products, &wheel);
+    QCOMPARE(products->currentText(), QStringLiteral("00007|钢管"));
+    QCOMPARE(dialog->box(0)->text(), QStringLiteral("22.5"));
+
+    QTest::keyClick(products, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog->button(2));
+    QTest::keyClick(dialog->button(2), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog->list(1));
+    QTest::keyClick(dialog->list(1), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), dialog->button(2));
+    dialog->list(3)->setFocus();
+    QTest::keyClick(dialog->list(3), Qt::Key_Tab);
+    QTest::keyClick(dialog->button(5), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog->box(0));
 }
 
 // A new purchase has no price, only a hint: the chosen product's list price,
