@@ -63,6 +63,16 @@ bool LoadAccountSets(ui::ShellHost &host, const std::function<void()> &openNewSe
     return true;
 }
 
+QWidget *ShowFirstAccountSetDialog(QWidget *parent, const std::function<void()> &quit)
+{
+    NewAccountSetDialog *dialog = ShowNewAccountSetDialog(parent);
+    QObject::connect(dialog, &QObject::destroyed, [quit] {
+        if (store::CurrentAccountIndex < 0 && quit)
+            quit();
+    });
+    return dialog;
+}
+
 int run()
 {
     const std::unique_ptr<QLockFile> lock = acquireInstanceLock(store::programFolder());
@@ -80,7 +90,9 @@ int run()
     {
         MainWindow window;
         ui::setShellHost(&window);
-        LoadAccountSets(window, [&window] { ShowNewAccountSetDialog(&window); });
+        LoadAccountSets(window, [&window] {
+            ShowFirstAccountSetDialog(&window, [] { QCoreApplication::quit(); });
+        });
         code = QApplication::exec();
         ui::setShellHost(nullptr);
     }

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QLockFile;
+class QWidget;
 
 namespace ui {
 class ShellHost;
@@ -38,6 +39,13 @@ std::unique_ptr<QLockFile> acquireInstanceLock(const QString &folder);
 // sets are read. With no account set at all it tells the user and calls
 // openNewSetDialog instead. Returns whether a set was opened.
 bool LoadAccountSets(ui::ShellHost &host, const std::function<void()> &openNewSetDialog);
+
+// Opens the new-account-set window for a run that has no account set yet.
+// When the window goes without a set having been opened, quit is called:
+// the main window is still hidden then, and a window it owns does not end
+// the program when it closes, so the program would live on unseen, holding
+// the running-copy lock and keeping every later start from opening.
+QWidget *ShowFirstAccountSetDialog(QWidget *parent, const std::function<void()> &quit);
 
 // The whole run of the program after the application object exists: ends
 // at once (0) when another copy runs in the same program folder, otherwise

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/newaccountsetdialog.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/tabcontrol.h"
@@ -17,8 +18,11 @@
 
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QLockFile>
+#include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QtTest>
 
 #include <memory>
@@ -49,6 +53,7 @@ private slots:
 
     void instanceLock();
     void secondCopyEndsSilently();
+    void startupWithoutSets_data();
     void startupWithoutSets();
     void startupAndExit();
     void settingsKeys();
@@ -138,15 +143,42 @@ void TestStartup::secondCopyEndsSilently()
 }
 
 // No set at all: the user is told and the new-set dialog opens instead.
+// Leaving that dialog without a set ends the run (the hidden main window
+// would not end it); creating a set opens it and the run goes on.
+void TestStartup::startupWithoutSets_data()
+{
+    QTest::addColumn<bool>("create");
+    QTest::newRow("cancelled") << false;
+    QTest::newRow("set created") << true;
+}
+
 void TestStartup::startupWithoutSets()
 {
+    QFETCH(bool, create);
     MainWindow window;
+    window.setQuitHandler([] {});
     ui::setShellHost(&window);
-    bool dialogOpened = false;
-    QVERIFY(!LoadAccountSets(window, [&] { dialogOpened = true; }));
-    QVERIFY(dialogOpened);
+    bool quit = false;
+    QPointer<NewAccountSetDialog> dialog;
+    QVERIFY(!LoadAccountSets(window, [&] {
+        dialog = qobject_cast<NewAccountSetDialog *>(
+                ShowFirstAccountSetDialog(&window, [&quit] { quit = true; }));
+    }));
+    QVERIFY(dialog);
     QCOMPARE(store::CurrentAccountIndex, -1);
     QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("没有任何进销存套账,请建立新套账！")});
+    QVERIFY(!window.isVisible());
+
+    if (create) {
+        dialog->box(0)->setText(QStringLiteral("甲公司"));
+        dialog->box(1)->setText(QStringLiteral("甲账"));
+    }
+    QTest::mouseClick(dialog->button(create ? 0 : 1), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    QCoreApplication::processEvents();
+    QCOMPARE(quit, !create);
+    QCOMPARE(window.isVisible(), create);
+    QCOMPARE(store::CurrentAccountIndex, create ? 0 : -1);
 }
 
 // With last accesses 2023-05-01 10:00, 2024-01-02 09:00 and 2024-01-02
