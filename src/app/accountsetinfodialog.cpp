@@ -1,6 +1,7 @@
 #include "accountsetinfodialog.h"
 
 #include "store/accountsets.h"
+#include "store/prompts.h"
 #include "store/session.h"
 #include "ui/shellhost.h"
 
@@ -59,6 +60,7 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
     connect(Com[0], &QPushButton::clicked, this, &AccountSetInfoDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
 
+    m_accountFile = store::CurrentAccountFile;
     const int index = store::CurrentAccountIndex;
     const bool haveSet = index >= 0 && index < store::AccountSets.size();
     Com[0]->setEnabled(haveSet && store::CurrentRights.contains(QStringLiteral("所有权限")));
@@ -89,6 +91,13 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
 
 void AccountSetInfoDialog::confirm()
 {
+    // The window is modeless; storing after another set was opened would
+    // give that set this one's name, company and contact lines.
+    if (store::CurrentAccountFile != m_accountFile) {
+        store::prompts().message(QStringLiteral("已打开另一个套账，本窗口的修改没有保存！"));
+        close();
+        return;
+    }
     store::AccountSetInfo info;
     info.name = TXT[0]->text();
     info.company = TXT[1]->text();

@@ -26,13 +26,16 @@ public:
     // Set once the company or a contact line has been edited.
     bool companyChanged() const { return m_changed; }
 
-    // Button 0: stores the boxes and closes.
+    // Button 0: stores the boxes and closes. When another account set has
+    // been opened since the window was filled, it says so and closes without
+    // storing: the texts belong to the set it was opened on.
     void confirm();
 
 private:
     QVector<QLineEdit *> TXT; // indexed as above; unused indices are null
     QVector<QPushButton *> Com;
     bool m_changed = false;
+    QString m_accountFile; // the account set the boxes were filled from
 };
 
 // Shows an account-set information window, modeless.

@@ -57,7 +57,9 @@ int saveCustomer(int id, const CustomerInfo &info)
     }
     values.insert(QStringLiteral("Prov"), info.province);
     const int stored = saveMasterRecord(QStringLiteral("Cus"), id, values);
-    store::SetVar(QStringLiteral("默认值_Prov"), info.province);
+    // Only a stored customer lends its province to the next one.
+    if (stored != 0)
+        store::SetVar(QStringLiteral("默认值_Prov"), info.province);
     return stored;
 }
 

@@ -41,7 +41,8 @@ struct CustomerInfo
 bool loadCustomer(int id, CustomerInfo &info);
 // Stores info under id, adding a customer when there is none (id 0 always
 // adds one), and remembers the province as the next customer's default
-// (默认值_Prov). Returns the stored ID, 0 on failure.
+// (默认值_Prov). Returns the stored ID, 0 on failure (then the default is
+// left alone).
 int saveCustomer(int id, const CustomerInfo &info);
 
 // The customer list: tag "Cus", in name order, report title "客户表".

@@ -95,6 +95,10 @@ int saveMasterRecord(const QString &table, int id, const QVariantMap &values)
     if (rs.update())
         stored = rs.value(QStringLiteral("ID")).toInt();
     store::CloseQuery(conn, rs);
+    // A failed open has been reported by the access layer; a write the
+    // database refuses is said here, or 确定 would seem to do nothing.
+    if (stored == 0)
+        store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
     return stored;
 }
 

@@ -37,7 +37,8 @@ QString boxText(const QVariant &value);
 bool loadMasterRecord(const QString &table, int id, QVariantMap &values);
 // Writes values (by field name) into record id of table, adding a record
 // when there is none (id 0 always adds one). Fields the table does not have
-// are passed over. Returns the stored record's ID, 0 when nothing was stored.
+// are passed over. Returns the stored record's ID, 0 when nothing was stored
+// (a write the database refuses is reported with "记录保存失败，数据没有写入！").
 int saveMasterRecord(const QString &table, int id, const QVariantMap &values);
 
 // One master record as a dialog of text boxes edits it: its ID and the box

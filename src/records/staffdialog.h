@@ -43,7 +43,9 @@ public:
     void LoadStaffInfo(int id);
     // Stores the boxes and the tree under id (a new row when there is none)
     // and reloads the staff list when it is showing. False when nothing
-    // could be stored.
+    // could be stored, or (after saying so) when another account set has
+    // been opened since the dialog was loaded: its member, password and
+    // rights belong to the set it came from.
     bool SaveStaffInfo(int id);
 
     // Boxes 0 to 5 (员工姓名, 登录密码, 电话, 手机, 电子邮箱, 备注信息), the
@@ -58,6 +60,7 @@ private:
     void treeClicked(Qt::MouseButton button, int x, int y);
 
     grid::Grid *m_tree = nullptr;
+    QString m_accountFile; // the account set the dialog was loaded from
 };
 
 // Opens the staff dialog for member id (0 for a new one) as the one

@@ -104,6 +104,9 @@ private slots:
     void deleteWithDependents_data();
     void deleteWithDependents();
     void vendorDefault();
+    void savingRefused_data();
+    void savingRefused();
+    void customerProvinceAndTabOrder();
 
 private:
     Fixture m;
@@ -356,6 +359,102 @@ void TestMasters::vendorDefault()
              QStringLiteral("00001"));
     QCOMPARE(count(QStringLiteral("Vendor")), 2);
     QCOMPARE(store::GetVar(QStringLiteral("默认值_Vendor")), QStringLiteral("00001|甲供改名"));
+}
+
+void TestMasters::savingRefused_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("setting"); // remembered only for a stored record
+    QTest::newRow("products") << "Pro" << QString();
+    QTest::newRow("customers") << "Cus"
+                               << "默认值_Prov";
+    QTest::newRow("vendors") << "Vendor"
+                             << "默认值_Vendor";
+    QTest::newRow("accounts") << "Acc" << QString();
+}
+
+// A write the database refuses, for a new record or an edited one, says so
+// and keeps the dialog open with what was typed; nothing is stored, the list
+// is not reloaded and no default is remembered from the refused record.
+void TestMasters::savingRefused()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, setting);
+
+    addNamed(table, QStringLiteral("原名"));
+    if (!setting.isEmpty())
+        store::SetVar(setting, QStringLiteral("原值"));
+    for (const char *when : {"INSERT", "UPDATE"})
+        exec(QStringLiteral("CREATE TRIGGER refuse%1 BEFORE %1 ON %2 "
+                            "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                     .arg(QLatin1String(when), table));
+    m.host.tab = table == QLatin1String("Pro")      ? kProductListTab
+                 : table == QLatin1String("Cus")    ? kCustomerListTab
+                 : table == QLatin1String("Vendor") ? kVendorListTab
+                                                    : kAccountListTab;
+
+    for (const int id : {0, 1}) {
+        MasterDialog *dialog = nullptr;
+        if (table == QLatin1String("Pro"))
+            dialog = showProductDialog(id);
+        else if (table == QLatin1String("Cus"))
+            dialog = showCustomerDialog(id);
+        else if (table == QLatin1String("Vendor"))
+            dialog = showVendorDialog(id);
+        else
+            dialog = showAccountDialog(id);
+        QPointer<MasterDialog> guard(dialog);
+        dialog->box(0)->setText(QStringLiteral("新名"));
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+        QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
+        QVERIFY(guard && guard->isVisible());
+        QCOMPARE(dialog->box(0)->text(), QStringLiteral("新名"));
+        dialog->close();
+    }
+    QCOMPARE(count(table), 1);
+    QCOMPARE(field(table, 1, QStringLiteral("Name")).toString(), QStringLiteral("原名"));
+    QCOMPARE(m.host.reloads, 0);
+    if (!setting.isEmpty())
+        QCOMPARE(store::GetVar(setting), QStringLiteral("原值"));
+}
+
+// The province of a saved customer is the next customer dialog's choice,
+// and an edited customer shows its own. Tab walks the customer dialog as it
+// reads, row by row and left to right, though its boxes are numbered
+// otherwise.
+void TestMasters::customerProvinceAndTabOrder()
+{
+    CustomerDialog *dialog = showCustomerDialog(0, false);
+    QCOMPARE(dialog->provinceBox()->currentText(), QString());
+    dialog->provinceBox()->setCurrentText(QStringLiteral("广东省"));
+    save(dialog, {QStringLiteral("甲客户")});
+    QCOMPARE(field(QStringLiteral("Cus"), 1, QStringLiteral("Prov")).toString(),
+             QStringLiteral("广东省"));
+    dialog = showCustomerDialog(0);
+    QCOMPARE(dialog->provinceBox()->currentText(), QStringLiteral("广东省"));
+    exec(QStringLiteral("UPDATE Cus SET Prov='香港特别行政区' WHERE ID=1"));
+    dialog = showCustomerDialog(1);
+    QCOMPARE(dialog->provinceBox()->currentText(), QStringLiteral("香港特别行政区"));
+
+    // Box indices in reading order, -1 for the province list, 100 and 101
+    // for the buttons.
+    const QList<int> expected = {0, 1, 10, -1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 100, 101};
+    QList<int> walked;
+    QWidget *w = dialog->box(0);
+    for (int i = 0; i < expected.size(); ++i) {
+        if (w == dialog->provinceBox() || w == dialog->provinceBox()->lineEdit())
+            walked << -1;
+        else if (w == dialog->button(0) || w == dialog->button(1))
+            walked << (w == dialog->button(0) ? 100 : 101);
+        else
+            for (int b = 0; dialog->box(b); ++b)
+                if (dialog->box(b) == w)
+                    walked << b;
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || w == dialog->provinceBox()->lineEdit());
+    }
+    QCOMPARE(walked, expected);
 }
 
 QTEST_MAIN(TestMasters)
