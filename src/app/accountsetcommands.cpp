@@ -30,6 +30,9 @@ void ChooseAccountSet(QWidget *parent)
     }
     host->SelectAccountSet(position, true);
     host->ClearRecordGrids();
+    // The analyses shown were made from the set left behind; they must not
+    // stand beside the new set's name.
+    host->ClearAnalysisGrids();
     host->ShowCurrentRecordTab();
     host->ShowCurrentAnalysisTab();
 }

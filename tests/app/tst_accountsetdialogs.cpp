@@ -108,6 +108,7 @@ private slots:
     void infoNeedsAllRights();
     void infoChangesClearPrintHeaders_data();
     void infoChangesClearPrintHeaders();
+    void infoAfterOtherSetOpened();
 
 private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
@@ -166,7 +167,8 @@ void TestAccountSetDialogs::chooserTicksAndFollowsSorting()
 }
 
 // The choose command opens the ticked set unless it is the one in use, or
-// the chooser was left without choosing.
+// the chooser was left without choosing. Opening another set empties the
+// record lists and the analyses made from the set left behind.
 void TestAccountSetDialogs::chooseCommand_data()
 {
     QTest::addColumn<int>("tickRow"); // -1: leave the tick on the set in use
@@ -174,7 +176,8 @@ void TestAccountSetDialogs::chooseCommand_data()
     QTest::addColumn<QStringList>("calls");
     QTest::newRow("another set") << 4 << 0
                                  << QStringList{"SelectAccountSet(2,true)", "ClearRecordGrids",
-                                                "ShowCurrentRecordTab", "ShowCurrentAnalysisTab"};
+                                                "ClearAnalysisGrids", "ShowCurrentRecordTab",
+                                                "ShowCurrentAnalysisTab"};
     QTest::newRow("the set in use") << -1 << 0 << QStringList{};
     QTest::newRow("leave") << 4 << 1 << QStringList{"SaveSettings"};
     QTest::newRow("frame closed") << 4 << -1 << QStringList{};
@@ -359,6 +362,33 @@ void TestAccountSetDialogs::infoChangesClearPrintHeaders()
     QCOMPARE(AccountSets.at(0).Company,
              box == 1 ? QStringLiteral("甲公司x") : QStringLiteral("甲公司"));
     QCOMPARE(GetVar(kKeyName), AccountSets.at(0).Name);
+}
+
+// The information window stays open while the user opens another set;
+// confirming it then stores nothing, so the other set keeps its own name,
+// company and print headers.
+void TestAccountSetDialogs::infoAfterOtherSetOpened()
+{
+    makeSets({QStringLiteral("甲"), QStringLiteral("乙")});
+    CurrentRights = QStringLiteral("所有权限");
+    QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
+    QCOMPARE(dialog->box(0)->text(), QStringLiteral("甲"));
+    QVERIFY(MakeAccountSetCurrent(1));
+    const QString header = QStringLiteral("表格打印信息_销售单_0");
+    SetVar(header, QStringLiteral("乙公司 销售单"));
+    CurrentRights = QStringLiteral("所有权限");
+    dialog->box(1)->setText(QStringLiteral("甲公司新"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+
+    QCOMPARE(m_prompts->messages,
+             QStringList{QStringLiteral("已打开另一个套账，本窗口的修改没有保存！")});
+    QVERIFY(!dialog || !dialog->isVisible());
+    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(GetVar(kKeyName), QStringLiteral("乙"));
+    QCOMPARE(GetVar(kKeyCompany), QStringLiteral("乙公司"));
+    QCOMPARE(GetVar(header), QStringLiteral("乙公司 销售单"));
+    QCOMPARE(AccountSets.at(1).Name, QStringLiteral("乙"));
+    QCOMPARE(AccountSets.at(0).Company, QStringLiteral("甲公司"));
 }
 
 QTEST_MAIN(TestAccountSetDialogs)
