@@ -89,7 +89,8 @@ int catchAllStaffId()
         if (rs.eof()) {
             rs.addNew();
             rs.setValue(QStringLiteral("Name"), kCatchAllStaffName);
-            rs.setValue(QStringLiteral("PSD"), QString());
+            // No password, so nobody can log in as the catch-all salesman.
+            rs.setValue(QStringLiteral("PSD"), QVariant());
             rs.setValue(QStringLiteral("Right"), QString());
             if (rs.update())
                 id = rs.value(QStringLiteral("ID")).toInt();

@@ -100,8 +100,10 @@ QString startingRowsSql()
     for (const char *province : kProvinces)
         sql += QStringLiteral("INSERT INTO Prov (Name) VALUES ('%1');\n")
                        .arg(QString::fromUtf8(province));
-    // The catch-all salesman, and the first user the login window names.
-    sql += QStringLiteral("INSERT INTO Staff (Name, PSD, Right) VALUES ('其他', '', '');\n"
+    // The catch-all salesman, and the first user the login window names. The
+    // catch-all row has no password at all (not an empty one), so nobody
+    // logs in under it until it is given a password.
+    sql += QStringLiteral("INSERT INTO Staff (Name, PSD, Right) VALUES ('其他', NULL, '');\n"
                           "INSERT INTO Staff (Name, PSD, Right) VALUES ('zunta', 'zunta', "
                           "'所有权限');\n");
     return sql;
