@@ -40,21 +40,25 @@ ProductFieldsDialog::ProductFieldsDialog(QWidget *parent)
     buttons->addWidget(Com[0]);
     buttons->addWidget(Com[1]);
     layout->addLayout(buttons, 5, 0, 1, 4);
+    // The dialog stays open with the typed names when they could not be
+    // stored.
     connect(Com[0], &QPushButton::clicked, this, [this] {
-        SaveField();
-        close();
+        if (SaveField())
+            close();
     });
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
 }
 
-void ProductFieldsDialog::SaveField()
+bool ProductFieldsDialog::SaveField()
 {
     QStringList names;
     for (const QLineEdit *edit : std::as_const(TXT))
         names << edit->text();
-    saveProductFieldNames(names);
+    if (!saveProductFieldNames(names))
+        return false;
     if (ui::ShellHost *host = ui::shellHost())
         host->ReloadCurrentList();
+    return true;
 }
 
 ProductFieldsDialog *showProductFieldsDialog(QWidget *parent)

@@ -23,7 +23,8 @@ public:
 
     // Replaces the definitions by the non-empty boxes and reloads the main
     // window's visible list, so the product list shows the new columns.
-    void SaveField();
+    // False (definitions and list unchanged) when they could not be stored.
+    bool SaveField();
 
     QLineEdit *box(int index) const { return TXT.value(index); }
     // Buttons: 0 "确   定", 1 "取   消".

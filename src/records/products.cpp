@@ -3,6 +3,7 @@
 #include "grid/grid.h"
 #include "store/access.h"
 #include "store/formatting.h"
+#include "store/prompts.h"
 
 namespace records {
 
@@ -52,32 +53,37 @@ QStringList productFieldNames()
     return names;
 }
 
-void saveProductFieldNames(const QStringList &names)
+bool saveProductFieldNames(const QStringList &names)
 {
     store::Connection conn;
     if (!store::OpenConn(conn))
-        return;
-    // Old and new definitions change together: an interruption never leaves
-    // the products without their fields.
+        return false;
+    // Old and new definitions change together: an interruption, or a name
+    // the database refuses, never leaves the products without their fields.
     const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
-    store::ExecSQL(QStringLiteral("DELETE * FROM 参数 WHERE Var LIKE '产品定义_P%'"), &conn);
+    bool written = store::ExecSQL(QStringLiteral("DELETE * FROM 参数 WHERE Var LIKE '产品定义_P%'"),
+                                  &conn);
     store::RecordSet rs;
     // The names go in as bound values, so quotes in them are stored as typed.
     store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM 参数 WHERE false"));
-    if (rs.isOpen()) {
-        for (int k = 0; k < kProductFieldCount && k < names.size(); ++k) {
-            if (names.at(k).isEmpty())
-                continue;
-            rs.addNew();
-            rs.setValue(QStringLiteral("Var"), productFieldKey(k));
-            rs.setValue(QStringLiteral("Con"), names.at(k));
-            rs.update();
-        }
+    written = written && rs.isOpen();
+    for (int k = 0; written && k < kProductFieldCount && k < names.size(); ++k) {
+        if (names.at(k).isEmpty())
+            continue;
+        rs.addNew();
+        rs.setValue(QStringLiteral("Var"), productFieldKey(k));
+        rs.setValue(QStringLiteral("Con"), names.at(k));
+        written = rs.update();
     }
     rs.close();
-    if (transaction && !conn->execNative(QStringLiteral("COMMIT")))
+    if (transaction && (!written || !conn->execNative(QStringLiteral("COMMIT")))) {
         conn->execNative(QStringLiteral("ROLLBACK"));
+        written = false;
+    }
     store::CloseQuery(conn, rs);
+    if (!written)
+        store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
+    return written;
 }
 
 QStringList productBoxFields(const QStringList &fieldNames)

@@ -31,8 +31,10 @@ QString productFieldColumn(int k); // "P3"
 // defined), from the settings of the family 产品定义_P.
 QStringList productFieldNames();
 // Replaces the family 产品定义_P by the non-empty names of names (index = k,
-// at most ten). The values stored in the columns stay in Pro.
-void saveProductFieldNames(const QStringList &names);
+// at most ten). The values stored in the columns stay in Pro. All or
+// nothing: when a name cannot be written the old definitions stay, the
+// failure is reported with "记录保存失败，数据没有写入！" and false returned.
+bool saveProductFieldNames(const QStringList &names);
 
 // The field bound to each product box, by box index: Name, Price, Unit,
 // Memo, then "P" + k for each defined field in order of k.

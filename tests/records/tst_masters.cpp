@@ -101,6 +101,7 @@ private slots:
     void textsStoredExactly_data();
     void textsStoredExactly();
     void customFields();
+    void fieldNamesRefused();
     void deleteWithDependents_data();
     void deleteWithDependents();
     void vendorDefault();
@@ -284,6 +285,34 @@ void TestMasters::customFields()
     LoadProductList(list);
     QCOMPARE(list.textMatrix(grid::kTitleRow, 5), quoted);
     QCOMPARE(list.textMatrix(2, 5), QStringLiteral("红"));
+}
+
+// When one new name cannot be written, the definitions stay as they were
+// (none is lost, none half replaced), the user is told and the dialog keeps
+// the typed names; the list is not reloaded.
+void TestMasters::fieldNamesRefused()
+{
+    defineFields({{0, QStringLiteral("颜色")}, {3, QStringLiteral("规格")}});
+    const QStringList before = productFieldNames();
+    const int reloads = m.host.reloads;
+    exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 参数 WHEN NEW.Var='产品定义_P5' "
+                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+
+    QPointer<ProductFieldsDialog> dialog = showProductFieldsDialog();
+    dialog->box(0)->setText(QStringLiteral("色号"));
+    dialog->box(5)->setText(QStringLiteral("产地"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->box(5)->text(), QStringLiteral("产地"));
+    QCOMPARE(productFieldNames(), before);
+    QCOMPARE(m.host.reloads, reloads);
+
+    // Without the refused name the rest is stored.
+    dialog->box(5)->clear();
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(productFieldNames(), (QStringList{"色号", "", "", "规格", "", "", "", "", "", ""}));
 }
 
 void TestMasters::deleteWithDependents_data()
