@@ -467,6 +467,10 @@ void TestTrades::purchaseDialog()
     QPointer<PurchaseDialog> dialog = ShowPurchaseDialog(0);
     QCOMPARE(amounts(dialog), (QStringList{"", "1", "", "0"}));
     QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品市场定价：25"));
+    // No vendor chosen yet: each product shows its own list price.
+    choose(dialog, 0, QStringLiteral("00008|角钢"));
+    QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品市场定价：30"));
+    choose(dialog, 0, QStringLiteral("00007|钢管"));
     choose(dialog, 1, QStringLiteral("00003|东方"));
     QCOMPARE(dialog->box(0)->toolTip(), QStringLiteral("此产品该供应商上次供货价：27"));
     QCOMPARE(dialog->box(0)->text(), QString());
