@@ -37,6 +37,7 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
     : QWidget(parent, Qt::Dialog)
     , m_table(table)
     , m_texts(texts)
+    , m_accountFile(store::CurrentAccountFile)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(texts.caption);
@@ -174,8 +175,18 @@ void TradeDialog::loadRecord(int id)
     m_idBox->setText(orderNumberText(id));
 }
 
+bool TradeDialog::sameAccountSet() const
+{
+    if (store::CurrentAccountFile == m_accountFile)
+        return true;
+    store::prompts().message(QStringLiteral("已打开另一个套账，本窗口的修改没有保存！"));
+    return false;
+}
+
 bool TradeDialog::saveRecord()
 {
+    if (!sameAccountSet())
+        return false;
     const int stored = saveTrade(m_table, entry());
     if (stored == 0)
         return false;
@@ -188,6 +199,14 @@ bool TradeDialog::saveRecord()
 
 void TradeDialog::confirm()
 {
+    // The dialog is modeless: the user may have opened another account set
+    // meanwhile. Its products, partners and accounts of the same numbers are
+    // other rows, so neither the record nor the choices may go there, and
+    // the lists can never be stored now.
+    if (!sameAccountSet()) {
+        close();
+        return;
+    }
     // The choices are remembered even when the check below refuses them.
     for (int i = 0; i < 4; ++i)
         store::SetVar(kDefaultPrefix + m_table.listTables.at(i), CMB[i]->currentText());

@@ -75,6 +75,9 @@ protected:
     const TradeTable &m_table;
 
 private:
+    // True while the account set the dialog was opened in is still the
+    // current one; otherwise says so and is false.
+    bool sameAccountSet() const;
     void confirm();
     void addMaster(int index);
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -85,6 +88,8 @@ private:
     QVector<QPushButton *> Com;
     QLineEdit *m_idBox = nullptr;
     QDateEdit *DTP = nullptr;
+    // The account set whose master rows fill the lists.
+    QString m_accountFile;
     // The stored date and time of a loaded record: kept when the date is
     // not changed, so saving does not drop the time of day.
     QDateTime m_loadedDate;
