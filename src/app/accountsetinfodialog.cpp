@@ -60,7 +60,7 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
     connect(Com[0], &QPushButton::clicked, this, &AccountSetInfoDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
 
-    m_accountFile = store::CurrentAccountFile;
+    m_loadedSet.renew();
     const int index = store::CurrentAccountIndex;
     const bool haveSet = index >= 0 && index < store::AccountSets.size();
     Com[0]->setEnabled(haveSet && store::CurrentRights.contains(QStringLiteral("所有权限")));
@@ -93,8 +93,7 @@ void AccountSetInfoDialog::confirm()
 {
     // The window is modeless; storing after another set was opened would
     // give that set this one's name, company and contact lines.
-    if (store::CurrentAccountFile != m_accountFile) {
-        store::prompts().message(QStringLiteral("已打开另一个套账，本窗口的修改没有保存！"));
+    if (!m_loadedSet.checkBeforeSaving()) {
         close();
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/session.h"
+
 #include <QVector>
 #include <QWidget>
 
@@ -35,7 +37,7 @@ private:
     QVector<QLineEdit *> TXT; // indexed as above; unused indices are null
     QVector<QPushButton *> Com;
     bool m_changed = false;
-    QString m_accountFile; // the account set the boxes were filled from
+    store::AccountSetStamp m_loadedSet; // the set the boxes were filled from
 };
 
 // Shows an account-set information window, modeless.

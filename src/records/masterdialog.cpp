@@ -70,6 +70,10 @@ void MasterDialog::setBoxTexts(const QStringList &texts)
 
 void MasterDialog::confirm()
 {
+    if (!m_loadedSet.checkBeforeSaving()) {
+        close(); // its texts can never be stored now
+        return;
+    }
     if (!saveShown())
         return;
     if (m_listTab >= 0)

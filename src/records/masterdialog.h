@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/session.h"
+
 #include <QPointer>
 #include <QString>
 #include <QVector>
@@ -15,7 +17,8 @@ namespace records {
 // What the master-record dialogs share: a window that deletes itself on
 // close, a read-only number box, the text boxes and the 确定 / 取消 buttons.
 // 确定 stores the dialog, stays open when nothing could be stored (so the
-// typed data is not lost) and otherwise closes it.
+// typed data is not lost) and otherwise closes it. A dialog left open while
+// another account set was opened stores nothing and closes.
 class MasterDialog : public QWidget
 {
     Q_OBJECT
@@ -58,6 +61,8 @@ protected:
     QVector<QLineEdit *> TXT;
     QLineEdit *m_idBox = nullptr;
     QVector<QPushButton *> Com;
+    // The account set the dialog was filled from.
+    store::AccountSetStamp m_loadedSet;
 
 private:
     void confirm();

@@ -43,7 +43,7 @@ ProductFieldsDialog::ProductFieldsDialog(QWidget *parent)
     // The dialog stays open with the typed names when they could not be
     // stored.
     connect(Com[0], &QPushButton::clicked, this, [this] {
-        if (SaveField())
+        if (SaveField() || !m_loadedSet.isCurrent())
             close();
     });
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
@@ -51,6 +51,8 @@ ProductFieldsDialog::ProductFieldsDialog(QWidget *parent)
 
 bool ProductFieldsDialog::SaveField()
 {
+    if (!m_loadedSet.checkBeforeSaving())
+        return false;
     QStringList names;
     for (const QLineEdit *edit : std::as_const(TXT))
         names << edit->text();

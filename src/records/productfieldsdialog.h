@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/session.h"
+
 #include <QString>
 #include <QVector>
 #include <QWidget>
@@ -23,7 +25,8 @@ public:
 
     // Replaces the definitions by the non-empty boxes and reloads the main
     // window's visible list, so the product list shows the new columns.
-    // False (definitions and list unchanged) when they could not be stored.
+    // False (definitions and list unchanged) when they could not be stored,
+    // also when another account set was opened since the dialog opened.
     bool SaveField();
 
     QLineEdit *box(int index) const { return TXT.value(index); }
@@ -33,6 +36,7 @@ public:
 private:
     QVector<QLineEdit *> TXT;
     QVector<QPushButton *> Com;
+    store::AccountSetStamp m_loadedSet; // the set whose names the boxes show
 };
 
 // Opens the dialog as the one instance (an open one is closed first).

@@ -20,7 +20,6 @@ namespace records {
 namespace {
 
 const QString kTick = QStringLiteral("√");
-const QString kAccountSetChanged = QStringLiteral("已打开另一个套账，本窗口的修改没有保存！");
 // Shading of the tree rows, in the stored colour form (blue, green, red).
 constexpr qint64 kTopRowShade = 0xFF33FF;
 constexpr qint64 kRowShade = 0xDDDDDD;
@@ -127,7 +126,6 @@ void ClickRightsTree(grid::Grid &grid, int x, int y)
 
 StaffDialog::StaffDialog(QWidget *parent)
     : MasterDialog(QStringLiteral("员工设置"), -1, Boxes::Plain, parent)
-    , m_accountFile(store::CurrentAccountFile)
 {
     auto *layout = new QGridLayout(this);
     addIdBox(layout, QStringLiteral("员工编码："), 0, 0);
@@ -153,7 +151,7 @@ StaffDialog::StaffDialog(QWidget *parent)
 
 void StaffDialog::LoadStaffInfo(int id)
 {
-    m_accountFile = store::CurrentAccountFile;
+    m_loadedSet.renew();
     StaffInfo info;
     QString rights;
     if (loadStaff(id, info)) {
@@ -169,10 +167,8 @@ bool StaffDialog::SaveStaffInfo(int id)
     // The dialog is modeless: the user may have opened another account set
     // meanwhile. Storing then would overwrite that set's member of the same
     // number with this one's name, password and rights.
-    if (store::CurrentAccountFile != m_accountFile) {
-        store::prompts().message(kAccountSetChanged);
+    if (!m_loadedSet.checkBeforeSaving())
         return false;
-    }
     StaffInfo info;
     info.boxes = boxTexts();
     info.rights = GetRightStr(*m_tree);
@@ -198,12 +194,7 @@ void StaffDialog::treeClicked(Qt::MouseButton button, int x, int y)
 
 bool StaffDialog::saveShown()
 {
-    if (SaveStaffInfo(int(store::leadingNumber(m_idBox->text()))))
-        return true;
-    // Its texts can never be stored now.
-    if (store::CurrentAccountFile != m_accountFile)
-        close();
-    return false;
+    return SaveStaffInfo(int(store::leadingNumber(m_idBox->text())));
 }
 
 StaffDialog *ShowStaffDialog(int id, QWidget *parent)

@@ -60,7 +60,6 @@ private:
     void treeClicked(Qt::MouseButton button, int x, int y);
 
     grid::Grid *m_tree = nullptr;
-    QString m_accountFile; // the account set the dialog was loaded from
 };
 
 // Opens the staff dialog for member id (0 for a new one) as the one

@@ -37,7 +37,6 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
     : QWidget(parent, Qt::Dialog)
     , m_table(table)
     , m_texts(texts)
-    , m_accountFile(store::CurrentAccountFile)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(texts.caption);
@@ -175,17 +174,9 @@ void TradeDialog::loadRecord(int id)
     m_idBox->setText(orderNumberText(id));
 }
 
-bool TradeDialog::sameAccountSet() const
-{
-    if (store::CurrentAccountFile == m_accountFile)
-        return true;
-    store::prompts().message(QStringLiteral("已打开另一个套账，本窗口的修改没有保存！"));
-    return false;
-}
-
 bool TradeDialog::saveRecord()
 {
-    if (!sameAccountSet())
+    if (!m_loadedSet.checkBeforeSaving())
         return false;
     const int stored = saveTrade(m_table, entry());
     if (stored == 0)
@@ -203,7 +194,7 @@ void TradeDialog::confirm()
     // meanwhile. Its products, partners and accounts of the same numbers are
     // other rows, so neither the record nor the choices may go there, and
     // the lists can never be stored now.
-    if (!sameAccountSet()) {
+    if (!m_loadedSet.checkBeforeSaving()) {
         close();
         return;
     }

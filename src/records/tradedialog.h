@@ -2,6 +2,8 @@
 
 #include "trades.h"
 
+#include "store/session.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -75,9 +77,6 @@ protected:
     const TradeTable &m_table;
 
 private:
-    // True while the account set the dialog was opened in is still the
-    // current one; otherwise says so and is false.
-    bool sameAccountSet() const;
     void confirm();
     void addMaster(int index);
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -89,7 +88,7 @@ private:
     QLineEdit *m_idBox = nullptr;
     QDateEdit *DTP = nullptr;
     // The account set whose master rows fill the lists.
-    QString m_accountFile;
+    store::AccountSetStamp m_loadedSet; // the set the dialog was opened in
     // The stored date and time of a loaded record: kept when the date is
     // not changed, so saving does not drop the time of day.
     QDateTime m_loadedDate;

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "prompts.h"
+
 namespace store {
 
 QString CurrentAccountFile;
@@ -7,5 +9,13 @@ int CurrentAccountIndex = -1;
 int CurrentUserID = 0;
 QString CurrentUser;
 QString CurrentRights;
+
+bool AccountSetStamp::checkBeforeSaving() const
+{
+    if (isCurrent())
+        return true;
+    prompts().message(QStringLiteral("已打开另一个套账，本窗口的修改没有保存！"));
+    return false;
+}
 
 } // namespace store

@@ -65,6 +65,18 @@ QPair<QString, QStringList> openDialog(const QString &table, int id, bool load =
     return run(showAccountDialog(id));
 }
 
+// Opens table's dialog on record id (0: a new record).
+MasterDialog *showDialog(const QString &table, int id)
+{
+    if (table == QLatin1String("Pro"))
+        return showProductDialog(id);
+    if (table == QLatin1String("Cus"))
+        return showCustomerDialog(id);
+    if (table == QLatin1String("Vendor"))
+        return showVendorDialog(id);
+    return showAccountDialog(id);
+}
+
 // Defines custom fields through the field dialog, as the user does.
 void defineFields(const QMap<int, QString> &names)
 {
@@ -108,6 +120,8 @@ private slots:
     void savingRefused_data();
     void savingRefused();
     void customerProvinceAndTabOrder();
+    void otherAccountSetOpened_data() { savingRefused_data(); }
+    void otherAccountSetOpened();
 
 private:
     Fixture m;
@@ -423,15 +437,7 @@ void TestMasters::savingRefused()
                                                     : kAccountListTab;
 
     for (const int id : {0, 1}) {
-        MasterDialog *dialog = nullptr;
-        if (table == QLatin1String("Pro"))
-            dialog = showProductDialog(id);
-        else if (table == QLatin1String("Cus"))
-            dialog = showCustomerDialog(id);
-        else if (table == QLatin1String("Vendor"))
-            dialog = showVendorDialog(id);
-        else
-            dialog = showAccountDialog(id);
+        MasterDialog *dialog = showDialog(table, id);
         QPointer<MasterDialog> guard(dialog);
         dialog->box(0)->setText(QStringLiteral("新名"));
         QTest::mouseClick(dialog->button(0), Qt::LeftButton);
@@ -445,6 +451,51 @@ void TestMasters::savingRefused()
     QCOMPARE(m.host.reloads, 0);
     if (!setting.isEmpty())
         QCOMPARE(store::GetVar(setting), QStringLiteral("原值"));
+}
+
+// A dialog left open while another account set was opened stores nothing
+// there, neither a new record nor over the record of the same number, nor a
+// remembered default, and closes. The product-field names go nowhere either.
+void TestMasters::otherAccountSetOpened()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, setting);
+    const QString first = store::CurrentAccountFile;
+    const QString second = QStringLiteral("DATA00002.qdt");
+    QVERIFY(store::BuildTemplate(store::programFilePath(second)));
+    addNamed(table, QStringLiteral("甲"));
+    store::CurrentAccountFile = second;
+    addNamed(table, QStringLiteral("乙"));
+
+    const QString changed = QStringLiteral("已打开另一个套账，本窗口的修改没有保存！");
+    for (const int id : {0, 1}) {
+        store::CurrentAccountFile = first;
+        QPointer<MasterDialog> dialog = showDialog(table, id);
+        dialog->box(0)->setText(QStringLiteral("新名"));
+        store::CurrentAccountFile = second;
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+        QCOMPARE(m.takeMessages(), QStringList{changed});
+        QTRY_VERIFY(dialog.isNull());
+    }
+    if (table == QLatin1String("Pro")) {
+        store::CurrentAccountFile = first;
+        QPointer<ProductFieldsDialog> fields = showProductFieldsDialog();
+        fields->box(0)->setText(QStringLiteral("规格"));
+        store::CurrentAccountFile = second;
+        QTest::mouseClick(fields->button(0), Qt::LeftButton);
+        QCOMPARE(m.takeMessages(), QStringList{changed});
+        QTRY_VERIFY(fields.isNull());
+    }
+    QCOMPARE(m.host.reloads, 0);
+    for (const QString &file : {second, first}) {
+        store::CurrentAccountFile = file;
+        QCOMPARE(count(table), 1);
+        QCOMPARE(field(table, 1, QStringLiteral("Name")).toString(),
+                 file == first ? QStringLiteral("甲") : QStringLiteral("乙"));
+        if (!setting.isEmpty())
+            QCOMPARE(store::GetVar(setting), QString());
+        QCOMPARE(store::GetVar(QStringLiteral("产品定义_P0")), QString());
+    }
 }
 
 // The province of a saved customer is the next customer dialog's choice,
