@@ -91,14 +91,23 @@ int saveMasterRecord(const QString &table, int id, const QVariantMap &values)
             continue;
         rs.setValue(it.key(), it.value());
     }
+    return storeRowAndClose(conn, rs);
+}
+
+void tellSaveRefused()
+{
+    store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
+}
+
+int storeRowAndClose(store::Connection &conn, store::RecordSet &rs)
+{
     int stored = 0;
     if (rs.update())
         stored = rs.value(QStringLiteral("ID")).toInt();
     store::CloseQuery(conn, rs);
-    // A failed open has been reported by the access layer; a write the
-    // database refuses is said here, or 确定 would seem to do nothing.
+    // A failed open has been reported by the access layer already.
     if (stored == 0)
-        store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
+        tellSaveRefused();
     return stored;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/access.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -40,6 +42,13 @@ bool loadMasterRecord(const QString &table, int id, QVariantMap &values);
 // are passed over. Returns the stored record's ID, 0 when nothing was stored
 // (a write the database refuses is reported with "记录保存失败，数据没有写入！").
 int saveMasterRecord(const QString &table, int id, const QVariantMap &values);
+
+// Tells the user that the database refused a write and nothing was stored.
+// Said by every dialog's save, or 确定 would seem to do nothing.
+void tellSaveRefused();
+// Writes the current row of rs and closes the query: the stored row's ID,
+// or 0 after tellSaveRefused when the database refused the write.
+int storeRowAndClose(store::Connection &conn, store::RecordSet &rs);
 
 // One master record as a dialog of text boxes edits it: its ID and the box
 // texts, one per bound field in box order.

@@ -82,7 +82,7 @@ bool saveProductFieldNames(const QStringList &names)
     }
     store::CloseQuery(conn, rs);
     if (!written)
-        store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
+        tellSaveRefused();
     return written;
 }
 

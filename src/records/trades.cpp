@@ -1,5 +1,7 @@
 #include "trades.h"
 
+#include "masterrecords.h"
+
 #include "grid/grid.h"
 #include "grid/gridloader.h"
 #include "grid/gridops.h"
@@ -287,15 +289,7 @@ int saveTrade(const TradeTable &table, const TradeEntry &entry)
     }
     rs.setValue(boxFields.at(4), entry.boxes.value(4));
     rs.setValue(QStringLiteral("Dat"), entry.date);
-    int stored = 0;
-    if (rs.update())
-        stored = rs.value(QStringLiteral("ID")).toInt();
-    store::CloseQuery(conn, rs);
-    // A failed open has been reported by the access layer; a failed write
-    // is said here, or 确定 would seem to do nothing.
-    if (stored == 0)
-        store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
-    return stored;
+    return storeRowAndClose(conn, rs);
 }
 
 QString amountText(const QString &price, const QString &quantity)
