@@ -3,7 +3,6 @@
 #include "grid/grid.h"
 #include "store/access.h"
 #include "store/formatting.h"
-#include "store/prompts.h"
 
 namespace records {
 
