@@ -60,7 +60,7 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
     connect(Com[0], &QPushButton::clicked, this, &AccountSetInfoDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
 
-    m_loadedSet.renew();
+    m_session.renew();
     const int index = store::CurrentAccountIndex;
     const bool haveSet = index >= 0 && index < store::AccountSets.size();
     Com[0]->setEnabled(haveSet && store::CurrentRights.contains(QStringLiteral("所有权限")));
@@ -92,8 +92,9 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
 void AccountSetInfoDialog::confirm()
 {
     // The window is modeless; storing after another set was opened would
-    // give that set this one's name, company and contact lines.
-    if (!m_loadedSet.checkBeforeSaving()) {
+    // give that set this one's name, company and contact lines, and after a
+    // logout anyone at the desk could change them.
+    if (!m_session.checkBeforeSaving()) {
         close();
         return;
     }

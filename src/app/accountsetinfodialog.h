@@ -29,15 +29,16 @@ public:
     bool companyChanged() const { return m_changed; }
 
     // Button 0: stores the boxes and closes. When another account set has
-    // been opened since the window was filled, it says so and closes without
-    // storing: the texts belong to the set it was opened on.
+    // been opened or another login made since the window was filled, it says
+    // so and closes without storing: the texts belong to the set it was
+    // opened on, and only its user was allowed to change them.
     void confirm();
 
 private:
     QVector<QLineEdit *> TXT; // indexed as above; unused indices are null
     QVector<QPushButton *> Com;
     bool m_changed = false;
-    store::AccountSetStamp m_loadedSet; // the set the boxes were filled from
+    store::SessionStamp m_session; // set and login the boxes were filled under
 };
 
 // Shows an account-set information window, modeless.

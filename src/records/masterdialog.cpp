@@ -70,7 +70,7 @@ void MasterDialog::setBoxTexts(const QStringList &texts)
 
 void MasterDialog::confirm()
 {
-    if (!m_loadedSet.checkBeforeSaving()) {
+    if (!m_session.checkBeforeSaving()) {
         close(); // its texts can never be stored now
         return;
     }

@@ -18,7 +18,8 @@ namespace records {
 // close, a read-only number box, the text boxes and the 确定 / 取消 buttons.
 // 确定 stores the dialog, stays open when nothing could be stored (so the
 // typed data is not lost) and otherwise closes it. A dialog left open while
-// another account set was opened stores nothing and closes.
+// another account set was opened, or another login made, stores nothing and
+// closes.
 class MasterDialog : public QWidget
 {
     Q_OBJECT
@@ -61,8 +62,8 @@ protected:
     QVector<QLineEdit *> TXT;
     QLineEdit *m_idBox = nullptr;
     QVector<QPushButton *> Com;
-    // The account set the dialog was filled from.
-    store::AccountSetStamp m_loadedSet;
+    // The account set and login the dialog was filled under.
+    store::SessionStamp m_session;
 
 private:
     void confirm();

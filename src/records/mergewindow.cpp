@@ -103,8 +103,9 @@ void MergeWindow::gridClicked(int index, Qt::MouseButton button, int x, int y)
 
 bool MergeWindow::ReplaceName()
 {
-    // The marked numbers are rows of the set the grids came from.
-    if (!m_loadedSet.checkBeforeSaving())
+    // The marked numbers are rows of the set the grids came from, and the
+    // merge right was the opening user's.
+    if (!m_session.checkBeforeSaving())
         return false;
     const QString word = m_target.word;
     const QVector<qint64> merged = markedIds(*MSF[0], kMergeTickColumn);
@@ -154,7 +155,7 @@ void MergeWindow::confirm()
 {
     // The window stays open when nothing was merged, so the marks can be
     // corrected instead of chosen again.
-    if (ReplaceName() || !m_loadedSet.isCurrent())
+    if (ReplaceName() || !m_session.isCurrent())
         close();
 }
 

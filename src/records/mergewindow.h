@@ -37,7 +37,8 @@ public:
     // Merges the records marked in grid 0 into the one marked in grid 1 and
     // reloads the main window's visible list. Tells the user and returns
     // false when the marks do not make a merge (the window stays open then)
-    // or when another account set was opened since the grids were filled.
+    // or when another account set was opened or another login made since
+    // the grids were filled.
     bool ReplaceName();
 
     const MergeTarget &target() const { return m_target; }
@@ -56,7 +57,7 @@ private:
     QVector<grid::Grid *> MSF;
     QVector<QLabel *> Label;
     QVector<QPushButton *> Com;
-    store::AccountSetStamp m_loadedSet; // the set the grids were filled from
+    store::SessionStamp m_session; // set and login the grids were filled under
 };
 
 // Opens the merge window of tools-menu item menuIndex (0 产品 … 4 销售员) as

@@ -43,7 +43,7 @@ ProductFieldsDialog::ProductFieldsDialog(QWidget *parent)
     // The dialog stays open with the typed names when they could not be
     // stored.
     connect(Com[0], &QPushButton::clicked, this, [this] {
-        if (SaveField() || !m_loadedSet.isCurrent())
+        if (SaveField() || !m_session.isCurrent())
             close();
     });
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
@@ -51,7 +51,7 @@ ProductFieldsDialog::ProductFieldsDialog(QWidget *parent)
 
 bool ProductFieldsDialog::SaveField()
 {
-    if (!m_loadedSet.checkBeforeSaving())
+    if (!m_session.checkBeforeSaving())
         return false;
     QStringList names;
     for (const QLineEdit *edit : std::as_const(TXT))

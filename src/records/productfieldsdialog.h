@@ -26,7 +26,8 @@ public:
     // Replaces the definitions by the non-empty boxes and reloads the main
     // window's visible list, so the product list shows the new columns.
     // False (definitions and list unchanged) when they could not be stored,
-    // also when another account set was opened since the dialog opened.
+    // also when another account set was opened or another login made since
+    // the dialog opened.
     bool SaveField();
 
     QLineEdit *box(int index) const { return TXT.value(index); }
@@ -36,7 +37,7 @@ public:
 private:
     QVector<QLineEdit *> TXT;
     QVector<QPushButton *> Com;
-    store::AccountSetStamp m_loadedSet; // the set whose names the boxes show
+    store::SessionStamp m_session; // set and login the names were read under
 };
 
 // Opens the dialog as the one instance (an open one is closed first).

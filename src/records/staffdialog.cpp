@@ -151,7 +151,7 @@ StaffDialog::StaffDialog(QWidget *parent)
 
 void StaffDialog::LoadStaffInfo(int id)
 {
-    m_loadedSet.renew();
+    m_session.renew();
     StaffInfo info;
     QString rights;
     if (loadStaff(id, info)) {
@@ -165,9 +165,10 @@ void StaffDialog::LoadStaffInfo(int id)
 bool StaffDialog::SaveStaffInfo(int id)
 {
     // The dialog is modeless: the user may have opened another account set
-    // meanwhile. Storing then would overwrite that set's member of the same
-    // number with this one's name, password and rights.
-    if (!m_loadedSet.checkBeforeSaving())
+    // meanwhile, or logged out. Storing then would overwrite that set's
+    // member of the same number with this one's name, password and rights,
+    // or let anyone at the desk change rights.
+    if (!m_session.checkBeforeSaving())
         return false;
     StaffInfo info;
     info.boxes = boxTexts();

@@ -44,8 +44,9 @@ public:
     // Stores the boxes and the tree under id (a new row when there is none)
     // and reloads the staff list when it is showing. False when nothing
     // could be stored, or (after saying so) when another account set has
-    // been opened since the dialog was loaded: its member, password and
-    // rights belong to the set it came from.
+    // been opened or another login made since the dialog was loaded: its
+    // member, password and rights belong to the set it came from, and only
+    // the user who opened it was allowed to change them.
     bool SaveStaffInfo(int id);
 
     // Boxes 0 to 5 (员工姓名, 登录密码, 电话, 手机, 电子邮箱, 备注信息), the

@@ -176,7 +176,7 @@ void TradeDialog::loadRecord(int id)
 
 bool TradeDialog::saveRecord()
 {
-    if (!m_loadedSet.checkBeforeSaving())
+    if (!m_session.checkBeforeSaving())
         return false;
     const int stored = saveTrade(m_table, entry());
     if (stored == 0)
@@ -193,8 +193,9 @@ void TradeDialog::confirm()
     // The dialog is modeless: the user may have opened another account set
     // meanwhile. Its products, partners and accounts of the same numbers are
     // other rows, so neither the record nor the choices may go there, and
-    // the lists can never be stored now.
-    if (!m_loadedSet.checkBeforeSaving()) {
+    // the lists can never be stored now. After a logout or another login the
+    // right that opened the dialog is gone.
+    if (!m_session.checkBeforeSaving()) {
         close();
         return;
     }

@@ -87,8 +87,9 @@ private:
     QVector<QPushButton *> Com;
     QLineEdit *m_idBox = nullptr;
     QDateEdit *DTP = nullptr;
-    // The account set whose master rows fill the lists.
-    store::AccountSetStamp m_loadedSet; // the set the dialog was opened in
+    // The account set whose master rows fill the lists, and the login whose
+    // rights opened the dialog.
+    store::SessionStamp m_session;
     // The stored date and time of a loaded record: kept when the date is
     // not changed, so saving does not drop the time of day.
     QDateTime m_loadedDate;

@@ -12,23 +12,28 @@ extern int CurrentUserID;          // Staff.ID of the logged-in user
 extern QString CurrentUser;        // Staff.Name; empty means logged out
 extern QString CurrentRights;      // Staff.Right; empty when logged out
 
-// The account set a window was filled from. A window that stays open while
-// the user opens another set must not store its contents there: its numbers
-// name rows of the other company's books.
-class AccountSetStamp
+// The account set and the login a window was opened under. A window that
+// stays open while the user opens another set must not store its contents
+// there: its numbers name rows of the other company's books. Nor may it
+// store after its user logged out or another user logged in, who may lack
+// the right the window was opened with.
+class SessionStamp
 {
 public:
-    AccountSetStamp()
-        : m_file(CurrentAccountFile)
-    {}
-    void renew() { m_file = CurrentAccountFile; }
-    bool isCurrent() const { return m_file == CurrentAccountFile; }
-    // True while the window's set is the current one; otherwise tells the
-    // user that the window's changes were not stored, and is false.
+    SessionStamp() { renew(); }
+    void renew()
+    {
+        m_file = CurrentAccountFile;
+        m_userId = CurrentUserID;
+    }
+    bool isCurrent() const { return m_file == CurrentAccountFile && m_userId == CurrentUserID; }
+    // True while the window's set and login are the current ones; otherwise
+    // tells the user that the window's changes were not stored, and is false.
     bool checkBeforeSaving() const;
 
 private:
     QString m_file;
+    int m_userId = 0;
 };
 
 } // namespace store

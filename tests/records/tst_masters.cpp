@@ -456,6 +456,7 @@ void TestMasters::savingRefused()
 // A dialog left open while another account set was opened stores nothing
 // there, neither a new record nor over the record of the same number, nor a
 // remembered default, and closes. The product-field names go nowhere either.
+// A dialog left open over a logout stores nothing in its own set.
 void TestMasters::otherAccountSetOpened()
 {
     QFETCH(QString, table);
@@ -486,6 +487,18 @@ void TestMasters::otherAccountSetOpened()
         QCOMPARE(m.takeMessages(), QStringList{changed});
         QTRY_VERIFY(fields.isNull());
     }
+    // The same after a logout in the set itself: the right that opened the
+    // dialog is gone.
+    store::CurrentAccountFile = first;
+    store::CurrentUserID = 2;
+    QPointer<MasterDialog> dialog = showDialog(table, 1);
+    dialog->box(0)->setText(QStringLiteral("新名"));
+    store::CurrentUserID = 0;
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(m.takeMessages(),
+             QStringList{QStringLiteral("登录用户已改变，本窗口的修改没有保存！")});
+    QTRY_VERIFY(dialog.isNull());
+
     QCOMPARE(m.host.reloads, 0);
     for (const QString &file : {second, first}) {
         store::CurrentAccountFile = file;
