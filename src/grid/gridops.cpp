@@ -20,23 +20,6 @@ const QString kAscendingMark = QStringLiteral("△");
 const QString kDescendingMark = QStringLiteral("▽");
 const QString kNumberTitle = QStringLiteral("序号");
 
-bool isIntegerType(int typeId)
-{
-    switch (typeId) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // "0" or, for two-character keys beginning with C, "00".
 QString integerText(qlonglong value, bool twoDigits)
 {
@@ -94,7 +77,7 @@ void PutCell(Grid &grid, int row, int col, const QVariant &value, bool dateOnly)
         return;
     }
     const int type = value.typeId();
-    if (isIntegerType(type)) {
+    if (store::isIntegerType(type)) {
         const bool twoDigits = key.size() == 2 && key.startsWith(QLatin1Char('C'));
         grid.setTextMatrix(row, col, integerText(value.toLongLong(), twoDigits));
         if (row == grid.fixedRows())

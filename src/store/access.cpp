@@ -1,5 +1,6 @@
 #include "access.h"
 
+#include "formatting.h"
 #include "programfolder.h"
 #include "prompts.h"
 #include "session.h"
@@ -50,16 +51,9 @@ DatabasePtr openFile(const QString &resolved, QString *error = nullptr)
 // they stand, dates as date literals.
 QString keyLiteral(const QVariant &value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
+    if (isIntegerType(value.typeId()))
         return value.toString();
+    switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float:
         return QString::number(value.toDouble(), 'g', 17);

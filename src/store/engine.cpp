@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "formatting.h"
 #include "jetdialect.h"
 
 #include <QCollator>
@@ -1207,22 +1208,13 @@ void bindValue(sqlite3_stmt *stmt, int index, const QVariant &value, ColumnType 
         const QByteArray utf8 = text.toUtf8();
         sqlite3_bind_text(stmt, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT);
     };
+    if (isIntegerType(value.typeId()) || isByteType(value.typeId())) {
+        sqlite3_bind_int64(stmt, index, value.toLongLong());
+        return;
+    }
     switch (value.typeId()) {
     case QMetaType::Bool:
         sqlite3_bind_int64(stmt, index, value.toBool() ? 1 : 0);
-        return;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        sqlite3_bind_int64(stmt, index, value.toLongLong());
         return;
     case QMetaType::Double:
     case QMetaType::Float:

@@ -100,6 +100,14 @@ QString fixedTwoDecimals(double value)
 
 bool isNumericType(int typeId)
 {
+    return isIntegerType(typeId) || isByteType(typeId) || typeId == QMetaType::Double
+           || typeId == QMetaType::Float;
+}
+
+} // namespace
+
+bool isIntegerType(int typeId)
+{
     switch (typeId) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -109,18 +117,16 @@ bool isNumericType(int typeId)
     case QMetaType::UShort:
     case QMetaType::Long:
     case QMetaType::ULong:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Double:
-    case QMetaType::Float:
         return true;
     default:
         return false;
     }
 }
 
-} // namespace
+bool isByteType(int typeId)
+{
+    return typeId == QMetaType::Char || typeId == QMetaType::SChar || typeId == QMetaType::UChar;
+}
 
 QDateTime nullDate()
 {

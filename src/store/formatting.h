@@ -6,6 +6,11 @@
 
 namespace store {
 
+// Whole-number value types: 16, 32 and 64 bits, signed or not.
+bool isIntegerType(int typeId);
+// 8-bit types (characters and bytes), which may also carry a small number.
+bool isByteType(int typeId);
+
 // The null date: stands for "no date" and shows as empty text.
 QDateTime nullDate();
 bool isNullDate(const QDateTime &value);
