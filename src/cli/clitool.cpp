@@ -1,0 +1,345 @@
+#include "clitool.h"
+
+#include "cliargs.h"
+#include "cliprompts.h"
+
+#include "records/rights.h"
+#include "records/staff.h"
+#include "store/accountsets.h"
+#include "store/engine.h"
+#include "store/programfolder.h"
+#include "store/session.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <termios.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+// Display width of a text in a terminal: Chinese and other wide characters
+// take two columns.
+int displayWidth(const QString &text)
+{
+    int width = 0;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF)
+                          || (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF)
+                          || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60)
+                          || (u >= 0xFFE0 && u <= 0xFFE6);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString padded(const QString &text, int width)
+{
+    return text + QString(qMax(0, width - displayWidth(text)), QLatin1Char(' '));
+}
+
+// Whether the set's file opens with the password and holds a parameter
+// table; the connection is let go again.
+bool setOpens(const QString &fileName)
+{
+    const QString path = store::programFilePath(fileName);
+    bool ok = false;
+    {
+        const store::DatabasePtr db = store::Registry::open(path);
+        if (db) {
+            store::RecordSet rs;
+            ok = rs.open(db, QStringLiteral("SELECT COUNT(*) FROM 参数"));
+        }
+    }
+    if (!sameFile(fileName, store::CurrentAccountFile))
+        store::Registry::close(path);
+    return ok;
+}
+
+int setNumber(const QString &fileName)
+{
+    static const QRegularExpression digits(QStringLiteral("(\\d{5})"));
+    const QRegularExpressionMatch match = digits.match(fileName);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+QString stamp(const QDateTime &when, bool withTime)
+{
+    if (!when.isValid())
+        return QString();
+    return withTime ? store::dateTimeText(when) : store::dateText(when.date());
+}
+
+int runSets(const Invocation &inv)
+{
+    store::BuildAccountSetList();
+    const bool json = inv.options.contains(QStringLiteral("--json"));
+    QJsonArray array;
+    QVector<QStringList> rows;
+    rows.append({QStringLiteral("编号"), QStringLiteral("文件"), QStringLiteral("名称"),
+                 QStringLiteral("企业"), QStringLiteral("生成日期"), QStringLiteral("最近访问"),
+                 QStringLiteral("状态")});
+    for (const store::AccountSet &set : std::as_const(store::AccountSets)) {
+        const bool opens = setOpens(set.FileName);
+        const QString created = stamp(set.Created, false);
+        const QString lastAccess = stamp(set.LastAccess, true);
+        if (json) {
+            QJsonObject entry;
+            entry.insert(QStringLiteral("number"), setNumber(set.FileName));
+            entry.insert(QStringLiteral("file"), set.FileName);
+            entry.insert(QStringLiteral("name"), set.Name);
+            entry.insert(QStringLiteral("company"), set.Company);
+            entry.insert(QStringLiteral("created"), created);
+            entry.insert(QStringLiteral("lastAccess"), lastAccess);
+            entry.insert(QStringLiteral("opens"), opens);
+            array.append(entry);
+        } else {
+            rows.append({QString::number(setNumber(set.FileName)), set.FileName, set.Name,
+                         set.Company, created, lastAccess,
+                         opens ? QStringLiteral("正常") : QStringLiteral("文件损坏")});
+        }
+    }
+    if (json) {
+        printOut(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
+        return kDone;
+    }
+    QVector<int> widths(rows.first().size(), 0);
+    for (const QStringList &row : std::as_const(rows)) {
+        for (int c = 0; c < row.size(); ++c)
+            widths[c] = qMax(widths[c], displayWidth(row.at(c)));
+    }
+    QString text;
+    for (const QStringList &row : std::as_const(rows)) {
+        QString line;
+        for (int c = 0; c < row.size(); ++c)
+            line += c + 1 < row.size() ? padded(row.at(c), widths[c] + 2) : row.at(c);
+        text += line.trimmed().isEmpty() ? QString() : line + QLatin1Char('\n');
+    }
+    printOut(text);
+    return kDone;
+}
+
+int runCheck()
+{
+    const QStringList files = store::ListAccountSetFiles();
+    int failed = 0;
+    for (const QString &file : files) {
+        const QString path = store::programFilePath(file);
+        QString result;
+        {
+            QString error;
+            const store::DatabasePtr db = store::Registry::open(path, &error);
+            store::RecordSet rs;
+            if (!db) {
+                result = QStringLiteral("无法打开：%1").arg(error);
+            } else if (!rs.open(db, QStringLiteral("PRAGMA integrity_check"), &error)) {
+                result = QStringLiteral("无法检查：%1").arg(error);
+            } else {
+                QStringList lines;
+                for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+                    lines << rs.value(0).toString();
+                result = lines.join(QStringLiteral("; "));
+            }
+        }
+        store::Registry::close(path);
+        const bool ok = result == QLatin1String("ok");
+        if (!ok)
+            ++failed;
+        printOut(QStringLiteral("%1  %2\n").arg(file, ok ? QStringLiteral("完好") : result));
+    }
+    if (failed > 0) {
+        printError(QStringLiteral("%1 个套账检查未通过。").arg(failed));
+        return kDataError;
+    }
+    return kDone;
+}
+
+// Finds the set named on the command line (file name, any letter case, or
+// the set's name) or, without --set, the one start-up would open.
+int chooseSet(const Invocation &inv)
+{
+    store::BuildAccountSetList();
+    if (store::AccountSets.isEmpty()) {
+        printError(QStringLiteral("程序文件夹中没有套账：%1").arg(store::programFolder()));
+        return kDataError;
+    }
+    int index = store::CurrentAccountIndex;
+    const QString wanted = inv.options.value(QStringLiteral("--set"));
+    if (!wanted.isEmpty()) {
+        index = -1;
+        QVector<int> byName;
+        for (int i = 0; i < store::AccountSets.size(); ++i) {
+            const store::AccountSet &set = store::AccountSets.at(i);
+            if (sameFile(set.FileName, wanted))
+                index = i;
+            else if (set.Name == wanted)
+                byName << i;
+        }
+        if (index < 0 && byName.size() > 1) {
+            printError(QStringLiteral("有 %1 个套账名为“%2”，请用文件名（DATAnnnnn.qdt）指定。")
+                               .arg(byName.size())
+                               .arg(wanted));
+            return kUsage;
+        }
+        if (index < 0 && byName.size() == 1)
+            index = byName.first();
+        if (index < 0) {
+            printError(QStringLiteral("没有找到套账：%1").arg(wanted));
+            return kUsage;
+        }
+    }
+    // The tool reads the set without making it the one the window opens
+    // next: its last access stays as it is.
+    store::CurrentAccountIndex = index;
+    store::CurrentAccountFile = store::AccountSets.at(index).FileName;
+    if (!setOpens(store::CurrentAccountFile)) {
+        printError(QStringLiteral("套账文件无法打开（文件损坏或不是本程序的套账）：%1")
+                           .arg(store::CurrentAccountFile));
+        return kDataError;
+    }
+    return kDone;
+}
+
+// Reads a password from the terminal without showing it.
+QString readHiddenLine(const QString &prompt)
+{
+    FILE *tty = std::fopen("/dev/tty", "r+");
+    FILE *in = tty ? tty : stdin;
+    std::fputs(prompt.toUtf8().constData(), tty ? tty : stderr);
+    std::fflush(tty ? tty : stderr);
+    termios saved{};
+    const bool terminal = isatty(fileno(in)) && tcgetattr(fileno(in), &saved) == 0;
+    if (terminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(fileno(in), TCSAFLUSH, &quiet);
+    }
+    QByteArray line;
+    int c;
+    while ((c = std::fgetc(in)) != EOF && c != '\n')
+        line += static_cast<char>(c);
+    if (terminal) {
+        tcsetattr(fileno(in), TCSAFLUSH, &saved);
+        std::fputc('\n', tty ? tty : stderr);
+    }
+    if (tty)
+        std::fclose(tty);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+// Logs the user in; the password comes from KORVO_PASSWORD or, without it,
+// from the terminal (three tries).
+int login(const Invocation &inv)
+{
+    const QString user = inv.options.value(QStringLiteral("--user"));
+    if (user.isEmpty()) {
+        printError(QStringLiteral("请用 --user 指定登录的员工。"));
+        return kRefused;
+    }
+    const bool fromEnvironment = qEnvironmentVariableIsSet("KORVO_PASSWORD");
+    const int tries = fromEnvironment ? 1 : 3;
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        const QString password = fromEnvironment
+                                         ? qEnvironmentVariable("KORVO_PASSWORD")
+                                         : readHiddenLine(QStringLiteral("%1 的密码：").arg(user));
+        records::StaffLogin staff;
+        if (records::checkLogin(user, password, staff) == records::LoginOutcome::LoggedIn) {
+            records::applyLogin(staff);
+            return kDone;
+        }
+        printError(QStringLiteral("用户名或密码错误！"));
+    }
+    return kRefused;
+}
+
+// Whether the logged-in user holds the right; says so when not.
+bool allowed(const QString &token)
+{
+    if (token.isEmpty() || records::HasRight(store::CurrentRights, token))
+        return true;
+    printError(QStringLiteral("没有权限：需要“%1”。").arg(token));
+    return false;
+}
+
+} // namespace
+
+bool needsWidgets(const QStringList &args)
+{
+    Invocation inv;
+    QString error;
+    if (!parseArguments(args, inv, &error))
+        return false;
+    static const QStringList drawing = {QStringLiteral("export"), QStringLiteral("analyse"),
+                                        QStringLiteral("print"), QStringLiteral("import")};
+    return drawing.contains(inv.command) && !inv.help;
+}
+
+int run(const QStringList &args)
+{
+    Invocation inv;
+    QString error;
+    if (!parseArguments(args, inv, &error)) {
+        printError(error);
+        return kUsage;
+    }
+    if (inv.command.isEmpty() && inv.help) {
+        printOut(helpText());
+        return kDone;
+    }
+    if (inv.help) {
+        const QString help = commandHelp(inv.command);
+        if (help.isEmpty()) {
+            printError(QStringLiteral("未知命令：%1。用 --help 查看用法。").arg(inv.command));
+            return kUsage;
+        }
+        printOut(help);
+        return kDone;
+    }
+    if (!checkInvocation(inv, &error)) {
+        printError(error);
+        return kUsage;
+    }
+
+    const QString folder = inv.options.value(QStringLiteral("--folder"));
+    if (!folder.isEmpty()) {
+        if (!QFileInfo(folder).isDir()) {
+            printError(QStringLiteral("程序文件夹不存在：%1").arg(folder));
+            return kUsage;
+        }
+        store::setProgramFolder(QDir(folder).absolutePath());
+    }
+
+    CliPrompts prompts;
+    if (inv.command == QLatin1String("sets"))
+        return runSets(inv);
+    if (inv.command == QLatin1String("check"))
+        return runCheck();
+
+    int code = chooseSet(inv);
+    if (code != kDone)
+        return code;
+    code = login(inv);
+    if (code != kDone)
+        return code;
+    Q_UNUSED(allowed);
+    printError(QStringLiteral("命令 %1 尚未提供。").arg(inv.command));
+    return kUsage;
+}
+
+} // namespace cli

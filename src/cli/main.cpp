@@ -1,0 +1,29 @@
+// korvo-cli: the account sets of the program folder from a terminal, for
+// scripts and schedulers. No window is ever shown.
+
+#include "clitool.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    // Lists and charts are widgets and pictures; they are drawn off screen,
+    // so the tool runs where there is no display. Everything else needs no
+    // window system at all.
+    std::unique_ptr<QCoreApplication> app;
+    if (cli::needsWidgets(args)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("korvo-cli"));
+    return cli::run(args);
+}
