@@ -5,7 +5,9 @@
 
 #include "records/rights.h"
 #include "records/staff.h"
+#include "store/access.h"
 #include "store/accountsets.h"
+#include "store/maintenance.h"
 #include "store/engine.h"
 #include "store/programfolder.h"
 #include "store/session.h"
@@ -277,6 +279,86 @@ bool allowed(const QString &token)
     return false;
 }
 
+// The file named by --out, or the message that it is missing.
+QString outputPath(const Invocation &inv)
+{
+    const QString out = inv.options.value(QStringLiteral("--out"));
+    if (out.isEmpty())
+        printError(QStringLiteral("请用 --out 指定输出文件。"));
+    return out;
+}
+
+int runBackup(const Invocation &inv)
+{
+    if (!allowed(records::kAllRights))
+        return kRefused;
+    QString path = outputPath(inv);
+    if (path.isEmpty())
+        return kUsage;
+    // A name without an extension gets the backup extension, as in the window.
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".qdb");
+    QString error;
+    if (!store::BackupAccountSet(store::CurrentAccountFile, QFileInfo(path).absoluteFilePath(),
+                                 &error)) {
+        printError(QStringLiteral("数据套账备份失败：") + error);
+        return kDataError;
+    }
+    printError(QStringLiteral("数据套账备份完成！"));
+    return kDone;
+}
+
+int runRestore(const Invocation &inv)
+{
+    if (!allowed(records::kAllRights))
+        return kRefused;
+    const QString path = QFileInfo(inv.words.first()).absoluteFilePath();
+    if (!QFileInfo(path).isFile()) {
+        printError(QStringLiteral("文件不存在：%1").arg(inv.words.first()));
+        return kDataError;
+    }
+    if (!store::IsBackupFileName(path)) {
+        printError(QStringLiteral("文件类型错误！"));
+        return kDataError;
+    }
+    QString error;
+    const int index = store::ImportAccountSet(path, &error);
+    if (index < 0) {
+        printError(error);
+        return kDataError;
+    }
+    printOut(store::AccountSets.at(index).FileName + QLatin1Char('\n'));
+    printError(QStringLiteral("数据套账导入完成！"));
+    return kDone;
+}
+
+int runCompact()
+{
+    const QString file = store::CurrentAccountFile;
+    if (!QFileInfo::exists(store::programFilePath(file))) {
+        printError(QStringLiteral("没有找到要压缩的数据库文件！"));
+        return kDataError;
+    }
+    QString error;
+    if (!store::CompactAccount(file, &error)) {
+        printError(QStringLiteral("数据库压缩失败（") + error + QStringLiteral("）！"));
+        return kDataError;
+    }
+    return kDone;
+}
+
+int runTidy()
+{
+    QString error;
+    const int deleted = store::DeleteOrphanSales(&error);
+    if (deleted < 0) {
+        printError(QStringLiteral("数据整理失败（") + error + QStringLiteral("）！"));
+        return kDataError;
+    }
+    printOut(QStringLiteral("删除了 %1 条孤立的销售记录。\n").arg(deleted));
+    return kDone;
+}
+
 } // namespace
 
 bool needsWidgets(const QStringList &args)
@@ -337,7 +419,14 @@ int run(const QStringList &args)
     code = login(inv);
     if (code != kDone)
         return code;
-    Q_UNUSED(allowed);
+    if (inv.command == QLatin1String("backup"))
+        return runBackup(inv);
+    if (inv.command == QLatin1String("restore"))
+        return runRestore(inv);
+    if (inv.command == QLatin1String("compact"))
+        return runCompact();
+    if (inv.command == QLatin1String("tidy"))
+        return runTidy();
     printError(QStringLiteral("命令 %1 尚未提供。").arg(inv.command));
     return kUsage;
 }
