@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
 
+#include "print/printpreview.h"
 #include "records/accountdialog.h"
 #include "records/accounts.h"
 #include "records/customerdialog.h"
@@ -93,6 +94,9 @@ void registerCommands()
         registry.setAction(QStringLiteral("mReplace%1").arg(i),
                            [i](MainWindow &window) { records::ShowMergeWindow(i, &window); });
     }
+
+    // 打印表格 of every list: the print preview of the tab's grid.
+    registry.setGridPrinter([](grid::Grid &grid) { print::ShowPrintPreview(grid, grid.window()); });
 
     // Account sets.
     registry.setAction(QStringLiteral("mAcc0"),
