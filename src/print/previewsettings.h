@@ -29,7 +29,7 @@ QString headerKey(const QString &reportTitle, int line);
 // paper sides from 1 to 5,000 mm, margins from 0 to 5,000 mm, rows per page
 // a number from 0 to kMaxRowsPerPage (rounded to whole rows). Nothing for
 // any other text, so that no such text is stored over a good one.
-inline constexpr int kMaxRowsPerPage = 10000;
+inline constexpr int kMaxRowsPerPage = 1000;
 std::optional<double> boxValue(int box, const QString &text);
 
 // Text forms of the stored font values. Booleans as "True"/"False" (read

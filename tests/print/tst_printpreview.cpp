@@ -183,7 +183,8 @@ void TestPrintPreview::pagesFollowRowsPerPage()
     QCOMPARE(preview->pageCount(), 1);
     QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT10")), QStringLiteral("26"));
 
-    for (const QString &text : {QStringLiteral("0"), QString(), QStringLiteral("abc")}) {
+    for (const QString &text :
+         {QStringLiteral("0"), QString(), QStringLiteral("abc"), QStringLiteral("100000")}) {
         preview->box(10)->setText(text);
         QCOMPARE(preview->pageCount(), 1);
         QCOMPARE(preview->shownPage().tableRows, 1); // the caption row
