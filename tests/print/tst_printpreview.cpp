@@ -166,8 +166,9 @@ void TestPrintPreview::cleanup()
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" / "))));
 }
 
-// The page count follows the rows per page; 0, empty or not a number shows
-// one page with the caption row only; editing the title goes back to page 1.
+// The page count follows the rows per page; 0, empty, not a number or more
+// rows than a sheet can show gives one page with the caption row only, and
+// only a good value is stored; editing the title goes back to page 1.
 void TestPrintPreview::pagesFollowRowsPerPage()
 {
     auto grid = makeGrid(26, QStringLiteral("销售单"));
