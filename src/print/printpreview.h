@@ -65,6 +65,8 @@ public:
     QScrollBar *pageBar() const { return HScroll; }
     QLabel *sizeTestLabel() const { return LblTest; }
     PaperPicture *picture() const { return Pic; }
+    QFrame *settingsFrame() const { return SettingsFrame; }
+    QFrame *paperFrame() const { return PaperFrame; }
 
     grid::Grid *grid() const { return m_grid; }
 

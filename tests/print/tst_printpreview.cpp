@@ -119,6 +119,7 @@ private slots:
     void cancelledChoicesPrintNothing();
     void printerAndFileFailuresAreReported();
     void badInputStillShowsAPage();
+    void resizingKeepsTheLayout();
 
 private:
     PrintPreview *open(grid::Grid &grid)
@@ -620,6 +621,36 @@ void TestPrintPreview::badInputStillShowsAPage()
     QCOMPARE(preview->shownPage().tableRows, 1);
     preview->box(10)->setText(QStringLiteral("0"));
     QCOMPARE(preview->pageCount(), 1);
+}
+
+// The settings frame keeps 600 twips free below it; the paper frame ends at
+// the same bottom and 240 twips short of the right edge; title, footer and
+// scroll bar share its left edge and width; the page is drawn again at the
+// new size, in the paper's proportions.
+void TestPrintPreview::resizingKeepsTheLayout()
+{
+    auto grid = makeGrid(30, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    for (const QSize &size : {QSize(1300, 860), QSize(760, 520), QSize(1000, 1000)}) {
+        preview->resize(size);
+        QTRY_COMPARE(preview->size(), size);
+        const QRect settings = preview->settingsFrame()->geometry();
+        const QRect paper = preview->paperFrame()->geometry();
+        QCOMPARE(settings.y() + settings.height(), size.height() - 40);
+        QCOMPARE(paper.y() + paper.height(), settings.y() + settings.height());
+        QCOMPARE(paper.x() + paper.width(), size.width() - 16);
+        for (QWidget *follower : {static_cast<QWidget *>(preview->headerBox(0)),
+                                  static_cast<QWidget *>(preview->headerBox(1)),
+                                  static_cast<QWidget *>(preview->pageBar())}) {
+            QCOMPARE(follower->geometry().right(), paper.right());
+            QVERIFY(follower->y() < paper.y());
+        }
+        QCOMPARE(preview->pageBar()->x(), paper.x());
+        const QRect picture = preview->picture()->geometry();
+        QVERIFY(QRect(QPoint(), paper.size()).contains(picture));
+        QCOMPARE(preview->picture()->image().size(), picture.size());
+        QVERIFY(qAbs(picture.width() * 210.0 / picture.height() - 297) < 3);
+    }
 }
 
 QTEST_MAIN(TestPrintPreview)
