@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
 
+#include "grid/grid.h"
 #include "records/accountdialog.h"
 #include "records/accounts.h"
 #include "records/customerdialog.h"
@@ -22,6 +23,8 @@
 #include "records/staffdialog.h"
 #include "records/vendordialog.h"
 #include "records/vendors.h"
+#include "transfer/exporter.h"
+#include "transfer/importer.h"
 
 namespace app {
 
@@ -93,6 +96,13 @@ void registerCommands()
         registry.setAction(QStringLiteral("mReplace%1").arg(i),
                            [i](MainWindow &window) { records::ShowMergeWindow(i, &window); });
     }
+
+    // Export and import of every list; the analysis grids' 导出表格 reaches
+    // the same exporter.
+    registry.setGridExporter(
+            [](grid::Grid &grid) { transfer::ExportGrid(grid, transfer::exportSheetName(grid)); });
+    registry.setGridImporter(
+            [](grid::Grid &grid) { transfer::ImportRecords(grid, grid.window()); });
 
     // Account sets.
     registry.setAction(QStringLiteral("mAcc0"),
