@@ -229,9 +229,10 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
     }
     QMap<QString, Target> targets; // by field, so a field is written once
     for (const MapEntry &entry : mapping) {
+        // An entry without a spec writes its field empty: a reference then
+        // names 其他, so that no record points to a master row that is not
+        // there.
         const QString spec = normaliseSpec(entry.spec);
-        if (spec.isEmpty())
-            continue;
         int column = -1;
         for (int c = 0; c < grid.cols(); ++c) {
             if (grid.cellText(titleRow, c) == entry.caption) {
@@ -252,7 +253,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         target.type = fields.fieldType(index);
         if (target.field.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0)
             target.maxLength = 50;
-        else if (entry.caption == QLatin1String("邮编"))
+        else if (entry.caption == QStringLiteral("邮编"))
             target.maxLength = 6;
         for (const SpecPart &part : std::as_const(target.parts)) {
             if (!part.constant && source.columnLimit > 0

@@ -113,7 +113,8 @@ struct ImportOutcome
 
 // Adds rows first..last of source to the list grid's table (its tag) by the
 // mapping. Each entry's text is its parts joined (constants as they are,
-// columns as the row's cells), without tabs. A row whose mapped cells are all
+// columns as the row's cells), without tabs; an entry without a spec gives
+// the empty text (so an unmapped reference names 其他). A row whose mapped cells are all
 // empty, or a row past the end of the source, ends the import. Each entry is
 // written into the field of the grid column titled as its caption (row 0
 // holds the field): Memo cut to 50 characters, 邮编 to 6, the references

@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QXmlStreamReader>
 
 #include <freexl.h>
-#include <quazip.h>
-#include <quazipfile.h>
+#include <minizip/unzip.h>
 
 #include <cmath>
 #include <memory>
@@ -68,18 +68,82 @@ QString serialDateText(double serial, bool system1904)
 const QString kRelationshipNs
         = QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships");
 
-// Reads one part of the package into memory; false when it is missing.
-bool readPart(QuaZip &zip, const QString &name, QByteArray *data)
+// A ZIP package opened for reading its parts (minizip).
+class ZipPackage
 {
-    if (!zip.setCurrentFile(name, QuaZip::csInsensitive))
-        return false;
-    QuaZipFile part(&zip);
-    if (!part.open(QIODevice::ReadOnly))
-        return false;
-    *data = part.readAll();
-    part.close();
-    return part.getZipError() == UNZ_OK;
-}
+public:
+    explicit ZipPackage(const QString &fileName)
+        : m_zip(unzOpen64(QFile::encodeName(fileName).constData()))
+    {}
+    ~ZipPackage()
+    {
+        if (m_zip)
+            unzClose(m_zip);
+    }
+    ZipPackage(const ZipPackage &) = delete;
+    ZipPackage &operator=(const ZipPackage &) = delete;
+
+    bool isOpen() const { return m_zip != nullptr; }
+    unzFile handle() const { return m_zip; }
+
+    // Makes the part (name compared without case) the one read next.
+    bool openPart(const QString &name)
+    {
+        if (!m_zip)
+            return false;
+        unzCloseCurrentFile(m_zip);
+        return unzLocateFile(m_zip, name.toUtf8().constData(), 2) == UNZ_OK
+               && unzOpenCurrentFile(m_zip) == UNZ_OK;
+    }
+
+    // Reads a whole part into memory; false when it is missing or damaged.
+    bool readPart(const QString &name, QByteArray *data)
+    {
+        data->clear();
+        if (!openPart(name))
+            return false;
+        char buffer[65536];
+        int read = 0;
+        while ((read = unzReadCurrentFile(m_zip, buffer, sizeof buffer)) > 0)
+            data->append(buffer, read);
+        const bool whole = read == 0 && unzCloseCurrentFile(m_zip) == UNZ_OK;
+        return whole;
+    }
+
+private:
+    unzFile m_zip;
+};
+
+// The part opened last in a package, as a sequential device, so that a long
+// worksheet is parsed while it is unpacked and reading can stop early.
+class PartDevice : public QIODevice
+{
+public:
+    explicit PartDevice(ZipPackage &package)
+        : m_package(package)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    bool failed() const { return m_failed; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const int read = unzReadCurrentFile(m_package.handle(), data,
+                                            unsigned(qMin<qint64>(maxSize, 1 << 20)));
+        if (read < 0) {
+            m_failed = true;
+            return -1;
+        }
+        return read;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    ZipPackage &m_package;
+    bool m_failed = false;
+};
 
 // A part name from a relationship target, relative to the xl folder.
 QString partName(const QString &target)
@@ -89,6 +153,26 @@ QString partName(const QString &target)
     QString name = QStringLiteral("xl/") + target;
     name.replace(QStringLiteral("/./"), QStringLiteral("/"));
     return name;
+}
+
+// Texts in the package escape characters XML cannot hold (a carriage return
+// among them) as _xHHHH_; this gives them back.
+QString unescapedText(const QString &text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
+    QString result;
+    int from = 0;
+    QRegularExpressionMatchIterator it = escape.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        result += text.mid(from, match.capturedStart() - from);
+        result += QChar(char16_t(match.captured(1).toUShort(nullptr, 16)));
+        from = int(match.capturedEnd());
+    }
+    result += text.mid(from);
+    return result;
 }
 
 // The text of an element holding <t> runs (a shared string or an inline
@@ -113,7 +197,7 @@ QString runsText(QXmlStreamReader &xml)
                 break;
         }
     }
-    return text;
+    return unescapedText(text);
 }
 
 // Built-in number formats that show dates or times.
@@ -154,7 +238,7 @@ bool isDateFormatCode(const QString &code)
 
 struct XlsxBook
 {
-    QuaZip zip;
+    ZipPackage zip;
     QStringList sheetNames;
     QStringList sheetParts;
     QStringList sharedStrings;
@@ -169,14 +253,14 @@ struct XlsxBook
 
     bool open(SheetError *error)
     {
-        if (!zip.open(QuaZip::mdUnzip)) {
+        if (!zip.isOpen()) {
             *error = SheetError::NotWorkbook;
             return false;
         }
         QByteArray workbook;
         QByteArray rels;
-        if (!readPart(zip, QStringLiteral("xl/workbook.xml"), &workbook)
-            || !readPart(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), &rels)) {
+        if (!zip.readPart(QStringLiteral("xl/workbook.xml"), &workbook)
+            || !zip.readPart(QStringLiteral("xl/_rels/workbook.xml.rels"), &rels)) {
             *error = SheetError::NotWorkbook;
             return false;
         }
@@ -226,7 +310,7 @@ struct XlsxBook
     void readSharedStrings()
     {
         QByteArray data;
-        if (!readPart(zip, sharedPart, &data))
+        if (!zip.readPart(sharedPart, &data))
             return;
         QXmlStreamReader xml(data);
         while (!xml.atEnd()) {
@@ -239,7 +323,7 @@ struct XlsxBook
     void readStyles()
     {
         QByteArray data;
-        if (!readPart(zip, stylesPart, &data))
+        if (!zip.readPart(stylesPart, &data))
             return;
         QSet<int> customDates;
         QXmlStreamReader xml(data);
@@ -292,15 +376,11 @@ bool readXlsxRows(const QString &fileName, const QString &sheet, int first, int 
     }
     book.readSharedStrings();
     book.readStyles();
-    if (!book.zip.setCurrentFile(book.sheetParts.at(index), QuaZip::csInsensitive)) {
+    if (!book.zip.openPart(book.sheetParts.at(index))) {
         *error = SheetError::NotWorkbook;
         return false;
     }
-    QuaZipFile part(&book.zip);
-    if (!part.open(QIODevice::ReadOnly)) {
-        *error = SheetError::NotWorkbook;
-        return false;
-    }
+    PartDevice part(book.zip);
     QXmlStreamReader xml(&part);
     int rowNumber = 0;
     int columnNumber = 0;
@@ -362,7 +442,7 @@ bool readXlsxRows(const QString &fileName, const QString &sheet, int first, int 
                                                    : QStringLiteral("FALSE");
             } else if (type == QLatin1String("str") || type == QLatin1String("e")
                        || type == QLatin1String("d")) {
-                text = value;
+                text = unescapedText(value);
             } else if (!value.isEmpty()) {
                 bool ok = false;
                 const double number = value.toDouble(&ok);
@@ -380,7 +460,8 @@ bool readXlsxRows(const QString &fileName, const QString &sheet, int first, int 
             }
         }
     }
-    if (xml.hasError() && xml.error() != QXmlStreamReader::PrematureEndOfDocumentError) {
+    if (part.failed()
+        || (xml.hasError() && xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)) {
         *error = SheetError::NotWorkbook;
         return false;
     }
@@ -544,6 +625,12 @@ bool readSheetRows(const QString &fileName, const QString &sheet, int first, int
         return readXlsRows(fileName, sheet, first, last, rows, error);
     *error = kindError(kind);
     return false;
+}
+
+bool readWorkbookPart(const QString &fileName, const QString &part, QByteArray *data)
+{
+    ZipPackage zip(fileName);
+    return zip.readPart(part, data);
 }
 
 } // namespace transfer

@@ -43,4 +43,8 @@ int workbookColumnLimit(const QString &fileName);
 bool readSheetRows(const QString &fileName, const QString &sheet, int first, int last,
                    QVector<QStringList> *rows, SheetError *error);
 
+// One part of an .xlsx package, such as "xl/styles.xml". False when the file
+// is not a ZIP package or has no such part.
+bool readWorkbookPart(const QString &fileName, const QString &part, QByteArray *data);
+
 } // namespace transfer
