@@ -1,5 +1,6 @@
 #include "rowinserter.h"
 
+#include "enginedetail.h"
 #include "formatting.h"
 
 #include <sqlite3.h>
@@ -8,17 +9,11 @@ namespace store {
 
 namespace {
 
-QString quotedName(const QString &name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
+using detail::quoteIdentifier;
 
 void setError(QString *error, sqlite3 *db)
 {
-    if (error)
-        *error = QString::fromUtf8(sqlite3_errmsg(db));
+    detail::setError(error, detail::lastError(db));
 }
 
 void bindText(sqlite3_stmt *stmt, int index, const QString &text)
@@ -45,7 +40,7 @@ void bind(sqlite3_stmt *stmt, int index, const QVariant &value)
     if (type == QMetaType::QDateTime) {
         const QDateTime when = value.toDateTime();
         if (when.isValid())
-            bindText(stmt, index, when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            bindText(stmt, index, detail::storedDateText(when));
         else
             sqlite3_bind_null(stmt, index);
         return;
@@ -65,14 +60,14 @@ RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStr
     QStringList names;
     QStringList marks;
     for (const QString &column : columns) {
-        names << quotedName(column);
+        names << quoteIdentifier(column);
         marks << QStringLiteral("?");
     }
     const QString sql
             = columns.isEmpty()
-                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedName(table))
+                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteIdentifier(table))
                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(quotedName(table), names.join(QStringLiteral(", ")),
+                                .arg(quoteIdentifier(table), names.join(QStringLiteral(", ")),
                                      marks.join(QStringLiteral(", ")));
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(m_db->handle(), utf8.constData(), int(utf8.size()), &m_stmt, nullptr)
