@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
 
+#include "grid/grid.h"
 #include "print/printpreview.h"
 #include "records/accountdialog.h"
 #include "records/accounts.h"
@@ -23,6 +24,8 @@
 #include "records/staffdialog.h"
 #include "records/vendordialog.h"
 #include "records/vendors.h"
+#include "transfer/exporter.h"
+#include "transfer/importer.h"
 
 namespace app {
 
@@ -97,6 +100,12 @@ void registerCommands()
 
     // 打印表格 of every list: the print preview of the tab's grid.
     registry.setGridPrinter([](grid::Grid &grid) { print::ShowPrintPreview(grid, grid.window()); });
+    // Export and import of every list; the analysis grids' 导出表格 reaches
+    // the same exporter.
+    registry.setGridExporter(
+            [](grid::Grid &grid) { transfer::ExportGrid(grid, transfer::exportSheetName(grid)); });
+    registry.setGridImporter(
+            [](grid::Grid &grid) { transfer::ImportRecords(grid, grid.window()); });
 
     // Account sets.
     registry.setAction(QStringLiteral("mAcc0"),
