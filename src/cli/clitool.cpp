@@ -1,6 +1,7 @@
 #include "clitool.h"
 
 #include "cliargs.h"
+#include "clilists.h"
 #include "cliprompts.h"
 
 #include "records/rights.h"
@@ -419,6 +420,12 @@ int run(const QStringList &args)
     code = login(inv);
     if (code != kDone)
         return code;
+    if (inv.command == QLatin1String("export"))
+        return runExport(inv);
+    if (inv.command == QLatin1String("print"))
+        return runPrint(inv);
+    if (inv.command == QLatin1String("import"))
+        return runImport(inv);
     if (inv.command == QLatin1String("backup"))
         return runBackup(inv);
     if (inv.command == QLatin1String("restore"))

@@ -3,6 +3,8 @@
 
 #include "clitool.h"
 
+#include "ui/chinesedesktop.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 
@@ -21,6 +23,9 @@ int main(int argc, char *argv[])
     if (cli::needsWidgets(args)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QApplication>(argc, argv);
+        // The window's font and locale, so that column widths, dates and
+        // pages come out as the window's do.
+        ui::UseChineseDesktop();
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }

@@ -1,0 +1,370 @@
+#include "clilists.h"
+
+#include "cliargs.h"
+#include "cliprompts.h"
+
+#include "app/commands.h"
+#include "app/settings.h"
+#include "grid/grid.h"
+#include "print/printers.h"
+#include "print/printpreview.h"
+#include "records/accounts.h"
+#include "records/customers.h"
+#include "records/products.h"
+#include "records/purchases.h"
+#include "records/rights.h"
+#include "records/sales.h"
+#include "records/staff.h"
+#include "records/trades.h"
+#include "records/vendors.h"
+#include "store/access.h"
+#include "store/prompts.h"
+#include "store/session.h"
+#include "transfer/exporter.h"
+#include "transfer/importer.h"
+#include "transfer/mapping.h"
+#include "transfer/workbook.h"
+
+#include <QFileInfo>
+
+#include <memory>
+
+namespace cli {
+
+namespace {
+
+// The right of a list's command button (导出记录, 打印表格, 导入记录 are the
+// buttons 5, 4 and 6 of the tab).
+bool holdsButtonRight(int tab, int position)
+{
+    const app::CommandButton *button = app::commandButton(20 * tab + position);
+    const QString right = button ? button->right : records::kAllRights;
+    if (right.isEmpty() || records::HasRight(store::CurrentRights, right))
+        return true;
+    printError(QStringLiteral("没有权限：需要“%1”。").arg(right));
+    return false;
+}
+
+int listTabOf(const Invocation &inv)
+{
+    const int tab = listTab(inv.words.first());
+    if (tab < 0)
+        printError(QStringLiteral("未知列表：%1（可用：%2）")
+                           .arg(inv.words.first(), listWords().join(QLatin1Char(' '))));
+    return tab;
+}
+
+QString suffixOf(const QString &path)
+{
+    return QFileInfo(path).suffix().toLower();
+}
+
+} // namespace
+
+bool listRange(const Invocation &inv, int tab, QDate *start, QDate *end)
+{
+    // What the window shows before its settings are read, then the stored
+    // dates of the tab's pickers.
+    const QDate today = QDate::currentDate();
+    app::WindowSettings settings;
+    settings.listDates.fill(today);
+    settings.listDates[0] = settings.listDates[2] = QDate(today.year(), 1, 1);
+    app::LoadSettings(settings);
+    const int pair = (tab == 1) ? 1 : 0;
+    *start = settings.listDates[2 * pair];
+    *end = settings.listDates[2 * pair + 1];
+    for (const QString &option : {QStringLiteral("--from"), QStringLiteral("--to")}) {
+        if (!inv.options.contains(option))
+            continue;
+        const QDate date = parseDate(inv.options.value(option));
+        if (!date.isValid()) {
+            printError(QStringLiteral("日期无效：%1（应为 yyyy-MM-dd）").arg(inv.options.value(option)));
+            return false;
+        }
+        *(option == QLatin1String("--from") ? start : end) = date;
+    }
+    return true;
+}
+
+grid::Grid *newListGrid()
+{
+    auto *grid = new grid::Grid;
+    grid->setCols(2);
+    grid->setRows(2);
+    grid->setFixedRows(2);
+    grid->setFixedCols(2);
+    grid->setColWidth(0, 0);
+    grid->resize(1200, 800);
+    return grid;
+}
+
+void loadList(int tab, grid::Grid &grid, const QDate &start, const QDate &end)
+{
+    const records::FilterBar noConditions;
+    switch (tab) {
+    case 0:
+        records::LoadSalesList(grid, start, end, noConditions);
+        break;
+    case 1:
+        records::LoadPurchaseList(grid, start, end, noConditions);
+        break;
+    case 3:
+        records::LoadProductList(grid);
+        break;
+    case 4:
+        records::LoadCustomerList(grid);
+        break;
+    case 5:
+        records::LoadVendorList(grid);
+        break;
+    case 6:
+        records::LoadFundAccountList(grid);
+        break;
+    case 7:
+        records::LoadStaffList(grid);
+        break;
+    default:
+        break;
+    }
+}
+
+int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
+{
+    const QString suffix = suffixOf(out);
+    if (suffix == QLatin1String("pdf") && allowPdf) {
+        // The preview reads the set's stored paper, margins, rows per page,
+        // font, rotation, title and footer, as it does in the window.
+        auto *preview = new print::PrintPreview(const_cast<grid::Grid *>(&grid));
+        const print::ReportJob job = preview->reportJob();
+        QVector<int> pages;
+        for (int page = 1; page <= job.pageCount; ++page)
+            pages << page;
+        QString error;
+        const bool written = print::PrintReportToPdf(QFileInfo(out).absoluteFilePath(), job,
+                                                     pages, {}, &error);
+        delete preview;
+        if (!written) {
+            printError(error.isEmpty() ? QStringLiteral("文件保存出错！") : error);
+            return kDataError;
+        }
+        return kDone;
+    }
+    if (suffix != QLatin1String("csv") && suffix != QLatin1String("xlsx")) {
+        printError(allowPdf ? QStringLiteral("输出文件应为 .csv、.xlsx 或 .pdf：%1").arg(out)
+                            : QStringLiteral("输出文件应为 .csv 或 .xlsx：%1").arg(out));
+        return kUsage;
+    }
+    auto *prompts = dynamic_cast<CliPrompts *>(&store::prompts());
+    if (prompts)
+        prompts->fileName = QFileInfo(out).absoluteFilePath();
+    // The window's export: its checks, its messages, its file format.
+    if (!transfer::ExportGrid(grid, transfer::exportSheetName(grid)))
+        return kDataError;
+    return kDone;
+}
+
+int runExport(const Invocation &inv)
+{
+    const int tab = listTabOf(inv);
+    if (tab < 0)
+        return kUsage;
+    if (!holdsButtonRight(tab, 5))
+        return kRefused;
+    const QString out = inv.options.value(QStringLiteral("--out"));
+    if (out.isEmpty()) {
+        printError(QStringLiteral("请用 --out 指定输出文件。"));
+        return kUsage;
+    }
+    if (suffixOf(out) != QLatin1String("csv") && suffixOf(out) != QLatin1String("xlsx")) {
+        printError(QStringLiteral("输出文件应为 .csv 或 .xlsx：%1").arg(out));
+        return kUsage;
+    }
+    QDate start;
+    QDate end;
+    if (!listRange(inv, tab, &start, &end))
+        return kUsage;
+    std::unique_ptr<grid::Grid> grid(newListGrid());
+    loadList(tab, *grid, start, end);
+    return writeGrid(*grid, out, false);
+}
+
+int runPrint(const Invocation &inv)
+{
+    const int tab = listTabOf(inv);
+    if (tab < 0)
+        return kUsage;
+    if (!holdsButtonRight(tab, 4))
+        return kRefused;
+    const QString out = inv.options.value(QStringLiteral("--out"));
+    if (suffixOf(out) != QLatin1String("pdf")) {
+        printError(QStringLiteral("请用 --out 指定一个 .pdf 文件。"));
+        return kUsage;
+    }
+    QDate start;
+    QDate end;
+    if (!listRange(inv, tab, &start, &end))
+        return kUsage;
+    std::unique_ptr<grid::Grid> grid(newListGrid());
+    loadList(tab, *grid, start, end);
+    return writeGrid(*grid, out, true);
+}
+
+bool parseMapOption(const QString &text, QStringList *titles, QStringList *specs, QString *error)
+{
+    // Split at the commas outside double quotes (plain or typographic); a
+    // piece holding "=" outside quotes starts the next column, any other
+    // piece continues the spec before it.
+    QStringList pieces;
+    QString piece;
+    bool quoted = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QChar(0x201C) || c == QChar(0x201D))
+            quoted = !quoted;
+        if (!quoted && (c == QLatin1Char(',') || c == QChar(0xFF0C))) {
+            pieces << piece;
+            piece.clear();
+            continue;
+        }
+        piece += c;
+    }
+    pieces << piece;
+    for (const QString &part : std::as_const(pieces)) {
+        int equals = -1;
+        bool inQuotes = false;
+        for (int i = 0; i < part.size(); ++i) {
+            const QChar c = part.at(i);
+            if (c == QLatin1Char('"') || c == QChar(0x201C) || c == QChar(0x201D))
+                inQuotes = !inQuotes;
+            if (!inQuotes && c == QLatin1Char('=')) {
+                equals = i;
+                break;
+            }
+        }
+        if (equals >= 0) {
+            const QString title = part.left(equals).trimmed();
+            if (title.isEmpty()) {
+                *error = QStringLiteral("映射中缺少列标题：%1").arg(part);
+                return false;
+            }
+            *titles << title;
+            *specs << part.mid(equals + 1).trimmed();
+        } else if (!titles->isEmpty()) {
+            (*specs)[specs->size() - 1] += QLatin1Char(',') + part.trimmed();
+        } else if (!part.trimmed().isEmpty()) {
+            *error = QStringLiteral("映射应写成 列标题=列，例如 产品=A：%1").arg(part);
+            return false;
+        }
+    }
+    return true;
+}
+
+int runImport(const Invocation &inv)
+{
+    const int tab = listTabOf(inv);
+    if (tab < 0)
+        return kUsage;
+    if (!holdsButtonRight(tab, 6))
+        return kRefused;
+    const QString file = QFileInfo(inv.words.at(1)).absoluteFilePath();
+    if (!QFileInfo(file).isFile()) {
+        printError(QStringLiteral("文件不存在：%1").arg(inv.words.at(1)));
+        return kDataError;
+    }
+    QDate start;
+    QDate end;
+    if (!listRange(inv, tab, &start, &end))
+        return kUsage;
+    std::unique_ptr<grid::Grid> grid(newListGrid());
+    loadList(tab, *grid, start, end);
+    const QString table = grid->tag();
+
+    QVector<transfer::MapEntry> entries = transfer::gridMapEntries(*grid);
+    const transfer::StoredMapping stored = transfer::loadMapping(table);
+    QString firstText = stored.rowTexts.value(0);
+    QString lastText = stored.rowTexts.value(1);
+    if (firstText.isEmpty())
+        firstText = QStringLiteral("2");
+    if (lastText.isEmpty())
+        lastText = QStringLiteral("100");
+    if (inv.options.contains(QStringLiteral("--map"))) {
+        QStringList titles;
+        QStringList specs;
+        QString error;
+        if (!parseMapOption(inv.options.value(QStringLiteral("--map")), &titles, &specs, &error)) {
+            printError(error);
+            return kUsage;
+        }
+        for (int i = 0; i < titles.size(); ++i) {
+            bool found = false;
+            for (transfer::MapEntry &entry : entries) {
+                if (entry.caption == titles.at(i)) {
+                    entry.spec = specs.at(i);
+                    found = true;
+                }
+            }
+            if (!found) {
+                QStringList captions;
+                for (const transfer::MapEntry &entry : std::as_const(entries))
+                    captions << entry.caption;
+                printError(QStringLiteral("列表没有列“%1”。可用的列：%2")
+                                   .arg(titles.at(i), captions.join(QStringLiteral("、"))));
+                return kUsage;
+            }
+        }
+    } else {
+        for (transfer::MapEntry &entry : entries)
+            entry.spec = stored.specs.value(entry.caption);
+    }
+    bool anySpec = false;
+    for (const transfer::MapEntry &entry : std::as_const(entries))
+        anySpec = anySpec || !transfer::normaliseSpec(entry.spec).isEmpty();
+    if (!anySpec) {
+        printError(QStringLiteral("没有列映射：请用 --map 指定，或先在程序的“导入数据映射”中保存。"));
+        return kUsage;
+    }
+
+    if (inv.options.contains(QStringLiteral("--rows"))) {
+        int first = 0;
+        int last = 0;
+        if (!parseRowRange(inv.options.value(QStringLiteral("--rows")), first, last)) {
+            printError(QStringLiteral("行范围应写成 起始行-结束行，例如 2-100。"));
+            return kUsage;
+        }
+        firstText = QString::number(first);
+        lastText = QString::number(last);
+    }
+    int first = 0;
+    int last = 0;
+    if (!transfer::importRowRange(firstText, lastText, &first, &last)) {
+        printError(QStringLiteral("一次性导入数据不得超过3万条记录，请重新设置！"));
+        return kUsage;
+    }
+
+    const QString countSql = QStringLiteral("SELECT COUNT(*) FROM ") + table;
+    const auto rowCount = [&countSql] {
+        store::RecordSet rs;
+        store::OpenQuery(rs, countSql);
+        return rs.isOpen() && !rs.eof() ? rs.value(0).toLongLong() : 0;
+    };
+    const qint64 before = rowCount();
+    bool imported = false;
+    if (transfer::isWorkbookName(file)) {
+        QString sheet = inv.options.value(QStringLiteral("--sheet"));
+        QStringList sheets;
+        transfer::SheetError sheetError {};
+        if (!transfer::workbookSheets(file, &sheets, &sheetError)) {
+            printError(transfer::sheetErrorMessage(sheetError));
+            return kDataError;
+        }
+        if (sheet.isEmpty() && !sheets.isEmpty())
+            sheet = sheets.first();
+        imported = transfer::ImportExcel(*grid, entries, file, sheet, first, last);
+    } else {
+        imported = transfer::ImportCsv(*grid, entries, file, first, last);
+    }
+    const qint64 written = rowCount() - before;
+    printOut(QStringLiteral("写入了 %1 条记录。\n").arg(written));
+    return imported ? kDone : kDataError;
+}
+
+} // namespace cli
