@@ -14,6 +14,7 @@
 #include "records/rights.h"
 #include "store/access.h"
 #include "store/accountsets.h"
+#include "store/engine.h"
 #include "store/formatting.h"
 #include "store/prompts.h"
 #include "store/session.h"
@@ -867,6 +868,8 @@ void MainWindow::Form_Unload()
         return;
     SaveSettings();
     store::DropTablesByPrefix(QStringLiteral("T_"));
+    // Every set is let go: logs folded back, files complete by themselves.
+    store::Registry::closeAll();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
