@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 
 namespace analysis {
 
@@ -101,12 +102,31 @@ public:
         return pen;
     }
 
+    // A font of its own, size pixels high, with its metrics; made once per
+    // size for the whole chart (hundreds of labels share three sizes).
+    struct SizedFont
+    {
+        QFont font;
+        QFontMetricsF metrics{font};
+    };
+    const SizedFont &sizedFont(int size)
+    {
+        auto found = m_sized.find(size);
+        if (found == m_sized.end()) {
+            QFont font;
+            font.setPixelSize(size * ui::kTwipsPerPixel);
+            found = m_sized.emplace(size, SizedFont{font, QFontMetricsF(font)}).first;
+        }
+        return found->second;
+    }
+
     QPainter &p;
     const double W;
     const double H;
 
 private:
     QFont m_font;
+    std::map<int, SizedFont> m_sized;
 };
 
 // Text in a font of its own, size pixels high, turned by angle degrees
@@ -116,17 +136,78 @@ private:
 void DrawTextAt(Surface &s, double x, double y, const QString &text, double angle, bool noShift,
                 int size, const QColor &colour)
 {
-    QFont font;
-    font.setPixelSize(size * ui::kTwipsPerPixel);
-    const QFontMetricsF metrics(font);
+    const Surface::SizedFont &sized = s.sizedFont(size);
+    const QFontMetricsF &metrics = sized.metrics;
     if (!noShift)
         x -= angle != 0 ? metrics.height() : metrics.horizontalAdvance(text);
-    s.p.save();
-    s.p.setFont(font);
+    s.p.setFont(sized.font);
     s.p.setPen(colour);
+    if (angle == 0) {
+        s.p.drawText(QPointF(x, y + metrics.ascent()), text);
+        return;
+    }
+    const QTransform turned = s.p.transform();
     s.p.translate(x, y);
     s.p.rotate(-angle);
     s.p.drawText(QPointF(0, metrics.ascent()), text);
+    s.p.setTransform(turned);
+}
+
+// x of data row i (0 = first) with n rows.
+double pointX(const Surface &s, int i, int n)
+{
+    const double step = n - 1 >= 1 ? s.plotW() / (n - 1) : s.plotW();
+    return kPlotLeft + i * step;
+}
+
+// The category labels, running downward from y, each with its top edge
+// 180 twips right of its point: as DrawTextAt with angle -90 and noShift
+// draws them one by one. Turned text is slow to draw glyph by glyph, so the
+// labels are drawn level into a strip that is then turned as a whole.
+void DrawCategoryLabels(Surface &s, const ChartData &chart, int n, double y)
+{
+    if (n == 0)
+        return;
+    const Surface::SizedFont &sized = s.sizedFont(12);
+    const QTransform toPixels = s.p.transform();
+    // Strip extent in device pixels: x of every label's top edge, and the
+    // longest label.
+    double longest = 0;
+    for (int i = 0; i < n; ++i)
+        longest = std::max(longest, sized.metrics.horizontalAdvance(chart.labels.at(i)));
+    const double height = sized.metrics.height();
+    const QPointF first = toPixels.map(QPointF(pointX(s, 0, n) + 180 - height, y));
+    const QPointF last = toPixels.map(QPointF(pointX(s, n - 1, n) + 180, y + longest));
+    const int left = int(std::floor(first.x()));
+    const int top = int(std::floor(first.y()));
+    const QSize turnedSize(int(std::ceil(last.x())) - left + 1, int(std::ceil(last.y())) - top + 1);
+    if (turnedSize.width() <= 0 || turnedSize.height() <= 0)
+        return;
+
+    // Level strip: width = the turned strip's height, height = its width.
+    // Turning it clockwise puts the level strip's top at the right.
+    QImage level(turnedSize.height(), turnedSize.width(), QImage::Format_ARGB32_Premultiplied);
+    level.fill(Qt::transparent);
+    {
+        QPainter painter(&level);
+        painter.setRenderHints(s.p.renderHints());
+        const double scale = toPixels.m11();
+        painter.scale(scale, scale);
+        painter.setFont(sized.font);
+        painter.setPen(kBlue);
+        const double stripWidth = turnedSize.width() / scale;
+        for (int i = 0; i < n; ++i) {
+            const double edge = toPixels.map(QPointF(pointX(s, i, n) + 180, y)).x() - left;
+            const double levelTop = stripWidth - edge / scale;
+            painter.drawText(QPointF((toPixels.map(QPointF(0, y)).y() - top) / scale,
+                                     levelTop + sized.metrics.ascent()),
+                             chart.labels.at(i));
+        }
+    }
+    const QImage turned = level.transformed(QTransform().rotate(90));
+    s.p.save();
+    s.p.resetTransform();
+    s.p.drawImage(QPoint(left, top), turned);
     s.p.restore();
 }
 
@@ -160,13 +241,6 @@ void DrawChartTitle(Surface &s, const QString &title)
     s.setFont(face, 10, false);
 }
 
-// x of data row i (0 = first) with n rows.
-double pointX(const Surface &s, int i, int n)
-{
-    const double step = n - 1 >= 1 ? s.plotW() / (n - 1) : s.plotW();
-    return kPlotLeft + i * step;
-}
-
 // Axes, category lines and labels, value lines and labels of the left axis
 // for the axis maximum m; returns the top value (0 when m is not positive,
 // and then nothing is drawn).
@@ -181,13 +255,16 @@ double DrawValueAxis(Surface &s, const ChartData &chart, double m, bool negative
     s.line(kPlotLeft, kPlotTop, kPlotLeft, bottom, kBlack, Qt::SolidLine);
 
     const int n = chart.rowCount();
-    for (int i = 0; i < n; ++i) {
+    QVector<QLineF> categoryLines;
+    categoryLines.reserve(n);
+    // No line on the last row: the plot's right edge is there.
+    for (int i = 0; i < n - 1; ++i) {
         const double x = pointX(s, i, n);
-        // No line on the last row: the plot's right edge is there.
-        if (i < n - 1)
-            s.line(x, kPlotTop, x, bottom, kCategoryLine, Qt::DotLine);
-        DrawTextAt(s, x + 180, bottom + 20, chart.labels.at(i), -90, true, 12, kBlue);
+        categoryLines.append(QLineF(x, kPlotTop, x, bottom));
     }
+    s.p.setPen(Surface::pen(kCategoryLine, Qt::DotLine));
+    s.p.drawLines(categoryLines);
+    DrawCategoryLabels(s, chart, n, bottom + 20);
 
     const double u = TickUnit(m);
     const int ticks = negative ? 20 : 10;

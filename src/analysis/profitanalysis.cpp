@@ -20,13 +20,6 @@ double exact(double quantity)
     return std::round(quantity * 1e6) / 1e6;
 }
 
-struct ProductSales
-{
-    qint64 pid = 0;
-    double profit = 0; // the revenue in the range, then the profit
-    double sold = 0;
-};
-
 // The rows of a query, or false when it failed.
 bool readRows(const QString &sql, const std::function<void(const store::RecordSet &, int)> &row)
 {
@@ -40,25 +33,43 @@ bool readRows(const QString &sql, const std::function<void(const store::RecordSe
     return ok;
 }
 
-// Writes each product's profit over its revenue in T_AnaAll, in one
-// transaction (a thousand products commit once).
-bool storeProfits(const QVector<ProductSales> &products)
+// Overwrites each product's revenue in T_AnaAll with its profit: the
+// revenue less the cost of the quantity sold. One transaction, so a
+// thousand products commit once.
+bool writeProfits(const QHash<qint64, double> &soldBefore,
+                  const QHash<qint64, QVector<PurchaseLot>> &lots)
 {
     store::Connection conn;
-    if (!store::OpenConn(conn))
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM T_AnaAll"));
+    if (!rs.isOpen()) {
+        store::CloseQuery(conn, rs);
         return false;
+    }
     const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
+    const int pidField = rs.fieldIndex(QStringLiteral("PID"));
+    const int payField = rs.fieldIndex(QStringLiteral("Pay"));
+    const int numField = rs.fieldIndex(QStringLiteral("Num"));
     bool ok = true;
-    for (const ProductSales &product : products) {
-        ok = conn->exec(QStringLiteral("UPDATE T_AnaAll SET Pay=%1 WHERE PID=%2")
-                                .arg(QString::number(product.profit, 'g', 17))
-                                .arg(product.pid))
-             && ok;
+    for (rs.moveFirst(); ok && !rs.eof(); rs.moveNext()) {
+        const QVariant pid = rs.value(pidField);
+        if (pid.isNull())
+            continue;
+        const qint64 product = pid.toLongLong();
+        const double cost = fifoCost(soldBefore.value(product), rs.value(numField).toDouble(),
+                                     lots.value(product));
+        rs.setValue(QStringLiteral("Pay"), rs.value(payField).toDouble() - cost);
+        ok = rs.update();
     }
-    if (transaction && !conn->execNative(QStringLiteral("COMMIT"))) {
-        conn->execNative(QStringLiteral("ROLLBACK"));
-        ok = false;
+    if (transaction) {
+        if (ok && conn->execNative(QStringLiteral("COMMIT"))) {
+            // written
+        } else {
+            conn->execNative(QStringLiteral("ROLLBACK"));
+            ok = false;
+        }
     }
+    store::CloseQuery(conn, rs);
     return ok;
 }
 
@@ -117,37 +128,24 @@ ChartData AnalyseProfit(grid::Grid &grid, QDate &startDate, QDate &endDate)
         return failAnalysis(grid);
     }
 
-    // Everything the costing needs is read at once: the sales in and before
-    // the range per product, and the purchases of the products sold, oldest
-    // first (equal days in the order they were entered).
-    QVector<ProductSales> products;
+    // The costing reads what it needs at once: the quantity sold before the
+    // range per product, and the purchases of the products sold in it,
+    // oldest first (equal days in the order they were entered).
     QHash<qint64, double> soldBefore;
     QHash<qint64, QVector<PurchaseLot>> lots;
     const bool read
-            = readRows(QStringLiteral("SELECT PID,Pay,Num FROM T_AnaAll WHERE PID IS NOT NULL"),
+            = readRows(QStringLiteral("SELECT PID,Num FROM T_AnaFront WHERE PID IS NOT NULL"),
                        [&](const store::RecordSet &rs, int r) {
-                           products.append({rs.valueAt(r, 0).toLongLong(),
-                                            rs.valueAt(r, 1).toDouble(),
-                                            rs.valueAt(r, 2).toDouble()});
+                           soldBefore.insert(rs.valueAt(r, 0).toLongLong(),
+                                             rs.valueAt(r, 1).toDouble());
                        })
-              && readRows(QStringLiteral("SELECT PID,Num FROM T_AnaFront WHERE PID IS NOT NULL"),
-                          [&](const store::RecordSet &rs, int r) {
-                              soldBefore.insert(rs.valueAt(r, 0).toLongLong(),
-                                                rs.valueAt(r, 1).toDouble());
-                          })
               && readRows(QStringLiteral("SELECT PID,Pay,Num FROM Pur WHERE PID IN (SELECT PID "
                                          "FROM T_AnaAll) ORDER BY PID,Dat,ID"),
                           [&](const store::RecordSet &rs, int r) {
                               lots[rs.valueAt(r, 0).toLongLong()].append(
                                       {rs.valueAt(r, 2).toDouble(), rs.valueAt(r, 1).toDouble()});
                           });
-    if (!read)
-        return failAnalysis(grid);
-    for (ProductSales &product : products) {
-        product.profit
-                -= fifoCost(soldBefore.value(product.pid), product.sold, lots.value(product.pid));
-    }
-    if (!storeProfits(products)
+    if (!read || !writeProfits(soldBefore, lots)
         || !loadResultRows(grid,
                            QStringLiteral("SELECT T_AnaAll.Pay,Pro.Name FROM T_AnaAll,Pro WHERE "
                                           "T_AnaAll.PID=Pro.ID ORDER BY T_AnaAll.Pay DESC"),

@@ -274,6 +274,8 @@ bool MakeAccountSetCurrent(int index)
     CurrentAccountIndex = index;
     CurrentAccountFile = AccountSets.at(index).FileName;
     AccountSets[index].LastAccess = nowToSecond();
+    // A set made by an older version gets the indexes the analyses use.
+    EnsureIndexes(CurrentAccountFile);
     CurrentUser.clear();
     CurrentRights.clear();
     return true;
