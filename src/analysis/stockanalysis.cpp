@@ -5,6 +5,8 @@
 #include "records/trades.h"
 #include "store/access.h"
 
+#include <algorithm>
+
 namespace analysis {
 
 namespace {
