@@ -26,6 +26,17 @@ double medianMs(int runs, const std::function<double()> &work);
 // Elapsed milliseconds of one call of work.
 double timeMs(const std::function<void()> &work);
 
+// Medians over the runs (after one warm-up run) of the wall time and of the
+// CPU time of this thread, in milliseconds; prepare runs untimed before each
+// run. The CPU time is what a machine busy with other work cannot inflate.
+struct WallAndCpu
+{
+    double wall = 0;
+    double cpu = 0;
+};
+WallAndCpu medianWallAndCpuMs(int runs, const std::function<void()> &prepare,
+                              const std::function<void()> &work);
+
 // Prompts for unattended runs: every question is answered Yes, dialogs are
 // cancelled, and messages are kept (off the console) for the figures that
 // check them.
