@@ -277,7 +277,9 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
     NameIds names;
     const bool staffRights = table.compare(QLatin1String("Staff"), Qt::CaseInsensitive) == 0;
     store::WriteTransaction transaction(conn);
+    const QList<Target> targetList = targets.values();
     QVector<QVariant> values(columns.size());
+    QVector<QString> texts(columns.size());
     first = qMax(1, first);
     ui::ProgressStart(QStringLiteral("正在读取EXCEL数据……"), last - first + 1);
     for (int r = first; r <= last; ++r) {
@@ -285,30 +287,35 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         if (index < 0 || index >= source.rows.size())
             break; // past the end of the data
         const QStringList *cells = &source.rows.at(index);
+        // The texts first: a row whose mapped cells are all empty ends the
+        // data before any name of it creates a master row.
         bool anyCell = false;
-        int k = 0;
-        for (const Target &target : std::as_const(targets)) {
-            QString text;
-            for (const SpecPart &part : target.parts) {
+        for (int k = 0; k < targetList.size(); ++k) {
+            QString &text = texts[k];
+            text.clear();
+            for (const SpecPart &part : targetList.at(k).parts) {
                 if (part.constant) {
                     text += part.text;
                 } else {
-                    QString cell = cellOf(cells, part.column);
-                    cell.remove(QLatin1Char('\t'));
-                    anyCell = anyCell || !cell.isEmpty();
+                    const QString cell = cellOf(cells, part.column);
+                    anyCell = anyCell || !(cell.isEmpty() || cell == QLatin1String("\t"));
                     text += cell;
                 }
             }
             text.remove(QLatin1Char('\t'));
+        }
+        if (!anyCell)
+            break;
+        for (int k = 0; k < targetList.size() && outcome.message.isEmpty(); ++k) {
+            const Target &target = targetList.at(k);
+            QString &text = texts[k];
             if (target.maxLength > 0)
-                text = text.left(target.maxLength);
-            QVariant value;
+                text.truncate(target.maxLength);
+            QVariant &value = values[k];
             if (!target.master.isEmpty()) {
                 value = names.id(target.master, text, &error);
-                if (value.toLongLong() == 0) {
+                if (value.toLongLong() == 0)
                     outcome.message = kSaveError;
-                    break;
-                }
             } else if (staffRights
                        && target.field.compare(QLatin1String("Right"), Qt::CaseInsensitive) == 0) {
                 value = importedRights(text, store::CurrentRights);
@@ -319,20 +326,15 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
             } else if (target.type == store::ColumnType::Date) {
                 const QDateTime when
                         = text.trimmed().isEmpty() ? store::nullDate() : parseImportDate(text);
-                if (!when.isValid()) {
+                if (!when.isValid())
                     outcome.message = QStringLiteral("第%1行的日期无法识别：%2").arg(r).arg(text);
-                    break;
-                }
                 value = when;
             } else {
                 value = text;
             }
-            values[k++] = value;
         }
         if (!outcome.message.isEmpty())
             break;
-        if (!anyCell)
-            break; // an empty row ends the data
         if (inserter.insert(values, &error) == 0) {
             outcome.message = kSaveError;
             break;
