@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <cstdio>
 
 namespace transfer {
 
@@ -119,24 +120,53 @@ QVector<SpecPart> specParts(const QString &spec)
     return parts;
 }
 
-QDateTime parseImportDate(const QString &text)
+namespace {
+
+// The parts of a date cell: year, month, day, hour, minute, second. False
+// when the text is no date of the accepted forms or no day of the calendar.
+bool dateParts(const QString &text, int parts[6])
 {
     static const QRegularExpression pattern(
             QStringLiteral("^(\\d{4})(?:[-./年](\\d{1,2})[-./月](\\d{1,2})日?|(\\d{2})(\\d{2}))"
                            "(?:[ T]+(\\d{1,2})[:：](\\d{1,2})(?:[:：](\\d{1,2}))?)?$"));
     const QRegularExpressionMatch match = pattern.match(text.trimmed());
     if (!match.hasMatch())
-        return QDateTime();
-    const int year = match.captured(1).toInt();
+        return false;
     const bool separated = match.capturedLength(2) > 0;
-    const int month = match.captured(separated ? 2 : 4).toInt();
-    const int day = match.captured(separated ? 3 : 5).toInt();
-    const QDate date(year, month, day);
-    const QTime time(match.captured(6).toInt(), match.captured(7).toInt(),
-                     match.captured(8).toInt());
-    if (!date.isValid() || !time.isValid())
+    parts[0] = match.capturedView(1).toInt();
+    parts[1] = match.capturedView(separated ? 2 : 4).toInt();
+    parts[2] = match.capturedView(separated ? 3 : 5).toInt();
+    parts[3] = match.capturedView(6).toInt();
+    parts[4] = match.capturedView(7).toInt();
+    parts[5] = match.capturedView(8).toInt();
+    return QDate::isValid(parts[0], parts[1], parts[2])
+           && QTime::isValid(parts[3], parts[4], parts[5]);
+}
+
+// The stored text of a date cell, 'YYYY-MM-DD HH:MM:SS' (the null date for an
+// empty cell); empty when the text is no date. Built without QDateTime, whose
+// local-time conversions cost a time-zone look-up per row.
+QString storedImportDate(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("1900-01-01 00:00:00");
+    int parts[6];
+    if (!dateParts(text, parts))
+        return QString();
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", parts[0], parts[1],
+                  parts[2], parts[3], parts[4], parts[5]);
+    return QString::fromLatin1(buffer);
+}
+
+} // namespace
+
+QDateTime parseImportDate(const QString &text)
+{
+    int parts[6];
+    if (!dateParts(text, parts))
         return QDateTime();
-    return QDateTime(date, time);
+    return QDateTime(QDate(parts[0], parts[1], parts[2]), QTime(parts[3], parts[4], parts[5]));
 }
 
 QString importedRights(const QString &imported, const QString &userRights)
@@ -324,11 +354,10 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
             } else if (target.type == store::ColumnType::Double) {
                 value = store::leadingNumber(text);
             } else if (target.type == store::ColumnType::Date) {
-                const QDateTime when
-                        = text.trimmed().isEmpty() ? store::nullDate() : parseImportDate(text);
-                if (!when.isValid())
+                const QString stored = storedImportDate(text);
+                if (stored.isEmpty())
                     outcome.message = QStringLiteral("第%1行的日期无法识别：%2").arg(r).arg(text);
-                value = when;
+                value = stored;
             } else {
                 value = text;
             }
