@@ -55,6 +55,7 @@ void gridFigures(const Context &context);     // bench_grid.cpp
 void mastersFigures(const Context &context);  // bench_masters.cpp
 void salesFigures(const Context &context);    // bench_sales.cpp
 void mergeFigures(const Context &context);    // bench_merge.cpp
+void printFigures(const Context &context);    // bench_print.cpp
 void transferFigures(const Context &context); // bench_transfer.cpp
 
 } // namespace bench

@@ -7,6 +7,7 @@
 #include "newaccountsetdialog.h"
 
 #include "grid/grid.h"
+#include "print/printpreview.h"
 #include "records/accountdialog.h"
 #include "records/accounts.h"
 #include "records/customerdialog.h"
@@ -97,6 +98,8 @@ void registerCommands()
                            [i](MainWindow &window) { records::ShowMergeWindow(i, &window); });
     }
 
+    // 打印表格 of every list: the print preview of the tab's grid.
+    registry.setGridPrinter([](grid::Grid &grid) { print::ShowPrintPreview(grid, grid.window()); });
     // Export and import of every list; the analysis grids' 导出表格 reaches
     // the same exporter.
     registry.setGridExporter(
