@@ -16,6 +16,7 @@ struct Context
     QString folder;      // program folder of the run (temporary)
     QString accountFile; // bare name of the big account set, made current
     int runs = 5;
+    bool keep = false; // --keep: leave the analyses' scratch tables in the set
 };
 
 // Runs work once to warm up, then `runs` times, and returns the median of
@@ -24,6 +25,17 @@ struct Context
 double medianMs(int runs, const std::function<double()> &work);
 // Elapsed milliseconds of one call of work.
 double timeMs(const std::function<void()> &work);
+
+// Medians over the runs (after one warm-up run) of the wall time and of the
+// CPU time of this thread, in milliseconds; prepare runs untimed before each
+// run. The CPU time is what a machine busy with other work cannot inflate.
+struct WallAndCpu
+{
+    double wall = 0;
+    double cpu = 0;
+};
+WallAndCpu medianWallAndCpuMs(int runs, const std::function<void()> &prepare,
+                              const std::function<void()> &work);
 
 // Prompts for unattended runs: every question is answered Yes, dialogs are
 // cancelled, and messages are kept (off the console) for the figures that
@@ -57,5 +69,6 @@ void salesFigures(const Context &context);    // bench_sales.cpp
 void mergeFigures(const Context &context);    // bench_merge.cpp
 void printFigures(const Context &context);    // bench_print.cpp
 void transferFigures(const Context &context); // bench_transfer.cpp
+void analysisFigures(const Context &context); // bench_analysis.cpp
 
 } // namespace bench

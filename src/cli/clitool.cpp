@@ -1,5 +1,6 @@
 #include "clitool.h"
 
+#include "clianalyse.h"
 #include "cliargs.h"
 #include "clilists.h"
 #include "cliprompts.h"
@@ -422,6 +423,8 @@ int run(const QStringList &args)
         return code;
     if (inv.command == QLatin1String("export"))
         return runExport(inv);
+    if (inv.command == QLatin1String("analyse"))
+        return runAnalyse(inv);
     if (inv.command == QLatin1String("print"))
         return runPrint(inv);
     if (inv.command == QLatin1String("import"))

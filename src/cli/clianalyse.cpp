@@ -1,0 +1,166 @@
+#include "clianalyse.h"
+
+#include "cliargs.h"
+#include "clilists.h"
+#include "cliprompts.h"
+
+#include "analysis/analyses.h"
+#include "analysis/chart.h"
+#include "analysis/picture.h"
+#include "app/settings.h"
+#include "grid/grid.h"
+#include "store/access.h"
+
+#include <QFileInfo>
+
+#include <memory>
+
+namespace cli {
+
+namespace {
+
+// Size of the chart picture the tool draws: the analysis tab's picture box
+// on a common 1280 × 1024 screen.
+const QSize kChartSize(900, 600);
+
+const QStringList &analysisWords()
+{
+    static const QStringList words = {QStringLiteral("sales"), QStringLiteral("stock"),
+                                      QStringLiteral("customers"), QStringLiteral("profit")};
+    return words;
+}
+
+// The ID text of the master named name ("0" for none); empty when no row
+// of the table has that name.
+QString masterId(const QString &table, const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("0");
+    const QVariant id = store::LookupWhere(
+            table, QStringLiteral("Name=") + store::sqlText(name), QStringLiteral("ID"));
+    return id.isValid() && !id.isNull() ? QString::number(id.toLongLong()) : QString();
+}
+
+// The analysis tab's dates: --from/--to, else the dates its pickers restore.
+bool analysisRange(const Invocation &inv, int tab, QDate *start, QDate *end)
+{
+    const QDate today = QDate::currentDate();
+    app::WindowSettings settings;
+    for (int i = 0; i < int(settings.analysisDates.size()); ++i)
+        settings.analysisDates[i] = i % 2 == 0 ? QDate(today.year(), 1, 1) : today;
+    app::LoadSettings(settings);
+    *start = settings.analysisDates[2 * tab];
+    *end = settings.analysisDates[2 * tab + 1];
+    for (const QString &option : {QStringLiteral("--from"), QStringLiteral("--to")}) {
+        if (!inv.options.contains(option))
+            continue;
+        const QDate date = parseDate(inv.options.value(option));
+        if (!date.isValid()) {
+            printError(QStringLiteral("日期无效：%1（应为 yyyy-MM-dd）").arg(inv.options.value(option)));
+            return false;
+        }
+        *(option == QLatin1String("--from") ? start : end) = date;
+    }
+    return true;
+}
+
+} // namespace
+
+int runAnalyse(const Invocation &inv)
+{
+    const int tab = analysisWords().indexOf(inv.words.first());
+    if (tab < 0) {
+        printError(QStringLiteral("未知分析：%1（可用：%2）")
+                           .arg(inv.words.first(), analysisWords().join(QLatin1Char(' '))));
+        return kUsage;
+    }
+    const QString out = inv.options.value(QStringLiteral("--out"));
+    const QString suffix = QFileInfo(out).suffix().toLower();
+    static const QStringList outputs = {QStringLiteral("csv"), QStringLiteral("xlsx"),
+                                        QStringLiteral("jpg"), QStringLiteral("pdf")};
+    if (!outputs.contains(suffix)) {
+        printError(QStringLiteral("请用 --out 指定 .csv、.xlsx、.jpg 或 .pdf 文件。"));
+        return kUsage;
+    }
+    // Options that the chosen analysis has no box for are refused rather
+    // than silently ignored.
+    const QMap<QString, QStringList> accepted = {
+            {QStringLiteral("sales"),
+             {QStringLiteral("--by"), QStringLiteral("--measure"), QStringLiteral("--product"),
+              QStringLiteral("--salesman")}},
+            {QStringLiteral("stock"), {QStringLiteral("--product")}},
+            {QStringLiteral("customers"), {QStringLiteral("--measure")}},
+            {QStringLiteral("profit"), {}},
+    };
+    for (const QString &option : {QStringLiteral("--by"), QStringLiteral("--measure"),
+                                  QStringLiteral("--product"), QStringLiteral("--salesman")}) {
+        if (inv.options.contains(option) && !accepted.value(inv.words.first()).contains(option)) {
+            printError(QStringLiteral("分析 %1 不接受选项 %2。").arg(inv.words.first(), option));
+            return kUsage;
+        }
+    }
+
+    static const QStringList groupings
+            = {QStringLiteral("year"), QStringLiteral("month"),   QStringLiteral("week"),
+               QStringLiteral("day"),  QStringLiteral("product"), QStringLiteral("salesman")};
+    const QString by = inv.options.value(QStringLiteral("--by"), QStringLiteral("month"));
+    const int grouping = groupings.indexOf(by);
+    if (grouping < 0) {
+        printError(QStringLiteral("--by 应为 %1 之一。").arg(groupings.join(QLatin1Char('|'))));
+        return kUsage;
+    }
+    static const QStringList measures = {QStringLiteral("amount"), QStringLiteral("quantity"),
+                                         QStringLiteral("average")};
+    const QString measureText
+            = inv.options.value(QStringLiteral("--measure"), QStringLiteral("amount"));
+    const int measure = measures.indexOf(measureText);
+    if (measure < 0 || (tab == 0 && measure == 2)) {
+        printError(tab == 0 ? QStringLiteral("--measure 应为 amount 或 quantity。")
+                            : QStringLiteral("--measure 应为 amount、quantity 或 average。"));
+        return kUsage;
+    }
+    const QString productId
+            = masterId(QStringLiteral("Pro"), inv.options.value(QStringLiteral("--product")));
+    const QString salesmanId
+            = masterId(QStringLiteral("Staff"), inv.options.value(QStringLiteral("--salesman")));
+    if (productId.isEmpty() || salesmanId.isEmpty()) {
+        printError(productId.isEmpty() ? QStringLiteral("没有找到产品：%1")
+                                                 .arg(inv.options.value(QStringLiteral("--product")))
+                                       : QStringLiteral("没有找到员工：%1")
+                                                 .arg(inv.options.value(QStringLiteral("--salesman"))));
+        return kUsage;
+    }
+    QDate start;
+    QDate end;
+    if (!analysisRange(inv, tab, &start, &end))
+        return kUsage;
+
+    std::unique_ptr<grid::Grid> grid(newListGrid());
+    analysis::ChartData chart;
+    switch (tab) {
+    case 0:
+        chart = analysis::AnalyseSales(*grid, analysis::Grouping(grouping), measure == 0, start,
+                                       end, productId, salesmanId);
+        break;
+    case 1:
+        chart = analysis::AnalyseStock(*grid, start, end, productId, false);
+        break;
+    case 2:
+        chart = analysis::AnalyseCustomers(*grid, start, end, measure);
+        break;
+    default:
+        chart = analysis::AnalyseProfit(*grid, start, end);
+        break;
+    }
+    if (suffix == QLatin1String("jpg")) {
+        if (!analysis::WriteJpeg(analysis::ChartImage(chart, kChartSize),
+                                 QFileInfo(out).absoluteFilePath())) {
+            printError(QStringLiteral("保存图片出错！"));
+            return kDataError;
+        }
+        return kDone;
+    }
+    return writeGrid(*grid, out, true);
+}
+
+} // namespace cli
