@@ -3,6 +3,8 @@
 #include "accountsetchooser.h"
 #include "accountsetcommands.h"
 #include "accountsetinfodialog.h"
+#include "cleardatadialog.h"
+#include "maintenancecommands.h"
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
 
@@ -22,6 +24,7 @@
 #include "records/staffdialog.h"
 #include "records/vendordialog.h"
 #include "records/vendors.h"
+#include "store/session.h"
 
 namespace app {
 
@@ -103,6 +106,16 @@ void registerCommands()
                        [](MainWindow &window) { ShowAccountSetChooser(&window); });
     registry.setAction(QStringLiteral("mAccSet"),
                        [](MainWindow &window) { ShowAccountSetInfoDialog(&window); });
+
+    // Data maintenance: clearing, backup and import of a set, compaction and
+    // tidying.
+    registry.setAction(QStringLiteral("mAcc3"),
+                       [](MainWindow &window) { ShowClearDataDialog(&window); });
+    registry.setAction(QStringLiteral("mAcc4"), [](MainWindow &) { BackupCurrentAccountSet(); });
+    registry.setAction(QStringLiteral("mAcc5"), [](MainWindow &) { ImportAccountSetBackup(); });
+    registry.setAction(QStringLiteral("mCompact"),
+                       [](MainWindow &) { CompactAccountSet(store::CurrentAccountFile); });
+    registry.setAction(QStringLiteral("mDataAdjust"), [](MainWindow &) { TidyOrphanSales(); });
 }
 
 } // namespace app

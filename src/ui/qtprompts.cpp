@@ -72,8 +72,11 @@ QString QtPrompts::openFileName(const QString &caption, const QString &filter,
 QString QtPrompts::saveFileName(const QString &caption, const QString &filter,
                                 const QString &suggestedPath)
 {
+    // Every caller asks its own question before replacing a file, in its
+    // own words; the dialog must not ask a second time.
     return QFileDialog::getSaveFileName(dialogParent(), caption, suggestedPath,
-                                        qtFileFilter(filter));
+                                        qtFileFilter(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 // Qt's font dialog has no colour, so it is shown inside a small dialog with
