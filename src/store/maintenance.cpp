@@ -250,6 +250,12 @@ int ImportAccountSet(const QString &backupPath, QString *error)
             const QStringList tables = db->tableNames();
             isAccountSet = std::all_of(kAccountSetTables.cbegin(), kAccountSetTables.cend(),
                                        [&](const QString &t) { return tables.contains(t); });
+            // A damaged page anywhere makes the set unusable later; find it
+            // now, while nothing depends on the file yet.
+            RecordSet check;
+            isAccountSet = isAccountSet && check.open(db, QStringLiteral("PRAGMA quick_check"))
+                           && check.recordCount() == 1
+                           && check.value(0).toString() == QLatin1String("ok");
         }
         if (!isAccountSet) {
             removeDatabaseFiles(work);
