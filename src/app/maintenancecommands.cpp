@@ -136,9 +136,10 @@ void BackupOnClose(const QString &fileName)
     if (outcome != store::AutoBackupOutcome::Failed)
         return;
     static QSet<QString> told;
-    if (told.contains(fileName))
+    const QString path = store::programFilePath(fileName);
+    if (told.contains(path))
         return;
-    told.insert(fileName);
+    told.insert(path);
     store::prompts().message(
             QStringLiteral("套账%1自动备份失败（%2）。数据未受影响，备份文件夹：%3")
                     .arg(fileName, error, nativePath(store::AutoBackupFolder())));
