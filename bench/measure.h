@@ -51,9 +51,10 @@ void report(const QString &name, double value, const QString &unit);
 
 // Groups of figures, each a plain function; main() lists them in order.
 void storeFigures(const Context &context);
-void gridFigures(const Context &context);    // bench_grid.cpp
-void mastersFigures(const Context &context); // bench_masters.cpp
-void salesFigures(const Context &context);   // bench_sales.cpp
-void mergeFigures(const Context &context);   // bench_merge.cpp
+void gridFigures(const Context &context);        // bench_grid.cpp
+void mastersFigures(const Context &context);     // bench_masters.cpp
+void salesFigures(const Context &context);       // bench_sales.cpp
+void mergeFigures(const Context &context);       // bench_merge.cpp
+void maintenanceFigures(const Context &context); // bench_maintenance.cpp
 
 } // namespace bench
