@@ -64,11 +64,14 @@ bool makeOrphans()
                            .arg(kOrphans / 2));
 }
 
-void ratio(const QString &name, double ms, double plainMs)
+void ratio(const QString &name, const Timing &work, const Timing &plain)
 {
-    report(name + QStringLiteral("_ms"), ms, QStringLiteral("ms"));
-    report(name + QStringLiteral("_plain_sql_ms"), plainMs, QStringLiteral("ms"));
-    report(name + QStringLiteral("_ratio"), plainMs > 0 ? ms / plainMs : 0, QStringLiteral("x"));
+    report(name + QStringLiteral("_ms"), work.wall, QStringLiteral("ms"));
+    report(name + QStringLiteral("_cpu_ms"), work.cpu, QStringLiteral("ms"));
+    report(name + QStringLiteral("_plain_sql_ms"), plain.wall, QStringLiteral("ms"));
+    report(name + QStringLiteral("_plain_sql_cpu_ms"), plain.cpu, QStringLiteral("ms"));
+    report(name + QStringLiteral("_ratio"), plain.wall > 0 ? work.wall / plain.wall : 0,
+           QStringLiteral("x"));
 }
 
 } // namespace
@@ -80,102 +83,108 @@ void maintenanceFigures(const Context &context)
     const QString sourcePath = store::programFilePath(context.accountFile);
     report(QStringLiteral("maintenance_set_size"), QFileInfo(sourcePath).size() / 1048576.0,
            QStringLiteral("MB"));
+    store::Connection conn; // the plain statements' connection
 
     // Backup: from an open set (its connection is let go and the log folded
     // back as part of the backup) to a file that exists already.
-    const double backupMs = medianMs(context.runs, [&]() -> double {
-        store::CurrentAccountFile = context.accountFile;
-        store::Connection conn;
-        store::OpenConn(conn);
-        conn.reset();
-        return timeMs([&] {
-            if (!store::BackupAccountSet(context.accountFile, target))
-                wrong = true;
-        });
-    });
-    const double cpMs = medianMs(context.runs, [&]() -> double {
-        store::Registry::close(sourcePath);
-        QFile::remove(target);
-        return timeMs([&] {
-            if (QProcess::execute(QStringLiteral("cp"), {sourcePath, target}) != 0)
-                wrong = true;
-        });
-    });
-    report(QStringLiteral("backup_ms"), backupMs, QStringLiteral("ms"));
-    report(QStringLiteral("backup_cp_ms"), cpMs, QStringLiteral("ms"));
-    report(QStringLiteral("backup_cp_ratio"), cpMs > 0 ? backupMs / cpMs : 0, QStringLiteral("x"));
+    const Timing backup = measure(
+            context.runs,
+            [&] {
+                store::CurrentAccountFile = context.accountFile;
+                store::OpenConn(conn);
+                conn.reset();
+            },
+            [&] {
+                if (!store::BackupAccountSet(context.accountFile, target))
+                    wrong = true;
+            });
+    // cp runs in its own process: only the wall time compares.
+    const Timing cp = measure(
+            context.runs,
+            [&] {
+                store::Registry::close(sourcePath);
+                QFile::remove(target);
+            },
+            [&] {
+                if (QProcess::execute(QStringLiteral("cp"), {sourcePath, target}) != 0)
+                    wrong = true;
+            });
+    report(QStringLiteral("backup_ms"), backup.wall, QStringLiteral("ms"));
+    report(QStringLiteral("backup_cpu_ms"), backup.cpu, QStringLiteral("ms"));
+    report(QStringLiteral("backup_cp_ms"), cp.wall, QStringLiteral("ms"));
+    report(QStringLiteral("backup_cp_ratio"), cp.wall > 0 ? backup.wall / cp.wall : 0,
+           QStringLiteral("x"));
     QFile::remove(target);
 
-    // Compaction with its safety copy and check against VACUUM.
-    const double compactMs = medianMs(context.runs, [&]() -> double {
+    // Compaction with its safety copy and checks, against VACUUM.
+    const auto fresh = [&] {
+        conn.reset();
         if (!freshWorkCopy(context))
-            return 0;
-        return timeMs([&] {
-            if (!store::CompactAccount(kWorkFile))
-                wrong = true;
-        });
-    });
-    const double vacuumMs = medianMs(context.runs, [&]() -> double {
-        if (!freshWorkCopy(context))
-            return 0;
-        store::Connection conn;
+            wrong = true;
         store::OpenConn(conn);
-        return timeMs([&] { conn->execNative(QStringLiteral("VACUUM")); });
-    });
-    ratio(QStringLiteral("compact"), compactMs, vacuumMs);
+    };
+    const Timing compact = measure(
+            context.runs,
+            [&] {
+                fresh();
+                conn.reset();
+            },
+            [&] {
+                if (!store::CompactAccount(kWorkFile))
+                    wrong = true;
+            });
+    const Timing vacuum
+            = measure(context.runs, fresh, [&] { conn->execNative(QStringLiteral("VACUUM")); });
+    ratio(QStringLiteral("compact"), compact, vacuum);
 
     // Tidying: 10,000 of the sales lost their customer or product.
     qlonglong tidied = 0;
-    const double tidyMs = medianMs(context.runs, [&]() -> double {
-        if (!freshWorkCopy(context) || !makeOrphans())
-            return 0;
-        return timeMs([&] { tidied = store::DeleteOrphanSales(); });
-    });
-    const double tidyPlainMs = medianMs(context.runs, [&]() -> double {
-        if (!freshWorkCopy(context) || !makeOrphans())
-            return 0;
-        store::Connection conn;
-        store::OpenConn(conn);
-        return timeMs([&] {
-            conn->execNative(QStringLiteral("DELETE FROM Sale WHERE CID NOT IN (SELECT ID FROM "
-                                            "Cus) OR PID NOT IN (SELECT ID FROM Pro)"));
-        });
+    const auto freshWithOrphans = [&] {
+        fresh();
+        if (!makeOrphans())
+            wrong = true;
+    };
+    const Timing tidy = measure(
+            context.runs,
+            [&] {
+                freshWithOrphans();
+                conn.reset();
+            },
+            [&] { tidied = store::DeleteOrphanSales(); });
+    const Timing tidyPlain = measure(context.runs, freshWithOrphans, [&] {
+        conn->execNative(QStringLiteral("DELETE FROM Sale WHERE CID NOT IN (SELECT ID FROM Cus) "
+                                        "OR PID NOT IN (SELECT ID FROM Pro)"));
     });
     if (tidied != kOrphans)
         wrong = true;
     report(QStringLiteral("tidy_deleted"), tidied, QStringLiteral("rows"));
-    ratio(QStringLiteral("tidy"), tidyMs, tidyPlainMs);
+    ratio(QStringLiteral("tidy"), tidy, tidyPlain);
 
     // Clearing sales and purchases, then compaction, as the dialog does.
     QVector<bool> boxes(store::kClearBoxCount, false);
     boxes[store::ClearSales] = true;
     boxes[store::ClearPurchases] = true;
-    const double clearMs = medianMs(context.runs, [&]() -> double {
-        if (!freshWorkCopy(context))
-            return 0;
-        store::CurrentUser = QStringLiteral("zunta");
-        const double ms = timeMs([&] {
-            if (!store::ClearData(boxes).compacted)
-                wrong = true;
-        });
-        if (countRows(QStringLiteral("SELECT Count(*) FROM Sale"))
-            + countRows(QStringLiteral("SELECT Count(*) FROM Pur")))
-            wrong = true;
-        return ms;
+    store::CurrentUser = QStringLiteral("zunta");
+    const Timing clear = measure(
+            context.runs,
+            [&] {
+                fresh();
+                conn.reset();
+            },
+            [&] {
+                if (!store::ClearData(boxes).compacted)
+                    wrong = true;
+            });
+    if (countRows(QStringLiteral("SELECT Count(*) FROM Sale")) != 0)
+        wrong = true;
+    const Timing clearPlain = measure(context.runs, fresh, [&] {
+        conn->execNative(
+                QStringLiteral("BEGIN; DELETE FROM Sale; DELETE FROM Pur; COMMIT; VACUUM"));
     });
-    const double clearPlainMs = medianMs(context.runs, [&]() -> double {
-        if (!freshWorkCopy(context))
-            return 0;
-        store::Connection conn;
-        store::OpenConn(conn);
-        return timeMs([&] {
-            conn->execNative(
-                    QStringLiteral("BEGIN; DELETE FROM Sale; DELETE FROM Pur; COMMIT; VACUUM"));
-        });
-    });
-    ratio(QStringLiteral("clear_sales_purchases"), clearMs, clearPlainMs);
+    ratio(QStringLiteral("clear_sales_purchases"), clear, clearPlain);
     store::CurrentUser.clear();
 
+    conn.reset();
     store::Registry::close(store::programFilePath(kWorkFile));
     QFile::remove(store::programFilePath(kWorkFile));
     store::CurrentAccountFile = context.accountFile;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <time.h>
+
 namespace bench {
 
 double medianMs(int runs, const std::function<double()> &work)
@@ -25,6 +27,35 @@ double timeMs(const std::function<void()> &work)
     timer.start();
     work();
     return timer.nsecsElapsed() / 1e6;
+}
+
+double threadCpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+Timing measure(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
+{
+    std::vector<double> walls;
+    std::vector<double> cpus;
+    for (int i = 0; i <= std::max(1, runs); ++i) {
+        prepare();
+        const double cpuStart = threadCpuMs();
+        const double wall = timeMs(work);
+        const double cpu = threadCpuMs() - cpuStart;
+        if (i == 0)
+            continue; // warm-up
+        walls.push_back(wall);
+        cpus.push_back(cpu);
+    }
+    auto median = [](std::vector<double> &v) {
+        std::sort(v.begin(), v.end());
+        const size_t mid = v.size() / 2;
+        return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
+    };
+    return {median(walls), median(cpus)};
 }
 
 void report(const QString &name, double value, const QString &unit)

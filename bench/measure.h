@@ -25,6 +25,19 @@ double medianMs(int runs, const std::function<double()> &work);
 // Elapsed milliseconds of one call of work.
 double timeMs(const std::function<void()> &work);
 
+// CPU time of the calling thread so far, in milliseconds.
+double threadCpuMs();
+
+// Median wall time and median CPU time of this thread over the runs (after
+// one warm-up run). The CPU time is what a busy machine cannot inflate.
+struct Timing
+{
+    double wall = 0;
+    double cpu = 0;
+};
+// prepare runs before each timed call of work and is not counted.
+Timing measure(int runs, const std::function<void()> &prepare, const std::function<void()> &work);
+
 // Prompts for unattended runs: every question is answered Yes, dialogs are
 // cancelled, and messages are kept (off the console) for the figures that
 // check them.

@@ -148,7 +148,9 @@ private:
 };
 
 // Copies every table (schema and rows) of an open database into a new
-// encrypted file with the same password. Fails when the target exists.
+// encrypted file with the same password, flushed to disk. Fails when the
+// target exists; removes it on failure. The caller checks the copy (opens
+// it, compares it with the source) before relying on it.
 bool compactInto(const DatabasePtr &source, const QString &targetPath, QString *error = nullptr);
 
 // Registers the collation used for text ordering (Chinese names in pinyin
