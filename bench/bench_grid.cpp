@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <time.h>
+
 namespace bench {
 
 namespace {
@@ -84,6 +86,43 @@ double memoryMb(const char *field)
         }
     }
     return -1;
+}
+
+double threadCpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+// Median wall time and median CPU time of this thread over the runs (after
+// one warm-up run). The CPU time is what a busy machine cannot inflate.
+struct Timing
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+Timing measure(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
+{
+    std::vector<double> walls;
+    std::vector<double> cpus;
+    for (int i = 0; i <= std::max(1, runs); ++i) {
+        prepare();
+        const double cpuStart = threadCpuMs();
+        const double wall = timeMs(work);
+        const double cpu = threadCpuMs() - cpuStart;
+        if (i == 0)
+            continue; // warm-up
+        walls.push_back(wall);
+        cpus.push_back(cpu);
+    }
+    auto median = [](std::vector<double> &v) {
+        std::sort(v.begin(), v.end());
+        const size_t mid = v.size() / 2;
+        return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
+    };
+    return {median(walls), median(cpus)};
 }
 
 } // namespace

@@ -64,7 +64,7 @@ bool makeOrphans()
                            .arg(kOrphans / 2));
 }
 
-void ratio(const QString &name, const Timing &work, const Timing &plain)
+void ratio(const QString &name, const Times &work, const Times &plain)
 {
     report(name + QStringLiteral("_ms"), work.wall, QStringLiteral("ms"));
     report(name + QStringLiteral("_cpu_ms"), work.cpu, QStringLiteral("ms"));
@@ -87,7 +87,7 @@ void maintenanceFigures(const Context &context)
 
     // Backup: from an open set (its connection is let go and the log folded
     // back as part of the backup) to a file that exists already.
-    const Timing backup = measure(
+    const Times backup = measureTimes(
             context.runs,
             [&] {
                 store::CurrentAccountFile = context.accountFile;
@@ -99,7 +99,7 @@ void maintenanceFigures(const Context &context)
                     wrong = true;
             });
     // cp runs in its own process: only the wall time compares.
-    const Timing cp = measure(
+    const Times cp = measureTimes(
             context.runs,
             [&] {
                 store::Registry::close(sourcePath);
@@ -123,7 +123,7 @@ void maintenanceFigures(const Context &context)
             wrong = true;
         store::OpenConn(conn);
     };
-    const Timing compact = measure(
+    const Times compact = measureTimes(
             context.runs,
             [&] {
                 fresh();
@@ -133,8 +133,8 @@ void maintenanceFigures(const Context &context)
                 if (!store::CompactAccount(kWorkFile))
                     wrong = true;
             });
-    const Timing vacuum
-            = measure(context.runs, fresh, [&] { conn->execNative(QStringLiteral("VACUUM")); });
+    const Times vacuum = measureTimes(context.runs, fresh,
+                                      [&] { conn->execNative(QStringLiteral("VACUUM")); });
     ratio(QStringLiteral("compact"), compact, vacuum);
 
     // Tidying: 10,000 of the sales lost their customer or product.
@@ -144,14 +144,14 @@ void maintenanceFigures(const Context &context)
         if (!makeOrphans())
             wrong = true;
     };
-    const Timing tidy = measure(
+    const Times tidy = measureTimes(
             context.runs,
             [&] {
                 freshWithOrphans();
                 conn.reset();
             },
             [&] { tidied = store::DeleteOrphanSales(); });
-    const Timing tidyPlain = measure(context.runs, freshWithOrphans, [&] {
+    const Times tidyPlain = measureTimes(context.runs, freshWithOrphans, [&] {
         conn->execNative(QStringLiteral("DELETE FROM Sale WHERE CID NOT IN (SELECT ID FROM Cus) "
                                         "OR PID NOT IN (SELECT ID FROM Pro)"));
     });
@@ -165,7 +165,7 @@ void maintenanceFigures(const Context &context)
     boxes[store::ClearSales] = true;
     boxes[store::ClearPurchases] = true;
     store::CurrentUser = QStringLiteral("zunta");
-    const Timing clear = measure(
+    const Times clear = measureTimes(
             context.runs,
             [&] {
                 fresh();
@@ -177,7 +177,7 @@ void maintenanceFigures(const Context &context)
             });
     if (countRows(QStringLiteral("SELECT Count(*) FROM Sale")) != 0)
         wrong = true;
-    const Timing clearPlain = measure(context.runs, fresh, [&] {
+    const Times clearPlain = measureTimes(context.runs, fresh, [&] {
         conn->execNative(
                 QStringLiteral("BEGIN; DELETE FROM Sale; DELETE FROM Pur; COMMIT; VACUUM"));
     });

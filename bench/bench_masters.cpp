@@ -21,6 +21,8 @@
 
 #include <cstdio>
 
+#include <time.h>
+
 namespace bench {
 
 namespace {
@@ -40,6 +42,13 @@ bool freshCopy(const Context &context)
     }
     store::CurrentAccountFile = kWorkFile;
     return true;
+}
+
+double threadCpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
 }
 
 int rowCount(const QString &table)

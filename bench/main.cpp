@@ -28,9 +28,10 @@ struct Group
 
 // Every group of figures, in the order they are printed.
 const Group kGroups[] = {
-        {"store", bench::storeFigures},     {"grid", bench::gridFigures},
-        {"masters", bench::mastersFigures}, {"sales", bench::salesFigures},
-        {"merge", bench::mergeFigures},     {"maintenance", bench::maintenanceFigures},
+        {"store", bench::storeFigures},       {"grid", bench::gridFigures},
+        {"masters", bench::mastersFigures},   {"sales", bench::salesFigures},
+        {"merge", bench::mergeFigures},       {"print", bench::printFigures},
+        {"transfer", bench::transferFigures}, {"maintenance", bench::maintenanceFigures},
 };
 
 } // namespace

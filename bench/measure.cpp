@@ -29,22 +29,23 @@ double timeMs(const std::function<void()> &work)
     return timer.nsecsElapsed() / 1e6;
 }
 
-double threadCpuMs()
+double threadCpuTimeMs()
 {
     timespec ts;
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
 }
 
-Timing measure(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
+Times measureTimes(int runs, const std::function<void()> &prepare,
+                   const std::function<void()> &work)
 {
     std::vector<double> walls;
     std::vector<double> cpus;
     for (int i = 0; i <= std::max(1, runs); ++i) {
         prepare();
-        const double cpuStart = threadCpuMs();
+        const double cpuStart = threadCpuTimeMs();
         const double wall = timeMs(work);
-        const double cpu = threadCpuMs() - cpuStart;
+        const double cpu = threadCpuTimeMs() - cpuStart;
         if (i == 0)
             continue; // warm-up
         walls.push_back(wall);

@@ -26,17 +26,18 @@ double medianMs(int runs, const std::function<double()> &work);
 double timeMs(const std::function<void()> &work);
 
 // CPU time of the calling thread so far, in milliseconds.
-double threadCpuMs();
+double threadCpuTimeMs();
 
 // Median wall time and median CPU time of this thread over the runs (after
 // one warm-up run). The CPU time is what a busy machine cannot inflate.
-struct Timing
+struct Times
 {
     double wall = 0;
     double cpu = 0;
 };
 // prepare runs before each timed call of work and is not counted.
-Timing measure(int runs, const std::function<void()> &prepare, const std::function<void()> &work);
+Times measureTimes(int runs, const std::function<void()> &prepare,
+                   const std::function<void()> &work);
 
 // Prompts for unattended runs: every question is answered Yes, dialogs are
 // cancelled, and messages are kept (off the console) for the figures that
@@ -68,6 +69,8 @@ void gridFigures(const Context &context);        // bench_grid.cpp
 void mastersFigures(const Context &context);     // bench_masters.cpp
 void salesFigures(const Context &context);       // bench_sales.cpp
 void mergeFigures(const Context &context);       // bench_merge.cpp
+void printFigures(const Context &context);       // bench_print.cpp
+void transferFigures(const Context &context);    // bench_transfer.cpp
 void maintenanceFigures(const Context &context); // bench_maintenance.cpp
 
 } // namespace bench

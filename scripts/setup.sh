@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(g++ cmake ninja-build ccache pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev qt6-gtk-platformtheme
           libsqlcipher-dev sqlcipher
-          libxlsxwriter-dev libfreexl-dev libquazip1-qt6-dev
+          libxlsxwriter-dev libfreexl-dev libquazip1-qt6-dev libminizip-dev
           fonts-noto-cjk xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do

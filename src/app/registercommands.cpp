@@ -8,6 +8,8 @@
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
 
+#include "grid/grid.h"
+#include "print/printpreview.h"
 #include "records/accountdialog.h"
 #include "records/accounts.h"
 #include "records/customerdialog.h"
@@ -25,6 +27,8 @@
 #include "records/vendordialog.h"
 #include "records/vendors.h"
 #include "store/session.h"
+#include "transfer/exporter.h"
+#include "transfer/importer.h"
 
 namespace app {
 
@@ -96,6 +100,15 @@ void registerCommands()
         registry.setAction(QStringLiteral("mReplace%1").arg(i),
                            [i](MainWindow &window) { records::ShowMergeWindow(i, &window); });
     }
+
+    // 打印表格 of every list: the print preview of the tab's grid.
+    registry.setGridPrinter([](grid::Grid &grid) { print::ShowPrintPreview(grid, grid.window()); });
+    // Export and import of every list; the analysis grids' 导出表格 reaches
+    // the same exporter.
+    registry.setGridExporter(
+            [](grid::Grid &grid) { transfer::ExportGrid(grid, transfer::exportSheetName(grid)); });
+    registry.setGridImporter(
+            [](grid::Grid &grid) { transfer::ImportRecords(grid, grid.window()); });
 
     // Account sets.
     registry.setAction(QStringLiteral("mAcc0"),

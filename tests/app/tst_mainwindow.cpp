@@ -9,6 +9,7 @@
 
 #include "grid/grid.h"
 #include "grid/gridops.h"
+#include "print/printpreview.h"
 #include "records/accountdialog.h"
 #include "records/productdialog.h"
 #include "records/saledialog.h"
@@ -92,6 +93,7 @@ private slots:
     void commandsGoToTheRegistry();
     void salesAndPurchaseCommands();
     void masterCommands();
+    void printCommandOpensPreview();
     void remarkFieldLocksOperator();
     void keywordPlaceholder();
     void resizeLayout();
@@ -412,6 +414,26 @@ void TestMainWindow::masterCommands()
     w.SST->setCurrentIndex(7);
     QCOMPARE(w.MSF[7]->tag(), QStringLiteral("Staff"));
     QCOMPARE(w.MSF[7]->dataRows(), 2);
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+// 打印表格 opens the print preview on the grid of its tab, titled with the
+// set's company and the list's report title.
+void TestMainWindow::printCommandOpensPreview()
+{
+    MainWindow &w = *m_window;
+    registerCommands();
+    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
+    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    w.SST->setCurrentIndex(6);
+    QVERIFY(w.Com[124]->isEnabled());
+    w.Com_Click(124);
+    auto *preview = qobject_cast<print::PrintPreview *>(openWindow(print::kPreviewCaption));
+    QVERIFY(preview);
+    QCOMPARE(preview->grid(), w.MSF[6]);
+    QCOMPARE(preview->headerBox(0)->text(), QStringLiteral("甲公司资金库列表"));
+    QCOMPARE(preview->pageCount(), 1);
+    QVERIFY(!commands().unregistered().contains(QStringLiteral("打印表格")));
     QVERIFY(m_prompts->messages.isEmpty());
 }
 
