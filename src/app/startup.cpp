@@ -5,10 +5,12 @@
 #include "newaccountsetdialog.h"
 
 #include "store/accountsets.h"
+#include "store/engine.h"
 #include "store/programfolder.h"
 #include "store/prompts.h"
 #include "store/schema.h"
 #include "store/session.h"
+#include "ui/chinesedesktop.h"
 #include "ui/progress.h"
 #include "ui/qtprompts.h"
 #include "ui/shellhost.h"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
+#include <QPointer>
 
 namespace app {
 
@@ -66,11 +69,21 @@ bool LoadAccountSets(ui::ShellHost &host, const std::function<void()> &openNewSe
 QWidget *ShowFirstAccountSetDialog(QWidget *parent, const std::function<void()> &quit)
 {
     NewAccountSetDialog *dialog = ShowNewAccountSetDialog(parent);
-    QObject::connect(dialog, &QObject::destroyed, [quit] {
-        if (store::CurrentAccountIndex < 0 && quit)
+    // The main window shows once a set has been opened; while it is hidden
+    // nothing else would end the run.
+    const QPointer<QWidget> mainWindow(parent);
+    QObject::connect(dialog, &QObject::destroyed, [quit, mainWindow] {
+        const bool opened = mainWindow ? mainWindow->isVisible() : store::CurrentAccountIndex >= 0;
+        if (!opened && quit)
             quit();
     });
     return dialog;
+}
+
+void prepareApplication()
+{
+    ui::UseChineseDesktop();
+    QApplication::setQuitOnLastWindowClosed(false);
 }
 
 int run()
@@ -79,6 +92,7 @@ int run()
     if (!lock)
         return 0; // another copy runs in this folder: end silently
 
+    prepareApplication();
     ui::QtPrompts prompts;
     store::setPrompts(&prompts);
     QString error;
@@ -96,6 +110,7 @@ int run()
         code = QApplication::exec();
         ui::setShellHost(nullptr);
     }
+    store::Registry::closeAll();
     store::setPrompts(nullptr);
     return code;
 }

@@ -6,6 +6,7 @@
 #include "engine.h"
 #include "params.h"
 #include "programfolder.h"
+#include "rowinserter.h"
 #include "session.h"
 
 #include <QDir>
@@ -88,41 +89,6 @@ bool replaceWith(const QString &from, const QString &to)
 {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
-
-// All or nothing on one connection: rolls back unless committed.
-class WorkTransaction
-{
-public:
-    explicit WorkTransaction(const DatabasePtr &db)
-        : m_db(db)
-    {
-        m_active = m_db && m_db->execNative(QStringLiteral("BEGIN IMMEDIATE"), &m_error);
-    }
-    ~WorkTransaction()
-    {
-        if (m_active)
-            m_db->execNative(QStringLiteral("ROLLBACK"));
-    }
-    WorkTransaction(const WorkTransaction &) = delete;
-    WorkTransaction &operator=(const WorkTransaction &) = delete;
-
-    bool isActive() const { return m_active; }
-    QString error() const { return m_error; }
-    bool commit()
-    {
-        if (!m_active)
-            return false;
-        if (!m_db->execNative(QStringLiteral("COMMIT"), &m_error))
-            return false;
-        m_active = false;
-        return true;
-    }
-
-private:
-    DatabasePtr m_db;
-    bool m_active = false;
-    QString m_error;
-};
 
 // Base of a set's file name for its automatic backups: DATA00001.qdt gives
 // DATA00001.
@@ -234,12 +200,14 @@ int ImportAccountSet(const QString &backupPath, QString *error)
         return -1;
     }
 
-    // The backup is checked on a copy, so that the user's file is never
-    // opened for writing, and the copy becomes a set only once it passed.
+    // The backup is rewritten into a work copy with a key salt of its own
+    // (no two sets share a key); a file that does not open with the
+    // password gives no copy. The copy is checked and becomes a set only
+    // once it passed.
     const QString work = workName(programFolder(), QStringLiteral("import"));
-    if (!QFile::copy(backupPath, work)) {
+    if (!CopyAccountSetWithOwnSalt(backupPath, work)) {
         removeDatabaseFiles(work);
-        setError(error, QStringLiteral("无法读取文件：") + QDir::toNativeSeparators(backupPath));
+        setError(error, kWrongFileType);
         return -1;
     }
     AccountSet entry;
@@ -398,10 +366,9 @@ ClearResult ClearData(const QVector<bool> &requested, const std::function<void()
         return result;
     }
     {
-        WorkTransaction transaction(conn);
+        WriteTransaction transaction(conn);
         if (!transaction.isActive()) {
-            result.error
-                    = QStringLiteral("清空数据失败（%1），数据未清空！").arg(transaction.error());
+            result.error = QStringLiteral("清空数据失败（数据库正忙），数据未清空！");
             return result;
         }
         for (const QString &sql : clearStatements(ticked, CurrentUser)) {
@@ -411,9 +378,9 @@ ClearResult ClearData(const QVector<bool> &requested, const std::function<void()
                 return result;
             }
         }
-        if (!transaction.commit()) {
-            result.error
-                    = QStringLiteral("清空数据失败（%1），数据未清空！").arg(transaction.error());
+        QString commitError;
+        if (!transaction.commit(&commitError)) {
+            result.error = QStringLiteral("清空数据失败（%1），数据未清空！").arg(commitError);
             return result;
         }
     }
