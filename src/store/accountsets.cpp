@@ -354,6 +354,8 @@ bool MakeAccountSetCurrent(int index)
     CurrentAccountIndex = index;
     CurrentAccountFile = AccountSets.at(index).FileName;
     AccountSets[index].LastAccess = nowToSecond();
+    // A set made by an older version gets the indexes the analyses use.
+    EnsureIndexes(CurrentAccountFile);
     CurrentUser.clear();
     CurrentRights.clear();
     // The set left behind is let go, so its file is complete by itself.
