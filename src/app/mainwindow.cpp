@@ -14,6 +14,7 @@
 #include "records/rights.h"
 #include "store/access.h"
 #include "store/accountsets.h"
+#include "store/engine.h"
 #include "store/formatting.h"
 #include "store/prompts.h"
 #include "store/session.h"
@@ -322,7 +323,7 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
     const QDate today = QDate::currentDate();
     auto *grouping = new QButtonGroup(this);
     QButtonGroup *measures[]
-            = {new QButtonGroup(this), nullptr, new QButtonGroup(this), new QButtonGroup(this)};
+            = {new QButtonGroup(this), new QButtonGroup(this), new QButtonGroup(this), nullptr};
 
     for (int tab = 0; tab < kAnalysisTabCount; ++tab) {
         auto *frame = new QFrame(SST1);
@@ -385,13 +386,15 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
             second->addSpacing(16);
             addOption(Op1, 0, QStringLiteral("按金额"), measures[0], true);
             addOption(Op1, 1, QStringLiteral("按数量"), measures[0], false);
+        } else if (tab == 1) {
+            // The stock tab's choice does not change the analysis (stock is
+            // counted in quantities); the customer tab has three measures.
+            addOption(Op1, 2, QStringLiteral("按数量"), measures[1], true);
+            addOption(Op1, 3, QStringLiteral("按金额"), measures[1], false);
         } else if (tab == 2) {
-            addOption(Op1, 2, QStringLiteral("按数量"), measures[2], true);
-            addOption(Op1, 3, QStringLiteral("按金额"), measures[2], false);
-        } else if (tab == 3) {
-            addOption(Op1, 4, QStringLiteral("按金额"), measures[3], true);
-            addOption(Op1, 5, QStringLiteral("按数量"), measures[3], false);
-            addOption(Op1, 6, QStringLiteral("按均价"), measures[3], false);
+            addOption(Op1, 4, QStringLiteral("按金额"), measures[2], true);
+            addOption(Op1, 5, QStringLiteral("按数量"), measures[2], false);
+            addOption(Op1, 6, QStringLiteral("按均价"), measures[2], false);
         }
         second->addStretch(1);
 
@@ -902,6 +905,8 @@ void MainWindow::Form_Unload()
         return;
     SaveSettings();
     store::DropTablesByPrefix(QStringLiteral("T_"));
+    // Every set is let go: logs folded back, files complete by themselves.
+    store::Registry::closeAll();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

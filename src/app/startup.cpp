@@ -5,6 +5,7 @@
 #include "newaccountsetdialog.h"
 
 #include "store/accountsets.h"
+#include "store/engine.h"
 #include "store/programfolder.h"
 #include "store/prompts.h"
 #include "store/schema.h"
@@ -109,6 +110,7 @@ int run()
         code = QApplication::exec();
         ui::setShellHost(nullptr);
     }
+    store::Registry::closeAll();
     store::setPrompts(nullptr);
     return code;
 }

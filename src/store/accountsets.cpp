@@ -16,6 +16,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace store {
 
@@ -48,6 +49,8 @@ int indexOfFile(const QString &fileName)
     }
     return -1;
 }
+
+void removeSidecars(const QString &path);
 
 void removeEntry(int index)
 {
@@ -88,6 +91,79 @@ bool copyWhole(const QString &source, const QString &target, QString *error)
     }
     // QFile::rename refuses an existing target, so a file that appeared in
     // the meantime is not overwritten either.
+    if (!QFile::rename(work, target)) {
+        QFile::remove(work);
+        if (error)
+            *error = QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(target);
+        return false;
+    }
+    return true;
+}
+
+// The journal and log files SQLite keeps beside a set's file. They belong to
+// the set: numbered, copied and deleted with it.
+const QStringList &sidecarSuffixes()
+{
+    static const QStringList suffixes
+            = {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
+    return suffixes;
+}
+
+bool hasSidecar(const QString &path)
+{
+    for (const QString &suffix : sidecarSuffixes()) {
+        if (QFileInfo::exists(path + suffix))
+            return true;
+    }
+    return false;
+}
+
+// The name a folder entry belongs to: a set's own name for its log files.
+QString ownerName(const QString &entry)
+{
+    for (const QString &suffix : sidecarSuffixes()) {
+        if (entry.endsWith(suffix, Qt::CaseInsensitive))
+            return entry.left(entry.size() - suffix.size());
+    }
+    return entry;
+}
+
+void removeSidecars(const QString &path)
+{
+    for (const QString &suffix : sidecarSuffixes())
+        QFile::remove(path + suffix);
+}
+
+// Lets go of a set the program is not holding, folding a log a crash left
+// beside it back into the file (opening a file replays its log). True when
+// nothing but the file itself is left.
+bool foldLeftovers(const QString &path)
+{
+    Registry::close(path);
+    if (!hasSidecar(path))
+        return true;
+    if (Registry::open(path))
+        Registry::close(path);
+    return !hasSidecar(path);
+}
+
+// Copies source to target with a key salt of its own, through a work file
+// and a rename.
+bool writeWithOwnSalt(const QString &source, const QString &target, QString *error)
+{
+    if (QFileInfo::exists(target) || hasSidecar(target)) {
+        if (error)
+            *error = QStringLiteral("文件已存在：") + QDir::toNativeSeparators(target);
+        return false;
+    }
+    const QString work = workNameBeside(target);
+    QString copyError;
+    if (!copyWithNewSalt(source, work, &copyError)) {
+        QFile::remove(work);
+        if (error)
+            *error = copyError;
+        return false;
+    }
     if (!QFile::rename(work, target)) {
         QFile::remove(work);
         if (error)
@@ -166,17 +242,20 @@ QString accountSetFileName(int number)
 QString NextAccountSetPath()
 {
     // Every existing name counts as taken, whatever its letter case, so that a
-    // file written as data00003.QDT is never shadowed by DATA00003.qdt.
+    // file written as data00003.QDT is never shadowed by DATA00003.qdt. A log
+    // or journal left without its file takes the number too: a new set
+    // beside it would replay another set's data.
     QSet<QString> taken;
     const QStringList names = QDir(programFolder())
                                       .entryList(QDir::AllEntries | QDir::Hidden | QDir::System
                                                  | QDir::NoDotAndDotDot);
     for (const QString &name : names)
-        taken.insert(name.toUpper());
+        taken.insert(ownerName(name).toUpper());
     for (int n = 1; n <= kMaxAccountSetNumber; ++n) {
         const QString name = accountSetFileName(n);
-        if (!taken.contains(name.toUpper()) && !QFileInfo::exists(programFilePath(name)))
-            return programFilePath(name);
+        const QString path = programFilePath(name);
+        if (!taken.contains(name.toUpper()) && !QFileInfo::exists(path) && !hasSidecar(path))
+            return path;
     }
     return QString();
 }
@@ -271,12 +350,32 @@ bool MakeAccountSetCurrent(int index)
 {
     if (index < 0 || index >= AccountSets.size())
         return false;
+    const QString previous = CurrentAccountFile;
     CurrentAccountIndex = index;
     CurrentAccountFile = AccountSets.at(index).FileName;
     AccountSets[index].LastAccess = nowToSecond();
+    // A set made by an older version gets the indexes the analyses use.
+    EnsureIndexes(CurrentAccountFile);
     CurrentUser.clear();
     CurrentRights.clear();
+    // The set left behind is let go, so its file is complete by itself.
+    if (!previous.isEmpty() && !sameFileName(previous, CurrentAccountFile))
+        Registry::close(programFilePath(previous));
+    if (AccountSetIsReadOnly(CurrentAccountFile))
+        prompts().message(readOnlyNotice(AccountSets.at(index)));
     return true;
+}
+
+bool AccountSetIsReadOnly(const QString &fileName)
+{
+    const DatabasePtr db = Registry::open(programFilePath(fileName));
+    return db && db->isReadOnly();
+}
+
+QString readOnlyNotice(const AccountSet &set)
+{
+    const QString name = set.Name.isEmpty() ? set.FileName : set.Name;
+    return QStringLiteral("套账“%1”的文件是只读的，只能查看和打印，不能修改。").arg(name);
 }
 
 int CreateAccountSet(const QString &company, const QString &name, QString *error)
@@ -298,8 +397,9 @@ int CreateAccountSet(const QString &company, const QString &name, QString *error
     }
     const QString templatePath = programFilePath(QLatin1String(kTemplateFileName));
     Registry::close(templatePath);
+    // Not a byte copy: each set gets a key salt of its own.
     QString copyError;
-    if (!copyWhole(templatePath, path, &copyError)) {
+    if (!writeWithOwnSalt(templatePath, path, &copyError)) {
         err = QStringLiteral("无法生成新套账文件！") + copyError;
         return -1;
     }
@@ -357,6 +457,7 @@ DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayNa
     Registry::close(path);
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
+        removeSidecars(path);
         removeEntry(index);
         prompts().message(QStringLiteral("套账文件") + fileName
                           + QStringLiteral("已不存在，已从套账列表中移除。"));
@@ -367,6 +468,9 @@ DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayNa
                           + QStringLiteral("，文件可能是只读的或正被其他程序使用！"));
         return DeleteOutcome::Failed;
     }
+    // The file goes first: should it stay, its log still belongs to it. A
+    // log that cannot be removed keeps its number taken (NextAccountSetPath).
+    removeSidecars(path);
     removeEntry(index);
     return DeleteOutcome::Deleted;
 }
@@ -379,9 +483,59 @@ bool CopyAccountSetFile(const QString &fileName, const QString &targetPath, QStr
             *error = QStringLiteral("套账文件不存在：") + fileName;
         return false;
     }
-    // No connection of ours may be writing while the bytes are copied.
-    Registry::close(path);
+    // The file alone must hold every commit: our connection folds its log
+    // back and returns to a rollback journal; a log a crash left is folded
+    // back too. Nothing of ours writes while the bytes are copied (one
+    // thread); a log that stays means another program has the set open.
+    if (!foldLeftovers(path)) {
+        if (error)
+            *error = QStringLiteral("套账文件正被其他程序使用，无法复制：") + fileName;
+        return false;
+    }
     return copyWhole(path, targetPath, error);
+}
+
+bool CopyAccountSetWithOwnSalt(const QString &sourcePath, const QString &targetPath, QString *error)
+{
+    if (!QFileInfo::exists(sourcePath)) {
+        if (error)
+            *error = QStringLiteral("文件不存在：") + QDir::toNativeSeparators(sourcePath);
+        return false;
+    }
+    if (!foldLeftovers(sourcePath)) {
+        if (error)
+            *error = QStringLiteral("文件正被其他程序使用：")
+                     + QDir::toNativeSeparators(sourcePath);
+        return false;
+    }
+    return writeWithOwnSalt(sourcePath, targetPath, error);
+}
+
+bool GiveAccountSetOwnSalt(const QString &path, QString *error)
+{
+    if (!foldLeftovers(path)) {
+        if (error)
+            *error = QStringLiteral("文件正被其他程序使用：") + QDir::toNativeSeparators(path);
+        return false;
+    }
+    const QString work = workNameBeside(path);
+    QString copyError;
+    if (!copyWithNewSalt(path, work, &copyError)) {
+        QFile::remove(work);
+        if (error)
+            *error = copyError;
+        return false;
+    }
+    // rename(2) swaps the entry in one step: the name holds the old or the
+    // new complete file at every moment.
+    if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(path).constData())
+        != 0) {
+        QFile::remove(work);
+        if (error)
+            *error = QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(path);
+        return false;
+    }
+    return true;
 }
 
 AccountSetInfo LoadAccountSetInfo()

@@ -77,9 +77,18 @@ int BuildAccountSetList(const std::function<void(int)> &step = {});
 int BuildAccountSetList(const QStringList &files, const std::function<void(int)> &step = {});
 
 // Makes entry index current in the store: CurrentAccountIndex,
-// CurrentAccountFile, the entry's LastAccess := now, logged out. False (and
-// nothing changed) when index is out of range.
+// CurrentAccountFile, the entry's LastAccess := now, logged out. The set
+// current before is let go (its log folded back). A set whose file the
+// program may not write is opened for looking and printing only, and the
+// user is told so once (readOnlyNotice). False (and nothing changed) when
+// index is out of range.
 bool MakeAccountSetCurrent(int index);
+
+// True when the set's file opens read-only (no write permission, or a
+// folder that cannot take a journal, such as a CD).
+bool AccountSetIsReadOnly(const QString &fileName);
+// What the user is told once when a read-only set is opened.
+QString readOnlyNotice(const AccountSet &set);
 
 // Creates a new account set from the template under NextAccountSetPath(),
 // writes its four identity keys and appends its entry to AccountSets. The
@@ -101,15 +110,33 @@ enum class DeleteOutcome {
 
 // Deletes the account set stored in fileName after asking
 // "您确定要删除套账：" + displayName + "？". Refuses the set in use. Closes the
-// file's connection before removing it and keeps AccountSets in step with
-// the folder; CurrentAccountIndex follows its entry.
+// file's connection before removing it, removes its log and journal files
+// with it, and keeps AccountSets in step with the folder;
+// CurrentAccountIndex follows its entry.
 DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayName);
 
-// Copies an account-set file (bare name) to targetPath with its connection
-// closed first, so the copy is a consistent database. Fails when the target
-// exists.
+// Copies an account-set file (bare name) to targetPath as one complete
+// file: the program's connection is let go first (its log folded back into
+// the file, rollback journal again), a log a crash left is folded back, and
+// the bytes are written under a work name and renamed, so the target is
+// either absent or a whole, consistent database. Fails when the target
+// exists or another program holds the set.
 bool CopyAccountSetFile(const QString &fileName, const QString &targetPath,
                         QString *error = nullptr);
+
+// Writes the account-set database at sourcePath (any folder: a backup
+// being restored, a set on a CD) to targetPath as a set of its own: the same
+// tables, rows and password, but a key salt of its own, so that no two sets
+// share a key. The source is only read. Nothing is written when the source
+// does not open with the password or the target (or a log of it) exists.
+// New sets are made this way from the template.
+bool CopyAccountSetWithOwnSalt(const QString &sourcePath, const QString &targetPath,
+                               QString *error = nullptr);
+
+// Gives the account-set file at path a key salt of its own in place (for a
+// restored byte copy of another set): rewritten under a work name that then
+// replaces the file in one rename. The file is unchanged on failure.
+bool GiveAccountSetOwnSalt(const QString &path, QString *error = nullptr);
 
 // The editable identity and contact lines of the current set.
 struct AccountSetInfo

@@ -58,13 +58,29 @@ public:
     QStringList tableNames() const;
     // rowid of the last insert on this connection.
     qint64 lastInsertId() const;
+    // True when the file was opened for looking only (no write permission,
+    // or a folder that cannot take a journal): every write fails.
+    bool isReadOnly() const { return m_readOnly; }
 
 private:
     friend class Registry;
     friend class RecordSet;
     Database(sqlite3 *db, const QString &path);
+    // Called before every write: the first write of a file the registry
+    // holds switches it to a write-ahead log.
+    void beginWriting();
+    // Switches the connection to a write-ahead log while the program holds it.
+    void holdWithLog();
+    // Folds the write-ahead log back into the file and returns it to a
+    // rollback journal, so that the file alone is the whole database. Done
+    // when the last holder lets the connection go.
+    void release();
     sqlite3 *m_db = nullptr;
     QString m_path;
+    bool m_readOnly = false;
+    bool m_mayLog = false;         // held by the registry: log once written to
+    bool m_logging = false;        // on a write-ahead log now
+    QStringList m_createdSidecars; // log files a read-only open made
 };
 
 using DatabasePtr = std::shared_ptr<Database>;
@@ -77,14 +93,21 @@ class Registry
 public:
     // Returns the open connection of the file, opening it with the database
     // password when needed. An empty pointer and *error when the file is
-    // missing, is not a database, or does not open with the password.
+    // missing, is not a database, or does not open with the password. A file
+    // the program may not write opens read-only (Database::isReadOnly) and
+    // leaves no journal or log files behind.
     static DatabasePtr open(const QString &path, QString *error = nullptr);
-    // Closes the connection of the file (before it is copied, replaced,
-    // compacted or deleted). Holders of the pointer keep a working handle
-    // until they let it go; the registry opens a fresh one next time.
+    // Lets the file go (before it is copied, replaced, compacted or deleted,
+    // when another set becomes current, at exit). Holders of the pointer keep
+    // a working handle until they let it go; the registry opens a fresh one
+    // next time. When the last holder lets go, the log is folded back and
+    // the file returns to a rollback journal, so the file alone is complete
+    // (a log still beside the file means someone still holds it).
     static void close(const QString &path);
-    // Closes every connection.
+    // Lets every file go.
     static void closeAll();
+    // True while the registry holds a connection to the file.
+    static bool isOpen(const QString &path);
     // Creates a new, empty encrypted database file (fails when it exists).
     static DatabasePtr create(const QString &path, QString *error = nullptr);
 };
@@ -150,6 +173,15 @@ private:
 // Copies every table (schema and rows) of an open database into a new
 // encrypted file with the same password. Fails when the target exists.
 bool compactInto(const DatabasePtr &source, const QString &targetPath, QString *error = nullptr);
+
+// Writes a copy of the encrypted database file sourcePath to targetPath with
+// a key salt of its own: every table and row, the same password, a new
+// random salt (so no two sets share a key). The source is only read; the
+// registry's connection to it should be let go first so that the file holds
+// all its commits. Fails when the target exists or the source does not open
+// with the password; never leaves a partial target behind.
+bool copyWithNewSalt(const QString &sourcePath, const QString &targetPath,
+                     QString *error = nullptr);
 
 // Registers the collation used for text ordering (Chinese names in pinyin
 // order). Called by the engine on every connection it opens.

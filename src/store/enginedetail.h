@@ -119,9 +119,20 @@ QDateTime dateFromNumber(double number);
 // ---------------------------------------------------------------------------
 // Keyed files (registry.cpp)
 
+enum class OpenMode { ReadOnly, ReadWrite, Create };
+
 // Opens the file with the database password and proves the key by reading
-// the schema. Returns null and the reason on failure.
-sqlite3 *openKeyed(const QString &path, bool create, QString *error);
+// the schema. The connection keeps the file's journal mode (a rollback
+// journal for every file the program does not hold). Returns null and the
+// reason on failure.
+sqlite3 *openKeyed(const QString &path, OpenMode mode, QString *error);
+// True when the program may not write the file: it has no write permission
+// at all, cannot be written, or its folder cannot take a journal.
+bool fileIsReadOnly(const QString &path);
+// The journal and log files SQLite keeps beside a database file.
+QStringList sidecarPaths(const QString &path);
+// Removes the files named, quietly.
+void removeCreatedFiles(const QStringList &paths);
 // Makes a new encrypted database file and writes its first page at once, so
 // the file is a complete encrypted database even before any table exists.
 sqlite3 *createKeyed(const QString &path, QString *error);

@@ -663,6 +663,7 @@ bool RecordSet::update(QString *error)
         }
         columns << quoteIdentifier(field.originColumn);
     }
+    d->db->beginWriting();
     sqlite3 *handle = d->db->handle();
     const QString table = quoteIdentifier(d->table);
     QString sql;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <map>
 
+#include <unistd.h>
+
 namespace store {
 
 using namespace detail;
@@ -31,12 +33,22 @@ QString registryKey(const QString &path)
 
 namespace detail {
 
-sqlite3 *openKeyed(const QString &path, bool create, QString *error)
+sqlite3 *openKeyed(const QString &path, OpenMode mode, QString *error)
 {
     sqlite3 *db = nullptr;
     // Each connection is used by one thread at a time: no per-call locking.
-    const int flags
-            = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int flags = SQLITE_OPEN_NOMUTEX;
+    switch (mode) {
+    case OpenMode::ReadOnly:
+        flags |= SQLITE_OPEN_READONLY;
+        break;
+    case OpenMode::ReadWrite:
+        flags |= SQLITE_OPEN_READWRITE;
+        break;
+    case OpenMode::Create:
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        break;
+    }
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
         setError(error, QStringLiteral("无法打开数据库文件：%1（%2）").arg(path, lastError(db)));
         sqlite3_close(db);
@@ -55,15 +67,34 @@ sqlite3 *openKeyed(const QString &path, bool create, QString *error)
     }
     // Large lists read many pages; keep them decrypted in memory.
     sqlite3_exec(db, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
-    // With a rollback journal every commit waits for the disk twice (tens of
-    // milliseconds here), so settings writes and row-by-row statements crawl.
-    // A write-ahead log with normal syncing commits without waiting and still
-    // leaves a consistent file after a crash or power loss (at worst the last
-    // commits are lost). The log is folded back into the file when the last
-    // connection closes, so a closed file is one self-contained file.
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr,
-                 nullptr);
     return db;
+}
+
+bool fileIsReadOnly(const QString &path)
+{
+    const QFileInfo info(path);
+    // Without any write permission the user meant the file to stay as it is,
+    // even when the program runs with rights that could override that.
+    const QFileDevice::Permissions writeBits
+            = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!(info.permissions() & writeBits))
+        return true;
+    if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+        return true;
+    // Writing needs a journal or log beside the file.
+    return ::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) != 0;
+}
+
+void removeCreatedFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        QFile::remove(path);
+}
+
+QStringList sidecarPaths(const QString &path)
+{
+    return {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"),
+            path + QStringLiteral("-journal")};
 }
 
 // Makes a new encrypted database file and writes its first page at once, so
@@ -74,11 +105,14 @@ sqlite3 *createKeyed(const QString &path, QString *error)
         setError(error, QStringLiteral("文件已存在：%1").arg(path));
         return nullptr;
     }
-    sqlite3 *db = openKeyed(path, true, error);
+    sqlite3 *db = openKeyed(path, OpenMode::Create, error);
     if (!db) {
         QFile::remove(path);
         return nullptr;
     }
+    // A new file is a work file until its maker has checked and renamed it;
+    // the maker syncs what it keeps.
+    runNative(db, QStringLiteral("PRAGMA synchronous=OFF"), nullptr);
     QString writeError;
     if (!runNative(db, QStringLiteral("PRAGMA user_version=1"), &writeError)) {
         setError(error, QStringLiteral("无法创建数据库文件：%1（%2）").arg(path, writeError));
@@ -110,22 +144,52 @@ DatabasePtr Registry::open(const QString &path, QString *error)
         setError(error, QStringLiteral("不是有效的数据库文件：%1").arg(path));
         return nullptr;
     }
-    sqlite3 *db = openKeyed(key, false, error);
+    if (fileIsReadOnly(key)) {
+        // Looking only: no log, no journal, nothing written. Reading a file
+        // left in log mode makes SQLite create the log files; they go again
+        // when the connection closes.
+        QStringList created;
+        for (const QString &sidecar : sidecarPaths(key)) {
+            if (!QFileInfo::exists(sidecar))
+                created << sidecar;
+        }
+        sqlite3 *db = openKeyed(key, OpenMode::ReadOnly, error);
+        if (!db) {
+            removeCreatedFiles(created);
+            return nullptr;
+        }
+        DatabasePtr database(new Database(db, key));
+        database->m_readOnly = true;
+        database->m_createdSidecars = created;
+        connections[key] = database;
+        return database;
+    }
+    sqlite3 *db = openKeyed(key, OpenMode::ReadWrite, error);
     if (!db)
         return nullptr;
     DatabasePtr database(new Database(db, key));
+    // The log is switched on by the first write: a set opened only to be
+    // read (listing the sets at start-up) pays no switch and no fold-back.
+    database->m_mayLog = true;
     connections[key] = database;
     return database;
 }
 
 void Registry::close(const QString &path)
 {
+    // The last holder to let go closes the connection, which folds the log
+    // back (Database::~Database).
     openConnections().erase(registryKey(path));
 }
 
 void Registry::closeAll()
 {
     openConnections().clear();
+}
+
+bool Registry::isOpen(const QString &path)
+{
+    return openConnections().count(registryKey(path)) > 0;
 }
 
 DatabasePtr Registry::create(const QString &path, QString *error)
@@ -135,6 +199,7 @@ DatabasePtr Registry::create(const QString &path, QString *error)
         return nullptr;
     const QString key = registryKey(path);
     DatabasePtr database(new Database(db, key));
+    database->holdWithLog();
     openConnections()[key] = database;
     return database;
 }

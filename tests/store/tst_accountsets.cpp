@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -31,6 +32,10 @@ private slots:
     void deleting();
     void printHeaderCacheGoesOnlyWhenCompanyChanges();
     void copyNeverReplacesATarget();
+    void aSetIsItsFileWithItsLog();
+    void aReleasedSetIsCompleteByItself();
+    void readOnlySetIsLookedAtOnly();
+    void everySetHasItsOwnSalt();
 
 private:
     QString file(const QString &name) const { return m_folder->filePath(name); }
@@ -64,6 +69,74 @@ void createSets(const QStringList &names)
 {
     for (const QString &name : names)
         QVERIFY(CreateAccountSet(QStringLiteral("公司"), name) >= 0);
+}
+
+// Value of the first column of the query's first row on the file at path.
+QVariant firstValue(const QString &path, const QString &sql)
+{
+    RecordSet rs;
+    const DatabasePtr db = Registry::open(path);
+    if (!db || !rs.open(db, sql) || rs.eof())
+        return QVariant();
+    return rs.value(0);
+}
+
+int customerCount(const QString &path)
+{
+    const QVariant count = firstValue(path, QStringLiteral("SELECT Count(*) FROM Cus"));
+    return count.isValid() ? count.toInt() : -1;
+}
+
+// Opens the file alone (copied to a folder of its own, without any log
+// beside it) and runs the integrity check: "ok" for a whole database.
+QString integrityOfFileAlone(const QString &path)
+{
+    QTemporaryDir dir;
+    const QString alone = dir.filePath(QStringLiteral("alone.qdt"));
+    if (!QFile::copy(path, alone))
+        return QStringLiteral("not copied");
+    const QString result = firstValue(alone, QStringLiteral("PRAGMA integrity_check")).toString();
+    Registry::close(alone);
+    return result;
+}
+
+void addCustomers(const QString &path, int count)
+{
+    const DatabasePtr db = Registry::open(path);
+    QVERIFY(db);
+    QVERIFY(db->execNative(QStringLiteral("BEGIN")));
+    for (int i = 0; i < count; ++i)
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('客户%1')").arg(i)));
+    QVERIFY(db->execNative(QStringLiteral("COMMIT")));
+}
+
+QStringList sidecarsOf(const QString &path)
+{
+    QStringList found;
+    for (const char *suffix : {"-wal", "-shm", "-journal"}) {
+        if (QFileInfo::exists(path + QLatin1String(suffix)))
+            found << path + QLatin1String(suffix);
+    }
+    return found;
+}
+
+// Leaves the set as a killed program leaves it: its latest commits only in
+// the log beside the file. The files are taken while the connection still
+// holds the log, and put back after the program has let go.
+void leaveAsAfterACrash(const QString &path, int customers)
+{
+    addCustomers(path, customers);
+    QVERIFY(QFileInfo::exists(path + QStringLiteral("-wal")));
+    QTemporaryDir snapshot;
+    const QStringList names = {QStringLiteral(""), QStringLiteral("-wal"), QStringLiteral("-shm")};
+    for (const QString &suffix : names)
+        QVERIFY(QFile::copy(path + suffix, snapshot.filePath(QStringLiteral("f") + suffix)));
+    Registry::close(path);
+    QVERIFY(sidecarsOf(path).isEmpty());
+    for (const QString &suffix : names) {
+        QFile::remove(path + suffix);
+        QVERIFY(QFile::copy(snapshot.filePath(QStringLiteral("f") + suffix), path + suffix));
+    }
 }
 
 } // namespace
@@ -281,6 +354,169 @@ void TestAccountSets::copyNeverReplacesATarget()
     QVERIFY(!error.isEmpty());
     QCOMPARE(contents(file(QStringLiteral("taken.qdb"))), QByteArray("mine"));
     QVERIFY(!CopyAccountSetFile(QStringLiteral("DATA00009.qdt"), file(QStringLiteral("x.qdb"))));
+}
+
+// A set is its file with its log: a crash's log is copied with the file
+// (folded in first), deleted with it, and keeps its number taken while it
+// exists alone, so a new set never replays another set's data.
+void TestAccountSets::aSetIsItsFileWithItsLog()
+{
+    createSets({"A", "B"});
+    const QString b = file(accountSetFileName(2));
+    leaveAsAfterACrash(b, 300);
+
+    // A copy carries the log's content and is whole by itself.
+    QVERIFY(CopyAccountSetFile(accountSetFileName(2), file(QStringLiteral("copy.qdb"))));
+    QVERIFY(sidecarsOf(b).isEmpty());
+    QCOMPARE(integrityOfFileAlone(file(QStringLiteral("copy.qdb"))), QStringLiteral("ok"));
+    QCOMPARE(customerCount(file(QStringLiteral("copy.qdb"))), 300);
+    Registry::close(file(QStringLiteral("copy.qdb")));
+
+    // Deleting after another crash takes the log with the file.
+    leaveAsAfterACrash(b, 1);
+    m_prompts->answers = {true};
+    QCOMPARE(DeleteAccountSet(accountSetFileName(2), QStringLiteral("B")), DeleteOutcome::Deleted);
+    QCOMPARE(sidecarsOf(b), QStringList());
+    QCOMPARE(CreateAccountSet(QStringLiteral("新公司"), QStringLiteral("新账")), 1);
+    QCOMPARE(AccountSets.at(1).FileName, accountSetFileName(2));
+    QCOMPARE(customerCount(b), 0);
+
+    // A log alone (its file removed by hand) keeps its number taken.
+    for (const char *stray : {"DATA00003.qdt-wal", "data00004.QDT-shm", "DATA00005.qdt-journal"})
+        touch(file(QLatin1String(stray)), "log");
+    QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), QStringLiteral("DATA00006.qdt"));
+}
+
+// Whenever the program lets a set go (another set made current, a copy, the
+// end of the run) the log is folded back and the file is back on a rollback
+// journal, so a copy of the file alone is the whole set.
+void TestAccountSets::aReleasedSetIsCompleteByItself()
+{
+    createSets({"A", "B"});
+    QVERIFY(MakeAccountSetCurrent(0));
+    const QString a = file(accountSetFileName(1));
+    addCustomers(a, 50);
+    QVERIFY(QFileInfo::exists(a + QStringLiteral("-wal"))); // held: logging for speed
+    QVERIFY(MakeAccountSetCurrent(1));
+    QCOMPARE(sidecarsOf(a), QStringList());
+    QCOMPARE(integrityOfFileAlone(a), QStringLiteral("ok"));
+    QCOMPARE(customerCount(a), 50);
+    Registry::close(a);
+
+    // The file is left on a rollback journal: opened for reading only (so
+    // the program does not switch it), it reports the journal mode.
+    QVERIFY(QFile::setPermissions(a, QFileDevice::ReadOwner));
+    QCOMPARE(firstValue(a, QStringLiteral("PRAGMA journal_mode")).toString(),
+             QStringLiteral("delete"));
+    Registry::close(a);
+    QCOMPARE(sidecarsOf(a), QStringList());
+
+    // While someone still holds the connection the log stays (and tells
+    // copying and compaction that the set is in use); the last holder to
+    // let go folds it back.
+    const QString b = file(accountSetFileName(2));
+    DatabasePtr held = Registry::open(b);
+    QVERIFY(held->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('甲')")));
+    Registry::closeAll();
+    QVERIFY(held->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('乙')")));
+    QVERIFY(QFileInfo::exists(b + QStringLiteral("-wal")));
+    QVERIFY(!CopyAccountSetFile(accountSetFileName(2), file(QStringLiteral("b.qdb"))));
+    held.reset();
+    QCOMPARE(sidecarsOf(b), QStringList());
+    QCOMPARE(integrityOfFileAlone(b), QStringLiteral("ok"));
+    QCOMPARE(customerCount(b), 2);
+}
+
+// A set on read-only media opens for looking: it is listed with its name,
+// reads work, writes are refused, the user is told once, and no file is left
+// beside it, so deleting it and creating new sets still work.
+void TestAccountSets::readOnlySetIsLookedAtOnly()
+{
+    createSets({"可写", "只读"});
+    const QString ro = file(accountSetFileName(2));
+    Registry::closeAll();
+    QVERIFY(QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    AccountSets.clear();
+    CurrentAccountFile.clear();
+
+    QCOMPARE(BuildAccountSetList(), 2);
+    QCOMPARE(AccountSets.at(1).Name, QStringLiteral("只读"));
+    QCOMPARE(sidecarsOf(ro), QStringList());
+    QVERIFY(AccountSetIsReadOnly(accountSetFileName(2)));
+    QVERIFY(!AccountSetIsReadOnly(accountSetFileName(1)));
+    QVERIFY(m_prompts->messages.isEmpty());
+
+    QVERIFY(MakeAccountSetCurrent(1));
+    QCOMPARE(m_prompts->messages, QStringList{readOnlyNotice(AccountSets.at(1))});
+    QVERIFY(m_prompts->messages.first().contains(QStringLiteral("只读")));
+    QCOMPARE(GetVar(kKeyName), QStringLiteral("只读"));
+    SetVar(kKeyName, QStringLiteral("改名"));
+    QCOMPARE(GetVar(kKeyName), QStringLiteral("只读"));
+    QCOMPARE(customerCount(ro), 0);
+    QCOMPARE(sidecarsOf(ro), QStringList());
+    QCOMPARE(m_prompts->messages.size(), 1);
+
+    QVERIFY(MakeAccountSetCurrent(0));
+    QCOMPARE(sidecarsOf(ro), QStringList());
+    m_prompts->answers = {true};
+    QCOMPARE(DeleteAccountSet(accountSetFileName(2), QStringLiteral("只读")),
+             DeleteOutcome::Deleted);
+    QString error;
+    QCOMPARE(CreateAccountSet(QStringLiteral("公司"), QStringLiteral("新"), &error), 1);
+    QCOMPARE(error, QString());
+    QCOMPARE(ReadAccountSetInfo(accountSetFileName(2)).Name, QStringLiteral("新"));
+}
+
+// Sets made from the template, and restored copies given a salt of their
+// own, do not share the template's key salt (the first 16 bytes); the data
+// stays, and a read-only source is only read.
+void TestAccountSets::everySetHasItsOwnSalt()
+{
+    createSets({"A", "B"});
+    Registry::closeAll();
+    const auto salt = [](const QString &path) {
+        return contents(path).left(16);
+    };
+    const QString a = file(accountSetFileName(1));
+    const QString b = file(accountSetFileName(2));
+    const QByteArray templateSalt = salt(file(QLatin1String(kTemplateFileName)));
+    QCOMPARE(templateSalt.size(), 16);
+    QVERIFY(salt(a) != templateSalt);
+    QVERIFY(salt(b) != templateSalt);
+    QVERIFY(salt(a) != salt(b));
+    QCOMPARE(ReadAccountSetInfo(accountSetFileName(2)).Name, QStringLiteral("B"));
+
+    // A byte copy (a backup restored as it is) gets its own salt in place.
+    addCustomers(a, 3);
+    Registry::closeAll();
+    const QString restored = file(QStringLiteral("DATA00003.qdt"));
+    QVERIFY(QFile::copy(a, restored));
+    QVERIFY(GiveAccountSetOwnSalt(restored));
+    QVERIFY(salt(restored) != salt(a));
+    QCOMPARE(customerCount(restored), 3);
+    QCOMPARE(ReadAccountSetInfo(QStringLiteral("DATA00003.qdt")).Name, QStringLiteral("A"));
+    Registry::closeAll();
+
+    // From a read-only file elsewhere, straight to a new set.
+    QTemporaryDir cd;
+    const QString onCd = cd.filePath(QStringLiteral("backup.qdb"));
+    QVERIFY(QFile::copy(a, onCd));
+    QVERIFY(QFile::setPermissions(onCd, QFileDevice::ReadOwner));
+    QVERIFY(CopyAccountSetWithOwnSalt(onCd, file(QStringLiteral("DATA00004.qdt"))));
+    QCOMPARE(QDir(cd.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"backup.qdb"});
+    QCOMPARE(customerCount(file(QStringLiteral("DATA00004.qdt"))), 3);
+    QVERIFY(salt(file(QStringLiteral("DATA00004.qdt"))) != salt(onCd));
+
+    // Not an account set, or a taken target: nothing is written.
+    touch(file(QStringLiteral("junk.qdb")), QByteArray("junk").repeated(300));
+    QString error;
+    QVERIFY(!CopyAccountSetWithOwnSalt(file(QStringLiteral("junk.qdb")),
+                                       file(QStringLiteral("DATA00005.qdt")), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!CopyAccountSetWithOwnSalt(a, file(QStringLiteral("DATA00004.qdt"))));
+    for (const QString &name : QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden))
+        QVERIFY2(!name.endsWith(QLatin1String(".tmp")) && name != QLatin1String("DATA00005.qdt"),
+                 qPrintable(name));
 }
 
 QTEST_GUILESS_MAIN(TestAccountSets)
