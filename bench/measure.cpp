@@ -58,6 +58,13 @@ WallAndCpu medianWallAndCpuMs(int runs, const std::function<void()> &prepare,
     return {middle(walls), middle(cpus)};
 }
 
+double threadCpuTimeMs()
+{
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
+}
+
 void report(const QString &name, double value, const QString &unit)
 {
     std::printf("%s: %.3f %s\n", qPrintable(name), value, qPrintable(unit));

@@ -2,6 +2,7 @@
 
 #include "chartpicture.h"
 #include "commands.h"
+#include "maintenancecommands.h"
 #include "settings.h"
 #include "splitbar.h"
 #include "startup.h"
@@ -35,6 +36,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -298,6 +300,12 @@ void MainWindow::buildFilterBar(int tab, QWidget *row, QLayout *rowLayout)
         box->lineEdit()->setProperty("cbIndex", i);
         connect(box, &QComboBox::activated, this, [this, i] { CB_Click(i); });
     }
+    // Typed keys reach the number box through its drop-down, and text can
+    // be pasted: the validator keeps it to digits and the point either way.
+    CB[base + 5]->lineEdit()->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[0-9.]*")), CB[base + 5]));
+    for (int i : {base + 2, base + 5})
+        connect(CB[i], &QComboBox::editTextChanged, this, [this, tab] { showConditionState(tab); });
     panelLayout->addWidget(CB[base]);
     panelLayout->addWidget(CB[base + 1]);
     panelLayout->addWidget(CB[base + 2]);
@@ -413,8 +421,11 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
 
 void MainWindow::SelectAccountSet(int index, bool relayout)
 {
+    const QString leaving = store::CurrentAccountFile;
     if (!store::MakeAccountSetCurrent(index))
         return;
+    if (leaving != store::CurrentAccountFile)
+        BackupOnClose(leaving);
     show();
     if (!m_loaded) {
         m_loaded = true;
@@ -637,8 +648,9 @@ void MainWindow::Com_Click(int index)
         break;
     case ButtonRole::Condition:
         if (QFrame *panel = CPic.value(tab)) {
-            panel->setVisible(!panel->isVisible());
-            panel->raise();
+            panel->setVisible(panel->isHidden());
+            placeListGrid(tab);
+            showConditionState(tab);
         }
         break;
     case ButtonRole::Clear:
@@ -835,12 +847,11 @@ void MainWindow::Form_Resize()
         if (QWidget *row
             = f->findChild<QWidget *>(QStringLiteral("commandRow"), Qt::FindDirectChildrenOnly))
             row->setGeometry(0, 0, frame.width(), px(360));
-        if (grid::Grid *grid = MSF.value(it.key()))
-            grid->setGeometry(toPixels(m_layout.msf));
         if (QFrame *panel = CPic.value(it.key())) {
             panel->adjustSize();
             panel->move(0, px(360));
         }
+        placeListGrid(it.key());
     }
     SST1->setGeometry(toPixels(m_layout.sst1));
     const QRect analysisFrame = toPixels(m_layout.frm1);
@@ -854,6 +865,34 @@ void MainWindow::Form_Resize()
         SplitLine[i]->setGeometry(toPixels(m_layout.splitLine[i]));
         Pic[i]->setGeometry(toPixels(m_layout.pic[i]));
     }
+}
+
+void MainWindow::placeListGrid(int tab)
+{
+    grid::Grid *grid = MSF.value(tab);
+    if (!grid)
+        return;
+    // While the condition panel shows, the list starts below it instead of
+    // lying under it.
+    QRect place = toPixels(m_layout.msf);
+    const QFrame *panel = CPic.value(tab);
+    if (panel && !panel->isHidden())
+        place.setTop(std::min(place.bottom(), place.top() + panel->height()));
+    grid->setGeometry(place);
+}
+
+void MainWindow::showConditionState(int tab)
+{
+    QPushButton *button = Com.value(20 * tab + 8);
+    const QFrame *panel = CPic.value(tab);
+    if (!button || !panel)
+        return;
+    const int base = filterBase(tab);
+    const bool inForce = !CB.value(base + 2)->currentText().isEmpty()
+                         || !CB.value(base + 5)->currentText().isEmpty();
+    const bool marked = inForce && panel->isHidden();
+    button->setText(marked ? QStringLiteral("条件▼*") : QStringLiteral("条件▼"));
+    button->setToolTip(marked ? QStringLiteral("列表按所设条件筛选") : QString());
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -870,6 +909,7 @@ void MainWindow::Form_Unload()
         return;
     SaveSettings();
     store::DropTablesByPrefix(QStringLiteral("T_"));
+    BackupOnClose(store::CurrentAccountFile);
     // Every set is let go: logs folded back, files complete by themselves.
     store::Registry::closeAll();
 }

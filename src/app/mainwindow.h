@@ -150,6 +150,11 @@ private:
     void showGridMenu(int tab, const QPoint &globalPos);
     void showPictureMenu(int tab, const QPoint &globalPos);
     void showFrames(const QMap<int, QFrame *> &frames, int visible);
+    // Places the list grid of a record tab below its condition panel while
+    // that shows.
+    void placeListGrid(int tab);
+    // 条件▼ reads 条件▼* while a condition is set and its panel is hidden.
+    void showConditionState(int tab);
     static int filterBase(int tab) { return tab == 0 ? 0 : 21; }
 
     QWidget *m_central = nullptr;

@@ -493,7 +493,9 @@ void Grid::changeEvent(QEvent *event)
 
 int Grid::defaultRowPixels() const
 {
-    return QFontMetrics(font()).height() + 4;
+    // Room above and below the tallest glyphs, so that no character touches
+    // the grid lines.
+    return QFontMetrics(font()).height() + 8;
 }
 
 int Grid::displayedHeaderPixels() const

@@ -372,12 +372,13 @@ int GridModel::columnCount(const QModelIndex &parent) const
 Qt::Alignment GridModel::qtAlignment(int code)
 {
     // MSFlexGrid codes: 0..2 left, 3..5 centre, 6..8 right, each top,
-    // centre, bottom; 9 general (left, vertically centred).
+    // centre, bottom; 9 general (left). Cells hold one line, so every text
+    // is centred vertically: numbers set to the bottom would sit lower than
+    // the names beside them.
     if (code < 0 || code > 8)
         return Qt::AlignLeft | Qt::AlignVCenter;
     static const Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-    static const Qt::Alignment vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
-    return horizontal[code / 3] | vertical[code % 3];
+    return horizontal[code / 3] | Qt::AlignVCenter;
 }
 
 QVariant GridModel::data(const QModelIndex &index, int role) const

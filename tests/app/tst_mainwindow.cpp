@@ -97,6 +97,7 @@ private slots:
     void printCommandOpensPreview();
     void remarkFieldLocksOperator();
     void keywordPlaceholder();
+    void conditionPanel();
     void resizeLayout();
     void splitterStaysInsideFrame();
 
@@ -544,6 +545,56 @@ void TestMainWindow::remarkFieldLocksOperator()
     QLineEdit *number = w.CB[26]->lineEdit();
     QTest::keyClicks(number, QStringLiteral("-1a2.5x"));
     QCOMPARE(number->text(), QStringLiteral("12.5"));
+    // Keys typed with the focus on the box itself, as a user types, and
+    // pasted text keep to digits and the point too.
+    number->clear();
+    QTest::keyClicks(w.CB[26], QStringLiteral("2x50abc"));
+    QCOMPARE(number->text(), QStringLiteral("250"));
+    number->selectAll();
+    number->insert(QStringLiteral("abc"));
+    QCOMPARE(number->text(), QStringLiteral("250"));
+    number->end(false);
+    number->insert(QStringLiteral(".5"));
+    QCOMPARE(number->text(), QStringLiteral("250.5"));
+}
+
+// 条件▼ moves the list down below its condition panel and back; while a
+// condition is set and the panel is hidden the button says so.
+void TestMainWindow::conditionPanel()
+{
+    MainWindow &w = *m_window;
+    w.show();
+    resizeOuter(w, 12000, 8000);
+    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    for (const int tab : {0, 1}) {
+        w.SST->setCurrentIndex(tab);
+        grid::Grid *grid = w.MSF[tab];
+        QFrame *panel = w.CPic[tab];
+        QPushButton *button = w.Com[20 * tab + 8];
+        const QRect whole = grid->geometry();
+        QCOMPARE(whole.top(), ui::pixels(360));
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(panel->isVisible());
+        QCOMPARE(grid->geometry().top(), panel->geometry().bottom() + 1);
+        QCOMPARE(grid->geometry().bottom(), whole.bottom());
+        resizeOuter(w, 12000, 9000);
+        QTRY_COMPARE(grid->geometry().top(), panel->geometry().bottom() + 1);
+
+        const int base = tab == 0 ? 0 : 21;
+        w.CB[base + 5]->setEditText(QStringLiteral("100"));
+        QCOMPARE(button->text(), QStringLiteral("条件▼"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(!panel->isVisible());
+        QCOMPARE(grid->geometry().top(), ui::pixels(360));
+        QCOMPARE(button->text(), QStringLiteral("条件▼*"));
+        w.Com_Click(20 * tab + 9); // 清除
+        QCOMPARE(button->text(), QStringLiteral("条件▼"));
+        w.CB[base + 2]->setEditText(QStringLiteral("张"));
+        QCOMPARE(button->text(), QStringLiteral("条件▼*"));
+        w.Com_Click(20 * tab + 9);
+        resizeOuter(w, 12000, 8000);
+    }
 }
 
 // The keyword box shows a grey 输入关键词 until it is focused; searching

@@ -92,6 +92,7 @@ class TestGrid : public QObject
     Q_OBJECT
 
 private slots:
+    void rowsLeaveRoomForGlyphs();
     void setupBuildsTheListLayout();
     void rowsKeepTheirFormats();
     void modelShowsDataRowsUnderTitles();
@@ -175,8 +176,9 @@ void TestGrid::modelShowsDataRowsUnderTitles()
     QCOMPARE(model->rowCount(), 2);
     QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("名称"));
     QCOMPARE(model->data(model->index(1, 2)).toString(), QStringLiteral("角铁"));
+    // Right-bottom numbers are centred vertically, on the line of the names.
     QCOMPARE(Qt::Alignment(model->data(model->index(0, 3), Qt::TextAlignmentRole).toInt()),
-             Qt::AlignRight | Qt::AlignBottom);
+             Qt::AlignRight | Qt::AlignVCenter);
 
     // Writes within a batch reach the views once, at its end.
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
@@ -580,6 +582,24 @@ void TestGrid::fullGridFitsAndSorts()
     for (int r = 3; r < grid.rows(); ++r)
         QVERIFY(grid.textMatrix(r, 8).toDouble() >= grid.textMatrix(r - 1, 8).toDouble());
     QCOMPARE(grid.textMatrix(grid.rows() - 1, 1), QString::number(rows));
+}
+
+// A data row is taller than the font's glyphs by a few pixels above and
+// below, so no character touches a grid line, also in a larger font.
+void TestGrid::rowsLeaveRoomForGlyphs()
+{
+    Grid grid;
+    fillList(grid, table(QStringLiteral("钢管Ag,3.00")));
+    for (const int points : {9, 14}) {
+        QFont font = grid.font();
+        font.setPointSize(points);
+        grid.setFont(font);
+        const int glyphs = QFontMetrics(font).height();
+        QVERIFY2(grid.rowHeight(2) / 15 >= glyphs + 6,
+                 qPrintable(QStringLiteral("%1 px row, %2 px glyphs")
+                                    .arg(grid.rowHeight(2) / 15)
+                                    .arg(glyphs)));
+    }
 }
 
 QTEST_MAIN(TestGrid)

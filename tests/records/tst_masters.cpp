@@ -331,34 +331,79 @@ void TestMasters::fieldNamesRefused()
 
 void TestMasters::deleteWithDependents_data()
 {
+    // The table, and the field by which sales and purchases point to it
+    // (empty: they do not).
     QTest::addColumn<QString>("table");
-    QTest::addColumn<bool>("onSales");
-    QTest::addColumn<bool>("onPurchases");
-    QTest::newRow("products") << "Pro" << true << true;
-    QTest::newRow("customers") << "Cus" << true << false;
-    QTest::newRow("vendors") << "Vendor" << false << true;
-    QTest::newRow("accounts") << "Acc" << true << true;
+    QTest::addColumn<QString>("saleKey");
+    QTest::addColumn<QString>("purchaseKey");
+    QTest::newRow("products") << "Pro"
+                              << "PID"
+                              << "PID";
+    QTest::newRow("customers") << "Cus"
+                               << "CID"
+                               << "";
+    QTest::newRow("vendors") << "Vendor"
+                             << ""
+                             << "VID";
+    QTest::newRow("accounts") << "Acc"
+                              << "AID"
+                              << "AID";
 }
 
 // Deleting the first two of three records, selected from the second row up
 // to the first, removes them with exactly the sales and purchases that
-// point to them; records of other masters with the same number stay. No,
-// or a selection on the title row, deletes nothing.
+// point to them through their own key; records that point to other masters
+// of the same numbers stay. No, or a selection on the title row, deletes
+// nothing.
 void TestMasters::deleteWithDependents()
 {
     QFETCH(QString, table);
-    QFETCH(bool, onSales);
-    QFETCH(bool, onPurchases);
+    QFETCH(QString, saleKey);
+    QFETCH(QString, purchaseKey);
 
     for (const char *name : {"A", "B", "C"})
         addNamed(table, QLatin1String(name));
-    // Sales and purchases whose every key points to the same number.
-    for (const int id : {1, 1, 1, 2, 3, 3})
+    // Six sales and six purchases; each key field holds every number twice,
+    // on different rows, so a cascade on the wrong key takes other rows.
+    struct Trade
+    {
+        int product, party, account;
+    };
+    const QVector<Trade> trades
+            = {{1, 2, 3}, {2, 3, 1}, {3, 1, 2}, {1, 3, 2}, {2, 1, 3}, {3, 2, 1}};
+    for (int i = 0; i < trades.size(); ++i) {
+        const Trade &t = trades.at(i);
         for (const char *trade : {"Sale", "Pur"})
-            exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID) "
-                                "VALUES (#2024-03-05#, %3, %3, %3, 1)")
+            exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Memo) "
+                                "VALUES (#2024-03-05#, %3, %4, %5, 1, 'r%6')")
                          .arg(trade, trade[0] == 'S' ? "CID" : "VID")
-                         .arg(id));
+                         .arg(t.product)
+                         .arg(t.party)
+                         .arg(t.account)
+                         .arg(i + 1));
+    }
+    // The memos of the rows that must stay: those whose key is 3.
+    auto staying = [&trades](const QString &key) {
+        QStringList memos;
+        for (int i = 0; i < trades.size(); ++i) {
+            const Trade &t = trades.at(i);
+            const int value = key == QLatin1String("PID")   ? t.product
+                              : key == QLatin1String("AID") ? t.account
+                                                            : t.party;
+            if (key.isEmpty() || value == 3)
+                memos << QStringLiteral("r%1").arg(i + 1);
+        }
+        return memos;
+    };
+    auto memos = [](const QString &trade) {
+        store::RecordSet rs;
+        store::OpenQuery(rs, QStringLiteral("SELECT Memo FROM %1 ORDER BY ID").arg(trade));
+        QStringList list;
+        for (; !rs.eof(); rs.moveNext())
+            list << rs.value(0).toString();
+        return list;
+    };
+
     using Command = void (*)(grid::Grid &);
     const QMap<QString, QPair<Command, Command>> commands
             = {{"Pro", {LoadProductList, DeleteSelectedProducts}},
@@ -380,8 +425,8 @@ void TestMasters::deleteWithDependents()
     QCOMPARE(m.prompts->questions.size(), 2);
     QCOMPARE(column(list, 2), QStringList{QStringLiteral("C")});
     QCOMPARE(count(table), 1);
-    QCOMPARE(count(QStringLiteral("Sale")), onSales ? 2 : 6);
-    QCOMPARE(count(QStringLiteral("Pur")), onPurchases ? 2 : 6);
+    QCOMPARE(memos(QStringLiteral("Sale")), staying(saleKey));
+    QCOMPARE(memos(QStringLiteral("Pur")), staying(purchaseKey));
 }
 
 // Saving a vendor makes its list entry the purchase dialog's default, for a

@@ -84,6 +84,8 @@ private slots:
     void wholeDays();
     void literalValues_data();
     void literalValues();
+    void numberFilter_data();
+    void numberFilter();
     void deleting();
     void newSaleProposal();
     void amountChain();
@@ -137,6 +139,9 @@ void TestTrades::filterText_data()
     QTest::newRow("quantity above")
             << false << QStringList{cus, "包含", "", "数量  Num", "大于", "10"}
             << " AND Sale.Num>10";
+    QTest::newRow("received below")
+            << false << QStringList{cus, "包含", "", "已收  Pay1", "小于", "50"}
+            << " AND Sale.Pay1<50";
     QTest::newRow("price not a number")
             << false << QStringList{cus, "包含", "", "售价  Price", "等于", "abc"}
             << " AND Sale.Price=0";
@@ -208,6 +213,30 @@ void TestTrades::literalValues_data()
     QTest::newRow("injection") << kCustomerField << equals << "x' OR '1'='1" << QStringList{};
     QTest::newRow("vendor equals") << kVendorField << equals << "东方" << QStringList{"东方"};
     QTest::newRow("vendor quote") << kVendorField << equals << "O'Neil" << QStringList{"O'Neil"};
+}
+
+void TestTrades::numberFilter_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("大于") << "大于" << QStringList{"90"};
+    QTest::newRow("等于") << "等于" << QStringList{"50"};
+    QTest::newRow("小于") << "小于" << QStringList{"10"};
+}
+
+// The number conditions find the sales above, at or below the value.
+void TestTrades::numberFilter()
+{
+    QFETCH(QString, op);
+    QFETCH(QStringList, found);
+    for (const int price : {10, 50, 90})
+        addRecord("Sale", 1, "2024-05-01 12:00:00", price, QString::number(price));
+    grid::Grid g;
+    const QDate day(2024, 5, 1);
+    LoadSalesList(g, day, day,
+                  FilterBar{kCustomerField, QStringLiteral("包含"), QString(),
+                            QStringLiteral("售价  Price"), op, QStringLiteral("50")});
+    QCOMPARE(column(g, kMemoColumn), found);
 }
 
 // Quotes, % and _ in a value find exactly the sales or purchases that hold

@@ -48,6 +48,11 @@ void TestFormatting::formatCell_data()
     cell("negative half", -2.675, "-2.68");
     cell("negative", -1234.567, "-1234.57");
     cell("carry", 99.995, "100.00");
+    // A tiny negative amount rounds to nothing, without a minus sign.
+    cell("-0.001", -0.001, "0.00");
+    cell("-0.004", -0.004, "0.00");
+    cell("-0.005", -0.005, "-0.01");
+    cell("negative zero", -0.0, "0.00");
     cell("huge", 1e20, "100000000000000000000.00");
     cell("integer", qlonglong(42), "42");
     cell("text", QStringLiteral("钢管"), "钢管");
