@@ -36,9 +36,10 @@ QString masterId(const QString &table, const QString &name)
 {
     if (name.isEmpty())
         return QStringLiteral("0");
-    const QVariant id = store::LookupWhere(
-            table, QStringLiteral("Name=") + store::sqlText(name), QStringLiteral("ID"));
-    return id.isValid() && !id.isNull() ? QString::number(id.toLongLong()) : QString();
+    const QVariant id = store::LookupWhere(table, QStringLiteral("Name=") + store::sqlText(name),
+                                           QStringLiteral("ID"));
+    const qlonglong number = id.toLongLong();
+    return number > 0 ? QString::number(number) : QString();
 }
 
 // The analysis tab's dates: --from/--to, else the dates its pickers restore.
@@ -56,7 +57,8 @@ bool analysisRange(const Invocation &inv, int tab, QDate *start, QDate *end)
             continue;
         const QDate date = parseDate(inv.options.value(option));
         if (!date.isValid()) {
-            printError(QStringLiteral("日期无效：%1（应为 yyyy-MM-dd）").arg(inv.options.value(option)));
+            printError(QStringLiteral("日期无效：%1（应为 yyyy-MM-dd）")
+                               .arg(inv.options.value(option)));
             return false;
         }
         *(option == QLatin1String("--from") ? start : end) = date;
@@ -109,8 +111,8 @@ int runAnalyse(const Invocation &inv)
         printError(QStringLiteral("--by 应为 %1 之一。").arg(groupings.join(QLatin1Char('|'))));
         return kUsage;
     }
-    static const QStringList measures = {QStringLiteral("amount"), QStringLiteral("quantity"),
-                                         QStringLiteral("average")};
+    static const QStringList measures
+            = {QStringLiteral("amount"), QStringLiteral("quantity"), QStringLiteral("average")};
     const QString measureText
             = inv.options.value(QStringLiteral("--measure"), QStringLiteral("amount"));
     const int measure = measures.indexOf(measureText);
@@ -124,10 +126,11 @@ int runAnalyse(const Invocation &inv)
     const QString salesmanId
             = masterId(QStringLiteral("Staff"), inv.options.value(QStringLiteral("--salesman")));
     if (productId.isEmpty() || salesmanId.isEmpty()) {
-        printError(productId.isEmpty() ? QStringLiteral("没有找到产品：%1")
-                                                 .arg(inv.options.value(QStringLiteral("--product")))
-                                       : QStringLiteral("没有找到员工：%1")
-                                                 .arg(inv.options.value(QStringLiteral("--salesman"))));
+        printError(productId.isEmpty()
+                           ? QStringLiteral("没有找到产品：%1")
+                                     .arg(inv.options.value(QStringLiteral("--product")))
+                           : QStringLiteral("没有找到员工：%1")
+                                     .arg(inv.options.value(QStringLiteral("--salesman"))));
         return kUsage;
     }
     QDate start;
@@ -152,15 +155,19 @@ int runAnalyse(const Invocation &inv)
         chart = analysis::AnalyseProfit(*grid, start, end);
         break;
     }
+    int code = kDone;
     if (suffix == QLatin1String("jpg")) {
         if (!analysis::WriteJpeg(analysis::ChartImage(chart, kChartSize),
                                  QFileInfo(out).absoluteFilePath())) {
             printError(QStringLiteral("保存图片出错！"));
-            return kDataError;
+            code = kDataError;
         }
-        return kDone;
+    } else {
+        code = writeGrid(*grid, out, true);
     }
-    return writeGrid(*grid, out, true);
+    // The scratch tables go as they do when the program ends.
+    store::DropTablesByPrefix(QStringLiteral("T_"));
+    return code;
 }
 
 } // namespace cli

@@ -78,7 +78,8 @@ bool listRange(const Invocation &inv, int tab, QDate *start, QDate *end)
             continue;
         const QDate date = parseDate(inv.options.value(option));
         if (!date.isValid()) {
-            printError(QStringLiteral("日期无效：%1（应为 yyyy-MM-dd）").arg(inv.options.value(option)));
+            printError(QStringLiteral("日期无效：%1（应为 yyyy-MM-dd）")
+                               .arg(inv.options.value(option)));
             return false;
         }
         *(option == QLatin1String("--from") ? start : end) = date;
@@ -140,8 +141,8 @@ int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
         for (int page = 1; page <= job.pageCount; ++page)
             pages << page;
         QString error;
-        const bool written = print::PrintReportToPdf(QFileInfo(out).absoluteFilePath(), job,
-                                                     pages, {}, &error);
+        const bool written = print::PrintReportToPdf(QFileInfo(out).absoluteFilePath(), job, pages,
+                                                     {}, &error);
         delete preview;
         if (!written) {
             printError(error.isEmpty() ? QStringLiteral("文件保存出错！") : error);
@@ -319,7 +320,8 @@ int runImport(const Invocation &inv)
     for (const transfer::MapEntry &entry : std::as_const(entries))
         anySpec = anySpec || !transfer::normaliseSpec(entry.spec).isEmpty();
     if (!anySpec) {
-        printError(QStringLiteral("没有列映射：请用 --map 指定，或先在程序的“导入数据映射”中保存。"));
+        printError(
+                QStringLiteral("没有列映射：请用 --map 指定，或先在程序的“导入数据映射”中保存。"));
         return kUsage;
     }
 
@@ -351,7 +353,7 @@ int runImport(const Invocation &inv)
     if (transfer::isWorkbookName(file)) {
         QString sheet = inv.options.value(QStringLiteral("--sheet"));
         QStringList sheets;
-        transfer::SheetError sheetError {};
+        transfer::SheetError sheetError{};
         if (!transfer::workbookSheets(file, &sheets, &sheetError)) {
             printError(transfer::sheetErrorMessage(sheetError));
             return kDataError;

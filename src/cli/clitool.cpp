@@ -9,8 +9,8 @@
 #include "records/staff.h"
 #include "store/access.h"
 #include "store/accountsets.h"
-#include "store/maintenance.h"
 #include "store/engine.h"
+#include "store/maintenance.h"
 #include "store/programfolder.h"
 #include "store/session.h"
 

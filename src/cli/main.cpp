@@ -3,6 +3,7 @@
 
 #include "clitool.h"
 
+#include "store/engine.h"
 #include "ui/chinesedesktop.h"
 
 #include <QApplication>
@@ -30,5 +31,9 @@ int main(int argc, char *argv[])
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("korvo-cli"));
-    return cli::run(args);
+    const int code = cli::run(args);
+    // Every set is let go (and its log folded back) while the application
+    // still exists: the text order of the connections needs it.
+    store::Registry::closeAll();
+    return code;
 }

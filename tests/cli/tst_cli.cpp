@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,6 +30,10 @@ private slots:
     void loginAndRights_data();
     void loginAndRights();
     void checkFindsDamagedSets();
+    void everyCommandOnASmallSet();
+    void badInputs_data();
+    void badInputs();
+    void salesRoundTrip();
 
 private:
     struct Result
@@ -38,6 +43,8 @@ private:
         QString err;
     };
     Result runCli(const QStringList &args, const QByteArray &password = "zunta");
+    // Three sales in March 2026 with their masters, in the current set.
+    void addSales();
     // Adds a staff member to the current set.
     void addStaff(const QString &name, const QString &password, const QString &rights);
 
@@ -53,6 +60,7 @@ TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &passw
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder->path());
     if (password.isNull())
         env.remove(QStringLiteral("KORVO_PASSWORD"));
     else
@@ -77,6 +85,28 @@ void TestCli::addStaff(const QString &name, const QString &password, const QStri
     QVERIFY(store::ExecSQL(
             QStringLiteral("INSERT INTO Staff (Name, PSD, Right) VALUES (%1, %2, %3)")
                     .arg(store::sqlText(name), store::sqlText(password), store::sqlText(rights))));
+}
+
+void TestCli::addSales()
+{
+    const QStringList statements = {
+            QStringLiteral("INSERT INTO Pro (Name, Price) VALUES ('钢管', 10)"),
+            QStringLiteral("INSERT INTO Pro (Name, Price) VALUES ('角铁\"', 20)"),
+            QStringLiteral("INSERT INTO Cus (Name) VALUES ('O''Neil')"),
+            QStringLiteral("INSERT INTO Acc (Name) VALUES ('现金')"),
+            QStringLiteral("INSERT INTO Pur (Dat, PID, VID, AID, SID, Price, Num, Pay, Pay1) "
+                           "VALUES ('2026-02-01 00:00:00', 1, 0, 1, 2, 4, 10, 40, 40)"),
+    };
+    for (const QString &sql : statements)
+        QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
+    const QStringList sales
+            = {QStringLiteral("'2026-03-01 09:00:00', 1, 1, 1, 2, 10, 3, 30, 30, '第一, \"单\"'"),
+               QStringLiteral("'2026-03-02 10:00:00', 2, 1, 1, 2, 20, 1.5, 30, 20, ''"),
+               QStringLiteral("'2026-03-15 11:30:00', 1, 1, 1, 2, 9.5, 2, 19, 19, 'x'")};
+    for (const QString &values : sales)
+        QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, "
+                                              "Num, Pay, Pay1, Memo) VALUES (")
+                               + values + QLatin1Char(')')));
 }
 
 void TestCli::init()
@@ -205,6 +235,168 @@ void TestCli::checkFindsDamagedSets()
     result = runCli({QStringLiteral("check")}, QByteArray());
     QCOMPARE(result.code, 3);
     QVERIFY(result.out.contains(QStringLiteral("DATA00003.qdt")));
+}
+
+// Every command runs once on a small set and writes what it says.
+void TestCli::everyCommandOnASmallSet()
+{
+    addSales();
+    const QString from = QStringLiteral("--from=2026-01-01");
+    const QString to = QStringLiteral("--to=2026-12-31");
+    const QString user = QStringLiteral("--user=zunta");
+    const auto out = [this](const QString &name) {
+        return m_folder->filePath(name);
+    };
+    const QVector<QStringList> runs = {
+            {QStringLiteral("export"), QStringLiteral("sales"), from, to, QStringLiteral("--out"),
+             out(QStringLiteral("s.csv"))},
+            {QStringLiteral("export"), QStringLiteral("customers"), QStringLiteral("--out"),
+             out(QStringLiteral("c.xlsx"))},
+            {QStringLiteral("print"), QStringLiteral("sales"), from, to, QStringLiteral("--out"),
+             out(QStringLiteral("s.pdf"))},
+            {QStringLiteral("analyse"), QStringLiteral("sales"), QStringLiteral("--by=month"), from,
+             to, QStringLiteral("--out"), out(QStringLiteral("a.csv"))},
+            {QStringLiteral("analyse"), QStringLiteral("profit"), from, to, QStringLiteral("--out"),
+             out(QStringLiteral("p.jpg"))},
+            {QStringLiteral("analyse"), QStringLiteral("customers"),
+             QStringLiteral("--measure=average"), from, to, QStringLiteral("--out"),
+             out(QStringLiteral("c.pdf"))},
+            {QStringLiteral("analyse"), QStringLiteral("stock"), QStringLiteral("--product=钢管"),
+             from, to, QStringLiteral("--out"), out(QStringLiteral("st.xlsx"))},
+            {QStringLiteral("backup"), QStringLiteral("--out"), out(QStringLiteral("b.qdb"))},
+            {QStringLiteral("restore"), out(QStringLiteral("b.qdb"))},
+            {QStringLiteral("tidy")},
+            {QStringLiteral("compact")},
+    };
+    for (const QStringList &args : runs) {
+        const Result result = runCli(args + QStringList{user});
+        QVERIFY2(result.code == 0,
+                 qPrintable(args.join(QLatin1Char(' ')) + QLatin1String(": ") + result.err));
+    }
+    // The month analysis has the two March months' neighbours as 0 rows
+    // only between sales; its CSV holds the March total of the amounts.
+    QFile analysis(out(QStringLiteral("a.csv")));
+    QVERIFY(analysis.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(analysis.readAll()).contains(QStringLiteral("79.00")));
+    QImageReader picture(out(QStringLiteral("p.jpg")));
+    QCOMPARE(picture.format(), QByteArray("jpeg"));
+    QVERIFY(picture.size().width() > 100);
+    for (const QString &pdf : {QStringLiteral("s.pdf"), QStringLiteral("c.pdf")}) {
+        QFile file(out(pdf));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.read(5) == "%PDF-");
+    }
+    QVERIFY(QFile(out(QStringLiteral("c.xlsx"))).size() > 0);
+    // The restored backup is a third set with the first one's name.
+    const Result sets = runCli({QStringLiteral("sets"), QStringLiteral("--json")}, QByteArray());
+    const QJsonArray list = QJsonDocument::fromJson(sets.out.toUtf8()).array();
+    QCOMPARE(list.size(), 3);
+    QCOMPARE(list.at(2).toObject().value(QStringLiteral("name")).toString(),
+             QStringLiteral("主账"));
+    QCOMPARE(runCli({QStringLiteral("check")}, QByteArray()).code, 0);
+}
+
+// Bad input gives a clear message and the exit code of its kind, and no
+// file under the name the user gave.
+void TestCli::badInputs_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    const QString user = QStringLiteral("--user=zunta");
+    QTest::newRow("impossible date")
+            << QStringList{QStringLiteral("export"), QStringLiteral("sales"),
+                           QStringLiteral("--from=2024-02-30"), QStringLiteral("--out=x.csv"), user}
+            << 1 << QStringLiteral("日期无效");
+    QTest::newRow("unknown list") << QStringList{QStringLiteral("export"), QStringLiteral("orders"),
+                                                 QStringLiteral("--out=x.csv"), user}
+                                  << 1 << QStringLiteral("未知列表");
+    QTest::newRow("wrong output type")
+            << QStringList{QStringLiteral("export"), QStringLiteral("sales"),
+                           QStringLiteral("--out=x.txt"), user}
+            << 1 << QStringLiteral(".csv");
+    QTest::newRow("too many rows") << QStringList{QStringLiteral("import"),
+                                                  QStringLiteral("customers"),
+                                                  QStringLiteral("IN"),
+                                                  QStringLiteral("--rows=2-30002"),
+                                                  QStringLiteral("--map=客户名称=A"),
+                                                  user}
+                                   << 1 << QStringLiteral("3万条");
+    QTest::newRow("unknown column")
+            << QStringList{QStringLiteral("import"), QStringLiteral("customers"),
+                           QStringLiteral("IN"), QStringLiteral("--map=鞋码=A"), user}
+            << 1 << QStringLiteral("鞋码");
+    QTest::newRow("missing import file")
+            << QStringList{QStringLiteral("import"), QStringLiteral("customers"),
+                           QStringLiteral("nothere.csv"), user}
+            << 3 << QStringLiteral("文件不存在");
+    QTest::newRow("restore of a text file")
+            << QStringList{QStringLiteral("restore"), QStringLiteral("IN"), user} << 3
+            << QStringLiteral("文件类型错误");
+    QTest::newRow("analysis option it has no box for")
+            << QStringList{QStringLiteral("analyse"), QStringLiteral("profit"),
+                           QStringLiteral("--by=day"), QStringLiteral("--out=x.csv"), user}
+            << 1 << QStringLiteral("不接受");
+    QTest::newRow("unknown product")
+            << QStringList{QStringLiteral("analyse"), QStringLiteral("stock"),
+                           QStringLiteral("--product=无此产品"), QStringLiteral("--out=x.csv"),
+                           user}
+            << 1 << QStringLiteral("没有找到产品");
+    QTest::newRow("clerk may not export")
+            << QStringList{QStringLiteral("export"), QStringLiteral("sales"),
+                           QStringLiteral("--out=x.csv"), QStringLiteral("--user=clerk")}
+            << 2 << QStringLiteral("销售数据导出");
+}
+
+void TestCli::badInputs()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    addStaff(QStringLiteral("clerk"), QStringLiteral("zunta"), QStringLiteral("销售数据查看"));
+    QFile text(m_folder->filePath(QStringLiteral("in.qdb")));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("name\nA\n");
+    text.close();
+    for (QString &arg : args) {
+        if (arg == QLatin1String("IN"))
+            arg = m_folder->filePath(QStringLiteral("in.qdb"));
+        else if (arg.startsWith(QLatin1String("--out=")))
+            arg = QStringLiteral("--out=") + m_folder->filePath(arg.mid(6));
+    }
+    const Result result = runCli(args);
+    QCOMPARE(result.code, code);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("x.csv"))));
+}
+
+// Sales exported to CSV, imported into an empty set and exported again give
+// the same file.
+void TestCli::salesRoundTrip()
+{
+    addSales();
+    const QString range = QStringLiteral("--from=2026-01-01");
+    const QString first = m_folder->filePath(QStringLiteral("first.csv"));
+    const QString second = m_folder->filePath(QStringLiteral("second.csv"));
+    Result result = runCli({QStringLiteral("export"), QStringLiteral("sales"), range,
+                            QStringLiteral("--to=2026-12-31"), QStringLiteral("--out"), first,
+                            QStringLiteral("--user=zunta")});
+    QCOMPARE(result.code, 0);
+    const QString map = QStringLiteral("--map=销售日期=B,产品=C,客户=D,收款账号=E,销售员=F,售价=G,"
+                                       "数量=H,应收金额=I,已收金额=J,备注=K");
+    result = runCli({QStringLiteral("import"), QStringLiteral("sales"), first,
+                     QStringLiteral("--rows=4-2"), map, QStringLiteral("--set=分店账"),
+                     QStringLiteral("--user=zunta")});
+    QVERIFY2(result.code == 0, qPrintable(QString::number(result.code) + result.err));
+    QVERIFY(result.out.contains(QStringLiteral("3")));
+    result = runCli({QStringLiteral("export"), QStringLiteral("sales"), range,
+                     QStringLiteral("--to=2026-12-31"), QStringLiteral("--out"), second,
+                     QStringLiteral("--set=DATA00002.qdt"), QStringLiteral("--user=zunta")});
+    QCOMPARE(result.code, 0);
+    QFile a(first);
+    QFile b(second);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(b.readAll()), QString::fromUtf8(a.readAll()));
 }
 
 QTEST_MAIN(TestCli)
