@@ -30,7 +30,7 @@ struct Group
 const Group kGroups[] = {
         {"store", bench::storeFigures},     {"grid", bench::gridFigures},
         {"masters", bench::mastersFigures}, {"sales", bench::salesFigures},
-        {"merge", bench::mergeFigures},
+        {"merge", bench::mergeFigures},     {"sets", bench::setsFigures},
 };
 
 } // namespace

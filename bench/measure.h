@@ -55,5 +55,6 @@ void gridFigures(const Context &context);    // bench_grid.cpp
 void mastersFigures(const Context &context); // bench_masters.cpp
 void salesFigures(const Context &context);   // bench_sales.cpp
 void mergeFigures(const Context &context);   // bench_merge.cpp
+void setsFigures(const Context &context);    // bench_sets.cpp
 
 } // namespace bench
