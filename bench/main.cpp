@@ -1,8 +1,10 @@
 // korvo_bench: builds a large generated account set in a temporary folder and
 // prints one line per figure, "name: value unit", each the median of several
 // runs. Run by hand:
-//   korvo_bench [--runs N] [--small] [--folder DIR] [group...]
+//   korvo_bench [--runs N] [--small] [--folder DIR] [--keep DIR] [group...]
 // --folder builds the account set in DIR (which must not hold one) and keeps it.
+// --keep does the same and also leaves the scratch tables of the last
+// analyses in it, naming each analysis's date range.
 
 #include "dataset.h"
 #include "measure.h"
@@ -28,9 +30,11 @@ struct Group
 
 // Every group of figures, in the order they are printed.
 const Group kGroups[] = {
-        {"store", bench::storeFigures},     {"grid", bench::gridFigures},
-        {"masters", bench::mastersFigures}, {"sales", bench::salesFigures},
-        {"merge", bench::mergeFigures},     {"sets", bench::setsFigures},
+        {"store", bench::storeFigures},       {"grid", bench::gridFigures},
+        {"masters", bench::mastersFigures},   {"sales", bench::salesFigures},
+        {"merge", bench::mergeFigures},       {"print", bench::printFigures},
+        {"transfer", bench::transferFigures}, {"analysis", bench::analysisFigures},
+        {"sets", bench::setsFigures},
 };
 
 } // namespace
@@ -52,6 +56,9 @@ int main(int argc, char *argv[])
             context.runs = qMax(1, args.at(++i).toInt());
         } else if (args.at(i) == QLatin1String("--folder") && i + 1 < args.size()) {
             keepFolder = args.at(++i);
+        } else if (args.at(i) == QLatin1String("--keep") && i + 1 < args.size()) {
+            keepFolder = args.at(++i);
+            context.keep = true;
         } else if (args.at(i) == QLatin1String("--small")) {
             size.sales = 10000;
             size.purchases = 2000;

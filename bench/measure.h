@@ -16,6 +16,7 @@ struct Context
     QString folder;      // program folder of the run (temporary)
     QString accountFile; // bare name of the big account set, made current
     int runs = 5;
+    bool keep = false; // --keep: leave the analyses' scratch tables in the set
 };
 
 // Runs work once to warm up, then `runs` times, and returns the median of
@@ -51,10 +52,13 @@ void report(const QString &name, double value, const QString &unit);
 
 // Groups of figures, each a plain function; main() lists them in order.
 void storeFigures(const Context &context);
-void gridFigures(const Context &context);    // bench_grid.cpp
-void mastersFigures(const Context &context); // bench_masters.cpp
-void salesFigures(const Context &context);   // bench_sales.cpp
-void mergeFigures(const Context &context);   // bench_merge.cpp
-void setsFigures(const Context &context);    // bench_sets.cpp
+void gridFigures(const Context &context);     // bench_grid.cpp
+void mastersFigures(const Context &context);  // bench_masters.cpp
+void salesFigures(const Context &context);    // bench_sales.cpp
+void mergeFigures(const Context &context);    // bench_merge.cpp
+void printFigures(const Context &context);    // bench_print.cpp
+void transferFigures(const Context &context); // bench_transfer.cpp
+void analysisFigures(const Context &context); // bench_analysis.cpp
+void setsFigures(const Context &context);     // bench_sets.cpp
 
 } // namespace bench

@@ -105,7 +105,12 @@ void AccountSetInfoDialog::confirm()
     info.phone = TXT[3]->text();
     info.fax = TXT[4]->text();
     info.web = TXT[5]->text();
-    store::SaveAccountSetInfo(info, m_changed);
+    // A write the database refuses changes nothing; the window stays open
+    // with the typed texts.
+    if (!store::SaveAccountSetInfo(info, m_changed)) {
+        store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
+        return;
+    }
     if (ui::ShellHost *host = ui::shellHost())
         host->UpdateMainCaption();
     close();

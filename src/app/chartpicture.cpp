@@ -11,31 +11,36 @@ ChartPicture::ChartPicture(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ChartPicture::setImage(const QImage &image)
+void ChartPicture::setDrawing(Drawing drawing)
 {
-    m_image = image;
+    m_drawing = std::move(drawing);
+    m_shown = QImage();
     update();
 }
 
 void ChartPicture::clear()
 {
-    m_image = QImage();
-    update();
+    setDrawing(Drawing());
 }
 
-QImage ChartPicture::blankImage() const
+QImage ChartPicture::image() const
 {
-    QImage image(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    return image;
+    const QSize pixels = size().expandedTo(QSize(1, 1));
+    if (m_shown.size() != pixels) {
+        m_shown = QImage(pixels, QImage::Format_RGB32);
+        m_shown.fill(Qt::white);
+        if (m_drawing) {
+            QPainter painter(&m_shown);
+            m_drawing(painter, pixels);
+        }
+    }
+    return m_shown;
 }
 
 void ChartPicture::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    if (!m_image.isNull())
-        painter.drawImage(QPoint(0, 0), m_image);
+    painter.drawImage(QPoint(0, 0), image());
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -252,6 +252,41 @@ bool Commands::runAction(const QString &name, MainWindow &window) const
     return true;
 }
 
+bool Commands::handlesButton(int index) const
+{
+    const int tab = index / 20;
+    switch (buttonRole(index)) {
+    case ButtonRole::Add:
+    case ButtonRole::Edit:
+        return bool(m_editors.value(tab));
+    case ButtonRole::Delete:
+        return bool(m_deleters.value(tab));
+    case ButtonRole::Print:
+        return bool(m_printer);
+    case ButtonRole::Export:
+        return bool(m_exporter);
+    case ButtonRole::Import:
+        return bool(m_importer);
+    case ButtonRole::Refresh:
+    case ButtonRole::Condition:
+    case ButtonRole::Clear:
+    case ButtonRole::Search:
+        return true;
+    case ButtonRole::Analysis:
+        return bool(m_analyses.value(index % 20 - 1));
+    case ButtonRole::Fields:
+        return handlesAction(QStringLiteral("Com67"));
+    case ButtonRole::None:
+        break;
+    }
+    return false;
+}
+
+bool Commands::handlesAction(const QString &name) const
+{
+    return bool(m_actions.value(name));
+}
+
 QStringList Commands::unregistered() const
 {
     QStringList missing;

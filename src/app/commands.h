@@ -17,6 +17,9 @@ namespace app {
 class MainWindow;
 class ChartPicture;
 
+// What the window says for a command whose work is not part of the program.
+inline const QString kNotProvided = QStringLiteral("此功能尚未提供。");
+
 // Record tabs of the main window, in tab order.
 inline constexpr int kRecordTabCount = 8;
 inline constexpr int kSalesTab = 0;
@@ -85,8 +88,9 @@ ButtonRole buttonRole(int index);
 
 // The one place where the main window sends every command whose work lives
 // in the lists, dialogs, analyses, printing, transfer and maintenance code.
-// Those parts register a handler here; a command without a handler does
-// nothing. Registration happens once at start-up, in registerCommands().
+// Those parts register a handler here; for a command without a handler the
+// window says kNotProvided. Registration happens once at start-up, in
+// registerCommands().
 class Commands
 {
 public:
@@ -131,6 +135,14 @@ public:
     bool runAnalysis(MainWindow &window, int analysisTab) const;
     bool savePicture(ChartPicture &picture) const;
     bool runAction(const QString &name, MainWindow &window) const;
+
+    // Whether a command has its work: the command button of that index
+    // (the filter-bar buttons are the window's own), a menu item or other
+    // command by name, and the 导出表格 and 保存图片 pop-up items.
+    bool handlesButton(int index) const;
+    bool handlesAction(const QString &name) const;
+    bool handlesGridExport() const { return bool(m_exporter); }
+    bool handlesPictureSave() const { return bool(m_pictureSaver); }
 
     // Names of the commands that have no handler yet (for the about box's
     // details and the tests).

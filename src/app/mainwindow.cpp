@@ -129,6 +129,15 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildMenus()
 {
+    // Items whose work is registered in the commands registry carry their
+    // control name as the property "command"; the others are the window's
+    // own.
+    auto addCommandItem = [this](QMenu *menu, const QString &caption, const QString &name) {
+        QAction *item = menu->addAction(caption, this, [this, name] { runMenuAction(name); });
+        item->setProperty("command", name);
+        return item;
+    };
+
     QMenu *system = menuBar()->addMenu(QStringLiteral("系统"));
     mLogin = system->addAction(QStringLiteral("登录"), this, &MainWindow::mLogin_Click);
     mLogout = system->addAction(QStringLiteral("注销"), this, &MainWindow::mLogout_Click);
@@ -142,29 +151,23 @@ void MainWindow::buildMenus()
     for (int i = 0; i < setItems.size(); ++i) {
         if (i == 2 || i == 4)
             sets->addSeparator();
-        mAcc[i] = sets->addAction(setItems.at(i), this,
-                                  [this, i] { runMenuAction(QStringLiteral("mAcc%1").arg(i)); });
+        mAcc[i] = addCommandItem(sets, setItems.at(i), QStringLiteral("mAcc%1").arg(i));
     }
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具"));
-    mCompact = tools->addAction(QStringLiteral("压缩及整理数据库"), this,
-                                [this] { runMenuAction(QStringLiteral("mCompact")); });
-    mDataAdjust = tools->addAction(QStringLiteral("数据整理"), this,
-                                   [this] { runMenuAction(QStringLiteral("mDataAdjust")); });
+    mCompact
+            = addCommandItem(tools, QStringLiteral("压缩及整理数据库"), QStringLiteral("mCompact"));
+    mDataAdjust = addCommandItem(tools, QStringLiteral("数据整理"), QStringLiteral("mDataAdjust"));
     tools->addSeparator();
     const QStringList merges = {QStringLiteral("产品合并替换"), QStringLiteral("客户合并替换"),
                                 QStringLiteral("供应商合并替换"), QStringLiteral("账号合并替换"),
                                 QStringLiteral("销售员合并替换")};
-    for (int i = 0; i < merges.size(); ++i) {
-        mReplace[i] = tools->addAction(merges.at(i), this, [this, i] {
-            runMenuAction(QStringLiteral("mReplace%1").arg(i));
-        });
-    }
+    for (int i = 0; i < merges.size(); ++i)
+        mReplace[i] = addCommandItem(tools, merges.at(i), QStringLiteral("mReplace%1").arg(i));
 
     QMenu *settings = menuBar()->addMenu(QStringLiteral("设置"));
     mModiPSD = settings->addAction(QStringLiteral("修改密码"), this, &MainWindow::mModiPSD_Click);
-    mAccSet = settings->addAction(QStringLiteral("套账信息"), this,
-                                  [this] { runMenuAction(QStringLiteral("mAccSet")); });
+    mAccSet = addCommandItem(settings, QStringLiteral("套账信息"), QStringLiteral("mAccSet"));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助"));
     mAbout = help->addAction(QStringLiteral("关于Korvo进销存"), this, &MainWindow::showAbout);
@@ -313,7 +316,7 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
     const QDate today = QDate::currentDate();
     auto *grouping = new QButtonGroup(this);
     QButtonGroup *measures[]
-            = {new QButtonGroup(this), nullptr, new QButtonGroup(this), new QButtonGroup(this)};
+            = {new QButtonGroup(this), new QButtonGroup(this), new QButtonGroup(this), nullptr};
 
     for (int tab = 0; tab < kAnalysisTabCount; ++tab) {
         auto *frame = new QFrame(SST1);
@@ -376,13 +379,15 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
             second->addSpacing(16);
             addOption(Op1, 0, QStringLiteral("按金额"), measures[0], true);
             addOption(Op1, 1, QStringLiteral("按数量"), measures[0], false);
+        } else if (tab == 1) {
+            // The stock tab's choice does not change the analysis (stock is
+            // counted in quantities); the customer tab has three measures.
+            addOption(Op1, 2, QStringLiteral("按数量"), measures[1], true);
+            addOption(Op1, 3, QStringLiteral("按金额"), measures[1], false);
         } else if (tab == 2) {
-            addOption(Op1, 2, QStringLiteral("按数量"), measures[2], true);
-            addOption(Op1, 3, QStringLiteral("按金额"), measures[2], false);
-        } else if (tab == 3) {
-            addOption(Op1, 4, QStringLiteral("按金额"), measures[3], true);
-            addOption(Op1, 5, QStringLiteral("按数量"), measures[3], false);
-            addOption(Op1, 6, QStringLiteral("按均价"), measures[3], false);
+            addOption(Op1, 4, QStringLiteral("按金额"), measures[2], true);
+            addOption(Op1, 5, QStringLiteral("按数量"), measures[2], false);
+            addOption(Op1, 6, QStringLiteral("按均价"), measures[2], false);
         }
         second->addStretch(1);
 
@@ -593,7 +598,8 @@ void MainWindow::MSF_DblClick(int index)
     if (!edit || !edit->isEnabled())
         return;
     const int id = int(store::leadingNumber(grid->textMatrix(grid->row(), 0)));
-    commands().editRecord(index, this, id);
+    if (!commands().editRecord(index, this, id))
+        tellNotProvided();
 }
 
 void MainWindow::Com_Click(int index)
@@ -601,28 +607,30 @@ void MainWindow::Com_Click(int index)
     const int tab = index / 20;
     grid::Grid *grid = MSF.value(tab);
     const Commands &registry = commands();
+    // Commands whose work is not part of the program yet say so.
+    bool handled = true;
     switch (buttonRole(index)) {
     case ButtonRole::Add:
-        registry.editRecord(tab, this, 0);
+        handled = registry.editRecord(tab, this, 0);
         break;
     case ButtonRole::Edit:
         MSF_DblClick(tab);
         break;
     case ButtonRole::Delete:
         if (grid)
-            registry.deleteRecords(tab, *grid);
+            handled = registry.deleteRecords(tab, *grid);
         break;
     case ButtonRole::Print:
         if (grid)
-            registry.printGrid(*grid);
+            handled = registry.printGrid(*grid);
         break;
     case ButtonRole::Export:
         if (grid)
-            registry.exportGrid(*grid);
+            handled = registry.exportGrid(*grid);
         break;
     case ButtonRole::Import:
         if (grid)
-            registry.importGrid(*grid);
+            handled = registry.importGrid(*grid);
         break;
     case ButtonRole::Refresh:
         SST_Click(0);
@@ -646,7 +654,7 @@ void MainWindow::Com_Click(int index)
         }
         break;
     case ButtonRole::Analysis:
-        registry.runAnalysis(*this, index % 20 - 1);
+        handled = registry.runAnalysis(*this, index % 20 - 1);
         break;
     case ButtonRole::Fields:
         runMenuAction(QStringLiteral("Com67"));
@@ -654,6 +662,8 @@ void MainWindow::Com_Click(int index)
     case ButtonRole::None:
         break;
     }
+    if (!handled)
+        tellNotProvided();
 }
 
 void MainWindow::CB_Click(int index)
@@ -720,7 +730,13 @@ void MainWindow::ExitWithoutQuestions()
 
 void MainWindow::runMenuAction(const QString &name)
 {
-    commands().runAction(name, *this);
+    if (!commands().runAction(name, *this))
+        tellNotProvided();
+}
+
+void MainWindow::tellNotProvided()
+{
+    store::prompts().message(kNotProvided);
 }
 
 void MainWindow::showAbout()
@@ -741,8 +757,9 @@ void MainWindow::showGridMenu(int tab, const QPoint &globalPos)
     auto *menu = new QMenu(QStringLiteral("表格"), this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QStringLiteral("导出表格"), this, [this, tab] {
-        if (grid::Grid *grid = MSF1.value(tab))
-            commands().exportGrid(*grid);
+        grid::Grid *grid = MSF1.value(tab);
+        if (grid && !commands().exportGrid(*grid))
+            tellNotProvided();
     });
     menu->popup(globalPos);
 }
@@ -752,8 +769,9 @@ void MainWindow::showPictureMenu(int tab, const QPoint &globalPos)
     auto *menu = new QMenu(QStringLiteral("图片"), this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QStringLiteral("保存图片"), this, [this, tab] {
-        if (ChartPicture *picture = Pic.value(tab))
-            commands().savePicture(*picture);
+        ChartPicture *picture = Pic.value(tab);
+        if (picture && !commands().savePicture(*picture))
+            tellNotProvided();
     });
     menu->popup(globalPos);
 }

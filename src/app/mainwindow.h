@@ -147,7 +147,10 @@ private:
     void buildFilterBar(int tab, QWidget *row, QLayout *rowLayout);
     void buildAnalysisTabs(QFrame *host);
     QPushButton *addCommand(int index, QWidget *parent);
+    // Runs the registered action of a menu item or command by name.
     void runMenuAction(const QString &name);
+    // Says that a command's work is not part of the program.
+    void tellNotProvided();
     void showAbout();
     void showGridMenu(int tab, const QPoint &globalPos);
     void showPictureMenu(int tab, const QPoint &globalPos);

@@ -3,9 +3,14 @@
 #include "accountsetchooser.h"
 #include "accountsetcommands.h"
 #include "accountsetinfodialog.h"
+#include "chartpicture.h"
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
 
+#include "analysis/analyses.h"
+#include "analysis/picture.h"
+#include "grid/grid.h"
+#include "print/printpreview.h"
 #include "records/accountdialog.h"
 #include "records/accounts.h"
 #include "records/customerdialog.h"
@@ -22,8 +27,54 @@
 #include "records/staffdialog.h"
 #include "records/vendordialog.h"
 #include "records/vendors.h"
+#include "transfer/exporter.h"
+#include "transfer/importer.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QRadioButton>
 
 namespace app {
+
+namespace {
+
+// Shows an analysis's chart in the tab's picture, drawn again at every size.
+void showChart(MainWindow &window, int tab, const analysis::ChartData &chart)
+{
+    ChartPicture *picture = window.Pic.value(tab);
+    if (!picture)
+        return;
+    if (!chart.drawable) {
+        picture->clear();
+        return;
+    }
+    picture->setDrawing([chart](QPainter &painter, const QSize &size) {
+        analysis::DrawChart(painter, size, chart);
+    });
+}
+
+// The record ID kept with the chosen entry of an analysis box, as text.
+QString chosenId(const QComboBox *box)
+{
+    return box ? QString::number(box->currentData().toLongLong()) : QString();
+}
+
+bool checked(const QRadioButton *option)
+{
+    return option && option->isChecked();
+}
+
+// The index of the first chosen grouping option, 0 when none is chosen.
+int SelectedGrouping(const MainWindow &window)
+{
+    for (int i = 0; i <= 5; ++i) {
+        if (checked(window.Op.value(i)))
+            return i;
+    }
+    return 0;
+}
+
+} // namespace
 
 // Every part of the program that does the work of a main-window command
 // registers it here. A command missing from this list does nothing yet.
@@ -94,6 +145,15 @@ void registerCommands()
                            [i](MainWindow &window) { records::ShowMergeWindow(i, &window); });
     }
 
+    // 打印表格 of every list: the print preview of the tab's grid.
+    registry.setGridPrinter([](grid::Grid &grid) { print::ShowPrintPreview(grid, grid.window()); });
+    // Export and import of every list; the analysis grids' 导出表格 reaches
+    // the same exporter.
+    registry.setGridExporter(
+            [](grid::Grid &grid) { transfer::ExportGrid(grid, transfer::exportSheetName(grid)); });
+    registry.setGridImporter(
+            [](grid::Grid &grid) { transfer::ImportRecords(grid, grid.window()); });
+
     // Account sets.
     registry.setAction(QStringLiteral("mAcc0"),
                        [](MainWindow &window) { ChooseAccountSet(&window); });
@@ -103,6 +163,35 @@ void registerCommands()
                        [](MainWindow &window) { ShowAccountSetChooser(&window); });
     registry.setAction(QStringLiteral("mAccSet"),
                        [](MainWindow &window) { ShowAccountSetInfoDialog(&window); });
+
+    // Analyses: each takes its tab's dates and options, fills the tab's grid
+    // and hands its chart to the tab's picture. The pickers keep the days
+    // the user chose.
+    registry.setAnalysis(0, [](MainWindow &w, int tab) {
+        QDate start = w.DTP[0]->date();
+        QDate end = w.DTP[1]->date();
+        showChart(w, tab,
+                  analysis::AnalyseSales(*w.MSF1[tab], analysis::Grouping(SelectedGrouping(w)),
+                                         checked(w.Op1.value(0)), start, end, chosenId(w.COB[0]),
+                                         chosenId(w.COB[1])));
+    });
+    registry.setAnalysis(1, [](MainWindow &w, int tab) {
+        showChart(w, tab,
+                  analysis::AnalyseStock(*w.MSF1[tab], w.DTP[2]->date(), w.DTP[3]->date(),
+                                         chosenId(w.COB[2]), checked(w.Op1.value(3))));
+    });
+    registry.setAnalysis(2, [](MainWindow &w, int tab) {
+        QDate start = w.DTP[4]->date();
+        QDate end = w.DTP[5]->date();
+        const int measure = checked(w.Op1.value(4)) ? 0 : checked(w.Op1.value(5)) ? 1 : 2;
+        showChart(w, tab, analysis::AnalyseCustomers(*w.MSF1[tab], start, end, measure));
+    });
+    registry.setAnalysis(3, [](MainWindow &w, int tab) {
+        QDate start = w.DTP[6]->date();
+        QDate end = w.DTP[7]->date();
+        showChart(w, tab, analysis::AnalyseProfit(*w.MSF1[tab], start, end));
+    });
+    registry.setPictureSaver([](ChartPicture &picture) { analysis::SavePicture(picture.image()); });
 }
 
 } // namespace app

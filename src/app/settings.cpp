@@ -37,7 +37,7 @@ void loadDate(const QString &key, QDate &date)
 
 } // namespace
 
-void LoadSettings(WindowSettings &settings)
+void LoadSettings(WindowSettings &settings, const QDate &today)
 {
     for (int i = 0; i < int(settings.splitterLeft.size()); ++i) {
         const QString text = store::GetVar(splitterKey(i));
@@ -51,6 +51,21 @@ void LoadSettings(WindowSettings &settings)
         loadDate(analysisDateKey(i), settings.analysisDates[i]);
     for (int i = 0; i < int(settings.listDates.size()); ++i)
         loadDate(listDateKey(i), settings.listDates[i]);
+
+    // The settings are saved together with the last access. An end date
+    // that was the day of saving was left at "today": it means today again,
+    // or a sale saved today would be missing from tomorrow's list.
+    const QDate savedOn = store::parseStoredDateTime(store::GetVar(store::kKeyLastAccess)).date();
+    if (!savedOn.isValid() || !today.isValid())
+        return;
+    auto followToday = [&](QDate &end) {
+        if (end == savedOn)
+            end = today;
+    };
+    for (int i = 1; i < int(settings.analysisDates.size()); i += 2)
+        followToday(settings.analysisDates[i]);
+    for (int i = 1; i < int(settings.listDates.size()); i += 2)
+        followToday(settings.listDates[i]);
 }
 
 void SaveSettings(const WindowSettings &settings)

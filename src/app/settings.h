@@ -23,8 +23,10 @@ QString listDateKey(int index);
 
 // Reads the current account set's stored state into settings. A key that
 // was never written (or holds no usable value) leaves its field unchanged;
-// a stored date with a time gives only its date.
-void LoadSettings(WindowSettings &settings);
+// a stored date with a time gives only its date. The end date of a range
+// (odd pickers) that was the day the settings were saved (the last access)
+// becomes today: the user had left it at today.
+void LoadSettings(WindowSettings &settings, const QDate &today = QDate::currentDate());
 
 // Writes 最近访问 := now and the whole state into the current account set:
 // 17 parameters.

@@ -11,6 +11,7 @@
 #include "store/prompts.h"
 #include "store/schema.h"
 #include "store/session.h"
+#include "ui/chinesedesktop.h"
 #include "ui/progress.h"
 #include "ui/qtprompts.h"
 #include "ui/shellhost.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
+#include <QPointer>
 
 namespace app {
 
@@ -71,11 +73,21 @@ bool LoadAccountSets(ui::ShellHost &host, const std::function<void()> &openNewSe
 QWidget *ShowFirstAccountSetDialog(QWidget *parent, const std::function<void()> &quit)
 {
     NewAccountSetDialog *dialog = ShowNewAccountSetDialog(parent);
-    QObject::connect(dialog, &QObject::destroyed, [quit] {
-        if (store::CurrentAccountIndex < 0 && quit)
+    // The main window shows once a set has been opened; while it is hidden
+    // nothing else would end the run.
+    const QPointer<QWidget> mainWindow(parent);
+    QObject::connect(dialog, &QObject::destroyed, [quit, mainWindow] {
+        const bool opened = mainWindow ? mainWindow->isVisible() : store::CurrentAccountIndex >= 0;
+        if (!opened && quit)
             quit();
     });
     return dialog;
+}
+
+void prepareApplication()
+{
+    ui::UseChineseDesktop();
+    QApplication::setQuitOnLastWindowClosed(false);
 }
 
 int run()
@@ -83,6 +95,8 @@ int run()
     const std::unique_ptr<QLockFile> lock = acquireInstanceLock(store::programFolder());
     if (!lock)
         return 0; // another copy runs in this folder: end silently
+
+    prepareApplication();
 
     // Ending the session (SIGTERM, SIGHUP) closes the program as 退出 does,
     // without questions: settings saved, scratch tables dropped, every set

@@ -41,11 +41,20 @@ std::unique_ptr<QLockFile> acquireInstanceLock(const QString &folder);
 bool LoadAccountSets(ui::ShellHost &host, const std::function<void()> &openNewSetDialog);
 
 // Opens the new-account-set window for a run that has no account set yet.
-// When the window goes without a set having been opened, quit is called:
+// When the window goes without a set having been opened (parent, the main
+// window, still hidden), quit is called:
 // the main window is still hidden then, and a window it owns does not end
 // the program when it closes, so the program would live on unseen, holding
 // the running-copy lock and keeping every later start from opening.
 QWidget *ShowFirstAccountSetDialog(QWidget *parent, const std::function<void()> &quit);
+
+// Settings of the application object for the whole run: Chinese locale,
+// translations and font (ui::UseChineseDesktop), and no automatic end when
+// the last window closes. The program ends only when the main window closes
+// or when the first start goes without an account set: a message box
+// closed while no main window shows yet (over the new-account-set window,
+// say) must not end the program.
+void prepareApplication();
 
 // The whole run of the program after the application object exists: ends
 // at once (0) when another copy runs in the same program folder, otherwise

@@ -170,6 +170,13 @@ int LoadGridRowLimit(int columns)
     return int(nearest) - 2;
 }
 
+void ShowRowLimitMessage(int total, int shown)
+{
+    store::prompts().message(QStringLiteral("数据库里共有") + QString::number(total)
+                             + QStringLiteral("条记录，表格只能显示") + QString::number(shown)
+                             + QStringLiteral("条记录，因此无法全部显示，请修改筛选条件。"));
+}
+
 QString LoadGridSql(const QString &tag, const QString &where, const QString &order,
                     const QString &statement)
 {
@@ -206,9 +213,7 @@ void LoadGrid(Grid &grid, const QString &where, const QString &order, bool dateO
     const int total = rs.recordCount();
     int count = total;
     if (total > maxRows) {
-        store::prompts().message(QStringLiteral("数据库里共有") + QString::number(total)
-                                 + QStringLiteral("条记录，表格只能显示") + QString::number(maxRows)
-                                 + QStringLiteral("条记录，因此无法全部显示，请修改筛选条件。"));
+        ShowRowLimitMessage(total, maxRows);
         count = maxRows;
     }
 

@@ -11,6 +11,9 @@ class Grid;
 // (29,164 for 12 columns, 34,998 for 10).
 int LoadGridRowLimit(int columns);
 
+// Tells the user that only shown of total rows fit in the grid.
+void ShowRowLimitMessage(int total, int shown);
+
 // The statement LoadGrid runs: a non-empty statement as it is; a tag with a
 // space in it (a complete statement) as it is; otherwise
 // "SELECT * FROM <tag>" with " WHERE <where>" and " ORDER BY <order>" when

@@ -45,6 +45,29 @@ bool HasRight(const QString &rights, const QString &token)
     return rights.contains(token) || rights.contains(kAllRights);
 }
 
+bool RightsCover(const QString &holder, const QString &rights)
+{
+    if (rights.contains(kAllRights))
+        return holder.contains(kAllRights);
+    for (const QString &token : allRightTokens()) {
+        if (rights.contains(token) && !HasRight(holder, token))
+            return false;
+    }
+    return true;
+}
+
+QString RightsWithin(const QString &holder, const QString &rights)
+{
+    if (holder.contains(kAllRights))
+        return rights.contains(kAllRights) ? kAllRights : rightsStringFor(rightMarksFor(rights));
+    QStringList granted;
+    for (const QString &token : allRightTokens()) {
+        if (HasRight(rights, token) && HasRight(holder, token))
+            granted << token;
+    }
+    return granted.join(QLatin1Char(';'));
+}
+
 const QVector<RightsTreeRow> &rightsTreeRows()
 {
     static const QVector<RightsTreeRow> rows = [] {

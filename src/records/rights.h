@@ -22,6 +22,15 @@ QStringList allRightTokens();
 // is granted to anyone whose rights are not empty.
 bool HasRight(const QString &rights, const QString &token);
 
+// True when holder grants every right that rights grants: each of the 49
+// tokens, and 所有权限 itself only when holder has 所有权限 too (it opens
+// more than the tokens: product fields, merges, account-set maintenance).
+bool RightsCover(const QString &holder, const QString &rights);
+
+// The part of rights that holder grants too, as a rights string: 所有权限
+// when both have it, else the common tokens in catalogue order.
+QString RightsWithin(const QString &holder, const QString &rights);
+
 // One row of the 57-row rights tree.
 struct RightsTreeRow
 {

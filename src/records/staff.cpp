@@ -1,5 +1,8 @@
 #include "staff.h"
 
+#include "masterrecords.h"
+#include "rights.h"
+
 #include "grid/grid.h"
 #include "grid/gridloader.h"
 #include "grid/gridops.h"
@@ -64,17 +67,18 @@ int saveStaff(int id, const StaffInfo &info)
         store::CloseQuery(conn, rs);
         return 0;
     }
-    if (rs.eof())
+    const bool adding = rs.eof();
+    if (adding)
         rs.addNew();
     const QStringList &fields = staffBoxFields();
-    for (int i = 0; i < fields.size(); ++i)
+    for (int i = 0; i < fields.size(); ++i) {
+        // The password is never shown, so an empty box means "unchanged".
+        if (i == kPasswordBox && !adding && info.boxes.value(i).isEmpty())
+            continue;
         rs.setValue(fields.at(i), info.boxes.value(i));
+    }
     rs.setValue(QStringLiteral("Right"), info.rights);
-    int stored = 0;
-    if (rs.update())
-        stored = rs.value(QStringLiteral("ID")).toInt();
-    store::CloseQuery(conn, rs);
-    return stored;
+    return storeRowAndClose(conn, rs);
 }
 
 int catchAllStaffId()
@@ -147,10 +151,17 @@ void DeleteSelectedStaff(grid::Grid &grid)
         return;
 
     ui::ProgressStart(QStringLiteral("正在删除员工信息..."), bottom - top + 1);
+    bool keptHigher = false;
     // From the last row up, so the rows still to do keep their numbers.
     for (int r = bottom; r >= top; --r) {
         const int id = int(store::leadingNumber(grid.cellText(r, grid::kIdColumn)));
-        const bool kept = id <= 0 || id == store::CurrentUserID
+        // A member holding a right the user does not is out of the user's
+        // reach, as in the staff dialog.
+        StaffInfo member;
+        const bool higher
+                = loadStaff(id, member) && !RightsCover(store::CurrentRights, member.rights);
+        keptHigher = keptHigher || higher;
+        const bool kept = id <= 0 || id == store::CurrentUserID || higher
                           || grid.cellText(r, 2) == kCatchAllStaffName;
         if (!kept) {
             reassignStaffRecords(id, catchAll);
@@ -159,6 +170,8 @@ void DeleteSelectedStaff(grid::Grid &grid)
         ui::ProgressStep(1);
     }
     ui::ProgressClose();
+    if (keptHigher)
+        store::prompts().message(QStringLiteral("权限高于您的员工没有删除！"));
 }
 
 bool containsQuote(const QString &text)

@@ -24,11 +24,16 @@ struct StaffInfo
     QString rights;    // Staff.Right
 };
 
+// The box of the login password among the boxes 0 to 5.
+inline constexpr int kPasswordBox = 1;
+
 // Reads staff member id into info. False (info untouched) when there is no
 // such row.
 bool loadStaff(int id, StaffInfo &info);
 // Stores info under id, adding a row when there is none; returns the stored
-// row's ID (the new number for a new member), 0 on failure.
+// row's ID (the new number for a new member), 0 on failure (a write the
+// database refuses is reported with "记录保存失败，数据没有写入！"). An empty
+// password box keeps a stored member's password.
 int saveStaff(int id, const StaffInfo &info);
 
 // ID of the catch-all row "其他", created when it is missing; 0 when the
@@ -41,7 +46,8 @@ void reassignStaffRecords(int staffId, int catchAllId);
 // title "操作员列表".
 void LoadStaffList(grid::Grid &grid);
 // Deletes the selected staff rows after asking, moving their sales and
-// purchases to "其他". The logged-in user and "其他" itself are kept.
+// purchases to "其他". The logged-in user and "其他" itself are kept, and so
+// are members holding a right the user does not (the user is told).
 void DeleteSelectedStaff(grid::Grid &grid);
 
 // The logged-in identity a successful login hands over.

@@ -135,6 +135,9 @@ StaffDialog::StaffDialog(QWidget *parent)
                                 QStringLiteral("电子邮箱："), QStringLiteral("备注信息：")};
     for (int i = 0; i < labels.size(); ++i)
         addBox(layout, labels.at(i), i + 1, 0);
+    // Passwords are typed unseen and a stored one is never shown.
+    TXT[kPasswordBox]->setEchoMode(QLineEdit::Password);
+    TXT[kPasswordBox]->setPlaceholderText(QStringLiteral("不修改请留空"));
 
     m_tree = new grid::Grid(this);
     m_tree->setMinimumSize(320, 360);
@@ -155,11 +158,22 @@ void StaffDialog::LoadStaffInfo(int id)
     StaffInfo info;
     QString rights;
     if (loadStaff(id, info)) {
+        info.boxes[kPasswordBox].clear();
         setBoxTexts(info.boxes);
         m_idBox->setText(QString::number(info.id));
         rights = info.rights;
     }
     BuildRightsTree(*m_tree, rights);
+}
+
+bool StaffDialog::mayEdit(int id, QString *storedRights) const
+{
+    StaffInfo stored;
+    if (!loadStaff(id, stored))
+        return true; // a new member
+    if (storedRights)
+        *storedRights = stored.rights;
+    return RightsCover(store::CurrentRights, stored.rights);
 }
 
 bool StaffDialog::SaveStaffInfo(int id)
@@ -170,9 +184,22 @@ bool StaffDialog::SaveStaffInfo(int id)
     // or let anyone at the desk change rights.
     if (!m_session.checkBeforeSaving())
         return false;
+    // Staff rights open every other right: a user may change only members
+    // whose rights are all their own, and grant only rights they hold.
+    QString storedRights;
+    if (!mayEdit(id, &storedRights)) {
+        store::prompts().message(kHigherMemberRefusal);
+        return false;
+    }
     StaffInfo info;
     info.boxes = boxTexts();
     info.rights = GetRightStr(*m_tree);
+    if (id != 0 && id == store::CurrentUserID)
+        info.rights = storedRights; // one's own rights stay as they are
+    if (!RightsCover(store::CurrentRights, info.rights)) {
+        store::prompts().message(kOwnRightsOnly);
+        return false;
+    }
     const int stored = saveStaff(id, info);
     if (stored == 0)
         return false;
@@ -190,7 +217,21 @@ void StaffDialog::treeClicked(Qt::MouseButton button, int x, int y)
         store::prompts().message(QStringLiteral("您不能修改自己的权限！"));
         return;
     }
+    if (!mayEdit(shown)) {
+        store::prompts().message(kHigherMemberRefusal);
+        return;
+    }
     ClickRightsTree(*m_tree, x, y);
+    // Marks of rights the user does not hold go again, and the user is told.
+    const QString wanted = GetRightStr(*m_tree);
+    if (!RightsCover(store::CurrentRights, wanted)) {
+        QVector<bool> marks = rightMarksFor(RightsWithin(store::CurrentRights, wanted));
+        settleRightMarks(marks);
+        if (!store::CurrentRights.contains(kAllRights))
+            marks[0] = false; // all 49 tokens are still not 所有权限
+        setTreeMarks(*m_tree, marks);
+        store::prompts().message(kOwnRightsOnly);
+    }
 }
 
 bool StaffDialog::saveShown()

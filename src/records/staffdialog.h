@@ -30,7 +30,14 @@ QString GetRightStr(const grid::Grid &grid);
 // mark down to its rows, then settles the tree.
 void ClickRightsTree(grid::Grid &grid, int x, int y);
 
-// The staff dialog "员工设置": one member's boxes and rights tree.
+// Said when the user tries to change a member who holds rights the user
+// does not, or to grant rights the user does not hold.
+inline const QString kHigherMemberRefusal = QStringLiteral("您不能修改权限高于自己的员工！");
+inline const QString kOwnRightsOnly = QStringLiteral("您只能授予或取消自己拥有的权限！");
+
+// The staff dialog "员工设置": one member's boxes and rights tree. The
+// password box is masked and left empty: a stored password is never shown,
+// and saving with the box empty keeps it.
 class StaffDialog : public MasterDialog
 {
     Q_OBJECT
@@ -43,7 +50,9 @@ public:
     void LoadStaffInfo(int id);
     // Stores the boxes and the tree under id (a new row when there is none)
     // and reloads the staff list when it is showing. False when nothing
-    // could be stored, or (after saying so) when another account set has
+    // could be stored; after saying so when the member holds a right the
+    // logged-in user does not, when the tree grants one, or when another
+    // account set has
     // been opened or another login made since the dialog was loaded: its
     // member, password and rights belong to the set it came from, and only
     // the user who opened it was allowed to change them.
@@ -59,6 +68,9 @@ protected:
 
 private:
     void treeClicked(Qt::MouseButton button, int x, int y);
+    // True when the logged-in user holds every right of stored member id
+    // (always for a new member); storedRights receives the member's rights.
+    bool mayEdit(int id, QString *storedRights = nullptr) const;
 
     grid::Grid *m_tree = nullptr;
 };

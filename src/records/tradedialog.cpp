@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 
 namespace records {
 
@@ -217,6 +218,12 @@ void TradeDialog::confirm()
 void TradeDialog::addMaster(int index)
 {
     const QString &table = m_table.listTables.at(index);
+    QComboBox *combo = CMB[index];
+    QSet<qint64> known;
+    for (int k = 0; k < combo->count(); ++k)
+        known.insert(qint64(store::leadingNumber(combo->itemText(k))));
+    const QString chosen = combo->currentText();
+
     const QString caption = openMasterDialog(table, parentWidget());
     if (caption.isEmpty())
         return;
@@ -225,7 +232,20 @@ void TradeDialog::addMaster(int index)
     // The user may have closed this dialog while the other one was open.
     if (!self)
         return;
-    ui::FillIdNameCombo(CMB[index], table, QStringLiteral("Name"));
+    ui::FillIdNameCombo(combo, table, QStringLiteral("Name"));
+    // The refill selects the saved default; the list shows the record just
+    // added instead, or else what it showed before. Either way the choice
+    // step runs for it, so price, hints and tooltips belong to what shows.
+    int select = combo->findText(chosen);
+    for (int k = 0; k < combo->count(); ++k) {
+        if (!known.contains(qint64(store::leadingNumber(combo->itemText(k))))) {
+            select = k;
+            break;
+        }
+    }
+    if (select >= 0)
+        combo->setCurrentIndex(select);
+    ListClick(index);
 }
 
 bool TradeDialog::eventFilter(QObject *watched, QEvent *event)

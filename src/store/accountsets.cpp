@@ -369,6 +369,8 @@ bool MakeAccountSetCurrent(int index)
     CurrentAccountIndex = index;
     CurrentAccountFile = AccountSets.at(index).FileName;
     AccountSets[index].LastAccess = nowToSecond();
+    // A set made by an older version gets the indexes the analyses use.
+    EnsureIndexes(CurrentAccountFile);
     CurrentUser.clear();
     CurrentRights.clear();
     // The set left behind is let go, so its file is complete by itself.
@@ -575,20 +577,32 @@ AccountSetInfo LoadAccountSetInfo()
     return info;
 }
 
-void SaveAccountSetInfo(const AccountSetInfo &info, bool companyChanged)
+bool SaveAccountSetInfo(const AccountSetInfo &info, bool companyChanged)
 {
+    // All six lines or none: the list entry, and with it the window title,
+    // changes only once the file holds the new texts.
+    Connection conn;
+    if (!OpenConn(conn))
+        return false;
+    const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
+    bool written = SetVar(kKeyName, info.name) && SetVar(kKeyCompany, info.company)
+                   && SetVar(kKeyAddress, info.address) && SetVar(kKeyPhone, info.phone)
+                   && SetVar(kKeyFax, info.fax) && SetVar(kKeyWeb, info.web);
+    if (transaction) {
+        if (written)
+            written = conn->execNative(QStringLiteral("COMMIT"));
+        if (!written)
+            conn->execNative(QStringLiteral("ROLLBACK"));
+    }
+    if (!written)
+        return false;
     if (CurrentAccountIndex >= 0 && CurrentAccountIndex < AccountSets.size()) {
         AccountSets[CurrentAccountIndex].Name = info.name;
         AccountSets[CurrentAccountIndex].Company = info.company;
     }
-    SetVar(kKeyName, info.name);
-    SetVar(kKeyCompany, info.company);
-    SetVar(kKeyAddress, info.address);
-    SetVar(kKeyPhone, info.phone);
-    SetVar(kKeyFax, info.fax);
-    SetVar(kKeyWeb, info.web);
     if (companyChanged)
         ClearPrintHeaderCache();
+    return true;
 }
 
 void ClearPrintHeaderCache()

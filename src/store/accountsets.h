@@ -167,8 +167,9 @@ struct AccountSetInfo
 AccountSetInfo LoadAccountSetInfo();
 // Stores the info into the current set's parameters and its list entry. When
 // companyChanged is set, the cached print headers are deleted so that
-// reports pick up the new company lines.
-void SaveAccountSetInfo(const AccountSetInfo &info, bool companyChanged);
+// reports pick up the new company lines. False when the database refused a
+// write: then neither the file nor the list entry has changed.
+bool SaveAccountSetInfo(const AccountSetInfo &info, bool companyChanged);
 
 // Deletes every parameter whose key starts with "表格打印信息_" (the cached
 // print header lines) from the current set, and nothing else.

@@ -18,19 +18,21 @@ QString GetVar(const QString &key)
     return LookupWhere(QStringLiteral("参数"), keyCondition(key), QStringLiteral("Con")).toString();
 }
 
-void SetVar(const QString &key, const QString &value)
+bool SetVar(const QString &key, const QString &value)
 {
     Connection conn;
     RecordSet rs;
     OpenQuery(conn, rs, QStringLiteral("SELECT * FROM 参数 WHERE ") + keyCondition(key));
+    bool written = false;
     if (rs.isOpen()) {
         if (rs.recordCount() == 0)
             rs.addNew();
         rs.setValue(QStringLiteral("Var"), key);
         rs.setValue(QStringLiteral("Con"), value);
-        rs.update();
+        written = rs.update();
     }
     CloseQuery(conn, rs);
+    return written;
 }
 
 } // namespace store

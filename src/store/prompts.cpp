@@ -33,6 +33,11 @@ Prompts *installed = nullptr;
 
 } // namespace
 
+QString Prompts::choosePrinter(const QStringList &, const QString &)
+{
+    return QString();
+}
+
 Prompts &prompts()
 {
     return installed ? *installed : loggingPrompts;

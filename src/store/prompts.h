@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace store {
 
@@ -36,6 +37,10 @@ public:
             = 0;
     // Font dialog; false means cancelled, font unchanged.
     virtual bool chooseFont(FontChoice &font) = 0;
+    // The printer chooser "选择": one of printers (device names), opened on
+    // preselected. The chosen name; empty when cancelled. Without an
+    // override the choice is cancelled.
+    virtual QString choosePrinter(const QStringList &printers, const QString &preselected);
 };
 
 // The installed prompts. Until one is installed, messages go to the log and

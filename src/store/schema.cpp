@@ -28,6 +28,23 @@ QString tableSql(const QString &table, const QStringList &columns)
     return QStringLiteral("CREATE TABLE %1 (%2);\n").arg(table, columns.join(QStringLiteral(", ")));
 }
 
+// The lists and analyses select by date range and group or join by
+// product; settings are read by key. The analyses of stock and profit walk
+// each product's movements in date order, which the product-and-date
+// indexes give them without sorting or reading the rows themselves.
+QString indexesSql()
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS Sale_Dat ON Sale (Dat);\n"
+                          "CREATE INDEX IF NOT EXISTS Sale_PID ON Sale (PID);\n"
+                          "CREATE INDEX IF NOT EXISTS Sale_CID ON Sale (CID);\n"
+                          "CREATE INDEX IF NOT EXISTS Pur_Dat ON Pur (Dat);\n"
+                          "CREATE INDEX IF NOT EXISTS Pur_PID ON Pur (PID);\n"
+                          "CREATE INDEX IF NOT EXISTS Pur_VID ON Pur (VID);\n"
+                          "CREATE INDEX IF NOT EXISTS Param_Var ON 参数 (Var);\n"
+                          "CREATE INDEX IF NOT EXISTS Sale_PID_Dat ON Sale (PID, Dat, Num, Pay);\n"
+                          "CREATE INDEX IF NOT EXISTS Pur_PID_Dat ON Pur (PID, Dat, Num, Pay);\n");
+}
+
 // Every base table with its columns in the order the lists and the import
 // field lists show them.
 QString createTablesSql()
@@ -75,16 +92,7 @@ QString createTablesSql()
                                               text("Email"), text("Right"), memo});
     sql += tableSql(QStringLiteral("参数"), {text("Var"), text("Con")});
 
-    // The lists and analyses select by date range and group or join by
-    // product; settings are read by key.
-    sql += QStringLiteral("CREATE INDEX Sale_Dat ON Sale (Dat);\n"
-                          "CREATE INDEX Sale_PID ON Sale (PID);\n"
-                          "CREATE INDEX Sale_CID ON Sale (CID);\n"
-                          "CREATE INDEX Pur_Dat ON Pur (Dat);\n"
-                          "CREATE INDEX Pur_PID ON Pur (PID);\n"
-                          "CREATE INDEX Pur_VID ON Pur (VID);\n"
-                          "CREATE INDEX Param_Var ON 参数 (Var);\n");
-    return sql;
+    return sql + indexesSql();
 }
 
 // China's provincial-level divisions, offered in the customer dialog.
@@ -169,6 +177,22 @@ bool IsSoundAccountSetFile(const QString &path)
     }
     Registry::close(path);
     return sound;
+}
+
+bool EnsureIndexes(const QString &fileName)
+{
+    const DatabasePtr db = Registry::open(programFilePath(fileName));
+    if (!db)
+        return false;
+    // Only sets that have the tables get them; a foreign file stays as it is.
+    const QStringList tables = db->tableNames();
+    if (!tables.contains(QStringLiteral("Sale")) || !tables.contains(QStringLiteral("Pur"))
+        || !tables.contains(QStringLiteral("参数")))
+        return false;
+    if (db->execNative(QStringLiteral("BEGIN;\n") + indexesSql() + QStringLiteral("COMMIT;")))
+        return true;
+    db->execNative(QStringLiteral("ROLLBACK"));
+    return false;
 }
 
 bool EnsureTemplate(QString *error)

@@ -10,6 +10,12 @@ namespace store {
 // Fails when the file exists.
 bool BuildTemplate(const QString &path, QString *error = nullptr);
 
+// Adds the indexes of the current schema that an account set made by an
+// older version lacks (bare file name in the program folder). Indexes change
+// no result, only speed. False when the file is not an account set or the
+// indexes could not be made.
+bool EnsureIndexes(const QString &fileName);
+
 // Builds DATA_NULL.DAT in the program folder when it is missing, or
 // rebuilds it when it is not sound (IsSoundAccountSetFile).
 bool EnsureTemplate(QString *error = nullptr);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -11,7 +12,10 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include "helpers.h"
 
 namespace ui {
 
@@ -116,6 +120,46 @@ bool QtPrompts::chooseFont(store::FontChoice &font)
         return false;
     font = toFontChoice(fonts->currentFont(), color);
     return true;
+}
+
+// The chooser "选择": a list the user can only pick from, OK and Cancel;
+// topmost and centred on the screen.
+QString QtPrompts::choosePrinter(const QStringList &printers, const QString &preselected)
+{
+    QDialog dialog(dialogParent());
+    dialog.setWindowTitle(kPrinterChooserCaption);
+
+    auto *list = new QComboBox(&dialog);
+    list->setEditable(false);
+    list->setToolTip(QStringLiteral("要选择的打印机名称。"));
+    list->addItems(printers);
+    list->setCurrentIndex(qMax(0, printers.indexOf(preselected)));
+    list->setMinimumWidth(pixels(3600));
+
+    auto *ok = new QPushButton(QStringLiteral("确   定"), &dialog);
+    auto *cancel = new QPushButton(QStringLiteral("取   消"), &dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(list);
+    layout->addLayout(row);
+
+    dialog.adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = dialog.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        dialog.move(frame.topLeft());
+    }
+    SetTopMost(&dialog);
+    if (dialog.exec() != QDialog::Accepted || list->currentIndex() < 0)
+        return QString();
+    return list->currentText();
 }
 
 QFont toQFont(const store::FontChoice &choice)

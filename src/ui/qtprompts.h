@@ -22,7 +22,10 @@ public:
     QString saveFileName(const QString &caption, const QString &filter,
                          const QString &suggestedPath) override;
     bool chooseFont(store::FontChoice &font) override;
+    QString choosePrinter(const QStringList &printers, const QString &preselected) override;
 };
+
+inline const QString kPrinterChooserCaption = QStringLiteral("选择");
 
 // Conversions between the store's font description and Qt's.
 QFont toQFont(const store::FontChoice &choice);

@@ -5,6 +5,7 @@
 
 #include "grid/grid.h"
 #include "grid/gridops.h"
+#include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
 #include "store/params.h"
@@ -111,6 +112,8 @@ private slots:
     void infoChangesClearPrintHeaders_data();
     void infoChangesClearPrintHeaders();
     void infoAfterOtherSetOpened();
+    void infoWriteRefused_data();
+    void infoWriteRefused();
 
 private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
@@ -421,6 +424,48 @@ void TestAccountSetDialogs::infoAfterOtherSetOpened()
     QCOMPARE(GetVar(header), QStringLiteral("乙公司 销售单"));
     QCOMPARE(AccountSets.at(1).Name, QStringLiteral("乙"));
     QCOMPARE(AccountSets.at(0).Company, QStringLiteral("甲公司"));
+}
+
+void TestAccountSetDialogs::infoWriteRefused_data()
+{
+    QTest::addColumn<QString>("refusedKey");
+    QTest::newRow("name, written first") << QString(kKeyName);
+    QTest::newRow("web address, written last") << QString(kKeyWeb);
+}
+
+// A write the database refuses is said, and nothing changes: not the file,
+// not the list entry, not the window title; the window stays open with the
+// typed texts so the user can try again.
+void TestAccountSetDialogs::infoWriteRefused()
+{
+    QFETCH(QString, refusedKey);
+    makeSets({QStringLiteral("甲")});
+    CurrentRights = QStringLiteral("所有权限");
+    const QString when = QStringLiteral(" ON 参数 WHEN NEW.Var='%1' "
+                                        "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                                 .arg(refusedKey);
+    QVERIFY(ExecSQL(QStringLiteral("CREATE TRIGGER refuseNew BEFORE INSERT") + when));
+    QVERIFY(ExecSQL(QStringLiteral("CREATE TRIGGER refuseOld BEFORE UPDATE") + when));
+    QVERIFY(!SetVar(refusedKey, QStringLiteral("x")));
+    QVERIFY(SetVar(kKeyFax, QStringLiteral("010-2")));
+
+    QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
+    dialog->box(0)->setText(QStringLiteral("乙"));
+    dialog->box(1)->setText(QStringLiteral("乙公司"));
+    dialog->box(4)->setText(QStringLiteral("010-3"));
+    dialog->box(5)->setText(QStringLiteral("www.example.cn"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+
+    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->box(0)->text(), QStringLiteral("乙"));
+    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(AccountSets.at(0).Name, QStringLiteral("甲"));
+    QCOMPARE(AccountSets.at(0).Company, QStringLiteral("甲公司"));
+    QCOMPARE(GetVar(kKeyName), QStringLiteral("甲"));
+    QCOMPARE(GetVar(kKeyCompany), QStringLiteral("甲公司"));
+    QCOMPARE(GetVar(kKeyFax), QStringLiteral("010-2"));
+    QCOMPARE(GetVar(kKeyWeb), QString());
 }
 
 QTEST_MAIN(TestAccountSetDialogs)

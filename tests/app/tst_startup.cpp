@@ -67,6 +67,8 @@ private slots:
     void startupPassesOverDamagedSets();
     void settingsKeys();
     void settingsRestoredPerSet();
+    void endDateLeftAtToday_data();
+    void endDateLeftAtToday();
 
 private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
@@ -399,6 +401,54 @@ void TestStartup::settingsRestoredPerSet()
     QCOMPARE(fresh.SDTP[1]->date(), QDate(2020, 4, 5));
     QCOMPARE(fresh.DTP[6]->date(), QDate(2019, 9, 9));
     QCOMPARE(fresh.splitterLeft(2), 3000);
+}
+
+void TestStartup::endDateLeftAtToday_data()
+{
+    // The stored last access (the time of saving), the stored date of the
+    // sales list's end picker, and what it shows on 2024-03-06.
+    QTest::addColumn<QString>("savedAt");
+    QTest::addColumn<QDate>("stored");
+    QTest::addColumn<QDate>("restored");
+    const QDate saveDay(2024, 3, 5);
+    const QDate nextDay(2024, 3, 6);
+    QTest::newRow("left at today") << "2024-03-05 18:30" << saveDay << nextDay;
+    QTest::newRow("saved just before midnight") << "2024-03-05 23:59" << saveDay << nextDay;
+    QTest::newRow("set back on purpose")
+            << "2024-03-05 18:30" << QDate(2024, 3, 1) << QDate(2024, 3, 1);
+    QTest::newRow("set ahead on purpose")
+            << "2024-03-05 18:30" << QDate(2024, 3, 31) << QDate(2024, 3, 31);
+    QTest::newRow("saved weeks ago") << "2024-02-01 09:00" << QDate(2024, 2, 1) << nextDay;
+    QTest::newRow("no last access") << "" << saveDay << saveDay;
+}
+
+// An end date the user left at "today" is today again at the next start,
+// so a sale saved today stays in tomorrow's list; an end date chosen on
+// purpose and every start date stay as they were stored.
+void TestStartup::endDateLeftAtToday()
+{
+    QFETCH(QString, savedAt);
+    QFETCH(QDate, stored);
+    QFETCH(QDate, restored);
+    createSets({QStringLiteral("甲账")});
+    store::CurrentAccountFile = store::ListAccountSetFiles().value(0);
+    WindowSettings saved;
+    saved.listDates = {stored, stored, QDate(2024, 1, 1), stored};
+    saved.analysisDates.fill(stored);
+    SaveSettings(saved);
+    store::SetVar(store::kKeyLastAccess,
+                  savedAt.isEmpty() ? QString()
+                                    : store::dateTimeText(QDateTime::fromString(
+                                            savedAt, QStringLiteral("yyyy-MM-dd HH:mm"))));
+
+    WindowSettings loaded;
+    LoadSettings(loaded, QDate(2024, 3, 6));
+    QCOMPARE(loaded.listDates[0], stored);
+    QCOMPARE(loaded.listDates[1], restored);
+    QCOMPARE(loaded.listDates[2], QDate(2024, 1, 1));
+    QCOMPARE(loaded.listDates[3], restored);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(loaded.analysisDates[i], i % 2 ? restored : stored);
 }
 
 QTEST_MAIN(TestStartup)

@@ -94,6 +94,11 @@ private slots:
     void treeClicks();
     void ownRights();
     void otherAccountSetOpened();
+    void grantOnlyOwnRights_data();
+    void grantOnlyOwnRights();
+    void treeKeepsToOwnRights();
+    void passwordsUnseen();
+    void refusedSave();
 
 private:
     Fixture m;
@@ -281,6 +286,21 @@ void TestStaff::deletingStaff()
     QCOMPARE(sids("Sale"), (QList<int>{other, other, me}));
     QCOMPARE(sids("Pur"), (QList<int>{other, other, me}));
 
+    // A user with staff rights only cannot delete a member above them.
+    const int admin = addMember(QStringLiteral("丁"), kAllRights);
+    const int clerk = addMember(QStringLiteral("戊"), QStringLiteral("员工数据查看"));
+    store::CurrentRights = QStringLiteral("员工数据查看;员工数据删除");
+    LoadStaffList(grid);
+    m.prompts->answers = {true};
+    grid.setRow(4);
+    grid.setRowSel(5);
+    DeleteSelectedStaff(grid);
+    QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("权限高于您的员工没有删除！")});
+    QCOMPARE(stored(admin).boxes.value(0), QStringLiteral("丁"));
+    QCOMPARE(stored(clerk).boxes, QStringList());
+    store::CurrentRights = kAllRights;
+    exec(QStringLiteral("DELETE FROM Staff WHERE ID=%1").arg(admin));
+
     // Without a catch-all row, one is made and takes the records.
     addRecords(addMember(QStringLiteral("丙")));
     exec(QStringLiteral("DELETE FROM Staff WHERE ID=%1").arg(other));
@@ -300,6 +320,7 @@ void TestStaff::deletingStaff()
 // is showing.
 void TestStaff::newMemberTree()
 {
+    logInAsZunta();
     m.host.tab = 7;
     QPointer<StaffDialog> dialog = ShowStaffDialog(0);
     grid::Grid *tree = dialog->rightsGrid();
@@ -323,6 +344,7 @@ void TestStaff::newMemberTree()
 // are shown with √ everywhere and stored as 所有权限.
 void TestStaff::treeClicks()
 {
+    logInAsZunta();
     const int id = addMember(QStringLiteral("孙八"), QStringLiteral("客户数据查看"));
     QPointer<StaffDialog> dialog = ShowStaffDialog(id);
     grid::Grid *tree = dialog->rightsGrid();
@@ -371,6 +393,7 @@ void TestStaff::ownRights()
 // over the member of the same number in the other set.
 void TestStaff::otherAccountSetOpened()
 {
+    logInAsZunta();
     const QString first = store::CurrentAccountFile;
     const int id = addMember(QStringLiteral("甲"), QStringLiteral("销售数据查看"));
     const QString second = QStringLiteral("DATA00002.qdt");
@@ -394,6 +417,160 @@ void TestStaff::otherAccountSetOpened()
     store::CurrentAccountFile = first;
     QCOMPARE(stored(id).boxes.value(1), QString());
     QCOMPARE(stored(id).rights, QStringLiteral("销售数据查看"));
+}
+
+void TestStaff::grantOnlyOwnRights_data()
+{
+    // The logged-in user's rights, the member's stored rights (none: a new
+    // member), the rights the tree shows on 确定, then the message and the
+    // member's rights afterwards (none: nobody was stored).
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QString>("wanted");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("after");
+
+    const QString viewAdd = QStringLiteral("员工数据查看;员工数据添加");
+    const QString viewEdit = QStringLiteral("员工数据查看;员工数据修改;销售数据查看;销售数据添加");
+    const QString tokens = allRightTokens().join(QLatin1Char(';'));
+    const QString none;
+    const QString own = kOwnRightsOnly;
+    const QString higher = kHigherMemberRefusal;
+    QTest::newRow("new member with all rights") << viewAdd << none << kAllRights << own << none;
+    QTest::newRow("new member with a right the user lacks")
+            << viewAdd << none << viewAdd + QStringLiteral(";销售数据查看") << own << none;
+    QTest::newRow("new member with the user's rights")
+            << viewAdd << none << viewAdd << none << viewAdd;
+    QTest::newRow("every token is still not 所有权限")
+            << tokens << none << kAllRights << own << none;
+    const QString allButOne = allRightTokens().mid(0, 48).join(QLatin1Char(';'));
+    QTest::newRow("every token the user holds") << tokens << none << allButOne << none << allButOne;
+    QTest::newRow("all rights by a holder of all rights")
+            << kAllRights << none << kAllRights << none << kAllRights;
+    QTest::newRow("the administrator is out of reach")
+            << viewEdit << kAllRights << kAllRights << higher << kAllRights;
+    QTest::newRow("a member with a right the user lacks")
+            << viewEdit << QStringLiteral("采购数据查看") << QString() << higher
+            << QStringLiteral("采购数据查看");
+    QTest::newRow("granting a right the user holds")
+            << viewEdit << QStringLiteral("销售数据查看")
+            << QStringLiteral("销售数据查看;销售数据添加") << none
+            << QStringLiteral("销售数据查看;销售数据添加");
+    QTest::newRow("removing rights the user holds")
+            << viewEdit << QStringLiteral("销售数据查看;销售数据添加") << QString() << none
+            << QStringLiteral("");
+    QTest::newRow("granting all rights to a lesser member")
+            << viewEdit << QStringLiteral("销售数据查看") << kAllRights << own
+            << QStringLiteral("销售数据查看");
+}
+
+// A right to edit staff is no right to every right: the user grants only
+// rights they hold, 所有权限 only holding it, and leaves alone any member
+// who holds a right the user does not. The dialog stays open after a refusal.
+void TestStaff::grantOnlyOwnRights()
+{
+    QFETCH(QString, editor);
+    QFETCH(QString, member);
+    QFETCH(QString, wanted);
+    QFETCH(QString, message);
+    QFETCH(QString, after);
+    const bool newMember = member.isNull();
+    const int id = newMember ? 0 : addMember(QStringLiteral("钱七"), member);
+    QVERIFY(newMember || id > 0);
+    const int before = count(QStringLiteral("Staff"));
+    store::CurrentUserID = addMember(QStringLiteral("赵六"), editor);
+    store::CurrentUser = QStringLiteral("赵六");
+    store::CurrentRights = editor;
+
+    QPointer<StaffDialog> dialog = ShowStaffDialog(id);
+    dialog->box(0)->setText(QStringLiteral("钱七"));
+    BuildRightsTree(*dialog->rightsGrid(), wanted);
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(m.takeMessages(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (message.isEmpty())
+        QTRY_VERIFY(dialog.isNull());
+    else
+        QVERIFY(dialog && dialog->isVisible());
+
+    const int memberId = store::LookupWhere(QStringLiteral("Staff"), QStringLiteral("Name='钱七'"),
+                                            QStringLiteral("ID"))
+                                 .toInt();
+    QCOMPARE(memberId != 0, !after.isNull());
+    if (memberId != 0)
+        QCOMPARE(stored(memberId).rights, after);
+    QCOMPARE(count(QStringLiteral("Staff")), before + 1 + (newMember && !after.isNull() ? 1 : 0));
+}
+
+// Clicking rows of the tree marks only rights the user holds: 所有权限 by a
+// user with two staff rights marks just those two, and says why.
+void TestStaff::treeKeepsToOwnRights()
+{
+    const QString mine = QStringLiteral("员工数据查看;员工数据添加");
+    store::CurrentUserID = addMember(QStringLiteral("赵六"), mine);
+    store::CurrentUser = QStringLiteral("赵六");
+    store::CurrentRights = mine;
+    QPointer<StaffDialog> dialog = ShowStaffDialog(0);
+    grid::Grid *tree = dialog->rightsGrid();
+    clickCell(tree, 2, kRightMarkColumn);
+    QCOMPARE(m.takeMessages(), QStringList{kOwnRightsOnly});
+    QCOMPARE(GetRightStr(*tree), mine);
+    clickCell(tree, treeRow(tree, QStringLiteral("员工数据添加")), kRightMarkColumn);
+    QVERIFY(m.takeMessages().isEmpty());
+    QCOMPARE(GetRightStr(*tree), QStringLiteral("员工数据查看"));
+
+    // A member above the user cannot even be marked.
+    const int admin = addMember(QStringLiteral("钱七"), kAllRights);
+    dialog = ShowStaffDialog(admin);
+    clickCell(dialog->rightsGrid(), 2, kRightMarkColumn);
+    QCOMPARE(m.takeMessages(), QStringList{kHigherMemberRefusal});
+    QCOMPARE(GetRightStr(*dialog->rightsGrid()), kAllRights);
+}
+
+// The password box is masked and never shows a stored password; left empty
+// it keeps the stored one, typed it replaces it.
+void TestStaff::passwordsUnseen()
+{
+    logInAsZunta();
+    const int id = addMember(QStringLiteral("孙八"));
+    exec(QStringLiteral("UPDATE Staff SET PSD='secret' WHERE ID=%1").arg(id));
+    QPointer<StaffDialog> dialog = ShowStaffDialog(id);
+    QCOMPARE(dialog->box(1)->echoMode(), QLineEdit::Password);
+    QCOMPARE(dialog->box(1)->text(), QString());
+    dialog->box(2)->setText(QStringLiteral("010-1234"));
+    confirm(dialog);
+    QCOMPARE(stored(id).boxes.mid(1, 2),
+             (QStringList{QStringLiteral("secret"), QStringLiteral("010-1234")}));
+
+    dialog = ShowStaffDialog(id);
+    dialog->box(1)->setText(QStringLiteral("new"));
+    confirm(dialog);
+    QCOMPARE(stored(id).boxes.value(1), QStringLiteral("new"));
+    StaffLogin login;
+    QCOMPARE(checkLogin(QStringLiteral("孙八"), QStringLiteral("new"), login),
+             LoginOutcome::LoggedIn);
+}
+
+// A save the database refuses says so and keeps the dialog with its texts.
+void TestStaff::refusedSave()
+{
+    logInAsZunta();
+    m.host.tab = 7;
+    const int id = addMember(QStringLiteral("孙八"));
+    exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON Staff "
+                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    exec(QStringLiteral("CREATE TRIGGER refuseNew BEFORE INSERT ON Staff "
+                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    for (const int shown : {id, 0}) {
+        QPointer<StaffDialog> dialog = ShowStaffDialog(shown);
+        dialog->box(0)->setText(QStringLiteral("周九"));
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+        QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->box(0)->text(), QStringLiteral("周九"));
+        dialog->close();
+    }
+    QCOMPARE(stored(id).boxes.value(0), QStringLiteral("孙八"));
+    QCOMPARE(m.host.reloads, 0);
 }
 
 QTEST_MAIN(TestStaff)

@@ -1,4 +1,5 @@
 #include "records/customerdialog.h"
+#include "records/masterdialog.h"
 #include "records/purchasedialog.h"
 #include "records/purchases.h"
 #include "records/saledialog.h"
@@ -89,6 +90,8 @@ private slots:
     void savingText();
     void editingKeepsNumber();
     void addShortcuts();
+    void shortcutsKeepHintsTrue_data();
+    void shortcutsKeepHintsTrue();
     void listKeys();
     void purchaseDialog();
     void otherAccountSetOpened_data();
@@ -397,7 +400,8 @@ void TestTrades::editingKeepsNumber()
 }
 
 // The 添加 shortcuts follow the rights; the one beside the customers opens
-// the customer dialog, waits for it and refills the list.
+// the customer dialog, waits for it, refills the list and shows the new
+// customer.
 void TestTrades::addShortcuts()
 {
     store::CurrentRights = QStringLiteral("销售数据添加;产品数据添加;账号数据添加");
@@ -421,7 +425,102 @@ void TestTrades::addShortcuts()
     QVERIFY(dialog);
     QVERIFY(!ui::FormIsOpen(kCustomerDialogCaption));
     QCOMPARE(dialog->list(1)->count(), 3);
-    QCOMPARE(dialog->list(1)->currentText(), QStringLiteral("00001|张三"));
+    QCOMPARE(dialog->list(1)->currentText(), QStringLiteral("00003|王五"));
+}
+
+void TestTrades::shortcutsKeepHintsTrue_data()
+{
+    // Purchase or sale, the list whose 添加 is pressed, the entry chosen in
+    // list "chosenList" before, the texts typed into the new record's boxes
+    // (none: the dialog is cancelled), then the entry each of the lists 0
+    // and 1 shows afterwards, the entry the pressed list shows, and the
+    // price box's text and tooltip (sales: the price; purchases: the hint).
+    QTest::addColumn<bool>("purchase");
+    QTest::addColumn<int>("list");
+    QTest::addColumn<int>("chosenList");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("tooltip");
+
+    QTest::newRow("sale: product")
+            << false << 0 << 0 << "00008|角钢" << QStringList{"槽钢", "40"} << "00009|槽钢"
+            << "36"
+            << "产品标准定价：40";
+    QTest::newRow("sale: customer")
+            << false << 1 << 1 << "00002|李四" << QStringList{"王五", "80%"} << "00003|王五"
+            << "20"
+            << "此客户折扣：80%";
+    QTest::newRow("sale: customer cancelled")
+            << false << 1 << 1 << "00002|李四" << QStringList() << "00002|李四"
+            << "23.75"
+            << "此客户折扣：95%";
+    QTest::newRow("sale: account")
+            << false << 2 << 1 << "00002|李四" << QStringList{"建行"} << "00002|建行"
+            << "23.75"
+            << "此客户折扣：95%";
+    QTest::newRow("sale: salesman")
+            << false << 3 << 1 << "00002|李四" << QStringList{"孙八"} << "00003|孙八"
+            << "23.75"
+            << "此客户折扣：95%";
+    QTest::newRow("purchase: vendor")
+            << true << 1 << 1 << "00003|东方" << QStringList{"西方"} << "00005|西方"
+            << ""
+            << "此产品市场定价：25";
+    QTest::newRow("purchase: vendor cancelled")
+            << true << 1 << 1 << "00003|东方" << QStringList() << "00003|东方"
+            << ""
+            << "此产品该供应商上次供货价：27";
+}
+
+// After a 添加 shortcut the pressed list shows the new record (or, when
+// nothing was added, what it showed before), and the price, its hint and
+// the tooltips belong to the entries the lists show: 确定 never stores the
+// price of a customer or vendor no longer shown.
+void TestTrades::shortcutsKeepHintsTrue()
+{
+    QFETCH(bool, purchase);
+    QFETCH(int, list);
+    QFETCH(int, chosenList);
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, price);
+    QFETCH(QString, tooltip);
+    addRecord("Pur", 3, "2024-02-01", 27);
+
+    QPointer<TradeDialog> dialog;
+    if (purchase)
+        dialog = ShowPurchaseDialog(0);
+    else
+        dialog = ShowSaleDialog(0);
+    choose(dialog, chosenList, chosen);
+    QTimer::singleShot(0, this, [typed] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *master = qobject_cast<MasterDialog *>(w);
+            if (!master || !master->isVisible())
+                continue;
+            if (typed.isEmpty()) {
+                master->close();
+                continue;
+            }
+            for (int i = 0; i < typed.size(); ++i)
+                master->box(i)->setText(typed.at(i));
+            QTest::mouseClick(master->button(0), Qt::LeftButton);
+        }
+    });
+    QTest::mouseClick(dialog->button(list + 2), Qt::LeftButton);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->list(list)->currentText(), shown);
+    QCOMPARE(dialog->box(0)->text(), price);
+    const QWidget *tipped
+            = purchase ? static_cast<QWidget *>(dialog->box(0)) : dialog->list(list == 0 ? 0 : 1);
+    QCOMPARE(tipped->toolTip(), tooltip);
+    // The other lists keep their entries.
+    if (!purchase && list != 1)
+        QCOMPARE(dialog->list(1)->currentText(),
+                 chosenList == 1 ? chosen : QStringLiteral("00001|张三"));
 }
 
 // The lists are picked from their drop-down only: keys and the mouse wheel

@@ -45,6 +45,13 @@ bool ScriptedPrompts::chooseFont(store::FontChoice &font)
     return true;
 }
 
+QString ScriptedPrompts::choosePrinter(const QStringList &offered, const QString &preselected)
+{
+    printerLists << offered;
+    printerPreselections << preselected;
+    return printers.isEmpty() ? QString() : printers.takeFirst();
+}
+
 TempProgramFolder::TempProgramFolder()
     : m_previous(store::programFolder())
 {

@@ -2,7 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
 
 class TestQtPrompts : public QObject
@@ -13,6 +16,7 @@ private slots:
     void fileFilter();
     void boxes();
     void fontConversions();
+    void printerChooser();
 };
 
 // Filters written the old way become Qt filters; Qt filters stay as given.
@@ -68,6 +72,38 @@ void TestQtPrompts::fontConversions()
                  QVariantList({choice.family, choice.pointSize, choice.bold, choice.italic,
                                choice.underline, choice.strikeOut, choice.color}));
         choice = {QStringLiteral("Arial"), 9, false, true, false, true, 0xFFFFFF};
+    }
+}
+
+// The chooser "选择" stays on top, opens on the preselected printer, lets the
+// user only pick from the list, and gives the choice on OK and nothing on
+// Cancel.
+void TestQtPrompts::printerChooser()
+{
+    ui::QtPrompts prompts;
+    const QStringList printers = {QStringLiteral("HP LaserJet"), QStringLiteral("Epson LQ-630K"),
+                                  QStringLiteral("PDF 文件")};
+    for (const QString &button : {QStringLiteral("确   定"), QStringLiteral("取   消")}) {
+        QStringList seen;
+        QTimer::singleShot(0, qApp, [&seen, button] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto *list = dialog->findChild<QComboBox *>();
+            QVERIFY(list);
+            seen << dialog->windowTitle() << list->currentText() << list->toolTip();
+            if (list->isEditable())
+                seen << QStringLiteral("editable");
+            if (dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+                seen << QStringLiteral("topmost");
+            list->setCurrentIndex(2);
+            for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
+                if (b->text() == button)
+                    b->click();
+            }
+        });
+        const QString chosen = prompts.choosePrinter(printers, QStringLiteral("Epson LQ-630K"));
+        QCOMPARE(seen, QStringList({"选择", "Epson LQ-630K", "要选择的打印机名称。", "topmost"}));
+        QCOMPARE(chosen, button == QStringLiteral("确   定") ? printers.at(2) : QString());
     }
 }
 

@@ -1,0 +1,45 @@
+#include "picture.h"
+
+#include "store/prompts.h"
+
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+
+namespace analysis {
+
+bool WriteJpeg(const QImage &image, const QString &path)
+{
+    if (image.isNull() || path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&file, "jpg");
+    writer.setQuality(100);
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB888))) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool SavePicture(const QImage &picture)
+{
+    store::Prompts &prompts = store::prompts();
+    const QString name = prompts.saveFileName(QStringLiteral("保存图片"),
+                                              QStringLiteral("图片文件 (*.jpg)|*.jpg"), QString());
+    if (name.isEmpty())
+        return false;
+    if (QFileInfo::exists(name)
+        && !prompts.question(QStringLiteral("文件“") + name
+                             + QStringLiteral("”已存在，是否覆盖？")))
+        return false;
+    if (!WriteJpeg(picture, name)) {
+        prompts.message(QStringLiteral("保存图片出错！"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace analysis

@@ -1,0 +1,162 @@
+#include "analyses.h"
+#include "analysiscore.h"
+
+#include "grid/grid.h"
+#include "records/trades.h"
+#include "store/access.h"
+
+#include <QHash>
+
+#include <cmath>
+
+namespace analysis {
+
+namespace {
+
+// Quantities to a millionth, so that sums such as 0.1 + 0.2 compare as the
+// user typed them.
+double exact(double quantity)
+{
+    return std::round(quantity * 1e6) / 1e6;
+}
+
+// The rows of a query, or false when it failed.
+bool readRows(const QString &sql, const std::function<void(const store::RecordSet &, int)> &row)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, sql);
+    const bool ok = rs.isOpen();
+    for (int r = 0; ok && r < rs.recordCount(); ++r)
+        row(rs, r);
+    store::CloseQuery(conn, rs);
+    return ok;
+}
+
+// Overwrites each product's revenue in T_AnaAll with its profit: the
+// revenue less the cost of the quantity sold. One transaction, so a
+// thousand products commit once.
+bool writeProfits(const QHash<qint64, double> &soldBefore,
+                  const QHash<qint64, QVector<PurchaseLot>> &lots)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM T_AnaAll"));
+    if (!rs.isOpen()) {
+        store::CloseQuery(conn, rs);
+        return false;
+    }
+    const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
+    const int pidField = rs.fieldIndex(QStringLiteral("PID"));
+    const int payField = rs.fieldIndex(QStringLiteral("Pay"));
+    const int numField = rs.fieldIndex(QStringLiteral("Num"));
+    bool ok = true;
+    for (rs.moveFirst(); ok && !rs.eof(); rs.moveNext()) {
+        const QVariant pid = rs.value(pidField);
+        if (pid.isNull())
+            continue;
+        const qint64 product = pid.toLongLong();
+        const double cost = fifoCost(soldBefore.value(product), rs.value(numField).toDouble(),
+                                     lots.value(product));
+        rs.setValue(QStringLiteral("Pay"), rs.value(payField).toDouble() - cost);
+        ok = rs.update();
+    }
+    if (transaction) {
+        if (ok && conn->execNative(QStringLiteral("COMMIT"))) {
+            // written
+        } else {
+            conn->execNative(QStringLiteral("ROLLBACK"));
+            ok = false;
+        }
+    }
+    store::CloseQuery(conn, rs);
+    return ok;
+}
+
+} // namespace
+
+double fifoCost(double soldBefore, double sold, const QVector<PurchaseLot> &lots)
+{
+    double before = exact(soldBefore);
+    sold = exact(sold);
+    double cost = 0;
+    for (const PurchaseLot &lot : lots) {
+        const double q = exact(lot.quantity);
+        if (q == 0)
+            continue; // no unit price
+        const double unit = lot.amount / q;
+        if (before > 0) {
+            if (before > q) {
+                before = exact(before - q); // used up by the earlier sales
+                continue;
+            }
+            const double rest = exact(q - before);
+            if (rest >= sold)
+                return cost + sold * unit;
+            cost += rest * unit;
+            sold = exact(sold - rest);
+            before = 0;
+        } else {
+            if (q >= sold)
+                return cost + sold * unit;
+            cost += q * unit;
+            sold = exact(sold - q);
+        }
+        if (sold <= 0)
+            break;
+    }
+    return cost;
+}
+
+ChartData AnalyseProfit(grid::Grid &grid, QDate &startDate, QDate &endDate)
+{
+    wholeDayRange(startDate, endDate);
+    const QString start = records::jetDate(startDate);
+    const QString end = records::jetDate(endDate);
+    setupResultGrid(grid, QStringLiteral("Name"), QStringLiteral("产品名称"), QStringLiteral("Pay"),
+                    QStringLiteral("利润"));
+    grid.setTag(QStringLiteral("T_AnaAll"));
+    if (!buildScratchTable(QStringLiteral("T_AnaFront"),
+                           {QStringLiteral("SELECT PID,Sum(Num) AS Num INTO T_AnaFront FROM Sale "
+                                           "WHERE Dat<")
+                            + start + QStringLiteral(" GROUP BY PID")})
+        || !buildScratchTable(QStringLiteral("T_AnaAll"),
+                              {QStringLiteral("SELECT PID,Sum(Pay) AS Pay,Sum(Num) AS Num INTO "
+                                              "T_AnaAll FROM Sale WHERE Dat<")
+                               + end + QStringLiteral(" AND Dat>=") + start
+                               + QStringLiteral(" GROUP BY PID")})) {
+        return failAnalysis(grid);
+    }
+
+    // The costing reads what it needs at once: the quantity sold before the
+    // range per product, and the purchases of the products sold in it,
+    // oldest first (equal days in the order they were entered).
+    QHash<qint64, double> soldBefore;
+    QHash<qint64, QVector<PurchaseLot>> lots;
+    const bool read
+            = readRows(QStringLiteral("SELECT PID,Num FROM T_AnaFront WHERE PID IS NOT NULL"),
+                       [&](const store::RecordSet &rs, int r) {
+                           soldBefore.insert(rs.valueAt(r, 0).toLongLong(),
+                                             rs.valueAt(r, 1).toDouble());
+                       })
+              && readRows(QStringLiteral("SELECT PID,Pay,Num FROM Pur WHERE PID IN (SELECT PID "
+                                         "FROM T_AnaAll) ORDER BY PID,Dat,ID"),
+                          [&](const store::RecordSet &rs, int r) {
+                              lots[rs.valueAt(r, 0).toLongLong()].append(
+                                      {rs.valueAt(r, 2).toDouble(), rs.valueAt(r, 1).toDouble()});
+                          });
+    if (!read || !writeProfits(soldBefore, lots)
+        || !loadResultRows(grid,
+                           QStringLiteral("SELECT T_AnaAll.Pay,Pro.Name FROM T_AnaAll,Pro WHERE "
+                                          "T_AnaAll.PID=Pro.ID ORDER BY T_AnaAll.Pay DESC"),
+                           QStringLiteral("Name"), QStringLiteral("Pay"), ValueKind::Amount)) {
+        return failAnalysis(grid);
+    }
+    return finishAnalysis(grid, analysisTitle(QStringLiteral("利润分析"),
+                                              QStringLiteral(" 日期：") + dayText(startDate)
+                                                      + QStringLiteral("至")
+                                                      + dayText(endDate.addDays(-1))
+                                                      + QStringLiteral(" 分析内容：利润")));
+}
+
+} // namespace analysis

@@ -1,0 +1,113 @@
+#include "analyses.h"
+#include "analysiscore.h"
+
+#include "grid/grid.h"
+#include "records/trades.h"
+#include "store/access.h"
+
+#include <algorithm>
+
+namespace analysis {
+
+namespace {
+
+// Days emitted at most before one movement.
+constexpr int kMaxGapDays = 1000;
+
+} // namespace
+
+QVector<DaySum> stockRows(const QDate &start, const QVector<DaySum> &movements)
+{
+    QVector<DaySum> rows;
+    if (movements.isEmpty())
+        return rows;
+    QDate day = std::max(movements.first().day, start);
+    // The running total is kept as it is: half kilograms add up.
+    double total = 0;
+    for (const DaySum &movement : movements) {
+        for (int emitted = 0; day < movement.day && emitted < kMaxGapDays; ++emitted) {
+            rows.append({day, total});
+            day = day.addDays(1);
+        }
+        total += movement.sum;
+    }
+    rows.append({day, total});
+    return rows;
+}
+
+ChartData AnalyseStock(grid::Grid &grid, QDate date1, QDate date2, const QString &productId,
+                       bool byAmount)
+{
+    Q_UNUSED(byAmount); // stock is counted in quantities whichever is chosen
+    wholeDayRange(date1, date2);
+    const QString product = idNumberText(productId);
+    const QString productFilter
+            = product.isEmpty() ? QString() : QStringLiteral(" AND PID=") + product;
+    const QString end = records::jetDate(date2);
+    if (!buildScratchTable(
+                QStringLiteral("T_AnaStock"),
+                {QStringLiteral(
+                         "SELECT PID,Dat,0-Sum(Num) AS Sm INTO T_AnaStock FROM Sale WHERE Dat<")
+                         + end + productFilter + QStringLiteral(" GROUP BY PID,Dat"),
+                 QStringLiteral("INSERT INTO T_AnaStock SELECT PID,Dat,Sum(Num) AS Sm FROM Pur "
+                                "WHERE Dat<")
+                         + end + productFilter + QStringLiteral(" GROUP BY PID,Dat")})) {
+        setupResultGrid(grid, QStringLiteral("Name"), QStringLiteral("产品"), QStringLiteral("Sm"),
+                        QStringLiteral("库存"));
+        return failAnalysis(grid);
+    }
+
+    if (date2.addDays(-1) == date1) {
+        setupResultGrid(grid, QStringLiteral("Name"), QStringLiteral("产品"), QStringLiteral("Sm"),
+                        QStringLiteral("库存"));
+        grid.setTag(QStringLiteral("T_AnaStock1"));
+        // The stock stays exact (no rounding to whole numbers).
+        if (!buildScratchTable(QStringLiteral("T_AnaStock1"),
+                               {QStringLiteral("SELECT Pro.Name as Name,Ana.Sm As Sm INTO "
+                                               "T_AnaStock1 from Pro,(SELECT PID,Sum(Sm) as Sm "
+                                               "FROM T_AnaStock GROUP BY PID) as Ana WHERE "
+                                               "Ana.PID=Pro.ID ORDER BY Ana.Sm")})
+            || !loadResultRows(grid, QStringLiteral("SELECT * FROM T_AnaStock1 ORDER BY Sm DESC"),
+                               QStringLiteral("Name"), QStringLiteral("Sm"), ValueKind::Quantity)) {
+            return failAnalysis(grid);
+        }
+    } else {
+        setupResultGrid(grid, QStringLiteral("Dat"), QStringLiteral("日期"), QStringLiteral("Sm"),
+                        QStringLiteral("总库存量"));
+        grid.setTag(QStringLiteral("T_AnaStock"));
+        store::Connection conn;
+        store::RecordSet rs;
+        store::OpenQuery(conn, rs,
+                         QStringLiteral("SELECT Dat,Sum(Sm) AS Sm FROM T_AnaStock ")
+                                 + (product.isEmpty() ? QString()
+                                                      : QStringLiteral("WHERE PID=") + product
+                                                                + QLatin1Char(' '))
+                                 + QStringLiteral("GROUP BY Dat ORDER BY Dat"));
+        if (!rs.isOpen()) {
+            store::CloseQuery(conn, rs);
+            return failAnalysis(grid);
+        }
+        // Movements are summed per calendar day (a stored time of day does
+        // not make a day of its own).
+        QVector<DaySum> movements;
+        for (int r = 0; r < rs.recordCount(); ++r) {
+            const QDate day = rs.valueAt(r, 0).toDateTime().date();
+            const double sum = rs.valueAt(r, 1).toDouble();
+            if (!day.isValid())
+                continue;
+            if (!movements.isEmpty() && movements.constLast().day == day)
+                movements.last().sum += sum;
+            else
+                movements.append({day, sum});
+        }
+        store::CloseQuery(conn, rs);
+        grid::GridBatch batch(grid);
+        for (const DaySum &row : stockRows(date1, movements))
+            appendResultRow(grid, dayText(row.day), valueText(row.sum, ValueKind::Quantity));
+    }
+    return finishAnalysis(grid,
+                          analysisTitle(QStringLiteral("库存情况分析"),
+                                        QStringLiteral(" 日期：") + dayText(QDate::currentDate())));
+}
+
+} // namespace analysis

@@ -1,0 +1,188 @@
+#include "pagecomposer.h"
+
+#include "grid/grid.h"
+#include "ui/qtprompts.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace print {
+
+QFont ReportFonts::title() const
+{
+    QFont font = body;
+    font.setBold(true);
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() + 4);
+    return font;
+}
+
+QFont ReportFonts::header() const
+{
+    QFont font = body;
+    font.setBold(true);
+    return font;
+}
+
+ReportFonts ReportFonts::forPreview(const store::FontChoice &font)
+{
+    ReportFonts fonts;
+    fonts.body = ui::toQFont(font);
+    fonts.color = ui::fontColor(font);
+    fonts.titleColor = fonts.color;
+    return fonts;
+}
+
+ReportFonts ReportFonts::forPrinter(const store::FontChoice &font, double pointSize)
+{
+    ReportFonts fonts = forPreview(font);
+    if (pointSize > 0)
+        fonts.body.setPointSizeF(pointSize);
+    fonts.titleColor = Qt::black;
+    return fonts;
+}
+
+namespace {
+
+// Lays the lines of one text out below each other from (x, y).
+void addWrapped(PageDrawing &page, const QString &text, TextStyle style, double x, double y,
+                double wrapWidth, const QFontMetricsF &metrics, double surfaceBottom)
+{
+    if (text.isEmpty())
+        return;
+    // Most cells fit on one line: one measurement, no copies.
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))
+        && metrics.horizontalAdvance(text) <= wrapWidth) {
+        page.texts.append({QPointF(x, y), text, style});
+        return;
+    }
+    const double lineHeight = std::max(metrics.height(), 1.0);
+    const int room = std::max(1, int(std::ceil((surfaceBottom - y) / lineHeight)));
+    const QStringList lines = wrapLines(
+            text, wrapWidth, [&](const QString &s) { return metrics.horizontalAdvance(s); }, room);
+    for (const QString &line : lines) {
+        page.texts.append({QPointF(x, y), line, style});
+        y += lineHeight;
+    }
+}
+
+} // namespace
+
+PageDrawing layoutPage(const PageInput &input, const PageFrame &frame, const ReportFonts &fonts,
+                       const QPaintDevice *device, double surfaceBottom)
+{
+    PageDrawing page;
+    const double left = frame.left;
+    const double top = frame.top;
+    const double width = frame.width;
+    const double inset = 30 * frame.unitsPerTwip;
+    const int rowsPerPage = std::max(input.rowsPerPage, 0);
+
+    const QFontMetricsF bodyMetrics(fonts.body, device);
+    const QFontMetricsF headerMetrics(fonts.header(), device);
+    const QFontMetricsF titleMetrics(fonts.title(), device);
+
+    const double lines = double(rowsPerPage) + 3; // title, caption row, data rows, footer
+    const double rowHeight = frame.height / lines;
+    const double textOffset = std::round((rowHeight - bodyMetrics.height()) / 2);
+
+    page.texts.append(
+            {QPointF((width - titleMetrics.horizontalAdvance(input.title)) / 2 + left, top),
+             input.title, TextStyle::Title});
+
+    double y = std::round(top + rowHeight);
+    page.lines.append(QLineF(left, y, left + width, y));
+
+    if (const grid::Grid *grid = input.grid) {
+        const int rows = grid->rows();
+        const int cols = grid->cols();
+        const int fixedRows = grid->fixedRows();
+        const int firstPrinted = std::max(grid->fixedCols() - 1, 0);
+        QVector<int> widths(cols);
+        for (int c = 0; c < cols; ++c)
+            widths[c] = grid->colWidth(c);
+        const QVector<double> edges = columnRightEdges(widths, firstPrinted, left, width);
+        const qint64 first = firstDataRow(rowsPerPage, input.page, fixedRows);
+
+        for (qint64 i = 1; i <= qint64(rowsPerPage) + 1; ++i) {
+            const qint64 row = i == 1 ? fixedRows - 1 : first + i - 2;
+            if (row > rows - 1)
+                break;
+            if (row < 0)
+                continue; // a grid without a caption row
+            const bool header = i == 1;
+            const QFontMetricsF &metrics = header ? headerMetrics : bodyMetrics;
+            const TextStyle style = header ? TextStyle::Header : TextStyle::Body;
+            const double bottom = y + rowHeight;
+            page.lines.append(QLineF(left, y, left, bottom));
+            double previousEdge = left;
+            for (int c = firstPrinted; c < cols; ++c) {
+                if (widths.at(c) <= 0 && edges.at(c) == previousEdge)
+                    continue;
+                const double edge = edges.at(c);
+                const double columnWidth = edge - previousEdge;
+                const QString &text = grid->cellText(int(row), c);
+                double x = previousEdge + inset;
+                if (c == firstPrinted)
+                    x = (columnWidth - metrics.horizontalAdvance(text)) / 2 + left + inset;
+                addWrapped(page, text, style, x, y + textOffset, columnWidth - inset, metrics,
+                           surfaceBottom);
+                page.lines.append(QLineF(edge, y, edge, bottom));
+                previousEdge = edge;
+            }
+            y = std::round(y + rowHeight);
+            page.lines.append(QLineF(left, y, left + width, y));
+            ++page.tableRows;
+        }
+    }
+    page.tableBottom = y;
+
+    page.footerTop = y + frame.unitsPerMm;
+    const QString info
+            = footerInfoText(input.operatorName, input.date, input.page, input.pageCount);
+    const double infoWidth = bodyMetrics.horizontalAdvance(info);
+    page.texts.append(
+            {QPointF(left + width - infoWidth, page.footerTop), info, TextStyle::FooterInfo});
+    addWrapped(page, input.footer, TextStyle::Footer, left, page.footerTop,
+               width - infoWidth - 750 * frame.unitsPerTwip, bodyMetrics, surfaceBottom);
+    return page;
+}
+
+void paintPage(QPainter &painter, const PageDrawing &page, const ReportFonts &fonts,
+               double lineWidth)
+{
+    painter.save();
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.setPen(QPen(Qt::black, lineWidth));
+    painter.drawLines(page.lines);
+
+    // One font at a time: every text of a style in one go.
+    const struct
+    {
+        TextStyle style;
+        QFont font;
+        QColor color;
+    } styles[] = {
+            {TextStyle::Title, fonts.title(), fonts.titleColor},
+            {TextStyle::Header, fonts.header(), fonts.color},
+            {TextStyle::Body, fonts.body, fonts.color},
+            {TextStyle::FooterInfo, fonts.body, fonts.color},
+            {TextStyle::Footer, fonts.body, kFooterColor},
+    };
+    for (const auto &s : styles) {
+        painter.setFont(s.font);
+        painter.setPen(s.color);
+        const double ascent = QFontMetricsF(s.font, painter.device()).ascent();
+        for (const PageText &text : page.texts) {
+            if (text.style == s.style)
+                painter.drawText(QPointF(text.topLeft.x(), text.topLeft.y() + ascent), text.text);
+        }
+    }
+    painter.restore();
+}
+
+} // namespace print

@@ -1,0 +1,131 @@
+#include "rowinserter.h"
+
+#include "enginedetail.h"
+#include "formatting.h"
+
+#include <sqlite3.h>
+
+namespace store {
+
+namespace {
+
+using detail::quoteIdentifier;
+
+void setError(QString *error, sqlite3 *db)
+{
+    detail::setError(error, detail::lastError(db));
+}
+
+void bindText(sqlite3_stmt *stmt, int index, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void bind(sqlite3_stmt *stmt, int index, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_bind_null(stmt, index);
+        return;
+    }
+    const int type = value.typeId();
+    if (isIntegerType(type) || type == QMetaType::Bool) {
+        sqlite3_bind_int64(stmt, index, value.toLongLong());
+        return;
+    }
+    if (type == QMetaType::Double || type == QMetaType::Float) {
+        sqlite3_bind_double(stmt, index, value.toDouble());
+        return;
+    }
+    if (type == QMetaType::QDateTime) {
+        const QDateTime when = value.toDateTime();
+        if (when.isValid())
+            bindText(stmt, index, detail::storedDateText(when));
+        else
+            sqlite3_bind_null(stmt, index);
+        return;
+    }
+    bindText(stmt, index, value.toString());
+}
+
+} // namespace
+
+RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStringList &columns,
+                         QString *error)
+    : m_db(db)
+    , m_columns(int(columns.size()))
+{
+    if (!m_db)
+        return;
+    QStringList names;
+    QStringList marks;
+    for (const QString &column : columns) {
+        names << quoteIdentifier(column);
+        marks << QStringLiteral("?");
+    }
+    const QString sql
+            = columns.isEmpty()
+                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteIdentifier(table))
+                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(quoteIdentifier(table), names.join(QStringLiteral(", ")),
+                                     marks.join(QStringLiteral(", ")));
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db->handle(), utf8.constData(), int(utf8.size()), &m_stmt, nullptr)
+        != SQLITE_OK) {
+        setError(error, m_db->handle());
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+}
+
+RowInserter::~RowInserter()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
+{
+    if (!m_stmt) {
+        if (error)
+            *error = QStringLiteral("语句没有准备好");
+        return 0;
+    }
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    for (int i = 0; i < m_columns; ++i)
+        bind(m_stmt, i + 1, values.value(i));
+    if (sqlite3_step(m_stmt) != SQLITE_DONE) {
+        setError(error, m_db->handle());
+        sqlite3_reset(m_stmt);
+        return 0;
+    }
+    sqlite3_reset(m_stmt);
+    return sqlite3_last_insert_rowid(m_db->handle());
+}
+
+WriteTransaction::WriteTransaction(const DatabasePtr &db)
+    : m_db(db)
+{
+    // A connection already inside a transaction (autocommit off) keeps it;
+    // this object then owns nothing and commits nothing.
+    if (m_db && sqlite3_get_autocommit(m_db->handle()))
+        m_active = m_db->execNative(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+WriteTransaction::~WriteTransaction()
+{
+    if (m_active)
+        m_db->execNative(QStringLiteral("ROLLBACK"));
+}
+
+bool WriteTransaction::commit(QString *error)
+{
+    if (!m_active)
+        return true;
+    if (!m_db->execNative(QStringLiteral("COMMIT"), error))
+        return false;
+    m_active = false;
+    return true;
+}
+
+} // namespace store

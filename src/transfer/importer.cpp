@@ -1,0 +1,431 @@
+#include "importer.h"
+
+#include "columns.h"
+#include "csv.h"
+#include "mappingdialog.h"
+#include "sheetdialog.h"
+#include "workbook.h"
+
+#include "grid/grid.h"
+#include "records/rights.h"
+#include "store/access.h"
+#include "store/formatting.h"
+#include "store/prompts.h"
+#include "store/rowinserter.h"
+#include "store/session.h"
+#include "ui/progress.h"
+#include "ui/shellhost.h"
+
+#include <QMap>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace transfer {
+
+namespace {
+
+const QString kCsvError = QStringLiteral("CSV文件导入错误！");
+const QString kSaveError = QStringLiteral("记录保存失败，数据没有写入！");
+
+// The master table a reference field points to; empty for other fields.
+QString masterTableOf(const QString &field)
+{
+    static const QHash<QString, QString> tables = {
+            {QStringLiteral("AID"), QStringLiteral("Acc")},
+            {QStringLiteral("CID"), QStringLiteral("Cus")},
+            {QStringLiteral("PID"), QStringLiteral("Pro")},
+            {QStringLiteral("SID"), QStringLiteral("Staff")},
+            {QStringLiteral("VID"), QStringLiteral("Vendor")},
+    };
+    return tables.value(field.toUpper());
+}
+
+bool isCsvName(const QString &fileName)
+{
+    return fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+}
+
+// One field the import writes: where its text comes from and how it is
+// stored.
+struct Target
+{
+    QVector<SpecPart> parts;
+    QString field;  // as the table names it
+    QString master; // reference fields: the table of the named rows
+    store::ColumnType type = store::ColumnType::Text;
+    int maxLength = 0; // 0: no limit
+};
+
+QString cellOf(const QStringList *cells, int column)
+{
+    if (!cells || column < 1 || column > cells->size())
+        return QString();
+    return cells->at(column - 1);
+}
+
+} // namespace
+
+QString normaliseSpec(const QString &spec)
+{
+    QString text = spec;
+    text.replace(QChar(0x201C), QLatin1Char('"'));
+    text.replace(QChar(0x201D), QLatin1Char('"'));
+    text.replace(QChar(0xFF0C), QLatin1Char(','));
+    text = text.trimmed();
+    if (text.startsWith(QLatin1Char(',')))
+        text.remove(0, 1);
+    if (text.endsWith(QLatin1Char(',')))
+        text.chop(1);
+    return text;
+}
+
+QVector<SpecPart> specParts(const QString &spec)
+{
+    QStringList pieces;
+    QString piece;
+    bool quoted = false;
+    for (const QChar c : spec) {
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        if (c == QLatin1Char(',') && !quoted) {
+            pieces << piece;
+            piece.clear();
+        } else {
+            piece += c;
+        }
+    }
+    pieces << piece;
+
+    QVector<SpecPart> parts;
+    for (QString text : std::as_const(pieces)) {
+        text.remove(QLatin1Char('\r'));
+        text.remove(QLatin1Char('\n'));
+        text = text.trimmed();
+        if (text.isEmpty())
+            continue;
+        SpecPart part;
+        if (text.size() >= 2 && text.startsWith(QLatin1Char('"'))
+            && text.endsWith(QLatin1Char('"'))) {
+            part.constant = true;
+            part.text = text.mid(1, text.size() - 2);
+        } else {
+            bool number = false;
+            const int value = text.toInt(&number);
+            part.column = number ? qMax(0, value) : ColumnNumber(text);
+        }
+        parts << part;
+    }
+    return parts;
+}
+
+QDateTime parseImportDate(const QString &text)
+{
+    static const QRegularExpression pattern(
+            QStringLiteral("^(\\d{4})(?:[-./年](\\d{1,2})[-./月](\\d{1,2})日?|(\\d{2})(\\d{2}))"
+                           "(?:[ T]+(\\d{1,2})[:：](\\d{1,2})(?:[:：](\\d{1,2}))?)?$"));
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch())
+        return QDateTime();
+    const int year = match.captured(1).toInt();
+    const bool separated = match.capturedLength(2) > 0;
+    const int month = match.captured(separated ? 2 : 4).toInt();
+    const int day = match.captured(separated ? 3 : 5).toInt();
+    const QDate date(year, month, day);
+    const QTime time(match.captured(6).toInt(), match.captured(7).toInt(),
+                     match.captured(8).toInt());
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time);
+}
+
+QString importedRights(const QString &imported, const QString &userRights)
+{
+    const bool importsAll = imported.contains(records::kAllRights);
+    if (importsAll && userRights.contains(records::kAllRights))
+        return records::kAllRights;
+    QStringList kept;
+    const QStringList tokens = records::allRightTokens();
+    for (const QString &token : tokens) {
+        if ((importsAll || imported.contains(token)) && records::HasRight(userRights, token))
+            kept << token;
+    }
+    return kept.join(QLatin1Char(';'));
+}
+
+NameIds::NameIds() = default;
+NameIds::~NameIds() = default;
+
+qint64 NameIds::id(const QString &table, const QString &name, QString *error)
+{
+    const QString key = name.isEmpty() ? QStringLiteral("其他") : name;
+    std::shared_ptr<Table> &entry = m_tables[table];
+    if (!entry) {
+        // First use of the table in this import: every name it holds, the
+        // first row of each name winning.
+        store::Connection conn;
+        if (!store::OpenConn(conn)) {
+            m_tables.remove(table);
+            if (error)
+                *error = QStringLiteral("无法打开数据库");
+            return 0;
+        }
+        store::RecordSet rs;
+        QString readError;
+        if (!rs.open(conn,
+                     QStringLiteral("SELECT ID, Name FROM ") + table
+                             + QStringLiteral(" ORDER BY ID"),
+                     &readError)) {
+            m_tables.remove(table);
+            if (error)
+                *error = readError;
+            return 0;
+        }
+        auto loaded = std::make_shared<Table>();
+        for (int r = 0; r < rs.recordCount(); ++r) {
+            const QString existing = rs.valueAt(r, 1).toString();
+            if (!loaded->ids.contains(existing))
+                loaded->ids.insert(existing, rs.valueAt(r, 0).toLongLong());
+        }
+        loaded->inserter = std::make_unique<store::RowInserter>(
+                conn, table, QStringList{QStringLiteral("Name")}, error);
+        entry = loaded;
+    }
+    const auto found = entry->ids.constFind(key);
+    if (found != entry->ids.constEnd())
+        return found.value();
+    if (!entry->inserter || !entry->inserter->isValid())
+        return 0;
+    const qint64 id = entry->inserter->insert({key}, error);
+    if (id != 0)
+        entry->ids.insert(key, id);
+    return id;
+}
+
+qint64 NameToId(const QString &table, const QString &name)
+{
+    NameIds ids;
+    return ids.id(table, name);
+}
+
+ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mapping,
+                         const ImportSource &source, int first, int last)
+{
+    ImportOutcome outcome;
+    const QString table = grid.tag();
+    const int titleRow = grid.fixedRows() - 1;
+    if (titleRow < 0)
+        return outcome;
+
+    store::Connection conn;
+    if (!store::OpenConn(conn))
+        return outcome;
+    // The table's own fields and their types: only these are written, so a
+    // grid column that is not a field of the table never reaches the SQL.
+    store::RecordSet fields;
+    if (!fields.open(conn, QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 0"))) {
+        outcome.message = kSaveError;
+        return outcome;
+    }
+    QMap<QString, Target> targets; // by field, so a field is written once
+    for (const MapEntry &entry : mapping) {
+        // An entry without a spec writes its field empty: a reference then
+        // names 其他, so that no record points to a master row that is not
+        // there.
+        const QString spec = normaliseSpec(entry.spec);
+        int column = -1;
+        for (int c = 0; c < grid.cols(); ++c) {
+            if (grid.cellText(titleRow, c) == entry.caption) {
+                column = c;
+                break;
+            }
+        }
+        if (column < 0)
+            continue;
+        const int index = fields.fieldIndex(grid.cellText(0, column));
+        if (index < 0
+            || fields.fieldName(index).compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
+            continue;
+        Target target;
+        target.parts = specParts(spec);
+        target.field = fields.fieldName(index);
+        target.master = masterTableOf(target.field);
+        target.type = fields.fieldType(index);
+        if (target.field.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0)
+            target.maxLength = 50;
+        else if (entry.caption == QStringLiteral("邮编"))
+            target.maxLength = 6;
+        for (const SpecPart &part : std::as_const(target.parts)) {
+            if (!part.constant && source.columnLimit > 0
+                && (part.column < 1 || part.column > source.columnLimit)) {
+                outcome.message = sheetErrorMessage(SheetError::ColumnBeyond);
+                return outcome;
+            }
+        }
+        targets.insert(target.field, target);
+    }
+    if (targets.isEmpty())
+        return outcome;
+
+    const QStringList columns = targets.keys();
+    QString error;
+    store::RowInserter inserter(conn, table, columns, &error);
+    if (!inserter.isValid()) {
+        outcome.message = kSaveError;
+        return outcome;
+    }
+    NameIds names;
+    const bool staffRights = table.compare(QLatin1String("Staff"), Qt::CaseInsensitive) == 0;
+    store::WriteTransaction transaction(conn);
+    QVector<QVariant> values(columns.size());
+    first = qMax(1, first);
+    ui::ProgressStart(QStringLiteral("正在读取EXCEL数据……"), last - first + 1);
+    for (int r = first; r <= last; ++r) {
+        const int index = r - source.firstRow;
+        if (index < 0 || index >= source.rows.size())
+            break; // past the end of the data
+        const QStringList *cells = &source.rows.at(index);
+        bool anyCell = false;
+        int k = 0;
+        for (const Target &target : std::as_const(targets)) {
+            QString text;
+            for (const SpecPart &part : target.parts) {
+                if (part.constant) {
+                    text += part.text;
+                } else {
+                    QString cell = cellOf(cells, part.column);
+                    cell.remove(QLatin1Char('\t'));
+                    anyCell = anyCell || !cell.isEmpty();
+                    text += cell;
+                }
+            }
+            text.remove(QLatin1Char('\t'));
+            if (target.maxLength > 0)
+                text = text.left(target.maxLength);
+            QVariant value;
+            if (!target.master.isEmpty()) {
+                value = names.id(target.master, text, &error);
+                if (value.toLongLong() == 0) {
+                    outcome.message = kSaveError;
+                    break;
+                }
+            } else if (staffRights
+                       && target.field.compare(QLatin1String("Right"), Qt::CaseInsensitive) == 0) {
+                value = importedRights(text, store::CurrentRights);
+            } else if (target.type == store::ColumnType::Integer) {
+                value = qlonglong(std::llround(store::leadingNumber(text)));
+            } else if (target.type == store::ColumnType::Double) {
+                value = store::leadingNumber(text);
+            } else if (target.type == store::ColumnType::Date) {
+                const QDateTime when
+                        = text.trimmed().isEmpty() ? store::nullDate() : parseImportDate(text);
+                if (!when.isValid()) {
+                    outcome.message = QStringLiteral("第%1行的日期无法识别：%2").arg(r).arg(text);
+                    break;
+                }
+                value = when;
+            } else {
+                value = text;
+            }
+            values[k++] = value;
+        }
+        if (!outcome.message.isEmpty())
+            break;
+        if (!anyCell)
+            break; // an empty row ends the data
+        if (inserter.insert(values, &error) == 0) {
+            outcome.message = kSaveError;
+            break;
+        }
+        ++outcome.written;
+        ui::ProgressStep(1);
+    }
+    if (!transaction.commit(&error)) {
+        outcome.written = 0;
+        outcome.message = kSaveError;
+    }
+    ui::ProgressClose();
+    return outcome;
+}
+
+namespace {
+
+// Shows what stopped the import and reloads the visible list.
+bool finishImport(const ImportOutcome &outcome)
+{
+    if (!outcome.message.isEmpty())
+        store::prompts().message(outcome.message);
+    if (ui::ShellHost *host = ui::shellHost())
+        host->ReloadCurrentList();
+    return outcome.message.isEmpty();
+}
+
+} // namespace
+
+bool ImportCsv(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
+               int first, int last)
+{
+    CsvError error = CsvError::None;
+    ImportSource source;
+    if (isCsvName(fileName))
+        source.rows = ReadCsvRecords(fileName, &error);
+    if (!isCsvName(fileName) || error != CsvError::None) {
+        ui::ProgressClose();
+        store::prompts().message(kCsvError);
+        return false;
+    }
+    return finishImport(importRows(grid, mapping, source, first, last));
+}
+
+bool ImportExcel(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
+                 const QString &sheet, int first, int last)
+{
+    ImportSource source;
+    source.firstRow = qMax(1, first);
+    source.columnLimit = workbookColumnLimit(fileName);
+    SheetError error = SheetError::None;
+    ui::ProgressStart(QStringLiteral("正在读取EXCEL数据……"), 1);
+    const bool read = readSheetRows(fileName, sheet, first, last, &source.rows, &error);
+    ui::ProgressClose();
+    if (!read) {
+        store::prompts().message(sheetErrorMessage(error));
+        return false;
+    }
+    return finishImport(importRows(grid, mapping, source, first, last));
+}
+
+bool ChooseImportFile(QString *fileName, QString *sheet, QWidget *parent)
+{
+    fileName->clear();
+    sheet->clear();
+    *fileName = store::prompts().openFileName(
+            QStringLiteral("导入记录"),
+            QStringLiteral("Excel 工作簿(*.xlsx;*.xls)|*.xlsx;*.xls|CSV (逗号分隔)(*.csv)|*.csv"),
+            QString());
+    if (fileName->isEmpty())
+        return false;
+    if (isCsvName(*fileName))
+        return true;
+    QStringList names;
+    SheetError error = SheetError::None;
+    ui::ProgressStart(QStringLiteral("正在读取EXCEL文件数据……"), 1);
+    const bool opened = workbookSheets(*fileName, &names, &error);
+    ui::ProgressClose();
+    if (!opened) {
+        store::prompts().message(QStringLiteral("无法打开XLS文件！"));
+        return false;
+    }
+    *sheet = ChooseSheet(names, parent);
+    return !sheet->isEmpty();
+}
+
+void ImportRecords(grid::Grid &grid, QWidget *parent)
+{
+    QString fileName;
+    QString sheet;
+    if (!ChooseImportFile(&fileName, &sheet, parent))
+        return;
+    ShowImportMap(grid, fileName, sheet, parent);
+}
+
+} // namespace transfer

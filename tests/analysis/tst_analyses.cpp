@@ -1,0 +1,365 @@
+// The four analyses on a real account set: scratch tables, result grids,
+// titles and charts, the quantity and FIFO repairs, bad input, the indexes
+// made when a set is opened.
+
+#include "analysis/analyses.h"
+
+#include "grid/grid.h"
+#include "store/access.h"
+#include "store/accountsets.h"
+#include "store/engine.h"
+#include "store/programfolder.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace analysis;
+
+namespace {
+
+void exec(const QString &sql)
+{
+    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
+}
+
+// A sale (table Sale) or purchase (Pur) of product pid on day.
+void trade(const char *table, const char *day, int pid, double num, double pay, int party = 1,
+           int sid = 2)
+{
+    exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1) VALUES "
+                        "('%3 00:00:00', %4, %5, 1, %6, 0, %7, %8, %8)")
+                 .arg(QLatin1String(table),
+                      QLatin1String(qstrcmp(table, "Sale") == 0 ? "CID" : "VID"),
+                      QLatin1String(day))
+                 .arg(pid)
+                 .arg(party)
+                 .arg(sid)
+                 .arg(num, 0, 'g', 17)
+                 .arg(pay, 0, 'g', 17));
+}
+
+QDate day(const char *iso)
+{
+    return QDate::fromString(QLatin1String(iso), Qt::ISODate);
+}
+
+// "label=value" of every data row.
+QStringList rows(const grid::Grid &g)
+{
+    QStringList texts;
+    for (int r = g.fixedRows(); r < g.rows(); ++r)
+        texts << g.textMatrix(r, 1) + QLatin1Char('=') + g.textMatrix(r, 2);
+    return texts;
+}
+
+QStringList titles(const grid::Grid &g)
+{
+    return {g.textMatrix(1, 0), g.textMatrix(1, 1), g.textMatrix(1, 2)};
+}
+
+} // namespace
+
+class TestAnalyses : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void salesByPeriod();
+    void salesByProductAndSalesman();
+    void salesBadInput();
+    void stockOfOneDay();
+    void stockByDay();
+    void customers();
+    void profit();
+    void failureLeavesGridEmpty();
+    void indexesOnOpening();
+
+private:
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<grid::Grid> m_grid;
+};
+
+void TestAnalyses::init()
+{
+    m_folder = std::make_unique<testsupport::TempProgramFolder>();
+    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+    QString error;
+    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
+    store::AccountSets.clear();
+    QCOMPARE(store::CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
+    QVERIFY(store::MakeAccountSetCurrent(0));
+    store::CurrentUserID = 2;
+    store::CurrentUser = QStringLiteral("zunta");
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (7, '钢管')"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (8, '角钢')"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (9, 'O''Neil扳手')"));
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '张三')"));
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (2, '李四')"));
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (3, '王五')"));
+    m_grid = std::make_unique<grid::Grid>();
+}
+
+void TestAnalyses::cleanup()
+{
+    m_grid.reset();
+    const QStringList messages = m_prompts->messages;
+    m_prompts.reset();
+    store::CurrentUser.clear();
+    store::CurrentUserID = 0;
+    m_folder.reset();
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" / "))));
+}
+
+void TestAnalyses::salesByPeriod()
+{
+    trade("Sale", "2006-01-15", 7, 3, 30);
+    trade("Sale", "2006-01-20", 8, 1, 12.5);
+    trade("Sale", "2006-04-02", 7, 2, 20);
+    QDate start = day("2006-12-31");
+    QDate end = day("2006-01-01");
+    ChartData chart = AnalyseSales(*m_grid, Grouping::Month, true, start, end, "0", "0");
+    // Reversed dates are swapped; the end comes back one day later.
+    QCOMPARE(start, day("2006-01-01"));
+    QCOMPARE(end, day("2007-01-01"));
+    QCOMPARE(titles(*m_grid), QStringList({"序号", "日期", "销售金额"}));
+    QCOMPARE(rows(*m_grid), QStringList({"2006-01-01=42.50", "2006-02-01=0.00", "2006-03-01=0.00",
+                                         "2006-04-01=20.00"}));
+    QCOMPARE(m_grid->textMatrix(5, 0), QStringLiteral("4"));
+    QCOMPARE(m_grid->fixedCols(), 1);
+    QCOMPARE(m_grid->tag(), QStringLiteral("甲公司销售数据分析\r\n分析：zunta 日期：")
+                                    + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    QCOMPARE(m_grid->reportTitle(), QStringLiteral("甲公司销售数据分析"));
+    QVERIFY(chart.drawable);
+    QCOMPARE(chart.labels.size(), 4);
+    QCOMPARE(chart.series.first().texts.last(), QStringLiteral("20.00"));
+    QVERIFY(store::TableExists(QStringLiteral("T_SaleAna")));
+
+    // Quantities without decimals; the week of a Sunday sale is the Monday
+    // before; one chosen day is analysed whole.
+    trade("Sale", "2024-03-10", 7, 2.5, 10);
+    trade("Sale", "2024-03-04", 8, 1, 10);
+    start = day("2024-03-01");
+    end = day("2024-03-31");
+    AnalyseSales(*m_grid, Grouping::Week, false, start, end, QString(), QString());
+    QCOMPARE(titles(*m_grid).at(2), QStringLiteral("销售数量"));
+    QCOMPARE(rows(*m_grid), QStringList({"2024-03-04=3.5"}));
+    start = end = day("2024-03-04");
+    AnalyseSales(*m_grid, Grouping::Day, false, start, end, QString(), QString());
+    QCOMPARE(rows(*m_grid), QStringList({"2024-03-04=1"}));
+    start = day("2024-01-01");
+    end = day("2024-12-31");
+    AnalyseSales(*m_grid, Grouping::Year, true, start, end, QString(), QString());
+    QCOMPARE(rows(*m_grid), QStringList({"2024-01-01=20.00"}));
+
+    // No sales in the range: the header only, a chart without rows.
+    start = day("2030-01-01");
+    end = day("2030-02-01");
+    chart = AnalyseSales(*m_grid, Grouping::Day, true, start, end, QString(), QString());
+    QCOMPARE(m_grid->dataRows(), 0);
+    QVERIFY(chart.drawable);
+    QCOMPARE(chart.rowCount(), 0);
+}
+
+void TestAnalyses::salesByProductAndSalesman()
+{
+    exec(QStringLiteral("INSERT INTO Staff (ID, Name) VALUES (5, '小李')"));
+    trade("Sale", "2024-05-01", 7, 2, 100, 1, 2);
+    trade("Sale", "2024-05-02", 8, 4, 300, 1, 5);
+    trade("Sale", "2024-05-03", 9, 1, 50, 1, 5);
+    trade("Sale", "2024-05-03", 44, 9, 999, 1, 66); // product and salesman since deleted
+    QDate start = day("2024-05-01");
+    QDate end = day("2024-05-31");
+    AnalyseSales(*m_grid, Grouping::Product, true, start, end, QString(), QString());
+    QCOMPARE(titles(*m_grid), QStringList({"序号", "产品", "销售金额"}));
+    QCOMPARE(rows(*m_grid), QStringList({"角钢=300.00", "钢管=100.00", "O'Neil扳手=50.00"}));
+    start = day("2024-05-01");
+    end = day("2024-05-31");
+    AnalyseSales(*m_grid, Grouping::Product, false, start, end, "00007|钢管", QString());
+    QCOMPARE(rows(*m_grid), QStringList({"钢管=2"}));
+    start = day("2024-05-01");
+    end = day("2024-05-31");
+    AnalyseSales(*m_grid, Grouping::Salesman, false, start, end, QString(), QString());
+    QCOMPARE(titles(*m_grid).at(1), QStringLiteral("销售员"));
+    QCOMPARE(rows(*m_grid), QStringList({"小李=5", "zunta=2"}));
+    start = day("2024-05-01");
+    end = day("2024-05-31");
+    AnalyseSales(*m_grid, Grouping::Salesman, true, start, end, QString(), "5");
+    QCOMPARE(rows(*m_grid), QStringList({"小李=350.00"}));
+}
+
+// Bad input gives clear results: ranges reaching 1900 and 2100, huge
+// amounts, returns, an ID text that is not a number.
+void TestAnalyses::salesBadInput()
+{
+    trade("Sale", "1900-01-01", 7, 1, 1e12);
+    trade("Sale", "2100-12-31", 7, -1, -5);
+    QDate start = day("1900-01-01");
+    QDate end = day("2100-12-31");
+    AnalyseSales(*m_grid, Grouping::Product, true, start, end, "x'; DROP TABLE Sale", "");
+    QCOMPARE(rows(*m_grid), QStringList({"钢管=999999999995.00"}));
+    QVERIFY(store::TableExists(QStringLiteral("Sale")));
+    start = day("2100-12-31");
+    end = day("2100-12-31");
+    const ChartData chart
+            = AnalyseSales(*m_grid, Grouping::Year, true, start, end, QString(), QString());
+    QCOMPARE(rows(*m_grid), QStringList({"2100-01-01=-5.00"}));
+    QCOMPARE(chart.series.first().values, QVector<double>({-5}));
+}
+
+// One day: every product that moved, largest stock first, including 0 and
+// negative stock; quantities exact.
+void TestAnalyses::stockOfOneDay()
+{
+    trade("Pur", "2024-01-10", 7, 10, 50);
+    trade("Sale", "2024-02-01", 7, 4, 80);
+    trade("Pur", "2024-01-10", 8, 5, 50);
+    trade("Sale", "2024-01-11", 8, 5, 60);
+    trade("Sale", "2024-01-12", 9, 2.5, 60);
+    trade("Pur", "2024-03-01", 9, 100, 60); // after the day
+    AnalyseStock(*m_grid, day("2024-02-01"), day("2024-02-01"), "0", true);
+    QCOMPARE(titles(*m_grid), QStringList({"序号", "产品", "库存"}));
+    QCOMPARE(rows(*m_grid), QStringList({"钢管=6", "角钢=0", "O'Neil扳手=-2.5"}));
+    QVERIFY(m_grid->tag().startsWith(QStringLiteral("甲公司库存情况分析\r\n分析：zunta 日期：")));
+    // A product chosen: only its movements.
+    AnalyseStock(*m_grid, day("2024-01-31"), day("2024-01-31"), "7", false);
+    QCOMPARE(rows(*m_grid), QStringList({"钢管=10"}));
+}
+
+// A longer range: the day-by-day total, movements before the start carried
+// in, exact with half kilograms.
+void TestAnalyses::stockByDay()
+{
+    trade("Pur", "2024-01-10", 7, 10, 50);
+    trade("Sale", "2024-01-20", 7, 4, 80);
+    AnalyseStock(*m_grid, day("2024-03-31"), day("2024-03-01"), QString(), false);
+    QCOMPARE(titles(*m_grid), QStringList({"序号", "日期", "总库存量"}));
+    QCOMPARE(rows(*m_grid), QStringList({"2024-03-01=6"}));
+
+    for (int i = 0; i < 3; ++i)
+        trade("Pur", qPrintable(day("2024-04-01").addDays(i).toString(Qt::ISODate)), 8, 0.5, 1);
+    trade("Sale", "2024-04-02", 8, 0.25, 1);
+    AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), "8", false);
+    QCOMPARE(rows(*m_grid), QStringList({"2024-04-01=0.5", "2024-04-02=0.75", "2024-04-03=1.25"}));
+    const ChartData chart
+            = AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), QString(), false);
+    QCOMPARE(rows(*m_grid), QStringList({"2024-04-01=6.5", "2024-04-02=6.75", "2024-04-03=7.25"}));
+    QCOMPARE(chart.series.first().values, QVector<double>({6.5, 6.75, 7.25}));
+}
+
+// Amount, quantity and average price, largest first; customers no longer
+// listed drop out; a quantity netting to 0 shows no average.
+void TestAnalyses::customers()
+{
+    trade("Sale", "2024-05-01", 7, 2, 100, 1);
+    trade("Sale", "2024-05-02", 7, 3, 90, 1);
+    trade("Sale", "2024-05-02", 7, 10, 400, 2);
+    trade("Sale", "2024-05-03", 7, 2, 50, 3);
+    trade("Sale", "2024-05-04", 7, -2, -40, 3); // returned
+    trade("Sale", "2024-05-04", 7, 1, 1000, 9); // customer since deleted
+    QDate start = day("2024-05-01");
+    QDate end = day("2024-05-31");
+    AnalyseCustomers(*m_grid, start, end, 0);
+    QCOMPARE(titles(*m_grid), QStringList({"序号", "客户名称", "交易金额"}));
+    QCOMPARE(rows(*m_grid), QStringList({"李四=400.00", "张三=190.00", "王五=10.00"}));
+    QCOMPARE(m_grid->tag(), QStringLiteral("甲公司客户数据分析\r\n分析：zunta "
+                                           "日期：2024-05-01至2024-05-31 分析内容：交易金额"));
+    QCOMPARE(end, day("2024-06-01"));
+    start = day("2024-05-01");
+    end = day("2024-05-31");
+    AnalyseCustomers(*m_grid, start, end, 1);
+    QCOMPARE(rows(*m_grid), QStringList({"李四=10", "张三=5", "王五=0"}));
+    start = day("2024-05-01");
+    end = day("2024-05-31");
+    const ChartData chart = AnalyseCustomers(*m_grid, start, end, 2);
+    QCOMPARE(titles(*m_grid).at(2), QStringLiteral("交易均价"));
+    QCOMPARE(rows(*m_grid), QStringList({"李四=40.00", "张三=38.00", "王五="}));
+    QCOMPARE(chart.series.first().values, QVector<double>({40, 38, 0}));
+}
+
+void TestAnalyses::profit()
+{
+    // 10 units for 50.00 and 10 for 60.00; 4 sold before the range, 8 in it
+    // for 100.00: cost 6 × 5 + 2 × 6 = 42, profit 58.
+    trade("Pur", "2024-02-01", 7, 10, 60);
+    trade("Pur", "2024-01-01", 7, 10, 50);
+    trade("Sale", "2024-02-15", 7, 4, 40);
+    trade("Sale", "2024-03-05", 7, 8, 100);
+    // No purchases: the profit is the revenue.
+    trade("Sale", "2024-03-06", 8, 3, 75);
+    // 2.5 kg costed as 2.5 kg; a purchase of quantity 0 is skipped.
+    trade("Pur", "2024-01-01", 9, 0, 99);
+    trade("Pur", "2024-01-02", 9, 4, 20);
+    trade("Sale", "2024-03-07", 9, 2.5, 30);
+    // Sold only before the range: not listed.
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (10, '螺丝')"));
+    trade("Sale", "2024-01-05", 10, 1, 5);
+
+    QDate start = day("2024-03-31");
+    QDate end = day("2024-03-01");
+    const ChartData chart = AnalyseProfit(*m_grid, start, end);
+    QCOMPARE(titles(*m_grid), QStringList({"序号", "产品名称", "利润"}));
+    QCOMPARE(rows(*m_grid), QStringList({"角钢=75.00", "钢管=58.00", "O'Neil扳手=17.50"}));
+    QCOMPARE(m_grid->tag(), QStringLiteral("甲公司利润分析\r\n分析：zunta "
+                                           "日期：2024-03-01至2024-03-31 分析内容：利润"));
+    QCOMPARE(start, day("2024-03-01"));
+    QCOMPARE(end, day("2024-04-01"));
+    QCOMPARE(chart.labels, QStringList({"角钢", "钢管", "O'Neil扳手"}));
+    // The scratch tables keep the profit per product for checking.
+    QCOMPARE(store::LookupWhere(QStringLiteral("T_AnaAll"), QStringLiteral("PID=7"),
+                                QStringLiteral("Pay"))
+                     .toDouble(),
+             58.0);
+    QCOMPARE(store::LookupWhere(QStringLiteral("T_AnaFront"), QStringLiteral("PID=7"),
+                                QStringLiteral("Num"))
+                     .toDouble(),
+             4.0);
+}
+
+// A statement that fails leaves the grid with its header rows and no chart,
+// never half filled.
+void TestAnalyses::failureLeavesGridEmpty()
+{
+    trade("Sale", "2024-03-05", 7, 8, 100);
+    QDate start = day("2024-03-01");
+    QDate end = day("2024-03-31");
+    AnalyseProfit(*m_grid, start, end);
+    QCOMPARE(m_grid->dataRows(), 1);
+    exec(QStringLiteral("DROP TABLE Pur"));
+    start = day("2024-03-01");
+    end = day("2024-03-31");
+    const ChartData chart = AnalyseProfit(*m_grid, start, end);
+    QCOMPARE(m_grid->dataRows(), 0);
+    QVERIFY(!chart.drawable);
+    QCOMPARE(m_prompts->messages.size(), 1); // the access layer's own message
+    QVERIFY(m_prompts->messages.first().startsWith(QStringLiteral("数据库打开错误(")));
+    m_prompts->messages.clear();
+}
+
+// A set made before the product-and-date indexes gets them when opened.
+void TestAnalyses::indexesOnOpening()
+{
+    exec(QStringLiteral("DROP INDEX Sale_PID_Dat"));
+    exec(QStringLiteral("DROP INDEX Pur_PID_Dat"));
+    auto indexes = [] {
+        store::RecordSet rs;
+        store::OpenQuery(rs, QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' "
+                                            "AND name LIKE '%PID_Dat'"));
+        return rs.recordCount();
+    };
+    QCOMPARE(indexes(), 0);
+    QVERIFY(store::MakeAccountSetCurrent(0));
+    QCOMPARE(indexes(), 2);
+    // A file that is not an account set is left alone.
+    QVERIFY(!store::EnsureIndexes(QStringLiteral("missing.qdt")));
+}
+
+QTEST_MAIN(TestAnalyses)
+#include "tst_analyses.moc"

@@ -1,0 +1,216 @@
+// The chart: its scale arithmetic, and a chart drawn off screen with the
+// pixels that must be there.
+
+#include "analysis/chart.h"
+
+#include "grid/grid.h"
+
+#include <QPainter>
+#include <QtTest>
+
+using namespace analysis;
+
+namespace {
+
+// A chart of one series over the labels, as an analysis grid gives it.
+ChartData chartOf(const QStringList &labels, const QStringList &values)
+{
+    ChartData chart;
+    chart.drawable = true;
+    chart.title = QStringLiteral("某公司销售数据分析\r\n分析：zunta 日期：2024-01-01");
+    chart.labels = labels;
+    chart.columnCount = 3;
+    chart.lastColumn = 2;
+    chart.fixedColumnCount = 2;
+    ChartSeries series;
+    series.column = 2;
+    series.title = QStringLiteral("销售金额");
+    series.texts = values;
+    for (const QString &v : values)
+        series.values << v.toDouble();
+    chart.series << series;
+    return chart;
+}
+
+bool isRed(QRgb c)
+{
+    return qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80;
+}
+
+// True when a pixel of the colour test lies within radius of (x, y).
+template<typename Test>
+bool near(const QImage &image, int x, int y, int radius, Test test)
+{
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx)
+            if (image.valid(x + dx, y + dy) && test(image.pixel(x + dx, y + dy)))
+                return true;
+    return false;
+}
+
+} // namespace
+
+class TestChart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tickUnits_data();
+    void tickUnits();
+    void secondAxis_data();
+    void secondAxis();
+    void negativeLayout();
+    void seriesColours();
+    void fromGrid();
+    void drawnChart();
+    void notDrawable();
+};
+
+void TestChart::tickUnits_data()
+{
+    QTest::addColumn<double>("largest");
+    QTest::addColumn<double>("unit");
+    QTest::newRow("55") << 55.0 << 6.0;
+    QTest::newRow("1") << 1.0 << 0.1;
+    QTest::newRow("0.5") << 0.5 << 0.1;
+    QTest::newRow("1000") << 1000.0 << 110.0;
+    QTest::newRow("a million million") << 1e12 << 110000000000.0;
+}
+
+void TestChart::tickUnits()
+{
+    QFETCH(double, largest);
+    QFETCH(double, unit);
+    QCOMPARE(TickUnit(largest * 1.1), unit);
+    QCOMPARE(TickValue(10, TickUnit(largest * 1.1), false), 10 * unit);
+}
+
+void TestChart::secondAxis_data()
+{
+    QTest::addColumn<double>("first");
+    QTest::addColumn<double>("second");
+    QTest::addColumn<int>("secondColumn");
+    QTest::newRow("similar") << 100.0 << 300.0 << 0;
+    QTest::newRow("ten times larger") << 100.0 << 1001.0 << 3;
+    QTest::newRow("exactly ten times") << 100.0 << 1000.0 << 0;
+    QTest::newRow("a tenth") << 100.0 << 9.0 << 3;
+}
+
+void TestChart::secondAxis()
+{
+    QFETCH(double, first);
+    QFETCH(double, second);
+    QFETCH(int, secondColumn);
+    const QVector<ColumnRange> columns = {{2, first, 0}, {3, second, 0}};
+    const ScaleChoice choice = ChooseScales(columns, true);
+    QCOMPARE(choice.secondColumn, secondColumn);
+    QCOMPARE(choice.largest, secondColumn ? first : std::max(first, second));
+    // Without the limit every column shares the left axis.
+    QCOMPARE(ChooseScales(columns, false).secondColumn, 0);
+}
+
+// Net returns: 20 ticks reading -9U … 10U, the zero level in the middle.
+void TestChart::negativeLayout()
+{
+    QCOMPARE(TickValue(1, 6, true), -54.0);
+    QCOMPARE(TickValue(10, 6, true), 0.0);
+    QCOMPARE(TickValue(20, 6, true), 60.0);
+    const ScaleChoice choice = ChooseScales({{2, 30, -20}}, true);
+    QCOMPARE(choice.smallest, -20.0);
+}
+
+void TestChart::seriesColours()
+{
+    QCOMPARE(SeriesColour(2, 2), QColor(0, 255, 0));
+    QCOMPARE(SeriesColour(1, 2), QColor(128, 127, 128));
+    QCOMPARE(SeriesColour(5, 2), QColor(0, 255, 0));
+}
+
+// The chart reads the grid: labels from the last fixed column, a series per
+// other column with its title from the header row, values from the texts.
+void TestChart::fromGrid()
+{
+    grid::Grid g;
+    g.setCols(3);
+    g.setRows(4);
+    g.setFixedRows(2);
+    g.setFixedCols(2);
+    g.setTextMatrix(1, 2, QStringLiteral("库存"));
+    g.setTextMatrix(2, 1, QStringLiteral("钢管"));
+    g.setTextMatrix(2, 2, QStringLiteral("2.5"));
+    g.setTextMatrix(3, 1, QStringLiteral("角钢"));
+    g.setTextMatrix(3, 2, QStringLiteral("-3"));
+    g.setTag(QStringLiteral("标题"));
+    const ChartData chart = ChartFromGrid(g);
+    QVERIFY(chart.drawable);
+    QCOMPARE(chart.labels, QStringList({"钢管", "角钢"}));
+    QCOMPARE(chart.series.size(), 1);
+    QCOMPARE(chart.series.first().title, QStringLiteral("库存"));
+    QCOMPARE(chart.series.first().values, QVector<double>({2.5, -3}));
+    QCOMPARE(chart.title, QStringLiteral("标题"));
+
+    g.setRows(1);
+    QVERIFY(!ChartFromGrid(g).drawable);
+}
+
+// Drawn off screen: the value axis black at the plot's left edge, a red
+// marker at a known point, the series line in its colour, the heading.
+void TestChart::drawnChart()
+{
+    const QSize size(600, 400); // 9000 × 6000 twips: plot 800 … 7200, 1200 … 4500
+    const QImage image = ChartImage(
+            chartOf({"2024-01-01", "2024-01-02", "2024-01-03"}, {"0", "50", "100"}), size);
+    QCOMPARE(image.size(), size);
+    // The value axis: x = 800 twips, from y 1200 to 4500 twips.
+    const int axisX = 800 / 15;
+    for (int y = 1200 / 15 + 5; y < 4500 / 15 - 5; y += 10)
+        QVERIFY2(near(image, axisX, y, 1, [](QRgb c) { return qGray(c) < 40; }),
+                 qPrintable(QStringLiteral("axis at y %1").arg(y)));
+    // Largest 100: M = 110, U = 11, top 110. The last point (100) lies at
+    // x = 7200, y = 1200 + 3300 - 100 × 3300 / 110 = 1500 twips.
+    QVERIFY(near(image, 7200 / 15, 1500 / 15, 2, isRed));
+    // The middle point (50): x = 4000, y = 4500 - 1500 = 3000 twips.
+    QVERIFY(near(image, 4000 / 15, 3000 / 15, 2, isRed));
+    // Between the two, the line in the series colour (the last column: green).
+    QVERIFY(near(image, 5600 / 15, 2250 / 15, 2,
+                 [](QRgb c) { return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60; }));
+    // The heading's first line is drawn in black above the plot.
+    bool heading = false;
+    for (int y = 0; y < 1200 / 15 && !heading; ++y)
+        for (int x = 0; x < size.width() && !heading; ++x)
+            heading = qGray(image.pixel(x, y)) < 60;
+    QVERIFY(heading);
+
+    // All values zero: no axis and no heading.
+    const QImage zero = ChartImage(chartOf({"a", "b"}, {"0", "0"}), size);
+    for (int y = 1200 / 15 + 5; y < 4500 / 15 - 5; y += 10)
+        QVERIFY(!near(zero, axisX, y, 0, [](QRgb c) { return qGray(c) < 40; }));
+
+    // Negative values: the zero level lies in the middle of the plot, so a
+    // value 0 point is drawn with a marker there.
+    const QImage negative = ChartImage(chartOf({"a", "b", "c"}, {"-30", "0", "30"}), size);
+    QVERIFY(near(negative, 4000 / 15, (1200 + 3300 / 2) / 15, 2, isRed));
+}
+
+// A chart that is not drawable leaves the picture white; a grid with its
+// header only gets the legend but no axis.
+void TestChart::notDrawable()
+{
+    const QImage blank = ChartImage(ChartData(), QSize(200, 100));
+    for (int y = 0; y < blank.height(); ++y)
+        for (int x = 0; x < blank.width(); ++x)
+            QCOMPARE(blank.pixel(x, y), qRgb(255, 255, 255));
+
+    const QImage header = ChartImage(chartOf({}, {}), QSize(600, 400));
+    for (int y = 1200 / 15 + 5; y < 4500 / 15 - 5; y += 10)
+        QVERIFY(!near(header, 800 / 15, y, 0, [](QRgb c) { return qGray(c) < 40; }));
+    // The legend box at the right is drawn.
+    bool legend = false;
+    for (int y = 0; y < 400 && !legend; ++y)
+        for (int x = (9000 - 1300) / 15; x < (9000 - 300) / 15 && !legend; ++x)
+            legend = qGray(header.pixel(x, y)) < 230;
+    QVERIFY(legend);
+}
+
+QTEST_MAIN(TestChart)
+#include "tst_chart.moc"

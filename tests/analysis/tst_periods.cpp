@@ -1,0 +1,196 @@
+// The pure parts of the analyses: periods, quantity texts, the period and
+// stock walks and first-in first-out costing.
+
+#include "analysis/analyses.h"
+#include "analysis/periods.h"
+
+#include <QtTest>
+
+using namespace analysis;
+
+Q_DECLARE_METATYPE(analysis::Grouping)
+Q_DECLARE_METATYPE(QVector<analysis::PurchaseLot>)
+
+namespace {
+
+QDate day(const char *iso)
+{
+    return QDate::fromString(QLatin1String(iso), Qt::ISODate);
+}
+
+// "date=sum" texts of rows, for readable comparisons.
+QStringList texts(const QVector<DaySum> &rows, bool byAmount)
+{
+    QStringList result;
+    for (const DaySum &row : rows)
+        result << dayText(row.day) + QLatin1Char('=')
+                          + (byAmount ? amountText(row.sum) : quantityText(row.sum));
+    return result;
+}
+
+} // namespace
+
+class TestPeriods : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void periodBounds_data();
+    void periodBounds();
+    void quantityTexts_data();
+    void quantityTexts();
+    void periodWalk();
+    void stockWalk();
+    void fifo_data();
+    void fifo();
+};
+
+void TestPeriods::periodBounds_data()
+{
+    QTest::addColumn<Grouping>("grouping");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("next");
+    QTest::newRow("year") << Grouping::Year << day("2006-07-15") << day("2006-01-01")
+                          << day("2007-01-01");
+    QTest::newRow("month") << Grouping::Month << day("2006-01-15") << day("2006-01-01")
+                           << day("2006-02-01");
+    QTest::newRow("december rolls over")
+            << Grouping::Month << day("2006-12-31") << day("2006-12-01") << day("2007-01-01");
+    QTest::newRow("sunday belongs to the monday before")
+            << Grouping::Week << day("2024-03-10") << day("2024-03-04") << day("2024-03-11");
+    QTest::newRow("monday starts its week")
+            << Grouping::Week << day("2024-03-04") << day("2024-03-04") << day("2024-03-11");
+    QTest::newRow("week across the year")
+            << Grouping::Week << day("2025-01-01") << day("2024-12-30") << day("2025-01-06");
+    QTest::newRow("day") << Grouping::Day << day("2024-02-29") << day("2024-02-29")
+                         << day("2024-03-01");
+}
+
+void TestPeriods::periodBounds()
+{
+    QFETCH(Grouping, grouping);
+    QFETCH(QDate, date);
+    QFETCH(QDate, start);
+    QFETCH(QDate, next);
+    QCOMPARE(periodStart(grouping, date), start);
+    QCOMPARE(nextPeriodStart(grouping, periodStart(grouping, date)), next);
+}
+
+void TestPeriods::quantityTexts_data()
+{
+    QTest::addColumn<double>("quantity");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0.0 << "0";
+    QTest::newRow("whole") << 12.0 << "12";
+    QTest::newRow("negative whole") << -3.0 << "-3";
+    QTest::newRow("half") << 2.5 << "2.5";
+    QTest::newRow("three decimals") << 0.125 << "0.125";
+    QTest::newRow("rounded to thousandths") << 1.23456 << "1.235";
+    QTest::newRow("binary sum") << 0.1 + 0.2 << "0.3";
+    QTest::newRow("almost nothing") << -0.0001 << "0";
+    QTest::newRow("large") << 1e12 << "1000000000000";
+}
+
+void TestPeriods::quantityTexts()
+{
+    QFETCH(double, quantity);
+    QFETCH(QString, text);
+    QCOMPARE(quantityText(quantity), text);
+}
+
+// Date groupings walk the day sums: empty periods between sales show 0, at
+// most 100 of them before a sale, and a last period netting to 0 is left out.
+void TestPeriods::periodWalk()
+{
+    QCOMPARE(texts(periodRows(Grouping::Month, {{day("2006-01-15"), 10}, {day("2006-04-02"), 7.5}},
+                              true),
+                   true),
+             QStringList({"2006-01-01=10.00", "2006-02-01=0.00", "2006-03-01=0.00",
+                          "2006-04-01=7.50"}));
+    QCOMPARE(texts(periodRows(Grouping::Month, {{day("2006-01-15"), 3}, {day("2006-04-02"), 2}},
+                              false),
+                   false),
+             QStringList({"2006-01-01=3", "2006-02-01=0", "2006-03-01=0", "2006-04-01=2"}));
+    // A Sunday sale counts in the week of the Monday before it.
+    QCOMPARE(texts(periodRows(Grouping::Week, {{day("2024-03-04"), 1}, {day("2024-03-10"), 2}},
+                              false),
+                   false),
+             QStringList({"2024-03-04=3"}));
+    // Returns netting out the last period: it is not shown.
+    QCOMPARE(texts(periodRows(Grouping::Day,
+                              {{day("2024-03-04"), 5},
+                               {day("2024-03-05"), 0.1},
+                               {day("2024-03-05"), 0.2},
+                               {day("2024-03-05"), -0.3}},
+                              false),
+                   false),
+             QStringList({"2024-03-04=5"}));
+    // More than 100 empty days: 100 rows are emitted, then the next sale is
+    // added to the day reached.
+    const QVector<DaySum> rows
+            = periodRows(Grouping::Day, {{day("2024-01-01"), 1}, {day("2024-12-31"), 2}}, true);
+    QCOMPARE(rows.size(), 101);
+    QCOMPARE(rows.first().sum, 1.0);
+    QCOMPARE(rows.last().day, day("2024-04-10"));
+    QCOMPARE(rows.last().sum, 2.0);
+    QVERIFY(periodRows(Grouping::Year, {}, true).isEmpty());
+}
+
+// The day-by-day stock: from the start day (or the first movement), carrying
+// everything before it, exact with fractional quantities.
+void TestPeriods::stockWalk()
+{
+    // Every movement before the start: one row, the start day.
+    QCOMPARE(texts(stockRows(day("2024-03-01"), {{day("2024-01-05"), 10}, {day("2024-02-01"), -4}}),
+                   false),
+             QStringList({"2024-03-01=6"}));
+    QCOMPARE(texts(stockRows(day("2024-03-01"), {{day("2024-02-28"), 3}, {day("2024-03-03"), -1}}),
+                   false),
+             QStringList({"2024-03-01=3", "2024-03-02=3", "2024-03-03=2"}));
+    // Half a kilogram bought each day: the stock grows by half a kilogram.
+    QVector<DaySum> halves;
+    for (int i = 0; i < 4; ++i)
+        halves.append({day("2024-05-01").addDays(i), 0.5});
+    QCOMPARE(texts(stockRows(day("2024-05-01"), halves), false),
+             QStringList({"2024-05-01=0.5", "2024-05-02=1", "2024-05-03=1.5", "2024-05-04=2"}));
+    // No movement at all: nothing to show.
+    QVERIFY(stockRows(day("2024-05-01"), {}).isEmpty());
+    // A gap of more than 1,000 days emits 1,000 rows before the movement.
+    const QVector<DaySum> gap
+            = stockRows(day("2000-01-01"), {{day("2000-01-01"), 1}, {day("2010-01-01"), 1}});
+    QCOMPARE(gap.size(), 1001);
+    QCOMPARE(gap.last().sum, 2.0);
+}
+
+void TestPeriods::fifo_data()
+{
+    QTest::addColumn<double>("before");
+    QTest::addColumn<double>("sold");
+    QTest::addColumn<QVector<PurchaseLot>>("lots");
+    QTest::addColumn<double>("cost");
+    const QVector<PurchaseLot> twoLots = {{10, 50}, {10, 60}};
+    QTest::newRow("earlier sales use the first lot") << 4.0 << 8.0 << twoLots << 42.0;
+    QTest::newRow("no sales before") << 0.0 << 8.0 << twoLots << 40.0;
+    QTest::newRow("first lot used up before") << 12.0 << 5.0 << twoLots << 30.0;
+    QTest::newRow("more sold than bought") << 0.0 << 25.0 << twoLots << 110.0;
+    QTest::newRow("no purchases") << 0.0 << 5.0 << QVector<PurchaseLot>() << 0.0;
+    QTest::newRow("fractional kilograms") << 0.0 << 2.5 << QVector<PurchaseLot>{{4, 20}} << 12.5;
+    QTest::newRow("fractional before")
+            << 1.5 << 2.5 << QVector<PurchaseLot>{{2, 10}, {10, 30}} << 2.5 + 2 * 3.0;
+    QTest::newRow("lot of quantity 0 skipped")
+            << 0.0 << 3.0 << QVector<PurchaseLot>{{0, 99}, {5, 10}} << 6.0;
+    QTest::newRow("all before the range") << 20.0 << 3.0 << twoLots << 0.0;
+}
+
+void TestPeriods::fifo()
+{
+    QFETCH(double, before);
+    QFETCH(double, sold);
+    QFETCH(QVector<PurchaseLot>, lots);
+    QFETCH(double, cost);
+    QCOMPARE(fifoCost(before, sold, lots), cost);
+}
+
+QTEST_GUILESS_MAIN(TestPeriods)
+#include "tst_periods.moc"

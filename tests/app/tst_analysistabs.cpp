@@ -1,0 +1,208 @@
+// The analysis tabs of the main window: the buttons run the analyses with
+// the tabs' own dates and options, the charts follow their pictures' size,
+// and 保存图片 writes what the picture shows.
+
+#include "app/chartpicture.h"
+#include "app/commands.h"
+#include "app/mainwindow.h"
+#include "app/tabcontrol.h"
+
+#include "grid/grid.h"
+#include "store/access.h"
+#include "store/accountsets.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "testsupport.h"
+#include "ui/shellhost.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QImageReader>
+#include <QPainter>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace app;
+
+namespace {
+
+void exec(const QString &sql)
+{
+    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
+}
+
+QStringList column(const grid::Grid &g, int col)
+{
+    QStringList texts;
+    for (int r = g.fixedRows(); r < g.rows(); ++r)
+        texts << g.textMatrix(r, col);
+    return texts;
+}
+
+} // namespace
+
+class TestAnalysisTabs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void buttonsRunTheAnalyses();
+    void pictureFollowsItsSize();
+    void savingThePicture();
+
+private:
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void TestAnalysisTabs::init()
+{
+    m_folder = std::make_unique<testsupport::TempProgramFolder>();
+    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+    store::AccountSets.clear();
+    QString error;
+    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
+    QCOMPARE(store::CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
+    m_window = std::make_unique<MainWindow>();
+    m_window->setQuitHandler([] {});
+    ui::setShellHost(m_window.get());
+    m_window->SelectAccountSet(0, false);
+    registerCommands();
+    store::CurrentUserID = 2;
+    store::CurrentUser = QStringLiteral("zunta");
+    store::CurrentRights = QStringLiteral("所有权限");
+    m_window->ApplyRights();
+
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (7, '钢管')"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (8, '角钢')"));
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '张三')"));
+    const char *const rows[] = {
+            "INSERT INTO Pur (Dat,PID,VID,AID,SID,Num,Pay) VALUES ('2024-01-01',7,1,1,2,10,50)",
+            "INSERT INTO Sale (Dat,PID,CID,AID,SID,Num,Pay) VALUES ('2024-03-04',7,1,1,2,2,30)",
+            "INSERT INTO Sale (Dat,PID,CID,AID,SID,Num,Pay) VALUES ('2024-03-06',8,1,1,2,1,12)",
+    };
+    for (const char *sql : rows)
+        exec(QString::fromUtf8(sql));
+    m_window->resize(1200, 800);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestAnalysisTabs::cleanup()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != m_window.get())
+            w->close();
+    m_window.reset();
+    commands().clear();
+    ui::setShellHost(nullptr);
+    store::CurrentUser.clear();
+    store::CurrentRights.clear();
+    store::CurrentUserID = 0;
+    const QStringList messages = m_prompts->messages;
+    m_prompts.reset();
+    m_folder.reset();
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" / "))));
+}
+
+void TestAnalysisTabs::buttonsRunTheAnalyses()
+{
+    MainWindow &w = *m_window;
+    // Sales by day over the tab's period, quantities; the pickers keep the
+    // chosen days.
+    w.DTP[0]->setDate(QDate(2024, 3, 1));
+    w.DTP[1]->setDate(QDate(2024, 3, 31));
+    w.Op[3]->setChecked(true);
+    w.Op1[1]->setChecked(true);
+    w.Com_Click(41);
+    QCOMPARE(column(*w.MSF1[0], 1), QStringList({"2024-03-04", "2024-03-05", "2024-03-06"}));
+    QCOMPARE(column(*w.MSF1[0], 2), QStringList({"2", "0", "1"}));
+    QCOMPARE(w.DTP[1]->date(), QDate(2024, 3, 31));
+    QVERIFY(!w.Pic[0]->isEmpty());
+
+    // The product box narrows the sales to one product.
+    w.SST1->setCurrentIndex(0);
+    w.SST1_Click(0);
+    w.COB[0]->setCurrentIndex(w.COB[0]->findText(QStringLiteral("角钢")));
+    w.Op[4]->setChecked(true);
+    w.Com_Click(41);
+    QCOMPARE(column(*w.MSF1[0], 1), QStringList({"角钢"}));
+
+    // Stock of one day.
+    w.DTP[2]->setDate(QDate(2024, 3, 31));
+    w.DTP[3]->setDate(QDate(2024, 3, 31));
+    w.Com_Click(42);
+    QCOMPARE(column(*w.MSF1[1], 2), QStringList({"8", "-1"}));
+
+    // The customer tab offers amount, quantity and average price.
+    QCOMPARE(w.Op1[4]->text(), QStringLiteral("按金额"));
+    QCOMPARE(w.Op1[6]->text(), QStringLiteral("按均价"));
+    QCOMPARE(w.Op1[6]->parentWidget()->parentWidget(), w.Frm1[2]);
+    w.DTP[4]->setDate(QDate(2024, 3, 1));
+    w.DTP[5]->setDate(QDate(2024, 3, 31));
+    w.Op1[6]->setChecked(true);
+    w.Com_Click(43);
+    QCOMPARE(w.MSF1[2]->textMatrix(1, 2), QStringLiteral("交易均价"));
+    QCOMPARE(column(*w.MSF1[2], 2), QStringList({"14.00"}));
+
+    // Profit: 2 × 5.00 against 30.00, and 12.00 without purchases.
+    w.DTP[6]->setDate(QDate(2024, 3, 1));
+    w.DTP[7]->setDate(QDate(2024, 3, 31));
+    w.Com_Click(44);
+    QCOMPARE(column(*w.MSF1[3], 2), QStringList({"20.00", "12.00"}));
+    QVERIFY(!w.Pic[3]->isEmpty());
+}
+
+// The chart is drawn again at every size of its picture, so it always
+// fills the box and comes back whenever the picture is shown.
+void TestAnalysisTabs::pictureFollowsItsSize()
+{
+    ChartPicture picture;
+    int drawn = 0;
+    QSize drawnSize;
+    picture.setDrawing([&](QPainter &painter, const QSize &size) {
+        ++drawn;
+        drawnSize = size;
+        painter.fillRect(QRect(QPoint(0, 0), size), Qt::red);
+    });
+    picture.resize(300, 200);
+    QCOMPARE(picture.image().size(), QSize(300, 200));
+    QCOMPARE(drawnSize, QSize(300, 200));
+    QCOMPARE(picture.image().pixel(150, 100), qRgb(255, 0, 0));
+    const int before = drawn;
+    picture.image(); // the same size: not drawn again
+    QCOMPARE(drawn, before);
+    picture.resize(500, 400);
+    QCOMPARE(picture.image().size(), QSize(500, 400));
+    QCOMPARE(picture.image().pixel(450, 350), qRgb(255, 0, 0));
+    QCOMPARE(drawn, before + 1);
+    // Shown after being covered: painted from the drawing, not lost.
+    picture.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picture));
+    QCOMPARE(picture.grab().toImage().pixel(250, 200), qRgb(255, 0, 0));
+    picture.clear();
+    QVERIFY(picture.isEmpty());
+    QCOMPARE(picture.image().pixel(250, 200), qRgb(255, 255, 255));
+}
+
+void TestAnalysisTabs::savingThePicture()
+{
+    MainWindow &w = *m_window;
+    w.DTP[6]->setDate(QDate(2024, 3, 1));
+    w.DTP[7]->setDate(QDate(2024, 3, 31));
+    w.Com_Click(44);
+    const QString path = m_folder->filePath(QStringLiteral("利润.jpg"));
+    m_prompts->fileNames << path;
+    QVERIFY(commands().savePicture(*w.Pic[3]));
+    QImageReader reader(path);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    QCOMPARE(reader.size(), w.Pic[3]->size());
+}
+
+QTEST_MAIN(TestAnalysisTabs)
+#include "tst_analysistabs.moc"

@@ -1,0 +1,657 @@
+#include "print/pagecomposer.h"
+#include "print/previewsettings.h"
+#include "print/printers.h"
+#include "print/printpreview.h"
+
+#include "grid/grid.h"
+#include "store/accountsets.h"
+#include "store/params.h"
+#include "store/programfolder.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QtTest>
+
+#include <memory>
+
+using namespace print;
+
+namespace {
+
+// A list grid in the usual layout: hidden key row and ID column, captions
+// in row 1, 序号 in column 1; columns 600, 1200 and 1200 twips wide.
+std::unique_ptr<grid::Grid> makeGrid(int dataRows, const QString &title)
+{
+    auto grid = std::make_unique<grid::Grid>();
+    grid::GridBatch batch(*grid);
+    grid->setCols(4);
+    grid->setRows(2 + dataRows);
+    grid->setFixedRows(2);
+    grid->setFixedCols(2);
+    grid->setColWidths({0, 600, 1200, 1200});
+    const QStringList captions = {"ID", "序号", "产品", "金额"};
+    for (int c = 0; c < 4; ++c)
+        grid->setTextMatrix(1, c, captions.at(c));
+    for (int r = 0; r < dataRows; ++r) {
+        grid->setTextMatrix(2 + r, 0, QString::number(100 + r));
+        grid->setTextMatrix(2 + r, 1, QString::number(r + 1));
+        grid->setTextMatrix(2 + r, 2, QStringLiteral("钢管%1").arg(r + 1));
+        grid->setTextMatrix(2 + r, 3, QStringLiteral("%1.00").arg(r * 3));
+    }
+    grid->setTag(QStringLiteral("Sale"));
+    grid->setReportTitle(title);
+    return grid;
+}
+
+// What a PDF file holds: its pages and their sizes in points.
+struct PdfPages
+{
+    int count = 0;
+    QVector<QSizeF> sizes;
+};
+
+PdfPages readPdf(const QString &path)
+{
+    QFile file(path);
+    PdfPages pdf;
+    if (!file.open(QIODevice::ReadOnly))
+        return pdf;
+    const QString bytes = QString::fromLatin1(file.readAll());
+    if (!bytes.startsWith(QLatin1String("%PDF-")))
+        return pdf;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![A-Za-z])"));
+    pdf.count = int(bytes.count(page));
+    static const QRegularExpression box(QStringLiteral(
+            "/MediaBox\\s*\\[\\s*([-\\d.]+)\\s+([-\\d.]+)\\s+([-\\d.]+)\\s+([-\\d.]+)\\s*\\]"));
+    for (auto it = box.globalMatch(bytes); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        pdf.sizes << QSizeF(m.captured(3).toDouble() - m.captured(1).toDouble(),
+                            m.captured(4).toDouble() - m.captured(2).toDouble());
+    }
+    return pdf;
+}
+
+bool nearly(const QSizeF &size, double width, double height)
+{
+    return qAbs(size.width() - width) < 1 && qAbs(size.height() - height) < 1;
+}
+
+QStringList textsOf(const PageDrawing &page, TextStyle style)
+{
+    QStringList texts;
+    for (const PageText &text : page.texts) {
+        if (text.style == style)
+            texts << text.text;
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestPrintPreview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void pagesFollowRowsPerPage();
+    void settingsRestoredOnReopening();
+    void settingsThatDoNotConvertKeepGoodOnes();
+    void titleAndFooterPerGridTitle();
+    void fontDialog();
+    void pageComposition();
+    void longCellsWrapWithinTheirColumn();
+    void printsOnePdfForOneCommand();
+    void paperSizes();
+    void cancelledChoicesPrintNothing();
+    void printerAndFileFailuresAreReported();
+    void badInputStillShowsAPage();
+    void resizingKeepsTheLayout();
+
+private:
+    PrintPreview *open(grid::Grid &grid)
+    {
+        PrintPreview *preview = ShowPrintPreview(grid);
+        m_preview = preview;
+        return preview;
+    }
+    void reopen(grid::Grid &grid)
+    {
+        if (m_preview)
+            QVERIFY(m_preview->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        open(grid);
+    }
+
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    QPointer<PrintPreview> m_preview;
+};
+
+void TestPrintPreview::init()
+{
+    m_folder = std::make_unique<testsupport::TempProgramFolder>();
+    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+    QString error;
+    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
+             qPrintable(error));
+    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    store::AccountSets.clear();
+    store::CurrentAccountIndex = -1;
+    store::CurrentUser = QStringLiteral("张三");
+    store::SetVar(store::kKeyCompany, QStringLiteral("示例公司"));
+}
+
+void TestPrintPreview::cleanup()
+{
+    if (m_preview)
+        m_preview->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const QStringList messages = m_prompts->messages;
+    m_prompts.reset();
+    m_folder.reset();
+    store::CurrentUser.clear();
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" / "))));
+}
+
+// The page count follows the rows per page; 0, empty, not a number or more
+// rows than a sheet can show gives one page with the caption row only, and
+// only a good value is stored; editing the title goes back to page 1.
+void TestPrintPreview::pagesFollowRowsPerPage()
+{
+    auto grid = makeGrid(26, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    QCOMPARE(preview->box(10)->text(), QStringLiteral("25"));
+    QCOMPARE(preview->pageCount(), 2);
+    QCOMPARE(preview->pageBar()->maximum(), 2);
+    QCOMPARE(preview->box(6)->text(), QStringLiteral("2"));
+    QCOMPARE(preview->box(8)->text(), QStringLiteral("1"));
+    QCOMPARE(preview->box(9)->text(), QStringLiteral("2"));
+
+    preview->box(10)->setText(QStringLiteral("26"));
+    QCOMPARE(preview->pageCount(), 1);
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT10")), QStringLiteral("26"));
+
+    for (const QString &text :
+         {QStringLiteral("0"), QString(), QStringLiteral("abc"), QStringLiteral("100000")}) {
+        preview->box(10)->setText(text);
+        QCOMPARE(preview->pageCount(), 1);
+        QCOMPARE(preview->shownPage().tableRows, 1); // the caption row
+        QCOMPARE(textsOf(preview->shownPage(), TextStyle::Header),
+                 QStringList({"序号", "产品", "金额"}));
+    }
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT10")), QStringLiteral("0"));
+
+    auto many = makeGrid(95 * 25, QStringLiteral("销售单"));
+    preview = open(*many);
+    preview->box(10)->setText(QStringLiteral("25"));
+    QCOMPARE(preview->pageCount(), 95);
+    QCOMPARE(preview->pageBar()->pageStep(), 10);
+    preview->box(10)->setText(QStringLiteral("264"));
+    QCOMPARE(preview->pageCount(), 9);
+    QCOMPARE(preview->pageBar()->pageStep(), 1);
+
+    preview->pageBar()->setValue(3);
+    QCOMPARE(preview->box(7)->text(), QStringLiteral("3"));
+    QVERIFY(textsOf(preview->shownPage(), TextStyle::FooterInfo).value(0).endsWith("第3页 共9页"));
+    preview->headerBox(0)->setText(QStringLiteral("新标题"));
+    QCOMPARE(preview->currentPage(), 1);
+    QCOMPARE(textsOf(preview->shownPage(), TextStyle::Title), QStringList{"新标题"});
+}
+
+// Every setting is stored as it changes and comes back on reopening.
+void TestPrintPreview::settingsRestoredOnReopening()
+{
+    auto grid = makeGrid(10, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    preview->box(0)->setText(QStringLiteral("210"));
+    preview->box(1)->setText(QStringLiteral("297"));
+    preview->box(2)->setText(QStringLiteral("15.5"));
+    preview->box(5)->setText(QStringLiteral("0"));
+    preview->box(10)->setText(QStringLiteral("4"));
+    preview->rotation()->setChecked(true);
+    QCOMPARE(store::GetVar(kRotateKey), QStringLiteral("1"));
+    QCOMPARE(store::GetVar(boxKey(2)), QStringLiteral("15.5"));
+
+    reopen(*grid);
+    preview = m_preview;
+    QCOMPARE(preview->box(0)->text(), QStringLiteral("210"));
+    QCOMPARE(preview->box(1)->text(), QStringLiteral("297"));
+    QCOMPARE(preview->paper().left, 15.5);
+    QCOMPARE(preview->paper().bottom, 0.0);
+    QCOMPARE(preview->rowsPerPage(), 4);
+    QCOMPARE(preview->pageCount(), 3);
+    QVERIFY(preview->rotation()->isChecked());
+    // The picture takes the paper's portrait shape.
+    const QSize picture = preview->picture()->size();
+    QVERIFY2(qAbs(picture.height() * 210.0 / picture.width() - 297) < 3,
+             qPrintable(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height())));
+
+    preview->rotation()->setChecked(false);
+    reopen(*grid);
+    QVERIFY(!m_preview->rotation()->isChecked());
+}
+
+// Stored texts that do not convert leave the initial values; typing one
+// never replaces a good stored value.
+void TestPrintPreview::settingsThatDoNotConvertKeepGoodOnes()
+{
+    store::SetVar(boxKey(0), QStringLiteral("abc"));
+    store::SetVar(boxKey(1), QStringLiteral("0"));
+    store::SetVar(boxKey(2), QStringLiteral("-5"));
+    store::SetVar(boxKey(10), QStringLiteral("x"));
+    store::SetVar(kRotateKey, QStringLiteral("7"));
+    store::SetVar(QStringLiteral("打印预览_TXT11_字号"), QStringLiteral("大"));
+    store::SetVar(QStringLiteral("打印预览_TXT11_粗体"), QStringLiteral("maybe"));
+    store::SetVar(QStringLiteral("打印预览_TXT11_颜色"), QStringLiteral("-1"));
+    store::SetVar(QStringLiteral("打印预览_TXT11_斜体"), QStringLiteral("True"));
+
+    auto grid = makeGrid(60, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    QCOMPARE(preview->box(0)->text(), QStringLiteral("297"));
+    QCOMPARE(preview->box(1)->text(), QStringLiteral("210"));
+    QCOMPARE(preview->box(2)->text(), QStringLiteral("10"));
+    QCOMPARE(preview->box(10)->text(), QStringLiteral("25"));
+    QCOMPARE(preview->pageCount(), 3);
+    QVERIFY(!preview->rotation()->isChecked());
+    QCOMPARE(preview->reportFont().pointSize, store::FontChoice().pointSize);
+    QVERIFY(!preview->reportFont().bold);
+    QCOMPARE(preview->reportFont().color, 0u);
+    QVERIFY(preview->reportFont().italic); // the one good value
+
+    preview->box(0)->setText(QStringLiteral("250"));
+    for (const QString &bad :
+         {QStringLiteral("abc"), QStringLiteral("0"), QStringLiteral("-3"), QString()}) {
+        preview->box(0)->setText(bad);
+        QCOMPARE(store::GetVar(boxKey(0)), QStringLiteral("250"));
+        QCOMPARE(preview->paper().width, 250.0);
+    }
+    preview->box(3)->setText(QStringLiteral("-1"));
+    QCOMPARE(store::GetVar(boxKey(3)), QString());
+    QCOMPARE(preview->paper().right, 10.0);
+}
+
+// Title and footer are kept per grid title; empty ones are built from the
+// company and its contact lines, and again after the cache is cleared.
+void TestPrintPreview::titleAndFooterPerGridTitle()
+{
+    store::SetVar(store::kKeyAddress, QStringLiteral("北京市朝阳区"));
+    store::SetVar(store::kKeyPhone, QStringLiteral("010-1234"));
+    store::SetVar(store::kKeyFax, QStringLiteral("010-5678"));
+    store::SetVar(store::kKeyWeb, QStringLiteral("www.example.cn"));
+    const QString footer = QStringLiteral(
+            "联系地址：北京市朝阳区 电话：010-1234 传真：010-5678 网址：www.example.cn");
+
+    auto sales = makeGrid(5, QStringLiteral("销售单"));
+    auto purchases = makeGrid(5, QStringLiteral("采购表"));
+    PrintPreview *preview = open(*sales);
+    QCOMPARE(preview->headerBox(0)->text(), QStringLiteral("示例公司销售单"));
+    QCOMPARE(preview->headerBox(1)->text(), footer);
+    QCOMPARE(textsOf(preview->shownPage(), TextStyle::Footer).join(QString()), footer);
+    preview->headerBox(0)->setText(QStringLiteral("三月销售"));
+    preview->headerBox(1)->setText(QStringLiteral("仅供内部使用"));
+
+    reopen(*purchases);
+    QCOMPARE(store::GetVar(QStringLiteral("表格打印信息_销售单_0")), QStringLiteral("三月销售"));
+    QCOMPARE(store::GetVar(QStringLiteral("表格打印信息_销售单_1")),
+             QStringLiteral("仅供内部使用"));
+    QCOMPARE(m_preview->headerBox(0)->text(), QStringLiteral("示例公司采购表"));
+
+    reopen(*sales);
+    QCOMPARE(m_preview->headerBox(0)->text(), QStringLiteral("三月销售"));
+    QCOMPARE(m_preview->headerBox(1)->text(), QStringLiteral("仅供内部使用"));
+
+    QVERIFY(m_preview->close());
+    store::ClearPrintHeaderCache();
+    reopen(*sales);
+    QCOMPARE(m_preview->headerBox(0)->text(), QStringLiteral("示例公司销售单"));
+    QCOMPARE(m_preview->headerBox(1)->text(), footer);
+}
+
+// The font dialog starts from the sample's font; the choice is shown on the
+// sample and the size-test label and stored in its seven text forms.
+void TestPrintPreview::fontDialog()
+{
+    auto grid = makeGrid(3, QStringLiteral("产品表"));
+    PrintPreview *preview = open(*grid);
+    store::FontChoice chosen;
+    chosen.family = QStringLiteral("Noto Sans CJK SC");
+    chosen.pointSize = 0; // a size of 0 from the dialog
+    chosen.bold = true;
+    chosen.strikeOut = true;
+    chosen.color = 0x0000FF; // blue
+    m_prompts->fonts << chosen;
+    preview->chooseFont();
+
+    QCOMPARE(preview->reportFont().pointSize, 0.1);
+    QVERIFY(preview->sizeTestLabel()->font().bold());
+    QCOMPARE(preview->box(11)->font().family(), preview->sizeTestLabel()->font().family());
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT11_字号")), QStringLiteral("0.1"));
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT11_粗体")), QStringLiteral("True"));
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT11_斜体")), QStringLiteral("False"));
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT11_字体")), chosen.family);
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT11_颜色")), QStringLiteral("16711680"));
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT11_删除线")), QStringLiteral("True"));
+    QCOMPARE(store::GetVar(QStringLiteral("打印预览_TXT11_下划线")), QStringLiteral("False"));
+
+    reopen(*grid);
+    QCOMPARE(m_preview->reportFont().color, 0x0000FFu);
+    QVERIFY(m_preview->reportFont().strikeOut);
+
+    // Cancelling changes nothing.
+    m_preview->chooseFont();
+    QCOMPARE(m_preview->reportFont().family, chosen.family);
+}
+
+// One page laid out: title, bold caption row, the page's rows in columns of
+// the grid's proportions, the footer info with its page part directly below
+// the last row drawn.
+void TestPrintPreview::pageComposition()
+{
+    auto grid = makeGrid(60, QStringLiteral("销售单"));
+    QImage surface(1400, 900, QImage::Format_RGB32);
+    PageFrame frame;
+    frame.left = 100;
+    frame.top = 50;
+    frame.width = 1000;
+    frame.height = 560; // 28 lines of 20
+    frame.unitsPerTwip = 1.0 / 15;
+    frame.unitsPerMm = 4;
+    PageInput input;
+    input.grid = grid.get();
+    input.rowsPerPage = 25;
+    input.pageCount = 3;
+    input.title = QStringLiteral("示例公司销售单");
+    input.operatorName = QStringLiteral("张三");
+    input.date = QDate(2024, 5, 6);
+    const ReportFonts fonts = ReportFonts::forPreview(store::FontChoice());
+
+    input.page = 2;
+    PageDrawing page = layoutPage(input, frame, fonts, &surface, surface.height());
+    QCOMPARE(textsOf(page, TextStyle::FooterInfo),
+             QStringList{"制表人：张三    制表日期：2024年05月06日     第2页 共3页"});
+    QCOMPARE(textsOf(page, TextStyle::Title), QStringList{input.title});
+    QCOMPARE(textsOf(page, TextStyle::Header), QStringList({"序号", "产品", "金额"}));
+    const QStringList body = textsOf(page, TextStyle::Body);
+    QCOMPARE(body.size(), 75);
+    QCOMPARE(body.mid(0, 3), QStringList({"26", "钢管26", "75.00"}));
+    QCOMPARE(page.tableRows, 26);
+
+    // Vertical rules of the caption row: left edge, then a fifth, two fifths
+    // and two fifths of the width.
+    QVector<double> rules;
+    for (const QLineF &line : std::as_const(page.lines)) {
+        if (line.x1() == line.x2() && line.y1() == 70)
+            rules << line.x1();
+    }
+    QCOMPARE(rules, QVector<double>({100, 300, 700, 1100}));
+    // 产品 starts 30 twips (2 pixels) right of its column's left rule.
+    for (const PageText &text : std::as_const(page.texts)) {
+        if (text.text == QStringLiteral("钢管26"))
+            QCOMPARE(text.topLeft.x(), 300 + 2.0);
+    }
+
+    // The last page holds 10 rows; the footer follows directly below them.
+    input.page = 3;
+    page = layoutPage(input, frame, fonts, &surface, surface.height());
+    QCOMPARE(page.tableRows, 11);
+    QCOMPARE(page.tableBottom, 70.0 + 11 * 20);
+    QCOMPARE(page.footerTop, page.tableBottom + frame.unitsPerMm);
+    QCOMPARE(textsOf(page, TextStyle::Body).mid(27), QStringList({"60", "钢管60", "177.00"}));
+
+    // A page past the grid, and a grid without rows: title, captions, footer.
+    input.page = 4;
+    page = layoutPage(input, frame, fonts, &surface, surface.height());
+    QCOMPARE(page.tableRows, 1);
+    QCOMPARE(textsOf(page, TextStyle::Header).size(), 3);
+    QCOMPARE(textsOf(page, TextStyle::FooterInfo).size(), 1);
+    auto empty = makeGrid(0, QStringLiteral("销售单"));
+    input.grid = empty.get();
+    input.page = 1;
+    page = layoutPage(input, frame, fonts, &surface, surface.height());
+    QCOMPARE(page.tableRows, 1);
+    QVERIFY(textsOf(page, TextStyle::Body).isEmpty());
+}
+
+// A cell wider than its column wraps onto further lines inside the column
+// and runs below its row, but not past the bottom of the surface.
+void TestPrintPreview::longCellsWrapWithinTheirColumn()
+{
+    auto grid = makeGrid(3, QStringLiteral("销售单"));
+    const QString longText = QString(10000, QChar(0x957F)); // 长
+    grid->setTextMatrix(2, 2, longText);
+    grid->setTextMatrix(3, 2, QStringLiteral("第一行\r\n第二行"));
+    QImage surface(1400, 900, QImage::Format_RGB32);
+    PageFrame frame;
+    frame.left = 100;
+    frame.top = 50;
+    frame.width = 1000;
+    frame.height = 560;
+    frame.unitsPerTwip = 1.0 / 15;
+    frame.unitsPerMm = 4;
+    PageInput input;
+    input.grid = grid.get();
+    input.date = QDate(2024, 5, 6);
+    const ReportFonts fonts = ReportFonts::forPreview(store::FontChoice());
+    const QFontMetricsF metrics(fonts.body, &surface);
+
+    QElapsedTimer timer;
+    timer.start();
+    const PageDrawing page = layoutPage(input, frame, fonts, &surface, 800);
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    int pieces = 0;
+    double lastTop = 0;
+    for (const PageText &text : page.texts) {
+        if (text.topLeft.x() != 302 || !text.text.startsWith(QChar(0x957F)))
+            continue;
+        ++pieces;
+        QVERIFY(metrics.horizontalAdvance(text.text) <= 400 - 2);
+        QVERIFY(text.topLeft.y() > lastTop);
+        lastTop = text.topLeft.y();
+    }
+    QVERIFY2(pieces > 10, qPrintable(QString::number(pieces)));
+    QVERIFY(lastTop < 800);
+    QVERIFY(lastTop > 90 + 20); // below its own row
+    QVERIFY(textsOf(page, TextStyle::Body).contains(QStringLiteral("第一行")));
+    QVERIFY(textsOf(page, TextStyle::Body).contains(QStringLiteral("第二行")));
+}
+
+// The PDF printer asks for a file and writes all pages of one command into
+// it: 5 to 3 prints 3, 4, 5 while the preview shows each page.
+void TestPrintPreview::printsOnePdfForOneCommand()
+{
+    auto grid = makeGrid(130, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    QCOMPARE(preview->pageCount(), 6);
+
+    const QString path = m_folder->filePath(QStringLiteral("销售单.pdf"));
+    m_prompts->printers << kPdfPrinterName;
+    m_prompts->fileNames << path;
+    preview->PrintBatch(5, 3);
+    QCOMPARE(m_prompts->printerLists.size(), 1);
+    QCOMPARE(m_prompts->printerLists.first().last(), kPdfPrinterName);
+    QCOMPARE(store::GetVar(kDefaultPrinterKey), kPdfPrinterName);
+    QCOMPARE(preview->currentPage(), 5);
+    PdfPages pdf = readPdf(path);
+    QCOMPARE(pdf.count, 3);
+    QVERIFY(!pdf.sizes.isEmpty());
+    for (const QSizeF &size : std::as_const(pdf.sizes))
+        QVERIFY2(nearly(size, 841.9, 595.3),
+                 qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
+
+    // The chooser now opens on the stored printer; a name without .pdf gets it.
+    const QString all = m_folder->filePath(QStringLiteral("全部"));
+    m_prompts->printers << kPdfPrinterName;
+    m_prompts->fileNames << all;
+    preview->printAll();
+    QCOMPARE(m_prompts->printerPreselections.last(), kPdfPrinterName);
+    QCOMPARE(readPdf(all + QStringLiteral(".pdf")).count, 6);
+
+    // A4 portrait rotated prints landscape; unrotated it stays portrait.
+    preview->box(0)->setText(QStringLiteral("210"));
+    preview->box(1)->setText(QStringLiteral("297"));
+    preview->rotation()->setChecked(true);
+    const QString rotated = m_folder->filePath(QStringLiteral("rotated.pdf"));
+    m_prompts->printers << kPdfPrinterName;
+    m_prompts->fileNames << rotated;
+    preview->printCurrentPage();
+    pdf = readPdf(rotated);
+    QCOMPARE(pdf.count, 1);
+    QVERIFY(nearly(pdf.sizes.value(0), 841.9, 595.3));
+
+    preview->rotation()->setChecked(false);
+    const QString upright = m_folder->filePath(QStringLiteral("upright.pdf"));
+    m_prompts->printers << kPdfPrinterName;
+    m_prompts->fileNames << upright;
+    preview->printRange();
+    pdf = readPdf(upright);
+    QCOMPARE(pdf.count, 6);
+    QVERIFY(nearly(pdf.sizes.value(0), 595.3, 841.9));
+}
+
+// A standard size is used when the measures match it exactly; any other
+// size is the custom paper "Korvo格式".
+void TestPrintPreview::paperSizes()
+{
+    QCOMPARE(paperPageSize(210, 297).id(), QPageSize::A4);
+    QCOMPARE(paperPageSize(148, 210).id(), QPageSize::A5);
+    const QPageSize wide = paperPageSize(297, 210);
+    QCOMPARE(wide.id(), QPageSize::Custom);
+    QCOMPARE(wide.name(), kPaperFormName);
+    QCOMPARE(wide.size(QPageSize::Millimeter), QSizeF(297, 210));
+    QCOMPARE(paperPageSize(241, 279.4).name(), kPaperFormName);
+    QCOMPARE(paperPageLayout(Paper(), true).orientation(), QPageLayout::Landscape);
+}
+
+// Cancelling the printer choice or the file name prints nothing.
+void TestPrintPreview::cancelledChoicesPrintNothing()
+{
+    auto grid = makeGrid(30, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    const QString path = m_folder->filePath(QStringLiteral("x.pdf"));
+    m_prompts->fileNames << path;
+    preview->PrintBatch(1, 2); // no printer planned: cancelled
+    preview->printCurrentPage();
+    QCOMPARE(m_prompts->printerLists.size(), 2);
+    QCOMPARE(m_prompts->fileNames.size(), 1); // never asked
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(store::GetVar(kDefaultPrinterKey), QString());
+
+    m_prompts->fileNames.clear();
+    m_prompts->printers << kPdfPrinterName;
+    preview->printAll(); // file name cancelled
+    QVERIFY(QDir(m_folder->path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
+}
+
+// A printer that is not there and a PDF file that cannot be written say so;
+// an existing file is left as it was.
+void TestPrintPreview::printerAndFileFailuresAreReported()
+{
+    auto grid = makeGrid(30, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    m_prompts->printers << QStringLiteral("不存在的打印机");
+    preview->printAll();
+    QCOMPARE(m_prompts->messages, QStringList{kPrinterFailedText});
+    m_prompts->messages.clear();
+
+    const QString blocker = m_folder->filePath(QStringLiteral("not-a-folder"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("keep");
+    file.close();
+    m_prompts->printers << kPdfPrinterName;
+    m_prompts->fileNames << blocker + QStringLiteral("/report.pdf");
+    preview->printAll();
+    QCOMPARE(m_prompts->messages.size(), 1);
+    QVERIFY(m_prompts->messages.first().startsWith(QStringLiteral("无法写入文件")));
+    m_prompts->messages.clear();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("keep"));
+}
+
+// Nonsense settings and contents still give a page, quickly, without a
+// division by zero.
+void TestPrintPreview::badInputStillShowsAPage()
+{
+    auto grid = makeGrid(40, QStringLiteral("销售单"));
+    grid->setTextMatrix(5, 3, QString(10000, QLatin1Char('9')));
+    PrintPreview *preview = open(*grid);
+    store::FontChoice missing;
+    missing.family = QStringLiteral("没有这种字体");
+    missing.pointSize = 500;
+    m_prompts->fonts << missing;
+    preview->chooseFont();
+    preview->headerBox(0)->setText(QString(5000, QChar(0x6807)));
+
+    struct Case
+    {
+        int box;
+        QString text;
+    };
+    const QVector<Case> cases
+            = {{0, "0"},    {1, "0"},  {2, "-4"},      {2, "x"},      {2, "300"}, {4, "250"},
+               {3, "5000"}, {10, "0"}, {10, "100000"}, {10, "10000"}, {10, "1"}};
+    QElapsedTimer timer;
+    for (const Case &c : cases) {
+        timer.start();
+        preview->box(c.box)->setText(c.text);
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(c.text));
+        QVERIFY(!preview->picture()->image().isNull());
+        QVERIFY(!textsOf(preview->shownPage(), TextStyle::FooterInfo).isEmpty());
+        QVERIFY(preview->pageCount() >= 1);
+    }
+    QCOMPARE(preview->pageCount(), 40);
+
+    auto empty = makeGrid(0, QStringLiteral("销售单"));
+    preview = open(*empty);
+    QCOMPARE(preview->pageCount(), 0);
+    QCOMPARE(preview->shownPage().tableRows, 1);
+    preview->box(10)->setText(QStringLiteral("0"));
+    QCOMPARE(preview->pageCount(), 1);
+}
+
+// The settings frame keeps 600 twips free below it; the paper frame ends at
+// the same bottom and 240 twips short of the right edge; title, footer and
+// scroll bar share its left edge and width; the page is drawn again at the
+// new size, in the paper's proportions.
+void TestPrintPreview::resizingKeepsTheLayout()
+{
+    auto grid = makeGrid(30, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    for (const QSize &size : {QSize(1300, 860), QSize(760, 520), QSize(1000, 1000)}) {
+        preview->resize(size);
+        QTRY_COMPARE(preview->size(), size);
+        const QRect settings = preview->settingsFrame()->geometry();
+        const QRect paper = preview->paperFrame()->geometry();
+        QCOMPARE(settings.y() + settings.height(), size.height() - 40);
+        QCOMPARE(paper.y() + paper.height(), settings.y() + settings.height());
+        QCOMPARE(paper.x() + paper.width(), size.width() - 16);
+        for (QWidget *follower : {static_cast<QWidget *>(preview->headerBox(0)),
+                                  static_cast<QWidget *>(preview->headerBox(1)),
+                                  static_cast<QWidget *>(preview->pageBar())}) {
+            QCOMPARE(follower->geometry().right(), paper.right());
+            QVERIFY(follower->y() < paper.y());
+        }
+        QCOMPARE(preview->pageBar()->x(), paper.x());
+        const QRect picture = preview->picture()->geometry();
+        QVERIFY(QRect(QPoint(), paper.size()).contains(picture));
+        QCOMPARE(preview->picture()->image().size(), picture.size());
+        QVERIFY(qAbs(picture.width() * 210.0 / picture.height() - 297) < 3);
+    }
+}
+
+QTEST_MAIN(TestPrintPreview)
+#include "tst_printpreview.moc"

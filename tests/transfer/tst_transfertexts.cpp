@@ -1,0 +1,217 @@
+// The text rules of export and import that need no database: column letters,
+// CSV fields written and read, the encodings a CSV file may come in, column
+// specs, dates and row ranges.
+
+#include "transfer/columns.h"
+#include "transfer/csv.h"
+#include "transfer/importer.h"
+#include "transfer/mapping.h"
+
+#include <QStringEncoder>
+#include <QtTest>
+
+using namespace transfer;
+
+using Records = QVector<QStringList>;
+
+class TestTransferTexts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void columnLetters_data();
+    void columnLetters();
+    void columnNumber_data();
+    void columnNumber();
+    void csvFieldQuoting();
+    void parseCsv_data();
+    void parseCsv();
+    void exportedLinesReadBack();
+    void decodeEncodings();
+    void specs();
+    void dates_data();
+    void dates();
+    void rowRange();
+    void rights();
+};
+
+void TestTransferTexts::columnLetters_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("letters");
+    QTest::newRow("1") << 1 << "A";
+    QTest::newRow("26") << 26 << "Z";
+    QTest::newRow("27") << 27 << "AA";
+    QTest::newRow("52") << 52 << "AZ";
+    QTest::newRow("53") << 53 << "BA";
+    QTest::newRow("702") << 702 << "ZZ";
+    QTest::newRow("0") << 0 << "";
+    QTest::newRow("703") << 703 << "";
+}
+
+void TestTransferTexts::columnLetters()
+{
+    QFETCH(int, number);
+    QFETCH(QString, letters);
+    QCOMPARE(ColumnLetters(number), letters);
+    if (!letters.isEmpty())
+        QCOMPARE(ColumnNumber(letters), number);
+}
+
+void TestTransferTexts::columnNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("number");
+    QTest::newRow("lower, blanks") << " b " << 2;
+    QTest::newRow("two") << "az" << 52;
+    QTest::newRow("digit below A") << "7" << 1;
+    QTest::newRow("three") << "AAA" << 0;
+    QTest::newRow("empty") << "" << 0;
+}
+
+void TestTransferTexts::columnNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(int, number);
+    QCOMPARE(ColumnNumber(text), number);
+}
+
+void TestTransferTexts::csvFieldQuoting()
+{
+    QCOMPARE(csvField("abc"), QString("abc\t"));
+    QCOMPARE(csvField("a,b"), QString("\"a,b\t\""));
+    QCOMPARE(csvField("say \"hi\""), QString("\"say \"\"hi\"\"\t\""));
+    QCOMPARE(csvField("two\r\nlines"), QString("\"two\r\nlines\t\""));
+    // A line feed alone would split the record on reading as well.
+    QCOMPARE(csvField("two\nlines"), QString("\"two\nlines\t\""));
+    QCOMPARE(csvField(QString()), QString("\t"));
+}
+
+void TestTransferTexts::parseCsv_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Records>("records");
+    QTest::newRow("quoted comma") << "a,\"b,c\",d" << Records{{"a", "b,c", "d"}};
+    QTest::newRow("quoted line break") << "1,\"first\r\nsecond\",3\r\n4,5,6"
+                                       << Records{{"1", "first\r\nsecond", "3"}, {"4", "5", "6"}};
+    QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\",x" << Records{{"say \"hi\"", "x"}};
+    QTest::newRow("empty quoted field") << "a,\"\",b" << Records{{"a", "", "b"}};
+    QTest::newRow("placeholders survive") << "ζξ,\"ζζ,ξ\"" << Records{{"ζξ", "ζζ,ξ"}};
+    QTest::newRow("line ends of every kind")
+            << "a\rb\nc\r\nd" << Records{{"a"}, {"b"}, {"c"}, {"d"}};
+    QTest::newRow("empty line is an empty record") << "a\r\n\r\nb\r\n" << Records{{"a"}, {}, {"b"}};
+    QTest::newRow("unclosed quote runs to the end") << "a,\"b\r\nc" << Records{{"a", "b\r\nc"}};
+    QTest::newRow("quote inside an unquoted field")
+            << "a,b\"c,d\"e,f" << Records{{"a", "bc,de", "f"}};
+    QTest::newRow("empty fields") << ",," << Records{{"", "", ""}};
+    QTest::newRow("nothing") << "" << Records{};
+}
+
+void TestTransferTexts::parseCsv()
+{
+    QFETCH(QString, text);
+    QFETCH(Records, records);
+    QCOMPARE(transfer::parseCsv(text), records);
+}
+
+void TestTransferTexts::exportedLinesReadBack()
+{
+    // What export writes reads back as the texts with their tabs.
+    const QStringList cells = {"plain", "a,b", "\"quoted\"", "two\r\nlines", "", "ζ,ξ"};
+    QStringList fields;
+    for (const QString &cell : cells)
+        fields << csvField(cell);
+    const Records read = transfer::parseCsv(fields.join(',') + "\r\n");
+    QCOMPARE(read.size(), 1);
+    QStringList expected;
+    for (const QString &cell : cells)
+        expected << cell + '\t';
+    QCOMPARE(read.first(), expected);
+
+    // A line of a megabyte.
+    const QString longCell(1 << 20, QChar(0x4E2D));
+    QCOMPARE(transfer::parseCsv("x," + longCell).first().at(1).size(), longCell.size());
+}
+
+void TestTransferTexts::decodeEncodings()
+{
+    const QString text = QStringLiteral("客户,钢管\r\n");
+    QStringEncoder gb("GB18030");
+    QCOMPARE(decodeCsvBytes(gb.encode(text)), text);
+    QCOMPARE(decodeCsvBytes(text.toUtf8()), text);
+    QCOMPARE(decodeCsvBytes("\xEF\xBB\xBF" + text.toUtf8()), text);
+    QCOMPARE(decodeCsvBytes(QByteArray()), QString());
+}
+
+void TestTransferTexts::specs()
+{
+    QCOMPARE(normaliseSpec(" ,A，“-”,B, "), QString("A,\"-\",B"));
+    const QVector<SpecPart> parts = specParts(normaliseSpec("A，“-”,b"));
+    QCOMPARE(parts.size(), 3);
+    QCOMPARE(parts.at(0).column, 1);
+    QVERIFY(parts.at(1).constant);
+    QCOMPARE(parts.at(1).text, QString("-"));
+    QCOMPARE(parts.at(2).column, 2);
+    // A constant may hold a comma; digits count columns; three letters are
+    // beyond any sheet.
+    const QVector<SpecPart> more = specParts("\"a,b\",3,ABC,,");
+    QCOMPARE(more.size(), 3);
+    QCOMPARE(more.at(0).text, QString("a,b"));
+    QCOMPARE(more.at(1).column, 3);
+    QCOMPARE(more.at(2).column, 0);
+}
+
+void TestTransferTexts::dates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("when");
+    const QDateTime day(QDate(2026, 3, 1), QTime(0, 0));
+    QTest::newRow("list form") << "2026.03.01" << day;
+    QTest::newRow("iso") << "2026-03-01" << day;
+    QTest::newRow("slashes, one digit") << "2026/3/1" << day;
+    QTest::newRow("chinese") << "2026年3月1日" << day;
+    QTest::newRow("digits") << "20260301" << day;
+    QTest::newRow("with time") << "2026-03-01 10:20:30"
+                               << QDateTime(QDate(2026, 3, 1), QTime(10, 20, 30));
+    QTest::newRow("list form with time")
+            << "2026.03.01 10:20" << QDateTime(QDate(2026, 3, 1), QTime(10, 20));
+    QTest::newRow("no such day") << "2026-02-30" << QDateTime();
+    QTest::newRow("words") << "yesterday" << QDateTime();
+}
+
+void TestTransferTexts::dates()
+{
+    QFETCH(QString, text);
+    QFETCH(QDateTime, when);
+    QCOMPARE(parseImportDate(text), when);
+}
+
+void TestTransferTexts::rowRange()
+{
+    int first = 0;
+    int last = 0;
+    QVERIFY(importRowRange("2", "30001", &first, &last));
+    QCOMPARE(last - first + 1, 30000);
+    QVERIFY(!importRowRange("2", "30002", &first, &last));
+    QVERIFY(importRowRange("100", "2", &first, &last));
+    QCOMPARE(first, 2);
+    QCOMPARE(last, 100);
+    QVERIFY(importRowRange("2.6行", "9.4", &first, &last));
+    QCOMPARE(first, 3);
+    QCOMPARE(last, 9);
+    QVERIFY(!importRowRange("1", "99999999999999", &first, &last));
+}
+
+void TestTransferTexts::rights()
+{
+    QCOMPARE(importedRights("所有权限", "所有权限"), QString("所有权限"));
+    // Only the rights the importing user holds come through, in catalogue
+    // order.
+    QCOMPARE(importedRights("所有权限", "销售数据添加;销售数据查看"),
+             QString("销售数据查看;销售数据添加"));
+    QCOMPARE(importedRights("产品数据删除;销售数据添加", "销售数据添加"), QString("销售数据添加"));
+    QCOMPARE(importedRights("产品数据删除", ""), QString());
+}
+
+QTEST_GUILESS_MAIN(TestTransferTexts)
+#include "tst_transfertexts.moc"
