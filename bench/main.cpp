@@ -39,6 +39,7 @@ const Group kGroups[] = {
         {"transfer", bench::transferFigures},
         {"analysis", bench::analysisFigures},
         {"maintenance", bench::maintenanceFigures},
+        {"sets", bench::setsFigures},
 };
 
 } // namespace

@@ -80,5 +80,6 @@ void printFigures(const Context &context);       // bench_print.cpp
 void transferFigures(const Context &context);    // bench_transfer.cpp
 void analysisFigures(const Context &context);    // bench_analysis.cpp
 void maintenanceFigures(const Context &context); // bench_maintenance.cpp
+void setsFigures(const Context &context);        // bench_sets.cpp
 
 } // namespace bench

@@ -83,7 +83,7 @@ void AccountSetChooser::fill()
             const store::AccountSet &entry = store::AccountSets.at(i);
             const int row = first + i;
             MSF->setTextMatrix(row, NumberColumn, QString::number(i + 1));
-            MSF->setTextMatrix(row, NameColumn, entry.Name);
+            MSF->setTextMatrix(row, NameColumn, store::accountSetDisplayName(entry));
             MSF->setTextMatrix(row, LastAccessColumn, store::dateTimeText(entry.LastAccess));
             MSF->setTextMatrix(row, FileColumn, entry.FileName);
         }
@@ -117,7 +117,14 @@ int AccountSetChooser::takeChoice()
 
 void AccountSetChooser::choose()
 {
-    takeChoice();
+    const int row = takeChoice();
+    // A set whose file does not open cannot be chosen; it can be deleted.
+    const int position = row < 0 ? -1 : positionOfFile(MSF->textMatrix(row, FileColumn));
+    if (position >= 0 && store::AccountSets.at(position).Damaged) {
+        store::PendingAccountChoice.clear();
+        store::prompts().message(store::kDamagedSetRefusal);
+        return;
+    }
     close();
 }
 

@@ -733,6 +733,13 @@ void MainWindow::mExit_Click()
     close();
 }
 
+void MainWindow::ExitWithoutQuestions()
+{
+    // The window may never have been shown (the first set not made yet):
+    // the close event still runs, and Form_Unload does only what applies.
+    close();
+}
+
 void MainWindow::runMenuAction(const QString &name)
 {
     if (!commands().runAction(name, *this))

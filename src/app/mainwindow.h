@@ -125,6 +125,11 @@ public:
     // The layout computed last (twips).
     const MainLayout &layoutTwips() const { return m_layout; }
 
+    // Closes the program as 退出 does, asking nothing: used when the session
+    // ends (SIGTERM, SIGHUP). Settings are saved, scratch tables dropped and
+    // every set let go; dialogs still open go with the program.
+    void ExitWithoutQuestions();
+
     // What ending the program does after Form_Unload (quits the event loop
     // unless replaced, e.g. by tests).
     void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }

@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
+#include "termination.h"
 
 #include "store/accountsets.h"
 #include "store/engine.h"
@@ -53,12 +54,15 @@ bool LoadAccountSets(ui::ShellHost &host, const std::function<void()> &openNewSe
     if (!files.isEmpty()) {
         ui::ProgressStart(QStringLiteral("正在初化化套账列表..."), files.size());
         count = store::BuildAccountSetList(files, [](int) { ui::ProgressStep(1); });
-        if (count > 0)
+        // The set opened is one that opens: BuildAccountSetList passes over
+        // damaged and foreign files (-1 when no file opens).
+        if (count > 0 && store::CurrentAccountIndex >= 0)
             host.SelectAccountSet(store::CurrentAccountIndex, false);
         ui::ProgressClose();
     }
-    if (count == 0) {
-        store::prompts().message(QStringLiteral("没有任何进销存套账,请建立新套账！"));
+    if (count == 0 || store::CurrentAccountIndex < 0) {
+        store::prompts().message(count == 0 ? QStringLiteral("没有任何进销存套账,请建立新套账！")
+                                            : store::kNoSetOpensMessage);
         if (openNewSetDialog)
             openNewSetDialog();
         return false;
@@ -93,6 +97,19 @@ int run()
         return 0; // another copy runs in this folder: end silently
 
     prepareApplication();
+
+    // Ending the session (SIGTERM, SIGHUP) closes the program as 退出 does,
+    // without questions: settings saved, scratch tables dropped, every set
+    // let go and complete by itself. Watched from the start: a signal that
+    // comes before the event loop runs waits in the watcher's pipe.
+    MainWindow *mainWindow = nullptr;
+    const TerminationWatcher termination([&mainWindow] {
+        if (mainWindow)
+            mainWindow->ExitWithoutQuestions();
+        else
+            QCoreApplication::quit();
+    });
+
     ui::QtPrompts prompts;
     store::setPrompts(&prompts);
     QString error;
@@ -104,11 +121,13 @@ int run()
     {
         MainWindow window;
         ui::setShellHost(&window);
+        mainWindow = &window;
         LoadAccountSets(window, [&window] {
             ShowFirstAccountSetDialog(&window, [] { QCoreApplication::quit(); });
         });
         code = QApplication::exec();
         ui::setShellHost(nullptr);
+        mainWindow = nullptr;
     }
     store::Registry::closeAll();
     store::setPrompts(nullptr);

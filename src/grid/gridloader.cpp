@@ -332,9 +332,10 @@ bool DeleteGridRows(Grid &grid, int firstRow, int lastRow, bool ask)
         store::Connection conn;
         if (store::OpenConn(conn)) {
             // One transaction for the whole block: a thousand deletes commit
-            // once instead of a thousand times. Each statement still runs on
-            // its own and a failing one is passed over.
-            const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
+            // once instead of a thousand times, and a crash leaves all or
+            // none of them. Each statement still runs on its own and a
+            // failing one is passed over.
+            store::Transaction transaction(conn);
             for (int r = firstRow; r <= lastRow; ++r) {
                 bool isNumber = false;
                 const qlonglong id = grid.cellText(r, idColumn).trimmed().toLongLong(&isNumber);
@@ -345,9 +346,8 @@ bool DeleteGridRows(Grid &grid, int firstRow, int lastRow, bool ask)
                 if (progress)
                     ui::ProgressStep(1);
             }
-            if (transaction && !conn->execNative(QStringLiteral("COMMIT"))) {
+            if (!transaction.commit()) {
                 // Nothing was deleted after all; the rows stay in the grid.
-                conn->execNative(QStringLiteral("ROLLBACK"));
                 if (progress)
                     ui::ProgressClose();
                 return false;

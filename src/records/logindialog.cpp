@@ -79,6 +79,9 @@ void LoginDialog::login()
     case LoginOutcome::Wrong:
         store::prompts().message(QStringLiteral("用户名或密码错误！"));
         return;
+    case LoginOutcome::Unreadable:
+        store::prompts().message(kUnreadableSetMessage);
+        return;
     case LoginOutcome::LoggedIn:
         break;
     }

@@ -145,7 +145,7 @@ bool deleteDependentRecords(const QVector<qint64> &ids, const QVector<DependentT
     // One transaction for the whole selection: hundreds of deletes commit
     // once. A statement that fails is passed over, as each one ran on its
     // own before.
-    const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
+    store::Transaction transaction(conn);
     for (const qint64 id : ids) {
         for (const DependentTable &dependent : dependents)
             store::ExecSQL(QStringLiteral("DELETE * FROM ") + dependent.table
@@ -155,11 +155,7 @@ bool deleteDependentRecords(const QVector<qint64> &ids, const QVector<DependentT
         if (progress)
             ui::ProgressStep(1);
     }
-    if (transaction && !conn->execNative(QStringLiteral("COMMIT"))) {
-        conn->execNative(QStringLiteral("ROLLBACK"));
-        return false;
-    }
-    return true;
+    return transaction.commit();
 }
 
 bool deleteSelectedWithDependents(grid::Grid &grid, const QString &question,
@@ -174,11 +170,17 @@ bool deleteSelectedWithDependents(grid::Grid &grid, const QString &question,
         return false;
     const QVector<qint64> ids = rowIds(grid, first, last);
     ui::ProgressStart(progressText, last - first + 1);
-    // The master rows go only when their sales and purchases are gone, so no
-    // record is ever left pointing to a deleted master.
+    // The records and their masters go in one transaction: after a crash
+    // either all of them are gone or none, never the sales without their
+    // customers. Within it the masters go only after their records, so no
+    // record ever points to a deleted master.
+    store::Connection conn;
     bool deleted = false;
-    if (deleteDependentRecords(ids, dependents, true))
-        deleted = grid::DeleteGridRows(grid, first, last, false);
+    if (store::OpenConn(conn)) {
+        store::Transaction transaction(conn);
+        deleted = transaction.isActive() && deleteDependentRecords(ids, dependents, true)
+                  && grid::DeleteGridRows(grid, first, last, false) && transaction.commit();
+    }
     ui::ProgressClose();
     return deleted;
 }

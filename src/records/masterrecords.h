@@ -92,8 +92,9 @@ bool deleteDependentRecords(const QVector<qint64> &ids, const QVector<DependentT
 // The delete command of a master list: asks question (No stops), shows the
 // progress window with progressText, deletes the dependent records of every
 // selected row, then the selected rows with their master records
-// (DeleteGridRows without asking). Nothing happens when no data row is
-// selected. True when rows were deleted.
+// (DeleteGridRows without asking), all in one transaction: after a crash
+// either every record and master of the selection is gone or none is.
+// Nothing happens when no data row is selected. True when rows were deleted.
 bool deleteSelectedWithDependents(grid::Grid &grid, const QString &question,
                                   const QString &progressText,
                                   const QVector<DependentTable> &dependents);

@@ -123,13 +123,14 @@ MergeResult ReplaceName(const QString &table, const QVector<qint64> &ids, qint64
     // Everything in one transaction: the records of a merged ID must have
     // moved before its row goes, and a statement that fails half way must
     // not leave sales pointing to a deleted record.
-    if (!conn->execNative(QStringLiteral("BEGIN"))) {
+    store::Transaction transaction(conn);
+    if (!transaction.isActive()) {
         result.merged.clear();
         result.outcome = MergeResult::Outcome::Failed;
         return result;
     }
     const auto giveUp = [&](MergeResult::Outcome outcome) {
-        conn->execNative(QStringLiteral("ROLLBACK"));
+        transaction.rollback();
         result.merged.clear();
         result.outcome = outcome;
         return result;
@@ -165,7 +166,7 @@ MergeResult ReplaceName(const QString &table, const QVector<qint64> &ids, qint64
         if (progress)
             ui::ProgressStep(count);
     }
-    if (!conn->execNative(QStringLiteral("COMMIT")))
+    if (!transaction.commit())
         return giveUp(MergeResult::Outcome::Failed);
 
     // The kept and kept-back IDs count as done for the progress window too.

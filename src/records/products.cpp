@@ -59,7 +59,7 @@ bool saveProductFieldNames(const QStringList &names)
         return false;
     // Old and new definitions change together: an interruption, or a name
     // the database refuses, never leaves the products without their fields.
-    const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
+    store::Transaction transaction(conn);
     bool written = store::ExecSQL(QStringLiteral("DELETE * FROM 参数 WHERE Var LIKE '产品定义_P%'"),
                                   &conn);
     store::RecordSet rs;
@@ -75,8 +75,8 @@ bool saveProductFieldNames(const QStringList &names)
         written = rs.update();
     }
     rs.close();
-    if (transaction && (!written || !conn->execNative(QStringLiteral("COMMIT")))) {
-        conn->execNative(QStringLiteral("ROLLBACK"));
+    if (transaction.isActive() && (!written || !transaction.commit())) {
+        transaction.rollback();
         written = false;
     }
     store::CloseQuery(conn, rs);

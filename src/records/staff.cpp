@@ -189,10 +189,16 @@ LoginOutcome checkLogin(const QString &name, const QString &password, StaffLogin
     // check again on this side.
     store::Connection conn;
     store::RecordSet rs;
-    store::OpenQuery(conn, rs,
-                     QStringLiteral("SELECT * FROM Staff WHERE Name=") + store::sqlText(name)
-                             + QStringLiteral(" COLLATE BINARY AND PSD=") + store::sqlText(password)
-                             + QStringLiteral(" COLLATE BINARY"));
+    // Bound, never spliced: the typed password must not appear in any text
+    // that could be shown.
+    store::OpenBoundQuery(conn, rs,
+                          QStringLiteral("SELECT * FROM Staff WHERE Name=? COLLATE BINARY AND "
+                                         "PSD=? COLLATE BINARY"),
+                          {name, password});
+    if (!rs.isOpen()) {
+        store::CloseQuery(conn, rs);
+        return LoginOutcome::Unreadable;
+    }
     LoginOutcome outcome = LoginOutcome::Wrong;
     for (; rs.isOpen() && !rs.eof(); rs.moveNext()) {
         if (fieldText(rs, QStringLiteral("Name")) != name

@@ -58,10 +58,16 @@ struct StaffLogin
     QString rights;
 };
 
+// Told at a login when the account set cannot be read (rather than that the
+// name or password is wrong).
+inline const QString kUnreadableSetMessage
+        = QStringLiteral("无法读取当前套账的数据，套账文件可能已损坏，不能登录！");
+
 enum class LoginOutcome {
     LoggedIn,     // out is filled
     QuoteRefused, // a ' or " in the name or password; no query was made
     Wrong,        // no staff member with exactly this name and password
+    Unreadable,   // the account set could not be read: nobody can be checked
 };
 
 // True when text holds a single or double quote.

@@ -152,31 +152,67 @@ bool replaceFile(const QString &from, const QString &to, QString *error)
     return true;
 }
 
+// The current set's file whose failure to open has been reported. A set
+// that does not open fails every statement; the user hears it once, not
+// once per statement, until the file opens again or another set is used.
+QString &reportedUnopenedFile()
+{
+    static QString file;
+    return file;
+}
+
+// Opens the file's connection; for the current set, a failure is reported
+// once.
+DatabasePtr openReporting(const QString &resolved)
+{
+    DatabasePtr db = openFile(resolved);
+    if (db) {
+        if (reportedUnopenedFile() == resolved)
+            reportedUnopenedFile().clear();
+        return db;
+    }
+    if (isCurrentFile(resolved) && reportedUnopenedFile() != resolved) {
+        reportedUnopenedFile() = resolved;
+        prompts().message(QStringLiteral("无法建立数据库连接(数据库：") + resolved
+                          + QStringLiteral(")！"));
+    }
+    return db;
+}
+
+void openQuery(Connection &conn, RecordSet &rs, const QString &sql, const QVariantList &values,
+               const QString &file)
+{
+    CloseQuery(conn, rs);
+    const QString resolved = resolvedFile(file);
+    conn = openReporting(resolved);
+    if (!conn)
+        return;
+    if (!rs.open(conn, sql, values)) {
+        rs.close();
+        // The statement's text only: bound values (a password) never show.
+        if (isCurrentFile(resolved))
+            prompts().message(QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！"));
+    }
+}
+
 } // namespace
 
 bool OpenConn(Connection &conn, const QString &file)
 {
     conn.reset();
-    const QString resolved = resolvedFile(file);
-    conn = openFile(resolved);
-    if (conn)
-        return true;
-    if (isCurrentFile(resolved))
-        prompts().message(QStringLiteral("无法建立数据库连接(数据库：") + resolved
-                          + QStringLiteral(")！"));
-    return false;
+    conn = openReporting(resolvedFile(file));
+    return bool(conn);
 }
 
 void OpenQuery(Connection &conn, RecordSet &rs, const QString &sql, const QString &file)
 {
-    CloseQuery(conn, rs);
-    const QString resolved = resolvedFile(file);
-    conn = openFile(resolved);
-    if (!conn || !rs.open(conn, sql)) {
-        rs.close();
-        if (isCurrentFile(resolved))
-            prompts().message(QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！"));
-    }
+    openQuery(conn, rs, sql, QVariantList(), file);
+}
+
+void OpenBoundQuery(Connection &conn, RecordSet &rs, const QString &sql, const QVariantList &values,
+                    const QString &file)
+{
+    openQuery(conn, rs, sql, values, file);
 }
 
 void OpenQuery(RecordSet &rs, const QString &sql, const QString &file)

@@ -16,14 +16,23 @@ using Connection = DatabasePtr;
 // account set show the two messages of this layer; other files fail quietly.
 
 // Opens (or reuses) the file's connection into conn. False on failure, with
-// "无法建立数据库连接(数据库：<file>)！" for the current account set.
+// "无法建立数据库连接(数据库：<file>)！" for the current account set; a set
+// that does not open is reported once, not at every later operation, until
+// it opens again.
 bool OpenConn(Connection &conn, const QString &file = QString());
 
 // Runs a query into rs. On failure rs is an empty, closed record set (zero
-// rows) and "数据库打开错误(<sql>)！" is shown for the current account set.
+// rows); for the current account set "数据库打开错误(<sql>)！" is shown when
+// the statement fails, and the connection message (once) when the set does
+// not open at all.
 void OpenQuery(Connection &conn, RecordSet &rs, const QString &sql,
                const QString &file = QString());
 void OpenQuery(RecordSet &rs, const QString &sql, const QString &file = QString());
+// The same with values bound to the query's ? parameters, in order. Values
+// never become part of the text, so none (a password, say) can show in a
+// message or change the statement.
+void OpenBoundQuery(Connection &conn, RecordSet &rs, const QString &sql, const QVariantList &values,
+                    const QString &file = QString());
 
 // Releases the record set and the caller's hold on the connection.
 void CloseQuery(Connection &conn, RecordSet &rs);

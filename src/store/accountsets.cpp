@@ -283,6 +283,9 @@ AccountSet ReadAccountSetInfo(const QString &fileName)
     // Read straight from the engine rather than through the access layer: a
     // damaged or foreign file must not show an error box at start-up, it is
     // simply listed without a name.
+    // A file that does not open with the password, or has no parameter
+    // table (another program's database), is marked damaged.
+    entry.Damaged = true;
     const DatabasePtr db = Registry::open(programFilePath(fileName));
     if (!db)
         return entry;
@@ -292,6 +295,7 @@ AccountSet ReadAccountSetInfo(const QString &fileName)
                       .arg(kKeyCompany, kKeyName, kKeyCreated, kKeyLastAccess);
     if (!rs.open(db, sql))
         return entry;
+    entry.Damaged = false;
     for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
         const QString key = rs.value(0).toString();
         const QString value = rs.value(1).toString();
@@ -313,15 +317,21 @@ int BestAccountSetIndex(const QVector<AccountSet> &sets)
         return -1;
     QDateTime best(QDate(2000, 1, 1), QTime(0, 0));
     int bestIndex = -1;
+    int firstSound = -1;
     for (int i = 0; i < sets.size(); ++i) {
+        if (sets.at(i).Damaged)
+            continue;
+        if (firstSound < 0)
+            firstSound = i;
         const QDateTime &lastAccess = sets.at(i).LastAccess;
         if (lastAccess.isValid() && best < lastAccess) {
             best = lastAccess;
             bestIndex = i;
         }
     }
-    // With a wrong clock or damaged info no set qualifies; open the first.
-    return bestIndex < 0 ? 0 : bestIndex;
+    // With a wrong clock or damaged info no set qualifies; open the first
+    // set that opens.
+    return bestIndex < 0 ? firstSound : bestIndex;
 }
 
 int BuildAccountSetList(const std::function<void(int)> &step)
@@ -346,9 +356,14 @@ int BuildAccountSetList(const QStringList &files, const std::function<void(int)>
     return AccountSets.size();
 }
 
+QString accountSetDisplayName(const AccountSet &set)
+{
+    return set.Damaged ? kDamagedSetName : set.Name;
+}
+
 bool MakeAccountSetCurrent(int index)
 {
-    if (index < 0 || index >= AccountSets.size())
+    if (index < 0 || index >= AccountSets.size() || AccountSets.at(index).Damaged)
         return false;
     const QString previous = CurrentAccountFile;
     CurrentAccountIndex = index;
@@ -397,9 +412,18 @@ int CreateAccountSet(const QString &company, const QString &name, QString *error
     }
     const QString templatePath = programFilePath(QLatin1String(kTemplateFileName));
     Registry::close(templatePath);
-    // Not a byte copy: each set gets a key salt of its own.
+    // Not a byte copy: each set gets a key salt of its own. A template that
+    // passed its check but still cannot be copied is built afresh once. The
+    // set is made complete, identity and all, under a work name and only
+    // then renamed into place: a crash leaves either no new set or a whole
+    // one, never a set without a name.
+    const QString work = workNameBeside(path);
     QString copyError;
-    if (!writeWithOwnSalt(templatePath, path, &copyError)) {
+    bool copied = copyWithNewSalt(templatePath, work, &copyError);
+    if (!copied && RebuildTemplate(&templateError))
+        copied = copyWithNewSalt(templatePath, work, &copyError);
+    if (!copied) {
+        QFile::remove(work);
         err = QStringLiteral("无法生成新套账文件！") + copyError;
         return -1;
     }
@@ -408,20 +432,23 @@ int CreateAccountSet(const QString &company, const QString &name, QString *error
     const QString previousFile = CurrentAccountFile;
     const QDate today = QDate::currentDate();
     const QDateTime now = nowToSecond();
-    CurrentAccountFile = fileName;
+    CurrentAccountFile = QFileInfo(work).fileName();
     SetVar(kKeyCompany, company);
     SetVar(kKeyName, name);
     SetVar(kKeyCreated, dateText(today));
     SetVar(kKeyLastAccess, dateTimeText(now));
     const QString storedName = GetVar(kKeyName);
     CurrentAccountFile = previousFile;
+    Registry::close(work); // folded back: the work file is whole by itself
 
     // A set whose identity could not be written would be listed without a
     // name; take it away again rather than leave a puzzle in the folder.
-    if (storedName != name) {
-        Registry::close(path);
-        QFile::remove(path);
-        err = QStringLiteral("无法写入新套账的信息！");
+    // QFile::rename refuses an existing target, so nothing is overwritten.
+    if (storedName != name || hasSidecar(work) || !QFile::rename(work, path)) {
+        QFile::remove(work);
+        removeSidecars(work);
+        err = storedName != name ? QStringLiteral("无法写入新套账的信息！")
+                                 : QStringLiteral("无法生成新套账文件！");
         return -1;
     }
 

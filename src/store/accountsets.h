@@ -18,7 +18,20 @@ struct AccountSet
     QString FileName;     // bare file name, e.g. DATA00003.qdt
     QDateTime Created;    // 生成日期 (invalid when missing or not a date)
     QDateTime LastAccess; // 最近访问; set to now whenever the set is made current
+    bool Damaged = false; // the file does not open as an account set: not choosable
 };
+
+// Shown in place of the name of a set whose file does not open.
+inline const QString kDamagedSetName = QStringLiteral("（文件损坏）");
+
+// Told when a damaged set is chosen, and at start-up when no set opens.
+inline const QString kDamagedSetRefusal
+        = QStringLiteral("该套账文件已损坏或不是本程序的套账，无法打开！");
+inline const QString kNoSetOpensMessage
+        = QStringLiteral("套账文件都已损坏，无法打开任何套账,请建立新套账！");
+
+// The name a list shows for the set: its name, or kDamagedSetName.
+QString accountSetDisplayName(const AccountSet &set);
 
 // The account-set list, built at start-up and kept in step by creation,
 // deletion and import; positions match the chooser's rows.
@@ -60,12 +73,13 @@ QString NextAccountSetPath();
 QStringList ListAccountSetFiles();
 
 // Identity of one account-set file, read without any message: a damaged or
-// foreign file gives an entry with only FileName filled in.
+// foreign file gives an entry with only FileName filled in and Damaged set.
 AccountSet ReadAccountSetInfo(const QString &fileName);
 
-// Position of the set to open at start-up: the first entry whose last access
-// is strictly later than every earlier one and than 2000-01-01 00:00:00; the
-// first entry when none is; -1 for an empty list.
+// Position of the set to open at start-up: among the sets that open, the
+// first entry whose last access is strictly later than every earlier one and
+// than 2000-01-01 00:00:00; the first set that opens when none is; -1 when
+// no set opens (or the list is empty).
 int BestAccountSetIndex(const QVector<AccountSet> &sets);
 
 // Rebuilds AccountSets from the program folder and sets CurrentAccountIndex
@@ -81,7 +95,7 @@ int BuildAccountSetList(const QStringList &files, const std::function<void(int)>
 // current before is let go (its log folded back). A set whose file the
 // program may not write is opened for looking and printing only, and the
 // user is told so once (readOnlyNotice). False (and nothing changed) when
-// index is out of range.
+// index is out of range or names a damaged set.
 bool MakeAccountSetCurrent(int index);
 
 // True when the set's file opens read-only (no write permission, or a

@@ -102,6 +102,49 @@ qint64 Database::lastInsertId() const
 }
 
 // ---------------------------------------------------------------------------
+// Transaction
+
+Transaction::Transaction(const DatabasePtr &db)
+    : m_db(db)
+{
+    if (!m_db)
+        return;
+    // A savepoint outside any transaction starts one; inside it nests.
+    // Names are unique so that nested ones release their own savepoint.
+    static quint64 counter = 0;
+    m_name = QStringLiteral("korvo_tx_%1").arg(++counter);
+    m_active = m_db->execNative(QStringLiteral("SAVEPOINT ") + m_name);
+}
+
+Transaction::~Transaction()
+{
+    rollback();
+}
+
+bool Transaction::commit(QString *error)
+{
+    if (!m_active) {
+        setError(error, QStringLiteral("事务未开始"));
+        return false;
+    }
+    if (!runNative(m_db->handle(), QStringLiteral("RELEASE ") + m_name, error)) {
+        rollback();
+        return false;
+    }
+    m_active = false;
+    return true;
+}
+
+void Transaction::rollback()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    runNative(m_db->handle(), QStringLiteral("ROLLBACK TO ") + m_name, nullptr);
+    runNative(m_db->handle(), QStringLiteral("RELEASE ") + m_name, nullptr);
+}
+
+// ---------------------------------------------------------------------------
 // Compaction
 
 namespace {

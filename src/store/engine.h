@@ -46,10 +46,11 @@ public:
 
     // Runs one statement (after Jet dialect translation). Returns false and
     // fills *error on failure. Never throws. A second statement after the
-    // first is refused. SELECT ... INTO creates its table with the declared
-    // types of the source columns; an expression column takes the type of
-    // the values it gives (text, whole or real numbers; dates when every
-    // text is a stored date; a double when it gives no value at all).
+    // first is refused, and so is one that still holds a parameter (:x, @x,
+    // $x, ?), which would otherwise run with NULL. SELECT ... INTO creates its table with the
+    // declared types of the source columns; an expression column takes the type of the values it
+    // gives (text, whole or real numbers; dates when every text is a stored date; a double when it
+    // gives no value at all).
     bool exec(const QString &jetSql, QString *error = nullptr);
     // Runs untranslated SQLite statements (several separated by ';').
     bool execNative(const QString &sql, QString *error = nullptr);
@@ -112,6 +113,43 @@ public:
     static DatabasePtr create(const QString &path, QString *error = nullptr);
 };
 
+// One unit of work on a connection: everything written between its start
+// and commit() reaches the file together or not at all. A failure, an early
+// return or a crash (the program killed half way) before commit() leaves
+// none of it. A transaction started while another is open on the same
+// connection is a part of that one (a savepoint): its commit keeps its work
+// for the outer commit, its rollback undoes only its own work.
+//
+//     store::Transaction transaction(conn);
+//     ... statements on conn (or on the current set, same connection) ...
+//     if (!transaction.commit()) ... // nothing was written
+//
+// Used by every user action that writes many rows (deleting masters with
+// their records, merging, clearing), so that after a crash all of it or
+// none of it is in the file.
+class Transaction
+{
+public:
+    explicit Transaction(const DatabasePtr &db);
+    ~Transaction(); // rolls back unless committed
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    // False when the transaction could not be started (no connection);
+    // commit() then fails too.
+    bool isActive() const { return m_active; }
+    // Makes the work permanent (or, nested, part of the outer transaction).
+    // False, with everything rolled back, when that fails.
+    bool commit(QString *error = nullptr);
+    // Undoes the work now; the transaction is over.
+    void rollback();
+
+private:
+    DatabasePtr m_db;
+    QString m_name;
+    bool m_active = false;
+};
+
 // The result of a query, read completely on open: the record count is exact,
 // moves are free, values keep their type. Dates are QDateTime (local time),
 // integers qlonglong, doubles double, texts QString, NULL an invalid QVariant.
@@ -129,8 +167,14 @@ public:
     RecordSet &operator=(RecordSet &&) noexcept;
 
     // Runs the (Jet dialect) query on the connection. On failure the record
-    // set stays closed and *error is filled.
+    // set stays closed and *error is filled. A query that still holds a
+    // parameter (:x, @x, $x, ?) fails rather than read it as NULL.
     bool open(const DatabasePtr &db, const QString &jetSql, QString *error = nullptr);
+    // The same with values bound to the query's parameters (?, in order):
+    // values never become part of the statement's text. Fails when the
+    // number of values differs from the number of parameters.
+    bool open(const DatabasePtr &db, const QString &jetSql, const QVariantList &values,
+              QString *error = nullptr);
     void close();
     bool isOpen() const;
 

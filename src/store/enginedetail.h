@@ -17,6 +17,9 @@ namespace store::detail {
 // ---------------------------------------------------------------------------
 // Running statements (enginesql.cpp)
 
+// Why a statement with a parameter nobody gives a value for is refused.
+inline const QString kUnboundParameterError = QStringLiteral("语句中有未赋值的参数");
+
 QString quoteIdentifier(const QString &name);
 QString lastError(sqlite3 *db);
 void setError(QString *error, const QString &text);

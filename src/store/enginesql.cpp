@@ -53,6 +53,13 @@ bool runSingle(sqlite3 *db, const QString &sql, QString *error)
         setError(error, QStringLiteral("语句结尾之后还有多余的字符"));
         return false;
     }
+    // Nothing binds values here: a parameter left in the text would run as
+    // NULL (a DELETE ... WHERE ID=:id deleting nothing, an UPDATE writing
+    // NULL), so the statement fails instead.
+    if (stmt.get() && sqlite3_bind_parameter_count(stmt.get()) > 0) {
+        setError(error, kUnboundParameterError);
+        return false;
+    }
     if (!stmt.get())
         return true; // blank statement
     int rc;

@@ -27,6 +27,12 @@ bool isWordChar(QChar c)
     return isWordStart(c) || c.isDigit() || c == QLatin1Char('$');
 }
 
+bool isQuoteOrBracket(QChar c)
+{
+    return c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('[')
+           || c == QLatin1Char(']');
+}
+
 // Splits the statement into tokens. Unterminated quotes or brackets run to
 // the end of the text, so nothing after them is ever rewritten.
 QVector<Token> tokenize(const QString &sql)
@@ -64,13 +70,19 @@ QVector<Token> tokenize(const QString &sql)
         } else if (c == QLatin1Char('[')) {
             quoted(QLatin1Char(']'), Token::Bracketed);
         } else if (c == QLatin1Char('#')) {
-            const int close = sql.indexOf(QLatin1Char('#'), i + 1);
-            if (close < 0) {
-                tokens.push_back({Token::Symbol, sql.mid(i)});
-                i = n;
-            } else {
+            // A date literal runs to the next # unless a quote or bracket
+            // comes first: then this # stands alone (Jet refuses it, and so
+            // will SQLite) and the quoted text after it stays one token.
+            int close = i + 1;
+            while (close < n && sql.at(close) != QLatin1Char('#')
+                   && !isQuoteOrBracket(sql.at(close)))
+                ++close;
+            if (close < n && sql.at(close) == QLatin1Char('#')) {
                 tokens.push_back({Token::DateLiteral, sql.mid(i, close + 1 - i)});
                 i = close + 1;
+            } else {
+                tokens.push_back({Token::Symbol, QString(c)});
+                ++i;
             }
         } else if (c.isDigit()) {
             const int start = i;
@@ -264,18 +276,42 @@ TranslatedSql translateJet(const QString &jetSql)
     if (matchAlterToLong(tokens, result))
         return result;
 
+    // Tokens are never inserted or removed (that would make the passes
+    // below quadratic on long statements): a token that goes is blanked to
+    // an empty space, and text that comes in is kept in `before`, written
+    // ahead of the token of the same index (the last entry: at the end).
+    QVector<QString> before(tokens.size() + 1);
+    const auto blank = [&tokens](int i) {
+        tokens[i].kind = Token::Space;
+        tokens[i].text.clear();
+    };
+    // A token whose text could run into a neighbour's: two literals side by
+    // side ('x''2001-01-01') would read as one literal holding a quote.
+    const auto gluable = [&tokens](int i) {
+        if (i < 0 || i >= tokens.size())
+            return false;
+        const Token::Kind kind = tokens.at(i).kind;
+        return kind != Token::Space && kind != Token::Symbol;
+    };
+
     // Date literals and the TRUE/FALSE keywords SQLite 3.15 does not know.
     for (int i = 0; i < tokens.size(); ++i) {
         Token &t = tokens[i];
         if (t.kind == Token::DateLiteral) {
             const QString date = jetDateToSqlite(t.text.mid(1, t.text.size() - 2));
-            if (!date.isEmpty())
+            if (!date.isEmpty()) {
                 t.text = QLatin1Char('\'') + date + QLatin1Char('\'');
+                // A following date literal keeps its own distance.
+                if (gluable(i - 1))
+                    t.text.prepend(QLatin1Char(' '));
+                if (gluable(i + 1) && tokens.at(i + 1).kind != Token::DateLiteral)
+                    t.text.append(QLatin1Char(' '));
+            }
         } else if (isWord(t, "TRUE") || isWord(t, "FALSE")) {
             // Not a column of a table (Sale.False) and not a function name.
-            const int before = previousSignificant(tokens, i);
+            const int prior = previousSignificant(tokens, i);
             const int after = nextSignificant(tokens, i);
-            if ((before >= 0 && isSymbol(tokens.at(before), '.'))
+            if ((prior >= 0 && isSymbol(tokens.at(prior), '.'))
                 || (after < tokens.size() && isSymbol(tokens.at(after), '('))) {
                 continue;
             }
@@ -293,15 +329,37 @@ TranslatedSql translateJet(const QString &jetSql)
             continue;
         const int from = nextSignificant(tokens, star);
         if (from < tokens.size() && isWord(tokens.at(from), "FROM")) {
-            tokens.remove(i + 1, from - i - 1);
-            tokens.insert(i + 1, Token{Token::Space, QStringLiteral(" ")});
+            for (int j = i + 1; j < from; ++j)
+                blank(j);
+            tokens[i + 1].kind = Token::Space;
+            tokens[i + 1].text = QStringLiteral(" ");
         }
     }
 
     // SELECT [DISTINCT|ALL] TOP n → SELECT ... LIMIT n, the LIMIT placed at the
-    // end of the (sub)query the SELECT opens. Handled from the last one back so
-    // earlier positions stay valid.
-    for (int i = tokens.size() - 1; i >= 0; --i) {
+    // end of the (sub)query the SELECT opens: before the parenthesis that
+    // closes it, or at the end of the statement before any trailing
+    // semicolons and blanks. One pass with a stack of open parentheses finds
+    // every query's end. Where several LIMITs meet, the later SELECT's comes
+    // first.
+    QVector<QStringList> openLimits(1); // per open parenthesis, in SELECT order
+    const auto placeLimits = [&before](int at, const QStringList &limits) {
+        for (auto it = limits.crbegin(); it != limits.crend(); ++it)
+            before[at] += *it;
+    };
+    for (int i = 0; i < tokens.size(); ++i) {
+        if (isSymbol(tokens.at(i), '(')) {
+            openLimits.push_back(QStringList());
+            continue;
+        }
+        if (isSymbol(tokens.at(i), ')')) {
+            // A parenthesis that closes nothing ends the top-level queries.
+            placeLimits(i, openLimits.last());
+            openLimits.last().clear();
+            if (openLimits.size() > 1)
+                openLimits.pop_back();
+            continue;
+        }
         if (!isWord(tokens.at(i), "SELECT"))
             continue;
         int top = nextSignificant(tokens, i);
@@ -318,39 +376,27 @@ TranslatedSql translateJet(const QString &jetSql)
         const int afterCount = nextSignificant(tokens, count);
         if (afterCount < tokens.size() && isWord(tokens.at(afterCount), "PERCENT"))
             continue;
-        // Where this query ends: the parenthesis that closes it, or the end
-        // of the statement before any trailing semicolons and blanks.
-        int depth = 0;
-        int end = tokens.size();
-        for (int j = count + 1; j < tokens.size(); ++j) {
-            if (isSymbol(tokens.at(j), '(')) {
-                ++depth;
-            } else if (isSymbol(tokens.at(j), ')')) {
-                if (depth == 0) {
-                    end = j;
-                    break;
-                }
-                --depth;
-            }
-        }
-        if (end == tokens.size()) {
-            while (end > count + 1
-                   && (tokens.at(end - 1).kind == Token::Space
-                       || isSymbol(tokens.at(end - 1), ';'))) {
-                --end;
-            }
-        }
-        const QString limit = QStringLiteral(" LIMIT ") + tokens.at(count).text;
-        tokens.insert(end, Token{Token::Word, limit});
+        openLimits.last() << QStringLiteral(" LIMIT ") + tokens.at(count).text;
         // Remove "TOP n" and the blank after it.
         int removeEnd = count + 1;
         if (removeEnd < tokens.size() && tokens.at(removeEnd).kind == Token::Space)
             ++removeEnd;
-        tokens.remove(top, removeEnd - top);
+        for (int j = top; j < removeEnd; ++j)
+            blank(j);
+        i = removeEnd - 1;
     }
+    int end = tokens.size();
+    while (end > 0
+           && (tokens.at(end - 1).kind == Token::Space || isSymbol(tokens.at(end - 1), ';')))
+        --end;
+    QStringList unclosed;
+    for (const QStringList &limits : std::as_const(openLimits))
+        unclosed += limits;
+    placeLimits(end, unclosed);
 
     // SELECT ... INTO T FROM ...: only at the top level of a statement that
-    // starts with SELECT (INSERT INTO is a different statement).
+    // starts with SELECT (INSERT INTO is a different statement). "INTO T"
+    // gives way to one blank, so what stood on its two sides stays apart.
     const int first = nextSignificant(tokens, -1);
     if (first < tokens.size() && isWord(tokens.at(first), "SELECT")) {
         int depth = 0;
@@ -370,13 +416,21 @@ TranslatedSql translateJet(const QString &jetSql)
                 int removeStart = i;
                 if (removeStart > 0 && tokens.at(removeStart - 1).kind == Token::Space)
                     --removeStart;
-                tokens.remove(removeStart, name + 1 - removeStart);
+                for (int j = removeStart; j <= name; ++j)
+                    blank(j);
+                if (before.at(name + 1).isEmpty() && name + 1 < tokens.size()
+                    && tokens.at(name + 1).kind != Token::Space)
+                    tokens[name].text = QStringLiteral(" ");
                 break;
             }
         }
     }
 
-    result.sql = joined(tokens);
+    QString sql;
+    for (int i = 0; i < tokens.size(); ++i)
+        sql += before.at(i) + tokens.at(i).text;
+    sql += before.last();
+    result.sql = sql;
     return result;
 }
 

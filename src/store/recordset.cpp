@@ -389,6 +389,12 @@ RecordSet &RecordSet::operator=(RecordSet &&) noexcept = default;
 
 bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, QString *error)
 {
+    return open(db, jetSql, QVariantList(), error);
+}
+
+bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVariantList &values,
+                     QString *error)
+{
     close();
     if (!d)
         d.reset(new Data);
@@ -399,6 +405,10 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, QString *erro
     const TranslatedSql translated = translateJet(jetSql);
     if (translated.kind != TranslatedSql::Kind::Plain) {
         // An action statement opened as a query runs and gives no rows.
+        if (!values.isEmpty()) {
+            setError(error, QStringLiteral("该语句不能带参数值"));
+            return false;
+        }
         return db->exec(jetSql, error);
     }
 
@@ -419,6 +429,15 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, QString *erro
         d->table.clear();
         return false;
     }
+    // Every parameter gets a value: one left over (:x, @x, $x, ?, #x) would
+    // silently read as NULL and the query would answer something else.
+    if (sqlite3_bind_parameter_count(stmt.get()) != values.size()) {
+        setError(error, kUnboundParameterError);
+        d->table.clear();
+        return false;
+    }
+    for (int i = 0; i < values.size(); ++i)
+        bindValue(stmt.get(), i + 1, values.at(i), ColumnType::Null);
 
     const int count = sqlite3_column_count(stmt.get()) - firstColumn;
     d->fields.resize(size_t(qMax(count, 0)));

@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
 
 namespace store {
 
@@ -144,6 +148,37 @@ bool BuildTemplate(const QString &path, QString *error)
     return ok;
 }
 
+QStringList BaseTableNames()
+{
+    static const QStringList names = [] {
+        QStringList found;
+        const QRegularExpression create(QStringLiteral("CREATE TABLE (\\S+) \\("));
+        auto it = create.globalMatch(createTablesSql());
+        while (it.hasNext())
+            found << it.next().captured(1);
+        return found;
+    }();
+    return names;
+}
+
+bool IsSoundAccountSetFile(const QString &path)
+{
+    bool sound = false;
+    {
+        const DatabasePtr db = Registry::open(path);
+        if (db) {
+            const QStringList tables = db->tableNames();
+            sound = std::all_of(BaseTableNames().cbegin(), BaseTableNames().cend(),
+                                [&tables](const QString &name) { return tables.contains(name); });
+            RecordSet rs;
+            sound = sound && rs.open(db, QStringLiteral("PRAGMA quick_check")) && !rs.eof()
+                    && rs.value(0).toString() == QLatin1String("ok");
+        }
+    }
+    Registry::close(path);
+    return sound;
+}
+
 bool EnsureIndexes(const QString &fileName)
 {
     const DatabasePtr db = Registry::open(programFilePath(fileName));
@@ -163,20 +198,29 @@ bool EnsureIndexes(const QString &fileName)
 bool EnsureTemplate(QString *error)
 {
     const QString target = programFilePath(QLatin1String(kTemplateFileName));
-    if (QFileInfo::exists(target))
+    if (QFileInfo::exists(target) && IsSoundAccountSetFile(target))
         return true;
+    return RebuildTemplate(error);
+}
+
+bool RebuildTemplate(QString *error)
+{
+    const QString target = programFilePath(QLatin1String(kTemplateFileName));
+    Registry::close(target);
     // Built under a work name and renamed, so a half-written template never
-    // carries the real name.
+    // carries the real name. A damaged template (random bytes, empty,
+    // truncated, another password) is replaced in the same rename.
     const QString work = target
                          + QStringLiteral(".%1.tmp").arg(
                                  QString::number(QRandomGenerator::global()->generate(), 16));
     QFile::remove(work);
     if (!BuildTemplate(work, error))
         return false;
-    if (!QFile::rename(work, target)) {
+    for (const char *suffix : {"-wal", "-shm", "-journal"})
+        QFile::remove(target + QLatin1String(suffix));
+    if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData())
+        != 0) {
         QFile::remove(work);
-        if (QFileInfo::exists(target))
-            return true;
         if (error)
             *error = QStringLiteral("无法写入模板文件：%1").arg(target);
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace store {
 
@@ -15,7 +16,16 @@ bool BuildTemplate(const QString &path, QString *error = nullptr);
 // indexes could not be made.
 bool EnsureIndexes(const QString &fileName);
 
-// Builds DATA_NULL.DAT in the program folder when it is missing.
+// Builds DATA_NULL.DAT in the program folder when it is missing, or
+// rebuilds it when it is not sound (IsSoundAccountSetFile).
 bool EnsureTemplate(QString *error = nullptr);
+// Builds DATA_NULL.DAT afresh, replacing what is there in one rename.
+bool RebuildTemplate(QString *error = nullptr);
+
+// Names of the base tables every account set holds.
+QStringList BaseTableNames();
+// True when the file opens with the database password, holds every base
+// table and passes SQLite's quick check. Lets the file go afterwards.
+bool IsSoundAccountSetFile(const QString &path);
 
 } // namespace store

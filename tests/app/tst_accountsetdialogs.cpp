@@ -7,6 +7,7 @@
 #include "grid/gridops.h"
 #include "store/access.h"
 #include "store/accountsets.h"
+#include "store/engine.h"
 #include "store/params.h"
 #include "store/session.h"
 #include "ui/shellhost.h"
@@ -103,6 +104,7 @@ private slots:
     void chooseCommand_data();
     void chooseCommand();
     void chooserDeletes();
+    void chooserMarksDamagedSets();
     void newSetRefusesEmptyTexts();
     void newSetAnswer_data();
     void newSetAnswer();
@@ -167,6 +169,36 @@ void TestAccountSetDialogs::chooserTicksAndFollowsSorting()
     clickCell(grid, 4, 2);
     chooser->choose();
     QCOMPARE(PendingAccountChoice, QStringLiteral("2"));
+}
+
+// A set whose file does not open shows as damaged; choosing it is refused
+// (the chooser stays), deleting it works.
+void TestAccountSetDialogs::chooserMarksDamagedSets()
+{
+    makeSets({QStringLiteral("A"), QStringLiteral("B")});
+    Registry::closeAll();
+    QFile junk(m_folder->filePath(QStringLiteral("DATA00002.qdt")));
+    QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    junk.write(QByteArray("junk").repeated(2000));
+    junk.close();
+    BuildAccountSetList();
+    MakeAccountSetCurrent(0);
+    QScopedPointer<app::AccountSetChooser> chooser(app::ShowAccountSetChooser());
+    QVERIFY(QTest::qWaitForWindowExposed(chooser.data()));
+    grid::Grid *grid = chooser->grid();
+    QCOMPARE(column(grid, 3), (QStringList{"A", kDamagedSetName}));
+    clickCell(grid, 3, 2);
+    chooser->choose();
+    QCOMPARE(m_prompts->messages, QStringList{kDamagedSetRefusal});
+    QVERIFY(PendingAccountChoice.isEmpty());
+    QVERIFY(chooser->isVisible());
+
+    m_prompts->answers = {true};
+    chooser->deleteChosen();
+    QCOMPARE(m_prompts->questions,
+             QStringList{QStringLiteral("您确定要删除套账：") + kDamagedSetName + "？"});
+    QCOMPARE(column(grid, 3), QStringList{"A"});
+    QVERIFY(!QFileInfo::exists(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
 }
 
 // The choose command opens the ticked set unless it is the one in use, or

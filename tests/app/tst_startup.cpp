@@ -7,6 +7,7 @@
 #include "grid/grid.h"
 #include "store/access.h"
 #include "store/accountsets.h"
+#include "store/engine.h"
 #include "store/params.h"
 #include "store/programfolder.h"
 #include "store/schema.h"
@@ -26,6 +27,10 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <csignal>
+
+#include <signal.h>
 
 using namespace app;
 
@@ -53,9 +58,13 @@ private slots:
 
     void instanceLock();
     void secondCopyEndsSilently();
+    void endOfSessionClosesLikeExit_data();
+    void endOfSessionClosesLikeExit();
     void startupWithoutSets_data();
     void startupWithoutSets();
     void startupAndExit();
+    void startupPassesOverDamagedSets_data();
+    void startupPassesOverDamagedSets();
     void settingsKeys();
     void settingsRestoredPerSet();
     void endDateLeftAtToday_data();
@@ -144,6 +153,57 @@ void TestStartup::secondCopyEndsSilently()
     first.waitForFinished();
 }
 
+void TestStartup::endOfSessionClosesLikeExit_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// The real program, sent SIGTERM or SIGHUP (a logout, a shutdown), ends as
+// through 退出 and asks nothing: a normal exit, the settings saved (最近访问
+// written), the scratch tables dropped and the set left complete by itself
+// (no log beside it).
+void TestStartup::endOfSessionClosesLikeExit()
+{
+    QFETCH(int, signal);
+    const QString built = QDir(QCoreApplication::applicationDirPath())
+                                  .absoluteFilePath(QStringLiteral("../bin/korvo"));
+    if (!QFileInfo::exists(built))
+        QSKIP("the korvo program is not built");
+    const QString program = m_folder->filePath(QStringLiteral("korvo"));
+    QVERIFY(QFile::copy(built, program));
+    createSets({QStringLiteral("甲")});
+    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    const QString old = QStringLiteral("2020-01-01 00:00:00");
+    store::SetVar(store::kKeyLastAccess, old);
+    QVERIFY(store::ExecSQL(QStringLiteral("CREATE TABLE T_SaleAna (ID INTEGER)")));
+    store::Registry::closeAll();
+
+    QProcess korvo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    korvo.setProcessEnvironment(env);
+    korvo.setWorkingDirectory(m_folder->path());
+    korvo.start(program, {});
+    QVERIFY(korvo.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_folder->filePath(kInstanceLockName)), 10000);
+    QTest::qWait(1500); // the set opened, the login window up
+    QCOMPARE(korvo.state(), QProcess::Running);
+    ::kill(pid_t(korvo.processId()), signal);
+    QVERIFY(korvo.waitForFinished(10000));
+    QCOMPARE(korvo.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(korvo.exitCode(), 0);
+
+    const QString set = m_folder->filePath(QStringLiteral("DATA00001.qdt"));
+    for (const char *suffix : {"-wal", "-shm", "-journal"})
+        QVERIFY2(!QFileInfo::exists(set + QLatin1String(suffix)), suffix);
+    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    QVERIFY(store::GetVar(store::kKeyLastAccess) != old);
+    QVERIFY(!store::TableExists(QStringLiteral("T_SaleAna")));
+    QVERIFY(!QFileInfo::exists(m_folder->filePath(kInstanceLockName)));
+}
+
 // No set at all: the user is told and the new-set dialog opens instead.
 // Leaving that dialog without a set ends the run (the hidden main window
 // would not end it); creating a set opens it and the run goes on.
@@ -227,6 +287,44 @@ void TestStartup::startupAndExit()
     for (const char *table : {"t_x", "Tmp", "Sale"})
         QVERIFY(store::TableExists(QLatin1String(table)));
     QVERIFY(!store::GetVar(QStringLiteral("日期设定_SDTP3")).isEmpty());
+}
+
+void TestStartup::startupPassesOverDamagedSets_data()
+{
+    QTest::addColumn<bool>("goodSetExists");
+    QTest::newRow("a good set after damaged ones") << true;
+    QTest::newRow("no set opens") << false;
+}
+
+// Damaged and foreign files are passed over: the first set that opens is
+// opened without a single message; when none opens the user is told once
+// and the new-set dialog opens.
+void TestStartup::startupPassesOverDamagedSets()
+{
+    QFETCH(bool, goodSetExists);
+    QFile noise(m_folder->filePath(QStringLiteral("DATA00001.qdt")));
+    QVERIFY(noise.open(QIODevice::WriteOnly));
+    noise.write(QByteArray("noise").repeated(3000));
+    noise.close();
+    QVERIFY(store::Registry::create(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
+    store::Registry::closeAll();
+    if (goodSetExists)
+        createSets({QStringLiteral("好")});
+
+    MainWindow window;
+    window.setQuitHandler([] {});
+    ui::setShellHost(&window);
+    bool dialogOpened = false;
+    QCOMPARE(LoadAccountSets(window, [&] { dialogOpened = true; }), goodSetExists);
+    QCOMPARE(dialogOpened, !goodSetExists);
+    if (goodSetExists) {
+        QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00003.qdt"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Korvo进销存3.00 >> 好"));
+        QCOMPARE(m_prompts->messages, QStringList());
+    } else {
+        QCOMPARE(store::CurrentAccountIndex, -1);
+        QCOMPARE(m_prompts->messages, QStringList{store::kNoSetOpensMessage});
+    }
 }
 
 // SaveSettings writes 最近访问 and the 16 window keys; LoadSettings reads

@@ -5,7 +5,9 @@
 #include "records/staffdialog.h"
 
 #include "masterfixture.h"
+#include "store/engine.h"
 #include "store/params.h"
+#include "store/programfolder.h"
 #include "ui/helpers.h"
 
 #include <QClipboard>
@@ -85,6 +87,7 @@ private slots:
 
     void loginWindow();
     void refusedLoginRemembersName();
+    void loginOnAnUnreadableSet();
     void passwordChecks();
     void deletingStaff();
     void newMemberTree();
@@ -166,6 +169,34 @@ void TestStaff::refusedLoginRemembersName()
     QCOMPARE(dialog->box(0)->text(), QStringLiteral("王五"));
     QCOMPARE(dialog->box(1)->text(), QString());
     QCOMPARE(dialog->box(2)->text(), QStringLiteral("二〇二四年账"));
+}
+
+// A login against a set that cannot be read says so (not that the password
+// is wrong), and no message ever holds the typed password: the values are
+// bound, not spliced into the statement.
+void TestStaff::loginOnAnUnreadableSet()
+{
+    QPointer<LoginDialog> dialog = ShowLoginDialog();
+    m.takeMessages();
+    // The set's file is replaced by something that is no account set.
+    store::Registry::closeAll();
+    QFile junk(store::programFilePath(store::CurrentAccountFile));
+    QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    junk.write(QByteArray("not a database ").repeated(300));
+    junk.close();
+    const QString secret = QStringLiteral("秘密Pass123");
+    StaffLogin user;
+    QCOMPARE(checkLogin(QStringLiteral("zunta"), secret, user), LoginOutcome::Unreadable);
+    dialog->box(0)->setText(QStringLiteral("zunta"));
+    dialog->box(1)->setText(secret);
+    QTest::mouseClick(dialog->loginButton(), Qt::LeftButton);
+    const QStringList messages = m.takeMessages();
+    QVERIFY(messages.contains(kUnreadableSetMessage));
+    QVERIFY(!messages.contains(QStringLiteral("用户名或密码错误！")));
+    for (const QString &message : messages)
+        QVERIFY2(!message.contains(secret), qPrintable(message));
+    QCOMPARE(store::CurrentUser, QString());
+    dialog->close();
 }
 
 // Quotes typed or pasted into the password boxes are dropped where they

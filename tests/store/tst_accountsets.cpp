@@ -2,12 +2,14 @@
 #include "store/engine.h"
 #include "store/params.h"
 #include "store/programfolder.h"
+#include "store/schema.h"
 #include "store/session.h"
 
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -36,6 +38,9 @@ private slots:
     void aReleasedSetIsCompleteByItself();
     void readOnlySetIsLookedAtOnly();
     void everySetHasItsOwnSalt();
+    void damagedTemplateIsRebuilt_data();
+    void damagedTemplateIsRebuilt();
+    void damagedSetsAreMarkedAndPassedOver();
 
 private:
     QString file(const QString &name) const { return m_folder->filePath(name); }
@@ -517,6 +522,93 @@ void TestAccountSets::everySetHasItsOwnSalt()
     for (const QString &name : QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden))
         QVERIFY2(!name.endsWith(QLatin1String(".tmp")) && name != QLatin1String("DATA00005.qdt"),
                  qPrintable(name));
+}
+
+void TestAccountSets::damagedTemplateIsRebuilt_data()
+{
+    QTest::addColumn<QString>("damage");
+    for (const char *damage : {"random bytes", "empty", "truncated", "other password", "no tables"})
+        QTest::newRow(damage) << QString::fromLatin1(damage);
+}
+
+// A template that is not a sound empty set is built afresh when it is used:
+// the new set is made, without a single message.
+void TestAccountSets::damagedTemplateIsRebuilt()
+{
+    QFETCH(QString, damage);
+    const QString templatePath = file(QLatin1String(kTemplateFileName));
+    createSets({"A"});
+    Registry::closeAll();
+    const QByteArray sound = contents(templatePath);
+    QVERIFY(QFile::remove(templatePath));
+    if (damage == QLatin1String("random bytes")) {
+        QByteArray noise;
+        for (int i = 0; i < 8192; ++i)
+            noise.append(char(QRandomGenerator::global()->bounded(256)));
+        touch(templatePath, noise);
+    } else if (damage == QLatin1String("empty")) {
+        touch(templatePath);
+    } else if (damage == QLatin1String("truncated")) {
+        touch(templatePath, sound.left(sound.size() / 3));
+    } else if (damage == QLatin1String("other password")) {
+        touch(templatePath, sound);
+        const DatabasePtr db = Registry::open(templatePath);
+        QVERIFY(db && db->execNative(QStringLiteral("PRAGMA rekey = 'other';")));
+        Registry::closeAll();
+    } else {
+        QVERIFY(Registry::create(templatePath));
+        Registry::closeAll();
+    }
+    QVERIFY(!IsSoundAccountSetFile(templatePath));
+
+    QString error;
+    QCOMPARE(CreateAccountSet(QStringLiteral("公司"), QStringLiteral("B"), &error), 1);
+    QCOMPARE(error, QString());
+    QCOMPARE(m_prompts->messages, QStringList());
+    QVERIFY(IsSoundAccountSetFile(templatePath));
+    QCOMPARE(ReadAccountSetInfo(accountSetFileName(2)).Name, QStringLiteral("B"));
+    QVERIFY(!ReadAccountSetInfo(accountSetFileName(2)).Damaged);
+}
+
+// Files that do not open as account sets (noise, another password, another
+// program's database) are listed as damaged, are never made current, and
+// start-up picks the first set that opens.
+void TestAccountSets::damagedSetsAreMarkedAndPassedOver()
+{
+    touch(file(accountSetFileName(1)), QByteArray("noise").repeated(2000));
+    QVERIFY(Registry::create(file(accountSetFileName(2)))); // keyed, but no tables
+    Registry::closeAll();
+    createSets({"好账"});
+    QCOMPARE(AccountSets.last().FileName, accountSetFileName(3));
+    AccountSets.clear();
+    CurrentAccountFile.clear();
+    CurrentAccountIndex = -1;
+
+    QCOMPARE(BuildAccountSetList(), 3);
+    QVERIFY(AccountSets.at(0).Damaged && AccountSets.at(1).Damaged && !AccountSets.at(2).Damaged);
+    QCOMPARE(accountSetDisplayName(AccountSets.at(0)), kDamagedSetName);
+    QCOMPARE(accountSetDisplayName(AccountSets.at(2)), QStringLiteral("好账"));
+    QCOMPARE(CurrentAccountIndex, 2);
+    QVERIFY(!MakeAccountSetCurrent(0));
+    QVERIFY(!MakeAccountSetCurrent(1));
+    QVERIFY(CurrentAccountFile.isEmpty());
+    QVERIFY(MakeAccountSetCurrent(2));
+    QCOMPARE(m_prompts->messages, QStringList());
+
+    // A damaged set with a last access never wins; with no set that opens
+    // there is nothing to open.
+    QVector<AccountSet> sets(2);
+    sets[0].Damaged = true;
+    sets[0].LastAccess = at(2030, 1, 1);
+    sets[1].LastAccess = at(2020, 1, 1);
+    QCOMPARE(BestAccountSetIndex(sets), 1);
+    sets[1].Damaged = true;
+    QCOMPARE(BestAccountSetIndex(sets), -1);
+
+    // A damaged set can still be deleted.
+    m_prompts->answers = {true};
+    QCOMPARE(DeleteAccountSet(accountSetFileName(1), kDamagedSetName), DeleteOutcome::Deleted);
+    QVERIFY(!QFileInfo::exists(file(accountSetFileName(1))));
 }
 
 QTEST_GUILESS_MAIN(TestAccountSets)

@@ -24,6 +24,8 @@ private slots:
     void alterColumnToLongRounds();
     void namesSortInPinyinOrder();
     void statementsRunOneAtATime();
+    void unboundParametersFail();
+    void transactionsAreAllOrNothing();
     void compaction();
 
 private:
@@ -423,6 +425,79 @@ void TestEngine::statementsRunOneAtATime()
     QVERIFY(run(QStringLiteral("UPDATE Sale SET Memo='x;y' WHERE ID=2")));
     QCOMPARE(column(QStringLiteral("SELECT Memo FROM Sale ORDER BY ID")),
              QVariantList({"x;y", "O'Neil", QString()}));
+}
+
+// A statement that still holds a parameter nobody gives a value for fails
+// instead of running with NULL (a DELETE deleting nothing, an UPDATE
+// writing NULL everywhere). Values given to a query are bound.
+void TestEngine::unboundParametersFail()
+{
+    const QVariantList numsBefore = column(QStringLiteral("SELECT Num FROM Sale ORDER BY ID"));
+    for (const char *sql :
+         {"UPDATE Sale SET Num=:n", "UPDATE Sale SET Num=@n", "UPDATE Sale SET Num=$n",
+          "UPDATE Sale SET Num=?", "UPDATE Sale SET Num=#n", "UPDATE Sale SET Num=?1 WHERE ID=1",
+          "SELECT PID, Sum(Num) AS N INTO T_X FROM Sale WHERE PID=:p GROUP BY PID"}) {
+        QString error;
+        QVERIFY2(!m_db->exec(QString::fromUtf8(sql), &error), sql);
+        QVERIFY2(!error.isEmpty(), sql);
+    }
+    QCOMPARE(column(QStringLiteral("SELECT Num FROM Sale ORDER BY ID")), numsBefore);
+    QVERIFY(!m_db->tableNames().contains(QStringLiteral("T_X")));
+
+    RecordSet rs;
+    QVERIFY(!rs.open(m_db, QStringLiteral("SELECT * FROM Sale WHERE ID=:id")));
+    QVERIFY(!rs.isOpen() && rs.recordCount() == 0);
+    QVERIFY(!rs.open(m_db, QStringLiteral("SELECT * FROM Sale WHERE ID=?"), {1, 2}));
+    QVERIFY(rs.open(m_db, QStringLiteral("SELECT Memo FROM Sale WHERE Memo=? OR ID=?"),
+                    {QStringLiteral("O'Neil"), -5}));
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.value(0).toString(), QStringLiteral("O'Neil"));
+    // Text that looks like a parameter inside a literal is no parameter.
+    QVERIFY(run(QStringLiteral("UPDATE Sale SET Memo=':n @n $n ? #n' WHERE ID=1")));
+}
+
+// Work inside a transaction reaches the file only on commit; a nested one
+// rolls back its own part only; an abandoned one leaves nothing.
+void TestEngine::transactionsAreAllOrNothing()
+{
+    const auto count = [this] {
+        return column(QStringLiteral("SELECT ID FROM Sale")).size();
+    };
+    const int before = count();
+    {
+        Transaction abandoned(m_db);
+        QVERIFY(abandoned.isActive());
+        QVERIFY(run(QStringLiteral("DELETE * FROM Sale")));
+        QCOMPARE(count(), 0);
+    }
+    QCOMPARE(count(), before);
+
+    {
+        Transaction outer(m_db);
+        QVERIFY(run(QStringLiteral("DELETE * FROM Sale WHERE ID=1")));
+        {
+            Transaction inner(m_db);
+            QVERIFY(run(QStringLiteral("DELETE * FROM Sale WHERE ID=2")));
+            inner.rollback();
+        }
+        {
+            Transaction inner(m_db);
+            QVERIFY(run(QStringLiteral("DELETE * FROM Sale WHERE ID=3")));
+            QVERIFY(inner.commit());
+        }
+        QVERIFY(outer.commit());
+    }
+    QCOMPARE(column(QStringLiteral("SELECT ID FROM Sale ORDER BY ID")), QVariantList({2, 4}));
+
+    // Committed work is in the file for another connection.
+    const QString file = m_db->path();
+    m_db.reset();
+    Registry::close(file);
+    m_db = Registry::open(file);
+    QCOMPARE(count(), 2);
+    Transaction none(nullptr);
+    QVERIFY(!none.isActive());
+    QVERIFY(!none.commit());
 }
 
 // Compaction writes a new encrypted file with every table, index and row.

@@ -1,8 +1,10 @@
 #include "store/jetdialect.h"
 
 #include <QRandomGenerator>
+
 #include <QRegularExpression>
 #include <QtTest>
+#include <algorithm>
 
 using store::TranslatedSql;
 using Kind = store::TranslatedSql::Kind;
@@ -18,6 +20,8 @@ private slots:
     void hiddenRowid_data();
     void hiddenRowid();
     void randomStatementsKeepQuotedText();
+    void literalsNeverChange();
+    void manyTops();
 };
 
 namespace {
@@ -93,6 +97,22 @@ void TestJetDialect::translate_data()
         "T_SaleAna");
     row("select into, lower case, bracket name", "select Dat into [T_X] from Sale",
         Kind::SelectInto, "select Dat from Sale", "T_X");
+
+    // No literal may run into another or be rewritten.
+    plain("date against a quote", "SELECT * FROM Cus WHERE Name='x'#2001-01-01#",
+          "SELECT * FROM Cus WHERE Name='x' '2001-01-01 00:00:00'");
+    plain("two dates against each other", "SELECT #2001-1-1##2001-1-2#",
+          "SELECT '2001-01-01 00:00:00' '2001-01-02 00:00:00'");
+    plain("lone # before a quote", "SELECT * FROM T WHERE a=# AND b='#TRUE' OR c=#x",
+          "SELECT * FROM T WHERE a=# AND b='#TRUE' OR c=#x");
+    plain("# closed only inside a quote", "UPDATE T SET a=#2001-1-1 WHERE b='#'",
+          "UPDATE T SET a=#2001-1-1 WHERE b='#'");
+    row("into against a quote", "SELECT 'a' INTO T'b' FROM X", Kind::SelectInto,
+        "SELECT 'a' 'b' FROM X", "T");
+    plain("nested tops", "SELECT TOP 1 * FROM (SELECT TOP 2 ID FROM (SELECT TOP 3 ID FROM Pro))",
+          "SELECT * FROM (SELECT ID FROM (SELECT ID FROM Pro LIMIT 3) LIMIT 2) LIMIT 1");
+    plain("tops side by side", "SELECT TOP 1 a FROM t UNION SELECT TOP 2 b FROM u;",
+          "SELECT a FROM t UNION SELECT b FROM u LIMIT 2 LIMIT 1;");
 
     row("alter to long", "ALTER TABLE T_SaleAna ALTER COLUMN Sm LONG", Kind::AlterToLong, QString(),
         "T_SaleAna", "Sm");
@@ -206,6 +226,98 @@ void TestJetDialect::randomStatementsKeepQuotedText()
         if (t.kind == Kind::Plain)
             QVERIFY2(store::translateJet(t.sql).sql == t.sql, qPrintable(sql));
     }
+}
+
+// Generated statements that mix quoted texts (holding #, quotes, keywords)
+// with date literals, lone # signs, parameters, TOP and INTO, glued to their
+// neighbours or not: every quoted text of the statement comes out exactly as
+// it went in, in order, and the only new literals are translated dates.
+void TestJetDialect::literalsNeverChange()
+{
+    const QStringList code
+            = QStringLiteral("SELECT|TOP 2|DISTINCT|*|FROM|T|WHERE|INTO|T_Y|(|)|=|AND|OR|TRUE|"
+                             "false|DELETE * FROM|#2001-01-01#|#1/5/2024 2:30 PM#|#|#x|#abc#|"
+                             ":p|@p|$p|?|;")
+                      .split(QLatin1Char('|'));
+    const QStringList pieces = QStringLiteral("#|'|TRUE|TOP 1|INTO T|2001-01-01|DELETE * FROM|"
+                                              " |张|:p|?|x")
+                                       .split(QLatin1Char('|'));
+    static const QRegularExpression literal(QStringLiteral("'(?:[^']|'')*'"));
+    static const QRegularExpression storedDate(
+            QStringLiteral("^'\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d'$"));
+    const auto literals = [](const QString &sql) {
+        QStringList found;
+        auto it = literal.globalMatch(sql);
+        while (it.hasNext())
+            found << it.next().captured();
+        return found;
+    };
+    QRandomGenerator random(19491001);
+    int withDates = 0;
+    for (int round = 0; round < 5000; ++round) {
+        QString sql;
+        QStringList texts;
+        const int length = 2 + int(random.bounded(16));
+        bool textEnds = false; // the statement so far ends in a quoted text
+        for (int i = 0; i < length; ++i) {
+            if (random.bounded(3) == 0) {
+                // Two texts written against each other are one text with a
+                // quote in it; keep the statement's own texts apart.
+                if (textEnds)
+                    sql += QLatin1Char(' ');
+                // A quoted text of random pieces; its quotes doubled.
+                QString inner;
+                for (int k = int(random.bounded(5)); k > 0; --k)
+                    inner += pieces.at(int(random.bounded(pieces.size())));
+                inner.replace(QLatin1Char('\''), QStringLiteral("''"));
+                const QString text = QLatin1Char('\'') + inner + QLatin1Char('\'');
+                texts << text;
+                sql += text;
+                textEnds = true;
+            } else {
+                sql += code.at(int(random.bounded(code.size())));
+                textEnds = false;
+            }
+            if (random.bounded(2) == 0) {
+                sql += QLatin1Char(' ');
+                textEnds = false;
+            }
+        }
+        const TranslatedSql t = store::translateJet(sql);
+        QStringList out = literals(t.sql);
+        const int total = out.size();
+        out.erase(std::remove_if(
+                          out.begin(), out.end(),
+                          [](const QString &text) { return storedDate.match(text).hasMatch(); }),
+                  out.end());
+        withDates += total > out.size() ? 1 : 0;
+        QVERIFY2(out == texts, qPrintable(sql + QStringLiteral(" => ") + t.sql));
+        if (t.kind == Kind::Plain)
+            QVERIFY2(store::translateJet(t.sql).sql == t.sql, qPrintable(sql));
+    }
+    QVERIFY(withDates > 100); // the generator does make date literals
+}
+
+// Thousands of TOPs, nested and side by side, each become a LIMIT at the end
+// of its own query (the translation is linear in the statement's length).
+void TestJetDialect::manyTops()
+{
+    const int depth = 2000;
+    QString jet;
+    QString expected;
+    for (int i = 0; i < depth; ++i)
+        jet += QStringLiteral("SELECT TOP %1 * FROM (").arg(i + 1);
+    jet += QStringLiteral("SELECT ID FROM Pro");
+    expected = jet;
+    expected.replace(QRegularExpression(QStringLiteral("TOP \\d+ ")), QString());
+    // The innermost query has no TOP; each query's LIMIT goes before the
+    // parenthesis that closes it, the outermost's at the end.
+    jet += QString(depth, QLatin1Char(')'));
+    expected += QLatin1Char(')');
+    for (int i = depth; i >= 2; --i)
+        expected += QStringLiteral(" LIMIT %1)").arg(i);
+    expected += QStringLiteral(" LIMIT 1");
+    QCOMPARE(store::translateJet(jet).sql, expected);
 }
 
 QTEST_GUILESS_MAIN(TestJetDialect)

@@ -1,0 +1,424 @@
+// The program killed (SIGKILL) in the middle of its work, many times per
+// user action. The work runs in a child process: this test program started
+// again with "--crash-child <case> <folder>". After each kill the account
+// sets are opened and closed once, as the next start of the program would;
+// then each set's file alone must pass SQLite's integrity check, and the
+// data must be as before the action or as after it, never half of it.
+//
+// A case is one entry of crashCases(): how to make the starting files, the
+// work the child does, and how to tell before from after. Add a case there.
+
+#include "records/customers.h"
+#include "records/merge.h"
+
+#include "grid/grid.h"
+#include "grid/gridops.h"
+#include "store/access.h"
+#include "store/accountsets.h"
+#include "store/engine.h"
+#include "store/params.h"
+#include "store/programfolder.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+#include <functional>
+
+#include <signal.h>
+
+namespace {
+
+// What a killed action left behind.
+enum class State { Before, After, Between, Broken };
+
+struct CrashCase
+{
+    QString name;
+    int runs;
+    // Parent: makes the starting files in the (current, empty) program folder.
+    std::function<void()> prepare;
+    // Child: the user action, from start to end.
+    std::function<void()> work;
+    // Parent, after a kill (the sets already opened and closed once): what
+    // the data is. Between is allowed only for actions that are a series of
+    // separate commits (each one whole). Broken carries *why.
+    std::function<State(QString *why)> check;
+};
+
+const QString kSet = QStringLiteral("DATA00001.qdt");
+
+QVariant value(const QString &sql, const QString &file = kSet)
+{
+    store::RecordSet rs;
+    const store::DatabasePtr db = store::Registry::open(store::programFilePath(file));
+    if (!db || !rs.open(db, sql) || rs.eof())
+        return QVariant();
+    return rs.value(0);
+}
+
+int count(const QString &sql, const QString &file = kSet)
+{
+    const QVariant v = value(sql, file);
+    return v.isValid() ? v.toInt() : -1;
+}
+
+void exec(const QString &sql)
+{
+    store::Connection conn;
+    if (!store::OpenConn(conn) || !conn->exec(sql))
+        qFatal("cannot prepare: %s", qPrintable(sql));
+}
+
+// A set made current, with rows added in one go.
+void makeSet(const QStringList &rows = {})
+{
+    QString error;
+    if (store::CreateAccountSet(QStringLiteral("公司"), QStringLiteral("账"), &error) != 0)
+        qFatal("cannot create a set: %s", qPrintable(error));
+    store::Connection conn;
+    store::OpenConn(conn);
+    store::Transaction transaction(conn);
+    for (const QString &sql : rows)
+        exec(sql);
+    transaction.commit();
+}
+
+QStringList customersWithSales(int customers, int salesEach)
+{
+    QStringList rows;
+    for (int c = 1; c <= customers; ++c) {
+        rows << QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (%1, '客户%1')").arg(c);
+        for (int s = 0; s < salesEach; ++s)
+            rows << QStringLiteral("INSERT INTO Sale (Dat, PID, CID, Num, Pay) VALUES "
+                                   "(#2024-01-02#, 1, %1, 1, 10)")
+                            .arg(c);
+    }
+    return rows;
+}
+
+// ---------------------------------------------------------------- cases
+
+constexpr int kSalesAdded = 200;
+
+// Adding sales one after another, as the sale dialog stores each one.
+CrashCase addingSales()
+{
+    return {QStringLiteral("adding sales"), 50, [] { makeSet(); },
+            [] {
+                for (int i = 1; i <= kSalesAdded; ++i) {
+                    store::Connection conn;
+                    store::RecordSet rs;
+                    store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM Sale WHERE ID=0"));
+                    rs.addNew();
+                    rs.setValue(QStringLiteral("Dat"), QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
+                    rs.setValue(QStringLiteral("CID"), i);
+                    rs.setValue(QStringLiteral("Num"), i);
+                    rs.setValue(QStringLiteral("Pay"), 2.5 * i);
+                    rs.setValue(QStringLiteral("Memo"), QStringLiteral("销售%1").arg(i));
+                    rs.update();
+                    store::CloseQuery(conn, rs);
+                }
+            },
+            [](QString *why) {
+                const int rows = count(QStringLiteral("SELECT Count(*) FROM Sale"));
+                // Each sale whole: IDs 1..rows, every field as written.
+                const int whole = count(
+                        QStringLiteral("SELECT Count(*) FROM Sale WHERE CID=ID AND Num=ID AND "
+                                       "Pay=2.5*ID AND "
+                                       "Memo='销售'||ID AND Dat='2024-03-01 09:00:00' AND ID<=")
+                        + QString::number(rows));
+                if (rows < 0 || whole != rows) {
+                    *why = QStringLiteral("%1 rows, %2 whole").arg(rows).arg(whole);
+                    return State::Broken;
+                }
+                return rows == 0             ? State::Before
+                       : rows == kSalesAdded ? State::After
+                                             : State::Between;
+            }};
+}
+
+// Deleting 200 customers with their sales from the customer list.
+CrashCase deletingCustomers()
+{
+    return {QStringLiteral("deleting customers with their sales"), 50,
+            [] {
+                QStringList rows = customersWithSales(200, 3);
+                rows << QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (500, '留下')");
+                for (int s = 0; s < 20; ++s)
+                    rows << QStringLiteral("INSERT INTO Sale (PID, CID, Num) VALUES (1, 500, 1)");
+                makeSet(rows);
+            },
+            [] {
+                testsupport::ScriptedPrompts prompts;
+                prompts.answers = {true};
+                grid::Grid grid;
+                grid::SetupGridColumns(grid, {"ID", "序号", "Name"}, {"ID", "序号", "名称"});
+                grid.setTag(QStringLiteral("Cus"));
+                const int first = grid.fixedRows();
+                grid.setRows(first + 200);
+                for (int c = 1; c <= 200; ++c)
+                    grid.setTextMatrix(first + c - 1, grid::kIdColumn, QString::number(c));
+                grid.setRow(first);
+                grid.setRowSel(first + 199);
+                records::DeleteSelectedCustomers(grid);
+            },
+            [](QString *why) {
+                const int customers = count(QStringLiteral("SELECT Count(*) FROM Cus"));
+                const int sales = count(QStringLiteral("SELECT Count(*) FROM Sale"));
+                if (customers == 201 && sales == 620)
+                    return State::Before;
+                if (customers == 1 && sales == 20)
+                    return State::After;
+                *why = QStringLiteral("%1 customers, %2 sales").arg(customers).arg(sales);
+                return State::Broken;
+            }};
+}
+
+// Merging 299 customers into the first.
+CrashCase merging()
+{
+    return {QStringLiteral("merging customers"), 50, [] { makeSet(customersWithSales(300, 2)); },
+            [] {
+                QVector<qint64> ids;
+                for (int c = 2; c <= 300; ++c)
+                    ids << c;
+                records::ReplaceName(QStringLiteral("Cus"), ids, 1);
+            },
+            [](QString *why) {
+                const int customers = count(QStringLiteral("SELECT Count(*) FROM Cus"));
+                const int sales = count(QStringLiteral("SELECT Count(*) FROM Sale"));
+                const int onFirst = count(QStringLiteral("SELECT Count(*) FROM Sale WHERE CID=1"));
+                if (customers == 300 && sales == 600 && onFirst == 2)
+                    return State::Before;
+                if (customers == 1 && sales == 600 && onFirst == 600)
+                    return State::After;
+                *why = QStringLiteral("%1 customers, %2 sales, %3 on the kept one")
+                               .arg(customers)
+                               .arg(sales)
+                               .arg(onFirst);
+                return State::Broken;
+            }};
+}
+
+// Creating a second set.
+CrashCase creatingASet()
+{
+    return {QStringLiteral("creating a set"), 50, [] { makeSet(); },
+            [] {
+                store::BuildAccountSetList();
+                store::CreateAccountSet(QStringLiteral("新公司"), QStringLiteral("新账"));
+            },
+            [](QString *why) {
+                const QStringList files = store::ListAccountSetFiles();
+                if (files == QStringList{kSet})
+                    return State::Before;
+                const store::AccountSet made
+                        = store::ReadAccountSetInfo(QStringLiteral("DATA00002.qdt"));
+                if (files.size() == 2 && made.Name == QStringLiteral("新账")
+                    && made.Company == QStringLiteral("新公司"))
+                    return State::After;
+                *why = files.join(QLatin1Char(' ')) + QStringLiteral(" named ") + made.Name;
+                return State::Broken;
+            }};
+}
+
+// Deleting a set that holds 300 customers.
+CrashCase deletingASet()
+{
+    return {QStringLiteral("deleting a set"), 50,
+            [] {
+                makeSet();
+                QString error;
+                store::CreateAccountSet(QStringLiteral("乙"), QStringLiteral("乙账"), &error);
+                store::CurrentAccountFile = QStringLiteral("DATA00002.qdt");
+                store::Connection conn;
+                store::OpenConn(conn);
+                store::Transaction transaction(conn);
+                for (int c = 1; c <= 300; ++c)
+                    exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('客户%1')").arg(c));
+                transaction.commit();
+            },
+            [] {
+                testsupport::ScriptedPrompts prompts;
+                prompts.answers = {true};
+                store::BuildAccountSetList();
+                store::MakeAccountSetCurrent(0);
+                store::DeleteAccountSet(QStringLiteral("DATA00002.qdt"), QStringLiteral("乙账"));
+            },
+            [](QString *why) {
+                const QString path = store::programFilePath(QStringLiteral("DATA00002.qdt"));
+                if (!QFileInfo::exists(path)) {
+                    // Gone, and its number is free only when nothing of it is left.
+                    const bool leftovers = QFileInfo::exists(path + QStringLiteral("-wal"))
+                                           || QFileInfo::exists(path + QStringLiteral("-shm"));
+                    if (leftovers && store::NextAccountSetPath() == path) {
+                        *why = QStringLiteral("a log left behind takes no number");
+                        return State::Broken;
+                    }
+                    return State::After;
+                }
+                const int customers = count(QStringLiteral("SELECT Count(*) FROM Cus"),
+                                            QStringLiteral("DATA00002.qdt"));
+                if (customers == 300)
+                    return State::Before;
+                *why = QStringLiteral("%1 customers left").arg(customers);
+                return State::Broken;
+            }};
+}
+
+// Clearing (清空数据) belongs here as well once it exists: one more entry
+// that fills a set, clears it in the child and tells full from empty.
+
+QVector<CrashCase> crashCases()
+{
+    return {addingSales(), deletingCustomers(), merging(), creatingASet(), deletingASet()};
+}
+
+// ---------------------------------------------------------------- child
+
+int runChild(const QString &name, const QString &folder)
+{
+    store::setProgramFolder(folder);
+    for (const CrashCase &crashCase : crashCases()) {
+        if (crashCase.name != name)
+            continue;
+        store::CurrentAccountFile = kSet;
+        // The set opened before the clock starts, as a running program has it.
+        store::DatabasePtr held = store::Registry::open(store::programFilePath(kSet));
+        std::fputs("ready\n", stdout);
+        std::fflush(stdout);
+        crashCase.work();
+        held.reset();
+        store::Registry::closeAll();
+        return 0;
+    }
+    return 2;
+}
+
+} // namespace
+
+class TestCrashes : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void killedAnywhere_data();
+    void killedAnywhere();
+};
+
+void TestCrashes::killedAnywhere_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const CrashCase &crashCase : crashCases())
+        QTest::newRow(qPrintable(crashCase.name)) << crashCase.name;
+}
+
+void TestCrashes::killedAnywhere()
+{
+    QFETCH(QString, name);
+    CrashCase crashCase;
+    for (const CrashCase &candidate : crashCases()) {
+        if (candidate.name == name)
+            crashCase = candidate;
+    }
+
+    // The starting files, made once and copied for every run.
+    QTemporaryDir start;
+    {
+        testsupport::TempProgramFolder folder;
+        store::AccountSets.clear();
+        crashCase.prepare();
+        store::Registry::closeAll();
+        for (const QString &file : QDir(folder.path()).entryList(QDir::Files))
+            QVERIFY(QFile::copy(folder.filePath(file), QDir(start.path()).filePath(file)));
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QRandomGenerator random(20460311u + quint32(qHash(name)));
+    qint64 workMs = -1; // how long the whole action takes, from the first run
+    int tally[4] = {0, 0, 0, 0};
+    for (int run = 0; run <= crashCase.runs; ++run) {
+        testsupport::TempProgramFolder folder;
+        store::AccountSets.clear();
+        for (const QString &file : QDir(start.path()).entryList(QDir::Files))
+            QVERIFY(QFile::copy(QDir(start.path()).filePath(file), folder.filePath(file)));
+
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--crash-child"), name, folder.path()});
+        QVERIFY(child.waitForStarted());
+        QVERIFY(child.waitForReadyRead(20000));
+        QElapsedTimer clock;
+        clock.start();
+        if (run == 0) {
+            // The first run goes to its end: it measures the action.
+            QVERIFY(child.waitForFinished(60000));
+            QCOMPARE(child.exitCode(), 0);
+            workMs = qMax<qint64>(clock.elapsed(), 1);
+        } else {
+            // Killed anywhere in the action, now and then just after it.
+            const qint64 at = qint64(random.bounded(quint32(workMs * 11 / 10 + 1)));
+            while (clock.elapsed() < at && child.state() == QProcess::Running)
+                child.waitForFinished(int(qMax<qint64>(1, at - clock.elapsed())));
+            if (child.state() != QProcess::NotRunning) {
+                ::kill(pid_t(child.processId()), SIGKILL);
+                QVERIFY(child.waitForFinished(20000));
+            }
+        }
+
+        // As the next start would: every set opened and closed once.
+        const QStringList sets = store::ListAccountSetFiles();
+        for (const QString &set : sets) {
+            store::Registry::open(store::programFilePath(set));
+            store::Registry::close(store::programFilePath(set));
+        }
+        // Then each file alone (copied without anything beside it) is whole.
+        for (const QString &set : sets) {
+            QTemporaryDir alone;
+            const QString copy = alone.filePath(set);
+            QVERIFY(QFile::copy(store::programFilePath(set), copy));
+            store::RecordSet rs;
+            const store::DatabasePtr db = store::Registry::open(copy);
+            QVERIFY2(db && rs.open(db, QStringLiteral("PRAGMA integrity_check")),
+                     qPrintable(QStringLiteral("%1 run %2: %3 does not open")
+                                        .arg(name)
+                                        .arg(run)
+                                        .arg(set)));
+            QCOMPARE(rs.value(0).toString(), QStringLiteral("ok"));
+            rs.close();
+            store::Registry::close(copy);
+        }
+        QString why;
+        const State state = crashCase.check(&why);
+        store::Registry::closeAll();
+        QVERIFY2(state != State::Broken,
+                 qPrintable(QStringLiteral("%1, run %2: %3").arg(name).arg(run).arg(why)));
+        if (run > 0)
+            ++tally[int(state)];
+    }
+    std::printf("%s: %d kills: %d before, %d after, %d between (each step whole)\n",
+                qPrintable(name), crashCase.runs, tally[0], tally[1], tally[2]);
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 4 && args.at(1) == QLatin1String("--crash-child"))
+        return runChild(args.at(2), args.at(3));
+    TestCrashes test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_crashes.moc"
