@@ -75,42 +75,43 @@ void printFigures(const Context &context)
     // Opening: settings, title and footer, page count, the first page drawn
     // and shown at the size of a full-HD screen.
     QPointer<print::PrintPreview> preview;
-    const double open = medianMs(context.runs, [&] {
-        if (preview)
-            delete preview;
-        return timeMs([&] {
-            preview = print::ShowPrintPreview(grid);
-            preview->resize(kPreviewWidth, kPreviewHeight);
-            QCoreApplication::processEvents();
-        });
-    });
+    const WallAndCpu open = medianWallAndCpuMs(
+            context.runs, [&] { delete preview; },
+            [&] {
+                preview = print::ShowPrintPreview(grid);
+                preview->resize(kPreviewWidth, kPreviewHeight);
+                QCoreApplication::processEvents();
+            });
     report(QStringLiteral("print_preview_pages"), preview->pageCount(), QStringLiteral("pages"));
-    report(QStringLiteral("print_preview_open_ms"), open, QStringLiteral("ms"));
+    report(QStringLiteral("print_preview_open_ms"), open.wall, QStringLiteral("ms"));
+    report(QStringLiteral("print_preview_open_cpu_ms"), open.cpu, QStringLiteral("ms"));
 
     // One page: the scroll bar moves, the page is composed and painted.
     int page = 1;
-    const double draw = medianMs(context.runs * 4, [&] {
-        page = page % preview->pageCount() + 1;
-        return timeMs([&] {
-            preview->pageBar()->setValue(page);
-            preview->picture()->repaint();
-        });
-    });
-    report(QStringLiteral("print_preview_page_ms"), draw, QStringLiteral("ms"));
+    const WallAndCpu draw = medianWallAndCpuMs(
+            context.runs * 4, [&] { page = page % preview->pageCount() + 1; },
+            [&] {
+                preview->pageBar()->setValue(page);
+                preview->picture()->repaint();
+            });
+    report(QStringLiteral("print_preview_page_ms"), draw.wall, QStringLiteral("ms"));
+    report(QStringLiteral("print_preview_page_cpu_ms"), draw.cpu, QStringLiteral("ms"));
 
     // The most crowded page the preview takes: 1,000 rows on one sheet.
     preview->box(print::kRowsPerPageBox)->setText(QString::number(print::kMaxRowsPerPage));
-    const double crowded
-            = medianMs(context.runs, [&] { return timeMs([&] { preview->DrawOnePaper(); }); });
-    report(QStringLiteral("print_preview_page_1000_rows_ms"), crowded, QStringLiteral("ms"));
+    const WallAndCpu crowded
+            = medianWallAndCpuMs(context.runs, {}, [&] { preview->DrawOnePaper(); });
+    report(QStringLiteral("print_preview_page_1000_rows_ms"), crowded.wall, QStringLiteral("ms"));
+    report(QStringLiteral("print_preview_page_1000_rows_cpu_ms"), crowded.cpu,
+           QStringLiteral("ms"));
     preview->box(print::kRowsPerPageBox)->setText(QStringLiteral("25"));
 
     // 100 pages into one PDF file, the preview following page by page.
-    const double pdf = medianMs(context.runs, [&] {
-        QFile::remove(prompts.pdfPath);
-        return timeMs([&] { preview->PrintBatch(101, 200); });
-    });
-    report(QStringLiteral("print_pdf_100_pages_ms"), pdf, QStringLiteral("ms"));
+    const WallAndCpu pdf = medianWallAndCpuMs(
+            context.runs, [&] { QFile::remove(prompts.pdfPath); },
+            [&] { preview->PrintBatch(101, 200); });
+    report(QStringLiteral("print_pdf_100_pages_ms"), pdf.wall, QStringLiteral("ms"));
+    report(QStringLiteral("print_pdf_100_pages_cpu_ms"), pdf.cpu, QStringLiteral("ms"));
     report(QStringLiteral("print_pdf_100_pages_written"), pdfPageCount(prompts.pdfPath),
            QStringLiteral("pages"));
     report(QStringLiteral("print_pdf_100_pages_kb"), QFile(prompts.pdfPath).size() / 1024.0,
@@ -121,10 +122,11 @@ void printFigures(const Context &context)
     for (int p = 101; p <= 200; ++p)
         pages << p;
     const print::ReportJob job = preview->reportJob();
-    const double fileOnly = medianMs(context.runs, [&] {
-        return timeMs([&] { print::PrintReportToPdf(prompts.pdfPath, job, pages); });
-    });
-    report(QStringLiteral("print_pdf_100_pages_file_only_ms"), fileOnly, QStringLiteral("ms"));
+    const WallAndCpu fileOnly = medianWallAndCpuMs(
+            context.runs, {}, [&] { print::PrintReportToPdf(prompts.pdfPath, job, pages); });
+    report(QStringLiteral("print_pdf_100_pages_file_only_ms"), fileOnly.wall, QStringLiteral("ms"));
+    report(QStringLiteral("print_pdf_100_pages_file_only_cpu_ms"), fileOnly.cpu,
+           QStringLiteral("ms"));
 
     delete preview;
     store::setPrompts(nullptr);

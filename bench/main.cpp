@@ -30,10 +30,15 @@ struct Group
 
 // Every group of figures, in the order they are printed.
 const Group kGroups[] = {
-        {"store", bench::storeFigures},       {"grid", bench::gridFigures},
-        {"masters", bench::mastersFigures},   {"sales", bench::salesFigures},
-        {"merge", bench::mergeFigures},       {"print", bench::printFigures},
-        {"transfer", bench::transferFigures}, {"analysis", bench::analysisFigures},
+        {"store", bench::storeFigures},
+        {"grid", bench::gridFigures},
+        {"masters", bench::mastersFigures},
+        {"sales", bench::salesFigures},
+        {"merge", bench::mergeFigures},
+        {"print", bench::printFigures},
+        {"transfer", bench::transferFigures},
+        {"analysis", bench::analysisFigures},
+        {"maintenance", bench::maintenanceFigures},
 };
 
 } // namespace

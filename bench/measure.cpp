@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <time.h>
+
 namespace bench {
 
 double medianMs(int runs, const std::function<double()> &work)
@@ -25,6 +27,42 @@ double timeMs(const std::function<void()> &work)
     timer.start();
     work();
     return timer.nsecsElapsed() / 1e6;
+}
+
+WallAndCpu medianWallAndCpuMs(int runs, const std::function<void()> &prepare,
+                              const std::function<void()> &work)
+{
+    const auto cpuNow = [] {
+        timespec now;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
+    };
+    std::vector<double> walls;
+    std::vector<double> cpus;
+    for (int i = 0; i <= std::max(1, runs); ++i) {
+        if (prepare)
+            prepare();
+        const double cpuBefore = cpuNow();
+        const double wall = timeMs(work);
+        const double cpu = cpuNow() - cpuBefore;
+        if (i > 0) { // the first run warms up
+            walls.push_back(wall);
+            cpus.push_back(cpu);
+        }
+    }
+    const auto middle = [](std::vector<double> &values) {
+        std::sort(values.begin(), values.end());
+        const size_t mid = values.size() / 2;
+        return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+    };
+    return {middle(walls), middle(cpus)};
+}
+
+double threadCpuTimeMs()
+{
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
 void report(const QString &name, double value, const QString &unit)

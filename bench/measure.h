@@ -26,6 +26,26 @@ double medianMs(int runs, const std::function<double()> &work);
 // Elapsed milliseconds of one call of work.
 double timeMs(const std::function<void()> &work);
 
+// Medians over the runs (after one warm-up run) of the wall time and of the
+// CPU time of this thread, in milliseconds; prepare runs untimed before each
+// run. The CPU time is what a machine busy with other work cannot inflate.
+struct WallAndCpu
+{
+    double wall = 0;
+    double cpu = 0;
+};
+WallAndCpu medianWallAndCpuMs(int runs, const std::function<void()> &prepare,
+                              const std::function<void()> &work);
+using Times = WallAndCpu;
+// The same, for callers that always have a prepare step.
+inline Times measureTimes(int runs, const std::function<void()> &prepare,
+                          const std::function<void()> &work)
+{
+    return medianWallAndCpuMs(runs, prepare, work);
+}
+// CPU time of the calling thread so far, in milliseconds.
+double threadCpuTimeMs();
+
 // Prompts for unattended runs: every question is answered Yes, dialogs are
 // cancelled, and messages are kept (off the console) for the figures that
 // check them.
@@ -52,12 +72,13 @@ void report(const QString &name, double value, const QString &unit);
 
 // Groups of figures, each a plain function; main() lists them in order.
 void storeFigures(const Context &context);
-void gridFigures(const Context &context);     // bench_grid.cpp
-void mastersFigures(const Context &context);  // bench_masters.cpp
-void salesFigures(const Context &context);    // bench_sales.cpp
-void mergeFigures(const Context &context);    // bench_merge.cpp
-void printFigures(const Context &context);    // bench_print.cpp
-void transferFigures(const Context &context); // bench_transfer.cpp
-void analysisFigures(const Context &context); // bench_analysis.cpp
+void gridFigures(const Context &context);        // bench_grid.cpp
+void mastersFigures(const Context &context);     // bench_masters.cpp
+void salesFigures(const Context &context);       // bench_sales.cpp
+void mergeFigures(const Context &context);       // bench_merge.cpp
+void printFigures(const Context &context);       // bench_print.cpp
+void transferFigures(const Context &context);    // bench_transfer.cpp
+void analysisFigures(const Context &context);    // bench_analysis.cpp
+void maintenanceFigures(const Context &context); // bench_maintenance.cpp
 
 } // namespace bench

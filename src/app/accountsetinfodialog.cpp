@@ -1,10 +1,14 @@
 #include "accountsetinfodialog.h"
 
 #include "store/accountsets.h"
+#include "store/maintenance.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/helpers.h"
 #include "ui/shellhost.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,6 +52,27 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
         layout->addWidget(edit, row, 1);
         ++row;
     }
+    // The automatic backups: where they are, and a switch for this set.
+    m_backupFolder = new QLineEdit(QDir::toNativeSeparators(store::AutoBackupFolder()), this);
+    m_backupFolder->setReadOnly(true);
+    auto *openFolder = new QPushButton(QStringLiteral("打开"), this);
+    openFolder->setAutoDefault(false);
+    connect(openFolder, &QPushButton::clicked, this, [] {
+        QDir().mkpath(store::AutoBackupFolder());
+        ui::ShellOpen(store::AutoBackupFolder());
+    });
+    auto *folderRow = new QHBoxLayout;
+    folderRow->addWidget(m_backupFolder, 1);
+    folderRow->addWidget(openFolder);
+    layout->addWidget(new QLabel(QStringLiteral("自动备份："), this), row, 0);
+    layout->addLayout(folderRow, row, 1);
+    ++row;
+    m_autoBackup = new QCheckBox(QStringLiteral("关闭套账时自动备份（每个套账保留最近%1份）")
+                                         .arg(store::kAutoBackupsKept),
+                                 this);
+    layout->addWidget(m_autoBackup, row, 1);
+    ++row;
+
     auto *buttons = new QHBoxLayout;
     for (const QString &caption : {QStringLiteral("确    定"), QStringLiteral("取    消")}) {
         auto *button = new QPushButton(caption, this);
@@ -79,7 +104,9 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
         TXT[3]->setText(info.phone);
         TXT[4]->setText(info.fax);
         TXT[5]->setText(info.web);
+        m_autoBackup->setChecked(store::AutoBackupEnabled());
     }
+    m_autoBackup->setEnabled(Com[0]->isEnabled());
 
     // Only the lines printed in report headers count as a change; the
     // account-set name is not printed there. Connected after filling, so
@@ -111,6 +138,8 @@ void AccountSetInfoDialog::confirm()
         store::prompts().message(QStringLiteral("记录保存失败，数据没有写入！"));
         return;
     }
+    if (m_autoBackup->isChecked() != store::AutoBackupEnabled())
+        store::SetAutoBackupEnabled(m_autoBackup->isChecked());
     if (ui::ShellHost *host = ui::shellHost())
         host->UpdateMainCaption();
     close();

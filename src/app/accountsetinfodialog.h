@@ -5,6 +5,7 @@
 #include <QVector>
 #include <QWidget>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -25,6 +26,10 @@ public:
     QLineEdit *box(int index) const { return TXT.value(index); }
     // Buttons: 0 "确    定", 1 "取    消".
     QPushButton *button(int index) const { return Com.at(index); }
+    // Where the automatic backups of the sets go, and whether this set gets
+    // them.
+    QLineEdit *backupFolderBox() const { return m_backupFolder; }
+    QCheckBox *autoBackupBox() const { return m_autoBackup; }
     // Set once the company or a contact line has been edited.
     bool companyChanged() const { return m_changed; }
 
@@ -37,6 +42,8 @@ public:
 private:
     QVector<QLineEdit *> TXT; // indexed as above; unused indices are null
     QVector<QPushButton *> Com;
+    QLineEdit *m_backupFolder = nullptr;
+    QCheckBox *m_autoBackup = nullptr;
     bool m_changed = false;
     store::SessionStamp m_session; // set and login the boxes were filled under
 };

@@ -2,6 +2,7 @@
 
 #include "chartpicture.h"
 #include "commands.h"
+#include "maintenancecommands.h"
 #include "settings.h"
 #include "splitbar.h"
 #include "startup.h"
@@ -420,8 +421,11 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
 
 void MainWindow::SelectAccountSet(int index, bool relayout)
 {
+    const QString leaving = store::CurrentAccountFile;
     if (!store::MakeAccountSetCurrent(index))
         return;
+    if (leaving != store::CurrentAccountFile)
+        BackupOnClose(leaving);
     show();
     if (!m_loaded) {
         m_loaded = true;
@@ -905,6 +909,7 @@ void MainWindow::Form_Unload()
         return;
     SaveSettings();
     store::DropTablesByPrefix(QStringLiteral("T_"));
+    BackupOnClose(store::CurrentAccountFile);
     // Every set is let go: logs folded back, files complete by themselves.
     store::Registry::closeAll();
 }

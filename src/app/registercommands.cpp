@@ -4,6 +4,8 @@
 #include "accountsetcommands.h"
 #include "accountsetinfodialog.h"
 #include "chartpicture.h"
+#include "cleardatadialog.h"
+#include "maintenancecommands.h"
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
 
@@ -27,6 +29,7 @@
 #include "records/staffdialog.h"
 #include "records/vendordialog.h"
 #include "records/vendors.h"
+#include "store/session.h"
 #include "transfer/exporter.h"
 #include "transfer/importer.h"
 
@@ -163,6 +166,16 @@ void registerCommands()
                        [](MainWindow &window) { ShowAccountSetChooser(&window); });
     registry.setAction(QStringLiteral("mAccSet"),
                        [](MainWindow &window) { ShowAccountSetInfoDialog(&window); });
+
+    // Data maintenance: clearing, backup and import of a set, compaction and
+    // tidying.
+    registry.setAction(QStringLiteral("mAcc3"),
+                       [](MainWindow &window) { ShowClearDataDialog(&window); });
+    registry.setAction(QStringLiteral("mAcc4"), [](MainWindow &) { BackupCurrentAccountSet(); });
+    registry.setAction(QStringLiteral("mAcc5"), [](MainWindow &) { ImportAccountSetBackup(); });
+    registry.setAction(QStringLiteral("mCompact"),
+                       [](MainWindow &) { CompactAccountSet(store::CurrentAccountFile); });
+    registry.setAction(QStringLiteral("mDataAdjust"), [](MainWindow &) { TidyOrphanSales(); });
 
     // Analyses: each takes its tab's dates and options, fills the tab's grid
     // and hands its chart to the tab's picture. The pickers keep the days

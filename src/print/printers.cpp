@@ -71,7 +71,7 @@ double pageBottom(const QPageLayout &layout, double dotsPerInch, double originMm
            / kMmPerInch;
 }
 
-// A PDF file name for the report, in the documents folder: the title
+// A PDF file name for the report, in the home folder: the title
 // without the characters a file name cannot hold.
 QString suggestedPdfPath(const QString &title)
 {

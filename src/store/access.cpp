@@ -318,12 +318,10 @@ bool CompactAccount(const QString &file, QString *error)
             err = QStringLiteral("无法读取数据库 %1").arg(resolved);
             return false;
         }
-    }
-    Registry::close(path);
-    {
-        const DatabasePtr source = Registry::open(path, &err);
-        if (!source || !compactInto(source, work, &err))
+        if (!compactInto(source, work, &err)) {
+            Registry::close(path);
             return false;
+        }
     }
     Registry::close(path);
 

@@ -1,5 +1,7 @@
 #include "enginedetail.h"
 
+#include "changes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -58,6 +60,7 @@ sqlite3 *openKeyed(const QString &path, OpenMode mode, QString *error)
     sqlite3_key(db, kDatabasePassword, int(std::strlen(kDatabasePassword)));
     sqlite3_busy_timeout(db, 5000);
     registerCollations(db);
+    watchDataChanges(db, path);
     if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)
         != SQLITE_OK) {
         setError(error, QStringLiteral("数据库文件无法打开，不是数据库或密码错误：%1（%2）")

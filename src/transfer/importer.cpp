@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <cstdio>
 
 namespace transfer {
 
@@ -119,24 +120,53 @@ QVector<SpecPart> specParts(const QString &spec)
     return parts;
 }
 
-QDateTime parseImportDate(const QString &text)
+namespace {
+
+// The parts of a date cell: year, month, day, hour, minute, second. False
+// when the text is no date of the accepted forms or no day of the calendar.
+bool dateParts(const QString &text, int parts[6])
 {
     static const QRegularExpression pattern(
             QStringLiteral("^(\\d{4})(?:[-./年](\\d{1,2})[-./月](\\d{1,2})日?|(\\d{2})(\\d{2}))"
                            "(?:[ T]+(\\d{1,2})[:：](\\d{1,2})(?:[:：](\\d{1,2}))?)?$"));
     const QRegularExpressionMatch match = pattern.match(text.trimmed());
     if (!match.hasMatch())
-        return QDateTime();
-    const int year = match.captured(1).toInt();
+        return false;
     const bool separated = match.capturedLength(2) > 0;
-    const int month = match.captured(separated ? 2 : 4).toInt();
-    const int day = match.captured(separated ? 3 : 5).toInt();
-    const QDate date(year, month, day);
-    const QTime time(match.captured(6).toInt(), match.captured(7).toInt(),
-                     match.captured(8).toInt());
-    if (!date.isValid() || !time.isValid())
+    parts[0] = match.capturedView(1).toInt();
+    parts[1] = match.capturedView(separated ? 2 : 4).toInt();
+    parts[2] = match.capturedView(separated ? 3 : 5).toInt();
+    parts[3] = match.capturedView(6).toInt();
+    parts[4] = match.capturedView(7).toInt();
+    parts[5] = match.capturedView(8).toInt();
+    return QDate::isValid(parts[0], parts[1], parts[2])
+           && QTime::isValid(parts[3], parts[4], parts[5]);
+}
+
+// The stored text of a date cell, 'YYYY-MM-DD HH:MM:SS' (the null date for an
+// empty cell); empty when the text is no date. Built without QDateTime, whose
+// local-time conversions cost a time-zone look-up per row.
+QString storedImportDate(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("1900-01-01 00:00:00");
+    int parts[6];
+    if (!dateParts(text, parts))
+        return QString();
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", parts[0], parts[1],
+                  parts[2], parts[3], parts[4], parts[5]);
+    return QString::fromLatin1(buffer);
+}
+
+} // namespace
+
+QDateTime parseImportDate(const QString &text)
+{
+    int parts[6];
+    if (!dateParts(text, parts))
         return QDateTime();
-    return QDateTime(date, time);
+    return QDateTime(QDate(parts[0], parts[1], parts[2]), QTime(parts[3], parts[4], parts[5]));
 }
 
 QString importedRights(const QString &imported, const QString &userRights)
@@ -277,7 +307,9 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
     NameIds names;
     const bool staffRights = table.compare(QLatin1String("Staff"), Qt::CaseInsensitive) == 0;
     store::WriteTransaction transaction(conn);
+    const QList<Target> targetList = targets.values();
     QVector<QVariant> values(columns.size());
+    QVector<QString> texts(columns.size());
     first = qMax(1, first);
     ui::ProgressStart(QStringLiteral("正在读取EXCEL数据……"), last - first + 1);
     for (int r = first; r <= last; ++r) {
@@ -285,30 +317,35 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         if (index < 0 || index >= source.rows.size())
             break; // past the end of the data
         const QStringList *cells = &source.rows.at(index);
+        // The texts first: a row whose mapped cells are all empty ends the
+        // data before any name of it creates a master row.
         bool anyCell = false;
-        int k = 0;
-        for (const Target &target : std::as_const(targets)) {
-            QString text;
-            for (const SpecPart &part : target.parts) {
+        for (int k = 0; k < targetList.size(); ++k) {
+            QString &text = texts[k];
+            text.clear();
+            for (const SpecPart &part : targetList.at(k).parts) {
                 if (part.constant) {
                     text += part.text;
                 } else {
-                    QString cell = cellOf(cells, part.column);
-                    cell.remove(QLatin1Char('\t'));
-                    anyCell = anyCell || !cell.isEmpty();
+                    const QString cell = cellOf(cells, part.column);
+                    anyCell = anyCell || !(cell.isEmpty() || cell == QLatin1String("\t"));
                     text += cell;
                 }
             }
             text.remove(QLatin1Char('\t'));
+        }
+        if (!anyCell)
+            break;
+        for (int k = 0; k < targetList.size() && outcome.message.isEmpty(); ++k) {
+            const Target &target = targetList.at(k);
+            QString &text = texts[k];
             if (target.maxLength > 0)
-                text = text.left(target.maxLength);
-            QVariant value;
+                text.truncate(target.maxLength);
+            QVariant &value = values[k];
             if (!target.master.isEmpty()) {
                 value = names.id(target.master, text, &error);
-                if (value.toLongLong() == 0) {
+                if (value.toLongLong() == 0)
                     outcome.message = kSaveError;
-                    break;
-                }
             } else if (staffRights
                        && target.field.compare(QLatin1String("Right"), Qt::CaseInsensitive) == 0) {
                 value = importedRights(text, store::CurrentRights);
@@ -317,22 +354,16 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
             } else if (target.type == store::ColumnType::Double) {
                 value = store::leadingNumber(text);
             } else if (target.type == store::ColumnType::Date) {
-                const QDateTime when
-                        = text.trimmed().isEmpty() ? store::nullDate() : parseImportDate(text);
-                if (!when.isValid()) {
+                const QString stored = storedImportDate(text);
+                if (stored.isEmpty())
                     outcome.message = QStringLiteral("第%1行的日期无法识别：%2").arg(r).arg(text);
-                    break;
-                }
-                value = when;
+                value = stored;
             } else {
                 value = text;
             }
-            values[k++] = value;
         }
         if (!outcome.message.isEmpty())
             break;
-        if (!anyCell)
-            break; // an empty row ends the data
         if (inserter.insert(values, &error) == 0) {
             outcome.message = kSaveError;
             break;

@@ -483,7 +483,10 @@ struct XlsHandle
 
 bool openXls(const QString &fileName, XlsHandle *xls, QStringList *names, SheetError *error)
 {
-    if (freexl_open(QFile::encodeName(fileName).constData(), &xls->handle) != FREEXL_OK) {
+    // FreeXL may report success and still give no handle for a compound
+    // file it cannot read as a workbook.
+    if (freexl_open(QFile::encodeName(fileName).constData(), &xls->handle) != FREEXL_OK
+        || !xls->handle) {
         *error = SheetError::NotWorkbook;
         return false;
     }

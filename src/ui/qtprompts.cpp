@@ -76,8 +76,11 @@ QString QtPrompts::openFileName(const QString &caption, const QString &filter,
 QString QtPrompts::saveFileName(const QString &caption, const QString &filter,
                                 const QString &suggestedPath)
 {
+    // Every caller asks its own overwrite question (with its own words and
+    // what follows a No), so Qt's dialog must not ask a second time.
     return QFileDialog::getSaveFileName(dialogParent(), caption, suggestedPath,
-                                        qtFileFilter(filter));
+                                        qtFileFilter(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 // Qt's font dialog has no colour, so it is shown inside a small dialog with

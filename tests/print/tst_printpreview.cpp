@@ -110,6 +110,7 @@ private slots:
     void pagesFollowRowsPerPage();
     void settingsRestoredOnReopening();
     void settingsThatDoNotConvertKeepGoodOnes();
+    void settingsStayWithTheirAccountSet();
     void titleAndFooterPerGridTitle();
     void fontDialog();
     void pageComposition();
@@ -284,6 +285,27 @@ void TestPrintPreview::settingsThatDoNotConvertKeepGoodOnes()
     QCOMPARE(preview->paper().right, 10.0);
 }
 
+// A preview left open while another account set is opened stores nothing
+// there: its title names the other company.
+void TestPrintPreview::settingsStayWithTheirAccountSet()
+{
+    QString error;
+    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00002.qdt")), &error),
+             qPrintable(error));
+    auto grid = makeGrid(5, QStringLiteral("销售单"));
+    PrintPreview *preview = open(*grid);
+    store::CurrentAccountFile = QStringLiteral("DATA00002.qdt");
+    preview->box(0)->setText(QStringLiteral("200"));
+    preview->rotation()->setChecked(true);
+    QVERIFY(preview->close());
+    QCOMPARE(store::GetVar(boxKey(0)), QString());
+    QCOMPARE(store::GetVar(kRotateKey), QString());
+    QCOMPARE(store::GetVar(QStringLiteral("表格打印信息_销售单_0")), QString());
+    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    QCOMPARE(store::GetVar(boxKey(0)), QString());
+    QCOMPARE(store::GetVar(QStringLiteral("表格打印信息_销售单_0")), QString());
+}
+
 // Title and footer are kept per grid title; empty ones are built from the
 // company and its contact lines, and again after the cache is cleared.
 void TestPrintPreview::titleAndFooterPerGridTitle()
@@ -411,6 +433,13 @@ void TestPrintPreview::pageComposition()
     QCOMPARE(page.tableBottom, 70.0 + 11 * 20);
     QCOMPARE(page.footerTop, page.tableBottom + frame.unitsPerMm);
     QCOMPARE(textsOf(page, TextStyle::Body).mid(27), QStringList({"60", "钢管60", "177.00"}));
+
+    // A column hidden on screen (width 0) is not printed.
+    grid->setColWidth(3, 0);
+    page = layoutPage(input, frame, fonts, &surface, surface.height());
+    QCOMPARE(textsOf(page, TextStyle::Header), QStringList({"序号", "产品"}));
+    QVERIFY(!textsOf(page, TextStyle::Body).contains(QStringLiteral("177.00")));
+    grid->setColWidth(3, 1200);
 
     // A page past the grid, and a grid without rows: title, captions, footer.
     input.page = 4;

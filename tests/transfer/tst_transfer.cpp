@@ -390,6 +390,17 @@ void TestTransfer::emptyRowEndsTheData()
     // The empty customer is booked to 其他.
     QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 1);
     QCOMPARE(count("Cus", "Name='乙'"), 0);
+
+    // The row that ends the data names nobody: no 其他 appears for it, and
+    // its empty date is no error.
+    exec("DELETE FROM Cus");
+    const QString named = m.folder->filePath("named.csv");
+    writeFile(named, "产品,客户,日期\r\n钢管,甲,2026.03.01\r\n\t,\t,\t\r\n");
+    QVERIFY(ImportCsv(sales, mappingOf(sales, {{"产品", "A"}, {"客户", "B"}, {"销售日期", "C"}}),
+                      named, 2, 100));
+    QCOMPARE(count("Sale"), 2);
+    QCOMPARE(count("Cus"), 1);
+    QCOMPARE(count("Cus", "Name='甲'"), 1);
 }
 
 void TestTransfer::badFiles()

@@ -1,0 +1,317 @@
+// The maintenance commands as the menus run them: backup and import with
+// their questions and messages, compaction, tidying, the clear-data dialog
+// and the automatic backups taken when the main window closes a set.
+
+#include "app/accountsetinfodialog.h"
+#include "app/cleardatadialog.h"
+#include "app/commands.h"
+#include "app/maintenancecommands.h"
+#include "app/mainwindow.h"
+
+#include "store/access.h"
+#include "store/accountsets.h"
+#include "store/maintenance.h"
+#include "store/programfolder.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "testsupport.h"
+#include "ui/progress.h"
+#include "ui/shellhost.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace app;
+
+namespace {
+
+void exec(const QString &sql)
+{
+    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
+}
+
+qlonglong count(const QString &table)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT Count(*) FROM ") + table);
+    return rs.value(0).toLongLong();
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+template<typename T>
+T *openWindow(const QString &caption)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->windowTitle() == caption)
+            return qobject_cast<T *>(w);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestMaintenanceCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void backupAndImport();
+    void compaction();
+    void tidying();
+    void clearDialog();
+    void automaticBackupOnClosing();
+    void automaticBackupFailureToldOnce();
+    void infoDialogShowsTheBackups();
+
+private:
+    QString lastMessage() const
+    {
+        return m_prompts->messages.isEmpty() ? QString() : m_prompts->messages.last();
+    }
+
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void TestMaintenanceCommands::init()
+{
+    m_folder = std::make_unique<testsupport::TempProgramFolder>();
+    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+    store::AccountSets.clear();
+    QString error;
+    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
+    QCOMPARE(store::CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
+    QCOMPARE(store::CreateAccountSet(QStringLiteral("乙公司"), QStringLiteral("乙账")), 1);
+    registerCommands();
+    m_window = std::make_unique<MainWindow>();
+    m_window->setQuitHandler([] {});
+    ui::setShellHost(m_window.get());
+    m_window->SelectAccountSet(0, false);
+    store::CurrentUserID = 2;
+    store::CurrentUser = QStringLiteral("zunta");
+    store::CurrentRights = QStringLiteral("所有权限");
+    m_window->ApplyRights();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != m_window.get())
+            w->close();
+    }
+}
+
+void TestMaintenanceCommands::cleanup()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != m_window.get())
+            w->close();
+    }
+    m_window.reset();
+    commands().clear();
+    ui::setShellHost(nullptr);
+    store::CurrentUser.clear();
+    store::CurrentRights.clear();
+    m_prompts.reset();
+    m_folder.reset();
+}
+
+// 备份套账 asks for a name (a name without extension gets .qdb), asks before
+// replacing a file and says when it is done; 导入套账 adds the backup as a
+// further set, refuses other files, and keeps the set in use.
+void TestMaintenanceCommands::backupAndImport()
+{
+    QTemporaryDir away;
+    const QString backup = away.filePath(QStringLiteral("甲账备份.qdb"));
+
+    m_prompts->fileNames = {QString()};
+    m_window->mAcc[4]->trigger();
+    QVERIFY(m_prompts->messages.isEmpty());
+
+    m_prompts->fileNames = {away.filePath(QStringLiteral("甲账备份"))};
+    m_window->mAcc[4]->trigger();
+    QCOMPARE(lastMessage(), QStringLiteral("数据套账备份完成！"));
+    QVERIFY(QFileInfo::exists(backup));
+    const QByteArray first = contents(backup);
+
+    exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('新客户')"));
+    m_prompts->fileNames = {backup};
+    m_prompts->answers = {false};
+    m_window->mAcc[4]->trigger();
+    QCOMPARE(m_prompts->questions.last(), QStringLiteral("文件") + QDir::toNativeSeparators(backup)
+                                                  + QStringLiteral("已存在，是否覆盖？"));
+    QCOMPARE(contents(backup), first);
+    m_prompts->fileNames = {backup};
+    m_prompts->answers = {true};
+    m_window->mAcc[4]->trigger();
+    QCOMPARE(lastMessage(), QStringLiteral("数据套账备份完成！"));
+    QVERIFY(contents(backup) != first);
+
+    m_prompts->fileNames = {backup};
+    m_window->mAcc[5]->trigger();
+    QCOMPARE(lastMessage(), QStringLiteral("数据套账导入完成！"));
+    QCOMPARE(store::AccountSets.size(), 3);
+    QCOMPARE(store::AccountSets.at(2).Name, QStringLiteral("甲账"));
+    QCOMPARE(store::CurrentAccountIndex, 0);
+    QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00001.qdt"));
+
+    m_prompts->fileNames = {away.filePath(QStringLiteral("甲账备份.txt"))};
+    m_window->mAcc[5]->trigger();
+    QCOMPARE(lastMessage(), QStringLiteral("文件类型错误！"));
+    QCOMPARE(store::AccountSets.size(), 3);
+}
+
+// 压缩及整理数据库 compacts quietly behind the progress window; a set still
+// written through another connection and a missing file are told.
+void TestMaintenanceCommands::compaction()
+{
+    m_window->mCompact->trigger();
+    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(!ui::progressWindow() || !ui::progressWindow()->isVisible());
+    {
+        store::Connection held;
+        QVERIFY(store::OpenConn(held));
+        QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Cus (Name) VALUES ('x')"), &held));
+        m_window->mCompact->trigger();
+        QCOMPARE(lastMessage(), QStringLiteral("数据库压缩失败（数据库正在使用中）！"));
+    }
+    QCOMPARE(count(QStringLiteral("Cus")), 1);
+    QVERIFY(!CompactAccountSet(QStringLiteral("DATA00077.qdt")));
+    QCOMPARE(lastMessage(), QStringLiteral("没有找到要压缩的数据库文件！"));
+}
+
+// 数据整理 deletes the orphan sales without a question or message and the
+// sales list no longer shows them.
+void TestMaintenanceCommands::tidying()
+{
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '客户')"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (1, '产品')"));
+    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 1, 1)"));
+    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 1, 2)"));
+    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 2, 1)"));
+    m_window->mDataAdjust->trigger();
+    QCOMPARE(count(QStringLiteral("Sale")), 1);
+    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_prompts->questions.isEmpty());
+}
+
+// The boxes tick what they need and lock it; 确定 clears the ticked records
+// in one step, keeps the logged-in member and closes the window.
+void TestMaintenanceCommands::clearDialog()
+{
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '客户')"));
+    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
+    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '供应商')"));
+    exec(QStringLiteral("INSERT INTO Sale (CID, PID, AID) VALUES (1, 1, 1)"));
+    exec(QStringLiteral("INSERT INTO Pur (VID, PID, AID) VALUES (1, 1, 1)"));
+
+    m_window->mAcc[3]->trigger();
+    auto *dialog = openWindow<ClearDataDialog>(QStringLiteral("清空数据"));
+    QVERIFY(dialog);
+    const auto states = [dialog] {
+        QString text;
+        for (int i = 0; i < store::kClearBoxCount; ++i)
+            text += dialog->box(i)->isChecked() ? (dialog->box(i)->isEnabled() ? 'x' : 'L') : '.';
+        return text;
+    };
+    QTest::mouseClick(dialog->box(3), Qt::LeftButton);
+    QCOMPARE(states(), QStringLiteral("L..x..."));
+    QTest::mouseClick(dialog->box(6), Qt::LeftButton);
+    QCOMPARE(states(), QStringLiteral("LL.x..x"));
+    // Unticking the fund accounts frees the purchases box but leaves it
+    // ticked: the rules never untick.
+    QTest::mouseClick(dialog->box(6), Qt::LeftButton);
+    QCOMPARE(states(), QStringLiteral("Lx.x..."));
+    QTest::mouseClick(dialog->box(1), Qt::LeftButton);
+    QCOMPARE(states(), QStringLiteral("L..x..."));
+    // A locked box does not untick.
+    QTest::mouseClick(dialog->box(0), Qt::LeftButton);
+    QCOMPARE(states(), QStringLiteral("L..x..."));
+    QTest::mouseClick(dialog->box(5), Qt::LeftButton);
+    QCOMPARE(states(), QStringLiteral("LL.x.x."));
+
+    QPointer<ClearDataDialog> guard(dialog);
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(!guard);
+    QCOMPARE(count(QStringLiteral("Sale")), 0);
+    QCOMPARE(count(QStringLiteral("Pur")), 0);
+    QCOMPARE(count(QStringLiteral("Cus")), 0);
+    QCOMPARE(count(QStringLiteral("Vendor")), 1);
+    QCOMPARE(count(QStringLiteral("Acc")), 1);
+    QCOMPARE(count(QStringLiteral("Staff")), 1);
+    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(!ui::progressWindow() || !ui::progressWindow()->isVisible());
+}
+
+// Closing a changed set (opening another, ending the program) leaves a copy
+// in the backup folder; a set closed unchanged gets none.
+void TestMaintenanceCommands::automaticBackupOnClosing()
+{
+    const QString first = QStringLiteral("DATA00001.qdt");
+    const QString second = QStringLiteral("DATA00002.qdt");
+    QVERIFY(store::AutoBackupsOf(first).isEmpty());
+    exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('甲的客户')"));
+    m_window->SelectAccountSet(1, false);
+    QCOMPARE(store::AutoBackupsOf(first).size(), 1);
+
+    m_window->SelectAccountSet(0, false);
+    QVERIFY(store::AutoBackupsOf(second).isEmpty());
+    QCOMPARE(store::AutoBackupsOf(first).size(), 1);
+
+    exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('又一个客户')"));
+    QTest::qWait(1100); // a new second, so that the copy gets its own time
+    m_window->close();
+    const QStringList copies = store::AutoBackupsOf(first);
+    QCOMPARE(copies.size(), 2);
+    QVERIFY(QFile::copy(copies.last(), store::programFilePath(QStringLiteral("DATA00009.qdt"))));
+    QCOMPARE(store::LookupWhere(QStringLiteral("Cus"), QStringLiteral("Name='又一个客户'"),
+                                QStringLiteral("Name"), QStringLiteral("DATA00009.qdt"))
+                     .toString(),
+             QStringLiteral("又一个客户"));
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+// A backup that cannot be written is told once and the set is still closed.
+void TestMaintenanceCommands::automaticBackupFailureToldOnce()
+{
+    QFile blocker(store::AutoBackupFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    for (int i = 0; i < 2; ++i) {
+        exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('客户%1')").arg(i));
+        m_window->SelectAccountSet(1, false);
+        QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00002.qdt"));
+        m_window->SelectAccountSet(0, false);
+    }
+    QCOMPARE(m_prompts->messages.size(), 1);
+    QVERIFY(m_prompts->messages.first().contains(QStringLiteral("自动备份失败")));
+}
+
+// The information window says where the copies go and switches them.
+void TestMaintenanceCommands::infoDialogShowsTheBackups()
+{
+    AccountSetInfoDialog *dialog = ShowAccountSetInfoDialog(m_window.get());
+    QCOMPARE(dialog->backupFolderBox()->text(),
+             QDir::toNativeSeparators(store::AutoBackupFolder()));
+    QVERIFY(dialog->autoBackupBox()->isChecked());
+    dialog->autoBackupBox()->setChecked(false);
+    dialog->confirm();
+    QVERIFY(!store::AutoBackupEnabled());
+    exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('客户')"));
+    m_window->SelectAccountSet(1, false);
+    QVERIFY(store::AutoBackupsOf(QStringLiteral("DATA00001.qdt")).isEmpty());
+}
+
+QTEST_MAIN(TestMaintenanceCommands)
+#include "tst_maintenancecommands.moc"
