@@ -12,6 +12,8 @@ private slots:
     void substringTest_data();
     void substringTest();
     void settlingMarks();
+    void coverAndWithin_data();
+    void coverAndWithin();
 };
 
 void TestRights::substringTest_data()
@@ -91,6 +93,40 @@ void TestRights::settlingMarks()
     QVector<bool> mixed = rightMarksFor(QStringLiteral("员工数据查看;销售数据添加"));
     settleRightMarks(mixed);
     QCOMPARE(rightsStringFor(mixed), QStringLiteral("销售数据查看;销售数据添加;员工数据查看"));
+}
+
+void TestRights::coverAndWithin_data()
+{
+    // Holder, rights, whether the holder covers them, the common part.
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<QString>("rights");
+    QTest::addColumn<bool>("covered");
+    QTest::addColumn<QString>("within");
+    const QString all = kAllRights;
+    const QString tokens = allRightTokens().join(QLatin1Char(';'));
+    QTest::newRow("nothing") << ""
+                             << "" << true << "";
+    QTest::newRow("all covers all") << all << all << true << all;
+    QTest::newRow("all covers tokens") << all << "销售数据查看" << true << "销售数据查看";
+    QTest::newRow("49 tokens are not 所有权限") << tokens << all << false << tokens;
+    QTest::newRow("subset") << "销售数据查看;销售数据添加"
+                            << "销售数据查看" << true << "销售数据查看";
+    QTest::newRow("one more") << "销售数据查看"
+                              << "销售数据查看;采购数据查看" << false << "销售数据查看";
+    QTest::newRow("nothing held") << "" << all << false << "";
+}
+
+// A holder covers rights when it grants every token of them, and 所有权限
+// only with 所有权限 itself; the part within the holder keeps catalogue order.
+void TestRights::coverAndWithin()
+{
+    QFETCH(QString, holder);
+    QFETCH(QString, rights);
+    QFETCH(bool, covered);
+    QFETCH(QString, within);
+    QCOMPARE(RightsCover(holder, rights), covered);
+    QCOMPARE(RightsWithin(holder, rights), within);
+    QVERIFY(RightsCover(holder, RightsWithin(holder, rights)));
 }
 
 QTEST_GUILESS_MAIN(TestRights)
