@@ -9,10 +9,27 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <memory>
+
+namespace {
+
+// Qt's note that it made its own runtime folder (no desktop session, as
+// under cron) says nothing to the user of a terminal tool; everything else
+// Qt reports goes to standard error as usual.
+void quietRuntimeNote(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (text.startsWith(QLatin1String("QStandardPaths:")))
+        return;
+    std::fputs(qFormatLogMessage(type, context, text).toLocal8Bit().constData(), stderr);
+    std::fputc('\n', stderr);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    qInstallMessageHandler(quietRuntimeNote);
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
