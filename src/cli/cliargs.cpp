@@ -7,7 +7,7 @@ namespace cli {
 namespace {
 
 // What each command accepts.
-struct CommandSpec
+struct CommandShape
 {
     const char *name;
     int minWords;
@@ -24,9 +24,9 @@ const QStringList &commonOptions()
     return options;
 }
 
-const QVector<CommandSpec> &commandSpecs()
+const QVector<CommandShape> &commandShapes()
 {
-    static const QVector<CommandSpec> specs = {
+    static const QVector<CommandShape> shapes = {
             {"sets",
              0,
              0,
@@ -72,14 +72,14 @@ const QVector<CommandSpec> &commandSpecs()
             {"tidy", 0, 0, {}, "tidy", "删除客户或产品已不存在的销售记录。"},
             {"check", 0, 0, {}, "check", "检查每个套账的完整性；有一个不完好时以非零状态结束。"},
     };
-    return specs;
+    return shapes;
 }
 
-const CommandSpec *findSpec(const QString &name)
+const CommandShape *findShape(const QString &name)
 {
-    for (const CommandSpec &spec : commandSpecs()) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandShape &shape : commandShapes()) {
+        if (name == QLatin1String(shape.name))
+            return &shape;
     }
     return nullptr;
 }
@@ -93,8 +93,8 @@ bool knownOption(const QString &option)
 {
     if (commonOptions().contains(option))
         return true;
-    for (const CommandSpec &spec : commandSpecs()) {
-        if (spec.options.contains(option))
+    for (const CommandShape &shape : commandShapes()) {
+        if (shape.options.contains(option))
             return true;
     }
     return false;
@@ -161,20 +161,20 @@ bool checkInvocation(const Invocation &inv, QString *error)
         *error = QStringLiteral("缺少命令。用 --help 查看用法。");
         return false;
     }
-    const CommandSpec *spec = findSpec(inv.command);
-    if (!spec) {
+    const CommandShape *shape = findShape(inv.command);
+    if (!shape) {
         *error = QStringLiteral("未知命令：%1。用 --help 查看用法。").arg(inv.command);
         return false;
     }
     for (auto it = inv.options.cbegin(); it != inv.options.cend(); ++it) {
-        if (!commonOptions().contains(it.key()) && !spec->options.contains(it.key())) {
+        if (!commonOptions().contains(it.key()) && !shape->options.contains(it.key())) {
             *error = QStringLiteral("命令 %1 不接受选项 %2。").arg(inv.command, it.key());
             return false;
         }
     }
-    if (inv.words.size() < spec->minWords || inv.words.size() > spec->maxWords) {
+    if (inv.words.size() < shape->minWords || inv.words.size() > shape->maxWords) {
         *error = QStringLiteral("参数个数不对。用法：korvo-cli %1")
-                         .arg(QString::fromUtf8(spec->usage));
+                         .arg(QString::fromUtf8(shape->usage));
         return false;
     }
     return true;
@@ -215,9 +215,9 @@ QString helpText()
                              "                   没有时在终端上询问（不回显）\n"
                              "  --help           显示帮助；命令后面加 --help 显示该命令的帮助\n\n"
                              "命令：\n");
-    for (const CommandSpec &spec : commandSpecs())
+    for (const CommandShape &shape : commandShapes())
         text += QStringLiteral("  %1\n      %2\n")
-                        .arg(QString::fromUtf8(spec.usage), QString::fromUtf8(spec.summary));
+                        .arg(QString::fromUtf8(shape.usage), QString::fromUtf8(shape.summary));
     text += QStringLiteral("\n列表 LIST：%1\n").arg(listWords().join(QLatin1Char(' ')));
     text += QStringLiteral(
             "日期 D：yyyy-MM-dd，例如 2026-03-01\n\n"
@@ -227,12 +227,12 @@ QString helpText()
 
 QString commandHelp(const QString &command)
 {
-    const CommandSpec *spec = findSpec(command);
-    if (!spec)
+    const CommandShape *shape = findShape(command);
+    if (!shape)
         return QString();
     return QStringLiteral(
                    "用法：korvo-cli %1\n\n%2\n\n共同选项：--folder DIR  --set 套账  --user 员工\n")
-            .arg(QString::fromUtf8(spec->usage), QString::fromUtf8(spec->summary));
+            .arg(QString::fromUtf8(shape->usage), QString::fromUtf8(shape->summary));
 }
 
 int listTab(const QString &word)
