@@ -40,6 +40,7 @@ const Group kGroups[] = {
         {"analysis", bench::analysisFigures},
         {"maintenance", bench::maintenanceFigures},
         {"sets", bench::setsFigures},
+        {"cli", bench::cliFigures},
 };
 
 } // namespace

@@ -81,5 +81,6 @@ void transferFigures(const Context &context);    // bench_transfer.cpp
 void analysisFigures(const Context &context);    // bench_analysis.cpp
 void maintenanceFigures(const Context &context); // bench_maintenance.cpp
 void setsFigures(const Context &context);        // bench_sets.cpp
+void cliFigures(const Context &context);         // bench_cli.cpp
 
 } // namespace bench
