@@ -311,7 +311,7 @@ void transferFigures(const Context &context)
                                records::FilterBar{});
         mapping = transfer::gridMapEntries(target);
         for (int k = 0; k < mapping.size(); ++k)
-            mapping[k].spec = transfer::ColumnLetters(k + 2);
+            mapping[k].columnsText = transfer::ColumnLetters(k + 2);
         return true;
     };
     bool wrong = false;

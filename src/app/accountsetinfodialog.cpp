@@ -19,14 +19,14 @@ namespace app {
 
 namespace {
 
-struct BoxSpec
+struct BoxField
 {
     int index;
     const char *label;
 };
 
 // Boxes in the order they are laid out, with their labels.
-const BoxSpec kBoxes[] = {
+const BoxField kBoxes[] = {
         {0, "套账名称："},  {1, "所属企业："},  {2, "联系地址："},
         {3, "联系电话："},  {4, "企业传真："},  {5, "企业网址："},
         {10, "创建日期："}, {11, "最近访问："}, {12, "数据文件："},
@@ -43,7 +43,7 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
     TXT.fill(nullptr, 13);
     auto *layout = new QGridLayout(this);
     int row = 0;
-    for (const BoxSpec &field : kBoxes) {
+    for (const BoxField &field : kBoxes) {
         auto *edit = new QLineEdit(this);
         edit->setMinimumWidth(280);
         edit->setReadOnly(field.index >= 10);

@@ -210,11 +210,12 @@ int runPrint(const Invocation &inv)
     return writeGrid(*grid, out, true);
 }
 
-bool parseMapOption(const QString &text, QStringList *titles, QStringList *specs, QString *error)
+bool parseMapOption(const QString &text, QStringList *titles, QStringList *columnTexts,
+                    QString *error)
 {
     // Split at the commas outside double quotes (plain or typographic); a
     // piece holding "=" outside quotes starts the next column, any other
-    // piece continues the spec before it.
+    // piece continues the columnsText before it.
     QStringList pieces;
     QString piece;
     bool quoted = false;
@@ -248,9 +249,9 @@ bool parseMapOption(const QString &text, QStringList *titles, QStringList *specs
                 return false;
             }
             *titles << title;
-            *specs << part.mid(equals + 1).trimmed();
+            *columnTexts << part.mid(equals + 1).trimmed();
         } else if (!titles->isEmpty()) {
-            (*specs)[specs->size() - 1] += QLatin1Char(',') + part.trimmed();
+            (*columnTexts)[columnTexts->size() - 1] += QLatin1Char(',') + part.trimmed();
         } else if (!part.trimmed().isEmpty()) {
             *error = QStringLiteral("映射应写成 列标题=列，例如 产品=A：%1").arg(part);
             return false;
@@ -289,9 +290,10 @@ int runImport(const Invocation &inv)
         lastText = QStringLiteral("100");
     if (inv.options.contains(QStringLiteral("--map"))) {
         QStringList titles;
-        QStringList specs;
+        QStringList columnTexts;
         QString error;
-        if (!parseMapOption(inv.options.value(QStringLiteral("--map")), &titles, &specs, &error)) {
+        if (!parseMapOption(inv.options.value(QStringLiteral("--map")), &titles, &columnTexts,
+                            &error)) {
             printError(error);
             return kUsage;
         }
@@ -299,7 +301,7 @@ int runImport(const Invocation &inv)
             bool found = false;
             for (transfer::MapEntry &entry : entries) {
                 if (entry.caption == titles.at(i)) {
-                    entry.spec = specs.at(i);
+                    entry.columnsText = columnTexts.at(i);
                     found = true;
                 }
             }
@@ -314,12 +316,12 @@ int runImport(const Invocation &inv)
         }
     } else {
         for (transfer::MapEntry &entry : entries)
-            entry.spec = stored.specs.value(entry.caption);
+            entry.columnsText = stored.columnTexts.value(entry.caption);
     }
-    bool anySpec = false;
+    bool anyColumns = false;
     for (const transfer::MapEntry &entry : std::as_const(entries))
-        anySpec = anySpec || !transfer::normaliseSpec(entry.spec).isEmpty();
-    if (!anySpec) {
+        anyColumns = anyColumns || !transfer::normaliseColumnsText(entry.columnsText).isEmpty();
+    if (!anyColumns) {
         printError(
                 QStringLiteral("没有列映射：请用 --map 指定，或先在程序的“导入数据映射”中保存。"));
         return kUsage;

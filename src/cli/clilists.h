@@ -34,9 +34,10 @@ int runImport(const Invocation &inv);
 // set's stored preview settings. Returns the exit code.
 int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf);
 
-// Splits a --map text "产品=A,客户=B,数量=C" into column titles and specs;
-// a spec may itself hold commas (A,"-",B). False with a reason when a part
+// Splits a --map text "产品=A,客户=B,数量=C" into column titles and columnTexts;
+// a columnsText may itself hold commas (A,"-",B). False with a reason when a part
 // before the first "=" has no title.
-bool parseMapOption(const QString &text, QStringList *titles, QStringList *specs, QString *error);
+bool parseMapOption(const QString &text, QStringList *titles, QStringList *columnTexts,
+                    QString *error);
 
 } // namespace cli

@@ -51,7 +51,7 @@ bool isCsvName(const QString &fileName)
 // stored.
 struct Target
 {
-    QVector<SpecPart> parts;
+    QVector<ColumnsPart> parts;
     QString field;  // as the table names it
     QString master; // reference fields: the table of the named rows
     store::ColumnType type = store::ColumnType::Text;
@@ -67,9 +67,9 @@ QString cellOf(const QStringList *cells, int column)
 
 } // namespace
 
-QString normaliseSpec(const QString &spec)
+QString normaliseColumnsText(const QString &columnsText)
 {
-    QString text = spec;
+    QString text = columnsText;
     text.replace(QChar(0x201C), QLatin1Char('"'));
     text.replace(QChar(0x201D), QLatin1Char('"'));
     text.replace(QChar(0xFF0C), QLatin1Char(','));
@@ -81,12 +81,12 @@ QString normaliseSpec(const QString &spec)
     return text;
 }
 
-QVector<SpecPart> specParts(const QString &spec)
+QVector<ColumnsPart> columnsTextParts(const QString &columnsText)
 {
     QStringList pieces;
     QString piece;
     bool quoted = false;
-    for (const QChar c : spec) {
+    for (const QChar c : columnsText) {
         if (c == QLatin1Char('"'))
             quoted = !quoted;
         if (c == QLatin1Char(',') && !quoted) {
@@ -98,14 +98,14 @@ QVector<SpecPart> specParts(const QString &spec)
     }
     pieces << piece;
 
-    QVector<SpecPart> parts;
+    QVector<ColumnsPart> parts;
     for (QString text : std::as_const(pieces)) {
         text.remove(QLatin1Char('\r'));
         text.remove(QLatin1Char('\n'));
         text = text.trimmed();
         if (text.isEmpty())
             continue;
-        SpecPart part;
+        ColumnsPart part;
         if (text.size() >= 2 && text.startsWith(QLatin1Char('"'))
             && text.endsWith(QLatin1Char('"'))) {
             part.constant = true;
@@ -259,10 +259,10 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
     }
     QMap<QString, Target> targets; // by field, so a field is written once
     for (const MapEntry &entry : mapping) {
-        // An entry without a spec writes its field empty: a reference then
+        // An entry without a columnsText writes its field empty: a reference then
         // names 其他, so that no record points to a master row that is not
         // there.
-        const QString spec = normaliseSpec(entry.spec);
+        const QString columnsText = normaliseColumnsText(entry.columnsText);
         int column = -1;
         for (int c = 0; c < grid.cols(); ++c) {
             if (grid.cellText(titleRow, c) == entry.caption) {
@@ -277,7 +277,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
             || fields.fieldName(index).compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
             continue;
         Target target;
-        target.parts = specParts(spec);
+        target.parts = columnsTextParts(columnsText);
         target.field = fields.fieldName(index);
         target.master = masterTableOf(target.field);
         target.type = fields.fieldType(index);
@@ -285,7 +285,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
             target.maxLength = 50;
         else if (entry.caption == QStringLiteral("邮编"))
             target.maxLength = 6;
-        for (const SpecPart &part : std::as_const(target.parts)) {
+        for (const ColumnsPart &part : std::as_const(target.parts)) {
             if (!part.constant && source.columnLimit > 0
                 && (part.column < 1 || part.column > source.columnLimit)) {
                 outcome.message = sheetErrorMessage(SheetError::ColumnBeyond);
@@ -323,7 +323,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         for (int k = 0; k < targetList.size(); ++k) {
             QString &text = texts[k];
             text.clear();
-            for (const SpecPart &part : targetList.at(k).parts) {
+            for (const ColumnsPart &part : targetList.at(k).parts) {
                 if (part.constant) {
                     text += part.text;
                 } else {

@@ -26,34 +26,34 @@ namespace transfer {
 // Most rows one import takes.
 inline constexpr int kImportRowLimit = 30000;
 
-// One mapping entry: the list column's title and its column spec, a text
+// One mapping entry: the list column's title and its column columnsText, a text
 // such as `A` or `A,"-",B` naming the spreadsheet columns and constants the
 // field is made of.
 struct MapEntry
 {
     QString caption;
-    QString spec;
+    QString columnsText;
 };
 
-// A spec as it is used: typographic quotes “ ” and the full-width comma ，
+// A columnsText as it is used: typographic quotes “ ” and the full-width comma ，
 // become plain ones, surrounding blanks go, and one leading and one trailing
 // comma are removed.
-QString normaliseSpec(const QString &spec);
+QString normaliseColumnsText(const QString &columnsText);
 
-// One part of a spec: a constant (a text in double quotes) or a column
+// One part of a columnsText: a constant (a text in double quotes) or a column
 // number (letters A … ZZ as ColumnNumber reads them, or a plain whole number
 // counting from 1). An empty part is left out.
-struct SpecPart
+struct ColumnsPart
 {
     bool constant = false;
     QString text;   // the constant
     int column = 0; // the column; 0 for letters beyond ZZ
 };
 
-// The parts of a normalised spec, split at the commas that stand outside
+// The parts of a normalised columnsText, split at the commas that stand outside
 // double quotes; carriage returns and line feeds are removed from each part
 // and blanks trimmed.
-QVector<SpecPart> specParts(const QString &spec);
+QVector<ColumnsPart> columnsTextParts(const QString &columnsText);
 
 // The date a cell gives: "2026.03.01", "2026-3-1", "2026/03/01",
 // "2026年3月1日", "20260301", each optionally followed by a time "10:20" or
@@ -113,7 +113,7 @@ struct ImportOutcome
 
 // Adds rows first..last of source to the list grid's table (its tag) by the
 // mapping. Each entry's text is its parts joined (constants as they are,
-// columns as the row's cells), without tabs; an entry without a spec gives
+// columns as the row's cells), without tabs; an entry without a columnsText gives
 // the empty text (so an unmapped reference names 其他). A row whose mapped cells are all
 // empty, or a row past the end of the source, ends the import. Each entry is
 // written into the field of the grid column titled as its caption (row 0

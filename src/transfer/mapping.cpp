@@ -30,7 +30,7 @@ StoredMapping loadMapping(const QString &table)
             continue;
         const QString rest = key.mid(prefix.size());
         const QString value = rs.valueAt(r, 1).toString();
-        stored.specs.insert(rest, value);
+        stored.columnTexts.insert(rest, value);
         for (int i = 0; i < 3; ++i)
             if (rest == QStringLiteral("T%1").arg(i))
                 stored.rowTexts[i] = value;
@@ -53,8 +53,8 @@ void saveMapping(const QString &table, const QVector<MapEntry> &entries,
     store::RowInserter inserter(conn, QStringLiteral("参数"),
                                 {QStringLiteral("Var"), QStringLiteral("Con")});
     for (const MapEntry &entry : entries)
-        if (!entry.spec.isEmpty())
-            inserter.insert({prefix + entry.caption, entry.spec});
+        if (!entry.columnsText.isEmpty())
+            inserter.insert({prefix + entry.caption, entry.columnsText});
     for (int i = 0; i < 3; ++i)
         inserter.insert({prefix + QStringLiteral("T%1").arg(i), rowTexts.value(i)});
     transaction.commit();

@@ -27,7 +27,7 @@ constexpr int kPreviewRows = 20;
 constexpr int kPreviewCols = 60;
 
 // Columns of the mapping grid.
-enum MappingColumn { kIndexColumn, kIdColumn, kNumberColumn, kCaptionColumn, kSpecColumn };
+enum MappingColumn { kIndexColumn, kIdColumn, kNumberColumn, kCaptionColumn, kColumnsColumn };
 
 QTableWidgetItem *fixedItem(const QString &text)
 {
@@ -79,9 +79,9 @@ ImportMapDialog::ImportMapDialog(grid::Grid &target, const QString &fileName, co
         m_mapping->setItem(r, kIdColumn, fixedItem(QString()));
         m_mapping->setItem(r, kNumberColumn, fixedItem(QString::number(r + 1)));
         m_mapping->setItem(r, kCaptionColumn, fixedItem(entry.caption));
-        auto *spec = new QTableWidgetItem(QString());
-        spec->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
-        m_mapping->setItem(r, kSpecColumn, spec);
+        auto *columnsText = new QTableWidgetItem(QString());
+        columnsText->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+        m_mapping->setItem(r, kColumnsColumn, columnsText);
     }
 
     const char *defaults[3] = {"2", "100", "1"};
@@ -158,9 +158,9 @@ void ImportMapDialog::loadStored()
     const StoredMapping stored = loadMapping(m_target.tag());
     for (int r = 0; r < m_mapping->rowCount(); ++r) {
         const QString caption = m_mapping->item(r, kCaptionColumn)->text();
-        const auto found = stored.specs.constFind(caption);
-        if (found != stored.specs.constEnd())
-            m_mapping->item(r, kSpecColumn)->setText(found.value());
+        const auto found = stored.columnTexts.constFind(caption);
+        if (found != stored.columnTexts.constEnd())
+            m_mapping->item(r, kColumnsColumn)->setText(found.value());
     }
     for (int i = 0; i < 3; ++i)
         if (!stored.rowTexts.value(i).isEmpty())
@@ -172,7 +172,7 @@ QVector<MapEntry> ImportMapDialog::entries() const
     QVector<MapEntry> list;
     for (int r = 0; r < m_mapping->rowCount(); ++r)
         list.append(MapEntry{m_mapping->item(r, kCaptionColumn)->text(),
-                             m_mapping->item(r, kSpecColumn)->text()});
+                             m_mapping->item(r, kColumnsColumn)->text()});
     return list;
 }
 

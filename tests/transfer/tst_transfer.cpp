@@ -56,7 +56,7 @@ QVector<MapEntry> exportedSalesMapping(const grid::Grid &g)
 {
     QVector<MapEntry> entries = gridMapEntries(g);
     for (int k = 0; k < entries.size(); ++k)
-        entries[k].spec = ColumnLetters(k + 2);
+        entries[k].columnsText = ColumnLetters(k + 2);
     return entries;
 }
 
@@ -90,12 +90,12 @@ void whenShown(std::function<void(T *)> action)
     timer->start(10);
 }
 
-// Sets the specs of a mapping by caption.
-QVector<MapEntry> mappingOf(const grid::Grid &g, const QHash<QString, QString> &specs)
+// Sets the columnTexts of a mapping by caption.
+QVector<MapEntry> mappingOf(const grid::Grid &g, const QHash<QString, QString> &columnTexts)
 {
     QVector<MapEntry> entries = gridMapEntries(g);
     for (MapEntry &entry : entries)
-        entry.spec = specs.value(entry.caption);
+        entry.columnsText = columnTexts.value(entry.caption);
     return entries;
 }
 
@@ -483,16 +483,16 @@ void TestTransfer::storedMappingPerTable()
     store::SetVar("导入映射XSaleY产品", "keep");
     saveMapping("Pur", {{"产品's", "D"}}, {"4", "5", "6"});
     StoredMapping stored = loadMapping("Sale");
-    QCOMPARE(stored.specs.value("产品"), QString("C"));
-    QCOMPARE(stored.specs.value("客户"), QString("A,\"-\",B"));
-    QVERIFY(!stored.specs.contains("备注"));
+    QCOMPARE(stored.columnTexts.value("产品"), QString("C"));
+    QCOMPARE(stored.columnTexts.value("客户"), QString("A,\"-\",B"));
+    QVERIFY(!stored.columnTexts.contains("备注"));
     QCOMPARE(stored.rowTexts, QStringList({"3", "50", "1"}));
-    QCOMPARE(loadMapping("Pur").specs.value("产品's"), QString("D"));
+    QCOMPARE(loadMapping("Pur").columnTexts.value("产品's"), QString("D"));
     // Saving again replaces the table's rows and no other table's.
     saveMapping("Sale", {{"产品", "E"}}, {"2", "100", "1"});
     stored = loadMapping("Sale");
-    QCOMPARE(stored.specs.value("产品"), QString("E"));
-    QVERIFY(!stored.specs.contains("客户"));
+    QCOMPARE(stored.columnTexts.value("产品"), QString("E"));
+    QVERIFY(!stored.columnTexts.contains("客户"));
     QCOMPARE(store::GetVar("导入映射XSaleY产品"), QString("keep"));
     QCOMPARE(count("参数", "Var LIKE '导入映射!_Sale!_%' ESCAPE '!'"), 4);
 }
@@ -534,7 +534,7 @@ void TestTransfer::mappingDialog()
     QCOMPARE(count("Sale"), 30000);
     QCOMPARE(count("Cus"), 7);
 
-    // Reopened: the stored specs and rows; the cancelled dialog stores too.
+    // Reopened: the stored columnTexts and rows; the cancelled dialog stores too.
     {
         ImportMapDialog dialog(sales, path, QString());
         QCOMPARE(dialog.mappingGrid()->item(1, 4)->text(), QString("A"));
@@ -544,7 +544,7 @@ void TestTransfer::mappingDialog()
         dialog.show();
         dialog.cancelButton()->click();
     }
-    QCOMPARE(loadMapping("Sale").specs.value("备注"), QString("\"备注\""));
+    QCOMPARE(loadMapping("Sale").columnTexts.value("备注"), QString("\"备注\""));
     QCOMPARE(count("Sale"), 30000);
 
     // Another list has its own mapping.

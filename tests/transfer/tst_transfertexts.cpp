@@ -1,6 +1,6 @@
 // The text rules of export and import that need no database: column letters,
 // CSV fields written and read, the encodings a CSV file may come in, column
-// specs, dates and row ranges.
+// columnTexts, dates and row ranges.
 
 #include "transfer/columns.h"
 #include "transfer/csv.h"
@@ -28,7 +28,7 @@ private slots:
     void parseCsv();
     void exportedLinesReadBack();
     void decodeEncodings();
-    void specs();
+    void columnTexts();
     void dates_data();
     void dates();
     void rowRange();
@@ -143,10 +143,10 @@ void TestTransferTexts::decodeEncodings()
     QCOMPARE(decodeCsvBytes(QByteArray()), QString());
 }
 
-void TestTransferTexts::specs()
+void TestTransferTexts::columnTexts()
 {
-    QCOMPARE(normaliseSpec(" ,A，“-”,B, "), QString("A,\"-\",B"));
-    const QVector<SpecPart> parts = specParts(normaliseSpec("A，“-”,b"));
+    QCOMPARE(normaliseColumnsText(" ,A，“-”,B, "), QString("A,\"-\",B"));
+    const QVector<ColumnsPart> parts = columnsTextParts(normaliseColumnsText("A，“-”,b"));
     QCOMPARE(parts.size(), 3);
     QCOMPARE(parts.at(0).column, 1);
     QVERIFY(parts.at(1).constant);
@@ -154,7 +154,7 @@ void TestTransferTexts::specs()
     QCOMPARE(parts.at(2).column, 2);
     // A constant may hold a comma; digits count columns; three letters are
     // beyond any sheet.
-    const QVector<SpecPart> more = specParts("\"a,b\",3,ABC,,");
+    const QVector<ColumnsPart> more = columnsTextParts("\"a,b\",3,ABC,,");
     QCOMPARE(more.size(), 3);
     QCOMPARE(more.at(0).text, QString("a,b"));
     QCOMPARE(more.at(1).column, 3);
