@@ -52,18 +52,7 @@ bool analysisRange(const Invocation &inv, int tab, QDate *start, QDate *end)
     app::LoadSettings(settings);
     *start = settings.analysisDates[2 * tab];
     *end = settings.analysisDates[2 * tab + 1];
-    for (const QString &option : {QStringLiteral("--from"), QStringLiteral("--to")}) {
-        if (!inv.options.contains(option))
-            continue;
-        const QDate date = parseDate(inv.options.value(option));
-        if (!date.isValid()) {
-            printError(QStringLiteral("日期无效：%1（应为 yyyy-MM-dd）")
-                               .arg(inv.options.value(option)));
-            return false;
-        }
-        *(option == QLatin1String("--from") ? start : end) = date;
-    }
-    return true;
+    return applyDateOptions(inv, start, end);
 }
 
 } // namespace

@@ -27,6 +27,7 @@
 
 #include <QFileInfo>
 
+#include <functional>
 #include <memory>
 
 namespace cli {
@@ -73,6 +74,11 @@ bool listRange(const Invocation &inv, int tab, QDate *start, QDate *end)
     const int pair = (tab == 1) ? 1 : 0;
     *start = settings.listDates[2 * pair];
     *end = settings.listDates[2 * pair + 1];
+    return applyDateOptions(inv, start, end);
+}
+
+bool applyDateOptions(const Invocation &inv, QDate *start, QDate *end)
+{
     for (const QString &option : {QStringLiteral("--from"), QStringLiteral("--to")}) {
         if (!inv.options.contains(option))
             continue;
@@ -164,50 +170,66 @@ int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
     return kDone;
 }
 
-int runExport(const Invocation &inv)
+namespace {
+
+// The list of the command's first word, loaded as its tab loads it, after
+// checking the right of the tab's button at position and then the command's
+// own arguments (check gives an exit code). Null with *code set when a check
+// fails or a date does not read.
+std::unique_ptr<grid::Grid> checkedList(const Invocation &inv, int position,
+                                        const std::function<int()> &check, int *code)
 {
     const int tab = listTabOf(inv);
-    if (tab < 0)
-        return kUsage;
-    if (!holdsButtonRight(tab, 5))
-        return kRefused;
-    const QString out = inv.options.value(QStringLiteral("--out"));
-    if (out.isEmpty()) {
-        printError(QStringLiteral("请用 --out 指定输出文件。"));
-        return kUsage;
-    }
-    if (suffixOf(out) != QLatin1String("csv") && suffixOf(out) != QLatin1String("xlsx")) {
-        printError(QStringLiteral("输出文件应为 .csv 或 .xlsx：%1").arg(out));
-        return kUsage;
-    }
+    *code = tab < 0 ? kUsage : !holdsButtonRight(tab, position) ? kRefused : check();
     QDate start;
     QDate end;
-    if (!listRange(inv, tab, &start, &end))
-        return kUsage;
+    if (*code == kDone && !listRange(inv, tab, &start, &end))
+        *code = kUsage;
+    if (*code != kDone)
+        return nullptr;
     std::unique_ptr<grid::Grid> grid(newListGrid());
     loadList(tab, *grid, start, end);
-    return writeGrid(*grid, out, false);
+    return grid;
+}
+
+} // namespace
+
+int runExport(const Invocation &inv)
+{
+    const QString out = inv.options.value(QStringLiteral("--out"));
+    int code = kDone;
+    const std::unique_ptr<grid::Grid> grid = checkedList(
+            inv, 5,
+            [&out] {
+                if (out.isEmpty()) {
+                    printError(QStringLiteral("请用 --out 指定输出文件。"));
+                    return kUsage;
+                }
+                if (suffixOf(out) != QLatin1String("csv")
+                    && suffixOf(out) != QLatin1String("xlsx")) {
+                    printError(QStringLiteral("输出文件应为 .csv 或 .xlsx：%1").arg(out));
+                    return kUsage;
+                }
+                return kDone;
+            },
+            &code);
+    return grid ? writeGrid(*grid, out, false) : code;
 }
 
 int runPrint(const Invocation &inv)
 {
-    const int tab = listTabOf(inv);
-    if (tab < 0)
-        return kUsage;
-    if (!holdsButtonRight(tab, 4))
-        return kRefused;
     const QString out = inv.options.value(QStringLiteral("--out"));
-    if (suffixOf(out) != QLatin1String("pdf")) {
-        printError(QStringLiteral("请用 --out 指定一个 .pdf 文件。"));
-        return kUsage;
-    }
-    QDate start;
-    QDate end;
-    if (!listRange(inv, tab, &start, &end))
-        return kUsage;
-    std::unique_ptr<grid::Grid> grid(newListGrid());
-    loadList(tab, *grid, start, end);
-    return writeGrid(*grid, out, true);
+    int code = kDone;
+    const std::unique_ptr<grid::Grid> grid = checkedList(
+            inv, 4,
+            [&out] {
+                if (suffixOf(out) == QLatin1String("pdf"))
+                    return kDone;
+                printError(QStringLiteral("请用 --out 指定一个 .pdf 文件。"));
+                return kUsage;
+            },
+            &code);
+    return grid ? writeGrid(*grid, out, true) : code;
 }
 
 bool parseMapOption(const QString &text, QStringList *titles, QStringList *columnTexts,
@@ -262,22 +284,19 @@ bool parseMapOption(const QString &text, QStringList *titles, QStringList *colum
 
 int runImport(const Invocation &inv)
 {
-    const int tab = listTabOf(inv);
-    if (tab < 0)
-        return kUsage;
-    if (!holdsButtonRight(tab, 6))
-        return kRefused;
     const QString file = QFileInfo(inv.words.at(1)).absoluteFilePath();
-    if (!QFileInfo(file).isFile()) {
-        printError(QStringLiteral("文件不存在：%1").arg(inv.words.at(1)));
-        return kDataError;
-    }
-    QDate start;
-    QDate end;
-    if (!listRange(inv, tab, &start, &end))
-        return kUsage;
-    std::unique_ptr<grid::Grid> grid(newListGrid());
-    loadList(tab, *grid, start, end);
+    int code = kDone;
+    const std::unique_ptr<grid::Grid> grid = checkedList(
+            inv, 6,
+            [&inv, &file] {
+                if (QFileInfo(file).isFile())
+                    return kDone;
+                printError(QStringLiteral("文件不存在：%1").arg(inv.words.at(1)));
+                return kDataError;
+            },
+            &code);
+    if (!grid)
+        return code;
     const QString table = grid->tag();
 
     QVector<transfer::MapEntry> entries = transfer::gridMapEntries(*grid);

@@ -17,6 +17,10 @@ struct Invocation;
 // does not read.
 bool listRange(const Invocation &inv, int tab, QDate *start, QDate *end);
 
+// Replaces start and end by --from and --to where they are given. False
+// (and a message) when one of them does not read as a date.
+bool applyDateOptions(const Invocation &inv, QDate *start, QDate *end);
+
 // Fills grid with the list of a record tab exactly as the tab loads it
 // (without filter-bar conditions).
 void loadList(int tab, grid::Grid &grid, const QDate &start, const QDate &end);
