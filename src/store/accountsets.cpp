@@ -510,10 +510,25 @@ bool CopyAccountSetFile(const QString &fileName, const QString &targetPath, QStr
             *error = QStringLiteral("套账文件不存在：") + fileName;
         return false;
     }
-    // The file alone must hold every commit: our connection folds its log
-    // back and returns to a rollback journal; a log a crash left is folded
-    // back too. Nothing of ours writes while the bytes are copied (one
-    // thread); a log that stays means another program has the set open.
+    // The file alone must hold every commit. A set the program holds keeps
+    // its connection (no second key derivation when it is used next): the
+    // log is folded back and a read lock keeps other programs from
+    // committing while the bytes are copied.
+    if (Registry::isOpen(path)) {
+        bool whole = false;
+        bool copied = false;
+        Registry::open(path)->whileWholeAndStill([&] {
+            whole = !hasSidecar(path);
+            if (whole)
+                copied = copyWhole(path, targetPath, error);
+        });
+        if (whole)
+            return copied;
+    }
+    // Otherwise the connection is let go, which folds the log back, and a
+    // log a crash left is folded back too. Nothing of ours writes while the
+    // bytes are copied (one thread); a log that stays means another program
+    // has the set open.
     if (!foldLeftovers(path)) {
         if (error)
             *error = QStringLiteral("套账文件正被其他程序使用，无法复制：") + fileName;

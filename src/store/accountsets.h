@@ -130,8 +130,9 @@ enum class DeleteOutcome {
 DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayName);
 
 // Copies an account-set file (bare name) to targetPath as one complete
-// file: the program's connection is let go first (its log folded back into
-// the file, rollback journal again), a log a crash left is folded back, and
+// file: the program's connection folds its log back into the file and holds
+// a read lock during the copy (it stays open), a log a crash left is folded
+// back, and
 // the bytes are written under a work name and renamed, so the target is
 // either absent or a whole, consistent database. Fails when the target
 // exists or another program holds the set.

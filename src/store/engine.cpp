@@ -64,6 +64,24 @@ void Database::release()
         m_logging = false;
 }
 
+bool Database::whileWholeAndStill(const std::function<void()> &work)
+{
+    release();
+    if (m_logging)
+        return false;
+    // A read lock: other programs may read, but none can commit until it
+    // ends. No write of ours switches the log on meanwhile (one thread).
+    if (sqlite3_exec(m_db, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)
+        != SQLITE_OK) {
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+    work();
+    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    return true;
+}
+
 bool Database::exec(const QString &jetSql, QString *error)
 {
     beginWriting();

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -62,6 +63,12 @@ public:
     // True when the file was opened for looking only (no write permission,
     // or a folder that cannot take a journal): every write fails.
     bool isReadOnly() const { return m_readOnly; }
+    // Runs work while the file alone is the whole database and no other
+    // connection can commit to it: the log is folded back into the file and
+    // a read transaction is held until work returns. The connection stays
+    // open. Work does not run when the log cannot be folded back or the file
+    // cannot be read (another program is writing it); returns whether it ran.
+    bool whileWholeAndStill(const std::function<void()> &work);
 
 private:
     friend class Registry;

@@ -7,6 +7,8 @@
 
 #include "testsupport.h"
 
+#include <sqlite3.h>
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -36,6 +38,7 @@ private slots:
     void copyNeverReplacesATarget();
     void aSetIsItsFileWithItsLog();
     void aReleasedSetIsCompleteByItself();
+    void aHeldSetIsCopiedWithoutLettingGo();
     void readOnlySetIsLookedAtOnly();
     void everySetHasItsOwnSalt();
     void damagedTemplateIsRebuilt_data();
@@ -435,6 +438,44 @@ void TestAccountSets::aReleasedSetIsCompleteByItself()
 // A set on read-only media opens for looking: it is listed with its name,
 // reads work, writes are refused, the user is told once, and no file is left
 // beside it, so deleting it and creating new sets still work.
+// A copy of the set the program holds keeps the program's connection (no
+// second key derivation), holds the latest commits in the file alone, and no
+// other connection can commit while the bytes are copied.
+void TestAccountSets::aHeldSetIsCopiedWithoutLettingGo()
+{
+    createSets({"A"});
+    const QString a = file(accountSetFileName(1));
+    addCustomers(a, 20);
+    const Database *held = Registry::open(a).get();
+    QVERIFY(QFileInfo::exists(a + QStringLiteral("-wal")));
+
+    // Another connection to the same file, through a second name, opened
+    // while the file is whole: it may read but not commit.
+    const QString other = file(QStringLiteral("other.qdt"));
+    QVERIFY(QFile::link(a, other));
+    bool ran = false;
+    bool othersWriteRefused = false;
+    QVERIFY(Registry::open(a)->whileWholeAndStill([&] {
+        ran = true;
+        const DatabasePtr second = Registry::open(other);
+        QVERIFY(second && second.get() != held);
+        sqlite3_busy_timeout(second->handle(), 50);
+        QCOMPARE(customerCount(other), 20);
+        othersWriteRefused = !second->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('x')"));
+    }));
+    QVERIFY(ran);
+    QVERIFY(othersWriteRefused);
+    QVERIFY(Registry::open(other)->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('late')")));
+    Registry::close(other);
+
+    addCustomers(a, 5);
+    QVERIFY(CopyAccountSetFile(accountSetFileName(1), file(QStringLiteral("copy.qdb"))));
+    QCOMPARE(Registry::open(a).get(), held);
+    QCOMPARE(integrityOfFileAlone(file(QStringLiteral("copy.qdb"))), QStringLiteral("ok"));
+    QCOMPARE(customerCount(file(QStringLiteral("copy.qdb"))), 26);
+    Registry::close(file(QStringLiteral("copy.qdb")));
+}
+
 void TestAccountSets::readOnlySetIsLookedAtOnly()
 {
     createSets({"可写", "只读"});
