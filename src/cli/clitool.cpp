@@ -160,13 +160,17 @@ int runCheck()
 // the set's name) or, without --set, the one start-up would open.
 int chooseSet(const Invocation &inv)
 {
+    const QString wanted = inv.options.value(QStringLiteral("--set"));
+    // The list keeps the connection of the current set: a set named by its
+    // file is opened once, not once to list it and again to use it.
+    if (wanted.endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive))
+        store::CurrentAccountFile = wanted;
     store::BuildAccountSetList();
     if (store::AccountSets.isEmpty()) {
         printError(QStringLiteral("程序文件夹中没有套账：%1").arg(store::programFolder()));
         return kDataError;
     }
     int index = store::CurrentAccountIndex;
-    const QString wanted = inv.options.value(QStringLiteral("--set"));
     if (!wanted.isEmpty()) {
         index = -1;
         QVector<int> byName;

@@ -311,27 +311,33 @@ AccountSet ReadAccountSetInfo(const QString &fileName)
     return entry;
 }
 
+namespace {
+
+// Whether start-up would open candidate rather than kept, an earlier entry
+// (nullptr: no earlier set opens). A last access counts only when it is later
+// than 2000-01-01 00:00:00 (a wrong clock or damaged info does not).
+bool opensBefore(const AccountSet &candidate, const AccountSet *kept)
+{
+    if (candidate.Damaged)
+        return false;
+    if (!kept)
+        return true;
+    const QDateTime floor(QDate(2000, 1, 1), QTime(0, 0));
+    const QDateTime keptAt
+            = kept->LastAccess.isValid() && floor < kept->LastAccess ? kept->LastAccess : floor;
+    return candidate.LastAccess.isValid() && keptAt < candidate.LastAccess;
+}
+
+} // namespace
+
 int BestAccountSetIndex(const QVector<AccountSet> &sets)
 {
-    if (sets.isEmpty())
-        return -1;
-    QDateTime best(QDate(2000, 1, 1), QTime(0, 0));
-    int bestIndex = -1;
-    int firstSound = -1;
+    int best = -1;
     for (int i = 0; i < sets.size(); ++i) {
-        if (sets.at(i).Damaged)
-            continue;
-        if (firstSound < 0)
-            firstSound = i;
-        const QDateTime &lastAccess = sets.at(i).LastAccess;
-        if (lastAccess.isValid() && best < lastAccess) {
-            best = lastAccess;
-            bestIndex = i;
-        }
+        if (opensBefore(sets.at(i), best < 0 ? nullptr : &sets.at(best)))
+            best = i;
     }
-    // With a wrong clock or damaged info no set qualifies; open the first
-    // set that opens.
-    return bestIndex < 0 ? firstSound : bestIndex;
+    return best;
 }
 
 int BuildAccountSetList(const std::function<void(int)> &step)
@@ -344,15 +350,28 @@ int BuildAccountSetList(const QStringList &files, const std::function<void(int)>
     CurrentAccountIndex = -1;
     AccountSets.clear();
     AccountSets.reserve(files.size());
+    // Only the set that gets opened needs its connection: the current one,
+    // or the best so far, which start-up opens next. Keeping that one saves
+    // a second key derivation; the others are let go at once.
+    int kept = -1;
+    const auto letGo = [&files](int i) {
+        if (i >= 0 && !sameFileName(files.at(i), CurrentAccountFile))
+            Registry::close(programFilePath(files.at(i)));
+    };
     for (int i = 0; i < files.size(); ++i) {
         AccountSets.append(ReadAccountSetInfo(files.at(i)));
-        // Only the set that gets opened needs its connection; let the others go.
-        if (!sameFileName(files.at(i), CurrentAccountFile))
-            Registry::close(programFilePath(files.at(i)));
+        const int best = opensBefore(AccountSets.at(i), kept < 0 ? nullptr : &AccountSets.at(kept))
+                                 ? i
+                                 : kept;
+        if (best != kept)
+            letGo(kept);
+        if (best != i)
+            letGo(i);
+        kept = best;
         if (step)
             step(i);
     }
-    CurrentAccountIndex = BestAccountSetIndex(AccountSets);
+    CurrentAccountIndex = kept;
     return AccountSets.size();
 }
 
@@ -365,7 +384,6 @@ bool MakeAccountSetCurrent(int index)
 {
     if (index < 0 || index >= AccountSets.size() || AccountSets.at(index).Damaged)
         return false;
-    const QString previous = CurrentAccountFile;
     CurrentAccountIndex = index;
     CurrentAccountFile = AccountSets.at(index).FileName;
     AccountSets[index].LastAccess = nowToSecond();
@@ -373,9 +391,9 @@ bool MakeAccountSetCurrent(int index)
     EnsureIndexes(CurrentAccountFile);
     CurrentUser.clear();
     CurrentRights.clear();
-    // The set left behind is let go, so its file is complete by itself.
-    if (!previous.isEmpty() && !sameFileName(previous, CurrentAccountFile))
-        Registry::close(programFilePath(previous));
+    // The set left behind, and any other the list kept open, is let go, so
+    // its file is complete by itself.
+    Registry::closeAllBut(programFilePath(CurrentAccountFile));
     if (AccountSetIsReadOnly(CurrentAccountFile))
         prompts().message(readOnlyNotice(AccountSets.at(index)));
     return true;

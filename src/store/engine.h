@@ -114,6 +114,8 @@ public:
     static void close(const QString &path);
     // Lets every file go.
     static void closeAll();
+    // Lets every file but the one at path go.
+    static void closeAllBut(const QString &path);
     // True while the registry holds a connection to the file.
     static bool isOpen(const QString &path);
     // Creates a new, empty encrypted database file (fails when it exists).

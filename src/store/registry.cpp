@@ -190,6 +190,14 @@ void Registry::closeAll()
     openConnections().clear();
 }
 
+void Registry::closeAllBut(const QString &path)
+{
+    const QString kept = registryKey(path);
+    auto &connections = openConnections();
+    for (auto it = connections.begin(); it != connections.end();)
+        it = it->first == kept ? std::next(it) : connections.erase(it);
+}
+
 bool Registry::isOpen(const QString &path)
 {
     return openConnections().count(registryKey(path)) > 0;

@@ -271,6 +271,14 @@ void TestAccountSets::damagedFileDoesNotStopTheList()
     QVERIFY(!AccountSets.at(1).LastAccess.isValid() && !AccountSets.at(1).Created.isValid());
     QCOMPARE(CurrentAccountIndex, 3);
     QCOMPARE(m_prompts->messages, QStringList());
+
+    // Only the set start-up opens keeps its connection (one key derivation
+    // for it, not two); choosing another lets that one go.
+    for (int n = 1; n <= 4; ++n)
+        QCOMPARE(Registry::isOpen(file(accountSetFileName(n))), n == 4);
+    QVERIFY(MakeAccountSetCurrent(0));
+    QVERIFY(!Registry::isOpen(file(accountSetFileName(4))));
+    QVERIFY(Registry::isOpen(file(accountSetFileName(1))));
 }
 
 // Deleting keeps the current set current: a set listed before it moves the
