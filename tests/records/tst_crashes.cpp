@@ -16,6 +16,7 @@
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
+#include "store/maintenance.h"
 #include "store/params.h"
 #include "store/programfolder.h"
 #include "store/schema.h"
@@ -31,6 +32,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include <signal.h>
@@ -275,12 +277,97 @@ CrashCase deletingASet()
             }};
 }
 
-// Clearing (清空数据) belongs here as well once it exists: one more entry
-// that fills a set, clears it in the child and tells full from empty.
+// The maintenance commands on a large set (60000 sales, with free pages left
+// by deleted rows, so that compaction has work). A failure in the child ends
+// it with exit code 1, which the run to the end reports.
+const QString kBackup = QStringLiteral("backup.qdb");
+
+void largeSet()
+{
+    makeSet();
+    const QString rows = QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) ");
+    store::Connection conn;
+    store::OpenConn(conn);
+    for (const QString &sql :
+         {rows.arg(300) + "INSERT INTO Cus (Name) SELECT '客户' || i FROM n",
+          rows.arg(50) + "INSERT INTO Vendor (Name) SELECT '供应商' || i FROM n",
+          rows.arg(500) + "INSERT INTO Pro (Name) SELECT '产品' || i FROM n",
+          rows.arg(60000)
+                  + "INSERT INTO Sale (Dat, CID, PID, Num, Pay, Memo) SELECT "
+                    "'2024-01-01 00:00:00', i % 300 + 1, i % 500 + 1, 1, i, '备注' || i FROM n",
+          rows.arg(6000)
+                  + "INSERT INTO Pur (Dat, VID, PID, Num, Pay, Memo) SELECT "
+                    "'2024-01-01 00:00:00', i % 50 + 1, i % 500 + 1, 1, i, '备注' || i FROM n",
+          QStringLiteral("DELETE FROM Sale WHERE ID % 4 = 0")})
+        if (!conn->execNative(sql))
+            qFatal("cannot prepare: %s", qPrintable(sql));
+}
+
+// Row counts of the tables the maintenance may change, in file.
+QString counts(const QString &file = kSet)
+{
+    QStringList list;
+    for (const char *table : {"Sale", "Pur", "Cus", "Vendor", "Pro"})
+        list << QString::number(count(QStringLiteral("SELECT Count(*) FROM ") + table, file));
+    return list.join(QLatin1Char(','));
+}
+
+const QString kLargeSet = QStringLiteral("45000,6000,300,50,500");
+
+// Backup and compaction leave the data as it was, whenever killed; a backup
+// under its own name is always a whole copy.
+CrashCase maintenance(const QString &name, const std::function<bool()> &work)
+{
+    return {name, 16, largeSet,
+            [work] {
+                if (!work())
+                    std::exit(1);
+            },
+            [](QString *why) {
+                const QString backup = store::programFilePath(kBackup);
+                *why = counts();
+                if (QFileInfo::exists(backup)
+                    && (value(QStringLiteral("PRAGMA integrity_check"), kBackup) != "ok"
+                        || counts(kBackup) != kLargeSet))
+                    *why = QStringLiteral("backup ") + counts(kBackup);
+                return *why == kLargeSet ? State::After : State::Broken;
+            }};
+}
+
+// Clearing customers and vendors takes every sale and purchase with them, or
+// nothing.
+CrashCase clearing()
+{
+    return {QStringLiteral("clearing customers and vendors"), 16, largeSet,
+            [] {
+                store::CurrentUser = QStringLiteral("zunta");
+                QVector<bool> boxes(store::kClearBoxCount, false);
+                boxes[store::ClearCustomers] = true;
+                boxes[store::ClearVendors] = true;
+                if (!store::ClearData(boxes).cleared)
+                    std::exit(1);
+            },
+            [](QString *why) {
+                *why = counts();
+                return *why == kLargeSet                      ? State::Before
+                       : *why == QLatin1String("0,0,0,0,500") ? State::After
+                                                              : State::Broken;
+            }};
+}
 
 QVector<CrashCase> crashCases()
 {
-    return {addingSales(), deletingCustomers(), merging(), creatingASet(), deletingASet()};
+    return {addingSales(),
+            deletingCustomers(),
+            merging(),
+            creatingASet(),
+            deletingASet(),
+            maintenance(
+                    QStringLiteral("backup"),
+                    [] { return store::BackupAccountSet(kSet, store::programFilePath(kBackup)); }),
+            maintenance(QStringLiteral("compaction"), [] { return store::CompactAccount(kSet); }),
+            clearing()};
 }
 
 // ---------------------------------------------------------------- child

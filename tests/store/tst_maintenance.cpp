@@ -56,17 +56,11 @@ namespace {
 
 const QString kSet = QStringLiteral("DATA00001.qdt");
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testsupport::readFile;
 
 void write(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    QVERIFY(testsupport::writeFile(path, bytes));
 }
 
 qlonglong count(const QString &table, const QString &file = QString())
@@ -162,7 +156,7 @@ void TestMaintenance::backupIsAWholeCopy()
     write(target, "an older backup");
     QString error;
     QVERIFY2(BackupAccountSet(kSet, target, &error), qPrintable(error));
-    QVERIFY(contents(target) != "an older backup");
+    QVERIFY(readFile(target) != "an older backup");
     QCOMPARE(filesIn(away.path()), QStringList{"备份.qdb"});
 
     QVERIFY(QFile::copy(target, file(QStringLiteral("DATA00002.qdt"))));
@@ -175,7 +169,7 @@ void TestMaintenance::backupIsAWholeCopy()
 void TestMaintenance::backupRefusals()
 {
     Registry::closeAll();
-    const QByteArray before = contents(file(kSet));
+    const QByteArray before = readFile(file(kSet));
     QTemporaryDir away;
     QVERIFY(QDir(away.path()).mkdir(QStringLiteral("folder.qdb")));
     write(file(QStringLiteral("DATA00002.qdt")), "another set");
@@ -189,8 +183,8 @@ void TestMaintenance::backupRefusals()
         QVERIFY(!error.isEmpty());
     }
     Registry::closeAll();
-    QCOMPARE(contents(file(kSet)), before);
-    QCOMPARE(contents(file(QStringLiteral("DATA00002.qdt"))), QByteArray("another set"));
+    QCOMPARE(readFile(file(kSet)), before);
+    QCOMPARE(readFile(file(QStringLiteral("DATA00002.qdt"))), QByteArray("another set"));
     QVERIFY(QFileInfo(away.filePath(QStringLiteral("folder.qdb"))).isDir());
     QCOMPARE(filesIn(away.path()), QStringList());
 }
@@ -214,7 +208,7 @@ void TestMaintenance::backupOnAFullDisk()
         QVERIFY(!BackupAccountSet(kSet, target, &error));
     }
     QVERIFY(!error.isEmpty());
-    QCOMPARE(contents(target), QByteArray("the old backup"));
+    QCOMPARE(readFile(target), QByteArray("the old backup"));
     QCOMPARE(filesIn(away.path()), QStringList{"full.qdb"});
     QCOMPARE(count(QStringLiteral("Sale")), 209);
 }
@@ -277,7 +271,7 @@ void TestMaintenance::importRefusesBadFiles()
     QTemporaryDir away;
     QString bad = away.filePath(QStringLiteral("bad.qdb"));
     QVERIFY(BackupAccountSet(kSet, away.filePath(QStringLiteral("good.qdb"))));
-    const QByteArray good = contents(away.filePath(QStringLiteral("good.qdb")));
+    const QByteArray good = readFile(away.filePath(QStringLiteral("good.qdb")));
     Connection conn;
     QVERIFY(OpenConn(conn));
     // The connection may not create files; an empty one is a new database.
@@ -310,7 +304,7 @@ void TestMaintenance::importRefusesBadFiles()
         exportWithKey(QStringLiteral("12345678"));
     } else if (kind == QLatin1String("plain")) {
         exportWithKey(QString());
-        QVERIFY(contents(bad).startsWith("SQLite format 3"));
+        QVERIFY(readFile(bad).startsWith("SQLite format 3"));
     } else if (kind == QLatin1String("foreign")) {
         write(bad, QByteArray());
         QVERIFY(conn->execNative(
@@ -342,7 +336,7 @@ void TestMaintenance::importWithAllNumbersTaken()
     QString error;
     QCOMPARE(ImportAccountSet(backup, &error), -1);
     QVERIFY2(error.contains(QStringLiteral("上限")), qPrintable(error));
-    QCOMPARE(contents(file(accountSetFileName(kMaxAccountSetNumber))), QByteArray("x"));
+    QCOMPARE(readFile(file(accountSetFileName(kMaxAccountSetNumber))), QByteArray("x"));
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden).size(),
              kMaxAccountSetNumber + 1);
 }
@@ -356,7 +350,7 @@ void TestMaintenance::compactionFailingForWantOfSpace()
         exec(QStringLiteral("INSERT INTO Sale (Memo) VALUES ('%1')")
                      .arg(QString(400, QLatin1Char('z'))));
     Registry::closeAll();
-    const QByteArray before = contents(file(kSet));
+    const QByteArray before = readFile(file(kSet));
     QString error;
     {
         FileSizeLimit limit(rlim_t(before.size() / 3));
@@ -364,7 +358,7 @@ void TestMaintenance::compactionFailingForWantOfSpace()
     }
     QVERIFY(!error.isEmpty());
     Registry::closeAll();
-    QCOMPARE(contents(file(kSet)), before);
+    QCOMPARE(readFile(file(kSet)), before);
     QCOMPARE(filesIn(m_folder->path()), (QStringList{"DATA00001.qdt", "DATA_NULL.DAT"}));
     QCOMPARE(count(QStringLiteral("Sale")), 409);
 }
