@@ -84,7 +84,6 @@ private slots:
     void wholeDays();
     void literalValues_data();
     void literalValues();
-    void numberFilter_data();
     void numberFilter();
     void deleting();
     void newSaleProposal();
@@ -215,28 +214,22 @@ void TestTrades::literalValues_data()
     QTest::newRow("vendor quote") << kVendorField << equals << "O'Neil" << QStringList{"O'Neil"};
 }
 
-void TestTrades::numberFilter_data()
-{
-    QTest::addColumn<QString>("op");
-    QTest::addColumn<QStringList>("found");
-    QTest::newRow("大于") << "大于" << QStringList{"90"};
-    QTest::newRow("等于") << "等于" << QStringList{"50"};
-    QTest::newRow("小于") << "小于" << QStringList{"10"};
-}
-
 // The number conditions find the sales above, at or below the value.
 void TestTrades::numberFilter()
 {
-    QFETCH(QString, op);
-    QFETCH(QStringList, found);
     for (const int price : {10, 50, 90})
         addRecord("Sale", 1, "2024-05-01 12:00:00", price, QString::number(price));
-    grid::Grid g;
     const QDate day(2024, 5, 1);
-    LoadSalesList(g, day, day,
-                  FilterBar{kCustomerField, QStringLiteral("包含"), QString(),
-                            QStringLiteral("售价  Price"), op, QStringLiteral("50")});
-    QCOMPARE(column(g, kMemoColumn), found);
+    const std::pair<const char *, const char *> cases[]
+            = {{"大于", "90"}, {"等于", "50"}, {"小于", "10"}};
+    for (const auto &[op, found] : cases) {
+        grid::Grid g;
+        LoadSalesList(g, day, day,
+                      FilterBar{kCustomerField, QStringLiteral("包含"), QString(),
+                                QStringLiteral("售价  Price"), QString::fromUtf8(op),
+                                QStringLiteral("50")});
+        QCOMPARE(column(g, kMemoColumn), QStringList{QString::fromUtf8(found)});
+    }
 }
 
 // Quotes, % and _ in a value find exactly the sales or purchases that hold

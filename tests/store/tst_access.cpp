@@ -407,16 +407,11 @@ void TestAccess::paramsOneRowPerKey_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::newRow("plain") << "分割线_0"
-                           << "3000";
-    QTest::newRow("quote in value") << "所属企业"
-                                    << "O'Neil's 贸易公司";
-    QTest::newRow("quote in key") << "导入映射_Cus_客户'名称"
-                                  << "Name";
-    QTest::newRow("injection in key") << "x' OR Var<>'"
-                                      << "only this";
-    QTest::newRow("percent and underscore") << "默认值_%"
-                                            << "100%_";
+    QTest::newRow("plain") << "分割线_0" << QStringLiteral("3000");
+    QTest::newRow("quote in value") << "所属企业" << QStringLiteral("O'Neil's 贸易公司");
+    QTest::newRow("quote in key") << "导入映射_Cus_客户'名称" << QStringLiteral("Name");
+    QTest::newRow("injection in key") << "x' OR Var<>'" << QStringLiteral("only this");
+    QTest::newRow("percent and underscore") << "默认值_%" << QStringLiteral("100%_");
 }
 
 // A key never written reads empty. Writing a key again replaces its value and
