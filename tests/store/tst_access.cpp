@@ -271,7 +271,7 @@ void TestAccess::dropTablesAndCountGroups()
 }
 
 // Compaction replaces the file only by a checked copy that opens with the
-// password and holds the same rows; a file that does not open, or that a
+// password and holds the same rows, indexes and next IDs; a file that does not open, or that a
 // caller still holds, stays as it was.
 void TestAccess::compactKeepsDataAndPassword()
 {
@@ -280,14 +280,23 @@ void TestAccess::compactKeepsDataAndPassword()
                                 .arg(i)
                                 .arg(QString(200, QLatin1Char('m')))));
     QVERIFY(ExecSQL(QStringLiteral("DELETE * FROM Sale WHERE PID>=10")));
+    QVERIFY(ExecSQL(QStringLiteral("CREATE INDEX SaleDat ON Sale (Dat)")));
+    const QString indexes
+            = QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' ORDER BY name");
+    const QStringList indexNames = texts(indexes);
+    QVERIFY(indexNames.contains(QStringLiteral("SaleDat")));
     const qint64 sizeBefore = QFileInfo(programFilePath(kSet)).size();
     QString error;
     QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
     QVERIFY(QFileInfo(programFilePath(kSet)).size() < sizeBefore);
-    QCOMPARE(texts(QStringLiteral("SELECT Count(*) FROM Sale")), QStringList{"10"});
+    QCOMPARE(texts(QStringLiteral("SELECT Count(*) || Max(Memo) FROM Sale")),
+             QStringList{"10" + QString(200, QLatin1Char('m'))});
     QCOMPARE(texts(QStringLiteral("SELECT Name FROM Staff ORDER BY ID")),
              (QStringList{"其他", "zunta"}));
+    QCOMPARE(texts(indexes), indexNames);
+    // New IDs continue after the old ones, also those deleted.
     QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID) VALUES (77)")));
+    QCOMPARE(texts(QStringLiteral("SELECT ID FROM Sale WHERE PID=77")), QStringList{"301"});
 
     // While a caller still holds a connection with fresh commits the file
     // is left alone: a copy would miss them.

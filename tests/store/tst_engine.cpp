@@ -26,7 +26,6 @@ private slots:
     void statementsRunOneAtATime();
     void unboundParametersFail();
     void transactionsAreAllOrNothing();
-    void compaction();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -498,38 +497,6 @@ void TestEngine::transactionsAreAllOrNothing()
     Transaction none(nullptr);
     QVERIFY(!none.isActive());
     QVERIFY(!none.commit());
-}
-
-// Compaction writes a new encrypted file with every table, index and row.
-void TestEngine::compaction()
-{
-    QVERIFY(run(QStringLiteral("CREATE INDEX SaleDat ON Sale (Dat); DELETE FROM Sale WHERE ID=4"),
-                true));
-    // Work on a connection opened the ordinary way (one that cannot create
-    // files itself).
-    const QString file = m_db->path();
-    m_db.reset();
-    Registry::close(file);
-    const DatabasePtr source = Registry::open(file);
-    QVERIFY(source);
-    const QString target = path(QStringLiteral("compact.qdt"));
-    QString error;
-    QVERIFY2(store::compactInto(source, target, &error), qPrintable(error));
-    QVERIFY(!store::compactInto(source, target)); // never overwrites
-    QVERIFY(!plainSqliteHeader(target));
-
-    m_db = Registry::open(target, &error);
-    QVERIFY2(m_db, qPrintable(error));
-    QCOMPARE(m_db->tableNames(), source->tableNames());
-    QCOMPARE(column(QStringLiteral("SELECT Memo FROM Sale ORDER BY ID")),
-             QVariantList({"a", QVariant(), "O'Neil"}));
-    QCOMPARE(column(QStringLiteral("SELECT Dat FROM Sale WHERE ID=1")),
-             QVariantList({at(2024, 1, 5, 9, 30)}));
-    QCOMPARE(column(QStringLiteral("SELECT name FROM sqlite_master WHERE type='index'")),
-             QVariantList({"SaleDat"}));
-    // New IDs continue after the old ones.
-    QVERIFY(run(QStringLiteral("INSERT INTO Sale (Num) VALUES (1)")));
-    QCOMPARE(m_db->lastInsertId(), 5);
 }
 
 QTEST_GUILESS_MAIN(TestEngine)
