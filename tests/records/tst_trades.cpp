@@ -106,13 +106,12 @@ void TestTrades::init()
 {
     QVERIFY(m.setUp());
     store::CurrentRights = QStringLiteral("所有权限");
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price) VALUES (7, '钢管', 25)"));
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price) VALUES (8, '角钢', 30)"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (1, '张三', 0.9)"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (2, '李四', 0.95)"));
+    exec(QStringLiteral(
+            "INSERT INTO Pro (ID, Name, Price) VALUES (7, '钢管', 25), (8, '角钢', 30)"));
+    exec(QStringLiteral(
+            "INSERT INTO Cus (ID, Name, Disc) VALUES (1, '张三', 0.9), (2, '李四', 0.95)"));
     exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
-    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (3, '东方')"));
-    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (4, '东方红')"));
+    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (3, '东方'), (4, '东方红')"));
     store::SetVar(QStringLiteral("默认值_Pro"), QStringLiteral("00007|钢管"));
     store::SetVar(QStringLiteral("默认值_Cus"), QStringLiteral("00001|张三"));
     store::SetVar(QStringLiteral("默认值_Staff"), QStringLiteral("00002|zunta"));

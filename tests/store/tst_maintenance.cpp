@@ -80,27 +80,21 @@ void exec(const QString &sql)
 // customer/product pair and one purchase per vendor/product pair.
 void fillSet()
 {
-    for (int i = 1; i <= 3; ++i) {
-        exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (%1, '客户%1')").arg(i));
-        exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (%1, '产品%1')").arg(i));
-    }
-    for (int i = 1; i <= 2; ++i) {
-        exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (%1, '供应商%1')").arg(i));
-        exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (%1, '账户%1')").arg(i));
-    }
+    const QString rows = QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3) ");
+    Connection conn;
+    QVERIFY(OpenConn(conn));
+    for (const char *sql :
+         {"INSERT INTO Cus (ID, Name) SELECT i, '客户' || i FROM n",
+          "INSERT INTO Pro (ID, Name) SELECT i, '产品' || i FROM n",
+          "INSERT INTO Vendor (ID, Name) SELECT i, '供应商' || i FROM n WHERE i < 3",
+          "INSERT INTO Acc (ID, Name) SELECT i, '账户' || i FROM n WHERE i < 3",
+          "INSERT INTO Sale (CID, PID, AID, Num) SELECT c.i, p.i, 1, 1 FROM n AS c, n AS p "
+          "ORDER BY c.i, p.i",
+          "INSERT INTO Pur (VID, PID, AID, Num) SELECT v.i, p.i, 1, 1 FROM n AS v, n AS p "
+          "WHERE v.i < 3 ORDER BY v.i, p.i"})
+        QVERIFY2(conn->execNative(rows + QString::fromUtf8(sql)), sql);
     exec(QStringLiteral("INSERT INTO Staff (Name, PSD, Right) VALUES ('张三', '1', '')"));
-    for (int c = 1; c <= 3; ++c) {
-        for (int p = 1; p <= 3; ++p)
-            exec(QStringLiteral("INSERT INTO Sale (CID, PID, AID, Num) VALUES (%1, %2, 1, 1)")
-                         .arg(c)
-                         .arg(p));
-    }
-    for (int v = 1; v <= 2; ++v) {
-        for (int p = 1; p <= 3; ++p)
-            exec(QStringLiteral("INSERT INTO Pur (VID, PID, AID, Num) VALUES (%1, %2, 1, 1)")
-                         .arg(v)
-                         .arg(p));
-    }
 }
 
 // Restores the file-size limit when it leaves scope.
