@@ -31,7 +31,6 @@ private slots:
     void bestLastAccess();
     void listingTakesQdtFilesOnly();
     void numbersAreReusedAndNeverOverwritten();
-    void damagedFileDoesNotStopTheList();
     void deleting();
     void printHeaderCacheGoesOnlyWhenCompanyChanges();
     void copyNeverReplacesATarget();
@@ -226,47 +225,6 @@ void TestAccountSets::numbersAreReusedAndNeverOverwritten()
     QVERIFY(error.contains(QStringLiteral("30000")));
     QCOMPARE(AccountSets.size(), 3);
     QCOMPARE(testsupport::readFile(file(QStringLiteral("data00004.QDT"))), QByteArray("keep"));
-}
-
-// A file that is not an account set is listed without name or company, the
-// others still load, and nobody is shown an error box for it.
-void TestAccountSets::damagedFileDoesNotStopTheList()
-{
-    QCOMPARE(CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
-    touch(file(accountSetFileName(2)), QByteArray("not a database").repeated(100));
-    touch(file(accountSetFileName(3)));
-    QCOMPARE(CreateAccountSet(QStringLiteral("乙公司"), QStringLiteral("乙账")), 1);
-    for (int n : {1, 4}) {
-        CurrentAccountFile = accountSetFileName(n);
-        SetVar(kKeyLastAccess, n == 1 ? QStringLiteral("2023-05-01 10:00:00")
-                                      : QStringLiteral("2024-01-02 09:00:00"));
-    }
-    Registry::closeAll();
-    AccountSets.clear();
-    CurrentAccountFile.clear();
-    CurrentAccountIndex = -1;
-
-    QVector<int> steps;
-    QCOMPARE(BuildAccountSetList([&steps](int i) { steps << i; }), 4);
-    QCOMPARE(steps, (QVector<int>{0, 1, 2, 3}));
-    QStringList listed;
-    for (const AccountSet &set : std::as_const(AccountSets))
-        listed << set.FileName + QLatin1Char('|') + set.Company + QLatin1Char('|') + set.Name;
-    QCOMPARE(listed, (QStringList{"DATA00001.qdt|甲公司|甲账", "DATA00002.qdt||", "DATA00003.qdt||",
-                                  "DATA00004.qdt|乙公司|乙账"}));
-    QCOMPARE(AccountSets.at(0).Created, QDateTime(QDate::currentDate(), QTime(0, 0)));
-    QCOMPARE(AccountSets.at(3).LastAccess, at(2024, 1, 2, 9));
-    QVERIFY(!AccountSets.at(1).LastAccess.isValid() && !AccountSets.at(1).Created.isValid());
-    QCOMPARE(CurrentAccountIndex, 3);
-    QCOMPARE(m_prompts->messages, QStringList());
-
-    // Only the set start-up opens keeps its connection (one key derivation
-    // for it, not two); choosing another lets that one go.
-    for (int n = 1; n <= 4; ++n)
-        QCOMPARE(Registry::isOpen(file(accountSetFileName(n))), n == 4);
-    QVERIFY(MakeAccountSetCurrent(0));
-    QVERIFY(!Registry::isOpen(file(accountSetFileName(4))));
-    QVERIFY(Registry::isOpen(file(accountSetFileName(1))));
 }
 
 // Deleting keeps the current set current: a set listed before it moves the
@@ -607,29 +565,57 @@ void TestAccountSets::damagedTemplateIsRebuilt()
     QVERIFY(!ReadAccountSetInfo(accountSetFileName(2)).Damaged);
 }
 
-// Files that do not open as account sets (noise, another password, another
-// program's database) are listed as damaged, are never made current, and
-// start-up picks the first set that opens.
+// Files that do not open as account sets (noise, an empty file, another
+// program's database) are listed as damaged, without name or company, are
+// never made current, and nobody is shown an error box for them; the others
+// still load and start-up picks the latest one that opens.
 void TestAccountSets::damagedSetsAreMarkedAndPassedOver()
 {
-    touch(file(accountSetFileName(1)), QByteArray("noise").repeated(2000));
-    QVERIFY(Registry::create(file(accountSetFileName(2)))); // keyed, but no tables
+    QCOMPARE(CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
+    touch(file(accountSetFileName(2)), QByteArray("noise").repeated(2000));
+    touch(file(accountSetFileName(3)));
+    QVERIFY(Registry::create(file(accountSetFileName(4)))); // keyed, but no tables
     Registry::closeAll();
-    createSets({"好账"});
-    QCOMPARE(AccountSets.last().FileName, accountSetFileName(3));
+    QCOMPARE(CreateAccountSet(QStringLiteral("乙公司"), QStringLiteral("乙账")), 1);
+    QCOMPARE(AccountSets.last().FileName, accountSetFileName(5));
+    for (int n : {1, 5}) {
+        CurrentAccountFile = accountSetFileName(n);
+        SetVar(kKeyLastAccess, n == 1 ? QStringLiteral("2023-05-01 10:00:00")
+                                      : QStringLiteral("2024-01-02 09:00:00"));
+    }
+    Registry::closeAll();
     AccountSets.clear();
     CurrentAccountFile.clear();
     CurrentAccountIndex = -1;
 
-    QCOMPARE(BuildAccountSetList(), 3);
-    QVERIFY(AccountSets.at(0).Damaged && AccountSets.at(1).Damaged && !AccountSets.at(2).Damaged);
-    QCOMPARE(accountSetDisplayName(AccountSets.at(0)), kDamagedSetName);
-    QCOMPARE(accountSetDisplayName(AccountSets.at(2)), QStringLiteral("好账"));
-    QCOMPARE(CurrentAccountIndex, 2);
-    QVERIFY(!MakeAccountSetCurrent(0));
+    QVector<int> steps;
+    QCOMPARE(BuildAccountSetList([&steps](int i) { steps << i; }), 5);
+    QCOMPARE(steps, (QVector<int>{0, 1, 2, 3, 4}));
+    QStringList listed;
+    for (const AccountSet &set : std::as_const(AccountSets))
+        listed << set.FileName + QLatin1Char('|') + set.Company + QLatin1Char('|') + set.Name
+                          + (set.Damaged ? "|damaged" : "");
+    QCOMPARE(listed, (QStringList{"DATA00001.qdt|甲公司|甲账", "DATA00002.qdt|||damaged",
+                                  "DATA00003.qdt|||damaged", "DATA00004.qdt|||damaged",
+                                  "DATA00005.qdt|乙公司|乙账"}));
+    QCOMPARE(accountSetDisplayName(AccountSets.at(1)), kDamagedSetName);
+    QCOMPARE(accountSetDisplayName(AccountSets.at(4)), QStringLiteral("乙账"));
+    QCOMPARE(AccountSets.at(0).Created, QDateTime(QDate::currentDate(), QTime(0, 0)));
+    QCOMPARE(AccountSets.at(4).LastAccess, at(2024, 1, 2, 9));
+    QVERIFY(!AccountSets.at(1).LastAccess.isValid() && !AccountSets.at(1).Created.isValid());
+    QCOMPARE(CurrentAccountIndex, 4);
+
+    // Only the set start-up opens keeps its connection (one key derivation
+    // for it, not two); choosing another lets that one go. Damaged sets are
+    // never made current.
+    for (int n = 1; n <= 5; ++n)
+        QCOMPARE(Registry::isOpen(file(accountSetFileName(n))), n == 5);
     QVERIFY(!MakeAccountSetCurrent(1));
+    QVERIFY(!MakeAccountSetCurrent(3));
     QVERIFY(CurrentAccountFile.isEmpty());
-    QVERIFY(MakeAccountSetCurrent(2));
+    QVERIFY(MakeAccountSetCurrent(0));
+    QVERIFY(!Registry::isOpen(file(accountSetFileName(5))));
+    QVERIFY(Registry::isOpen(file(accountSetFileName(1))));
     QCOMPARE(m_prompts->messages, QStringList());
 
     // A damaged set with a last access never wins; with no set that opens
@@ -644,8 +630,8 @@ void TestAccountSets::damagedSetsAreMarkedAndPassedOver()
 
     // A damaged set can still be deleted.
     m_prompts->answers = {true};
-    QCOMPARE(DeleteAccountSet(accountSetFileName(1), kDamagedSetName), DeleteOutcome::Deleted);
-    QVERIFY(!QFileInfo::exists(file(accountSetFileName(1))));
+    QCOMPARE(DeleteAccountSet(accountSetFileName(2), kDamagedSetName), DeleteOutcome::Deleted);
+    QVERIFY(!QFileInfo::exists(file(accountSetFileName(2))));
 }
 
 QTEST_GUILESS_MAIN(TestAccountSets)
