@@ -98,7 +98,6 @@ private slots:
     void failedStatementChangesNothing();
     void windowMerge();
     void windowKeepsLoggedInUser();
-    void windowAfterOtherSetOpened();
 
 private:
     Fixture m;
@@ -283,34 +282,6 @@ void TestMerge::windowKeepsLoggedInUser()
     const QStringList staff = masters(QStringLiteral("Staff"));
     QVERIFY(!staff.contains(QStringLiteral("ID=6;Name=丁")));
     QVERIFY(staff.contains(QStringLiteral("ID=2;Name=zunta")));
-}
-
-// The marks name rows of the set the grids were filled from: once another
-// set has been opened, the window merges nothing in either set and closes.
-void TestMerge::windowAfterOtherSetOpened()
-{
-    const QString first = store::CurrentAccountFile;
-    const QString second = QStringLiteral("DATA00002.qdt");
-    QVERIFY(store::BuildTemplate(store::programFilePath(second)));
-    store::CurrentAccountFile = second;
-    for (const QString &name : kNames)
-        addNamed(QStringLiteral("Pro"), name);
-    const QStringList secondBefore = everything();
-
-    store::CurrentAccountFile = first;
-    const QStringList firstBefore = everything();
-    QPointer<MergeWindow> window = ShowMergeWindow(0);
-    tick(window->grid(0), QStringLiteral("乙"));
-    tick(window->grid(1), QStringLiteral("甲"));
-    store::CurrentAccountFile = second;
-    QTest::mouseClick(window->button(0), Qt::LeftButton);
-    QCOMPARE(m.takeMessages(),
-             QStringList{QStringLiteral("已打开另一个套账，本窗口的修改没有保存！")});
-    QTRY_VERIFY(window.isNull());
-    QCOMPARE(everything(), secondBefore);
-    QCOMPARE(m.host.reloads, 0);
-    store::CurrentAccountFile = first;
-    QCOMPARE(everything(), firstBefore);
 }
 
 QTEST_MAIN(TestMerge)

@@ -95,8 +95,6 @@ private slots:
     void shortcutsKeepHintsTrue();
     void listKeys();
     void purchaseDialog();
-    void otherAccountSetOpened_data();
-    void otherAccountSetOpened();
 
 private:
     Fixture m;
@@ -614,50 +612,6 @@ void TestTrades::purchaseDialog()
     QVERIFY(dialog->SavePurInfo());
     QCOMPARE(count(QStringLiteral("Pur")), 4);
     QCOMPARE(field(QStringLiteral("Pur"), 4, QStringLiteral("Pay1")).toDouble(), 40.0);
-}
-
-void TestTrades::otherAccountSetOpened_data()
-{
-    QTest::addColumn<bool>("purchase");
-    QTest::newRow("sale") << false;
-    QTest::newRow("purchase") << true;
-}
-
-// A dialog stays open while the user opens another account set; confirming
-// it then writes neither the record nor the list choices into that set,
-// whose master rows of the same numbers are other products and partners.
-void TestTrades::otherAccountSetOpened()
-{
-    QFETCH(bool, purchase);
-    const QString table = purchase ? QStringLiteral("Pur") : QStringLiteral("Sale");
-    store::SetVar(QStringLiteral("默认值_Acc"), QStringLiteral("00001|现金"));
-    store::SetVar(QStringLiteral("默认值_Vendor"), QStringLiteral("00003|东方"));
-    addRecord(table, purchase ? 3 : 1, "2024-03-05 10:00:00", 10, QStringLiteral("旧"));
-    const QString first = store::CurrentAccountFile;
-    const QString second = QStringLiteral("DATA00002.qdt");
-    QVERIFY(store::BuildTemplate(store::programFilePath(second)));
-
-    for (const int id : {0, 1}) {
-        QPointer<TradeDialog> dialog;
-        if (purchase)
-            dialog = ShowPurchaseDialog(id);
-        else
-            dialog = ShowSaleDialog(id);
-        typeInto(dialog->box(0), QStringLiteral("12"));
-        typeInto(dialog->box(4), QStringLiteral("新"));
-        store::CurrentAccountFile = second;
-        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-        QCOMPARE(m.takeMessages(),
-                 QStringList{QStringLiteral("已打开另一个套账，本窗口的修改没有保存！")});
-        QTRY_VERIFY(dialog.isNull());
-        QCOMPARE(count(table), 0);
-        QCOMPARE(store::GetVar(QStringLiteral("默认值_Pro")), QString());
-        QCOMPARE(m.host.reloads, 0);
-        store::CurrentAccountFile = first;
-    }
-    QCOMPARE(count(table), 1);
-    QCOMPARE(field(table, 1, QStringLiteral("Memo")).toString(), QStringLiteral("旧"));
-    QCOMPARE(field(table, 1, QStringLiteral("Price")).toDouble(), 10.0);
 }
 
 QTEST_MAIN(TestTrades)
