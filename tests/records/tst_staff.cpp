@@ -97,7 +97,6 @@ private slots:
     void grantOnlyOwnRights();
     void treeKeepsToOwnRights();
     void passwordsUnseen();
-    void refusedSave();
 
 private:
     Fixture m;
@@ -516,29 +515,6 @@ void TestStaff::passwordsUnseen()
     StaffLogin login;
     QCOMPARE(checkLogin(QStringLiteral("孙八"), QStringLiteral("new"), login),
              LoginOutcome::LoggedIn);
-}
-
-// A save the database refuses says so and keeps the dialog with its texts.
-void TestStaff::refusedSave()
-{
-    logInAsZunta();
-    m.host.tab = 7;
-    const int id = addMember(QStringLiteral("孙八"));
-    exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON Staff "
-                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    exec(QStringLiteral("CREATE TRIGGER refuseNew BEFORE INSERT ON Staff "
-                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    for (const int shown : {id, 0}) {
-        QPointer<StaffDialog> dialog = ShowStaffDialog(shown);
-        dialog->box(0)->setText(QStringLiteral("周九"));
-        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-        QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->box(0)->text(), QStringLiteral("周九"));
-        dialog->close();
-    }
-    QCOMPARE(stored(id).boxes.value(0), QStringLiteral("孙八"));
-    QCOMPARE(m.host.reloads, 0);
 }
 
 QTEST_MAIN(TestStaff)

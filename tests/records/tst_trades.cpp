@@ -348,7 +348,8 @@ void TestTrades::amountChain()
 }
 
 // Texts in number boxes store their leading number; the memo as typed; the
-// choices become the next sale's defaults; the sales list reloads.
+// choices become the next sale's defaults; the sales list reloads (a write
+// the database refuses: tst_masters::savingRefused).
 void TestTrades::savingText()
 {
     QPointer<SaleDialog> dialog = ShowSaleDialog(0);
@@ -373,19 +374,6 @@ void TestTrades::savingText()
     for (int c = 0; c < expected.size(); ++c)
         QVERIFY2(rs.value(c) == expected.at(c), qPrintable(rs.value(c).toString()));
     QCOMPARE(store::GetVar(QStringLiteral("默认值_Acc")), QStringLiteral("00001|现金"));
-    QCOMPARE(m.host.reloads, 1);
-
-    // A write the database refuses says so and keeps the dialog and its
-    // boxes open, with nothing stored and no reload.
-    exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Sale "
-                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    dialog = ShowSaleDialog(0);
-    typeInto(dialog->box(4), QStringLiteral("第二笔"));
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-    QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
-    QVERIFY(dialog && dialog->isVisible());
-    QCOMPARE(dialog->box(4)->text(), QStringLiteral("第二笔"));
-    QCOMPARE(count(QStringLiteral("Sale")), 1);
     QCOMPARE(m.host.reloads, 1);
 }
 
