@@ -451,34 +451,26 @@ void TestTrades::shortcutsKeepHintsTrue_data()
     QTest::addColumn<QString>("price");
     QTest::addColumn<QString>("tooltip");
 
-    QTest::newRow("sale: product")
-            << false << 0 << 0 << "00008|角钢" << QStringList{"槽钢", "40"} << "00009|槽钢"
-            << "36"
-            << "产品标准定价：40";
-    QTest::newRow("sale: customer")
-            << false << 1 << 1 << "00002|李四" << QStringList{"王五", "80%"} << "00003|王五"
-            << "20"
-            << "此客户折扣：80%";
-    QTest::newRow("sale: customer cancelled")
-            << false << 1 << 1 << "00002|李四" << QStringList() << "00002|李四"
-            << "23.75"
-            << "此客户折扣：95%";
-    QTest::newRow("sale: account")
-            << false << 2 << 1 << "00002|李四" << QStringList{"建行"} << "00002|建行"
-            << "23.75"
-            << "此客户折扣：95%";
-    QTest::newRow("sale: salesman")
-            << false << 3 << 1 << "00002|李四" << QStringList{"孙八"} << "00003|孙八"
-            << "23.75"
-            << "此客户折扣：95%";
-    QTest::newRow("purchase: vendor")
-            << true << 1 << 1 << "00003|东方" << QStringList{"西方"} << "00005|西方"
-            << ""
-            << "此产品市场定价：25";
-    QTest::newRow("purchase: vendor cancelled")
-            << true << 1 << 1 << "00003|东方" << QStringList() << "00003|东方"
-            << ""
-            << "此产品该供应商上次供货价：27";
+    const auto row = [](const char *name, bool purchase, int list, const QString &chosen,
+                        const QStringList &typed, const QString &shown, const QString &price,
+                        const QString &tooltip) {
+        QTest::newRow(name) << purchase << list << (list == 0 ? 0 : 1) << chosen << typed << shown
+                            << price << tooltip;
+    };
+    row("sale: product", false, 0, "00008|角钢", {"槽钢", "40"}, "00009|槽钢", "36",
+        "产品标准定价：40");
+    row("sale: customer", false, 1, "00002|李四", {"王五", "80%"}, "00003|王五", "20",
+        "此客户折扣：80%");
+    row("sale: customer cancelled", false, 1, "00002|李四", {}, "00002|李四", "23.75",
+        "此客户折扣：95%");
+    row("sale: account", false, 2, "00002|李四", {"建行"}, "00002|建行", "23.75",
+        "此客户折扣：95%");
+    row("sale: salesman", false, 3, "00002|李四", {"孙八"}, "00003|孙八", "23.75",
+        "此客户折扣：95%");
+    row("purchase: vendor", true, 1, "00003|东方", {"西方"}, "00005|西方", "",
+        "此产品市场定价：25");
+    row("purchase: vendor cancelled", true, 1, "00003|东方", {}, "00003|东方", "",
+        "此产品该供应商上次供货价：27");
 }
 
 // After a 添加 shortcut the pressed list shows the new record (or, when
