@@ -12,7 +12,6 @@
 #include "records/merge.h"
 
 #include "grid/grid.h"
-#include "grid/gridops.h"
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
@@ -163,14 +162,9 @@ CrashCase deletingCustomers()
                 testsupport::ScriptedPrompts prompts;
                 prompts.answers = {true};
                 grid::Grid grid;
-                grid::SetupGridColumns(grid, {"ID", "序号", "Name"}, {"ID", "序号", "名称"});
-                grid.setTag(QStringLiteral("Cus"));
-                const int first = grid.fixedRows();
-                grid.setRows(first + 200);
-                for (int c = 1; c <= 200; ++c)
-                    grid.setTextMatrix(first + c - 1, grid::kIdColumn, QString::number(c));
-                grid.setRow(first);
-                grid.setRowSel(first + 199);
+                records::LoadCustomerList(grid);
+                grid.setRow(grid.fixedRows());
+                grid.setRowSel(grid.fixedRows() + 199); // all but 留下, the last
                 records::DeleteSelectedCustomers(grid);
             },
             [](QString *why) {

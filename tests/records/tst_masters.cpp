@@ -192,10 +192,9 @@ private slots:
     void fieldNamesRefused();
     void deleteWithDependents_data();
     void deleteWithDependents();
-    void vendorDefault();
+    void defaultsFromTheLastSave();
     void savingRefused_data();
     void savingRefused();
-    void customerProvince();
     void otherAccountSetOpened_data();
     void otherAccountSetOpened();
 
@@ -499,8 +498,8 @@ void TestMasters::deleteWithDependents()
 }
 
 // Saving a vendor makes its list entry the purchase dialog's default, for a
-// new vendor and for an edited one.
-void TestMasters::vendorDefault()
+// new vendor and for an edited one; saving a customer, its province.
+void TestMasters::defaultsFromTheLastSave()
 {
     addNamed(QStringLiteral("Vendor"), QStringLiteral("甲供"));
     const QStringList added = {QStringLiteral("O'Brien \"钢材\"")};
@@ -516,6 +515,18 @@ void TestMasters::vendorDefault()
              QStringLiteral("00001"));
     QCOMPARE(count(QStringLiteral("Vendor")), 2);
     QCOMPARE(store::GetVar(QStringLiteral("默认值_Vendor")), QStringLiteral("00001|甲供改名"));
+
+    // The province of a saved customer is the next customer dialog's
+    // choice, and an edited customer shows its own.
+    CustomerDialog *dialog = showCustomerDialog(0, false);
+    QCOMPARE(dialog->provinceBox()->currentText(), QString());
+    dialog->provinceBox()->setCurrentText(QStringLiteral("广东省"));
+    save(dialog, {QStringLiteral("甲客户")});
+    QCOMPARE(field(QStringLiteral("Cus"), 1, QStringLiteral("Prov")).toString(),
+             QStringLiteral("广东省"));
+    QCOMPARE(showCustomerDialog(0)->provinceBox()->currentText(), QStringLiteral("广东省"));
+    exec(QStringLiteral("UPDATE Cus SET Prov='香港特别行政区' WHERE ID=1"));
+    QCOMPARE(showCustomerDialog(1)->provinceBox()->currentText(), QStringLiteral("香港特别行政区"));
 }
 
 void TestMasters::savingRefused_data()
@@ -614,21 +625,6 @@ void TestMasters::otherAccountSetOpened()
         store::CurrentAccountFile = files.at(i);
         QCOMPARE(snapshot(), before.at(i));
     }
-}
-
-// The province of a saved customer is the next customer dialog's choice,
-// and an edited customer shows its own.
-void TestMasters::customerProvince()
-{
-    CustomerDialog *dialog = showCustomerDialog(0, false);
-    QCOMPARE(dialog->provinceBox()->currentText(), QString());
-    dialog->provinceBox()->setCurrentText(QStringLiteral("广东省"));
-    save(dialog, {QStringLiteral("甲客户")});
-    QCOMPARE(field(QStringLiteral("Cus"), 1, QStringLiteral("Prov")).toString(),
-             QStringLiteral("广东省"));
-    QCOMPARE(showCustomerDialog(0)->provinceBox()->currentText(), QStringLiteral("广东省"));
-    exec(QStringLiteral("UPDATE Cus SET Prov='香港特别行政区' WHERE ID=1"));
-    QCOMPARE(showCustomerDialog(1)->provinceBox()->currentText(), QStringLiteral("香港特别行政区"));
 }
 
 QTEST_MAIN(TestMasters)
