@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -358,7 +359,15 @@ int BuildAccountSetList(const QStringList &files, const std::function<void(int)>
         if (i >= 0 && !sameFileName(files.at(i), CurrentAccountFile))
             Registry::close(programFilePath(files.at(i)));
     };
+    // A few files are opened together, as many as the machine has cores.
+    const int batch = qMax(2, QThread::idealThreadCount());
     for (int i = 0; i < files.size(); ++i) {
+        if (i % batch == 0) {
+            QStringList paths;
+            for (const QString &name : files.mid(i, batch))
+                paths << programFilePath(name);
+            Registry::openAhead(paths);
+        }
         AccountSets.append(ReadAccountSetInfo(files.at(i)));
         const int best = opensBefore(AccountSets.at(i), kept < 0 ? nullptr : &AccountSets.at(kept))
                                  ? i
