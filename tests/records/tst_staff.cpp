@@ -177,10 +177,8 @@ void TestStaff::loginOnAnUnreadableSet()
     m.takeMessages();
     // The set's file is replaced by something that is no account set.
     store::Registry::closeAll();
-    QFile junk(store::programFilePath(store::CurrentAccountFile));
-    QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    junk.write(QByteArray("not a database ").repeated(300));
-    junk.close();
+    QVERIFY(testsupport::writeFile(store::programFilePath(store::CurrentAccountFile),
+                                   QByteArray("not a database ").repeated(300)));
     const QString secret = QStringLiteral("秘密Pass123");
     StaffLogin user;
     QCOMPARE(checkLogin(QStringLiteral("zunta"), secret, user), LoginOutcome::Unreadable);
