@@ -91,7 +91,6 @@ private slots:
     void passwordChecks();
     void deletingStaff();
     void treeClicks();
-    void ownRights();
     void grantOnlyOwnRights_data();
     void grantOnlyOwnRights();
     void treeKeepsToOwnRights();
@@ -357,26 +356,6 @@ void TestStaff::treeClicks()
     QCOMPARE(stored(full).rights, kAllRights);
 }
 
-// The logged-in user cannot change their own rights, but can edit and save
-// the rest of their record, which keeps the rights unchanged.
-void TestStaff::ownRights()
-{
-    logInAsZunta();
-    QPointer<StaffDialog> dialog = ShowStaffDialog(store::CurrentUserID);
-    grid::Grid *tree = dialog->rightsGrid();
-    clickCell(tree, 2, kRightMarkColumn);
-    clickTitle(tree, kRightMarkColumn);
-    QCOMPARE(m.takeMessages(), QStringList(2, QStringLiteral("您不能修改自己的权限！")));
-    QCOMPARE(markedRows(tree).size(), 57);
-
-    dialog->box(2)->setText(QStringLiteral("010-8888"));
-    confirm(dialog);
-    const StaffInfo me = stored(store::CurrentUserID);
-    QCOMPARE(me.boxes.mid(1, 2),
-             (QStringList{QStringLiteral("zunta"), QStringLiteral("010-8888")}));
-    QCOMPARE(me.rights, kAllRights);
-}
-
 void TestStaff::grantOnlyOwnRights_data()
 {
     // The logged-in user's rights, the member's stored rights (none: a new
@@ -459,16 +438,34 @@ void TestStaff::grantOnlyOwnRights()
     QCOMPARE(count(QStringLiteral("Staff")), before + 1 + (newMember && !after.isNull() ? 1 : 0));
 }
 
-// Clicking rows of the tree marks only rights the user holds: 所有权限 by a
-// user with two staff rights marks just those two, and says why.
+// The logged-in user cannot change their own rights, but can edit and save
+// the rest of their record, which keeps the rights. Clicking rows of the
+// tree marks only rights the user holds: 所有权限 by a user with two staff
+// rights marks just those two, and says why.
 void TestStaff::treeKeepsToOwnRights()
 {
+    logInAsZunta();
+    QPointer<StaffDialog> dialog = ShowStaffDialog(store::CurrentUserID);
+    grid::Grid *tree = dialog->rightsGrid();
+    clickCell(tree, 2, kRightMarkColumn);
+    clickTitle(tree, kRightMarkColumn);
+    QCOMPARE(m.takeMessages(), QStringList(2, QStringLiteral("您不能修改自己的权限！")));
+    QCOMPARE(markedRows(tree).size(), 57);
+
+    dialog->box(2)->setText(QStringLiteral("010-8888"));
+    confirm(dialog);
+    const StaffInfo me = stored(store::CurrentUserID);
+    QCOMPARE(me.boxes.mid(1, 2),
+             (QStringList{QStringLiteral("zunta"), QStringLiteral("010-8888")}));
+    QCOMPARE(me.rights, kAllRights);
+
+    // A user with two staff rights.
     const QString mine = QStringLiteral("员工数据查看;员工数据添加");
     store::CurrentUserID = addMember(QStringLiteral("赵六"), mine);
     store::CurrentUser = QStringLiteral("赵六");
     store::CurrentRights = mine;
-    QPointer<StaffDialog> dialog = ShowStaffDialog(0);
-    grid::Grid *tree = dialog->rightsGrid();
+    dialog = ShowStaffDialog(0);
+    tree = dialog->rightsGrid();
     clickCell(tree, 2, kRightMarkColumn);
     QCOMPARE(m.takeMessages(), QStringList{kOwnRightsOnly});
     QCOMPARE(GetRightStr(*tree), mine);

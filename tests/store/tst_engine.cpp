@@ -23,7 +23,6 @@ private slots:
     void selectIntoKeepsTypes();
     void alterColumnToLongRounds();
     void namesSortInPinyinOrder();
-    void statementsRunOneAtATime();
     void unboundParametersFail();
     void transactionsAreAllOrNothing();
 
@@ -411,24 +410,10 @@ void TestEngine::namesSortInPinyinOrder()
              2);
 }
 
-// Text spliced into a statement can never start a second statement.
-void TestEngine::statementsRunOneAtATime()
-{
-    QString error;
-    QVERIFY(!m_db->exec(QStringLiteral("DELETE * FROM Sale WHERE ID=1; DROP TABLE Pro"), &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(m_db->tableNames().contains(QStringLiteral("Pro")));
-    QCOMPARE(column(QStringLiteral("SELECT ID FROM Sale")).size(), 4);
-
-    QVERIFY(run(QStringLiteral("DELETE * FROM Sale WHERE ID=1;")));
-    QVERIFY(run(QStringLiteral("UPDATE Sale SET Memo='x;y' WHERE ID=2")));
-    QCOMPARE(column(QStringLiteral("SELECT Memo FROM Sale ORDER BY ID")),
-             QVariantList({"x;y", "O'Neil", QString()}));
-}
-
-// A statement that still holds a parameter nobody gives a value for fails
-// instead of running with NULL (a DELETE deleting nothing, an UPDATE
-// writing NULL everywhere). Values given to a query are bound.
+// A statement runs only as written: one that still holds a parameter nobody
+// gives a value for fails instead of running with NULL (a DELETE deleting
+// nothing, an UPDATE writing NULL everywhere); values given to a query are
+// bound; text spliced in can never start a second statement.
 void TestEngine::unboundParametersFail()
 {
     const QVariantList numsBefore = column(QStringLiteral("SELECT Num FROM Sale ORDER BY ID"));
@@ -453,6 +438,18 @@ void TestEngine::unboundParametersFail()
     QCOMPARE(rs.value(0).toString(), QStringLiteral("O'Neil"));
     // Text that looks like a parameter inside a literal is no parameter.
     QVERIFY(run(QStringLiteral("UPDATE Sale SET Memo=':n @n $n ? #n' WHERE ID=1")));
+
+    // Text spliced into a statement can never start a second statement.
+    QString error;
+    QVERIFY(!m_db->exec(QStringLiteral("DELETE * FROM Sale WHERE ID=1; DROP TABLE Pro"), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(m_db->tableNames().contains(QStringLiteral("Pro")));
+    QCOMPARE(column(QStringLiteral("SELECT ID FROM Sale")).size(), 4);
+
+    QVERIFY(run(QStringLiteral("DELETE * FROM Sale WHERE ID=1;")));
+    QVERIFY(run(QStringLiteral("UPDATE Sale SET Memo='x;y' WHERE ID=2")));
+    QCOMPARE(column(QStringLiteral("SELECT Memo FROM Sale ORDER BY ID")),
+             QVariantList({"x;y", "O'Neil", QString()}));
 }
 
 // Work inside a transaction reaches the file only on commit; a nested one
