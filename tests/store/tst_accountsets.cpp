@@ -33,7 +33,6 @@ private slots:
     void numbersAreReusedAndNeverOverwritten();
     void deleting();
     void printHeaderCacheGoesOnlyWhenCompanyChanges();
-    void copyNeverReplacesATarget();
     void aSetIsItsFileWithItsLog();
     void aReleasedSetIsCompleteByItself();
     void aHeldSetIsCopiedWithoutLettingGo();
@@ -302,25 +301,9 @@ void TestAccountSets::printHeaderCacheGoesOnlyWhenCompanyChanges()
     QCOMPARE(AccountSets.at(0).Company, QStringLiteral("乙公司"));
 }
 
-// A copy of a set opens as the same set; an existing target is never replaced.
-void TestAccountSets::copyNeverReplacesATarget()
-{
-    CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账"));
-    QVERIFY(CopyAccountSetFile(QStringLiteral("DATA00001.qdt"), file(QStringLiteral("copy.qdt"))));
-    QCOMPARE(ReadAccountSetInfo(QStringLiteral("copy.qdt")).Name, QStringLiteral("甲账"));
-
-    touch(file(QStringLiteral("taken.qdb")), "mine");
-    QString error;
-    QVERIFY(!CopyAccountSetFile(QStringLiteral("DATA00001.qdt"), file(QStringLiteral("taken.qdb")),
-                                &error));
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(testsupport::readFile(file(QStringLiteral("taken.qdb"))), QByteArray("mine"));
-    QVERIFY(!CopyAccountSetFile(QStringLiteral("DATA00009.qdt"), file(QStringLiteral("x.qdb"))));
-}
-
 // A set is its file with its log: a crash's log is copied with the file
-// (folded in first), deleted with it, and keeps its number taken while it
-// exists alone, so a new set never replays another set's data.
+// (folded in first, the copy never replacing a file), deleted with it, and keeps its number taken
+// while it exists alone, so a new set never replays another set's data.
 void TestAccountSets::aSetIsItsFileWithItsLog()
 {
     createSets({"A", "B"});
@@ -333,6 +316,13 @@ void TestAccountSets::aSetIsItsFileWithItsLog()
     QCOMPARE(integrityOfFileAlone(file(QStringLiteral("copy.qdb"))), QStringLiteral("ok"));
     QCOMPARE(customerCount(file(QStringLiteral("copy.qdb"))), 300);
     Registry::close(file(QStringLiteral("copy.qdb")));
+    // An existing target is never replaced; a missing set is not copied.
+    touch(file(QStringLiteral("taken.qdb")), "mine");
+    QString error;
+    QVERIFY(!CopyAccountSetFile(accountSetFileName(2), file(QStringLiteral("taken.qdb")), &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(testsupport::readFile(file(QStringLiteral("taken.qdb"))), QByteArray("mine"));
+    QVERIFY(!CopyAccountSetFile(QStringLiteral("DATA00009.qdt"), file(QStringLiteral("x.qdb"))));
 
     // Deleting after another crash takes the log with the file.
     leaveAsAfterACrash(b, 1);
