@@ -1,8 +1,11 @@
 #include "testsupport.h"
 
+#include "store/access.h"
 #include "store/engine.h"
 #include "store/programfolder.h"
 #include "store/session.h"
+
+#include <QtTest>
 
 namespace testsupport {
 
@@ -66,6 +69,22 @@ TempProgramFolder::~TempProgramFolder()
     store::Registry::closeAll();
     store::setProgramFolder(m_previous);
     store::CurrentAccountFile.clear();
+}
+
+} // namespace testsupport
+
+namespace testsupport {
+
+void exec(const QString &sql)
+{
+    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
+}
+
+qlonglong countRows(const QString &table)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT Count(*) FROM ") + table);
+    return rs.value(0).toLongLong();
 }
 
 } // namespace testsupport

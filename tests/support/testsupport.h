@@ -55,3 +55,22 @@ private:
 };
 
 } // namespace testsupport
+
+namespace testsupport {
+
+// Runs one statement on the current set; a failure fails the test.
+void exec(const QString &sql);
+// The number of rows of a table in the current set.
+qlonglong countRows(const QString &table);
+
+// The texts of one grid column below its fixed rows.
+template<typename Grid>
+QStringList column(const Grid &grid, int col)
+{
+    QStringList texts;
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
+        texts << grid.textMatrix(r, col);
+    return texts;
+}
+
+} // namespace testsupport
