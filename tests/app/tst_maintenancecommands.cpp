@@ -22,16 +22,6 @@ using namespace app;
 using testsupport::countRows;
 using testsupport::exec;
 
-namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 class TestMaintenanceCommands : public QObject
 {
     Q_OBJECT
@@ -93,7 +83,7 @@ void TestMaintenanceCommands::backupAndImport()
     m_window->mAcc[4]->trigger();
     QCOMPARE(lastMessage(), QStringLiteral("数据套账备份完成！"));
     QVERIFY(QFileInfo::exists(backup));
-    const QByteArray first = contents(backup);
+    const QByteArray first = testsupport::readFile(backup);
 
     exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('新客户')"));
     m_prompts->fileNames = {backup};
@@ -101,12 +91,12 @@ void TestMaintenanceCommands::backupAndImport()
     m_window->mAcc[4]->trigger();
     QCOMPARE(m_prompts->questions.last(), QStringLiteral("文件") + QDir::toNativeSeparators(backup)
                                                   + QStringLiteral("已存在，是否覆盖？"));
-    QCOMPARE(contents(backup), first);
+    QCOMPARE(testsupport::readFile(backup), first);
     m_prompts->fileNames = {backup};
     m_prompts->answers = {true};
     m_window->mAcc[4]->trigger();
     QCOMPARE(lastMessage(), QStringLiteral("数据套账备份完成！"));
-    QVERIFY(contents(backup) != first);
+    QVERIFY(testsupport::readFile(backup) != first);
 
     m_prompts->fileNames = {backup};
     m_window->mAcc[5]->trigger();

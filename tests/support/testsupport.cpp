@@ -5,6 +5,7 @@
 #include "store/programfolder.h"
 #include "store/session.h"
 
+#include <QFile>
 #include <QtTest>
 
 namespace testsupport {
@@ -69,6 +70,18 @@ TempProgramFolder::~TempProgramFolder()
     store::Registry::closeAll();
     store::setProgramFolder(m_previous);
     store::CurrentAccountFile.clear();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace testsupport

@@ -54,6 +54,11 @@ private:
     QString m_previous;
 };
 
+// The bytes of a file, empty when it cannot be read.
+QByteArray readFile(const QString &path);
+// Writes bytes over a file (made when missing); true when all were written.
+bool writeFile(const QString &path, const QByteArray &bytes = QByteArray());
+
 } // namespace testsupport
 
 namespace testsupport {
