@@ -18,6 +18,7 @@
 #include <QTest>
 
 using grid::Grid;
+using testsupport::column;
 
 namespace {
 
@@ -48,14 +49,6 @@ QVector<QStringList> table(const QString &text)
     for (const QString &row : text.split(QLatin1Char(';')))
         rows << row.split(QLatin1Char(','));
     return rows;
-}
-
-QStringList column(const Grid &grid, int col)
-{
-    QStringList texts;
-    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
-        texts << grid.textMatrix(r, col);
-    return texts;
 }
 
 // What FitGridColumns must give, measured cell by cell.

@@ -61,22 +61,10 @@ void setupBigGrid(Grid &grid)
     grid.setTag(QStringLiteral("Big"));
 }
 
-QStringList column(const Grid &grid, int col)
-{
-    QStringList texts;
-    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
-        texts << grid.textMatrix(r, col);
-    return texts;
-}
-
-int countRows(const QString &table)
-{
-    store::RecordSet rs;
-    store::OpenQuery(rs, QStringLiteral("SELECT COUNT(*) AS n FROM ") + table);
-    return rs.value(0).toInt();
-}
-
 } // namespace
+
+using testsupport::column;
+using testsupport::countRows;
 
 class TestGridLoader : public QObject
 {
@@ -85,7 +73,6 @@ class TestGridLoader : public QObject
 private slots:
     void init();
     void cleanup();
-    void rowLimit_data();
     void rowLimit();
     void loadSql();
     void tooManyRowsShowsTheLimit();
@@ -114,22 +101,12 @@ void TestGridLoader::cleanup()
     m_folder.reset();
 }
 
-void TestGridLoader::rowLimit_data()
-{
-    QTest::addColumn<int>("columns");
-    QTest::addColumn<int>("limit");
-    QTest::newRow("12") << 12 << 29164;
-    QTest::newRow("10, a half rounded to even") << 10 << 34998;
-    QTest::newRow("7, a half rounded to even") << 7 << 49998;
-    QTest::newRow("1") << 1 << 349998;
-    QTest::newRow("none") << 0 << 0;
-}
-
+// Twelve columns: 29,164 rows; a half is rounded to even.
 void TestGridLoader::rowLimit()
 {
-    QFETCH(int, columns);
-    QFETCH(int, limit);
-    QCOMPARE(grid::LoadGridRowLimit(columns), limit);
+    const int limits[][2] = {{12, 29164}, {10, 34998}, {7, 49998}, {1, 349998}, {0, 0}};
+    for (const auto &[columns, limit] : limits)
+        QCOMPARE(grid::LoadGridRowLimit(columns), limit);
 }
 
 // The statement: a tag with a space is the statement; a given one wins.
