@@ -63,11 +63,8 @@ struct PdfPages
 
 PdfPages readPdf(const QString &path)
 {
-    QFile file(path);
     PdfPages pdf;
-    if (!file.open(QIODevice::ReadOnly))
-        return pdf;
-    const QString bytes = QString::fromLatin1(file.readAll());
+    const QString bytes = QString::fromLatin1(testsupport::readFile(path));
     if (!bytes.startsWith(QLatin1String("%PDF-")))
         return pdf;
     static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![A-Za-z])"));
@@ -80,6 +77,19 @@ PdfPages readPdf(const QString &path)
                             m.captured(4).toDouble() - m.captured(2).toDouble());
     }
     return pdf;
+}
+
+// A page frame of 1000 × 560 units (28 lines of 20) at (100, 50).
+PageFrame testFrame()
+{
+    PageFrame frame;
+    frame.left = 100;
+    frame.top = 50;
+    frame.width = 1000;
+    frame.height = 560;
+    frame.unitsPerTwip = 1.0 / 15;
+    frame.unitsPerMm = 4;
+    return frame;
 }
 
 bool nearly(const QSizeF &size, double width, double height)
@@ -128,6 +138,12 @@ private:
         PrintPreview *preview = ShowPrintPreview(grid);
         m_preview = preview;
         return preview;
+    }
+    // The next print goes to the PDF printer and into this file.
+    void planPdf(const QString &path)
+    {
+        m_prompts->printers << kPdfPrinterName;
+        m_prompts->fileNames << path;
     }
     void reopen(grid::Grid &grid)
     {
@@ -385,13 +401,7 @@ void TestPrintPreview::pageComposition()
 {
     auto grid = makeGrid(60, QStringLiteral("销售单"));
     QImage surface(1400, 900, QImage::Format_RGB32);
-    PageFrame frame;
-    frame.left = 100;
-    frame.top = 50;
-    frame.width = 1000;
-    frame.height = 560; // 28 lines of 20
-    frame.unitsPerTwip = 1.0 / 15;
-    frame.unitsPerMm = 4;
+    const PageFrame frame = testFrame();
     PageInput input;
     input.grid = grid.get();
     input.rowsPerPage = 25;
@@ -464,13 +474,7 @@ void TestPrintPreview::longCellsWrapWithinTheirColumn()
     grid->setTextMatrix(2, 2, longText);
     grid->setTextMatrix(3, 2, QStringLiteral("第一行\r\n第二行"));
     QImage surface(1400, 900, QImage::Format_RGB32);
-    PageFrame frame;
-    frame.left = 100;
-    frame.top = 50;
-    frame.width = 1000;
-    frame.height = 560;
-    frame.unitsPerTwip = 1.0 / 15;
-    frame.unitsPerMm = 4;
+    const PageFrame frame = testFrame();
     PageInput input;
     input.grid = grid.get();
     input.date = QDate(2024, 5, 6);
@@ -507,8 +511,7 @@ void TestPrintPreview::printsOnePdfForOneCommand()
     QCOMPARE(preview->pageCount(), 6);
 
     const QString path = m_folder->filePath(QStringLiteral("销售单.pdf"));
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << path;
+    planPdf(path);
     preview->PrintBatch(5, 3);
     QCOMPARE(m_prompts->printerLists.size(), 1);
     QCOMPARE(m_prompts->printerLists.first().last(), kPdfPrinterName);
@@ -523,8 +526,7 @@ void TestPrintPreview::printsOnePdfForOneCommand()
 
     // The chooser now opens on the stored printer; a name without .pdf gets it.
     const QString all = m_folder->filePath(QStringLiteral("全部"));
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << all;
+    planPdf(all);
     preview->printAll();
     QCOMPARE(m_prompts->printerPreselections.last(), kPdfPrinterName);
     QCOMPARE(readPdf(all + QStringLiteral(".pdf")).count, 6);
@@ -534,8 +536,7 @@ void TestPrintPreview::printsOnePdfForOneCommand()
     preview->box(1)->setText(QStringLiteral("297"));
     preview->rotation()->setChecked(true);
     const QString rotated = m_folder->filePath(QStringLiteral("rotated.pdf"));
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << rotated;
+    planPdf(rotated);
     preview->printCurrentPage();
     pdf = readPdf(rotated);
     QCOMPARE(pdf.count, 1);
@@ -543,8 +544,7 @@ void TestPrintPreview::printsOnePdfForOneCommand()
 
     preview->rotation()->setChecked(false);
     const QString upright = m_folder->filePath(QStringLiteral("upright.pdf"));
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << upright;
+    planPdf(upright);
     preview->printRange();
     pdf = readPdf(upright);
     QCOMPARE(pdf.count, 6);
@@ -597,18 +597,13 @@ void TestPrintPreview::printerAndFileFailuresAreReported()
     m_prompts->messages.clear();
 
     const QString blocker = m_folder->filePath(QStringLiteral("not-a-folder"));
-    QFile file(blocker);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("keep");
-    file.close();
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << blocker + QStringLiteral("/report.pdf");
+    QVERIFY(testsupport::writeFile(blocker, "keep"));
+    planPdf(blocker + QStringLiteral("/report.pdf"));
     preview->printAll();
     QCOMPARE(m_prompts->messages.size(), 1);
     QVERIFY(m_prompts->messages.first().startsWith(QStringLiteral("无法写入文件")));
     m_prompts->messages.clear();
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("keep"));
+    QCOMPARE(testsupport::readFile(blocker), QByteArray("keep"));
 }
 
 // Nonsense settings and contents still give a page, quickly, without a
