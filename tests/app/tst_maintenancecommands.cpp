@@ -137,9 +137,8 @@ void TestMaintenanceCommands::tidying()
 {
     exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '客户')"));
     exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (1, '产品')"));
-    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 1, 1)"));
-    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 1, 2)"));
-    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 2, 1)"));
+    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 1, 1), (Date(), 1, 2), "
+                        "(Date(), 2, 1)"));
     m_window->mDataAdjust->trigger();
     QCOMPARE(countRows(QStringLiteral("Sale")), 1);
     QVERIFY(m_prompts->messages.isEmpty());

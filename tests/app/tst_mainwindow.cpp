@@ -265,10 +265,9 @@ void TestMainWindow::salesAndPurchaseCommands()
     registerCommands();
     exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price) VALUES (1, '钢管', 25)"));
     exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (1, 'O''Neil', 1)"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (2, '张三', 1)"));
-    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '东方')"));
-    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (2, '东方红')"));
+    exec(QStringLiteral(
+            "INSERT INTO Cus (ID, Name, Disc) VALUES (1, 'O''Neil', 1), (2, '张三', 1)"));
+    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '东方'), (2, '东方红')"));
     for (const char *row : {"7, '2024-03-01 08:00:00', 1, 'a'", "8, '2024-03-05 23:59:00', 2, 'b'",
                             "9, '2024-03-06 00:00:00', 2, 'c'"})
         exec(QStringLiteral("INSERT INTO Sale (ID, Dat, CID, Memo, PID, AID, SID, Price, Num, "
@@ -356,8 +355,7 @@ void TestMainWindow::masterCommands()
     registerCommands();
     exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price, Unit) VALUES (1, '钢管', 25, '根')"));
     exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (1, '张三', 1)"));
-    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
-    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (2, '建行')"));
+    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金'), (2, '建行')"));
     exec(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID) VALUES "
                         "('2024-03-01 08:00:00', 1, 1, 2, 2)"));
     exec(QStringLiteral("INSERT INTO Pur (Dat, PID, VID, AID, SID) VALUES "
