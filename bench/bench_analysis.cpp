@@ -49,62 +49,26 @@ void readAll(const QString &sql)
     store::CloseQuery(conn, rs);
 }
 
-// CPU time of this thread: what a machine busy with other work cannot
-// inflate the way it inflates wall time.
-double threadCpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
-
-struct Timing
-{
-    double wallMs = 0;
-    double cpuMs = 0;
-};
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-// Median wall and CPU times of work over the runs, after one warm-up run.
-Timing measure(int runs, const std::function<void()> &work)
-{
-    work();
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    for (int i = 0; i < std::max(1, runs); ++i) {
-        const double start = threadCpuMs();
-        wall.push_back(timeMs(work));
-        cpu.push_back(threadCpuMs() - start);
-    }
-    return {median(wall), median(cpu)};
-}
-
 // Times an analysis with its chart and the plain statement, and prints the
 // two and their ratio under name, by wall time and by CPU time.
 void compare(const Context &context, const QString &name,
              const std::function<analysis::ChartData()> &analyse, const QString &plainSql)
 {
     int points = 0;
-    const Timing ms = measure(context.runs, [&] {
+    const Times ms = measureTimes(context.runs, {}, [&] {
         const analysis::ChartData chart = analyse();
         points = chart.rowCount();
         analysisSink = analysisSink + analysis::ChartImage(chart, kPictureSize).width();
     });
-    const Timing plain = measure(context.runs, [&] { readAll(plainSql); });
+    const Times plain = measureTimes(context.runs, {}, [&] { readAll(plainSql); });
     report(name + QStringLiteral("_rows"), points, QStringLiteral("rows"));
-    report(name + QStringLiteral("_ms"), ms.wallMs, QStringLiteral("ms"));
-    report(name + QStringLiteral("_plain_sql_ms"), plain.wallMs, QStringLiteral("ms"));
-    report(name + QStringLiteral("_ratio"), plain.wallMs > 0 ? ms.wallMs / plain.wallMs : 0,
+    report(name + QStringLiteral("_ms"), ms.wall, QStringLiteral("ms"));
+    report(name + QStringLiteral("_plain_sql_ms"), plain.wall, QStringLiteral("ms"));
+    report(name + QStringLiteral("_ratio"), plain.wall > 0 ? ms.wall / plain.wall : 0,
            QStringLiteral("x"));
-    report(name + QStringLiteral("_cpu_ms"), ms.cpuMs, QStringLiteral("ms"));
-    report(name + QStringLiteral("_plain_sql_cpu_ms"), plain.cpuMs, QStringLiteral("ms"));
-    report(name + QStringLiteral("_ratio_cpu"), plain.cpuMs > 0 ? ms.cpuMs / plain.cpuMs : 0,
+    report(name + QStringLiteral("_cpu_ms"), ms.cpu, QStringLiteral("ms"));
+    report(name + QStringLiteral("_plain_sql_cpu_ms"), plain.cpu, QStringLiteral("ms"));
+    report(name + QStringLiteral("_ratio_cpu"), plain.cpu > 0 ? ms.cpu / plain.cpu : 0,
            QStringLiteral("x"));
 }
 

@@ -7,6 +7,7 @@
 #include "grid/grid.h"
 #include "records/sales.h"
 #include "records/trades.h"
+#include "store/accountsets.h"
 #include "store/engine.h"
 #include "store/programfolder.h"
 #include "store/prompts.h"
@@ -53,14 +54,22 @@ void cliFigures(const Context &context)
     for (int n = 1; n <= 10; ++n)
         QFile::copy(big, tenSets + QStringLiteral("/DATA%1.qdt").arg(n, 5, 10, QLatin1Char('0')));
     bool ok = true;
-    report(QStringLiteral("cli_sets_10_ms"),
-           medianMs(context.runs,
-                    [&] {
-                        return timeMs([&] {
-                            ok = runTool(tool, tenSets, {QStringLiteral("sets")}) && ok;
-                        });
-                    }),
-           QStringLiteral("ms"));
+    const double setsMs = medianMs(context.runs, [&] {
+        return timeMs([&] { ok = runTool(tool, tenSets, {QStringLiteral("sets")}) && ok; });
+    });
+    report(QStringLiteral("cli_sets_10_ms"), setsMs, QStringLiteral("ms"));
+    // The same listing inside the program: every set opened and read, as
+    // start-up and the chooser do.
+    const QString ownFolder = store::programFolder();
+    store::setProgramFolder(tenSets);
+    const double programSetsMs = medianMs(context.runs, [&] {
+        store::Registry::closeAll();
+        return timeMs([&] { store::BuildAccountSetList(); });
+    });
+    store::Registry::closeAll();
+    store::setProgramFolder(ownFolder);
+    store::BuildAccountSetList();
+    report(QStringLiteral("program_sets_10_ms"), programSetsMs, QStringLiteral("ms"));
     report(QStringLiteral("cli_help_ms"),
            medianMs(context.runs,
                     [&] {
@@ -117,6 +126,8 @@ void cliFigures(const Context &context)
            QStringLiteral("ms"));
     report(QStringLiteral("cli_export_sales_year_cold_ratio"),
            programColdMs > 0 ? toolMs / programColdMs : 0, QStringLiteral("x"));
+    report(QStringLiteral("cli_sets_10_ratio"), programSetsMs > 0 ? setsMs / programSetsMs : 0,
+           QStringLiteral("x"));
     report(QStringLiteral("cli_runs_ok"), ok ? 1 : 0, QStringLiteral("flag"));
     store::Registry::closeAll();
     QDir(tenSets).removeRecursively();

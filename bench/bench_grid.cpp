@@ -88,43 +88,6 @@ double memoryMb(const char *field)
     return -1;
 }
 
-double threadCpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
-
-// Median wall time and median CPU time of this thread over the runs (after
-// one warm-up run). The CPU time is what a busy machine cannot inflate.
-struct Timing
-{
-    double wall = 0;
-    double cpu = 0;
-};
-
-Timing measure(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
-{
-    std::vector<double> walls;
-    std::vector<double> cpus;
-    for (int i = 0; i <= std::max(1, runs); ++i) {
-        prepare();
-        const double cpuStart = threadCpuMs();
-        const double wall = timeMs(work);
-        const double cpu = threadCpuMs() - cpuStart;
-        if (i == 0)
-            continue; // warm-up
-        walls.push_back(wall);
-        cpus.push_back(cpu);
-    }
-    auto median = [](std::vector<double> &v) {
-        std::sort(v.begin(), v.end());
-        const size_t mid = v.size() / 2;
-        return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
-    };
-    return {median(walls), median(cpus)};
-}
-
 } // namespace
 
 void gridFigures(const Context &context)
@@ -144,9 +107,9 @@ void gridFigures(const Context &context)
     const QString sql = salesStatement();
     const auto nothing = [] {
     };
-    const Timing read = measure(context.runs, nothing, [&] { readRows(sql, true); });
-    const Timing openOnly = measure(context.runs, nothing, [&] { readRows(sql, false); });
-    const Timing load = measure(
+    const Times read = measureTimes(context.runs, nothing, [&] { readRows(sql, true); });
+    const Times openOnly = measureTimes(context.runs, nothing, [&] { readRows(sql, false); });
+    const Times load = measureTimes(
             context.runs,
             [&] {
                 setupSalesColumns(grid);
@@ -168,20 +131,20 @@ void gridFigures(const Context &context)
     report(QStringLiteral("grid_openquery_read_cpu_ms"), read.cpu, QStringLiteral("ms"));
     report(QStringLiteral("grid_load_ratio_cpu"), load.cpu / read.cpu, QStringLiteral("x"));
 
-    const Timing fit = measure(context.runs, nothing, [&] { grid::FitGridColumns(grid, 1); });
+    const Times fit = measureTimes(context.runs, nothing, [&] { grid::FitGridColumns(grid, 1); });
     report(QStringLiteral("grid_fit_ms"), fit.wall, QStringLiteral("ms"));
     report(QStringLiteral("grid_fit_cpu_ms"), fit.cpu, QStringLiteral("ms"));
 
     // Sort by 应收金额 (numeric, right-aligned) and by 产品 (text); every run
     // toggles the direction as a click on the title does.
     const int payColumn = 9;
-    const Timing sort = measure(context.runs, nothing, [&] {
+    const Times sort = measureTimes(context.runs, nothing, [&] {
         grid::SortGridByColumn(grid, payColumn);
         QCoreApplication::processEvents();
     });
     report(QStringLiteral("grid_sort_numeric_ms"), sort.wall, QStringLiteral("ms"));
     report(QStringLiteral("grid_sort_numeric_cpu_ms"), sort.cpu, QStringLiteral("ms"));
-    const Timing sortText = measure(context.runs, nothing, [&] {
+    const Times sortText = measureTimes(context.runs, nothing, [&] {
         grid::SortGridByColumn(grid, 3);
         QCoreApplication::processEvents();
     });
@@ -192,7 +155,7 @@ void gridFigures(const Context &context)
 
     // The same rows with the product name looked up per row by an indirect
     // key: one query per distinct product, not per row.
-    const Timing lookup = measure(
+    const Times lookup = measureTimes(
             context.runs,
             [&] {
                 grid::SetupGridColumns(grid,

@@ -25,23 +25,6 @@ namespace {
 const QString kWorkFile = QStringLiteral("DATA00004.qdt");
 constexpr int kOrphans = 10000;
 
-// A fresh copy of the big account set under kWorkFile, made current, its
-// connection open (the key derivation is not part of the work measured).
-bool freshWorkCopy(const Context &context)
-{
-    store::Registry::close(store::programFilePath(kWorkFile));
-    store::Registry::close(store::programFilePath(context.accountFile));
-    QFile::remove(store::programFilePath(kWorkFile));
-    if (!QFile::copy(store::programFilePath(context.accountFile),
-                     store::programFilePath(kWorkFile))) {
-        std::fprintf(stderr, "cannot copy the account set\n");
-        return false;
-    }
-    store::CurrentAccountFile = kWorkFile;
-    store::Connection conn;
-    return store::OpenConn(conn);
-}
-
 qlonglong countRows(const QString &sql)
 {
     store::RecordSet rs;
@@ -139,7 +122,7 @@ void maintenanceFigures(const Context &context)
     // Compaction with its safety copy and checks, against VACUUM.
     const auto fresh = [&] {
         conn.reset();
-        if (!freshWorkCopy(context))
+        if (!freshCopyOfBigSet(context, kWorkFile))
             wrong = true;
         store::OpenConn(conn);
     };

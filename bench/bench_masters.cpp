@@ -29,28 +29,6 @@ namespace {
 
 const QString kWorkFile = QStringLiteral("DATA00002.qdt");
 
-// A fresh copy of the big account set, made current.
-bool freshCopy(const Context &context)
-{
-    store::Registry::close(store::programFilePath(kWorkFile));
-    store::Registry::close(store::programFilePath(context.accountFile));
-    QFile::remove(store::programFilePath(kWorkFile));
-    if (!QFile::copy(store::programFilePath(context.accountFile),
-                     store::programFilePath(kWorkFile))) {
-        std::fprintf(stderr, "cannot copy the account set\n");
-        return false;
-    }
-    store::CurrentAccountFile = kWorkFile;
-    return true;
-}
-
-double threadCpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
-
 int rowCount(const QString &table)
 {
     store::RecordSet rs;
@@ -76,23 +54,23 @@ void mastersFigures(const Context &context)
     int customersLeft = -1;
     std::vector<double> cpu;
     const double deleteMs = medianMs(context.runs, [&]() -> double {
-        if (!freshCopy(context))
+        if (!freshCopyOfBigSet(context, kWorkFile))
             return 0;
         customers = rowCount(QStringLiteral("Cus"));
         sales = rowCount(QStringLiteral("Sale"));
         records::LoadCustomerList(grid);
         grid.setRow(grid.fixedRows());
         grid.setRowSel(grid.rows() - 1);
-        const double cpuStart = threadCpuMs();
+        const double cpuStart = threadCpuTimeMs();
         const double ms = timeMs([&] { records::DeleteSelectedCustomers(grid); });
-        cpu.push_back(threadCpuMs() - cpuStart);
+        cpu.push_back(threadCpuTimeMs() - cpuStart);
         salesLeft = rowCount(QStringLiteral("Sale"));
         customersLeft = rowCount(QStringLiteral("Cus"));
         return ms;
     });
 
     const double plainMs = medianMs(context.runs, [&]() -> double {
-        if (!freshCopy(context))
+        if (!freshCopyOfBigSet(context, kWorkFile))
             return 0;
         store::Connection conn;
         if (!store::OpenConn(conn))

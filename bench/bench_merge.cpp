@@ -25,23 +25,6 @@ namespace {
 
 const QString kMergeFile = QStringLiteral("DATA00003.qdt");
 
-// A fresh copy of the big account set, made current, its connection opened
-// (the key derivation is not part of a merge).
-bool freshMergeCopy(const Context &context)
-{
-    store::Registry::close(store::programFilePath(kMergeFile));
-    store::Registry::close(store::programFilePath(context.accountFile));
-    QFile::remove(store::programFilePath(kMergeFile));
-    if (!QFile::copy(store::programFilePath(context.accountFile),
-                     store::programFilePath(kMergeFile))) {
-        std::fprintf(stderr, "cannot copy the account set\n");
-        return false;
-    }
-    store::CurrentAccountFile = kMergeFile;
-    store::Connection conn;
-    return store::OpenConn(conn);
-}
-
 int countWhere(const QString &table, const QString &where)
 {
     store::RecordSet rs;
@@ -83,7 +66,7 @@ void mergeFigure(const Context &context, const MergeCase &merge)
     int movedPurchases = 0;
     bool wrong = false;
     const double mergeMs = medianMs(context.runs, [&]() -> double {
-        if (!freshMergeCopy(context))
+        if (!freshCopyOfBigSet(context, kMergeFile))
             return 0;
         movedSales = countWhere(QStringLiteral("Sale"), where);
         movedPurchases = countWhere(QStringLiteral("Pur"), where);
@@ -105,7 +88,7 @@ void mergeFigure(const Context &context, const MergeCase &merge)
     });
 
     const double plainMs = medianMs(context.runs, [&]() -> double {
-        if (!freshMergeCopy(context))
+        if (!freshCopyOfBigSet(context, kMergeFile))
             return 0;
         store::Connection conn;
         if (!store::OpenConn(conn))

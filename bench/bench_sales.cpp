@@ -46,33 +46,6 @@ int readAll(const QString &sql)
     return rows;
 }
 
-// CPU time of this thread: what a machine busy with other work cannot
-// inflate the way it inflates wall time.
-double threadCpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
-
-// Median wall time of work over the runs, with the median CPU time of the
-// same runs given back.
-double medianWithCpu(int runs, const std::function<void()> &work, double &cpuMs)
-{
-    std::vector<double> cpu;
-    const double wall = medianMs(runs, [&] {
-        const double start = threadCpuMs();
-        const double ms = timeMs(work);
-        cpu.push_back(threadCpuMs() - start);
-        return ms;
-    });
-    cpu.erase(cpu.begin()); // the warm-up run
-    std::sort(cpu.begin(), cpu.end());
-    const size_t mid = cpu.size() / 2;
-    cpuMs = cpu.size() % 2 ? cpu[mid] : (cpu[mid - 1] + cpu[mid]) / 2;
-    return wall;
-}
-
 } // namespace
 
 void salesFigures(const Context &context)
@@ -96,34 +69,28 @@ void salesFigures(const Context &context)
     const QString sql = records::salesListSql(start, end, records::SalesFilter(bar));
 
     int rowsInRange = 0;
-    double readCpu = 0;
-    const double read = medianWithCpu(
-            context.runs, [&] { rowsInRange = readAll(sql); }, readCpu);
+    const Times read = measureTimes(context.runs, {}, [&] { rowsInRange = readAll(sql); });
 
     grid::Grid grid;
     grid.resize(1200, 700);
     grid.show();
     QCoreApplication::processEvents();
     const int messagesBefore = int(prompts.messages.size());
-    double loadCpu = 0;
-    const double load = medianWithCpu(
-            context.runs,
-            [&] {
-                records::LoadSalesList(grid, end, start, bar);
-                QCoreApplication::processEvents(); // the first screenful is painted
-            },
-            loadCpu);
+    const Times load = measureTimes(context.runs, {}, [&] {
+        records::LoadSalesList(grid, end, start, bar);
+        QCoreApplication::processEvents(); // the first screenful is painted
+    });
     const int limitMessages = int(prompts.messages.size()) - messagesBefore;
     report(QStringLiteral("sales_list_rows_in_range"), rowsInRange, QStringLiteral("rows"));
     report(QStringLiteral("sales_list_rows_shown"), grid.dataRows(), QStringLiteral("rows"));
     report(QStringLiteral("sales_list_limit_message_each_load"),
            limitMessages == std::max(1, context.runs) + 1 ? 1 : 0, QStringLiteral("flag"));
-    report(QStringLiteral("sales_list_load_ms"), load, QStringLiteral("ms"));
-    report(QStringLiteral("sales_list_openquery_read_ms"), read, QStringLiteral("ms"));
-    report(QStringLiteral("sales_list_load_ratio"), load / read, QStringLiteral("x"));
-    report(QStringLiteral("sales_list_load_cpu_ms"), loadCpu, QStringLiteral("ms"));
-    report(QStringLiteral("sales_list_openquery_read_cpu_ms"), readCpu, QStringLiteral("ms"));
-    report(QStringLiteral("sales_list_load_ratio_cpu"), loadCpu / readCpu, QStringLiteral("x"));
+    report(QStringLiteral("sales_list_load_ms"), load.wall, QStringLiteral("ms"));
+    report(QStringLiteral("sales_list_openquery_read_ms"), read.wall, QStringLiteral("ms"));
+    report(QStringLiteral("sales_list_load_ratio"), load.wall / read.wall, QStringLiteral("x"));
+    report(QStringLiteral("sales_list_load_cpu_ms"), load.cpu, QStringLiteral("ms"));
+    report(QStringLiteral("sales_list_openquery_read_cpu_ms"), read.cpu, QStringLiteral("ms"));
+    report(QStringLiteral("sales_list_load_ratio_cpu"), load.cpu / read.cpu, QStringLiteral("x"));
 
     // Opening the sale dialog: four lists (products, customers, accounts,
     // staff) with their defaults, hints and price, shown on screen.

@@ -199,48 +199,10 @@ void preparedInsert()
     }
 }
 
-// CPU time of this thread: unlike wall time, not inflated by a machine busy
-// with other work.
-double threadCpuMs()
+void reportTiming(const QString &name, const Times &timing)
 {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
-
-// Median wall and CPU times of work over the runs, each run after a set-up
-// that is not timed.
-struct Timing
-{
-    double wallMs = 0;
-    double cpuMs = 0;
-};
-
-Timing medianTiming(int runs, const std::function<bool()> &setUp, const std::function<void()> &work)
-{
-    std::vector<double> cpu;
-    Timing timing;
-    timing.wallMs = medianMs(runs, [&]() -> double {
-        if (!setUp())
-            return 0;
-        const double start = threadCpuMs();
-        const double ms = timeMs(work);
-        cpu.push_back(threadCpuMs() - start);
-        return ms;
-    });
-    if (cpu.size() > 1)
-        cpu.erase(cpu.begin()); // the warm-up run
-    std::sort(cpu.begin(), cpu.end());
-    const size_t mid = cpu.size() / 2;
-    if (!cpu.empty())
-        timing.cpuMs = cpu.size() % 2 ? cpu[mid] : (cpu[mid - 1] + cpu[mid]) / 2;
-    return timing;
-}
-
-void reportTiming(const QString &name, const Timing &timing)
-{
-    report(name + QStringLiteral("_ms"), timing.wallMs, QStringLiteral("ms"));
-    report(name + QStringLiteral("_cpu_ms"), timing.cpuMs, QStringLiteral("ms"));
+    report(name + QStringLiteral("_ms"), timing.wall, QStringLiteral("ms"));
+    report(name + QStringLiteral("_cpu_ms"), timing.cpu, QStringLiteral("ms"));
 }
 
 } // namespace
@@ -265,12 +227,9 @@ void transferFigures(const Context &context)
         yes.messages.clear(); // the row-limit message of the list
         const QString csv = context.folder + QStringLiteral("/export.csv");
         const QString xlsx = context.folder + QStringLiteral("/export.xlsx");
-        const auto always = [] {
-            return true;
-        };
         reportTiming(QStringLiteral("export_csv"),
-                     medianTiming(context.runs, always, [&] { transfer::ExportCsv(list, csv); }));
-        reportTiming(QStringLiteral("export_xlsx"), medianTiming(context.runs, always, [&] {
+                     measureTimes(context.runs, {}, [&] { transfer::ExportCsv(list, csv); }));
+        reportTiming(QStringLiteral("export_xlsx"), measureTimes(context.runs, {}, [&] {
                          transfer::ExportExcel(list, xlsx, list.reportTitle());
                      }));
         report(QStringLiteral("export_csv_bytes"), QFile(csv).size(), QStringLiteral("bytes"));
@@ -290,12 +249,9 @@ void transferFigures(const Context &context)
     }
     const QString savedFile = store::CurrentAccountFile;
     // Reading alone, without writing.
-    const auto always = [] {
-        return true;
-    };
     reportTiming(QStringLiteral("import_csv_read"),
-                 medianTiming(context.runs, always, [&] { transfer::ReadCsvRecords(csv); }));
-    reportTiming(QStringLiteral("import_xlsx_read"), medianTiming(context.runs, always, [&] {
+                 measureTimes(context.runs, {}, [&] { transfer::ReadCsvRecords(csv); }));
+    reportTiming(QStringLiteral("import_xlsx_read"), measureTimes(context.runs, {}, [&] {
                      QVector<QStringList> rows;
                      transfer::SheetError error = transfer::SheetError::None;
                      transfer::readSheetRows(xlsx, QStringLiteral("销售单"), 2, kImportRows + 1,
@@ -304,38 +260,40 @@ void transferFigures(const Context &context)
 
     grid::Grid target;
     QVector<transfer::MapEntry> mapping;
+    bool wrong = false;
     const auto setUpImport = [&] {
-        if (!freshImportSet())
-            return false;
+        if (!freshImportSet()) {
+            wrong = true;
+            return;
+        }
         records::LoadSalesList(target, QDate(2024, 1, 1), QDate(2024, 12, 31),
                                records::FilterBar{});
         mapping = transfer::gridMapEntries(target);
         for (int k = 0; k < mapping.size(); ++k)
             mapping[k].columnsText = transfer::ColumnLetters(k + 2);
-        return true;
     };
-    bool wrong = false;
     const auto check = [&] {
         if (countRows(QStringLiteral("Sale")) != kImportRows
             || countRows(QStringLiteral("Pro")) != 1000 || countRows(QStringLiteral("Cus")) != 500)
             wrong = true;
     };
-    const Timing csvImport = medianTiming(context.runs, setUpImport, [&] {
+    const Times csvImport = measureTimes(context.runs, setUpImport, [&] {
         transfer::ImportCsv(target, mapping, csv, 2, kImportRows + 1);
     });
     check();
-    const Timing xlsxImport = medianTiming(context.runs, setUpImport, [&] {
+    const Times xlsxImport = measureTimes(context.runs, setUpImport, [&] {
         transfer::ImportExcel(target, mapping, xlsx, QStringLiteral("销售单"), 2, kImportRows + 1);
     });
     check();
-    const Timing plain = medianTiming(context.runs, freshImportSet, [&] { preparedInsert(); });
+    const Times plain = measureTimes(
+            context.runs, [&] { wrong = !freshImportSet() || wrong; }, [&] { preparedInsert(); });
     reportTiming(QStringLiteral("import_csv_30000"), csvImport);
     reportTiming(QStringLiteral("import_xlsx_30000"), xlsxImport);
     reportTiming(QStringLiteral("import_prepared_insert_30000"), plain);
-    report(QStringLiteral("import_csv_ratio"),
-           plain.wallMs > 0 ? csvImport.wallMs / plain.wallMs : 0, QStringLiteral("x"));
-    report(QStringLiteral("import_csv_cpu_ratio"),
-           plain.cpuMs > 0 ? csvImport.cpuMs / plain.cpuMs : 0, QStringLiteral("x"));
+    report(QStringLiteral("import_csv_ratio"), plain.wall > 0 ? csvImport.wall / plain.wall : 0,
+           QStringLiteral("x"));
+    report(QStringLiteral("import_csv_cpu_ratio"), plain.cpu > 0 ? csvImport.cpu / plain.cpu : 0,
+           QStringLiteral("x"));
     if (wrong || !yes.messages.isEmpty())
         std::fprintf(stderr, "import did not write the expected rows: %s\n",
                      qPrintable(yes.messages.join(QLatin1Char('/'))));

@@ -1,6 +1,12 @@
 #include "measure.h"
 
+#include "store/access.h"
+#include "store/engine.h"
+#include "store/programfolder.h"
+#include "store/session.h"
+
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -69,6 +75,21 @@ void report(const QString &name, double value, const QString &unit)
 {
     std::printf("%s: %.3f %s\n", qPrintable(name), value, qPrintable(unit));
     std::fflush(stdout);
+}
+
+bool freshCopyOfBigSet(const Context &context, const QString &workFile)
+{
+    store::Registry::close(store::programFilePath(workFile));
+    store::Registry::close(store::programFilePath(context.accountFile));
+    QFile::remove(store::programFilePath(workFile));
+    if (!QFile::copy(store::programFilePath(context.accountFile),
+                     store::programFilePath(workFile))) {
+        std::fprintf(stderr, "cannot copy the account set\n");
+        return false;
+    }
+    store::CurrentAccountFile = workFile;
+    store::Connection conn;
+    return store::OpenConn(conn);
 }
 
 } // namespace bench

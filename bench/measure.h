@@ -46,6 +46,12 @@ inline Times measureTimes(int runs, const std::function<void()> &prepare,
 // CPU time of the calling thread so far, in milliseconds.
 double threadCpuTimeMs();
 
+// Replaces workFile (a bare set file name in the program folder) with a
+// fresh copy of the big account set, makes it current and opens its
+// connection, so that the key derivation is not part of the work measured.
+// False (and a line on standard error) when the copy fails.
+bool freshCopyOfBigSet(const Context &context, const QString &workFile);
+
 // Prompts for unattended runs: every question is answered Yes, dialogs are
 // cancelled, and messages are kept (off the console) for the figures that
 // check them.

@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -73,24 +74,22 @@ QString workNameBeside(const QString &target)
     }
 }
 
-// Copies source to target through a work file and a rename, so target either
-// does not exist or is a complete copy. Never replaces an existing target.
-bool copyWhole(const QString &source, const QString &target, QString *error)
+// Writes target through a work file beside it and a rename, so target
+// either does not exist or is complete. write(work, error) makes the work
+// file. QFile::rename refuses an existing target, so a file that appeared in
+// the meantime is not overwritten either.
+bool writeThroughWorkFile(const QString &target,
+                          const std::function<bool(const QString &, QString *)> &write,
+                          QString *error)
 {
-    if (QFileInfo::exists(target)) {
-        if (error)
-            *error = QStringLiteral("文件已存在：") + QDir::toNativeSeparators(target);
-        return false;
-    }
     const QString work = workNameBeside(target);
-    if (!QFile::copy(source, work)) {
+    QString writeError;
+    if (!write(work, &writeError)) {
         QFile::remove(work);
         if (error)
-            *error = QStringLiteral("无法复制文件：") + QDir::toNativeSeparators(source);
+            *error = writeError;
         return false;
     }
-    // QFile::rename refuses an existing target, so a file that appeared in
-    // the meantime is not overwritten either.
     if (!QFile::rename(work, target)) {
         QFile::remove(work);
         if (error)
@@ -98,6 +97,25 @@ bool copyWhole(const QString &source, const QString &target, QString *error)
         return false;
     }
     return true;
+}
+
+// Copies source to target as it is. Never replaces an existing target.
+bool copyWhole(const QString &source, const QString &target, QString *error)
+{
+    if (QFileInfo::exists(target)) {
+        if (error)
+            *error = QStringLiteral("文件已存在：") + QDir::toNativeSeparators(target);
+        return false;
+    }
+    return writeThroughWorkFile(
+            target,
+            [&source](const QString &work, QString *copyError) {
+                if (QFile::copy(source, work))
+                    return true;
+                *copyError = QStringLiteral("无法复制文件：") + QDir::toNativeSeparators(source);
+                return false;
+            },
+            error);
 }
 
 // The journal and log files SQLite keeps beside a set's file. They belong to
@@ -147,8 +165,8 @@ bool foldLeftovers(const QString &path)
     return !hasSidecar(path);
 }
 
-// Copies source to target with a key salt of its own, through a work file
-// and a rename.
+// Copies source to target with a key salt of its own. Never replaces an
+// existing target.
 bool writeWithOwnSalt(const QString &source, const QString &target, QString *error)
 {
     if (QFileInfo::exists(target) || hasSidecar(target)) {
@@ -156,21 +174,12 @@ bool writeWithOwnSalt(const QString &source, const QString &target, QString *err
             *error = QStringLiteral("文件已存在：") + QDir::toNativeSeparators(target);
         return false;
     }
-    const QString work = workNameBeside(target);
-    QString copyError;
-    if (!copyWithNewSalt(source, work, &copyError)) {
-        QFile::remove(work);
-        if (error)
-            *error = copyError;
-        return false;
-    }
-    if (!QFile::rename(work, target)) {
-        QFile::remove(work);
-        if (error)
-            *error = QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(target);
-        return false;
-    }
-    return true;
+    return writeThroughWorkFile(
+            target,
+            [&source](const QString &work, QString *copyError) {
+                return copyWithNewSalt(source, work, copyError);
+            },
+            error);
 }
 
 } // namespace
@@ -358,7 +367,15 @@ int BuildAccountSetList(const QStringList &files, const std::function<void(int)>
         if (i >= 0 && !sameFileName(files.at(i), CurrentAccountFile))
             Registry::close(programFilePath(files.at(i)));
     };
+    // A few files are opened together, as many as the machine has cores.
+    const int batch = qMax(2, QThread::idealThreadCount());
     for (int i = 0; i < files.size(); ++i) {
+        if (i % batch == 0) {
+            QStringList paths;
+            for (const QString &name : files.mid(i, batch))
+                paths << programFilePath(name);
+            Registry::openAhead(paths);
+        }
         AccountSets.append(ReadAccountSetInfo(files.at(i)));
         const int best = opensBefore(AccountSets.at(i), kept < 0 ? nullptr : &AccountSets.at(kept))
                                  ? i

@@ -105,6 +105,10 @@ public:
     // the program may not write opens read-only (Database::isReadOnly) and
     // leaves no journal or log files behind.
     static DatabasePtr open(const QString &path, QString *error = nullptr);
+    // Opens the files not open yet, deriving their keys side by side on
+    // worker threads, so that open() finds them open. A file that does not
+    // open is left to open(), which says why.
+    static void openAhead(const QStringList &paths);
     // Lets the file go (before it is copied, replaced, compacted or deleted,
     // when another set becomes current, at exit). Holders of the pointer keep
     // a working handle until they let it go; the registry opens a fresh one

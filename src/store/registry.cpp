@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <map>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -37,6 +39,14 @@ namespace detail {
 
 sqlite3 *openKeyed(const QString &path, OpenMode mode, QString *error)
 {
+    sqlite3 *db = openKeyedUnwatched(path, mode, error);
+    if (db)
+        watchDataChanges(db, path);
+    return db;
+}
+
+sqlite3 *openKeyedUnwatched(const QString &path, OpenMode mode, QString *error)
+{
     sqlite3 *db = nullptr;
     // Each connection is used by one thread at a time: no per-call locking.
     int flags = SQLITE_OPEN_NOMUTEX;
@@ -60,7 +70,6 @@ sqlite3 *openKeyed(const QString &path, OpenMode mode, QString *error)
     sqlite3_key(db, kDatabasePassword, int(std::strlen(kDatabasePassword)));
     sqlite3_busy_timeout(db, 5000);
     registerCollations(db);
-    watchDataChanges(db, path);
     if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)
         != SQLITE_OK) {
         setError(error, QStringLiteral("数据库文件无法打开，不是数据库或密码错误：%1（%2）")
@@ -176,6 +185,44 @@ DatabasePtr Registry::open(const QString &path, QString *error)
     database->m_mayLog = true;
     connections[key] = database;
     return database;
+}
+
+void Registry::openAhead(const QStringList &paths)
+{
+    // The files that open() would open read-write; the others (missing,
+    // empty, read-only) are left to open() and its messages.
+    struct Opening
+    {
+        QString key;
+        sqlite3 *db = nullptr;
+    };
+    std::vector<Opening> openings;
+    auto &connections = openConnections();
+    for (const QString &path : paths) {
+        const QString key = registryKey(path);
+        const QFileInfo info(key);
+        if (connections.count(key) == 0 && info.isFile() && info.size() > 0 && !fileIsReadOnly(key))
+            openings.push_back({key});
+    }
+    // Deriving a key is most of the cost of opening a file; each file's is
+    // derived on a thread of its own.
+    std::vector<std::thread> threads;
+    threads.reserve(openings.size());
+    for (Opening &opening : openings) {
+        threads.emplace_back([&opening] {
+            opening.db = openKeyedUnwatched(opening.key, OpenMode::ReadWrite, nullptr);
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    for (const Opening &opening : openings) {
+        if (!opening.db)
+            continue;
+        watchDataChanges(opening.db, opening.key);
+        DatabasePtr database(new Database(opening.db, opening.key));
+        database->m_mayLog = true;
+        connections[opening.key] = database;
+    }
 }
 
 void Registry::close(const QString &path)
