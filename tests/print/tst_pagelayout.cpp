@@ -13,7 +13,6 @@ private slots:
     void largeChanges();
     void batches();
     void columnEdges();
-    void wrapping_data();
     void wrapping();
     void wrappingLongCellStaysQuick();
     void footerInfo();
@@ -69,34 +68,8 @@ void TestPageLayout::columnEdges()
 
 // Each line is the longest prefix that fits; a column narrower than one
 // character still advances (one character a line) instead of looping.
-void TestPageLayout::wrapping_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("width");
-    QTest::addColumn<int>("maxLines");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("fits") << "abc" << 30.0 << 100 << QStringList{"abc"};
-    QTest::newRow("longest prefix")
-            << "abcdefg" << 25.0 << 100 << QStringList{"ab", "cd", "ef", "g"};
-    QTest::newRow("exact fit") << "abcdef" << 30.0 << 100 << QStringList{"abc", "def"};
-    QTest::newRow("line feeds, returns dropped")
-            << "ab\r\ncdef\nx" << 30.0 << 100 << QStringList{"ab", "cde", "f", "x"};
-    QTest::newRow("nothing but returns") << "\r\r" << 30.0 << 100 << QStringList{};
-    QTest::newRow("empty") << "" << 30.0 << 100 << QStringList{};
-    QTest::newRow("narrower than a character") << "abc" << 0.0 << 100 << QStringList{"a", "b", "c"};
-    QTest::newRow("negative width") << "ab" << -50.0 << 100 << QStringList{"a", "b"};
-    QTest::newRow("room for two lines") << "abcdefg" << 25.0 << 2 << QStringList{"ab", "cd"};
-    QTest::newRow("pair kept whole")
-            << QString::fromUtf8("a😀b") << 5.0 << 100
-            << QStringList{QStringLiteral("a"), QString::fromUtf8("😀"), QStringLiteral("b")};
-}
-
 void TestPageLayout::wrapping()
 {
-    QFETCH(QString, text);
-    QFETCH(double, width);
-    QFETCH(int, maxLines);
-    QFETCH(QStringList, lines);
     // Ten units a character (a surrogate pair is one character of ten).
     const auto measure = [](const QString &s) {
         int characters = 0;
@@ -104,7 +77,26 @@ void TestPageLayout::wrapping()
             characters += s.at(i).isLowSurrogate() ? 0 : 1;
         return characters * 10.0;
     };
-    QCOMPARE(wrapLines(text, width, measure, maxLines), lines);
+    const struct
+    {
+        QString text;
+        double width;
+        int maxLines;
+        QStringList lines;
+    } cases[] = {
+            {"abc", 30, 100, {"abc"}},
+            {"abcdefg", 25, 100, {"ab", "cd", "ef", "g"}},       // the longest prefix
+            {"abcdef", 30, 100, {"abc", "def"}},                 // an exact fit
+            {"ab\r\ncdef\nx", 30, 100, {"ab", "cde", "f", "x"}}, // returns dropped
+            {"\r\r", 30, 100, {}},
+            {"", 30, 100, {}},
+            {"abc", 0, 100, {"a", "b", "c"}}, // narrower than a character
+            {"ab", -50, 100, {"a", "b"}},
+            {"abcdefg", 25, 2, {"ab", "cd"}}, // room for two lines
+            {QString::fromUtf8("a😀b"), 5, 100, {"a", QString::fromUtf8("😀"), "b"}}, // pair whole
+    };
+    for (const auto &c : cases)
+        QCOMPARE(wrapLines(c.text, c.width, measure, c.maxLines), c.lines);
 }
 
 // A cell of 10,000 characters wraps without measuring every prefix.
