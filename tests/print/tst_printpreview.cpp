@@ -142,8 +142,8 @@ private:
     // The next print goes to the PDF printer and into this file.
     void planPdf(const QString &path)
     {
-        m_prompts->printers << kPdfPrinterName;
-        m_prompts->fileNames << path;
+        m_fx->prompts.printers << kPdfPrinterName;
+        m_fx->prompts.fileNames << path;
     }
     void reopen(grid::Grid &grid)
     {
@@ -153,19 +153,13 @@ private:
         open(grid);
     }
 
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<testsupport::FolderWithSet> m_fx;
     QPointer<PrintPreview> m_preview;
 };
 
 void TestPrintPreview::init()
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    QString error;
-    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
-             qPrintable(error));
-    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    m_fx = std::make_unique<testsupport::FolderWithSet>();
     store::AccountSets.clear();
     store::CurrentAccountIndex = -1;
     store::CurrentUser = QStringLiteral("张三");
@@ -177,9 +171,8 @@ void TestPrintPreview::cleanup()
     if (m_preview)
         m_preview->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    const QStringList messages = m_prompts->messages;
-    m_prompts.reset();
-    m_folder.reset();
+    const QStringList messages = m_fx->prompts.messages;
+    m_fx.reset();
     store::CurrentUser.clear();
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" / "))));
 }
@@ -371,7 +364,7 @@ void TestPrintPreview::fontDialog()
     chosen.bold = true;
     chosen.strikeOut = true;
     chosen.color = 0x0000FF; // blue
-    m_prompts->fonts << chosen;
+    m_fx->prompts.fonts << chosen;
     preview->chooseFont();
 
     QCOMPARE(preview->reportFont().pointSize, 0.1);
@@ -510,11 +503,11 @@ void TestPrintPreview::printsOnePdfForOneCommand()
     PrintPreview *preview = open(*grid);
     QCOMPARE(preview->pageCount(), 6);
 
-    const QString path = m_folder->filePath(QStringLiteral("销售单.pdf"));
+    const QString path = m_fx->folder.filePath(QStringLiteral("销售单.pdf"));
     planPdf(path);
     preview->PrintBatch(5, 3);
-    QCOMPARE(m_prompts->printerLists.size(), 1);
-    QCOMPARE(m_prompts->printerLists.first().last(), kPdfPrinterName);
+    QCOMPARE(m_fx->prompts.printerLists.size(), 1);
+    QCOMPARE(m_fx->prompts.printerLists.first().last(), kPdfPrinterName);
     QCOMPARE(store::GetVar(kDefaultPrinterKey), kPdfPrinterName);
     QCOMPARE(preview->currentPage(), 5);
     PdfPages pdf = readPdf(path);
@@ -525,17 +518,17 @@ void TestPrintPreview::printsOnePdfForOneCommand()
                  qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
 
     // The chooser now opens on the stored printer; a name without .pdf gets it.
-    const QString all = m_folder->filePath(QStringLiteral("全部"));
+    const QString all = m_fx->folder.filePath(QStringLiteral("全部"));
     planPdf(all);
     preview->printAll();
-    QCOMPARE(m_prompts->printerPreselections.last(), kPdfPrinterName);
+    QCOMPARE(m_fx->prompts.printerPreselections.last(), kPdfPrinterName);
     QCOMPARE(readPdf(all + QStringLiteral(".pdf")).count, 6);
 
     // A4 portrait rotated prints landscape; unrotated it stays portrait.
     preview->box(0)->setText(QStringLiteral("210"));
     preview->box(1)->setText(QStringLiteral("297"));
     preview->rotation()->setChecked(true);
-    const QString rotated = m_folder->filePath(QStringLiteral("rotated.pdf"));
+    const QString rotated = m_fx->folder.filePath(QStringLiteral("rotated.pdf"));
     planPdf(rotated);
     preview->printCurrentPage();
     pdf = readPdf(rotated);
@@ -543,7 +536,7 @@ void TestPrintPreview::printsOnePdfForOneCommand()
     QVERIFY(nearly(pdf.sizes.value(0), 841.9, 595.3));
 
     preview->rotation()->setChecked(false);
-    const QString upright = m_folder->filePath(QStringLiteral("upright.pdf"));
+    const QString upright = m_fx->folder.filePath(QStringLiteral("upright.pdf"));
     planPdf(upright);
     preview->printRange();
     pdf = readPdf(upright);
@@ -570,19 +563,19 @@ void TestPrintPreview::cancelledChoicesPrintNothing()
 {
     auto grid = makeGrid(30, QStringLiteral("销售单"));
     PrintPreview *preview = open(*grid);
-    const QString path = m_folder->filePath(QStringLiteral("x.pdf"));
-    m_prompts->fileNames << path;
+    const QString path = m_fx->folder.filePath(QStringLiteral("x.pdf"));
+    m_fx->prompts.fileNames << path;
     preview->PrintBatch(1, 2); // no printer planned: cancelled
     preview->printCurrentPage();
-    QCOMPARE(m_prompts->printerLists.size(), 2);
-    QCOMPARE(m_prompts->fileNames.size(), 1); // never asked
+    QCOMPARE(m_fx->prompts.printerLists.size(), 2);
+    QCOMPARE(m_fx->prompts.fileNames.size(), 1); // never asked
     QVERIFY(!QFile::exists(path));
     QCOMPARE(store::GetVar(kDefaultPrinterKey), QString());
 
-    m_prompts->fileNames.clear();
-    m_prompts->printers << kPdfPrinterName;
+    m_fx->prompts.fileNames.clear();
+    m_fx->prompts.printers << kPdfPrinterName;
     preview->printAll(); // file name cancelled
-    QVERIFY(QDir(m_folder->path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
+    QVERIFY(QDir(m_fx->folder.path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
 }
 
 // A printer that is not there and a PDF file that cannot be written say so;
@@ -591,18 +584,18 @@ void TestPrintPreview::printerAndFileFailuresAreReported()
 {
     auto grid = makeGrid(30, QStringLiteral("销售单"));
     PrintPreview *preview = open(*grid);
-    m_prompts->printers << QStringLiteral("不存在的打印机");
+    m_fx->prompts.printers << QStringLiteral("不存在的打印机");
     preview->printAll();
-    QCOMPARE(m_prompts->messages, QStringList{kPrinterFailedText});
-    m_prompts->messages.clear();
+    QCOMPARE(m_fx->prompts.messages, QStringList{kPrinterFailedText});
+    m_fx->prompts.messages.clear();
 
-    const QString blocker = m_folder->filePath(QStringLiteral("not-a-folder"));
+    const QString blocker = m_fx->folder.filePath(QStringLiteral("not-a-folder"));
     QVERIFY(testsupport::writeFile(blocker, "keep"));
     planPdf(blocker + QStringLiteral("/report.pdf"));
     preview->printAll();
-    QCOMPARE(m_prompts->messages.size(), 1);
-    QVERIFY(m_prompts->messages.first().startsWith(QStringLiteral("无法写入文件")));
-    m_prompts->messages.clear();
+    QCOMPARE(m_fx->prompts.messages.size(), 1);
+    QVERIFY(m_fx->prompts.messages.first().startsWith(QStringLiteral("无法写入文件")));
+    m_fx->prompts.messages.clear();
     QCOMPARE(testsupport::readFile(blocker), QByteArray("keep"));
 }
 
@@ -616,7 +609,7 @@ void TestPrintPreview::badInputStillShowsAPage()
     store::FontChoice missing;
     missing.family = QStringLiteral("没有这种字体");
     missing.pointSize = 500;
-    m_prompts->fonts << missing;
+    m_fx->prompts.fonts << missing;
     preview->chooseFont();
     preview->headerBox(0)->setText(QString(5000, QChar(0x6807)));
 

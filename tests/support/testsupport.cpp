@@ -3,6 +3,7 @@
 #include "store/access.h"
 #include "store/engine.h"
 #include "store/programfolder.h"
+#include "store/schema.h"
 #include "store/session.h"
 
 #include <QFile>
@@ -91,6 +92,14 @@ namespace testsupport {
 void exec(const QString &sql)
 {
     QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
+}
+
+FolderWithSet::FolderWithSet()
+{
+    QString error;
+    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
+             qPrintable(error));
+    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
 }
 
 qlonglong countRows(const QString &table)

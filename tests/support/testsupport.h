@@ -68,6 +68,16 @@ void exec(const QString &sql);
 // The number of rows of a table in the current set.
 qlonglong countRows(const QString &table);
 
+// A temporary program folder holding the set DATA00001.qdt, built from the
+// template and made current, with scripted prompts.
+class FolderWithSet
+{
+public:
+    FolderWithSet();
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+};
+
 // The texts of one grid column below its fixed rows.
 template<typename Grid>
 QStringList column(const Grid &grid, int col)

@@ -1,7 +1,5 @@
 #include "store/access.h"
 #include "store/params.h"
-#include "store/programfolder.h"
-#include "store/schema.h"
 #include "store/session.h"
 #include "testsupport.h"
 #include "ui/helpers.h"
@@ -30,8 +28,7 @@ private slots:
     void topMostAndCursorPosition();
 
 private:
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<testsupport::FolderWithSet> m_fx;
 };
 
 namespace {
@@ -67,19 +64,13 @@ double timedWait(const QString &caption)
 
 void TestHelpers::init()
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    QString error;
-    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
-             qPrintable(error));
-    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    m_fx = std::make_unique<testsupport::FolderWithSet>();
 }
 
 void TestHelpers::cleanup()
 {
-    const QStringList shown = m_prompts->messages;
-    m_prompts.reset();
-    m_folder.reset();
+    const QStringList shown = m_fx->prompts.messages;
+    m_fx.reset();
     QCOMPARE(shown, QStringList());
 }
 
