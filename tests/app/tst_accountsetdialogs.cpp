@@ -174,10 +174,8 @@ void TestAccountSetDialogs::chooserMarksDamagedSets()
 {
     makeSets({QStringLiteral("A"), QStringLiteral("B")});
     Registry::closeAll();
-    QFile junk(m_folder->filePath(QStringLiteral("DATA00002.qdt")));
-    QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    junk.write(QByteArray("junk").repeated(2000));
-    junk.close();
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00002.qdt")),
+                                   QByteArray("junk").repeated(2000)));
     BuildAccountSetList();
     MakeAccountSetCurrent(0);
     QScopedPointer<app::AccountSetChooser> chooser(app::ShowAccountSetChooser());

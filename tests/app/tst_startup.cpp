@@ -127,10 +127,9 @@ void TestStartup::instanceLock()
     QVERIFY(acquireInstanceLock(other.path()));
     first.reset();
 
-    QFile stale(QDir(folder).filePath(kInstanceLockName));
-    QVERIFY(stale.open(QIODevice::WriteOnly));
-    stale.write("999999\nkorvo\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    stale.close();
+    QVERIFY(testsupport::writeFile(QDir(folder).filePath(kInstanceLockName),
+                                   "999999\nkorvo\n" + QSysInfo::machineHostName().toUtf8()
+                                           + "\n"));
     QVERIFY(acquireInstanceLock(folder));
 }
 
@@ -304,10 +303,8 @@ void TestStartup::startupPassesOverDamagedSets_data()
 void TestStartup::startupPassesOverDamagedSets()
 {
     QFETCH(bool, goodSetExists);
-    QFile noise(m_folder->filePath(QStringLiteral("DATA00001.qdt")));
-    QVERIFY(noise.open(QIODevice::WriteOnly));
-    noise.write(QByteArray("noise").repeated(3000));
-    noise.close();
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00001.qdt")),
+                                   QByteArray("noise").repeated(3000)));
     QVERIFY(store::Registry::create(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
     store::Registry::closeAll();
     if (goodSetExists)
