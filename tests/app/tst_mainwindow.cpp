@@ -308,7 +308,7 @@ void TestMainWindow::salesAndPurchaseCommands()
     w.MSF_DblClick(0);
     QVERIFY(!openWindow(records::kSaleDialogCaption));
     w.Com_Click(1);
-    auto *sale = openWindow<records::SaleDialog>((records::kSaleDialogCaption));
+    auto *sale = openWindow<records::SaleDialog>(records::kSaleDialogCaption);
     QVERIFY(sale);
     QCOMPARE(sale->idBox()->text(), QString());
     sale->close();
@@ -316,7 +316,7 @@ void TestMainWindow::salesAndPurchaseCommands()
     m_fx->login(QStringLiteral("zunta"), QStringLiteral("销售数据查看;销售数据修改;销售数据删除"));
     g.setRow(3);
     w.Com_Click(2);
-    sale = openWindow<records::SaleDialog>((records::kSaleDialogCaption));
+    sale = openWindow<records::SaleDialog>(records::kSaleDialogCaption);
     QVERIFY(sale);
     QCOMPARE(sale->idBox()->text(), QStringLiteral("0000008"));
     sale->box(4)->setText(QStringLiteral("b2"));
@@ -372,7 +372,7 @@ void TestMainWindow::masterCommands()
     w.MSF_DblClick(3);
     QVERIFY(!openWindow(records::kProductDialogCaption));
     w.Com_Click(61);
-    auto *product = openWindow<records::ProductDialog>((records::kProductDialogCaption));
+    auto *product = openWindow<records::ProductDialog>(records::kProductDialogCaption);
     QVERIFY(product);
     QCOMPARE(product->idBox()->text(), QString());
     product->box(0)->setText(QStringLiteral("槽钢"));
@@ -386,7 +386,7 @@ void TestMainWindow::masterCommands()
     QCOMPARE(column(accounts, 2), (QStringList{"现金", "建行"}));
     accounts.setRow(3);
     w.MSF_DblClick(6);
-    auto *account = openWindow<records::AccountDialog>((records::kAccountDialogCaption));
+    auto *account = openWindow<records::AccountDialog>(records::kAccountDialogCaption);
     QVERIFY(account);
     QCOMPARE(account->idBox()->text(), QStringLiteral("2"));
     account->close();
@@ -415,7 +415,7 @@ void TestMainWindow::printCommandOpensPreview()
     w.SST->setCurrentIndex(6);
     QVERIFY(w.Com[124]->isEnabled());
     w.Com_Click(124);
-    auto *preview = openWindow<print::PrintPreview>((print::kPreviewCaption));
+    auto *preview = openWindow<print::PrintPreview>(print::kPreviewCaption);
     QVERIFY(preview);
     QCOMPARE(preview->grid(), w.MSF[6]);
     QCOMPARE(preview->headerBox(0)->text(), QStringLiteral("甲公司资金库列表"));
