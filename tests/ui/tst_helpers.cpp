@@ -24,7 +24,6 @@ private slots:
     void fillIdNameComboSelectsDefault();
     void fillNameAndDistinctCombos();
     void waitFormClosed();
-    void waitFormClosedFollowsTwoWindows();
     void topMostAndCursorPosition();
 
 private:
@@ -162,13 +161,9 @@ void TestHelpers::waitFormClosed()
     timer.start();
     ui::WaitFormClosed(caption);
     QVERIFY(timer.elapsed() < 1000);
-}
 
-// Two windows with the same caption: the wait lasts until both are gone,
-// also when the second one opens while waiting.
-void TestHelpers::waitFormClosedFollowsTwoWindows()
-{
-    const QString caption = QStringLiteral("选择账套");
+    // Two windows with the same caption: the wait lasts until both are gone,
+    // also when the second one opens while waiting.
     QDialog first;
     QDialog second;
     first.setWindowTitle(caption);
