@@ -19,12 +19,9 @@
 
 using namespace analysis;
 
-namespace {
+using testsupport::exec;
 
-void exec(const QString &sql)
-{
-    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
-}
+namespace {
 
 // A sale (table Sale) or purchase (Pur) of product pid on day.
 void trade(const char *table, const char *day, int pid, double num, double pay, int party = 1,
@@ -59,6 +56,30 @@ QStringList rows(const grid::Grid &g)
 QStringList titles(const grid::Grid &g)
 {
     return {g.textMatrix(1, 0), g.textMatrix(1, 1), g.textMatrix(1, 2)};
+}
+
+// The analyses over the days from … to, where the caller needs not see how
+// the dates were adjusted.
+ChartData runSales(grid::Grid &g, Grouping by, bool amount, const char *from, const char *to,
+                   const QString &product = QString(), const QString &salesman = QString())
+{
+    QDate start = day(from);
+    QDate end = day(to);
+    return AnalyseSales(g, by, amount, start, end, product, salesman);
+}
+
+ChartData runCustomers(grid::Grid &g, const char *from, const char *to, int measure)
+{
+    QDate start = day(from);
+    QDate end = day(to);
+    return AnalyseCustomers(g, start, end, measure);
+}
+
+ChartData runProfit(grid::Grid &g, const char *from, const char *to)
+{
+    QDate start = day(from);
+    QDate end = day(to);
+    return AnalyseProfit(g, start, end);
 }
 
 } // namespace
@@ -98,12 +119,9 @@ void TestAnalyses::init()
     QVERIFY(store::MakeAccountSetCurrent(0));
     store::CurrentUserID = 2;
     store::CurrentUser = QStringLiteral("zunta");
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (7, '钢管')"));
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (8, '角钢')"));
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (9, 'O''Neil扳手')"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '张三')"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (2, '李四')"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (3, '王五')"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (7, '钢管'), (8, '角钢'), "
+                        "(9, 'O''Neil扳手')"));
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '张三'), (2, '李四'), (3, '王五')"));
     m_grid = std::make_unique<grid::Grid>();
 }
 
@@ -146,23 +164,16 @@ void TestAnalyses::salesByPeriod()
     // before; one chosen day is analysed whole.
     trade("Sale", "2024-03-10", 7, 2.5, 10);
     trade("Sale", "2024-03-04", 8, 1, 10);
-    start = day("2024-03-01");
-    end = day("2024-03-31");
-    AnalyseSales(*m_grid, Grouping::Week, false, start, end, QString(), QString());
+    runSales(*m_grid, Grouping::Week, false, "2024-03-01", "2024-03-31");
     QCOMPARE(titles(*m_grid).at(2), QStringLiteral("销售数量"));
     QCOMPARE(rows(*m_grid), QStringList({"2024-03-04=3.5"}));
-    start = end = day("2024-03-04");
-    AnalyseSales(*m_grid, Grouping::Day, false, start, end, QString(), QString());
+    runSales(*m_grid, Grouping::Day, false, "2024-03-04", "2024-03-04");
     QCOMPARE(rows(*m_grid), QStringList({"2024-03-04=1"}));
-    start = day("2024-01-01");
-    end = day("2024-12-31");
-    AnalyseSales(*m_grid, Grouping::Year, true, start, end, QString(), QString());
+    runSales(*m_grid, Grouping::Year, true, "2024-01-01", "2024-12-31");
     QCOMPARE(rows(*m_grid), QStringList({"2024-01-01=20.00"}));
 
     // No sales in the range: the header only, a chart without rows.
-    start = day("2030-01-01");
-    end = day("2030-02-01");
-    chart = AnalyseSales(*m_grid, Grouping::Day, true, start, end, QString(), QString());
+    chart = runSales(*m_grid, Grouping::Day, true, "2030-01-01", "2030-02-01");
     QCOMPARE(m_grid->dataRows(), 0);
     QVERIFY(chart.drawable);
     QCOMPARE(chart.rowCount(), 0);
@@ -175,23 +186,15 @@ void TestAnalyses::salesByProductAndSalesman()
     trade("Sale", "2024-05-02", 8, 4, 300, 1, 5);
     trade("Sale", "2024-05-03", 9, 1, 50, 1, 5);
     trade("Sale", "2024-05-03", 44, 9, 999, 1, 66); // product and salesman since deleted
-    QDate start = day("2024-05-01");
-    QDate end = day("2024-05-31");
-    AnalyseSales(*m_grid, Grouping::Product, true, start, end, QString(), QString());
+    runSales(*m_grid, Grouping::Product, true, "2024-05-01", "2024-05-31");
     QCOMPARE(titles(*m_grid), QStringList({"序号", "产品", "销售金额"}));
     QCOMPARE(rows(*m_grid), QStringList({"角钢=300.00", "钢管=100.00", "O'Neil扳手=50.00"}));
-    start = day("2024-05-01");
-    end = day("2024-05-31");
-    AnalyseSales(*m_grid, Grouping::Product, false, start, end, "00007|钢管", QString());
+    runSales(*m_grid, Grouping::Product, false, "2024-05-01", "2024-05-31", "00007|钢管");
     QCOMPARE(rows(*m_grid), QStringList({"钢管=2"}));
-    start = day("2024-05-01");
-    end = day("2024-05-31");
-    AnalyseSales(*m_grid, Grouping::Salesman, false, start, end, QString(), QString());
+    runSales(*m_grid, Grouping::Salesman, false, "2024-05-01", "2024-05-31");
     QCOMPARE(titles(*m_grid).at(1), QStringLiteral("销售员"));
     QCOMPARE(rows(*m_grid), QStringList({"小李=5", "zunta=2"}));
-    start = day("2024-05-01");
-    end = day("2024-05-31");
-    AnalyseSales(*m_grid, Grouping::Salesman, true, start, end, QString(), "5");
+    runSales(*m_grid, Grouping::Salesman, true, "2024-05-01", "2024-05-31", QString(), "5");
     QCOMPARE(rows(*m_grid), QStringList({"小李=350.00"}));
 }
 
@@ -201,15 +204,10 @@ void TestAnalyses::salesBadInput()
 {
     trade("Sale", "1900-01-01", 7, 1, 1e12);
     trade("Sale", "2100-12-31", 7, -1, -5);
-    QDate start = day("1900-01-01");
-    QDate end = day("2100-12-31");
-    AnalyseSales(*m_grid, Grouping::Product, true, start, end, "x'; DROP TABLE Sale", "");
+    runSales(*m_grid, Grouping::Product, true, "1900-01-01", "2100-12-31", "x'; DROP TABLE Sale");
     QCOMPARE(rows(*m_grid), QStringList({"钢管=999999999995.00"}));
     QVERIFY(store::TableExists(QStringLiteral("Sale")));
-    start = day("2100-12-31");
-    end = day("2100-12-31");
-    const ChartData chart
-            = AnalyseSales(*m_grid, Grouping::Year, true, start, end, QString(), QString());
+    const ChartData chart = runSales(*m_grid, Grouping::Year, true, "2100-12-31", "2100-12-31");
     QCOMPARE(rows(*m_grid), QStringList({"2100-01-01=-5.00"}));
     QCOMPARE(chart.series.first().values, QVector<double>({-5}));
 }
@@ -272,13 +270,9 @@ void TestAnalyses::customers()
     QCOMPARE(m_grid->tag(), QStringLiteral("甲公司客户数据分析\r\n分析：zunta "
                                            "日期：2024-05-01至2024-05-31 分析内容：交易金额"));
     QCOMPARE(end, day("2024-06-01"));
-    start = day("2024-05-01");
-    end = day("2024-05-31");
-    AnalyseCustomers(*m_grid, start, end, 1);
+    runCustomers(*m_grid, "2024-05-01", "2024-05-31", 1);
     QCOMPARE(rows(*m_grid), QStringList({"李四=10", "张三=5", "王五=0"}));
-    start = day("2024-05-01");
-    end = day("2024-05-31");
-    const ChartData chart = AnalyseCustomers(*m_grid, start, end, 2);
+    const ChartData chart = runCustomers(*m_grid, "2024-05-01", "2024-05-31", 2);
     QCOMPARE(titles(*m_grid).at(2), QStringLiteral("交易均价"));
     QCOMPARE(rows(*m_grid), QStringList({"李四=40.00", "张三=38.00", "王五="}));
     QCOMPARE(chart.series.first().values, QVector<double>({40, 38, 0}));
@@ -328,14 +322,10 @@ void TestAnalyses::profit()
 void TestAnalyses::failureLeavesGridEmpty()
 {
     trade("Sale", "2024-03-05", 7, 8, 100);
-    QDate start = day("2024-03-01");
-    QDate end = day("2024-03-31");
-    AnalyseProfit(*m_grid, start, end);
+    runProfit(*m_grid, "2024-03-01", "2024-03-31");
     QCOMPARE(m_grid->dataRows(), 1);
     exec(QStringLiteral("DROP TABLE Pur"));
-    start = day("2024-03-01");
-    end = day("2024-03-31");
-    const ChartData chart = AnalyseProfit(*m_grid, start, end);
+    const ChartData chart = runProfit(*m_grid, "2024-03-01", "2024-03-31");
     QCOMPARE(m_grid->dataRows(), 0);
     QVERIFY(!chart.drawable);
     QCOMPARE(m_prompts->messages.size(), 1); // the access layer's own message

@@ -55,68 +55,41 @@ class TestChart : public QObject
     Q_OBJECT
 
 private slots:
-    void tickUnits_data();
     void tickUnits();
-    void secondAxis_data();
     void secondAxis();
-    void negativeLayout();
     void seriesColours();
     void fromGrid();
     void drawnChart();
     void notDrawable();
 };
 
-void TestChart::tickUnits_data()
-{
-    QTest::addColumn<double>("largest");
-    QTest::addColumn<double>("unit");
-    QTest::newRow("55") << 55.0 << 6.0;
-    QTest::newRow("1") << 1.0 << 0.1;
-    QTest::newRow("0.5") << 0.5 << 0.1;
-    QTest::newRow("1000") << 1000.0 << 110.0;
-    QTest::newRow("a million million") << 1e12 << 110000000000.0;
-}
-
+// The tick unit of the largest value plus a tenth, and the tenth tick; net
+// returns give 20 ticks reading -9U … 10U, the zero level in the middle.
 void TestChart::tickUnits()
 {
-    QFETCH(double, largest);
-    QFETCH(double, unit);
-    QCOMPARE(TickUnit(largest * 1.1), unit);
-    QCOMPARE(TickValue(10, TickUnit(largest * 1.1), false), 10 * unit);
-}
-
-void TestChart::secondAxis_data()
-{
-    QTest::addColumn<double>("first");
-    QTest::addColumn<double>("second");
-    QTest::addColumn<int>("secondColumn");
-    QTest::newRow("similar") << 100.0 << 300.0 << 0;
-    QTest::newRow("ten times larger") << 100.0 << 1001.0 << 3;
-    QTest::newRow("exactly ten times") << 100.0 << 1000.0 << 0;
-    QTest::newRow("a tenth") << 100.0 << 9.0 << 3;
-}
-
-void TestChart::secondAxis()
-{
-    QFETCH(double, first);
-    QFETCH(double, second);
-    QFETCH(int, secondColumn);
-    const QVector<ColumnRange> columns = {{2, first, 0}, {3, second, 0}};
-    const ScaleChoice choice = ChooseScales(columns, true);
-    QCOMPARE(choice.secondColumn, secondColumn);
-    QCOMPARE(choice.largest, secondColumn ? first : std::max(first, second));
-    // Without the limit every column shares the left axis.
-    QCOMPARE(ChooseScales(columns, false).secondColumn, 0);
-}
-
-// Net returns: 20 ticks reading -9U … 10U, the zero level in the middle.
-void TestChart::negativeLayout()
-{
+    const double cases[][2] = {{55, 6}, {1, 0.1}, {0.5, 0.1}, {1000, 110}, {1e12, 1.1e11}};
+    for (const auto &[largest, unit] : cases) {
+        QCOMPARE(TickUnit(largest * 1.1), unit);
+        QCOMPARE(TickValue(10, TickUnit(largest * 1.1), false), 10 * unit);
+    }
     QCOMPARE(TickValue(1, 6, true), -54.0);
     QCOMPARE(TickValue(10, 6, true), 0.0);
     QCOMPARE(TickValue(20, 6, true), 60.0);
-    const ScaleChoice choice = ChooseScales({{2, 30, -20}}, true);
-    QCOMPARE(choice.smallest, -20.0);
+    QCOMPARE(ChooseScales({{2, 30, -20}}, true).smallest, -20.0);
+}
+
+// A column ten times larger or smaller than the first (not exactly ten
+// times) gets the second axis, only when the limit is asked for.
+void TestChart::secondAxis()
+{
+    const double cases[][3] = {{100, 300, 0}, {100, 1001, 3}, {100, 1000, 0}, {100, 9, 3}};
+    for (const auto &[first, second, secondColumn] : cases) {
+        const QVector<ColumnRange> columns = {{2, first, 0}, {3, second, 0}};
+        const ScaleChoice choice = ChooseScales(columns, true);
+        QCOMPARE(choice.secondColumn, int(secondColumn));
+        QCOMPARE(choice.largest, secondColumn ? first : std::max(first, second));
+        QCOMPARE(ChooseScales(columns, false).secondColumn, 0);
+    }
 }
 
 void TestChart::seriesColours()

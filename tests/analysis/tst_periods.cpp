@@ -8,9 +8,6 @@
 
 using namespace analysis;
 
-Q_DECLARE_METATYPE(analysis::Grouping)
-Q_DECLARE_METATYPE(QVector<analysis::PurchaseLot>)
-
 namespace {
 
 QDate day(const char *iso)
@@ -35,68 +32,45 @@ class TestPeriods : public QObject
     Q_OBJECT
 
 private slots:
-    void periodBounds_data();
     void periodBounds();
-    void quantityTexts_data();
     void quantityTexts();
     void periodWalk();
     void stockWalk();
-    void fifo_data();
     void fifo();
 };
 
-void TestPeriods::periodBounds_data()
-{
-    QTest::addColumn<Grouping>("grouping");
-    QTest::addColumn<QDate>("date");
-    QTest::addColumn<QDate>("start");
-    QTest::addColumn<QDate>("next");
-    QTest::newRow("year") << Grouping::Year << day("2006-07-15") << day("2006-01-01")
-                          << day("2007-01-01");
-    QTest::newRow("month") << Grouping::Month << day("2006-01-15") << day("2006-01-01")
-                           << day("2006-02-01");
-    QTest::newRow("december rolls over")
-            << Grouping::Month << day("2006-12-31") << day("2006-12-01") << day("2007-01-01");
-    QTest::newRow("sunday belongs to the monday before")
-            << Grouping::Week << day("2024-03-10") << day("2024-03-04") << day("2024-03-11");
-    QTest::newRow("monday starts its week")
-            << Grouping::Week << day("2024-03-04") << day("2024-03-04") << day("2024-03-11");
-    QTest::newRow("week across the year")
-            << Grouping::Week << day("2025-01-01") << day("2024-12-30") << day("2025-01-06");
-    QTest::newRow("day") << Grouping::Day << day("2024-02-29") << day("2024-02-29")
-                         << day("2024-03-01");
-}
-
+// Each period's first day and the next one's: December rolls over, a
+// Sunday belongs to the week of the Monday before, a week may span two years.
 void TestPeriods::periodBounds()
 {
-    QFETCH(Grouping, grouping);
-    QFETCH(QDate, date);
-    QFETCH(QDate, start);
-    QFETCH(QDate, next);
-    QCOMPARE(periodStart(grouping, date), start);
-    QCOMPARE(nextPeriodStart(grouping, periodStart(grouping, date)), next);
+    const struct
+    {
+        Grouping grouping;
+        const char *date, *start, *next;
+    } cases[] = {
+            {Grouping::Year, "2006-07-15", "2006-01-01", "2007-01-01"},
+            {Grouping::Month, "2006-01-15", "2006-01-01", "2006-02-01"},
+            {Grouping::Month, "2006-12-31", "2006-12-01", "2007-01-01"},
+            {Grouping::Week, "2024-03-10", "2024-03-04", "2024-03-11"},
+            {Grouping::Week, "2024-03-04", "2024-03-04", "2024-03-11"},
+            {Grouping::Week, "2025-01-01", "2024-12-30", "2025-01-06"},
+            {Grouping::Day, "2024-02-29", "2024-02-29", "2024-03-01"},
+    };
+    for (const auto &c : cases) {
+        QCOMPARE(periodStart(c.grouping, day(c.date)), day(c.start));
+        QCOMPARE(nextPeriodStart(c.grouping, day(c.start)), day(c.next));
+    }
 }
 
-void TestPeriods::quantityTexts_data()
-{
-    QTest::addColumn<double>("quantity");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << 0.0 << "0";
-    QTest::newRow("whole") << 12.0 << "12";
-    QTest::newRow("negative whole") << -3.0 << "-3";
-    QTest::newRow("half") << 2.5 << "2.5";
-    QTest::newRow("three decimals") << 0.125 << "0.125";
-    QTest::newRow("rounded to thousandths") << 1.23456 << "1.235";
-    QTest::newRow("binary sum") << 0.1 + 0.2 << "0.3";
-    QTest::newRow("almost nothing") << -0.0001 << "0";
-    QTest::newRow("large") << 1e12 << "1000000000000";
-}
-
+// Up to three decimals, no trailing zeros, no binary noise, no "-0".
 void TestPeriods::quantityTexts()
 {
-    QFETCH(double, quantity);
-    QFETCH(QString, text);
-    QCOMPARE(quantityText(quantity), text);
+    const QList<QPair<double, const char *>> cases
+            = {{0, "0"},           {12, "12"},       {-3, "-3"},
+               {2.5, "2.5"},       {0.125, "0.125"}, {1.23456, "1.235"},
+               {0.1 + 0.2, "0.3"}, {-0.0001, "0"},   {1e12, "1000000000000"}};
+    for (const auto &[quantity, text] : cases)
+        QCOMPARE(quantityText(quantity), QString::fromUtf8(text));
 }
 
 // Date groupings walk the day sums: empty periods between sales show 0, at
@@ -163,33 +137,29 @@ void TestPeriods::stockWalk()
     QCOMPARE(gap.last().sum, 2.0);
 }
 
-void TestPeriods::fifo_data()
-{
-    QTest::addColumn<double>("before");
-    QTest::addColumn<double>("sold");
-    QTest::addColumn<QVector<PurchaseLot>>("lots");
-    QTest::addColumn<double>("cost");
-    const QVector<PurchaseLot> twoLots = {{10, 50}, {10, 60}};
-    QTest::newRow("earlier sales use the first lot") << 4.0 << 8.0 << twoLots << 42.0;
-    QTest::newRow("no sales before") << 0.0 << 8.0 << twoLots << 40.0;
-    QTest::newRow("first lot used up before") << 12.0 << 5.0 << twoLots << 30.0;
-    QTest::newRow("more sold than bought") << 0.0 << 25.0 << twoLots << 110.0;
-    QTest::newRow("no purchases") << 0.0 << 5.0 << QVector<PurchaseLot>() << 0.0;
-    QTest::newRow("fractional kilograms") << 0.0 << 2.5 << QVector<PurchaseLot>{{4, 20}} << 12.5;
-    QTest::newRow("fractional before")
-            << 1.5 << 2.5 << QVector<PurchaseLot>{{2, 10}, {10, 30}} << 2.5 + 2 * 3.0;
-    QTest::newRow("lot of quantity 0 skipped")
-            << 0.0 << 3.0 << QVector<PurchaseLot>{{0, 99}, {5, 10}} << 6.0;
-    QTest::newRow("all before the range") << 20.0 << 3.0 << twoLots << 0.0;
-}
-
+// First in, first out: sales before the range use up the first lots, lots
+// of quantity 0 are skipped, more sold than bought costs what was bought.
 void TestPeriods::fifo()
 {
-    QFETCH(double, before);
-    QFETCH(double, sold);
-    QFETCH(QVector<PurchaseLot>, lots);
-    QFETCH(double, cost);
-    QCOMPARE(fifoCost(before, sold, lots), cost);
+    const QVector<PurchaseLot> twoLots = {{10, 50}, {10, 60}};
+    const struct
+    {
+        double before, sold;
+        QVector<PurchaseLot> lots;
+        double cost;
+    } cases[] = {
+            {4, 8, twoLots, 42},
+            {0, 8, twoLots, 40},
+            {12, 5, twoLots, 30},
+            {0, 25, twoLots, 110},
+            {0, 5, {}, 0},
+            {0, 2.5, {{4, 20}}, 12.5},
+            {1.5, 2.5, {{2, 10}, {10, 30}}, 2.5 + 2 * 3.0},
+            {0, 3, {{0, 99}, {5, 10}}, 6},
+            {20, 3, twoLots, 0},
+    };
+    for (const auto &c : cases)
+        QCOMPARE(fifoCost(c.before, c.sold, c.lots), c.cost);
 }
 
 QTEST_GUILESS_MAIN(TestPeriods)

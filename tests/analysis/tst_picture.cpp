@@ -19,7 +19,6 @@ class TestPicture : public QObject
 
 private slots:
     void savePicture();
-    void failures();
 };
 
 namespace {
@@ -72,25 +71,17 @@ void TestPicture::savePicture()
     QVERIFY(SavePicture(chartPicture(QSize(320, 200))));
     QCOMPARE(QImageReader(path).size(), QSize(320, 200));
     QVERIFY(prompts.messages.isEmpty());
-}
 
-// A folder that cannot be written to: "保存图片出错！", and a file already
-// there stays whole.
-void TestPicture::failures()
-{
-    testsupport::ScriptedPrompts prompts;
-    QTemporaryDir dir;
-    prompts.fileNames << dir.filePath(QStringLiteral("没有这个文件夹/图.jpg"));
-    QVERIFY(!SavePicture(chartPicture(QSize(100, 80))));
-    QCOMPARE(prompts.messages, QStringList({QStringLiteral("保存图片出错！")}));
-
-    // A file name that is a folder cannot be replaced by a picture.
-    prompts.messages.clear();
-    prompts.fileNames << dir.path();
-    prompts.answers << true;
-    QVERIFY(!SavePicture(chartPicture(QSize(100, 80))));
-    QCOMPARE(prompts.messages, QStringList({QStringLiteral("保存图片出错！")}));
-
+    // A folder that cannot be written to, and a file name that is a folder:
+    // "保存图片出错！", and nothing replaced.
+    for (const QString &name :
+         {dir.filePath(QStringLiteral("没有这个文件夹/图.jpg")), dir.path()}) {
+        prompts.fileNames << name;
+        prompts.answers = {true}; // replace the "file" that is a folder
+        QVERIFY(!SavePicture(chartPicture(QSize(100, 80))));
+        QCOMPARE(prompts.messages, QStringList({QStringLiteral("保存图片出错！")}));
+        prompts.messages.clear();
+    }
     QVERIFY(!WriteJpeg(QImage(), dir.filePath(QStringLiteral("空.jpg"))));
 }
 

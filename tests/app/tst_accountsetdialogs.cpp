@@ -12,7 +12,7 @@
 #include "store/session.h"
 #include "ui/shellhost.h"
 
-#include "testsupport.h"
+#include "mainwindowfixture.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -75,12 +75,9 @@ void clickCell(grid::Grid *grid, int row, int col)
     QFAIL("cell not on screen");
 }
 
-QStringList column(grid::Grid *grid, int col)
+QStringList column(const grid::Grid *grid, int col)
 {
-    QStringList texts;
-    for (int row = grid->fixedRows(); row < grid->rows(); ++row)
-        texts << grid->textMatrix(row, col);
-    return texts;
+    return testsupport::column(*grid, col);
 }
 
 void fillAndConfirm(app::NewAccountSetDialog *dialog, const QString &company, const QString &name)
@@ -177,10 +174,8 @@ void TestAccountSetDialogs::chooserMarksDamagedSets()
 {
     makeSets({QStringLiteral("A"), QStringLiteral("B")});
     Registry::closeAll();
-    QFile junk(m_folder->filePath(QStringLiteral("DATA00002.qdt")));
-    QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    junk.write(QByteArray("junk").repeated(2000));
-    junk.close();
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00002.qdt")),
+                                   QByteArray("junk").repeated(2000)));
     BuildAccountSetList();
     MakeAccountSetCurrent(0);
     QScopedPointer<app::AccountSetChooser> chooser(app::ShowAccountSetChooser());
@@ -229,11 +224,7 @@ void TestAccountSetDialogs::chooseCommand()
 
     bool handled = false;
     QTimer::singleShot(0, this, [&] {
-        app::AccountSetChooser *chooser = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w->isVisible() && w->windowTitle() == QStringLiteral("选择套账"))
-                chooser = qobject_cast<app::AccountSetChooser *>(w);
-        }
+        auto *chooser = testsupport::openWindow<app::AccountSetChooser>(QStringLiteral("选择套账"));
         QVERIFY(chooser);
         QVERIFY(QTest::qWaitForWindowExposed(chooser));
         if (tickRow >= 0)

@@ -3,45 +3,19 @@
 // and 保存图片 writes what the picture shows.
 
 #include "app/chartpicture.h"
-#include "app/commands.h"
-#include "app/mainwindow.h"
 #include "app/tabcontrol.h"
 
 #include "grid/grid.h"
-#include "store/access.h"
-#include "store/accountsets.h"
-#include "store/schema.h"
-#include "store/session.h"
-#include "testsupport.h"
-#include "ui/shellhost.h"
+#include "mainwindowfixture.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QImageReader>
 #include <QPainter>
 #include <QRadioButton>
-#include <QtTest>
-
-#include <memory>
 
 using namespace app;
-
-namespace {
-
-void exec(const QString &sql)
-{
-    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
-}
-
-QStringList column(const grid::Grid &g, int col)
-{
-    QStringList texts;
-    for (int r = g.fixedRows(); r < g.rows(); ++r)
-        texts << g.textMatrix(r, col);
-    return texts;
-}
-
-} // namespace
+using testsupport::column;
 
 class TestAnalysisTabs : public QObject
 {
@@ -55,64 +29,42 @@ private slots:
     void savingThePicture();
 
 private:
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<testsupport::MainWindowFixture> m_fx;
 };
 
 void TestAnalysisTabs::init()
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    store::AccountSets.clear();
-    QString error;
-    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
-    QCOMPARE(store::CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
-    m_window = std::make_unique<MainWindow>();
-    m_window->setQuitHandler([] {});
-    ui::setShellHost(m_window.get());
-    m_window->SelectAccountSet(0, false);
+    m_fx = std::make_unique<testsupport::MainWindowFixture>(false);
     registerCommands();
-    store::CurrentUserID = 2;
-    store::CurrentUser = QStringLiteral("zunta");
-    store::CurrentRights = QStringLiteral("所有权限");
-    m_window->ApplyRights();
-
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (7, '钢管')"));
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (8, '角钢')"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '张三')"));
-    const char *const rows[] = {
-            "INSERT INTO Pur (Dat,PID,VID,AID,SID,Num,Pay) VALUES ('2024-01-01',7,1,1,2,10,50)",
-            "INSERT INTO Sale (Dat,PID,CID,AID,SID,Num,Pay) VALUES ('2024-03-04',7,1,1,2,2,30)",
-            "INSERT INTO Sale (Dat,PID,CID,AID,SID,Num,Pay) VALUES ('2024-03-06',8,1,1,2,1,12)",
-    };
-    for (const char *sql : rows)
-        exec(QString::fromUtf8(sql));
-    m_window->resize(1200, 800);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_fx->login();
+    for (const char *sql : {
+                 "INSERT INTO Pro (ID, Name) VALUES (7, '钢管')",
+                 "INSERT INTO Pro (ID, Name) VALUES (8, '角钢')",
+                 "INSERT INTO Cus (ID, Name) VALUES (1, '张三')",
+                 "INSERT INTO Pur (Dat,PID,VID,AID,SID,Num,Pay) VALUES "
+                 "('2024-01-01',7,1,1,2,10,50)",
+                 "INSERT INTO Sale (Dat,PID,CID,AID,SID,Num,Pay) VALUES "
+                 "('2024-03-04',7,1,1,2,2,30)",
+                 "INSERT INTO Sale (Dat,PID,CID,AID,SID,Num,Pay) VALUES "
+                 "('2024-03-06',8,1,1,2,1,12)",
+         })
+        testsupport::exec(QString::fromUtf8(sql));
+    m_fx->window->resize(1200, 800);
+    m_fx->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_fx->window.get()));
 }
 
 void TestAnalysisTabs::cleanup()
 {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w != m_window.get())
-            w->close();
-    m_window.reset();
-    commands().clear();
-    ui::setShellHost(nullptr);
-    store::CurrentUser.clear();
-    store::CurrentRights.clear();
-    store::CurrentUserID = 0;
-    const QStringList messages = m_prompts->messages;
-    m_prompts.reset();
-    m_folder.reset();
+    m_fx->close();
+    const QStringList messages = m_fx->prompts.messages;
+    m_fx.reset();
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" / "))));
 }
 
 void TestAnalysisTabs::buttonsRunTheAnalyses()
 {
-    MainWindow &w = *m_window;
+    MainWindow &w = *m_fx->window;
     // Sales by day over the tab's period, quantities; the pickers keep the
     // chosen days.
     w.DTP[0]->setDate(QDate(2024, 3, 1));
@@ -192,12 +144,12 @@ void TestAnalysisTabs::pictureFollowsItsSize()
 
 void TestAnalysisTabs::savingThePicture()
 {
-    MainWindow &w = *m_window;
+    MainWindow &w = *m_fx->window;
     w.DTP[6]->setDate(QDate(2024, 3, 1));
     w.DTP[7]->setDate(QDate(2024, 3, 31));
     w.Com_Click(44);
-    const QString path = m_folder->filePath(QStringLiteral("利润.jpg"));
-    m_prompts->fileNames << path;
+    const QString path = m_fx->folder.filePath(QStringLiteral("利润.jpg"));
+    m_fx->prompts.fileNames << path;
     QVERIFY(commands().savePicture(*w.Pic[3]));
     QImageReader reader(path);
     QCOMPARE(reader.format(), QByteArray("jpeg"));

@@ -4,62 +4,23 @@
 
 #include "app/accountsetinfodialog.h"
 #include "app/cleardatadialog.h"
-#include "app/commands.h"
 #include "app/maintenancecommands.h"
-#include "app/mainwindow.h"
 
+#include "mainwindowfixture.h"
 #include "store/access.h"
-#include "store/accountsets.h"
 #include "store/maintenance.h"
 #include "store/programfolder.h"
-#include "store/schema.h"
-#include "store/session.h"
-#include "testsupport.h"
 #include "ui/progress.h"
-#include "ui/shellhost.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest>
-
-#include <memory>
 
 using namespace app;
-
-namespace {
-
-void exec(const QString &sql)
-{
-    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
-}
-
-qlonglong count(const QString &table)
-{
-    store::RecordSet rs;
-    store::OpenQuery(rs, QStringLiteral("SELECT Count(*) FROM ") + table);
-    return rs.value(0).toLongLong();
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-template<typename T>
-T *openWindow(const QString &caption)
-{
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w->isVisible() && w->windowTitle() == caption)
-            return qobject_cast<T *>(w);
-    }
-    return nullptr;
-}
-
-} // namespace
+using testsupport::countRows;
+using testsupport::exec;
 
 class TestMaintenanceCommands : public QObject
 {
@@ -83,48 +44,27 @@ private:
         return m_prompts->messages.isEmpty() ? QString() : m_prompts->messages.last();
     }
 
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<testsupport::MainWindowFixture> m_fx;
+    MainWindow *m_window = nullptr;
+    testsupport::ScriptedPrompts *m_prompts = nullptr;
 };
 
 void TestMaintenanceCommands::init()
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    store::AccountSets.clear();
-    QString error;
-    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
-    QCOMPARE(store::CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
-    QCOMPARE(store::CreateAccountSet(QStringLiteral("乙公司"), QStringLiteral("乙账")), 1);
     registerCommands();
-    m_window = std::make_unique<MainWindow>();
-    m_window->setQuitHandler([] {});
-    ui::setShellHost(m_window.get());
-    m_window->SelectAccountSet(0, false);
-    store::CurrentUserID = 2;
-    store::CurrentUser = QStringLiteral("zunta");
-    store::CurrentRights = QStringLiteral("所有权限");
-    m_window->ApplyRights();
+    m_fx = std::make_unique<testsupport::MainWindowFixture>();
+    m_window = m_fx->window.get();
+    m_prompts = &m_fx->prompts;
+    m_fx->login();
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w != m_window.get())
+        if (w != m_window)
             w->close();
     }
 }
 
 void TestMaintenanceCommands::cleanup()
 {
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w != m_window.get())
-            w->close();
-    }
-    m_window.reset();
-    commands().clear();
-    ui::setShellHost(nullptr);
-    store::CurrentUser.clear();
-    store::CurrentRights.clear();
-    m_prompts.reset();
-    m_folder.reset();
+    m_fx.reset();
 }
 
 // 备份套账 asks for a name (a name without extension gets .qdb), asks before
@@ -143,7 +83,7 @@ void TestMaintenanceCommands::backupAndImport()
     m_window->mAcc[4]->trigger();
     QCOMPARE(lastMessage(), QStringLiteral("数据套账备份完成！"));
     QVERIFY(QFileInfo::exists(backup));
-    const QByteArray first = contents(backup);
+    const QByteArray first = testsupport::readFile(backup);
 
     exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('新客户')"));
     m_prompts->fileNames = {backup};
@@ -151,12 +91,12 @@ void TestMaintenanceCommands::backupAndImport()
     m_window->mAcc[4]->trigger();
     QCOMPARE(m_prompts->questions.last(), QStringLiteral("文件") + QDir::toNativeSeparators(backup)
                                                   + QStringLiteral("已存在，是否覆盖？"));
-    QCOMPARE(contents(backup), first);
+    QCOMPARE(testsupport::readFile(backup), first);
     m_prompts->fileNames = {backup};
     m_prompts->answers = {true};
     m_window->mAcc[4]->trigger();
     QCOMPARE(lastMessage(), QStringLiteral("数据套账备份完成！"));
-    QVERIFY(contents(backup) != first);
+    QVERIFY(testsupport::readFile(backup) != first);
 
     m_prompts->fileNames = {backup};
     m_window->mAcc[5]->trigger();
@@ -186,7 +126,7 @@ void TestMaintenanceCommands::compaction()
         m_window->mCompact->trigger();
         QCOMPARE(lastMessage(), QStringLiteral("数据库压缩失败（数据库正在使用中）！"));
     }
-    QCOMPARE(count(QStringLiteral("Cus")), 1);
+    QCOMPARE(countRows(QStringLiteral("Cus")), 1);
     QVERIFY(!CompactAccountSet(QStringLiteral("DATA00077.qdt")));
     QCOMPARE(lastMessage(), QStringLiteral("没有找到要压缩的数据库文件！"));
 }
@@ -197,11 +137,10 @@ void TestMaintenanceCommands::tidying()
 {
     exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '客户')"));
     exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (1, '产品')"));
-    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 1, 1)"));
-    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 1, 2)"));
-    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 2, 1)"));
+    exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID) VALUES (Date(), 1, 1), (Date(), 1, 2), "
+                        "(Date(), 2, 1)"));
     m_window->mDataAdjust->trigger();
-    QCOMPARE(count(QStringLiteral("Sale")), 1);
+    QCOMPARE(countRows(QStringLiteral("Sale")), 1);
     QVERIFY(m_prompts->messages.isEmpty());
     QVERIFY(m_prompts->questions.isEmpty());
 }
@@ -217,7 +156,7 @@ void TestMaintenanceCommands::clearDialog()
     exec(QStringLiteral("INSERT INTO Pur (VID, PID, AID) VALUES (1, 1, 1)"));
 
     m_window->mAcc[3]->trigger();
-    auto *dialog = openWindow<ClearDataDialog>(QStringLiteral("清空数据"));
+    auto *dialog = testsupport::openWindow<ClearDataDialog>(QStringLiteral("清空数据"));
     QVERIFY(dialog);
     const auto states = [dialog] {
         QString text;
@@ -244,12 +183,12 @@ void TestMaintenanceCommands::clearDialog()
     QPointer<ClearDataDialog> guard(dialog);
     QTest::mouseClick(dialog->button(0), Qt::LeftButton);
     QTRY_VERIFY(!guard);
-    QCOMPARE(count(QStringLiteral("Sale")), 0);
-    QCOMPARE(count(QStringLiteral("Pur")), 0);
-    QCOMPARE(count(QStringLiteral("Cus")), 0);
-    QCOMPARE(count(QStringLiteral("Vendor")), 1);
-    QCOMPARE(count(QStringLiteral("Acc")), 1);
-    QCOMPARE(count(QStringLiteral("Staff")), 1);
+    QCOMPARE(countRows(QStringLiteral("Sale")), 0);
+    QCOMPARE(countRows(QStringLiteral("Pur")), 0);
+    QCOMPARE(countRows(QStringLiteral("Cus")), 0);
+    QCOMPARE(countRows(QStringLiteral("Vendor")), 1);
+    QCOMPARE(countRows(QStringLiteral("Acc")), 1);
+    QCOMPARE(countRows(QStringLiteral("Staff")), 1);
     QVERIFY(m_prompts->messages.isEmpty());
     QVERIFY(!ui::progressWindow() || !ui::progressWindow()->isVisible());
 }
@@ -301,7 +240,7 @@ void TestMaintenanceCommands::automaticBackupFailureToldOnce()
 // The information window says where the copies go and switches them.
 void TestMaintenanceCommands::infoDialogShowsTheBackups()
 {
-    AccountSetInfoDialog *dialog = ShowAccountSetInfoDialog(m_window.get());
+    AccountSetInfoDialog *dialog = ShowAccountSetInfoDialog(m_window);
     QCOMPARE(dialog->backupFolderBox()->text(),
              QDir::toNativeSeparators(store::AutoBackupFolder()));
     QVERIFY(dialog->autoBackupBox()->isChecked());

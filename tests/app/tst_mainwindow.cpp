@@ -2,24 +2,18 @@
 // through the real sales, purchase and master-list code, filter bars and
 // layout.
 
-#include "app/commands.h"
-#include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/tabcontrol.h"
 
 #include "grid/grid.h"
 #include "grid/gridops.h"
+#include "mainwindowfixture.h"
 #include "print/printpreview.h"
 #include "records/accountdialog.h"
 #include "records/productdialog.h"
 #include "records/saledialog.h"
 #include "store/access.h"
-#include "store/accountsets.h"
-#include "store/schema.h"
-#include "store/session.h"
-#include "testsupport.h"
 #include "ui/helpers.h"
-#include "ui/shellhost.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -27,35 +21,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QtTest>
-
-#include <memory>
 
 using namespace app;
+using testsupport::column;
+using testsupport::exec;
+using testsupport::openWindow;
 
 namespace {
-
-void exec(const QString &sql)
-{
-    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
-}
-
-QStringList column(const grid::Grid &g, int col)
-{
-    QStringList texts;
-    for (int r = g.fixedRows(); r < g.rows(); ++r)
-        texts << g.textMatrix(r, col);
-    return texts;
-}
-
-// The visible top-level window with this caption.
-QWidget *openWindow(const QString &caption)
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == caption)
-            return w;
-    return nullptr;
-}
 
 // A list grid with one data row per name, IDs 1, 2 …
 void fillGrid(grid::Grid &grid, const QStringList &names)
@@ -98,53 +70,24 @@ private slots:
     void remarkFieldLocksOperator();
     void keywordPlaceholder();
     void conditionPanel();
-    void resizeLayout();
     void splitterStaysInsideFrame();
 
 private:
-    void login(const QString &user, const QString &rights);
-
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<testsupport::MainWindowFixture> m_fx;
+    MainWindow *m_window = nullptr;
+    testsupport::ScriptedPrompts *m_prompts = nullptr;
 };
 
 void TestMainWindow::init()
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    store::AccountSets.clear();
-    QString error;
-    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
-    QCOMPARE(store::CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
-    QCOMPARE(store::CreateAccountSet(QStringLiteral("乙公司"), QStringLiteral("乙账")), 1);
-    m_window = std::make_unique<MainWindow>();
-    m_window->setQuitHandler([] {});
-    ui::setShellHost(m_window.get());
-    m_window->SelectAccountSet(0, false);
+    m_fx = std::make_unique<testsupport::MainWindowFixture>();
+    m_window = m_fx->window.get();
+    m_prompts = &m_fx->prompts;
 }
 
 void TestMainWindow::cleanup()
 {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w != m_window.get())
-            w->close();
-    m_window.reset();
-    commands().clear();
-    ui::setShellHost(nullptr);
-    store::CurrentUser.clear();
-    store::CurrentRights.clear();
-    m_prompts.reset();
-    m_folder.reset();
-}
-
-void TestMainWindow::login(const QString &user, const QString &rights)
-{
-    store::CurrentUserID = 2;
-    store::CurrentUser = user;
-    store::CurrentRights = rights;
-    m_window->ApplyRights();
-    m_window->UpdateMainCaption();
+    m_fx.reset();
 }
 
 // The title names the set and the user once, whatever it showed before.
@@ -168,7 +111,7 @@ void TestMainWindow::captionRule()
 void TestMainWindow::captionFollowsSetsAndUsers()
 {
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Korvo进销存3.00 >> 甲账"));
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Korvo进销存3.00 >> 甲账=>zunta"));
     m_window->SelectAccountSet(1, true);
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Korvo进销存3.00 >> 乙账"));
@@ -188,7 +131,7 @@ void TestMainWindow::rightsOnTheWindow()
     MainWindow &w = *m_window;
     for (int tab : w.MSF.keys())
         fillGrid(*w.MSF[tab], {"a", "b"});
-    login(QStringLiteral("u"), QStringLiteral("销售数据查看;销售数据添加"));
+    m_fx->login(QStringLiteral("u"), QStringLiteral("销售数据查看;销售数据添加"));
     QVERIFY(w.SST->isEnabled());
     QList<int> enabled;
     for (int index : w.Com.keys()) {
@@ -209,7 +152,7 @@ void TestMainWindow::rightsOnTheWindow()
     for (int i = 2; i <= 5; ++i)
         QVERIFY(!w.mAcc[i]->isEnabled());
 
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     for (QPushButton *button : std::as_const(w.Com))
         QVERIFY2(button->isEnabled(), qPrintable(button->text()));
     for (grid::Grid *grid : std::as_const(w.MSF))
@@ -240,7 +183,7 @@ void TestMainWindow::rightsOnTheWindow()
 void TestMainWindow::commandsGoToTheRegistry()
 {
     MainWindow &w = *m_window;
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     QStringList calls;
     auto gridName = [&w](grid::Grid &grid) {
         const int tab = w.MSF.key(&grid, -1);
@@ -322,10 +265,9 @@ void TestMainWindow::salesAndPurchaseCommands()
     registerCommands();
     exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price) VALUES (1, '钢管', 25)"));
     exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (1, 'O''Neil', 1)"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (2, '张三', 1)"));
-    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '东方')"));
-    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (2, '东方红')"));
+    exec(QStringLiteral(
+            "INSERT INTO Cus (ID, Name, Disc) VALUES (1, 'O''Neil', 1), (2, '张三', 1)"));
+    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '东方'), (2, '东方红')"));
     for (const char *row : {"7, '2024-03-01 08:00:00', 1, 'a'", "8, '2024-03-05 23:59:00', 2, 'b'",
                             "9, '2024-03-06 00:00:00', 2, 'c'"})
         exec(QStringLiteral("INSERT INTO Sale (ID, Dat, CID, Memo, PID, AID, SID, Price, Num, "
@@ -336,7 +278,7 @@ void TestMainWindow::salesAndPurchaseCommands()
                             "('2024-03-02', 1, 1, 2, 1, %1)")
                      .arg(QString::fromUtf8(row)));
 
-    login(QStringLiteral("zunta"), QStringLiteral("销售数据查看;销售数据添加;销售数据删除"));
+    m_fx->login(QStringLiteral("zunta"), QStringLiteral("销售数据查看;销售数据添加;销售数据删除"));
     w.SST->setCurrentIndex(0);
     // The range given backwards still covers both whole days.
     w.SDTP[0]->setDate(QDate(2024, 3, 5));
@@ -366,15 +308,15 @@ void TestMainWindow::salesAndPurchaseCommands()
     w.MSF_DblClick(0);
     QVERIFY(!openWindow(records::kSaleDialogCaption));
     w.Com_Click(1);
-    auto *sale = qobject_cast<records::SaleDialog *>(openWindow(records::kSaleDialogCaption));
+    auto *sale = openWindow<records::SaleDialog>(records::kSaleDialogCaption);
     QVERIFY(sale);
     QCOMPARE(sale->idBox()->text(), QString());
     sale->close();
 
-    login(QStringLiteral("zunta"), QStringLiteral("销售数据查看;销售数据修改;销售数据删除"));
+    m_fx->login(QStringLiteral("zunta"), QStringLiteral("销售数据查看;销售数据修改;销售数据删除"));
     g.setRow(3);
     w.Com_Click(2);
-    sale = qobject_cast<records::SaleDialog *>(openWindow(records::kSaleDialogCaption));
+    sale = openWindow<records::SaleDialog>(records::kSaleDialogCaption);
     QVERIFY(sale);
     QCOMPARE(sale->idBox()->text(), QStringLiteral("0000008"));
     sale->box(4)->setText(QStringLiteral("b2"));
@@ -391,7 +333,7 @@ void TestMainWindow::salesAndPurchaseCommands()
     QCOMPARE(g.dataRows(), 0);
 
     // The purchase tab has its own dates and filter bar: 东方, not 东方红.
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     w.SST->setCurrentIndex(1);
     w.SDTP[2]->setDate(QDate(2024, 3, 1));
     w.SDTP[3]->setDate(QDate(2024, 3, 31));
@@ -413,14 +355,13 @@ void TestMainWindow::masterCommands()
     registerCommands();
     exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price, Unit) VALUES (1, '钢管', 25, '根')"));
     exec(QStringLiteral("INSERT INTO Cus (ID, Name, Disc) VALUES (1, '张三', 1)"));
-    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
-    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (2, '建行')"));
+    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金'), (2, '建行')"));
     exec(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID) VALUES "
                         "('2024-03-01 08:00:00', 1, 1, 2, 2)"));
     exec(QStringLiteral("INSERT INTO Pur (Dat, PID, VID, AID, SID) VALUES "
                         "('2024-03-01 08:00:00', 1, 1, 2, 2)"));
 
-    login(QStringLiteral("zunta"), QStringLiteral("产品数据查看;产品数据添加"));
+    m_fx->login(QStringLiteral("zunta"), QStringLiteral("产品数据查看;产品数据添加"));
     w.SST->setCurrentIndex(4);
     QCOMPARE(w.MSF[4]->dataRows(), 0);
     w.SST->setCurrentIndex(3);
@@ -431,23 +372,21 @@ void TestMainWindow::masterCommands()
     w.MSF_DblClick(3);
     QVERIFY(!openWindow(records::kProductDialogCaption));
     w.Com_Click(61);
-    auto *product
-            = qobject_cast<records::ProductDialog *>(openWindow(records::kProductDialogCaption));
+    auto *product = openWindow<records::ProductDialog>(records::kProductDialogCaption);
     QVERIFY(product);
     QCOMPARE(product->idBox()->text(), QString());
     product->box(0)->setText(QStringLiteral("槽钢"));
     QTest::mouseClick(product->button(0), Qt::LeftButton);
     QCOMPARE(column(g, 2), (QStringList{"钢管", "槽钢"}));
 
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     // The fund accounts: edit the current row, delete it with its records.
     w.SST->setCurrentIndex(6);
     grid::Grid &accounts = *w.MSF[6];
     QCOMPARE(column(accounts, 2), (QStringList{"现金", "建行"}));
     accounts.setRow(3);
     w.MSF_DblClick(6);
-    auto *account
-            = qobject_cast<records::AccountDialog *>(openWindow(records::kAccountDialogCaption));
+    auto *account = openWindow<records::AccountDialog>(records::kAccountDialogCaption);
     QVERIFY(account);
     QCOMPARE(account->idBox()->text(), QStringLiteral("2"));
     account->close();
@@ -472,11 +411,11 @@ void TestMainWindow::printCommandOpensPreview()
     MainWindow &w = *m_window;
     registerCommands();
     exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     w.SST->setCurrentIndex(6);
     QVERIFY(w.Com[124]->isEnabled());
     w.Com_Click(124);
-    auto *preview = qobject_cast<print::PrintPreview *>(openWindow(print::kPreviewCaption));
+    auto *preview = openWindow<print::PrintPreview>(print::kPreviewCaption);
     QVERIFY(preview);
     QCOMPARE(preview->grid(), w.MSF[6]);
     QCOMPARE(preview->headerBox(0)->text(), QStringLiteral("甲公司资金库列表"));
@@ -491,7 +430,7 @@ void TestMainWindow::printCommandOpensPreview()
 void TestMainWindow::remarkFieldLocksOperator()
 {
     MainWindow &w = *m_window;
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     exec(QStringLiteral("INSERT INTO Pro (Name) VALUES ('钢管')"));
     exec(QStringLiteral("INSERT INTO Vendor (Name) VALUES ('华东供应')"));
 
@@ -538,7 +477,7 @@ void TestMainWindow::conditionPanel()
     MainWindow &w = *m_window;
     w.show();
     resizeOuter(w, 12000, 8000);
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     for (const int tab : {0, 1}) {
         w.SST->setCurrentIndex(tab);
         grid::Grid *grid = w.MSF[tab];
@@ -576,7 +515,7 @@ void TestMainWindow::keywordPlaceholder()
 {
     MainWindow &w = *m_window;
     w.show();
-    login(QStringLiteral("zunta"), QStringLiteral("所有权限"));
+    m_fx->login();
     fillGrid(*w.MSF[0], {"alpha", "输入关键词", "beta"});
     w.MSF[0]->setRow(2);
     QLineEdit *keyword = w.SKey[0];
@@ -600,34 +539,17 @@ void TestMainWindow::keywordPlaceholder()
     QVERIFY(w.keywordIsPlaceholder(1)); // the purchase box keeps its own
 }
 
-// At 9000 × 6000 twips the record tabs are 8880 × 5200 twips and everything
-// inside follows the designed offsets.
-void TestMainWindow::resizeLayout()
+// The record tabs follow the window's size; the splitter bar divides grid
+// and chart and never leaves its frame; a tiny window gives empty controls,
+// not negative sizes.
+void TestMainWindow::splitterStaysInsideFrame()
 {
     MainWindow &w = *m_window;
     w.show();
     resizeOuter(w, 9000, 6000);
     QTRY_COMPARE(w.layoutTwips().sst, QRect(0, 0, 8880, 5200));
     QCOMPARE(w.SST->size(), QSize(ui::pixels(8880), ui::pixels(5200)));
-    const MainLayout &layout = w.layoutTwips();
-    QCOMPARE(layout.frm, QRect(60, 360, 8760, 4780));
-    QCOMPARE(layout.msf, QRect(0, 360, 8760, 4420));
-    QCOMPARE(layout.frm1, QRect(60, 360, 8640, 4360));
-    QCOMPARE(w.MSF[4]->geometry(), QRect(0, ui::pixels(360), ui::pixels(8760), ui::pixels(4420)));
-
-    // A tiny window gives empty controls, not negative sizes.
-    const MainLayout tiny = computeMainLayout(100, 100, {{-1, -1, -1, -1}});
-    QCOMPARE(tiny.sst.size(), QSize(0, 0));
-    QCOMPARE(tiny.pic[0].width(), 0);
-}
-
-// The splitter bar divides grid and chart and never leaves its frame.
-void TestMainWindow::splitterStaysInsideFrame()
-{
-    MainWindow &w = *m_window;
-    w.show();
-    resizeOuter(w, 9000, 6000);
-    QTRY_COMPARE(w.layoutTwips().frm1.width(), 8640);
+    QCOMPARE(w.layoutTwips().frm1.width(), 8640);
     w.setSplitterLeft(1, 4000);
     QCOMPARE(w.layoutTwips().msf1[1], QRect(0, 600, 4000, 3760));
     QCOMPARE(w.layoutTwips().pic[1], QRect(4045, 600, 8640 - 4045, 3760));
@@ -637,6 +559,10 @@ void TestMainWindow::splitterStaysInsideFrame()
     w.setSplitterLeft(1, -500);
     QVERIFY(w.layoutTwips().msf1[1].width() > 0);
     QCOMPARE(w.splitterLeft(1), kSplitterMargin);
+
+    const MainLayout tiny = computeMainLayout(100, 100, {{-1, -1, -1, -1}});
+    QCOMPARE(tiny.sst.size(), QSize(0, 0));
+    QCOMPARE(tiny.pic[0].width(), 0);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -46,6 +46,25 @@ void createSets(const QStringList &names)
     store::CurrentAccountFile.clear();
 }
 
+// The built program copied into the folder (empty when it is not built),
+// and processes set to run it there offscreen.
+QString copyProgram(const testsupport::TempProgramFolder &folder,
+                    std::initializer_list<QProcess *> processes)
+{
+    const QString built = QDir(QCoreApplication::applicationDirPath())
+                                  .absoluteFilePath(QStringLiteral("../bin/korvo"));
+    const QString program = folder.filePath(QStringLiteral("korvo"));
+    if (!QFileInfo::exists(built) || !QFile::copy(built, program))
+        return QString();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (QProcess *process : processes) {
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(folder.path());
+    }
+    return program;
+}
+
 } // namespace
 
 class TestStartup : public QObject
@@ -108,10 +127,9 @@ void TestStartup::instanceLock()
     QVERIFY(acquireInstanceLock(other.path()));
     first.reset();
 
-    QFile stale(QDir(folder).filePath(kInstanceLockName));
-    QVERIFY(stale.open(QIODevice::WriteOnly));
-    stale.write("999999\nkorvo\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    stale.close();
+    QVERIFY(testsupport::writeFile(QDir(folder).filePath(kInstanceLockName),
+                                   "999999\nkorvo\n" + QSysInfo::machineHostName().toUtf8()
+                                           + "\n"));
     QVERIFY(acquireInstanceLock(folder));
 }
 
@@ -119,23 +137,13 @@ void TestStartup::instanceLock()
 // silently and without a window, while the first goes on.
 void TestStartup::secondCopyEndsSilently()
 {
-    const QString built = QDir(QCoreApplication::applicationDirPath())
-                                  .absoluteFilePath(QStringLiteral("../bin/korvo"));
-    if (!QFileInfo::exists(built))
-        QSKIP("the korvo program is not built");
-    const QString program = m_folder->filePath(QStringLiteral("korvo"));
-    QVERIFY(QFile::copy(built, program));
-    QVERIFY(store::CreateAccountSet(QStringLiteral("公司"), QStringLiteral("账")) >= 0);
-    store::Registry::closeAll();
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess first;
     QProcess second;
-    for (QProcess *copy : {&first, &second}) {
-        copy->setProcessEnvironment(env);
-        copy->setWorkingDirectory(m_folder->path());
-    }
+    const QString program = copyProgram(*m_folder, {&first, &second});
+    if (program.isEmpty())
+        QSKIP("the korvo program is not built");
+    QVERIFY(store::CreateAccountSet(QStringLiteral("公司"), QStringLiteral("账")) >= 0);
+    store::Registry::closeAll();
     first.start(program, {});
     QVERIFY(first.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_folder->filePath(kInstanceLockName)), 10000);
@@ -167,12 +175,10 @@ void TestStartup::endOfSessionClosesLikeExit_data()
 void TestStartup::endOfSessionClosesLikeExit()
 {
     QFETCH(int, signal);
-    const QString built = QDir(QCoreApplication::applicationDirPath())
-                                  .absoluteFilePath(QStringLiteral("../bin/korvo"));
-    if (!QFileInfo::exists(built))
+    QProcess korvo;
+    const QString program = copyProgram(*m_folder, {&korvo});
+    if (program.isEmpty())
         QSKIP("the korvo program is not built");
-    const QString program = m_folder->filePath(QStringLiteral("korvo"));
-    QVERIFY(QFile::copy(built, program));
     createSets({QStringLiteral("甲")});
     store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
     const QString old = QStringLiteral("2020-01-01 00:00:00");
@@ -180,11 +186,6 @@ void TestStartup::endOfSessionClosesLikeExit()
     QVERIFY(store::ExecSQL(QStringLiteral("CREATE TABLE T_SaleAna (ID INTEGER)")));
     store::Registry::closeAll();
 
-    QProcess korvo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    korvo.setProcessEnvironment(env);
-    korvo.setWorkingDirectory(m_folder->path());
     korvo.start(program, {});
     QVERIFY(korvo.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_folder->filePath(kInstanceLockName)), 10000);
@@ -302,10 +303,8 @@ void TestStartup::startupPassesOverDamagedSets_data()
 void TestStartup::startupPassesOverDamagedSets()
 {
     QFETCH(bool, goodSetExists);
-    QFile noise(m_folder->filePath(QStringLiteral("DATA00001.qdt")));
-    QVERIFY(noise.open(QIODevice::WriteOnly));
-    noise.write(QByteArray("noise").repeated(3000));
-    noise.close();
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00001.qdt")),
+                                   QByteArray("noise").repeated(3000)));
     QVERIFY(store::Registry::create(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
     store::Registry::closeAll();
     if (goodSetExists)

@@ -17,6 +17,16 @@
 
 #include <memory>
 
+namespace {
+
+// Arguments written as one line, split at the spaces.
+QStringList words(const char *line)
+{
+    return QString::fromUtf8(line).split(QLatin1Char(' '));
+}
+
+} // namespace
+
 class TestCli : public QObject
 {
     Q_OBJECT
@@ -139,20 +149,13 @@ void TestCli::usageErrors_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
     QTest::newRow("no command") << QStringList() << QStringLiteral("缺少命令");
-    QTest::newRow("unknown command")
-            << QStringList{QStringLiteral("frobnicate")} << QStringLiteral("未知命令");
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("sets"), QStringLiteral("--nope")}
-                                    << QStringLiteral("未知选项");
+    QTest::newRow("unknown command") << words("frobnicate") << QStringLiteral("未知命令");
+    QTest::newRow("unknown option") << words("sets --nope") << QStringLiteral("未知选项");
     QTest::newRow("option of another command")
-            << QStringList{QStringLiteral("sets"), QStringLiteral("--out"), QStringLiteral("x")}
-            << QStringLiteral("不接受选项");
-    QTest::newRow("missing value") << QStringList{QStringLiteral("backup"), QStringLiteral("--out")}
-                                   << QStringLiteral("缺少值");
-    QTest::newRow("too many words") << QStringList{QStringLiteral("sets"), QStringLiteral("extra")}
-                                    << QStringLiteral("参数个数不对");
-    QTest::newRow("unknown set") << QStringList{QStringLiteral("tidy"), QStringLiteral("--set"),
-                                                QStringLiteral("没有的账"),
-                                                QStringLiteral("--user"), QStringLiteral("zunta")}
+            << words("sets --out x") << QStringLiteral("不接受选项");
+    QTest::newRow("missing value") << words("backup --out") << QStringLiteral("缺少值");
+    QTest::newRow("too many words") << words("sets extra") << QStringLiteral("参数个数不对");
+    QTest::newRow("unknown set") << words("tidy --set 没有的账 --user zunta")
                                  << QStringLiteral("没有找到套账");
 }
 
@@ -169,10 +172,8 @@ void TestCli::usageErrors()
 // and as JSON, without logging in.
 void TestCli::listsSets()
 {
-    QFile junk(m_folder->filePath(QStringLiteral("DATA00007.qdt")));
-    QVERIFY(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, 'x'));
-    junk.close();
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00007.qdt")),
+                                   QByteArray(4096, 'x')));
 
     Result result = runCli({QStringLiteral("sets")}, QByteArray());
     QCOMPARE(result.code, 0);
@@ -233,10 +234,8 @@ void TestCli::checkFindsDamagedSets()
     QCOMPARE(result.code, 0);
     QCOMPARE(result.out.count(QStringLiteral("完好")), 2);
 
-    QFile junk(m_folder->filePath(QStringLiteral("DATA00003.qdt")));
-    QVERIFY(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, '\x01'));
-    junk.close();
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00003.qdt")),
+                                   QByteArray(4096, '\x01')));
     result = runCli({QStringLiteral("check")}, QByteArray());
     QCOMPARE(result.code, 3);
     QVERIFY(result.out.contains(QStringLiteral("DATA00003.qdt")));
@@ -246,54 +245,46 @@ void TestCli::checkFindsDamagedSets()
 void TestCli::everyCommandOnASmallSet()
 {
     addSales();
-    const QString from = QStringLiteral("--from=2026-01-01");
-    const QString to = QStringLiteral("--to=2026-12-31");
-    const QString user = QStringLiteral("--user=zunta");
     const auto out = [this](const QString &name) {
         return m_folder->filePath(name);
     };
-    const QVector<QStringList> runs = {
-            {QStringLiteral("export"), QStringLiteral("sales"), from, to, QStringLiteral("--out"),
-             out(QStringLiteral("s.csv"))},
-            {QStringLiteral("export"), QStringLiteral("customers"), QStringLiteral("--out"),
-             out(QStringLiteral("c.xlsx"))},
-            {QStringLiteral("print"), QStringLiteral("sales"), from, to, QStringLiteral("--out"),
-             out(QStringLiteral("s.pdf"))},
-            {QStringLiteral("analyse"), QStringLiteral("sales"), QStringLiteral("--by=month"), from,
-             to, QStringLiteral("--out"), out(QStringLiteral("a.csv"))},
-            {QStringLiteral("analyse"), QStringLiteral("profit"), from, to, QStringLiteral("--out"),
-             out(QStringLiteral("p.jpg"))},
-            {QStringLiteral("analyse"), QStringLiteral("customers"),
-             QStringLiteral("--measure=average"), from, to, QStringLiteral("--out"),
-             out(QStringLiteral("c.pdf"))},
-            {QStringLiteral("analyse"), QStringLiteral("stock"), QStringLiteral("--product=钢管"),
-             from, to, QStringLiteral("--out"), out(QStringLiteral("st.xlsx"))},
-            {QStringLiteral("backup"), QStringLiteral("--out"), out(QStringLiteral("b.qdb"))},
-            {QStringLiteral("restore"), out(QStringLiteral("b.qdb"))},
-            {QStringLiteral("tidy")},
-            {QStringLiteral("compact")},
+    // OUT/ stands for the program folder; the dates cover the whole year.
+    const char *const runs[] = {
+            "export sales DATES --out OUT/s.csv",
+            "export customers --out OUT/c.xlsx",
+            "print sales DATES --out OUT/s.pdf",
+            "analyse sales --by=month DATES --out OUT/a.csv",
+            "analyse profit DATES --out OUT/p.jpg",
+            "analyse customers --measure=average DATES --out OUT/c.pdf",
+            "analyse stock --product=钢管 DATES --out OUT/st.xlsx",
+            "backup --out OUT/b.qdb",
+            "restore OUT/b.qdb",
+            "tidy",
+            "compact",
     };
-    for (const QStringList &args : runs) {
+    for (const char *line : runs) {
+        QStringList args;
+        for (const QString &word : words(line)) {
+            if (word == QLatin1String("DATES"))
+                args << QStringLiteral("--from=2026-01-01") << QStringLiteral("--to=2026-12-31");
+            else
+                args << (word.startsWith(QLatin1String("OUT/")) ? out(word.mid(4)) : word);
+        }
         // Both sets were made within a second or two, so the one used last
         // is named rather than left to the clock.
-        const Result result
-                = runCli(args + QStringList{user, QStringLiteral("--set=DATA00001.qdt")});
+        const Result result = runCli(args + words("--user=zunta --set=DATA00001.qdt"));
         QVERIFY2(result.code == 0,
                  qPrintable(args.join(QLatin1Char(' ')) + QLatin1String(": ") + result.err));
     }
     // The month analysis has the two March months' neighbours as 0 rows
     // only between sales; its CSV holds the March total of the amounts.
-    QFile analysis(out(QStringLiteral("a.csv")));
-    QVERIFY(analysis.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(analysis.readAll()).contains(QStringLiteral("79.00")));
+    QVERIFY(QString::fromUtf8(testsupport::readFile(out(QStringLiteral("a.csv"))))
+                    .contains(QStringLiteral("79.00")));
     QImageReader picture(out(QStringLiteral("p.jpg")));
     QCOMPARE(picture.format(), QByteArray("jpeg"));
     QVERIFY(picture.size().width() > 100);
-    for (const QString &pdf : {QStringLiteral("s.pdf"), QStringLiteral("c.pdf")}) {
-        QFile file(out(pdf));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.read(5) == "%PDF-");
-    }
+    for (const QString &pdf : {QStringLiteral("s.pdf"), QStringLiteral("c.pdf")})
+        QVERIFY(testsupport::readFile(out(pdf)).startsWith("%PDF-"));
     QVERIFY(QFile(out(QStringLiteral("c.xlsx"))).size() > 0);
     // The restored backup is a third set with the first one's name.
     const Result sets = runCli({QStringLiteral("sets"), QStringLiteral("--json")}, QByteArray());
@@ -311,49 +302,28 @@ void TestCli::badInputs_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message");
-    const QString user = QStringLiteral("--user=zunta");
-    QTest::newRow("impossible date")
-            << QStringList{QStringLiteral("export"), QStringLiteral("sales"),
-                           QStringLiteral("--from=2024-02-30"), QStringLiteral("--out=x.csv"), user}
-            << 1 << QStringLiteral("日期无效");
-    QTest::newRow("unknown list") << QStringList{QStringLiteral("export"), QStringLiteral("orders"),
-                                                 QStringLiteral("--out=x.csv"), user}
-                                  << 1 << QStringLiteral("未知列表");
+    const QStringList user{QStringLiteral("--user=zunta")};
+    QTest::newRow("impossible date") << words("export sales --from=2024-02-30 --out=x.csv") + user
+                                     << 1 << QStringLiteral("日期无效");
+    QTest::newRow("unknown list") << words("export orders --out=x.csv") + user << 1
+                                  << QStringLiteral("未知列表");
     QTest::newRow("wrong output type")
-            << QStringList{QStringLiteral("export"), QStringLiteral("sales"),
-                           QStringLiteral("--out=x.txt"), user}
-            << 1 << QStringLiteral(".csv");
-    QTest::newRow("too many rows") << QStringList{QStringLiteral("import"),
-                                                  QStringLiteral("customers"),
-                                                  QStringLiteral("IN"),
-                                                  QStringLiteral("--rows=2-30002"),
-                                                  QStringLiteral("--map=客户名称=A"),
-                                                  user}
-                                   << 1 << QStringLiteral("3万条");
+            << words("export sales --out=x.txt") + user << 1 << QStringLiteral(".csv");
+    QTest::newRow("too many rows")
+            << words("import customers IN --rows=2-30002 --map=客户名称=A") + user << 1
+            << QStringLiteral("3万条");
     QTest::newRow("unknown column")
-            << QStringList{QStringLiteral("import"), QStringLiteral("customers"),
-                           QStringLiteral("IN"), QStringLiteral("--map=鞋码=A"), user}
-            << 1 << QStringLiteral("鞋码");
+            << words("import customers IN --map=鞋码=A") + user << 1 << QStringLiteral("鞋码");
     QTest::newRow("missing import file")
-            << QStringList{QStringLiteral("import"), QStringLiteral("customers"),
-                           QStringLiteral("nothere.csv"), user}
-            << 3 << QStringLiteral("文件不存在");
+            << words("import customers nothere.csv") + user << 3 << QStringLiteral("文件不存在");
     QTest::newRow("restore of a text file")
-            << QStringList{QStringLiteral("restore"), QStringLiteral("IN"), user} << 3
-            << QStringLiteral("文件类型错误");
+            << words("restore IN") + user << 3 << QStringLiteral("文件类型错误");
     QTest::newRow("analysis option it has no box for")
-            << QStringList{QStringLiteral("analyse"), QStringLiteral("profit"),
-                           QStringLiteral("--by=day"), QStringLiteral("--out=x.csv"), user}
-            << 1 << QStringLiteral("不接受");
-    QTest::newRow("unknown product")
-            << QStringList{QStringLiteral("analyse"), QStringLiteral("stock"),
-                           QStringLiteral("--product=无此产品"), QStringLiteral("--out=x.csv"),
-                           user}
-            << 1 << QStringLiteral("没有找到产品");
-    QTest::newRow("clerk may not export")
-            << QStringList{QStringLiteral("export"), QStringLiteral("sales"),
-                           QStringLiteral("--out=x.csv"), QStringLiteral("--user=clerk")}
-            << 2 << QStringLiteral("销售数据导出");
+            << words("analyse profit --by=day --out=x.csv") + user << 1 << QStringLiteral("不接受");
+    QTest::newRow("unknown product") << words("analyse stock --product=无此产品 --out=x.csv") + user
+                                     << 1 << QStringLiteral("没有找到产品");
+    QTest::newRow("clerk may not export") << words("export sales --out=x.csv --user=clerk") << 2
+                                          << QStringLiteral("销售数据导出");
 }
 
 void TestCli::badInputs()
@@ -362,10 +332,7 @@ void TestCli::badInputs()
     QFETCH(int, code);
     QFETCH(QString, message);
     addStaff(QStringLiteral("clerk"), QStringLiteral("zunta"), QStringLiteral("销售数据查看"));
-    QFile text(m_folder->filePath(QStringLiteral("in.qdb")));
-    QVERIFY(text.open(QIODevice::WriteOnly));
-    text.write("name\nA\n");
-    text.close();
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("in.qdb")), "name\nA\n"));
     for (QString &arg : args) {
         if (arg == QLatin1String("IN"))
             arg = m_folder->filePath(QStringLiteral("in.qdb"));
@@ -383,28 +350,21 @@ void TestCli::badInputs()
 void TestCli::salesRoundTrip()
 {
     addSales();
-    const QString range = QStringLiteral("--from=2026-01-01");
     const QString first = m_folder->filePath(QStringLiteral("first.csv"));
     const QString second = m_folder->filePath(QStringLiteral("second.csv"));
-    Result result = runCli({QStringLiteral("export"), QStringLiteral("sales"), range,
-                            QStringLiteral("--to=2026-12-31"), QStringLiteral("--out"), first,
-                            QStringLiteral("--set=主账"), QStringLiteral("--user=zunta")});
+    const QStringList exportSales = words("export sales --from=2026-01-01 --to=2026-12-31 --out");
+    Result result = runCli(exportSales + QStringList{first} + words("--set=主账 --user=zunta"));
     QCOMPARE(result.code, 0);
-    const QString map = QStringLiteral("--map=销售日期=B,产品=C,客户=D,收款账号=E,销售员=F,售价=G,"
-                                       "数量=H,应收金额=I,已收金额=J,备注=K");
-    result = runCli({QStringLiteral("import"), QStringLiteral("sales"), first,
-                     QStringLiteral("--rows=4-2"), map, QStringLiteral("--set=分店账"),
-                     QStringLiteral("--user=zunta")});
+    result = runCli(
+            words("import sales") + QStringList{first}
+            + words("--rows=4-2 --map=销售日期=B,产品=C,客户=D,收款账号=E,销售员=F,"
+                    "售价=G,数量=H,应收金额=I,已收金额=J,备注=K --set=分店账 --user=zunta"));
     QVERIFY2(result.code == 0, qPrintable(QString::number(result.code) + result.err));
     QVERIFY2(result.out.contains(QStringLiteral("3")), qPrintable(result.out + result.err));
-    result = runCli({QStringLiteral("export"), QStringLiteral("sales"), range,
-                     QStringLiteral("--to=2026-12-31"), QStringLiteral("--out"), second,
-                     QStringLiteral("--set=DATA00002.qdt"), QStringLiteral("--user=zunta")});
+    result = runCli(exportSales + QStringList{second} + words("--set=DATA00002.qdt --user=zunta"));
     QCOMPARE(result.code, 0);
-    QFile a(first);
-    QFile b(second);
-    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(b.readAll()), QString::fromUtf8(a.readAll()));
+    QCOMPARE(QString::fromUtf8(testsupport::readFile(second)),
+             QString::fromUtf8(testsupport::readFile(first)));
 }
 
 QTEST_MAIN(TestCli)

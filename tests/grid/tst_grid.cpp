@@ -18,6 +18,7 @@
 #include <QTest>
 
 using grid::Grid;
+using testsupport::column;
 
 namespace {
 
@@ -48,14 +49,6 @@ QVector<QStringList> table(const QString &text)
     for (const QString &row : text.split(QLatin1Char(';')))
         rows << row.split(QLatin1Char(','));
     return rows;
-}
-
-QStringList column(const Grid &grid, int col)
-{
-    QStringList texts;
-    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
-        texts << grid.textMatrix(r, col);
-    return texts;
 }
 
 // What FitGridColumns must give, measured cell by cell.
@@ -96,7 +89,6 @@ private slots:
     void setupBuildsTheListLayout();
     void rowsKeepTheirFormats();
     void modelShowsDataRowsUnderTitles();
-    void putCellFormatsByType_data();
     void putCellFormatsByType();
     void textWidthsMatchTheFont();
     void fitGridColumns();
@@ -194,53 +186,49 @@ void TestGrid::modelShowsDataRowsUnderTitles()
     QCOMPARE(model->rowCount(), 1000);
 }
 
-void TestGrid::putCellFormatsByType_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<bool>("dateOnly");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("alignment");
-
-    const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 30));
-    const QDateTime nullDate(QDate(1900, 1, 1), QTime(0, 0));
-    QTest::newRow("double half") << "Pay" << QVariant(2.675) << true << 2 << "2.68" << 8;
-    QTest::newRow("integer") << "Num" << QVariant(qlonglong(7)) << true << 2 << "7" << 8;
-    QTest::newRow("C key") << "CD" << QVariant(qlonglong(7)) << true << 2 << "07" << 8;
-    QTest::newRow("C key wide") << "CD" << QVariant(qlonglong(123)) << true << 2 << "123" << 8;
-    QTest::newRow("C key negative") << "CD" << QVariant(qlonglong(-7)) << true << 2 << "-07" << 8;
-    QTest::newRow("three letters") << "CID" << QVariant(qlonglong(7)) << true << 2 << "7" << 8;
-    QTest::newRow("second row") << "Pay" << QVariant(3.0) << true << 3 << "3.00" << 0;
-    QTest::newRow("date only") << "Dat" << QVariant(afternoon) << true << 2 << "2024.03.05" << 0;
-    QTest::newRow("date time") << "Dat" << QVariant(afternoon) << false << 2 << "2024.03.05 14:07"
-                               << 0;
-    QTest::newRow("null date") << "Dat" << QVariant(nullDate) << true << 2 << "" << 0;
-    QTest::newRow("true") << "Flag" << QVariant(true) << true << 2 << "√" << 0;
-    QTest::newRow("false") << "Flag" << QVariant(false) << true << 2 << "" << 0;
-    QTest::newRow("text") << "Name" << QVariant(QStringLiteral(" 12 ")) << true << 2 << " 12 " << 0;
-    QTest::newRow("null") << "Name" << QVariant() << true << 2 << "old" << 0;
-    QTest::newRow("float") << "Num" << QVariant(2.5f) << true << 2 << "2.5" << 0;
-}
-
-// PutCell writes by value type and right-aligns numbers on the first data row.
+// PutCell writes by value type and right-aligns numbers on the first data
+// row only: amounts to two places, codes ("C…" keys of two letters) to two
+// digits, dates with or without time, the null date empty, booleans as √.
 void TestGrid::putCellFormatsByType()
 {
-    QFETCH(QString, key);
-    QFETCH(QVariant, value);
-    QFETCH(bool, dateOnly);
-    QFETCH(int, row);
-    QFETCH(QString, text);
-    QFETCH(int, alignment);
-
-    Grid grid;
-    grid::SetupGridColumns(grid, {QStringLiteral("ID"), QString(), key},
-                           {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("值")});
-    grid.setRows(4);
-    grid.setTextMatrix(row, 2, QStringLiteral("old"));
-    grid::PutCell(grid, row, 2, value, dateOnly);
-    QCOMPARE(grid.textMatrix(row, 2), text);
-    QCOMPARE(grid.colAlignment(2), alignment);
+    const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 30));
+    const QDateTime nullDate(QDate(1900, 1, 1), QTime(0, 0));
+    const struct
+    {
+        const char *key;
+        QVariant value;
+        bool dateOnly;
+        int row;
+        const char *text;
+        int alignment;
+    } cases[] = {
+            {"Pay", 2.675, true, 2, "2.68", 8},
+            {"Num", qlonglong(7), true, 2, "7", 8},
+            {"CD", qlonglong(7), true, 2, "07", 8},
+            {"CD", qlonglong(123), true, 2, "123", 8},
+            {"CD", qlonglong(-7), true, 2, "-07", 8},
+            {"CID", qlonglong(7), true, 2, "7", 8},
+            {"Pay", 3.0, true, 3, "3.00", 0},
+            {"Dat", afternoon, true, 2, "2024.03.05", 0},
+            {"Dat", afternoon, false, 2, "2024.03.05 14:07", 0},
+            {"Dat", nullDate, true, 2, "", 0},
+            {"Flag", true, true, 2, "√", 0},
+            {"Flag", false, true, 2, "", 0},
+            {"Name", QStringLiteral(" 12 "), true, 2, " 12 ", 0},
+            {"Name", QVariant(), true, 2, "old", 0},
+            {"Num", 2.5f, true, 2, "2.5", 0},
+    };
+    for (const auto &c : cases) {
+        Grid grid;
+        grid::SetupGridColumns(
+                grid, {QStringLiteral("ID"), QString(), QString::fromLatin1(c.key)},
+                {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("值")});
+        grid.setRows(4);
+        grid.setTextMatrix(c.row, 2, QStringLiteral("old"));
+        grid::PutCell(grid, c.row, 2, c.value, c.dateOnly);
+        QCOMPARE(grid.textMatrix(c.row, 2), QString::fromUtf8(c.text));
+        QCOMPARE(grid.colAlignment(2), c.alignment);
+    }
 }
 
 // Sharing one measurement between texts of the same digit shape must give

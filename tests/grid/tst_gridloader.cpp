@@ -8,7 +8,6 @@
 #include "store/access.h"
 #include "store/engine.h"
 #include "store/programfolder.h"
-#include "store/schema.h"
 #include "store/session.h"
 #include "ui/progress.h"
 
@@ -61,22 +60,10 @@ void setupBigGrid(Grid &grid)
     grid.setTag(QStringLiteral("Big"));
 }
 
-QStringList column(const Grid &grid, int col)
-{
-    QStringList texts;
-    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
-        texts << grid.textMatrix(r, col);
-    return texts;
-}
-
-int countRows(const QString &table)
-{
-    store::RecordSet rs;
-    store::OpenQuery(rs, QStringLiteral("SELECT COUNT(*) AS n FROM ") + table);
-    return rs.value(0).toInt();
-}
-
 } // namespace
+
+using testsupport::column;
+using testsupport::countRows;
 
 class TestGridLoader : public QObject
 {
@@ -85,7 +72,6 @@ class TestGridLoader : public QObject
 private slots:
     void init();
     void cleanup();
-    void rowLimit_data();
     void rowLimit();
     void loadSql();
     void tooManyRowsShowsTheLimit();
@@ -95,41 +81,25 @@ private slots:
     void deleteRowsAndRecords();
 
 private:
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<testsupport::FolderWithSet> m_fx;
 };
 
 void TestGridLoader::init()
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    QString error;
-    QVERIFY2(store::BuildTemplate(store::programFilePath(kAccount), &error), qPrintable(error));
-    store::CurrentAccountFile = kAccount;
+    m_fx = std::make_unique<testsupport::FolderWithSet>();
 }
 
 void TestGridLoader::cleanup()
 {
-    m_prompts.reset();
-    m_folder.reset();
+    m_fx.reset();
 }
 
-void TestGridLoader::rowLimit_data()
-{
-    QTest::addColumn<int>("columns");
-    QTest::addColumn<int>("limit");
-    QTest::newRow("12") << 12 << 29164;
-    QTest::newRow("10, a half rounded to even") << 10 << 34998;
-    QTest::newRow("7, a half rounded to even") << 7 << 49998;
-    QTest::newRow("1") << 1 << 349998;
-    QTest::newRow("none") << 0 << 0;
-}
-
+// Twelve columns: 29,164 rows; a half is rounded to even.
 void TestGridLoader::rowLimit()
 {
-    QFETCH(int, columns);
-    QFETCH(int, limit);
-    QCOMPARE(grid::LoadGridRowLimit(columns), limit);
+    const int limits[][2] = {{12, 29164}, {10, 34998}, {7, 49998}, {1, 349998}, {0, 0}};
+    for (const auto &[columns, limit] : limits)
+        QCOMPARE(grid::LoadGridRowLimit(columns), limit);
 }
 
 // The statement: a tag with a space is the statement; a given one wins.
@@ -159,7 +129,7 @@ void TestGridLoader::tooManyRowsShowsTheLimit()
     grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
     QCOMPARE(grid.dataRows(), 29164);
     QCOMPARE(grid.rows(), 29166);
-    QCOMPARE(m_prompts->messages,
+    QCOMPARE(m_fx->prompts.messages,
              QStringList(QStringLiteral("数据库里共有40000条记录，表格只能显示29164条记录，"
                                         "因此无法全部显示，请修改筛选条件。")));
     QCOMPARE(grid.textMatrix(2, 0), QStringLiteral("1"));
@@ -179,10 +149,10 @@ void TestGridLoader::tooManyRowsShowsTheLimit()
     QVERIFY(!ui::progressWindow()); // closed again
 
     QVERIFY(run(QStringLiteral("DELETE FROM Big WHERE ID>29164")));
-    m_prompts->messages.clear();
+    m_fx->prompts.messages.clear();
     grid::LoadGrid(grid, QString(), QString(), true);
     QCOMPARE(grid.dataRows(), 29164);
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_fx->prompts.messages.isEmpty());
 
     QVERIFY(grid::DeleteGridRows(grid, 2 + 100, 2 + 1299, false));
     QCOMPARE(grid.dataRows(), 27964);
@@ -244,7 +214,7 @@ void TestGridLoader::formatsAndAlignmentByType()
     QCOMPARE(grid.colAlignment(2), grid::kAlignLeftTop);
     QCOMPARE(grid.colAlignment(6), grid::kAlignLeftTop);
     QCOMPARE(grid.row(), 2); // the first data row is current
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_fx->prompts.messages.isEmpty());
 }
 
 // A tag holding a statement is run as it is, whatever where and order say;
@@ -267,7 +237,7 @@ void TestGridLoader::statementTagAndFailedQuery()
     grid::LoadGrid(grid, QString(), QString(), true);
     QCOMPARE(grid.rows(), 2);
     QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称"));
-    QCOMPARE(m_prompts->messages,
+    QCOMPARE(m_fx->prompts.messages,
              QStringList(QStringLiteral("数据库打开错误(SELECT * FROM NoSuchTable)！")));
 }
 
@@ -303,7 +273,7 @@ void TestGridLoader::indirectLookup()
     QCOMPARE(grid.textMatrix(501, 2), QStringLiteral("钢管")); // ID 500: PID 1
     QCOMPARE(grid.textMatrix(503, 2), QString());              // NULL key
     QCOMPARE(grid.textMatrix(502, 5), QStringLiteral("9"));
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_fx->prompts.messages.isEmpty());
 }
 
 // Rows 3 to 5 are the second to fourth data rows; their records go, the rows
@@ -315,12 +285,12 @@ void TestGridLoader::deleteRowsAndRecords()
     setupBigGrid(grid);
     grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
 
-    m_prompts->answers = {false};
+    m_fx->prompts.answers = {false};
     QVERIFY(!grid::DeleteGridRows(grid, 5, 3, true));
-    QCOMPARE(m_prompts->questions, QStringList(QStringLiteral("您确定要删除第2-4行数据？")));
+    QCOMPARE(m_fx->prompts.questions, QStringList(QStringLiteral("您确定要删除第2-4行数据？")));
     QCOMPARE(grid.dataRows(), 6);
 
-    m_prompts->answers = {true};
+    m_fx->prompts.answers = {true};
     QVERIFY(grid::DeleteGridRows(grid, 5, 3, true));
     QCOMPARE(column(grid, 0), (QStringList{"1", "5", "6"}));
     QCOMPARE(column(grid, 1), (QStringList{"1", "5", "6"}));

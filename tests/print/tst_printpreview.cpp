@@ -63,11 +63,8 @@ struct PdfPages
 
 PdfPages readPdf(const QString &path)
 {
-    QFile file(path);
     PdfPages pdf;
-    if (!file.open(QIODevice::ReadOnly))
-        return pdf;
-    const QString bytes = QString::fromLatin1(file.readAll());
+    const QString bytes = QString::fromLatin1(testsupport::readFile(path));
     if (!bytes.startsWith(QLatin1String("%PDF-")))
         return pdf;
     static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![A-Za-z])"));
@@ -80,6 +77,19 @@ PdfPages readPdf(const QString &path)
                             m.captured(4).toDouble() - m.captured(2).toDouble());
     }
     return pdf;
+}
+
+// A page frame of 1000 × 560 units (28 lines of 20) at (100, 50).
+PageFrame testFrame()
+{
+    PageFrame frame;
+    frame.left = 100;
+    frame.top = 50;
+    frame.width = 1000;
+    frame.height = 560;
+    frame.unitsPerTwip = 1.0 / 15;
+    frame.unitsPerMm = 4;
+    return frame;
 }
 
 bool nearly(const QSizeF &size, double width, double height)
@@ -129,6 +139,12 @@ private:
         m_preview = preview;
         return preview;
     }
+    // The next print goes to the PDF printer and into this file.
+    void planPdf(const QString &path)
+    {
+        m_fx->prompts.printers << kPdfPrinterName;
+        m_fx->prompts.fileNames << path;
+    }
     void reopen(grid::Grid &grid)
     {
         if (m_preview)
@@ -137,19 +153,13 @@ private:
         open(grid);
     }
 
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<testsupport::FolderWithSet> m_fx;
     QPointer<PrintPreview> m_preview;
 };
 
 void TestPrintPreview::init()
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    QString error;
-    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
-             qPrintable(error));
-    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    m_fx = std::make_unique<testsupport::FolderWithSet>();
     store::AccountSets.clear();
     store::CurrentAccountIndex = -1;
     store::CurrentUser = QStringLiteral("张三");
@@ -161,9 +171,8 @@ void TestPrintPreview::cleanup()
     if (m_preview)
         m_preview->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    const QStringList messages = m_prompts->messages;
-    m_prompts.reset();
-    m_folder.reset();
+    const QStringList messages = m_fx->prompts.messages;
+    m_fx.reset();
     store::CurrentUser.clear();
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" / "))));
 }
@@ -355,7 +364,7 @@ void TestPrintPreview::fontDialog()
     chosen.bold = true;
     chosen.strikeOut = true;
     chosen.color = 0x0000FF; // blue
-    m_prompts->fonts << chosen;
+    m_fx->prompts.fonts << chosen;
     preview->chooseFont();
 
     QCOMPARE(preview->reportFont().pointSize, 0.1);
@@ -385,13 +394,7 @@ void TestPrintPreview::pageComposition()
 {
     auto grid = makeGrid(60, QStringLiteral("销售单"));
     QImage surface(1400, 900, QImage::Format_RGB32);
-    PageFrame frame;
-    frame.left = 100;
-    frame.top = 50;
-    frame.width = 1000;
-    frame.height = 560; // 28 lines of 20
-    frame.unitsPerTwip = 1.0 / 15;
-    frame.unitsPerMm = 4;
+    const PageFrame frame = testFrame();
     PageInput input;
     input.grid = grid.get();
     input.rowsPerPage = 25;
@@ -464,13 +467,7 @@ void TestPrintPreview::longCellsWrapWithinTheirColumn()
     grid->setTextMatrix(2, 2, longText);
     grid->setTextMatrix(3, 2, QStringLiteral("第一行\r\n第二行"));
     QImage surface(1400, 900, QImage::Format_RGB32);
-    PageFrame frame;
-    frame.left = 100;
-    frame.top = 50;
-    frame.width = 1000;
-    frame.height = 560;
-    frame.unitsPerTwip = 1.0 / 15;
-    frame.unitsPerMm = 4;
+    const PageFrame frame = testFrame();
     PageInput input;
     input.grid = grid.get();
     input.date = QDate(2024, 5, 6);
@@ -506,12 +503,11 @@ void TestPrintPreview::printsOnePdfForOneCommand()
     PrintPreview *preview = open(*grid);
     QCOMPARE(preview->pageCount(), 6);
 
-    const QString path = m_folder->filePath(QStringLiteral("销售单.pdf"));
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << path;
+    const QString path = m_fx->folder.filePath(QStringLiteral("销售单.pdf"));
+    planPdf(path);
     preview->PrintBatch(5, 3);
-    QCOMPARE(m_prompts->printerLists.size(), 1);
-    QCOMPARE(m_prompts->printerLists.first().last(), kPdfPrinterName);
+    QCOMPARE(m_fx->prompts.printerLists.size(), 1);
+    QCOMPARE(m_fx->prompts.printerLists.first().last(), kPdfPrinterName);
     QCOMPARE(store::GetVar(kDefaultPrinterKey), kPdfPrinterName);
     QCOMPARE(preview->currentPage(), 5);
     PdfPages pdf = readPdf(path);
@@ -522,29 +518,26 @@ void TestPrintPreview::printsOnePdfForOneCommand()
                  qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
 
     // The chooser now opens on the stored printer; a name without .pdf gets it.
-    const QString all = m_folder->filePath(QStringLiteral("全部"));
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << all;
+    const QString all = m_fx->folder.filePath(QStringLiteral("全部"));
+    planPdf(all);
     preview->printAll();
-    QCOMPARE(m_prompts->printerPreselections.last(), kPdfPrinterName);
+    QCOMPARE(m_fx->prompts.printerPreselections.last(), kPdfPrinterName);
     QCOMPARE(readPdf(all + QStringLiteral(".pdf")).count, 6);
 
     // A4 portrait rotated prints landscape; unrotated it stays portrait.
     preview->box(0)->setText(QStringLiteral("210"));
     preview->box(1)->setText(QStringLiteral("297"));
     preview->rotation()->setChecked(true);
-    const QString rotated = m_folder->filePath(QStringLiteral("rotated.pdf"));
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << rotated;
+    const QString rotated = m_fx->folder.filePath(QStringLiteral("rotated.pdf"));
+    planPdf(rotated);
     preview->printCurrentPage();
     pdf = readPdf(rotated);
     QCOMPARE(pdf.count, 1);
     QVERIFY(nearly(pdf.sizes.value(0), 841.9, 595.3));
 
     preview->rotation()->setChecked(false);
-    const QString upright = m_folder->filePath(QStringLiteral("upright.pdf"));
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << upright;
+    const QString upright = m_fx->folder.filePath(QStringLiteral("upright.pdf"));
+    planPdf(upright);
     preview->printRange();
     pdf = readPdf(upright);
     QCOMPARE(pdf.count, 6);
@@ -570,19 +563,19 @@ void TestPrintPreview::cancelledChoicesPrintNothing()
 {
     auto grid = makeGrid(30, QStringLiteral("销售单"));
     PrintPreview *preview = open(*grid);
-    const QString path = m_folder->filePath(QStringLiteral("x.pdf"));
-    m_prompts->fileNames << path;
+    const QString path = m_fx->folder.filePath(QStringLiteral("x.pdf"));
+    m_fx->prompts.fileNames << path;
     preview->PrintBatch(1, 2); // no printer planned: cancelled
     preview->printCurrentPage();
-    QCOMPARE(m_prompts->printerLists.size(), 2);
-    QCOMPARE(m_prompts->fileNames.size(), 1); // never asked
+    QCOMPARE(m_fx->prompts.printerLists.size(), 2);
+    QCOMPARE(m_fx->prompts.fileNames.size(), 1); // never asked
     QVERIFY(!QFile::exists(path));
     QCOMPARE(store::GetVar(kDefaultPrinterKey), QString());
 
-    m_prompts->fileNames.clear();
-    m_prompts->printers << kPdfPrinterName;
+    m_fx->prompts.fileNames.clear();
+    m_fx->prompts.printers << kPdfPrinterName;
     preview->printAll(); // file name cancelled
-    QVERIFY(QDir(m_folder->path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
+    QVERIFY(QDir(m_fx->folder.path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
 }
 
 // A printer that is not there and a PDF file that cannot be written say so;
@@ -591,24 +584,19 @@ void TestPrintPreview::printerAndFileFailuresAreReported()
 {
     auto grid = makeGrid(30, QStringLiteral("销售单"));
     PrintPreview *preview = open(*grid);
-    m_prompts->printers << QStringLiteral("不存在的打印机");
+    m_fx->prompts.printers << QStringLiteral("不存在的打印机");
     preview->printAll();
-    QCOMPARE(m_prompts->messages, QStringList{kPrinterFailedText});
-    m_prompts->messages.clear();
+    QCOMPARE(m_fx->prompts.messages, QStringList{kPrinterFailedText});
+    m_fx->prompts.messages.clear();
 
-    const QString blocker = m_folder->filePath(QStringLiteral("not-a-folder"));
-    QFile file(blocker);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("keep");
-    file.close();
-    m_prompts->printers << kPdfPrinterName;
-    m_prompts->fileNames << blocker + QStringLiteral("/report.pdf");
+    const QString blocker = m_fx->folder.filePath(QStringLiteral("not-a-folder"));
+    QVERIFY(testsupport::writeFile(blocker, "keep"));
+    planPdf(blocker + QStringLiteral("/report.pdf"));
     preview->printAll();
-    QCOMPARE(m_prompts->messages.size(), 1);
-    QVERIFY(m_prompts->messages.first().startsWith(QStringLiteral("无法写入文件")));
-    m_prompts->messages.clear();
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("keep"));
+    QCOMPARE(m_fx->prompts.messages.size(), 1);
+    QVERIFY(m_fx->prompts.messages.first().startsWith(QStringLiteral("无法写入文件")));
+    m_fx->prompts.messages.clear();
+    QCOMPARE(testsupport::readFile(blocker), QByteArray("keep"));
 }
 
 // Nonsense settings and contents still give a page, quickly, without a
@@ -621,7 +609,7 @@ void TestPrintPreview::badInputStillShowsAPage()
     store::FontChoice missing;
     missing.family = QStringLiteral("没有这种字体");
     missing.pointSize = 500;
-    m_prompts->fonts << missing;
+    m_fx->prompts.fonts << missing;
     preview->chooseFont();
     preview->headerBox(0)->setText(QString(5000, QChar(0x6807)));
 

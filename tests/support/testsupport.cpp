@@ -1,10 +1,13 @@
 #include "testsupport.h"
 
+#include "store/access.h"
 #include "store/engine.h"
 #include "store/programfolder.h"
+#include "store/schema.h"
 #include "store/session.h"
 
 #include <QFile>
+#include <QtTest>
 
 namespace testsupport {
 
@@ -80,6 +83,30 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace testsupport
+
+namespace testsupport {
+
+void exec(const QString &sql)
+{
+    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
+}
+
+FolderWithSet::FolderWithSet()
+{
+    QString error;
+    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
+             qPrintable(error));
+    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+}
+
+qlonglong countRows(const QString &table)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT Count(*) FROM ") + table);
+    return rs.value(0).toLongLong();
 }
 
 } // namespace testsupport

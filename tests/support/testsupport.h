@@ -60,3 +60,32 @@ QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes = QByteArray());
 
 } // namespace testsupport
+
+namespace testsupport {
+
+// Runs one statement on the current set; a failure fails the test.
+void exec(const QString &sql);
+// The number of rows of a table in the current set.
+qlonglong countRows(const QString &table);
+
+// A temporary program folder holding the set DATA00001.qdt, built from the
+// template and made current, with scripted prompts.
+class FolderWithSet
+{
+public:
+    FolderWithSet();
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+};
+
+// The texts of one grid column below its fixed rows.
+template<typename Grid>
+QStringList column(const Grid &grid, int col)
+{
+    QStringList texts;
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r)
+        texts << grid.textMatrix(r, col);
+    return texts;
+}
+
+} // namespace testsupport

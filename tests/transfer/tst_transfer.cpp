@@ -25,6 +25,8 @@
 
 using namespace masterfixture;
 using namespace transfer;
+using testsupport::readFile;
+using testsupport::writeFile;
 
 namespace {
 
@@ -97,19 +99,6 @@ QVector<MapEntry> mappingOf(const grid::Grid &g, const QHash<QString, QString> &
     for (MapEntry &entry : entries)
         entry.columnsText = columnTexts.value(entry.caption);
     return entries;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -206,7 +195,7 @@ void TestTransfer::exportAsksBeforeReplacing()
     grid::Grid g;
     loadSales(g);
     const QString path = m.folder->filePath("old.csv");
-    writeFile(path, "old");
+    QVERIFY(writeFile(path, "old"));
     m.prompts->fileNames << path;
     m.prompts->answers << false;
     QVERIFY(!ExportGrid(g, "销售单"));
@@ -343,8 +332,9 @@ void TestTransfer::fieldRules()
     records::LoadCustomerList(customers);
     const QString path = m.folder->filePath("cus.csv");
     const QString memo(80, 'm');
-    writeFile(path,
-              QString("名称,折扣,邮编,备注\r\n甲公司,12kg,1000011234," + memo + "\r\n").toUtf8());
+    QVERIFY(writeFile(
+            path,
+            QString("名称,折扣,邮编,备注\r\n甲公司,12kg,1000011234," + memo + "\r\n").toUtf8()));
     QVERIFY(ImportCsv(
             customers,
             mappingOf(customers, {{"客户名称", "A"}, {"折扣", "B"}, {"邮编", "C"}, {"备注", "D"}}),
@@ -361,8 +351,9 @@ void TestTransfer::fieldRules()
     grid::Grid sales;
     loadSales(sales);
     const QString salesPath = m.folder->filePath("sales.csv");
-    writeFile(salesPath, "日期,产品,金额\n2026.03.01,钢管,12.5元\n2026/3/2,钢管,3\n"
-                         "2026年3月3日,\"螺栓,\"\"M8\"\"\",1e2\n昨天,钢管,1\n2026-03-05,钢管,1\n");
+    QVERIFY(writeFile(salesPath,
+                      "日期,产品,金额\n2026.03.01,钢管,12.5元\n2026/3/2,钢管,3\n"
+                      "2026年3月3日,\"螺栓,\"\"M8\"\"\",1e2\n昨天,钢管,1\n2026-03-05,钢管,1\n"));
     QVERIFY(!ImportCsv(sales,
                        mappingOf(sales, {{"销售日期", "A"}, {"产品", "B"}, {"应收金额", "C"}}),
                        salesPath, 2, 100));
@@ -381,7 +372,7 @@ void TestTransfer::emptyRowEndsTheData()
     grid::Grid sales;
     loadSales(sales);
     const QString path = m.folder->filePath("gap.csv");
-    writeFile(path, "产品,客户\r\n钢管,\r\n,\r\n钢管,乙\r\n");
+    QVERIFY(writeFile(path, "产品,客户\r\n钢管,\r\n,\r\n钢管,乙\r\n"));
     // A constant alone does not make an empty row a row.
     QVERIFY(ImportCsv(sales, mappingOf(sales, {{"产品", "A"}, {"客户", "B"}, {"备注", "\"导入\""}}),
                       path, 2, 100));
@@ -395,7 +386,7 @@ void TestTransfer::emptyRowEndsTheData()
     // its empty date is no error.
     exec("DELETE FROM Cus");
     const QString named = m.folder->filePath("named.csv");
-    writeFile(named, "产品,客户,日期\r\n钢管,甲,2026.03.01\r\n\t,\t,\t\r\n");
+    QVERIFY(writeFile(named, "产品,客户,日期\r\n钢管,甲,2026.03.01\r\n\t,\t,\t\r\n"));
     QVERIFY(ImportCsv(sales, mappingOf(sales, {{"产品", "A"}, {"客户", "B"}, {"销售日期", "C"}}),
                       named, 2, 100));
     QCOMPARE(count("Sale"), 2);
@@ -410,21 +401,21 @@ void TestTransfer::badFiles()
     const QVector<MapEntry> mapping = mappingOf(sales, {{"产品", "A"}});
 
     const QString binary = m.folder->filePath("binary.csv");
-    writeFile(binary, QByteArray("\x00\x01\x02PK\xff", 7));
+    QVERIFY(writeFile(binary, QByteArray("\x00\x01\x02PK\xff", 7)));
     QVERIFY(!ImportCsv(sales, mapping, binary, 1, 10));
     QVERIFY(!ImportCsv(sales, mapping, m.folder->filePath("missing.csv"), 1, 10));
     QVERIFY(!ImportCsv(sales, mapping, m.folder->filePath("a.txt"), 1, 10));
     QCOMPARE(m.takeMessages(), QStringList(3, "CSV文件导入错误！"));
 
     const QString empty = m.folder->filePath("empty.csv");
-    writeFile(empty, QByteArray());
+    QVERIFY(writeFile(empty, QByteArray()));
     QVERIFY(ImportCsv(sales, mapping, empty, 1, 10));
     QCOMPARE(count("Sale"), 0);
 
     // GB18030 with Chinese names, CR-only lines and an open quote at the end.
     const QString gb = m.folder->filePath("gb.csv");
     QStringEncoder encoder("GB18030");
-    writeFile(gb, encoder.encode(QStringLiteral("产品\r钢管\r\"螺母")));
+    QVERIFY(writeFile(gb, encoder.encode(QStringLiteral("产品\r钢管\r\"螺母"))));
     QVERIFY(ImportCsv(sales, mapping, gb, 2, 10));
     QCOMPARE(count("Sale"), 2);
     QCOMPARE(count("Pro", "Name='钢管'") + count("Pro", "Name='螺母'"), 2);
@@ -447,7 +438,7 @@ void TestTransfer::workbookErrors()
     const QString zip = m.folder->filePath("other.xlsx");
     const QString text = m.folder->filePath("text.xls");
     QFile::copy(xlsx, zip);
-    writeFile(text, "a,b,c\r\n");
+    QVERIFY(writeFile(text, "a,b,c\r\n"));
     QVERIFY(!ImportExcel(sales, mapping, text, "销售单", 2, 10));
     QCOMPARE(m.takeMessages(), QStringList({"输入表格名称有误，无法打开表格，请重新输入！",
                                             "输入表格列号超界，请重新输入！",
@@ -505,7 +496,7 @@ void TestTransfer::mappingDialog()
     QByteArray content = "产品,客户\r\n";
     for (int i = 0; i < 30005; ++i)
         content += "钢管,客户" + QByteArray::number(i % 7) + "\r\n";
-    writeFile(path, content);
+    QVERIFY(writeFile(path, content));
 
     {
         ImportMapDialog dialog(sales, path, QString());

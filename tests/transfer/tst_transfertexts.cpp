@@ -19,61 +19,33 @@ class TestTransferTexts : public QObject
     Q_OBJECT
 
 private slots:
-    void columnLetters_data();
     void columnLetters();
-    void columnNumber_data();
-    void columnNumber();
     void csvFieldQuoting();
-    void parseCsv_data();
     void parseCsv();
     void exportedLinesReadBack();
     void decodeEncodings();
     void columnTexts();
-    void dates_data();
     void dates();
     void rowRange();
     void rights();
 };
 
-void TestTransferTexts::columnLetters_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("letters");
-    QTest::newRow("1") << 1 << "A";
-    QTest::newRow("26") << 26 << "Z";
-    QTest::newRow("27") << 27 << "AA";
-    QTest::newRow("52") << 52 << "AZ";
-    QTest::newRow("53") << 53 << "BA";
-    QTest::newRow("702") << 702 << "ZZ";
-    QTest::newRow("0") << 0 << "";
-    QTest::newRow("703") << 703 << "";
-}
-
+// Letters and numbers both ways up to ZZ; nothing outside; typed letters
+// in any case, blanks around, a digit below A, three letters beyond.
 void TestTransferTexts::columnLetters()
 {
-    QFETCH(int, number);
-    QFETCH(QString, letters);
-    QCOMPARE(ColumnLetters(number), letters);
-    if (!letters.isEmpty())
-        QCOMPARE(ColumnNumber(letters), number);
-}
-
-void TestTransferTexts::columnNumber_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("number");
-    QTest::newRow("lower, blanks") << " b " << 2;
-    QTest::newRow("two") << "az" << 52;
-    QTest::newRow("digit below A") << "7" << 1;
-    QTest::newRow("three") << "AAA" << 0;
-    QTest::newRow("empty") << "" << 0;
-}
-
-void TestTransferTexts::columnNumber()
-{
-    QFETCH(QString, text);
-    QFETCH(int, number);
-    QCOMPARE(ColumnNumber(text), number);
+    const QList<QPair<int, const char *>> letters
+            = {{1, "A"},   {26, "Z"},   {27, "AA"}, {52, "AZ"},
+               {53, "BA"}, {702, "ZZ"}, {0, ""},    {703, ""}};
+    for (const auto &[number, text] : letters) {
+        QCOMPARE(ColumnLetters(number), QString::fromLatin1(text));
+        if (*text)
+            QCOMPARE(ColumnNumber(QString::fromLatin1(text)), number);
+    }
+    const QList<QPair<const char *, int>> typed
+            = {{" b ", 2}, {"az", 52}, {"7", 1}, {"AAA", 0}, {"", 0}};
+    for (const auto &[text, number] : typed)
+        QCOMPARE(ColumnNumber(QString::fromLatin1(text)), number);
 }
 
 void TestTransferTexts::csvFieldQuoting()
@@ -87,31 +59,26 @@ void TestTransferTexts::csvFieldQuoting()
     QCOMPARE(csvField(QString()), QString("\t"));
 }
 
-void TestTransferTexts::parseCsv_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<Records>("records");
-    QTest::newRow("quoted comma") << "a,\"b,c\",d" << Records{{"a", "b,c", "d"}};
-    QTest::newRow("quoted line break") << "1,\"first\r\nsecond\",3\r\n4,5,6"
-                                       << Records{{"1", "first\r\nsecond", "3"}, {"4", "5", "6"}};
-    QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\",x" << Records{{"say \"hi\"", "x"}};
-    QTest::newRow("empty quoted field") << "a,\"\",b" << Records{{"a", "", "b"}};
-    QTest::newRow("placeholders survive") << "ζξ,\"ζζ,ξ\"" << Records{{"ζξ", "ζζ,ξ"}};
-    QTest::newRow("line ends of every kind")
-            << "a\rb\nc\r\nd" << Records{{"a"}, {"b"}, {"c"}, {"d"}};
-    QTest::newRow("empty line is an empty record") << "a\r\n\r\nb\r\n" << Records{{"a"}, {}, {"b"}};
-    QTest::newRow("unclosed quote runs to the end") << "a,\"b\r\nc" << Records{{"a", "b\r\nc"}};
-    QTest::newRow("quote inside an unquoted field")
-            << "a,b\"c,d\"e,f" << Records{{"a", "bc,de", "f"}};
-    QTest::newRow("empty fields") << ",," << Records{{"", "", ""}};
-    QTest::newRow("nothing") << "" << Records{};
-}
-
+// Quoted commas, line breaks and doubled quotes; line ends of every kind;
+// an empty line is an empty record; an unclosed quote runs to the end; a
+// quote inside an unquoted field only quotes.
 void TestTransferTexts::parseCsv()
 {
-    QFETCH(QString, text);
-    QFETCH(Records, records);
-    QCOMPARE(transfer::parseCsv(text), records);
+    const QList<QPair<const char *, Records>> cases = {
+            {"a,\"b,c\",d", {{"a", "b,c", "d"}}},
+            {"1,\"first\r\nsecond\",3\r\n4,5,6", {{"1", "first\r\nsecond", "3"}, {"4", "5", "6"}}},
+            {"\"say \"\"hi\"\"\",x", {{"say \"hi\"", "x"}}},
+            {"a,\"\",b", {{"a", "", "b"}}},
+            {"ζξ,\"ζζ,ξ\"", {{"ζξ", "ζζ,ξ"}}},
+            {"a\rb\nc\r\nd", {{"a"}, {"b"}, {"c"}, {"d"}}},
+            {"a\r\n\r\nb\r\n", {{"a"}, {}, {"b"}}},
+            {"a,\"b\r\nc", {{"a", "b\r\nc"}}},
+            {"a,b\"c,d\"e,f", {{"a", "bc,de", "f"}}},
+            {",,", {{"", "", ""}}},
+            {"", {}},
+    };
+    for (const auto &[text, records] : cases)
+        QCOMPARE(transfer::parseCsv(QString::fromUtf8(text)), records);
 }
 
 void TestTransferTexts::exportedLinesReadBack()
@@ -161,29 +128,24 @@ void TestTransferTexts::columnTexts()
     QCOMPARE(more.at(2).column, 0);
 }
 
-void TestTransferTexts::dates_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QDateTime>("when");
-    const QDateTime day(QDate(2026, 3, 1), QTime(0, 0));
-    QTest::newRow("list form") << "2026.03.01" << day;
-    QTest::newRow("iso") << "2026-03-01" << day;
-    QTest::newRow("slashes, one digit") << "2026/3/1" << day;
-    QTest::newRow("chinese") << "2026年3月1日" << day;
-    QTest::newRow("digits") << "20260301" << day;
-    QTest::newRow("with time") << "2026-03-01 10:20:30"
-                               << QDateTime(QDate(2026, 3, 1), QTime(10, 20, 30));
-    QTest::newRow("list form with time")
-            << "2026.03.01 10:20" << QDateTime(QDate(2026, 3, 1), QTime(10, 20));
-    QTest::newRow("no such day") << "2026-02-30" << QDateTime();
-    QTest::newRow("words") << "yesterday" << QDateTime();
-}
-
+// Dates in the list form, ISO, slashes, Chinese and digits, with or
+// without a time; no such day and words are no date.
 void TestTransferTexts::dates()
 {
-    QFETCH(QString, text);
-    QFETCH(QDateTime, when);
-    QCOMPARE(parseImportDate(text), when);
+    const QDateTime day(QDate(2026, 3, 1), QTime(0, 0));
+    const QList<QPair<const char *, QDateTime>> cases = {
+            {"2026.03.01", day},
+            {"2026-03-01", day},
+            {"2026/3/1", day},
+            {"2026年3月1日", day},
+            {"20260301", day},
+            {"2026-03-01 10:20:30", QDateTime(QDate(2026, 3, 1), QTime(10, 20, 30))},
+            {"2026.03.01 10:20", QDateTime(QDate(2026, 3, 1), QTime(10, 20))},
+            {"2026-02-30", QDateTime()},
+            {"yesterday", QDateTime()},
+    };
+    for (const auto &[text, when] : cases)
+        QCOMPARE(parseImportDate(QString::fromUtf8(text)), when);
 }
 
 void TestTransferTexts::rowRange()

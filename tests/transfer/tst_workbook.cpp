@@ -3,6 +3,7 @@
 // inline strings, empty cells, sheets in workbook order, a long sheet read
 // only within the asked rows, and files that are not workbooks.
 
+#include "testsupport.h"
 #include "transfer/workbook.h"
 
 #include <QFile>
@@ -145,10 +146,7 @@ void TestWorkbook::filesThatAreNoWorkbooks()
     for (const QByteArray &bytes : {QByteArray("a,b,c\r\n"), QByteArray(),
                                     QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1garbage", 15)}) {
         const QString path = m_dir.filePath("fake.xls");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-        file.close();
+        QVERIFY(testsupport::writeFile(path, bytes));
         QVERIFY(!workbookSheets(path, &names, &error));
         QCOMPARE(error, SheetError::NotWorkbook);
         QVector<QStringList> rows;

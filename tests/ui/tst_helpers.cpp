@@ -1,7 +1,5 @@
 #include "store/access.h"
 #include "store/params.h"
-#include "store/programfolder.h"
-#include "store/schema.h"
 #include "store/session.h"
 #include "testsupport.h"
 #include "ui/helpers.h"
@@ -26,12 +24,10 @@ private slots:
     void fillIdNameComboSelectsDefault();
     void fillNameAndDistinctCombos();
     void waitFormClosed();
-    void waitFormClosedFollowsTwoWindows();
     void topMostAndCursorPosition();
 
 private:
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<testsupport::FolderWithSet> m_fx;
 };
 
 namespace {
@@ -67,19 +63,13 @@ double timedWait(const QString &caption)
 
 void TestHelpers::init()
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    QString error;
-    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
-             qPrintable(error));
-    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    m_fx = std::make_unique<testsupport::FolderWithSet>();
 }
 
 void TestHelpers::cleanup()
 {
-    const QStringList shown = m_prompts->messages;
-    m_prompts.reset();
-    m_folder.reset();
+    const QStringList shown = m_fx->prompts.messages;
+    m_fx.reset();
     QCOMPARE(shown, QStringList());
 }
 
@@ -171,13 +161,9 @@ void TestHelpers::waitFormClosed()
     timer.start();
     ui::WaitFormClosed(caption);
     QVERIFY(timer.elapsed() < 1000);
-}
 
-// Two windows with the same caption: the wait lasts until both are gone,
-// also when the second one opens while waiting.
-void TestHelpers::waitFormClosedFollowsTwoWindows()
-{
-    const QString caption = QStringLiteral("选择账套");
+    // Two windows with the same caption: the wait lasts until both are gone,
+    // also when the second one opens while waiting.
     QDialog first;
     QDialog second;
     first.setWindowTitle(caption);
