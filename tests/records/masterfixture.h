@@ -106,10 +106,8 @@ struct Fixture
     }
 };
 
-inline void exec(const QString &sql)
-{
-    QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
-}
+using testsupport::column;
+using testsupport::exec;
 
 inline int count(const QString &table, const QString &where = QString())
 {
@@ -136,15 +134,6 @@ inline int addNamed(const QString &table, const QString &name)
     store::OpenQuery(rs, QStringLiteral("SELECT TOP 1 * FROM ") + table
                                  + QStringLiteral(" ORDER BY ID DESC"));
     return rs.value(QStringLiteral("ID")).toInt();
-}
-
-// The texts of one column of the grid's data rows.
-inline QStringList column(const grid::Grid &g, int col)
-{
-    QStringList texts;
-    for (int r = g.fixedRows(); r < g.rows(); ++r)
-        texts << g.textMatrix(r, col);
-    return texts;
 }
 
 // The view of the grid that shows column col.

@@ -68,10 +68,7 @@ qlonglong count(const QString &table, const QString &file = QString())
     return rs.isOpen() ? rs.value(0).toLongLong() : -1;
 }
 
-void exec(const QString &sql)
-{
-    QVERIFY2(ExecSQL(sql), qPrintable(sql));
-}
+using testsupport::exec;
 
 // The current set with masters and records: customers 1-3, products 1-3,
 // vendors 1-2, accounts 1-2 and staff (其他, zunta, 张三), sales of every
