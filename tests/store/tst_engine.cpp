@@ -1,5 +1,7 @@
 #include "store/engine.h"
 
+#include "testsupport.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
@@ -141,6 +143,12 @@ void TestEngine::encryptionAndBadFiles()
                         .arg(plain),
                 true));
     QVERIFY(plainSqliteHeader(plain));
+    // A compacted copy never lands on an existing file, the set itself included.
+    const QByteArray plainBytes = testsupport::readFile(plain);
+    QVERIFY(!compactInto(m_db, plain));
+    QVERIFY(!compactInto(m_db, file));
+    QCOMPARE(testsupport::readFile(plain), plainBytes);
+    QCOMPARE(column(QStringLiteral("SELECT Name FROM Pro")).size(), 2);
     m_db.reset();
     Registry::close(file);
     QVERIFY(QFileInfo(file).size() >= 1024);
