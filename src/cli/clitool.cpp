@@ -21,6 +21,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <cstdio>
 #include <termios.h>
@@ -360,6 +361,33 @@ bool needsWidgets(const QStringList &args)
     static const QStringList drawing = {QStringLiteral("export"), QStringLiteral("analyse"),
                                         QStringLiteral("print"), QStringLiteral("import")};
     return drawing.contains(inv.command) && !inv.help;
+}
+
+std::thread startOpeningSet(const QStringList &args)
+{
+    Invocation inv;
+    QString error;
+    if (!parseArguments(args, inv, &error) || inv.help || inv.command.isEmpty()
+        || !checkInvocation(inv, &error))
+        return std::thread();
+    // The folder run() will use; without --folder it is the executable's
+    // own, found as the application finds it (no application exists yet).
+    QString folder = inv.options.value(QStringLiteral("--folder"));
+    if (folder.isEmpty())
+        folder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return std::thread();
+    store::setProgramFolder(QDir(folder).absolutePath());
+    QStringList paths;
+    const QString wanted = inv.options.value(QStringLiteral("--set"));
+    if (wanted.endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive)) {
+        paths << store::programFilePath(wanted);
+    } else {
+        const int batch = qMax(2, QThread::idealThreadCount());
+        for (const QString &file : store::ListAccountSetFiles().mid(0, batch))
+            paths << store::programFilePath(file);
+    }
+    return std::thread([paths] { store::Registry::openAhead(paths); });
 }
 
 int run(const QStringList &args)

@@ -65,6 +65,8 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
 
+    std::thread opening = cli::startOpeningSet(args);
+
     // Lists and charts are widgets and pictures; they are drawn off screen,
     // so the tool runs where there is no display. Everything else needs no
     // window system at all.
@@ -79,6 +81,8 @@ int main(int argc, char *argv[])
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("korvo-cli"));
+    if (opening.joinable())
+        opening.join();
     const int code = cli::run(args);
     // Every set is let go (and its log folded back) while the application
     // still exists: the text order of the connections needs it.
