@@ -107,7 +107,8 @@ public:
     static DatabasePtr open(const QString &path, QString *error = nullptr);
     // Opens the files not open yet, deriving their keys side by side on
     // worker threads, so that open() finds them open. A file that does not
-    // open is left to open(), which says why.
+    // open is left to open(), which says why. Like every registry call, it
+    // must not run while another thread uses the registry.
     static void openAhead(const QStringList &paths);
     // Lets the file go (before it is copied, replaced, compacted or deleted,
     // when another set becomes current, at exit). Holders of the pointer keep

@@ -129,8 +129,9 @@ enum class OpenMode { ReadOnly, ReadWrite, Create };
 // journal for every file the program does not hold). Returns null and the
 // reason on failure.
 sqlite3 *openKeyed(const QString &path, OpenMode mode, QString *error);
-// The same without noting the connection's writes (watchDataChanges), which
-// only the main thread may do: safe on any thread, each on its own file.
+// The same without noting the connection's writes (watchDataChanges keeps
+// one list for every connection): safe on several threads at once, each on
+// its own file.
 sqlite3 *openKeyedUnwatched(const QString &path, OpenMode mode, QString *error);
 // True when the program may not write the file: it has no write permission
 // at all, cannot be written, or its folder cannot take a journal.
