@@ -4,6 +4,7 @@
 #include "programfolder.h"
 #include "prompts.h"
 #include "session.h"
+#include "workfiles.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QThread>
 
 #include <cstdio>
@@ -95,20 +95,6 @@ bool isInternalTable(const QString &name)
     return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
 }
 
-// Unique name for a work file beside target, never the name of an account set.
-QString workFileBeside(const QString &target, const QString &tag)
-{
-    const QFileInfo info(target);
-    for (;;) {
-        const QString candidate = info.dir().filePath(
-                QStringLiteral(".%1.%2-%3.tmp")
-                        .arg(info.fileName(), tag,
-                             QString::number(QRandomGenerator::global()->generate(), 16)));
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
-}
-
 // Row counts of every table, to check a compacted copy against its source.
 bool tableCounts(const DatabasePtr &db, QList<QPair<QString, qlonglong>> *counts)
 {
@@ -142,14 +128,11 @@ bool stillInUse(const QString &path, QString *error)
 
 bool replaceFile(const QString &from, const QString &to, QString *error)
 {
-    // rename(2) swaps the directory entry in one step: at every moment the
-    // name holds either the old or the new complete file.
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        if (error)
-            *error = QStringLiteral("无法替换文件 %1").arg(to);
-        return false;
-    }
-    return true;
+    if (replaceFileWith(from, to))
+        return true;
+    if (error)
+        *error = QStringLiteral("无法替换文件 %1").arg(to);
+    return false;
 }
 
 // The current set's file whose failure to open has been reported. A set

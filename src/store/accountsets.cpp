@@ -7,12 +7,12 @@
 #include "prompts.h"
 #include "schema.h"
 #include "session.h"
+#include "workfiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QRandomGenerator>
 #include <QSet>
 #include <QThread>
 
@@ -60,20 +60,6 @@ void removeEntry(int index)
         --CurrentAccountIndex;
 }
 
-// A hidden work name beside target that is never taken for an account set.
-QString workNameBeside(const QString &target)
-{
-    const QFileInfo info(target);
-    for (;;) {
-        const QString candidate = info.dir().filePath(
-                QStringLiteral(".%1.new-%2.tmp")
-                        .arg(info.fileName(),
-                             QString::number(QRandomGenerator::global()->generate(), 16)));
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
-}
-
 // Writes target through a work file beside it and a rename, so target
 // either does not exist or is complete. write(work, error) makes the work
 // file. QFile::rename refuses an existing target, so a file that appeared in
@@ -82,7 +68,7 @@ bool writeThroughWorkFile(const QString &target,
                           const std::function<bool(const QString &, QString *)> &write,
                           QString *error)
 {
-    const QString work = workNameBeside(target);
+    const QString work = workFileBeside(target, QStringLiteral("new"));
     QString writeError;
     if (!write(work, &writeError)) {
         QFile::remove(work);
@@ -452,7 +438,7 @@ int CreateAccountSet(const QString &company, const QString &name, QString *error
     // set is made complete, identity and all, under a work name and only
     // then renamed into place: a crash leaves either no new set or a whole
     // one, never a set without a name.
-    const QString work = workNameBeside(path);
+    const QString work = workFileBeside(path, QStringLiteral("new"));
     QString copyError;
     bool copied = copyWithNewSalt(templatePath, work, &copyError);
     if (!copied && RebuildTemplate(&templateError))
@@ -595,7 +581,7 @@ bool GiveAccountSetOwnSalt(const QString &path, QString *error)
             *error = QStringLiteral("文件正被其他程序使用：") + QDir::toNativeSeparators(path);
         return false;
     }
-    const QString work = workNameBeside(path);
+    const QString work = workFileBeside(path, QStringLiteral("new"));
     QString copyError;
     if (!copyWithNewSalt(path, work, &copyError)) {
         QFile::remove(work);
@@ -603,10 +589,7 @@ bool GiveAccountSetOwnSalt(const QString &path, QString *error)
             *error = copyError;
         return false;
     }
-    // rename(2) swaps the entry in one step: the name holds the old or the
-    // new complete file at every moment.
-    if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(path).constData())
-        != 0) {
+    if (!replaceFileWith(work, path)) {
         QFile::remove(work);
         if (error)
             *error = QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(path);

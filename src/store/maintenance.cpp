@@ -8,11 +8,11 @@
 #include "programfolder.h"
 #include "rowinserter.h"
 #include "session.h"
+#include "workfiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -42,19 +42,6 @@ QString canonical(const QString &path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-// A hidden work name in folder that no listing takes for an account set or
-// a backup.
-QString workName(const QString &folder, const QString &tag)
-{
-    for (;;) {
-        const QString candidate = QDir(folder).filePath(
-                QStringLiteral(".%1-%2.tmp")
-                        .arg(tag, QString::number(QRandomGenerator::global()->generate(), 16)));
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
-}
-
 // Removes a database file with whatever log and shared-memory files an
 // interrupted connection left beside it.
 void removeDatabaseFiles(const QString &path)
@@ -81,13 +68,6 @@ bool isProgramDatabaseFile(const QString &path)
     }
     return name.endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive)
            || name.compare(QLatin1String(kTemplateFileName), Qt::CaseInsensitive) == 0;
-}
-
-// Moves from over to, replacing to in one step (rename(2)): to holds either
-// its old contents or the complete new file at every moment.
-bool replaceWith(const QString &from, const QString &to)
-{
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 // Base of a set's file name for its automatic backups: DATA00001.qdt gives
@@ -168,14 +148,14 @@ bool BackupAccountSet(const QString &fileName, const QString &targetPath, QStrin
         setError(error, QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(targetPath));
         return false;
     }
-    const QString work = workName(target.absolutePath(), target.fileName());
+    const QString work = workFileBeside(targetPath, QStringLiteral("backup"));
     QString copyError;
     if (!CopyAccountSetFile(fileName, work, &copyError)) {
         QFile::remove(work);
         setError(error, QStringLiteral("无法写入备份文件（%1）").arg(copyError));
         return false;
     }
-    if (!replaceWith(work, targetPath)) {
+    if (!replaceFileWith(work, targetPath)) {
         QFile::remove(work);
         setError(error, QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(targetPath));
         return false;
@@ -204,7 +184,8 @@ int ImportAccountSet(const QString &backupPath, QString *error)
     // (no two sets share a key); a file that does not open with the
     // password gives no copy. The copy is checked and becomes a set only
     // once it passed.
-    const QString work = workName(programFolder(), QStringLiteral("import"));
+    const QString work
+            = workFileBeside(programFilePath(QStringLiteral("import")), QStringLiteral("new"));
     if (!CopyAccountSetWithOwnSalt(backupPath, work)) {
         removeDatabaseFiles(work);
         setError(error, kWrongFileType);

@@ -2,10 +2,10 @@
 
 #include "engine.h"
 #include "programfolder.h"
+#include "workfiles.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -210,16 +210,12 @@ bool RebuildTemplate(QString *error)
     // Built under a work name and renamed, so a half-written template never
     // carries the real name. A damaged template (random bytes, empty,
     // truncated, another password) is replaced in the same rename.
-    const QString work = target
-                         + QStringLiteral(".%1.tmp").arg(
-                                 QString::number(QRandomGenerator::global()->generate(), 16));
-    QFile::remove(work);
+    const QString work = workFileBeside(target, QStringLiteral("new"));
     if (!BuildTemplate(work, error))
         return false;
     for (const char *suffix : {"-wal", "-shm", "-journal"})
         QFile::remove(target + QLatin1String(suffix));
-    if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData())
-        != 0) {
+    if (!replaceFileWith(work, target)) {
         QFile::remove(work);
         if (error)
             *error = QStringLiteral("无法写入模板文件：%1").arg(target);

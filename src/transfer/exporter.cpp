@@ -5,12 +5,12 @@
 
 #include "grid/grid.h"
 #include "store/prompts.h"
+#include "store/workfiles.h"
 #include "ui/progress.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QVector>
@@ -44,27 +44,6 @@ QVector<int> shownColumns(const grid::Grid &grid)
         if (grid.colWidth(c) >= 1)
             columns << c;
     return columns;
-}
-
-// A work file beside target that no other file uses.
-QString workFileFor(const QString &target)
-{
-    const QFileInfo info(target);
-    for (;;) {
-        const QString candidate = info.dir().filePath(
-                QStringLiteral(".%1.%2.tmp")
-                        .arg(info.fileName(),
-                             QString::number(QRandomGenerator::global()->generate(), 16)));
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
-}
-
-// Puts the work file in the target's place in one step.
-bool replaceWith(const QString &work, const QString &target)
-{
-    return std::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData())
-           == 0;
 }
 
 } // namespace
@@ -159,7 +138,7 @@ bool ExportExcel(const grid::Grid &grid, const QString &fileName, const QString 
 {
     const QVector<int> rows = shownRows(grid);
     const QVector<int> columns = shownColumns(grid);
-    const QString work = workFileFor(fileName);
+    const QString work = store::workFileBeside(fileName, QStringLiteral("new"));
     ui::ProgressStart(QStringLiteral("正在将数据导出到EXCEL文件 …"), grid.rows());
 
     bool ok = false;
@@ -201,7 +180,7 @@ bool ExportExcel(const grid::Grid &grid, const QString &fileName, const QString 
         const lxw_error closed = workbook_close(book);
         ok = ok && closed == LXW_NO_ERROR;
     }
-    ok = ok && replaceWith(work, fileName);
+    ok = ok && store::replaceFileWith(work, fileName);
     if (!ok)
         QFile::remove(work);
     ui::ProgressClose();
