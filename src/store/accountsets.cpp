@@ -271,16 +271,27 @@ QStringList ListAccountSetFiles()
     return names;
 }
 
-AccountSet ReadAccountSetInfo(const QString &fileName)
+namespace {
+
+// The entry of a file that does not open as an account set.
+AccountSet damagedEntry(const QString &fileName)
 {
     AccountSet entry;
     entry.FileName = fileName;
+    entry.Damaged = true;
+    return entry;
+}
+
+} // namespace
+
+AccountSet ReadAccountSetInfo(const QString &fileName)
+{
+    AccountSet entry = damagedEntry(fileName);
     // Read straight from the engine rather than through the access layer: a
     // damaged or foreign file must not show an error box at start-up, it is
     // simply listed without a name.
     // A file that does not open with the password, or has no parameter
     // table (another program's database), is marked damaged.
-    entry.Damaged = true;
     const DatabasePtr db = Registry::open(programFilePath(fileName));
     if (!db)
         return entry;
@@ -354,15 +365,19 @@ int BuildAccountSetList(const QStringList &files, const std::function<void(int)>
             Registry::close(programFilePath(files.at(i)));
     };
     // A few files are opened together, as many as the machine has cores.
+    // A file that did not open there is damaged; it is not tried again.
     const int batch = qMax(2, QThread::idealThreadCount());
+    QStringList failed;
     for (int i = 0; i < files.size(); ++i) {
         if (i % batch == 0) {
             QStringList paths;
             for (const QString &name : files.mid(i, batch))
                 paths << programFilePath(name);
-            Registry::openAhead(paths);
+            failed = Registry::openAhead(paths);
         }
-        AccountSets.append(ReadAccountSetInfo(files.at(i)));
+        AccountSets.append(failed.contains(programFilePath(files.at(i)))
+                                   ? damagedEntry(files.at(i))
+                                   : ReadAccountSetInfo(files.at(i)));
         const int best = opensBefore(AccountSets.at(i), kept < 0 ? nullptr : &AccountSets.at(kept))
                                  ? i
                                  : kept;

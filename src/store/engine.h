@@ -108,8 +108,9 @@ public:
     // Opens the files not open yet, deriving their keys side by side on
     // worker threads, so that open() finds them open. A file that does not
     // open is left to open(), which says why. Like every registry call, it
-    // must not run while another thread uses the registry.
-    static void openAhead(const QStringList &paths);
+    // must not run while another thread uses the registry. Returns the
+    // paths that were tried and did not open.
+    static QStringList openAhead(const QStringList &paths);
     // Lets the file go (before it is copied, replaced, compacted or deleted,
     // when another set becomes current, at exit). Holders of the pointer keep
     // a working handle until they let it go; the registry opens a fresh one

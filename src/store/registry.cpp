@@ -187,12 +187,13 @@ DatabasePtr Registry::open(const QString &path, QString *error)
     return database;
 }
 
-void Registry::openAhead(const QStringList &paths)
+QStringList Registry::openAhead(const QStringList &paths)
 {
     // The files that open() would open read-write; the others (missing,
     // empty, read-only) are left to open() and its messages.
     struct Opening
     {
+        QString path;
         QString key;
         sqlite3 *db = nullptr;
     };
@@ -202,7 +203,7 @@ void Registry::openAhead(const QStringList &paths)
         const QString key = registryKey(path);
         const QFileInfo info(key);
         if (connections.count(key) == 0 && info.isFile() && info.size() > 0 && !fileIsReadOnly(key))
-            openings.push_back({key});
+            openings.push_back({path, key});
     }
     // Deriving a key is most of the cost of opening a file; each file's is
     // derived on a thread of its own.
@@ -215,14 +216,18 @@ void Registry::openAhead(const QStringList &paths)
     }
     for (std::thread &thread : threads)
         thread.join();
+    QStringList failed;
     for (const Opening &opening : openings) {
-        if (!opening.db)
+        if (!opening.db) {
+            failed << opening.path;
             continue;
+        }
         watchDataChanges(opening.db, opening.key);
         DatabasePtr database(new Database(opening.db, opening.key));
         database->m_mayLog = true;
         connections[opening.key] = database;
     }
+    return failed;
 }
 
 void Registry::close(const QString &path)
