@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QtTest>
 
 #include <tuple>
@@ -16,7 +15,6 @@ private slots:
     void texts();
     void windowFollowsSteps();
     void modesAndLongLoops();
-    void barIsBlueUpToTheFraction();
 };
 
 void TestProgress::cleanup()
@@ -101,26 +99,6 @@ void TestProgress::modesAndLongLoops()
     QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(w->percentText(), QStringLiteral("100%"));
     QCOMPARE(w->countText(), QStringLiteral("(100000/100000)"));
-}
-
-// The bar is blue up to the fraction done, whether stepped or drawn.
-void TestProgress::barIsBlueUpToTheFraction()
-{
-    ui::ProgressStart(QStringLiteral("条"), 4);
-    QWidget *bar = ui::progressWindow()->bar();
-    const int width = bar->width();
-    QVERIFY(width >= 40);
-    const auto isBlue = [bar](int x) {
-        const QImage image = bar->grab().toImage();
-        return image.pixelColor(x, image.height() / 2) == QColor(0, 0, 255);
-    };
-    for (int done = 0; done <= 4; ++done) {
-        done % 2 ? ui::ProgressStep(1) : ui::ProgressDraw(done);
-        QCOMPARE(ui::progressCurrent(), done);
-        const int edge = width * done / 4;
-        QCOMPARE(isBlue(qMax(edge - 2, 0)), done > 0);
-        QCOMPARE(isBlue(qMin(edge + 2, width - 1)), done == 4);
-    }
 }
 
 QTEST_MAIN(TestProgress)
