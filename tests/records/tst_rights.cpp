@@ -24,11 +24,9 @@ void TestRights::substringTest_data()
 
     const QString salesViewAdd = QStringLiteral("销售数据查看;销售数据添加");
     QTest::newRow("granted view") << salesViewAdd << QStringLiteral("销售数据查看") << true;
-    QTest::newRow("missing delete") << salesViewAdd << QStringLiteral("销售数据删除") << false;
     QTest::newRow("other area") << salesViewAdd << QStringLiteral("采购数据查看") << false;
     QTest::newRow("no token, some rights") << salesViewAdd << QString() << true;
     QTest::newRow("no token, logged out") << QString() << QString() << false;
-    QTest::newRow("all rights") << kAllRights << QStringLiteral("员工数据导入") << true;
     QTest::newRow("all rights inside a list")
             << QStringLiteral("销售数据查看;所有权限") << QStringLiteral("产品数据删除") << true;
     QTest::newRow("empty rights") << QString() << QStringLiteral("销售数据查看") << false;
@@ -51,8 +49,6 @@ void TestRights::settlingMarks()
 {
     const auto &rows = rightsTreeRows();
     QCOMPARE(rows.size(), 57);
-    QCOMPARE(rows.at(2).label, QStringLiteral("  └┄销售数据查看"));
-    QCOMPARE(rows.last().token, QStringLiteral("员工数据导入"));
     QCOMPARE(allRightTokens().size(), 49);
     auto rowOf = [&rows](const QString &token) {
         for (int i = 0; i < rows.size(); ++i)
@@ -106,7 +102,6 @@ void TestRights::coverAndWithin_data()
     const QString tokens = allRightTokens().join(QLatin1Char(';'));
     QTest::newRow("nothing") << ""
                              << "" << true << "";
-    QTest::newRow("all covers all") << all << all << true << all;
     QTest::newRow("all covers tokens") << all << "销售数据查看" << true << "销售数据查看";
     QTest::newRow("49 tokens are not 所有权限") << tokens << all << false << tokens;
     QTest::newRow("subset") << "销售数据查看;销售数据添加"

@@ -151,7 +151,6 @@ void TestStaff::refusedLoginRemembersName()
     QCOMPARE(m.host.calls, QStringList());
     QCOMPARE(store::CurrentUser, QString());
     QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->box(1)->text(), tries.last());
 
     dialog->box(0)->setText(QStringLiteral("王五"));
     dialog->close();
@@ -380,8 +379,6 @@ void TestStaff::grantOnlyOwnRights_data()
             << viewAdd << none << viewAdd << none << viewAdd;
     QTest::newRow("every token is still not 所有权限")
             << tokens << none << kAllRights << own << none;
-    const QString allButOne = allRightTokens().mid(0, 48).join(QLatin1Char(';'));
-    QTest::newRow("every token the user holds") << tokens << none << allButOne << none << allButOne;
     QTest::newRow("all rights by a holder of all rights")
             << kAllRights << none << kAllRights << none << kAllRights;
     QTest::newRow("the administrator is out of reach")

