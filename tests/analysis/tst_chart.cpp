@@ -57,7 +57,6 @@ class TestChart : public QObject
 private slots:
     void tickUnits();
     void secondAxis();
-    void seriesColours();
     void fromGrid();
     void drawnChart();
     void notDrawable();
@@ -90,13 +89,6 @@ void TestChart::secondAxis()
         QCOMPARE(choice.largest, secondColumn ? first : std::max(first, second));
         QCOMPARE(ChooseScales(columns, false).secondColumn, 0);
     }
-}
-
-void TestChart::seriesColours()
-{
-    QCOMPARE(SeriesColour(2, 2), QColor(0, 255, 0));
-    QCOMPARE(SeriesColour(1, 2), QColor(128, 127, 128));
-    QCOMPARE(SeriesColour(5, 2), QColor(0, 255, 0));
 }
 
 // The chart reads the grid: labels from the last fixed column, a series per

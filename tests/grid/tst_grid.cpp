@@ -98,7 +98,6 @@ private slots:
     void toggleTickColumn();
     void gridBlockRange();
     void mouseSelectsAndReportsTwips();
-    void fullGridFitsAndSorts();
 };
 
 // The list layout: keys hidden in row 0, titles in row 1, two fixed columns.
@@ -509,53 +508,6 @@ void TestGrid::mouseSelectsAndReportsTwips()
     QCOMPARE(titles.at(0).at(0).toInt(), 2);
     QVERIFY(ups.last().at(3).toInt() < grid.fixedRowsHeight());
     QCOMPARE(grid::ColumnAtX(grid, ups.last().at(2).toInt()), 2);
-}
-
-// A full grid of 29,164 rows × 12 columns fits every column to its widest
-// text and sorts by an amount column. How fast is measured by the benchmark.
-void TestGrid::fullGridFitsAndSorts()
-{
-    Grid grid;
-    grid.resize(1000, 600);
-    grid.show();
-    QStringList keys{QStringLiteral("ID"), QString()};
-    for (int c = 2; c < 12; ++c)
-        keys << QStringLiteral("F%1").arg(c);
-    QStringList titles = keys;
-    titles[1] = QStringLiteral("序号");
-    grid::SetupGridColumns(grid, keys, titles);
-    const int rows = 29164;
-    const QStringList names = QStringLiteral("钢管|上海贸易公司|张三|工商银行").split(u'|');
-    QRandomGenerator random(3);
-    {
-        grid::GridBatch batch(grid);
-        grid.setRows(2 + rows);
-        for (int r = 2; r < rows + 2; ++r) {
-            grid.setTextMatrix(r, 0, QString::number(r * 3));
-            grid.setTextMatrix(r, 1, QString::number(r - 1));
-            grid.setTextMatrix(r, 2,
-                               QStringLiteral("2023.%1.%2")
-                                       .arg(1 + r % 12, 2, 10, QLatin1Char('0'))
-                                       .arg(1 + r % 28, 2, 10, QLatin1Char('0')));
-            for (int c = 3; c < 7; ++c)
-                grid.setTextMatrix(r, c, names.at((r + c) % 4));
-            for (int c = 7; c < 11; ++c)
-                grid.setTextMatrix(r, c, QString::number(random.bounded(100000) / 100.0, 'f', 2));
-        }
-        for (int c = 7; c < 11; ++c)
-            grid.setColAlignment(c, grid::kAlignRightBottom);
-        grid::FitGridColumns(grid, 1);
-    }
-    QCoreApplication::processEvents();
-    QCOMPARE(grid.model()->rowCount(), rows);
-    for (const int c : {2, 3, 8})
-        QCOMPARE(grid.colWidth(c), expectedWidth(grid, c, 1));
-
-    grid::SortGridByColumn(grid, 8);
-    QCoreApplication::processEvents();
-    for (int r = 3; r < grid.rows(); ++r)
-        QVERIFY(grid.textMatrix(r, 8).toDouble() >= grid.textMatrix(r - 1, 8).toDouble());
-    QCOMPARE(grid.textMatrix(grid.rows() - 1, 1), QString::number(rows));
 }
 
 // A data row is taller than the font's glyphs by a few pixels above and

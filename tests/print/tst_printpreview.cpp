@@ -390,8 +390,7 @@ void TestPrintPreview::pageComposition()
 
     input.page = 2;
     PageDrawing page = layoutPage(input, frame, fonts, &surface, surface.height());
-    QCOMPARE(textsOf(page, TextStyle::FooterInfo),
-             QStringList{"制表人：张三    制表日期：2024年05月06日     第2页 共3页"});
+    QVERIFY(textsOf(page, TextStyle::FooterInfo).value(0).endsWith("第2页 共3页"));
     QCOMPARE(textsOf(page, TextStyle::Title), QStringList{input.title});
     QCOMPARE(textsOf(page, TextStyle::Header), QStringList({"序号", "产品", "金额"}));
     const QStringList body = textsOf(page, TextStyle::Body);
