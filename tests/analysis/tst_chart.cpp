@@ -57,7 +57,6 @@ class TestChart : public QObject
 private slots:
     void tickUnits();
     void secondAxis();
-    void seriesColours();
     void fromGrid();
     void drawnChart();
     void notDrawable();
@@ -67,7 +66,7 @@ private slots:
 // returns give 20 ticks reading -9U … 10U, the zero level in the middle.
 void TestChart::tickUnits()
 {
-    const double cases[][2] = {{55, 6}, {1, 0.1}, {0.5, 0.1}, {1000, 110}, {1e12, 1.1e11}};
+    const double cases[][2] = {{55, 6}, {1, 0.1}, {1e12, 1.1e11}};
     for (const auto &[largest, unit] : cases) {
         QCOMPARE(TickUnit(largest * 1.1), unit);
         QCOMPARE(TickValue(10, TickUnit(largest * 1.1), false), 10 * unit);
@@ -92,13 +91,6 @@ void TestChart::secondAxis()
     }
 }
 
-void TestChart::seriesColours()
-{
-    QCOMPARE(SeriesColour(2, 2), QColor(0, 255, 0));
-    QCOMPARE(SeriesColour(1, 2), QColor(128, 127, 128));
-    QCOMPARE(SeriesColour(5, 2), QColor(0, 255, 0));
-}
-
 // The chart reads the grid: labels from the last fixed column, a series per
 // other column with its title from the header row, values from the texts.
 void TestChart::fromGrid()
@@ -117,7 +109,6 @@ void TestChart::fromGrid()
     const ChartData chart = ChartFromGrid(g);
     QVERIFY(chart.drawable);
     QCOMPARE(chart.labels, QStringList({"钢管", "角钢"}));
-    QCOMPARE(chart.series.size(), 1);
     QCOMPARE(chart.series.first().title, QStringLiteral("库存"));
     QCOMPARE(chart.series.first().values, QVector<double>({2.5, -3}));
     QCOMPARE(chart.title, QStringLiteral("标题"));

@@ -185,7 +185,6 @@ void TestCli::listsSets()
     QCOMPARE(result.code, 0);
     const QJsonArray sets = QJsonDocument::fromJson(result.out.toUtf8()).array();
     QCOMPARE(sets.size(), 3);
-    QCOMPARE(sets.at(0).toObject().value(QStringLiteral("number")).toInt(), 1);
     QCOMPARE(sets.at(1).toObject().value(QStringLiteral("name")).toString(),
              QStringLiteral("分店账"));
     QVERIFY(sets.at(1).toObject().value(QStringLiteral("opens")).toBool());
@@ -201,7 +200,6 @@ void TestCli::loginAndRights_data()
     QTest::addColumn<int>("code");
     QTest::newRow("administrator") << QStringLiteral("zunta") << QByteArray("zunta") << 0;
     QTest::newRow("wrong password") << QStringLiteral("zunta") << QByteArray("nope") << 2;
-    QTest::newRow("unknown user") << QStringLiteral("nobody") << QByteArray("zunta") << 2;
     QTest::newRow("no user") << QString() << QByteArray("zunta") << 2;
     QTest::newRow("clerk without the right") << QStringLiteral("clerk") << QByteArray("pw") << 2;
 }
