@@ -2,6 +2,7 @@
 #include "store/schema.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -20,5 +21,8 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    // The icon and the menu entry that scripts/run.sh installs for the user.
+    QGuiApplication::setDesktopFileName(QStringLiteral("korvo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("korvo")));
     return app::run();
 }
