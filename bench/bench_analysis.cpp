@@ -164,6 +164,15 @@ void analysisFigures(const Context &context)
             },
             QStringLiteral("SELECT PID,Sum(Pay) AS Pay,Sum(Num) AS Num FROM Sale WHERE ")
                     + range(yearStart, last) + QStringLiteral(" GROUP BY PID"));
+    compare(
+            context, QStringLiteral("analysis_profit_all_dates"),
+            [&] {
+                QDate start = first;
+                QDate end = last;
+                return analysis::AnalyseProfit(grid, start, end);
+            },
+            QStringLiteral("SELECT PID,Sum(Pay) AS Pay,Sum(Num) AS Num FROM Sale WHERE ")
+                    + range(first, last) + QStringLiteral(" GROUP BY PID"));
 
     // A chart of a leap year's days, drawn and written as a picture.
     QDate start(2024, 1, 1);

@@ -1,7 +1,11 @@
 // korvo_bench: builds a large generated account set in a temporary folder and
 // prints one line per figure, "name: value unit", each the median of several
 // runs. Run by hand:
-//   korvo_bench [--runs N] [--small] [--folder DIR] [--keep DIR] [group...]
+//   korvo_bench [--runs N] [--small] [--sales N] [--products N] [--customers N]
+//               [--folder DIR] [--keep DIR] [group...]
+// --sales, --products and --customers set the size of the generated book
+// (purchases are a fifth of the sales); every figure line names the number of
+// sales. The group "none" only builds the book (with --folder, to keep it).
 // --folder builds the account set in DIR (which must not hold one) and keeps it.
 // --keep does the same and also leaves the scratch tables of the last
 // analyses in it, naming each analysis's date range.
@@ -68,6 +72,13 @@ int main(int argc, char *argv[])
         } else if (args.at(i) == QLatin1String("--small")) {
             size.sales = 10000;
             size.purchases = 2000;
+        } else if (args.at(i) == QLatin1String("--sales") && i + 1 < args.size()) {
+            size.sales = qMax(1, args.at(++i).toInt());
+            size.purchases = qMax(1, size.sales / 5);
+        } else if (args.at(i) == QLatin1String("--products") && i + 1 < args.size()) {
+            size.products = qMax(1, args.at(++i).toInt());
+        } else if (args.at(i) == QLatin1String("--customers") && i + 1 < args.size()) {
+            size.customers = qMax(1, args.at(++i).toInt());
         } else {
             wanted << args.at(i);
         }
@@ -86,6 +97,7 @@ int main(int argc, char *argv[])
     store::setProgramFolder(context.folder);
     context.accountFile = QStringLiteral("DATA00001.qdt");
 
+    bench::setReportedSize(size.sales);
     QString error;
     const double buildMs = bench::timeMs([&] {
         if (!bench::buildDataSet(store::programFilePath(context.accountFile), size, &error))

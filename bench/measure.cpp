@@ -71,10 +71,39 @@ double threadCpuTimeMs()
     return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
+namespace {
+int reportedSales = 0;
+} // namespace
+
+void setReportedSize(int sales)
+{
+    reportedSales = sales;
+}
+
 void report(const QString &name, double value, const QString &unit)
 {
-    std::printf("%s: %.3f %s\n", qPrintable(name), value, qPrintable(unit));
+    std::printf("%s@%d_sales: %.3f %s\n", qPrintable(name), reportedSales, value, qPrintable(unit));
     std::fflush(stdout);
+}
+
+double peakMemoryMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).simplified().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+void resetPeakMemory()
+{
+    // Writing 5 to clear_refs sets the peak back to the memory in use now.
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
 }
 
 bool freshCopyOfBigSet(const Context &context, const QString &workFile)

@@ -73,8 +73,16 @@ public:
     QStringList messages;
 };
 
-// Prints one figure as "name: value unit".
+// Prints one figure as "name@N_sales: value unit", N being the number of
+// sales of the generated book set by setReportedSize, so that runs at
+// several sizes can be laid side by side.
 void report(const QString &name, double value, const QString &unit);
+void setReportedSize(int sales);
+
+// The process's peak resident memory in MB since the last resetPeakMemory()
+// (or since it started); -1 where /proc does not tell.
+double peakMemoryMb();
+void resetPeakMemory();
 
 // Groups of figures, each a plain function; main() lists them in order.
 void storeFigures(const Context &context);
