@@ -11,6 +11,7 @@
 #                   the next run (default: a temporary folder removed at the end)
 #   --timeout SEC   time limit of one test program (default 300)
 #   --jobs N        parallel build jobs (default 2)
+#   --file LIST     another mutant list (default scripts/mutants.txt)
 #
 # Each mutant is applied to its file in the copy, only the test programs its
 # regex names are built and run, and the file is put back before the next one.
@@ -26,7 +27,7 @@ workdir=""
 timeout=300
 jobs=2
 
-usage() { sed -n '2,19p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,20p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
 
 while [ $# -gt 0 ]; do
     case "$1" in
