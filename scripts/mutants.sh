@@ -27,7 +27,7 @@ workdir=""
 timeout=300
 jobs=2
 
-usage() { sed -n '2,20p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,/^[^#]/p' "${BASH_SOURCE[0]}" | sed '$d; s/^# \{0,1\}//'; }
 
 while [ $# -gt 0 ]; do
     case "$1" in
