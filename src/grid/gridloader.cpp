@@ -205,13 +205,14 @@ void LoadGrid(Grid &grid, const QString &where, const QString &order, bool dateO
 
     store::Connection conn;
     store::RecordSet rs;
+    rs.setRowLimit(maxRows);
     store::OpenQuery(conn, rs, LoadGridSql(grid.tag(), where, order, statement));
     if (!rs.isOpen()) {
         store::CloseQuery(conn, rs);
         return;
     }
-    const int total = rs.recordCount();
-    int count = total;
+    const int total = rs.totalCount();
+    int count = rs.recordCount();
     if (total > maxRows) {
         ShowRowLimitMessage(total, maxRows);
         count = maxRows;

@@ -194,6 +194,10 @@ public:
     bool isOpen() const;
 
     int recordCount() const;
+    // Keeps at most this many rows of every later open(); the rows beyond
+    // are counted (totalCount) but not read. A negative limit keeps all.
+    void setRowLimit(int rows);
+    int totalCount() const; // rows the query gave, kept or not
     bool eof() const;
     bool bof() const;
     int position() const; // 0-based row index, recordCount() at end-of-file, -1 before the first

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QMap>
+#include <algorithm>
 
 #include <cmath>
 #include <cstring>
@@ -116,6 +117,8 @@ struct RecordSet::Data
     std::vector<qint64> rowids; // only for an editable record set
     int rows = 0;
     int position = 0;
+    int rowLimit = -1; // rows kept; the rest are only counted (-1: keep all)
+    int rowsGiven = 0; // rows the query gave, kept or not
 
     QString table; // the table rows are written back to; empty when not editable
 
@@ -396,8 +399,6 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
                      QString *error)
 {
     close();
-    if (!d)
-        d.reset(new Data);
     if (!db) {
         setError(error, QStringLiteral("数据库未打开"));
         return false;
@@ -477,8 +478,13 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
     }
 
     int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
-        d->appendRow(stmt.get(), firstColumn);
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        // Rows past the limit are stepped over without reading a value, so
+        // a grid that shows the first rows of a huge result holds only those.
+        if (d->rowLimit < 0 || d->rows < d->rowLimit)
+            d->appendRow(stmt.get(), firstColumn);
+        ++d->rowsGiven;
+    }
     if (rc != SQLITE_DONE) {
         setError(error, lastError(handle));
         close();
@@ -511,8 +517,10 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
 
 void RecordSet::close()
 {
-    if (d)
-        d.reset(new Data);
+    // The row limit belongs to the record set, not to one result.
+    const int rowLimit = d ? d->rowLimit : -1;
+    d.reset(new Data);
+    d->rowLimit = rowLimit;
 }
 
 bool RecordSet::isOpen() const
@@ -523,6 +531,17 @@ bool RecordSet::isOpen() const
 int RecordSet::recordCount() const
 {
     return d ? d->rows : 0;
+}
+
+void RecordSet::setRowLimit(int rows)
+{
+    if (d)
+        d->rowLimit = rows;
+}
+
+int RecordSet::totalCount() const
+{
+    return d ? std::max(d->rowsGiven, d->rows) : 0;
 }
 
 bool RecordSet::eof() const
