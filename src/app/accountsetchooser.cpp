@@ -5,6 +5,7 @@
 #include "store/accountsets.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/dialogkeys.h"
 #include "ui/shellhost.h"
 
 #include <QHBoxLayout>
@@ -55,6 +56,7 @@ AccountSetChooser::AccountSetChooser(QWidget *parent)
 
     connect(Com[0], &QPushButton::clicked, this, &AccountSetChooser::choose);
     connect(Com[1], &QPushButton::clicked, this, &AccountSetChooser::quit);
+    ui::prepareDialog(this, Com[0], Com[1]);
     connect(Com[2], &QPushButton::clicked, this, &AccountSetChooser::deleteChosen);
     connect(MSF, &grid::Grid::mouseUp, this,
             [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {

@@ -4,6 +4,7 @@
 #include "store/maintenance.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/dialogkeys.h"
 #include "ui/helpers.h"
 #include "ui/shellhost.h"
 
@@ -84,6 +85,7 @@ AccountSetInfoDialog::AccountSetInfoDialog(QWidget *parent)
     Com[0]->setToolTip(QStringLiteral("拥有所有权限才能修改套账信息"));
     connect(Com[0], &QPushButton::clicked, this, &AccountSetInfoDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+    ui::prepareDialog(this, Com[0], Com[1]);
 
     m_session.renew();
     const int index = store::CurrentAccountIndex;

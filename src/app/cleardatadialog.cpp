@@ -2,6 +2,7 @@
 
 #include "store/maintenance.h"
 #include "store/prompts.h"
+#include "ui/dialogkeys.h"
 #include "ui/progress.h"
 #include "ui/shellhost.h"
 
@@ -36,6 +37,7 @@ ClearDataDialog::ClearDataDialog(QWidget *parent)
     layout->addLayout(buttons);
     connect(Com[0], &QPushButton::clicked, this, &ClearDataDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+    ui::prepareDialog(this, Com[0], Com[1]);
     m_session.renew();
 }
 

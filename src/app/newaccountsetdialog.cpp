@@ -3,6 +3,7 @@
 #include "store/accountsets.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/dialogkeys.h"
 #include "ui/shellhost.h"
 
 #include <QGridLayout>
@@ -40,6 +41,7 @@ NewAccountSetDialog::NewAccountSetDialog(QWidget *parent)
 
     connect(Com[0], &QPushButton::clicked, this, &NewAccountSetDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+    ui::prepareDialog(this, Com[0], Com[1]);
 }
 
 void NewAccountSetDialog::confirm()

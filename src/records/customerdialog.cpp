@@ -11,8 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
-#include <QPair>
 #include <QPushButton>
 
 namespace records {
@@ -72,19 +70,6 @@ CustomerDialog::CustomerDialog(QWidget *parent)
 
     layout->addLayout(newButtonRow(QStringLiteral("确       定"), QStringLiteral("取       消")), 7,
                       0, 1, 4);
-
-    // The boxes were made in index order, which is not the order they are
-    // placed in; Tab walks them as they read, row by row and left to right,
-    // then to 确定 and 取消.
-    QMap<QPair<int, int>, QWidget *> placed;
-    for (int i = 0; i < TXT.size(); ++i)
-        placed.insert({kBoxPlaces[i].row, kBoxPlaces[i].column}, TXT[i]);
-    placed.insert({kProvincePlace.row, kProvincePlace.column}, m_province);
-    QList<QWidget *> order = {m_idBox};
-    order += placed.values();
-    order << button(0) << button(1);
-    for (int i = 1; i < order.size(); ++i)
-        setTabOrder(order.at(i - 1), order.at(i));
 }
 
 void CustomerDialog::LoadCusInfo(int id)

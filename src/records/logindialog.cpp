@@ -5,6 +5,7 @@
 #include "store/params.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/dialogkeys.h"
 #include "ui/helpers.h"
 #include "ui/shellhost.h"
 
@@ -40,8 +41,6 @@ LoginDialog::LoginDialog(QWidget *parent)
         TXT.append(edit);
         layout->addWidget(new QLabel(labels.at(i), this), i, 0);
         layout->addWidget(edit, i, 1);
-        // Enter in any box is the same as pressing the button.
-        connect(edit, &QLineEdit::returnPressed, this, &LoginDialog::login);
     }
     TXT[0]->setToolTip(QStringLiteral("默认：zunta"));
     TXT[1]->setToolTip(QStringLiteral("默认：zunta"));
@@ -55,6 +54,8 @@ LoginDialog::LoginDialog(QWidget *parent)
     layout->addWidget(new QLabel(QStringLiteral("注：新建套账，默认用户名与密码均为：zunta"), this),
                       4, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // Enter in any box is the same as pressing the button; Esc closes.
+    ui::prepareDialog(this, m_login, nullptr);
 
     loadForCurrentAccountSet();
 }

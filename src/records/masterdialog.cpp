@@ -2,6 +2,8 @@
 
 #include "masterrecords.h"
 
+#include "ui/dialogkeys.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -51,6 +53,7 @@ QHBoxLayout *MasterDialog::newButtonRow(const QString &ok, const QString &cancel
     buttons->addWidget(Com[1]);
     connect(Com[0], &QPushButton::clicked, this, &MasterDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+    ui::prepareDialog(this, Com[0], Com[1]);
     return buttons;
 }
 

@@ -52,7 +52,8 @@ protected:
     // Appends a box and places it with its label like addIdBox.
     QLineEdit *addBox(QGridLayout *layout, const QString &caption, int row, int column);
     // Makes buttons 0 and 1 with these captions, right-aligned in the
-    // returned row; 确定 stores and closes, 取消 closes.
+    // returned row; 确定 stores and closes, 取消 closes. 确定 is the default
+    // button (Enter), 取消 answers Esc, and Tab walks the boxes as laid out.
     QHBoxLayout *newButtonRow(const QString &ok, const QString &cancel);
 
     // Texts of the boxes in index order, and filling them from texts.
@@ -90,14 +91,12 @@ Dialog *showSingleWindow(QWidget *parent, Load load)
     return open;
 }
 
-// showSingleWindow for a dialog with boxes: typing then starts in the first
-// box, not in the read-only number.
+// showSingleWindow for a dialog with boxes; typing starts in the first box
+// that takes it, not in the read-only number.
 template<typename Dialog, typename Load>
 Dialog *showMasterDialog(QWidget *parent, Load load)
 {
-    Dialog *dialog = showSingleWindow<Dialog>(parent, load);
-    dialog->box(0)->setFocus();
-    return dialog;
+    return showSingleWindow<Dialog>(parent, load);
 }
 
 } // namespace records

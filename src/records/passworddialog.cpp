@@ -4,6 +4,7 @@
 
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/dialogkeys.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -65,6 +66,7 @@ PasswordDialog::PasswordDialog(QWidget *parent)
     layout->addWidget(Com[1], 3, 1);
     connect(Com[0], &QPushButton::clicked, this, &PasswordDialog::change);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+    ui::prepareDialog(this, Com[0], Com[1]);
 }
 
 void PasswordDialog::change()

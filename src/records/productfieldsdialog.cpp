@@ -3,6 +3,7 @@
 #include "masterrecords.h"
 #include "products.h"
 
+#include "ui/dialogkeys.h"
 #include "ui/shellhost.h"
 
 #include <QGridLayout>
@@ -47,6 +48,7 @@ ProductFieldsDialog::ProductFieldsDialog(QWidget *parent)
             close();
     });
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
+    ui::prepareDialog(this, Com[0], Com[1]);
 }
 
 bool ProductFieldsDialog::SaveField()
@@ -72,7 +74,6 @@ ProductFieldsDialog *showProductFieldsDialog(QWidget *parent)
     open->show();
     open->raise();
     open->activateWindow();
-    open->box(0)->setFocus();
     return open;
 }
 

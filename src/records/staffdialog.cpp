@@ -127,29 +127,34 @@ void ClickRightsTree(grid::Grid &grid, int x, int y)
 StaffDialog::StaffDialog(QWidget *parent)
     : MasterDialog(QStringLiteral("员工设置"), -1, Boxes::Plain, parent)
 {
+    // The boxes in a column of their own, so that Tab walks them before it
+    // reaches the rights tree beside them.
     auto *layout = new QGridLayout(this);
-    addIdBox(layout, QStringLiteral("员工编码："), 0, 0);
+    auto *fields = new QGridLayout;
+    addIdBox(fields, QStringLiteral("员工编码："), 0, 0);
 
     const QStringList labels = {QStringLiteral("员工姓名："), QStringLiteral("登录密码："),
                                 QStringLiteral("电   话："),  QStringLiteral("手   机："),
                                 QStringLiteral("电子邮箱："), QStringLiteral("备注信息：")};
     for (int i = 0; i < labels.size(); ++i)
-        addBox(layout, labels.at(i), i + 1, 0);
+        addBox(fields, labels.at(i), i + 1, 0);
+    fields->setRowStretch(labels.size() + 1, 1);
+    layout->addLayout(fields, 0, 0, 2, 1);
     // Passwords are typed unseen and a stored one is never shown.
     TXT[kPasswordBox]->setEchoMode(QLineEdit::Password);
     TXT[kPasswordBox]->setPlaceholderText(QStringLiteral("不修改请留空"));
 
     m_tree = new grid::Grid(this);
     m_tree->setMinimumSize(320, 360);
-    layout->addWidget(new QLabel(QStringLiteral("员工权限："), this), 0, 2);
-    layout->addWidget(m_tree, 1, 2, labels.size() + 1, 1);
+    layout->addWidget(new QLabel(QStringLiteral("员工权限："), this), 0, 1);
+    layout->addWidget(m_tree, 1, 1);
     connect(m_tree, &grid::Grid::mouseUp, this,
             [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
                 treeClicked(button, x, y);
             });
 
-    layout->addLayout(newButtonRow(QStringLiteral("确      定"), QStringLiteral("取      消")),
-                      labels.size() + 2, 0, 1, 3);
+    layout->addLayout(newButtonRow(QStringLiteral("确      定"), QStringLiteral("取      消")), 2,
+                      0, 1, 2);
 }
 
 void StaffDialog::LoadStaffInfo(int id)

@@ -11,6 +11,7 @@
 #include "store/params.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/dialogkeys.h"
 #include "ui/helpers.h"
 #include "ui/shellhost.h"
 
@@ -109,16 +110,9 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
     connect(Com[0], &QPushButton::clicked, this, &TradeDialog::confirm);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
 
-    // Tab walks the dialog as it reads: each list with its 添加 button, the
-    // boxes, the date, then 确定 and 取消.
-    QList<QWidget *> order;
-    for (int i = 0; i < 4; ++i)
-        order << CMB[i] << Com[i + 2];
-    for (QLineEdit *edit : std::as_const(TXT))
-        order << edit;
-    order << DTP << Com[0] << Com[1];
-    for (int i = 1; i < order.size(); ++i)
-        setTabOrder(order.at(i - 1), order.at(i));
+    // Tab walks the dialog as it reads; Enter in any box (the memo last)
+    // saves, Esc cancels.
+    ui::prepareDialog(this, Com[0], Com[1]);
 }
 
 void TradeDialog::SetRight()
@@ -255,9 +249,24 @@ bool TradeDialog::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::KeyPress: {
         // Tab and Shift+Tab still move on, so the boxes below stay reachable
-        // from the keyboard; every other key is swallowed.
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        return key != Qt::Key_Tab && key != Qt::Key_Backtab;
+        // from the keyboard; Enter and Esc reach the dialog (save, cancel);
+        // F4 and Alt+Down open the drop-down to pick from. Every other key
+        // is swallowed.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+        case Qt::Key_F4:
+            return false;
+        case Qt::Key_Down:
+        case Qt::Key_Up:
+            return !(key->modifiers() & Qt::AltModifier);
+        default:
+            return true;
+        }
     }
     case QEvent::Wheel:
         // Scrolling over a closed list would pick another entry in passing.

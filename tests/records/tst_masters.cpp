@@ -2,7 +2,9 @@
 #include "records/accounts.h"
 #include "records/customerdialog.h"
 #include "records/customers.h"
+#include "records/logindialog.h"
 #include "records/mergewindow.h"
+#include "records/passworddialog.h"
 #include "records/productdialog.h"
 #include "records/productfieldsdialog.h"
 #include "records/products.h"
@@ -18,6 +20,7 @@
 #include "store/params.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -162,6 +165,80 @@ QStringList titles(const grid::Grid &g)
     return list;
 }
 
+// An open dialog, its default button and the controls Tab should visit in
+// turn, beginning with the one that has the focus when it opens.
+struct KeyboardWalk
+{
+    QPointer<QWidget> dialog;
+    QPushButton *ok = nullptr;
+    QList<QWidget *> cycle;
+};
+
+KeyboardWalk openForWalk(const QString &name)
+{
+    KeyboardWalk walk;
+    auto boxes = [](auto *dialog, std::initializer_list<int> indices) {
+        QList<QWidget *> list;
+        for (int i : indices)
+            list << dialog->box(i);
+        return list;
+    };
+    if (name == QLatin1String("Sale") || name == QLatin1String("Pur")) {
+        TradeDialog *d = name == QLatin1String("Sale")
+                                 ? static_cast<TradeDialog *>(ShowSaleDialog(0))
+                                 : ShowPurchaseDialog(0);
+        walk.cycle << d->datePicker();
+        for (int i = 0; i < 4; ++i)
+            walk.cycle << d->list(i) << d->button(i + 2);
+        walk.cycle << boxes(d, {0, 1, 2, 3, 4}) << d->button(0) << d->button(1) << d->idBox();
+        walk.dialog = d;
+        walk.ok = d->button(0);
+    } else if (name == QLatin1String("fields")) {
+        ProductFieldsDialog *d = showProductFieldsDialog();
+        walk.cycle << boxes(d, {0, 5, 1, 6, 2, 7, 3, 8, 4, 9}) << d->button(0) << d->button(1);
+        walk.dialog = d;
+        walk.ok = d->button(0);
+    } else if (name == QLatin1String("login")) {
+        LoginDialog *d = ShowLoginDialog();
+        walk.cycle << boxes(d, {0, 1, 2}) << d->loginButton();
+        walk.dialog = d;
+        walk.ok = d->loginButton();
+    } else if (name == QLatin1String("password")) {
+        PasswordDialog *d = ShowPasswordDialog();
+        walk.cycle << boxes(d, {2, 0, 1}) << d->button(0) << d->button(1);
+        walk.dialog = d;
+        walk.ok = d->button(0);
+    } else {
+        MasterDialog *d = name == QLatin1String("Staff") ? ShowStaffDialog(0) : showDialog(name, 0);
+        if (name == QLatin1String("Pro"))
+            walk.cycle << boxes(d, {0, 1, 2, 3, 4, 5});
+        else if (name == QLatin1String("Cus"))
+            walk.cycle << boxes(d, {0, 1, 10}) << d->findChild<QComboBox *>()
+                       << boxes(d, {2, 3, 4, 5, 6, 7, 8, 9, 11});
+        else if (name == QLatin1String("Vendor"))
+            walk.cycle << boxes(d, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+        else if (name == QLatin1String("Acc"))
+            walk.cycle << boxes(d, {0, 1, 2, 3});
+        else
+            walk.cycle << boxes(d, {0, 1, 2, 3, 4, 5})
+                       << static_cast<StaffDialog *>(d)->rightsGrid()->focusProxy();
+        walk.cycle << d->button(0) << d->button(1) << d->idBox();
+        walk.dialog = d;
+        walk.ok = d->button(0);
+    }
+    return walk;
+}
+
+QString describe(const QWidget *w)
+{
+    if (!w)
+        return QStringLiteral("(none)");
+    QString text = QString::fromLatin1(w->metaObject()->className());
+    if (const auto *button = qobject_cast<const QAbstractButton *>(w))
+        text += QLatin1Char(' ') + button->text();
+    return text + QStringLiteral(" at ") + QString::number(w->y()) + QLatin1Char(',')
+           + QString::number(w->x());
+}
 } // namespace
 
 class TestMasters : public QObject
@@ -188,6 +265,9 @@ private slots:
     void savingRefused();
     void otherAccountSetOpened_data();
     void otherAccountSetOpened();
+    void keyboardWalk_data();
+    void keyboardWalk();
+    void productTypedWithKeysOnly();
 
 private:
     Fixture m;
@@ -608,6 +688,80 @@ void TestMasters::otherAccountSetOpened()
         store::CurrentAccountFile = files.at(i);
         QCOMPARE(snapshot(), before.at(i));
     }
+}
+
+// Every dialog opens with the focus in its first box that takes typing, Tab
+// walks the controls as they are laid out (no typed value can land on a
+// button before the last box), 确定 is the default button and Esc closes
+// without storing.
+void TestMasters::keyboardWalk_data()
+{
+    QTest::addColumn<QString>("dialog");
+    for (const char *name :
+         {"Pro", "Cus", "Vendor", "Acc", "Staff", "Sale", "Pur", "fields", "login", "password"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestMasters::keyboardWalk()
+{
+    QFETCH(QString, dialog);
+    store::CurrentUserID = 1;
+    store::CurrentUser = QStringLiteral("zunta");
+    store::CurrentRights = QStringLiteral("所有权限");
+    defineFields({{0, QStringLiteral("颜色")}, {2, QStringLiteral("产地")}});
+    const QStringList before = snapshot();
+
+    KeyboardWalk walk = openForWalk(dialog);
+    QVERIFY(walk.dialog);
+    QVERIFY(QTest::qWaitForWindowActive(walk.dialog));
+    QVERIFY(walk.ok->isDefault());
+    // A date picker takes Tab for its year, month and day before it lets go.
+    QList<QWidget *> visited = {QApplication::focusWidget()};
+    for (int presses = 0; visited.size() <= walk.cycle.size() && presses < 60; ++presses) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() != visited.last())
+            visited << QApplication::focusWidget();
+    }
+    QStringList seen;
+    QStringList expected;
+    for (QWidget *w : std::as_const(visited))
+        seen << describe(w);
+    for (QWidget *w : std::as_const(walk.cycle))
+        expected << describe(w);
+    expected << expected.first(); // and round again
+    QCOMPARE(seen, expected);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!walk.dialog || !walk.dialog->isVisible());
+    // Only the login remembers the name typed.
+    QStringList after = snapshot();
+    after.removeIf(
+            [](const QString &row) { return row.startsWith(QStringLiteral("参数|最近用户名")); });
+    QCOMPARE(after, before);
+}
+
+// A product with own fields typed with the keyboard only: its name, then Tab
+// from box to box, Enter at the end; every value is stored.
+void TestMasters::productTypedWithKeysOnly()
+{
+    defineFields({{0, QStringLiteral("颜色")}, {2, QStringLiteral("产地")}});
+    QPointer<ProductDialog> dialog = showProductDialog(0);
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    const QStringList typed = {QStringLiteral("螺栓"), "2.5",
+                               QStringLiteral("盒"),   QStringLiteral("镀锌"),
+                               QStringLiteral("红"),   QStringLiteral("杭州")};
+    for (int i = 0; i < typed.size(); ++i) {
+        if (i > 0)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        // Chinese text arrives from the input method as one key event.
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, typed.at(i),
+                            Qt::NoModifier);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(dialog.isNull());
+    const QStringList fields = {"Name", "Price", "Unit", "Memo", "P0", "P2"};
+    for (int i = 0; i < fields.size(); ++i)
+        QCOMPARE(field(QStringLiteral("Pro"), 1, fields.at(i)).toString(), typed.at(i));
 }
 
 QTEST_MAIN(TestMasters)
