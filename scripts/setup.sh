@@ -8,8 +8,8 @@ packages=(g++ cmake ninja-build ccache pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev qt6-gtk-platformtheme
           libsqlcipher-dev sqlcipher
           libxlsxwriter-dev libfreexl-dev libquazip1-qt6-dev libminizip-dev
-          fonts-noto-cjk qt6-translations-l10n xvfb xauth
-          desktop-file-utils librsvg2-bin file)
+          fonts-noto-cjk fonts-wqy-zenhei fonts-arphic-uming qt6-translations-l10n xvfb xauth
+          desktop-file-utils librsvg2-bin file poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

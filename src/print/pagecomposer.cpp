@@ -3,6 +3,7 @@
 #include "grid/grid.h"
 #include "ui/qtprompts.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
@@ -11,6 +12,56 @@
 #include <cmath>
 
 namespace print {
+
+namespace {
+
+const QString kSongFace = QStringLiteral("AR PL UMing CN");
+const QString kSansFace = QStringLiteral("WenQuanYi Zen Hei");
+
+bool installed(const QString &family)
+{
+    return QFontDatabase::hasFamily(family);
+}
+
+} // namespace
+
+QString reportFontFamily(const QString &chosen)
+{
+    static const QStringList song
+            = {QStringLiteral("宋体"),     QStringLiteral("新宋体"), QStringLiteral("仿宋"),
+               QStringLiteral("楷体"),     QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+               QStringLiteral("FangSong"), QStringLiteral("KaiTi"),  QStringLiteral("明朝")};
+    static const QStringList sans = {QStringLiteral("黑体"),
+                                     QStringLiteral("微软雅黑"),
+                                     QStringLiteral("等线"),
+                                     QStringLiteral("SimHei"),
+                                     QStringLiteral("Microsoft YaHei"),
+                                     QStringLiteral("DengXian")};
+    const QString face = chosen.trimmed();
+    QString wanted;
+    if (face.isEmpty() || song.contains(face, Qt::CaseInsensitive)
+        || face.startsWith(QLatin1String("Noto Serif CJK"), Qt::CaseInsensitive)
+        || face.startsWith(QLatin1String("Source Han Serif"), Qt::CaseInsensitive))
+        wanted = kSongFace;
+    else if (sans.contains(face, Qt::CaseInsensitive)
+             || face.startsWith(QLatin1String("Noto Sans CJK"), Qt::CaseInsensitive)
+             || face.startsWith(QLatin1String("Source Han Sans"), Qt::CaseInsensitive))
+        wanted = kSansFace;
+    if (!wanted.isEmpty() && installed(wanted))
+        return wanted;
+    return face;
+}
+
+QStringList reportFontFamilies(const QString &chosen)
+{
+    QStringList families;
+    const QString face = reportFontFamily(chosen);
+    if (!face.isEmpty())
+        families << face;
+    if (installed(kSongFace) && !families.contains(kSongFace))
+        families << kSongFace;
+    return families;
+}
 
 QFont ReportFonts::title() const
 {
@@ -32,6 +83,9 @@ ReportFonts ReportFonts::forPreview(const store::FontChoice &font)
 {
     ReportFonts fonts;
     fonts.body = ui::toQFont(font);
+    const QStringList families = reportFontFamilies(font.family);
+    if (!families.isEmpty())
+        fonts.body.setFamilies(families);
     fonts.color = ui::fontColor(font);
     fonts.titleColor = fonts.color;
     return fonts;

@@ -34,6 +34,21 @@ struct PageInput
     QDate date;
 };
 
+// The face a report prints in for the face the user chose. The Chinese
+// names of a Windows system map to the like faces installed here: 宋体 and
+// the other Song and Ming faces to AR PL UMing CN, 黑体 and the sans faces to
+// WenQuanYi Zen Hei; no face at all gives the Song face. Noto and Source Han
+// CJK faces are replaced the same way, because they draw a Kangxi radical
+// and its ideograph with one glyph, and a PDF written with them gives the
+// radical back when its text is copied (页 becomes ⻚). Any other face is
+// kept, and so is every face whose replacement is not installed.
+QString reportFontFamily(const QString &chosen);
+// The font families of a report in the order they are tried for each
+// character: the face of reportFontFamily, then the Song face, so that
+// Chinese text in a Latin face never falls back to a face that copies
+// wrongly.
+QStringList reportFontFamilies(const QString &chosen);
+
 // The report font on one surface: the body font as the user chose it, the
 // colour of its text and of the title (black on paper).
 struct ReportFonts

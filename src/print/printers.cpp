@@ -35,7 +35,7 @@ bool printerReady(const QString &name)
 // it; the report size when the screen height is unknown.
 double printerFontSize(const ReportJob &job, const QPaintDevice *device, double dotsPerInch)
 {
-    const QFont body = ui::toQFont(job.font);
+    const QFont body = ReportFonts::forPreview(job.font).body;
     if (job.screenTextHeight <= 0 || dotsPerInch <= 0)
         return body.pointSizeF();
     return matchPrinterFontSize(job.screenTextHeight, [&](double size) {

@@ -312,14 +312,15 @@ ReportJob PrintPreview::reportJob() const
 void PrintPreview::applyFont(const store::FontChoice &font)
 {
     m_font = font;
-    const QFont qfont = ui::toQFont(font);
+    // The sample shows the face the report prints in.
+    const QFont qfont = ReportFonts::forPreview(font).body;
     QLineEdit *sample = TXT[kFontSampleBox];
     sample->setFont(qfont);
     QPalette palette = sample->palette();
     palette.setColor(QPalette::Text, ui::fontColor(font));
     sample->setPalette(palette);
     QFont test = LblTest->font();
-    test.setFamily(qfont.family());
+    test.setFamilies(qfont.families());
     test.setPointSizeF(qfont.pointSizeF());
     test.setBold(qfont.bold());
     LblTest->setFont(test);

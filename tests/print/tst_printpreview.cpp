@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QtTest>
@@ -79,6 +80,32 @@ PdfPages readPdf(const QString &path)
     return pdf;
 }
 
+// The text layer of a PDF file as pdftotext extracts it, in reading order.
+QString pdfText(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return QStringLiteral("(pdftotext failed: %1)").arg(process.errorString());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// A job printing every page of grid on A4 at 25 rows a page.
+ReportJob jobOf(const grid::Grid &grid, const QString &title)
+{
+    ReportJob job;
+    job.grid = &grid;
+    job.paper = Paper{210, 297, 10, 10, 10, 10};
+    job.rowsPerPage = 25;
+    job.pageCount = pageCount(grid.rows() - grid.fixedRows(), job.rowsPerPage);
+    job.title = title;
+    job.footer = QStringLiteral("仅供内部使用");
+    job.operatorName = QStringLiteral("张三");
+    job.date = QDate(2024, 5, 6);
+    return job;
+}
+
 // A page frame of 1000 × 560 units (28 lines of 20) at (100, 50).
 PageFrame testFrame()
 {
@@ -126,6 +153,7 @@ private slots:
     void pageComposition();
     void longCellsWrapWithinTheirColumn();
     void printsOnePdfForOneCommand();
+    void pdfTextIsThePrintedText();
     void paperSizes();
     void cancelledChoicesPrintNothing();
     void printerAndFileFailuresAreReported();
@@ -525,6 +553,36 @@ void TestPrintPreview::printsOnePdfForOneCommand()
     pdf = readPdf(upright);
     QCOMPARE(pdf.count, 6);
     QVERIFY(nearly(pdf.sizes.value(0), 595.3, 841.9));
+}
+
+// The text of a written PDF copies as the characters printed, whatever face
+// the user chose: no ideograph comes back as its Kangxi radical (页 as ⻚).
+void TestPrintPreview::pdfTextIsThePrintedText()
+{
+    auto grid = makeGrid(2, QStringLiteral("销售单"));
+    const QString cell = QStringLiteral("日月金户网小人入长页");
+    grid->setTextMatrix(2, 2, cell);
+    for (const QString &family :
+         {QString(), QStringLiteral("宋体"), QStringLiteral("黑体"),
+          QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")}) {
+        ReportJob job = jobOf(*grid, QStringLiteral("金额日报"));
+        job.font.family = family;
+        const QString path = m_fx->folder.filePath(QStringLiteral("text.pdf"));
+        QString error;
+        QVERIFY2(PrintReportToPdf(path, job, {1}, {}, &error), qPrintable(error));
+        const QString text = pdfText(path);
+        for (const QString &printed :
+             {QStringLiteral("金额日报"), QStringLiteral("金额"), cell,
+              QStringLiteral("仅供内部使用"), QStringLiteral("制表人：张三"),
+              QStringLiteral("制表日期：2024年05月06日"), QStringLiteral("第1页 共1页")}) {
+            QVERIFY2(text.contains(printed), qPrintable(family + QStringLiteral(": ") + printed
+                                                        + QStringLiteral(" in ") + text));
+        }
+        for (const QChar c : text)
+            QVERIFY2(c.unicode() < 0x2E80 || c.unicode() > 0x2FDF, qPrintable(family + text));
+    }
+    QCOMPARE(reportFontFamily(QStringLiteral("黑体")), QStringLiteral("WenQuanYi Zen Hei"));
+    QCOMPARE(reportFontFamily(QString()), QStringLiteral("AR PL UMing CN"));
 }
 
 // A standard size is used when the measures match it exactly; any other
