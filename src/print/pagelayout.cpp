@@ -80,15 +80,17 @@ PageFrame previewFrame(const QSize &picture, const Paper &paper)
     return frame;
 }
 
-PageFrame printerFrame(const Paper &paper, double dotsPerInch)
+PageFrame printerFrame(const Paper &paper, double dotsPerInch, bool rotated)
 {
+    const double paperWidth = rotated ? paper.height : paper.width;
+    const double paperHeight = rotated ? paper.width : paper.height;
     PageFrame frame;
     frame.unitsPerMm = dotsPerInch / kMmPerInch;
     frame.unitsPerTwip = dotsPerInch / kTwipsPerInch;
     frame.left = (paper.left - 5) * frame.unitsPerMm;
     frame.top = (paper.top - 5) * frame.unitsPerMm;
-    frame.width = std::max(0.0, (paper.width - paper.left - paper.right) * frame.unitsPerMm);
-    frame.height = std::max(0.0, (paper.height - paper.top - paper.bottom) * frame.unitsPerMm);
+    frame.width = std::max(0.0, (paperWidth - paper.left - paper.right) * frame.unitsPerMm);
+    frame.height = std::max(0.0, (paperHeight - paper.top - paper.bottom) * frame.unitsPerMm);
     return frame;
 }
 

@@ -66,8 +66,10 @@ struct PageFrame
 PageFrame previewFrame(const QSize &picture, const Paper &paper);
 // A printer page at dotsPerInch: left and top 5 mm inside the margins,
 // because a printer's drawing origin is its printable area, which begins
-// about that far from the sheet's edge.
-PageFrame printerFrame(const Paper &paper, double dotsPerInch);
+// about that far from the sheet's edge. A rotated page is printed across
+// the sheet, so its width is the paper's height and its height the paper's
+// width; the margins stay where they are on the page as it is read.
+PageFrame printerFrame(const Paper &paper, double dotsPerInch, bool rotated = false);
 
 // Right edges of the printed columns, indexed by grid column: the columns
 // from firstPrinted on share the printable width in the proportions of

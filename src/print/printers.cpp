@@ -50,7 +50,7 @@ double printerFontSize(const ReportJob &job, const QPaintDevice *device, double 
 void composePrinterPage(QPainter &painter, const ReportJob &job, const ReportFonts &fonts,
                         double dotsPerInch, double surfaceBottom, int page)
 {
-    const PageFrame frame = printerFrame(job.paper, dotsPerInch);
+    const PageFrame frame = printerFrame(job.paper, dotsPerInch, job.rotated);
     PageInput input;
     input.grid = job.grid;
     input.rowsPerPage = job.rowsPerPage;

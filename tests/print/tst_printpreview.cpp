@@ -106,6 +106,58 @@ ReportJob jobOf(const grid::Grid &grid, const QString &title)
     return job;
 }
 
+// A word of a PDF page with its box, in points from the page's top left.
+struct PdfWord
+{
+    QString text;
+    QRectF box;
+    QSizeF page;
+};
+
+// The words of every page of a PDF file, as pdftotext places them.
+QVector<PdfWord> pdfWords(const QString &path)
+{
+    QVector<PdfWord> words;
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), path,
+                   QStringLiteral("-")});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return words;
+    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    static const QRegularExpression tag(QStringLiteral(
+            "<page width=\"([\\d.]+)\" height=\"([\\d.]+)\">|<word xMin=\"([\\d.]+)\" "
+            "yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    QSizeF page;
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (!m.captured(1).isEmpty()) {
+            page = QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+            continue;
+        }
+        QString text = m.captured(7);
+        text.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+                .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+                .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        words.append({text,
+                      QRectF(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()),
+                             QPointF(m.captured(5).toDouble(), m.captured(6).toDouble())),
+                      page});
+    }
+    return words;
+}
+
+// The words whose text contains part.
+QVector<PdfWord> wordsWith(const QVector<PdfWord> &words, const QString &part)
+{
+    QVector<PdfWord> found;
+    for (const PdfWord &word : words) {
+        if (word.text.contains(part))
+            found << word;
+    }
+    return found;
+}
+
 // A page frame of 1000 × 560 units (28 lines of 20) at (100, 50).
 PageFrame testFrame()
 {
@@ -539,12 +591,32 @@ void TestPrintPreview::printsOnePdfForOneCommand()
     preview->box(0)->setText(QStringLiteral("210"));
     preview->box(1)->setText(QStringLiteral("297"));
     preview->rotation()->setChecked(true);
+    preview->pageBar()->setValue(1);
     const QString rotated = m_fx->folder.filePath(QStringLiteral("rotated.pdf"));
     planPdf(rotated);
     preview->printCurrentPage();
     pdf = readPdf(rotated);
     QCOMPARE(pdf.count, 1);
     QVERIFY(nearly(pdf.sizes.value(0), 841.9, 595.3));
+    // Laid out across the sheet: all 25 rows and the footer are on the page.
+    const QVector<PdfWord> words = pdfWords(rotated);
+    QVERIFY(!words.isEmpty());
+    for (const PdfWord &word : words) {
+        QVERIFY2(QRectF(QPointF(), word.page).contains(word.box), qPrintable(word.text));
+    }
+    for (int row = 1; row <= 25; ++row) {
+        const QString name = QStringLiteral("钢管%1").arg(row);
+        QVERIFY2(std::any_of(words.begin(), words.end(),
+                             [&](const PdfWord &word) { return word.text == name; }),
+                 qPrintable(name + QStringLiteral(" among ") + [&] {
+                     QStringList all;
+                     for (const PdfWord &word : words)
+                         all << word.text;
+                     return all.join(QLatin1Char('|'));
+                 }()));
+    }
+    QCOMPARE(wordsWith(words, QStringLiteral("制表人")).size(), 1);
+    QCOMPARE(wordsWith(words, QStringLiteral("第1页")).size(), 1);
 
     preview->rotation()->setChecked(false);
     const QString upright = m_fx->folder.filePath(QStringLiteral("upright.pdf"));
