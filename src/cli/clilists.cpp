@@ -143,9 +143,8 @@ int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
         // font, rotation, title and footer, as it does in the window.
         auto *preview = new print::PrintPreview(const_cast<grid::Grid *>(&grid));
         const print::ReportJob job = preview->reportJob();
-        QVector<int> pages;
-        for (int page = 1; page <= job.pageCount; ++page)
-            pages << page;
+        // An empty list prints its one page of titles, as in the window.
+        const QVector<int> pages = print::batchPages(1, job.pageCount, job.pageCount);
         QString error;
         const bool written = print::PrintReportToPdf(QFileInfo(out).absoluteFilePath(), job, pages,
                                                      {}, &error);

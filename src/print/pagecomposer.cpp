@@ -196,8 +196,9 @@ PageDrawing layoutPage(const PageInput &input, const PageFrame &frame, const Rep
     page.tableBottom = y;
 
     page.footerTop = y + frame.unitsPerMm;
-    const QString info
-            = footerInfoText(input.operatorName, input.date, input.page, input.pageCount);
+    // An empty list still prints its one page: "第1页 共1页", not "共0页".
+    const QString info = footerInfoText(input.operatorName, input.date, input.page,
+                                        std::max(input.pageCount, input.page));
     const double infoWidth = bodyMetrics.horizontalAdvance(info);
     page.texts.append(
             {QPointF(left + width - infoWidth, page.footerTop), info, TextStyle::FooterInfo});

@@ -236,9 +236,12 @@ bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<i
             ui::ProgressStep(1, QStringLiteral("pages"));
     }
     painter.end();
+    // A file without a page is no report: nothing is written, and the
+    // caller is not told it was.
     if (printed == 0) {
         file.cancelWriting();
-        return true;
+        return fail(QStringLiteral("没有打印任何一页，文件未写入：")
+                    + QDir::toNativeSeparators(path));
     }
     if (!file.commit())
         return fail(cannotWrite);

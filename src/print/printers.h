@@ -84,7 +84,9 @@ int PrintReport(const QString &printerName, const ReportJob &job, const QVector<
 
 // Writes the pages into one PDF file at path, replacing it only when the
 // whole file was written. False with a Chinese reason in *error when the
-// file cannot be written.
+// file cannot be written or no page was printed (no pages asked for, or
+// beforePage stopped before the first); nothing is written then. An empty
+// report still has its one page: ask for batchPages' pages.
 bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<int> &pages,
                       const PageHook &beforePage = {}, QString *error = nullptr);
 

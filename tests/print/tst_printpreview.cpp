@@ -206,6 +206,7 @@ private slots:
     void longCellsWrapWithinTheirColumn();
     void printsOnePdfForOneCommand();
     void pdfTextIsThePrintedText();
+    void emptyListPrintsItsTitles();
     void paperSizes();
     void cancelledChoicesPrintNothing();
     void printerAndFileFailuresAreReported();
@@ -655,6 +656,29 @@ void TestPrintPreview::pdfTextIsThePrintedText()
     }
     QCOMPARE(reportFontFamily(QStringLiteral("黑体")), QStringLiteral("WenQuanYi Zen Hei"));
     QCOMPARE(reportFontFamily(QString()), QStringLiteral("AR PL UMing CN"));
+}
+
+// An empty list prints one page with its title, captions and footer; a PDF
+// of no page at all is never reported as written.
+void TestPrintPreview::emptyListPrintsItsTitles()
+{
+    auto empty = makeGrid(0, QStringLiteral("采购表"));
+    PrintPreview *preview = open(*empty);
+    const QString path = m_fx->folder.filePath(QStringLiteral("empty.pdf"));
+    planPdf(path);
+    preview->printAll();
+    QCOMPARE(readPdf(path).count, 1);
+    const QString text = pdfText(path);
+    for (const QString &printed :
+         {QStringLiteral("示例公司采购表"), QStringLiteral("序号"), QStringLiteral("产品"),
+          QStringLiteral("金额"), QStringLiteral("制表人：张三"), QStringLiteral("第1页 共1页")})
+        QVERIFY2(text.contains(printed), qPrintable(printed + QStringLiteral(" in ") + text));
+
+    const QString none = m_fx->folder.filePath(QStringLiteral("none.pdf"));
+    QString error;
+    QVERIFY(!PrintReportToPdf(none, jobOf(*empty, QStringLiteral("采购表")), {}, {}, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!QFile::exists(none));
 }
 
 // A standard size is used when the measures match it exactly; any other
