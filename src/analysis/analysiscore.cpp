@@ -8,6 +8,7 @@
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/formatting.h"
+#include "store/params.h"
 #include "store/session.h"
 
 #include <cmath>
@@ -18,11 +19,13 @@ namespace {
 
 constexpr int kValueColumn = 2;
 
+// The company of the open set: from the set list, or from the set itself
+// when the list does not hold it (the command-line tool, a set not listed).
 QString currentCompany()
 {
     const int index = store::CurrentAccountIndex;
     if (index < 0 || index >= store::AccountSets.size())
-        return QString();
+        return store::GetVar(store::kKeyCompany);
     return store::AccountSets.at(index).Company;
 }
 

@@ -140,15 +140,23 @@ PageDrawing layoutPage(const PageInput &input, const PageFrame &frame, const Rep
     const QFontMetricsF headerMetrics(fonts.header(), device);
     const QFontMetricsF titleMetrics(fonts.title(), device);
 
-    const double lines = double(rowsPerPage) + 3; // title, caption row, data rows, footer
+    // Title, subtitle, caption row, data rows, footer.
+    const bool subtitled = !input.subtitle.isEmpty();
+    const double lines = double(rowsPerPage) + (subtitled ? 4 : 3);
     const double rowHeight = frame.height / lines;
     const double textOffset = std::round((rowHeight - bodyMetrics.height()) / 2);
 
     page.texts.append(
             {QPointF((width - titleMetrics.horizontalAdvance(input.title)) / 2 + left, top),
              input.title, TextStyle::Title});
-
     double y = std::round(top + rowHeight);
+    if (subtitled) {
+        page.texts.append(
+                {QPointF((width - bodyMetrics.horizontalAdvance(input.subtitle)) / 2 + left,
+                         y + textOffset),
+                 input.subtitle, TextStyle::Subtitle});
+        y = std::round(y + rowHeight);
+    }
     page.lines.append(QLineF(left, y, left + width, y));
 
     if (const grid::Grid *grid = input.grid) {
@@ -223,6 +231,7 @@ void paintPage(QPainter &painter, const PageDrawing &page, const ReportFonts &fo
         QColor color;
     } styles[] = {
             {TextStyle::Title, fonts.title(), fonts.titleColor},
+            {TextStyle::Subtitle, fonts.body, fonts.color},
             {TextStyle::Header, fonts.header(), fonts.color},
             {TextStyle::Body, fonts.body, fonts.color},
             {TextStyle::FooterInfo, fonts.body, fonts.color},

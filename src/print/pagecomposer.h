@@ -29,6 +29,7 @@ struct PageInput
     int page = 1;
     int pageCount = 1;
     QString title;
+    QString subtitle; // an analysis's second title line; empty for a list
     QString footer;
     QString operatorName;
     QDate date;
@@ -68,6 +69,7 @@ struct ReportFonts
 
 enum class TextStyle {
     Title,
+    Subtitle,   // centred below the title, in the report font
     Header,     // the caption row, always bold
     Body,       // data rows
     FooterInfo, // 制表人 … 第n页 共m页
@@ -96,7 +98,8 @@ struct PageDrawing
 inline const QColor kFooterColor = QColor(0x33, 0x33, 0x33);
 
 // Lays one page of the grid out on a surface (device, for measuring text):
-// the title centred at the top, the caption row in bold and the page's data
+// the title centred at the top, the subtitle (when there is one) centred on
+// a line of its own below it, the caption row in bold and the page's data
 // rows as a ruled table whose columns, from the 序号 column on, share the
 // printable width in the grid's proportions, then the footer info flush
 // right below the last row and the footer text wrapped beside it. Cell texts

@@ -57,6 +57,7 @@ void composePrinterPage(QPainter &painter, const ReportJob &job, const ReportFon
     input.page = page;
     input.pageCount = job.pageCount;
     input.title = job.title;
+    input.subtitle = job.subtitle;
     input.footer = job.footer;
     input.operatorName = job.operatorName;
     input.date = job.date;

@@ -65,6 +65,7 @@ struct ReportJob
     // printer font is sized to print at that height.
     double screenTextHeight = 0;
     QString title;
+    QString subtitle;
     QString footer;
     QString operatorName;
     QDate date;

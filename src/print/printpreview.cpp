@@ -189,14 +189,23 @@ void PrintPreview::loadSettings()
     }
     applyFont(LoadReportFont(store::FontChoice()));
 
+    // An analysis grid's tag holds its two title lines: the first already
+    // names the company and is the report's title, the second (user and
+    // dates) its subtitle.
+    const QString crlf = QStringLiteral("\r\n");
+    const bool analysis = m_grid && m_grid->tag().contains(crlf);
     if (m_grid)
-        m_reportTitle = m_grid->reportTitle().isEmpty() ? m_grid->tag() : m_grid->reportTitle();
+        m_reportTitle = m_grid->reportTitle().isEmpty() ? m_grid->tag().section(crlf, 0, 0)
+                                                        : m_grid->reportTitle();
+    m_subtitle = analysis ? m_grid->tag().section(crlf, 1).replace(crlf, QStringLiteral(" "))
+                          : QString();
     QString title = store::GetVar(headerKey(m_reportTitle, 0));
     QString footer = store::GetVar(headerKey(m_reportTitle, 1));
     if (footer.isEmpty())
         footer = DefaultReportFooter();
-    if (title.isEmpty())
-        title = DefaultReportTitle(m_reportTitle);
+    // Earlier versions stored an analysis title with the company twice.
+    if (title.isEmpty() || (analysis && title == DefaultReportTitle(m_reportTitle)))
+        title = analysis ? m_reportTitle : DefaultReportTitle(m_reportTitle);
     TXT1[0]->setText(title);
     TXT1[1]->setText(footer);
     m_loading = false;
@@ -303,6 +312,7 @@ ReportJob PrintPreview::reportJob() const
     job.font = m_font;
     job.screenTextHeight = LblTest->fontMetrics().height() * ui::kTwipsPerPixel;
     job.title = TXT1[0]->text();
+    job.subtitle = m_subtitle;
     job.footer = TXT1[1]->text();
     job.operatorName = store::CurrentUser;
     job.date = QDate::currentDate();
@@ -367,6 +377,7 @@ void PrintPreview::DrawOnePaper()
     input.page = HScroll->value();
     input.pageCount = m_pages;
     input.title = TXT1[0]->text();
+    input.subtitle = m_subtitle;
     input.footer = TXT1[1]->text();
     input.operatorName = store::CurrentUser;
     input.date = QDate::currentDate();

@@ -113,6 +113,7 @@ private:
     QPointer<grid::Grid> m_grid;
     store::SessionStamp m_stamp;
     QString m_reportTitle;
+    QString m_subtitle; // an analysis's second title line
     store::FontChoice m_font;
     std::array<double, 11> m_good{};
     int m_pages = 0;

@@ -3,6 +3,7 @@
 #include "print/printers.h"
 #include "print/printpreview.h"
 
+#include "analysis/analyses.h"
 #include "grid/grid.h"
 #include "store/accountsets.h"
 #include "store/params.h"
@@ -207,6 +208,7 @@ private slots:
     void printsOnePdfForOneCommand();
     void pdfTextIsThePrintedText();
     void emptyListPrintsItsTitles();
+    void analysisPageCarriesItsTitleLines();
     void paperSizes();
     void cancelledChoicesPrintNothing();
     void printerAndFileFailuresAreReported();
@@ -679,6 +681,34 @@ void TestPrintPreview::emptyListPrintsItsTitles()
     QVERIFY(!PrintReportToPdf(none, jobOf(*empty, QStringLiteral("采购表")), {}, {}, &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(!QFile::exists(none));
+}
+
+// An analysis prints with its own two title lines: the company once, and
+// the line with the user and the dates below it.
+void TestPrintPreview::analysisPageCarriesItsTitleLines()
+{
+    testsupport::exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (7, '钢管')"));
+    testsupport::exec(QStringLiteral(
+            "INSERT INTO Pur (Dat, PID, VID, AID, SID, Price, Num, Pay, Pay1) VALUES "
+            "('2024-02-01 00:00:00', 7, 1, 1, 1, 5, 10, 50, 50)"));
+    testsupport::exec(QStringLiteral(
+            "INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1) VALUES "
+            "('2024-03-05 00:00:00', 7, 1, 1, 1, 10, 4, 40, 40)"));
+    grid::Grid grid;
+    QDate start(2024, 3, 1);
+    QDate end(2024, 3, 31);
+    analysis::AnalyseProfit(grid, start, end);
+    PrintPreview *preview = open(grid);
+    QCOMPARE(preview->headerBox(0)->text(), QStringLiteral("示例公司利润分析"));
+    const QString path = m_fx->folder.filePath(QStringLiteral("profit.pdf"));
+    planPdf(path);
+    preview->printAll();
+    const QString text = pdfText(path);
+    QVERIFY2(text.contains(QStringLiteral("示例公司利润分析")), qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("示例公司示例公司")));
+    QVERIFY(text.contains(
+            QStringLiteral("分析：张三 日期：2024-03-01至2024-03-31 分析内容：利润")));
+    QVERIFY(text.contains(QStringLiteral("20.00"))); // 40 less 4 × 5.00
 }
 
 // A standard size is used when the measures match it exactly; any other
