@@ -63,6 +63,18 @@ QStringList reportFontFamilies(const QString &chosen)
     return families;
 }
 
+QFont scaledFont(const QFont &font, double scale)
+{
+    QFont scaled = font;
+    if (scale == 1)
+        return scaled;
+    if (font.pointSizeF() > 0)
+        scaled.setPointSizeF(font.pointSizeF() * scale);
+    else if (font.pixelSize() > 0)
+        scaled.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * scale))));
+    return scaled;
+}
+
 QFont ReportFonts::title() const
 {
     QFont font = body;
@@ -102,13 +114,28 @@ ReportFonts ReportFonts::forPrinter(const store::FontChoice &font, double pointS
 
 namespace {
 
+// Below this the table font of a page is not made smaller: a number that
+// still does not fit is cut with "…" rather than printed too small to read.
+constexpr double kSmallestFontScale = 0.5;
+
+// A cell's text on one line: line breaks become blanks.
+QString cellLine(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString line = text;
+    line.remove(QLatin1Char('\r'));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return line;
+}
+
 // Lays the lines of one text out below each other from (x, y).
 void addWrapped(PageDrawing &page, const QString &text, TextStyle style, double x, double y,
                 double wrapWidth, const QFontMetricsF &metrics, double surfaceBottom)
 {
     if (text.isEmpty())
         return;
-    // Most cells fit on one line: one measurement, no copies.
+    // Most texts fit on one line: one measurement, no copies.
     if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))
         && metrics.horizontalAdvance(text) <= wrapWidth) {
         page.texts.append({QPointF(x, y), text, style});
@@ -137,7 +164,6 @@ PageDrawing layoutPage(const PageInput &input, const PageFrame &frame, const Rep
     const int rowsPerPage = std::max(input.rowsPerPage, 0);
 
     const QFontMetricsF bodyMetrics(fonts.body, device);
-    const QFontMetricsF headerMetrics(fonts.header(), device);
     const QFontMetricsF titleMetrics(fonts.title(), device);
 
     // Title, subtitle, caption row, data rows, footer.
@@ -170,31 +196,87 @@ PageDrawing layoutPage(const PageInput &input, const PageFrame &frame, const Rep
         const QVector<double> edges = columnRightEdges(widths, firstPrinted, left, width);
         const qint64 first = firstDataRow(rowsPerPage, input.page, fixedRows);
 
+        // The grid rows of the page, the caption row first.
+        QVector<int> pageRows;
         for (qint64 i = 1; i <= qint64(rowsPerPage) + 1; ++i) {
             const qint64 row = i == 1 ? fixedRows - 1 : first + i - 2;
             if (row > rows - 1)
                 break;
+            pageRows << int(row); // -1: a grid without a caption row
+        }
+        // The printed columns: left edge, right edge.
+        QVector<QPair<int, QPair<double, double>>> columns;
+        double previousEdge = left;
+        for (int c = firstPrinted; c < cols; ++c) {
+            if (widths.at(c) <= 0 && edges.at(c) == previousEdge)
+                continue;
+            columns.append({c, {previousEdge, edges.at(c)}});
+            previousEdge = edges.at(c);
+        }
+
+        // Every cell keeps to one line inside its cell. A number is never
+        // cut: when one is wider than its column the page's table font is
+        // made smaller until every number of the page fits. numberRoom gives
+        // the smallest share of its width that a number has room for at a
+        // scale of the table font (1 when all fit).
+        const auto numberRoom = [&](double scale) {
+            const QFontMetricsF cell(scaledFont(fonts.body, scale), device);
+            QFont captionFont = scaledFont(fonts.body, scale);
+            captionFont.setBold(true);
+            const QFontMetricsF caption(captionFont, device);
+            double share = 1;
+            for (int row : std::as_const(pageRows)) {
+                if (row < 0)
+                    continue;
+                const QFontMetricsF &metrics = row == pageRows.first() ? caption : cell;
+                for (const auto &column : std::as_const(columns)) {
+                    const QString text = cellLine(grid->cellText(row, column.first));
+                    const double room = column.second.second - column.second.first - 2 * inset;
+                    const double textWidth = metrics.horizontalAdvance(text);
+                    if (textWidth > room && isNumberText(text))
+                        share = std::min(share, std::max(room, 0.0) / textWidth);
+                }
+            }
+            return share;
+        };
+        // Font sizes do not scale their text widths exactly: shrink until
+        // the numbers fit, a few steps at most.
+        page.fontScale = 1;
+        for (int step = 0; step < 6; ++step) {
+            const double share = numberRoom(page.fontScale);
+            if (share >= 1 || page.fontScale <= kSmallestFontScale)
+                break;
+            page.fontScale = std::max(kSmallestFontScale, page.fontScale * share * 0.98);
+        }
+        const QFont body = scaledFont(fonts.body, page.fontScale);
+        QFont bold = body;
+        bold.setBold(true);
+        const QFontMetricsF cellMetrics(body, device);
+        const QFontMetricsF captionMetrics(bold, device);
+        const double cellOffset = std::round((rowHeight - cellMetrics.height()) / 2);
+
+        for (int row : std::as_const(pageRows)) {
             if (row < 0)
-                continue; // a grid without a caption row
-            const bool header = i == 1;
-            const QFontMetricsF &metrics = header ? headerMetrics : bodyMetrics;
+                continue;
+            const bool header = row == pageRows.first();
+            const QFontMetricsF &metrics = header ? captionMetrics : cellMetrics;
             const TextStyle style = header ? TextStyle::Header : TextStyle::Body;
             const double bottom = y + rowHeight;
             page.lines.append(QLineF(left, y, left, bottom));
-            double previousEdge = left;
-            for (int c = firstPrinted; c < cols; ++c) {
-                if (widths.at(c) <= 0 && edges.at(c) == previousEdge)
-                    continue;
-                const double edge = edges.at(c);
-                const double columnWidth = edge - previousEdge;
-                const QString &text = grid->cellText(int(row), c);
-                double x = previousEdge + inset;
-                if (c == firstPrinted)
-                    x = (columnWidth - metrics.horizontalAdvance(text)) / 2 + left + inset;
-                addWrapped(page, text, style, x, y + textOffset, columnWidth - inset, metrics,
-                           surfaceBottom);
+            for (const auto &column : std::as_const(columns)) {
+                const double columnLeft = column.second.first;
+                const double edge = column.second.second;
+                const double room = edge - columnLeft - 2 * inset;
+                QString text = cellLine(grid->cellText(row, column.first));
+                if (metrics.horizontalAdvance(text) > room)
+                    text = metrics.elidedText(text, Qt::ElideRight, std::max(room, 0.0));
+                double x = columnLeft + inset;
+                if (column.first == firstPrinted)
+                    x = (edge - columnLeft - metrics.horizontalAdvance(text)) / 2 + columnLeft
+                        + inset;
+                if (!text.isEmpty())
+                    page.texts.append({QPointF(x, y + cellOffset), text, style});
                 page.lines.append(QLineF(edge, y, edge, bottom));
-                previousEdge = edge;
             }
             y = std::round(y + rowHeight);
             page.lines.append(QLineF(left, y, left + width, y));
@@ -238,9 +320,11 @@ void paintPage(QPainter &painter, const PageDrawing &page, const ReportFonts &fo
             {TextStyle::Footer, fonts.body, kFooterColor},
     };
     for (const auto &s : styles) {
-        painter.setFont(s.font);
+        const bool table = s.style == TextStyle::Header || s.style == TextStyle::Body;
+        const QFont font = table ? scaledFont(s.font, page.fontScale) : s.font;
+        painter.setFont(font);
         painter.setPen(s.color);
-        const double ascent = QFontMetricsF(s.font, painter.device()).ascent();
+        const double ascent = QFontMetricsF(font, painter.device()).ascent();
         for (const PageText &text : page.texts) {
             if (text.style == s.style)
                 painter.drawText(QPointF(text.topLeft.x(), text.topLeft.y() + ascent), text.text);

@@ -92,7 +92,11 @@ struct PageDrawing
     int tableRows = 0;      // rows drawn, the caption row included
     double tableBottom = 0; // the line under the last row drawn
     double footerTop = 0;   // top of the footer texts
+    double fontScale = 1;   // the table's font, as a part of the report font
 };
+
+// font made scale times as large.
+QFont scaledFont(const QFont &font, double scale);
 
 // Footer text colour, dark grey.
 inline const QColor kFooterColor = QColor(0x33, 0x33, 0x33);
@@ -102,9 +106,11 @@ inline const QColor kFooterColor = QColor(0x33, 0x33, 0x33);
 // a line of its own below it, the caption row in bold and the page's data
 // rows as a ruled table whose columns, from the 序号 column on, share the
 // printable width in the grid's proportions, then the footer info flush
-// right below the last row and the footer text wrapped beside it. Cell texts
-// wrap within their column and may run below their row; lines that would
-// fall below surfaceBottom are left out. Columns of width 0 (hidden on
+// right below the last row and the footer text wrapped beside it. A cell's
+// text stays inside its cell on one line: a text too long for it ends in
+// "…"; a number is never cut while the page's table font can be made
+// smaller (down to half) to fit it. Footer lines that would fall below
+// surfaceBottom are left out. Columns of width 0 (hidden on
 // screen) are not printed. A page beyond the grid's last row shows the title,
 // the caption row and the footer.
 PageDrawing layoutPage(const PageInput &input, const PageFrame &frame, const ReportFonts &fonts,

@@ -180,6 +180,19 @@ QStringList wrapLines(const QString &text, double wrapWidth,
     return lines;
 }
 
+bool isNumberText(const QString &text)
+{
+    static const QString marks = QStringLiteral("+-.,:/% ");
+    bool digit = false;
+    for (const QChar c : text) {
+        if (c.isDigit())
+            digit = true;
+        else if (!marks.contains(c))
+            return false;
+    }
+    return digit;
+}
+
 QString footerInfoText(const QString &operatorName, const QDate &date, int page, int pages)
 {
     return QStringLiteral("制表人：") + operatorName + QStringLiteral("    制表日期：")

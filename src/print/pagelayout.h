@@ -88,6 +88,11 @@ QVector<double> columnRightEdges(const QVector<int> &widths, int firstPrinted, d
 QStringList wrapLines(const QString &text, double wrapWidth,
                       const std::function<double(const QString &)> &width, int maxLines = 1 << 30);
 
+// True for a text that reads as one number, an amount or a date (digits with
+// signs, separators, a decimal point, a per cent sign, date and time marks):
+// such a text is never cut when printed.
+bool isNumberText(const QString &text);
+
 // The footer line "制表人：… 制表日期：YYYY年MM月DD日 … 第n页 共m页".
 QString footerInfoText(const QString &operatorName, const QDate &date, int page, int pages);
 

@@ -204,7 +204,7 @@ private slots:
     void titleAndFooterPerGridTitle();
     void fontDialog();
     void pageComposition();
-    void longCellsWrapWithinTheirColumn();
+    void longCellsStayInTheirCells();
     void printsOnePdfForOneCommand();
     void pdfTextIsThePrintedText();
     void emptyListPrintsItsTitles();
@@ -524,41 +524,59 @@ void TestPrintPreview::pageComposition()
     QVERIFY(textsOf(page, TextStyle::Body).isEmpty());
 }
 
-// A cell wider than its column wraps onto further lines inside the column
-// and runs below its row, but not past the bottom of the surface.
-void TestPrintPreview::longCellsWrapWithinTheirColumn()
+// A cell's text stays inside its cell: a long text ends in "…" on one line,
+// a number too wide for its column is never cut (the page's table font is
+// made smaller), and the printed PDF keeps both inside the column.
+void TestPrintPreview::longCellsStayInTheirCells()
 {
     auto grid = makeGrid(3, QStringLiteral("销售单"));
-    const QString longText = QString(10000, QChar(0x957F)); // 长
-    grid->setTextMatrix(2, 2, longText);
+    grid->setTextMatrix(2, 2, QString(10000, QChar(0x957F))); // 长
     grid->setTextMatrix(3, 2, QStringLiteral("第一行\r\n第二行"));
+    const QString number = QStringLiteral("1234567890").repeated(7) + QStringLiteral(".89");
+    grid->setTextMatrix(4, 3, number);
     QImage surface(1400, 900, QImage::Format_RGB32);
-    const PageFrame frame = testFrame();
+    const PageFrame frame = testFrame(); // columns 100 … 300 … 700 … 1100
     PageInput input;
     input.grid = grid.get();
     input.date = QDate(2024, 5, 6);
     const ReportFonts fonts = ReportFonts::forPreview(store::FontChoice());
-    const QFontMetricsF metrics(fonts.body, &surface);
 
     QElapsedTimer timer;
     timer.start();
     const PageDrawing page = layoutPage(input, frame, fonts, &surface, 800);
     QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
-    int pieces = 0;
-    double lastTop = 0;
-    for (const PageText &text : page.texts) {
-        if (text.topLeft.x() != 302 || !text.text.startsWith(QChar(0x957F)))
+    QVERIFY2(page.fontScale < 1 && page.fontScale >= 0.5,
+             qPrintable(QString::number(page.fontScale)));
+    const QFontMetricsF metrics(scaledFont(fonts.body, page.fontScale), &surface);
+    const QStringList body = textsOf(page, TextStyle::Body);
+    QCOMPARE(body.size(), 9);
+    QVERIFY(body.contains(number));
+    QVERIFY(body.contains(QStringLiteral("第一行 第二行")));
+    for (const PageText &text : std::as_const(page.texts)) {
+        if (text.style != TextStyle::Body)
             continue;
-        ++pieces;
-        QVERIFY(metrics.horizontalAdvance(text.text) <= 400 - 2);
-        QVERIFY(text.topLeft.y() > lastTop);
-        lastTop = text.topLeft.y();
+        const double right = text.topLeft.x() < 300 ? 300 : text.topLeft.x() < 700 ? 700 : 1100;
+        QVERIFY2(text.topLeft.x() + metrics.horizontalAdvance(text.text) <= right,
+                 qPrintable(text.text.left(20)));
+        QVERIFY(text.topLeft.y() < 70 + 4 * 20); // in the rows of the grid
     }
-    QVERIFY2(pieces > 10, qPrintable(QString::number(pieces)));
-    QVERIFY(lastTop < 800);
-    QVERIFY(lastTop > 90 + 20); // below its own row
-    QVERIFY(textsOf(page, TextStyle::Body).contains(QStringLiteral("第一行")));
-    QVERIFY(textsOf(page, TextStyle::Body).contains(QStringLiteral("第二行")));
+    const QString memo = body.at(1);
+    QVERIFY(memo.endsWith(QChar(0x2026)) && memo.startsWith(QChar(0x957F)));
+
+    // In the PDF of an A4 page: 产品 takes 10 + 38 … 124 mm, 金额 124 … 200 mm.
+    ReportJob job = jobOf(*grid, QStringLiteral("销售单"));
+    const QString path = m_fx->folder.filePath(QStringLiteral("long.pdf"));
+    QString error;
+    QVERIFY2(PrintReportToPdf(path, job, {1}, {}, &error), qPrintable(error));
+    const QVector<PdfWord> words = pdfWords(path);
+    const double mm = 72 / 25.4;
+    const QVector<PdfWord> longWords = wordsWith(words, QString(QChar(0x957F)));
+    QCOMPARE(longWords.size(), 1);
+    QVERIFY(longWords.first().box.left() > 48 * mm && longWords.first().box.right() < 124 * mm);
+    const QVector<PdfWord> numbers = wordsWith(words, QStringLiteral("1234567890"));
+    QCOMPARE(numbers.size(), 1);
+    QCOMPARE(numbers.first().text, number);
+    QVERIFY(numbers.first().box.left() > 124 * mm && numbers.first().box.right() < 200 * mm);
 }
 
 // The PDF printer asks for a file and writes all pages of one command into
