@@ -50,16 +50,17 @@ struct DaySum
 };
 
 // The rows of a date grouping from the day sums in date order: a row per
-// period from the first sale's period on, periods without sales as 0, at
-// most 100 empty periods emitted before one sale (that sale then counts in
-// the period reached), and a last period left out when its sum shows as 0.
+// period from the first sale's period on, periods without sales as 0 (more
+// than 100 of them in a row show as one row of 0 for the first), every sum
+// in its own period, and a last period left out when its sum shows as 0.
 QVector<DaySum> periodRows(Grouping grouping, const QVector<DaySum> &daySums, bool byAmount);
 
 // The rows of the day-by-day stock from the movements per day in date
 // order: a row per day from the start day (or the first movement, when
 // later) to the last movement, each with the stock at the end of that day,
-// movements before the start carried in, at most 1,000 days emitted before
-// one movement. No movement gives no rows.
+// movements before the start carried in; more than 1,000 days in a row
+// without movement show as one row for the first, every movement on its own
+// day. No movement gives no rows.
 QVector<DaySum> stockRows(const QDate &start, const QVector<DaySum> &movements);
 
 // A purchase as the costing reads it.

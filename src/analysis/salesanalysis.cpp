@@ -11,7 +11,8 @@ namespace analysis {
 namespace {
 
 const QString kTable = QStringLiteral("T_SaleAna");
-// Empty periods emitted at most between two sales.
+// Empty periods shown at most between two sales; a longer empty stretch
+// shows as one row.
 constexpr int kMaxGapPeriods = 100;
 
 QString salesStatement(Grouping grouping, bool byAmount, const QString &filter)
@@ -60,10 +61,24 @@ QVector<DaySum> periodRows(Grouping grouping, const QVector<DaySum> &daySums, bo
     QDate next = nextPeriodStart(grouping, start);
     double sum = 0;
     for (const DaySum &daySum : daySums) {
-        for (int emitted = 0; daySum.day >= next && emitted < kMaxGapPeriods; ++emitted) {
+        if (daySum.day >= next) {
             rows.append({start, sum});
             sum = 0;
-            start = next;
+            // The empty periods up to the sale's own: each as a row of 0,
+            // or, when there are more than the cap, one row of 0 for the
+            // stretch and the sale in its own period.
+            const QDate own = periodStart(grouping, daySum.day);
+            int empty = 0;
+            for (QDate p = next; p < own && empty <= kMaxGapPeriods;
+                 p = nextPeriodStart(grouping, p))
+                ++empty;
+            if (empty > kMaxGapPeriods) {
+                rows.append({next, 0});
+            } else {
+                for (QDate p = next; p < own; p = nextPeriodStart(grouping, p))
+                    rows.append({p, 0});
+            }
+            start = own;
             next = nextPeriodStart(grouping, start);
         }
         sum += daySum.sum;

@@ -11,7 +11,8 @@ namespace analysis {
 
 namespace {
 
-// Days emitted at most before one movement.
+// Days without movement shown at most before one movement; a longer
+// stretch shows as one row.
 constexpr int kMaxGapDays = 1000;
 
 } // namespace
@@ -25,9 +26,17 @@ QVector<DaySum> stockRows(const QDate &start, const QVector<DaySum> &movements)
     // The running total is kept as it is: half kilograms add up.
     double total = 0;
     for (const DaySum &movement : movements) {
-        for (int emitted = 0; day < movement.day && emitted < kMaxGapDays; ++emitted) {
-            rows.append({day, total});
-            day = day.addDays(1);
+        if (day < movement.day) {
+            // Every day up to the movement, or, over a longer stretch
+            // without movements, only its first day: the stock stays as it
+            // was, and the movement stays on its own day.
+            if (day.daysTo(movement.day) > kMaxGapDays) {
+                rows.append({day, total});
+            } else {
+                for (; day < movement.day; day = day.addDays(1))
+                    rows.append({day, total});
+            }
+            day = movement.day;
         }
         total += movement.sum;
     }

@@ -71,8 +71,9 @@ void TestPeriods::quantityTexts()
         QCOMPARE(quantityText(quantity), QString::fromUtf8(text));
 }
 
-// Date groupings walk the day sums: empty periods between sales show 0, at
-// most 100 of them before a sale, and a last period netting to 0 is left out.
+// Date groupings walk the day sums: empty periods between sales show 0, a
+// stretch of more than 100 shows as one row, every sum stays in its own
+// period, and a last period netting to 0 is left out.
 void TestPeriods::periodWalk()
 {
     QCOMPARE(texts(periodRows(Grouping::Month, {{day("2006-01-15"), 10}, {day("2006-04-02"), 7.5}},
@@ -89,14 +90,22 @@ void TestPeriods::periodWalk()
                               false),
                    false),
              QStringList({"2024-03-04=5"}));
-    // More than 100 empty days: 100 rows are emitted, then the next sale is
-    // added to the day reached.
-    const QVector<DaySum> rows
-            = periodRows(Grouping::Day, {{day("2024-01-01"), 1}, {day("2024-12-31"), 2}}, true);
-    QCOMPARE(rows.size(), 101);
-    QCOMPARE(rows.first().sum, 1.0);
-    QCOMPARE(rows.last().day, day("2024-04-10"));
-    QCOMPARE(rows.last().sum, 2.0);
+    // More than 100 empty days: one row of 0 for the stretch, and the next
+    // sale under its own day; exactly 100 are all shown.
+    QCOMPARE(texts(periodRows(Grouping::Day, {{day("2006-01-01"), 1}, {day("2007-01-01"), 777}},
+                              true),
+                   true),
+             QStringList({"2006-01-01=1.00", "2006-01-02=0.00", "2007-01-01=777.00"}));
+    const QVector<DaySum> hundred
+            = periodRows(Grouping::Day, {{day("2024-01-01"), 1}, {day("2024-04-11"), 2}}, true);
+    QCOMPARE(hundred.size(), 102);
+    QCOMPARE(hundred.at(100).day, day("2024-04-10"));
+    QCOMPARE(hundred.last().day, day("2024-04-11"));
+    // Weeks across ten years: the sale stays in its own week.
+    const QVector<DaySum> weeks
+            = periodRows(Grouping::Week, {{day("2000-01-05"), 3}, {day("2010-03-10"), 4}}, true);
+    QCOMPARE(texts(weeks, true),
+             QStringList({"2000-01-03=3.00", "2000-01-10=0.00", "2010-03-08=4.00"}));
     QVERIFY(periodRows(Grouping::Year, {}, true).isEmpty());
 }
 
@@ -119,11 +128,13 @@ void TestPeriods::stockWalk()
              QStringList({"2024-05-01=0.5", "2024-05-02=1", "2024-05-03=1.5", "2024-05-04=2"}));
     // No movement at all: nothing to show.
     QVERIFY(stockRows(day("2024-05-01"), {}).isEmpty());
-    // A gap of more than 1,000 days emits 1,000 rows before the movement.
-    const QVector<DaySum> gap
-            = stockRows(day("2000-01-01"), {{day("2000-01-01"), 1}, {day("2010-01-01"), 1}});
-    QCOMPARE(gap.size(), 1001);
-    QCOMPARE(gap.last().sum, 2.0);
+    // More than 1,000 days without movement: one row for the stretch, and
+    // the next purchase on its own day.
+    QCOMPARE(texts(stockRows(day("2000-01-01"), {{day("2000-01-01"), 1},
+                                                 {day("2000-01-02"), 1},
+                                                 {day("2010-01-01"), 5}}),
+                   false),
+             QStringList({"2000-01-01=1", "2000-01-02=2", "2010-01-01=7"}));
 }
 
 // First in, first out: sales before the range use up the first lots, lots
