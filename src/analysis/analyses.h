@@ -38,7 +38,8 @@ ChartData AnalyseStock(grid::Grid &grid, QDate date1, QDate date2, const QString
 ChartData AnalyseCustomers(grid::Grid &grid, QDate &startDate, QDate &endDate, int measure);
 
 // Gross profit per product sold in the range, the cost taken first-in
-// first-out from the product's purchases.
+// first-out from the product's purchases. Products never bought are counted
+// in a note row under the grid.
 ChartData AnalyseProfit(grid::Grid &grid, QDate &startDate, QDate &endDate);
 
 // ---------------------------------------------------------------- pure parts
@@ -70,11 +71,16 @@ struct PurchaseLot
     double amount = 0;
 };
 
-// The cost of the quantity sold in the range, first-in first-out: the
-// quantity sold before the range uses up the earliest lots, the sold
+// The cost of the quantity sold in the range, first-in first-out, from the
+// product's purchases oldest first: a negative purchase (a return to the
+// vendor) takes its units out of the oldest lots still in stock, the
+// quantity sold before the range uses up the oldest lots left, and the sold
 // quantity then takes the rest in order at each lot's unit price (amount ÷
-// quantity). Lots of quantity 0 have no unit price and are skipped; what no
-// lot covers costs nothing. Fractional quantities count as they are.
+// quantity). Units beyond every lot cost the last purchase's unit price;
+// with no purchase at all they cost nothing. Lots of quantity 0 have no unit
+// price and are skipped. Fractional quantities count as they are.
 double fifoCost(double soldBefore, double sold, const QVector<PurchaseLot> &lots);
+// True when some lot gives a unit price (a purchase of more than 0 units).
+bool hasPurchasePrice(const QVector<PurchaseLot> &lots);
 
 } // namespace analysis

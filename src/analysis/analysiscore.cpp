@@ -109,7 +109,7 @@ bool loadResultRows(grid::Grid &grid, const QString &sql, const QString &labelFi
     return true;
 }
 
-ChartData finishAnalysis(grid::Grid &grid, const QString &title)
+ChartData finishAnalysis(grid::Grid &grid, const QString &title, const QString &note)
 {
     grid.setColAlignment(kValueColumn, grid::kAlignRightBottom);
     // Fitted with only the running number fixed: the fitting leaves the
@@ -122,6 +122,12 @@ ChartData finishAnalysis(grid::Grid &grid, const QString &title)
     grid.setReportTitle(title.section(QStringLiteral("\r\n"), 0, 0));
     const ChartData chart = ChartFromGrid(grid);
     grid.setFixedCols(1);
+    if (!note.isEmpty()) {
+        const int row = grid.rows();
+        grid.setRows(row + 1);
+        grid.setTextMatrix(row, 1, note);
+        grid::FitGridColumns(grid, grid.fixedRows() - 1);
+    }
     return chart;
 }
 

@@ -51,8 +51,10 @@ bool loadResultRows(grid::Grid &grid, const QString &sql, const QString &labelFi
 
 // The end of every analysis: values right-aligned, columns fitted, the title
 // as the grid's tag, the chart taken with the label column fixed, then only
-// the running number fixed.
-ChartData finishAnalysis(grid::Grid &grid, const QString &title);
+// the running number fixed. A note is added as the grid's last row, in the
+// label column and without a running number, after the chart is taken (so
+// it is printed and exported, but not charted).
+ChartData finishAnalysis(grid::Grid &grid, const QString &title, const QString &note = QString());
 // The end of an analysis whose statements failed: the grid keeps only its
 // header rows and the chart is empty (not drawable), never half drawn.
 ChartData failAnalysis(grid::Grid &grid);

@@ -6,7 +6,9 @@
 #include "store/access.h"
 
 #include <QHash>
+#include <QSet>
 
+#include <algorithm>
 #include <cmath>
 
 namespace analysis {
@@ -37,7 +39,7 @@ bool readRows(const QString &sql, const std::function<void(const store::RecordSe
 // revenue less the cost of the quantity sold. One transaction, so a
 // thousand products commit once.
 bool writeProfits(const QHash<qint64, double> &soldBefore,
-                  const QHash<qint64, QVector<PurchaseLot>> &lots)
+                  const QHash<qint64, QVector<PurchaseLot>> &lots, QSet<qint64> &unpriced)
 {
     store::Connection conn;
     store::RecordSet rs;
@@ -56,6 +58,8 @@ bool writeProfits(const QHash<qint64, double> &soldBefore,
         if (pid.isNull())
             continue;
         const qint64 product = pid.toLongLong();
+        if (!hasPurchasePrice(lots.value(product)))
+            unpriced.insert(product);
         const double cost = fifoCost(soldBefore.value(product), rs.value(numField).toDouble(),
                                      lots.value(product));
         rs.setValue(QStringLiteral("Pay"), rs.value(payField).toDouble() - cost);
@@ -75,37 +79,81 @@ bool writeProfits(const QHash<qint64, double> &soldBefore,
 
 } // namespace
 
+namespace {
+
+// The units of one purchase still in stock, at the purchase's unit price.
+struct Stock
+{
+    double quantity = 0;
+    double unit = 0;
+};
+
+// Takes quantity out of the stock, oldest lot first, adding what it cost
+// to *cost (when given). Returns the part of quantity no lot held.
+double takeOldest(QVector<Stock> &stock, int &oldest, double quantity, double *cost)
+{
+    while (quantity > 0 && oldest < stock.size()) {
+        Stock &lot = stock[oldest];
+        const double taken = std::min(lot.quantity, quantity);
+        if (cost)
+            *cost += taken * lot.unit;
+        lot.quantity = exact(lot.quantity - taken);
+        quantity = exact(quantity - taken);
+        if (lot.quantity <= 0)
+            ++oldest;
+    }
+    return std::max(quantity, 0.0);
+}
+
+// How many of the products are in the product list (and so in the grid).
+int shownProducts(const QSet<qint64> &products)
+{
+    if (products.isEmpty())
+        return 0;
+    QStringList ids;
+    for (qint64 id : products)
+        ids << QString::number(id);
+    return store::CountGroups(QStringLiteral("Pro"), QStringLiteral("ID"),
+                              QStringLiteral("ID IN (") + ids.join(QLatin1Char(','))
+                                      + QLatin1Char(')'));
+}
+
+} // namespace
+
+bool hasPurchasePrice(const QVector<PurchaseLot> &lots)
+{
+    return std::any_of(lots.begin(), lots.end(),
+                       [](const PurchaseLot &lot) { return exact(lot.quantity) > 0; });
+}
+
 double fifoCost(double soldBefore, double sold, const QVector<PurchaseLot> &lots)
 {
-    double before = exact(soldBefore);
-    sold = exact(sold);
-    double cost = 0;
+    // The stock the purchases leave, oldest first: a return to the vendor
+    // takes its units out of the oldest lots still there, at their cost.
+    QVector<Stock> stock;
+    stock.reserve(lots.size());
+    int oldest = 0;
+    double lastUnit = 0;
     for (const PurchaseLot &lot : lots) {
         const double q = exact(lot.quantity);
-        if (q == 0)
-            continue; // no unit price
-        const double unit = lot.amount / q;
-        if (before > 0) {
-            if (before > q) {
-                before = exact(before - q); // used up by the earlier sales
-                continue;
-            }
-            const double rest = exact(q - before);
-            if (rest >= sold)
-                return cost + sold * unit;
-            cost += rest * unit;
-            sold = exact(sold - rest);
-            before = 0;
-        } else {
-            if (q >= sold)
-                return cost + sold * unit;
-            cost += q * unit;
-            sold = exact(sold - q);
+        if (q > 0) {
+            lastUnit = lot.amount / q;
+            stock.append({q, lastUnit});
+        } else if (q < 0) {
+            takeOldest(stock, oldest, -q, nullptr);
         }
-        if (sold <= 0)
-            break;
+        // A lot of quantity 0 has no unit price: skipped.
     }
-    return cost;
+    // The sales before the range used up the oldest lots.
+    if (soldBefore > 0)
+        takeOldest(stock, oldest, exact(soldBefore), nullptr);
+    sold = exact(sold);
+    if (sold < 0) // net returns in the range come back at the next lot's cost
+        return sold * (oldest < stock.size() ? stock.at(oldest).unit : lastUnit);
+    double cost = 0;
+    const double uncovered = takeOldest(stock, oldest, sold, &cost);
+    // Units sold beyond every lot cost what the product was last bought for.
+    return cost + uncovered * lastUnit;
 }
 
 ChartData AnalyseProfit(grid::Grid &grid, QDate &startDate, QDate &endDate)
@@ -145,18 +193,27 @@ ChartData AnalyseProfit(grid::Grid &grid, QDate &startDate, QDate &endDate)
                               lots[rs.valueAt(r, 0).toLongLong()].append(
                                       {rs.valueAt(r, 2).toDouble(), rs.valueAt(r, 1).toDouble()});
                           });
-    if (!read || !writeProfits(soldBefore, lots)
+    QSet<qint64> unpriced;
+    if (!read || !writeProfits(soldBefore, lots, unpriced)
         || !loadResultRows(grid,
                            QStringLiteral("SELECT T_AnaAll.Pay,Pro.Name FROM T_AnaAll,Pro WHERE "
                                           "T_AnaAll.PID=Pro.ID ORDER BY T_AnaAll.Pay DESC"),
                            QStringLiteral("Name"), QStringLiteral("Pay"), ValueKind::Amount)) {
         return failAnalysis(grid);
     }
-    return finishAnalysis(grid, analysisTitle(QStringLiteral("利润分析"),
-                                              QStringLiteral(" 日期：") + dayText(startDate)
-                                                      + QStringLiteral("至")
-                                                      + dayText(endDate.addDays(-1))
-                                                      + QStringLiteral(" 分析内容：利润")));
+    // Products never bought show their whole revenue as profit: say so under
+    // the grid (on screen, on paper and in exported files).
+    QString note;
+    const int unpricedShown = shownProducts(unpriced);
+    if (unpricedShown > 0)
+        note = QStringLiteral("注：%1 种产品没有进货记录，其利润未扣成本").arg(unpricedShown);
+    return finishAnalysis(
+            grid,
+            analysisTitle(QStringLiteral("利润分析"), QStringLiteral(" 日期：") + dayText(startDate)
+                                                              + QStringLiteral("至")
+                                                              + dayText(endDate.addDays(-1))
+                                                              + QStringLiteral(" 分析内容：利润")),
+            note);
 }
 
 } // namespace analysis

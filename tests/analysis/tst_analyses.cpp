@@ -286,11 +286,23 @@ void TestAnalyses::profit()
     exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (10, '螺丝')"));
     trade("Sale", "2024-01-05", 10, 1, 5);
 
+    // Returned to the vendor: 3 of the first 10 at 8.00. Of the 15 sold, 7
+    // cost 8.00 and 5 cost 9.00; the 3 beyond every lot cost the last price,
+    // 9.00: cost 128, profit 72.
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (11, '螺母')"));
+    trade("Pur", "2024-01-01", 11, 10, 80);
+    trade("Pur", "2024-01-02", 11, -3, -24);
+    trade("Pur", "2024-01-03", 11, 5, 45);
+    trade("Sale", "2024-03-08", 11, 15, 200);
+
     const ChartData chart = runProfit(*m_grid, "2024-03-31", "2024-03-01"); // reversed
-    QCOMPARE(rows(*m_grid), QStringList({"角钢=75.00", "钢管=58.00", "O'Neil扳手=17.50"}));
+    // 角钢 was never bought: its revenue stays whole, and the note says so.
+    QCOMPARE(rows(*m_grid),
+             QStringList({"角钢=75.00", "螺母=72.00", "钢管=58.00", "O'Neil扳手=17.50",
+                          "注：1 种产品没有进货记录，其利润未扣成本="}));
     QCOMPARE(m_grid->tag(), QStringLiteral("甲公司利润分析\r\n分析：zunta "
                                            "日期：2024-03-01至2024-03-31 分析内容：利润"));
-    QCOMPARE(chart.labels, QStringList({"角钢", "钢管", "O'Neil扳手"}));
+    QCOMPARE(chart.labels, QStringList({"角钢", "螺母", "钢管", "O'Neil扳手"}));
     // The scratch tables keep the profit per product for checking.
     QCOMPARE(store::LookupWhere(QStringLiteral("T_AnaAll"), QStringLiteral("PID=7"),
                                 QStringLiteral("Pay"))
@@ -302,6 +314,7 @@ void TestAnalyses::profit()
 // never half filled.
 void TestAnalyses::failureLeavesGridEmpty()
 {
+    trade("Pur", "2024-01-05", 7, 10, 50);
     trade("Sale", "2024-03-05", 7, 8, 100);
     runProfit(*m_grid, "2024-03-01", "2024-03-31");
     QCOMPARE(m_grid->dataRows(), 1);

@@ -137,24 +137,42 @@ void TestPeriods::stockWalk()
              QStringList({"2000-01-01=1", "2000-01-02=2", "2010-01-01=7"}));
 }
 
-// First in, first out: sales before the range use up the first lots, lots
-// of quantity 0 are skipped, more sold than bought costs what was bought.
+// First in, first out, costs worked out by hand: sales before the range use
+// up the first lots, a return to the vendor takes its units out of the
+// oldest lots in stock, units beyond every lot cost the last purchase price,
+// lots of quantity 0 are skipped, a product never bought costs nothing.
 void TestPeriods::fifo()
 {
     const QVector<PurchaseLot> twoLots = {{10, 50}, {10, 60}};
+    const QVector<PurchaseLot> returned = {{10, 50}, {-3, -15}, {10, 60}};
     const struct
     {
         double before, sold;
         QVector<PurchaseLot> lots;
         double cost;
     } cases[] = {
-            {4, 8, twoLots, 42},           {12, 5, twoLots, 30},
-            {0, 25, twoLots, 110},         {0, 5, {}, 0},
-            {0, 2.5, {{4, 20}}, 12.5},     {1.5, 2.5, {{2, 10}, {10, 30}}, 2.5 + 2 * 3.0},
-            {0, 3, {{0, 99}, {5, 10}}, 6}, {20, 3, twoLots, 0},
+            {4, 8, twoLots, 42},
+            {12, 5, twoLots, 30},
+            {0, 2.5, {{4, 20}}, 12.5},
+            {1.5, 2.5, {{2, 10}, {10, 30}}, 2.5 + 2 * 3.0},
+            {0, 3, {{0, 99}, {5, 10}}, 6},
+            // 7 left of the first lot after the return; 8 before take them
+            // and 1 of the second: the 5 sold cost 5 × 6.
+            {8, 5, returned, 30},
+            {0, 9, returned, 7 * 5 + 2 * 6.0},
+            // A return larger than what is in stock takes all there is.
+            {0, 4, {{2, 10}, {-5, -25}, {4, 12}}, 12},
+            // Beyond every lot: the rest at the last price.
+            {0, 5, {{3, 30}}, 50},
+            {0, 25, twoLots, 110 + 5 * 6.0},
+            {20, 3, twoLots, 18},
+            {0, 5, {}, 0},
+            {0, 5, {{0, 10}, {-2, -8}}, 0},
     };
     for (const auto &c : cases)
         QCOMPARE(fifoCost(c.before, c.sold, c.lots), c.cost);
+    QVERIFY(!hasPurchasePrice({{0, 10}, {-2, -8}}));
+    QVERIFY(hasPurchasePrice(twoLots));
 }
 
 QTEST_GUILESS_MAIN(TestPeriods)
