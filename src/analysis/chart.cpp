@@ -34,9 +34,9 @@ const QColor kCategoryLine(208, 208, 208);
 const QColor kValueLine(160, 160, 160);
 const QColor kWatermark(253, 253, 253);
 
-// The maker's name and web address in the faint background text.
+// The maker's name in the faint background text (every other line; no web
+// address: we print none we do not own).
 const QString kMakerName = QStringLiteral("Korvo软件工厂");
-const QString kMakerWeb = QStringLiteral("http://www.korvo.cn");
 // The sample whose height moves rotated text that is not drawn from x.
 const QString kShiftSample = QStringLiteral("Korvo软件");
 
@@ -170,11 +170,22 @@ void DrawCategoryLabels(Surface &s, const ChartData &chart, int n, double y)
         return;
     const Surface::SizedFont &sized = s.sizedFont(12);
     const QTransform toPixels = s.p.transform();
+    // A label longer than the room below the axis ends in "…" rather than
+    // running off the picture.
+    const double room = std::max(0.0, s.H - y - 3 * ui::kTwipsPerPixel);
+    QStringList labels;
+    labels.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        const QString &label = chart.labels.at(i);
+        labels << (sized.metrics.horizontalAdvance(label) > room
+                           ? sized.metrics.elidedText(label, Qt::ElideRight, room)
+                           : label);
+    }
     // Strip extent in device pixels: x of every label's top edge, and the
     // longest label.
     double longest = 0;
     for (int i = 0; i < n; ++i)
-        longest = std::max(longest, sized.metrics.horizontalAdvance(chart.labels.at(i)));
+        longest = std::max(longest, sized.metrics.horizontalAdvance(labels.at(i)));
     const double height = sized.metrics.height();
     const QPointF first = toPixels.map(QPointF(pointX(s, 0, n) + 180 - height, y));
     const QPointF last = toPixels.map(QPointF(pointX(s, n - 1, n) + 180, y + longest));
@@ -201,7 +212,7 @@ void DrawCategoryLabels(Surface &s, const ChartData &chart, int n, double y)
             const double levelTop = stripWidth - edge / scale;
             painter.drawText(QPointF((toPixels.map(QPointF(0, y)).y() - top) / scale,
                                      levelTop + sized.metrics.ascent()),
-                             chart.labels.at(i));
+                             labels.at(i));
         }
     }
     const QImage turned = level.transformed(QTransform().rotate(90));
@@ -215,8 +226,8 @@ void DrawWatermark(Surface &s)
 {
     s.setFont(QStringLiteral("黑体"), 50, true);
     const double lineHeight = s.textHeight(QStringLiteral("A")) + 180;
-    for (int i = 0; i <= 10; ++i)
-        s.print(120, i * lineHeight, i % 2 == 0 ? kMakerName : kMakerWeb, kWatermark);
+    for (int i = 0; i <= 10; i += 2)
+        s.print(120, i * lineHeight, kMakerName, kWatermark);
     s.setFont(QStringLiteral("宋体"), 10, false);
 }
 
@@ -269,10 +280,14 @@ double DrawValueAxis(Surface &s, const ChartData &chart, double m, bool negative
     const double u = TickUnit(m);
     const int ticks = negative ? 20 : 10;
     const double h = s.plotH() / ticks;
+    // Each label is centred on its line, so a point reads against the
+    // label beside it.
+    const double halfLabel = s.sizedFont(12).metrics.height() / 2;
     for (int i = 1; i <= ticks; ++i) {
         const double y = bottom - i * h;
         s.line(820, y, right, y, kValueLine, Qt::DotLine);
-        DrawTextAt(s, 780, y, records::plainNumber(TickValue(i, u, negative)), 0, false, 12, kBlue);
+        DrawTextAt(s, 780, y - halfLabel, records::plainNumber(TickValue(i, u, negative)), 0, false,
+                   12, kBlue);
     }
     return 10 * u;
 }
@@ -297,22 +312,22 @@ double DrawSecondaryAxis(Surface &s, const ChartData &chart, int secondColumn)
     s.line(right, kPlotTop, right, s.bottom(), kBlack, Qt::DotLine);
     const double u2 = SecondTickUnit(m2);
     const double h = s.plotH() / 10;
+    const double halfLabel = s.sizedFont(12).metrics.height() / 2;
     for (int i = 1; i <= 10; ++i) {
         const double y = s.bottom() - i * h;
         s.line(right, y, right + 90, y, kRed, Qt::DotLine);
-        DrawTextAt(s, right + 20, y, records::plainNumber(i * u2), 0, true, 12, kRed);
+        DrawTextAt(s, right + 20, y - halfLabel, records::plainNumber(i * u2), 0, true, 12, kRed);
     }
     return 10 * u2;
 }
 
-// Lines, markers and value labels. Returns whether it got as far as the
-// markers (which leave the picture's fill at solid red).
-bool DrawSeries(Surface &s, const ChartData &chart, double top, double secondTop, bool negative,
+// Lines, markers and value labels.
+void DrawSeries(Surface &s, const ChartData &chart, double top, double secondTop, bool negative,
                 int secondColumn)
 {
     const int n = chart.rowCount();
     if (n == 0)
-        return false;
+        return;
     if (secondColumn == 0)
         secondColumn = 55555;
     const double primary = negative ? 2 * top : top;
@@ -357,23 +372,31 @@ bool DrawSeries(Surface &s, const ChartData &chart, double top, double secondTop
                        kBlack);
         }
     }
-    return true;
 }
 
-void DrawLegend(Surface &s, const ChartData &chart, bool filled)
+// The legend at the right: for each series its title, and below it a
+// swatch in the series' colour. The swatch keeps clear of the title, however
+// tall the font draws it.
+void DrawLegend(Surface &s, const ChartData &chart)
 {
     const int items = chart.columnCount - chart.fixedColumnCount + 1;
     const double itemHeight = std::min(600.0, std::round(s.H / std::max(1, items)));
-    const double boxOffset = std::round((itemHeight - 200) / 2);
+    const double titleHeight = s.sizedFont(13).metrics.height();
+    constexpr double gap = 45; // three pixels
+    const double swatchHeight = std::clamp(itemHeight - titleHeight - 2 * gap, gap, 200.0);
+    const double titleOffset
+            = std::max(0.0, std::round((itemHeight - titleHeight - gap - swatchHeight) / 2));
     double y = std::max(0.0, (s.H - chart.columnCount * itemHeight) / 2);
     const double x1 = s.W - kLegendMargin + 200;
     const double x2 = s.W - 300;
     for (const ChartSeries &series : chart.series) {
-        s.p.setPen(Surface::pen(SeriesColour(series.column, chart.lastColumn), Qt::SolidLine));
-        s.p.setBrush(filled ? QBrush(kRed) : QBrush(Qt::NoBrush));
-        s.p.drawRect(QRectF(QPointF(x1, y + boxOffset + 200), QPointF(x2, y + itemHeight)));
+        const QColor colour = SeriesColour(series.column, chart.lastColumn);
+        const double top = y + titleOffset + titleHeight + gap;
+        s.p.setPen(Surface::pen(colour, Qt::SolidLine));
+        s.p.setBrush(colour);
+        s.p.drawRect(QRectF(QPointF(x1, top), QPointF(x2, top + swatchHeight)));
         s.p.setBrush(Qt::NoBrush);
-        DrawTextAt(s, x1, y + boxOffset, series.title, 0, true, 13, kBlack);
+        DrawTextAt(s, x1, y + titleOffset, series.title, 0, true, 13, kBlack);
         y += itemHeight;
     }
 }
@@ -486,8 +509,8 @@ void DrawChart(QPainter &painter, const QSize &size, const ChartData &chart, boo
     DrawWatermark(s);
     const double top = DrawValueAxis(s, chart, m, negative);
     const double secondTop = DrawSecondaryAxis(s, chart, scales.secondColumn);
-    const bool filled = DrawSeries(s, chart, top, secondTop, negative, scales.secondColumn);
-    DrawLegend(s, chart, filled);
+    DrawSeries(s, chart, top, secondTop, negative, scales.secondColumn);
+    DrawLegend(s, chart);
     painter.restore();
 }
 

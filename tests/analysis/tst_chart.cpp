@@ -60,6 +60,7 @@ private slots:
     void fromGrid();
     void drawnChart();
     void notDrawable();
+    void labelsAndLegend();
 };
 
 // The tick unit of the largest value plus a tenth, and the tenth tick; net
@@ -174,6 +175,66 @@ void TestChart::notDrawable()
         for (int x = (9000 - 1300) / 15; x < (9000 - 300) / 15 && !legend; ++x)
             legend = qGray(header.pixel(x, y)) < 230;
     QVERIFY(legend);
+}
+
+// The rows of the image in the box whose pixels pass test: first and last,
+// or (-1, -1) when none does.
+template<typename Test>
+QPair<int, int> rowsWith(const QImage &image, const QRect &box, Test test)
+{
+    QPair<int, int> found(-1, -1);
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (image.valid(x, y) && test(image.pixel(x, y))) {
+                if (found.first < 0)
+                    found.first = y;
+                found.second = y;
+            }
+    return found;
+}
+
+bool isBlue(QRgb c)
+{
+    return qBlue(c) > 150 && qBlue(c) - qRed(c) > 80 && qBlue(c) - qGreen(c) > 80;
+}
+
+// A value label sits level with its grid line (a point of 0 reads against
+// the "0" label), the legend's swatch is in the line's colour and clear of
+// its title, and a long category label stays inside the picture.
+void TestChart::labelsAndLegend()
+{
+    // 600 × 800 pixels: plot 1200 … 10500 twips high; values -30 … 30 give
+    // 20 ticks of 465 twips (31 px), the zero level at 5850 twips (390 px).
+    const QImage image = ChartImage(chartOf({"a", "b", "c"}, {"-30", "0", "30"}), QSize(600, 800));
+    const QPair<int, int> label = rowsWith(image, QRect(30, 375, 23, 31), isBlue);
+    QVERIFY(label.first > 0);
+    const double labelMiddle = (label.first + label.second) / 2.0;
+    const QPair<int, int> marker = rowsWith(image, QRect(262, 380, 10, 20), isRed);
+    QVERIFY(marker.first > 0);
+    const double markerMiddle = (marker.first + marker.second) / 2.0;
+    QVERIFY2(qAbs(labelMiddle - 390) <= 2 && qAbs(labelMiddle - markerMiddle) <= 2,
+             qPrintable(QStringLiteral("label %1, point %2").arg(labelMiddle).arg(markerMiddle)));
+
+    // The legend (x 7700 … 8700 twips): black title above a green swatch,
+    // nothing red.
+    const QRect legend(7700 / 15, 300, 1000 / 15, 160);
+    const QPair<int, int> title
+            = rowsWith(image, legend, [](QRgb c) { return qGray(c) < 100 && !isRed(c); });
+    const QPair<int, int> swatch = rowsWith(
+            image, legend, [](QRgb c) { return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60; });
+    QVERIFY(title.first > 0 && swatch.first > 0);
+    QVERIFY2(title.second < swatch.first, qPrintable(QStringLiteral("title to %1, swatch from %2")
+                                                             .arg(title.second)
+                                                             .arg(swatch.first)));
+    QCOMPARE(rowsWith(image, legend, isRed).first, -1);
+
+    // A category name longer than the room below the axis ends in "…"
+    // inside the picture.
+    const QImage longName
+            = ChartImage(chartOf({QStringLiteral("短"), QString(40, QChar(0x957F))}, {"1", "2"}),
+                         QSize(600, 400));
+    QVERIFY(rowsWith(longName, QRect(0, 4500 / 15 + 2, 600, 90), isBlue).first > 0);
+    QCOMPARE(rowsWith(longName, QRect(0, 397, 600, 3), isBlue).first, -1);
 }
 
 QTEST_MAIN(TestChart)
