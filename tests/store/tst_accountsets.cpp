@@ -35,6 +35,8 @@ private slots:
     void aSetIsItsFileWithItsLog();
     void aReleasedSetIsCompleteByItself();
     void aHeldSetIsCopiedWithoutLettingGo();
+    void aForeignLogIsSetAsideNotReplayed_data();
+    void aForeignLogIsSetAsideNotReplayed();
     void readOnlySetIsLookedAtOnly();
     void everySetHasItsOwnSalt();
     void damagedTemplateIsRebuilt_data();
@@ -410,6 +412,68 @@ void TestAccountSets::aHeldSetIsCopiedWithoutLettingGo()
     QCOMPARE(integrityOfFileAlone(file(QStringLiteral("copy.qdb"))), QStringLiteral("ok"));
     QCOMPARE(customerCount(file(QStringLiteral("copy.qdb"))), 26);
     Registry::close(file(QStringLiteral("copy.qdb")));
+}
+
+void TestAccountSets::aForeignLogIsSetAsideNotReplayed_data()
+{
+    QTest::addColumn<bool>("ownOldLog");
+    QTest::newRow("log of another set") << false;
+    QTest::newRow("old log of the set, beside an older copy") << true;
+}
+
+// A log beside a set that is not the set's own (another set's log moved
+// there, or a log a killed run left before the user put back an older copy
+// of the file) is never replayed into it: the set keeps its own rows and
+// stays sound, the log is kept under a name that says it did not fit, and
+// the user is told once.
+void TestAccountSets::aForeignLogIsSetAsideNotReplayed()
+{
+    QFETCH(bool, ownOldLog);
+    createSets({"A", "B"});
+    const QString a = file(accountSetFileName(1));
+    const QString b = file(accountSetFileName(2));
+    int expected = 0;
+    if (ownOldLog) {
+        // Last night's copy of B holds 40 customers; since then B grew and a
+        // killed run left its latest commits in the log.
+        addCustomers(b, 40);
+        Registry::close(b);
+        const QString lastNight = file(QStringLiteral("lastnight.bak"));
+        QVERIFY(QFile::copy(b, lastNight));
+        addCustomers(b, 400);
+        Registry::close(b);
+        leaveAsAfterACrash(b, 300);
+        QVERIFY(QFile::remove(b));
+        QVERIFY(QFile::rename(lastNight, b));
+        expected = 40;
+    } else {
+        addCustomers(b, 7);
+        Registry::close(b);
+        leaveAsAfterACrash(a, 300);
+        QFile::remove(b + QStringLiteral("-shm"));
+        QVERIFY(QFile::rename(a + QStringLiteral("-wal"), b + QStringLiteral("-wal")));
+        QVERIFY(QFile::rename(a + QStringLiteral("-shm"), b + QStringLiteral("-shm")));
+        expected = 7;
+    }
+
+    QCOMPARE(BuildAccountSetList(), 2);
+    QVERIFY(!AccountSets.at(1).Damaged);
+    QCOMPARE(AccountSets.at(1).Name, QStringLiteral("B"));
+    QCOMPARE(customerCount(b), expected);
+    Registry::closeAll();
+    QCOMPARE(sidecarsOf(b), QStringList());
+    QCOMPARE(integrityOfFileAlone(b), QStringLiteral("ok"));
+    const QStringList aside
+            = QDir(m_folder->path())
+                      .entryList({accountSetFileName(2) + "-wal.damaged-*"}, QDir::Files);
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(m_prompts->messages.size(), 1);
+    QVERIFY(m_prompts->messages.first().contains(aside.first()));
+
+    // Opened again, nothing more is said and the rows stay.
+    QCOMPARE(BuildAccountSetList(), 2);
+    QCOMPARE(customerCount(b), expected);
+    QCOMPARE(m_prompts->messages.size(), 1);
 }
 
 // A set on read-only media opens for looking: it is listed with its name,
