@@ -565,12 +565,36 @@ bool CopyAccountSetFile(const QString &fileName, const QString &targetPath, QStr
     // log a crash left is folded back too. Nothing of ours writes while the
     // bytes are copied (one thread); a log that stays means another program
     // has the set open.
-    if (!foldLeftovers(path)) {
+    if (foldLeftovers(path))
+        return copyWhole(path, targetPath, error);
+    // Another program has the set open on its log (the window program left
+    // running while the nightly backup runs): the copy is read page by page
+    // within one read transaction, so it is one consistent moment of the set
+    // while the other side goes on working.
+    if (QFileInfo::exists(targetPath)) {
         if (error)
-            *error = QStringLiteral("套账文件正被其他程序使用，无法复制：") + fileName;
+            *error = QStringLiteral("文件已存在：") + QDir::toNativeSeparators(targetPath);
         return false;
     }
-    return copyWhole(path, targetPath, error);
+    QString openError;
+    const DatabasePtr db = Registry::open(path, &openError);
+    if (!db) {
+        if (error)
+            *error = openError;
+        return false;
+    }
+    QString copyError;
+    const bool copied = writeThroughWorkFile(
+            targetPath,
+            [&db](const QString &work, QString *workError) {
+                return copyWhileInUse(db, work, workError);
+            },
+            &copyError);
+    Registry::close(path);
+    if (!copied && error)
+        *error = QStringLiteral("套账文件正被其他程序使用，无法复制：%1（%2）")
+                         .arg(fileName, copyError);
+    return copied;
 }
 
 bool CopyAccountSetWithOwnSalt(const QString &sourcePath, const QString &targetPath, QString *error)

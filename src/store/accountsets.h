@@ -132,10 +132,11 @@ DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayNa
 // Copies an account-set file (bare name) to targetPath as one complete
 // file: the program's connection folds its log back into the file and holds
 // a read lock during the copy (it stays open), a log a crash left is folded
-// back, and
-// the bytes are written under a work name and renamed, so the target is
-// either absent or a whole, consistent database. Fails when the target
-// exists or another program holds the set.
+// back (when it belongs to the set), and the bytes are written under a work
+// name and renamed, so the target is either absent or a whole, consistent
+// database. While another program has the set open on its log, the copy is
+// read within one read transaction instead. Fails when the target exists or
+// another program keeps the set locked for writing.
 bool CopyAccountSetFile(const QString &fileName, const QString &targetPath,
                         QString *error = nullptr);
 

@@ -9,11 +9,15 @@
 
 #include "testsupport.h"
 
+#include <sqlite3.h>
+
 #include <QDir>
 #include <QFile>
 #include <QtTest>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <memory>
@@ -34,6 +38,8 @@ private slots:
     void importRefusesBadFiles();
     void importWithAllNumbersTaken();
     void fullDiskLeavesEverythingWhole();
+    void backupWhileAnotherProgramHoldsTheSet_data();
+    void backupWhileAnotherProgramHoldsTheSet();
     void tidyDeletesOrphanSales();
     void clearRules_data();
     void clearRules();
@@ -115,6 +121,73 @@ QStringList filesIn(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// Holds a set open on its log in a process of its own, as the window program
+// does while it runs: after a first sale it stays idle, or goes on writing a
+// sale every few milliseconds, until it is stopped.
+class OtherProgram
+{
+public:
+    OtherProgram(const QString &path, bool writing)
+    {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            sqlite3 *db = nullptr;
+            sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE,
+                            nullptr);
+            const QByteArray key = QByteArrayLiteral("PRAGMA key='") + kDatabasePassword + '\'';
+            sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr);
+            registerCollations(db);
+            sqlite3_busy_timeout(db, 5000);
+            const char *sale = "INSERT INTO Sale (Memo) VALUES ('另一程序')";
+            const bool opened
+                    = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr)
+                              == SQLITE_OK
+                      && sqlite3_exec(db, sale, nullptr, nullptr, nullptr) == SQLITE_OK;
+            if (::write(ready[1], opened ? "y" : "n", 1) != 1)
+                ::_exit(1);
+            for (int i = 0; i < 100000; ++i) {
+                if (writing)
+                    sqlite3_exec(db, sale, nullptr, nullptr, nullptr);
+                sqlite3_sleep(writing ? 2 : 50);
+            }
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        char answer = 0;
+        m_ready = m_pid > 0 && ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+        ::close(ready[0]);
+    }
+    ~OtherProgram() { stop(); }
+    bool isReady() const { return m_ready; }
+    bool isRunning() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+    // Ends it as a killed program ends: its log stays beside the set.
+    void stop()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    bool m_ready = false;
+};
+
+// The result of a one-value query on the database file at path.
+QVariant valueIn(const QString &path, const QString &sql)
+{
+    const DatabasePtr db = Registry::open(path);
+    RecordSet rs;
+    const QVariant value = db && rs.open(db, sql) && !rs.eof() ? rs.value(0) : QVariant();
+    return value;
+}
+
 } // namespace
 
 void TestMaintenance::init()
@@ -159,6 +232,57 @@ void TestMaintenance::backupRefusals()
     QCOMPARE(readFile(file(QStringLiteral("DATA00002.qdt"))), QByteArray("another set"));
     QVERIFY(QFileInfo(away.filePath(QStringLiteral("folder.qdb"))).isDir());
     QCOMPARE(filesIn(away.path()), QStringList());
+}
+
+void TestMaintenance::backupWhileAnotherProgramHoldsTheSet_data()
+{
+    QTest::addColumn<bool>("writing");
+    QTest::newRow("the other program idle") << false;
+    QTest::newRow("the other program writing") << true;
+}
+
+// While another of our programs has the set open (the window left running
+// overnight), the backup still succeeds: it is one consistent moment of the
+// set, complete by itself, with the other side's commits, and the other side
+// goes on working undisturbed.
+void TestMaintenance::backupWhileAnotherProgramHoldsTheSet()
+{
+    QFETCH(bool, writing);
+    Registry::closeAll();
+    const QString path = file(kSet);
+    OtherProgram other(path, writing);
+    QVERIFY(other.isReady());
+    QVERIFY(QFileInfo::exists(path + QStringLiteral("-wal")));
+    // As korvo-cli does: the listing keeps the set it would use open.
+    QCOMPARE(BuildAccountSetList(), 1);
+    QVERIFY(Registry::isOpen(path));
+
+    QTemporaryDir away;
+    const QString backup = away.filePath(QStringLiteral("夜间备份.qdb"));
+    write(backup, "last night's backup");
+    QString error;
+    QVERIFY2(BackupAccountSet(kSet, backup, &error), qPrintable(error));
+    QVERIFY(other.isRunning());
+    QVERIFY(QFileInfo::exists(path + QStringLiteral("-wal")));
+    QCOMPARE(filesIn(away.path()), QStringList{"夜间备份.qdb"});
+    QCOMPARE(valueIn(backup, QStringLiteral("PRAGMA integrity_check")).toString(),
+             QStringLiteral("ok"));
+    const qlonglong copied
+            = valueIn(backup, QStringLiteral("SELECT Count(*) FROM Sale WHERE Memo='另一程序'"))
+                      .toLongLong();
+    QVERIFY(copied >= 1);
+    QCOMPARE(valueIn(backup, QStringLiteral("SELECT Count(*) FROM Cus")).toLongLong(), 3);
+    Registry::close(backup);
+    QCOMPARE(filesIn(away.path()), QStringList{"夜间备份.qdb"});
+
+    // Once the other side is gone, its log is the set's own and is kept.
+    if (writing)
+        QTest::qWait(100);
+    other.stop();
+    QVERIFY(valueIn(path, QStringLiteral("SELECT Count(*) FROM Sale WHERE Memo='另一程序'"))
+                    .toLongLong()
+            >= copied + (writing ? 1 : 0));
+    QCOMPARE(m_prompts->messages, QStringList());
 }
 
 // A backup holds the set's latest commits, opens with the password, and
