@@ -7,9 +7,11 @@
 #include "params.h"
 #include "programfolder.h"
 #include "rowinserter.h"
+#include "schema.h"
 #include "session.h"
 #include "workfiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -153,6 +155,25 @@ bool BackupAccountSet(const QString &fileName, const QString &targetPath, QStrin
     if (!CopyAccountSetFile(fileName, work, &copyError)) {
         QFile::remove(work);
         setError(error, QStringLiteral("无法写入备份文件（%1）").arg(copyError));
+        return false;
+    }
+    // A copy of a damaged set must not pass for a good backup, nor replace
+    // one. It is still kept, under a name that says what it is: it may help
+    // whoever repairs the set.
+    const bool sound = IsSoundAccountSetFile(work);
+    forgetDataChanges(work);
+    if (!sound) {
+        const QString damaged
+                = targetPath + QStringLiteral(".damaged-")
+                  + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const bool kept = !QFileInfo::exists(damaged) && QFile::rename(work, damaged);
+        if (!kept)
+            QFile::remove(work);
+        setError(error, QStringLiteral("套账文件已损坏（完整性检查未通过），没有写入备份文件%1")
+                                        .arg(QDir::toNativeSeparators(targetPath))
+                                + (kept ? QStringLiteral("；损坏的副本另存为%1，可供修复时使用。")
+                                                   .arg(QDir::toNativeSeparators(damaged))
+                                        : QStringLiteral("。")));
         return false;
     }
     if (!replaceFileWith(work, targetPath)) {

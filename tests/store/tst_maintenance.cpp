@@ -40,6 +40,7 @@ private slots:
     void fullDiskLeavesEverythingWhole();
     void backupWhileAnotherProgramHoldsTheSet_data();
     void backupWhileAnotherProgramHoldsTheSet();
+    void backupOfADamagedSetSaysSo();
     void tidyDeletesOrphanSales();
     void clearRules_data();
     void clearRules();
@@ -283,6 +284,35 @@ void TestMaintenance::backupWhileAnotherProgramHoldsTheSet()
                     .toLongLong()
             >= copied + (writing ? 1 : 0));
     QCOMPARE(m_prompts->messages, QStringList());
+}
+
+// A set with one damaged page is not backed up as if it were sound: the
+// backup fails and says why, an older backup of the same name stays as it
+// was, and the copy is kept beside it under a name that says it is damaged.
+void TestMaintenance::backupOfADamagedSetSaysSo()
+{
+    for (int i = 0; i < 300; ++i)
+        exec(QStringLiteral("INSERT INTO Sale (Memo) VALUES ('%1')").arg(QString(300, 'd')));
+    Registry::closeAll();
+    const QString path = file(kSet);
+    QByteArray bytes = readFile(path);
+    bytes[bytes.size() / 2] = char(bytes.at(bytes.size() / 2) ^ 0x5a);
+    write(path, bytes);
+
+    QTemporaryDir away;
+    const QString backup = away.filePath(QStringLiteral("主账.qdb"));
+    write(backup, "the good backup");
+    QString error;
+    QVERIFY(!BackupAccountSet(kSet, backup, &error));
+    QVERIFY2(error.contains(QStringLiteral("已损坏")), qPrintable(error));
+    QCOMPARE(readFile(backup), QByteArray("the good backup"));
+    const QStringList names = filesIn(away.path());
+    QCOMPARE(names.size(), 2);
+    QVERIFY(names.contains(QStringLiteral("主账.qdb")));
+    const QString damaged = names.at(names.indexOf(QStringLiteral("主账.qdb")) == 0 ? 1 : 0);
+    QVERIFY2(damaged.startsWith(QStringLiteral("主账.qdb.damaged-")), qPrintable(damaged));
+    QVERIFY(error.contains(damaged));
+    QCOMPARE(readFile(away.filePath(damaged)), bytes);
 }
 
 // A backup holds the set's latest commits, opens with the password, and
