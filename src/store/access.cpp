@@ -312,6 +312,7 @@ bool CompactAccount(const QString &file, QString *error)
         err = QStringLiteral("没有找到要压缩的数据库文件！");
         return false;
     }
+    RemoveLeftoverWorkFiles(programFolder());
 
     // The file alone must be the whole set. A log a killed run left beside
     // it is dealt with by opening the file (replayed when it belongs to the

@@ -64,6 +64,9 @@ QDateTime parseStoredDateTime(const QString &text);
 
 // Bare file name of account-set number n: DATA + five digits + .qdt.
 QString accountSetFileName(int number);
+// The number of a set named DATA + five ASCII digits + .qdt (any letter
+// case), 1 to 30000; 0 for any other name (a set may be named otherwise).
+int accountSetNumber(const QString &fileName);
 // Full path of the lowest-numbered free account-set file (1 to 30000); the
 // empty text when every number is taken. Never names an existing file.
 QString NextAccountSetPath();

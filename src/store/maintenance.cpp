@@ -145,6 +145,8 @@ bool BackupAccountSet(const QString &fileName, const QString &targetPath, QStrin
         setError(error, QStringLiteral("备份文件不能保存为套账文件本身，请另选文件名！"));
         return false;
     }
+    RemoveLeftoverWorkFiles(programFolder());
+    RemoveLeftoverWorkFiles(QFileInfo(targetPath).absolutePath(), QFileInfo(targetPath).fileName());
     const QFileInfo target(targetPath);
     if (target.exists() && !target.isFile()) {
         setError(error, QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(targetPath));
@@ -200,6 +202,7 @@ int ImportAccountSet(const QString &backupPath, QString *error)
                                 .arg(kMaxAccountSetNumber));
         return -1;
     }
+    RemoveLeftoverWorkFiles(programFolder());
 
     // The backup is rewritten into a work copy with a key salt of its own
     // (no two sets share a key); a file that does not open with the
@@ -240,6 +243,7 @@ int ImportAccountSet(const QString &backupPath, QString *error)
     const QString path = NextAccountSetPath();
     // QFile::rename never replaces an existing file: a set that took the
     // number in the meantime keeps it.
+    giveNewFileMode(work);
     if (path.isEmpty() || !QFile::rename(work, path)) {
         removeDatabaseFiles(work);
         setError(error, path.isEmpty() ? QStringLiteral("套账数量已达上限（%1个），无法导入套账！")

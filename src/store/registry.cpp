@@ -2,6 +2,7 @@
 
 #include "changes.h"
 #include "prompts.h"
+#include "workfiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -231,6 +232,9 @@ sqlite3 *createKeyed(const QString &path, QString *error)
         setError(error, QStringLiteral("文件已存在：%1").arg(path));
         return nullptr;
     }
+    // New database files are work files or copies of a set: for the user
+    // alone until they are finished (their journals take the same mode).
+    const PrivateFileMode privateMode;
     sqlite3 *db = openKeyed(path, OpenMode::Create, error);
     if (!db) {
         QFile::remove(path);

@@ -6,6 +6,7 @@
 #include "store/params.h"
 #include "store/programfolder.h"
 #include "store/session.h"
+#include "store/workfiles.h"
 
 #include "testsupport.h"
 
@@ -16,6 +17,7 @@
 #include <QtTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +43,8 @@ private slots:
     void backupWhileAnotherProgramHoldsTheSet_data();
     void backupWhileAnotherProgramHoldsTheSet();
     void backupOfADamagedSetSaysSo();
+    void leftoversOfKilledRunsAreRemoved();
+    void workFilesArePrivateAndResultsKeepTheirMode();
     void tidyDeletesOrphanSales();
     void clearRules_data();
     void clearRules();
@@ -313,6 +317,118 @@ void TestMaintenance::backupOfADamagedSetSaysSo()
     QVERIFY2(damaged.startsWith(QStringLiteral("主账.qdb.damaged-")), qPrintable(damaged));
     QVERIFY(error.contains(damaged));
     QCOMPARE(readFile(away.filePath(damaged)), bytes);
+}
+
+namespace {
+
+// Makes a work file the way a run does that is then killed before it can
+// finish: in a process of its own, which ends with the file left behind.
+QString leftoverOfAKilledRun(const QString &target, const char *tag)
+{
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return QString();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(channel[0]);
+        const QByteArray work = QFile::encodeName(workFileBeside(target, QLatin1String(tag)));
+        testsupport::writeFile(QFile::decodeName(work), "half a set");
+        testsupport::writeFile(QFile::decodeName(work + "-journal"), "its journal");
+        const bool told = ::write(channel[1], work.constData(), size_t(work.size())) == work.size();
+        ::_exit(told ? 0 : 1);
+    }
+    ::close(channel[1]);
+    char name[4096];
+    const ssize_t length = ::read(channel[0], name, sizeof name);
+    ::close(channel[0]);
+    ::waitpid(pid, nullptr, 0);
+    return length > 0 ? QFile::decodeName(QByteArray(name, int(length))) : QString();
+}
+
+QString modeText(const QString &path)
+{
+    struct stat info = {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return QString::number(info.st_mode & 0777, 8);
+}
+
+} // namespace
+
+// What killed runs left in the program folder (half-made compactions,
+// imports, sets) is removed by the next start and the next maintenance
+// command; the work files of runs still going, and files of other kinds, stay.
+void TestMaintenance::leftoversOfKilledRunsAreRemoved()
+{
+    const QString killedCompaction = leftoverOfAKilledRun(file(kSet), "compact");
+    const QString killedImport = leftoverOfAKilledRun(file(QStringLiteral("import")), "new");
+    QVERIFY(QFileInfo::exists(killedCompaction) && QFileInfo::exists(killedImport));
+    // One from an older run, named without its maker, last changed an hour ago.
+    const QString older = file(QStringLiteral(".DATA00001.qdt.compact-1a2b3c.tmp"));
+    write(older, "old");
+    QFile oldFile(older);
+    QVERIFY(oldFile.open(QIODevice::ReadWrite));
+    QVERIFY(oldFile.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                QFileDevice::FileModificationTime));
+    oldFile.close();
+    // Runs still at work: this one, and another living process.
+    const QString ours = workFileBeside(file(kSet), QStringLiteral("compact"));
+    write(ours, "being written");
+    const QString others = file(QStringLiteral(".DATA00001.qdt.new-%1-77.tmp").arg(::getppid()));
+    write(others, "being written");
+    const QStringList kept = {QStringLiteral(".notes.tmp"), QStringLiteral("DATA00001.qdt.bak"),
+                              QStringLiteral(".DATA00001.qdt.compact.tmp")};
+    for (const QString &name : kept)
+        write(file(name), "the user's");
+
+    QString error;
+    QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
+    for (const QString &gone : {killedCompaction, killedImport, older})
+        QVERIFY2(!QFileInfo::exists(gone), qPrintable(gone));
+    QVERIFY(!QFileInfo::exists(killedCompaction + QStringLiteral("-journal")));
+    QVERIFY(!QFileInfo::exists(killedImport + QStringLiteral("-journal")));
+    QVERIFY(QFileInfo::exists(ours) && QFileInfo::exists(others));
+    for (const QString &name : kept)
+        QCOMPARE(readFile(file(name)), QByteArray("the user's"));
+
+    // The start-up listing removes them too.
+    const QString anotherKilled = leftoverOfAKilledRun(file(kSet), "new");
+    QVERIFY(QFileInfo::exists(anotherKilled));
+    QCOMPARE(BuildAccountSetList(), 1);
+    QVERIFY(!QFileInfo::exists(anotherKilled));
+    QVERIFY(QFileInfo::exists(ours));
+}
+
+// Work files hold a whole set with its passwords: they are made for the user
+// alone. What they become keeps the mode it had (a compacted set, a backup
+// written over an older one); new sets get the usual mode.
+void TestMaintenance::workFilesArePrivateAndResultsKeepTheirMode()
+{
+    const mode_t savedMask = ::umask(022);
+    QVERIFY(Registry::create(file(QStringLiteral("work.qdt"))));
+    Registry::close(file(QStringLiteral("work.qdt")));
+    QCOMPARE(modeText(file(QStringLiteral("work.qdt"))), QStringLiteral("600"));
+    QCOMPARE(CreateAccountSet(QStringLiteral("公司"), QStringLiteral("二号")), 1);
+    QCOMPARE(modeText(file(QStringLiteral("DATA00002.qdt"))), QStringLiteral("644"));
+
+    Registry::closeAll();
+    QVERIFY(QFile::setPermissions(file(kSet), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                      | QFileDevice::ReadGroup));
+    QString error;
+    QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
+    QCOMPARE(modeText(file(kSet)), QStringLiteral("640"));
+
+    QTemporaryDir away;
+    const QString fresh = away.filePath(QStringLiteral("新.qdb"));
+    const QString older = away.filePath(QStringLiteral("旧.qdb"));
+    write(older, "older backup");
+    QVERIFY(QFile::setPermissions(older, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                 | QFileDevice::ReadGroup
+                                                 | QFileDevice::ReadOther));
+    QVERIFY2(BackupAccountSet(kSet, fresh, &error), qPrintable(error));
+    QVERIFY2(BackupAccountSet(kSet, older, &error), qPrintable(error));
+    ::umask(savedMask);
+    QCOMPARE(modeText(fresh), QStringLiteral("600"));
+    QCOMPARE(modeText(older), QStringLiteral("644"));
 }
 
 // A backup holds the set's latest commits, opens with the password, and
