@@ -59,9 +59,7 @@ QString padded(const QString &text, int width)
 
 int setNumber(const QString &fileName)
 {
-    static const QRegularExpression digits(QStringLiteral("(\\d{5})"));
-    const QRegularExpressionMatch match = digits.match(fileName);
-    return match.hasMatch() ? match.captured(1).toInt() : 0;
+    return store::accountSetNumber(fileName);
 }
 
 QString stamp(const QDateTime &when, bool withTime)
@@ -97,7 +95,8 @@ int runSets(const Invocation &inv)
             entry.insert(QStringLiteral("opens"), opens);
             array.append(entry);
         } else {
-            rows.append({QString::number(setNumber(set.FileName)), set.FileName, set.Name,
+            const int number = setNumber(set.FileName); // 0: a set named otherwise
+            rows.append({number > 0 ? QString::number(number) : QString(), set.FileName, set.Name,
                          set.Company, created, lastAccess,
                          opens ? QStringLiteral("正常") : QStringLiteral("文件损坏")});
         }

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
@@ -311,17 +312,26 @@ bool CompactAccount(const QString &file, QString *error)
         err = QStringLiteral("没有找到要压缩的数据库文件！");
         return false;
     }
+    RemoveLeftoverWorkFiles(programFolder());
 
-    // Safety copy in the system's temporary folder, taken while no connection
-    // of ours writes to the file.
+    // The file alone must be the whole set. A log a killed run left beside
+    // it is dealt with by opening the file (replayed when it belongs to the
+    // set, kept aside otherwise) and letting it go again.
     Registry::close(path);
+    if (QFileInfo::exists(path + QStringLiteral("-wal")) && Registry::open(path))
+        Registry::close(path);
     if (stillInUse(path, &err))
         return false;
-    const QString safety = QDir::temp().filePath(QStringLiteral("backup.mdb"));
-    const QString safetyWork = workFileBeside(safety, QStringLiteral("copy"));
-    if (!QFile::copy(path, safetyWork) || !replaceFile(safetyWork, safety, &err)) {
-        QFile::remove(safetyWork);
-        err = QStringLiteral("无法建立安全副本 %1").arg(safety);
+    // Safety copy in a folder of its own in the system's temporary folder:
+    // only we can enter it (mode 0700), nobody can guess or block its name,
+    // and it goes with everything in it on every way out of here. The copy
+    // holds every staff member's password; it must not lie about.
+    QTemporaryDir safetyFolder(QDir::temp().filePath(QStringLiteral("korvo-compact-XXXXXX")));
+    const QString safety = safetyFolder.filePath(QStringLiteral("backup.mdb"));
+    if (!safetyFolder.isValid() || !QFile::copy(path, safety)
+        || !QFile::setPermissions(safety, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        err = QStringLiteral("无法在临时文件夹建立安全副本 %1")
+                      .arg(QDir::toNativeSeparators(QDir::tempPath()));
         return false;
     }
 
@@ -368,6 +378,9 @@ bool CompactAccount(const QString &file, QString *error)
         QFile::remove(work);
         return false;
     }
+    // No log is left beside the file now; an index file of one is stale and
+    // must not meet the compacted file.
+    QFile::remove(path + QStringLiteral("-shm"));
     if (!replaceFile(work, path, &err)) {
         QFile::remove(work);
         return false;

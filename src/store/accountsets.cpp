@@ -96,7 +96,10 @@ bool copyWhole(const QString &source, const QString &target, QString *error)
     return writeThroughWorkFile(
             target,
             [&source](const QString &work, QString *copyError) {
-                if (QFile::copy(source, work))
+                // The copy takes the source's mode; a work file is private.
+                if (QFile::copy(source, work)
+                    && QFile::setPermissions(work,
+                                             QFileDevice::ReadOwner | QFileDevice::WriteOwner))
                     return true;
                 *copyError = QStringLiteral("无法复制文件：") + QDir::toNativeSeparators(source);
                 return false;
@@ -234,6 +237,23 @@ QString accountSetFileName(int number)
     return QStringLiteral("DATA%1.qdt").arg(number, 5, 10, QLatin1Char('0'));
 }
 
+int accountSetNumber(const QString &fileName)
+{
+    // Written out rather than left to a digit class or a number parser,
+    // which may take other scripts' digits (full-width ７) for digits.
+    if (fileName.size() != 13 || !fileName.startsWith(QLatin1String("DATA"), Qt::CaseInsensitive)
+        || !fileName.endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive))
+        return 0;
+    int number = 0;
+    for (int i = 4; i < 9; ++i) {
+        const char16_t c = fileName.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return 0;
+        number = number * 10 + (c - u'0');
+    }
+    return number <= kMaxAccountSetNumber ? number : 0;
+}
+
 QString NextAccountSetPath()
 {
     // Every existing name counts as taken, whatever its letter case, so that a
@@ -353,6 +373,9 @@ int BuildAccountSetList(const std::function<void(int)> &step)
 
 int BuildAccountSetList(const QStringList &files, const std::function<void(int)> &step)
 {
+    // What killed runs left in the folder (half-made sets, compactions,
+    // imports) goes at start-up.
+    RemoveLeftoverWorkFiles(programFolder());
     CurrentAccountIndex = -1;
     AccountSets.clear();
     AccountSets.reserve(files.size());
@@ -480,6 +503,7 @@ int CreateAccountSet(const QString &company, const QString &name, QString *error
     // A set whose identity could not be written would be listed without a
     // name; take it away again rather than leave a puzzle in the folder.
     // QFile::rename refuses an existing target, so nothing is overwritten.
+    giveNewFileMode(work);
     if (storedName != name || hasSidecar(work) || !QFile::rename(work, path)) {
         QFile::remove(work);
         removeSidecars(work);
@@ -565,12 +589,36 @@ bool CopyAccountSetFile(const QString &fileName, const QString &targetPath, QStr
     // log a crash left is folded back too. Nothing of ours writes while the
     // bytes are copied (one thread); a log that stays means another program
     // has the set open.
-    if (!foldLeftovers(path)) {
+    if (foldLeftovers(path))
+        return copyWhole(path, targetPath, error);
+    // Another program has the set open on its log (the window program left
+    // running while the nightly backup runs): the copy is read page by page
+    // within one read transaction, so it is one consistent moment of the set
+    // while the other side goes on working.
+    if (QFileInfo::exists(targetPath)) {
         if (error)
-            *error = QStringLiteral("套账文件正被其他程序使用，无法复制：") + fileName;
+            *error = QStringLiteral("文件已存在：") + QDir::toNativeSeparators(targetPath);
         return false;
     }
-    return copyWhole(path, targetPath, error);
+    QString openError;
+    const DatabasePtr db = Registry::open(path, &openError);
+    if (!db) {
+        if (error)
+            *error = openError;
+        return false;
+    }
+    QString copyError;
+    const bool copied = writeThroughWorkFile(
+            targetPath,
+            [&db](const QString &work, QString *workError) {
+                return copyWhileInUse(db, work, workError);
+            },
+            &copyError);
+    Registry::close(path);
+    if (!copied && error)
+        *error = QStringLiteral("套账文件正被其他程序使用，无法复制：%1（%2）")
+                         .arg(fileName, copyError);
+    return copied;
 }
 
 bool CopyAccountSetWithOwnSalt(const QString &sourcePath, const QString &targetPath, QString *error)

@@ -64,6 +64,9 @@ QDateTime parseStoredDateTime(const QString &text);
 
 // Bare file name of account-set number n: DATA + five digits + .qdt.
 QString accountSetFileName(int number);
+// The number of a set named DATA + five ASCII digits + .qdt (any letter
+// case), 1 to 30000; 0 for any other name (a set may be named otherwise).
+int accountSetNumber(const QString &fileName);
 // Full path of the lowest-numbered free account-set file (1 to 30000); the
 // empty text when every number is taken. Never names an existing file.
 QString NextAccountSetPath();
@@ -132,10 +135,11 @@ DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayNa
 // Copies an account-set file (bare name) to targetPath as one complete
 // file: the program's connection folds its log back into the file and holds
 // a read lock during the copy (it stays open), a log a crash left is folded
-// back, and
-// the bytes are written under a work name and renamed, so the target is
-// either absent or a whole, consistent database. Fails when the target
-// exists or another program holds the set.
+// back (when it belongs to the set), and the bytes are written under a work
+// name and renamed, so the target is either absent or a whole, consistent
+// database. While another program has the set open on its log, the copy is
+// read within one read transaction instead. Fails when the target exists or
+// another program keeps the set locked for writing.
 bool CopyAccountSetFile(const QString &fileName, const QString &targetPath,
                         QString *error = nullptr);
 

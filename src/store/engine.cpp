@@ -18,12 +18,15 @@ using namespace detail;
 Database::Database(sqlite3 *db, const QString &path)
     : m_db(db)
     , m_path(path)
-{}
+{
+    noteConnectionOpened(m_path);
+}
 
 Database::~Database()
 {
     release();
     sqlite3_close_v2(m_db);
+    noteConnectionClosed(m_path);
     // A read-only look leaves nothing behind: the log files SQLite made to
     // read a file left in log mode hold nothing of ours.
     removeCreatedFiles(m_createdSidecars);
@@ -261,6 +264,61 @@ bool compactInto(const DatabasePtr &source, const QString &targetPath, QString *
         return false;
     }
     return exportInto(source->handle(), targetPath, error);
+}
+
+bool copyWhileInUse(const DatabasePtr &source, const QString &targetPath, QString *error)
+{
+    if (!source) {
+        setError(error, QStringLiteral("数据库未打开"));
+        return false;
+    }
+    sqlite3 *target = createKeyed(targetPath, error);
+    if (!target)
+        return false;
+    const auto fail = [&](const QString &reason) {
+        setError(error, reason);
+        sqlite3_close(target);
+        removeCreatedFiles(sidecarPaths(targetPath));
+        QFile::remove(targetPath);
+        return false;
+    };
+    // A work file nobody else uses: no journal on disk, one sync at the end.
+    runNative(target, QStringLiteral("PRAGMA journal_mode=MEMORY"), nullptr);
+    sqlite3_backup *backup = sqlite3_backup_init(target, "main", source->handle(), "main");
+    if (!backup)
+        return fail(lastError(target));
+    // One step copies every page inside a single read transaction of the
+    // source, so the copy is one moment of the database even while other
+    // connections commit. A writer in the middle of a commit holds the file
+    // briefly; wait for it a few seconds.
+    int rc = SQLITE_OK;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        rc = sqlite3_backup_step(backup, -1);
+        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+            break;
+        sqlite3_sleep(100);
+    }
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE)
+        return fail(rc == SQLITE_BUSY || rc == SQLITE_LOCKED
+                            ? QStringLiteral("数据库正被其他程序写入")
+                            : QString::fromUtf8(sqlite3_errstr(rc)));
+    // The copied first page still says the source was on a log; the copy
+    // goes back to a rollback journal, so it is complete by itself.
+    QString modeError;
+    QStringList tables;
+    if (!runNative(target, QStringLiteral("PRAGMA journal_mode=DELETE"), &modeError)
+        || !queryStrings(target, QStringLiteral("SELECT count(*) FROM sqlite_master"), {}, tables,
+                         &modeError))
+        return fail(modeError);
+    sqlite3_close(target);
+    removeCreatedFiles(sidecarPaths(targetPath));
+    if (!syncFile(targetPath)) {
+        QFile::remove(targetPath);
+        setError(error, QStringLiteral("无法写入文件：%1").arg(targetPath));
+        return false;
+    }
+    return true;
 }
 
 bool copyWithNewSalt(const QString &sourcePath, const QString &targetPath, QString *error)

@@ -237,6 +237,14 @@ private:
 // encrypted file with the same password. Fails when the target exists.
 bool compactInto(const DatabasePtr &source, const QString &targetPath, QString *error = nullptr);
 
+// Writes a consistent copy of the open database to targetPath, a new file
+// with the same password and a key salt of its own, page by page within one
+// read transaction: other connections, of this process or another, may go on
+// reading and writing meanwhile. The copy is complete by itself (no log
+// beside it). Fails when the target exists or a writer holds the file past a
+// few seconds; never leaves a partial target behind.
+bool copyWhileInUse(const DatabasePtr &source, const QString &targetPath, QString *error = nullptr);
+
 // Writes a copy of the encrypted database file sourcePath to targetPath with
 // a key salt of its own: every table and row, the same password, a new
 // random salt (so no two sets share a key). The source is only read; the

@@ -143,6 +143,14 @@ void removeCreatedFiles(const QStringList &paths);
 // Makes a new encrypted database file and writes its first page at once, so
 // the file is a complete encrypted database even before any table exists.
 sqlite3 *createKeyed(const QString &path, QString *error);
+// Every Database object notes its file (registry key) while it is open.
+void noteConnectionOpened(const QString &path);
+void noteConnectionClosed(const QString &path);
+// True while a Database object of this process is open on the file.
+bool heldByThisProcess(const QString &path);
+// True when another process has the file open on its write-ahead log. Only
+// to be asked while no connection of this process is open on the file.
+bool logHeldElsewhere(const QString &path);
 
 // ---------------------------------------------------------------------------
 // Table-making statements (selectinto.cpp)

@@ -7,9 +7,11 @@
 #include "params.h"
 #include "programfolder.h"
 #include "rowinserter.h"
+#include "schema.h"
 #include "session.h"
 #include "workfiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -143,6 +145,8 @@ bool BackupAccountSet(const QString &fileName, const QString &targetPath, QStrin
         setError(error, QStringLiteral("备份文件不能保存为套账文件本身，请另选文件名！"));
         return false;
     }
+    RemoveLeftoverWorkFiles(programFolder());
+    RemoveLeftoverWorkFiles(QFileInfo(targetPath).absolutePath(), QFileInfo(targetPath).fileName());
     const QFileInfo target(targetPath);
     if (target.exists() && !target.isFile()) {
         setError(error, QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(targetPath));
@@ -153,6 +157,25 @@ bool BackupAccountSet(const QString &fileName, const QString &targetPath, QStrin
     if (!CopyAccountSetFile(fileName, work, &copyError)) {
         QFile::remove(work);
         setError(error, QStringLiteral("无法写入备份文件（%1）").arg(copyError));
+        return false;
+    }
+    // A copy of a damaged set must not pass for a good backup, nor replace
+    // one. It is still kept, under a name that says what it is: it may help
+    // whoever repairs the set.
+    const bool sound = IsSoundAccountSetFile(work);
+    forgetDataChanges(work);
+    if (!sound) {
+        const QString damaged
+                = targetPath + QStringLiteral(".damaged-")
+                  + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const bool kept = !QFileInfo::exists(damaged) && QFile::rename(work, damaged);
+        if (!kept)
+            QFile::remove(work);
+        setError(error, QStringLiteral("套账文件已损坏（完整性检查未通过），没有写入备份文件%1")
+                                        .arg(QDir::toNativeSeparators(targetPath))
+                                + (kept ? QStringLiteral("；损坏的副本另存为%1，可供修复时使用。")
+                                                   .arg(QDir::toNativeSeparators(damaged))
+                                        : QStringLiteral("。")));
         return false;
     }
     if (!replaceFileWith(work, targetPath)) {
@@ -179,6 +202,7 @@ int ImportAccountSet(const QString &backupPath, QString *error)
                                 .arg(kMaxAccountSetNumber));
         return -1;
     }
+    RemoveLeftoverWorkFiles(programFolder());
 
     // The backup is rewritten into a work copy with a key salt of its own
     // (no two sets share a key); a file that does not open with the
@@ -219,6 +243,7 @@ int ImportAccountSet(const QString &backupPath, QString *error)
     const QString path = NextAccountSetPath();
     // QFile::rename never replaces an existing file: a set that took the
     // number in the meantime keeps it.
+    giveNewFileMode(work);
     if (path.isEmpty() || !QFile::rename(work, path)) {
         removeDatabaseFiles(work);
         setError(error, path.isEmpty() ? QStringLiteral("套账数量已达上限（%1个），无法导入套账！")

@@ -1,16 +1,21 @@
 #include "enginedetail.h"
 
 #include "changes.h"
+#include "prompts.h"
+#include "workfiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <cstring>
 #include <map>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace store {
@@ -33,9 +38,119 @@ QString registryKey(const QString &path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// How many Database objects of this process are open on each file (by
+// registry key), held by the registry or by holders it has let go.
+std::map<QString, int> &connectionsOfProcess()
+{
+    static std::map<QString, int> counts;
+    return counts;
+}
+
+// Opens the copy made of a file and its log, which replays the log into the
+// copy, and checks the result page by page.
+bool replaysSoundly(const QString &copy)
+{
+    sqlite3 *db = openKeyedUnwatched(copy, OpenMode::ReadWrite, nullptr);
+    if (!db)
+        return false;
+    QStringList result;
+    const bool checked
+            = queryStrings(db, QStringLiteral("PRAGMA integrity_check(10)"), {}, result, nullptr);
+    sqlite3_close(db);
+    return checked && result == QStringList{QStringLiteral("ok")};
+}
+
+// A log beside a file that no connection holds is normally the file's own,
+// left by a run that was killed: opening the file replays it and the last
+// commits are back. But a log may also belong to something else: another
+// set's, or an old one of this set beside a file the user has since replaced
+// by an older copy. Replaying such a log writes foreign pages into the file
+// and damages it for good. So the log is first replayed into a private copy;
+// when the copy does not come out whole, the log is set aside under a name
+// that says so, and the file opens as it is. The user is told once (the log
+// is gone from its place afterwards). False, with the reason, when the log
+// can be neither checked nor moved: then the file is not opened at all.
+bool setAsideForeignLog(const QString &path, QString *error)
+{
+    const QString log = path + QStringLiteral("-wal");
+    const QFileInfo logInfo(log);
+    if (!logInfo.exists() || logInfo.size() == 0)
+        return true;
+    // A live log is not ours to judge: another connection of this process,
+    // or another program, is working on the file.
+    if (connectionsOfProcess().count(path) > 0 || logHeldElsewhere(path))
+        return true;
+
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("check.db"));
+    if (!folder.isValid() || !QFile::copy(path, copy)
+        || !QFile::copy(log, copy + QStringLiteral("-wal"))) {
+        setError(error, QStringLiteral("无法检查文件旁的日志文件（临时文件夹无法写入）：%1")
+                                .arg(QDir::toNativeSeparators(log)));
+        return false;
+    }
+    if (replaysSoundly(copy))
+        return true;
+
+    const QString aside
+            = log + QStringLiteral(".damaged-")
+              + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (QFileInfo::exists(aside) || !QFile::rename(log, aside)) {
+        setError(error, QStringLiteral("文件旁的日志文件与文件不符，且无法移开：%1")
+                                .arg(QDir::toNativeSeparators(log)));
+        return false;
+    }
+    // The index of the log that is gone would only mislead the next opener.
+    QFile::remove(path + QStringLiteral("-shm"));
+    prompts().message(QStringLiteral("文件%1旁的日志文件与它不符（可能属于另一个套账，或已损坏），"
+                                     "没有并入文件，已改名保存为%2。文件按其本身打开。")
+                              .arg(QFileInfo(path).fileName(), QFileInfo(aside).fileName()));
+    return true;
+}
+
 } // namespace
 
 namespace detail {
+
+void noteConnectionOpened(const QString &path)
+{
+    ++connectionsOfProcess()[path];
+}
+
+void noteConnectionClosed(const QString &path)
+{
+    auto &counts = connectionsOfProcess();
+    const auto found = counts.find(path);
+    if (found != counts.end() && --found->second <= 0)
+        counts.erase(found);
+}
+
+bool logHeldElsewhere(const QString &path)
+{
+    // Every connection that has a file open on its log holds a read lock on
+    // the lock bytes of the -shm file (the last of them, SQLite's "dead man
+    // switch", for as long as it is open). Only other processes show here:
+    // a process never sees its own locks. Callers make sure no connection of
+    // this process is open on the file: closing this descriptor would drop
+    // that connection's locks too.
+    const int fd = ::open(QFile::encodeName(path + QStringLiteral("-shm")).constData(),
+                          O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 120; // the log's eight lock bytes and the dead man switch
+    lock.l_len = 9;
+    const bool held = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+bool heldByThisProcess(const QString &path)
+{
+    return connectionsOfProcess().count(registryKey(path)) > 0;
+}
 
 sqlite3 *openKeyed(const QString &path, OpenMode mode, QString *error)
 {
@@ -117,6 +232,9 @@ sqlite3 *createKeyed(const QString &path, QString *error)
         setError(error, QStringLiteral("文件已存在：%1").arg(path));
         return nullptr;
     }
+    // New database files are work files or copies of a set: for the user
+    // alone until they are finished (their journals take the same mode).
+    const PrivateFileMode privateMode;
     sqlite3 *db = openKeyed(path, OpenMode::Create, error);
     if (!db) {
         QFile::remove(path);
@@ -156,6 +274,8 @@ DatabasePtr Registry::open(const QString &path, QString *error)
         setError(error, QStringLiteral("不是有效的数据库文件：%1").arg(path));
         return nullptr;
     }
+    if (!setAsideForeignLog(key, error))
+        return nullptr;
     if (fileIsReadOnly(key)) {
         // Looking only: no log, no journal, nothing written. Reading a file
         // left in log mode makes SQLite create the log files; they go again
@@ -190,7 +310,8 @@ DatabasePtr Registry::open(const QString &path, QString *error)
 QStringList Registry::openAhead(const QStringList &paths)
 {
     // The files that open() would open read-write; the others (missing,
-    // empty, read-only) are left to open() and its messages.
+    // empty, read-only, or with a log beside them that open() checks first)
+    // are left to open() and its messages.
     struct Opening
     {
         QString path;
@@ -202,7 +323,8 @@ QStringList Registry::openAhead(const QStringList &paths)
     for (const QString &path : paths) {
         const QString key = registryKey(path);
         const QFileInfo info(key);
-        if (connections.count(key) == 0 && info.isFile() && info.size() > 0 && !fileIsReadOnly(key))
+        if (connections.count(key) == 0 && info.isFile() && info.size() > 0 && !fileIsReadOnly(key)
+            && !QFileInfo::exists(key + QStringLiteral("-wal")))
             openings.push_back({path, key});
     }
     // Deriving a key is most of the cost of opening a file; each file's is

@@ -30,6 +30,7 @@ private slots:
     void lookups();
     void dropTablesAndCountGroups();
     void compactKeepsDataAndPassword();
+    void compactionLeavesNoSafetyCopyBehind();
 
     void schemaTablesAndFields();
     void schemaStartingRowsAndIds();
@@ -316,6 +317,43 @@ void TestAccess::compactKeepsDataAndPassword()
     Registry::closeAll();
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{"DATA00001.qdt", "DATA00003.qdt"}));
+}
+
+// The safety copy of a compaction holds every password of the set: it is
+// taken in a private folder of its own and is gone once the compaction is
+// over, whether it succeeded or failed. Files someone placed in the
+// temporary folder under the old fixed name neither block it nor are
+// touched.
+void TestAccess::compactionLeavesNoSafetyCopyBehind()
+{
+    QTemporaryDir temp;
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("backup.mdb")));
+    QVERIFY(testsupport::writeFile(temp.filePath(QStringLiteral("TEMP.mdb")), "someone's"));
+    const QStringList placed
+            = QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID) VALUES (5)")));
+    QString error;
+    const bool compacted = CompactAccount(kSet, &error);
+    const QStringList afterSuccess
+            = QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    // A file that does not open fails after its safety copy was taken.
+    const QString garbage = programFilePath(QStringLiteral("DATA00003.qdt"));
+    QVERIFY(testsupport::writeFile(garbage, QByteArray(4096, 'g')));
+    const bool garbageCompacted = CompactAccount(QStringLiteral("DATA00003.qdt"), &error);
+    const QStringList afterFailure
+            = QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    qputenv("TMPDIR", savedTemp);
+
+    QVERIFY2(compacted, qPrintable(error));
+    QVERIFY(!garbageCompacted);
+    QCOMPARE(afterSuccess, placed);
+    QCOMPARE(afterFailure, placed);
+    QCOMPARE(testsupport::readFile(temp.filePath(QStringLiteral("TEMP.mdb"))),
+             QByteArray("someone's"));
+    QCOMPARE(texts(QStringLiteral("SELECT PID FROM Sale")), QStringList{"5"});
 }
 
 // The base tables and nothing else, each with exactly its fields in list

@@ -27,6 +27,8 @@ private slots:
     void cleanup();
 
     void storedDates();
+    void setNumbers_data();
+    void setNumbers();
     void bestLastAccess();
     void listingTakesQdtFilesOnly();
     void numbersAreReusedAndNeverOverwritten();
@@ -35,6 +37,8 @@ private slots:
     void aSetIsItsFileWithItsLog();
     void aReleasedSetIsCompleteByItself();
     void aHeldSetIsCopiedWithoutLettingGo();
+    void aForeignLogIsSetAsideNotReplayed_data();
+    void aForeignLogIsSetAsideNotReplayed();
     void readOnlySetIsLookedAtOnly();
     void everySetHasItsOwnSalt();
     void damagedTemplateIsRebuilt_data();
@@ -166,6 +170,28 @@ void TestAccountSets::storedDates()
 
 // The set opened at start-up is the first one with the latest last access
 // after 2000-01-01; when none qualifies the first set is opened.
+void TestAccountSets::setNumbers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("number");
+    QTest::newRow("plain") << "DATA00007.qdt" << 7;
+    QTest::newRow("any letter case") << "data30000.QDT" << 30000;
+    QTest::newRow("full-width digit") << QString::fromUtf8("DATA0000７.qdt") << 0;
+    QTest::newRow("Arabic-Indic digit") << QString::fromUtf8("DATA0000٧.qdt") << 0;
+    QTest::newRow("past the last number") << "DATA30001.qdt" << 0;
+    QTest::newRow("six digits") << "DATA000071.qdt" << 0;
+    QTest::newRow("digits elsewhere") << "x12345.qdt" << 0;
+}
+
+// Only a name of DATA, five ASCII digits and .qdt carries a set number; a set
+// named otherwise (it is still a set) has none.
+void TestAccountSets::setNumbers()
+{
+    QFETCH(QString, name);
+    QFETCH(int, number);
+    QCOMPARE(accountSetNumber(name), number);
+}
+
 void TestAccountSets::bestLastAccess()
 {
     const QDateTime unknown;
@@ -359,15 +385,20 @@ void TestAccountSets::aReleasedSetIsCompleteByItself()
     QCOMPARE(sidecarsOf(a), QStringList());
 
     // While someone still holds the connection the log stays (and tells
-    // copying and compaction that the set is in use); the last holder to
-    // let go folds it back.
+    // compaction that the set is in use; a copy is then read in one read
+    // transaction and holds every commit); the last holder to let go folds
+    // it back.
     const QString b = file(accountSetFileName(2));
     DatabasePtr held = Registry::open(b);
     QVERIFY(held->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('甲')")));
     Registry::closeAll();
     QVERIFY(held->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('乙')")));
     QVERIFY(QFileInfo::exists(b + QStringLiteral("-wal")));
-    QVERIFY(!CopyAccountSetFile(accountSetFileName(2), file(QStringLiteral("b.qdb"))));
+    QVERIFY(CopyAccountSetFile(accountSetFileName(2), file(QStringLiteral("b.qdb"))));
+    QVERIFY(QFileInfo::exists(b + QStringLiteral("-wal")));
+    QCOMPARE(integrityOfFileAlone(file(QStringLiteral("b.qdb"))), QStringLiteral("ok"));
+    QCOMPARE(customerCount(file(QStringLiteral("b.qdb"))), 2);
+    Registry::close(file(QStringLiteral("b.qdb")));
     held.reset();
     QCOMPARE(sidecarsOf(b), QStringList());
     QCOMPARE(integrityOfFileAlone(b), QStringLiteral("ok"));
@@ -410,6 +441,68 @@ void TestAccountSets::aHeldSetIsCopiedWithoutLettingGo()
     QCOMPARE(integrityOfFileAlone(file(QStringLiteral("copy.qdb"))), QStringLiteral("ok"));
     QCOMPARE(customerCount(file(QStringLiteral("copy.qdb"))), 26);
     Registry::close(file(QStringLiteral("copy.qdb")));
+}
+
+void TestAccountSets::aForeignLogIsSetAsideNotReplayed_data()
+{
+    QTest::addColumn<bool>("ownOldLog");
+    QTest::newRow("log of another set") << false;
+    QTest::newRow("old log of the set, beside an older copy") << true;
+}
+
+// A log beside a set that is not the set's own (another set's log moved
+// there, or a log a killed run left before the user put back an older copy
+// of the file) is never replayed into it: the set keeps its own rows and
+// stays sound, the log is kept under a name that says it did not fit, and
+// the user is told once.
+void TestAccountSets::aForeignLogIsSetAsideNotReplayed()
+{
+    QFETCH(bool, ownOldLog);
+    createSets({"A", "B"});
+    const QString a = file(accountSetFileName(1));
+    const QString b = file(accountSetFileName(2));
+    int expected = 0;
+    if (ownOldLog) {
+        // Last night's copy of B holds 40 customers; since then B grew and a
+        // killed run left its latest commits in the log.
+        addCustomers(b, 40);
+        Registry::close(b);
+        const QString lastNight = file(QStringLiteral("lastnight.bak"));
+        QVERIFY(QFile::copy(b, lastNight));
+        addCustomers(b, 400);
+        Registry::close(b);
+        leaveAsAfterACrash(b, 300);
+        QVERIFY(QFile::remove(b));
+        QVERIFY(QFile::rename(lastNight, b));
+        expected = 40;
+    } else {
+        addCustomers(b, 7);
+        Registry::close(b);
+        leaveAsAfterACrash(a, 300);
+        QFile::remove(b + QStringLiteral("-shm"));
+        QVERIFY(QFile::rename(a + QStringLiteral("-wal"), b + QStringLiteral("-wal")));
+        QVERIFY(QFile::rename(a + QStringLiteral("-shm"), b + QStringLiteral("-shm")));
+        expected = 7;
+    }
+
+    QCOMPARE(BuildAccountSetList(), 2);
+    QVERIFY(!AccountSets.at(1).Damaged);
+    QCOMPARE(AccountSets.at(1).Name, QStringLiteral("B"));
+    QCOMPARE(customerCount(b), expected);
+    Registry::closeAll();
+    QCOMPARE(sidecarsOf(b), QStringList());
+    QCOMPARE(integrityOfFileAlone(b), QStringLiteral("ok"));
+    const QStringList aside
+            = QDir(m_folder->path())
+                      .entryList({accountSetFileName(2) + "-wal.damaged-*"}, QDir::Files);
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(m_prompts->messages.size(), 1);
+    QVERIFY(m_prompts->messages.first().contains(aside.first()));
+
+    // Opened again, nothing more is said and the rows stay.
+    QCOMPARE(BuildAccountSetList(), 2);
+    QCOMPARE(customerCount(b), expected);
+    QCOMPARE(m_prompts->messages.size(), 1);
 }
 
 // A set on read-only media opens for looking: it is listed with its name,
