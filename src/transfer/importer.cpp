@@ -397,12 +397,14 @@ bool ImportCsv(const grid::Grid &grid, const QVector<MapEntry> &mapping, const Q
                int first, int last)
 {
     CsvError error = CsvError::None;
+    int errorLine = 0;
     ImportSource source;
     if (isCsvName(fileName))
-        source.rows = ReadCsvRecords(fileName, &error);
+        source.rows = ReadCsvRecords(fileName, &error, &errorLine);
     if (!isCsvName(fileName) || error != CsvError::None) {
         ui::ProgressClose();
-        store::prompts().message(kCsvError);
+        store::prompts().message(isCsvName(fileName) ? csvErrorMessage(error, errorLine)
+                                                     : kCsvError);
         return false;
     }
     return finishImport(importRows(grid, mapping, source, first, last));

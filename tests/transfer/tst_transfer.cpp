@@ -92,6 +92,18 @@ void whenShown(std::function<void(T *)> action)
     timer->start(10);
 }
 
+// The product names of the sales, in the order they were written.
+QStringList soldProducts()
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, "SELECT Pro.Name FROM Sale INNER JOIN Pro ON Sale.PID=Pro.ID "
+                         "ORDER BY Sale.ID");
+    QStringList names;
+    for (; rs.isOpen() && !rs.eof(); rs.moveNext())
+        names << rs.value(0).toString();
+    return names;
+}
+
 // Sets the columnTexts of a mapping by caption.
 QVector<MapEntry> mappingOf(const grid::Grid &g, const QHash<QString, QString> &columnTexts)
 {
@@ -411,14 +423,45 @@ void TestTransfer::badFiles()
     QVERIFY(ImportCsv(sales, mapping, empty, 1, 10));
     QCOMPARE(count("Sale"), 0);
 
-    // GB18030 with Chinese names, CR-only lines and an open quote at the end.
-    const QString gb = m.folder->filePath("gb.csv");
-    QStringEncoder encoder("GB18030");
-    QVERIFY(writeFile(gb, encoder.encode(QStringLiteral("产品\r钢管\r\"螺母"))));
-    QVERIFY(ImportCsv(sales, mapping, gb, 2, 10));
-    QCOMPARE(count("Sale"), 2);
-    QCOMPARE(count("Pro", "Name='钢管'") + count("Pro", "Name='螺母'"), 2);
+    // Files as other programs save them: GB18030 with CR-only lines, UTF-16
+    // with its mark (Excel's Unicode text), an inch mark in a name; each
+    // gives the same products, in order.
+    QStringEncoder gb("GB18030");
+    QStringEncoder utf16(QStringConverter::Utf16LE);
+    const QList<QPair<const char *, QByteArray>> good = {
+            {"gb.csv", gb.encode(QStringLiteral("产品\r钢管\r12\" 螺母\r"))},
+            {"utf16.csv",
+             "\xFF\xFE"
+                     + QByteArray(utf16.encode(QStringLiteral("产品\r\n钢管\r\n12\" 螺母\r\n")))},
+            {"inch.csv", "\xEF\xBB\xBF产品\r\n钢管\r\n12\" 螺母\r\n"},
+    };
+    for (const auto &[name, bytes] : good) {
+        exec("DELETE FROM Sale");
+        const QString path = m.folder->filePath(name);
+        QVERIFY(writeFile(path, bytes));
+        QVERIFY(ImportCsv(sales, mapping, path, 2, 10));
+        QCOMPARE(soldProducts(), QStringList({"钢管", "12\" 螺母"}));
+    }
+    QCOMPARE(count("Pro"), 2);
     QCOMPARE(m.takeMessages(), QStringList());
+
+    // A UTF-8 file with one Latin-1 byte, a quote never closed: refused with
+    // the line, and nothing of them written.
+    const QList<QPair<const char *, QByteArray>> refused = {
+            {"latin1.csv", "产品\r\n张三牌钢管\r\ncaf\xE9 钢管\r\n新产品\r\n"},
+            {"open.csv", "产品\r\n新产品\r\n\"P2 钢管\r\n钢管\r\n"},
+    };
+    for (const auto &[name, bytes] : refused) {
+        const QString path = m.folder->filePath(name);
+        QVERIFY(writeFile(path, bytes));
+        QVERIFY(!ImportCsv(sales, mapping, path, 2, 10));
+    }
+    QCOMPARE(m.takeMessages(),
+             QStringList({"CSV文件导入错误：第3行的文字无法识别，文件应为UTF-8、UTF-16或"
+                          "GB18030编码，没有导入任何记录！",
+                          "CSV文件导入错误：第3行开始的引号没有结束，没有导入任何记录！"}));
+    QCOMPARE(soldProducts(), QStringList({"钢管", "12\" 螺母"}));
+    QCOMPARE(count("Pro"), 2);
 }
 
 void TestTransfer::workbookErrors()

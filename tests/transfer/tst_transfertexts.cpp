@@ -58,8 +58,9 @@ void TestTransferTexts::csvFieldQuoting()
 }
 
 // Quoted commas, line breaks and doubled quotes; line ends of every kind;
-// an empty line is an empty record; an unclosed quote runs to the end; a
-// quote inside an unquoted field only quotes.
+// an empty line is an empty record; a quote that does not open a field (an
+// inch mark) is a character; a quoted field open at the end refuses the
+// whole text and names the line where it opened.
 void TestTransferTexts::parseCsv()
 {
     const QList<QPair<const char *, Records>> cases = {
@@ -69,13 +70,26 @@ void TestTransferTexts::parseCsv()
             {"a,\"\",b", {{"a", "", "b"}}},
             {"a\rb\nc\r\nd", {{"a"}, {"b"}, {"c"}, {"d"}}},
             {"a\r\n\r\nb\r\n", {{"a"}, {}, {"b"}}},
-            {"a,\"b\r\nc", {{"a", "b\r\nc"}}},
-            {"a,b\"c,d\"e,f", {{"a", "bc,de", "f"}}},
+            {"a,b\"c,d\"e,f", {{"a", "b\"c", "d\"e", "f"}}},
+            {"12\" 钢管,3\r\n钢管,4", {{"12\" 钢管", "3"}, {"钢管", "4"}}},
             {",,", {{"", "", ""}}},
             {"", {}},
     };
-    for (const auto &[text, records] : cases)
-        QCOMPARE(transfer::parseCsv(QString::fromUtf8(text)), records);
+    for (const auto &[text, records] : cases) {
+        int openLine = -1;
+        QCOMPARE(transfer::parseCsv(QString::fromUtf8(text), &openLine), records);
+        QCOMPARE(openLine, 0);
+    }
+
+    const QList<QPair<const char *, int>> unclosed = {
+            {"a,\"b\r\nc", 1},
+            {"名称,数量\r\n\"两行\r\n的名称\",1\n\"P2 钢管,3\r\n钢管,4\r\n", 4},
+    };
+    for (const auto &[text, line] : unclosed) {
+        int openLine = 0;
+        QCOMPARE(transfer::parseCsv(QString::fromUtf8(text), &openLine), Records());
+        QCOMPARE(openLine, line);
+    }
 }
 
 void TestTransferTexts::exportedLinesReadBack()
@@ -97,14 +111,44 @@ void TestTransferTexts::exportedLinesReadBack()
     QCOMPARE(transfer::parseCsv("x," + longCell).first().at(1).size(), longCell.size());
 }
 
+// One encoding for the whole file, or none: a UTF-8 file with one stray
+// Latin-1 byte is refused at that line instead of being read as GB18030.
 void TestTransferTexts::decodeEncodings()
 {
-    const QString text = QStringLiteral("客户,钢管\r\n");
+    const QString text = QStringLiteral("客户,钢管\r\n张三牌钢管,12\r\n");
+    const QByteArray utf8 = text.toUtf8();
     QStringEncoder gb("GB18030");
-    QCOMPARE(decodeCsvBytes(gb.encode(text)), text);
-    QCOMPARE(decodeCsvBytes(text.toUtf8()), text);
-    QCOMPARE(decodeCsvBytes("\xEF\xBB\xBF" + text.toUtf8()), text);
-    QCOMPARE(decodeCsvBytes(QByteArray()), QString());
+    QStringEncoder utf16le(QStringConverter::Utf16LE);
+    QStringEncoder utf16be(QStringConverter::Utf16BE);
+    const QList<QPair<QByteArray, QString>> clean = {
+            {gb.encode(text), text},
+            {utf8, text},
+            {"\xEF\xBB\xBF" + utf8, text},
+            {"\xFF\xFE" + QByteArray(utf16le.encode(text)), text},
+            {"\xFE\xFF" + QByteArray(utf16be.encode(text)), text},
+            {"\xEF\xBB\xBF"
+             "a\r\n\xEF\xBB\xBF"
+             "b",
+             "a\r\nb"},
+            {QByteArray(), QString()},
+    };
+    for (const auto &[bytes, expected] : clean) {
+        int badLine = -1;
+        QCOMPARE(decodeCsvBytes(bytes, &badLine), expected);
+        QCOMPARE(badLine, 0);
+    }
+
+    const QList<QPair<QByteArray, int>> refused = {
+            {utf8 + "caf\xE9 钢管,3\r\n", 3},
+            {"\xEF\xBB\xBF" + utf8 + "\xE9", 3},
+            {"name,qty\r\ncaf\xE9,1\r\n", 2},
+            {"\xFF\xFE" + QByteArray(utf16le.encode(text)) + "x", 3},
+    };
+    for (const auto &[bytes, line] : refused) {
+        int badLine = 0;
+        QCOMPARE(decodeCsvBytes(bytes, &badLine), QString());
+        QCOMPARE(badLine, line);
+    }
 }
 
 void TestTransferTexts::columnTexts()
