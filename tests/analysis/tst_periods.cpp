@@ -155,6 +155,7 @@ void TestPeriods::fifo()
             {12, 5, twoLots, 30},
             {0, 2.5, {{4, 20}}, 12.5},
             {1.5, 2.5, {{2, 10}, {10, 30}}, 2.5 + 2 * 3.0},
+            {1, 3, {{2, 10}, {10, 30}}, 5 + 2 * 3.0},
             {0, 3, {{0, 99}, {5, 10}}, 6},
             // 7 left of the first lot after the return; 8 before take them
             // and 1 of the second: the 5 sold cost 5 × 6.

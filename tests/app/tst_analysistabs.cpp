@@ -94,11 +94,14 @@ void TestAnalysisTabs::buttonsRunTheAnalyses()
     QCOMPARE(w.MSF1[2]->textMatrix(1, 2), QStringLiteral("交易均价"));
     QCOMPARE(column(*w.MSF1[2], 2), QStringList({"14.00"}));
 
-    // Profit: 2 × 5.00 against 30.00, and 12.00 without purchases.
+    // Profit: 2 × 5.00 against 30.00, and 12.00 without purchases, which
+    // the note row under the grid names.
     w.DTP[6]->setDate(QDate(2024, 3, 1));
     w.DTP[7]->setDate(QDate(2024, 3, 31));
     w.Com_Click(44);
-    QCOMPARE(column(*w.MSF1[3], 2), QStringList({"20.00", "12.00"}));
+    QCOMPARE(column(*w.MSF1[3], 2), QStringList({"20.00", "12.00", ""}));
+    QCOMPARE(column(*w.MSF1[3], 1).last(),
+             QStringLiteral("注：1 种产品没有进货记录，其利润未扣成本"));
     QVERIFY(!w.Pic[3]->isEmpty());
 }
 
