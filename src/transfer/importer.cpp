@@ -186,9 +186,28 @@ QString importedRights(const QString &imported, const QString &userRights)
 NameIds::NameIds() = default;
 NameIds::~NameIds() = default;
 
+namespace {
+
+// The key a master name is found by. Blanks at the ends are no part of a
+// name, and ASCII letters match in either case, as the old program's
+// database matched them: "steel" finds "STEEL", "钢管 " finds "钢管".
+QString nameKey(const QString &name)
+{
+    QString key = name.trimmed();
+    for (QChar &c : key) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(char16_t(c.unicode() + ('a' - 'A')));
+    }
+    return key;
+}
+
+} // namespace
+
 qint64 NameIds::id(const QString &table, const QString &name, QString *error)
 {
-    const QString key = name.isEmpty() ? QStringLiteral("其他") : name;
+    const QString trimmed = name.trimmed();
+    const QString spelling = trimmed.isEmpty() ? QStringLiteral("其他") : trimmed;
+    const QString key = nameKey(spelling);
     std::shared_ptr<Table> &entry = m_tables[table];
     if (!entry) {
         // First use of the table in this import: every name it holds, the
@@ -213,7 +232,7 @@ qint64 NameIds::id(const QString &table, const QString &name, QString *error)
         }
         auto loaded = std::make_shared<Table>();
         for (int r = 0; r < rs.recordCount(); ++r) {
-            const QString existing = rs.valueAt(r, 1).toString();
+            const QString existing = nameKey(rs.valueAt(r, 1).toString());
             if (!loaded->ids.contains(existing))
                 loaded->ids.insert(existing, rs.valueAt(r, 0).toLongLong());
         }
@@ -226,7 +245,7 @@ qint64 NameIds::id(const QString &table, const QString &name, QString *error)
         return found.value();
     if (!entry->inserter || !entry->inserter->isValid())
         return 0;
-    const qint64 id = entry->inserter->insert({key}, error);
+    const qint64 id = entry->inserter->insert({spelling}, error);
     if (id != 0)
         entry->ids.insert(key, id);
     return id;

@@ -68,8 +68,10 @@ QString importedRights(const QString &imported, const QString &userRights);
 // Turns master names into IDs for one import: the table's names are read
 // once, a name without a row creates one (with only its Name) and is
 // remembered, so 30,000 rows naming 500 customers cost one query and 500
-// inserts. An empty name stands for "其他". Names are matched exactly as
-// written (quotes and all) and bound, never placed into SQL text.
+// inserts. An empty name stands for "其他". Blanks at the ends of a name are
+// dropped and ASCII letters match in either case ("steel" finds the row
+// "STEEL", whose spelling is kept); otherwise names are matched as written
+// (quotes and all) and bound, never placed into SQL text.
 class NameIds
 {
 public:

@@ -335,6 +335,19 @@ void TestTransfer::namesBecomeMasterRows()
     QCOMPARE(count("Cus", "Name='其他'"), 1);
     // The template's staff 其他 is found, not doubled.
     QCOMPARE(NameToId("Staff", ""), qint64(1));
+
+    // Blanks at the ends and ASCII case do not make another master; the
+    // spelling stored first stays. Other letters keep their case.
+    const int steel = addNamed("Pro", "STEEL pipe");
+    NameIds products;
+    for (const char *typed : {"steel pipe", " Steel Pipe ", "STEEL pipe\t"})
+        QCOMPARE(products.id("Pro", typed), qint64(steel));
+    const qint64 pipe = products.id("Pro", "钢管 ");
+    QCOMPARE(products.id("Pro", "\u3000钢管"), pipe); // a full-width blank
+    QCOMPARE(field("Pro", int(pipe), "Name").toString(), QString("钢管"));
+    QVERIFY(products.id("Pro", "Ä") != products.id("Pro", "ä"));
+    QCOMPARE(field("Pro", steel, "Name").toString(), QString("STEEL pipe"));
+    QCOMPARE(count("Pro"), 4);
 }
 
 void TestTransfer::fieldRules()
