@@ -159,6 +159,22 @@ QString storedImportDate(const QString &text)
     return QString::fromLatin1(buffer);
 }
 
+// True for a number cell that the leading-number rule would read as 0
+// although it holds something no number field can keep: a value beyond the
+// range of numbers (1e309) or the words inf, infinity and NaN that programs
+// write for such values.
+bool isUnreadableNumber(const QString &text)
+{
+    static const QRegularExpression pattern(
+            QStringLiteral("^\\s*[+-]?(?:(inf|infinity|nan)\\s*$|((?:\\d+\\.?\\d*|\\.\\d+)[eE][+-]?"
+                           "\\d+))"),
+            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    return match.capturedLength(1) > 0 || !std::isfinite(match.captured(2).toDouble());
+}
+
 } // namespace
 
 QDateTime parseImportDate(const QString &text)
@@ -368,15 +384,25 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
             } else if (staffRights
                        && target.field.compare(QLatin1String("Right"), Qt::CaseInsensitive) == 0) {
                 value = importedRights(text, store::CurrentRights);
-            } else if (target.type == store::ColumnType::Integer) {
-                value = qlonglong(std::llround(store::leadingNumber(text)));
-            } else if (target.type == store::ColumnType::Double) {
-                value = store::leadingNumber(text);
+            } else if (target.type == store::ColumnType::Integer
+                       || target.type == store::ColumnType::Double) {
+                const double number = store::leadingNumber(text);
+                if (number == 0 && isUnreadableNumber(text))
+                    outcome.message = QStringLiteral("第%1行的数字无法识别：%2，没有导入任何记录！")
+                                              .arg(r)
+                                              .arg(text);
+                if (target.type == store::ColumnType::Integer)
+                    value = qlonglong(std::llround(number));
+                else
+                    value = number;
             } else if (target.type == store::ColumnType::Date) {
                 const QString stored = storedImportDate(text);
                 if (stored.isEmpty())
-                    outcome.message = QStringLiteral("第%1行的日期无法识别：%2").arg(r).arg(text);
+                    outcome.message = QStringLiteral("第%1行的日期无法识别：%2，没有导入任何记录！")
+                                              .arg(r)
+                                              .arg(text);
                 value = stored;
+
             } else {
                 value = text;
             }
@@ -390,7 +416,11 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         ++outcome.written;
         ui::ProgressStep(1);
     }
-    if (!transaction.commit(&error)) {
+    if (!outcome.message.isEmpty()) {
+        // A refused row refuses the file: rolling back takes the rows before
+        // it and every master row the import created with them.
+        outcome.written = 0;
+    } else if (!transaction.commit(&error)) {
         outcome.written = 0;
         outcome.message = kSaveError;
     }

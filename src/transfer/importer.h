@@ -123,8 +123,10 @@ struct ImportOutcome
 // AID, CID, PID, SID and VID as the ID of the named row of Acc, Cus, Pro,
 // Staff or Vendor, number fields as the text's leading number, date fields
 // as parseImportDate gives (empty: the null date), other fields as text.
-// All rows are written in one transaction: a row is written whole or not at
-// all, and when the import stops on an error the rows before it are kept.
+// All rows are written in one transaction, all or nothing: a row refused
+// (a date that is no date, a number beyond any number such as 1e309 or
+// NaN, a failed write) refuses the file, and neither the rows before it nor
+// the master rows their names created are kept.
 ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mapping,
                          const ImportSource &source, int first, int last);
 

@@ -370,25 +370,39 @@ void TestTransfer::fieldRules()
     QCOMPARE(field("Cus", id, "PC").toString(), QString("100001"));
     QCOMPARE(field("Cus", id, "Memo").toString(), memo.left(50));
 
-    // Dates in several spellings; one that is no date stops the import with
-    // the rows before it kept.
+    // Dates in several spellings; one that is no date refuses the file, and
+    // neither the rows before it nor the products and customer they named
+    // stay. Numbers beyond any number are refused the same way.
     grid::Grid sales;
     loadSales(sales);
+    const QVector<MapEntry> mapping = mappingOf(
+            sales, {{"销售日期", "A"}, {"产品", "B"}, {"客户", "D"}, {"应收金额", "C"}});
     const QString salesPath = m.folder->filePath("sales.csv");
-    QVERIFY(writeFile(salesPath,
-                      "日期,产品,金额\n2026.03.01,钢管,12.5元\n2026/3/2,钢管,3\n"
-                      "2026年3月3日,\"螺栓,\"\"M8\"\"\",1e2\n昨天,钢管,1\n2026-03-05,钢管,1\n"));
-    QVERIFY(!ImportCsv(sales,
-                       mappingOf(sales, {{"销售日期", "A"}, {"产品", "B"}, {"应收金额", "C"}}),
-                       salesPath, 2, 100));
-    QCOMPARE(m.takeMessages(), QStringList{"第5行的日期无法识别：昨天"});
+    const QByteArray goodRows = "日期,产品,金额,客户\n2026.03.01,钢管,12.5元,新客户\n"
+                                "2026/3/2,钢管,3\n2026年3月3日,\"螺栓,\"\"M8\"\"\",1e2\n";
+    const QList<QPair<QByteArray, QString>> refused = {
+            {"昨天,钢管,1\n", "第5行的日期无法识别：昨天，没有导入任何记录！"},
+            {"2026-03-05,钢管,1e309\n", "第5行的数字无法识别：1e309，没有导入任何记录！"},
+            {"2026-03-05,钢管,-inf\n", "第5行的数字无法识别：-inf，没有导入任何记录！"},
+            {"2026-03-05,钢管,NaN\n", "第5行的数字无法识别：NaN，没有导入任何记录！"},
+    };
+    const int customersBefore = count("Cus");
+    for (const auto &[badRow, message] : refused) {
+        QVERIFY(writeFile(salesPath, goodRows + badRow + "2026-03-06,钢管,1\n"));
+        QVERIFY(!ImportCsv(sales, mapping, salesPath, 2, 100));
+        QCOMPARE(m.takeMessages(), QStringList{message});
+        QCOMPARE(count("Sale"), 0);
+        QCOMPARE(count("Pro"), 0);
+        QCOMPARE(count("Cus"), customersBefore);
+    }
+    QVERIFY(ImportCsv(sales, mapping, salesPath, 2, 4));
     QCOMPARE(count("Sale"), 3);
     QCOMPARE(count("Sale", "Dat='2026-03-03 00:00:00' AND Pay=100"), 1);
     QCOMPARE(count("Pro"), 2);
     QCOMPARE(count("Pro", "Name='螺栓,\"M8\"'"), 1);
-    // Unmapped references point to 其他 rows.
+    // Unmapped or empty references point to 其他 rows.
     QCOMPARE(count("Cus", "Name='其他'"), 1);
-    QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 3);
+    QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 2);
 }
 
 void TestTransfer::emptyRowEndsTheData()
