@@ -19,6 +19,7 @@
 #include <QMap>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -58,11 +59,19 @@ struct Target
     int maxLength = 0; // 0: no limit
 };
 
-QString cellOf(const QStringList *cells, int column)
+// The spreadsheet columns a mapping takes its texts from, ascending.
+QVector<int> mappedColumns(const QVector<MapEntry> &mapping)
 {
-    if (!cells || column < 1 || column > cells->size())
-        return QString();
-    return cells->at(column - 1);
+    QVector<int> columns;
+    for (const MapEntry &entry : mapping) {
+        for (const ColumnsPart &part : columnsTextParts(normaliseColumnsText(entry.columnsText))) {
+            if (!part.constant)
+                columns << part.column;
+        }
+    }
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    return columns;
 }
 
 } // namespace
@@ -351,7 +360,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         const int index = r - source.firstRow;
         if (index < 0 || index >= source.rows.size())
             break; // past the end of the data
-        const QStringList *cells = &source.rows.at(index);
+        const SheetRow &cells = source.rows.at(index);
         // The texts first: a row whose mapped cells are all empty ends the
         // data before any name of it creates a master row.
         bool anyCell = false;
@@ -362,7 +371,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
                 if (part.constant) {
                     text += part.text;
                 } else {
-                    const QString cell = cellOf(cells, part.column);
+                    const QString cell = cells.cell(part.column);
                     anyCell = anyCell || !(cell.isEmpty() || cell == QLatin1String("\t"));
                     text += cell;
                 }
@@ -448,8 +457,12 @@ bool ImportCsv(const grid::Grid &grid, const QVector<MapEntry> &mapping, const Q
     CsvError error = CsvError::None;
     int errorLine = 0;
     ImportSource source;
-    if (isCsvName(fileName))
-        source.rows = ReadCsvRecords(fileName, &error, &errorLine);
+    if (isCsvName(fileName)) {
+        const QVector<QStringList> records = ReadCsvRecords(fileName, &error, &errorLine);
+        source.rows.reserve(records.size());
+        for (const QStringList &record : records)
+            source.rows << SheetRow(record);
+    }
     if (!isCsvName(fileName) || error != CsvError::None) {
         ui::ProgressClose();
         store::prompts().message(isCsvName(fileName) ? csvErrorMessage(error, errorLine)
@@ -466,13 +479,20 @@ bool ImportExcel(const grid::Grid &grid, const QVector<MapEntry> &mapping, const
     source.firstRow = qMax(1, first);
     source.columnLimit = workbookColumnLimit(fileName);
     SheetError error = SheetError::None;
+    QString detail;
     ui::ProgressStart(QStringLiteral("正在读取EXCEL数据……"), 1);
-    const bool read = readSheetRows(fileName, sheet, first, last, &source.rows, &error);
+    // Only the mapped columns are kept: a sheet with cells far to the right
+    // costs nothing for the columns the import does not take.
+    const bool read = readSheetRows(fileName, sheet, first, last, &source.rows, &error, &detail,
+                                    mappedColumns(mapping));
     ui::ProgressClose();
     if (!read) {
-        store::prompts().message(sheetErrorMessage(error));
+        store::prompts().message(detail.isEmpty()
+                                         ? sheetErrorMessage(error)
+                                         : detail + QStringLiteral("，没有导入任何记录！"));
         return false;
     }
+
     return finishImport(importRows(grid, mapping, source, first, last));
 }
 

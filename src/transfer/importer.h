@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "workbook.h"
+
 #include <memory>
 
 class QWidget;
@@ -97,12 +99,12 @@ private:
 // is none (one look-up, no cache).
 qint64 NameToId(const QString &table, const QString &name);
 
-// Where imported rows come from: rows of cells, row firstRow first; cell k of
-// a row is column k + 1. Rows before firstRow or after the last are missing.
+// Where imported rows come from: rows of cells, row firstRow first. Rows
+// before firstRow or after the last are missing.
 struct ImportSource
 {
     int firstRow = 1;
-    QVector<QStringList> rows;
+    QVector<SheetRow> rows;
     int columnLimit = 0; // most columns of the source; 0 for no limit (CSV)
 };
 

@@ -272,11 +272,11 @@ void TestTransfer::exportExcelFormats()
     QVERIFY(styles.contains("<left style=\"thin\">"));
     QVERIFY(sheetXml.contains("<dimension ref=\"A1:K3\"/>"));
 
-    QVector<QStringList> rows;
+    QVector<SheetRow> rows;
     QVERIFY(readSheetRows(path, sheets.first(), 1, 3, &rows, &error));
     QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows.at(1).at(3), QString("O'Neil"));
-    QCOMPARE(rows.at(1).at(10), QString("第一行\r\n第二行"));
+    QCOMPARE(rows.at(1).cell(4), QString("O'Neil"));
+    QCOMPARE(rows.at(1).cell(11), QString("第一行\r\n第二行"));
 }
 
 void TestTransfer::roundTripThroughCsvAndExcel()
