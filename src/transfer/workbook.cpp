@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include "xlsformulas.h"
+
 #include <freexl.h>
 #include <minizip/unzip.h>
 
@@ -699,8 +701,39 @@ QString xlsCellText(const FreeXL_CellValue &cell)
     }
 }
 
+// The text of a formula cell's computed value, as the sheet shows it; empty
+// for an empty text. False when the workbook keeps no value for it.
+bool formulaText(const XlsFormulaValue &value, const XlsFormulas &formulas, QString *text)
+{
+    switch (value.kind) {
+    case XlsFormulaValue::Number: {
+        const int format = formulas.styleFormats.value(value.style);
+        const bool date = isBuiltinDateFormat(format)
+                          || (formulas.formatCodes.contains(format)
+                              && isDateFormatCode(formulas.formatCodes.value(format)));
+        if (!std::isfinite(value.number))
+            return false;
+        *text = date ? serialDateText(value.number, formulas.system1904) : QString();
+        if (text->isEmpty())
+            *text = numberText(value.number);
+        return true;
+    }
+    case XlsFormulaValue::Boolean:
+        *text = value.number != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+        return true;
+    case XlsFormulaValue::Text:
+    case XlsFormulaValue::Error:
+        *text = value.text;
+        return true;
+    case XlsFormulaValue::Missing:
+        break;
+    }
+    return false;
+}
+
 bool readXlsRows(const QString &fileName, const QString &sheet, int first, int last,
-                 QVector<SheetRow> *rows, SheetError *error, const QVector<int> &columns)
+                 QVector<SheetRow> *rows, SheetError *error, QString *detail,
+                 const QVector<int> &columns)
 {
     XlsHandle xls;
     QStringList names;
@@ -718,6 +751,14 @@ bool readXlsRows(const QString &fileName, const QString &sheet, int first, int l
         *error = SheetError::NotWorkbook;
         return false;
     }
+    // FreeXL leaves formula cells empty; their computed values come from the
+    // workbook stream itself. Without them a formula cell would be read as
+    // empty, so a workbook whose stream cannot be followed is refused.
+    XlsFormulas formulas;
+    if (!readXlsFormulas(fileName, &formulas))
+        return refuse(error, detail, kUnreadable);
+    const QHash<quint32, XlsFormulaValue> sheetFormulas = formulas.sheets.value(sheet);
+
     const int end = qMin(last, int(rowCount));
     for (int r = first; r <= end; ++r) {
         SheetRow row;
@@ -728,7 +769,16 @@ bool readXlsRows(const QString &fileName, const QString &sheet, int first, int l
             if (freexl_get_cell_value(xls.handle, unsigned(r - 1), (unsigned short)c, &cell)
                 != FREEXL_OK)
                 break;
-            const QString text = xlsCellText(cell);
+            QString text = xlsCellText(cell);
+            if (cell.type == FREEXL_CELL_NULL) {
+                const auto formula = sheetFormulas.constFind(xlsCellKey(r - 1, c));
+                if (formula != sheetFormulas.constEnd()
+                    && !formulaText(formula.value(), formulas, &text)) {
+                    rows->clear();
+                    return refuse(error, detail,
+                                  cellProblem(r, c + 1, QStringLiteral("的公式没有计算结果")));
+                }
+            }
             if (!text.isEmpty())
                 row.setCell(c + 1, text);
         }
@@ -804,7 +854,7 @@ bool readSheetRows(const QString &fileName, const QString &sheet, int first, int
     if (kind == Kind::Xlsx)
         return readXlsxRows(fileName, sheet, first, last, rows, error, detail, columns);
     if (kind == Kind::Xls)
-        return readXlsRows(fileName, sheet, first, last, rows, error, columns);
+        return readXlsRows(fileName, sheet, first, last, rows, error, detail, columns);
     *error = kindError(kind);
     return false;
 }

@@ -61,15 +61,15 @@ int workbookColumnLimit(const QString &fileName);
 // The cells of rows first..last (counted from 1) of the worksheet, as the
 // sheet shows them: texts as they are, numbers in plain decimal ("12.5"),
 // dates as "yyyy-MM-dd" (with " HH:mm:ss" when they carry a time), booleans
-// as TRUE/FALSE, empty cells empty.
+// as TRUE/FALSE, formulas as their computed values, empty cells empty.
 // rows[i] holds row first + i; rows past the sheet's last are left out.
 // Cells are placed by their own references, so rows may come in any order.
 // When columns is given, only those columns are kept (an import keeps what
 // its mapping names), so memory follows the cells used.
 // Fails with Unreadable, and *detail (when given) as the message to show,
 // for a workbook whose content cannot be trusted: a text reference that
-// points nowhere, a cell given twice, a package that unpacks to far more
-// than its size or declares entities.
+// points nowhere, a cell given twice, a formula without a computed value, a
+// package that unpacks to far more than its size or declares entities.
 bool readSheetRows(const QString &fileName, const QString &sheet, int first, int last,
                    QVector<SheetRow> *rows, SheetError *error, QString *detail = nullptr,
                    const QVector<int> &columns = {});

@@ -1,8 +1,9 @@
 // Reading .xlsx and .xls workbooks written the way spreadsheet programs
 // write them: numbers, dates and times by their number formats, booleans,
 // shared and inline strings, empty cells, sheets in workbook order, a long
-// sheet read only within the asked rows, rows out of order, sparse wide
-// rows, and files that are damaged, hostile or no workbooks at all.
+// sheet read only within the asked rows, formula values of .xls files,
+// rows out of order, sparse wide rows, and files that are damaged, hostile
+// or no workbooks at all.
 
 #include "testsupport.h"
 #include "transfer/workbook.h"
@@ -18,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <ctime>
 
 using namespace transfer;
@@ -81,6 +83,88 @@ QVector<QStringList> textsOf(const QVector<SheetRow> &rows)
     return texts;
 }
 
+// ---- a BIFF8 workbook as Excel and LibreOffice save it ----------------------
+
+QByteArray le16(int value)
+{
+    const char bytes[2] = {char(value & 0xFF), char((value >> 8) & 0xFF)};
+    return QByteArray(bytes, 2);
+}
+
+QByteArray le32(quint32 value)
+{
+    return le16(int(value & 0xFFFF)) + le16(int(value >> 16));
+}
+
+QByteArray leDouble(double value)
+{
+    QByteArray bytes(8, '\0');
+    std::memcpy(bytes.data(), &value, 8);
+    return bytes;
+}
+
+// A text with its option byte, in UTF-16; the count as lengthBytes bytes.
+QByteArray biffText(const QString &text, int lengthBytes)
+{
+    QByteArray bytes = lengthBytes == 1 ? QByteArray(1, char(text.size())) : le16(int(text.size()));
+    bytes += '\x01';
+    bytes += QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+QByteArray biffRecord(int type, const QByteArray &data)
+{
+    return le16(type) + le16(int(data.size())) + data;
+}
+
+// A formula cell with its computed value (8 bytes) and the formula G4*H4.
+QByteArray formulaRecord(int row, int column, int style, const QByteArray &value)
+{
+    const QByteArray formula
+            = "\x24" + le16(3) + le16(0xC006) + "\x24" + le16(3) + le16(0xC007) + "\x05";
+    return biffRecord(0x0006, le16(row) + le16(column) + le16(style) + value + le16(0) + le32(0)
+                                      + le16(int(formula.size())) + formula);
+}
+
+// A special formula value: a text to follow (0), a boolean (1), an error (2).
+QByteArray specialValue(int kind, int value)
+{
+    return QByteArray(1, char(kind)) + '\0' + QByteArray(1, char(value)) + QByteArray(3, '\0')
+           + "\xFF\xFF";
+}
+
+// A compound file holding one stream "Workbook" in 512-byte sectors.
+QByteArray compoundFile(QByteArray stream)
+{
+    const quint32 streamSize = quint32(stream.size());
+    const int streamSectors = int((stream.size() + 511) / 512);
+    stream.resize(streamSectors * 512, '\0');
+    QByteArray header("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    header += QByteArray(16, '\0') + le16(0x3E) + le16(3) + le16(0xFFFE) + le16(9) + le16(6)
+              + QByteArray(6, '\0') + le32(0) + le32(1) + le32(1) + le32(0) + le32(4096)
+              + le32(0xFFFFFFFE) + le32(0) + le32(0xFFFFFFFE) + le32(0) + le32(0);
+    while (header.size() < 512)
+        header += le32(0xFFFFFFFF);
+    QByteArray fat = le32(0xFFFFFFFD) + le32(0xFFFFFFFE);
+    for (int s = 0; s < streamSectors; ++s)
+        fat += le32(s + 1 < streamSectors ? quint32(s + 3) : 0xFFFFFFFE);
+    while (fat.size() < 512)
+        fat += le32(0xFFFFFFFF);
+    const auto entry
+            = [](const QString &name, int type, quint32 child, quint32 start, quint32 size) {
+                  QByteArray bytes(reinterpret_cast<const char *>(name.utf16()), name.size() * 2);
+                  bytes.resize(64, '\0');
+                  bytes += le16(int(name.size() + 1) * 2) + char(type) + char(1) + le32(0xFFFFFFFF)
+                           + le32(0xFFFFFFFF) + le32(child) + QByteArray(36, '\0') + le32(start)
+                           + le32(size) + le32(0);
+                  return bytes;
+              };
+    QByteArray directory = entry("Root Entry", 5, 1, 0xFFFFFFFE, 0)
+                           + entry("Workbook", 2, 0xFFFFFFFF, 2, streamSize);
+    directory.resize(512, '\0');
+    return header + fat + directory + stream;
+}
+
 } // namespace
 
 class TestWorkbook : public QObject
@@ -92,6 +176,7 @@ private slots:
     void cellsAsTheSheetShowsThem();
     void longSheetReadWithinTheRows();
     void filesThatAreNoWorkbooks();
+    void xlsFormulaValues();
     void rowsPlacedByTheirReferences();
     void brokenAndHostileWorkbooks();
     void sparseWideRowsWithinMemory();
@@ -218,6 +303,77 @@ void TestWorkbook::filesThatAreNoWorkbooks()
         QVERIFY(!readSheetRows(path, "Sheet1", 1, 10, &rows, &error));
         QCOMPARE(sheetErrorMessage(error), QString("文件类型不对，请选择Excel文档！"));
     }
+}
+
+// Formula cells of an .xls file read as their computed values: a number, a
+// text from the STRING record that follows (also one continued in the next
+// record), a boolean, an error, dates by the cell's format. A formula whose
+// text never follows is refused with its cell named.
+void TestWorkbook::xlsFormulaValues()
+{
+    QByteArray globals = biffRecord(0x0809, le16(0x0600) + le16(0x0005) + le16(0x0DBB)
+                                                    + le16(0x07CC) + le32(0) + le32(6))
+                         + biffRecord(0x0042, le16(1200))
+                         + biffRecord(0x041E, le16(164) + biffText("yyyy.mm.dd hh:mm", 2));
+    for (int xf = 0; xf < 18; ++xf) {
+        const int format = xf == 16 ? 14 : xf == 17 ? 164 : 0;
+        globals += biffRecord(0x00E0, le16(0) + le16(format) + QByteArray(16, '\0'));
+    }
+    // Excel's stream is never shorter than 4096 bytes: unused texts fill it.
+    QStringList texts = {"名称", "钢管"};
+    for (int i = 0; i < 200; ++i)
+        texts << QStringLiteral("填充文字%1").arg(i, 4, 10, QLatin1Char('0'));
+    QByteArray sst = le32(quint32(texts.size())) + le32(quint32(texts.size()));
+    for (const QString &text : std::as_const(texts))
+        sst += biffText(text, 2);
+    const QByteArray tail = biffRecord(0x00FC, sst) + biffRecord(0x000A, {});
+    const QString sheetName = "价目表";
+    const int boundSheetSize = 4 + 8 + int(sheetName.size()) * 2;
+    const quint32 sheetAt = quint32(globals.size() + boundSheetSize + tail.size());
+    globals += biffRecord(0x0085, le32(sheetAt) + '\0' + '\0' + biffText(sheetName, 1)) + tail;
+
+    const auto label = [](int row, int column, int text) {
+        return biffRecord(0x00FD, le16(row) + le16(column) + le16(15) + le32(quint32(text)));
+    };
+    const auto number = [](int row, int column, double value) {
+        return biffRecord(0x0203, le16(row) + le16(column) + le16(15) + leDouble(value));
+    };
+    const QByteArray cells = label(0, 0, 0) + label(1, 0, 1) + number(1, 6, 3) + number(1, 7, 241.2)
+                             + formulaRecord(1, 8, 15, leDouble(723.6))
+                             + formulaRecord(2, 0, 15, specialValue(0, 0))
+                             + biffRecord(0x0207, biffText("螺栓", 2))
+                             + formulaRecord(2, 1, 15, specialValue(1, 1))
+                             + formulaRecord(2, 2, 15, specialValue(2, 0x07))
+                             + formulaRecord(2, 3, 16, leDouble(46082))
+                             + formulaRecord(2, 4, 17, leDouble(46083.5))
+                             + formulaRecord(2, 5, 15, specialValue(0, 0))
+                             + biffRecord(0x0207, le16(4) + biffText("甲乙", 2).mid(2))
+                             + biffRecord(0x003C, biffText("丙丁", 2).mid(2))
+                             // Row 4: a text formula whose text never comes.
+                             + formulaRecord(3, 0, 15, specialValue(0, 0)) + number(3, 1, 1);
+    const QByteArray sheet = biffRecord(0x0809, le16(0x0600) + le16(0x0010) + le16(0x0DBB)
+                                                        + le16(0x07CC) + le32(0) + le32(6))
+                             + biffRecord(0x0200, le32(0) + le32(4) + le16(0) + le16(9) + le16(0))
+                             + cells + biffRecord(0x000A, {});
+    const QString path = m_dir.filePath("formulas.xls");
+    QVERIFY(testsupport::writeFile(path, compoundFile(globals + sheet)));
+
+    QStringList names;
+    SheetError error = SheetError::None;
+    QVERIFY(workbookSheets(path, &names, &error));
+    QCOMPARE(names, QStringList{sheetName});
+    QVector<SheetRow> rows;
+    QString detail;
+    QVERIFY(readSheetRows(path, sheetName, 1, 3, &rows, &error, &detail));
+    QCOMPARE(textsOf(rows),
+             QVector<QStringList>({{"名称"},
+                                   {"钢管", "", "", "", "", "", "3", "241.2", "723.6"},
+                                   {"螺栓", "TRUE", "#DIV/0!", "2026-03-01", "2026-03-02 12:00:00",
+                                    "甲乙丙丁"}}));
+    QVERIFY(!readSheetRows(path, sheetName, 2, 4, &rows, &error, &detail));
+    QCOMPARE(error, SheetError::Unreadable);
+    QCOMPARE(detail, QString("Excel文件无法读取：第 4 行第 A 列的公式没有计算结果"));
+    QVERIFY(rows.isEmpty());
 }
 
 // Rows in any order and a row number given twice place every cell by its
