@@ -411,7 +411,6 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
                                               .arg(r)
                                               .arg(text);
                 value = stored;
-
             } else {
                 value = text;
             }
@@ -440,8 +439,10 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
 namespace {
 
 // Shows what stopped the import and reloads the visible list.
-bool finishImport(const ImportOutcome &outcome)
+bool finishImport(const ImportOutcome &outcome, int *written)
 {
+    if (written)
+        *written = outcome.written;
     if (!outcome.message.isEmpty())
         store::prompts().message(outcome.message);
     if (ui::ShellHost *host = ui::shellHost())
@@ -452,8 +453,10 @@ bool finishImport(const ImportOutcome &outcome)
 } // namespace
 
 bool ImportCsv(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
-               int first, int last)
+               int first, int last, int *written)
 {
+    if (written)
+        *written = 0;
     CsvError error = CsvError::None;
     int errorLine = 0;
     ImportSource source;
@@ -469,12 +472,14 @@ bool ImportCsv(const grid::Grid &grid, const QVector<MapEntry> &mapping, const Q
                                                      : kCsvError);
         return false;
     }
-    return finishImport(importRows(grid, mapping, source, first, last));
+    return finishImport(importRows(grid, mapping, source, first, last), written);
 }
 
 bool ImportExcel(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
-                 const QString &sheet, int first, int last)
+                 const QString &sheet, int first, int last, int *written)
 {
+    if (written)
+        *written = 0;
     ImportSource source;
     source.firstRow = qMax(1, first);
     source.columnLimit = workbookColumnLimit(fileName);
@@ -492,8 +497,7 @@ bool ImportExcel(const grid::Grid &grid, const QVector<MapEntry> &mapping, const
                                          : detail + QStringLiteral("，没有导入任何记录！"));
         return false;
     }
-
-    return finishImport(importRows(grid, mapping, source, first, last));
+    return finishImport(importRows(grid, mapping, source, first, last), written);
 }
 
 bool ChooseImportFile(QString *fileName, QString *sheet, QWidget *parent)

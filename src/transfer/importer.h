@@ -133,14 +133,18 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
                          const ImportSource &source, int first, int last);
 
 // Reads the CSV file and imports rows first..last of it; "CSV文件导入错误！"
-// for a name not ending in .csv or a file that is not readable text. Shows
-// the progress window and any message, and reloads the visible list.
+// for a name not ending in .csv, a file that is not readable text, or one
+// that no encoding decodes or that ends inside a quoted field (with the
+// line). Shows the progress window and any message, and reloads the visible
+// list. *written (when given) is the number of rows this import wrote,
+// whatever else writes to the table at the same time.
 bool ImportCsv(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
-               int first, int last);
+               int first, int last, int *written = nullptr);
 // The same from worksheet sheet of an Excel workbook; its errors are shown
-// with the messages of sheetErrorMessage.
+// with the messages of sheetErrorMessage, or the detail of a workbook that
+// cannot be trusted.
 bool ImportExcel(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
-                 const QString &sheet, int first, int last);
+                 const QString &sheet, int first, int last, int *written = nullptr);
 
 // The open dialog for an import file and, for a workbook, the worksheet
 // chooser. False when nothing was chosen (a cancelled dialog, a workbook
