@@ -19,6 +19,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTableWidget>
 #include <QTimer>
@@ -272,9 +273,21 @@ void TestTransfer::exportExcelFormats()
     QVERIFY(styles.contains("<left style=\"thin\">"));
     QVERIFY(sheetXml.contains("<dimension ref=\"A1:K3\"/>"));
 
+    // Money and dates are numbers, with formats that show them as the grid
+    // does; the running number and names stay text.
+    QVERIFY(styles.contains("formatCode=\"0.00\""));
+    QVERIFY(styles.contains("formatCode=\"yyyy.mm.dd\""));
+    QVERIFY(QRegularExpression("<c r=\"B2\" s=\"\\d+\"><v>46082</v></c>")
+                    .match(sheetXml)
+                    .hasMatch());
+    QVERIFY(QRegularExpression("<c r=\"A2\" s=\"\\d+\" t=\"s\">").match(sheetXml).hasMatch());
+    QVERIFY(QRegularExpression("<c r=\"C2\" s=\"\\d+\" t=\"s\">").match(sheetXml).hasMatch());
+
     QVector<SheetRow> rows;
     QVERIFY(readSheetRows(path, sheets.first(), 1, 3, &rows, &error));
     QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.at(1).cell(2), QString("2026-03-01"));
+    QVERIFY(rows.at(1).texts().contains("12.5"));
     QCOMPARE(rows.at(1).cell(4), QString("O'Neil"));
     QCOMPARE(rows.at(1).cell(11), QString("第一行\r\n第二行"));
 }
