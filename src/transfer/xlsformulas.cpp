@@ -137,7 +137,8 @@ private:
     {
         data->clear();
         for (qsizetype steps = 0; sector != kEndOfChain; ++steps) {
-            if (!validSector(sector) || sector >= quint32(m_fat.size()) || steps > m_fat.size())
+            // A chain longer than the file has sectors runs in a circle.
+            if (!validSector(sector) || sector >= quint32(m_fat.size()) || steps > m_sectorCount)
                 return false;
             data->append(m_bytes.constData() + sectorOffset(sector), m_sectorSize);
             sector = m_fat.at(sector);
@@ -150,7 +151,7 @@ private:
         constexpr qsizetype kMiniSector = 64;
         data->clear();
         for (qsizetype steps = 0; sector != kEndOfChain; ++steps) {
-            if (sector >= quint32(m_miniFat.size()) || steps > m_miniFat.size()
+            if (sector >= quint32(m_miniFat.size()) || steps > m_miniStream.size() / kMiniSector
                 || (qsizetype(sector) + 1) * kMiniSector > m_miniStream.size())
                 return false;
             data->append(m_miniStream.constData() + qsizetype(sector) * kMiniSector, kMiniSector);
@@ -430,7 +431,7 @@ bool readXlsFormulas(const QString &fileName, XlsFormulas *formulas)
                 formulas->styleFormats << u16At(data, 2);
             break;
         case kFormat:
-            if (data.size() >= 3) {
+            if (data.size() >= (texts.biff8 ? 4 : 3)) {
                 const int id = u16At(data, 0);
                 const int count = texts.biff8 ? u16At(data, 2) : quint8(data.at(2));
                 formulas->formatCodes.insert(id, texts.text(data, texts.biff8 ? 4 : 3, count));
