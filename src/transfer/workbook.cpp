@@ -404,8 +404,8 @@ struct XlsxBook
         const bool workbook
                 = rels && parsePart(QStringLiteral("xl/workbook.xml"), [&](QXmlStreamReader &xml) {
                       if (xml.name() == QLatin1String("workbookPr")) {
-                          const QStringView value
-                                  = xml.attributes().value(QLatin1String("date1904"));
+                          const auto attributes = xml.attributes();
+                          const QStringView value = attributes.value(QLatin1String("date1904"));
                           system1904
                                   = value == QLatin1String("1") || value == QLatin1String("true");
                       } else if (xml.name() == QLatin1String("sheet")) {
@@ -553,7 +553,8 @@ bool readXlsxRows(const QString &fileName, const QString &sheet, int first, int 
         if (!xml.isStartElement())
             continue;
         if (xml.name() == QLatin1String("row")) {
-            const QStringView r = xml.attributes().value(QLatin1String("r"));
+            const auto attributes = xml.attributes();
+            const QStringView r = attributes.value(QLatin1String("r"));
             rowNumber = r.isEmpty() ? rowNumber + 1 : r.toInt();
             columnNumber = 0;
             continue;
