@@ -252,7 +252,7 @@ void transferFigures(const Context &context)
     reportTiming(QStringLiteral("import_csv_read"),
                  measureTimes(context.runs, {}, [&] { transfer::ReadCsvRecords(csv); }));
     reportTiming(QStringLiteral("import_xlsx_read"), measureTimes(context.runs, {}, [&] {
-                     QVector<QStringList> rows;
+                     QVector<transfer::SheetRow> rows;
                      transfer::SheetError error = transfer::SheetError::None;
                      transfer::readSheetRows(xlsx, QStringLiteral("销售单"), 2, kImportRows + 1,
                                              &rows, &error);

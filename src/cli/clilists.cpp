@@ -362,13 +362,7 @@ int runImport(const Invocation &inv)
         return kUsage;
     }
 
-    const QString countSql = QStringLiteral("SELECT COUNT(*) FROM ") + table;
-    const auto rowCount = [&countSql] {
-        store::RecordSet rs;
-        store::OpenQuery(rs, countSql);
-        return rs.isOpen() && !rs.eof() ? rs.value(0).toLongLong() : 0;
-    };
-    const qint64 before = rowCount();
+    int written = 0;
     bool imported = false;
     if (transfer::isWorkbookName(file)) {
         QString sheet = inv.options.value(QStringLiteral("--sheet"));
@@ -380,11 +374,10 @@ int runImport(const Invocation &inv)
         }
         if (sheet.isEmpty() && !sheets.isEmpty())
             sheet = sheets.first();
-        imported = transfer::ImportExcel(*grid, entries, file, sheet, first, last);
+        imported = transfer::ImportExcel(*grid, entries, file, sheet, first, last, &written);
     } else {
-        imported = transfer::ImportCsv(*grid, entries, file, first, last);
+        imported = transfer::ImportCsv(*grid, entries, file, first, last, &written);
     }
-    const qint64 written = rowCount() - before;
     printOut(QStringLiteral("写入了 %1 条记录。\n").arg(written));
     return imported ? kDone : kDataError;
 }

@@ -8,6 +8,7 @@
 #include "store/workfiles.h"
 #include "ui/progress.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,6 +45,90 @@ QVector<int> shownColumns(const grid::Grid &grid)
         if (grid.colWidth(c) >= 1)
             columns << c;
     return columns;
+}
+
+// What a column of the grid holds, told by the texts the grid shows: money
+// and quantities as "0.00", dates as "yyyy.MM.dd" (with " HH:mm" when they
+// carry a time). Anything else, and whole numbers (order numbers such as
+// 0000012, telephone numbers, postcodes), stays text.
+enum class CellKind { Text, Number, Date, DateTime };
+
+bool digitsAt(const QString &text, int from, int count)
+{
+    for (int i = from; i < from + count; ++i)
+        if (!text.at(i).isDigit() || text.at(i).unicode() > '9')
+            return false;
+    return true;
+}
+
+CellKind kindOfText(const QString &text)
+{
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    const int start = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (point > start && point == text.size() - 3 && digitsAt(text, start, int(point) - start)
+        && digitsAt(text, int(point) + 1, 2))
+        return CellKind::Number;
+    const bool date = text.size() >= 10 && digitsAt(text, 0, 4) && text.at(4) == QLatin1Char('.')
+                      && digitsAt(text, 5, 2) && text.at(7) == QLatin1Char('.')
+                      && digitsAt(text, 8, 2);
+    if (date && text.size() == 10)
+        return CellKind::Date;
+    if (date && text.size() == 16 && text.at(10) == QLatin1Char(' ') && digitsAt(text, 11, 2)
+        && text.at(13) == QLatin1Char(':') && digitsAt(text, 14, 2))
+        return CellKind::DateTime;
+    return CellKind::Text;
+}
+
+// The kind of every shown column: the kind all its non-empty data cells
+// share, Text when they differ (a memo that happens to read "12.50" among
+// other memos stays text).
+QVector<CellKind> columnKinds(const grid::Grid &grid, const QVector<int> &rows,
+                              const QVector<int> &columns)
+{
+    QVector<CellKind> kinds;
+    for (const int c : columns) {
+        bool any = false;
+        CellKind kind = CellKind::Text;
+        for (const int r : rows) {
+            if (r < grid.fixedRows())
+                continue;
+            const QString text = grid.cellText(r, c);
+            if (text.isEmpty())
+                continue;
+            const CellKind cell = kindOfText(text);
+            if (any && cell != kind) {
+                kind = CellKind::Text;
+                break;
+            }
+            kind = cell;
+            any = true;
+            if (kind == CellKind::Text)
+                break;
+        }
+        kinds << kind;
+    }
+    return kinds;
+}
+
+// Writes a data cell of a number or date column as a number or date, so that
+// sums and pivot tables work in the spreadsheet; a text that is no valid
+// date after all is written as text.
+lxw_error writeTypedCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &text,
+                         CellKind kind, lxw_format *format)
+{
+    if (kind == CellKind::Number)
+        return worksheet_write_number(sheet, row, column, text.toDouble(), format);
+    lxw_datetime when = {};
+    when.year = text.left(4).toInt();
+    when.month = text.mid(5, 2).toInt();
+    when.day = text.mid(8, 2).toInt();
+    if (kind == CellKind::DateTime) {
+        when.hour = text.mid(11, 2).toInt();
+        when.min = text.mid(14, 2).toInt();
+    }
+    if (!QDate::isValid(when.year, when.month, when.day) || when.hour > 23 || when.min > 59)
+        return LXW_ERROR_PARAMETER_VALIDATION;
+    return worksheet_write_datetime(sheet, row, column, &when, format);
 }
 
 } // namespace
@@ -153,6 +238,19 @@ bool ExportExcel(const grid::Grid &grid, const QString &fileName, const QString 
         format_set_bold(header);
         format_set_pattern(header, LXW_PATTERN_SOLID);
         format_set_bg_color(header, 0xFFC080); // red 255, green 192, blue 128
+        // Numbers and dates show as the grid shows them.
+        lxw_format *typed[4] = {};
+        const QList<QPair<CellKind, const char *>> numberFormats
+                = {{CellKind::Number, "0.00"},
+                   {CellKind::Date, "yyyy.mm.dd"},
+                   {CellKind::DateTime, "yyyy.mm.dd hh:mm"}};
+        for (const auto &[kind, code] : numberFormats) {
+            lxw_format *format = workbook_add_format(book);
+            format_set_border(format, LXW_BORDER_THIN);
+            format_set_num_format(format, code);
+            typed[int(kind)] = format;
+        }
+        const QVector<CellKind> kinds = columnKinds(grid, rows, columns);
         ok = sheet != nullptr;
         if (ok) {
             for (int k = 0; k < columns.size(); ++k)
@@ -165,11 +263,15 @@ bool ExportExcel(const grid::Grid &grid, const QString &fileName, const QString 
             lxw_format *format = r < grid.fixedRows() ? header : body;
             for (int k = 0; ok && k < columns.size(); ++k) {
                 const QString text = grid.cellText(r, columns.at(k)).left(kMaxCellText);
-                const lxw_error result
-                        = text.isEmpty()
-                                  ? worksheet_write_blank(sheet, lxw_row_t(w), lxw_col_t(k), format)
-                                  : worksheet_write_string(sheet, lxw_row_t(w), lxw_col_t(k),
-                                                           text.toUtf8().constData(), format);
+                lxw_error result = LXW_ERROR_PARAMETER_VALIDATION;
+                if (text.isEmpty())
+                    result = worksheet_write_blank(sheet, lxw_row_t(w), lxw_col_t(k), format);
+                else if (r >= grid.fixedRows() && kinds.at(k) != CellKind::Text)
+                    result = writeTypedCell(sheet, lxw_row_t(w), lxw_col_t(k), text, kinds.at(k),
+                                            typed[int(kinds.at(k))]);
+                if (result != LXW_NO_ERROR && !text.isEmpty())
+                    result = worksheet_write_string(sheet, lxw_row_t(w), lxw_col_t(k),
+                                                    text.toUtf8().constData(), format);
                 ok = result == LXW_NO_ERROR;
             }
             ui::ProgressStep(r + 1 - done);

@@ -19,6 +19,7 @@
 #include <QMap>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -58,11 +59,19 @@ struct Target
     int maxLength = 0; // 0: no limit
 };
 
-QString cellOf(const QStringList *cells, int column)
+// The spreadsheet columns a mapping takes its texts from, ascending.
+QVector<int> mappedColumns(const QVector<MapEntry> &mapping)
 {
-    if (!cells || column < 1 || column > cells->size())
-        return QString();
-    return cells->at(column - 1);
+    QVector<int> columns;
+    for (const MapEntry &entry : mapping) {
+        for (const ColumnsPart &part : columnsTextParts(normaliseColumnsText(entry.columnsText))) {
+            if (!part.constant)
+                columns << part.column;
+        }
+    }
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    return columns;
 }
 
 } // namespace
@@ -159,6 +168,22 @@ QString storedImportDate(const QString &text)
     return QString::fromLatin1(buffer);
 }
 
+// True for a number cell that the leading-number rule would read as 0
+// although it holds something no number field can keep: a value beyond the
+// range of numbers (1e309) or the words inf, infinity and NaN that programs
+// write for such values.
+bool isUnreadableNumber(const QString &text)
+{
+    static const QRegularExpression pattern(
+            QStringLiteral("^\\s*[+-]?(?:(inf|infinity|nan)\\s*$|((?:\\d+\\.?\\d*|\\.\\d+)[eE][+-]?"
+                           "\\d+))"),
+            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    return match.capturedLength(1) > 0 || !std::isfinite(match.captured(2).toDouble());
+}
+
 } // namespace
 
 QDateTime parseImportDate(const QString &text)
@@ -186,9 +211,28 @@ QString importedRights(const QString &imported, const QString &userRights)
 NameIds::NameIds() = default;
 NameIds::~NameIds() = default;
 
+namespace {
+
+// The key a master name is found by. Blanks at the ends are no part of a
+// name, and ASCII letters match in either case, as the old program's
+// database matched them: "steel" finds "STEEL", "钢管 " finds "钢管".
+QString nameKey(const QString &name)
+{
+    QString key = name.trimmed();
+    for (QChar &c : key) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(char16_t(c.unicode() + ('a' - 'A')));
+    }
+    return key;
+}
+
+} // namespace
+
 qint64 NameIds::id(const QString &table, const QString &name, QString *error)
 {
-    const QString key = name.isEmpty() ? QStringLiteral("其他") : name;
+    const QString trimmed = name.trimmed();
+    const QString spelling = trimmed.isEmpty() ? QStringLiteral("其他") : trimmed;
+    const QString key = nameKey(spelling);
     std::shared_ptr<Table> &entry = m_tables[table];
     if (!entry) {
         // First use of the table in this import: every name it holds, the
@@ -213,7 +257,7 @@ qint64 NameIds::id(const QString &table, const QString &name, QString *error)
         }
         auto loaded = std::make_shared<Table>();
         for (int r = 0; r < rs.recordCount(); ++r) {
-            const QString existing = rs.valueAt(r, 1).toString();
+            const QString existing = nameKey(rs.valueAt(r, 1).toString());
             if (!loaded->ids.contains(existing))
                 loaded->ids.insert(existing, rs.valueAt(r, 0).toLongLong());
         }
@@ -226,7 +270,7 @@ qint64 NameIds::id(const QString &table, const QString &name, QString *error)
         return found.value();
     if (!entry->inserter || !entry->inserter->isValid())
         return 0;
-    const qint64 id = entry->inserter->insert({key}, error);
+    const qint64 id = entry->inserter->insert({spelling}, error);
     if (id != 0)
         entry->ids.insert(key, id);
     return id;
@@ -316,7 +360,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         const int index = r - source.firstRow;
         if (index < 0 || index >= source.rows.size())
             break; // past the end of the data
-        const QStringList *cells = &source.rows.at(index);
+        const SheetRow &cells = source.rows.at(index);
         // The texts first: a row whose mapped cells are all empty ends the
         // data before any name of it creates a master row.
         bool anyCell = false;
@@ -327,7 +371,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
                 if (part.constant) {
                     text += part.text;
                 } else {
-                    const QString cell = cellOf(cells, part.column);
+                    const QString cell = cells.cell(part.column);
                     anyCell = anyCell || !(cell.isEmpty() || cell == QLatin1String("\t"));
                     text += cell;
                 }
@@ -349,14 +393,23 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
             } else if (staffRights
                        && target.field.compare(QLatin1String("Right"), Qt::CaseInsensitive) == 0) {
                 value = importedRights(text, store::CurrentRights);
-            } else if (target.type == store::ColumnType::Integer) {
-                value = qlonglong(std::llround(store::leadingNumber(text)));
-            } else if (target.type == store::ColumnType::Double) {
-                value = store::leadingNumber(text);
+            } else if (target.type == store::ColumnType::Integer
+                       || target.type == store::ColumnType::Double) {
+                const double number = store::leadingNumber(text);
+                if (number == 0 && isUnreadableNumber(text))
+                    outcome.message = QStringLiteral("第%1行的数字无法识别：%2，没有导入任何记录！")
+                                              .arg(r)
+                                              .arg(text);
+                if (target.type == store::ColumnType::Integer)
+                    value = qlonglong(std::llround(number));
+                else
+                    value = number;
             } else if (target.type == store::ColumnType::Date) {
                 const QString stored = storedImportDate(text);
                 if (stored.isEmpty())
-                    outcome.message = QStringLiteral("第%1行的日期无法识别：%2").arg(r).arg(text);
+                    outcome.message = QStringLiteral("第%1行的日期无法识别：%2，没有导入任何记录！")
+                                              .arg(r)
+                                              .arg(text);
                 value = stored;
             } else {
                 value = text;
@@ -371,7 +424,11 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         ++outcome.written;
         ui::ProgressStep(1);
     }
-    if (!transaction.commit(&error)) {
+    if (!outcome.message.isEmpty()) {
+        // A refused row refuses the file: rolling back takes the rows before
+        // it and every master row the import created with them.
+        outcome.written = 0;
+    } else if (!transaction.commit(&error)) {
         outcome.written = 0;
         outcome.message = kSaveError;
     }
@@ -382,8 +439,10 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
 namespace {
 
 // Shows what stopped the import and reloads the visible list.
-bool finishImport(const ImportOutcome &outcome)
+bool finishImport(const ImportOutcome &outcome, int *written)
 {
+    if (written)
+        *written = outcome.written;
     if (!outcome.message.isEmpty())
         store::prompts().message(outcome.message);
     if (ui::ShellHost *host = ui::shellHost())
@@ -394,37 +453,51 @@ bool finishImport(const ImportOutcome &outcome)
 } // namespace
 
 bool ImportCsv(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
-               int first, int last)
+               int first, int last, int *written)
 {
+    if (written)
+        *written = 0;
     CsvError error = CsvError::None;
     int errorLine = 0;
     ImportSource source;
-    if (isCsvName(fileName))
-        source.rows = ReadCsvRecords(fileName, &error, &errorLine);
+    if (isCsvName(fileName)) {
+        const QVector<QStringList> records = ReadCsvRecords(fileName, &error, &errorLine);
+        source.rows.reserve(records.size());
+        for (const QStringList &record : records)
+            source.rows << SheetRow(record);
+    }
     if (!isCsvName(fileName) || error != CsvError::None) {
         ui::ProgressClose();
         store::prompts().message(isCsvName(fileName) ? csvErrorMessage(error, errorLine)
                                                      : kCsvError);
         return false;
     }
-    return finishImport(importRows(grid, mapping, source, first, last));
+    return finishImport(importRows(grid, mapping, source, first, last), written);
 }
 
 bool ImportExcel(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
-                 const QString &sheet, int first, int last)
+                 const QString &sheet, int first, int last, int *written)
 {
+    if (written)
+        *written = 0;
     ImportSource source;
     source.firstRow = qMax(1, first);
     source.columnLimit = workbookColumnLimit(fileName);
     SheetError error = SheetError::None;
+    QString detail;
     ui::ProgressStart(QStringLiteral("正在读取EXCEL数据……"), 1);
-    const bool read = readSheetRows(fileName, sheet, first, last, &source.rows, &error);
+    // Only the mapped columns are kept: a sheet with cells far to the right
+    // costs nothing for the columns the import does not take.
+    const bool read = readSheetRows(fileName, sheet, first, last, &source.rows, &error, &detail,
+                                    mappedColumns(mapping));
     ui::ProgressClose();
     if (!read) {
-        store::prompts().message(sheetErrorMessage(error));
+        store::prompts().message(detail.isEmpty()
+                                         ? sheetErrorMessage(error)
+                                         : detail + QStringLiteral("，没有导入任何记录！"));
         return false;
     }
-    return finishImport(importRows(grid, mapping, source, first, last));
+    return finishImport(importRows(grid, mapping, source, first, last), written);
 }
 
 bool ChooseImportFile(QString *fileName, QString *sheet, QWidget *parent)

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "workbook.h"
+
 #include <memory>
 
 class QWidget;
@@ -68,8 +70,10 @@ QString importedRights(const QString &imported, const QString &userRights);
 // Turns master names into IDs for one import: the table's names are read
 // once, a name without a row creates one (with only its Name) and is
 // remembered, so 30,000 rows naming 500 customers cost one query and 500
-// inserts. An empty name stands for "其他". Names are matched exactly as
-// written (quotes and all) and bound, never placed into SQL text.
+// inserts. An empty name stands for "其他". Blanks at the ends of a name are
+// dropped and ASCII letters match in either case ("steel" finds the row
+// "STEEL", whose spelling is kept); otherwise names are matched as written
+// (quotes and all) and bound, never placed into SQL text.
 class NameIds
 {
 public:
@@ -95,12 +99,12 @@ private:
 // is none (one look-up, no cache).
 qint64 NameToId(const QString &table, const QString &name);
 
-// Where imported rows come from: rows of cells, row firstRow first; cell k of
-// a row is column k + 1. Rows before firstRow or after the last are missing.
+// Where imported rows come from: rows of cells, row firstRow first. Rows
+// before firstRow or after the last are missing.
 struct ImportSource
 {
     int firstRow = 1;
-    QVector<QStringList> rows;
+    QVector<SheetRow> rows;
     int columnLimit = 0; // most columns of the source; 0 for no limit (CSV)
 };
 
@@ -121,20 +125,26 @@ struct ImportOutcome
 // AID, CID, PID, SID and VID as the ID of the named row of Acc, Cus, Pro,
 // Staff or Vendor, number fields as the text's leading number, date fields
 // as parseImportDate gives (empty: the null date), other fields as text.
-// All rows are written in one transaction: a row is written whole or not at
-// all, and when the import stops on an error the rows before it are kept.
+// All rows are written in one transaction, all or nothing: a row refused
+// (a date that is no date, a number beyond any number such as 1e309 or
+// NaN, a failed write) refuses the file, and neither the rows before it nor
+// the master rows their names created are kept.
 ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mapping,
                          const ImportSource &source, int first, int last);
 
 // Reads the CSV file and imports rows first..last of it; "CSV文件导入错误！"
-// for a name not ending in .csv or a file that is not readable text. Shows
-// the progress window and any message, and reloads the visible list.
+// for a name not ending in .csv, a file that is not readable text, or one
+// that no encoding decodes or that ends inside a quoted field (with the
+// line). Shows the progress window and any message, and reloads the visible
+// list. *written (when given) is the number of rows this import wrote,
+// whatever else writes to the table at the same time.
 bool ImportCsv(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
-               int first, int last);
+               int first, int last, int *written = nullptr);
 // The same from worksheet sheet of an Excel workbook; its errors are shown
-// with the messages of sheetErrorMessage.
+// with the messages of sheetErrorMessage, or the detail of a workbook that
+// cannot be trusted.
 bool ImportExcel(const grid::Grid &grid, const QVector<MapEntry> &mapping, const QString &fileName,
-                 const QString &sheet, int first, int last);
+                 const QString &sheet, int first, int last, int *written = nullptr);
 
 // The open dialog for an import file and, for a workbook, the worksheet
 // chooser. False when nothing was chosen (a cancelled dialog, a workbook

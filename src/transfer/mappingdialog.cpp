@@ -131,10 +131,11 @@ ImportMapDialog::ImportMapDialog(grid::Grid &target, const QString &fileName, co
 
 void ImportMapDialog::fillPreview()
 {
-    QVector<QStringList> rows;
+    QVector<SheetRow> rows;
     if (isCsv(m_file)) {
-        rows = ReadCsvRecords(m_file);
-        rows.resize(qMin(int(rows.size()), kPreviewRows - 1));
+        const QVector<QStringList> records = ReadCsvRecords(m_file);
+        for (int r = 0; r < qMin(int(records.size()), kPreviewRows - 1); ++r)
+            rows << SheetRow(records.at(r));
     } else if (isWorkbookName(m_file)) {
         SheetError error = SheetError::None;
         ui::ProgressStart(QStringLiteral("正在读取EXCEL数据……"), 1);
@@ -147,9 +148,11 @@ void ImportMapDialog::fillPreview()
         return;
     }
     for (int r = 0; r < rows.size(); ++r) {
-        const QStringList &cells = rows.at(r);
-        for (int c = 0; c < qMin(int(cells.size()), kPreviewCols - 1); ++c)
-            m_preview->setItem(r, c, new QTableWidgetItem(cells.at(c)));
+        for (int c = 0; c < kPreviewCols - 1; ++c) {
+            const QString text = rows.at(r).cell(c + 1);
+            if (!text.isEmpty())
+                m_preview->setItem(r, c, new QTableWidgetItem(text));
+        }
     }
 }
 

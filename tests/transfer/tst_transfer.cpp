@@ -19,6 +19,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTableWidget>
 #include <QTimer>
@@ -272,11 +273,23 @@ void TestTransfer::exportExcelFormats()
     QVERIFY(styles.contains("<left style=\"thin\">"));
     QVERIFY(sheetXml.contains("<dimension ref=\"A1:K3\"/>"));
 
-    QVector<QStringList> rows;
+    // Money and dates are numbers, with formats that show them as the grid
+    // does; the running number and names stay text.
+    QVERIFY(styles.contains("formatCode=\"0.00\""));
+    QVERIFY(styles.contains("formatCode=\"yyyy.mm.dd\""));
+    QVERIFY(QRegularExpression("<c r=\"B2\" s=\"\\d+\"><v>46082</v></c>")
+                    .match(sheetXml)
+                    .hasMatch());
+    QVERIFY(QRegularExpression("<c r=\"A2\" s=\"\\d+\" t=\"s\">").match(sheetXml).hasMatch());
+    QVERIFY(QRegularExpression("<c r=\"C2\" s=\"\\d+\" t=\"s\">").match(sheetXml).hasMatch());
+
+    QVector<SheetRow> rows;
     QVERIFY(readSheetRows(path, sheets.first(), 1, 3, &rows, &error));
     QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows.at(1).at(3), QString("O'Neil"));
-    QCOMPARE(rows.at(1).at(10), QString("第一行\r\n第二行"));
+    QCOMPARE(rows.at(1).cell(2), QString("2026-03-01"));
+    QVERIFY(rows.at(1).texts().contains("12.5"));
+    QCOMPARE(rows.at(1).cell(4), QString("O'Neil"));
+    QCOMPARE(rows.at(1).cell(11), QString("第一行\r\n第二行"));
 }
 
 void TestTransfer::roundTripThroughCsvAndExcel()
@@ -335,6 +348,19 @@ void TestTransfer::namesBecomeMasterRows()
     QCOMPARE(count("Cus", "Name='其他'"), 1);
     // The template's staff 其他 is found, not doubled.
     QCOMPARE(NameToId("Staff", ""), qint64(1));
+
+    // Blanks at the ends and ASCII case do not make another master; the
+    // spelling stored first stays. Other letters keep their case.
+    const int steel = addNamed("Pro", "STEEL pipe");
+    NameIds products;
+    for (const char *typed : {"steel pipe", " Steel Pipe ", "STEEL pipe\t"})
+        QCOMPARE(products.id("Pro", typed), qint64(steel));
+    const qint64 pipe = products.id("Pro", "钢管 ");
+    QCOMPARE(products.id("Pro", "\u3000钢管"), pipe); // a full-width blank
+    QCOMPARE(field("Pro", int(pipe), "Name").toString(), QString("钢管"));
+    QVERIFY(products.id("Pro", "Ä") != products.id("Pro", "ä"));
+    QCOMPARE(field("Pro", steel, "Name").toString(), QString("STEEL pipe"));
+    QCOMPARE(count("Pro"), 4);
 }
 
 void TestTransfer::fieldRules()
@@ -357,25 +383,39 @@ void TestTransfer::fieldRules()
     QCOMPARE(field("Cus", id, "PC").toString(), QString("100001"));
     QCOMPARE(field("Cus", id, "Memo").toString(), memo.left(50));
 
-    // Dates in several spellings; one that is no date stops the import with
-    // the rows before it kept.
+    // Dates in several spellings; one that is no date refuses the file, and
+    // neither the rows before it nor the products and customer they named
+    // stay. Numbers beyond any number are refused the same way.
     grid::Grid sales;
     loadSales(sales);
+    const QVector<MapEntry> mapping = mappingOf(
+            sales, {{"销售日期", "A"}, {"产品", "B"}, {"客户", "D"}, {"应收金额", "C"}});
     const QString salesPath = m.folder->filePath("sales.csv");
-    QVERIFY(writeFile(salesPath,
-                      "日期,产品,金额\n2026.03.01,钢管,12.5元\n2026/3/2,钢管,3\n"
-                      "2026年3月3日,\"螺栓,\"\"M8\"\"\",1e2\n昨天,钢管,1\n2026-03-05,钢管,1\n"));
-    QVERIFY(!ImportCsv(sales,
-                       mappingOf(sales, {{"销售日期", "A"}, {"产品", "B"}, {"应收金额", "C"}}),
-                       salesPath, 2, 100));
-    QCOMPARE(m.takeMessages(), QStringList{"第5行的日期无法识别：昨天"});
+    const QByteArray goodRows = "日期,产品,金额,客户\n2026.03.01,钢管,12.5元,新客户\n"
+                                "2026/3/2,钢管,3\n2026年3月3日,\"螺栓,\"\"M8\"\"\",1e2\n";
+    const QList<QPair<QByteArray, QString>> refused = {
+            {"昨天,钢管,1\n", "第5行的日期无法识别：昨天，没有导入任何记录！"},
+            {"2026-03-05,钢管,1e309\n", "第5行的数字无法识别：1e309，没有导入任何记录！"},
+            {"2026-03-05,钢管,-inf\n", "第5行的数字无法识别：-inf，没有导入任何记录！"},
+            {"2026-03-05,钢管,NaN\n", "第5行的数字无法识别：NaN，没有导入任何记录！"},
+    };
+    const int customersBefore = count("Cus");
+    for (const auto &[badRow, message] : refused) {
+        QVERIFY(writeFile(salesPath, goodRows + badRow + "2026-03-06,钢管,1\n"));
+        QVERIFY(!ImportCsv(sales, mapping, salesPath, 2, 100));
+        QCOMPARE(m.takeMessages(), QStringList{message});
+        QCOMPARE(count("Sale"), 0);
+        QCOMPARE(count("Pro"), 0);
+        QCOMPARE(count("Cus"), customersBefore);
+    }
+    QVERIFY(ImportCsv(sales, mapping, salesPath, 2, 4));
     QCOMPARE(count("Sale"), 3);
     QCOMPARE(count("Sale", "Dat='2026-03-03 00:00:00' AND Pay=100"), 1);
     QCOMPARE(count("Pro"), 2);
     QCOMPARE(count("Pro", "Name='螺栓,\"M8\"'"), 1);
-    // Unmapped references point to 其他 rows.
+    // Unmapped or empty references point to 其他 rows.
     QCOMPARE(count("Cus", "Name='其他'"), 1);
-    QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 3);
+    QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 2);
 }
 
 void TestTransfer::emptyRowEndsTheData()

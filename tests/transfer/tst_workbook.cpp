@@ -1,7 +1,9 @@
-// Reading .xlsx workbooks written the way spreadsheet programs write them:
-// numbers, dates and times by their number formats, booleans, shared and
-// inline strings, empty cells, sheets in workbook order, a long sheet read
-// only within the asked rows, and files that are not workbooks.
+// Reading .xlsx and .xls workbooks written the way spreadsheet programs
+// write them: numbers, dates and times by their number formats, booleans,
+// shared and inline strings, empty cells, sheets in workbook order, a long
+// sheet read only within the asked rows, formula values of .xls files,
+// rows out of order, sparse wide rows, and files that are damaged, hostile
+// or no workbooks at all.
 
 #include "testsupport.h"
 #include "transfer/workbook.h"
@@ -13,22 +15,154 @@
 #include <minizip/zip.h>
 #include <xlsxwriter.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+
 using namespace transfer;
 
 namespace {
 
-// A ZIP file holding one part.
-bool writeZip(const QString &path, const char *name, const QByteArray &content)
+// A ZIP file holding the parts, in order.
+bool writeZip(const QString &path, const QList<QPair<const char *, QByteArray>> &parts)
 {
     zipFile zip = zipOpen(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
     if (!zip)
         return false;
-    bool ok = zipOpenNewFileInZip(zip, name, nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                  Z_DEFAULT_COMPRESSION)
-              == ZIP_OK;
-    ok = ok && zipWriteInFileInZip(zip, content.constData(), unsigned(content.size())) == ZIP_OK;
-    ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
+    bool ok = true;
+    for (const auto &[name, content] : parts) {
+        ok = ok
+             && zipOpenNewFileInZip(zip, name, nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                    Z_DEFAULT_COMPRESSION)
+                        == ZIP_OK;
+        ok = ok
+             && zipWriteInFileInZip(zip, content.constData(), unsigned(content.size())) == ZIP_OK;
+        ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
+    }
     return zipClose(zip, nullptr) == ZIP_OK && ok;
+}
+
+bool writeZip(const QString &path, const char *name, const QByteArray &content)
+{
+    return writeZip(path, {{name, content}});
+}
+
+// An .xlsx package of one sheet "S" whose sheetData is rows, with the
+// shared strings given (none: no sharedStrings part at all).
+// Style 1 shows dates.
+bool writeSheet(const QString &path, const QByteArray &rows,
+                const QByteArray &shared = QByteArray(), const QByteArray &prolog = QByteArray())
+{
+    QList<QPair<const char *, QByteArray>> parts = {
+            {"xl/workbook.xml",
+             "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+             "relationships\"><sheets><sheet name=\"S\" r:id=\"rId1\"/></sheets></workbook>"},
+            {"xl/_rels/workbook.xml.rels",
+             "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" "
+             "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+            {"xl/worksheets/sheet1.xml", "<?xml version=\"1.0\"?>" + prolog
+                                                 + "<worksheet><sheetData>" + rows
+                                                 + "</sheetData></worksheet>"},
+            {"xl/styles.xml",
+             "<styleSheet><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs>"
+             "</styleSheet>"},
+    };
+    if (!shared.isNull())
+        parts.append({"xl/sharedStrings.xml", "<sst>" + shared + "</sst>"});
+    return writeZip(path, parts);
+}
+
+QVector<QStringList> textsOf(const QVector<SheetRow> &rows)
+{
+    QVector<QStringList> texts;
+    for (const SheetRow &row : rows)
+        texts << row.texts();
+    return texts;
+}
+
+// ---- a BIFF8 workbook as Excel and LibreOffice save it ----------------------
+
+QByteArray le16(int value)
+{
+    const char bytes[2] = {char(value & 0xFF), char((value >> 8) & 0xFF)};
+    return QByteArray(bytes, 2);
+}
+
+QByteArray le32(quint32 value)
+{
+    return le16(int(value & 0xFFFF)) + le16(int(value >> 16));
+}
+
+QByteArray leDouble(double value)
+{
+    QByteArray bytes(8, '\0');
+    std::memcpy(bytes.data(), &value, 8);
+    return bytes;
+}
+
+// A text with its option byte, in UTF-16; the count as lengthBytes bytes.
+QByteArray biffText(const QString &text, int lengthBytes)
+{
+    QByteArray bytes = lengthBytes == 1 ? QByteArray(1, char(text.size())) : le16(int(text.size()));
+    bytes += '\x01';
+    bytes += QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+QByteArray biffRecord(int type, const QByteArray &data)
+{
+    return le16(type) + le16(int(data.size())) + data;
+}
+
+// A formula cell with its computed value (8 bytes) and the formula G4*H4.
+QByteArray formulaRecord(int row, int column, int style, const QByteArray &value)
+{
+    const QByteArray formula
+            = "\x24" + le16(3) + le16(0xC006) + "\x24" + le16(3) + le16(0xC007) + "\x05";
+    return biffRecord(0x0006, le16(row) + le16(column) + le16(style) + value + le16(0) + le32(0)
+                                      + le16(int(formula.size())) + formula);
+}
+
+// A special formula value: a text to follow (0), a boolean (1), an error (2).
+QByteArray specialValue(int kind, int value)
+{
+    return QByteArray(1, char(kind)) + '\0' + QByteArray(1, char(value)) + QByteArray(3, '\0')
+           + "\xFF\xFF";
+}
+
+// A compound file holding one stream "Workbook" in 512-byte sectors.
+QByteArray compoundFile(QByteArray stream)
+{
+    const quint32 streamSize = quint32(stream.size());
+    const int streamSectors = int((stream.size() + 511) / 512);
+    stream.resize(streamSectors * 512, '\0');
+    QByteArray header("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    header += QByteArray(16, '\0') + le16(0x3E) + le16(3) + le16(0xFFFE) + le16(9) + le16(6)
+              + QByteArray(6, '\0') + le32(0) + le32(1) + le32(1) + le32(0) + le32(4096)
+              + le32(0xFFFFFFFE) + le32(0) + le32(0xFFFFFFFE) + le32(0) + le32(0);
+    while (header.size() < 512)
+        header += le32(0xFFFFFFFF);
+    QByteArray fat = le32(0xFFFFFFFD) + le32(0xFFFFFFFE);
+    for (int s = 0; s < streamSectors; ++s)
+        fat += le32(s + 1 < streamSectors ? quint32(s + 3) : 0xFFFFFFFE);
+    while (fat.size() < 512)
+        fat += le32(0xFFFFFFFF);
+    const auto entry
+            = [](const QString &name, int type, quint32 child, quint32 start, quint32 size) {
+                  QByteArray bytes(reinterpret_cast<const char *>(name.utf16()), name.size() * 2);
+                  bytes.resize(64, '\0');
+                  bytes += le16(int(name.size() + 1) * 2) + char(type) + char(1) + le32(0xFFFFFFFF)
+                           + le32(0xFFFFFFFF) + le32(child) + QByteArray(36, '\0') + le32(start)
+                           + le32(size) + le32(0);
+                  return bytes;
+              };
+    QByteArray directory = entry("Root Entry", 5, 1, 0xFFFFFFFE, 0)
+                           + entry("Workbook", 2, 0xFFFFFFFF, 2, streamSize);
+    directory.resize(512, '\0');
+    return header + fat + directory + stream;
 }
 
 } // namespace
@@ -38,14 +172,27 @@ class TestWorkbook : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase();
     void cellsAsTheSheetShowsThem();
     void longSheetReadWithinTheRows();
     void filesThatAreNoWorkbooks();
+    void xlsFormulaValues();
+    void rowsPlacedByTheirReferences();
+    void brokenAndHostileWorkbooks();
+    void sparseWideRowsWithinMemory();
 
 private:
     QTemporaryDir m_dir;
 };
+
+void TestWorkbook::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // Shanghai kept local mean time (+8:05:43) until 1901: a date serial
+    // counted through local time from 1899 comes out six minutes early.
+    qputenv("TZ", "Asia/Shanghai");
+    tzset();
+}
 
 void TestWorkbook::cellsAsTheSheetShowsThem()
 {
@@ -85,17 +232,20 @@ void TestWorkbook::cellsAsTheSheetShowsThem()
     QCOMPARE(names, QStringList({"价目表", "Sheet 2"}));
     QCOMPARE(workbookColumnLimit(path), 16384);
 
-    QVector<QStringList> rows;
+    QVector<SheetRow> rows;
     QVERIFY(readSheetRows(path, "价目表", 1, 10, &rows, &error));
-    QCOMPARE(rows.size(), 4);
-    QCOMPARE(rows.at(0), QStringList({"名称", "12.5", "2026-03-01", "2026-03-01 10:20:00",
-                                      "2026-03-02", "1234.5", "TRUE", "0012", "0.3"}));
-    QCOMPARE(rows.at(1), QStringList());
-    QCOMPARE(rows.at(2), QStringList({"", "", "", "D3 \"引号\" & <尖括号>\r\n第二行"}));
-    QCOMPARE(rows.at(3), QStringList{"名称甲"});
+    QCOMPARE(textsOf(rows),
+             QVector<QStringList>({{"名称", "12.5", "2026-03-01", "2026-03-01 10:20:00",
+                                    "2026-03-02", "1234.5", "TRUE", "0012", "0.3"},
+                                   {},
+                                   {"", "", "", "D3 \"引号\" & <尖括号>\r\n第二行"},
+                                   {"名称甲"}}));
+    // Only the columns asked for.
+    QVERIFY(readSheetRows(path, "价目表", 1, 1, &rows, &error, nullptr, {2, 3}));
+    QCOMPARE(textsOf(rows), QVector<QStringList>({{"", "12.5", "2026-03-01"}}));
 
     QVERIFY(readSheetRows(path, "Sheet 2", 1, 1, &rows, &error));
-    QCOMPARE(rows, QVector<QStringList>{{"其他表"}});
+    QCOMPARE(textsOf(rows), QVector<QStringList>{{"其他表"}});
     QVERIFY(!readSheetRows(path, "价目", 1, 1, &rows, &error));
     QCOMPARE(error, SheetError::NoSuchSheet);
     QCOMPARE(sheetErrorMessage(error), QString("输入表格名称有误，无法打开表格，请重新输入！"));
@@ -114,15 +264,15 @@ void TestWorkbook::longSheetReadWithinTheRows()
     }
     QCOMPARE(workbook_close(book), LXW_NO_ERROR);
 
-    QVector<QStringList> rows;
+    QVector<SheetRow> rows;
     SheetError error = SheetError::None;
     QVERIFY(readSheetRows(path, "Sheet1", 99990, 100005, &rows, &error));
     QCOMPARE(rows.size(), 11);
-    QCOMPARE(rows.first(), QStringList({"99990", "行"}));
-    QCOMPARE(rows.last(), QStringList({"100000", "行"}));
+    QCOMPARE(rows.first().texts(), QStringList({"99990", "行"}));
+    QCOMPARE(rows.last().texts(), QStringList({"100000", "行"}));
     QVERIFY(readSheetRows(path, "Sheet1", 2, 30001, &rows, &error));
     QCOMPARE(rows.size(), 30000);
-    QCOMPARE(rows.at(29999).first(), QString("30001"));
+    QCOMPARE(rows.at(29999).cell(1), QString("30001"));
 }
 
 void TestWorkbook::filesThatAreNoWorkbooks()
@@ -149,10 +299,219 @@ void TestWorkbook::filesThatAreNoWorkbooks()
         QVERIFY(testsupport::writeFile(path, bytes));
         QVERIFY(!workbookSheets(path, &names, &error));
         QCOMPARE(error, SheetError::NotWorkbook);
-        QVector<QStringList> rows;
+        QVector<SheetRow> rows;
         QVERIFY(!readSheetRows(path, "Sheet1", 1, 10, &rows, &error));
         QCOMPARE(sheetErrorMessage(error), QString("文件类型不对，请选择Excel文档！"));
     }
+}
+
+// Formula cells of an .xls file read as their computed values: a number, a
+// text from the STRING record that follows (also one continued in the next
+// record), a boolean, an error, dates by the cell's format. A formula whose
+// text never follows is refused with its cell named.
+void TestWorkbook::xlsFormulaValues()
+{
+    QByteArray globals = biffRecord(0x0809, le16(0x0600) + le16(0x0005) + le16(0x0DBB)
+                                                    + le16(0x07CC) + le32(0) + le32(6))
+                         + biffRecord(0x0042, le16(1200))
+                         + biffRecord(0x041E, le16(164) + biffText("yyyy.mm.dd hh:mm", 2));
+    for (int xf = 0; xf < 18; ++xf) {
+        const int format = xf == 16 ? 14 : xf == 17 ? 164 : 0;
+        globals += biffRecord(0x00E0, le16(0) + le16(format) + QByteArray(16, '\0'));
+    }
+    // Excel's stream is never shorter than 4096 bytes: unused texts fill it.
+    QStringList texts = {"名称", "钢管"};
+    for (int i = 0; i < 200; ++i)
+        texts << QStringLiteral("填充文字%1").arg(i, 4, 10, QLatin1Char('0'));
+    QByteArray sst = le32(quint32(texts.size())) + le32(quint32(texts.size()));
+    for (const QString &text : std::as_const(texts))
+        sst += biffText(text, 2);
+    const QByteArray tail = biffRecord(0x00FC, sst) + biffRecord(0x000A, {});
+    const QString sheetName = "价目表";
+    const int boundSheetSize = 4 + 8 + int(sheetName.size()) * 2;
+    const quint32 sheetAt = quint32(globals.size() + boundSheetSize + tail.size());
+    globals += biffRecord(0x0085, le32(sheetAt) + '\0' + '\0' + biffText(sheetName, 1)) + tail;
+
+    const auto label = [](int row, int column, int text) {
+        return biffRecord(0x00FD, le16(row) + le16(column) + le16(15) + le32(quint32(text)));
+    };
+    const auto number = [](int row, int column, double value) {
+        return biffRecord(0x0203, le16(row) + le16(column) + le16(15) + leDouble(value));
+    };
+    const QByteArray cells = label(0, 0, 0) + label(1, 0, 1) + number(1, 6, 3) + number(1, 7, 241.2)
+                             + formulaRecord(1, 8, 15, leDouble(723.6))
+                             + formulaRecord(2, 0, 15, specialValue(0, 0))
+                             + biffRecord(0x0207, biffText("螺栓", 2))
+                             + formulaRecord(2, 1, 15, specialValue(1, 1))
+                             + formulaRecord(2, 2, 15, specialValue(2, 0x07))
+                             + formulaRecord(2, 3, 16, leDouble(46082))
+                             + formulaRecord(2, 4, 17, leDouble(46083.5))
+                             + formulaRecord(2, 5, 15, specialValue(0, 0))
+                             + biffRecord(0x0207, le16(4) + biffText("甲乙", 2).mid(2))
+                             + biffRecord(0x003C, biffText("丙丁", 2).mid(2))
+                             // Row 4: a text formula whose text never comes.
+                             + formulaRecord(3, 0, 15, specialValue(0, 0)) + number(3, 1, 1);
+    const QByteArray sheet = biffRecord(0x0809, le16(0x0600) + le16(0x0010) + le16(0x0DBB)
+                                                        + le16(0x07CC) + le32(0) + le32(6))
+                             + biffRecord(0x0200, le32(0) + le32(4) + le16(0) + le16(9) + le16(0))
+                             + cells + biffRecord(0x000A, {});
+    const QString path = m_dir.filePath("formulas.xls");
+    QVERIFY(testsupport::writeFile(path, compoundFile(globals + sheet)));
+
+    QStringList names;
+    SheetError error = SheetError::None;
+    QVERIFY(workbookSheets(path, &names, &error));
+    QCOMPARE(names, QStringList{sheetName});
+    QVector<SheetRow> rows;
+    QString detail;
+    QVERIFY(readSheetRows(path, sheetName, 1, 3, &rows, &error, &detail));
+    QCOMPARE(textsOf(rows),
+             QVector<QStringList>({{"名称"},
+                                   {"钢管", "", "", "", "", "", "3", "241.2", "723.6"},
+                                   {"螺栓", "TRUE", "#DIV/0!", "2026-03-01", "2026-03-02 12:00:00",
+                                    "甲乙丙丁"}}));
+    QVERIFY(!readSheetRows(path, sheetName, 2, 4, &rows, &error, &detail));
+    QCOMPARE(error, SheetError::Unreadable);
+    QCOMPARE(detail, QString("Excel文件无法读取：第 4 行第 A 列的公式没有计算结果"));
+    QVERIFY(rows.isEmpty());
+}
+
+// Rows in any order and a row number given twice place every cell by its
+// own reference; a cell given twice is refused with its name.
+void TestWorkbook::rowsPlacedByTheirReferences()
+{
+    QByteArray xml;
+    for (int r : {1, 2, 5, 3, 4, 6})
+        xml += QString("<row r=\"%1\"><c r=\"A%1\" t=\"inlineStr\"><is><t>行%1</t></is></c>"
+                       "<c r=\"B%1\"><v>%1</v></c></row>")
+                       .arg(r)
+                       .toUtf8();
+    xml += "<row r=\"7\"><c r=\"A7\"><v>7</v></c></row><row r=\"7\"><c "
+           "r=\"C7\"><v>70</v></c></row>";
+    const QString path = m_dir.filePath("order.xlsx");
+    QVERIFY(writeSheet(path, xml));
+    QVector<SheetRow> rows;
+    SheetError error = SheetError::None;
+    QVERIFY(readSheetRows(path, "S", 2, 7, &rows, &error));
+    QCOMPARE(textsOf(rows), QVector<QStringList>({{"行2", "2"},
+                                                  {"行3", "3"},
+                                                  {"行4", "4"},
+                                                  {"行5", "5"},
+                                                  {"行6", "6"},
+                                                  {"7", "", "70"}}));
+
+    QVERIFY(writeSheet(path, "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"2\">"
+                             "<c r=\"B2\"><v>2</v></c><c r=\"B2\"><v>3</v></c></row>"));
+    QString detail;
+    QVERIFY(!readSheetRows(path, "S", 1, 10, &rows, &error, &detail));
+    QCOMPARE(error, SheetError::Unreadable);
+    QCOMPARE(detail, QString("Excel文件无法读取：第 2 行第 B 列的单元格重复出现"));
+}
+
+// Workbooks that cannot be trusted are refused with what is wrong, and
+// nothing of them is returned: text references that point nowhere, a
+// reference outside a sheet, entity declarations, a text run no cell can
+// hold, a zip bomb. Numbers that are no numbers keep their own text.
+void TestWorkbook::brokenAndHostileWorkbooks()
+{
+    const QByteArray textCell = "<row r=\"3\"><c r=\"B3\" t=\"s\"><v>%1</v></c></row>";
+    QByteArray bomb = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
+    bomb += ("<row spans=\"" + QByteArray(1 << 20, '1') + "\"/>").repeated(70);
+    struct Case
+    {
+        QByteArray rows;
+        QByteArray shared;
+        QByteArray prolog;
+        QString detail;
+    };
+    const QString textProblem = "Excel文件无法读取：第 3 行第 B 列的文字引用无效";
+    const QList<Case> cases = {
+            {QByteArray(textCell).replace("%1", "0"), QByteArray(), {}, textProblem},
+            {QByteArray(textCell).replace("%1", "1"), "<si><t>甲</t></si>", {}, textProblem},
+            {QByteArray(textCell).replace("%1", "-1"), "<si><t>甲</t></si>", {}, textProblem},
+            {QByteArray(textCell).replace("%1", "x"), "<si><t>甲</t></si>", {}, textProblem},
+            {"<row><c r=\"XFE1\"><v>1</v></c></row>",
+             {},
+             {},
+             "Excel文件无法读取：单元格引用“XFE1”无效"},
+            {"<row><c r=\"A1\" t=\"inlineStr\"><is><t>&b;</t></is></c></row>",
+             {},
+             "<!DOCTYPE worksheet [<!ENTITY a \"aaaaaaaaaaaaaaaa\">"
+             "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>",
+             "Excel文件无法读取"},
+            {"<row><c r=\"A1\" t=\"inlineStr\"><is><t>" + QByteArray(5 << 20, 'a')
+                     + "</t></is></c></row>",
+             {},
+             {},
+             "Excel文件无法读取"},
+            {bomb, {}, {}, "Excel文件无法读取"},
+    };
+    const QString path = m_dir.filePath("hostile.xlsx");
+    for (const Case &test : cases) {
+        QVERIFY(writeSheet(path, test.rows, test.shared, test.prolog));
+        QVERIFY(QFileInfo(path).size() < (1 << 20));
+        QVector<SheetRow> rows;
+        SheetError error = SheetError::None;
+        QString detail;
+        QVERIFY(!readSheetRows(path, "S", 1, 10, &rows, &error, &detail));
+        QCOMPARE(error, SheetError::Unreadable);
+        QCOMPARE(detail, test.detail);
+        QVERIFY(rows.isEmpty());
+    }
+    // A shared string that is there is read.
+    QVERIFY(writeSheet(path, QByteArray(textCell).replace("%1", "0"), "<si><t>甲</t></si>"));
+    QVector<SheetRow> rows;
+    SheetError error = SheetError::None;
+    QVERIFY(readSheetRows(path, "S", 3, 3, &rows, &error));
+    QCOMPARE(rows.first().cell(2), QString("甲"));
+
+    // Values beyond any number, and date serials that are no dates, stay as
+    // written, so that the import refuses them instead of reading 0 or the
+    // null date.
+    QVERIFY(writeSheet(path, "<row r=\"1\"><c><v>1e309</v></c><c><v>NaN</v></c>"
+                             "<c s=\"1\"><v>1e308</v></c><c s=\"1\"><v>-1e308</v></c>"
+                             "<c s=\"1\"><v>NaN</v></c><c s=\"1\"><v>46082</v></c>"
+                             "<c s=\"1\"><v>46082.75</v></c></row>"));
+    QVERIFY(readSheetRows(path, "S", 1, 1, &rows, &error));
+    QCOMPARE(rows.first().texts(), QStringList({"1e309", "NaN", "1e308", "-1e308", "NaN",
+                                                "2026-03-01", "2026-03-01 18:00:00"}));
+}
+
+// 30,000 rows whose one cell is at column XFD cost their cells, not 16,384
+// cells each: the read succeeds with far less than a gigabyte to spare.
+void TestWorkbook::sparseWideRowsWithinMemory()
+{
+    QByteArray xml;
+    for (int r = 1; r <= 30001; ++r)
+        xml += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"XFD" + QByteArray::number(r)
+               + "\"><v>" + QByteArray::number(r) + "</v></c></row>";
+    const QString path = m_dir.filePath("wide.xlsx");
+    QVERIFY(writeSheet(path, xml));
+    QVERIFY(QFileInfo(path).size() < 1024 * 1024);
+
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+#if !defined(__SANITIZE_ADDRESS__)
+        // What the process may take from now on: its size plus 512 MiB.
+        QFile statm("/proc/self/statm");
+        statm.open(QIODevice::ReadOnly);
+        const qint64 pages = statm.readAll().split(' ').value(0).toLongLong();
+        const rlim_t limit = rlim_t(pages * sysconf(_SC_PAGESIZE) + (qint64(512) << 20));
+        const rlimit cap = {limit, limit};
+        setrlimit(RLIMIT_AS, &cap);
+#endif
+        QVector<SheetRow> rows;
+        SheetError error = SheetError::None;
+        const bool read = readSheetRows(path, "S", 2, 30001, &rows, &error);
+        _exit(read && rows.size() == 30000 && rows.last().cell(16384) == QLatin1String("30001")
+                      ? 0
+                      : 1);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 QTEST_GUILESS_MAIN(TestWorkbook)
