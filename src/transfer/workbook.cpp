@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -50,7 +51,23 @@ QString numberText(double value)
 {
     if (value == 0)
         return QStringLiteral("0");
+    // Whole numbers, the most common cells, without the general conversion.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value))
+        return QString::number(qint64(value));
     return QString::number(value, 'g', 15);
+}
+
+// "yyyy-MM-dd", and " HH:mm:ss" after it when withTime, built directly: the
+// text of a date cell is made once per cell of a long sheet.
+QString dateText(const QDate &date, int secondOfDay, bool withTime)
+{
+    char buffer[32];
+    int length = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year(), date.month(),
+                               date.day());
+    if (withTime)
+        length += std::snprintf(buffer + length, sizeof buffer - size_t(length), " %02d:%02d:%02d",
+                                secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
+    return QString::fromLatin1(buffer, length);
 }
 
 // A spreadsheet date serial (days since 1899-12-30, or 1904-01-01 in the
@@ -72,13 +89,9 @@ QString serialDateText(double serial, bool system1904)
     const QDate date = base.addDays(days);
     if (!date.isValid() || date.year() < 1 || date.year() > 9999)
         return QString();
-    const QTime time = QTime::fromMSecsSinceStartOfDay(int(secondOfDay * 1000));
     if (serial >= 0 && serial < 1 && !system1904)
-        return time.toString(QStringLiteral("HH:mm:ss"));
-    if (secondOfDay == 0)
-        return date.toString(QStringLiteral("yyyy-MM-dd"));
-    return date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ')
-           + time.toString(QStringLiteral("HH:mm:ss"));
+        return dateText(date, int(secondOfDay), true).mid(11);
+    return dateText(date, int(secondOfDay), secondOfDay != 0);
 }
 
 // Column letters of a worksheet column, A … XFD.
@@ -353,12 +366,19 @@ struct XlsxBook
         : zip(fileName)
     {}
 
+    QHash<int, QString> sharedMade; // texts made so far, shared by the cells that use them
+
     int sharedCount() const { return int(sharedStarts.size()) - 1; }
-    QString sharedString(int index) const
+    QString sharedString(int index)
     {
+        const auto made = sharedMade.constFind(index);
+        if (made != sharedMade.constEnd())
+            return made.value();
         const quint32 start = sharedStarts.at(index);
-        return QString::fromUtf8(sharedText.constData() + start,
-                                 qsizetype(sharedStarts.at(index + 1) - start));
+        const QString text = QString::fromUtf8(sharedText.constData() + start,
+                                               qsizetype(sharedStarts.at(index + 1) - start));
+        sharedMade.insert(index, text);
+        return text;
     }
 
     // Parses a part as it is unpacked; handle is called on every start
