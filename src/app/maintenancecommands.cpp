@@ -41,9 +41,12 @@ QString suggestedBackupPath()
     }
     if (name.trimmed().isEmpty())
         name = QFileInfo(store::CurrentAccountFile).completeBaseName();
-    return QDir::home().filePath(name + QLatin1Char('-')
-                                 + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
-                                 + QStringLiteral(".qdb"));
+    // Beside the automatic backups, where a user looks for backups.
+    QDir folder(store::AutoBackupFolder());
+    folder.mkpath(QStringLiteral("."));
+    return folder.filePath(name + QLatin1Char('-')
+                           + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+                           + QStringLiteral(".qdb"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "chartpicture.h"
 #include "commands.h"
 #include "maintenancecommands.h"
+#include "periodmenu.h"
 #include "settings.h"
 #include "splitbar.h"
 #include "startup.h"
@@ -17,15 +18,19 @@
 #include "store/accountsets.h"
 #include "store/engine.h"
 #include "store/formatting.h"
+#include "store/maintenance.h"
 #include "store/prompts.h"
 #include "store/session.h"
 #include "ui/helpers.h"
+#include "ui/windowmemory.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -38,6 +43,9 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -99,6 +107,30 @@ QComboBox *newConditionBox(QWidget *parent, const QString &text, const QStringLi
     return box;
 }
 
+struct Choice
+{
+    QString label;
+    QString word;
+};
+
+// A field chooser: the entries read as their labels only, the first one
+// chosen, each carrying its table or field name as data.
+QComboBox *newChoiceBox(QWidget *parent, const QList<Choice> &choices, int widthPixels)
+{
+    QComboBox *box = newConditionBox(parent, QString(), {}, false, widthPixels);
+    for (const Choice &choice : choices)
+        box->addItem(choice.label, choice.word);
+    box->setCurrentIndex(0);
+    return box;
+}
+
+// The chosen field as the filter reads it: the label, a blank and the name.
+QString choiceText(const QComboBox *box)
+{
+    const QString word = box->currentData().toString();
+    return word.isEmpty() ? box->currentText() : box->currentText() + QLatin1Char(' ') + word;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -154,6 +186,37 @@ void MainWindow::buildMenus()
         if (i == 2 || i == 4)
             sets->addSeparator();
         mAcc[i] = addCommandItem(sets, setItems.at(i), QStringLiteral("mAcc%1").arg(i));
+    }
+
+    // The list commands by key, for the list shown; each runs only where
+    // its button is enabled, so it needs the same right.
+    QMenu *lists = menuBar()->addMenu(QStringLiteral("记录"));
+    const struct
+    {
+        const char *caption;
+        int position;
+        QList<QKeySequence> keys;
+    } listKeys[] = {
+            {"添加记录", 1, {QKeySequence(Qt::Key_Insert), QKeySequence(Qt::CTRL | Qt::Key_N)}},
+            {"修改记录", 2, {QKeySequence(Qt::Key_F2)}},
+            {"删除记录", 3, {}},
+            {"打印表格", 4, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
+            {"查找", kFindKey, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
+            {"刷新", kRefreshKey, {QKeySequence(Qt::Key_F5)}},
+    };
+    for (const auto &key : listKeys) {
+        const int position = key.position;
+        QAction *item = lists->addAction(QString::fromUtf8(key.caption), this,
+                                         [this, position] { runListKey(position); });
+        item->setShortcuts(key.keys);
+        item->setProperty("listKey", position);
+        if (position == 3) {
+            // Delete and Enter belong to the text boxes too: they act on the
+            // list only while it has the focus (see buildListFrame), and the
+            // menu only names them.
+            item->setShortcut(QKeySequence(Qt::Key_Delete));
+            item->setShortcutContext(Qt::WidgetShortcut);
+        }
     }
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具"));
@@ -223,6 +286,19 @@ void MainWindow::buildListFrame(int tab)
     grid::Grid *grid = newEmptyGrid(frame);
     MSF[tab] = grid;
     connect(grid, &grid::Grid::doubleClicked, this, [this, tab] { MSF_DblClick(tab); });
+    const struct
+    {
+        QKeySequence key;
+        int position;
+    } gridKeys[] = {{QKeySequence(Qt::Key_Delete), 3},
+                    {QKeySequence(Qt::Key_Return), 2},
+                    {QKeySequence(Qt::Key_Enter), 2}};
+    for (const auto &key : gridKeys) {
+        auto *shortcut
+                = new QShortcut(key.key, grid, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        const int position = key.position;
+        connect(shortcut, &QShortcut::activated, this, [this, position] { runListKey(position); });
+    }
     connect(grid, &grid::Grid::mouseDown, this,
             [grid](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
                 if (button == Qt::LeftButton)
@@ -241,6 +317,7 @@ void MainWindow::buildFilterBar(int tab, QWidget *row, QLayout *rowLayout)
     rowLayout->addWidget(from);
     rowLayout->addWidget(new QLabel(QStringLiteral("至"), row));
     rowLayout->addWidget(to);
+    rowLayout->addWidget(newPeriodButton(row, from, to));
     rowLayout->addWidget(addCommand(20 * tab + 7, row));
     rowLayout->addWidget(addCommand(20 * tab + 8, row));
 
@@ -269,26 +346,27 @@ void MainWindow::buildFilterBar(int tab, QWidget *row, QLayout *rowLayout)
     panelLayout->setContentsMargins(4, 3, 4, 3);
     panelLayout->setSpacing(3);
 
-    const QStringList textFields = tab == kSalesTab
-                                           ? QStringList{QStringLiteral("产品      Pro"),
-                                                         QStringLiteral("客户      Cus"),
-                                                         QStringLiteral("账号      Acc"),
-                                                         QStringLiteral("销售员    Staff"),
-                                                         QStringLiteral("备注      Memo")}
-                                           : QStringList{QStringLiteral("产品      Pro"),
-                                                         QStringLiteral("供应商    Vendor"),
-                                                         QStringLiteral("账号      Acc"),
-                                                         QStringLiteral("采购员    Staff"),
-                                                         QStringLiteral("备注      Memo")};
-    CB[base] = newConditionBox(panel, QStringLiteral("产品     Pro"), textFields, false, px(1700));
+    // The field choices show their Chinese label; the table or field name
+    // the filter needs rides along as the entry's data.
+    const QList<Choice> textFields
+            = {{QStringLiteral("产品"), QStringLiteral("Pro")},
+               tab == kSalesTab ? Choice{QStringLiteral("客户"), QStringLiteral("Cus")}
+                                : Choice{QStringLiteral("供应商"), QStringLiteral("Vendor")},
+               {QStringLiteral("账号"), QStringLiteral("Acc")},
+               {tab == kSalesTab ? QStringLiteral("销售员") : QStringLiteral("采购员"),
+                QStringLiteral("Staff")},
+               {QStringLiteral("备注"), QStringLiteral("Memo")}};
+    CB[base] = newChoiceBox(panel, textFields, px(1700));
     CB[base + 1]
             = newConditionBox(panel, QStringLiteral("包含"),
                               {QStringLiteral("包含"), QStringLiteral("等于")}, false, px(900));
     CB[base + 2] = newConditionBox(panel, QString(), {}, true, px(2000));
-    CB[base + 3] = newConditionBox(panel, QStringLiteral("售价  Price"),
-                                   {QStringLiteral("售价  Price"), QStringLiteral("数量  Num"),
-                                    QStringLiteral("应收  Pay"), QStringLiteral("已收  Pay1")},
-                                   false, px(1500));
+    CB[base + 3] = newChoiceBox(panel,
+                                {{QStringLiteral("售价"), QStringLiteral("Price")},
+                                 {QStringLiteral("数量"), QStringLiteral("Num")},
+                                 {QStringLiteral("应收"), QStringLiteral("Pay")},
+                                 {QStringLiteral("已收"), QStringLiteral("Pay1")}},
+                                px(1500));
     CB[base + 4] = newConditionBox(
             panel, QStringLiteral("等于"),
             {QStringLiteral("大于"), QStringLiteral("等于"), QStringLiteral("小于")}, false,
@@ -351,6 +429,7 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
         first->addWidget(DTP[2 * tab]);
         first->addWidget(new QLabel(QStringLiteral("至"), controls));
         first->addWidget(DTP[2 * tab + 1]);
+        first->addWidget(newPeriodButton(controls, DTP[2 * tab], DTP[2 * tab + 1]));
 
         auto addBox = [&](int index, const QString &label) {
             auto *box = new QComboBox(controls);
@@ -426,7 +505,14 @@ void MainWindow::SelectAccountSet(int index, bool relayout)
         return;
     if (leaving != store::CurrentAccountFile)
         BackupOnClose(leaving);
-    show();
+    if (!isVisible()) {
+        // Maximised the first time, afterwards where the user left it.
+        if (!restoreGeometry(ui::savedWindowGeometry()))
+            showMaximized();
+        else
+            show();
+    }
+    showLastAutoBackup();
     if (!m_loaded) {
         m_loaded = true;
         Form_Load();
@@ -449,6 +535,28 @@ void MainWindow::UpdateMainCaption()
                                  ? store::AccountSets.at(index).Name
                                  : QString();
     setWindowTitle(MainCaption(windowTitle(), name, store::CurrentUser));
+}
+
+void MainWindow::showLastAutoBackup()
+{
+    if (!m_backupNote) {
+        m_backupNote = new QLabel(this);
+        statusBar()->addWidget(m_backupNote);
+    }
+    const QString file = store::CurrentAccountFile;
+    if (file.isEmpty() || !store::AutoBackupEnabled(file)) {
+        m_backupNote->setText(file.isEmpty() ? QString() : QStringLiteral("自动备份已关闭"));
+        return;
+    }
+    const QStringList backups = store::AutoBackupsOf(file);
+    m_backupNote->setText(
+            backups.isEmpty() ? QStringLiteral("关闭套账时自动备份到“%1”，尚无备份")
+                                        .arg(QDir::toNativeSeparators(store::AutoBackupFolder()))
+                              : QStringLiteral("上次自动备份：%1（%2）")
+                                        .arg(QFileInfo(backups.last())
+                                                     .lastModified()
+                                                     .toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                                             QDir::toNativeSeparators(backups.last())));
 }
 
 void MainWindow::ApplyRights()
@@ -678,6 +786,33 @@ void MainWindow::Com_Click(int index)
         tellNotProvided();
 }
 
+void MainWindow::runListKey(int position)
+{
+    const int tab = SST->currentIndex();
+    QFrame *frame = Frm.value(tab);
+    if (tab == kAnalysisTab || !frame || !frame->isVisible())
+        return;
+    if (position == kFindKey) {
+        if (QLineEdit *keyword = SKey.value(tab)) {
+            keyword->setFocus(Qt::ShortcutFocusReason);
+            keyword->selectAll();
+        }
+        return;
+    }
+    const bool listRefresh = tab == kSalesTab || tab == kPurchaseTab;
+    if (position == kRefreshKey) {
+        if (!listRefresh) {
+            ReloadCurrentList();
+            return;
+        }
+        position = 7;
+    }
+    const int index = 20 * tab + position;
+    QPushButton *button = Com.value(index);
+    if (button && button->isEnabled())
+        Com_Click(index);
+}
+
 void MainWindow::CB_Click(int index)
 {
     const int base = index < 21 ? 0 : 21;
@@ -687,7 +822,7 @@ void MainWindow::CB_Click(int index)
         QComboBox *op = CB[base + 1];
         value->clear();
         value->setEditText(QString());
-        QString text = CB[base]->currentText();
+        QString text = choiceText(CB[base]);
         if (text.contains(QStringLiteral("备注"))) {
             op->setEnabled(false);
             op->setCurrentIndex(0);
@@ -794,10 +929,10 @@ records::FilterBar MainWindow::filterBar(int tab) const
 {
     const int base = filterBase(tab);
     records::FilterBar bar;
-    bar.textField = CB.value(base)->currentText();
+    bar.textField = choiceText(CB.value(base));
     bar.textOperator = CB.value(base + 1)->currentText();
     bar.textValue = CB.value(base + 2)->currentText();
-    bar.numberField = CB.value(base + 3)->currentText();
+    bar.numberField = choiceText(CB.value(base + 3));
     bar.numberOperator = CB.value(base + 4)->currentText();
     bar.numberValue = CB.value(base + 5)->currentText();
     return bar;
@@ -841,7 +976,8 @@ void MainWindow::setSplitterLeft(int tab, int twips)
 
 void MainWindow::Form_Resize()
 {
-    const QSize outer = frameGeometry().size();
+    // The status bar takes its line off the bottom of the window.
+    const QSize outer = frameGeometry().size() - QSize(0, statusBar()->sizeHint().height());
     m_layout = computeMainLayout(ui::twips(outer.width()), ui::twips(outer.height()), m_splitLeft);
     for (int i = 0; i < kAnalysisTabCount; ++i)
         m_splitLeft[i] = m_layout.splitLine[i].x();
@@ -915,6 +1051,7 @@ void MainWindow::Form_Unload()
     if (store::CurrentAccountFile.isEmpty())
         return;
     SaveSettings();
+    ui::saveWindowGeometry(saveGeometry());
     store::DropTablesByPrefix(QStringLiteral("T_"));
     BackupOnClose(store::CurrentAccountFile);
     // Every set is let go: logs folded back, files complete by themselves.

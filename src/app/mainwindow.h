@@ -14,6 +14,7 @@ class QAction;
 class QComboBox;
 class QDateEdit;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -161,6 +162,14 @@ private:
     // 条件▼ reads 条件▼* while a condition is set and its panel is hidden.
     void showConditionState(int tab);
     static int filterBase(int tab) { return tab == 0 ? 0 : 21; }
+    // A list command by key: a button position of the current list, or one
+    // of the two below.
+    static constexpr int kFindKey = -1;
+    static constexpr int kRefreshKey = -2;
+    void runListKey(int position);
+    // The status bar names the newest automatic backup of the open set.
+    void showLastAutoBackup();
+    QLabel *m_backupNote = nullptr;
 
     QWidget *m_central = nullptr;
     MainLayout m_layout;

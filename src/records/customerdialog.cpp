@@ -59,6 +59,7 @@ CustomerDialog::CustomerDialog(QWidget *parent)
     for (int i = 0; i < labels.size(); ++i)
         addBox(layout, labels.at(i), kBoxPlaces[i].row, kBoxPlaces[i].column * 2);
     TXT[kDiscountBox]->setText(QStringLiteral("100%"));
+    widenBoxesForNames();
 
     // A province may also be typed when the list lacks it.
     m_province = new QComboBox(this);

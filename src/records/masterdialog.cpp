@@ -57,6 +57,14 @@ QHBoxLayout *MasterDialog::newButtonRow(const QString &ok, const QString &cancel
     return buttons;
 }
 
+void MasterDialog::widenBoxesForNames()
+{
+    for (QLineEdit *edit : TXT) {
+        const int text = edit->fontMetrics().horizontalAdvance(QString(20, QChar(0x4E2D)));
+        edit->setMinimumWidth(text + 12);
+    }
+}
+
 QStringList MasterDialog::boxTexts() const
 {
     QStringList texts;

@@ -55,6 +55,9 @@ protected:
     // returned row; 确定 stores and closes, 取消 closes. 确定 is the default
     // button (Enter), 取消 answers Esc, and Tab walks the boxes as laid out.
     QHBoxLayout *newButtonRow(const QString &ok, const QString &cancel);
+    // Names and addresses of firms run long: every box gets room for twenty
+    // Chinese characters, so the dialog opens wide enough to show them.
+    void widenBoxesForNames();
 
     // Texts of the boxes in index order, and filling them from texts.
     QStringList boxTexts() const;

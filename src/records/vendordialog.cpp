@@ -30,6 +30,7 @@ VendorDialog::VendorDialog(QWidget *parent)
         const int slot = i + 1;
         addBox(layout, labels.at(i), slot / 2, (slot % 2) * 2);
     }
+    widenBoxesForNames();
 
     layout->addLayout(newButtonRow(QStringLiteral("确     定"), QStringLiteral("取     消")), 6, 0,
                       1, 4);

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "helpers.h"
+#include "windowmemory.h"
 
 namespace ui {
 
@@ -70,7 +71,10 @@ bool QtPrompts::question(const QString &text)
 QString QtPrompts::openFileName(const QString &caption, const QString &filter,
                                 const QString &folder)
 {
-    return QFileDialog::getOpenFileName(dialogParent(), caption, folder, qtFileFilter(filter));
+    const QString chosen = QFileDialog::getOpenFileName(
+            dialogParent(), caption, dialogStartFolder(caption, folder), qtFileFilter(filter));
+    rememberFolder(caption, chosen);
+    return chosen;
 }
 
 QString QtPrompts::saveFileName(const QString &caption, const QString &filter,
@@ -78,9 +82,11 @@ QString QtPrompts::saveFileName(const QString &caption, const QString &filter,
 {
     // Every caller asks its own overwrite question (with its own words and
     // what follows a No), so Qt's dialog must not ask a second time.
-    return QFileDialog::getSaveFileName(dialogParent(), caption, suggestedPath,
-                                        qtFileFilter(filter), nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    const QString chosen = QFileDialog::getSaveFileName(
+            dialogParent(), caption, dialogStartPath(caption, suggestedPath), qtFileFilter(filter),
+            nullptr, QFileDialog::DontConfirmOverwrite);
+    rememberFolder(caption, chosen);
+    return chosen;
 }
 
 // Qt's font dialog has no colour, so it is shown inside a small dialog with

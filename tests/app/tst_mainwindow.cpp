@@ -2,6 +2,7 @@
 // through the real sales, purchase and master-list code, filter bars and
 // layout.
 
+#include "app/periodmenu.h"
 #include "app/startup.h"
 #include "app/tabcontrol.h"
 
@@ -20,7 +21,9 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 
 using namespace app;
 using testsupport::column;
@@ -67,6 +70,8 @@ private slots:
     void salesAndPurchaseCommands();
     void masterCommands();
     void printCommandOpensPreview();
+    void listKeys();
+    void periods();
     void remarkFieldLocksOperator();
     void keywordPlaceholder();
     void conditionPanel();
@@ -235,15 +240,18 @@ void TestMainWindow::everyCommandHasItsWork()
     }
     const QList<QAction *> ownItems = {w.mLogin, w.mLogout, w.mExit, w.mModiPSD, w.mAbout};
     int items = 0;
-    for (QAction *item : w.findChildren<QAction *>()) {
-        if (item->isSeparator() || item->menu() || item->text().isEmpty())
-            continue;
-        ++items;
-        const QString name = item->property("command").toString();
-        if (name.isEmpty() ? !ownItems.contains(item) : !registry.handlesAction(name))
-            missing << name + QLatin1Char(' ') + item->text();
+    for (QAction *menu : w.menuBar()->actions()) {
+        for (QAction *item : menu->menu()->actions()) {
+            if (item->isSeparator() || item->text().isEmpty())
+                continue;
+            ++items;
+            const QString name = item->property("command").toString();
+            const bool own = ownItems.contains(item) || item->property("listKey").isValid();
+            if (name.isEmpty() ? !own : !registry.handlesAction(name))
+                missing << name + QLatin1Char(' ') + item->text();
+        }
     }
-    QCOMPARE(items, 19);
+    QCOMPARE(items, 25);
     if (!registry.handlesGridExport())
         missing << QStringLiteral("导出表格");
     if (!registry.handlesPictureSave())
@@ -399,6 +407,72 @@ void TestMainWindow::masterCommands()
     QVERIFY(m_prompts->messages.isEmpty());
 }
 
+// The list keys run the list's buttons and nothing a disabled button would
+// not: Insert adds, Enter edits, Delete asks, Ctrl+F finds the search box.
+void TestMainWindow::listKeys()
+{
+    MainWindow &w = *m_window;
+    registerCommands();
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price, Unit) VALUES (1, '钢管', 25, '根')"));
+    openWindow(QStringLiteral("请输入用户名及密码"))->close();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    m_fx->login(QStringLiteral("zunta"), QStringLiteral("产品数据查看"));
+    w.SST->setCurrentIndex(3);
+    w.MSF[3]->setFocus();
+    QTest::keyClick(&w, Qt::Key_Insert);
+    QVERIFY(!openWindow(records::kProductDialogCaption));
+    QTest::keyClick(w.MSF[3], Qt::Key_Delete);
+    QVERIFY(m_prompts->questions.isEmpty());
+
+    m_fx->login();
+    w.SST->setCurrentIndex(0);
+    w.SST->setCurrentIndex(3);
+    w.MSF[3]->setRow(2);
+    w.MSF[3]->setFocus();
+    QTest::keyClick(w.MSF[3], Qt::Key_Return);
+    auto *product = openWindow<records::ProductDialog>(records::kProductDialogCaption);
+    QVERIFY(product);
+    QCOMPARE(product->box(0)->text(), QStringLiteral("钢管"));
+    product->close();
+    QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+    product = openWindow<records::ProductDialog>(records::kProductDialogCaption);
+    QVERIFY(product && product->box(0)->text().isEmpty());
+    product->close();
+    w.MSF[3]->setFocus();
+    QTest::keyClick(w.MSF[3], Qt::Key_Delete);
+    QCOMPARE(m_prompts->questions.size(), 1);
+
+    w.SST->setCurrentIndex(0);
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), w.SKey[0]);
+}
+
+// Each period of the menu beside the date pickers, around Wednesday
+// 2026-12-09.
+void TestMainWindow::periods()
+{
+    const QDate day(2026, 12, 9);
+    const QList<QPair<Period, QPair<QDate, QDate>>> cases = {
+            {Period::Today, {day, day}},
+            {Period::ThisWeek, {QDate(2026, 12, 7), QDate(2026, 12, 13)}},
+            {Period::ThisMonth, {QDate(2026, 12, 1), QDate(2026, 12, 31)}},
+            {Period::LastMonth, {QDate(2026, 11, 1), QDate(2026, 11, 30)}},
+            {Period::ThisQuarter, {QDate(2026, 10, 1), QDate(2026, 12, 31)}},
+            {Period::ThisYear, {QDate(2026, 1, 1), QDate(2026, 12, 31)}},
+            {Period::LastYear, {QDate(2025, 1, 1), QDate(2025, 12, 31)}},
+    };
+    for (const auto &c : cases)
+        QCOMPARE(periodRange(c.first, day), c.second);
+    QCOMPARE(periodRange(Period::LastMonth, QDate(2026, 1, 15)),
+             qMakePair(QDate(2025, 12, 1), QDate(2025, 12, 31)));
+    // 全部 spans the records, and today when they all lie before it.
+    QCOMPARE(periodRange(Period::All, day, QDate(2019, 5, 2), QDate(2027, 1, 3)),
+             qMakePair(QDate(2019, 5, 2), QDate(2027, 1, 3)));
+    QCOMPARE(periodRange(Period::All, day, QDate(2019, 5, 2), QDate(2020, 1, 3)),
+             qMakePair(QDate(2019, 5, 2), day));
+}
+
 // 打印表格 opens the print preview on the grid of its tab, titled with the
 // set's company and the list's report title.
 void TestMainWindow::printCommandOpensPreview()
@@ -430,6 +504,12 @@ void TestMainWindow::remarkFieldLocksOperator()
     exec(QStringLiteral("INSERT INTO Vendor (Name) VALUES ('华东供应')"));
 
     for (int base : {0, 21}) {
+        // The field choices read as Chinese labels; the names stay out of sight.
+        for (int box : {base, base + 3}) {
+            QCOMPARE(w.CB[box]->currentIndex(), 0);
+            for (int k = 0; k < w.CB[box]->count(); ++k)
+                QVERIFY(!w.CB[box]->itemText(k).contains(QRegularExpression("[A-Za-z]")));
+        }
         w.CB[base + 1]->setCurrentIndex(1);
         QCOMPARE(w.CB[base + 1]->currentText(), QStringLiteral("等于"));
         w.CB[base + 2]->setEditText(QStringLiteral("旧值"));

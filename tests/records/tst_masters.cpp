@@ -267,6 +267,7 @@ private slots:
     void otherAccountSetOpened();
     void keyboardWalk_data();
     void keyboardWalk();
+    void namesFitTheirBoxes();
     void productTypedWithKeysOnly();
 
 private:
@@ -738,6 +739,22 @@ void TestMasters::keyboardWalk()
     after.removeIf(
             [](const QString &row) { return row.startsWith(QStringLiteral("参数|最近用户名")); });
     QCOMPARE(after, before);
+}
+
+// A firm's name and address are shown whole when the dialog opens.
+void TestMasters::namesFitTheirBoxes()
+{
+    const QString name = QStringLiteral("上海沪达紧固件有限公司浦东新区第二分公司");
+    for (const char *table : {"Cus", "Vendor"}) {
+        QPointer<MasterDialog> dialog = showDialog(QString::fromLatin1(table), 0, false);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        for (int i = 0; dialog->box(i); ++i) {
+            QLineEdit *box = dialog->box(i);
+            QVERIFY2(box->contentsRect().width() >= box->fontMetrics().horizontalAdvance(name),
+                     table);
+        }
+        dialog->close();
+    }
 }
 
 // A product with own fields typed with the keyboard only: its name, then Tab
