@@ -146,8 +146,6 @@ sqlite3 *createKeyed(const QString &path, QString *error);
 // Every Database object notes its file (registry key) while it is open.
 void noteConnectionOpened(const QString &path);
 void noteConnectionClosed(const QString &path);
-// True while a Database object of this process is open on the file.
-bool heldByThisProcess(const QString &path);
 // True when another process has the file open on its write-ahead log. Only
 // to be asked while no connection of this process is open on the file.
 bool logHeldElsewhere(const QString &path);

@@ -147,11 +147,6 @@ bool logHeldElsewhere(const QString &path)
     return held;
 }
 
-bool heldByThisProcess(const QString &path)
-{
-    return connectionsOfProcess().count(registryKey(path)) > 0;
-}
-
 sqlite3 *openKeyed(const QString &path, OpenMode mode, QString *error)
 {
     sqlite3 *db = openKeyedUnwatched(path, mode, error);

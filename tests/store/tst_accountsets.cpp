@@ -27,8 +27,6 @@ private slots:
     void cleanup();
 
     void storedDates();
-    void setNumbers_data();
-    void setNumbers();
     void bestLastAccess();
     void listingTakesQdtFilesOnly();
     void numbersAreReusedAndNeverOverwritten();
@@ -170,28 +168,6 @@ void TestAccountSets::storedDates()
 
 // The set opened at start-up is the first one with the latest last access
 // after 2000-01-01; when none qualifies the first set is opened.
-void TestAccountSets::setNumbers_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("number");
-    QTest::newRow("plain") << "DATA00007.qdt" << 7;
-    QTest::newRow("any letter case") << "data30000.QDT" << 30000;
-    QTest::newRow("full-width digit") << QString::fromUtf8("DATA0000７.qdt") << 0;
-    QTest::newRow("Arabic-Indic digit") << QString::fromUtf8("DATA0000٧.qdt") << 0;
-    QTest::newRow("past the last number") << "DATA30001.qdt" << 0;
-    QTest::newRow("six digits") << "DATA000071.qdt" << 0;
-    QTest::newRow("digits elsewhere") << "x12345.qdt" << 0;
-}
-
-// Only a name of DATA, five ASCII digits and .qdt carries a set number; a set
-// named otherwise (it is still a set) has none.
-void TestAccountSets::setNumbers()
-{
-    QFETCH(QString, name);
-    QFETCH(int, number);
-    QCOMPARE(accountSetNumber(name), number);
-}
-
 void TestAccountSets::bestLastAccess()
 {
     const QDateTime unknown;
@@ -217,6 +193,12 @@ void TestAccountSets::listingTakesQdtFilesOnly()
         touch(file(QString::fromUtf8(name)));
     QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("DATA00009.qdt")));
     QCOMPARE(ListAccountSetFiles(), QStringList({"DATA00002.qdt", "data00007.QDT", "公司.Qdt"}));
+    // Only DATA, five ASCII digits and .qdt give a set number.
+    const QVector<QPair<QString, int>> numbers
+            = {{"data30000.QDT", 30000}, {"公司.Qdt", 0},       {"DATA0000７.qdt", 0},
+               {"DATA30001.qdt", 0},     {"DATA000071.qdt", 0}, {"x12345.qdt", 0}};
+    for (const auto &[name, number] : numbers)
+        QCOMPARE(accountSetNumber(name), number);
 }
 
 // A new set takes the lowest free number, also one freed by a deletion, and

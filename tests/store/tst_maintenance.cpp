@@ -43,8 +43,7 @@ private slots:
     void backupWhileAnotherProgramHoldsTheSet_data();
     void backupWhileAnotherProgramHoldsTheSet();
     void backupOfADamagedSetSaysSo();
-    void leftoversOfKilledRunsAreRemoved();
-    void workFilesArePrivateAndResultsKeepTheirMode();
+    void workFilesAreTheUsersAloneAndNotLeftAbout();
     void tidyDeletesOrphanSales();
     void clearRules_data();
     void clearRules();
@@ -126,63 +125,39 @@ QStringList filesIn(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// Holds a set open on its log in a process of its own, as the window program
-// does while it runs: after a first sale it stays idle, or goes on writing a
-// sale every few milliseconds, until it is stopped.
-class OtherProgram
+// Opens the set on its log in a process of its own, as the window program
+// does while it runs, writes a sale, and then idles or goes on writing a
+// sale every few milliseconds until killed. Returns once the first sale is in.
+pid_t holdInAnotherProcess(const QString &path, bool writing)
 {
-public:
-    OtherProgram(const QString &path, bool writing)
-    {
-        int ready[2];
-        if (::pipe(ready) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            sqlite3 *db = nullptr;
-            sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE,
-                            nullptr);
-            const QByteArray key = QByteArrayLiteral("PRAGMA key='") + kDatabasePassword + '\'';
-            sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr);
-            registerCollations(db);
-            sqlite3_busy_timeout(db, 5000);
-            const char *sale = "INSERT INTO Sale (Memo) VALUES ('另一程序')";
-            const bool opened
-                    = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr)
-                              == SQLITE_OK
-                      && sqlite3_exec(db, sale, nullptr, nullptr, nullptr) == SQLITE_OK;
-            if (::write(ready[1], opened ? "y" : "n", 1) != 1)
-                ::_exit(1);
-            for (int i = 0; i < 100000; ++i) {
-                if (writing)
-                    sqlite3_exec(db, sale, nullptr, nullptr, nullptr);
-                sqlite3_sleep(writing ? 2 : 50);
-            }
-            ::_exit(0);
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        const QByteArray key = QByteArrayLiteral("PRAGMA key='") + kDatabasePassword + "';";
+        const QByteArray sale = "INSERT INTO Sale (Memo) VALUES ('另一程序')";
+        registerCollations(db);
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_exec(db, QByteArray(key + "PRAGMA journal_mode=WAL;" + sale).constData(), nullptr,
+                     nullptr, nullptr);
+        if (::write(ready[1], "y", 1) != 1)
+            ::_exit(1);
+        for (int i = 0; i < 100000; ++i) {
+            if (writing)
+                sqlite3_exec(db, sale.constData(), nullptr, nullptr, nullptr);
+            sqlite3_sleep(2);
         }
-        ::close(ready[1]);
-        char answer = 0;
-        m_ready = m_pid > 0 && ::read(ready[0], &answer, 1) == 1 && answer == 'y';
-        ::close(ready[0]);
+        ::_exit(0);
     }
-    ~OtherProgram() { stop(); }
-    bool isReady() const { return m_ready; }
-    bool isRunning() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
-    // Ends it as a killed program ends: its log stays beside the set.
-    void stop()
-    {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    bool m_ready = false;
-};
+    ::close(ready[1]);
+    char answer = 0;
+    const bool told = pid > 0 && ::read(ready[0], &answer, 1) == 1;
+    ::close(ready[0]);
+    return told ? pid : -1;
+}
 
 // The result of a one-value query on the database file at path.
 QVariant valueIn(const QString &path, const QString &sql)
@@ -255,38 +230,29 @@ void TestMaintenance::backupWhileAnotherProgramHoldsTheSet()
     QFETCH(bool, writing);
     Registry::closeAll();
     const QString path = file(kSet);
-    OtherProgram other(path, writing);
-    QVERIFY(other.isReady());
-    QVERIFY(QFileInfo::exists(path + QStringLiteral("-wal")));
-    // As korvo-cli does: the listing keeps the set it would use open.
-    QCOMPARE(BuildAccountSetList(), 1);
-    QVERIFY(Registry::isOpen(path));
+    const pid_t other = holdInAnotherProcess(path, writing);
+    QVERIFY(other > 0);
+    QCOMPARE(BuildAccountSetList(), 1); // as korvo-cli lists the sets first
 
     QTemporaryDir away;
     const QString backup = away.filePath(QStringLiteral("夜间备份.qdb"));
     write(backup, "last night's backup");
     QString error;
-    QVERIFY2(BackupAccountSet(kSet, backup, &error), qPrintable(error));
-    QVERIFY(other.isRunning());
-    QVERIFY(QFileInfo::exists(path + QStringLiteral("-wal")));
-    QCOMPARE(filesIn(away.path()), QStringList{"夜间备份.qdb"});
-    QCOMPARE(valueIn(backup, QStringLiteral("PRAGMA integrity_check")).toString(),
-             QStringLiteral("ok"));
-    const qlonglong copied
-            = valueIn(backup, QStringLiteral("SELECT Count(*) FROM Sale WHERE Memo='另一程序'"))
-                      .toLongLong();
-    QVERIFY(copied >= 1);
-    QCOMPARE(valueIn(backup, QStringLiteral("SELECT Count(*) FROM Cus")).toLongLong(), 3);
+    const bool backedUp = BackupAccountSet(kSet, backup, &error);
+    const bool undisturbed = ::waitpid(other, nullptr, WNOHANG) == 0;
+    const QString otherSales = QStringLiteral("SELECT Count(*) FROM Sale WHERE Memo='另一程序'");
+    const qlonglong copied = valueIn(backup, otherSales).toLongLong();
+    const QString integrity = valueIn(backup, QStringLiteral("PRAGMA integrity_check")).toString();
     Registry::close(backup);
+    // Killed, the other side leaves its log: it is the set's own and is kept.
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    QVERIFY2(backedUp, qPrintable(error));
+    QVERIFY(undisturbed);
+    QCOMPARE(integrity, QStringLiteral("ok"));
+    QVERIFY(copied >= 1);
     QCOMPARE(filesIn(away.path()), QStringList{"夜间备份.qdb"});
-
-    // Once the other side is gone, its log is the set's own and is kept.
-    if (writing)
-        QTest::qWait(100);
-    other.stop();
-    QVERIFY(valueIn(path, QStringLiteral("SELECT Count(*) FROM Sale WHERE Memo='另一程序'"))
-                    .toLongLong()
-            >= copied + (writing ? 1 : 0));
+    QVERIFY(valueIn(path, otherSales).toLongLong() >= copied);
     QCOMPARE(m_prompts->messages, QStringList());
 }
 
@@ -298,51 +264,40 @@ void TestMaintenance::backupOfADamagedSetSaysSo()
     for (int i = 0; i < 300; ++i)
         exec(QStringLiteral("INSERT INTO Sale (Memo) VALUES ('%1')").arg(QString(300, 'd')));
     Registry::closeAll();
-    const QString path = file(kSet);
-    QByteArray bytes = readFile(path);
+    QByteArray bytes = readFile(file(kSet));
     bytes[bytes.size() / 2] = char(bytes.at(bytes.size() / 2) ^ 0x5a);
-    write(path, bytes);
+    write(file(kSet), bytes);
 
     QTemporaryDir away;
-    const QString backup = away.filePath(QStringLiteral("主账.qdb"));
-    write(backup, "the good backup");
+    write(away.filePath(QStringLiteral("主账.qdb")), "the good backup");
     QString error;
-    QVERIFY(!BackupAccountSet(kSet, backup, &error));
-    QVERIFY2(error.contains(QStringLiteral("已损坏")), qPrintable(error));
-    QCOMPARE(readFile(backup), QByteArray("the good backup"));
+    QVERIFY(!BackupAccountSet(kSet, away.filePath(QStringLiteral("主账.qdb")), &error));
     const QStringList names = filesIn(away.path());
     QCOMPARE(names.size(), 2);
-    QVERIFY(names.contains(QStringLiteral("主账.qdb")));
-    const QString damaged = names.at(names.indexOf(QStringLiteral("主账.qdb")) == 0 ? 1 : 0);
-    QVERIFY2(damaged.startsWith(QStringLiteral("主账.qdb.damaged-")), qPrintable(damaged));
-    QVERIFY(error.contains(damaged));
-    QCOMPARE(readFile(away.filePath(damaged)), bytes);
+    QCOMPARE(readFile(away.filePath(names.at(0))), QByteArray("the good backup"));
+    QVERIFY2(names.at(1).startsWith(QStringLiteral("主账.qdb.damaged-")), qPrintable(names.at(1)));
+    QVERIFY2(error.contains(QStringLiteral("已损坏")) && error.contains(names.at(1)),
+             qPrintable(error));
+    QCOMPARE(readFile(away.filePath(names.at(1))), bytes);
 }
 
 namespace {
 
 // Makes a work file the way a run does that is then killed before it can
-// finish: in a process of its own, which ends with the file left behind.
+// finish: in a process of its own, which ends leaving the file (and a
+// journal of it) behind.
 QString leftoverOfAKilledRun(const QString &target, const char *tag)
 {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        return QString();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::close(channel[0]);
-        const QByteArray work = QFile::encodeName(workFileBeside(target, QLatin1String(tag)));
-        testsupport::writeFile(QFile::decodeName(work), "half a set");
-        testsupport::writeFile(QFile::decodeName(work + "-journal"), "its journal");
-        const bool told = ::write(channel[1], work.constData(), size_t(work.size())) == work.size();
-        ::_exit(told ? 0 : 1);
+        const QString work = workFileBeside(target, QLatin1String(tag));
+        ::_exit(testsupport::writeFile(work) && testsupport::writeFile(work + "-journal") ? 0 : 1);
     }
-    ::close(channel[1]);
-    char name[4096];
-    const ssize_t length = ::read(channel[0], name, sizeof name);
-    ::close(channel[0]);
     ::waitpid(pid, nullptr, 0);
-    return length > 0 ? QFile::decodeName(QByteArray(name, int(length))) : QString();
+    const QDir folder = QFileInfo(target).dir();
+    const QStringList made = folder.entryList({QStringLiteral(".*-%1-*.tmp").arg(pid)},
+                                              QDir::Hidden | QDir::Files);
+    return made.size() == 1 ? folder.filePath(made.first()) : QString();
 }
 
 QString modeText(const QString &path)
@@ -354,81 +309,56 @@ QString modeText(const QString &path)
 
 } // namespace
 
-// What killed runs left in the program folder (half-made compactions,
-// imports, sets) is removed by the next start and the next maintenance
-// command; the work files of runs still going, and files of other kinds, stay.
-void TestMaintenance::leftoversOfKilledRunsAreRemoved()
+// Work files hold a whole set with its passwords: they are made for the user
+// alone, and what killed runs left of them (half-made compactions, imports,
+// sets) goes at the next maintenance command and the next start; work files
+// of runs still going, and files of other kinds, stay. What a work file
+// becomes keeps the mode it had (a compacted set, a backup written over an
+// older one); new sets get the usual mode.
+void TestMaintenance::workFilesAreTheUsersAloneAndNotLeftAbout()
 {
     const QString killedCompaction = leftoverOfAKilledRun(file(kSet), "compact");
     const QString killedImport = leftoverOfAKilledRun(file(QStringLiteral("import")), "new");
     QVERIFY(QFileInfo::exists(killedCompaction) && QFileInfo::exists(killedImport));
-    // One from an older run, named without its maker, last changed an hour ago.
+    // From an older run, named without its maker, last changed an hour ago.
     const QString older = file(QStringLiteral(".DATA00001.qdt.compact-1a2b3c.tmp"));
-    write(older, "old");
     QFile oldFile(older);
-    QVERIFY(oldFile.open(QIODevice::ReadWrite));
+    QVERIFY(oldFile.open(QIODevice::WriteOnly));
     QVERIFY(oldFile.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
                                 QFileDevice::FileModificationTime));
     oldFile.close();
-    // Runs still at work: this one, and another living process.
     const QString ours = workFileBeside(file(kSet), QStringLiteral("compact"));
-    write(ours, "being written");
     const QString others = file(QStringLiteral(".DATA00001.qdt.new-%1-77.tmp").arg(::getppid()));
-    write(others, "being written");
-    const QStringList kept = {QStringLiteral(".notes.tmp"), QStringLiteral("DATA00001.qdt.bak"),
-                              QStringLiteral(".DATA00001.qdt.compact.tmp")};
-    for (const QString &name : kept)
-        write(file(name), "the user's");
+    const QStringList kept = {ours, others, file(QStringLiteral(".notes.tmp")),
+                              file(QStringLiteral(".DATA00001.qdt.compact.tmp"))};
+    for (const QString &path : kept)
+        write(path, "in use");
 
-    QString error;
-    QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
-    for (const QString &gone : {killedCompaction, killedImport, older})
-        QVERIFY2(!QFileInfo::exists(gone), qPrintable(gone));
-    QVERIFY(!QFileInfo::exists(killedCompaction + QStringLiteral("-journal")));
-    QVERIFY(!QFileInfo::exists(killedImport + QStringLiteral("-journal")));
-    QVERIFY(QFileInfo::exists(ours) && QFileInfo::exists(others));
-    for (const QString &name : kept)
-        QCOMPARE(readFile(file(name)), QByteArray("the user's"));
-
-    // The start-up listing removes them too.
-    const QString anotherKilled = leftoverOfAKilledRun(file(kSet), "new");
-    QVERIFY(QFileInfo::exists(anotherKilled));
-    QCOMPARE(BuildAccountSetList(), 1);
-    QVERIFY(!QFileInfo::exists(anotherKilled));
-    QVERIFY(QFileInfo::exists(ours));
-}
-
-// Work files hold a whole set with its passwords: they are made for the user
-// alone. What they become keeps the mode it had (a compacted set, a backup
-// written over an older one); new sets get the usual mode.
-void TestMaintenance::workFilesArePrivateAndResultsKeepTheirMode()
-{
     const mode_t savedMask = ::umask(022);
-    QVERIFY(Registry::create(file(QStringLiteral("work.qdt"))));
-    Registry::close(file(QStringLiteral("work.qdt")));
-    QCOMPARE(modeText(file(QStringLiteral("work.qdt"))), QStringLiteral("600"));
-    QCOMPARE(CreateAccountSet(QStringLiteral("公司"), QStringLiteral("二号")), 1);
-    QCOMPARE(modeText(file(QStringLiteral("DATA00002.qdt"))), QStringLiteral("644"));
-
     Registry::closeAll();
     QVERIFY(QFile::setPermissions(file(kSet), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                       | QFileDevice::ReadGroup));
     QString error;
     QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
     QCOMPARE(modeText(file(kSet)), QStringLiteral("640"));
-
     QTemporaryDir away;
-    const QString fresh = away.filePath(QStringLiteral("新.qdb"));
-    const QString older = away.filePath(QStringLiteral("旧.qdb"));
-    write(older, "older backup");
-    QVERIFY(QFile::setPermissions(older, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                 | QFileDevice::ReadGroup
-                                                 | QFileDevice::ReadOther));
-    QVERIFY2(BackupAccountSet(kSet, fresh, &error), qPrintable(error));
-    QVERIFY2(BackupAccountSet(kSet, older, &error), qPrintable(error));
+    QVERIFY(BackupAccountSet(kSet, away.filePath(QStringLiteral("新.qdb"))));
+    QVERIFY(Registry::create(file(QStringLiteral("work.db"))));
+    QCOMPARE(CreateAccountSet(QStringLiteral("公司"), QStringLiteral("二号")), 1);
     ::umask(savedMask);
-    QCOMPARE(modeText(fresh), QStringLiteral("600"));
-    QCOMPARE(modeText(older), QStringLiteral("644"));
+    QCOMPARE(modeText(away.filePath(QStringLiteral("新.qdb"))), QStringLiteral("600"));
+    QCOMPARE(modeText(file(QStringLiteral("work.db"))), QStringLiteral("600"));
+    QCOMPARE(modeText(file(QStringLiteral("DATA00002.qdt"))), QStringLiteral("644"));
+
+    for (const QString &gone : {killedCompaction, killedImport, older,
+                                killedCompaction + "-journal", killedImport + "-journal"})
+        QVERIFY2(!QFileInfo::exists(gone), qPrintable(gone));
+    for (const QString &path : kept)
+        QCOMPARE(readFile(path), QByteArray("in use"));
+    const QString killedCreation = leftoverOfAKilledRun(file(kSet), "new");
+    QVERIFY(QFileInfo::exists(killedCreation));
+    QCOMPARE(BuildAccountSetList(), 2);
+    QVERIFY(!QFileInfo::exists(killedCreation));
 }
 
 // A backup holds the set's latest commits, opens with the password, and
