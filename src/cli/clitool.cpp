@@ -10,6 +10,7 @@
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
+#include "store/filelocks.h"
 #include "store/maintenance.h"
 #include "store/programfolder.h"
 #include "store/session.h"
@@ -23,6 +24,7 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <termios.h>
 #include <unistd.h>
@@ -71,6 +73,28 @@ QString stamp(const QDateTime &when, bool withTime)
     return withTime ? store::dateTimeText(when) : store::dateText(when.date());
 }
 
+// Whether a set that did not open is held by another program rather than
+// damaged: a busy set opens again once the other program lets go.
+bool isBusy(const store::AccountSet &set)
+{
+    return set.Damaged && store::DatabaseFileIsLocked(store::programFilePath(set.FileName));
+}
+
+QString stateText(const store::AccountSet &set)
+{
+    if (!set.Damaged)
+        return QStringLiteral("正常");
+    return isBusy(set) ? QStringLiteral("正被其他程序使用") : QStringLiteral("文件损坏");
+}
+
+// What the user is told for a set that cannot be used.
+QString unusableMessage(const store::AccountSet &set)
+{
+    return isBusy(set) ? QStringLiteral("套账正被其他程序使用，请稍后再试：%1").arg(set.FileName)
+                       : QStringLiteral("套账文件无法打开（文件损坏或不是本程序的套账）：%1")
+                                 .arg(set.FileName);
+}
+
 int runSets(const Invocation &inv)
 {
     store::BuildAccountSetList();
@@ -95,11 +119,11 @@ int runSets(const Invocation &inv)
             entry.insert(QStringLiteral("created"), created);
             entry.insert(QStringLiteral("lastAccess"), lastAccess);
             entry.insert(QStringLiteral("opens"), opens);
+            entry.insert(QStringLiteral("busy"), isBusy(set));
             array.append(entry);
         } else {
             rows.append({QString::number(setNumber(set.FileName)), set.FileName, set.Name,
-                         set.Company, created, lastAccess,
-                         opens ? QStringLiteral("正常") : QStringLiteral("文件损坏")});
+                         set.Company, created, lastAccess, stateText(set)});
         }
     }
     if (json) {
@@ -133,7 +157,9 @@ int runCheck()
             QString error;
             const store::DatabasePtr db = store::Registry::open(path, &error);
             store::RecordSet rs;
-            if (!db) {
+            if (!db && store::DatabaseFileIsLocked(path)) {
+                result = QStringLiteral("正被其他程序使用，未能检查");
+            } else if (!db) {
                 result = QStringLiteral("无法打开：%1").arg(error);
             } else if (!rs.open(db, QStringLiteral("PRAGMA integrity_check"), &error)) {
                 result = QStringLiteral("无法检查：%1").arg(error);
@@ -195,15 +221,24 @@ int chooseSet(const Invocation &inv)
             return kUsage;
         }
     }
-    // The tool reads the set without making it the one the window opens
-    // next: its last access stays as it is.
-    store::CurrentAccountIndex = index;
-    store::CurrentAccountFile = store::AccountSets.at(index).FileName;
-    if (store::AccountSets.at(index).Damaged) {
-        printError(QStringLiteral("套账文件无法打开（文件损坏或不是本程序的套账）：%1")
-                           .arg(store::CurrentAccountFile));
+    if (index < 0) {
+        // Without --set the list names no set when none of them opens.
+        printError(QStringLiteral("程序文件夹中没有能打开的套账："));
+        for (const store::AccountSet &set : std::as_const(store::AccountSets))
+            printError(unusableMessage(set));
+        store::CurrentAccountFile.clear();
         return kDataError;
     }
+    // The tool reads the set without making it the one the window opens
+    // next: its last access stays as it is.
+    const store::AccountSet &set = store::AccountSets.at(index);
+    if (set.Damaged) {
+        printError(unusableMessage(set));
+        store::CurrentAccountFile.clear();
+        return kDataError;
+    }
+    store::CurrentAccountIndex = index;
+    store::CurrentAccountFile = set.FileName;
     return kDone;
 }
 
@@ -387,6 +422,10 @@ std::thread startOpeningSet(const QStringList &args)
         for (const QString &file : store::ListAccountSetFiles().mid(0, batch))
             paths << store::programFilePath(file);
     }
+    // A set another program holds would only be waited for twice, here and
+    // when the list is read.
+    paths.erase(std::remove_if(paths.begin(), paths.end(), store::DatabaseFileIsLocked),
+                paths.end());
     return std::thread([paths] { store::Registry::openAhead(paths); });
 }
 

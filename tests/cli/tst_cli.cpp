@@ -17,6 +17,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace {
 
 // Arguments written as one line, split at the spaces.
@@ -45,6 +49,7 @@ private slots:
     void badInputs_data();
     void badInputs();
     void salesRoundTrip();
+    void unusableDefaultSet();
 
 private:
     struct Result
@@ -54,6 +59,13 @@ private:
         QString err;
     };
     Result runCli(const QStringList &args, const QByteArray &password = "zunta");
+    // The same in two steps, so that several runs can go at once.
+    std::unique_ptr<QProcess> startCli(const QStringList &args,
+                                       const QByteArray &password = "zunta");
+    static Result finishCli(QProcess &process);
+    // A command line split at the spaces; DATES stands for the whole of
+    // 2026, OUT/ for the program folder.
+    QStringList argsOf(const QString &line) const;
     // Three sales in March 2026 with their masters, in the current set.
     void addSales();
     // Adds a staff member to the current set.
@@ -63,12 +75,12 @@ private:
     std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
 };
 
-TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &password)
+std::unique_ptr<QProcess> TestCli::startCli(const QStringList &args, const QByteArray &password)
 {
     // The sets the test made are let go first, as the program would be
     // closed before a script runs the tool.
     store::Registry::closeAll();
-    QProcess process;
+    auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder->path());
@@ -76,10 +88,15 @@ TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &passw
         env.remove(QStringLiteral("KORVO_PASSWORD"));
     else
         env.insert(QStringLiteral("KORVO_PASSWORD"), QString::fromUtf8(password));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(KORVO_CLI_PATH),
-                  QStringList{QStringLiteral("--folder"), m_folder->path()} + args);
-    process.closeWriteChannel();
+    process->setProcessEnvironment(env);
+    process->start(QStringLiteral(KORVO_CLI_PATH),
+                   QStringList{QStringLiteral("--folder"), m_folder->path()} + args);
+    process->closeWriteChannel();
+    return process;
+}
+
+TestCli::Result TestCli::finishCli(QProcess &process)
+{
     Result result;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -89,6 +106,25 @@ TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &passw
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &password)
+{
+    return finishCli(*startCli(args, password));
+}
+
+QStringList TestCli::argsOf(const QString &line) const
+{
+    QStringList args;
+    for (const QString &word : line.split(QLatin1Char(' '))) {
+        if (word == QLatin1String("DATES"))
+            args << QStringLiteral("--from=2026-01-01") << QStringLiteral("--to=2026-12-31");
+        else if (word.startsWith(QLatin1String("OUT/")))
+            args << m_folder->filePath(word.mid(4));
+        else
+            args << word;
+    }
+    return args;
 }
 
 void TestCli::addStaff(const QString &name, const QString &password, const QString &rights)
@@ -261,13 +297,7 @@ void TestCli::everyCommandOnASmallSet()
             "compact",
     };
     for (const char *line : runs) {
-        QStringList args;
-        for (const QString &word : words(line)) {
-            if (word == QLatin1String("DATES"))
-                args << QStringLiteral("--from=2026-01-01") << QStringLiteral("--to=2026-12-31");
-            else
-                args << (word.startsWith(QLatin1String("OUT/")) ? out(word.mid(4)) : word);
-        }
+        const QStringList args = argsOf(QString::fromUtf8(line));
         // Both sets were made within a second or two, so the one used last
         // is named rather than left to the clock.
         const Result result = runCli(args + words("--user=zunta --set=DATA00001.qdt"));
@@ -365,5 +395,70 @@ void TestCli::salesRoundTrip()
              QString::fromUtf8(testsupport::readFile(first)));
 }
 
+// Every command needs what the window needs for it: a member with exactly
+// those rights succeeds; without any one of them the member is refused with
+// 2 and nothing is written or changed. An empty token stands for a window
+// With no --set and the folder's only set damaged or held by another
+// program, every command ends with 3 and says which of the two it is; sets
+// and check tell a busy set from a damaged one.
+void TestCli::unusableDefaultSet()
+{
+    store::Registry::closeAll();
+    QVERIFY(QFile::remove(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
+    const QString set = m_folder->filePath(QStringLiteral("DATA00001.qdt"));
+    const QByteArray healthy = testsupport::readFile(set);
+    const QStringList lines = {
+            QStringLiteral("export sales --out OUT/x.csv"),
+            QStringLiteral("print sales --out OUT/x.pdf"),
+            QStringLiteral("analyse profit --out OUT/x.jpg"),
+            QStringLiteral("import customers OUT/x.csv"),
+            QStringLiteral("backup --out OUT/x.qdb"),
+            QStringLiteral("restore OUT/x.qdb"),
+            QStringLiteral("compact"),
+            QStringLiteral("tidy"),
+    };
+    for (const bool locked : {false, true}) {
+        // Another program's engine holding the file for its commit: a write
+        // lock over the bytes every reader must lock.
+        const int fd = ::open(QFile::encodeName(set).constData(), O_RDWR);
+        QVERIFY(fd >= 0);
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = 0x40000000;
+        lock.l_len = 512;
+        if (locked)
+            QCOMPARE(fcntl(fd, F_SETLK, &lock), 0);
+        else
+            QVERIFY(testsupport::writeFile(set, QByteArray(8192, 'x')));
+        const QString state
+                = locked ? QStringLiteral("正被其他程序使用") : QStringLiteral("文件损坏");
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (const QString &line : lines)
+            runs.push_back(startCli(argsOf(line) << QStringLiteral("--user=zunta")));
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const Result result = finishCli(*runs.at(i));
+            QVERIFY2(result.code == 3, qPrintable(lines.at(int(i)) + QLatin1Char(' ')
+                                                  + QString::number(result.code) + result.err));
+            QVERIFY2(result.err.contains(state), qPrintable(result.err));
+        }
+        const Result sets = runCli({QStringLiteral("sets")});
+        QCOMPARE(sets.code, 0);
+        QVERIFY2(sets.out.contains(state), qPrintable(sets.out));
+        const Result check = runCli({QStringLiteral("check")});
+        QCOMPARE(check.code, 3);
+        if (locked)
+            QVERIFY2(check.out.contains(state), qPrintable(check.out));
+        ::close(fd);
+        QVERIFY(testsupport::writeFile(set, healthy));
+    }
+    QCOMPARE(runCli({QStringLiteral("check")}).code, 0);
+}
+
+// A set that opens but whose sales pages are damaged: every command that
+// No output replaces a set or the template, whether a link to the folder, a
+// link to the file or ".." leads there: the command ends with 3 and the
+// On a full disk every command that writes a file ends with 3 and the file
+// it would have replaced stays as it was; restoring into a full or a
 QTEST_MAIN(TestCli)
 #include "tst_cli.moc"
