@@ -7,8 +7,10 @@
 #include "analysis/analyses.h"
 #include "analysis/chart.h"
 #include "analysis/picture.h"
+#include "app/commands.h"
 #include "app/settings.h"
 #include "grid/grid.h"
+#include "records/rights.h"
 #include "store/access.h"
 
 #include <QFileInfo>
@@ -65,6 +67,11 @@ int runAnalyse(const Invocation &inv)
                            .arg(inv.words.first(), analysisWords().join(QLatin1Char(' '))));
         return kUsage;
     }
+    // The window's analysis buttons have no right of their own: they are
+    // open to a member who holds any right at all.
+    const app::CommandButton *button = app::commandButton(20 * app::kAnalysisTab + tab + 1);
+    if (!holdsRights({button ? button->right : records::kAllRights}))
+        return kRefused;
     const QString out = inv.options.value(QStringLiteral("--out"));
     const QString suffix = QFileInfo(out).suffix().toLower();
     static const QStringList outputs = {QStringLiteral("csv"), QStringLiteral("xlsx"),

@@ -34,16 +34,13 @@ namespace cli {
 
 namespace {
 
-// The right of a list's command button (导出记录, 打印表格, 导入记录 are the
-// buttons 5, 4 and 6 of the tab).
-bool holdsButtonRight(int tab, int position)
+// What the window needs to run a list's command button at position (打印表格,
+// 导出记录, 导入记录 are the buttons 4, 5 and 6 of the tab): the list's view
+// right to load its rows, and the button's own right.
+bool holdsListRights(int tab, int position)
 {
     const app::CommandButton *button = app::commandButton(20 * tab + position);
-    const QString right = button ? button->right : records::kAllRights;
-    if (right.isEmpty() || records::HasRight(store::CurrentRights, right))
-        return true;
-    printError(QStringLiteral("没有权限：需要“%1”。").arg(right));
-    return false;
+    return holdsRights({app::recordTabRight(tab), button ? button->right : records::kAllRights});
 }
 
 int listTabOf(const Invocation &inv)
@@ -61,6 +58,23 @@ QString suffixOf(const QString &path)
 }
 
 } // namespace
+
+bool holdsRights(const QStringList &tokens)
+{
+    QStringList missing;
+    for (const QString &token : tokens) {
+        if (!records::HasRight(store::CurrentRights, token) && !missing.contains(token))
+            missing << token;
+    }
+    if (missing.isEmpty())
+        return true;
+    if (store::CurrentRights.isEmpty())
+        printError(QStringLiteral("没有权限：%1 没有任何权限。").arg(store::CurrentUser));
+    else
+        printError(
+                QStringLiteral("没有权限：需要“%1”。").arg(missing.join(QStringLiteral("”、“"))));
+    return false;
+}
 
 bool listRange(const Invocation &inv, int tab, QDate *start, QDate *end)
 {
@@ -180,7 +194,7 @@ std::unique_ptr<grid::Grid> checkedList(const Invocation &inv, int position,
                                         const std::function<int()> &check, int *code)
 {
     const int tab = listTabOf(inv);
-    *code = tab < 0 ? kUsage : !holdsButtonRight(tab, position) ? kRefused : check();
+    *code = tab < 0 ? kUsage : !holdsListRights(tab, position) ? kRefused : check();
     QDate start;
     QDate end;
     if (*code == kDone && !listRange(inv, tab, &start, &end))

@@ -12,6 +12,11 @@ namespace cli {
 
 struct Invocation;
 
+// True when the logged-in user holds every token (an empty token: any
+// right at all, as a window command without a right of its own needs);
+// otherwise says which are missing.
+bool holdsRights(const QStringList &tokens);
+
 // The date range of a list or analysis: --from and --to when given, else
 // the dates the window restores for it. False (and a message) when a date
 // does not read.

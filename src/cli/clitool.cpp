@@ -287,22 +287,20 @@ int login(const Invocation &inv)
                                          ? qEnvironmentVariable("KORVO_PASSWORD")
                                          : readHiddenLine(QStringLiteral("%1 的密码：").arg(user));
         records::StaffLogin staff;
-        if (records::checkLogin(user, password, staff) == records::LoginOutcome::LoggedIn) {
+        const records::LoginOutcome outcome = records::checkLogin(user, password, staff);
+        if (outcome == records::LoginOutcome::LoggedIn) {
             records::applyLogin(staff);
             return kDone;
         }
-        printError(QStringLiteral("用户名或密码错误！"));
+        printError(records::loginRefusalMessage(outcome));
+        // A set that cannot be read lets nobody in, and a quote in the name
+        // stays there whatever password comes next.
+        if (outcome == records::LoginOutcome::Unreadable)
+            return kDataError;
+        if (records::containsQuote(user))
+            break;
     }
     return kRefused;
-}
-
-// Whether the logged-in user holds the right; says so when not.
-bool allowed(const QString &token)
-{
-    if (token.isEmpty() || records::HasRight(store::CurrentRights, token))
-        return true;
-    printError(QStringLiteral("没有权限：需要“%1”。").arg(token));
-    return false;
 }
 
 // The file named by --out, or the message that it is missing.
@@ -316,7 +314,7 @@ QString outputPath(const Invocation &inv)
 
 int runBackup(const Invocation &inv)
 {
-    if (!allowed(records::kAllRights))
+    if (!holdsRights({records::kAllRights}))
         return kRefused;
     QString path = outputPath(inv);
     if (path.isEmpty())
@@ -336,7 +334,7 @@ int runBackup(const Invocation &inv)
 
 int runRestore(const Invocation &inv)
 {
-    if (!allowed(records::kAllRights))
+    if (!holdsRights({records::kAllRights}))
         return kRefused;
     const QString path = QFileInfo(inv.words.first()).absoluteFilePath();
     if (!QFileInfo(path).isFile()) {
@@ -360,6 +358,8 @@ int runRestore(const Invocation &inv)
 
 int runCompact()
 {
+    if (!holdsRights({records::kAllRights}))
+        return kRefused;
     const QString file = store::CurrentAccountFile;
     if (!QFileInfo::exists(store::programFilePath(file))) {
         printError(QStringLiteral("没有找到要压缩的数据库文件！"));
@@ -375,6 +375,8 @@ int runCompact()
 
 int runTidy()
 {
+    if (!holdsRights({records::kAllRights}))
+        return kRefused;
     QString error;
     const int deleted = store::DeleteOrphanSales(&error);
     if (deleted < 0) {

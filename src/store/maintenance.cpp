@@ -233,32 +233,77 @@ int ImportAccountSet(const QString &backupPath, QString *error)
 
 // ---------------------------------------------------------------- tidying
 
+namespace {
+
+// A sale is kept only when both its customer and its product exist; NOT
+// EXISTS (unlike NOT IN) also takes a sale whose key is empty.
+const QString kOrphanSale = QStringLiteral("NOT EXISTS (SELECT 1 FROM Cus WHERE Cus.ID = Sale.CID) "
+                                           "OR NOT EXISTS (SELECT 1 FROM Pro WHERE Pro.ID = "
+                                           "Sale.PID)");
+
+// The engine gives no text for some failures (a set another program holds);
+// the user is still told what went wrong.
+QString orReason(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("套账正被其他程序使用或无法读写") : text;
+}
+
+// The number of orphan sales, read on conn; -1 with the reason.
+int countOrphans(const Connection &conn, QString *error)
+{
+    RecordSet count;
+    QString sqlError;
+    if (!count.open(conn, QStringLiteral("SELECT Count(*) FROM Sale WHERE ") + kOrphanSale,
+                    &sqlError)
+        || count.eof()) {
+        setError(error, QStringLiteral("无法读取销售数据：") + orReason(sqlError));
+        return -1;
+    }
+    return int(count.value(0).toLongLong());
+}
+
+Connection openCurrentSet(QString *error)
+{
+    QString openError;
+    const Connection conn
+            = CurrentAccountFile.isEmpty()
+                      ? Connection()
+                      : Registry::open(programFilePath(CurrentAccountFile), &openError);
+    if (!conn)
+        setError(error, QStringLiteral("无法打开套账：") + orReason(openError));
+    return conn;
+}
+
+} // namespace
+
+int CountOrphanSales(QString *error)
+{
+    const Connection conn = openCurrentSet(error);
+    return conn ? countOrphans(conn, error) : -1;
+}
+
 int DeleteOrphanSales(QString *error)
 {
-    Connection conn;
-    if (!OpenConn(conn)) {
-        setError(error, QStringLiteral("无法打开套账"));
+    const Connection conn = openCurrentSet(error);
+    if (!conn)
+        return -1;
+    // Counted and deleted in one transaction, so the number told is the
+    // number deleted.
+    WriteTransaction transaction(conn);
+    if (!transaction.isActive()) {
+        setError(error, orReason(QString()));
         return -1;
     }
-    // A sale is kept only when both its customer and its product exist; NOT
-    // EXISTS (unlike NOT IN) also takes a sale whose key is empty.
-    RecordSet before;
-    if (!before.open(conn, QStringLiteral("SELECT Count(*) FROM Sale"))) {
-        setError(error, QStringLiteral("无法读取销售数据"));
-        return -1;
-    }
+    const int orphans = countOrphans(conn, error);
+    if (orphans <= 0)
+        return orphans;
     QString sqlError;
-    if (!conn->execNative(QStringLiteral("DELETE FROM Sale WHERE NOT EXISTS (SELECT 1 FROM Cus "
-                                         "WHERE Cus.ID = Sale.CID) OR NOT EXISTS (SELECT 1 FROM "
-                                         "Pro WHERE Pro.ID = Sale.PID)"),
-                          &sqlError)) {
-        setError(error, sqlError);
+    if (!conn->execNative(QStringLiteral("DELETE FROM Sale WHERE ") + kOrphanSale, &sqlError)
+        || !transaction.commit(&sqlError)) {
+        setError(error, orReason(sqlError));
         return -1;
     }
-    RecordSet after;
-    if (!after.open(conn, QStringLiteral("SELECT Count(*) FROM Sale")))
-        return 0;
-    return int(before.value(0).toLongLong() - after.value(0).toLongLong());
+    return orphans;
 }
 
 // ---------------------------------------------------------------- clearing

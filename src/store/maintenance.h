@@ -43,6 +43,10 @@ int ImportAccountSet(const QString &backupPath, QString *error = nullptr);
 // number of sales deleted, or -1 with the reason in *error.
 int DeleteOrphanSales(QString *error = nullptr);
 
+// The number of sales DeleteOrphanSales would delete now, or -1 with the
+// reason in *error.
+int CountOrphanSales(QString *error = nullptr);
+
 // ---------------------------------------------------------------- clearing
 
 // The boxes of the clear-data dialog, by index.

@@ -49,6 +49,8 @@ private slots:
     void badInputs_data();
     void badInputs();
     void salesRoundTrip();
+    void rightsOfEveryCommand_data();
+    void rightsOfEveryCommand();
     void unusableDefaultSet();
 
 private:
@@ -398,6 +400,80 @@ void TestCli::salesRoundTrip()
 // Every command needs what the window needs for it: a member with exactly
 // those rights succeeds; without any one of them the member is refused with
 // 2 and nothing is written or changed. An empty token stands for a window
+// command without a right of its own, open to a member with any right.
+void TestCli::rightsOfEveryCommand_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("needed");
+    const QString all = QStringLiteral("所有权限");
+    QTest::newRow("export sales") << QStringLiteral("export sales DATES --out OUT/x.csv")
+                                  << QStringList{"销售数据查看", "销售数据导出"};
+    QTest::newRow("export purchases") << QStringLiteral("export purchases DATES --out OUT/x.xlsx")
+                                      << QStringList{"采购数据查看", "采购数据导出"};
+    QTest::newRow("print sales") << QStringLiteral("print sales DATES --out OUT/x.pdf")
+                                 << QStringList{"销售数据查看", "销售数据打印"};
+    QTest::newRow("import customers")
+            << QStringLiteral("import customers OUT/in.csv --map=客户名称=A")
+            << QStringList{"客户数据查看", "客户数据导入"};
+    QTest::newRow("analyse profit")
+            << QStringLiteral("analyse profit DATES --out OUT/x.csv") << QStringList{QString()};
+    QTest::newRow("analyse stock")
+            << QStringLiteral("analyse stock DATES --out OUT/x.jpg") << QStringList{QString()};
+    QTest::newRow("backup") << QStringLiteral("backup --out OUT/x.qdb") << QStringList{all};
+    QTest::newRow("restore") << QStringLiteral("restore OUT/in.qdb") << QStringList{all};
+    QTest::newRow("compact") << QStringLiteral("compact") << QStringList{all};
+    QTest::newRow("tidy") << QStringLiteral("tidy") << QStringList{all};
+}
+
+void TestCli::rightsOfEveryCommand()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, needed);
+    addSales();
+    // A sale whose customer is gone, for tidy to find.
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (CID, PID) VALUES (99, 1)")));
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("in.csv")), "name\n新客户\n"));
+    store::Registry::closeAll();
+    QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("DATA00002.qdt")),
+                        m_folder->filePath(QStringLiteral("in.qdb"))));
+    // What a command could change: the rows, the files beside the sets and
+    // the bytes of the set.
+    const auto state = [this] {
+        QStringList parts = {QString::number(testsupport::countRows(QStringLiteral("Sale"))),
+                             QString::number(testsupport::countRows(QStringLiteral("Cus")))};
+        store::Registry::closeAll();
+        parts << QDir(m_folder->path()).entryList(QDir::Files)
+              << QString::number(qHash(testsupport::readFile(
+                         store::programFilePath(QStringLiteral("DATA00001.qdt")))));
+        return parts.join(QLatin1Char(' '));
+    };
+    const QStringList args = argsOf(line) << QStringLiteral("--set=DATA00001.qdt");
+    const QString unrelated = QStringLiteral("供应商数据添加");
+    for (int i = 0; i < needed.size(); ++i) {
+        QStringList rest = needed;
+        rest.removeAt(i);
+        rest.removeAll(QString());
+        const QString rights = needed.at(i).isEmpty() ? QString()
+                               : rest.isEmpty()       ? unrelated
+                                                      : rest.join(QLatin1Char(';'));
+        addStaff(QStringLiteral("m%1").arg(i), QStringLiteral("pw"), rights);
+        const QString before = state();
+        const Result refused
+                = runCli(args + QStringList{QStringLiteral("--user=m%1").arg(i)}, "pw");
+        QVERIFY2(refused.code == 2, qPrintable(rights + QLatin1String(": ") + refused.err));
+        QVERIFY(refused.err.contains(QStringLiteral("没有权限")));
+        QCOMPARE(state(), before);
+    }
+    QStringList granted = needed;
+    granted.removeAll(QString());
+    addStaff(QStringLiteral("ok"), QStringLiteral("pw"),
+             granted.isEmpty() ? unrelated : granted.join(QLatin1Char(';')));
+    const QString before = state();
+    const Result done = runCli(args + QStringList{QStringLiteral("--user=ok")}, "pw");
+    QVERIFY2(done.code == 0, qPrintable(done.err));
+    QVERIFY(state() != before);
+}
+
 // With no --set and the folder's only set damaged or held by another
 // program, every command ends with 3 and says which of the two it is; sets
 // and check tell a busy set from a damaged one.
