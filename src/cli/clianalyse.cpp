@@ -153,8 +153,10 @@ int runAnalyse(const Invocation &inv)
     }
     int code = kDone;
     if (suffix == QLatin1String("jpg")) {
-        if (!analysis::WriteJpeg(analysis::ChartImage(chart, kChartSize),
-                                 QFileInfo(out).absoluteFilePath())) {
+        const QString target = outputTarget(out);
+        if (target.isEmpty()) {
+            code = kDataError;
+        } else if (!analysis::WriteJpeg(analysis::ChartImage(chart, kChartSize), target)) {
             printError(QStringLiteral("保存图片出错！"));
             code = kDataError;
         }

@@ -18,6 +18,7 @@
 #include "records/trades.h"
 #include "records/vendors.h"
 #include "store/access.h"
+#include "store/maintenance.h"
 #include "store/prompts.h"
 #include "store/session.h"
 #include "transfer/exporter.h"
@@ -149,9 +150,21 @@ void loadList(int tab, grid::Grid &grid, const QDate &start, const QDate &end)
     }
 }
 
+QString outputTarget(const QString &out)
+{
+    if (store::IsProtectedOutputPath(out)) {
+        printError(store::kProtectedOutputMessage);
+        return QString();
+    }
+    return store::ResolvedOutputPath(out);
+}
+
 int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
 {
     const QString suffix = suffixOf(out);
+    const QString target = outputTarget(out);
+    if (target.isEmpty())
+        return kDataError;
     if (suffix == QLatin1String("pdf") && allowPdf) {
         // The preview reads the set's stored paper, margins, rows per page,
         // font, rotation, title and footer, as it does in the window.
@@ -161,8 +174,7 @@ int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
         for (int page = 1; page <= job.pageCount; ++page)
             pages << page;
         QString error;
-        const bool written = print::PrintReportToPdf(QFileInfo(out).absoluteFilePath(), job, pages,
-                                                     {}, &error);
+        const bool written = print::PrintReportToPdf(target, job, pages, {}, &error);
         delete preview;
         if (!written) {
             printError(error.isEmpty() ? QStringLiteral("文件保存出错！") : error);
@@ -177,7 +189,7 @@ int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
     }
     auto *prompts = dynamic_cast<CliPrompts *>(&store::prompts());
     if (prompts)
-        prompts->fileName = QFileInfo(out).absoluteFilePath();
+        prompts->fileName = target;
     // The window's export: its checks, its messages, its file format.
     if (!transfer::ExportGrid(grid, transfer::exportSheetName(grid)))
         return kDataError;

@@ -38,6 +38,10 @@ int runExport(const Invocation &inv);
 int runPrint(const Invocation &inv);
 int runImport(const Invocation &inv);
 
+// The file that writing out changes (links followed), or empty after
+// telling the user that out leads to one of the program's own files.
+QString outputTarget(const QString &out);
+
 // Writes a loaded grid to the file named by out, by its extension: .csv as
 // CSV, .xlsx as a workbook through the export code, .pdf printed with the
 // set's stored preview settings. Returns the exit code.

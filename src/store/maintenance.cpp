@@ -37,9 +37,13 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-QString canonical(const QString &path)
+// A folder as the file system knows it: links and ".." resolved; a folder
+// that does not exist (yet) keeps its cleaned absolute name.
+QString canonicalFolder(const QString &folder)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QString resolved = QFileInfo(absolute).canonicalFilePath();
+    return resolved.isEmpty() ? absolute : resolved;
 }
 
 // Removes a database file with whatever log and shared-memory files an
@@ -53,12 +57,32 @@ void removeDatabaseFiles(const QString &path)
     QFile::remove(path + QStringLiteral("-journal"));
 }
 
+// The program's own database files as the file system knows them: every
+// account set and the template, with their logs, each link followed.
+QStringList programDatabaseFiles()
+{
+    QStringList files;
+    QStringList names = ListAccountSetFiles();
+    names << QLatin1String(kTemplateFileName);
+    for (const QString &name : std::as_const(names)) {
+        const QString path = ResolvedOutputPath(programFilePath(name));
+        files << path;
+        for (const QString &log :
+             {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+            files << path + log;
+    }
+    return files;
+}
+
 // True when path names one of the program's own database files: an account
-// set, the template, or a log of one of them.
+// set, the template, or a log of one of them, by whatever way leads there.
 bool isProgramDatabaseFile(const QString &path)
 {
-    const QFileInfo info(path);
-    if (canonical(info.absolutePath()) != canonical(programFolder()))
+    const QString resolved = ResolvedOutputPath(path);
+    if (programDatabaseFiles().contains(resolved))
+        return true;
+    const QFileInfo info(resolved);
+    if (info.path() != canonicalFolder(programFolder()))
         return false;
     QString name = info.fileName();
     for (const QString &log :
@@ -127,6 +151,28 @@ void pruneAutoBackups(const QString &fileName)
 } // namespace
 
 // ---------------------------------------------------------------- backups
+
+QString ResolvedOutputPath(const QString &path)
+{
+    QString current = QFileInfo(path).absoluteFilePath();
+    // A chain of links is followed to its end, also to a target that does
+    // not exist yet; a loop stops after a bounded number of steps.
+    for (int step = 0; step < 40; ++step) {
+        const QFileInfo info(current);
+        if (!info.isSymLink())
+            break;
+        current = info.symLinkTarget();
+    }
+    const QFileInfo info(current);
+    return canonicalFolder(info.absolutePath()) + QLatin1Char('/') + info.fileName();
+}
+
+bool IsProtectedOutputPath(const QString &path)
+{
+    if (isProgramDatabaseFile(path))
+        return true;
+    return QFileInfo(ResolvedOutputPath(path)).path() == canonicalFolder(AutoBackupFolder());
+}
 
 bool IsBackupFileName(const QString &path)
 {

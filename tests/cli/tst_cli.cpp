@@ -52,6 +52,7 @@ private slots:
     void rightsOfEveryCommand_data();
     void rightsOfEveryCommand();
     void unusableDefaultSet();
+    void outputsNeverReplaceSets();
 
 private:
     struct Result
@@ -534,6 +535,52 @@ void TestCli::unusableDefaultSet()
 // A set that opens but whose sales pages are damaged: every command that
 // No output replaces a set or the template, whether a link to the folder, a
 // link to the file or ".." leads there: the command ends with 3 and the
+// file stays as it was.
+void TestCli::outputsNeverReplaceSets()
+{
+    addSales();
+    store::Registry::closeAll();
+    QTemporaryDir away;
+    const QString folder = m_folder->path();
+    const QString second = m_folder->filePath(QStringLiteral("DATA00002.qdt"));
+    const QString templ = m_folder->filePath(QStringLiteral("DATA_NULL.DAT"));
+    QVERIFY(QFile::link(folder, away.filePath(QStringLiteral("books"))));
+    QVERIFY(QFile::link(second, away.filePath(QStringLiteral("set.csv"))));
+    QVERIFY(QFile::link(second, away.filePath(QStringLiteral("set.pdf"))));
+    QVERIFY(QFile::link(templ, away.filePath(QStringLiteral("template.xlsx"))));
+    QVERIFY(QFile::link(away.filePath(QStringLiteral("set.csv")),
+                        away.filePath(QStringLiteral("chain.jpg"))));
+    const QByteArray secondBytes = testsupport::readFile(second);
+    const QByteArray templateBytes = testsupport::readFile(templ);
+    QVERIFY(!templateBytes.isEmpty());
+    const QStringList lines = {
+            QStringLiteral("backup --out AWAY/books/DATA00002.qdt"),
+            QStringLiteral("backup --out FOLDER/nothing/../DATA00002.qdt"),
+            QStringLiteral("export sales --out AWAY/set.csv"),
+            QStringLiteral("export sales --out AWAY/template.xlsx"),
+            QStringLiteral("print sales --out AWAY/set.pdf"),
+            QStringLiteral("analyse profit --out AWAY/chain.jpg"),
+    };
+    for (QString line : lines) {
+        line.replace(QStringLiteral("AWAY"), away.path()).replace(QStringLiteral("FOLDER"), folder);
+        const Result result = runCli(argsOf(line) << QStringLiteral("--user=zunta")
+                                                  << QStringLiteral("--set=DATA00001.qdt"));
+        QVERIFY2(result.code == 3, qPrintable(line + QLatin1Char(' ') + result.err));
+        QCOMPARE(testsupport::readFile(second), secondBytes);
+        QCOMPARE(testsupport::readFile(templ), templateBytes);
+    }
+    // A link to a file elsewhere is written through, as a user expects.
+    QVERIFY(testsupport::writeFile(away.filePath(QStringLiteral("real.csv")), "old"));
+    QVERIFY(QFile::link(away.filePath(QStringLiteral("real.csv")),
+                        away.filePath(QStringLiteral("mine.csv"))));
+    const Result result
+            = runCli({QStringLiteral("export"), QStringLiteral("sales"), QStringLiteral("--out"),
+                      away.filePath(QStringLiteral("mine.csv")), QStringLiteral("--user=zunta")});
+    QCOMPARE(result.code, 0);
+    QVERIFY(QFileInfo(away.filePath(QStringLiteral("mine.csv"))).isSymLink());
+    QVERIFY(testsupport::readFile(away.filePath(QStringLiteral("real.csv"))).size() > 10);
+}
+
 // On a full disk every command that writes a file ends with 3 and the file
 // it would have replaced stays as it was; restoring into a full or a
 QTEST_MAIN(TestCli)
