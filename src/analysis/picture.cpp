@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include "store/prompts.h"
+#include "store/savefile.h"
 
 #include <QFileInfo>
 #include <QImageWriter>
@@ -21,7 +22,7 @@ bool WriteJpeg(const QImage &image, const QString &path)
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return store::CommitSaveFile(file);
 }
 
 bool SavePicture(const QImage &picture)

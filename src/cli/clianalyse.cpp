@@ -135,6 +135,7 @@ int runAnalyse(const Invocation &inv)
         return kUsage;
 
     std::unique_ptr<grid::Grid> grid(newListGrid());
+    const int failures = store::FailedOperations();
     analysis::ChartData chart;
     switch (tab) {
     case 0:
@@ -152,7 +153,9 @@ int runAnalyse(const Invocation &inv)
         break;
     }
     int code = kDone;
-    if (suffix == QLatin1String("jpg")) {
+    if (failedSince(failures)) {
+        code = kDataError;
+    } else if (suffix == QLatin1String("jpg")) {
         const QString target = outputTarget(out);
         if (target.isEmpty()) {
             code = kDataError;

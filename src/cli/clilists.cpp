@@ -159,6 +159,14 @@ QString outputTarget(const QString &out)
     return store::ResolvedOutputPath(out);
 }
 
+bool failedSince(int failures)
+{
+    if (store::FailedOperations() == failures)
+        return false;
+    printError(QStringLiteral("套账数据读取失败（文件可能已损坏），没有写入任何文件。"));
+    return true;
+}
+
 int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
 {
     const QString suffix = suffixOf(out);
@@ -178,6 +186,11 @@ int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
         delete preview;
         if (!written) {
             printError(error.isEmpty() ? QStringLiteral("文件保存出错！") : error);
+            return kDataError;
+        }
+        // No page at all writes no file; that is not a printout.
+        if (pages.isEmpty()) {
+            printError(QStringLiteral("没有可打印的页面，没有写入文件。"));
             return kDataError;
         }
         return kDone;
@@ -214,7 +227,14 @@ std::unique_ptr<grid::Grid> checkedList(const Invocation &inv, int position,
     if (*code != kDone)
         return nullptr;
     std::unique_ptr<grid::Grid> grid(newListGrid());
+    const int failures = store::FailedOperations();
     loadList(tab, *grid, start, end);
+    // A list that could not be read is not an empty list: nothing is
+    // written from it.
+    if (failedSince(failures)) {
+        *code = kDataError;
+        return nullptr;
+    }
     return grid;
 }
 

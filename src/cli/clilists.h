@@ -42,6 +42,11 @@ int runImport(const Invocation &inv);
 // telling the user that out leads to one of the program's own files.
 QString outputTarget(const QString &out);
 
+// True, after telling the user, when an operation on the set has failed
+// since store::FailedOperations() gave failures: the command then writes
+// nothing.
+bool failedSince(int failures);
+
 // Writes a loaded grid to the file named by out, by its extension: .csv as
 // CSV, .xlsx as a workbook through the export code, .pdf printed with the
 // set's stored preview settings. Returns the exit code.

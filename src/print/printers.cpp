@@ -4,6 +4,7 @@
 
 #include "store/accountsets.h"
 #include "store/params.h"
+#include "store/savefile.h"
 #include "ui/progress.h"
 #include "ui/qtprompts.h"
 
@@ -240,7 +241,7 @@ bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<i
         file.cancelWriting();
         return true;
     }
-    if (!file.commit())
+    if (!store::CommitSaveFile(file))
         return fail(cannotWrite);
     return true;
 }

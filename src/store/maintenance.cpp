@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -92,6 +93,24 @@ bool isProgramDatabaseFile(const QString &path)
     }
     return name.endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive)
            || name.compare(QLatin1String(kTemplateFileName), Qt::CaseInsensitive) == 0;
+}
+
+// Why the program folder cannot take a new set of about bytes, or empty.
+QString importFolderProblem(qint64 bytes)
+{
+    const QString folder = programFolder();
+    if (!QFileInfo(folder).isWritable())
+        return QStringLiteral("程序文件夹不允许写入，无法导入套账：%1")
+                .arg(QDir::toNativeSeparators(folder));
+    const QStorageInfo storage(folder);
+    // Some room is left for the log and the engine's pages beyond the file.
+    const qint64 needed = bytes + 64 * 1024;
+    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < needed)
+        return QStringLiteral("磁盘空间不足，无法导入套账（需要 %1 KB，可用 %2 KB）：%3")
+                .arg((needed + 1023) / 1024)
+                .arg(storage.bytesAvailable() / 1024)
+                .arg(QDir::toNativeSeparators(folder));
+    return QString();
 }
 
 // Base of a set's file name for its automatic backups: DATA00001.qdt gives
@@ -230,11 +249,21 @@ int ImportAccountSet(const QString &backupPath, QString *error)
     // (no two sets share a key); a file that does not open with the
     // password gives no copy. The copy is checked and becomes a set only
     // once it passed.
+    const QString folderProblem = importFolderProblem(source.size());
+    if (!folderProblem.isEmpty()) {
+        setError(error, folderProblem);
+        return -1;
+    }
     const QString work
             = workFileBeside(programFilePath(QStringLiteral("import")), QStringLiteral("new"));
-    if (!CopyAccountSetWithOwnSalt(backupPath, work)) {
+    // The file itself rather than a link to it: the engine looks for a
+    // set's log beside the name it is given.
+    if (!CopyAccountSetWithOwnSalt(source.canonicalFilePath(), work)) {
         removeDatabaseFiles(work);
-        setError(error, kWrongFileType);
+        // A copy that stopped because the folder filled up is not the
+        // backup's fault.
+        const QString problem = importFolderProblem(source.size());
+        setError(error, problem.isEmpty() ? kWrongFileType : problem);
         return -1;
     }
     AccountSet entry;

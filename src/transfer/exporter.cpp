@@ -6,6 +6,7 @@
 #include "grid/grid.h"
 #include "store/maintenance.h"
 #include "store/prompts.h"
+#include "store/savefile.h"
 #include "store/workfiles.h"
 #include "ui/progress.h"
 
@@ -148,7 +149,7 @@ bool ExportCsv(const grid::Grid &grid, const QString &fileName)
             ui::ProgressStep(r + 1 - done);
             done = r + 1;
         }
-        ok = file.commit();
+        ok = store::CommitSaveFile(file);
     }
     ui::ProgressClose();
     if (!ok)

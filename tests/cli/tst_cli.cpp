@@ -52,7 +52,9 @@ private slots:
     void rightsOfEveryCommand_data();
     void rightsOfEveryCommand();
     void unusableDefaultSet();
+    void damagedPagesWriteNothing();
     void outputsNeverReplaceSets();
+    void fullDiskKeepsOldFiles();
 
 private:
     struct Result
@@ -69,6 +71,9 @@ private:
     // A command line split at the spaces; DATES stands for the whole of
     // 2026, OUT/ for the program folder.
     QStringList argsOf(const QString &line) const;
+    // Runs each line as zunta on the first set and expects exit 3 with every
+    // kept file (OUT/ for the program folder; made when missing) unchanged.
+    void expectFailureKeeping(const QStringList &lines, const QStringList &kept);
     // Three sales in March 2026 with their masters, in the current set.
     void addSales();
     // Adds a staff member to the current set.
@@ -119,7 +124,7 @@ TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &passw
 QStringList TestCli::argsOf(const QString &line) const
 {
     QStringList args;
-    for (const QString &word : line.split(QLatin1Char(' '))) {
+    for (const QString &word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (word == QLatin1String("DATES"))
             args << QStringLiteral("--from=2026-01-01") << QStringLiteral("--to=2026-12-31");
         else if (word.startsWith(QLatin1String("OUT/")))
@@ -449,30 +454,25 @@ void TestCli::rightsOfEveryCommand()
         return parts.join(QLatin1Char(' '));
     };
     const QStringList args = argsOf(line) << QStringLiteral("--set=DATA00001.qdt");
-    const QString unrelated = QStringLiteral("供应商数据添加");
-    for (int i = 0; i < needed.size(); ++i) {
-        QStringList rest = needed;
-        rest.removeAt(i);
-        rest.removeAll(QString());
-        const QString rights = needed.at(i).isEmpty() ? QString()
-                               : rest.isEmpty()       ? unrelated
-                                                      : rest.join(QLatin1Char(';'));
-        addStaff(QStringLiteral("m%1").arg(i), QStringLiteral("pw"), rights);
+    // Member i lacks token i; the last member holds them all. A member left
+    // without tokens gets an unrelated right, unless the token missing is
+    // "any right".
+    for (int i = 0; i <= needed.size(); ++i) {
+        const bool refused = i < needed.size();
+        QStringList rights = needed;
+        if (refused)
+            rights.removeAt(i);
+        rights.removeAll(QString());
+        const QString text = refused && needed.at(i).isEmpty() ? QString()
+                             : rights.isEmpty() ? QStringLiteral("供应商数据添加")
+                                                : rights.join(QLatin1Char(';'));
+        addStaff(QStringLiteral("m%1").arg(i), QStringLiteral("pw"), text);
         const QString before = state();
-        const Result refused
-                = runCli(args + QStringList{QStringLiteral("--user=m%1").arg(i)}, "pw");
-        QVERIFY2(refused.code == 2, qPrintable(rights + QLatin1String(": ") + refused.err));
-        QVERIFY(refused.err.contains(QStringLiteral("没有权限")));
-        QCOMPARE(state(), before);
+        const Result result = runCli(args + QStringList{QStringLiteral("--user=m%1").arg(i)}, "pw");
+        QVERIFY2(result.code == (refused ? 2 : 0),
+                 qPrintable(text + QLatin1Char(' ') + result.err));
+        QCOMPARE(state() == before, refused);
     }
-    QStringList granted = needed;
-    granted.removeAll(QString());
-    addStaff(QStringLiteral("ok"), QStringLiteral("pw"),
-             granted.isEmpty() ? unrelated : granted.join(QLatin1Char(';')));
-    const QString before = state();
-    const Result done = runCli(args + QStringList{QStringLiteral("--user=ok")}, "pw");
-    QVERIFY2(done.code == 0, qPrintable(done.err));
-    QVERIFY(state() != before);
 }
 
 // With no --set and the folder's only set damaged or held by another
@@ -499,11 +499,7 @@ void TestCli::unusableDefaultSet()
         // lock over the bytes every reader must lock.
         const int fd = ::open(QFile::encodeName(set).constData(), O_RDWR);
         QVERIFY(fd >= 0);
-        struct flock lock = {};
-        lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
-        lock.l_start = 0x40000000;
-        lock.l_len = 512;
+        struct flock lock = {F_WRLCK, SEEK_SET, 0x40000000, 512, 0};
         if (locked)
             QCOMPARE(fcntl(fd, F_SETLK, &lock), 0);
         else
@@ -533,55 +529,132 @@ void TestCli::unusableDefaultSet()
 }
 
 // A set that opens but whose sales pages are damaged: every command that
+// writes a file from the sales ends with 3 and leaves the old file as it was.
+void TestCli::damagedPagesWriteNothing()
+{
+    addSales();
+    QVERIFY(store::ExecSQL(QStringLiteral("UPDATE Sale SET Memo='%1'").arg(QString(300, 'm'))));
+    for (int i = 0; i < 7; ++i)
+        QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, Memo) SELECT "
+                                              "Dat, PID, CID, Memo FROM Sale")));
+    store::Registry::closeAll();
+    const QString set = m_folder->filePath(QStringLiteral("DATA00001.qdt"));
+    QByteArray bytes = testsupport::readFile(set);
+    // The sales fill the end of the file: one byte in each of a few pages.
+    for (const int eighth : {5, 6, 7})
+        bytes[bytes.size() / 8 * eighth + 100] ^= 1;
+    QVERIFY(testsupport::writeFile(set, bytes));
+    expectFailureKeeping({QStringLiteral("export sales DATES --out OUT/s.csv"),
+                          QStringLiteral("export sales DATES --out OUT/s.xlsx"),
+                          QStringLiteral("print sales DATES --out OUT/s.pdf"),
+                          QStringLiteral("analyse sales DATES --out OUT/a.csv")},
+                         {QStringLiteral("OUT/s.csv"), QStringLiteral("OUT/s.xlsx"),
+                          QStringLiteral("OUT/s.pdf"), QStringLiteral("OUT/a.csv")});
+}
+
 // No output replaces a set or the template, whether a link to the folder, a
-// link to the file or ".." leads there: the command ends with 3 and the
-// file stays as it was.
+// link to the file or ".." leads there; a link to any other file is written
+// through.
 void TestCli::outputsNeverReplaceSets()
 {
     addSales();
     store::Registry::closeAll();
     QTemporaryDir away;
-    const QString folder = m_folder->path();
-    const QString second = m_folder->filePath(QStringLiteral("DATA00002.qdt"));
-    const QString templ = m_folder->filePath(QStringLiteral("DATA_NULL.DAT"));
-    QVERIFY(QFile::link(folder, away.filePath(QStringLiteral("books"))));
-    QVERIFY(QFile::link(second, away.filePath(QStringLiteral("set.csv"))));
-    QVERIFY(QFile::link(second, away.filePath(QStringLiteral("set.pdf"))));
-    QVERIFY(QFile::link(templ, away.filePath(QStringLiteral("template.xlsx"))));
-    QVERIFY(QFile::link(away.filePath(QStringLiteral("set.csv")),
-                        away.filePath(QStringLiteral("chain.jpg"))));
-    const QByteArray secondBytes = testsupport::readFile(second);
-    const QByteArray templateBytes = testsupport::readFile(templ);
-    QVERIFY(!templateBytes.isEmpty());
-    const QStringList lines = {
-            QStringLiteral("backup --out AWAY/books/DATA00002.qdt"),
-            QStringLiteral("backup --out FOLDER/nothing/../DATA00002.qdt"),
-            QStringLiteral("export sales --out AWAY/set.csv"),
-            QStringLiteral("export sales --out AWAY/template.xlsx"),
-            QStringLiteral("print sales --out AWAY/set.pdf"),
-            QStringLiteral("analyse profit --out AWAY/chain.jpg"),
+    const auto link = [&away](const QString &target, const char *name) {
+        return QFile::link(target, away.filePath(QString::fromUtf8(name)));
     };
-    for (QString line : lines) {
-        line.replace(QStringLiteral("AWAY"), away.path()).replace(QStringLiteral("FOLDER"), folder);
-        const Result result = runCli(argsOf(line) << QStringLiteral("--user=zunta")
-                                                  << QStringLiteral("--set=DATA00001.qdt"));
-        QVERIFY2(result.code == 3, qPrintable(line + QLatin1Char(' ') + result.err));
-        QCOMPARE(testsupport::readFile(second), secondBytes);
-        QCOMPARE(testsupport::readFile(templ), templateBytes);
-    }
-    // A link to a file elsewhere is written through, as a user expects.
-    QVERIFY(testsupport::writeFile(away.filePath(QStringLiteral("real.csv")), "old"));
-    QVERIFY(QFile::link(away.filePath(QStringLiteral("real.csv")),
-                        away.filePath(QStringLiteral("mine.csv"))));
-    const Result result
-            = runCli({QStringLiteral("export"), QStringLiteral("sales"), QStringLiteral("--out"),
-                      away.filePath(QStringLiteral("mine.csv")), QStringLiteral("--user=zunta")});
-    QCOMPARE(result.code, 0);
+    QVERIFY(link(m_folder->path(), "books"));
+    QVERIFY(link(m_folder->filePath(QStringLiteral("DATA00002.qdt")), "set.csv"));
+    QVERIFY(link(m_folder->filePath(QStringLiteral("DATA00002.qdt")), "set.pdf"));
+    QVERIFY(link(m_folder->filePath(QStringLiteral("DATA_NULL.DAT")), "template.xlsx"));
+    QVERIFY(link(away.filePath(QStringLiteral("set.csv")), "chain.jpg"));
+    QStringList lines = {QStringLiteral("backup --out AWAY/books/DATA00002.qdt"),
+                         QStringLiteral("backup --out OUT/nothing/../DATA00002.qdt"),
+                         QStringLiteral("export sales --out AWAY/set.csv"),
+                         QStringLiteral("export sales --out AWAY/template.xlsx"),
+                         QStringLiteral("print sales --out AWAY/set.pdf"),
+                         QStringLiteral("analyse profit --out AWAY/chain.jpg")};
+    lines.replaceInStrings(QStringLiteral("AWAY"), away.path());
+    expectFailureKeeping(
+            lines, {QStringLiteral("OUT/DATA00002.qdt"), QStringLiteral("OUT/DATA_NULL.DAT")});
+
+    const QString real = away.filePath(QStringLiteral("real.csv"));
+    QVERIFY(testsupport::writeFile(real, "old"));
+    QVERIFY(link(real, "mine.csv"));
+    const QString line = QStringLiteral("export sales --user=zunta --out ") + away.path();
+    QCOMPARE(runCli(argsOf(line + QStringLiteral("/mine.csv"))).code, 0);
     QVERIFY(QFileInfo(away.filePath(QStringLiteral("mine.csv"))).isSymLink());
-    QVERIFY(testsupport::readFile(away.filePath(QStringLiteral("real.csv"))).size() > 10);
+    QVERIFY(testsupport::readFile(real).size() > 10);
 }
 
 // On a full disk every command that writes a file ends with 3 and the file
 // it would have replaced stays as it was; restoring into a full or a
+// read-only program folder says what is wrong.
+void TestCli::fullDiskKeepsOldFiles()
+{
+    addSales();
+    store::Registry::closeAll();
+    QTemporaryDir disk;
+    const QByteArray mountPoint = QFile::encodeName(disk.path());
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP("a small file system cannot be mounted here");
+    const auto unmount = qScopeGuard([&] { ::umount2(mountPoint.constData(), MNT_DETACH); });
+    const QString books = disk.filePath(QStringLiteral("books"));
+    QVERIFY(QDir().mkpath(books));
+    QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("DATA00001.qdt")),
+                        books + QStringLiteral("/DATA00001.qdt")));
+    QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("DATA00002.qdt")),
+                        m_folder->filePath(QStringLiteral("b.qdb"))));
+    QStringList kept;
+    for (const char *name : {"x.csv", "x.xlsx", "x.pdf", "x.jpg", "x.qdb"}) {
+        kept << disk.filePath(QString::fromUtf8(name));
+        QVERIFY(testsupport::writeFile(kept.last(), "old"));
+    }
+    QFile filler(disk.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'f')) == 4096) {
+    }
+    filler.close();
+    QStringList lines = {QStringLiteral("export sales DATES --out DISK/x.csv"),
+                         QStringLiteral("export sales DATES --out DISK/x.xlsx"),
+                         QStringLiteral("print sales DATES --out DISK/x.pdf"),
+                         QStringLiteral("analyse profit DATES --out DISK/x.jpg"),
+                         QStringLiteral("analyse sales DATES --out DISK/new.csv"),
+                         QStringLiteral("backup --out DISK/x.qdb")};
+    expectFailureKeeping(lines.replaceInStrings(QStringLiteral("DISK"), disk.path()), kept);
+    QVERIFY(!QFileInfo::exists(disk.filePath(QStringLiteral("new.csv"))));
+
+    const QStringList restore = argsOf(QStringLiteral("restore OUT/b.qdb --user=zunta --folder "))
+                                << books;
+    Result result = runCli(restore);
+    QCOMPARE(result.code, 3);
+    QVERIFY2(result.err.contains(QStringLiteral("磁盘空间不足")), qPrintable(result.err));
+    QVERIFY(filler.remove());
+    QCOMPARE(::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    result = runCli(restore);
+    QCOMPARE(result.code, 3);
+    QVERIFY2(result.err.contains(QStringLiteral("不允许写入")), qPrintable(result.err));
+    QCOMPARE(QDir(books).entryList(QDir::Files).size(), 1);
+}
+
+void TestCli::expectFailureKeeping(const QStringList &lines, const QStringList &kept)
+{
+    QStringList paths;
+    QVector<QByteArray> before;
+    for (const QString &file : kept) {
+        paths << (file.startsWith(QLatin1String("OUT/")) ? m_folder->filePath(file.mid(4)) : file);
+        if (!QFileInfo::exists(paths.last()))
+            QVERIFY(testsupport::writeFile(paths.last(), "old"));
+        before << testsupport::readFile(paths.last());
+    }
+    for (const QString &line : lines) {
+        const Result result = runCli(argsOf(line) << QStringLiteral("--user=zunta")
+                                                  << QStringLiteral("--set=DATA00001.qdt"));
+        QVERIFY2(result.code == 3, qPrintable(line + QLatin1Char(' ') + result.err));
+        for (int i = 0; i < paths.size(); ++i)
+            QVERIFY2(testsupport::readFile(paths.at(i)) == before.at(i), qPrintable(paths.at(i)));
+    }
+}
+
 QTEST_MAIN(TestCli)
 #include "tst_cli.moc"
