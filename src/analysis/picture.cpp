@@ -1,6 +1,8 @@
 #include "picture.h"
 
+#include "store/maintenance.h"
 #include "store/prompts.h"
+#include "store/savefile.h"
 
 #include <QFileInfo>
 #include <QImageWriter>
@@ -21,7 +23,7 @@ bool WriteJpeg(const QImage &image, const QString &path)
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return store::CommitSaveFile(file);
 }
 
 bool SavePicture(const QImage &picture)
@@ -31,6 +33,11 @@ bool SavePicture(const QImage &picture)
                                               QStringLiteral("图片文件 (*.jpg)|*.jpg"), QString());
     if (name.isEmpty())
         return false;
+    // No answer may let a picture replace an account set.
+    if (store::IsProtectedOutputPath(name)) {
+        prompts.message(store::kProtectedOutputMessage);
+        return false;
+    }
     if (QFileInfo::exists(name)
         && !prompts.question(QStringLiteral("文件“") + name
                              + QStringLiteral("”已存在，是否覆盖？")))

@@ -58,14 +58,14 @@ struct RightsPlan
     bool recordTabsEnabled = false;
     QMap<int, bool> buttons; // by command index
     QVector<bool> grids;     // by record tab; false empties the grid
-    bool adminMenus = false; // merge items and 删除套账 … 导入套账
+    bool adminMenus = false; // merge items, 删除套账 … 导入套账, compaction, tidying
 };
 
 // Decides what ApplyRights enables for the logged-in user (empty: logged
 // out) with these rights: the record tabs only when logged in; a button when
 // the rights grant its token; a list when the tabs are on and the rights
-// grant its view right; the merge and account-set maintenance menus only
-// with 所有权限.
+// grant its view right; the merge, account-set maintenance, compaction and
+// tidying menus only with 所有权限.
 RightsPlan planRights(const QString &user, const QString &rights);
 
 // What a command button does, by its position on the tab.

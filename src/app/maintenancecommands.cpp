@@ -107,8 +107,23 @@ bool CompactAccountSet(const QString &fileName)
 
 void TidyOrphanSales()
 {
-    ui::ProgressStart(QStringLiteral("正在删除孤立数据..."), 1);
     QString error;
+    const int orphans = store::CountOrphanSales(&error);
+    if (orphans < 0) {
+        store::prompts().message(QStringLiteral("数据整理失败（") + error + QStringLiteral("）！"));
+        return;
+    }
+    if (orphans == 0) {
+        store::prompts().message(QStringLiteral("没有客户或产品已不存在的销售记录，无需整理。"));
+        return;
+    }
+    // Deleted sales cannot be brought back: the user sees how many first.
+    if (!store::prompts().question(
+                QStringLiteral("数据整理将删除 %1 条客户或产品已不存在的销售记录，删除后无法恢复。"
+                               "是否继续？")
+                        .arg(orphans)))
+        return;
+    ui::ProgressStart(QStringLiteral("正在删除孤立数据..."), 1);
     const int deleted = store::DeleteOrphanSales(&error);
     ui::ProgressStep(1);
     ui::ProgressClose();

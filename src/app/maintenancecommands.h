@@ -17,8 +17,9 @@ void ImportAccountSetBackup();
 // told when the file is missing or the compaction failed. True on success.
 bool CompactAccountSet(const QString &fileName);
 
-// 工具 → 数据整理: deletes the sales whose customer or product no longer
-// exists, with the progress window "正在删除孤立数据...".
+// 工具 → 数据整理: says how many sales have a customer or product that no
+// longer exists and, when the user agrees, deletes them with the progress
+// window "正在删除孤立数据...".
 void TidyOrphanSales();
 
 // Takes the automatic backup of a set being closed (program exit, another

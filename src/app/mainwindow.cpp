@@ -575,6 +575,9 @@ void MainWindow::ApplyRights()
         item->setEnabled(plan.adminMenus);
     for (int i = 2; i <= 5; ++i)
         mAcc[i]->setEnabled(plan.adminMenus);
+    // Compaction and tidying rewrite or delete records of the whole set.
+    mCompact->setEnabled(plan.adminMenus);
+    mDataAdjust->setEnabled(plan.adminMenus);
 }
 
 void MainWindow::SaveSettings()

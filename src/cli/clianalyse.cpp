@@ -7,8 +7,10 @@
 #include "analysis/analyses.h"
 #include "analysis/chart.h"
 #include "analysis/picture.h"
+#include "app/commands.h"
 #include "app/settings.h"
 #include "grid/grid.h"
+#include "records/rights.h"
 #include "store/access.h"
 
 #include <QFileInfo>
@@ -65,6 +67,11 @@ int runAnalyse(const Invocation &inv)
                            .arg(inv.words.first(), analysisWords().join(QLatin1Char(' '))));
         return kUsage;
     }
+    // The window's analysis buttons have no right of their own: they are
+    // open to a member who holds any right at all.
+    const app::CommandButton *button = app::commandButton(20 * app::kAnalysisTab + tab + 1);
+    if (!holdsRights({button ? button->right : records::kAllRights}))
+        return kRefused;
     const QString out = inv.options.value(QStringLiteral("--out"));
     const QString suffix = QFileInfo(out).suffix().toLower();
     static const QStringList outputs = {QStringLiteral("csv"), QStringLiteral("xlsx"),
@@ -128,6 +135,7 @@ int runAnalyse(const Invocation &inv)
         return kUsage;
 
     std::unique_ptr<grid::Grid> grid(newListGrid());
+    const int failures = store::FailedOperations();
     analysis::ChartData chart;
     switch (tab) {
     case 0:
@@ -145,9 +153,13 @@ int runAnalyse(const Invocation &inv)
         break;
     }
     int code = kDone;
-    if (suffix == QLatin1String("jpg")) {
-        if (!analysis::WriteJpeg(analysis::ChartImage(chart, kChartSize),
-                                 QFileInfo(out).absoluteFilePath())) {
+    if (failedSince(failures)) {
+        code = kDataError;
+    } else if (suffix == QLatin1String("jpg")) {
+        const QString target = outputTarget(out);
+        if (target.isEmpty()) {
+            code = kDataError;
+        } else if (!analysis::WriteJpeg(analysis::ChartImage(chart, kChartSize), target)) {
             printError(QStringLiteral("保存图片出错！"));
             code = kDataError;
         }

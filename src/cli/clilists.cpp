@@ -18,6 +18,7 @@
 #include "records/trades.h"
 #include "records/vendors.h"
 #include "store/access.h"
+#include "store/maintenance.h"
 #include "store/prompts.h"
 #include "store/session.h"
 #include "transfer/exporter.h"
@@ -34,16 +35,13 @@ namespace cli {
 
 namespace {
 
-// The right of a list's command button (导出记录, 打印表格, 导入记录 are the
-// buttons 5, 4 and 6 of the tab).
-bool holdsButtonRight(int tab, int position)
+// What the window needs to run a list's command button at position (打印表格,
+// 导出记录, 导入记录 are the buttons 4, 5 and 6 of the tab): the list's view
+// right to load its rows, and the button's own right.
+bool holdsListRights(int tab, int position)
 {
     const app::CommandButton *button = app::commandButton(20 * tab + position);
-    const QString right = button ? button->right : records::kAllRights;
-    if (right.isEmpty() || records::HasRight(store::CurrentRights, right))
-        return true;
-    printError(QStringLiteral("没有权限：需要“%1”。").arg(right));
-    return false;
+    return holdsRights({app::recordTabRight(tab), button ? button->right : records::kAllRights});
 }
 
 int listTabOf(const Invocation &inv)
@@ -61,6 +59,23 @@ QString suffixOf(const QString &path)
 }
 
 } // namespace
+
+bool holdsRights(const QStringList &tokens)
+{
+    QStringList missing;
+    for (const QString &token : tokens) {
+        if (!records::HasRight(store::CurrentRights, token) && !missing.contains(token))
+            missing << token;
+    }
+    if (missing.isEmpty())
+        return true;
+    if (store::CurrentRights.isEmpty())
+        printError(QStringLiteral("没有权限：%1 没有任何权限。").arg(store::CurrentUser));
+    else
+        printError(
+                QStringLiteral("没有权限：需要“%1”。").arg(missing.join(QStringLiteral("”、“"))));
+    return false;
+}
 
 bool listRange(const Invocation &inv, int tab, QDate *start, QDate *end)
 {
@@ -135,9 +150,29 @@ void loadList(int tab, grid::Grid &grid, const QDate &start, const QDate &end)
     }
 }
 
+QString outputTarget(const QString &out)
+{
+    if (store::IsProtectedOutputPath(out)) {
+        printError(store::kProtectedOutputMessage);
+        return QString();
+    }
+    return store::ResolvedOutputPath(out);
+}
+
+bool failedSince(int failures)
+{
+    if (store::FailedOperations() == failures)
+        return false;
+    printError(QStringLiteral("套账数据读取失败（文件可能已损坏），没有写入任何文件。"));
+    return true;
+}
+
 int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
 {
     const QString suffix = suffixOf(out);
+    const QString target = outputTarget(out);
+    if (target.isEmpty())
+        return kDataError;
     if (suffix == QLatin1String("pdf") && allowPdf) {
         // The preview reads the set's stored paper, margins, rows per page,
         // font, rotation, title and footer, as it does in the window.
@@ -146,11 +181,15 @@ int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
         // An empty list prints its one page of titles, as in the window.
         const QVector<int> pages = print::batchPages(1, job.pageCount, job.pageCount);
         QString error;
-        const bool written = print::PrintReportToPdf(QFileInfo(out).absoluteFilePath(), job, pages,
-                                                     {}, &error);
+        const bool written = print::PrintReportToPdf(target, job, pages, {}, &error);
         delete preview;
         if (!written) {
             printError(error.isEmpty() ? QStringLiteral("文件保存出错！") : error);
+            return kDataError;
+        }
+        // No page at all writes no file; that is not a printout.
+        if (pages.isEmpty()) {
+            printError(QStringLiteral("没有可打印的页面，没有写入文件。"));
             return kDataError;
         }
         return kDone;
@@ -162,7 +201,7 @@ int writeGrid(const grid::Grid &grid, const QString &out, bool allowPdf)
     }
     auto *prompts = dynamic_cast<CliPrompts *>(&store::prompts());
     if (prompts)
-        prompts->fileName = QFileInfo(out).absoluteFilePath();
+        prompts->fileName = target;
     // The window's export: its checks, its messages, its file format.
     if (!transfer::ExportGrid(grid, transfer::exportSheetName(grid)))
         return kDataError;
@@ -179,7 +218,7 @@ std::unique_ptr<grid::Grid> checkedList(const Invocation &inv, int position,
                                         const std::function<int()> &check, int *code)
 {
     const int tab = listTabOf(inv);
-    *code = tab < 0 ? kUsage : !holdsButtonRight(tab, position) ? kRefused : check();
+    *code = tab < 0 ? kUsage : !holdsListRights(tab, position) ? kRefused : check();
     QDate start;
     QDate end;
     if (*code == kDone && !listRange(inv, tab, &start, &end))
@@ -187,7 +226,14 @@ std::unique_ptr<grid::Grid> checkedList(const Invocation &inv, int position,
     if (*code != kDone)
         return nullptr;
     std::unique_ptr<grid::Grid> grid(newListGrid());
+    const int failures = store::FailedOperations();
     loadList(tab, *grid, start, end);
+    // A list that could not be read is not an empty list: nothing is
+    // written from it.
+    if (failedSince(failures)) {
+        *code = kDataError;
+        return nullptr;
+    }
     return grid;
 }
 

@@ -12,6 +12,11 @@ namespace cli {
 
 struct Invocation;
 
+// True when the logged-in user holds every token (an empty token: any
+// right at all, as a window command without a right of its own needs);
+// otherwise says which are missing.
+bool holdsRights(const QStringList &tokens);
+
 // The date range of a list or analysis: --from and --to when given, else
 // the dates the window restores for it. False (and a message) when a date
 // does not read.
@@ -32,6 +37,15 @@ grid::Grid *newListGrid();
 int runExport(const Invocation &inv);
 int runPrint(const Invocation &inv);
 int runImport(const Invocation &inv);
+
+// The file that writing out changes (links followed), or empty after
+// telling the user that out leads to one of the program's own files.
+QString outputTarget(const QString &out);
+
+// True, after telling the user, when an operation on the set has failed
+// since store::FailedOperations() gave failures: the command then writes
+// nothing.
+bool failedSince(int failures);
 
 // Writes a loaded grid to the file named by out, by its extension: .csv as
 // CSV, .xlsx as a workbook through the export code, .pdf printed with the

@@ -10,6 +10,7 @@
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
+#include "store/filelocks.h"
 #include "store/maintenance.h"
 #include "store/programfolder.h"
 #include "store/session.h"
@@ -23,6 +24,7 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <termios.h>
 #include <unistd.h>
@@ -69,6 +71,28 @@ QString stamp(const QDateTime &when, bool withTime)
     return withTime ? store::dateTimeText(when) : store::dateText(when.date());
 }
 
+// Whether a set that did not open is held by another program rather than
+// damaged: a busy set opens again once the other program lets go.
+bool isBusy(const store::AccountSet &set)
+{
+    return set.Damaged && store::DatabaseFileIsLocked(store::programFilePath(set.FileName));
+}
+
+QString stateText(const store::AccountSet &set)
+{
+    if (!set.Damaged)
+        return QStringLiteral("正常");
+    return isBusy(set) ? QStringLiteral("正被其他程序使用") : QStringLiteral("文件损坏");
+}
+
+// What the user is told for a set that cannot be used.
+QString unusableMessage(const store::AccountSet &set)
+{
+    return isBusy(set) ? QStringLiteral("套账正被其他程序使用，请稍后再试：%1").arg(set.FileName)
+                       : QStringLiteral("套账文件无法打开（文件损坏或不是本程序的套账）：%1")
+                                 .arg(set.FileName);
+}
+
 int runSets(const Invocation &inv)
 {
     store::BuildAccountSetList();
@@ -93,12 +117,12 @@ int runSets(const Invocation &inv)
             entry.insert(QStringLiteral("created"), created);
             entry.insert(QStringLiteral("lastAccess"), lastAccess);
             entry.insert(QStringLiteral("opens"), opens);
+            entry.insert(QStringLiteral("busy"), isBusy(set));
             array.append(entry);
         } else {
             const int number = setNumber(set.FileName); // 0: a set named otherwise
             rows.append({number > 0 ? QString::number(number) : QString(), set.FileName, set.Name,
-                         set.Company, created, lastAccess,
-                         opens ? QStringLiteral("正常") : QStringLiteral("文件损坏")});
+                         set.Company, created, lastAccess, stateText(set)});
         }
     }
     if (json) {
@@ -132,7 +156,9 @@ int runCheck()
             QString error;
             const store::DatabasePtr db = store::Registry::open(path, &error);
             store::RecordSet rs;
-            if (!db) {
+            if (!db && store::DatabaseFileIsLocked(path)) {
+                result = QStringLiteral("正被其他程序使用，未能检查");
+            } else if (!db) {
                 result = QStringLiteral("无法打开：%1").arg(error);
             } else if (!rs.open(db, QStringLiteral("PRAGMA integrity_check"), &error)) {
                 result = QStringLiteral("无法检查：%1").arg(error);
@@ -194,15 +220,24 @@ int chooseSet(const Invocation &inv)
             return kUsage;
         }
     }
-    // The tool reads the set without making it the one the window opens
-    // next: its last access stays as it is.
-    store::CurrentAccountIndex = index;
-    store::CurrentAccountFile = store::AccountSets.at(index).FileName;
-    if (store::AccountSets.at(index).Damaged) {
-        printError(QStringLiteral("套账文件无法打开（文件损坏或不是本程序的套账）：%1")
-                           .arg(store::CurrentAccountFile));
+    if (index < 0) {
+        // Without --set the list names no set when none of them opens.
+        printError(QStringLiteral("程序文件夹中没有能打开的套账："));
+        for (const store::AccountSet &set : std::as_const(store::AccountSets))
+            printError(unusableMessage(set));
+        store::CurrentAccountFile.clear();
         return kDataError;
     }
+    // The tool reads the set without making it the one the window opens
+    // next: its last access stays as it is.
+    const store::AccountSet &set = store::AccountSets.at(index);
+    if (set.Damaged) {
+        printError(unusableMessage(set));
+        store::CurrentAccountFile.clear();
+        return kDataError;
+    }
+    store::CurrentAccountIndex = index;
+    store::CurrentAccountFile = set.FileName;
     return kDone;
 }
 
@@ -251,22 +286,20 @@ int login(const Invocation &inv)
                                          ? qEnvironmentVariable("KORVO_PASSWORD")
                                          : readHiddenLine(QStringLiteral("%1 的密码：").arg(user));
         records::StaffLogin staff;
-        if (records::checkLogin(user, password, staff) == records::LoginOutcome::LoggedIn) {
+        const records::LoginOutcome outcome = records::checkLogin(user, password, staff);
+        if (outcome == records::LoginOutcome::LoggedIn) {
             records::applyLogin(staff);
             return kDone;
         }
-        printError(QStringLiteral("用户名或密码错误！"));
+        printError(records::loginRefusalMessage(outcome));
+        // A set that cannot be read lets nobody in, and a quote in the name
+        // stays there whatever password comes next.
+        if (outcome == records::LoginOutcome::Unreadable)
+            return kDataError;
+        if (records::containsQuote(user))
+            break;
     }
     return kRefused;
-}
-
-// Whether the logged-in user holds the right; says so when not.
-bool allowed(const QString &token)
-{
-    if (token.isEmpty() || records::HasRight(store::CurrentRights, token))
-        return true;
-    printError(QStringLiteral("没有权限：需要“%1”。").arg(token));
-    return false;
 }
 
 // The file named by --out, or the message that it is missing.
@@ -280,7 +313,7 @@ QString outputPath(const Invocation &inv)
 
 int runBackup(const Invocation &inv)
 {
-    if (!allowed(records::kAllRights))
+    if (!holdsRights({records::kAllRights}))
         return kRefused;
     QString path = outputPath(inv);
     if (path.isEmpty())
@@ -300,7 +333,7 @@ int runBackup(const Invocation &inv)
 
 int runRestore(const Invocation &inv)
 {
-    if (!allowed(records::kAllRights))
+    if (!holdsRights({records::kAllRights}))
         return kRefused;
     const QString path = QFileInfo(inv.words.first()).absoluteFilePath();
     if (!QFileInfo(path).isFile()) {
@@ -324,6 +357,8 @@ int runRestore(const Invocation &inv)
 
 int runCompact()
 {
+    if (!holdsRights({records::kAllRights}))
+        return kRefused;
     const QString file = store::CurrentAccountFile;
     if (!QFileInfo::exists(store::programFilePath(file))) {
         printError(QStringLiteral("没有找到要压缩的数据库文件！"));
@@ -339,6 +374,8 @@ int runCompact()
 
 int runTidy()
 {
+    if (!holdsRights({records::kAllRights}))
+        return kRefused;
     QString error;
     const int deleted = store::DeleteOrphanSales(&error);
     if (deleted < 0) {
@@ -386,6 +423,10 @@ std::thread startOpeningSet(const QStringList &args)
         for (const QString &file : store::ListAccountSetFiles().mid(0, batch))
             paths << store::programFilePath(file);
     }
+    // A set another program holds would only be waited for twice, here and
+    // when the list is read.
+    paths.erase(std::remove_if(paths.begin(), paths.end(), store::DatabaseFileIsLocked),
+                paths.end());
     return std::thread([paths] { store::Registry::openAhead(paths); });
 }
 

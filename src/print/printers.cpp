@@ -4,6 +4,7 @@
 
 #include "store/accountsets.h"
 #include "store/params.h"
+#include "store/savefile.h"
 #include "ui/progress.h"
 #include "ui/qtprompts.h"
 
@@ -244,7 +245,7 @@ bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<i
         return fail(QStringLiteral("没有打印任何一页，文件未写入：")
                     + QDir::toNativeSeparators(path));
     }
-    if (!file.commit())
+    if (!store::CommitSaveFile(file))
         return fail(cannotWrite);
     return true;
 }

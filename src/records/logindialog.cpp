@@ -73,18 +73,10 @@ void LoginDialog::loadForCurrentAccountSet()
 void LoginDialog::login()
 {
     StaffLogin user;
-    switch (checkLogin(TXT[0]->text(), TXT[1]->text(), user)) {
-    case LoginOutcome::QuoteRefused:
-        store::prompts().message(QStringLiteral("用户名和密码不能有单/双引号！"));
+    const LoginOutcome outcome = checkLogin(TXT[0]->text(), TXT[1]->text(), user);
+    if (outcome != LoginOutcome::LoggedIn) {
+        store::prompts().message(loginRefusalMessage(outcome));
         return;
-    case LoginOutcome::Wrong:
-        store::prompts().message(QStringLiteral("用户名或密码错误！"));
-        return;
-    case LoginOutcome::Unreadable:
-        store::prompts().message(kUnreadableSetMessage);
-        return;
-    case LoginOutcome::LoggedIn:
-        break;
     }
 
     applyLogin(user);

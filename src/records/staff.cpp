@@ -214,6 +214,21 @@ LoginOutcome checkLogin(const QString &name, const QString &password, StaffLogin
     return outcome;
 }
 
+QString loginRefusalMessage(LoginOutcome outcome)
+{
+    switch (outcome) {
+    case LoginOutcome::QuoteRefused:
+        return QStringLiteral("用户名和密码不能有单/双引号！");
+    case LoginOutcome::Wrong:
+        return QStringLiteral("用户名或密码错误！");
+    case LoginOutcome::Unreadable:
+        return kUnreadableSetMessage;
+    case LoginOutcome::LoggedIn:
+        break;
+    }
+    return QString();
+}
+
 void applyLogin(const StaffLogin &login)
 {
     store::CurrentUserID = login.id;

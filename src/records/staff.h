@@ -76,6 +76,8 @@ bool containsQuote(const QString &text);
 // Checks a name and password against Staff. Both compare exactly, letter
 // case included, whatever collation the Name column carries.
 LoginOutcome checkLogin(const QString &name, const QString &password, StaffLogin &out);
+// What the user is told when a login is refused; empty for LoggedIn.
+QString loginRefusalMessage(LoginOutcome outcome);
 // Makes login the current user (CurrentUserID, CurrentUser, CurrentRights).
 void applyLogin(const StaffLogin &login);
 

@@ -145,6 +145,12 @@ QString &reportedUnopenedFile()
     return file;
 }
 
+int &failedOperations()
+{
+    static int count = 0;
+    return count;
+}
+
 // Opens the file's connection; for the current set, a failure is reported
 // once.
 DatabasePtr openReporting(const QString &resolved)
@@ -155,6 +161,8 @@ DatabasePtr openReporting(const QString &resolved)
             reportedUnopenedFile().clear();
         return db;
     }
+    if (isCurrentFile(resolved))
+        ++failedOperations();
     if (isCurrentFile(resolved) && reportedUnopenedFile() != resolved) {
         reportedUnopenedFile() = resolved;
         prompts().message(QStringLiteral("无法建立数据库连接(数据库：") + resolved
@@ -174,12 +182,19 @@ void openQuery(Connection &conn, RecordSet &rs, const QString &sql, const QVaria
     if (!rs.open(conn, sql, values)) {
         rs.close();
         // The statement's text only: bound values (a password) never show.
-        if (isCurrentFile(resolved))
+        if (isCurrentFile(resolved)) {
+            ++failedOperations();
             prompts().message(QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！"));
+        }
     }
 }
 
 } // namespace
+
+int FailedOperations()
+{
+    return failedOperations();
+}
 
 bool OpenConn(Connection &conn, const QString &file)
 {
@@ -213,12 +228,22 @@ void CloseQuery(Connection &conn, RecordSet &rs)
 
 bool ExecSQL(const QString &sql, Connection *conn, const QString &file)
 {
-    if (conn && *conn)
-        return (*conn)->exec(sql);
+    if (conn && *conn) {
+        const bool done = (*conn)->exec(sql);
+        if (!done && !CurrentAccountFile.isEmpty()
+            && (*conn)->path()
+                       == QDir::cleanPath(
+                               QFileInfo(programFilePath(CurrentAccountFile)).absoluteFilePath()))
+            ++failedOperations();
+        return done;
+    }
     Connection own;
     if (!OpenConn(own, file))
         return false;
-    return own->exec(sql);
+    const bool done = own->exec(sql);
+    if (!done && isCurrentFile(resolvedFile(file)))
+        ++failedOperations();
+    return done;
 }
 
 bool TableExists(const QString &table, const QString &file)

@@ -34,6 +34,12 @@ void OpenQuery(RecordSet &rs, const QString &sql, const QString &file = QString(
 void OpenBoundQuery(Connection &conn, RecordSet &rs, const QString &sql, const QVariantList &values,
                     const QString &file = QString());
 
+// How many operations on the current account set have failed in this run:
+// a connection that did not open, a query or a statement that failed. A
+// caller that must not go on with data it could not read or build compares
+// the count before and after.
+int FailedOperations();
+
 // Releases the record set and the caller's hold on the connection.
 void CloseQuery(Connection &conn, RecordSet &rs);
 

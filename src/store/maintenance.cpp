@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -39,9 +40,13 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-QString canonical(const QString &path)
+// A folder as the file system knows it: links and ".." resolved; a folder
+// that does not exist (yet) keeps its cleaned absolute name.
+QString canonicalFolder(const QString &folder)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QString resolved = QFileInfo(absolute).canonicalFilePath();
+    return resolved.isEmpty() ? absolute : resolved;
 }
 
 // Removes a database file with whatever log and shared-memory files an
@@ -55,12 +60,32 @@ void removeDatabaseFiles(const QString &path)
     QFile::remove(path + QStringLiteral("-journal"));
 }
 
+// The program's own database files as the file system knows them: every
+// account set and the template, with their logs, each link followed.
+QStringList programDatabaseFiles()
+{
+    QStringList files;
+    QStringList names = ListAccountSetFiles();
+    names << QLatin1String(kTemplateFileName);
+    for (const QString &name : std::as_const(names)) {
+        const QString path = ResolvedOutputPath(programFilePath(name));
+        files << path;
+        for (const QString &log :
+             {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+            files << path + log;
+    }
+    return files;
+}
+
 // True when path names one of the program's own database files: an account
-// set, the template, or a log of one of them.
+// set, the template, or a log of one of them, by whatever way leads there.
 bool isProgramDatabaseFile(const QString &path)
 {
-    const QFileInfo info(path);
-    if (canonical(info.absolutePath()) != canonical(programFolder()))
+    const QString resolved = ResolvedOutputPath(path);
+    if (programDatabaseFiles().contains(resolved))
+        return true;
+    const QFileInfo info(resolved);
+    if (info.path() != canonicalFolder(programFolder()))
         return false;
     QString name = info.fileName();
     for (const QString &log :
@@ -70,6 +95,24 @@ bool isProgramDatabaseFile(const QString &path)
     }
     return name.endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive)
            || name.compare(QLatin1String(kTemplateFileName), Qt::CaseInsensitive) == 0;
+}
+
+// Why the program folder cannot take a new set of about bytes, or empty.
+QString importFolderProblem(qint64 bytes)
+{
+    const QString folder = programFolder();
+    if (!QFileInfo(folder).isWritable())
+        return QStringLiteral("程序文件夹不允许写入，无法导入套账：%1")
+                .arg(QDir::toNativeSeparators(folder));
+    const QStorageInfo storage(folder);
+    // Some room is left for the log and the engine's pages beyond the file.
+    const qint64 needed = bytes + 64 * 1024;
+    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < needed)
+        return QStringLiteral("磁盘空间不足，无法导入套账（需要 %1 KB，可用 %2 KB）：%3")
+                .arg((needed + 1023) / 1024)
+                .arg(storage.bytesAvailable() / 1024)
+                .arg(QDir::toNativeSeparators(folder));
+    return QString();
 }
 
 // Base of a set's file name for its automatic backups: DATA00001.qdt gives
@@ -129,6 +172,28 @@ void pruneAutoBackups(const QString &fileName)
 } // namespace
 
 // ---------------------------------------------------------------- backups
+
+QString ResolvedOutputPath(const QString &path)
+{
+    QString current = QFileInfo(path).absoluteFilePath();
+    // A chain of links is followed to its end, also to a target that does
+    // not exist yet; a loop stops after a bounded number of steps.
+    for (int step = 0; step < 40; ++step) {
+        const QFileInfo info(current);
+        if (!info.isSymLink())
+            break;
+        current = info.symLinkTarget();
+    }
+    const QFileInfo info(current);
+    return canonicalFolder(info.absolutePath()) + QLatin1Char('/') + info.fileName();
+}
+
+bool IsProtectedOutputPath(const QString &path)
+{
+    if (isProgramDatabaseFile(path))
+        return true;
+    return QFileInfo(ResolvedOutputPath(path)).path() == canonicalFolder(AutoBackupFolder());
+}
 
 bool IsBackupFileName(const QString &path)
 {
@@ -208,11 +273,21 @@ int ImportAccountSet(const QString &backupPath, QString *error)
     // (no two sets share a key); a file that does not open with the
     // password gives no copy. The copy is checked and becomes a set only
     // once it passed.
+    const QString folderProblem = importFolderProblem(source.size());
+    if (!folderProblem.isEmpty()) {
+        setError(error, folderProblem);
+        return -1;
+    }
     const QString work
             = workFileBeside(programFilePath(QStringLiteral("import")), QStringLiteral("new"));
-    if (!CopyAccountSetWithOwnSalt(backupPath, work)) {
+    // The file itself rather than a link to it: the engine looks for a
+    // set's log beside the name it is given.
+    if (!CopyAccountSetWithOwnSalt(source.canonicalFilePath(), work)) {
         removeDatabaseFiles(work);
-        setError(error, kWrongFileType);
+        // A copy that stopped because the folder filled up is not the
+        // backup's fault.
+        const QString problem = importFolderProblem(source.size());
+        setError(error, problem.isEmpty() ? kWrongFileType : problem);
         return -1;
     }
     AccountSet entry;
@@ -258,32 +333,77 @@ int ImportAccountSet(const QString &backupPath, QString *error)
 
 // ---------------------------------------------------------------- tidying
 
+namespace {
+
+// A sale is kept only when both its customer and its product exist; NOT
+// EXISTS (unlike NOT IN) also takes a sale whose key is empty.
+const QString kOrphanSale = QStringLiteral("NOT EXISTS (SELECT 1 FROM Cus WHERE Cus.ID = Sale.CID) "
+                                           "OR NOT EXISTS (SELECT 1 FROM Pro WHERE Pro.ID = "
+                                           "Sale.PID)");
+
+// The engine gives no text for some failures (a set another program holds);
+// the user is still told what went wrong.
+QString orReason(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("套账正被其他程序使用或无法读写") : text;
+}
+
+// The number of orphan sales, read on conn; -1 with the reason.
+int countOrphans(const Connection &conn, QString *error)
+{
+    RecordSet count;
+    QString sqlError;
+    if (!count.open(conn, QStringLiteral("SELECT Count(*) FROM Sale WHERE ") + kOrphanSale,
+                    &sqlError)
+        || count.eof()) {
+        setError(error, QStringLiteral("无法读取销售数据：") + orReason(sqlError));
+        return -1;
+    }
+    return int(count.value(0).toLongLong());
+}
+
+Connection openCurrentSet(QString *error)
+{
+    QString openError;
+    const Connection conn
+            = CurrentAccountFile.isEmpty()
+                      ? Connection()
+                      : Registry::open(programFilePath(CurrentAccountFile), &openError);
+    if (!conn)
+        setError(error, QStringLiteral("无法打开套账：") + orReason(openError));
+    return conn;
+}
+
+} // namespace
+
+int CountOrphanSales(QString *error)
+{
+    const Connection conn = openCurrentSet(error);
+    return conn ? countOrphans(conn, error) : -1;
+}
+
 int DeleteOrphanSales(QString *error)
 {
-    Connection conn;
-    if (!OpenConn(conn)) {
-        setError(error, QStringLiteral("无法打开套账"));
+    const Connection conn = openCurrentSet(error);
+    if (!conn)
+        return -1;
+    // Counted and deleted in one transaction, so the number told is the
+    // number deleted.
+    WriteTransaction transaction(conn);
+    if (!transaction.isActive()) {
+        setError(error, orReason(QString()));
         return -1;
     }
-    // A sale is kept only when both its customer and its product exist; NOT
-    // EXISTS (unlike NOT IN) also takes a sale whose key is empty.
-    RecordSet before;
-    if (!before.open(conn, QStringLiteral("SELECT Count(*) FROM Sale"))) {
-        setError(error, QStringLiteral("无法读取销售数据"));
-        return -1;
-    }
+    const int orphans = countOrphans(conn, error);
+    if (orphans <= 0)
+        return orphans;
     QString sqlError;
-    if (!conn->execNative(QStringLiteral("DELETE FROM Sale WHERE NOT EXISTS (SELECT 1 FROM Cus "
-                                         "WHERE Cus.ID = Sale.CID) OR NOT EXISTS (SELECT 1 FROM "
-                                         "Pro WHERE Pro.ID = Sale.PID)"),
-                          &sqlError)) {
-        setError(error, sqlError);
+    if (!conn->execNative(QStringLiteral("DELETE FROM Sale WHERE ") + kOrphanSale, &sqlError)
+        || !transaction.commit(&sqlError)) {
+        setError(error, orReason(sqlError));
         return -1;
     }
-    RecordSet after;
-    if (!after.open(conn, QStringLiteral("SELECT Count(*) FROM Sale")))
-        return 0;
-    return int(before.value(0).toLongLong() - after.value(0).toLongLong());
+    return orphans;
 }
 
 // ---------------------------------------------------------------- clearing

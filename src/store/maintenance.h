@@ -14,6 +14,21 @@ namespace store {
 // File-dialog filter of backup files.
 inline const QString kBackupFilter = QStringLiteral("Korvo进销存备份文件 (*.qdb)|*.qdb");
 
+// The file a write to path ends up changing: links followed to their end
+// (also to a target that does not exist yet), the folder's links and ".."
+// resolved, so that two paths to one file give the same text.
+QString ResolvedOutputPath(const QString &path);
+
+// True when path, by whatever links or ".." lead there, names a file that no
+// export, picture or printout may replace: an account set, the template, a
+// log of one of them, or a file in the automatic-backup folder.
+bool IsProtectedOutputPath(const QString &path);
+
+// What the user is told when an output file is refused by
+// IsProtectedOutputPath.
+inline const QString kProtectedOutputMessage
+        = QStringLiteral("不能写入套账文件、套账模板或自动备份，请另选文件名！");
+
 // True when the last four characters of the name, lower-cased, are ".qdb".
 bool IsBackupFileName(const QString &path);
 
@@ -42,6 +57,10 @@ int ImportAccountSet(const QString &backupPath, QString *error = nullptr);
 // statement: all of them or none. Purchases are not examined. Returns the
 // number of sales deleted, or -1 with the reason in *error.
 int DeleteOrphanSales(QString *error = nullptr);
+
+// The number of sales DeleteOrphanSales would delete now, or -1 with the
+// reason in *error.
+int CountOrphanSales(QString *error = nullptr);
 
 // ---------------------------------------------------------------- clearing
 

@@ -4,7 +4,9 @@
 #include "csv.h"
 
 #include "grid/grid.h"
+#include "store/maintenance.h"
 #include "store/prompts.h"
+#include "store/savefile.h"
 #include "store/workfiles.h"
 #include "ui/progress.h"
 
@@ -131,6 +133,17 @@ lxw_error writeTypedCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, 
     return worksheet_write_datetime(sheet, row, column, &when, format);
 }
 
+// The file an export of fileName writes (links followed), or empty after
+// telling the user that the name leads to one of the program's own files.
+QString exportTarget(const QString &fileName)
+{
+    if (store::IsProtectedOutputPath(fileName)) {
+        store::prompts().message(store::kProtectedOutputMessage);
+        return QString();
+    }
+    return store::ResolvedOutputPath(fileName);
+}
+
 } // namespace
 
 QString exportSheetName(const grid::Grid &grid)
@@ -172,7 +185,12 @@ bool ExportGrid(const grid::Grid &grid, const QString &sheetName)
             QStringLiteral("CSV (逗号分隔)(*.csv)|*.csv|MS Excel文件 (*.xlsx)|*.xlsx"), sheetName);
     if (fileName.isEmpty())
         return false;
-    const QFileInfo info(fileName);
+    // Checked before the question: no answer may let a spreadsheet replace
+    // an account set.
+    const QString target = exportTarget(fileName);
+    if (target.isEmpty())
+        return false;
+    const QFileInfo info(target);
     if (info.exists()) {
         if (!prompts.question(QStringLiteral("该文件已存在，是否覆盖？")))
             return false;
@@ -184,16 +202,21 @@ bool ExportGrid(const grid::Grid &grid, const QString &sheetName)
         }
     }
     if (fileName.right(3).toLower() == QLatin1String("csv"))
-        return ExportCsv(grid, fileName);
-    return ExportExcel(grid, fileName, sheetName);
+        return ExportCsv(grid, target);
+    return ExportExcel(grid, target, sheetName);
 }
 
 bool ExportCsv(const grid::Grid &grid, const QString &fileName)
 {
+    const QString target = exportTarget(fileName);
+    if (target.isEmpty())
+        return false;
     const QVector<int> rows = shownRows(grid);
     const QVector<int> columns = shownColumns(grid);
     ui::ProgressStart(QStringLiteral("正在导出数据至CSV格式文件……"), grid.rows());
-    QSaveFile file(fileName);
+    // Written beside the file and renamed over it only when complete: a full
+    // disk leaves the old file as it was.
+    QSaveFile file(target);
     bool ok = file.open(QIODevice::WriteOnly);
     if (ok) {
         file.write("\xEF\xBB\xBF");
@@ -211,7 +234,7 @@ bool ExportCsv(const grid::Grid &grid, const QString &fileName)
             ui::ProgressStep(r + 1 - done);
             done = r + 1;
         }
-        ok = file.commit();
+        ok = store::CommitSaveFile(file);
     }
     ui::ProgressClose();
     if (!ok)
@@ -221,9 +244,12 @@ bool ExportCsv(const grid::Grid &grid, const QString &fileName)
 
 bool ExportExcel(const grid::Grid &grid, const QString &fileName, const QString &sheetName)
 {
+    const QString target = exportTarget(fileName);
+    if (target.isEmpty())
+        return false;
     const QVector<int> rows = shownRows(grid);
     const QVector<int> columns = shownColumns(grid);
-    const QString work = store::workFileBeside(fileName, QStringLiteral("new"));
+    const QString work = store::workFileBeside(target, QStringLiteral("new"));
     ui::ProgressStart(QStringLiteral("正在将数据导出到EXCEL文件 …"), grid.rows());
 
     bool ok = false;
@@ -282,7 +308,7 @@ bool ExportExcel(const grid::Grid &grid, const QString &fileName, const QString 
         const lxw_error closed = workbook_close(book);
         ok = ok && closed == LXW_NO_ERROR;
     }
-    ok = ok && store::replaceFileWith(work, fileName);
+    ok = ok && store::replaceFileWith(work, target);
     if (!ok)
         QFile::remove(work);
     ui::ProgressClose();

@@ -21,6 +21,9 @@ QString exportSheetName(const grid::Grid &grid);
 // name. "表格中没有数据！" for a grid without rows or columns; an existing file
 // is replaced only after "该文件已存在，是否覆盖？" is answered Yes, and a file
 // that cannot be replaced gives "该文件无法覆盖，请确认该文件没被其他软件打开！".
+// A name that leads (through links or "..") to an account set, its log, the
+// template or an automatic backup is refused with store::kProtectedOutputMessage
+// before anything is asked; a link is written through to its target.
 // True when a file was written.
 bool ExportGrid(const grid::Grid &grid, const QString &sheetName);
 

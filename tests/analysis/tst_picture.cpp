@@ -4,6 +4,7 @@
 #include "analysis/chart.h"
 #include "analysis/picture.h"
 
+#include "store/maintenance.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -83,6 +84,18 @@ void TestPicture::savePicture()
         prompts.messages.clear();
     }
     QVERIFY(!WriteJpeg(QImage(), dir.filePath(QStringLiteral("空.jpg"))));
+
+    // A name that is a link to an account set is refused before the
+    // overwrite question, and the set keeps its bytes.
+    const testsupport::TempProgramFolder folder;
+    const QString set = folder.filePath(QStringLiteral("DATA00001.qdt"));
+    QVERIFY(testsupport::writeFile(set, "set"));
+    QVERIFY(QFile::link(set, dir.filePath(QStringLiteral("链接.jpg"))));
+    prompts.fileNames << dir.filePath(QStringLiteral("链接.jpg"));
+    prompts.answers = {true};
+    QVERIFY(!SavePicture(picture));
+    QCOMPARE(prompts.messages, QStringList{store::kProtectedOutputMessage});
+    QCOMPARE(testsupport::readFile(set), QByteArray("set"));
 }
 
 QTEST_MAIN(TestPicture)

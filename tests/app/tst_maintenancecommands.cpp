@@ -32,6 +32,7 @@ private slots:
 
     void backupAndImport();
     void compaction();
+    void tidyingAsksFirst();
     void clearDialog();
     void automaticBackupOnClosing();
     void automaticBackupFailureToldOnce();
@@ -128,6 +129,34 @@ void TestMaintenanceCommands::compaction()
     QCOMPARE(countRows(QStringLiteral("Cus")), 1);
     QVERIFY(!CompactAccountSet(QStringLiteral("DATA00077.qdt")));
     QCOMPARE(lastMessage(), QStringLiteral("没有找到要压缩的数据库文件！"));
+}
+
+// 数据整理 says how many sales it would delete and deletes them only when
+// the user agrees; with nothing to delete it says so and asks nothing.
+void TestMaintenanceCommands::tidyingAsksFirst()
+{
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '客户')"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (1, '产品')"));
+    exec(QStringLiteral("INSERT INTO Sale (CID, PID) VALUES (1, 1)"));
+    exec(QStringLiteral("INSERT INTO Sale (CID, PID) VALUES (2, 1)"));
+    exec(QStringLiteral("INSERT INTO Sale (CID, PID) VALUES (1, 9)"));
+
+    m_prompts->answers = {false};
+    m_window->mDataAdjust->trigger();
+    QCOMPARE(m_prompts->questions.size(), 1);
+    QVERIFY2(m_prompts->questions.last().contains(QStringLiteral("删除 2 条")),
+             qPrintable(m_prompts->questions.last()));
+    QCOMPARE(countRows(QStringLiteral("Sale")), 3);
+
+    m_prompts->answers = {true};
+    m_window->mDataAdjust->trigger();
+    QCOMPARE(countRows(QStringLiteral("Sale")), 1);
+    QVERIFY(m_prompts->messages.isEmpty());
+
+    m_window->mDataAdjust->trigger();
+    QCOMPARE(m_prompts->questions.size(), 2);
+    QCOMPARE(m_prompts->messages.size(), 1);
+    QCOMPARE(countRows(QStringLiteral("Sale")), 1);
 }
 
 // The boxes tick what they need and lock it; 确定 clears the ticked records

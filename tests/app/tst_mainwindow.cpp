@@ -151,6 +151,8 @@ void TestMainWindow::rightsOnTheWindow()
     QVERIFY(w.mAcc[1]->isEnabled());
     for (int i = 2; i <= 5; ++i)
         QVERIFY(!w.mAcc[i]->isEnabled());
+    QVERIFY(!w.mCompact->isEnabled());
+    QVERIFY(!w.mDataAdjust->isEnabled());
 
     m_fx->login();
     for (QPushButton *button : std::as_const(w.Com))
@@ -173,6 +175,8 @@ void TestMainWindow::rightsOnTheWindow()
         QVERIFY(!button->isEnabled());
     for (int i = 2; i <= 5; ++i)
         QVERIFY(!w.mAcc[i]->isEnabled());
+    QVERIFY(!w.mCompact->isEnabled());
+    QVERIFY(!w.mDataAdjust->isEnabled());
     w.mModiPSD->trigger();
     QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("您尚未登录！")});
     QVERIFY(!ui::FormIsOpen(QStringLiteral("修改登录密码")));

@@ -17,6 +17,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace {
 
 // Arguments written as one line, split at the spaces.
@@ -45,6 +49,12 @@ private slots:
     void badInputs_data();
     void badInputs();
     void salesRoundTrip();
+    void rightsOfEveryCommand_data();
+    void rightsOfEveryCommand();
+    void unusableDefaultSet();
+    void damagedPagesWriteNothing();
+    void outputsNeverReplaceSets();
+    void fullDiskKeepsOldFiles();
 
 private:
     struct Result
@@ -54,6 +64,16 @@ private:
         QString err;
     };
     Result runCli(const QStringList &args, const QByteArray &password = "zunta");
+    // The same in two steps, so that several runs can go at once.
+    std::unique_ptr<QProcess> startCli(const QStringList &args,
+                                       const QByteArray &password = "zunta");
+    static Result finishCli(QProcess &process);
+    // A command line split at the spaces; DATES stands for the whole of
+    // 2026, OUT/ for the program folder.
+    QStringList argsOf(const QString &line) const;
+    // Runs each line as zunta on the first set and expects exit 3 with every
+    // kept file (OUT/ for the program folder; made when missing) unchanged.
+    void expectFailureKeeping(const QStringList &lines, const QStringList &kept);
     // Three sales in March 2026 with their masters, in the current set.
     void addSales();
     // Adds a staff member to the current set.
@@ -63,12 +83,12 @@ private:
     std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
 };
 
-TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &password)
+std::unique_ptr<QProcess> TestCli::startCli(const QStringList &args, const QByteArray &password)
 {
     // The sets the test made are let go first, as the program would be
     // closed before a script runs the tool.
     store::Registry::closeAll();
-    QProcess process;
+    auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder->path());
@@ -76,10 +96,15 @@ TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &passw
         env.remove(QStringLiteral("KORVO_PASSWORD"));
     else
         env.insert(QStringLiteral("KORVO_PASSWORD"), QString::fromUtf8(password));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(KORVO_CLI_PATH),
-                  QStringList{QStringLiteral("--folder"), m_folder->path()} + args);
-    process.closeWriteChannel();
+    process->setProcessEnvironment(env);
+    process->start(QStringLiteral(KORVO_CLI_PATH),
+                   QStringList{QStringLiteral("--folder"), m_folder->path()} + args);
+    process->closeWriteChannel();
+    return process;
+}
+
+TestCli::Result TestCli::finishCli(QProcess &process)
+{
     Result result;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -89,6 +114,25 @@ TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &passw
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+TestCli::Result TestCli::runCli(const QStringList &args, const QByteArray &password)
+{
+    return finishCli(*startCli(args, password));
+}
+
+QStringList TestCli::argsOf(const QString &line) const
+{
+    QStringList args;
+    for (const QString &word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (word == QLatin1String("DATES"))
+            args << QStringLiteral("--from=2026-01-01") << QStringLiteral("--to=2026-12-31");
+        else if (word.startsWith(QLatin1String("OUT/")))
+            args << m_folder->filePath(word.mid(4));
+        else
+            args << word;
+    }
+    return args;
 }
 
 void TestCli::addStaff(const QString &name, const QString &password, const QString &rights)
@@ -261,13 +305,7 @@ void TestCli::everyCommandOnASmallSet()
             "compact",
     };
     for (const char *line : runs) {
-        QStringList args;
-        for (const QString &word : words(line)) {
-            if (word == QLatin1String("DATES"))
-                args << QStringLiteral("--from=2026-01-01") << QStringLiteral("--to=2026-12-31");
-            else
-                args << (word.startsWith(QLatin1String("OUT/")) ? out(word.mid(4)) : word);
-        }
+        const QStringList args = argsOf(QString::fromUtf8(line));
         // Both sets were made within a second or two, so the one used last
         // is named rather than left to the clock.
         const Result result = runCli(args + words("--user=zunta --set=DATA00001.qdt"));
@@ -363,6 +401,259 @@ void TestCli::salesRoundTrip()
     QCOMPARE(result.code, 0);
     QCOMPARE(QString::fromUtf8(testsupport::readFile(second)),
              QString::fromUtf8(testsupport::readFile(first)));
+}
+
+// Every command needs what the window needs for it: a member with exactly
+// those rights succeeds; without any one of them the member is refused with
+// 2 and nothing is written or changed. An empty token stands for a window
+// command without a right of its own, open to a member with any right.
+void TestCli::rightsOfEveryCommand_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("needed");
+    const QString all = QStringLiteral("所有权限");
+    QTest::newRow("export sales") << QStringLiteral("export sales DATES --out OUT/x.csv")
+                                  << QStringList{"销售数据查看", "销售数据导出"};
+    QTest::newRow("export purchases") << QStringLiteral("export purchases DATES --out OUT/x.xlsx")
+                                      << QStringList{"采购数据查看", "采购数据导出"};
+    QTest::newRow("print sales") << QStringLiteral("print sales DATES --out OUT/x.pdf")
+                                 << QStringList{"销售数据查看", "销售数据打印"};
+    QTest::newRow("import customers")
+            << QStringLiteral("import customers OUT/in.csv --map=客户名称=A")
+            << QStringList{"客户数据查看", "客户数据导入"};
+    QTest::newRow("analyse profit")
+            << QStringLiteral("analyse profit DATES --out OUT/x.csv") << QStringList{QString()};
+    QTest::newRow("analyse stock")
+            << QStringLiteral("analyse stock DATES --out OUT/x.jpg") << QStringList{QString()};
+    QTest::newRow("backup") << QStringLiteral("backup --out OUT/x.qdb") << QStringList{all};
+    QTest::newRow("restore") << QStringLiteral("restore OUT/in.qdb") << QStringList{all};
+    QTest::newRow("compact") << QStringLiteral("compact") << QStringList{all};
+    QTest::newRow("tidy") << QStringLiteral("tidy") << QStringList{all};
+}
+
+void TestCli::rightsOfEveryCommand()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, needed);
+    addSales();
+    // A sale whose customer is gone, for tidy to find.
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (CID, PID) VALUES (99, 1)")));
+    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("in.csv")), "name\n新客户\n"));
+    store::Registry::closeAll();
+    QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("DATA00002.qdt")),
+                        m_folder->filePath(QStringLiteral("in.qdb"))));
+    // What a command could change: the rows, the files beside the sets and
+    // the bytes of the set.
+    const auto state = [this] {
+        QStringList parts = {QString::number(testsupport::countRows(QStringLiteral("Sale"))),
+                             QString::number(testsupport::countRows(QStringLiteral("Cus")))};
+        store::Registry::closeAll();
+        parts << QDir(m_folder->path()).entryList(QDir::Files)
+              << QString::number(qHash(testsupport::readFile(
+                         store::programFilePath(QStringLiteral("DATA00001.qdt")))));
+        return parts.join(QLatin1Char(' '));
+    };
+    const QStringList args = argsOf(line) << QStringLiteral("--set=DATA00001.qdt");
+    // Member i lacks token i; the last member holds them all. A member left
+    // without tokens gets an unrelated right, unless the token missing is
+    // "any right".
+    for (int i = 0; i <= needed.size(); ++i) {
+        const bool refused = i < needed.size();
+        QStringList rights = needed;
+        if (refused)
+            rights.removeAt(i);
+        rights.removeAll(QString());
+        const QString text = refused && needed.at(i).isEmpty() ? QString()
+                             : rights.isEmpty() ? QStringLiteral("供应商数据添加")
+                                                : rights.join(QLatin1Char(';'));
+        addStaff(QStringLiteral("m%1").arg(i), QStringLiteral("pw"), text);
+        const QString before = state();
+        const Result result = runCli(args + QStringList{QStringLiteral("--user=m%1").arg(i)}, "pw");
+        QVERIFY2(result.code == (refused ? 2 : 0),
+                 qPrintable(text + QLatin1Char(' ') + result.err));
+        QCOMPARE(state() == before, refused);
+    }
+}
+
+// With no --set and the folder's only set damaged or held by another
+// program, every command ends with 3 and says which of the two it is; sets
+// and check tell a busy set from a damaged one.
+void TestCli::unusableDefaultSet()
+{
+    store::Registry::closeAll();
+    QVERIFY(QFile::remove(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
+    const QString set = m_folder->filePath(QStringLiteral("DATA00001.qdt"));
+    const QByteArray healthy = testsupport::readFile(set);
+    const QStringList lines = {
+            QStringLiteral("export sales --out OUT/x.csv"),
+            QStringLiteral("print sales --out OUT/x.pdf"),
+            QStringLiteral("analyse profit --out OUT/x.jpg"),
+            QStringLiteral("import customers OUT/x.csv"),
+            QStringLiteral("backup --out OUT/x.qdb"),
+            QStringLiteral("restore OUT/x.qdb"),
+            QStringLiteral("compact"),
+            QStringLiteral("tidy"),
+    };
+    for (const bool locked : {false, true}) {
+        // Another program's engine holding the file for its commit: a write
+        // lock over the bytes every reader must lock.
+        const int fd = ::open(QFile::encodeName(set).constData(), O_RDWR);
+        QVERIFY(fd >= 0);
+        struct flock lock = {F_WRLCK, SEEK_SET, 0x40000000, 512, 0};
+        if (locked)
+            QCOMPARE(fcntl(fd, F_SETLK, &lock), 0);
+        else
+            QVERIFY(testsupport::writeFile(set, QByteArray(8192, 'x')));
+        const QString state
+                = locked ? QStringLiteral("正被其他程序使用") : QStringLiteral("文件损坏");
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (const QString &line : lines)
+            runs.push_back(startCli(argsOf(line) << QStringLiteral("--user=zunta")));
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const Result result = finishCli(*runs.at(i));
+            QVERIFY2(result.code == 3, qPrintable(lines.at(int(i)) + QLatin1Char(' ')
+                                                  + QString::number(result.code) + result.err));
+            QVERIFY2(result.err.contains(state), qPrintable(result.err));
+        }
+        const Result sets = runCli({QStringLiteral("sets")});
+        QCOMPARE(sets.code, 0);
+        QVERIFY2(sets.out.contains(state), qPrintable(sets.out));
+        const Result check = runCli({QStringLiteral("check")});
+        QCOMPARE(check.code, 3);
+        if (locked)
+            QVERIFY2(check.out.contains(state), qPrintable(check.out));
+        ::close(fd);
+        QVERIFY(testsupport::writeFile(set, healthy));
+    }
+    QCOMPARE(runCli({QStringLiteral("check")}).code, 0);
+}
+
+// A set that opens but whose sales pages are damaged: every command that
+// writes a file from the sales ends with 3 and leaves the old file as it was.
+void TestCli::damagedPagesWriteNothing()
+{
+    addSales();
+    QVERIFY(store::ExecSQL(QStringLiteral("UPDATE Sale SET Memo='%1'").arg(QString(300, 'm'))));
+    for (int i = 0; i < 7; ++i)
+        QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, Memo) SELECT "
+                                              "Dat, PID, CID, Memo FROM Sale")));
+    store::Registry::closeAll();
+    const QString set = m_folder->filePath(QStringLiteral("DATA00001.qdt"));
+    QByteArray bytes = testsupport::readFile(set);
+    // The sales fill the end of the file: one byte in each of a few pages.
+    for (const int eighth : {5, 6, 7})
+        bytes[bytes.size() / 8 * eighth + 100] ^= 1;
+    QVERIFY(testsupport::writeFile(set, bytes));
+    expectFailureKeeping({QStringLiteral("export sales DATES --out OUT/s.csv"),
+                          QStringLiteral("export sales DATES --out OUT/s.xlsx"),
+                          QStringLiteral("print sales DATES --out OUT/s.pdf"),
+                          QStringLiteral("analyse sales DATES --out OUT/a.csv")},
+                         {QStringLiteral("OUT/s.csv"), QStringLiteral("OUT/s.xlsx"),
+                          QStringLiteral("OUT/s.pdf"), QStringLiteral("OUT/a.csv")});
+}
+
+// No output replaces a set or the template, whether a link to the folder, a
+// link to the file or ".." leads there; a link to any other file is written
+// through.
+void TestCli::outputsNeverReplaceSets()
+{
+    addSales();
+    store::Registry::closeAll();
+    QTemporaryDir away;
+    const auto link = [&away](const QString &target, const char *name) {
+        return QFile::link(target, away.filePath(QString::fromUtf8(name)));
+    };
+    QVERIFY(link(m_folder->path(), "books"));
+    QVERIFY(link(m_folder->filePath(QStringLiteral("DATA00002.qdt")), "set.csv"));
+    QVERIFY(link(m_folder->filePath(QStringLiteral("DATA00002.qdt")), "set.pdf"));
+    QVERIFY(link(m_folder->filePath(QStringLiteral("DATA_NULL.DAT")), "template.xlsx"));
+    QVERIFY(link(away.filePath(QStringLiteral("set.csv")), "chain.jpg"));
+    QStringList lines = {QStringLiteral("backup --out AWAY/books/DATA00002.qdt"),
+                         QStringLiteral("backup --out OUT/nothing/../DATA00002.qdt"),
+                         QStringLiteral("export sales --out AWAY/set.csv"),
+                         QStringLiteral("export sales --out AWAY/template.xlsx"),
+                         QStringLiteral("print sales --out AWAY/set.pdf"),
+                         QStringLiteral("analyse profit --out AWAY/chain.jpg")};
+    lines.replaceInStrings(QStringLiteral("AWAY"), away.path());
+    expectFailureKeeping(
+            lines, {QStringLiteral("OUT/DATA00002.qdt"), QStringLiteral("OUT/DATA_NULL.DAT")});
+
+    const QString real = away.filePath(QStringLiteral("real.csv"));
+    QVERIFY(testsupport::writeFile(real, "old"));
+    QVERIFY(link(real, "mine.csv"));
+    const QString line = QStringLiteral("export sales --user=zunta --out ") + away.path();
+    QCOMPARE(runCli(argsOf(line + QStringLiteral("/mine.csv"))).code, 0);
+    QVERIFY(QFileInfo(away.filePath(QStringLiteral("mine.csv"))).isSymLink());
+    QVERIFY(testsupport::readFile(real).size() > 10);
+}
+
+// On a full disk every command that writes a file ends with 3 and the file
+// it would have replaced stays as it was; restoring into a full or a
+// read-only program folder says what is wrong.
+void TestCli::fullDiskKeepsOldFiles()
+{
+    addSales();
+    store::Registry::closeAll();
+    QTemporaryDir disk;
+    const QByteArray mountPoint = QFile::encodeName(disk.path());
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP("a small file system cannot be mounted here");
+    const auto unmount = qScopeGuard([&] { ::umount2(mountPoint.constData(), MNT_DETACH); });
+    const QString books = disk.filePath(QStringLiteral("books"));
+    QVERIFY(QDir().mkpath(books));
+    QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("DATA00001.qdt")),
+                        books + QStringLiteral("/DATA00001.qdt")));
+    QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("DATA00002.qdt")),
+                        m_folder->filePath(QStringLiteral("b.qdb"))));
+    QStringList kept;
+    for (const char *name : {"x.csv", "x.xlsx", "x.pdf", "x.jpg", "x.qdb"}) {
+        kept << disk.filePath(QString::fromUtf8(name));
+        QVERIFY(testsupport::writeFile(kept.last(), "old"));
+    }
+    QFile filler(disk.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'f')) == 4096) {
+    }
+    filler.close();
+    QStringList lines = {QStringLiteral("export sales DATES --out DISK/x.csv"),
+                         QStringLiteral("export sales DATES --out DISK/x.xlsx"),
+                         QStringLiteral("print sales DATES --out DISK/x.pdf"),
+                         QStringLiteral("analyse profit DATES --out DISK/x.jpg"),
+                         QStringLiteral("analyse sales DATES --out DISK/new.csv"),
+                         QStringLiteral("backup --out DISK/x.qdb")};
+    expectFailureKeeping(lines.replaceInStrings(QStringLiteral("DISK"), disk.path()), kept);
+    QVERIFY(!QFileInfo::exists(disk.filePath(QStringLiteral("new.csv"))));
+
+    const QStringList restore = argsOf(QStringLiteral("restore OUT/b.qdb --user=zunta --folder "))
+                                << books;
+    Result result = runCli(restore);
+    QCOMPARE(result.code, 3);
+    QVERIFY2(result.err.contains(QStringLiteral("磁盘空间不足")), qPrintable(result.err));
+    QVERIFY(filler.remove());
+    QCOMPARE(::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    result = runCli(restore);
+    QCOMPARE(result.code, 3);
+    QVERIFY2(result.err.contains(QStringLiteral("不允许写入")), qPrintable(result.err));
+    QCOMPARE(QDir(books).entryList(QDir::Files).size(), 1);
+}
+
+void TestCli::expectFailureKeeping(const QStringList &lines, const QStringList &kept)
+{
+    QStringList paths;
+    QVector<QByteArray> before;
+    for (const QString &file : kept) {
+        paths << (file.startsWith(QLatin1String("OUT/")) ? m_folder->filePath(file.mid(4)) : file);
+        if (!QFileInfo::exists(paths.last()))
+            QVERIFY(testsupport::writeFile(paths.last(), "old"));
+        before << testsupport::readFile(paths.last());
+    }
+    for (const QString &line : lines) {
+        const Result result = runCli(argsOf(line) << QStringLiteral("--user=zunta")
+                                                  << QStringLiteral("--set=DATA00001.qdt"));
+        QVERIFY2(result.code == 3, qPrintable(line + QLatin1Char(' ') + result.err));
+        for (int i = 0; i < paths.size(); ++i)
+            QVERIFY2(testsupport::readFile(paths.at(i)) == before.at(i), qPrintable(paths.at(i)));
+    }
 }
 
 QTEST_MAIN(TestCli)
