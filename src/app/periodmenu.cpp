@@ -89,8 +89,13 @@ QPair<QDate, QDate> periodRange(Period period, const QDate &today, const QDate &
 QToolButton *newPeriodButton(QWidget *parent, QDateEdit *from, QDateEdit *to)
 {
     auto *button = new QToolButton(parent);
+    // A narrow arrow: the command row of the lists has little room to spare.
     button->setText(QStringLiteral("期间"));
-    button->setToolTip(QStringLiteral("选择时间段"));
+    button->setArrowType(Qt::DownArrow);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    button->setToolTip(
+            QStringLiteral("选择时间段：今天、本周、本月、上月、本季度、本年、上年、全部"));
     button->setPopupMode(QToolButton::InstantPopup);
     button->setFocusPolicy(Qt::TabFocus);
     auto *menu = new QMenu(button);

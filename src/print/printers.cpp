@@ -3,6 +3,7 @@
 #include "pagecomposer.h"
 
 #include "store/accountsets.h"
+#include "store/maintenance.h"
 #include "store/params.h"
 #include "store/savefile.h"
 #include "ui/progress.h"
@@ -265,6 +266,12 @@ int PrintReport(const QString &printerName, const ReportJob &job, const QVector<
             return 0;
         if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
             path += QStringLiteral(".pdf");
+        // A link named like a PDF may still lead to an account set.
+        if (store::IsProtectedOutputPath(path)) {
+            store::prompts().message(store::kProtectedOutputMessage);
+            return 0;
+        }
+        path = store::ResolvedOutputPath(path);
         if (showProgress)
             ui::ProgressStart(QStringLiteral("正在打印"), int(pages.size()));
         const PageHook counting = [&](int page) {

@@ -201,9 +201,13 @@ bool ExportGrid(const grid::Grid &grid, const QString &sheetName)
             return false;
         }
     }
-    if (fileName.right(3).toLower() == QLatin1String("csv"))
-        return ExportCsv(grid, target);
-    return ExportExcel(grid, target, sheetName);
+    const bool written = fileName.right(3).toLower() == QLatin1String("csv")
+                                 ? ExportCsv(grid, target)
+                                 : ExportExcel(grid, target, sheetName);
+    // Say where the file went, as a backup does.
+    if (written)
+        prompts.message(QStringLiteral("表格已导出到：") + QDir::toNativeSeparators(target));
+    return written;
 }
 
 bool ExportCsv(const grid::Grid &grid, const QString &fileName)

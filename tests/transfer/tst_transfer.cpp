@@ -178,6 +178,7 @@ void TestTransfer::exportCsvWritesWhatTheGridShows()
     const QString path = m.folder->filePath("sales.CSV");
     m.prompts->fileNames << path;
     QVERIFY(ExportGrid(g, exportSheetName(g)));
+    m.takeMessages();
     const QByteArray bytes = readFile(path);
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
     // The title row and two data rows, each ending in CR LF; the hidden key
@@ -228,6 +229,8 @@ void TestTransfer::exportAsksBeforeReplacing()
     m.prompts->answers << true;
     QVERIFY(ExportGrid(g, "销售单"));
     QVERIFY(readFile(path).startsWith("\xEF\xBB\xBF"));
+    // The user is told where the file went.
+    QCOMPARE(m.takeMessages(), QStringList{"表格已导出到：" + QDir::toNativeSeparators(path)});
 
     // Cancelled: nothing.
     QVERIFY(!ExportGrid(g, "销售单"));
@@ -237,6 +240,7 @@ void TestTransfer::exportAsksBeforeReplacing()
     m.prompts->fileNames << other;
     QVERIFY(ExportGrid(g, "销售单"));
     QVERIFY(readFile(other).startsWith("PK"));
+    m.takeMessages();
 
     // A folder that does not exist: the save fails with its message.
     const QString missing = m.folder->filePath("missing");
