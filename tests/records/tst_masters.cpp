@@ -338,7 +338,6 @@ void TestMasters::typedNumbers_data()
     QTest::newRow("discount fraction") << false << "0.9" << 0.9 << "90%";
     // 0.57 × 100 is 56.99999999999999 in binary; the box shows 57%.
     QTest::newRow("binary fraction") << false << "57%" << 0.57 << "57%";
-    QTest::newRow("discount as text") << false << "打九折" << 0.0 << "0%";
 }
 
 // Box 1 of products (the list price) and customers (the discount, shown as
@@ -421,8 +420,6 @@ void TestMasters::customFields()
     QVERIFY(!dialog->box(6));
     save(dialog,
          {QStringLiteral("甲"), "1", "只", "", QStringLiteral("红"), QStringLiteral("杭州")});
-    QCOMPARE(field(QStringLiteral("Pro"), 1, QStringLiteral("P2")).toString(),
-             QStringLiteral("杭州"));
 
     grid::Grid list;
     LoadProductList(list);
