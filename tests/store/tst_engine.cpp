@@ -263,7 +263,7 @@ void TestEngine::valuesKeepTheirTypes()
 
     // Dates written in other forms that SQLite tools may leave behind.
     QVERIFY(run(QStringLiteral("INSERT INTO Sale (Dat) VALUES ('2024-03-01'), (2460371.0), "
-                               "('2024-03-01 08:15'), ('not a date')"),
+                               "('2024-03-01T08:15'), ('not a date')"),
                 true));
     QCOMPARE(column(QStringLiteral("SELECT Dat FROM Sale WHERE ID>4 ORDER BY ID")),
              QVariantList(

@@ -69,6 +69,8 @@ void TestJetDialect::translate_data()
           "SELECT * FROM Cus WHERE Name=\"a #1# false\"");
     plain("brackets untouched", "SELECT [False], [Top 1] FROM [My Table]",
           "SELECT [False], [Top 1] FROM [My Table]");
+    plain("a bracket ends at its first ]", "SELECT [a]] FROM T WHERE d=#2001-1-1#",
+          "SELECT [a]] FROM T WHERE d='2001-01-01 00:00:00'");
     plain("unterminated quote", "SELECT 'abc #2024-1-1# false", "SELECT 'abc #2024-1-1# false");
 
     // Only a top-level INTO makes a SELECT ... INTO.
@@ -129,6 +131,7 @@ void TestJetDialect::dateLiterals()
                                                   {"1/5/2024 12:00 AM", "2024-01-05 00:00:00"},
                                                   {"2023-02-29", ""},
                                                   {"2024-1-5 25:00", ""},
+                                                  {"1/5/2024 13:00 PM", ""},
                                                   {"5-1-2024", ""}};
     for (const auto &[body, stored] : cases)
         QCOMPARE(store::jetDateToSqlite(body), stored);
