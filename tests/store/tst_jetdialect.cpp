@@ -52,8 +52,6 @@ void TestJetDialect::translate_data()
     plain("untouched", "SELECT * FROM Sale WHERE ID=7", "SELECT * FROM Sale WHERE ID=7");
     plain("date range", "SELECT * FROM Sale WHERE Dat>=#2024-1-5# AND Dat<#2024-01-06#",
           "SELECT * FROM Sale WHERE Dat>='2024-01-05 00:00:00' AND Dat<'2024-01-06 00:00:00'");
-    plain("date with time", "UPDATE Sale SET Dat=#2024/3/9 8:05:07# WHERE ID=1",
-          "UPDATE Sale SET Dat='2024-03-09 08:05:07' WHERE ID=1");
     plain("not a date stays", "SELECT * FROM T WHERE A=#abc#", "SELECT * FROM T WHERE A=#abc#");
     plain("delete star", "DELETE * FROM Sale WHERE PID=3", "DELETE FROM Sale WHERE PID=3");
     plain("top with order", "SELECT TOP 1 * FROM Pro ORDER BY ID DESC",
@@ -61,7 +59,6 @@ void TestJetDialect::translate_data()
     plain("top with semicolon", "select top 5 Name from Cus;", "select Name from Cus LIMIT 5;");
     plain("top percent left alone", "SELECT TOP 10 PERCENT * FROM Pro",
           "SELECT TOP 10 PERCENT * FROM Pro");
-    plain("where FALSE", "SELECT * FROM 参数 WHERE FALSE", "SELECT * FROM 参数 WHERE 0");
     plain("where False, TRUE", "SELECT * FROM T where False OR TRUE",
           "SELECT * FROM T where 0 OR 1");
     plain("qualified column named False", "SELECT T.False FROM T", "SELECT T.False FROM T");
@@ -72,6 +69,8 @@ void TestJetDialect::translate_data()
           "SELECT * FROM Cus WHERE Name=\"a #1# false\"");
     plain("brackets untouched", "SELECT [False], [Top 1] FROM [My Table]",
           "SELECT [False], [Top 1] FROM [My Table]");
+    plain("a bracket ends at its first ]", "SELECT [a]] FROM T WHERE d=#2001-1-1#",
+          "SELECT [a]] FROM T WHERE d='2001-01-01 00:00:00'");
     plain("unterminated quote", "SELECT 'abc #2024-1-1# false", "SELECT 'abc #2024-1-1# false");
 
     // Only a top-level INTO makes a SELECT ... INTO.
@@ -94,8 +93,6 @@ void TestJetDialect::translate_data()
           "UPDATE T SET a=#2001-1-1 WHERE b='#'");
     row("into against a quote", "SELECT 'a' INTO T'b' FROM X", Kind::SelectInto,
         "SELECT 'a' 'b' FROM X", "T");
-    plain("nested tops", "SELECT TOP 1 * FROM (SELECT TOP 2 ID FROM (SELECT TOP 3 ID FROM Pro))",
-          "SELECT * FROM (SELECT ID FROM (SELECT ID FROM Pro LIMIT 3) LIMIT 2) LIMIT 1");
     plain("tops side by side", "SELECT TOP 1 a FROM t UNION SELECT TOP 2 b FROM u;",
           "SELECT a FROM t UNION SELECT b FROM u LIMIT 2 LIMIT 1;");
 
@@ -132,9 +129,9 @@ void TestJetDialect::dateLiterals()
                                                   {"2024-1-5 9:3", "2024-01-05 09:03:00"},
                                                   {"1/5/2024 2:30:00 PM", "2024-01-05 14:30:00"},
                                                   {"1/5/2024 12:00 AM", "2024-01-05 00:00:00"},
-                                                  {"1900-1-1", "1900-01-01 00:00:00"},
                                                   {"2023-02-29", ""},
                                                   {"2024-1-5 25:00", ""},
+                                                  {"1/5/2024 13:00 PM", ""},
                                                   {"5-1-2024", ""}};
     for (const auto &[body, stored] : cases)
         QCOMPARE(store::jetDateToSqlite(body), stored);
