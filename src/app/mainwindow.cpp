@@ -825,15 +825,15 @@ void MainWindow::CB_Click(int index)
         QComboBox *op = CB[base + 1];
         value->clear();
         value->setEditText(QString());
-        QString text = choiceText(CB[base]);
-        if (text.contains(QStringLiteral("备注"))) {
+        // The entry's data names the master table, or Memo for the remark.
+        const QString table = CB[base]->currentData().toString();
+        if (table == QLatin1String("Memo")) {
             op->setEnabled(false);
             op->setCurrentIndex(0);
             op->setEditText(QStringLiteral("包含"));
         } else {
             op->setEnabled(true);
         }
-        const QString table = store::SplitAt(text, QStringLiteral(" "), false);
         ui::FillNameCombo(value, table);
         value->setFocus();
     } else if (field == 3) {
