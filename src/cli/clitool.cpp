@@ -13,6 +13,7 @@
 #include "store/filelocks.h"
 #include "store/maintenance.h"
 #include "store/programfolder.h"
+#include "store/schema.h"
 #include "store/session.h"
 
 #include <QCoreApplication>
@@ -238,6 +239,9 @@ int chooseSet(const Invocation &inv)
     }
     store::CurrentAccountIndex = index;
     store::CurrentAccountFile = set.FileName;
+    // A set made by an older version gets the tables added since, as when
+    // the window opens it.
+    store::EnsureSchema(set.FileName);
     return kDone;
 }
 

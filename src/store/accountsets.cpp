@@ -428,8 +428,8 @@ bool MakeAccountSetCurrent(int index)
     CurrentAccountIndex = index;
     CurrentAccountFile = AccountSets.at(index).FileName;
     AccountSets[index].LastAccess = nowToSecond();
-    // A set made by an older version gets the indexes the analyses use.
-    EnsureIndexes(CurrentAccountFile);
+    // A set made by an older version gets the tables and indexes added since.
+    EnsureSchema(CurrentAccountFile);
     CurrentUser.clear();
     CurrentRights.clear();
     // The set left behind, and any other the list kept open, is let go, so

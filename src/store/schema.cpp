@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QVector>
 
 #include <algorithm>
 #include <cstdio>
@@ -95,6 +96,67 @@ QString createTablesSql()
     return sql + indexesSql();
 }
 
+// Tables and columns added after the first account sets were made. A step
+// runs once per set, in one transaction with the parameter row that records
+// it, so a set has a step completely or not at all. New sets get every step
+// from the template. Steps are only ever appended; a step's key and its
+// statements never change once released.
+struct SchemaStep
+{
+    const char *key; // parameter key, family 结构_
+    QString sql;     // statements that add the tables or columns
+};
+
+QString receiptTablesSql(const char *table, const char *party, bool temporary)
+{
+    const QString create
+            = temporary ? QStringLiteral("CREATE TEMP TABLE ") : QStringLiteral("CREATE TABLE ");
+    const QString t = QLatin1String(table);
+    QString sql = create + t
+                  + QStringLiteral(" (ID INTEGER PRIMARY KEY AUTOINCREMENT, Dat DATETIME, %1 "
+                                   "INTEGER DEFAULT 0, AID INTEGER DEFAULT 0, SID INTEGER "
+                                   "DEFAULT 0, Pay DOUBLE DEFAULT 0, Memo TEXT);\n")
+                            .arg(QLatin1String(party));
+    sql += create + t
+           + QStringLiteral("Line (ID INTEGER PRIMARY KEY AUTOINCREMENT, RID INTEGER DEFAULT 0, "
+                            "TID INTEGER DEFAULT 0, Pay DOUBLE DEFAULT 0);\n");
+    if (!temporary)
+        sql += QStringLiteral("CREATE INDEX %1_%2 ON %1 (%2);\n"
+                              "CREATE INDEX %1Line_RID ON %1Line (RID);\n"
+                              "CREATE INDEX %1Line_TID ON %1Line (TID);\n")
+                       .arg(t, QLatin1String(party));
+    return sql;
+}
+
+// Receipts from customers (Rcv) and payments to vendors (Pmt); each line
+// says which sale or purchase (TID) a receipt paid and by how much.
+QString receiptsSql(bool temporary)
+{
+    return receiptTablesSql("Rcv", "CID", temporary) + receiptTablesSql("Pmt", "VID", temporary);
+}
+
+const QVector<SchemaStep> &schemaSteps()
+{
+    static const QVector<SchemaStep> steps = {
+            {"结构_收付款", receiptsSql(false)},
+    };
+    return steps;
+}
+
+QString recordStepSql(const SchemaStep &step)
+{
+    return QStringLiteral("INSERT INTO 参数 (Var, Con) VALUES ('%1', '已添加');\n")
+            .arg(QString::fromUtf8(step.key));
+}
+
+QString allStepsSql()
+{
+    QString sql;
+    for (const SchemaStep &step : schemaSteps())
+        sql += step.sql + recordStepSql(step);
+    return sql;
+}
+
 // China's provincial-level divisions, offered in the customer dialog.
 const char *const kProvinces[] = {
         "北京市",           "天津市", "河北省",         "山西省",         "内蒙古自治区",
@@ -136,7 +198,7 @@ bool BuildTemplate(const QString &path, QString *error)
         if (!db)
             return false;
         ok = db->execNative(QStringLiteral("BEGIN;\n") + createTablesSql() + startingRowsSql()
-                                    + QStringLiteral("COMMIT;"),
+                                    + allStepsSql() + QStringLiteral("COMMIT;"),
                             error);
         if (!ok)
             db->execNative(QStringLiteral("ROLLBACK"));
@@ -179,7 +241,7 @@ bool IsSoundAccountSetFile(const QString &path)
     return sound;
 }
 
-bool EnsureIndexes(const QString &fileName)
+bool EnsureSchema(const QString &fileName)
 {
     const DatabasePtr db = Registry::open(programFilePath(fileName));
     if (!db)
@@ -189,10 +251,47 @@ bool EnsureIndexes(const QString &fileName)
     if (!tables.contains(QStringLiteral("Sale")) || !tables.contains(QStringLiteral("Pur"))
         || !tables.contains(QStringLiteral("参数")))
         return false;
+    QStringList done;
+    {
+        RecordSet rs;
+        if (!rs.open(db, QStringLiteral("SELECT Var FROM 参数 WHERE Var LIKE '结构_%'")))
+            return false;
+        for (; !rs.eof(); rs.moveNext())
+            done << rs.value(0).toString();
+    }
+    if (db->isReadOnly()) {
+        // A set that cannot be written still shows its receipts as none, so
+        // the lists and analyses that read them work for looking.
+        if (!done.contains(QStringLiteral("结构_收付款"))
+            && !tables.contains(QStringLiteral("Rcv")))
+            db->execNative(receiptsSql(true));
+        return false;
+    }
+    bool ok = true;
+    for (const SchemaStep &step : schemaSteps()) {
+        if (done.contains(QString::fromUtf8(step.key)))
+            continue;
+        if (db->execNative(QStringLiteral("BEGIN;\n") + step.sql + recordStepSql(step)
+                           + QStringLiteral("COMMIT;")))
+            continue;
+        db->execNative(QStringLiteral("ROLLBACK"));
+        ok = false;
+        break;
+    }
+    // Indexes change no result, only speed; made last so a step's tables
+    // never wait for them.
     if (db->execNative(QStringLiteral("BEGIN;\n") + indexesSql() + QStringLiteral("COMMIT;")))
-        return true;
+        return ok;
     db->execNative(QStringLiteral("ROLLBACK"));
     return false;
+}
+
+QStringList SchemaStepKeys()
+{
+    QStringList keys;
+    for (const SchemaStep &step : schemaSteps())
+        keys << QString::fromUtf8(step.key);
+    return keys;
 }
 
 bool EnsureTemplate(QString *error)

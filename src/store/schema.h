@@ -10,11 +10,15 @@ namespace store {
 // Fails when the file exists.
 bool BuildTemplate(const QString &path, QString *error = nullptr);
 
-// Adds the indexes of the current schema that an account set made by an
-// older version lacks (bare file name in the program folder). Indexes change
-// no result, only speed. False when the file is not an account set or the
-// indexes could not be made.
-bool EnsureIndexes(const QString &fileName);
+// Brings an account set made by an older version up to the current schema
+// (bare file name in the program folder): the tables and columns added since
+// (each step once, in one transaction with the parameter row 结构_… that
+// records it) and the indexes. Nothing else in the set changes. A read-only
+// set gets empty temporary tables in place of the missing ones. False when
+// the file is not an account set or a step could not be made.
+bool EnsureSchema(const QString &fileName);
+// Parameter keys of the schema steps, in the order they run.
+QStringList SchemaStepKeys();
 
 // Builds DATA_NULL.DAT in the program folder when it is missing, or
 // rebuilds it when it is not sound (IsSoundAccountSetFile).

@@ -38,6 +38,7 @@ private slots:
     void aForeignLogIsSetAsideNotReplayed_data();
     void aForeignLogIsSetAsideNotReplayed();
     void readOnlySetIsLookedAtOnly();
+    void anOldSetGainsTheNewTablesOnce();
     void everySetHasItsOwnSalt();
     void damagedTemplateIsRebuilt_data();
     void damagedTemplateIsRebuilt();
@@ -520,6 +521,46 @@ void TestAccountSets::readOnlySetIsLookedAtOnly()
     QCOMPARE(CreateAccountSet(QStringLiteral("公司"), QStringLiteral("新"), &error), 1);
     QCOMPARE(error, QString());
     QCOMPARE(ReadAccountSetInfo(accountSetFileName(2)).Name, QStringLiteral("新"));
+}
+
+// A set made before the receipt tables existed gets them when it is opened,
+// once, recorded in its parameters, and keeps every record. A read-only old
+// set shows no receipts instead of failing.
+void TestAccountSets::anOldSetGainsTheNewTablesOnce()
+{
+    createSets({"旧", "只读旧"});
+    const QStringList keys = SchemaStepKeys();
+    QVERIFY(keys.contains(QStringLiteral("结构_收付款")));
+    const QString stepRows = QStringLiteral("SELECT Count(*) FROM 参数 WHERE Var='结构_收付款'");
+    for (int n : {1, 2}) {
+        const QString path = file(accountSetFileName(n));
+        QCOMPARE(firstValue(path, stepRows).toInt(), 1);
+        addCustomers(path, 3);
+        const DatabasePtr db = Registry::open(path);
+        QVERIFY(db->execNative(QStringLiteral("DROP TABLE Rcv; DROP TABLE RcvLine; DROP TABLE Pmt; "
+                                              "DROP TABLE PmtLine; DELETE FROM 参数 WHERE Var "
+                                              "LIKE '结构%'")));
+    }
+    Registry::closeAll();
+    const QString ro = file(accountSetFileName(2));
+    QVERIFY(QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    AccountSets.clear();
+    CurrentAccountFile.clear();
+    QCOMPARE(BuildAccountSetList(), 2);
+
+    QVERIFY(MakeAccountSetCurrent(0));
+    QVERIFY(EnsureSchema(accountSetFileName(1)));
+    const QString path = file(accountSetFileName(1));
+    QCOMPARE(firstValue(path, stepRows).toInt(), 1);
+    QCOMPARE(customerCount(path), 3);
+    for (const char *table : {"Rcv", "RcvLine", "Pmt", "PmtLine"})
+        QCOMPARE(firstValue(path, QStringLiteral("SELECT Count(*) FROM ") + QLatin1String(table)),
+                 QVariant(0));
+
+    QVERIFY(MakeAccountSetCurrent(1));
+    QCOMPARE(firstValue(ro, QStringLiteral("SELECT Count(*) FROM Rcv")), QVariant(0));
+    QCOMPARE(firstValue(ro, stepRows).toInt(), 0);
+    QCOMPARE(customerCount(ro), 3);
 }
 
 // Sets made from the template, and restored copies given a salt of their
