@@ -342,7 +342,7 @@ void TestAnalyses::indexesOnOpening()
     QVERIFY(store::MakeAccountSetCurrent(0));
     QCOMPARE(indexes(), 2);
     // A file that is not an account set is left alone.
-    QVERIFY(!store::EnsureIndexes(QStringLiteral("missing.qdt")));
+    QVERIFY(!store::EnsureSchema(QStringLiteral("missing.qdt")));
 }
 
 QTEST_MAIN(TestAnalyses)
