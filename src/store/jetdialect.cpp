@@ -180,6 +180,47 @@ bool matchAlterToLong(const QVector<Token> &tokens, TranslatedSql &result)
     return true;
 }
 
+// A name as PostgreSQL must read it: a bare word as written (the server folds
+// it to lower case, as it did the schema's names), a quoted or bracketed one
+// as a quoted identifier in lower case.
+QString postgresName(const Token &t)
+{
+    if (t.kind == Token::Word)
+        return t.text;
+    QString name = unquotedName(t).toLower();
+    name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+// The PostgreSQL spelling of the names, texts and operators that differ.
+// The tokens keep their count, so the passes after this one still apply.
+void renderForPostgres(QVector<Token> &tokens)
+{
+    for (int i = 0; i < tokens.size(); ++i) {
+        Token &t = tokens[i];
+        if (t.kind == Token::Bracketed) {
+            t.text = postgresName(t);
+            t.kind = Token::DoubleQuoted;
+        } else if (t.kind == Token::DoubleQuoted) {
+            QString text = unquotedName(t);
+            text.replace(QLatin1Char('\''), QLatin1String("''"));
+            t.text = QLatin1Char('\'') + text + QLatin1Char('\'');
+            t.kind = Token::SingleQuoted;
+            // A text written against another one must not join it.
+            if (i > 0 && tokens.at(i - 1).kind == Token::SingleQuoted)
+                t.text.prepend(QLatin1Char(' '));
+            if (i + 1 < tokens.size() && tokens.at(i + 1).kind == Token::SingleQuoted)
+                t.text.append(QLatin1Char(' '));
+        } else if (isWord(t, "LIKE")) {
+            t.text = QStringLiteral("ILIKE");
+        } else if (isWord(t, "BINARY")) {
+            const int prior = previousSignificant(tokens, i);
+            if (prior >= 0 && isWord(tokens.at(prior), "COLLATE"))
+                t.text = QStringLiteral("\"C\"");
+        }
+    }
+}
+
 } // namespace
 
 QString jetDateToSqlite(const QString &literalBody)
@@ -268,13 +309,26 @@ QString jetDateToSqlite(const QString &literalBody)
             .arg(second, 2, 10, QLatin1Char('0'));
 }
 
-TranslatedSql translateJet(const QString &jetSql)
+TranslatedSql translateJet(const QString &jetSql, SqlTarget target)
 {
+    const bool postgres = target == SqlTarget::Postgres;
     TranslatedSql result;
     QVector<Token> tokens = tokenize(jetSql);
 
-    if (matchAlterToLong(tokens, result))
+    if (matchAlterToLong(tokens, result)) {
+        if (postgres) {
+            const auto name = [](const QString &n) {
+                return postgresName(
+                        Token{Token::Bracketed, QLatin1Char('[') + n + QLatin1Char(']')});
+            };
+            result.sql = QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE bigint USING "
+                                        "round(%2)::bigint")
+                                 .arg(name(result.table), name(result.column));
+        }
         return result;
+    }
+    if (postgres)
+        renderForPostgres(tokens);
 
     // Tokens are never inserted or removed (that would make the passes
     // below quadratic on long statements): a token that goes is blanked to
@@ -301,13 +355,15 @@ TranslatedSql translateJet(const QString &jetSql)
             const QString date = jetDateToSqlite(t.text.mid(1, t.text.size() - 2));
             if (!date.isEmpty()) {
                 t.text = QLatin1Char('\'') + date + QLatin1Char('\'');
+                if (postgres)
+                    t.text.prepend(QLatin1String("TIMESTAMP "));
                 // A following date literal keeps its own distance.
                 if (gluable(i - 1))
                     t.text.prepend(QLatin1Char(' '));
                 if (gluable(i + 1) && tokens.at(i + 1).kind != Token::DateLiteral)
                     t.text.append(QLatin1Char(' '));
             }
-        } else if (isWord(t, "TRUE") || isWord(t, "FALSE")) {
+        } else if (!postgres && (isWord(t, "TRUE") || isWord(t, "FALSE"))) {
             // Not a column of a table (Sale.False) and not a function name.
             const int prior = previousSignificant(tokens, i);
             const int after = nextSignificant(tokens, i);
@@ -413,6 +469,9 @@ TranslatedSql translateJet(const QString &jetSql)
                     break;
                 result.kind = TranslatedSql::Kind::SelectInto;
                 result.table = unquotedName(tokens.at(name));
+                if (postgres)
+                    before[first] = QStringLiteral("CREATE TEMP TABLE %1 AS ")
+                                            .arg(postgresName(tokens.at(name)));
                 int removeStart = i;
                 if (removeStart > 0 && tokens.at(removeStart - 1).kind == Token::Space)
                     --removeStart;

@@ -4,7 +4,10 @@
 
 namespace store {
 
-// What a Jet statement becomes for SQLite.
+// The database engine a statement is written for.
+enum class SqlTarget { Sqlite, Postgres };
+
+// What a Jet statement becomes for the engine.
 struct TranslatedSql
 {
     enum class Kind {
@@ -21,7 +24,17 @@ struct TranslatedSql
 // Rewrites the Jet constructs SQLite lacks: #date# literals, DELETE * FROM,
 // SELECT TOP n, SELECT ... INTO T, ALTER TABLE T ALTER COLUMN c LONG,
 // WHERE FALSE / WHERE false. Text between quotes is never touched. Pure.
-TranslatedSql translateJet(const QString &jetSql);
+//
+// For PostgreSQL the result's `sql` is always the whole statement to run:
+// date literals become TIMESTAMP '...', SELECT ... INTO T becomes
+// CREATE TEMP TABLE T AS SELECT ... (scratch tables belong to the
+// connection, so two users never see each other's rows), the LONG column
+// change an ALTER COLUMN ... TYPE bigint with the values rounded,
+// [bracketed] names quoted identifiers in lower case (as the unquoted names
+// of the schema are stored), "double-quoted" texts string literals (Jet reads
+// them so), LIKE becomes ILIKE (SQLite's LIKE ignores the case of ASCII
+// letters) and COLLATE BINARY becomes COLLATE "C". TRUE and FALSE stay.
+TranslatedSql translateJet(const QString &jetSql, SqlTarget target = SqlTarget::Sqlite);
 
 // Text of a date literal as stored: 'YYYY-MM-DD HH:MM:SS'. Returns an empty
 // string when the text between the # signs is not a date.
