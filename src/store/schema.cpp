@@ -279,7 +279,22 @@ bool EnsureSchema(const QString &fileName)
         break;
     }
     // Indexes change no result, only speed; made last so a step's tables
-    // never wait for them.
+    // never wait for them. A set that has them all is only read: opening it
+    // writes nothing.
+    QStringList indexes;
+    {
+        RecordSet rs;
+        if (!rs.open(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='index'")))
+            return false;
+        for (; !rs.eof(); rs.moveNext())
+            indexes << rs.value(0).toString();
+    }
+    static const QRegularExpression named(QStringLiteral("IF NOT EXISTS (\\S+) ON"));
+    bool missing = false;
+    for (auto it = named.globalMatch(indexesSql()); it.hasNext() && !missing;)
+        missing = !indexes.contains(it.next().captured(1));
+    if (!missing)
+        return ok;
     if (db->execNative(QStringLiteral("BEGIN;\n") + indexesSql() + QStringLiteral("COMMIT;")))
         return ok;
     db->execNative(QStringLiteral("ROLLBACK"));
