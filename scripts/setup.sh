@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build ccache pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev qt6-gtk-platformtheme
-          libsqlcipher-dev sqlcipher
+          libsqlcipher-dev sqlcipher postgresql libpq-dev
           libxlsxwriter-dev libfreexl-dev libquazip1-qt6-dev libminizip-dev
           fonts-noto-cjk fonts-wqy-zenhei fonts-arphic-uming qt6-translations-l10n xvfb xauth
           desktop-file-utils librsvg2-bin file poppler-utils)

@@ -17,6 +17,12 @@ bool BuildTemplate(const QString &path, QString *error = nullptr);
 // set gets empty temporary tables in place of the missing ones. False when
 // the file is not an account set or a step could not be made.
 bool EnsureSchema(const QString &fileName);
+// The statements that make an empty PostgreSQL database an account set as
+// the template is one: the tables with the server's types (identity IDs,
+// double precision, timestamp(0), names in pinyin order through ICU), the
+// indexes, the starting rows and every schema step recorded. To be run in
+// one transaction.
+QString PostgresSchemaSql();
 // Parameter keys of the schema steps, in the order they run.
 QStringList SchemaStepKeys();
 

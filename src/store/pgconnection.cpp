@@ -1,0 +1,289 @@
+#include "pgconnection.h"
+
+#include <QDateTime>
+
+#include <libpq-fe.h>
+
+namespace store {
+
+namespace {
+
+// Type ids of the server's built-in types (pg_type.oid); they never change.
+ColumnType columnTypeOf(Oid type)
+{
+    switch (type) {
+    case 16: // bool
+        return ColumnType::Bool;
+    case 20: // int8
+    case 21: // int2
+    case 23: // int4
+        return ColumnType::Integer;
+    case 700:  // float4
+    case 701:  // float8
+    case 1700: // numeric (sums of whole numbers come back so)
+        return ColumnType::Double;
+    case 1082: // date
+    case 1114: // timestamp
+    case 1184: // timestamptz
+        return ColumnType::Date;
+    default:
+        return ColumnType::Text;
+    }
+}
+
+QVariant valueOf(const char *text, ColumnType type)
+{
+    const QString value = QString::fromUtf8(text);
+    switch (type) {
+    case ColumnType::Bool:
+        return value == QLatin1String("t");
+    case ColumnType::Integer:
+        return value.toLongLong();
+    case ColumnType::Double:
+        return value.toDouble();
+    case ColumnType::Date: {
+        QDateTime at = QDateTime::fromString(value.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!at.isValid())
+            at = QDateTime(QDate::fromString(value.left(10), QStringLiteral("yyyy-MM-dd")),
+                           QTime());
+        return at;
+    }
+    default:
+        return value;
+    }
+}
+
+// The text form COPY reads: backslash, tab and line breaks escaped, \N for NULL.
+QByteArray copyField(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return QByteArrayLiteral("\\N");
+    QString text;
+    if (value.typeId() == QMetaType::QDateTime)
+        text = value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    else if (value.typeId() == QMetaType::Double)
+        text = QString::number(value.toDouble(), 'g', 17);
+    else
+        text = value.toString();
+    QByteArray out;
+    const QByteArray utf8 = text.toUtf8();
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool isLocalHost(const QString &host)
+{
+    return host.isEmpty() || host.startsWith(QLatin1Char('/')) || host.startsWith(QLatin1Char('@'))
+           || host == QLatin1String("localhost") || host == QLatin1String("127.0.0.1")
+           || host == QLatin1String("::1");
+}
+
+QString serverMessage(pg_conn *conn)
+{
+    return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+}
+
+} // namespace
+
+PgConnection::PgConnection(pg_conn *conn, const QString &connInfo)
+    : m_conn(conn)
+    , m_connInfo(connInfo)
+{}
+
+PgConnection::~PgConnection()
+{
+    PQfinish(m_conn);
+}
+
+QString PgConnection::withDefaultTls(const QString &connInfo)
+{
+    char *parseError = nullptr;
+    PQconninfoOption *options = PQconninfoParse(connInfo.toUtf8().constData(), &parseError);
+    if (!options) {
+        PQfreemem(parseError);
+        return QString();
+    }
+    QString hosts;
+    bool sslGiven = false;
+    for (PQconninfoOption *o = options; o->keyword; ++o) {
+        const QByteArray keyword(o->keyword);
+        if (keyword == "host" && o->val)
+            hosts = QString::fromUtf8(o->val);
+        else if (keyword == "sslmode" && o->val && *o->val)
+            sslGiven = true;
+    }
+    PQconninfoFree(options);
+    // With no host in the string libpq may still take one from PGHOST.
+    if (hosts.isEmpty())
+        hosts = qEnvironmentVariable("PGHOST");
+    bool remote = false;
+    for (const QString &host : hosts.split(QLatin1Char(',')))
+        remote = remote || !isLocalHost(host.trimmed());
+    if (!remote || sslGiven || qEnvironmentVariableIsSet("PGSSLMODE"))
+        return connInfo;
+    return connInfo + QStringLiteral(" sslmode=require");
+}
+
+std::unique_ptr<PgConnection> PgConnection::open(const QString &connInfo, QString *error)
+{
+    const QString info = withDefaultTls(connInfo);
+    if (info.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("数据库服务器的连接参数有误：%1").arg(connInfo);
+        return nullptr;
+    }
+    pg_conn *conn = PQconnectdb(info.toUtf8().constData());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        if (error)
+            *error = QStringLiteral("无法连接数据库服务器：%1").arg(serverMessage(conn));
+        PQfinish(conn);
+        return nullptr;
+    }
+    PQsetClientEncoding(conn, "UTF8");
+    // Warnings of the server (NOTICE) are not for the user.
+    PQsetNoticeProcessor(
+            conn, [](void *, const char *) {}, nullptr);
+    return std::unique_ptr<PgConnection>(new PgConnection(conn, info));
+}
+
+bool PgConnection::ensureConnected(QString *error)
+{
+    if (PQstatus(m_conn) == CONNECTION_OK)
+        return true;
+    PQreset(m_conn);
+    if (PQstatus(m_conn) == CONNECTION_OK) {
+        PQsetClientEncoding(m_conn, "UTF8");
+        m_lostReported = false;
+        return true;
+    }
+    return failed(error, QString());
+}
+
+bool PgConnection::failed(QString *error, const QString &what)
+{
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        // Said once; until the server is back every statement fails quietly.
+        if (error)
+            *error = m_lostReported
+                             ? QString()
+                             : QStringLiteral("与数据库服务器的连接已断开，下次操作时将重新连接。");
+        m_lostReported = true;
+        return false;
+    }
+    if (error)
+        *error = what.isEmpty() ? serverMessage(m_conn) : what;
+    return false;
+}
+
+bool PgConnection::exec(const QString &sql, QString *error)
+{
+    if (!ensureConnected(error))
+        return false;
+    PGresult *result = PQexec(m_conn, sql.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    const QString message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+    PQclear(result);
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        return true;
+    return failed(error, message);
+}
+
+bool PgConnection::query(const QString &sql, PgRows &rows, QString *error)
+{
+    rows = PgRows();
+    if (!ensureConnected(error))
+        return false;
+    PGresult *result = PQexecParams(m_conn, sql.toUtf8().constData(), 0, nullptr, nullptr, nullptr,
+                                    nullptr, 0);
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+        const QString message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+        const bool noRows = PQresultStatus(result) == PGRES_COMMAND_OK;
+        PQclear(result);
+        return noRows || failed(error, message);
+    }
+    const int columns = PQnfields(result);
+    const int count = PQntuples(result);
+    for (int c = 0; c < columns; ++c) {
+        rows.names << QString::fromUtf8(PQfname(result, c));
+        rows.types << columnTypeOf(PQftype(result, c));
+    }
+    rows.rows.reserve(count);
+    for (int r = 0; r < count; ++r) {
+        QVector<QVariant> row(columns);
+        for (int c = 0; c < columns; ++c) {
+            if (!PQgetisnull(result, r, c))
+                row[c] = valueOf(PQgetvalue(result, r, c), rows.types.at(c));
+        }
+        rows.rows << row;
+    }
+    PQclear(result);
+    return true;
+}
+
+bool PgConnection::copyRows(const QString &table, const QStringList &columns,
+                            const QVector<QVector<QVariant>> &rows, QString *error)
+{
+    if (!ensureConnected(error))
+        return false;
+    const QString sql
+            = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(QLatin1Char(',')));
+    PGresult *start = PQexec(m_conn, sql.toUtf8().constData());
+    if (PQresultStatus(start) != PGRES_COPY_IN) {
+        const QString message = QString::fromUtf8(PQresultErrorMessage(start)).trimmed();
+        PQclear(start);
+        return failed(error, message);
+    }
+    PQclear(start);
+    QByteArray buffer;
+    bool sent = true;
+    for (const QVector<QVariant> &row : rows) {
+        for (int c = 0; c < row.size(); ++c) {
+            if (c > 0)
+                buffer += '\t';
+            buffer += copyField(row.at(c));
+        }
+        buffer += '\n';
+        if (buffer.size() > (1 << 20)) {
+            sent = sent && PQputCopyData(m_conn, buffer.constData(), int(buffer.size())) == 1;
+            buffer.clear();
+        }
+    }
+    if (!buffer.isEmpty())
+        sent = sent && PQputCopyData(m_conn, buffer.constData(), int(buffer.size())) == 1;
+    sent = PQputCopyEnd(m_conn, sent ? nullptr : "copy aborted") == 1 && sent;
+    bool ok = sent;
+    QString message;
+    while (PGresult *result = PQgetResult(m_conn)) {
+        if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+            ok = false;
+            message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+        }
+        PQclear(result);
+    }
+    return ok || failed(error, message);
+}
+
+int PgConnection::backendPid() const
+{
+    return PQbackendPID(m_conn);
+}
+
+} // namespace store

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "engine.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+
+struct pg_conn;
+
+namespace store {
+
+// The rows a statement gave, read completely: column names as the server
+// labels them, their types, and the values (NULL as an invalid QVariant,
+// whole numbers as qint64, real numbers as double, timestamps and dates as
+// QDateTime, texts as QString, booleans as bool).
+struct PgRows
+{
+    QStringList names;
+    QVector<ColumnType> types;
+    QVector<QVector<QVariant>> rows;
+};
+
+// One connection to a database on a PostgreSQL server, through libpq. A
+// connection that the server or the network dropped is said so once, in
+// the statement's error, and opened again on the next statement.
+class PgConnection
+{
+public:
+    ~PgConnection();
+    PgConnection(const PgConnection &) = delete;
+    PgConnection &operator=(const PgConnection &) = delete;
+
+    // Opens a connection from a libpq connection string or service name
+    // ("host=… port=… dbname=… user=…", "service=…"). A host that is not this
+    // computer is reached with TLS unless the string says otherwise; a
+    // password comes from ~/.pgpass or the string, never from us. Null and
+    // a Chinese *error when the server cannot be reached or refuses.
+    static std::unique_ptr<PgConnection> open(const QString &connInfo, QString *error = nullptr);
+    // The connection string with sslmode=require added for a host that is
+    // not this computer, when it names no sslmode itself. Empty when the
+    // text is not a connection string.
+    static QString withDefaultTls(const QString &connInfo);
+
+    // Runs statements that give no rows (several, separated by ';').
+    bool exec(const QString &sql, QString *error = nullptr);
+    // Runs one statement and reads all of its rows.
+    bool query(const QString &sql, PgRows &rows, QString *error = nullptr);
+    // Sends rows of tab-separated text to COPY table (columns) FROM STDIN
+    // in one go: the fast way to write many rows over the network. Values
+    // are escaped here; NULL is an invalid QVariant.
+    bool copyRows(const QString &table, const QStringList &columns,
+                  const QVector<QVector<QVariant>> &rows, QString *error = nullptr);
+
+    // The server's own id of this connection (pg_backend_pid).
+    int backendPid() const;
+
+private:
+    explicit PgConnection(pg_conn *conn, const QString &connInfo);
+    // Opens the connection again when it was lost; false (and the message
+    // said once) while the server stays away.
+    bool ensureConnected(QString *error);
+    bool failed(QString *error, const QString &what);
+
+    pg_conn *m_conn = nullptr;
+    QString m_connInfo;
+    bool m_lostReported = false;
+};
+
+} // namespace store

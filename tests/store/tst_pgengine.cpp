@@ -1,0 +1,202 @@
+#include "store/jetdialect.h"
+#include "store/pgconnection.h"
+#include "store/schema.h"
+
+#include "pgcluster.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace store;
+
+class TestPgEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void defaultTls_data();
+    void defaultTls();
+    void schemaMakesAnAccountSet();
+    void translatedStatementsRun();
+    void copyKeepsEveryText();
+    void lostConnectionIsSaidOnceAndComesBack();
+
+private:
+    // The first column of every row of a query on conn.
+    QStringList column(PgConnection &conn, const QString &sql);
+    // A Jet statement translated for the server and run.
+    bool run(PgConnection &conn, const QString &jet);
+
+    std::unique_ptr<testsupport::PgCluster> m_cluster;
+    std::unique_ptr<PgConnection> m_conn;
+};
+
+QStringList TestPgEngine::column(PgConnection &conn, const QString &sql)
+{
+    PgRows rows;
+    QString error;
+    if (!conn.query(translateJet(sql, SqlTarget::Postgres).sql, rows, &error))
+        return {QStringLiteral("error: ") + error};
+    QStringList out;
+    for (const QVector<QVariant> &row : std::as_const(rows.rows))
+        out << (row.at(0).isValid() ? row.at(0).toString() : QStringLiteral("NULL"));
+    return out;
+}
+
+bool TestPgEngine::run(PgConnection &conn, const QString &jet)
+{
+    QString error;
+    const bool ok = conn.exec(translateJet(jet, SqlTarget::Postgres).sql, &error);
+    if (!ok)
+        qWarning("%s: %s", qPrintable(jet), qPrintable(error));
+    return ok;
+}
+
+void TestPgEngine::initTestCase()
+{
+    m_cluster = std::make_unique<testsupport::PgCluster>();
+    if (!m_cluster->isRunning() && m_cluster->error().contains(QLatin1String("not installed")))
+        QSKIP("PostgreSQL is not installed");
+    QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->error()));
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("shop")));
+    QString error;
+    m_conn = PgConnection::open(m_cluster->connInfo(QStringLiteral("shop")), &error);
+    QVERIFY2(m_conn, qPrintable(error));
+    QVERIFY2(
+            m_conn->exec(QStringLiteral("BEGIN;") + PostgresSchemaSql() + QStringLiteral("COMMIT;"),
+                         &error),
+            qPrintable(error));
+}
+
+// A server that is not this computer is reached with TLS unless the
+// connection string says otherwise.
+void TestPgEngine::defaultTls_data()
+{
+    QTest::addColumn<QString>("info");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("remote") << "host=db.shop.lan dbname=korvo"
+                            << "host=db.shop.lan dbname=korvo sslmode=require";
+    QTest::newRow("one of two remote") << "host=localhost,10.0.0.2 dbname=k"
+                                       << "host=localhost,10.0.0.2 dbname=k sslmode=require";
+    QTest::newRow("socket") << "host=/run/postgresql dbname=k"
+                            << "host=/run/postgresql dbname=k";
+    QTest::newRow("loopback") << "host=127.0.0.1 dbname=k"
+                              << "host=127.0.0.1 dbname=k";
+    QTest::newRow("own choice") << "host=db sslmode=disable"
+                                << "host=db sslmode=disable";
+    QTest::newRow("not a connection string") << "host='db"
+                                             << "";
+}
+
+void TestPgEngine::defaultTls()
+{
+    QFETCH(QString, info);
+    QFETCH(QString, expected);
+    QCOMPARE(PgConnection::withDefaultTls(info), expected);
+}
+
+// The schema makes the template's tables with the server's types: names in
+// pinyin order, IDs from the server that still take a given number, one
+// parameter row per key, the starting rows and the recorded steps.
+void TestPgEngine::schemaMakesAnAccountSet()
+{
+    PgConnection &c = *m_conn;
+    QVERIFY(run(c,
+                "INSERT INTO Cus (Name) VALUES ('张三'), ('阿里'), ('北京'), ('Zeta'), ('alpha')"));
+    QCOMPARE(column(c, "SELECT Name FROM Cus ORDER BY Name"),
+             QStringList({"阿里", "北京", "张三", "alpha", "Zeta"})); // as the file sets sort
+    QCOMPARE(column(c, "SELECT ID FROM Cus ORDER BY ID"), QStringList({"1", "2", "3", "4", "5"}));
+    QVERIFY(run(c, "INSERT INTO Cus (ID, Name) VALUES (40, '导入')"));
+    QCOMPARE(column(c, "SELECT Count(*) FROM Prov"), QStringList{"34"});
+    QCOMPARE(column(c, "SELECT Name FROM Staff WHERE [Right]='所有权限'"), QStringList{"zunta"});
+    QCOMPARE(column(c, "SELECT Var FROM 参数"), SchemaStepKeys());
+    QVERIFY(!c.exec(QStringLiteral("INSERT INTO 参数 (Var, Con) VALUES ('结构_收付款', 'x')")));
+
+    PgRows rows;
+    QVERIFY(c.query(QStringLiteral("SELECT ID, Dat, Price, Memo, Sum(Num) FROM Sale GROUP BY ID"),
+                    rows));
+    QCOMPARE(rows.types,
+             QVector<ColumnType>({ColumnType::Integer, ColumnType::Date, ColumnType::Double,
+                                  ColumnType::Text, ColumnType::Double}));
+    QCOMPARE(rows.names, QStringList({"id", "dat", "price", "memo", "sum"}));
+}
+
+// The Jet statements the program writes run on the server with the answers
+// SQLite gives them.
+void TestPgEngine::translatedStatementsRun()
+{
+    PgConnection &c = *m_conn;
+    QVERIFY(run(c,
+                "INSERT INTO Sale (Dat, PID, Num, Pay, Memo) VALUES (#2024-1-5#, 1, 2, 10.5, "
+                "'Abc'), (#2024-1-6 23:59:59#, 1, 3, 7.25, 'x''y'), (#2024-1-7#, 2, 1, 1, NULL)"));
+    QCOMPARE(
+            column(c, "SELECT Num FROM Sale WHERE Dat>=#2024-1-5# AND Dat<#2024-1-7# ORDER BY Num"),
+            QStringList({"2", "3"}));
+    QCOMPARE(column(c, "SELECT TOP 1 Memo FROM Sale ORDER BY Num DESC"), QStringList{"x'y"});
+    QCOMPARE(column(c, "SELECT Memo FROM Sale WHERE Memo LIKE 'a%'"), QStringList{"Abc"});
+    QCOMPARE(column(c, "SELECT Memo FROM Sale WHERE Memo = 'abc' COLLATE BINARY"), QStringList());
+    QCOMPARE(column(c, "SELECT Memo FROM Sale WHERE Memo = \"x'y\""), QStringList{"x'y"});
+    QCOMPARE(column(c, "SELECT Memo FROM Sale WHERE FALSE"), QStringList());
+
+    // A scratch table belongs to the connection that made it.
+    QVERIFY(run(c, "SELECT PID, Sum(Pay) AS Sm INTO T_Ana FROM Sale GROUP BY PID"));
+    QVERIFY(run(c, "ALTER TABLE T_Ana ALTER COLUMN Sm LONG"));
+    QCOMPARE(column(c, "SELECT Sm FROM T_Ana ORDER BY PID"), QStringList({"18", "1"}));
+    QString error;
+    auto other = PgConnection::open(m_cluster->connInfo(QStringLiteral("shop")), &error);
+    QVERIFY2(other, qPrintable(error));
+    QVERIFY(column(*other, "SELECT Sm FROM T_Ana").value(0).startsWith(QLatin1String("error")));
+    QVERIFY(run(*other, "SELECT PID INTO T_Ana FROM Sale WHERE PID=2"));
+    QCOMPARE(column(*other, "SELECT Count(*) FROM T_Ana"), QStringList{"1"});
+
+    QVERIFY(run(c, "DELETE * FROM Sale WHERE PID=2"));
+    QCOMPARE(column(c, "SELECT Count(*) FROM Sale"), QStringList{"2"});
+}
+
+// Many rows go in one COPY; tabs, line breaks, backslashes, quotes, Chinese
+// and NULL come back as they went in.
+void TestPgEngine::copyKeepsEveryText()
+{
+    const QStringList memos = {"a\tb", "line\nbreak\r\n", "back\\slash \\N", "'\"", "钢管 12\""};
+    QVector<QVector<QVariant>> rows;
+    for (int i = 0; i < 5000; ++i)
+        rows << QVector<QVariant>{qint64(1000 + i), QDateTime(QDate(2024, 2, 29), QTime(8, 30)),
+                                  0.1 * i, i < memos.size() ? QVariant(memos.at(i)) : QVariant()};
+    QString error;
+    QVERIFY2(m_conn->copyRows(QStringLiteral("Pur"), {"ID", "Dat", "Pay", "Memo"}, rows, &error),
+             qPrintable(error));
+    QCOMPARE(column(*m_conn, "SELECT Memo FROM Pur WHERE ID<1005 ORDER BY ID"), memos);
+    QCOMPARE(
+            column(*m_conn, "SELECT Count(*) FROM Pur WHERE Memo IS NULL AND Dat=#2024-2-29 8:30#"),
+            QStringList{"4995"});
+    QCOMPARE(column(*m_conn, "SELECT Pay FROM Pur WHERE ID=1003"),
+             QStringList{"0.30000000000000004"});
+    // A refused row refuses the whole copy.
+    rows = {{qint64(7000), QVariant(), 1.0, QVariant()},
+            {qint64(1000), QVariant(), 1.0, QVariant()}};
+    QVERIFY(!m_conn->copyRows(QStringLiteral("Pur"), {"ID", "Dat", "Pay", "Memo"}, rows, &error));
+    QVERIFY(error.contains(QLatin1String("duplicate")) || error.contains(QLatin1String("重复")));
+    QCOMPARE(column(*m_conn, "SELECT Count(*) FROM Pur WHERE ID=7000"), QStringList{"0"});
+}
+
+// A connection the server dropped fails its next statement with one message
+// in Chinese, and the statement after that opens it again.
+void TestPgEngine::lostConnectionIsSaidOnceAndComesBack()
+{
+    QString error;
+    auto admin = PgConnection::open(m_cluster->connInfo(QStringLiteral("shop")), &error);
+    QVERIFY2(admin, qPrintable(error));
+    QVERIFY(admin->exec(
+            QStringLiteral("SELECT pg_terminate_backend(%1)").arg(m_conn->backendPid())));
+    QVERIFY(!m_conn->exec(QStringLiteral("SELECT 1"), &error));
+    QCOMPARE(error, QStringLiteral("与数据库服务器的连接已断开，下次操作时将重新连接。"));
+    QCOMPARE(column(*m_conn, "SELECT Count(*) FROM Prov"), QStringList{"34"});
+
+    QVERIFY(!PgConnection::open(m_cluster->connInfo(QStringLiteral("nosuchdb")), &error));
+    QVERIFY2(error.startsWith(QStringLiteral("无法连接数据库服务器：")), qPrintable(error));
+}
+
+QTEST_GUILESS_MAIN(TestPgEngine)
+#include "tst_pgengine.moc"

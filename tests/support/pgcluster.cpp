@@ -1,0 +1,118 @@
+#include "pgcluster.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <unistd.h>
+
+namespace testsupport {
+
+namespace {
+
+// The newest installed server's program folder (Debian keeps them apart per
+// major version), or empty.
+QString serverBinFolder()
+{
+    QDir root(QStringLiteral("/usr/lib/postgresql"));
+    QStringList versions = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    std::sort(versions.begin(), versions.end(),
+              [](const QString &a, const QString &b) { return a.toInt() > b.toInt(); });
+    for (const QString &version : std::as_const(versions)) {
+        const QString bin = root.filePath(version + QStringLiteral("/bin"));
+        if (QFile::exists(bin + QStringLiteral("/initdb")))
+            return bin;
+    }
+    return QString();
+}
+
+} // namespace
+
+PgCluster::PgCluster()
+{
+    m_bin = serverBinFolder();
+    if (m_bin.isEmpty()) {
+        m_error = QStringLiteral("PostgreSQL server programs are not installed");
+        return;
+    }
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
+        return;
+    }
+    m_asPostgres = ::geteuid() == 0;
+    if (m_asPostgres) {
+        // The server user must be able to write the folder.
+        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                    | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                    | QFileDevice::WriteOther
+                                                    | QFileDevice::ExeOther);
+    }
+    const QString data = m_dir.filePath(QStringLiteral("data"));
+    if (!run(m_bin + QStringLiteral("/initdb"),
+             {QStringLiteral("-D"), data, QStringLiteral("-E"), QStringLiteral("UTF8"),
+              QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-A"), QStringLiteral("trust"),
+              QStringLiteral("-U"), QStringLiteral("korvo")})) {
+        return;
+    }
+    const QString options = QStringLiteral("-k %1 -c listen_addresses='' -c fsync=off "
+                                           "-c synchronous_commit=off -c full_page_writes=off")
+                                    .arg(m_dir.path());
+    m_running = run(m_bin + QStringLiteral("/pg_ctl"),
+                    {QStringLiteral("-D"), data, QStringLiteral("-o"), options,
+                     QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")),
+                     QStringLiteral("-w"), QStringLiteral("start")});
+}
+
+PgCluster::~PgCluster()
+{
+    if (m_running)
+        run(m_bin + QStringLiteral("/pg_ctl"),
+            {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
+             QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
+}
+
+QString PgCluster::connInfo(const QString &database) const
+{
+    return QStringLiteral("host=%1 user=korvo dbname=%2").arg(m_dir.path(), database);
+}
+
+bool PgCluster::createDatabase(const QString &name)
+{
+    return psql(
+            QStringLiteral("postgres"),
+            QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE template0 ENCODING 'UTF8'").arg(name));
+}
+
+bool PgCluster::psql(const QString &database, const QString &sql, QString *output)
+{
+    return run(m_bin + QStringLiteral("/psql"),
+               {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"),
+                QStringLiteral("-t"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                QStringLiteral("-d"), connInfo(database), QStringLiteral("-c"), sql},
+               output);
+}
+
+bool PgCluster::run(const QString &program, const QStringList &arguments, QString *output)
+{
+    QProcess process;
+    if (m_asPostgres)
+        process.start(QStringLiteral("runuser"),
+                      QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
+                                  QStringLiteral("--"), program}
+                              + arguments);
+    else
+        process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        m_error = QStringLiteral("%1 failed: %2 %3")
+                          .arg(QFileInfo(program).fileName(), process.errorString(),
+                               QString::fromUtf8(process.readAllStandardError()));
+        return false;
+    }
+    if (output)
+        *output = QString::fromUtf8(process.readAllStandardOutput());
+    return true;
+}
+
+} // namespace testsupport

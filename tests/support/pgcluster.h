@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+// A PostgreSQL cluster of the test's own: made with initdb in a temporary
+// folder, listening only on a Unix socket in that folder (no TCP port, no
+// system service), stopped and removed when the object goes. Run as root,
+// the server runs as the postgres system user, since it refuses root.
+class PgCluster
+{
+public:
+    PgCluster();
+    ~PgCluster();
+    PgCluster(const PgCluster &) = delete;
+    PgCluster &operator=(const PgCluster &) = delete;
+
+    // False when the server programs are not installed or the cluster did
+    // not start; error() says why.
+    bool isRunning() const { return m_running; }
+    QString error() const { return m_error; }
+    // A libpq connection string for database name on this cluster.
+    QString connInfo(const QString &database = QStringLiteral("postgres")) const;
+    // Makes an empty database (UTF-8, from template0).
+    bool createDatabase(const QString &name);
+    // Runs SQL through psql on database name (unaligned, tuples only);
+    // false and error() on failure.
+    bool psql(const QString &database, const QString &sql, QString *output = nullptr);
+
+private:
+    bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
+
+    QTemporaryDir m_dir;
+    QString m_bin;
+    bool m_asPostgres = false;
+    bool m_running = false;
+    QString m_error;
+};
+
+} // namespace testsupport
