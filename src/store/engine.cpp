@@ -1,6 +1,8 @@
 #include "enginedetail.h"
 
 #include "jetdialect.h"
+#include "pgconnection.h"
+#include "schema.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +24,15 @@ Database::Database(sqlite3 *db, const QString &path)
     noteConnectionOpened(m_path);
 }
 
+Database::Database(std::unique_ptr<PgConnection> server, const QString &connInfo)
+    : m_path(connInfo)
+    , m_server(std::move(server))
+{}
+
 Database::~Database()
 {
+    if (m_server)
+        return;
     release();
     sqlite3_close_v2(m_db);
     noteConnectionClosed(m_path);
@@ -34,6 +43,8 @@ Database::~Database()
 
 void Database::beginWriting()
 {
+    if (m_server)
+        return;
     // Switching needs a moment without an open transaction; inside one the
     // switch waits for the next write.
     if (m_mayLog && !m_logging && sqlite3_get_autocommit(m_db))
@@ -69,6 +80,8 @@ void Database::release()
 
 bool Database::whileWholeAndStill(const std::function<void()> &work)
 {
+    if (m_server)
+        return false;
     release();
     if (m_logging)
         return false;
@@ -87,6 +100,8 @@ bool Database::whileWholeAndStill(const std::function<void()> &work)
 
 bool Database::exec(const QString &jetSql, QString *error)
 {
+    if (m_server)
+        return m_server->exec(translateJet(jetSql, SqlTarget::Postgres).sql, error);
     beginWriting();
     const TranslatedSql translated = translateJet(jetSql);
     switch (translated.kind) {
@@ -102,6 +117,8 @@ bool Database::exec(const QString &jetSql, QString *error)
 
 bool Database::execNative(const QString &sql, QString *error)
 {
+    if (m_server)
+        return m_server->exec(sql, error);
     beginWriting();
     return runNative(m_db, sql, error);
 }
@@ -109,6 +126,16 @@ bool Database::execNative(const QString &sql, QString *error)
 QStringList Database::tableNames() const
 {
     QStringList names;
+    if (m_server) {
+        PgRows rows;
+        m_server->query(QStringLiteral("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON "
+                                       "n.oid = c.relnamespace WHERE c.relkind = 'r' AND n.nspname "
+                                       "= 'public' ORDER BY c.oid"),
+                        rows);
+        for (const QVector<QVariant> &row : std::as_const(rows.rows))
+            names << schemaSpelling(row.at(0).toString());
+        return names;
+    }
     queryStrings(
             m_db,
             QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE "
@@ -119,6 +146,12 @@ QStringList Database::tableNames() const
 
 qint64 Database::lastInsertId() const
 {
+    if (m_server) {
+        PgRows rows;
+        if (!m_server->query(QStringLiteral("SELECT lastval()"), rows) || rows.rows.isEmpty())
+            return 0;
+        return rows.rows.first().value(0).toLongLong();
+    }
     return sqlite3_last_insert_rowid(m_db);
 }
 
@@ -134,6 +167,15 @@ Transaction::Transaction(const DatabasePtr &db)
     // Names are unique so that nested ones release their own savepoint.
     static quint64 counter = 0;
     m_name = QStringLiteral("korvo_tx_%1").arg(++counter);
+    if (m_db->isServer()) {
+        // The server takes savepoints only inside a transaction block.
+        m_active = m_db->execNative(m_db->m_serverTransactions == 0
+                                            ? QStringLiteral("BEGIN")
+                                            : QStringLiteral("SAVEPOINT ") + m_name);
+        m_db->m_serverTransactions += m_active ? 1 : 0;
+        m_outermost = m_active && m_db->m_serverTransactions == 1;
+        return;
+    }
     m_active = m_db->execNative(QStringLiteral("SAVEPOINT ") + m_name);
 }
 
@@ -148,11 +190,15 @@ bool Transaction::commit(QString *error)
         setError(error, QStringLiteral("事务未开始"));
         return false;
     }
-    if (!runNative(m_db->handle(), QStringLiteral("RELEASE ") + m_name, error)) {
+    const QString release
+            = m_outermost ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ") + m_name;
+    if (!m_db->execNative(release, error)) {
         rollback();
         return false;
     }
     m_active = false;
+    if (m_db->isServer())
+        --m_db->m_serverTransactions;
     return true;
 }
 
@@ -161,8 +207,14 @@ void Transaction::rollback()
     if (!m_active)
         return;
     m_active = false;
-    runNative(m_db->handle(), QStringLiteral("ROLLBACK TO ") + m_name, nullptr);
-    runNative(m_db->handle(), QStringLiteral("RELEASE ") + m_name, nullptr);
+    if (m_db->isServer())
+        --m_db->m_serverTransactions;
+    if (m_outermost) {
+        m_db->execNative(QStringLiteral("ROLLBACK"));
+        return;
+    }
+    m_db->execNative(QStringLiteral("ROLLBACK TO ") + m_name);
+    m_db->execNative(QStringLiteral("RELEASE ") + m_name);
 }
 
 // ---------------------------------------------------------------------------

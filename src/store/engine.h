@@ -29,6 +29,7 @@ inline constexpr char kTextCollation[] = "PINYIN";
 enum class ColumnType { Null, Integer, Double, Date, Text, Bool };
 
 class Database;
+class PgConnection;
 
 // An open, keyed connection to one encrypted database file. Connections are
 // owned by the registry; holders keep a shared pointer, so a connection stays
@@ -40,8 +41,12 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    // Full path of the file.
+    // Full path of the file (for a server set: its connection string).
     QString path() const { return m_path; }
+    // True for an account set on a PostgreSQL server: statements are
+    // translated for the server and sent there; the file-only calls
+    // (handle(), compaction, copies) do not apply.
+    bool isServer() const { return bool(m_server); }
     // Raw handle, for the engine and the benchmark only.
     sqlite3 *handle() const { return m_db; }
 
@@ -73,7 +78,9 @@ public:
 private:
     friend class Registry;
     friend class RecordSet;
+    friend class Transaction;
     Database(sqlite3 *db, const QString &path);
+    Database(std::unique_ptr<PgConnection> server, const QString &connInfo);
     // Called before every write: the first write of a file the registry
     // holds switches it to a write-ahead log.
     void beginWriting();
@@ -89,6 +96,8 @@ private:
     bool m_mayLog = false;         // held by the registry: log once written to
     bool m_logging = false;        // on a write-ahead log now
     QStringList m_createdSidecars; // log files a read-only open made
+    std::unique_ptr<PgConnection> m_server;
+    int m_serverTransactions = 0; // open transactions on the server, nested ones counted
 };
 
 using DatabasePtr = std::shared_ptr<Database>;
@@ -126,6 +135,9 @@ public:
     static bool isOpen(const QString &path);
     // Creates a new, empty encrypted database file (fails when it exists).
     static DatabasePtr create(const QString &path, QString *error = nullptr);
+    // A connection to a database on a PostgreSQL server (a libpq connection
+    // string). Not kept by the registry: the holder owns it.
+    static DatabasePtr openServer(const QString &connInfo, QString *error = nullptr);
 };
 
 // One unit of work on a connection: everything written between its start
@@ -163,6 +175,7 @@ private:
     DatabasePtr m_db;
     QString m_name;
     bool m_active = false;
+    bool m_outermost = false; // on a server: began the transaction block
 };
 
 // The result of a query, read completely on open: the record count is exact,
@@ -229,6 +242,8 @@ public:
     bool update(QString *error = nullptr);
 
 private:
+    bool openOnServer(const DatabasePtr &db, const QString &jetSql, const QVariantList &values,
+                      QString *error);
     struct Data;
     std::unique_ptr<Data> d;
 };

@@ -211,6 +211,16 @@ void renderForPostgres(QVector<Token> &tokens)
                 t.text.prepend(QLatin1Char(' '));
             if (i + 1 < tokens.size() && tokens.at(i + 1).kind == Token::SingleQuoted)
                 t.text.append(QLatin1Char(' '));
+        } else if (isWord(t, "RIGHT")) {
+            // Staff.Right is a column; on the server RIGHT is a reserved
+            // word unless it opens a join or calls the function.
+            const int after = nextSignificant(tokens, i);
+            const bool keyword
+                    = after < tokens.size()
+                      && (isSymbol(tokens.at(after), '(') || isWord(tokens.at(after), "JOIN")
+                          || isWord(tokens.at(after), "OUTER"));
+            if (!keyword)
+                t.text = QStringLiteral("\"right\"");
         } else if (isWord(t, "LIKE")) {
             t.text = QStringLiteral("ILIKE");
         } else if (isWord(t, "BINARY")) {

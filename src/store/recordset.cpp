@@ -1,10 +1,14 @@
 #include "enginedetail.h"
+#include "pgconnection.h"
+#include "schema.h"
 
 #include "formatting.h"
 #include "jetdialect.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QMap>
+#include <QRegularExpression>
 #include <algorithm>
 
 #include <cmath>
@@ -201,6 +205,40 @@ struct RecordSet::Data
         }
         if (firstColumn > 0)
             rowids.push_back(sqlite3_column_int64(stmt, 0));
+        ++rows;
+    }
+
+    // One row as a server gives it: values already typed, dates kept as
+    // their stored text so they read back like a file set's.
+    void appendValues(const QVector<QVariant> &values)
+    {
+        for (const QVariant &value : values) {
+            Cell &cell = newCell();
+            cell.integer = 0;
+            cell.length = 0;
+            cell.storage = SQLITE_NULL;
+            if (!value.isValid())
+                continue;
+            switch (value.typeId()) {
+            case QMetaType::LongLong:
+            case QMetaType::Bool:
+                cell.storage = SQLITE_INTEGER;
+                cell.integer = value.toLongLong();
+                break;
+            case QMetaType::Double:
+                cell.storage = SQLITE_FLOAT;
+                cell.real = value.toDouble();
+                break;
+            default: {
+                const QByteArray text = value.typeId() == QMetaType::QDateTime
+                                                ? storedDateText(value.toDateTime()).toUtf8()
+                                                : value.toString().toUtf8();
+                cell.storage = SQLITE_TEXT;
+                cell.text = storeBytes(text.constData(), size_t(text.size()));
+                cell.length = quint32(text.size());
+            }
+            }
+        }
         ++rows;
     }
 
@@ -403,6 +441,8 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
         setError(error, QStringLiteral("数据库未打开"));
         return false;
     }
+    if (db->isServer())
+        return openOnServer(db, jetSql, values, error);
     const TranslatedSql translated = translateJet(jetSql);
     if (translated.kind != TranslatedSql::Kind::Plain) {
         // An action statement opened as a query runs and gives no rows.
@@ -509,6 +549,49 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
         }
     }
 
+    d->db = db;
+    d->open = true;
+    d->position = 0;
+    return true;
+}
+
+bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
+                             const QVariantList &values, QString *error)
+{
+    const TranslatedSql translated = translateJet(jetSql, SqlTarget::Postgres);
+    if (translated.kind != TranslatedSql::Kind::Plain || !values.isEmpty()) {
+        if (!values.isEmpty()) {
+            setError(error, QStringLiteral("服务器套账的查询暂不能带参数值"));
+            return false;
+        }
+        return db->exec(jetSql, error);
+    }
+    PgRows result;
+    if (!db->m_server->query(translated.sql, result, error))
+        return false;
+    // The server gives names in lower case: a name the statement spells
+    // (an alias such as Sm) keeps that spelling, a column the schema's.
+    QHash<QString, QString> spelled;
+    static const QRegularExpression word(QStringLiteral("[A-Za-z_][A-Za-z0-9_]*"));
+    for (auto it = word.globalMatch(jetSql); it.hasNext();) {
+        const QString w = it.next().captured();
+        if (!spelled.contains(w.toLower()))
+            spelled.insert(w.toLower(), w);
+    }
+    const int count = result.names.size();
+    d->fields.resize(size_t(count));
+    for (int c = 0; c < count; ++c) {
+        Field &field = d->fields[size_t(c)];
+        const QString name = result.names.at(c);
+        field.name = spelled.value(name, schemaSpelling(name));
+        field.declared = result.types.at(c);
+        field.type = field.declared;
+    }
+    for (const QVector<QVariant> &row : std::as_const(result.rows)) {
+        if (d->rowLimit < 0 || d->rows < d->rowLimit)
+            d->appendValues(row);
+        ++d->rowsGiven;
+    }
     d->db = db;
     d->open = true;
     d->position = 0;

@@ -1,6 +1,7 @@
 #include "enginedetail.h"
 
 #include "changes.h"
+#include "pgconnection.h"
 #include "prompts.h"
 #include "workfiles.h"
 
@@ -382,6 +383,14 @@ DatabasePtr Registry::create(const QString &path, QString *error)
     database->holdWithLog();
     openConnections()[key] = database;
     return database;
+}
+
+DatabasePtr Registry::openServer(const QString &connInfo, QString *error)
+{
+    std::unique_ptr<PgConnection> server = PgConnection::open(connInfo, error);
+    if (!server)
+        return nullptr;
+    return DatabasePtr(new Database(std::move(server), connInfo));
 }
 
 } // namespace store

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QVector>
@@ -341,6 +342,26 @@ bool EnsureSchema(const QString &fileName)
         return ok;
     db->execNative(QStringLiteral("ROLLBACK"));
     return false;
+}
+
+QString schemaSpelling(const QString &name)
+{
+    // The server keeps unquoted names in lower case; lists and field look-ups
+    // show them as the schema writes them.
+    static const QHash<QString, QString> spellings = [] {
+        QHash<QString, QString> found;
+        const QString sql = createTablesSql() + receiptsSql(false);
+        static const QRegularExpression table(QStringLiteral("CREATE TABLE (\\S+) \\(([^;]*)\\);"));
+        for (auto it = table.globalMatch(sql); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            found.insert(m.captured(1).toLower(), m.captured(1));
+            for (const QString &column : m.captured(2).split(QStringLiteral(", ")))
+                found.insert(column.section(QLatin1Char(' '), 0, 0).toLower(),
+                             column.section(QLatin1Char(' '), 0, 0));
+        }
+        return found;
+    }();
+    return spellings.value(name.toLower(), name);
 }
 
 QString PostgresSchemaSql()

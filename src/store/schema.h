@@ -23,6 +23,9 @@ bool EnsureSchema(const QString &fileName);
 // indexes, the starting rows and every schema step recorded. To be run in
 // one transaction.
 QString PostgresSchemaSql();
+// A table or column name as the schema spells it (Sale, PID), for a name
+// given in any letter case; other names come back as given.
+QString schemaSpelling(const QString &name);
 // Parameter keys of the schema steps, in the order they run.
 QStringList SchemaStepKeys();
 

@@ -141,6 +141,9 @@ void TestJetDialect::postgres_data()
        "SELECT * FROM Cus WHERE Name='O''Neil \"x\"'");
     pg("like ignores case", "SELECT * FROM Cus WHERE Name like '%a!_%' ESCAPE '!'",
        "SELECT * FROM Cus WHERE Name ILIKE '%a!_%' ESCAPE '!'");
+    pg("the Right column",
+       "SELECT Right, Staff.Right, right(Name, 1) FROM Staff RIGHT JOIN T ON 1=1",
+       "SELECT \"right\", Staff.\"right\", right(Name, 1) FROM Staff RIGHT JOIN T ON 1=1");
     pg("binary collation", "SELECT * FROM Staff WHERE Name='a' COLLATE BINARY",
        "SELECT * FROM Staff WHERE Name='a' COLLATE \"C\"");
     pg("select into a scratch table",

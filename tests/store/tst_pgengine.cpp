@@ -4,6 +4,7 @@
 
 #include "pgcluster.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -22,6 +23,8 @@ private slots:
     void translatedStatementsRun();
     void copyKeepsEveryText();
     void lostConnectionIsSaidOnceAndComesBack();
+    void sameAnswersAsAFileSet();
+    void transactionsNest();
 
 private:
     // The first column of every row of a query on conn.
@@ -196,6 +199,113 @@ void TestPgEngine::lostConnectionIsSaidOnceAndComesBack()
 
     QVERIFY(!PgConnection::open(m_cluster->connInfo(QStringLiteral("nosuchdb")), &error));
     QVERIFY2(error.startsWith(QStringLiteral("无法连接数据库服务器：")), qPrintable(error));
+}
+
+// The same rows written by the same statements into a file set and a server
+// set read back alike through record sets: names, types, values and order.
+void TestPgEngine::sameAnswersAsAFileSet()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("oracle.qdt"));
+    QString error;
+    QVERIFY2(BuildTemplate(file, &error), qPrintable(error));
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("oracle")));
+    const DatabasePtr server
+            = Registry::openServer(m_cluster->connInfo(QStringLiteral("oracle")), &error);
+    QVERIFY2(server && server->isServer(), qPrintable(error));
+    QVERIFY(server->execNative(QStringLiteral("BEGIN;") + PostgresSchemaSql()
+                               + QStringLiteral("COMMIT;")));
+    const DatabasePtr local = Registry::open(file, &error);
+    QVERIFY2(local, qPrintable(error));
+    QCOMPARE(server->tableNames(), local->tableNames());
+
+    const char *seed[] = {
+            "INSERT INTO Pro (Name, Price, Unit, P0) VALUES ('钢管', 12.5, '根', 'GG-01'), "
+            "('阀门', 3, "
+            "'个', NULL), ('Bolt', 0.1, '盒', 'B')",
+            "INSERT INTO Cus (Name, Disc, Prov) VALUES ('华东五金', 0.95, '上海市'), ('北方建材', "
+            "1, "
+            "'北京市')",
+            "INSERT INTO Sale (Dat, PID, CID, Num, Price, Pay, Pay1, Memo) VALUES (#2024-1-5#, 1, "
+            "1, 2, "
+            "12.5, 25, 10, 'x''y'), (#2024-1-6 9:30#, 2, 2, 3, 3, 9, 9, NULL), (#2024-2-1#, 1, 2, "
+            "1.5, "
+            "12.5, 18.75, 0, '')",
+            "UPDATE Sale SET Pay1=Pay WHERE Dat<#2024-1-6#",
+            "DELETE * FROM Pro WHERE Name='Bolt'",
+    };
+    for (const char *statement : seed) {
+        QVERIFY2(local->exec(QString::fromUtf8(statement), &error), qPrintable(error));
+        QVERIFY2(server->exec(QString::fromUtf8(statement), &error), qPrintable(error));
+    }
+    const char *queries[] = {
+            "SELECT * FROM Sale ORDER BY ID",
+            "SELECT * FROM Pro ORDER BY Name",
+            "SELECT Cus.Name, Sum(Sale.Pay) AS Sm, Count(*) AS N FROM Sale INNER JOIN Cus ON "
+            "Sale.CID=Cus.ID GROUP BY Cus.Name ORDER BY Cus.Name",
+            "SELECT TOP 2 Dat, Memo FROM Sale WHERE Dat>=#2024-1-6# ORDER BY Dat DESC",
+            "SELECT Name, Right FROM Staff ORDER BY ID",
+    };
+    for (const char *query : queries) {
+        RecordSet a, b;
+        QVERIFY2(a.open(local, QString::fromUtf8(query), &error), qPrintable(error));
+        QVERIFY2(b.open(server, QString::fromUtf8(query), &error), qPrintable(query + error));
+        QCOMPARE(b.recordCount(), a.recordCount());
+        QCOMPARE(b.fieldCount(), a.fieldCount());
+        for (int c = 0; c < a.fieldCount(); ++c) {
+            QCOMPARE(b.fieldName(c), a.fieldName(c));
+            QCOMPARE(b.fieldType(c), a.fieldType(c));
+            for (int r = 0; r < a.recordCount(); ++r)
+                QVERIFY2(b.valueAt(r, c) == a.valueAt(r, c),
+                         qPrintable(QStringLiteral("%1 row %2 %3: %4 / %5")
+                                            .arg(QString::fromUtf8(query))
+                                            .arg(r)
+                                            .arg(a.fieldName(c), b.valueAt(r, c).toString(),
+                                                 a.valueAt(r, c).toString())));
+        }
+    }
+    RecordSet limited;
+    limited.setRowLimit(1);
+    QVERIFY(limited.open(server, QStringLiteral("SELECT * FROM Sale")));
+    QCOMPARE(limited.recordCount(), 1);
+    QCOMPARE(limited.totalCount(), 3);
+    Registry::close(file);
+}
+
+// A transaction inside another is a savepoint: undoing it keeps the outer
+// one's work, undoing the outer one undoes everything.
+void TestPgEngine::transactionsNest()
+{
+    QString error;
+    const DatabasePtr db
+            = Registry::openServer(m_cluster->connInfo(QStringLiteral("shop")), &error);
+    QVERIFY2(db, qPrintable(error));
+    const auto accounts = [&db] {
+        RecordSet rs;
+        rs.open(db, QStringLiteral("SELECT Name FROM Acc ORDER BY Name"));
+        QStringList names;
+        for (; !rs.eof(); rs.moveNext())
+            names << rs.value(0).toString();
+        return names;
+    };
+    {
+        Transaction outer(db);
+        QVERIFY(outer.isActive());
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO Acc (Name) VALUES ('现金')")));
+        {
+            Transaction inner(db);
+            QVERIFY(db->exec(QStringLiteral("INSERT INTO Acc (Name) VALUES ('银行')")));
+        }
+        QVERIFY(outer.commit());
+    }
+    QCOMPARE(accounts(), QStringList{"现金"});
+    {
+        Transaction outer(db);
+        QVERIFY(db->exec(QStringLiteral("DELETE * FROM Acc")));
+        Transaction inner(db);
+        QVERIFY(inner.commit());
+    }
+    QCOMPARE(accounts(), QStringList{"现金"});
 }
 
 QTEST_GUILESS_MAIN(TestPgEngine)
