@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -244,6 +245,7 @@ public:
 private:
     bool openOnServer(const DatabasePtr &db, const QString &jetSql, const QVariantList &values,
                       QString *error);
+    bool updateOnServer(int editKind, const QMap<int, QVariant> &pending, QString *error);
     struct Data;
     std::unique_ptr<Data> d;
 };

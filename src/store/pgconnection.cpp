@@ -208,11 +208,21 @@ bool PgConnection::exec(const QString &sql, QString *error)
 
 bool PgConnection::query(const QString &sql, PgRows &rows, QString *error)
 {
+    return query(sql, {}, rows, error);
+}
+
+bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteArray>> &params,
+                         PgRows &rows, QString *error)
+{
     rows = PgRows();
     if (!ensureConnected(error))
         return false;
-    PGresult *result = PQexecParams(m_conn, sql.toUtf8().constData(), 0, nullptr, nullptr, nullptr,
-                                    nullptr, 0);
+    std::vector<const char *> values;
+    values.reserve(size_t(params.size()));
+    for (const std::optional<QByteArray> &param : params)
+        values.push_back(param ? param->constData() : nullptr);
+    PGresult *result = PQexecParams(m_conn, sql.toUtf8().constData(), int(params.size()), nullptr,
+                                    values.data(), nullptr, nullptr, 0);
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
         const QString message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
         const bool noRows = PQresultStatus(result) == PGRES_COMMAND_OK;

@@ -2,12 +2,14 @@
 
 #include "engine.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 
 #include <memory>
+#include <optional>
 
 struct pg_conn;
 
@@ -49,6 +51,11 @@ public:
     bool exec(const QString &sql, QString *error = nullptr);
     // Runs one statement and reads all of its rows.
     bool query(const QString &sql, PgRows &rows, QString *error = nullptr);
+    // The same with values for its parameters $1, $2, … sent apart from the
+    // statement's text (an empty optional is NULL); the server reads each
+    // text as the type its place needs.
+    bool query(const QString &sql, const QVector<std::optional<QByteArray>> &params, PgRows &rows,
+               QString *error = nullptr);
     // Sends rows of tab-separated text to COPY table (columns) FROM STDIN
     // in one go: the fast way to write many rows over the network. Values
     // are escaped here; NULL is an invalid QVariant.

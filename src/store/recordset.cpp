@@ -119,6 +119,11 @@ struct RecordSet::Data
     char *byteCursor = nullptr;
     size_t bytesLeft = 0;
     std::vector<qint64> rowids; // only for an editable record set
+    // On a server: each row's key (ID, or Var for the parameters) and the
+    // row version it was read at, so a save never overwrites another PC's.
+    QString serverKey;
+    std::vector<QVariant> serverKeys;
+    std::vector<QString> serverVersions;
     int rows = 0;
     int position = 0;
     int rowLimit = -1; // rows kept; the rest are only counted (-1: keep all)
@@ -210,9 +215,14 @@ struct RecordSet::Data
 
     // One row as a server gives it: values already typed, dates kept as
     // their stored text so they read back like a file set's.
-    void appendValues(const QVector<QVariant> &values)
+    void appendValues(const QVector<QVariant> &values, int hidden = 0)
     {
-        for (const QVariant &value : values) {
+        if (hidden == 2) {
+            serverKeys.push_back(values.at(0));
+            serverVersions.push_back(values.at(1).toString());
+        }
+        for (int v = hidden; v < values.size(); ++v) {
+            const QVariant &value = values.at(v);
             Cell &cell = newCell();
             cell.integer = 0;
             cell.length = 0;
@@ -566,9 +576,29 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         }
         return db->exec(jetSql, error);
     }
+    // A plain query on one table with a key can be edited: its key and row
+    // version are read first, unseen.
+    QString sql = translated.sql;
+    int hidden = 0;
+    const RowidQuery editable = withHiddenRowid(sql);
+    const QString table = schemaSpelling(editable.table);
+    const QStringList tableColumns = schemaColumns(table);
+    const QString key = table == QStringLiteral("参数")               ? QStringLiteral("Var")
+                        : tableColumns.contains(QLatin1String("ID")) ? QStringLiteral("ID")
+                                                                     : QString();
+    if (!editable.table.isEmpty() && !key.isEmpty()) {
+        const int at = editable.sql.indexOf(QLatin1String("rowid, "));
+        sql = editable.sql.left(at) + key + QStringLiteral(", xmin::text, ")
+              + editable.sql.mid(at + 7);
+        hidden = 2;
+        d->table = table;
+        d->serverKey = key;
+    }
     PgRows result;
-    if (!db->m_server->query(translated.sql, result, error))
+    if (!db->m_server->query(sql, result, error)) {
+        d->table.clear();
         return false;
+    }
     // The server gives names in lower case: a name the statement spells
     // (an alias such as Sm) keeps that spelling, a column the schema's.
     QHash<QString, QString> spelled;
@@ -578,18 +608,21 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         if (!spelled.contains(w.toLower()))
             spelled.insert(w.toLower(), w);
     }
-    const int count = result.names.size();
+    const int count = result.names.size() - hidden;
     d->fields.resize(size_t(count));
     for (int c = 0; c < count; ++c) {
         Field &field = d->fields[size_t(c)];
-        const QString name = result.names.at(c);
+        const QString name = result.names.at(c + hidden);
         field.name = spelled.value(name, schemaSpelling(name));
-        field.declared = result.types.at(c);
+        field.declared = result.types.at(c + hidden);
         field.type = field.declared;
+        const QString column = schemaSpelling(name);
+        if (hidden > 0 && tableColumns.contains(column))
+            field.originColumn = column;
     }
     for (const QVector<QVariant> &row : std::as_const(result.rows)) {
         if (d->rowLimit < 0 || d->rows < d->rowLimit)
-            d->appendValues(row);
+            d->appendValues(row, hidden);
         ++d->rowsGiven;
     }
     d->db = db;
@@ -784,6 +817,8 @@ bool RecordSet::update(QString *error)
         }
         columns << quoteIdentifier(field.originColumn);
     }
+    if (d->db->isServer())
+        return updateOnServer(int(edit), pending, error);
     d->db->beginWriting();
     sqlite3 *handle = d->db->handle();
     const QString table = quoteIdentifier(d->table);
@@ -833,6 +868,140 @@ bool RecordSet::update(QString *error)
     }
     const qint64 rowid = d->rowids[size_t(d->position)];
     return d->readBack(rowid, d->position, error);
+}
+
+namespace {
+
+// A value as the text the server reads for a column of the given type.
+std::optional<QByteArray> serverParam(const QVariant &value, ColumnType target)
+{
+    if (!value.isValid() || value.isNull())
+        return std::nullopt;
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return QByteArray(value.toBool() ? "1" : "0");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QByteArray::number(value.toDouble(), 'g', 17);
+    case QMetaType::QDateTime:
+        if (!value.toDateTime().isValid())
+            return std::nullopt;
+        return storedDateText(value.toDateTime()).toUtf8();
+    case QMetaType::QDate:
+        if (!value.toDate().isValid())
+            return std::nullopt;
+        return storedDateText(QDateTime(value.toDate(), QTime(0, 0))).toUtf8();
+    case QMetaType::QTime:
+        return storedDateText(QDateTime(QDate(1899, 12, 30), value.toTime())).toUtf8();
+    default:
+        break;
+    }
+    const QString text = value.toString();
+    if (target == ColumnType::Date) {
+        const QString canonical = jetDateToSqlite(text);
+        if (!canonical.isEmpty())
+            return canonical.toUtf8();
+    }
+    return text.toUtf8();
+}
+
+// A name of the schema as the server's quoted identifier (its lower case).
+QString serverName(const QString &name)
+{
+    return QLatin1Char('"') + name.toLower() + QLatin1Char('"');
+}
+
+} // namespace
+
+bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending, QString *error)
+{
+    const Data::Edit edit = Data::Edit(editKind);
+    QStringList columns;
+    QVector<std::optional<QByteArray>> params;
+    for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
+        const Field &field = d->fields[size_t(it.key())];
+        if (field.originColumn.isEmpty()) {
+            setError(error, QStringLiteral("字段不能修改：%1").arg(field.name));
+            return false;
+        }
+        columns << serverName(field.originColumn);
+        params << serverParam(it.value(), field.declared);
+    }
+    const QString table = serverName(d->table);
+    const QString key = serverName(d->serverKey);
+    QString sql;
+    if (edit == Data::Edit::Adding) {
+        QStringList marks;
+        for (int i = 1; i <= columns.size(); ++i)
+            marks << QStringLiteral("$%1").arg(i);
+        sql = columns.isEmpty()
+                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, key)
+                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                                .arg(table, columns.join(QStringLiteral(", ")),
+                                     marks.join(QStringLiteral(", ")), key);
+    } else {
+        if (columns.isEmpty())
+            return true;
+        if (d->position < 0 || d->position >= d->rows) {
+            setError(error, QStringLiteral("没有当前记录"));
+            return false;
+        }
+        QStringList sets;
+        for (int i = 0; i < columns.size(); ++i)
+            sets << QStringLiteral("%1=$%2").arg(columns.at(i)).arg(i + 1);
+        // Only the row as it was read is changed: another PC's save in
+        // between gives it a new version, and then nothing is written.
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3=$%4 AND xmin::text=$%5 RETURNING %3")
+                      .arg(table, sets.join(QStringLiteral(", ")), key)
+                      .arg(columns.size() + 1)
+                      .arg(columns.size() + 2);
+        params << serverParam(d->serverKeys[size_t(d->position)], ColumnType::Null)
+               << d->serverVersions[size_t(d->position)].toUtf8();
+    }
+    PgRows written;
+    if (!d->db->m_server->query(sql, params, written, error))
+        return false;
+    if (written.rows.isEmpty()) {
+        PgRows still;
+        d->db->m_server->query(QStringLiteral("SELECT 1 FROM %1 WHERE %2=$1").arg(table, key),
+                               {params.at(params.size() - 2)}, still);
+        setError(error, still.rows.isEmpty()
+                                ? QStringLiteral("记录已被其他用户删除，请刷新后重试！")
+                                : QStringLiteral("记录已被其他用户修改，请刷新后重试！"));
+        return false;
+    }
+    // The row as the server keeps it now: assigned ID, converted values,
+    // new version.
+    QStringList fieldsSql;
+    for (const Field &field : d->fields)
+        fieldsSql << (field.originColumn.isEmpty() ? QStringLiteral("NULL")
+                                                   : serverName(field.originColumn));
+    PgRows row;
+    if (!d->db->m_server->query(QStringLiteral("SELECT %1, xmin::text, %2 FROM %3 WHERE %1=$1")
+                                        .arg(key, fieldsSql.join(QStringLiteral(", ")), table),
+                                {serverParam(written.rows.first().at(0), ColumnType::Null)}, row,
+                                error)
+        || row.rows.isEmpty()) {
+        setError(error, QStringLiteral("写入的记录无法读回"));
+        return false;
+    }
+    const int target = edit == Data::Edit::Adding ? d->rows : d->position;
+    d->appendValues(row.rows.first(), 2);
+    if (target < d->rows - 1) {
+        // Replace the row in place: move the extra row's cells over it.
+        const int count = d->columns();
+        for (int c = 0; c < count; ++c)
+            d->cellAt(size_t(target) * size_t(count) + size_t(c))
+                    = d->cellAt(d->cellCount - size_t(count) + size_t(c));
+        d->cellCount -= size_t(count);
+        d->serverKeys[size_t(target)] = d->serverKeys.back();
+        d->serverVersions[size_t(target)] = d->serverVersions.back();
+        d->serverKeys.pop_back();
+        d->serverVersions.pop_back();
+        --d->rows;
+    }
+    d->position = target;
+    return true;
 }
 
 } // namespace store

@@ -364,6 +364,25 @@ QString schemaSpelling(const QString &name)
     return spellings.value(name.toLower(), name);
 }
 
+QStringList schemaColumns(const QString &table)
+{
+    static const QHash<QString, QStringList> columns = [] {
+        QHash<QString, QStringList> found;
+        const QString sql = createTablesSql() + receiptsSql(false);
+        static const QRegularExpression create(
+                QStringLiteral("CREATE TABLE (\\S+) \\(([^;]*)\\);"));
+        for (auto it = create.globalMatch(sql); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            QStringList names;
+            for (const QString &column : m.captured(2).split(QStringLiteral(", ")))
+                names << column.section(QLatin1Char(' '), 0, 0);
+            found.insert(m.captured(1).toLower(), names);
+        }
+        return found;
+    }();
+    return columns.value(table.toLower());
+}
+
 QString PostgresSchemaSql()
 {
     const SqlTarget pg = SqlTarget::Postgres;

@@ -26,6 +26,9 @@ QString PostgresSchemaSql();
 // A table or column name as the schema spells it (Sale, PID), for a name
 // given in any letter case; other names come back as given.
 QString schemaSpelling(const QString &name);
+// The columns of a table of the schema, as spelled there; empty for a table
+// it does not have.
+QStringList schemaColumns(const QString &table);
 // Parameter keys of the schema steps, in the order they run.
 QStringList SchemaStepKeys();
 

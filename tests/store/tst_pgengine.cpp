@@ -25,6 +25,7 @@ private slots:
     void lostConnectionIsSaidOnceAndComesBack();
     void sameAnswersAsAFileSet();
     void transactionsNest();
+    void editsWriteBackByKey();
 
 private:
     // The first column of every row of a query on conn.
@@ -306,6 +307,54 @@ void TestPgEngine::transactionsNest()
         QVERIFY(inner.commit());
     }
     QCOMPARE(accounts(), QStringList{"现金"});
+}
+
+// Rows added and changed through a record set are written back by their key
+// (ID; Var for the parameters) and read back as the server keeps them. A save
+// of a row another connection changed or deleted since it was read writes
+// nothing and says so.
+void TestPgEngine::editsWriteBackByKey()
+{
+    QString error;
+    const QString info = m_cluster->connInfo(QStringLiteral("shop"));
+    const DatabasePtr db = Registry::openServer(info, &error);
+    const DatabasePtr otherPc = Registry::openServer(info, &error);
+    QVERIFY2(db && otherPc, qPrintable(error));
+
+    RecordSet add;
+    QVERIFY(add.open(db, QStringLiteral("SELECT * FROM Vendor WHERE FALSE")));
+    add.addNew();
+    add.setValue(QStringLiteral("Name"), QStringLiteral("O'Neil 五金"));
+    add.setValue(QStringLiteral("Phone"), QVariant());
+    QVERIFY2(add.update(&error), qPrintable(error));
+    const qint64 id = add.value(QStringLiteral("ID")).toLongLong();
+    QVERIFY(id > 0);
+    QCOMPARE(add.value(QStringLiteral("Name")), QVariant(QStringLiteral("O'Neil 五金")));
+
+    RecordSet param;
+    QVERIFY(param.open(db, QStringLiteral("SELECT * FROM 参数 WHERE Var='最近用户名'")));
+    param.addNew();
+    param.setValue(QStringLiteral("Var"), QStringLiteral("最近用户名"));
+    param.setValue(QStringLiteral("Con"), QStringLiteral("zunta"));
+    QVERIFY2(param.update(&error), qPrintable(error));
+    param.setValue(QStringLiteral("Con"), QStringLiteral("张三"));
+    QVERIFY2(param.update(&error), qPrintable(error));
+    QCOMPARE(column(*m_conn, "SELECT Con FROM 参数 WHERE Var='最近用户名'"), QStringList{"张三"});
+
+    const QString one = QStringLiteral("SELECT * FROM Vendor WHERE ID=%1").arg(id);
+    RecordSet mine, theirs, gone;
+    QVERIFY(mine.open(db, one) && theirs.open(otherPc, one) && gone.open(db, one));
+    theirs.setValue(QStringLiteral("Memo"), QStringLiteral("他们的"));
+    QVERIFY2(theirs.update(&error), qPrintable(error));
+    mine.setValue(QStringLiteral("Memo"), QStringLiteral("我的"));
+    QVERIFY(!mine.update(&error));
+    QCOMPARE(error, QStringLiteral("记录已被其他用户修改，请刷新后重试！"));
+    QCOMPARE(column(*m_conn, QStringLiteral("SELECT Memo FROM Vendor WHERE ID=%1").arg(id)),
+             QStringList{"他们的"});
+    QVERIFY(otherPc->exec(QStringLiteral("DELETE * FROM Vendor WHERE ID=%1").arg(id)));
+    gone.setValue(QStringLiteral("Memo"), QStringLiteral("晚了"));
+    QVERIFY(!gone.update(&error));
+    QCOMPARE(error, QStringLiteral("记录已被其他用户删除，请刷新后重试！"));
 }
 
 QTEST_GUILESS_MAIN(TestPgEngine)
