@@ -196,9 +196,13 @@ QString postgresName(const Token &t)
 // The tokens keep their count, so the passes after this one still apply.
 void renderForPostgres(QVector<Token> &tokens)
 {
+    int parameters = 0;
     for (int i = 0; i < tokens.size(); ++i) {
         Token &t = tokens[i];
-        if (t.kind == Token::Bracketed) {
+        if (isSymbol(t, '?')) {
+            // The server numbers its parameters.
+            t.text = QStringLiteral("$%1").arg(++parameters);
+        } else if (t.kind == Token::Bracketed) {
             t.text = postgresName(t);
             t.kind = Token::DoubleQuoted;
         } else if (t.kind == Token::DoubleQuoted) {

@@ -33,7 +33,8 @@ struct TranslatedSql
 // [bracketed] names quoted identifiers in lower case (as the unquoted names
 // of the schema are stored), "double-quoted" texts string literals (Jet reads
 // them so), LIKE becomes ILIKE (SQLite's LIKE ignores the case of ASCII
-// letters) and COLLATE BINARY becomes COLLATE "C". TRUE and FALSE stay.
+// letters), COLLATE BINARY becomes COLLATE "C" and the parameters ? are
+// numbered $1, $2, …. TRUE and FALSE stay.
 TranslatedSql translateJet(const QString &jetSql, SqlTarget target = SqlTarget::Sqlite);
 
 // Text of a date literal as stored: 'YYYY-MM-DD HH:MM:SS'. Returns an empty

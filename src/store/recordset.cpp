@@ -565,17 +565,63 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
     return true;
 }
 
+namespace {
+
+// A value as the text the server reads for a column of the given type.
+std::optional<QByteArray> serverParam(const QVariant &value, ColumnType target)
+{
+    if (!value.isValid() || value.isNull())
+        return std::nullopt;
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return QByteArray(value.toBool() ? "1" : "0");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QByteArray::number(value.toDouble(), 'g', 17);
+    case QMetaType::QDateTime:
+        if (!value.toDateTime().isValid())
+            return std::nullopt;
+        return storedDateText(value.toDateTime()).toUtf8();
+    case QMetaType::QDate:
+        if (!value.toDate().isValid())
+            return std::nullopt;
+        return storedDateText(QDateTime(value.toDate(), QTime(0, 0))).toUtf8();
+    case QMetaType::QTime:
+        return storedDateText(QDateTime(QDate(1899, 12, 30), value.toTime())).toUtf8();
+    default:
+        break;
+    }
+    const QString text = value.toString();
+    if (target == ColumnType::Date) {
+        const QString canonical = jetDateToSqlite(text);
+        if (!canonical.isEmpty())
+            return canonical.toUtf8();
+    }
+    return text.toUtf8();
+}
+
+// A name of the schema as the server's quoted identifier (its lower case).
+QString serverName(const QString &name)
+{
+    return QLatin1Char('"') + name.toLower() + QLatin1Char('"');
+}
+
+} // namespace
+
 bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
                              const QVariantList &values, QString *error)
 {
     const TranslatedSql translated = translateJet(jetSql, SqlTarget::Postgres);
-    if (translated.kind != TranslatedSql::Kind::Plain || !values.isEmpty()) {
+    if (translated.kind != TranslatedSql::Kind::Plain) {
         if (!values.isEmpty()) {
-            setError(error, QStringLiteral("服务器套账的查询暂不能带参数值"));
+            setError(error, QStringLiteral("该语句不能带参数值"));
             return false;
         }
         return db->exec(jetSql, error);
     }
+    QVector<std::optional<QByteArray>> params;
+    for (const QVariant &value : values)
+        params << serverParam(value, ColumnType::Null);
     // A plain query on one table with a key can be edited: its key and row
     // version are read first, unseen.
     QString sql = translated.sql;
@@ -583,7 +629,7 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
     const RowidQuery editable = withHiddenRowid(sql);
     const QString table = schemaSpelling(editable.table);
     const QStringList tableColumns = schemaColumns(table);
-    const QString key = table == QStringLiteral("参数")               ? QStringLiteral("Var")
+    const QString key = table == QStringLiteral("参数")              ? QStringLiteral("Var")
                         : tableColumns.contains(QLatin1String("ID")) ? QStringLiteral("ID")
                                                                      : QString();
     if (!editable.table.isEmpty() && !key.isEmpty()) {
@@ -595,7 +641,7 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         d->serverKey = key;
     }
     PgRows result;
-    if (!db->m_server->query(sql, result, error)) {
+    if (!db->m_server->query(sql, params, result, error)) {
         d->table.clear();
         return false;
     }
@@ -869,49 +915,6 @@ bool RecordSet::update(QString *error)
     const qint64 rowid = d->rowids[size_t(d->position)];
     return d->readBack(rowid, d->position, error);
 }
-
-namespace {
-
-// A value as the text the server reads for a column of the given type.
-std::optional<QByteArray> serverParam(const QVariant &value, ColumnType target)
-{
-    if (!value.isValid() || value.isNull())
-        return std::nullopt;
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return QByteArray(value.toBool() ? "1" : "0");
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return QByteArray::number(value.toDouble(), 'g', 17);
-    case QMetaType::QDateTime:
-        if (!value.toDateTime().isValid())
-            return std::nullopt;
-        return storedDateText(value.toDateTime()).toUtf8();
-    case QMetaType::QDate:
-        if (!value.toDate().isValid())
-            return std::nullopt;
-        return storedDateText(QDateTime(value.toDate(), QTime(0, 0))).toUtf8();
-    case QMetaType::QTime:
-        return storedDateText(QDateTime(QDate(1899, 12, 30), value.toTime())).toUtf8();
-    default:
-        break;
-    }
-    const QString text = value.toString();
-    if (target == ColumnType::Date) {
-        const QString canonical = jetDateToSqlite(text);
-        if (!canonical.isEmpty())
-            return canonical.toUtf8();
-    }
-    return text.toUtf8();
-}
-
-// A name of the schema as the server's quoted identifier (its lower case).
-QString serverName(const QString &name)
-{
-    return QLatin1Char('"') + name.toLower() + QLatin1Char('"');
-}
-
-} // namespace
 
 bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending, QString *error)
 {

@@ -144,6 +144,8 @@ void TestJetDialect::postgres_data()
     pg("the Right column",
        "SELECT Right, Staff.Right, right(Name, 1) FROM Staff RIGHT JOIN T ON 1=1",
        "SELECT \"right\", Staff.\"right\", right(Name, 1) FROM Staff RIGHT JOIN T ON 1=1");
+    pg("numbered parameters", "SELECT * FROM Cus WHERE Name=? AND Memo<>'?' AND ID>?",
+       "SELECT * FROM Cus WHERE Name=$1 AND Memo<>'?' AND ID>$2");
     pg("binary collation", "SELECT * FROM Staff WHERE Name='a' COLLATE BINARY",
        "SELECT * FROM Staff WHERE Name='a' COLLATE \"C\"");
     pg("select into a scratch table",

@@ -265,6 +265,13 @@ void TestPgEngine::sameAnswersAsAFileSet()
                                                  a.valueAt(r, c).toString())));
         }
     }
+    // Values for the parameters travel apart from the statement.
+    const QVariantList values = {4.5, QStringLiteral("x' OR '1'='1")};
+    const QString bound = QStringLiteral("SELECT Name FROM Pro WHERE Price>? AND Name<>?");
+    RecordSet a, b;
+    QVERIFY(a.open(local, bound, values) && b.open(server, bound, values, &error));
+    QCOMPARE(b.recordCount(), 1);
+    QCOMPARE(b.value(0), a.value(0));
     RecordSet limited;
     limited.setRowLimit(1);
     QVERIFY(limited.open(server, QStringLiteral("SELECT * FROM Sale")));
