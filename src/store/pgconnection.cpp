@@ -142,6 +142,18 @@ QString PgConnection::withDefaultTls(const QString &connInfo)
     return connInfo + QStringLiteral(" sslmode=require");
 }
 
+bool PgConnection::namesPassword(const QString &connInfo)
+{
+    char *parseError = nullptr;
+    PQconninfoOption *options = PQconninfoParse(connInfo.toUtf8().constData(), &parseError);
+    PQfreemem(parseError);
+    bool found = false;
+    for (PQconninfoOption *o = options; o && o->keyword; ++o)
+        found = found || (QByteArray(o->keyword) == "password" && o->val && *o->val);
+    PQconninfoFree(options);
+    return found;
+}
+
 std::unique_ptr<PgConnection> PgConnection::open(const QString &connInfo, QString *error)
 {
     const QString info = withDefaultTls(connInfo);

@@ -46,6 +46,8 @@ public:
     // not this computer, when it names no sslmode itself. Empty when the
     // text is not a connection string.
     static QString withDefaultTls(const QString &connInfo);
+    // True when the connection string holds a password.
+    static bool namesPassword(const QString &connInfo);
 
     // Runs statements that give no rows (several, separated by ';').
     bool exec(const QString &sql, QString *error = nullptr);

@@ -3,6 +3,7 @@
 #include "changes.h"
 #include "pgconnection.h"
 #include "prompts.h"
+#include "serverlinks.h"
 #include "workfiles.h"
 
 #include <QDateTime>
@@ -263,6 +264,18 @@ DatabasePtr Registry::open(const QString &path, QString *error)
     if (!info.exists() || !info.isFile()) {
         setError(error, QStringLiteral("数据库文件不存在：%1").arg(path));
         return nullptr;
+    }
+    // A server set's link names the server; the registry keeps its
+    // connection under the link's path like a file set's.
+    if (isServerLink(key)) {
+        const QString info = readServerLink(key, error);
+        std::unique_ptr<PgConnection> server
+                = info.isEmpty() ? nullptr : PgConnection::open(info, error);
+        if (!server)
+            return nullptr;
+        DatabasePtr database(new Database(std::move(server), key));
+        connections[key] = database;
+        return database;
     }
     // An encrypted database is never empty; SQLite would take an empty file
     // for a new database and write into it.

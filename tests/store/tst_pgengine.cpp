@@ -1,8 +1,14 @@
+#include "store/access.h"
 #include "store/jetdialect.h"
+#include "store/params.h"
 #include "store/pgconnection.h"
+#include "store/programfolder.h"
 #include "store/schema.h"
+#include "store/serverlinks.h"
+#include "store/session.h"
 
 #include "pgcluster.h"
+#include "testsupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -26,6 +32,7 @@ private slots:
     void sameAnswersAsAFileSet();
     void transactionsNest();
     void editsWriteBackByKey();
+    void theAccessLayerWorksOnALinkedSet();
 
 private:
     // The first column of every row of a query on conn.
@@ -362,6 +369,42 @@ void TestPgEngine::editsWriteBackByKey()
     gone.setValue(QStringLiteral("Memo"), QStringLiteral("晚了"));
     QVERIFY(!gone.update(&error));
     QCOMPARE(error, QStringLiteral("记录已被其他用户删除，请刷新后重试！"));
+}
+
+// A link file in the program folder makes the server's database the current
+// set: the access layer and the settings work on it as on a file set. A
+// link never holds a password.
+void TestPgEngine::theAccessLayerWorksOnALinkedSet()
+{
+    testsupport::TempProgramFolder folder;
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("linked")));
+    QString error;
+    const QString link = programFilePath(QStringLiteral("DATA00007.qsv"));
+    QVERIFY(!writeServerLink(link, m_cluster->connInfo(QStringLiteral("linked")) + " password=x",
+                             &error));
+    QCOMPARE(error, QStringLiteral("服务器套账的链接文件中不能保存密码。"));
+    QVERIFY2(writeServerLink(link, m_cluster->connInfo(QStringLiteral("linked")), &error),
+             qPrintable(error));
+    QVERIFY(!writeServerLink(link, m_cluster->connInfo(QStringLiteral("linked"))));
+    CurrentAccountFile = QStringLiteral("DATA00007.qsv");
+    const DatabasePtr db = Registry::open(link, &error);
+    QVERIFY2(db && db->isServer(), qPrintable(error));
+    QVERIFY(db->execNative(QStringLiteral("BEGIN;") + PostgresSchemaSql()
+                           + QStringLiteral("COMMIT;")));
+
+    QVERIFY(TableExists(QStringLiteral("Sale")));
+    QVERIFY(SetVar(QStringLiteral("所属企业"), QStringLiteral("O'Neil 贸易")));
+    QVERIFY(SetVar(QStringLiteral("所属企业"), QStringLiteral("华东五金")));
+    QCOMPARE(GetVar(QStringLiteral("所属企业")), QStringLiteral("华东五金"));
+    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Cus (Name) VALUES ('甲'), ('乙'), ('甲')")));
+    QCOMPARE(CountGroups(QStringLiteral("Cus"), QStringLiteral("Name"), QString()), 2);
+    QCOMPARE(LookupValue(QStringLiteral("Cus"), 2, QStringLiteral("ID"), QStringLiteral("Name")),
+             QVariant(QStringLiteral("乙")));
+    RecordSet rs;
+    OpenQuery(rs, QStringLiteral("SELECT TOP 1 * FROM Cus ORDER BY ID DESC"));
+    QCOMPARE(rs.value(QStringLiteral("ID")), QVariant(qlonglong(3)));
+    Registry::closeAll();
+    CurrentAccountFile.clear();
 }
 
 QTEST_GUILESS_MAIN(TestPgEngine)
