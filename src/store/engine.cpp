@@ -2,6 +2,7 @@
 
 #include "jetdialect.h"
 #include "pgconnection.h"
+#include "rowinserter.h"
 #include "schema.h"
 
 #include <QFile>
@@ -98,10 +99,25 @@ bool Database::whileWholeAndStill(const std::function<void()> &work)
     return true;
 }
 
+bool Database::settlePending(const QString &sql, QString *error)
+{
+    const bool rollingBack
+            = sql.trimmed().startsWith(QLatin1String("ROLLBACK"), Qt::CaseInsensitive);
+    for (RowInserter *inserter : m_inserters) {
+        if (rollingBack)
+            inserter->discard();
+        else if (!inserter->flush(error))
+            return false;
+    }
+    return true;
+}
+
 bool Database::exec(const QString &jetSql, QString *error)
 {
-    if (m_server)
-        return m_server->exec(translateJet(jetSql, SqlTarget::Postgres).sql, error);
+    if (m_server) {
+        const QString sql = translateJet(jetSql, SqlTarget::Postgres).sql;
+        return settlePending(sql, error) && m_server->exec(sql, error);
+    }
     beginWriting();
     const TranslatedSql translated = translateJet(jetSql);
     switch (translated.kind) {
@@ -118,7 +134,7 @@ bool Database::exec(const QString &jetSql, QString *error)
 bool Database::execNative(const QString &sql, QString *error)
 {
     if (m_server)
-        return m_server->exec(sql, error);
+        return settlePending(sql, error) && m_server->exec(sql, error);
     beginWriting();
     return runNative(m_db, sql, error);
 }

@@ -31,6 +31,7 @@ enum class ColumnType { Null, Integer, Double, Date, Text, Bool };
 
 class Database;
 class PgConnection;
+class RowInserter;
 
 // An open, keyed connection to one encrypted database file. Connections are
 // owned by the registry; holders keep a shared pointer, so a connection stays
@@ -80,6 +81,11 @@ private:
     friend class Registry;
     friend class RecordSet;
     friend class Transaction;
+    friend class RowInserter;
+    // On a server: sends (or before a rollback drops) the rows inserters
+    // still collect, so every statement sees them. False when they could not
+    // be written.
+    bool settlePending(const QString &sql, QString *error);
     Database(sqlite3 *db, const QString &path);
     Database(std::unique_ptr<PgConnection> server, const QString &connInfo);
     // Called before every write: the first write of a file the registry
@@ -99,6 +105,7 @@ private:
     QStringList m_createdSidecars; // log files a read-only open made
     std::unique_ptr<PgConnection> m_server;
     int m_serverTransactions = 0; // open transactions on the server, nested ones counted
+    std::vector<RowInserter *> m_inserters;
 };
 
 using DatabasePtr = std::shared_ptr<Database>;

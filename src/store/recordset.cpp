@@ -632,7 +632,16 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
     const QString key = table == QStringLiteral("参数")              ? QStringLiteral("Var")
                         : tableColumns.contains(QLatin1String("ID")) ? QStringLiteral("ID")
                                                                      : QString();
-    if (!editable.table.isEmpty() && !key.isEmpty()) {
+    // An aggregate over the table (SELECT Count(*) FROM T) has no rows of
+    // its own to edit; the server would refuse the key beside it, and inside
+    // a transaction that refusal would undo the transaction.
+    static const QRegularExpression aggregate(
+            QStringLiteral(
+                    "\\b(count|sum|avg|min|max|stdev|stddev|var|variance|first|last)\\s*\\("),
+            QRegularExpression::CaseInsensitiveOption);
+    const QString selectList
+            = sql.left(sql.indexOf(QLatin1String(" FROM "), 0, Qt::CaseInsensitive));
+    if (!editable.table.isEmpty() && !key.isEmpty() && !aggregate.match(selectList).hasMatch()) {
         const int at = editable.sql.indexOf(QLatin1String("rowid, "));
         sql = editable.sql.left(at) + key + QStringLiteral(", xmin::text, ")
               + editable.sql.mid(at + 7);
@@ -641,7 +650,7 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         d->serverKey = key;
     }
     PgRows result;
-    if (!db->m_server->query(sql, params, result, error)) {
+    if (!db->settlePending(sql, error) || !db->m_server->query(sql, params, result, error)) {
         d->table.clear();
         return false;
     }
@@ -962,7 +971,7 @@ bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending,
                << d->serverVersions[size_t(d->position)].toUtf8();
     }
     PgRows written;
-    if (!d->db->m_server->query(sql, params, written, error))
+    if (!d->db->settlePending(sql, error) || !d->db->m_server->query(sql, params, written, error))
         return false;
     if (written.rows.isEmpty()) {
         PgRows still;

@@ -2,6 +2,10 @@
 
 #include "enginedetail.h"
 #include "formatting.h"
+#include "pgconnection.h"
+#include "schema.h"
+
+#include <algorithm>
 
 #include <sqlite3.h>
 
@@ -57,6 +61,19 @@ RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStr
 {
     if (!m_db)
         return;
+    if (m_db->isServer()) {
+        m_server = true;
+        m_table = schemaSpelling(table);
+        m_names = columns;
+        m_takesIds = schemaColumns(m_table).contains(QLatin1String("ID"))
+                     && !columns.contains(QLatin1String("ID"), Qt::CaseInsensitive);
+        if (m_takesIds)
+            m_names.prepend(QStringLiteral("ID"));
+        for (QString &name : m_names)
+            name = QLatin1Char('"') + name.toLower() + QLatin1Char('"');
+        m_db->m_inserters.push_back(this);
+        return;
+    }
     QStringList names;
     QStringList marks;
     for (const QString &column : columns) {
@@ -81,10 +98,53 @@ RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStr
 RowInserter::~RowInserter()
 {
     sqlite3_finalize(m_stmt);
+    if (m_server) {
+        flush();
+        auto &list = m_db->m_inserters;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+}
+
+bool RowInserter::flush(QString *error)
+{
+    if (m_rows.isEmpty())
+        return true;
+    const QVector<QVector<QVariant>> rows = std::move(m_rows);
+    m_rows.clear();
+    return m_db->m_server->copyRows(QLatin1Char('"') + m_table.toLower() + QLatin1Char('"'),
+                                    m_names, rows, error);
 }
 
 qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
 {
+    if (m_server) {
+        QVector<QVariant> row = values;
+        row.resize(m_columns);
+        qint64 id = 1;
+        if (m_takesIds) {
+            if (m_freeIds.isEmpty()) {
+                PgRows block;
+                const QString sql
+                        = QStringLiteral("SELECT nextval(pg_get_serial_sequence('%1', 'id')) "
+                                         "FROM generate_series(1, 1000)")
+                                  .arg(m_table.toLower());
+                if (!m_db->m_server->query(sql, block, error))
+                    return 0;
+                for (auto it = block.rows.crbegin(); it != block.rows.crend(); ++it)
+                    m_freeIds << it->at(0).toLongLong();
+            }
+            id = m_freeIds.takeLast();
+            row.prepend(id);
+        } else {
+            const int given = m_names.indexOf(QStringLiteral("\"id\""));
+            if (given >= 0)
+                id = row.value(given).toLongLong();
+        }
+        m_rows << row;
+        if (m_rows.size() >= 5000 && !flush(error))
+            return 0;
+        return id;
+    }
     if (!m_stmt) {
         if (error)
             *error = QStringLiteral("语句没有准备好");
@@ -106,6 +166,11 @@ qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
 WriteTransaction::WriteTransaction(const DatabasePtr &db)
     : m_db(db)
 {
+    if (m_db && m_db->isServer()) {
+        m_server = std::make_unique<Transaction>(m_db);
+        m_active = m_server->isActive();
+        return;
+    }
     // A connection already inside a transaction (autocommit off) keeps it;
     // this object then owns nothing and commits nothing.
     if (m_db && sqlite3_get_autocommit(m_db->handle()))
@@ -114,6 +179,8 @@ WriteTransaction::WriteTransaction(const DatabasePtr &db)
 
 WriteTransaction::~WriteTransaction()
 {
+    if (m_server)
+        return; // the transaction rolls back unless committed
     if (m_active)
         m_db->execNative(QStringLiteral("ROLLBACK"));
 }
@@ -122,6 +189,10 @@ bool WriteTransaction::commit(QString *error)
 {
     if (!m_active)
         return true;
+    if (m_server) {
+        m_active = false;
+        return m_server->commit(error);
+    }
     if (!m_db->execNative(QStringLiteral("COMMIT"), error))
         return false;
     m_active = false;

@@ -28,16 +28,33 @@ public:
     RowInserter(const RowInserter &) = delete;
     RowInserter &operator=(const RowInserter &) = delete;
 
-    bool isValid() const { return m_stmt != nullptr; }
+    bool isValid() const { return m_stmt != nullptr || m_server; }
 
     // Writes one row, values in the order of the columns. Returns the new
     // row's ID (its rowid), 0 with *error on failure.
+    //
+    // On a server the rows are collected and sent a few thousand at a time
+    // with COPY, never one round trip each: IDs are taken from the table's
+    // sequence in blocks, so the ID is known at once. Collected rows go out
+    // before the next statement on the connection and before a commit (a
+    // failure then fails that statement or the commit); a rollback drops
+    // them.
     qint64 insert(const QVector<QVariant> &values, QString *error = nullptr);
+    // Sends the collected rows now.
+    bool flush(QString *error = nullptr);
+    // Forgets the collected rows (their transaction was rolled back).
+    void discard() { m_rows.clear(); }
 
 private:
     DatabasePtr m_db;
     sqlite3_stmt *m_stmt = nullptr;
     int m_columns = 0;
+    bool m_server = false;
+    QString m_table;
+    QStringList m_names;
+    bool m_takesIds = false; // the table has an ID the columns do not give
+    QVector<qint64> m_freeIds;
+    QVector<QVector<QVariant>> m_rows;
 };
 
 // A write transaction on a connection for the lifetime of the object: begun
@@ -57,6 +74,7 @@ public:
 private:
     DatabasePtr m_db;
     bool m_active = false;
+    std::unique_ptr<Transaction> m_server; // on a server: a transaction or a savepoint
 };
 
 } // namespace store

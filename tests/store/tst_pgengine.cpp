@@ -3,6 +3,7 @@
 #include "store/params.h"
 #include "store/pgconnection.h"
 #include "store/programfolder.h"
+#include "store/rowinserter.h"
 #include "store/schema.h"
 #include "store/serverlinks.h"
 #include "store/session.h"
@@ -33,6 +34,7 @@ private slots:
     void transactionsNest();
     void editsWriteBackByKey();
     void theAccessLayerWorksOnALinkedSet();
+    void manyRowsInBlocks();
 
 private:
     // The first column of every row of a query on conn.
@@ -405,6 +407,52 @@ void TestPgEngine::theAccessLayerWorksOnALinkedSet()
     QCOMPARE(rs.value(QStringLiteral("ID")), QVariant(qlonglong(3)));
     Registry::closeAll();
     CurrentAccountFile.clear();
+}
+
+// An import's rows reach the server in blocks inside its transaction: each
+// gets its ID at once, a statement in between sees them, a rollback leaves
+// none, a refused block fails the commit.
+void TestPgEngine::manyRowsInBlocks()
+{
+    QString error;
+    const DatabasePtr db
+            = Registry::openServer(m_cluster->connInfo(QStringLiteral("shop")), &error);
+    QVERIFY2(db, qPrintable(error));
+    const auto count = [&db] {
+        RecordSet rs;
+        QString e;
+        if (!rs.open(db, QStringLiteral("SELECT Count(*) FROM Sale WHERE Memo='导入'"), &e))
+            qWarning("%s", qPrintable(e));
+        return rs.value(0).toInt();
+    };
+    {
+        WriteTransaction transaction(db);
+        RowInserter inserter(db, QStringLiteral("Sale"), {"Dat", "Num", "Memo"});
+        QVERIFY(inserter.isValid());
+        QSet<qint64> ids;
+        for (int i = 0; i < 12000; ++i)
+            ids << inserter.insert(
+                    {QDateTime(QDate(2024, 3, 1), QTime()), i, QStringLiteral("导入")});
+        QCOMPARE(ids.size(), 12000);
+        QVERIFY(!ids.contains(0));
+        QCOMPARE(count(), 12000);
+        QVERIFY(transaction.commit(&error));
+    }
+    QCOMPARE(count(), 12000);
+    {
+        WriteTransaction transaction(db);
+        RowInserter inserter(db, QStringLiteral("Sale"), {"Memo"});
+        inserter.insert({QStringLiteral("导入")});
+    }
+    QCOMPARE(count(), 12000);
+    {
+        WriteTransaction transaction(db);
+        RowInserter inserter(db, QStringLiteral("Sale"), {"ID", "Memo"});
+        inserter.insert({qlonglong(900001), QStringLiteral("导入")});
+        inserter.insert({qlonglong(900001), QStringLiteral("导入")});
+        QVERIFY(!transaction.commit(&error));
+    }
+    QCOMPARE(count(), 12000);
 }
 
 QTEST_GUILESS_MAIN(TestPgEngine)
