@@ -205,17 +205,64 @@ bool PgConnection::failed(QString *error, const QString &what)
     return false;
 }
 
+namespace {
+
+bool controlsTransaction(const QString &sql)
+{
+    const QString word = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    return word == QLatin1String("BEGIN") || word == QLatin1String("COMMIT")
+           || word == QLatin1String("ROLLBACK") || word == QLatin1String("SAVEPOINT")
+           || word == QLatin1String("RELEASE") || word == QLatin1String("END");
+}
+
+} // namespace
+
+bool PgConnection::guardStatement(const QString &sql)
+{
+    // On the server one failed statement spoils its whole transaction, and
+    // a COMMIT then quietly rolls everything back. Inside a transaction each
+    // statement gets a savepoint of its own, so that a failure undoes only
+    // that statement, as on a file set.
+    if (PQtransactionStatus(m_conn) != PQTRANS_INTRANS || controlsTransaction(sql))
+        return false;
+    PQclear(PQexec(m_conn, "SAVEPOINT korvo_statement"));
+    return true;
+}
+
+void PgConnection::endGuard(bool guarded, bool ok)
+{
+    if (guarded)
+        PQclear(PQexec(m_conn,
+                       ok ? "RELEASE korvo_statement"
+                          : "ROLLBACK TO SAVEPOINT korvo_statement; RELEASE korvo_statement"));
+}
+
 bool PgConnection::exec(const QString &sql, QString *error)
 {
     if (!ensureConnected(error))
         return false;
+    const QString word = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    if ((word == QLatin1String("COMMIT") || word == QLatin1String("END"))
+        && PQtransactionStatus(m_conn) == PQTRANS_INERROR) {
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+        return failed(error,
+                      QStringLiteral("事务中有语句失败，整个事务已撤销，没有写入任何内容。"));
+    }
+    const bool guarded = guardStatement(sql);
     PGresult *result = PQexec(m_conn, sql.toUtf8().constData());
     const ExecStatusType status = PQresultStatus(result);
     const QString message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+    // A COMMIT the server turned into a rollback is no success.
+    const bool rolledBack = word == QLatin1String("COMMIT")
+                            && QByteArray(PQcmdStatus(result)) == QByteArrayLiteral("ROLLBACK");
     PQclear(result);
-    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+    const bool ok = (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) && !rolledBack;
+    endGuard(guarded, ok);
+    if (ok)
         return true;
-    return failed(error, message);
+    return failed(error, rolledBack ? QStringLiteral(
+                                 "事务中有语句失败，整个事务已撤销，没有写入任何内容。")
+                                    : message);
 }
 
 bool PgConnection::query(const QString &sql, PgRows &rows, QString *error)
@@ -233,14 +280,17 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
     values.reserve(size_t(params.size()));
     for (const std::optional<QByteArray> &param : params)
         values.push_back(param ? param->constData() : nullptr);
+    const bool guarded = guardStatement(sql);
     PGresult *result = PQexecParams(m_conn, sql.toUtf8().constData(), int(params.size()), nullptr,
                                     values.data(), nullptr, nullptr, 0);
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
         const QString message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
         const bool noRows = PQresultStatus(result) == PGRES_COMMAND_OK;
         PQclear(result);
+        endGuard(guarded, noRows);
         return noRows || failed(error, message);
     }
+    endGuard(guarded, true);
     const int columns = PQnfields(result);
     const int count = PQntuples(result);
     for (int c = 0; c < columns; ++c) {

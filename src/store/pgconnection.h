@@ -73,6 +73,9 @@ private:
     // said once) while the server stays away.
     bool ensureConnected(QString *error);
     bool failed(QString *error, const QString &what);
+    // A savepoint around one statement inside a transaction; true when set.
+    bool guardStatement(const QString &sql);
+    void endGuard(bool guarded, bool ok);
 
     pg_conn *m_conn = nullptr;
     QString m_connInfo;

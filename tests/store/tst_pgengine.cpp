@@ -323,6 +323,21 @@ void TestPgEngine::transactionsNest()
         QVERIFY(inner.commit());
     }
     QCOMPARE(accounts(), QStringList{"现金"});
+
+    // A failed statement undoes only itself, as on a file set; a transaction
+    // the server spoiled never commits as if it had worked.
+    {
+        Transaction outer(db);
+        QVERIFY(!db->exec(QStringLiteral("INSERT INTO NoSuchTable (Name) VALUES ('x')")));
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO Acc (Name) VALUES ('银行')")));
+        QVERIFY(outer.commit());
+    }
+    QCOMPARE(accounts(), QStringList({"现金", "银行"}));
+    QVERIFY(!m_conn->exec(
+            QStringLiteral("BEGIN; INSERT INTO Acc (Name) VALUES ('丢'); SELECT 1/0")));
+    QVERIFY(!m_conn->exec(QStringLiteral("COMMIT"), &error));
+    QVERIFY2(error.contains(QStringLiteral("没有写入")), qPrintable(error));
+    QCOMPARE(accounts(), QStringList({"现金", "银行"}));
 }
 
 // Rows added and changed through a record set are written back by their key
