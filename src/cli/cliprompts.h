@@ -23,6 +23,8 @@ public:
     QString saveFileName(const QString &caption, const QString &filter,
                          const QString &suggestedPath) override;
     bool chooseFont(store::FontChoice &font) override;
+    // Read from the terminal without showing it.
+    QString password(const QString &text) override;
 
     // The file every file dialog returns.
     QString fileName;
@@ -30,6 +32,9 @@ public:
     QStringList messages;
 };
 
+// Reads a line from the terminal without showing it (standard input when
+// there is no terminal).
+QString readHiddenLine(const QString &prompt);
 // Writes a line to standard error as UTF-8.
 void printError(const QString &text);
 // Writes text to standard output as UTF-8.

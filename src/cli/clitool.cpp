@@ -245,35 +245,6 @@ int chooseSet(const Invocation &inv)
     return kDone;
 }
 
-// Reads a password from the terminal without showing it.
-QString readHiddenLine(const QString &prompt)
-{
-    FILE *tty = std::fopen("/dev/tty", "r+");
-    FILE *in = tty ? tty : stdin;
-    std::fputs(prompt.toUtf8().constData(), tty ? tty : stderr);
-    std::fflush(tty ? tty : stderr);
-    termios saved{};
-    const bool terminal = isatty(fileno(in)) && tcgetattr(fileno(in), &saved) == 0;
-    if (terminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(fileno(in), TCSAFLUSH, &quiet);
-    }
-    QByteArray line;
-    int c;
-    while ((c = std::fgetc(in)) != EOF && c != '\n')
-        line += static_cast<char>(c);
-    if (terminal) {
-        tcsetattr(fileno(in), TCSAFLUSH, &saved);
-        std::fputc('\n', tty ? tty : stderr);
-    }
-    if (tty)
-        std::fclose(tty);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return QString::fromUtf8(line);
-}
-
 // Logs the user in; the password comes from KORVO_PASSWORD or, without it,
 // from the terminal (three tries).
 int login(const Invocation &inv)

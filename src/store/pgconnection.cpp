@@ -1,6 +1,9 @@
 #include "pgconnection.h"
 
+#include "prompts.h"
+
 #include <QDateTime>
+#include <QHash>
 
 #include <libpq-fe.h>
 
@@ -154,6 +157,35 @@ bool PgConnection::namesPassword(const QString &connInfo)
     return found;
 }
 
+namespace {
+
+// Passwords typed this run, by server, database and user: asked once per
+// run, kept in memory only, never written anywhere.
+QHash<QString, QByteArray> &typedPasswords()
+{
+    static QHash<QString, QByteArray> passwords;
+    return passwords;
+}
+
+QString whoAndWhere(pg_conn *conn)
+{
+    return QStringLiteral("%1@%2:%3/%4")
+            .arg(QString::fromUtf8(PQuser(conn)), QString::fromUtf8(PQhost(conn)),
+                 QString::fromUtf8(PQport(conn)), QString::fromUtf8(PQdb(conn)));
+}
+
+pg_conn *connectWith(const QString &info, const QByteArray &password)
+{
+    // The connection string stays as the user wrote it; the password goes
+    // beside it.
+    const QByteArray expanded = info.toUtf8();
+    const char *keywords[] = {"dbname", password.isEmpty() ? nullptr : "password", nullptr};
+    const char *values[] = {expanded.constData(), password.constData(), nullptr};
+    return PQconnectdbParams(keywords, values, 1);
+}
+
+} // namespace
+
 std::unique_ptr<PgConnection> PgConnection::open(const QString &connInfo, QString *error)
 {
     const QString info = withDefaultTls(connInfo);
@@ -162,7 +194,28 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString &connInfo, QStrin
             *error = QStringLiteral("数据库服务器的连接参数有误：%1").arg(connInfo);
         return nullptr;
     }
-    pg_conn *conn = PQconnectdb(info.toUtf8().constData());
+    pg_conn *conn = connectWith(info, QByteArray());
+    if (PQstatus(conn) != CONNECTION_OK && PQconnectionNeedsPassword(conn)) {
+        const QString who = whoAndWhere(conn);
+        QByteArray password = typedPasswords().value(who);
+        if (password.isEmpty())
+            password
+                    = prompts()
+                              .password(QStringLiteral("请输入数据库服务器的密码（%1）：").arg(who))
+                              .toUtf8();
+        if (password.isEmpty()) {
+            PQfinish(conn);
+            if (error)
+                *error = QStringLiteral("无法连接数据库服务器：没有输入密码。");
+            return nullptr;
+        }
+        PQfinish(conn);
+        conn = connectWith(info, password);
+        if (PQstatus(conn) == CONNECTION_OK)
+            typedPasswords().insert(who, password);
+        else
+            typedPasswords().remove(who);
+    }
     if (PQstatus(conn) != CONNECTION_OK) {
         if (error)
             *error = QStringLiteral("无法连接数据库服务器：%1").arg(serverMessage(conn));

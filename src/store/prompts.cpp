@@ -38,6 +38,11 @@ QString Prompts::choosePrinter(const QStringList &, const QString &)
     return QString();
 }
 
+QString Prompts::password(const QString &)
+{
+    return QString();
+}
+
 Prompts &prompts()
 {
     return installed ? *installed : loggingPrompts;

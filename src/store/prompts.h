@@ -41,6 +41,9 @@ public:
     // preselected. The chosen name; empty when cancelled. Without an
     // override the choice is cancelled.
     virtual QString choosePrinter(const QStringList &printers, const QString &preselected);
+    // Asks for a password (typed without showing it); empty when
+    // cancelled, which is also what happens without an override.
+    virtual QString password(const QString &text);
 };
 
 // The installed prompts. Until one is installed, messages go to the log and

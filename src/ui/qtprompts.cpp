@@ -8,6 +8,8 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -133,6 +135,14 @@ bool QtPrompts::chooseFont(store::FontChoice &font)
 
 // The chooser "选择": a list the user can only pick from, OK and Cancel;
 // topmost and centred on the screen.
+QString QtPrompts::password(const QString &text)
+{
+    bool ok = false;
+    const QString typed = QInputDialog::getText(dialogParent(), QStringLiteral("Korvo进销存"), text,
+                                                QLineEdit::Password, QString(), &ok);
+    return ok ? typed : QString();
+}
+
 QString QtPrompts::choosePrinter(const QStringList &printers, const QString &preselected)
 {
     QDialog dialog(dialogParent());

@@ -23,6 +23,7 @@ public:
                          const QString &suggestedPath) override;
     bool chooseFont(store::FontChoice &font) override;
     QString choosePrinter(const QStringList &printers, const QString &preselected) override;
+    QString password(const QString &text) override;
 };
 
 inline const QString kPrinterChooserCaption = QStringLiteral("选择");

@@ -35,6 +35,7 @@ private slots:
     void editsWriteBackByKey();
     void theAccessLayerWorksOnALinkedSet();
     void manyRowsInBlocks();
+    void passwordAskedOncePerRun();
 
 private:
     // The first column of every row of a query on conn.
@@ -468,6 +469,29 @@ void TestPgEngine::manyRowsInBlocks()
         QVERIFY(!transaction.commit(&error));
     }
     QCOMPARE(count(), 12000);
+}
+
+// A server that wants a password gets it asked for once per run; a wrong
+// one is said by the server and asked again next time; cancelling opens
+// nothing.
+void TestPgEngine::passwordAskedOncePerRun()
+{
+    QVERIFY(m_cluster->addPasswordUser(QStringLiteral("clerk"), QStringLiteral("s3cret")));
+    const QString info = m_cluster->connInfo(QStringLiteral("shop"))
+                                 .replace(QLatin1String("user=korvo"), QLatin1String("user=clerk"));
+    testsupport::ScriptedPrompts prompts;
+    QString error;
+    prompts.passwords = {QString()};
+    QVERIFY(!PgConnection::open(info, &error));
+    QCOMPARE(error, QStringLiteral("无法连接数据库服务器：没有输入密码。"));
+    prompts.passwords = {QStringLiteral("wrong")};
+    QVERIFY(!PgConnection::open(info, &error));
+    QVERIFY2(error.contains(QLatin1String("password")), qPrintable(error));
+    prompts.passwords = {QStringLiteral("s3cret")};
+    QVERIFY2(PgConnection::open(info, &error), qPrintable(error));
+    QVERIFY2(PgConnection::open(info, &error), qPrintable(error));
+    QCOMPARE(prompts.passwordRequests.size(), 3);
+    QVERIFY(prompts.passwordRequests.first().contains(QLatin1String("clerk@")));
 }
 
 QTEST_GUILESS_MAIN(TestPgEngine)

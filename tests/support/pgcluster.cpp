@@ -84,6 +84,20 @@ bool PgCluster::createDatabase(const QString &name)
             QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE template0 ENCODING 'UTF8'").arg(name));
 }
 
+bool PgCluster::addPasswordUser(const QString &name, const QString &password)
+{
+    QFile hba(m_dir.filePath(QStringLiteral("data/pg_hba.conf")));
+    if (!hba.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray rest = hba.readAll();
+    hba.seek(0);
+    hba.write(QStringLiteral("local all %1 scram-sha-256\n").arg(name).toUtf8() + rest);
+    hba.close();
+    return psql(QStringLiteral("postgres"),
+                QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(name, password))
+           && psql(QStringLiteral("postgres"), QStringLiteral("SELECT pg_reload_conf()"));
+}
+
 bool PgCluster::psql(const QString &database, const QString &sql, QString *output)
 {
     return run(m_bin + QStringLiteral("/psql"),

@@ -25,6 +25,8 @@ public:
     QString connInfo(const QString &database = QStringLiteral("postgres")) const;
     // Makes an empty database (UTF-8, from template0).
     bool createDatabase(const QString &name);
+    // Adds a login role that must give its password (on the socket too).
+    bool addPasswordUser(const QString &name, const QString &password);
     // Runs SQL through psql on database name (unaligned, tuples only);
     // false and error() on failure.
     bool psql(const QString &database, const QString &sql, QString *output = nullptr);

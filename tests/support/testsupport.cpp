@@ -50,6 +50,12 @@ bool ScriptedPrompts::chooseFont(store::FontChoice &font)
     return true;
 }
 
+QString ScriptedPrompts::password(const QString &text)
+{
+    passwordRequests << text;
+    return passwords.isEmpty() ? QString() : passwords.takeFirst();
+}
+
 QString ScriptedPrompts::choosePrinter(const QStringList &offered, const QString &preselected)
 {
     printerLists << offered;

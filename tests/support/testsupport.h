@@ -24,19 +24,22 @@ public:
                          const QString &suggestedPath) override;
     bool chooseFont(store::FontChoice &font) override;
     QString choosePrinter(const QStringList &printers, const QString &preselected) override;
+    QString password(const QString &text) override;
 
     // Planned answers, used in order; when a plan runs out questions are
     // answered No and dialogs cancelled.
     QVector<bool> answers;
     QStringList fileNames;
     QVector<store::FontChoice> fonts;
-    QStringList printers; // printer names to choose; empty text cancels
+    QStringList printers;  // printer names to choose; empty text cancels
+    QStringList passwords; // passwords to type; empty text cancels
 
     // Everything shown, in order.
     QStringList messages;
     QStringList questions;
     QVector<QStringList> printerLists; // the lists the printer chooser offered
     QStringList printerPreselections;  // and the entry it opened on
+    QStringList passwordRequests;
 };
 
 // A fresh program folder (temporary, removed at the end) made current for
