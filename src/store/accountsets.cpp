@@ -1,5 +1,7 @@
 #include "accountsets.h"
 
+#include "serverlinks.h"
+
 #include "access.h"
 #include "engine.h"
 #include "params.h"
@@ -264,8 +266,13 @@ QString NextAccountSetPath()
     const QStringList names = QDir(programFolder())
                                       .entryList(QDir::AllEntries | QDir::Hidden | QDir::System
                                                  | QDir::NoDotAndDotDot);
-    for (const QString &name : names)
+    for (const QString &name : names) {
         taken.insert(ownerName(name).toUpper());
+        // A server set's link takes its number too: the sets share one row
+        // of numbers.
+        if (isServerLink(name))
+            taken.insert(name.left(name.size() - 4).toUpper() + QStringLiteral(".QDT"));
+    }
     for (int n = 1; n <= kMaxAccountSetNumber; ++n) {
         const QString name = accountSetFileName(n);
         const QString path = programFilePath(name);
@@ -281,7 +288,8 @@ QStringList ListAccountSetFiles()
     const QFileInfoList entries
             = QDir(programFolder()).entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
-        if (entry.fileName().endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive))
+        if (entry.fileName().endsWith(QLatin1String(".qdt"), Qt::CaseInsensitive)
+            || isServerLink(entry.fileName()))
             names << entry.fileName();
     }
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
@@ -418,6 +426,8 @@ int BuildAccountSetList(const QStringList &files, const std::function<void(int)>
 
 QString accountSetDisplayName(const AccountSet &set)
 {
+    if (isServerLink(set.FileName))
+        return set.Damaged ? kUnreachableServerSetName : set.Name + kServerSetMark;
     return set.Damaged ? kDamagedSetName : set.Name;
 }
 

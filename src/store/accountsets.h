@@ -24,6 +24,11 @@ struct AccountSet
 // Shown in place of the name of a set whose file does not open.
 inline const QString kDamagedSetName = QStringLiteral("（文件损坏）");
 
+// Shown after the name of a set that lives on a database server, and in
+// place of it when the server cannot be reached.
+inline const QString kServerSetMark = QStringLiteral("（服务器）");
+inline const QString kUnreachableServerSetName = QStringLiteral("（服务器无法连接）");
+
 // Told when a damaged set is chosen, and at start-up when no set opens.
 inline const QString kDamagedSetRefusal
         = QStringLiteral("该套账文件已损坏或不是本程序的套账，无法打开！");

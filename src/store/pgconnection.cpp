@@ -126,12 +126,15 @@ QString PgConnection::withDefaultTls(const QString &connInfo)
     }
     QString hosts;
     bool sslGiven = false;
+    bool timeoutGiven = false;
     for (PQconninfoOption *o = options; o->keyword; ++o) {
         const QByteArray keyword(o->keyword);
         if (keyword == "host" && o->val)
             hosts = QString::fromUtf8(o->val);
         else if (keyword == "sslmode" && o->val && *o->val)
             sslGiven = true;
+        else if (keyword == "connect_timeout" && o->val && *o->val)
+            timeoutGiven = true;
     }
     PQconninfoFree(options);
     // With no host in the string libpq may still take one from PGHOST.
@@ -140,9 +143,13 @@ QString PgConnection::withDefaultTls(const QString &connInfo)
     bool remote = false;
     for (const QString &host : hosts.split(QLatin1Char(',')))
         remote = remote || !isLocalHost(host.trimmed());
+    QString info = connInfo;
+    // A server that does not answer must not hold the window for minutes.
+    if (!timeoutGiven && !qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT"))
+        info += QStringLiteral(" connect_timeout=10");
     if (!remote || sslGiven || qEnvironmentVariableIsSet("PGSSLMODE"))
-        return connInfo;
-    return connInfo + QStringLiteral(" sslmode=require");
+        return info;
+    return info + QStringLiteral(" sslmode=require");
 }
 
 bool PgConnection::namesPassword(const QString &connInfo)

@@ -43,8 +43,9 @@ public:
     // a Chinese *error when the server cannot be reached or refuses.
     static std::unique_ptr<PgConnection> open(const QString &connInfo, QString *error = nullptr);
     // The connection string with sslmode=require added for a host that is
-    // not this computer, when it names no sslmode itself. Empty when the
-    // text is not a connection string.
+    // not this computer, when it names no sslmode itself, and a connection
+    // time limit of 10 seconds when it names none. Empty when the text is not
+    // a connection string.
     static QString withDefaultTls(const QString &connInfo);
     // True when the connection string holds a password.
     static bool namesPassword(const QString &connInfo);

@@ -332,8 +332,9 @@ QStringList Registry::openAhead(const QStringList &paths)
     for (const QString &path : paths) {
         const QString key = registryKey(path);
         const QFileInfo info(key);
-        if (connections.count(key) == 0 && info.isFile() && info.size() > 0 && !fileIsReadOnly(key)
-            && !QFileInfo::exists(key + QStringLiteral("-wal")))
+        // A server set's link is opened by open(), which reaches the server.
+        if (connections.count(key) == 0 && !isServerLink(key) && info.isFile() && info.size() > 0
+            && !fileIsReadOnly(key) && !QFileInfo::exists(key + QStringLiteral("-wal")))
             openings.push_back({path, key});
     }
     // Deriving a key is most of the cost of opening a file; each file's is

@@ -302,6 +302,17 @@ bool EnsureSchema(const QString &fileName)
         for (; !rs.eof(); rs.moveNext())
             done << rs.value(0).toString();
     }
+    if (db->isServer()) {
+        // A server set was made with the indexes; its steps are the server's.
+        for (const SchemaStep &step : schemaSteps(SqlTarget::Postgres)) {
+            if (done.contains(QString::fromUtf8(step.key)))
+                continue;
+            Transaction transaction(db);
+            if (!db->execNative(step.sql + recordStepSql(step)) || !transaction.commit())
+                return false;
+        }
+        return true;
+    }
     if (db->isReadOnly()) {
         // A set that cannot be written still shows its receipts as none, so
         // the lists and analyses that read them work for looking.

@@ -1,4 +1,5 @@
 #include "store/access.h"
+#include "store/accountsets.h"
 #include "store/jetdialect.h"
 #include "store/params.h"
 #include "store/pgconnection.h"
@@ -36,6 +37,7 @@ private slots:
     void theAccessLayerWorksOnALinkedSet();
     void manyRowsInBlocks();
     void passwordAskedOncePerRun();
+    void linkedSetsAreListedWithTheFileSets();
 
 private:
     // The first column of every row of a query on conn.
@@ -91,15 +93,16 @@ void TestPgEngine::defaultTls_data()
     QTest::addColumn<QString>("info");
     QTest::addColumn<QString>("expected");
     QTest::newRow("remote") << "host=db.shop.lan dbname=korvo"
-                            << "host=db.shop.lan dbname=korvo sslmode=require";
-    QTest::newRow("one of two remote") << "host=localhost,10.0.0.2 dbname=k"
-                                       << "host=localhost,10.0.0.2 dbname=k sslmode=require";
+                            << "host=db.shop.lan dbname=korvo connect_timeout=10 sslmode=require";
+    QTest::newRow("one of two remote")
+            << "host=localhost,10.0.0.2 connect_timeout=3"
+            << "host=localhost,10.0.0.2 connect_timeout=3 sslmode=require";
     QTest::newRow("socket") << "host=/run/postgresql dbname=k"
-                            << "host=/run/postgresql dbname=k";
-    QTest::newRow("loopback") << "host=127.0.0.1 dbname=k"
-                              << "host=127.0.0.1 dbname=k";
+                            << "host=/run/postgresql dbname=k connect_timeout=10";
+    QTest::newRow("loopback") << "host=127.0.0.1"
+                              << "host=127.0.0.1 connect_timeout=10";
     QTest::newRow("own choice") << "host=db sslmode=disable"
-                                << "host=db sslmode=disable";
+                                << "host=db sslmode=disable connect_timeout=10";
     QTest::newRow("not a connection string") << "host='db"
                                              << "";
 }
@@ -492,6 +495,38 @@ void TestPgEngine::passwordAskedOncePerRun()
     QVERIFY2(PgConnection::open(info, &error), qPrintable(error));
     QCOMPARE(prompts.passwordRequests.size(), 3);
     QVERIFY(prompts.passwordRequests.first().contains(QLatin1String("clerk@")));
+}
+
+// A link is listed beside the file sets with its name and a mark, takes a
+// number of the same row, and is made current like a file set; one whose
+// server does not answer is listed as such and cannot be chosen.
+void TestPgEngine::linkedSetsAreListedWithTheFileSets()
+{
+    testsupport::TempProgramFolder folder;
+    testsupport::ScriptedPrompts prompts;
+    QVERIFY(CreateAccountSet(QStringLiteral("本地公司"), QStringLiteral("本地账")) >= 0);
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("listed")));
+    const DatabasePtr server = Registry::openServer(m_cluster->connInfo(QStringLiteral("listed")));
+    QVERIFY(server
+            && server->execNative(QStringLiteral("BEGIN;") + PostgresSchemaSql() + "COMMIT;"));
+    QVERIFY(server->exec(QStringLiteral("INSERT INTO 参数 (Var, Con) VALUES ('套账名称', '门店'), "
+                                        "('最近访问', '2030-01-01 08:00:00')")));
+    QVERIFY(writeServerLink(programFilePath(QStringLiteral("DATA00002.qsv")),
+                            m_cluster->connInfo(QStringLiteral("listed"))));
+    QVERIFY(writeServerLink(
+            programFilePath(QStringLiteral("DATA00004.qsv")),
+            QStringLiteral("host=%1/gone dbname=x connect_timeout=2").arg(QDir::tempPath())));
+    AccountSets.clear();
+    QCOMPARE(BuildAccountSetList(), 3);
+    QCOMPARE(accountSetDisplayName(AccountSets.at(1)), QStringLiteral("门店（服务器）"));
+    QCOMPARE(accountSetDisplayName(AccountSets.at(2)), QStringLiteral("（服务器无法连接）"));
+    QCOMPARE(CurrentAccountIndex, 1); // the latest access
+    QCOMPARE(NextAccountSetPath(), programFilePath(QStringLiteral("DATA00003.qdt")));
+    QVERIFY(MakeAccountSetCurrent(1));
+    QCOMPARE(GetVar(kKeyName), QStringLiteral("门店"));
+    QVERIFY(!MakeAccountSetCurrent(2));
+    QVERIFY(prompts.messages.isEmpty());
+    Registry::closeAll();
 }
 
 QTEST_GUILESS_MAIN(TestPgEngine)
