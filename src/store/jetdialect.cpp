@@ -387,6 +387,16 @@ TranslatedSql translateJet(const QString &jetSql, SqlTarget target)
             }
             t.text = isWord(t, "TRUE") ? QStringLiteral("1") : QStringLiteral("0");
             t.kind = Token::Number;
+        } else if (postgres && t.kind == Token::Number
+                   && (t.text == QLatin1String("0") || t.text == QLatin1String("1"))) {
+            // "WHERE 0" reads no rows in Jet; the server wants a truth value.
+            const int prior = previousSignificant(tokens, i);
+            const int after = nextSignificant(tokens, i);
+            if (prior >= 0 && isWord(tokens.at(prior), "WHERE")
+                && (after >= tokens.size() || tokens.at(after).kind == Token::Word
+                    || isSymbol(tokens.at(after), ')') || isSymbol(tokens.at(after), ';')))
+                t.text = t.text == QLatin1String("1") ? QStringLiteral("TRUE")
+                                                      : QStringLiteral("FALSE");
         }
     }
 

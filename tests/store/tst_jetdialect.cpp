@@ -135,6 +135,8 @@ void TestJetDialect::postgres_data()
        "'2024-01-06 14:30:00'");
     pg("booleans stay", "SELECT * FROM T where False OR TRUE",
        "SELECT * FROM T where False OR TRUE");
+    pg("no rows", "SELECT * FROM Sale WHERE 0 ORDER BY ID; SELECT 1 FROM T WHERE 0=ID",
+       "SELECT * FROM Sale WHERE FALSE ORDER BY ID; SELECT 1 FROM T WHERE 0=ID");
     pg("brackets", "SELECT [Name], [A\"b] FROM [参数]",
        "SELECT \"name\", \"a\"\"b\" FROM \"参数\"");
     pg("double quotes are texts", "SELECT * FROM Cus WHERE Name=\"O'Neil \"\"x\"\"\"",
