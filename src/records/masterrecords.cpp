@@ -102,11 +102,17 @@ void tellSaveRefused()
 int storeRowAndClose(store::Connection &conn, store::RecordSet &rs)
 {
     int stored = 0;
-    if (rs.update())
+    QString error;
+    if (rs.update(&error))
         stored = rs.value(QStringLiteral("ID")).toInt();
     store::CloseQuery(conn, rs);
-    // A failed open has been reported by the access layer already.
-    if (stored == 0)
+    // A failed open has been reported by the access layer already. A row
+    // another user changed or deleted meanwhile is said as such.
+    if (stored == 0
+        && (error == QString::fromUtf8(store::kChangedByOtherUser)
+            || error == QString::fromUtf8(store::kDeletedByOtherUser)))
+        store::prompts().message(error);
+    else if (stored == 0)
         tellSaveRefused();
     return stored;
 }
@@ -136,8 +142,8 @@ QVector<qint64> rowIds(const grid::Grid &grid, int first, int last)
     return ids;
 }
 
-bool deleteDependentRecords(const QVector<qint64> &ids, const QVector<DependentTable> &dependents,
-                            bool progress)
+bool deleteDependentRecords(const QString &table, const QVector<qint64> &ids,
+                            const QVector<DependentTable> &dependents, bool progress)
 {
     store::Connection conn;
     if (!store::OpenConn(conn))
@@ -146,6 +152,18 @@ bool deleteDependentRecords(const QVector<qint64> &ids, const QVector<DependentT
     // once. A statement that fails is passed over, as each one ran on its
     // own before.
     store::Transaction transaction(conn);
+    constexpr int kIdsPerLock = 500;
+    for (int from = 0; from < ids.size(); from += kIdsPerLock) {
+        QStringList block;
+        for (int i = from; i < std::min<int>(from + kIdsPerLock, ids.size()); ++i)
+            block << QString::number(ids.at(i));
+        if (conn->lockRows(table,
+                           QStringLiteral("ID IN (") + block.join(QLatin1Char(','))
+                                   + QLatin1Char(')'),
+                           true)
+            < 0)
+            return false;
+    }
     for (const qint64 id : ids) {
         for (const DependentTable &dependent : dependents)
             store::ExecSQL(QStringLiteral("DELETE * FROM ") + dependent.table
@@ -178,7 +196,8 @@ bool deleteSelectedWithDependents(grid::Grid &grid, const QString &question,
     bool deleted = false;
     if (store::OpenConn(conn)) {
         store::Transaction transaction(conn);
-        deleted = transaction.isActive() && deleteDependentRecords(ids, dependents, true)
+        deleted = transaction.isActive()
+                  && deleteDependentRecords(grid.tag(), ids, dependents, true)
                   && grid::DeleteGridRows(grid, first, last, false) && transaction.commit();
     }
     ui::ProgressClose();

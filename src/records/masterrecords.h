@@ -81,13 +81,15 @@ bool selectedDataRows(const grid::Grid &grid, int &first, int &last);
 // number are left out.
 QVector<qint64> rowIds(const grid::Grid &grid, int first, int last);
 
-// Deletes, for each ID in order, the records of every dependent table that
-// point to it ("DELETE * FROM Sale WHERE CID=12", then the next table).
-// Runs in one transaction on the account set's connection; each step
-// advances the progress window by one when progress is true. False when the
-// deletes could not be committed (then nothing was deleted).
-bool deleteDependentRecords(const QVector<qint64> &ids, const QVector<DependentTable> &dependents,
-                            bool progress);
+// Deletes, for each ID of table in order, the records of every dependent
+// table that point to it ("DELETE * FROM Sale WHERE CID=12", then the next
+// table). The row of table is taken first, so that on a server no other user
+// can save a record for it meanwhile. Runs in one transaction on the account
+// set's connection; each step advances the progress window by one when
+// progress is true. False when the deletes could not be committed (then
+// nothing was deleted).
+bool deleteDependentRecords(const QString &table, const QVector<qint64> &ids,
+                            const QVector<DependentTable> &dependents, bool progress);
 
 // The delete command of a master list: asks question (No stops), shows the
 // progress window with progressText, deletes the dependent records of every

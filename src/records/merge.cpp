@@ -33,16 +33,6 @@ bool isMergeTable(const QString &table)
     return false;
 }
 
-// True when record id is in table, read on the connection that will merge.
-bool recordExists(const store::Connection &conn, const QString &table, qint64 id)
-{
-    store::RecordSet rs;
-    if (!rs.open(conn, QStringLiteral("SELECT ID FROM ") + table + QStringLiteral(" WHERE ID=")
-                               + QString::number(id)))
-        return false;
-    return rs.recordCount() > 0;
-}
-
 } // namespace
 
 const QVector<MergeTarget> &mergeTargets()
@@ -138,7 +128,10 @@ MergeResult ReplaceName(const QString &table, const QVector<qint64> &ids, qint64
 
     // Records must never point to a row that is not there: the kept record
     // may have been deleted from its list while this merge was being chosen.
-    if (!recordExists(conn, table, keptId))
+    // Its row is held, and each block of merged rows taken before its records
+    // move, so that on a server another user can neither delete the kept one
+    // nor save a record for a merged one until this merge is over.
+    if (conn->lockRows(table, QStringLiteral("ID=") + QString::number(keptId), false) < 1)
         return giveUp(MergeResult::Outcome::KeptMissing);
 
     const QString key = mergeKeyField(table);
@@ -152,6 +145,8 @@ MergeResult ReplaceName(const QString &table, const QVector<qint64> &ids, qint64
     for (int from = 0; from < result.merged.size(); from += kIdsPerStatement) {
         const int count = std::min<int>(kIdsPerStatement, result.merged.size() - from);
         const QString list = idList(result.merged, from, count);
+        if (conn->lockRows(table, QStringLiteral("ID IN (") + list + QLatin1Char(')'), true) < 0)
+            return giveUp(MergeResult::Outcome::Failed);
         for (const QString &dependent : dependents) {
             if (!store::ExecSQL(QStringLiteral("UPDATE ") + dependent + QStringLiteral(" SET ")
                                         + key + QLatin1Char('=') + kept + QStringLiteral(" WHERE ")

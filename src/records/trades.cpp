@@ -18,6 +18,18 @@ namespace records {
 
 namespace {
 
+// What a user calls the master a record's list points to.
+QString masterKind(const QString &table)
+{
+    if (table == QLatin1String("Pro"))
+        return QStringLiteral("产品");
+    if (table == QLatin1String("Cus"))
+        return QStringLiteral("客户");
+    if (table == QLatin1String("Vendor"))
+        return QStringLiteral("供应商");
+    return QStringLiteral("账号");
+}
+
 const QString kMemoWord = QStringLiteral("备注");
 const QString kEquals = QStringLiteral("等于");
 // The character that makes % and _ in a LIKE pattern stand for themselves.
@@ -280,6 +292,23 @@ int saveTrade(const TradeTable &table, const TradeEntry &entry)
         store::CloseQuery(conn, rs);
         return 0;
     }
+    // The product, the partner and the account are held until the record is
+    // written: on a server a user who deletes one of them meanwhile waits,
+    // and one who deleted it already is found here, so no record ever points
+    // to a deleted master. (On a file set nobody else writes meanwhile.)
+    store::Transaction transaction(conn);
+    for (int i = 0; i < 3; ++i) {
+        const int masterId = idFromText(entry.lists.value(i));
+        if (masterId != 0
+            && conn->lockRows(table.listTables.at(i),
+                              QStringLiteral("ID=") + QString::number(masterId), false)
+                       == 0) {
+            store::CloseQuery(conn, rs);
+            store::prompts().message(QStringLiteral("所选的%1已被删除，记录没有保存，请重新选择！")
+                                             .arg(masterKind(table.listTables.at(i))));
+            return 0;
+        }
+    }
     if (rs.eof())
         rs.addNew();
     const QStringList &boxFields = tradeBoxFields();
@@ -289,7 +318,12 @@ int saveTrade(const TradeTable &table, const TradeEntry &entry)
     }
     rs.setValue(boxFields.at(4), entry.boxes.value(4));
     rs.setValue(QStringLiteral("Dat"), entry.date);
-    return storeRowAndClose(conn, rs);
+    const int stored = storeRowAndClose(conn, rs);
+    if (stored != 0 && !transaction.commit()) {
+        tellSaveRefused();
+        return 0;
+    }
+    return stored;
 }
 
 QString amountText(const QString &price, const QString &quantity)

@@ -171,6 +171,25 @@ qint64 Database::lastInsertId() const
     return sqlite3_last_insert_rowid(m_db);
 }
 
+int Database::lockRows(const QString &table, const QString &where, bool exclusive, QString *error)
+{
+    const QString jetSql
+            = QStringLiteral("SELECT ID FROM ") + table + QStringLiteral(" WHERE ") + where;
+    if (m_server) {
+        const QString sql
+                = translateJet(jetSql, SqlTarget::Postgres).sql
+                  + (exclusive ? QStringLiteral(" FOR UPDATE") : QStringLiteral(" FOR SHARE"));
+        PgRows rows;
+        if (!settlePending(sql, error) || !m_server->query(sql, rows, error))
+            return -1;
+        return int(rows.rows.size());
+    }
+    QStringList ids;
+    if (!queryStrings(m_db, translateJet(jetSql).sql, {}, ids, error))
+        return -1;
+    return int(ids.size());
+}
+
 // ---------------------------------------------------------------------------
 // Transaction
 

@@ -17,6 +17,11 @@ namespace store {
 // encrypted with.
 inline constexpr char kDatabasePassword[] = "20460311";
 
+// Why a record set on a server refused to store a row another user changed
+// or deleted after it was read; the caller shows it as it stands.
+inline constexpr char kChangedByOtherUser[] = "记录已被其他用户修改，请刷新后重试！";
+inline constexpr char kDeletedByOtherUser[] = "记录已被其他用户删除，请刷新后重试！";
+
 // Name of the collation every connection registers for text columns: Chinese
 // texts sort by pinyin, as users of a Chinese program expect from a list
 // "ordered by name". Schemas declare text columns `TEXT COLLATE PINYIN`.
@@ -67,6 +72,15 @@ public:
     QStringList tableNames() const;
     // rowid of the last insert on this connection.
     qint64 lastInsertId() const;
+    // Takes the rows of table that the Jet condition where selects for the
+    // open transaction and returns how many there are (-1 on failure). On a
+    // server, another user's delete of a shared row, and any write or lock
+    // of an exclusive one, waits until this transaction ends; then a record
+    // never points to a master another user deleted at the same moment. A
+    // file set's write transaction keeps every other writer out already, so
+    // there the rows are only counted.
+    int lockRows(const QString &table, const QString &where, bool exclusive,
+                 QString *error = nullptr);
     // True when the file was opened for looking only (no write permission,
     // or a folder that cannot take a journal): every write fails.
     bool isReadOnly() const { return m_readOnly; }

@@ -977,9 +977,8 @@ bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending,
         PgRows still;
         d->db->m_server->query(QStringLiteral("SELECT 1 FROM %1 WHERE %2=$1").arg(table, key),
                                {params.at(params.size() - 2)}, still);
-        setError(error, still.rows.isEmpty()
-                                ? QStringLiteral("记录已被其他用户删除，请刷新后重试！")
-                                : QStringLiteral("记录已被其他用户修改，请刷新后重试！"));
+        setError(error, QString::fromUtf8(still.rows.isEmpty() ? kDeletedByOtherUser
+                                                               : kChangedByOtherUser));
         return false;
     }
     // The row as the server keeps it now: assigned ID, converted values,

@@ -1,0 +1,286 @@
+// Several programs on one server set at the same time. Each side is a real
+// process: korvo-cli for imports, this program started again as a worker
+// (first argument "--worker") for the actions of the window's records.
+
+#include "records/masterrecords.h"
+#include "records/trades.h"
+#include "store/access.h"
+#include "store/accountsets.h"
+#include "store/pgconnection.h"
+#include "store/programfolder.h"
+#include "store/schema.h"
+#include "store/serverlinks.h"
+
+#include "pgcluster.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+constexpr int kCustomers = 60;
+
+// The worker: runs one action on the program folder's first set and prints
+// what came of it. "delete": deletes the customers 1..kCustomers with their
+// sales, one selection each. "sell N": saves N sales spread over the same
+// customers; refused saves are counted. "edit NAME": reads product 1, says
+// "read", waits for a line on its input, then stores NAME as its name.
+int runWorker(const QString &folder, const QStringList &action)
+{
+    store::setProgramFolder(folder);
+    testsupport::ScriptedPrompts prompts;
+    if (!store::MakeAccountSetCurrent(store::BuildAccountSetList() > 0 ? 0 : -1))
+        return 3;
+    QTextStream out(stdout);
+    if (action.value(0) == QLatin1String("delete")) {
+        for (int id = 1; id <= kCustomers; ++id) {
+            store::Connection conn;
+            store::OpenConn(conn);
+            store::Transaction transaction(conn);
+            if (!records::deleteDependentRecords(QStringLiteral("Cus"), {qint64(id)},
+                                                 {{QStringLiteral("Sale"), QStringLiteral("CID")}},
+                                                 false)
+                || !store::ExecSQL(
+                        QStringLiteral("DELETE * FROM Cus WHERE ID=") + QString::number(id), &conn)
+                || !transaction.commit())
+                return 4;
+        }
+        out << "deleted\n";
+        return 0;
+    }
+    if (action.value(0) == QLatin1String("sell")) {
+        int refused = 0;
+        for (int i = 0; i < action.value(1).toInt(); ++i) {
+            const int customer = 1 + i % kCustomers;
+            records::TradeEntry entry;
+            entry.lists = {records::masterEntry(1, QStringLiteral("钢管")),
+                           records::masterEntry(customer, QString::number(customer)),
+                           records::masterEntry(1, QStringLiteral("现金")), QString()};
+            entry.boxes = {"5", "2", "10", "0", QStringLiteral("并发")};
+            entry.date = QDateTime(QDate(2026, 3, 1), QTime());
+            if (records::saveTrade(records::saleTable(), entry) == 0)
+                ++refused;
+        }
+        out << "refused " << refused << '\n';
+        return 0;
+    }
+    if (action.value(0) == QLatin1String("edit")) {
+        store::Connection conn;
+        store::RecordSet rs;
+        store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM Pro WHERE ID=1"));
+        out << "read\n";
+        out.flush();
+        QTextStream(stdin).readLine();
+        rs.setValue(QStringLiteral("Name"), action.value(1));
+        const bool stored = records::storeRowAndClose(conn, rs) != 0;
+        out << (stored ? "stored" : "refused") << ' ' << prompts.messages.join(QLatin1Char('|'))
+            << '\n';
+        return 0;
+    }
+    return 2;
+}
+
+} // namespace
+
+class TestConcurrency : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void twoImportsAtOnce();
+    void aKilledImportLeavesNothing();
+    void deletingCustomersWhileSalesAreSaved();
+    void oneProductEditedTwice();
+
+private:
+    std::unique_ptr<QProcess> start(const QString &program, const QStringList &args);
+    static QString finish(QProcess &process);
+    std::unique_ptr<QProcess> importSales(const QString &csv, int count);
+    QString scalar(const QString &sql);
+    // A CSV file of count sales of product 钢管 to the customers 1..kCustomers,
+    // paid into 现金 but for row newAccountRow (a new account).
+    QString writeSales(const QString &name, int count, int newAccountRow = -1);
+
+    std::unique_ptr<testsupport::PgCluster> m_cluster;
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+};
+
+std::unique_ptr<QProcess> TestConcurrency::start(const QString &program, const QStringList &args)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KORVO_PASSWORD"), QStringLiteral("zunta"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder->path());
+    process->setProcessEnvironment(env);
+    process->start(program, args);
+    return process;
+}
+
+QString TestConcurrency::finish(QProcess &process)
+{
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000))
+        process.kill();
+    return QString::number(process.exitCode()) + QLatin1Char(' ')
+           + QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())
+                     .trimmed();
+}
+
+std::unique_ptr<QProcess> TestConcurrency::importSales(const QString &csv, int count)
+{
+    return start(
+            QStringLiteral(KORVO_CLI_PATH),
+            {QStringLiteral("--folder"), m_folder->path(), QStringLiteral("--user=zunta"),
+             QStringLiteral("import"), QStringLiteral("sales"), csv,
+             QStringLiteral("--rows=2-%1").arg(count + 1),
+             QStringLiteral("--map=销售日期=A,产品=B,客户=C,收款账号=D,售价=E,数量=F,备注=G")});
+}
+
+QString TestConcurrency::scalar(const QString &sql)
+{
+    QString out;
+    if (!m_cluster->psql(QStringLiteral("shop"), sql, &out))
+        return QStringLiteral("error: ") + m_cluster->error();
+    return out.trimmed();
+}
+
+QString TestConcurrency::writeSales(const QString &name, int count, int newAccountRow)
+{
+    QByteArray text = "销售日期,产品,客户,收款账号,售价,数量,备注\n";
+    for (int i = 0; i < count; ++i)
+        text += QStringLiteral("2026-03-01,钢管,%1,%2,5,%3,%4\n")
+                        .arg(1 + i % kCustomers)
+                        .arg(i == newAccountRow ? QStringLiteral("新账号") : QStringLiteral("现金"))
+                        .arg(i + 1)
+                        .arg(name)
+                        .toUtf8();
+    const QString path = m_folder->filePath(name + QStringLiteral(".csv"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return QString();
+    return path;
+}
+
+void TestConcurrency::initTestCase()
+{
+    m_cluster = std::make_unique<testsupport::PgCluster>();
+    if (!m_cluster->isRunning() && m_cluster->error().contains(QLatin1String("not installed")))
+        QSKIP("PostgreSQL is not installed");
+    QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->error()));
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("shop")));
+    QString customers;
+    for (int id = 1; id <= kCustomers; ++id)
+        customers += QStringLiteral("INSERT INTO cus (name) VALUES ('%1');").arg(id);
+    QVERIFY2(m_cluster->psql(QStringLiteral("shop"),
+                             QStringLiteral("BEGIN;") + store::PostgresSchemaSql() + customers
+                                     + QStringLiteral("INSERT INTO pro (name) VALUES ('钢管');"
+                                                      "INSERT INTO acc (name) VALUES ('现金');"
+                                                      "INSERT INTO 参数 (var, con) VALUES "
+                                                      "('套账名称', '门店');COMMIT;")),
+             qPrintable(m_cluster->error()));
+    m_folder = std::make_unique<testsupport::TempProgramFolder>();
+    QVERIFY(store::writeServerLink(store::programFilePath(QStringLiteral("DATA00001.qsv")),
+                                   m_cluster->connInfo(QStringLiteral("shop"))));
+}
+
+// Two imports of 10,000 sales at once: every row of both arrives, each with
+// an ID of its own.
+void TestConcurrency::twoImportsAtOnce()
+{
+    const QString first = writeSales(QStringLiteral("甲"), 10000);
+    const QString second = writeSales(QStringLiteral("乙"), 10000);
+    auto a = importSales(first, 10000);
+    auto b = importSales(second, 10000);
+    for (QProcess *process : {a.get(), b.get()}) {
+        const QString result = finish(*process);
+        QVERIFY2(result.startsWith(QLatin1String("0 ")), qPrintable(result));
+    }
+    QCOMPARE(scalar(QStringLiteral("SELECT count(*), count(DISTINCT id), sum(num) FROM sale "
+                                   "WHERE memo IN ('甲', '乙')")),
+             QStringLiteral("20000|20000|100010000"));
+}
+
+// An import killed while its rows are on their way leaves none of them. A
+// new account half way makes it wait on a lock this test holds, with its
+// first rows already on the server.
+void TestConcurrency::aKilledImportLeavesNothing()
+{
+    QString error;
+    const auto locker
+            = store::PgConnection::open(m_cluster->connInfo(QStringLiteral("shop")), &error);
+    QVERIFY2(locker && locker->exec(QStringLiteral("BEGIN; LOCK TABLE acc IN SHARE MODE"), &error),
+             qPrintable(error));
+    const QString csv = writeSales(QStringLiteral("丙"), 20000, 12000);
+    auto import = importSales(csv, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE backend_xid IS NOT "
+                                  "NULL AND wait_event_type = 'Lock'")),
+            QStringLiteral("1"), 60000);
+    ::kill(pid_t(import->processId()), SIGKILL);
+    import->waitForFinished();
+    QVERIFY(locker->exec(QStringLiteral("ROLLBACK")));
+    QTRY_COMPARE(scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE backend_xid "
+                                       "IS NOT NULL")),
+                 QStringLiteral("0"));
+    QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM sale WHERE memo = '丙'")),
+             QStringLiteral("0"));
+    QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM acc")), QStringLiteral("1"));
+}
+
+// One program deletes customers with their sales while another saves sales
+// for them: no sale is left pointing to a deleted customer, and the saves
+// that came too late were refused, not stored.
+void TestConcurrency::deletingCustomersWhileSalesAreSaved()
+{
+    const QString self = QCoreApplication::applicationFilePath();
+    auto seller = start(self, {QStringLiteral("--worker"), m_folder->path(), QStringLiteral("sell"),
+                               QStringLiteral("1500")});
+    QTRY_VERIFY(scalar(QStringLiteral("SELECT count(*) FROM sale WHERE memo = '并发'")).toInt()
+                > 100);
+    auto deleter
+            = start(self, {QStringLiteral("--worker"), m_folder->path(), QStringLiteral("delete")});
+    QCOMPARE(finish(*deleter), QStringLiteral("0 deleted"));
+    const QString sold = finish(*seller);
+    QVERIFY2(sold.startsWith(QLatin1String("0 refused ")), qPrintable(sold));
+    QVERIFY2(sold != QLatin1String("0 refused 0"), "every save came before the deletes");
+    QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM cus")), QStringLiteral("0"));
+    QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM sale WHERE cid NOT IN (SELECT id FROM "
+                                   "cus)")),
+             QStringLiteral("0"));
+}
+
+// Two programs read the same product and both store it: the first is
+// stored, the second is refused with the message, and nothing is lost.
+void TestConcurrency::oneProductEditedTwice()
+{
+    const QString self = QCoreApplication::applicationFilePath();
+    auto a = start(self, {QStringLiteral("--worker"), m_folder->path(), QStringLiteral("edit"),
+                          QStringLiteral("甲的名称")});
+    auto b = start(self, {QStringLiteral("--worker"), m_folder->path(), QStringLiteral("edit"),
+                          QStringLiteral("乙的名称")});
+    for (QProcess *process : {a.get(), b.get()})
+        QVERIFY(process->waitForReadyRead(30000) && process->readLine() == "read\n");
+    a->write("\n");
+    QCOMPARE(finish(*a), QStringLiteral("0 stored"));
+    b->write("\n");
+    QCOMPARE(finish(*b), QStringLiteral("0 refused 记录已被其他用户修改，请刷新后重试！"));
+    QCOMPARE(scalar(QStringLiteral("SELECT name FROM pro WHERE id = 1")),
+             QStringLiteral("甲的名称"));
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc > 2 && qstrcmp(argv[1], "--worker") == 0)
+        return runWorker(QString::fromLocal8Bit(argv[2]), app.arguments().mid(3));
+    TestConcurrency test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_concurrency.moc"
