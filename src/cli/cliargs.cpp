@@ -71,6 +71,14 @@ const QVector<CommandShape> &commandShapes()
             {"compact", 0, 0, {}, "compact", "压缩及整理套账数据库。"},
             {"tidy", 0, 0, {}, "tidy", "删除客户或产品已不存在的销售记录。"},
             {"check", 0, 0, {}, "check", "检查每个套账的完整性；有一个不完好时以非零状态结束。"},
+            {"server",
+             1,
+             1,
+             {QStringLiteral("--server"), QStringLiteral("--name"), QStringLiteral("--company")},
+             "server init|upload|download --server CONNINFO [--name NAME --company NAME]",
+             "服务器套账：init 把一个空的 PostgreSQL 数据库建成新套账；upload 把 --set 指定的套账"
+             "复制到空数据库；download 把服务器套账复制为程序文件夹中的新套账。CONNINFO 是 libpq "
+             "的连接参数（host=… dbname=… user=…），不含密码。"},
     };
     return shapes;
 }

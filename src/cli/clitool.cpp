@@ -14,6 +14,8 @@
 #include "store/maintenance.h"
 #include "store/programfolder.h"
 #include "store/schema.h"
+#include "store/servercopy.h"
+#include "store/serverlinks.h"
 #include "store/session.h"
 
 #include <QCoreApplication>
@@ -23,6 +25,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -330,6 +333,87 @@ int runRestore(const Invocation &inv)
     return kDone;
 }
 
+// A link to the server set in the program folder, so that the program and
+// --set find it; its file name is printed.
+int linkServerSet(const QString &connInfo)
+{
+    const QString link
+            = QFileInfo(store::NextAccountSetPath()).completeBaseName() + QStringLiteral(".qsv");
+    QString error;
+    if (!store::writeServerLink(store::programFilePath(link), connInfo, &error)) {
+        printError(error);
+        return kDataError;
+    }
+    printOut(link + QLatin1Char('\n'));
+    return kDone;
+}
+
+// server init|upload|download. Init and download need no set of the folder:
+// init makes one on an empty database, download logs in on the server set
+// through a link of its own that is not kept.
+int runServer(const Invocation &inv)
+{
+    const QString connInfo = inv.options.value(QStringLiteral("--server"));
+    const QString action = inv.words.first();
+    if (connInfo.isEmpty() || !QStringList{"init", "upload", "download"}.contains(action)) {
+        printError(QStringLiteral("用法：%1").arg(commandHelp(inv.command)));
+        return kUsage;
+    }
+    QString error;
+    if (action == QLatin1String("init")) {
+        const QString name = inv.options.value(QStringLiteral("--name"));
+        const QString company = inv.options.value(QStringLiteral("--company"));
+        if (name.trimmed().isEmpty() || company.trimmed().isEmpty()) {
+            printError(QStringLiteral("请用 --name 和 --company 指定套账名称和所属企业。"));
+            return kUsage;
+        }
+        if (!store::InitServerSet(connInfo, name.trimmed(), company.trimmed(), &error)) {
+            printError(error);
+            return kDataError;
+        }
+        return linkServerSet(connInfo);
+    }
+    if (action == QLatin1String("upload")) {
+        int code = chooseSet(inv);
+        if (code == kDone)
+            code = login(inv);
+        if (code != kDone)
+            return code;
+        if (!holdsRights({records::kAllRights}))
+            return kRefused;
+        if (store::isServerLink(store::CurrentAccountFile)) {
+            printError(QStringLiteral("该套账已在服务器上。"));
+            return kUsage;
+        }
+        if (!store::UploadAccountSet(store::programFilePath(store::CurrentAccountFile), connInfo,
+                                     &error)) {
+            printError(error);
+            return kDataError;
+        }
+        return linkServerSet(connInfo);
+    }
+    QTemporaryDir linkFolder;
+    const QString link = linkFolder.filePath(QStringLiteral("DATA00001.qsv"));
+    if (!linkFolder.isValid() || !store::writeServerLink(link, connInfo, &error)) {
+        printError(error);
+        return kDataError;
+    }
+    store::CurrentAccountFile = link;
+    int code = login(inv);
+    if (code == kDone && !holdsRights({records::kAllRights}))
+        code = kRefused;
+    store::CurrentAccountFile.clear();
+    if (code != kDone)
+        return code;
+    const QString path = store::NextAccountSetPath();
+    if (!store::DownloadAccountSet(connInfo, path, &error)) {
+        printError(error);
+        return kDataError;
+    }
+    printOut(QFileInfo(path).fileName() + QLatin1Char('\n'));
+    return kDone;
+}
+
 int runCompact()
 {
     if (!holdsRights({records::kAllRights}))
@@ -445,6 +529,9 @@ int run(const QStringList &args)
         return runSets(inv);
     if (inv.command == QLatin1String("check"))
         return runCheck();
+
+    if (inv.command == QLatin1String("server"))
+        return runServer(inv);
 
     int code = chooseSet(inv);
     if (code != kDone)

@@ -664,11 +664,21 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
             spelled.insert(w.toLower(), w);
     }
     const int count = result.names.size() - hidden;
+    // Two result columns of one name (Sale.* beside Pro.Name AS PID): the
+    // table's own column is named "Sale.PID" and the renamed one keeps "PID",
+    // as on a file set.
+    static const QRegularExpression star(QStringLiteral("([A-Za-z_][A-Za-z0-9_]*)\\.\\*"));
+    const QString starTable = star.match(selectList).captured(1);
+    QHash<QString, int> lastOfName;
+    for (int c = 0; c < count; ++c)
+        lastOfName.insert(result.names.at(c + hidden), c);
     d->fields.resize(size_t(count));
     for (int c = 0; c < count; ++c) {
         Field &field = d->fields[size_t(c)];
         const QString name = result.names.at(c + hidden);
         field.name = spelled.value(name, schemaSpelling(name));
+        if (!starTable.isEmpty() && lastOfName.value(name) != c)
+            field.name = schemaSpelling(starTable) + QLatin1Char('.') + field.name;
         field.declared = result.types.at(c + hidden);
         field.type = field.declared;
         const QString column = schemaSpelling(name);

@@ -400,6 +400,15 @@ QString PostgresSchemaSql()
     return createTablesSql(pg) + startingRowsSql(pg) + allStepsSql(pg);
 }
 
+QString EmptySchemaSql(bool server)
+{
+    const SqlTarget target = server ? SqlTarget::Postgres : SqlTarget::Sqlite;
+    QString sql = createTablesSql(target);
+    for (const SchemaStep &step : schemaSteps(target))
+        sql += step.sql;
+    return sql;
+}
+
 QStringList SchemaStepKeys()
 {
     QStringList keys;

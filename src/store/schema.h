@@ -23,6 +23,10 @@ bool EnsureSchema(const QString &fileName);
 // indexes, the starting rows and every schema step recorded. To be run in
 // one transaction.
 QString PostgresSchemaSql();
+// The statements that make the tables and indexes of an account set on an
+// empty database, of the server when server is true, without any row: for
+// copying a whole set from one engine to the other.
+QString EmptySchemaSql(bool server);
 // A table or column name as the schema spells it (Sale, PID), for a name
 // given in any letter case; other names come back as given.
 QString schemaSpelling(const QString &name);

@@ -1,5 +1,6 @@
-// Several programs on one server set at the same time. Each side is a real
-// process: korvo-cli for imports, this program started again as a worker
+// Server sets driven from outside: several programs on one server set at the
+// same time, and whole sets moved to and from the server. Each side is a real
+// process: korvo-cli for imports and copies, this program started again as a worker
 // (first argument "--worker") for the actions of the window's records.
 
 #include "records/masterrecords.h"
@@ -10,6 +11,7 @@
 #include "store/programfolder.h"
 #include "store/schema.h"
 #include "store/serverlinks.h"
+#include "store/session.h"
 
 #include "pgcluster.h"
 #include "testsupport.h"
@@ -87,7 +89,7 @@ int runWorker(const QString &folder, const QStringList &action)
 
 } // namespace
 
-class TestConcurrency : public QObject
+class TestServer : public QObject
 {
     Q_OBJECT
 
@@ -97,8 +99,12 @@ private slots:
     void aKilledImportLeavesNothing();
     void deletingCustomersWhileSalesAreSaved();
     void oneProductEditedTwice();
+    void setsGoThereAndBack();
 
 private:
+    QString cli(const QStringList &args);
+    // Every row of every table of the file set, as text.
+    static QStringList everyRow(const QString &file);
     std::unique_ptr<QProcess> start(const QString &program, const QStringList &args);
     static QString finish(QProcess &process);
     std::unique_ptr<QProcess> importSales(const QString &csv, int count);
@@ -111,7 +117,7 @@ private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
 };
 
-std::unique_ptr<QProcess> TestConcurrency::start(const QString &program, const QStringList &args)
+std::unique_ptr<QProcess> TestServer::start(const QString &program, const QStringList &args)
 {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -122,7 +128,7 @@ std::unique_ptr<QProcess> TestConcurrency::start(const QString &program, const Q
     return process;
 }
 
-QString TestConcurrency::finish(QProcess &process)
+QString TestServer::finish(QProcess &process)
 {
     process.closeWriteChannel();
     if (!process.waitForFinished(120000))
@@ -132,7 +138,7 @@ QString TestConcurrency::finish(QProcess &process)
                      .trimmed();
 }
 
-std::unique_ptr<QProcess> TestConcurrency::importSales(const QString &csv, int count)
+std::unique_ptr<QProcess> TestServer::importSales(const QString &csv, int count)
 {
     return start(
             QStringLiteral(KORVO_CLI_PATH),
@@ -142,7 +148,7 @@ std::unique_ptr<QProcess> TestConcurrency::importSales(const QString &csv, int c
              QStringLiteral("--map=销售日期=A,产品=B,客户=C,收款账号=D,售价=E,数量=F,备注=G")});
 }
 
-QString TestConcurrency::scalar(const QString &sql)
+QString TestServer::scalar(const QString &sql)
 {
     QString out;
     if (!m_cluster->psql(QStringLiteral("shop"), sql, &out))
@@ -150,7 +156,7 @@ QString TestConcurrency::scalar(const QString &sql)
     return out.trimmed();
 }
 
-QString TestConcurrency::writeSales(const QString &name, int count, int newAccountRow)
+QString TestServer::writeSales(const QString &name, int count, int newAccountRow)
 {
     QByteArray text = "销售日期,产品,客户,收款账号,售价,数量,备注\n";
     for (int i = 0; i < count; ++i)
@@ -167,7 +173,7 @@ QString TestConcurrency::writeSales(const QString &name, int count, int newAccou
     return path;
 }
 
-void TestConcurrency::initTestCase()
+void TestServer::initTestCase()
 {
     m_cluster = std::make_unique<testsupport::PgCluster>();
     if (!m_cluster->isRunning() && m_cluster->error().contains(QLatin1String("not installed")))
@@ -191,7 +197,7 @@ void TestConcurrency::initTestCase()
 
 // Two imports of 10,000 sales at once: every row of both arrives, each with
 // an ID of its own.
-void TestConcurrency::twoImportsAtOnce()
+void TestServer::twoImportsAtOnce()
 {
     const QString first = writeSales(QStringLiteral("甲"), 10000);
     const QString second = writeSales(QStringLiteral("乙"), 10000);
@@ -209,7 +215,7 @@ void TestConcurrency::twoImportsAtOnce()
 // An import killed while its rows are on their way leaves none of them. A
 // new account half way makes it wait on a lock this test holds, with its
 // first rows already on the server.
-void TestConcurrency::aKilledImportLeavesNothing()
+void TestServer::aKilledImportLeavesNothing()
 {
     QString error;
     const auto locker
@@ -236,7 +242,7 @@ void TestConcurrency::aKilledImportLeavesNothing()
 // One program deletes customers with their sales while another saves sales
 // for them: no sale is left pointing to a deleted customer, and the saves
 // that came too late were refused, not stored.
-void TestConcurrency::deletingCustomersWhileSalesAreSaved()
+void TestServer::deletingCustomersWhileSalesAreSaved()
 {
     const QString self = QCoreApplication::applicationFilePath();
     auto seller = start(self, {QStringLiteral("--worker"), m_folder->path(), QStringLiteral("sell"),
@@ -257,7 +263,7 @@ void TestConcurrency::deletingCustomersWhileSalesAreSaved()
 
 // Two programs read the same product and both store it: the first is
 // stored, the second is refused with the message, and nothing is lost.
-void TestConcurrency::oneProductEditedTwice()
+void TestServer::oneProductEditedTwice()
 {
     const QString self = QCoreApplication::applicationFilePath();
     auto a = start(self, {QStringLiteral("--worker"), m_folder->path(), QStringLiteral("edit"),
@@ -274,13 +280,99 @@ void TestConcurrency::oneProductEditedTwice()
              QStringLiteral("甲的名称"));
 }
 
+QString TestServer::cli(const QStringList &args)
+{
+    store::Registry::closeAll();
+    auto process = start(QStringLiteral(KORVO_CLI_PATH),
+                         QStringList{QStringLiteral("--folder"), m_folder->path()} + args);
+    return finish(*process);
+}
+
+QStringList TestServer::everyRow(const QString &file)
+{
+    QStringList rows;
+    const store::DatabasePtr db = store::Registry::open(store::programFilePath(file));
+    if (!db)
+        return {QStringLiteral("cannot open ") + file};
+    for (const QString &table : db->tableNames()) {
+        store::RecordSet rs;
+        if (!rs.open(db, QStringLiteral("SELECT * FROM [%1]").arg(table)))
+            return {QStringLiteral("cannot read ") + table};
+        for (int r = 0; r < rs.recordCount(); ++r) {
+            QStringList cells = {table};
+            for (int c = 0; c < rs.fieldCount(); ++c)
+                cells << rs.fieldName(c) + QLatin1Char('=') + rs.valueAt(r, c).toString();
+            rows << cells.join(QLatin1Char('|'));
+        }
+    }
+    store::Registry::close(store::programFilePath(file));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// A file set uploaded to an empty database and downloaded again is the same
+// set, row for row; a database that is not empty, or not a set, is refused
+// with a message and gets nothing.
+void TestServer::setsGoThereAndBack()
+{
+    testsupport::ScriptedPrompts prompts;
+    QVERIFY(store::CreateAccountSet(QStringLiteral("华东五金"), QStringLiteral("总店")) >= 0);
+    const QString file = QStringLiteral("DATA00002.qdt");
+    store::CurrentAccountFile = file;
+    QVERIFY(store::ExecSQL(QStringLiteral(
+            "INSERT INTO Cus (Name, Disc, Memo) VALUES ('O''Neil \"x\"', 0.95, NULL)")));
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Pro (Name, Price, P3) VALUES ('钢管', "
+                                          "12.345, '6901234')")));
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, "
+                                          "Pay, Pay1) VALUES (#2026-3-1 14:05:09#, 1, 1, 0, 2, "
+                                          "12.345, 3, 37.04, 0.01)")));
+    QVERIFY(store::ExecSQL(QStringLiteral("DELETE * FROM Prov WHERE Name='北京市'")));
+    const QStringList before = everyRow(file);
+    QVERIFY(before.size() > 40);
+
+    const QString up = m_cluster->connInfo(QStringLiteral("up"));
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("up")));
+    QCOMPARE(cli({QStringLiteral("--set=") + file, QStringLiteral("--user=zunta"),
+                  QStringLiteral("server"), QStringLiteral("upload"), QStringLiteral("--server"),
+                  up}),
+             QStringLiteral("0 DATA00003.qsv"));
+    QCOMPARE(cli({QStringLiteral("--set=") + file, QStringLiteral("--user=zunta"),
+                  QStringLiteral("server"), QStringLiteral("upload"), QStringLiteral("--server"),
+                  up}),
+             QStringLiteral("3 服务器上的数据库不是空的，只能使用空数据库。"));
+    QCOMPARE(cli({QStringLiteral("--user=zunta"), QStringLiteral("server"),
+                  QStringLiteral("download"), QStringLiteral("--server"), up}),
+             QStringLiteral("0 DATA00004.qdt"));
+    QCOMPARE(everyRow(QStringLiteral("DATA00004.qdt")), before);
+    // New records on the server go on after the uploaded numbers.
+    QString next;
+    QVERIFY(m_cluster->psql(QStringLiteral("up"),
+                            QStringLiteral("INSERT INTO sale (memo) VALUES ('新') RETURNING id"),
+                            &next));
+    QCOMPARE(next.section(QLatin1Char('\n'), 0, 0), QStringLiteral("2"));
+
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("plain")));
+    QVERIFY(m_cluster->psql(QStringLiteral("plain"), QStringLiteral("CREATE TABLE t (x int)")));
+    QCOMPARE(cli({QStringLiteral("--user=zunta"), QStringLiteral("server"),
+                  QStringLiteral("download"), QStringLiteral("--server"),
+                  m_cluster->connInfo(QStringLiteral("plain"))})
+                     .left(2),
+             QStringLiteral("3 "));
+    QCOMPARE(cli({QStringLiteral("server"), QStringLiteral("init"), QStringLiteral("--server"),
+                  m_cluster->connInfo(QStringLiteral("plain")), QStringLiteral("--name=门店"),
+                  QStringLiteral("--company=华东五金")}),
+             QStringLiteral("3 服务器上的数据库不是空的，只能使用空数据库。"));
+    QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("DATA00005.qdt"))));
+    QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("DATA00005.qdt.part"))));
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     if (argc > 2 && qstrcmp(argv[1], "--worker") == 0)
         return runWorker(QString::fromLocal8Bit(argv[2]), app.arguments().mid(3));
-    TestConcurrency test;
+    TestServer test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_concurrency.moc"
+#include "tst_server.moc"

@@ -1,0 +1,258 @@
+#include "servercopy.h"
+
+#include "accountsets.h"
+#include "engine.h"
+#include "rowinserter.h"
+#include "schema.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+#include <limits>
+
+namespace store {
+
+namespace {
+
+// Rows read at a time from a table with record numbers, so that a big set
+// is never held in memory whole.
+constexpr int kRowsPerRead = 20000;
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QStringList fieldNames(const DatabasePtr &db, const QString &table)
+{
+    RecordSet rs;
+    QStringList names;
+    if (rs.open(db, QStringLiteral("SELECT * FROM [%1] WHERE 0").arg(table)))
+        for (int c = 0; c < rs.fieldCount(); ++c)
+            names << rs.fieldName(c);
+    return names;
+}
+
+// Copies every row of table from one connection to the other, the columns
+// both sides have, record numbers included.
+bool copyTable(const DatabasePtr &from, const DatabasePtr &to, const QString &table, QString *error)
+{
+    const QStringList target = fieldNames(to, table);
+    QStringList columns;
+    for (const QString &name : fieldNames(from, table))
+        if (target.contains(name, Qt::CaseInsensitive))
+            columns << name;
+    if (columns.isEmpty())
+        return true;
+    QStringList selected;
+    for (const QString &column : std::as_const(columns))
+        selected << QLatin1Char('[') + column + QLatin1Char(']');
+    const bool numbered = columns.contains(QStringLiteral("ID"), Qt::CaseInsensitive);
+    RowInserter inserter(to, table, columns, error);
+    if (!inserter.isValid())
+        return false;
+    QVector<QVariant> values(columns.size());
+    qint64 last = std::numeric_limits<qint64>::min();
+    for (;;) {
+        const QString sql
+                = numbered ? QStringLiteral("SELECT TOP %1 %2 FROM [%3] WHERE ID>%4 ORDER BY ID")
+                                     .arg(kRowsPerRead)
+                                     .arg(selected.join(QStringLiteral(", ")), table)
+                                     .arg(last)
+                           : QStringLiteral("SELECT %1 FROM [%2]")
+                                     .arg(selected.join(QStringLiteral(", ")), table);
+        RecordSet rs;
+        if (!rs.open(from, sql, error))
+            return false;
+        const int idColumn = numbered ? rs.fieldIndex(QStringLiteral("ID")) : -1;
+        for (int r = 0; r < rs.recordCount(); ++r) {
+            for (int c = 0; c < columns.size(); ++c)
+                values[c] = rs.valueAt(r, c);
+            if (inserter.insert(values, error) == 0)
+                return false;
+            if (numbered)
+                last = rs.valueAt(r, idColumn).toLongLong();
+        }
+        if (!numbered || rs.recordCount() < kRowsPerRead)
+            break;
+    }
+    return inserter.flush(error);
+}
+
+// The count of a table's rows and the sums of its columns that hold money
+// or quantities, in cents, as both sides must agree on them.
+QString tableFigures(const DatabasePtr &db, const QString &table)
+{
+    static const QStringList money
+            = {QStringLiteral("Price"), QStringLiteral("Num"), QStringLiteral("Pay"),
+               QStringLiteral("Pay1"), QStringLiteral("Disc")};
+    QStringList sums = {QStringLiteral("Count(*)")};
+    for (const QString &field : fieldNames(db, table))
+        if (money.contains(field, Qt::CaseInsensitive))
+            sums << QStringLiteral("Sum([%1])").arg(field);
+    RecordSet rs;
+    if (!rs.open(db,
+                 QStringLiteral("SELECT %1 FROM [%2]").arg(sums.join(QStringLiteral(", ")), table)))
+        return QStringLiteral("?");
+    QStringList figures;
+    for (int c = 0; c < rs.fieldCount(); ++c)
+        figures << QString::number(std::llround(rs.value(c).toDouble() * 100));
+    return figures.join(QLatin1Char('/'));
+}
+
+// Copies every table of the schema that from has; false with the first
+// table whose figures differ afterwards.
+bool copyAllTables(const DatabasePtr &from, const DatabasePtr &to, QString *error)
+{
+    const QStringList present = from->tableNames();
+    for (const QString &table : to->tableNames()) {
+        if (!present.contains(table, Qt::CaseInsensitive))
+            continue;
+        if (!copyTable(from, to, table, error))
+            return false;
+        if (tableFigures(from, table) != tableFigures(to, table)) {
+            setError(error,
+                     QStringLiteral("复制后数据表 %1 的记录数或金额合计不一致，没有写入任何数据。")
+                             .arg(table));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The server database connInfo names, when it holds no table yet.
+DatabasePtr emptyServerDatabase(const QString &connInfo, QString *error)
+{
+    DatabasePtr server = Registry::openServer(connInfo, error);
+    if (server && !server->tableNames().isEmpty()) {
+        setError(error, QStringLiteral("服务器上的数据库不是空的，只能使用空数据库。"));
+        return {};
+    }
+    return server;
+}
+
+bool isAccountSet(const DatabasePtr &db)
+{
+    const QStringList tables = db->tableNames();
+    for (const QString &table : BaseTableNames())
+        if (!tables.contains(table, Qt::CaseInsensitive))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool InitServerSet(const QString &connInfo, const QString &name, const QString &company,
+                   QString *error)
+{
+    const DatabasePtr server = emptyServerDatabase(connInfo, error);
+    if (!server)
+        return false;
+    Transaction transaction(server);
+    if (!server->execNative(PostgresSchemaSql(), error))
+        return false;
+    const QDateTime now = QDateTime::currentDateTime();
+    RecordSet rs;
+    if (!rs.open(server, QStringLiteral("SELECT * FROM 参数 WHERE 0"), error))
+        return false;
+    const QList<QPair<QString, QString>> rows = {{kKeyCompany, company},
+                                                 {kKeyName, name},
+                                                 {kKeyCreated, dateText(now.date())},
+                                                 {kKeyLastAccess, dateTimeText(now)}};
+    for (const auto &row : rows) {
+        rs.addNew();
+        rs.setValue(QStringLiteral("Var"), row.first);
+        rs.setValue(QStringLiteral("Con"), row.second);
+        if (!rs.update(error))
+            return false;
+    }
+    return transaction.commit(error);
+}
+
+bool UploadAccountSet(const QString &filePath, const QString &connInfo, QString *error)
+{
+    const DatabasePtr file = Registry::open(filePath, error);
+    if (!file)
+        return false;
+    if (!isAccountSet(file)) {
+        setError(error, QStringLiteral("文件不是套账：%1").arg(filePath));
+        return false;
+    }
+    const DatabasePtr server = emptyServerDatabase(connInfo, error);
+    if (!server)
+        return false;
+    Transaction transaction(server);
+    if (!server->execNative(EmptySchemaSql(true), error) || !copyAllTables(file, server, error))
+        return false;
+    // The server has every table; an older file set may not have recorded
+    // the steps that add them.
+    for (const QString &key : SchemaStepKeys()) {
+        RecordSet rs;
+        if (!rs.open(server, QStringLiteral("SELECT * FROM 参数 WHERE Var='%1'").arg(key), error))
+            return false;
+        if (rs.recordCount() > 0)
+            continue;
+        rs.addNew();
+        rs.setValue(QStringLiteral("Var"), key);
+        rs.setValue(QStringLiteral("Con"), QStringLiteral("已添加"));
+        if (!rs.update(error))
+            return false;
+    }
+    // New records go on from the highest number each table holds.
+    for (const QString &table : server->tableNames()) {
+        if (!schemaColumns(table).contains(QStringLiteral("ID")))
+            continue;
+        const QString name = QLatin1Char('"') + table.toLower() + QLatin1Char('"');
+        if (!server->execNative(
+                    QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'id'), max(id)) "
+                                   "FROM %1 HAVING max(id) IS NOT NULL")
+                            .arg(name),
+                    error))
+            return false;
+    }
+    return transaction.commit(error);
+}
+
+bool DownloadAccountSet(const QString &connInfo, const QString &filePath, QString *error)
+{
+    if (QFileInfo::exists(filePath)) {
+        setError(error, QStringLiteral("文件已存在：%1").arg(filePath));
+        return false;
+    }
+    const DatabasePtr server = Registry::openServer(connInfo, error);
+    if (!server)
+        return false;
+    if (!isAccountSet(server)) {
+        setError(error, QStringLiteral("服务器上的数据库不是 Korvo进销存 的套账。"));
+        return false;
+    }
+    const QString work = filePath + QStringLiteral(".part");
+    QFile::remove(work);
+    bool copied = false;
+    {
+        const DatabasePtr file = Registry::create(work, error);
+        if (!file)
+            return false;
+        // One snapshot of the server for every table, however long the copy.
+        if (!server->execNative(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"),
+                                error))
+            return false;
+        Transaction transaction(file);
+        copied = file->execNative(EmptySchemaSql(false), error)
+                 && copyAllTables(server, file, error) && transaction.commit(error);
+        server->execNative(QStringLiteral("COMMIT"));
+    }
+    Registry::close(work);
+    if (!copied || !QFile::rename(work, filePath)) {
+        if (copied)
+            setError(error, QStringLiteral("无法写入文件：%1").arg(filePath));
+        QFile::remove(work);
+        return false;
+    }
+    return true;
+}
+
+} // namespace store

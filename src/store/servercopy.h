@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace store {
+
+// Moving whole account sets between a file and a PostgreSQL server. Each
+// copy is one transaction on the side that is written; before it commits,
+// every table's row count and the sums of its money and quantity columns
+// are compared on both sides, and any difference writes nothing. Record
+// numbers are kept, so a set copied there and back is the same set.
+
+// Makes the empty server database connInfo names an account set as the
+// template is one (the first user zunta/zunta), with name and company.
+bool InitServerSet(const QString &connInfo, const QString &name, const QString &company,
+                   QString *error = nullptr);
+// Copies the file set at filePath into the empty server database connInfo
+// names.
+bool UploadAccountSet(const QString &filePath, const QString &connInfo, QString *error = nullptr);
+// Makes a new file set at filePath (which must not exist) from the server
+// set, read as one consistent state while others may go on writing. Until
+// it is complete the file has another name, so a failure leaves no set.
+bool DownloadAccountSet(const QString &connInfo, const QString &filePath, QString *error = nullptr);
+
+} // namespace store
