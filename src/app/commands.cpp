@@ -48,6 +48,14 @@ QVector<CommandButton> buildCommandButtons()
         }
         if (tab == kProductTab)
             buttons.append({67, QStringLiteral("增删字段"), records::kAllRights});
+        // Receipts change 已收金额 of sales as the sale dialog does, and need
+        // the same right; payments likewise for purchases.
+        if (tab == kCustomerTab)
+            buttons.append({20 * tab + kSettlePosition, QStringLiteral("收款…"),
+                            QStringLiteral("销售数据修改")});
+        if (tab == kVendorTab)
+            buttons.append({20 * tab + kSettlePosition, QStringLiteral("付款…"),
+                            QStringLiteral("采购数据修改")});
     }
     return buttons;
 }
@@ -118,6 +126,8 @@ ButtonRole buttonRole(int index)
                                                               : ButtonRole::None;
     if (index == 67)
         return ButtonRole::Fields;
+    if (index == 20 * kCustomerTab + kSettlePosition || index == 20 * kVendorTab + kSettlePosition)
+        return ButtonRole::Settle;
     if (tab < 0 || tab >= kRecordTabCount)
         return ButtonRole::None;
     static const ButtonRole roles[]
@@ -276,6 +286,8 @@ bool Commands::handlesButton(int index) const
         return bool(m_analyses.value(index % 20 - 1));
     case ButtonRole::Fields:
         return handlesAction(QStringLiteral("Com67"));
+    case ButtonRole::Settle:
+        return handlesAction(QStringLiteral("Com%1").arg(index));
     case ButtonRole::None:
         break;
     }
@@ -338,7 +350,8 @@ const QStringList &actionNames()
             QStringLiteral("mAcc3"),     QStringLiteral("mAcc4"),       QStringLiteral("mAcc5"),
             QStringLiteral("mCompact"),  QStringLiteral("mDataAdjust"), QStringLiteral("mReplace0"),
             QStringLiteral("mReplace1"), QStringLiteral("mReplace2"),   QStringLiteral("mReplace3"),
-            QStringLiteral("mReplace4"), QStringLiteral("mAccSet"),     QStringLiteral("Com67")};
+            QStringLiteral("mReplace4"), QStringLiteral("mAccSet"),     QStringLiteral("Com67"),
+            QStringLiteral("Com87"),     QStringLiteral("Com107")};
     return names;
 }
 

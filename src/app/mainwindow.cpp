@@ -203,6 +203,7 @@ void MainWindow::buildMenus()
             {"打印表格", 4, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
             {"查找", kFindKey, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
             {"刷新", kRefreshKey, {QKeySequence(Qt::Key_F5)}},
+            {"收款/付款…", kSettleKey, {}},
     };
     for (const auto &key : listKeys) {
         const int position = key.position;
@@ -279,6 +280,8 @@ void MainWindow::buildListFrame(int tab)
         rowLayout->addWidget(addCommand(20 * tab + position, row));
     if (tab == kProductTab)
         rowLayout->addWidget(addCommand(67, row));
+    if (tab == kCustomerTab || tab == kVendorTab)
+        rowLayout->addWidget(addCommand(20 * tab + kSettlePosition, row));
     if (tab == kSalesTab || tab == kPurchaseTab)
         buildFilterBar(tab, row, rowLayout);
     rowLayout->addStretch(1);
@@ -782,6 +785,9 @@ void MainWindow::Com_Click(int index)
     case ButtonRole::Fields:
         runMenuAction(QStringLiteral("Com67"));
         break;
+    case ButtonRole::Settle:
+        runMenuAction(QStringLiteral("Com%1").arg(index));
+        break;
     case ButtonRole::None:
         break;
     }
@@ -801,6 +807,11 @@ void MainWindow::runListKey(int position)
             keyword->selectAll();
         }
         return;
+    }
+    if (position == kSettleKey) {
+        if (tab != kCustomerTab && tab != kVendorTab)
+            return;
+        position = kSettlePosition;
     }
     const bool listRefresh = tab == kSalesTab || tab == kPurchaseTab;
     if (position == kRefreshKey) {

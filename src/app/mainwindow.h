@@ -163,9 +163,11 @@ private:
     void showConditionState(int tab);
     static int filterBase(int tab) { return tab == 0 ? 0 : 21; }
     // A list command by key: a button position of the current list, or one
-    // of the two below.
+    // of the three below.
     static constexpr int kFindKey = -1;
     static constexpr int kRefreshKey = -2;
+    // 收款… or 付款…, on the customer or vendor list only.
+    static constexpr int kSettleKey = -3;
     void runListKey(int position);
     // The status bar names the newest automatic backup of the open set.
     void showLastAutoBackup();

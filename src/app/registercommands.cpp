@@ -25,6 +25,7 @@
 #include "records/purchases.h"
 #include "records/saledialog.h"
 #include "records/sales.h"
+#include "records/settlementdialog.h"
 #include "records/staff.h"
 #include "records/staffdialog.h"
 #include "records/vendordialog.h"
@@ -119,6 +120,14 @@ void registerCommands()
     registry.setRecordDeleter(4, [](grid::Grid &grid) { records::DeleteSelectedCustomers(grid); });
     registry.setRecordEditor(
             4, [](QWidget *parent, int id) { records::showCustomerDialog(id, id != 0, parent); });
+
+    // 收款… and 付款…: the ticked or current customer (vendor) of the list.
+    registry.setAction(QStringLiteral("Com87"), [](MainWindow &window) {
+        records::showSettlementDialog(records::receiptKind(), *window.MSF[kCustomerTab], &window);
+    });
+    registry.setAction(QStringLiteral("Com107"), [](MainWindow &window) {
+        records::showSettlementDialog(records::paymentKind(), *window.MSF[kVendorTab], &window);
+    });
 
     registry.setListLoader(5,
                            [](MainWindow &, grid::Grid &grid) { records::LoadVendorList(grid); });

@@ -250,7 +250,7 @@ void TestMainWindow::everyCommandHasItsWork()
                 missing << name + QLatin1Char(' ') + item->text();
         }
     }
-    QCOMPARE(items, 25);
+    QCOMPARE(items, 26);
     if (!registry.handlesGridExport())
         missing << QStringLiteral("导出表格");
     if (!registry.handlesPictureSave())

@@ -1,9 +1,16 @@
 #include "records/customers.h"
 #include "records/merge.h"
 #include "records/receipts.h"
+#include "records/settlementdialog.h"
 #include "records/trades.h"
 
 #include "masterfixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 
 using namespace records;
 using testsupport::exec;
@@ -65,6 +72,7 @@ private Q_SLOTS:
     void settlingPaysOldestFirstRefusesTooMuchAndUndoes_data();
     void settlingPaysOldestFirstRefusesTooMuchAndUndoes();
     void mergingAndDeletingTakeTheReceiptsAlong();
+    void theDialogSettlesAndUndoesThroughItsWidgets();
 
 private:
     std::unique_ptr<testsupport::FolderWithSet> m_set;
@@ -161,6 +169,54 @@ void TestReceipts::mergingAndDeletingTakeTheReceiptsAlong()
     QCOMPARE(testsupport::countRows(QStringLiteral("Rcv")), 0);
     QCOMPARE(testsupport::countRows(QStringLiteral("RcvLine")), 0);
     QCOMPARE(testsupport::countRows(QStringLiteral("Cus")), 1);
+}
+
+// The window opens for the one ticked or current customer, refuses a text
+// that is no amount, settles, undoes, and writes nothing for a customer
+// deleted while it was open.
+void TestReceipts::theDialogSettlesAndUndoesThroughItsWidgets()
+{
+    bookWithOpenRecords(receiptKind());
+    store::CurrentUserID = 2;
+    grid::Grid list;
+    LoadCustomerList(list);
+    const int row = masterfixture::rowEndingWith(&list, 2, QStringLiteral("甲"));
+    list.setTextMatrix(row, 1, QStringLiteral("√"));
+    list.setTextMatrix(row + 1, 1, QStringLiteral("√"));
+    QVERIFY(!showSettlementDialog(receiptKind(), list, nullptr));
+    QCOMPARE(m_set->prompts.messages.last(), QStringLiteral("请只勾选一个客户再收款。"));
+    list.setTextMatrix(row + 1, 1, QString());
+    QPointer<SettlementDialog> dialog = showSettlementDialog(receiptKind(), list, nullptr);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("收款 — 甲"));
+    QCOMPARE(dialog->openList()->rowCount(), 3);
+    QCOMPARE(dialog->openList()->item(0, 0)->text(), QStringLiteral("0000002"));
+    QCOMPARE(dialog->openList()->item(2, 4)->text(), QStringLiteral("10.00"));
+    QVERIFY(dialog->totalLabel()->text().endsWith(QStringLiteral("140.00")));
+
+    const auto confirmAmount = [&](const QString &amount) {
+        dialog->amountBox()->setText(amount);
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        return m_set->prompts.messages.last();
+    };
+    QCOMPARE(confirmAmount(QStringLiteral("三十")), QStringLiteral("请输入正确的收款金额。"));
+    QVERIFY(confirmAmount(QStringLiteral("30")).contains(QStringLiteral("请选择收款账号")));
+    dialog->accountBox()->setCurrentIndex(dialog->accountBox()->findText(QStringLiteral("现金")));
+    QVERIFY(confirmAmount(QStringLiteral("30")).contains(QStringLiteral("结清销售记录：0000002")));
+    QCOMPARE(dialog->openList()->rowCount(), 2);
+    QCOMPARE(dialog->historyList()->rowCount(), 1);
+    QCOMPARE(dialog->historyList()->item(0, 5)->text(), QStringLiteral("0000002 30.00"));
+
+    dialog->historyList()->setCurrentCell(0, 0);
+    m_set->prompts.answers = {true};
+    QTest::mouseClick(dialog->undoButton(), Qt::LeftButton);
+    QCOMPARE(dialog->historyList()->rowCount(), 0);
+    QCOMPARE(dialog->openList()->rowCount(), 3);
+
+    exec(QStringLiteral("DELETE * FROM Cus WHERE ID=1"));
+    QVERIFY(confirmAmount(QStringLiteral("30")).contains(QStringLiteral("已不存在")));
+    QCOMPARE(testsupport::countRows(QStringLiteral("Rcv")), 0);
+    QTRY_VERIFY(!dialog);
 }
 
 QTEST_MAIN(TestReceipts)
