@@ -45,7 +45,9 @@ QString balanceSql(bool payables, const QDate &startDate, const QDate &endDate)
     const QString rest = t + QStringLiteral(".Pay-") + t + QStringLiteral(".Pay1");
     // The ageing columns by the record's day, counted back from the end
     // day: 0–30 days, 31–60, 61–90, and 91 days or more.
-    const auto since = [&](int days) { return records::jetDate(endDate.addDays(-days)); };
+    const auto since = [&](int days) {
+        return records::jetDate(endDate.addDays(-days));
+    };
     const auto bucket = [&](const QString &condition) {
         return QStringLiteral("Sum(CASE WHEN ") + condition + QStringLiteral(" THEN ") + rest
                + QStringLiteral(" ELSE 0 END)");
@@ -128,9 +130,9 @@ ChartData AnalyseBalances(grid::Grid &grid, bool payables, QDate &startDate, QDa
 
     for (int c = kDueColumn; c < grid.cols(); ++c)
         grid.setColAlignment(c, grid::kAlignRightBottom);
-    const QString title = analysisTitle(
-            payables ? QStringLiteral("应付账款分析") : QStringLiteral("应收账款分析"),
-            QStringLiteral(" 截止日期：") + dayText(endDate));
+    const QString title = analysisTitle(payables ? QStringLiteral("应付账款分析")
+                                                 : QStringLiteral("应收账款分析"),
+                                        QStringLiteral(" 截止日期：") + dayText(endDate));
     grid.setTag(title);
     grid.setReportTitle(title.section(QStringLiteral("\r\n"), 0, 0));
     // The chart shows 欠款 per row: taken with the name fixed, then cut to

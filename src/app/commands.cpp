@@ -32,8 +32,10 @@ QVector<CommandButton> buildCommandButtons()
     QVector<CommandButton> buttons;
     for (int tab = 0; tab < kRecordTabCount; ++tab) {
         if (tab == kAnalysisTab) {
+            // 往来分析 asks for the view right of the side chosen when it runs.
             const QStringList analyses = {QStringLiteral("销量分析"), QStringLiteral("库存分析"),
-                                          QStringLiteral("客户分析"), QStringLiteral("利润分析")};
+                                          QStringLiteral("客户分析"), QStringLiteral("利润分析"),
+                                          QStringLiteral("往来分析")};
             for (int i = 0; i < analyses.size(); ++i)
                 buttons.append({20 * tab + 1 + i, analyses.at(i), QString()});
             continue;
@@ -89,8 +91,9 @@ const QStringList &recordTabCaptions()
 
 const QStringList &analysisTabCaptions()
 {
-    static const QStringList captions = {QStringLiteral("销售分析"), QStringLiteral("库存分析"),
-                                         QStringLiteral("客户分析"), QStringLiteral("利润分析")};
+    static const QStringList captions
+            = {QStringLiteral("销售分析"), QStringLiteral("库存分析"), QStringLiteral("客户分析"),
+               QStringLiteral("利润分析"), QStringLiteral("往来分析")};
     return captions;
 }
 

@@ -32,7 +32,9 @@ inline constexpr int kStaffTab = 7;
 // The 收款… and 付款… buttons: position 7 of the customer and vendor lists.
 inline constexpr int kSettlePosition = 7;
 // Analysis tabs inside the analysis record tab.
-inline constexpr int kAnalysisTabCount = 4;
+inline constexpr int kAnalysisTabCount = 5;
+// The receivables and payables tab, the last one.
+inline constexpr int kBalanceTab = 4;
 
 // One command button of the main window. The index is 20 × record tab +
 // position, so index / 20 is the tab the button sits on; right is the token

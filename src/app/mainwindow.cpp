@@ -404,8 +404,8 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
     SST1 = new TabControl(analysisTabCaptions(), host);
     const QDate today = QDate::currentDate();
     auto *grouping = new QButtonGroup(this);
-    QButtonGroup *measures[]
-            = {new QButtonGroup(this), new QButtonGroup(this), new QButtonGroup(this), nullptr};
+    QButtonGroup *measures[] = {new QButtonGroup(this), new QButtonGroup(this),
+                                new QButtonGroup(this), nullptr, new QButtonGroup(this)};
 
     for (int tab = 0; tab < kAnalysisTabCount; ++tab) {
         auto *frame = new QFrame(SST1);
@@ -426,7 +426,9 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
         lines->addLayout(first);
         lines->addLayout(second);
 
-        DTP[2 * tab] = newDatePicker(controls, QDate(today.year(), 1, 1));
+        // Debts are counted from long ago, not from this year's start.
+        DTP[2 * tab] = newDatePicker(controls, tab == kBalanceTab ? QDate(2000, 1, 1)
+                                                                  : QDate(today.year(), 1, 1));
         DTP[2 * tab + 1] = newDatePicker(controls, today);
         first->addWidget(new QLabel(QStringLiteral("时间："), controls));
         first->addWidget(DTP[2 * tab]);
@@ -478,6 +480,9 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
             addOption(Op1, 4, QStringLiteral("按金额"), measures[2], true);
             addOption(Op1, 5, QStringLiteral("按数量"), measures[2], false);
             addOption(Op1, 6, QStringLiteral("按均价"), measures[2], false);
+        } else if (tab == kBalanceTab) {
+            addOption(Op1, 7, QStringLiteral("客户应收"), measures[4], true);
+            addOption(Op1, 8, QStringLiteral("供应商应付"), measures[4], false);
         }
         second->addStretch(1);
 
@@ -588,7 +593,9 @@ void MainWindow::SaveSettings()
     if (store::CurrentAccountFile.isEmpty())
         return;
     WindowSettings settings;
-    for (int i = 0; i < kAnalysisTabCount; ++i)
+    // The set keeps the bars and dates of the first four tabs; the balance
+    // tab starts each run where it was made (its end day is today).
+    for (int i = 0; i < int(settings.splitterLeft.size()); ++i)
         settings.splitterLeft[i] = splitterLeft(i);
     for (int i = 0; i < 8; ++i)
         settings.analysisDates[i] = DTP[i]->date();
@@ -602,14 +609,14 @@ void MainWindow::LoadSettings()
     if (store::CurrentAccountFile.isEmpty())
         return;
     WindowSettings settings;
-    for (int i = 0; i < kAnalysisTabCount; ++i)
+    for (int i = 0; i < int(settings.splitterLeft.size()); ++i)
         settings.splitterLeft[i] = m_splitLeft[i];
     for (int i = 0; i < 8; ++i)
         settings.analysisDates[i] = DTP[i]->date();
     for (int i = 0; i < 4; ++i)
         settings.listDates[i] = SDTP[i]->date();
     app::LoadSettings(settings);
-    for (int i = 0; i < kAnalysisTabCount; ++i)
+    for (int i = 0; i < int(settings.splitterLeft.size()); ++i)
         m_splitLeft[i] = int(settings.splitterLeft[i]);
     for (int i = 0; i < 8; ++i)
         DTP[i]->setDate(settings.analysisDates[i]);

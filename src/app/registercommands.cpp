@@ -23,6 +23,7 @@
 #include "records/products.h"
 #include "records/purchasedialog.h"
 #include "records/purchases.h"
+#include "records/rights.h"
 #include "records/saledialog.h"
 #include "records/sales.h"
 #include "records/settlementdialog.h"
@@ -30,6 +31,7 @@
 #include "records/staffdialog.h"
 #include "records/vendordialog.h"
 #include "records/vendors.h"
+#include "store/prompts.h"
 #include "store/session.h"
 #include "transfer/exporter.h"
 #include "transfer/importer.h"
@@ -212,6 +214,21 @@ void registerCommands()
         QDate start = w.DTP[6]->date();
         QDate end = w.DTP[7]->date();
         showChart(w, tab, analysis::AnalyseProfit(*w.MSF1[tab], start, end));
+    });
+    // Receivables need the view right of sales, payables that of purchases.
+    registry.setAnalysis(kBalanceTab, [](MainWindow &w, int tab) {
+        const bool payables = checked(w.Op1.value(8));
+        const QString right
+                = payables ? QStringLiteral("采购数据查看") : QStringLiteral("销售数据查看");
+        if (!records::HasRight(store::CurrentRights, right)) {
+            store::prompts().message(QStringLiteral("您没有%1权限，不能分析%2。")
+                                             .arg(right, payables ? QStringLiteral("应付账款")
+                                                                  : QStringLiteral("应收账款")));
+            return;
+        }
+        QDate start = w.DTP[2 * kBalanceTab]->date();
+        QDate end = w.DTP[2 * kBalanceTab + 1]->date();
+        showChart(w, tab, analysis::AnalyseBalances(*w.MSF1[tab], payables, start, end));
     });
     registry.setPictureSaver([](ChartPicture &picture) { analysis::SavePicture(picture.image()); });
 }
