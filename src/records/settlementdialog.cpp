@@ -2,7 +2,6 @@
 
 #include "masterdialog.h"
 #include "masterrecords.h"
-#include "merge.h"
 #include "trades.h"
 
 #include "grid/grid.h"
@@ -27,9 +26,6 @@
 namespace records {
 
 namespace {
-
-// The list grids' tick column.
-constexpr int kTickColumn = 1;
 
 QTableWidget *newTable(QWidget *parent, const QStringList &titles)
 {
@@ -213,14 +209,15 @@ SettlementDialog *showSettlementDialog(const SettlementKind &kind, const grid::G
                                        QWidget *parent)
 {
     const QString &partner = kind.partnerWord;
-    QVector<qint64> ids = markedIds(grid, kTickColumn);
-    if (ids.size() > 1) {
+    int first = 0;
+    int last = 0;
+    const bool selected = selectedDataRows(grid, first, last);
+    if (selected && first != last) {
         store::prompts().message(
-                QStringLiteral("请只勾选一个%1再%2。").arg(partner, kind.actionWord));
+                QStringLiteral("请只选择一个%1再%2。").arg(partner, kind.actionWord));
         return nullptr;
     }
-    if (ids.isEmpty() && grid.dataRows() > 0 && grid.row() >= grid.fixedRows())
-        ids << qint64(store::leadingNumber(grid.cellText(grid.row(), 0)));
+    const QVector<qint64> ids = selected ? rowIds(grid, first, first) : QVector<qint64>();
     const qint64 id = ids.isEmpty() ? 0 : ids.first();
     const QString where = QStringLiteral("ID=") + QString::number(id);
     if (id <= 0

@@ -63,10 +63,9 @@ private:
     QPushButton *m_undo = nullptr;
 };
 
-// The command of the customer (vendor) list: opens the window for the one
-// ticked row of grid (column 1 marked) or, with none ticked, the current
-// row. Says so and opens nothing when no row or several are ticked, or the
-// list is empty.
+// The command of the customer (vendor) list: opens the window for the
+// customer of the current row of grid. Says so and opens nothing when the
+// selection spans several rows or the list has no row.
 SettlementDialog *showSettlementDialog(const SettlementKind &kind, const grid::Grid &grid,
                                        QWidget *parent);
 

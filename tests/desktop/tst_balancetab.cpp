@@ -1,11 +1,13 @@
 // The 往来分析 tab in the real main window on a real window system: its
-// button runs the analysis into a visible grid beside a drawn chart.
+// button runs the analysis into a visible grid beside a drawn chart; 付款…
+// on the vendor list opens for the vendor of the current row.
 
 #include "app/chartpicture.h"
 #include "app/tabcontrol.h"
 
 #include "grid/grid.h"
 #include "mainwindowfixture.h"
+#include "records/settlementdialog.h"
 
 #include <QDateEdit>
 #include <QPushButton>
@@ -56,6 +58,16 @@ void TestBalanceTab::theTabShowsWhoOwesWhat()
         for (int x = 0; x < shown.width(); x += 4)
             inked += shown.pixelColor(x, y) != QColor(Qt::white);
     QVERIFY2(inked > 50, qPrintable(QString::number(inked)));
+
+    testsupport::exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (2, '安达')"));
+    w.SST->setCurrentIndex(kVendorTab);
+    QTRY_COMPARE(w.MSF[kVendorTab]->dataRows(), 2);
+    w.MSF[kVendorTab]->setRow(w.MSF[kVendorTab]->fixedRows() + 1);
+    QTest::mouseClick(w.Com[20 * kVendorTab + kSettlePosition], Qt::LeftButton);
+    auto *dialog
+            = testsupport::openWindow<records::SettlementDialog>(QStringLiteral("付款 — 钢厂"));
+    QVERIFY2(dialog, qPrintable(fx.prompts.messages.join(QLatin1Char('/'))));
+    dialog->close();
     fx.prompts.messages.clear();
 }
 

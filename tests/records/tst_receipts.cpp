@@ -150,13 +150,16 @@ void TestReceipts::mergingAndDeletingTakeTheReceiptsAlong()
     const SettlementResult receipt = pay(kind, QStringLiteral("50"));
     QCOMPARE(receipt.outcome, SettlementResult::Outcome::Done);
     QCOMPARE(ReplaceName(QStringLiteral("Cus"), {1}, 2).outcome, MergeResult::Outcome::Merged);
+    exec(QStringLiteral("INSERT INTO Acc (ID,Name) VALUES (2,'银行')"));
+    QCOMPARE(ReplaceName(QStringLiteral("Acc"), {1}, 2).outcome, MergeResult::Outcome::Merged);
     QCOMPARE(settlementHistory(kind, 2).size(), 1);
+    QCOMPARE(settlementHistory(kind, 2).first().account, QStringLiteral("银行"));
     QCOMPARE(totalOpen(openTrades(kind, 2)), qint64(17000)); // 80 of 乙 and 140 - 50 of 甲
     QVERIFY(undoSettlement(kind, receipt.id));
     QCOMPARE(totalOpen(openTrades(kind, 2)), qint64(22000));
 
     QCOMPARE(pay(kind, QStringLiteral("100")).outcome, SettlementResult::Outcome::PartnerMissing);
-    QCOMPARE(pay(kind, QStringLiteral("100"), 2).outcome, SettlementResult::Outcome::Done);
+    QCOMPARE(pay(kind, QStringLiteral("100"), 2, 2).outcome, SettlementResult::Outcome::Done);
     exec(QStringLiteral("INSERT INTO Cus (ID,Name) VALUES (3,'丙')"));
     grid::Grid grid;
     LoadCustomerList(grid);
@@ -171,7 +174,7 @@ void TestReceipts::mergingAndDeletingTakeTheReceiptsAlong()
     QCOMPARE(testsupport::countRows(QStringLiteral("Cus")), 1);
 }
 
-// The window opens for the one ticked or current customer, refuses a text
+// The window opens for the one selected customer, refuses a text
 // that is no amount, settles, undoes, and writes nothing for a customer
 // deleted while it was open.
 void TestReceipts::theDialogSettlesAndUndoesThroughItsWidgets()
@@ -181,11 +184,11 @@ void TestReceipts::theDialogSettlesAndUndoesThroughItsWidgets()
     grid::Grid list;
     LoadCustomerList(list);
     const int row = masterfixture::rowEndingWith(&list, 2, QStringLiteral("甲"));
-    list.setTextMatrix(row, 1, QStringLiteral("√"));
-    list.setTextMatrix(row + 1, 1, QStringLiteral("√"));
+    list.setRow(row);
+    list.setRowSel(row + 1);
     QVERIFY(!showSettlementDialog(receiptKind(), list, nullptr));
-    QCOMPARE(m_set->prompts.messages.last(), QStringLiteral("请只勾选一个客户再收款。"));
-    list.setTextMatrix(row + 1, 1, QString());
+    QCOMPARE(m_set->prompts.messages.last(), QStringLiteral("请只选择一个客户再收款。"));
+    list.setRowSel(row);
     QPointer<SettlementDialog> dialog = showSettlementDialog(receiptKind(), list, nullptr);
     QVERIFY(dialog);
     QCOMPARE(dialog->windowTitle(), QStringLiteral("收款 — 甲"));
