@@ -816,8 +816,11 @@ void MainWindow::runListKey(int position)
         return;
     }
     if (position == kSettleKey) {
-        if (tab != kCustomerTab && tab != kVendorTab)
+        if (tab != kCustomerTab && tab != kVendorTab) {
+            store::prompts().message(
+                    QStringLiteral("收款请在“客户设置”页、付款请在“供应商设置”页选中一行后使用。"));
             return;
+        }
         position = kSettlePosition;
     }
     const bool listRefresh = tab == kSalesTab || tab == kPurchaseTab;
