@@ -47,7 +47,9 @@ ChartData AnalyseProfit(grid::Grid &grid, QDate &startDate, QDate &endDate);
 // valid) through the end day, largest debt first, then a 合计 row. The
 // columns are the due and paid sums of the open records, the debt (their
 // difference), the oldest open record's day, and the debt by the record's
-// age on the end day: 0–30 days, 31–60, 61–90 and more than 90. The chart
+// age on the end day: 0–30 days, 31–60, 61–90 and more than 90. What a
+// receipt (payment) dated after the end day paid counts as still open; a
+// paid amount typed into a record has no date and always counts. The chart
 // shows the debt per row. Partners no longer in their list are left out.
 ChartData AnalyseBalances(grid::Grid &grid, bool payables, QDate &startDate, QDate &endDate);
 // Its statement: the rows as the grid shows them, from one query.

@@ -4,6 +4,7 @@
 #include "grid/grid.h"
 #include "grid/gridloader.h"
 #include "grid/gridops.h"
+#include "records/receipts.h"
 #include "records/trades.h"
 #include "store/access.h"
 #include "store/formatting.h"
@@ -39,40 +40,45 @@ QDate oldestDay(const QVariant &value)
 
 QString balanceSql(bool payables, const QDate &startDate, const QDate &endDate)
 {
-    const records::TradeTable &trade = payables ? records::purchaseTable() : records::saleTable();
-    const QString &t = trade.table;
-    const QString &partner = trade.partnerTable;
-    const QString rest = t + QStringLiteral(".Pay-") + t + QStringLiteral(".Pay1");
+    const records::SettlementKind &kind
+            = payables ? records::paymentKind() : records::receiptKind();
+    const QString &t = kind.trade->table;
+    const QString &partner = kind.trade->partnerTable;
+    const QString end = records::jetDate(endDate.addDays(1));
+    // What was paid by the end day: receipts dated later are taken back out,
+    // so a debt settled since still shows at an earlier end day.
+    const QString later = QStringLiteral("(SELECT %1.TID,Sum(%1.Pay) AS Later FROM %1,%2 WHERE "
+                                         "%1.RID=%2.ID AND %2.Dat>=%3 GROUP BY %1.TID)")
+                                  .arg(kind.lineTable, kind.table, end);
+    const QString paid = QStringLiteral("(%1.Pay1-Coalesce(L.Later,0))").arg(t);
+    const QString rest = QStringLiteral("(%1.Pay-%2)").arg(t, paid);
+    const QString dat = t + QStringLiteral(".Dat");
     // The ageing columns by the record's day, counted back from the end
     // day: 0–30 days, 31–60, 61–90, and 91 days or more.
     const auto since = [&](int days) {
         return records::jetDate(endDate.addDays(-days));
     };
     const auto bucket = [&](const QString &condition) {
-        return QStringLiteral("Sum(CASE WHEN ") + condition + QStringLiteral(" THEN ") + rest
-               + QStringLiteral(" ELSE 0 END)");
+        return QStringLiteral("Sum(CASE WHEN %1 THEN %2 ELSE 0 END)").arg(condition, rest);
     };
-    const QString dat = t + QStringLiteral(".Dat");
-    QString sql = QStringLiteral("SELECT ") + partner + QStringLiteral(".Name AS Name,Sum(") + t
-                  + QStringLiteral(".Pay) AS Due,Sum(") + t + QStringLiteral(".Pay1) AS Paid,Sum(")
-                  + rest + QStringLiteral(") AS Owed,Min(") + dat + QStringLiteral(") AS Oldest,")
+    const auto between = [&](int newest, int oldest) {
+        return QStringLiteral("%1>=%2 AND %1<%3").arg(dat, since(oldest), since(newest));
+    };
+    QString sql = QStringLiteral("SELECT %1.Name AS Name,Sum(%2.Pay) AS Due,Sum(%3) AS Paid,"
+                                 "Sum(%4) AS Owed,Min(%5) AS Oldest,")
+                          .arg(partner, t, paid, rest, dat)
                   + bucket(dat + QStringLiteral(">=") + since(30)) + QStringLiteral(" AS A1,")
-                  + bucket(dat + QStringLiteral(">=") + since(60) + QStringLiteral(" AND ") + dat
-                           + QLatin1Char('<') + since(30))
-                  + QStringLiteral(" AS A2,")
-                  + bucket(dat + QStringLiteral(">=") + since(90) + QStringLiteral(" AND ") + dat
-                           + QLatin1Char('<') + since(60))
+                  + bucket(between(30, 60)) + QStringLiteral(" AS A2,") + bucket(between(60, 90))
                   + QStringLiteral(" AS A3,") + bucket(dat + QLatin1Char('<') + since(90))
-                  + QStringLiteral(" AS A4 FROM ") + t + QLatin1Char(',') + partner
-                  + QStringLiteral(" WHERE ") + t + QLatin1Char('.') + trade.partnerField
-                  + QLatin1Char('=') + partner + QStringLiteral(".ID AND ") + rest + kOpenFrom
-                  + QStringLiteral(" AND ") + dat + QLatin1Char('<')
-                  + records::jetDate(endDate.addDays(1));
+                  + QStringLiteral(" AS A4 FROM %1 INNER JOIN %2 ON %2.ID=%1.%3 LEFT JOIN %4 AS L "
+                                   "ON L.TID=%1.ID WHERE %5%6 AND %7<%8")
+                            .arg(t, partner, kind.trade->partnerField, later, rest, kOpenFrom, dat,
+                                 end);
     if (startDate.isValid())
-        sql += QStringLiteral(" AND ") + dat + QStringLiteral(">=") + records::jetDate(startDate);
-    return sql + QStringLiteral(" GROUP BY ") + t + QLatin1Char('.') + trade.partnerField
-           + QLatin1Char(',') + partner + QStringLiteral(".Name ORDER BY Sum(") + rest
-           + QStringLiteral(") DESC,") + partner + QStringLiteral(".Name");
+        sql += QStringLiteral(" AND %1>=%2").arg(dat, records::jetDate(startDate));
+    return sql
+           + QStringLiteral(" GROUP BY %1.%2,%3.Name ORDER BY Sum(%4) DESC,%3.Name")
+                     .arg(t, kind.trade->partnerField, partner, rest);
 }
 
 ChartData AnalyseBalances(grid::Grid &grid, bool payables, QDate &startDate, QDate &endDate)

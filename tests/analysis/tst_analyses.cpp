@@ -5,6 +5,7 @@
 #include "analysis/analyses.h"
 
 #include "grid/grid.h"
+#include "records/receipts.h"
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
@@ -357,6 +358,17 @@ void TestAnalyses::balancesAgeByTheEndDay()
     QCOMPARE(chart.labels, QStringList({"李四", "张三"}));
     QCOMPARE(chart.series.size(), 1);
     QCOMPARE(chart.series.first().values, QVector<double>({1500, 1270}));
+
+    // A receipt dated after the end day still leaves the debt at the end day.
+    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
+    QCOMPARE(records::settle(records::receiptKind(), {2, 150000, day("2024-07-05"), 1, 2, {}})
+                     .outcome,
+             records::SettlementResult::Outcome::Done);
+    AnalyseBalances(*m_grid, false, start, end);
+    QCOMPARE(testsupport::column(*m_grid, 4).first(), QStringLiteral("1500.00"));
+    QDate later = day("2024-07-31");
+    AnalyseBalances(*m_grid, false, start, later);
+    QCOMPARE(testsupport::column(*m_grid, 1), QStringList({"张三", "合计"}));
 
     // Payables the same way; a start day leaves out what is older.
     exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '钢厂')"));
