@@ -42,6 +42,7 @@ const Group kGroups[] = {
         {"print", bench::printFigures},
         {"transfer", bench::transferFigures},
         {"analysis", bench::analysisFigures},
+        {"receipts", bench::receiptFigures},
         {"maintenance", bench::maintenanceFigures},
         {"sets", bench::setsFigures},
         {"cli", bench::cliFigures},

@@ -93,6 +93,7 @@ void mergeFigures(const Context &context);       // bench_merge.cpp
 void printFigures(const Context &context);       // bench_print.cpp
 void transferFigures(const Context &context);    // bench_transfer.cpp
 void analysisFigures(const Context &context);    // bench_analysis.cpp
+void receiptFigures(const Context &context);     // bench_receipts.cpp
 void maintenanceFigures(const Context &context); // bench_maintenance.cpp
 void setsFigures(const Context &context);        // bench_sets.cpp
 void cliFigures(const Context &context);         // bench_cli.cpp

@@ -13,7 +13,7 @@ class Grid;
 
 namespace analysis {
 
-// The four analyses of the analysis tabs. Each builds its scratch table by
+// The analyses of the analysis tabs. Each builds its scratch table by
 // SQL in the current account set, fills grid with one row per period,
 // product, customer or day, gives it its two-line title and returns the
 // chart of the result for the tab's picture. A statement that fails leaves
@@ -41,6 +41,19 @@ ChartData AnalyseCustomers(grid::Grid &grid, QDate &startDate, QDate &endDate, i
 // first-out from the product's purchases. Products never bought are counted
 // in a note row under the grid.
 ChartData AnalyseProfit(grid::Grid &grid, QDate &startDate, QDate &endDate);
+
+// Who owes how much at the end day: one row per customer (payables: vendor)
+// with open sales (purchases) dated from the start day (all when it is not
+// valid) through the end day, largest debt first, then a 合计 row. The
+// columns are the due and paid sums of the open records, the debt (their
+// difference), the oldest open record's day, and the debt by the record's
+// age on the end day: 0–30 days, 31–60, 61–90 and more than 90. What a
+// receipt (payment) dated after the end day paid counts as still open; a
+// paid amount typed into a record has no date and always counts. The chart
+// shows the debt per row. Partners no longer in their list are left out.
+ChartData AnalyseBalances(grid::Grid &grid, bool payables, QDate &startDate, QDate &endDate);
+// Its statement: the rows as the grid shows them, from one query.
+QString balanceSql(bool payables, const QDate &startDate, const QDate &endDate);
 
 // ---------------------------------------------------------------- pure parts
 

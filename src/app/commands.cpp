@@ -32,8 +32,10 @@ QVector<CommandButton> buildCommandButtons()
     QVector<CommandButton> buttons;
     for (int tab = 0; tab < kRecordTabCount; ++tab) {
         if (tab == kAnalysisTab) {
+            // 往来分析 asks for the view right of the side chosen when it runs.
             const QStringList analyses = {QStringLiteral("销量分析"), QStringLiteral("库存分析"),
-                                          QStringLiteral("客户分析"), QStringLiteral("利润分析")};
+                                          QStringLiteral("客户分析"), QStringLiteral("利润分析"),
+                                          QStringLiteral("往来分析")};
             for (int i = 0; i < analyses.size(); ++i)
                 buttons.append({20 * tab + 1 + i, analyses.at(i), QString()});
             continue;
@@ -48,6 +50,14 @@ QVector<CommandButton> buildCommandButtons()
         }
         if (tab == kProductTab)
             buttons.append({67, QStringLiteral("增删字段"), records::kAllRights});
+        // Receipts change 已收金额 of sales as the sale dialog does, and need
+        // the same right; payments likewise for purchases.
+        if (tab == kCustomerTab)
+            buttons.append({20 * tab + kSettlePosition, QStringLiteral("收款…"),
+                            QStringLiteral("销售数据修改")});
+        if (tab == kVendorTab)
+            buttons.append({20 * tab + kSettlePosition, QStringLiteral("付款…"),
+                            QStringLiteral("采购数据修改")});
     }
     return buttons;
 }
@@ -81,8 +91,9 @@ const QStringList &recordTabCaptions()
 
 const QStringList &analysisTabCaptions()
 {
-    static const QStringList captions = {QStringLiteral("销售分析"), QStringLiteral("库存分析"),
-                                         QStringLiteral("客户分析"), QStringLiteral("利润分析")};
+    static const QStringList captions
+            = {QStringLiteral("销售分析"), QStringLiteral("库存分析"), QStringLiteral("客户分析"),
+               QStringLiteral("利润分析"), QStringLiteral("往来分析")};
     return captions;
 }
 
@@ -118,6 +129,8 @@ ButtonRole buttonRole(int index)
                                                               : ButtonRole::None;
     if (index == 67)
         return ButtonRole::Fields;
+    if (index == 20 * kCustomerTab + kSettlePosition || index == 20 * kVendorTab + kSettlePosition)
+        return ButtonRole::Settle;
     if (tab < 0 || tab >= kRecordTabCount)
         return ButtonRole::None;
     static const ButtonRole roles[]
@@ -276,6 +289,8 @@ bool Commands::handlesButton(int index) const
         return bool(m_analyses.value(index % 20 - 1));
     case ButtonRole::Fields:
         return handlesAction(QStringLiteral("Com67"));
+    case ButtonRole::Settle:
+        return handlesAction(QStringLiteral("Com%1").arg(index));
     case ButtonRole::None:
         break;
     }
@@ -338,7 +353,8 @@ const QStringList &actionNames()
             QStringLiteral("mAcc3"),     QStringLiteral("mAcc4"),       QStringLiteral("mAcc5"),
             QStringLiteral("mCompact"),  QStringLiteral("mDataAdjust"), QStringLiteral("mReplace0"),
             QStringLiteral("mReplace1"), QStringLiteral("mReplace2"),   QStringLiteral("mReplace3"),
-            QStringLiteral("mReplace4"), QStringLiteral("mAccSet"),     QStringLiteral("Com67")};
+            QStringLiteral("mReplace4"), QStringLiteral("mAccSet"),     QStringLiteral("Com67"),
+            QStringLiteral("Com87"),     QStringLiteral("Com107")};
     return names;
 }
 

@@ -26,9 +26,15 @@ inline constexpr int kSalesTab = 0;
 inline constexpr int kPurchaseTab = 1;
 inline constexpr int kAnalysisTab = 2;
 inline constexpr int kProductTab = 3;
+inline constexpr int kCustomerTab = 4;
+inline constexpr int kVendorTab = 5;
 inline constexpr int kStaffTab = 7;
+// The 收款… and 付款… buttons: position 7 of the customer and vendor lists.
+inline constexpr int kSettlePosition = 7;
 // Analysis tabs inside the analysis record tab.
-inline constexpr int kAnalysisTabCount = 4;
+inline constexpr int kAnalysisTabCount = 5;
+// The receivables and payables tab, the last one.
+inline constexpr int kBalanceTab = 4;
 
 // One command button of the main window. The index is 20 × record tab +
 // position, so index / 20 is the tab the button sits on; right is the token
@@ -82,6 +88,7 @@ enum class ButtonRole {
     Search,    // 搜索
     Analysis,  // 销量分析 … 利润分析
     Fields,    // 增删字段
+    Settle,    // 收款… on the customer list, 付款… on the vendor list
     None,
 };
 ButtonRole buttonRole(int index);

@@ -24,7 +24,7 @@ int boundSplitterLeft(int left, int frameWidth)
 }
 
 MainLayout computeMainLayout(int windowWidth, int windowHeight,
-                             const std::array<int, 4> &splitterLeft)
+                             const SplitterPositions &splitterLeft)
 {
     MainLayout layout;
     layout.sst = box(0, 0, windowWidth - 120, windowHeight - 800);
@@ -32,7 +32,7 @@ MainLayout computeMainLayout(int windowWidth, int windowHeight,
     layout.msf = box(0, 360, layout.frm.width(), layout.frm.height() - 360);
     layout.sst1 = box(0, 0, layout.frm.width(), layout.frm.height());
     layout.frm1 = box(60, 360, layout.sst1.width() - 120, layout.sst1.height() - 360 - 60);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kLaidOutAnalysisTabs; ++i) {
         const int top = 600;
         const int height = layout.frm1.height() - top;
         const int split = boundSplitterLeft(splitterLeft[i], layout.frm1.width());

@@ -11,6 +11,10 @@ namespace app {
 // the tab control, a record grid in its frame, the analysis tab control in
 // the analysis frame, an analysis frame in the analysis tab control, and
 // the grid, splitter bar and chart picture in their analysis frame.
+// The analysis tabs laid out side by side in the analysis frame.
+inline constexpr int kLaidOutAnalysisTabs = 5;
+using SplitterPositions = std::array<int, kLaidOutAnalysisTabs>;
+
 struct MainLayout
 {
     QRect sst;
@@ -18,9 +22,9 @@ struct MainLayout
     QRect msf;
     QRect sst1;
     QRect frm1;
-    std::array<QRect, 4> msf1;
-    std::array<QRect, 4> splitLine;
-    std::array<QRect, 4> pic;
+    std::array<QRect, kLaidOutAnalysisTabs> msf1;
+    std::array<QRect, kLaidOutAnalysisTabs> splitLine;
+    std::array<QRect, kLaidOutAnalysisTabs> pic;
 };
 
 // Width of the splitter bar and the room kept on each side of it.
@@ -37,6 +41,6 @@ int boundSplitterLeft(int left, int frameWidth);
 // at splitterLeft (bounded with boundSplitterLeft). Sizes that would be
 // negative in a very small window become 0.
 MainLayout computeMainLayout(int windowWidth, int windowHeight,
-                             const std::array<int, 4> &splitterLeft);
+                             const SplitterPositions &splitterLeft);
 
 } // namespace app

@@ -203,6 +203,7 @@ void MainWindow::buildMenus()
             {"打印表格", 4, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
             {"查找", kFindKey, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
             {"刷新", kRefreshKey, {QKeySequence(Qt::Key_F5)}},
+            {"收款/付款…", kSettleKey, {}},
     };
     for (const auto &key : listKeys) {
         const int position = key.position;
@@ -279,6 +280,8 @@ void MainWindow::buildListFrame(int tab)
         rowLayout->addWidget(addCommand(20 * tab + position, row));
     if (tab == kProductTab)
         rowLayout->addWidget(addCommand(67, row));
+    if (tab == kCustomerTab || tab == kVendorTab)
+        rowLayout->addWidget(addCommand(20 * tab + kSettlePosition, row));
     if (tab == kSalesTab || tab == kPurchaseTab)
         buildFilterBar(tab, row, rowLayout);
     rowLayout->addStretch(1);
@@ -401,8 +404,8 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
     SST1 = new TabControl(analysisTabCaptions(), host);
     const QDate today = QDate::currentDate();
     auto *grouping = new QButtonGroup(this);
-    QButtonGroup *measures[]
-            = {new QButtonGroup(this), new QButtonGroup(this), new QButtonGroup(this), nullptr};
+    QButtonGroup *measures[] = {new QButtonGroup(this), new QButtonGroup(this),
+                                new QButtonGroup(this), nullptr, new QButtonGroup(this)};
 
     for (int tab = 0; tab < kAnalysisTabCount; ++tab) {
         auto *frame = new QFrame(SST1);
@@ -423,7 +426,9 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
         lines->addLayout(first);
         lines->addLayout(second);
 
-        DTP[2 * tab] = newDatePicker(controls, QDate(today.year(), 1, 1));
+        // Debts are counted from long ago, not from this year's start.
+        DTP[2 * tab] = newDatePicker(controls, tab == kBalanceTab ? QDate(2000, 1, 1)
+                                                                  : QDate(today.year(), 1, 1));
         DTP[2 * tab + 1] = newDatePicker(controls, today);
         first->addWidget(new QLabel(QStringLiteral("时间："), controls));
         first->addWidget(DTP[2 * tab]);
@@ -475,6 +480,9 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
             addOption(Op1, 4, QStringLiteral("按金额"), measures[2], true);
             addOption(Op1, 5, QStringLiteral("按数量"), measures[2], false);
             addOption(Op1, 6, QStringLiteral("按均价"), measures[2], false);
+        } else if (tab == kBalanceTab) {
+            addOption(Op1, 7, QStringLiteral("客户应收"), measures[4], true);
+            addOption(Op1, 8, QStringLiteral("供应商应付"), measures[4], false);
         }
         second->addStretch(1);
 
@@ -585,7 +593,9 @@ void MainWindow::SaveSettings()
     if (store::CurrentAccountFile.isEmpty())
         return;
     WindowSettings settings;
-    for (int i = 0; i < kAnalysisTabCount; ++i)
+    // The set keeps the bars and dates of the first four tabs; the balance
+    // tab starts each run where it was made (its end day is today).
+    for (int i = 0; i < int(settings.splitterLeft.size()); ++i)
         settings.splitterLeft[i] = splitterLeft(i);
     for (int i = 0; i < 8; ++i)
         settings.analysisDates[i] = DTP[i]->date();
@@ -599,14 +609,14 @@ void MainWindow::LoadSettings()
     if (store::CurrentAccountFile.isEmpty())
         return;
     WindowSettings settings;
-    for (int i = 0; i < kAnalysisTabCount; ++i)
+    for (int i = 0; i < int(settings.splitterLeft.size()); ++i)
         settings.splitterLeft[i] = m_splitLeft[i];
     for (int i = 0; i < 8; ++i)
         settings.analysisDates[i] = DTP[i]->date();
     for (int i = 0; i < 4; ++i)
         settings.listDates[i] = SDTP[i]->date();
     app::LoadSettings(settings);
-    for (int i = 0; i < kAnalysisTabCount; ++i)
+    for (int i = 0; i < int(settings.splitterLeft.size()); ++i)
         m_splitLeft[i] = int(settings.splitterLeft[i]);
     for (int i = 0; i < 8; ++i)
         DTP[i]->setDate(settings.analysisDates[i]);
@@ -782,6 +792,9 @@ void MainWindow::Com_Click(int index)
     case ButtonRole::Fields:
         runMenuAction(QStringLiteral("Com67"));
         break;
+    case ButtonRole::Settle:
+        runMenuAction(QStringLiteral("Com%1").arg(index));
+        break;
     case ButtonRole::None:
         break;
     }
@@ -801,6 +814,14 @@ void MainWindow::runListKey(int position)
             keyword->selectAll();
         }
         return;
+    }
+    if (position == kSettleKey) {
+        if (tab != kCustomerTab && tab != kVendorTab) {
+            store::prompts().message(
+                    QStringLiteral("收款请在“客户设置”页、付款请在“供应商设置”页选中一行后使用。"));
+            return;
+        }
+        position = kSettlePosition;
     }
     const bool listRefresh = tab == kSalesTab || tab == kPurchaseTab;
     if (position == kRefreshKey) {

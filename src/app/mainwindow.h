@@ -54,7 +54,8 @@ public:
     QMap<int, SplitBar *> SplitLine;
     QMap<int, ChartPicture *> Pic;
     // Analysis periods DTP(2i), DTP(2i+1); grouping Op(0…5); measures
-    // Op1(0…6); product and salesman boxes COB(0…2).
+    // Op1(0…6), receivables or payables Op1(7…8); product and salesman boxes
+    // COB(0…2).
     QMap<int, QDateEdit *> DTP;
     QMap<int, QRadioButton *> Op;
     QMap<int, QRadioButton *> Op1;
@@ -163,9 +164,11 @@ private:
     void showConditionState(int tab);
     static int filterBase(int tab) { return tab == 0 ? 0 : 21; }
     // A list command by key: a button position of the current list, or one
-    // of the two below.
+    // of the three below.
     static constexpr int kFindKey = -1;
     static constexpr int kRefreshKey = -2;
+    // 收款… or 付款…, on the customer or vendor list only.
+    static constexpr int kSettleKey = -3;
     void runListKey(int position);
     // The status bar names the newest automatic backup of the open set.
     void showLastAutoBackup();
@@ -173,7 +176,7 @@ private:
 
     QWidget *m_central = nullptr;
     MainLayout m_layout;
-    std::array<int, 4> m_splitLeft{{-1, -1, -1, -1}};
+    SplitterPositions m_splitLeft{{-1, -1, -1, -1, -1}};
     bool m_loaded = false;
     bool m_unloaded = false;
     std::function<void()> m_quit;

@@ -23,12 +23,15 @@
 #include "records/products.h"
 #include "records/purchasedialog.h"
 #include "records/purchases.h"
+#include "records/rights.h"
 #include "records/saledialog.h"
 #include "records/sales.h"
+#include "records/settlementdialog.h"
 #include "records/staff.h"
 #include "records/staffdialog.h"
 #include "records/vendordialog.h"
 #include "records/vendors.h"
+#include "store/prompts.h"
 #include "store/session.h"
 #include "transfer/exporter.h"
 #include "transfer/importer.h"
@@ -120,6 +123,14 @@ void registerCommands()
     registry.setRecordEditor(
             4, [](QWidget *parent, int id) { records::showCustomerDialog(id, id != 0, parent); });
 
+    // 收款… and 付款…: the ticked or current customer (vendor) of the list.
+    registry.setAction(QStringLiteral("Com87"), [](MainWindow &window) {
+        records::showSettlementDialog(records::receiptKind(), *window.MSF[kCustomerTab], &window);
+    });
+    registry.setAction(QStringLiteral("Com107"), [](MainWindow &window) {
+        records::showSettlementDialog(records::paymentKind(), *window.MSF[kVendorTab], &window);
+    });
+
     registry.setListLoader(5,
                            [](MainWindow &, grid::Grid &grid) { records::LoadVendorList(grid); });
     registry.setRecordDeleter(5, [](grid::Grid &grid) { records::DeleteSelectedVendors(grid); });
@@ -203,6 +214,21 @@ void registerCommands()
         QDate start = w.DTP[6]->date();
         QDate end = w.DTP[7]->date();
         showChart(w, tab, analysis::AnalyseProfit(*w.MSF1[tab], start, end));
+    });
+    // Receivables need the view right of sales, payables that of purchases.
+    registry.setAnalysis(kBalanceTab, [](MainWindow &w, int tab) {
+        const bool payables = checked(w.Op1.value(8));
+        const QString right
+                = payables ? QStringLiteral("采购数据查看") : QStringLiteral("销售数据查看");
+        if (!records::HasRight(store::CurrentRights, right)) {
+            store::prompts().message(QStringLiteral("您没有%1权限，不能分析%2。")
+                                             .arg(right, payables ? QStringLiteral("应付账款")
+                                                                  : QStringLiteral("应收账款")));
+            return;
+        }
+        QDate start = w.DTP[2 * kBalanceTab]->date();
+        QDate end = w.DTP[2 * kBalanceTab + 1]->date();
+        showChart(w, tab, analysis::AnalyseBalances(*w.MSF1[tab], payables, start, end));
     });
     registry.setPictureSaver([](ChartPicture &picture) { analysis::SavePicture(picture.image()); });
 }

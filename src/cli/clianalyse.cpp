@@ -15,6 +15,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <memory>
 
 namespace cli {
@@ -27,8 +28,9 @@ const QSize kChartSize(900, 600);
 
 const QStringList &analysisWords()
 {
-    static const QStringList words = {QStringLiteral("sales"), QStringLiteral("stock"),
-                                      QStringLiteral("customers"), QStringLiteral("profit")};
+    static const QStringList words
+            = {QStringLiteral("sales"),  QStringLiteral("stock"),       QStringLiteral("customers"),
+               QStringLiteral("profit"), QStringLiteral("receivables"), QStringLiteral("payables")};
     return words;
 }
 
@@ -44,9 +46,19 @@ QString masterId(const QString &table, const QString &name)
     return number > 0 ? QString::number(number) : QString();
 }
 
+// The words of receivables and payables; both run the 往来分析 tab.
+constexpr int kReceivables = 4;
+constexpr int kPayables = 5;
+
 // The analysis tab's dates: --from/--to, else the dates its pickers restore.
+// Debts are counted up to today from the first record on, unless told.
 bool analysisRange(const Invocation &inv, int tab, QDate *start, QDate *end)
 {
+    if (tab >= kReceivables) {
+        *start = QDate();
+        *end = QDate::currentDate();
+        return applyDateOptions(inv, start, end);
+    }
     const QDate today = QDate::currentDate();
     app::WindowSettings settings;
     for (int i = 0; i < int(settings.analysisDates.size()); ++i)
@@ -69,8 +81,14 @@ int runAnalyse(const Invocation &inv)
     }
     // The window's analysis buttons have no right of their own: they are
     // open to a member who holds any right at all.
-    const app::CommandButton *button = app::commandButton(20 * app::kAnalysisTab + tab + 1);
-    if (!holdsRights({button ? button->right : records::kAllRights}))
+    const app::CommandButton *button
+            = app::commandButton(20 * app::kAnalysisTab + std::min(tab, app::kBalanceTab) + 1);
+    QStringList rights = {button ? button->right : records::kAllRights};
+    if (tab == kReceivables)
+        rights << QStringLiteral("销售数据查看");
+    if (tab == kPayables)
+        rights << QStringLiteral("采购数据查看");
+    if (!holdsRights(rights))
         return kRefused;
     const QString out = inv.options.value(QStringLiteral("--out"));
     const QString suffix = QFileInfo(out).suffix().toLower();
@@ -89,6 +107,8 @@ int runAnalyse(const Invocation &inv)
             {QStringLiteral("stock"), {QStringLiteral("--product")}},
             {QStringLiteral("customers"), {QStringLiteral("--measure")}},
             {QStringLiteral("profit"), {}},
+            {QStringLiteral("receivables"), {}},
+            {QStringLiteral("payables"), {}},
     };
     for (const QString &option : {QStringLiteral("--by"), QStringLiteral("--measure"),
                                   QStringLiteral("--product"), QStringLiteral("--salesman")}) {
@@ -148,8 +168,11 @@ int runAnalyse(const Invocation &inv)
     case 2:
         chart = analysis::AnalyseCustomers(*grid, start, end, measure);
         break;
-    default:
+    case 3:
         chart = analysis::AnalyseProfit(*grid, start, end);
+        break;
+    default:
+        chart = analysis::AnalyseBalances(*grid, tab == kPayables, start, end);
         break;
     }
     int code = kDone;

@@ -45,10 +45,26 @@ const QVector<CommandShape> &commandShapes()
              {QStringLiteral("--by"), QStringLiteral("--measure"), QStringLiteral("--from"),
               QStringLiteral("--to"), QStringLiteral("--product"), QStringLiteral("--salesman"),
               QStringLiteral("--out")},
-             "analyse sales|stock|customers|profit [--by year|month|week|day|product|salesman] "
+             "analyse sales|stock|customers|profit|receivables|payables "
+             "[--by year|month|week|day|product|salesman] "
              "[--measure amount|quantity|average] [--from D --to D] [--product NAME] "
              "[--salesman NAME] --out FILE.csv|FILE.xlsx|FILE.jpg|FILE.pdf",
-             "运行一项分析，把表格、图表（.jpg）或打印页（.pdf）写入文件。"},
+             "运行一项分析，把表格、图表（.jpg）或打印页（.pdf）写入文件；"
+             "receivables 和 payables 是截至 --to（默认今天）的应收、应付账款。"},
+            {"receive",
+             0,
+             0,
+             {QStringLiteral("--customer"), QStringLiteral("--amount"), QStringLiteral("--date"),
+              QStringLiteral("--account"), QStringLiteral("--memo")},
+             "receive --customer NAME --amount X --account NAME [--date D] [--memo TEXT]",
+             "记一笔客户收款：从最早的未结清销售记录起依次冲销（日期默认今天）。"},
+            {"pay",
+             0,
+             0,
+             {QStringLiteral("--vendor"), QStringLiteral("--amount"), QStringLiteral("--date"),
+              QStringLiteral("--account"), QStringLiteral("--memo")},
+             "pay --vendor NAME --amount X --account NAME [--date D] [--memo TEXT]",
+             "记一笔供应商付款：从最早的未结清采购记录起依次冲销（日期默认今天）。"},
             {"print",
              1,
              1,

@@ -5,8 +5,10 @@
 #include "clilists.h"
 #include "cliprompts.h"
 
+#include "records/receipts.h"
 #include "records/rights.h"
 #include "records/staff.h"
+#include "records/trades.h"
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
@@ -445,6 +447,81 @@ int runTidy()
     return kDone;
 }
 
+// The ID of the one row of table named name: 0 (and a message) when there
+// is none or several share the name.
+qint64 namedRow(const QString &table, const QString &word, const QString &name)
+{
+    store::Connection conn;
+    store::RecordSet rs;
+    store::OpenBoundQuery(
+            conn, rs, QStringLiteral("SELECT ID FROM ") + table + QStringLiteral(" WHERE Name=?"),
+            {name});
+    const int found = rs.recordCount();
+    const qint64 id = found == 1 ? rs.value(0).toLongLong() : 0;
+    store::CloseQuery(conn, rs);
+    if (found == 0)
+        printError(QStringLiteral("没有找到%1：%2").arg(word, name));
+    else if (found > 1)
+        printError(QStringLiteral("有 %1 个%2名为“%3”，请先在窗口中合并或改名。")
+                           .arg(found)
+                           .arg(word, name));
+    return id;
+}
+
+// receive and pay: one receipt (payment) for the named customer (vendor),
+// with the window's right and refusals.
+int runSettle(const Invocation &inv, bool payment)
+{
+    const records::SettlementKind &kind = payment ? records::paymentKind() : records::receiptKind();
+    if (!holdsRights({kind.right}))
+        return kRefused;
+    const QString partnerOption
+            = payment ? QStringLiteral("--vendor") : QStringLiteral("--customer");
+    const QList<QPair<QString, QString>> required
+            = {{partnerOption, kind.partnerWord},
+               {QStringLiteral("--amount"), kind.actionWord + QStringLiteral("金额")},
+               {QStringLiteral("--account"), kind.actionWord + QStringLiteral("账号")}};
+    for (const auto &[option, what] : required) {
+        if (inv.options.value(option).isEmpty()) {
+            printError(QStringLiteral("请用 %1 指定%2。").arg(option, what));
+            return kUsage;
+        }
+    }
+    records::SettlementEntry entry;
+    if (!records::parseAmount(inv.options.value(QStringLiteral("--amount")), entry.cents)) {
+        printError(
+                QStringLiteral("金额无效：%1").arg(inv.options.value(QStringLiteral("--amount"))));
+        return kUsage;
+    }
+    entry.date = QDate::currentDate();
+    if (inv.options.contains(QStringLiteral("--date"))) {
+        entry.date = parseDate(inv.options.value(QStringLiteral("--date")));
+        if (!entry.date.isValid()) {
+            printError(QStringLiteral("日期无效：%1（应为 yyyy-MM-dd）")
+                               .arg(inv.options.value(QStringLiteral("--date"))));
+            return kUsage;
+        }
+    }
+    entry.partnerId = namedRow(kind.trade->partnerTable, kind.partnerWord,
+                               inv.options.value(partnerOption));
+    if (entry.partnerId == 0)
+        return kUsage;
+    entry.accountId = namedRow(QStringLiteral("Acc"), QStringLiteral("账号"),
+                               inv.options.value(QStringLiteral("--account")));
+    if (entry.accountId == 0)
+        return kUsage;
+    entry.staffId = store::CurrentUserID;
+    entry.memo = inv.options.value(QStringLiteral("--memo"));
+    const records::SettlementResult result = records::settle(kind, entry);
+    const QString message = records::settlementMessage(kind, result);
+    if (result.outcome == records::SettlementResult::Outcome::Done) {
+        printOut(message + QLatin1Char('\n'));
+        return kDone;
+    }
+    printError(message);
+    return result.outcome == records::SettlementResult::Outcome::Failed ? kDataError : kUsage;
+}
+
 } // namespace
 
 bool needsWidgets(const QStringList &args)
@@ -555,6 +632,8 @@ int run(const QStringList &args)
         return runCompact();
     if (inv.command == QLatin1String("tidy"))
         return runTidy();
+    if (inv.command == QLatin1String("receive") || inv.command == QLatin1String("pay"))
+        return runSettle(inv, inv.command == QLatin1String("pay"));
     printError(QStringLiteral("命令 %1 尚未提供。").arg(inv.command));
     return kUsage;
 }

@@ -95,7 +95,10 @@ void DeleteSelectedCustomers(grid::Grid &grid)
             grid,
             QStringLiteral("您确定要删除选中的客户(删除客户将同时删除此客户相关的销售记录)？"),
             QStringLiteral("正在删除客户及其相关的销售记录..."),
-            {{QStringLiteral("Sale"), QStringLiteral("CID")}});
+            {{QStringLiteral("RcvLine"), QStringLiteral("RID"), QStringLiteral("Rcv"),
+              QStringLiteral("CID")},
+             {QStringLiteral("Rcv"), QStringLiteral("CID")},
+             {QStringLiteral("Sale"), QStringLiteral("CID")}});
 }
 
 } // namespace records

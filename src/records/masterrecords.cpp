@@ -165,11 +165,19 @@ bool deleteDependentRecords(const QString &table, const QVector<qint64> &ids,
             return false;
     }
     for (const qint64 id : ids) {
-        for (const DependentTable &dependent : dependents)
+        for (const DependentTable &dependent : dependents) {
+            const QString master = QString::number(id);
+            const QString condition
+                    = dependent.ownerTable.isEmpty()
+                              ? dependent.keyField + QLatin1Char('=') + master
+                              : dependent.keyField + QStringLiteral(" IN (SELECT ID FROM ")
+                                        + dependent.ownerTable + QStringLiteral(" WHERE ")
+                                        + dependent.ownerField + QLatin1Char('=') + master
+                                        + QLatin1Char(')');
             store::ExecSQL(QStringLiteral("DELETE * FROM ") + dependent.table
-                                   + QStringLiteral(" WHERE ") + dependent.keyField
-                                   + QLatin1Char('=') + QString::number(id),
+                                   + QStringLiteral(" WHERE ") + condition,
                            &conn);
+        }
         if (progress)
             ui::ProgressStep(1);
     }

@@ -66,11 +66,15 @@ bool loadMasterTexts(const QString &table, const QStringList &fields, int id, Ma
 int saveMasterTexts(const QString &table, const QStringList &fields, int id,
                     const MasterTexts &info);
 
-// A table whose records point to a master record through keyField.
+// A table whose records point to a master record through keyField, or,
+// with ownerTable, whose keyField names a row of ownerTable that points to
+// the master through ownerField (a receipt line through its receipt).
 struct DependentTable
 {
     QString table;
     QString keyField;
+    QString ownerTable = QString();
+    QString ownerField = QString();
 };
 
 // The data rows selected in a list grid: the current row to the selection

@@ -141,6 +141,14 @@ MergeResult ReplaceName(const QString &table, const QVector<qint64> &ids, qint64
         dependents << QStringLiteral("Sale");
     if (mergeTouchesPur(table))
         dependents << QStringLiteral("Pur");
+    // Receipts and payments name the customer or vendor, the fund account
+    // and the member who took them; they follow the kept record too.
+    if (table != QLatin1String("Pro")) {
+        if (mergeTouchesSale(table))
+            dependents << QStringLiteral("Rcv");
+        if (mergeTouchesPur(table))
+            dependents << QStringLiteral("Pmt");
+    }
 
     for (int from = 0; from < result.merged.size(); from += kIdsPerStatement) {
         const int count = std::min<int>(kIdsPerStatement, result.merged.size() - from);

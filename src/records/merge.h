@@ -9,8 +9,9 @@ class Grid;
 
 namespace records {
 
-// Merging duplicate master records: every sale and purchase that points to a
-// merged record is pointed at the kept one, then the merged records go.
+// Merging duplicate master records: every sale, purchase, receipt and
+// payment that points to a merged record is pointed at the kept one, then
+// the merged records go.
 
 // One kind of master record that can be merged, in the order of the tools
 // menu items 产品合并替换 … 销售员合并替换.

@@ -60,7 +60,10 @@ void DeleteSelectedVendors(grid::Grid &grid)
             QStringLiteral(
                     "您确定要删除选中的供庆商(删除供庆商将同时删除此供庆商相关的采购记录)？"),
             QStringLiteral("正在删除供庆商及其相关的采购记录..."),
-            {{QStringLiteral("Pur"), QStringLiteral("VID")}});
+            {{QStringLiteral("PmtLine"), QStringLiteral("RID"), QStringLiteral("Pmt"),
+              QStringLiteral("VID")},
+             {QStringLiteral("Pmt"), QStringLiteral("VID")},
+             {QStringLiteral("Pur"), QStringLiteral("VID")}});
 }
 
 } // namespace records

@@ -469,6 +469,14 @@ QStringList clearStatements(const QVector<bool> &ticked, const QString &user)
         QString sql = QStringLiteral("DELETE * FROM ") + tables.at(i);
         if (i == ClearStaff)
             sql += QStringLiteral(" WHERE Name<>") + sqlText(user);
+        // Receipts and payments only ever settle sales and purchases: they
+        // go with them.
+        if (i == ClearSales)
+            statements << QStringLiteral("DELETE * FROM RcvLine")
+                       << QStringLiteral("DELETE * FROM Rcv");
+        if (i == ClearPurchases)
+            statements << QStringLiteral("DELETE * FROM PmtLine")
+                       << QStringLiteral("DELETE * FROM Pmt");
         statements << sql;
     }
     return statements;

@@ -87,7 +87,8 @@ bool clearBoxRequired(const QVector<bool> &ticked, int box);
 // Ticks every box a ticked box requires (rules only ever tick).
 void applyClearRules(QVector<bool> &ticked);
 // The statements of the ticked boxes in box order; staff are cleared except
-// the member named user.
+// the member named user; sales (purchases) take the receipts (payments) and
+// their lines with them.
 QStringList clearStatements(const QVector<bool> &ticked, const QString &user);
 
 struct ClearResult

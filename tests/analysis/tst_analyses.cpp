@@ -5,6 +5,7 @@
 #include "analysis/analyses.h"
 
 #include "grid/grid.h"
+#include "records/receipts.h"
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
@@ -99,6 +100,7 @@ private slots:
     void stockByDay();
     void customers();
     void profit();
+    void balancesAgeByTheEndDay();
     void failureLeavesGridEmpty();
     void indexesOnOpening();
 
@@ -312,6 +314,72 @@ void TestAnalyses::profit()
 
 // A statement that fails leaves the grid with its header rows and no chart,
 // never half filled.
+// Receivables: the record's day decides its ageing column (30/31, 60/61,
+// 90/91 days before the end day, the end day itself with its time); records
+// after the end day, settled ones and overpaid ones are left out.
+void TestAnalyses::balancesAgeByTheEndDay()
+{
+    const auto sale = [](const char *when, int cid, int pay, int paid) {
+        exec(QStringLiteral("INSERT INTO Sale (Dat, CID, Pay, Pay1) VALUES ('%1', %2, %3, %4)")
+                     .arg(QLatin1String(when))
+                     .arg(cid)
+                     .arg(pay)
+                     .arg(paid));
+    };
+    sale("2024-06-30 18:00:00", 1, 10, 0);
+    sale("2024-05-31 00:00:00", 1, 20, 0);
+    sale("2024-05-30 00:00:00", 1, 40, 0);
+    sale("2024-05-01 00:00:00", 1, 80, 0);
+    sale("2024-04-30 00:00:00", 1, 200, 40);
+    sale("2024-04-01 00:00:00", 1, 320, 0);
+    sale("2024-03-31 00:00:00", 1, 640, 0);
+    sale("2024-07-01 00:00:00", 1, 5000, 0);
+    sale("2024-06-01 00:00:00", 1, 7, 7);
+    sale("2024-06-15 00:00:00", 2, 2000, 500);
+    sale("2024-06-15 00:00:00", 3, 100, 120);
+    QDate start;
+    QDate end = day("2024-06-30");
+    const ChartData chart = AnalyseBalances(*m_grid, false, start, end);
+    QStringList shown;
+    for (int r = m_grid->fixedRows() - 1; r < m_grid->rows(); ++r) {
+        QStringList cells;
+        for (int c = 1; c < m_grid->cols(); ++c)
+            cells << m_grid->textMatrix(r, c);
+        shown << cells.join(QLatin1Char(' '));
+    }
+    QCOMPARE(shown, QStringList({"客户名称 应收合计 已收合计 欠款 最早欠款日期 0–30 天 31–60 天 "
+                                 "61–90 天 90 天以上",
+                                 "李四 2000.00 500.00 1500.00 2024-06-15 1500.00 0.00 0.00 0.00",
+                                 "张三 1310.00 40.00 1270.00 2024-03-31 30.00 120.00 480.00 640.00",
+                                 "合计 3310.00 540.00 2770.00 2024-03-31 1530.00 120.00 480.00 "
+                                 "640.00"}));
+    QCOMPARE(m_grid->tag(),
+             QStringLiteral("甲公司应收账款分析\r\n分析：zunta 截止日期：2024-06-30"));
+    QCOMPARE(chart.labels, QStringList({"李四", "张三"}));
+    QCOMPARE(chart.series.size(), 1);
+    QCOMPARE(chart.series.first().values, QVector<double>({1500, 1270}));
+
+    // A receipt dated after the end day still leaves the debt at the end day.
+    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
+    QCOMPARE(records::settle(records::receiptKind(), {2, 150000, day("2024-07-05"), 1, 2, {}})
+                     .outcome,
+             records::SettlementResult::Outcome::Done);
+    AnalyseBalances(*m_grid, false, start, end);
+    QCOMPARE(testsupport::column(*m_grid, 4).first(), QStringLiteral("1500.00"));
+    QDate later = day("2024-07-31");
+    AnalyseBalances(*m_grid, false, start, later);
+    QCOMPARE(testsupport::column(*m_grid, 1), QStringList({"张三", "合计"}));
+
+    // Payables the same way; a start day leaves out what is older.
+    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '钢厂')"));
+    exec(QStringLiteral("INSERT INTO Pur (Dat, VID, Pay, Pay1) VALUES ('2024-06-01', 1, 99, 0), "
+                        "('2024-01-01', 1, 1, 0)"));
+    start = day("2024-02-01");
+    AnalyseBalances(*m_grid, true, start, end);
+    QCOMPARE(m_grid->textMatrix(m_grid->fixedRows(), 4), QStringLiteral("99.00"));
+    QVERIFY(m_grid->tag().startsWith(QStringLiteral("甲公司应付账款分析")));
+}
+
 void TestAnalyses::failureLeavesGridEmpty()
 {
     trade("Pur", "2024-01-05", 7, 10, 50);

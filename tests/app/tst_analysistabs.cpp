@@ -103,6 +103,18 @@ void TestAnalysisTabs::buttonsRunTheAnalyses()
     QCOMPARE(column(*w.MSF1[3], 1).last(),
              QStringLiteral("注：1 种产品没有进货记录，其利润未扣成本"));
     QVERIFY(!w.Pic[3]->isEmpty());
+
+    // Receivables up to the tab's end day; payables need 采购数据查看.
+    w.DTP[9]->setDate(QDate(2024, 3, 31));
+    w.Com_Click(45);
+    QCOMPARE(column(*w.MSF1[4], 1), QStringList({"张三", "合计"}));
+    QCOMPARE(column(*w.MSF1[4], 4), QStringList({"42.00", "42.00"}));
+    QVERIFY(!w.Pic[4]->isEmpty());
+    m_fx->login(QStringLiteral("zunta"), QStringLiteral("销售数据查看"));
+    w.Op1[8]->setChecked(true);
+    w.Com_Click(45);
+    QCOMPARE(m_fx->prompts.messages.takeLast(),
+             QStringLiteral("您没有采购数据查看权限，不能分析应付账款。"));
 }
 
 // The chart is drawn again at every size of its picture, so it always

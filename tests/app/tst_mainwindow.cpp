@@ -137,7 +137,7 @@ void TestMainWindow::rightsOnTheWindow()
         if (w.Com[index]->isEnabled())
             enabled << index;
     }
-    QCOMPARE(enabled, QList<int>({1, 7, 8, 9, 10, 41, 42, 43, 44}));
+    QCOMPARE(enabled, QList<int>({1, 7, 8, 9, 10, 41, 42, 43, 44, 45}));
     QVERIFY(w.MSF[0]->isEnabled());
     QCOMPARE(w.MSF[0]->dataRows(), 2);
     for (int tab : {1, 3, 4, 5, 6, 7}) {
@@ -250,7 +250,7 @@ void TestMainWindow::everyCommandHasItsWork()
                 missing << name + QLatin1Char(' ') + item->text();
         }
     }
-    QCOMPARE(items, 25);
+    QCOMPARE(items, 26);
     if (!registry.handlesGridExport())
         missing << QStringLiteral("导出表格");
     if (!registry.handlesPictureSave())

@@ -264,6 +264,8 @@ void TestCli::everyCommandOnASmallSet()
             "analyse profit DATES --out OUT/p.jpg",
             "analyse customers --measure=average DATES --out OUT/c.pdf",
             "analyse stock --product=钢管 DATES --out OUT/st.xlsx",
+            "analyse receivables --to=2026-12-31 --out OUT/r.csv",
+            "receive --customer=O'Neil --amount=10 --account=现金 --date=2026-04-01",
             "backup --out OUT/b.qdb",
             "restore OUT/b.qdb",
             "tidy",
@@ -281,6 +283,13 @@ void TestCli::everyCommandOnASmallSet()
     // only between sales; its CSV holds the March total of the amounts.
     QVERIFY(QString::fromUtf8(testsupport::readFile(out(QStringLiteral("a.csv"))))
                     .contains(QStringLiteral("79.00")));
+    // O'Neil owed 10.00 of the second sale, and has paid it since.
+    QVERIFY(QString::fromUtf8(testsupport::readFile(out(QStringLiteral("r.csv"))))
+                    .contains(QStringLiteral("O'Neil")));
+    QCOMPARE(runCli(words("receive --customer=O'Neil --amount=1 --account=现金 --user=zunta "
+                          "--set=DATA00001.qdt"))
+                     .err,
+             QStringLiteral("该客户没有未结清的销售记录，没有收款。\n"));
     QImageReader picture(out(QStringLiteral("p.jpg")));
     QCOMPARE(picture.format(), QByteArray("jpeg"));
     QVERIFY(picture.size().width() > 100);
@@ -325,6 +334,12 @@ void TestCli::badInputs_data()
             << words("restore IN") + user << 3 << QStringLiteral("文件类型错误");
     QTest::newRow("analysis option it has no box for")
             << words("analyse profit --by=day --out=x.csv") + user << 1 << QStringLiteral("不接受");
+    QTest::newRow("receipt from nobody")
+            << words("receive --customer=无此客户 --amount=5 --account=现金") + user << 1
+            << QStringLiteral("没有找到客户");
+    QTest::newRow("payment of no amount")
+            << words("pay --vendor=钢厂 --amount=五元 --account=现金") + user << 1
+            << QStringLiteral("金额无效");
     QTest::newRow("unknown product") << words("analyse stock --product=无此产品 --out=x.csv") + user
                                      << 1 << QStringLiteral("没有找到产品");
 }
@@ -391,6 +406,11 @@ void TestCli::rightsOfEveryCommand_data()
             << QStringLiteral("analyse profit DATES --out OUT/x.csv") << QStringList{QString()};
     QTest::newRow("analyse stock")
             << QStringLiteral("analyse stock DATES --out OUT/x.jpg") << QStringList{QString()};
+    QTest::newRow("analyse receivables") << QStringLiteral("analyse receivables --out OUT/x.csv")
+                                         << QStringList{QString(), "销售数据查看"};
+    QTest::newRow("receive") << QStringLiteral(
+            "receive --customer=O'Neil --amount=5 --account=现金")
+                             << QStringList{"销售数据修改"};
     QTest::newRow("backup") << QStringLiteral("backup --out OUT/x.qdb") << QStringList{all};
     QTest::newRow("restore") << QStringLiteral("restore OUT/in.qdb") << QStringList{all};
     QTest::newRow("compact") << QStringLiteral("compact") << QStringList{all};
