@@ -67,6 +67,9 @@ QString padded(const QString &text, int width)
 
 int setNumber(const QString &fileName)
 {
+    // A server set's link takes a number of the same row as the files.
+    if (store::isServerLink(fileName))
+        return store::accountSetNumber(fileName.chopped(4) + QStringLiteral(".qdt"));
     return store::accountSetNumber(fileName);
 }
 

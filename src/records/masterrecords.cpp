@@ -8,6 +8,7 @@
 #include "ui/progress.h"
 #include "ui/shellhost.h"
 
+#include <QHash>
 #include <QLineEdit>
 
 #include <limits>
@@ -64,6 +65,7 @@ bool loadMasterRecord(const QString &table, int id, QVariantMap &values)
     store::OpenQuery(conn, rs, recordById(table, id));
     const bool found = rs.isOpen() && !rs.eof();
     if (found) {
+        rememberRead(table, id, rs);
         values.clear();
         for (int c = 0; c < rs.fieldCount(); ++c)
             values.insert(rs.fieldName(c), rs.value(c));
@@ -77,7 +79,7 @@ int saveMasterRecord(const QString &table, int id, const QVariantMap &values)
     store::Connection conn;
     store::RecordSet rs;
     store::OpenQuery(conn, rs, recordById(table, id));
-    if (!rs.isOpen()) {
+    if (!rs.isOpen() || changedSinceRead(table, id, rs)) {
         store::CloseQuery(conn, rs);
         return 0;
     }
@@ -92,6 +94,38 @@ int saveMasterRecord(const QString &table, int id, const QVariantMap &values)
         rs.setValue(it.key(), it.value());
     }
     return storeRowAndClose(conn, rs);
+}
+
+namespace {
+
+QHash<QString, QString> &versionsRead()
+{
+    static QHash<QString, QString> versions;
+    return versions;
+}
+
+QString readKey(const QString &table, int id)
+{
+    return table + QLatin1Char('#') + QString::number(id);
+}
+
+} // namespace
+
+void rememberRead(const QString &table, int id, const store::RecordSet &rs)
+{
+    const QString version = rs.rowVersion();
+    if (!version.isEmpty())
+        versionsRead().insert(readKey(table, id), version);
+}
+
+bool changedSinceRead(const QString &table, int id, const store::RecordSet &rs)
+{
+    const QString read = versionsRead().take(readKey(table, id));
+    if (read.isEmpty() || (!rs.eof() && rs.rowVersion() == read))
+        return false;
+    store::prompts().message(
+            QString::fromUtf8(rs.eof() ? store::kDeletedByOtherUser : store::kChangedByOtherUser));
+    return true;
 }
 
 void tellSaveRefused()

@@ -46,6 +46,15 @@ int saveMasterRecord(const QString &table, int id, const QVariantMap &values);
 // Tells the user that the database refused a write and nothing was stored.
 // Said by every dialog's save, or 确定 would seem to do nothing.
 void tellSaveRefused();
+
+// On a server set, a dialog's save must not overwrite what another user
+// stored after the dialog read the record. rememberRead() keeps the version
+// of rs's current row as read for record id of table; changedSinceRead(),
+// called on the row freshly read for saving, says (and tells the user) when
+// that row is not the one read then, or is gone. On a file set both do
+// nothing.
+void rememberRead(const QString &table, int id, const store::RecordSet &rs);
+bool changedSinceRead(const QString &table, int id, const store::RecordSet &rs);
 // Writes the current row of rs and closes the query: the stored row's ID,
 // or 0 after tellSaveRefused when the database refused the write.
 int storeRowAndClose(store::Connection &conn, store::RecordSet &rs);

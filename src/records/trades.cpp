@@ -263,6 +263,7 @@ bool loadTrade(const TradeTable &table, int id, StoredTrade &out)
     store::OpenQuery(conn, rs, recordById(table, id));
     const bool found = rs.isOpen() && !rs.eof();
     if (found) {
+        rememberRead(table.table, id, rs);
         StoredTrade trade;
         trade.id = rs.value(QStringLiteral("ID")).toInt();
         for (const QString &field : table.listFields)
@@ -288,7 +289,7 @@ int saveTrade(const TradeTable &table, const TradeEntry &entry)
     store::Connection conn;
     store::RecordSet rs;
     store::OpenQuery(conn, rs, recordById(table, idFromText(entry.number)));
-    if (!rs.isOpen()) {
+    if (!rs.isOpen() || changedSinceRead(table.table, idFromText(entry.number), rs)) {
         store::CloseQuery(conn, rs);
         return 0;
     }

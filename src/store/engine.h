@@ -252,6 +252,9 @@ public:
     QVariant value(int column) const;
     QVariant value(const QString &name) const;
     QVariant valueAt(int row, int column) const;
+    // On a server, the version the current row had when it was read; empty
+    // on a file set, where nobody else writes.
+    QString rowVersion() const;
 
     // Editing: addNew() starts a new row, setValue() writes fields of the
     // current (or new) row, update() stores it. After update() of a new row

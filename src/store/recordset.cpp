@@ -805,6 +805,13 @@ ColumnType RecordSet::fieldType(int column) const
     return d->fields[size_t(column)].type;
 }
 
+QString RecordSet::rowVersion() const
+{
+    if (!d || d->position < 0 || size_t(d->position) >= d->serverVersions.size())
+        return QString();
+    return d->serverVersions[size_t(d->position)];
+}
+
 QVariant RecordSet::value(int column) const
 {
     if (!d || column < 0 || column >= d->columns())

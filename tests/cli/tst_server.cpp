@@ -4,6 +4,7 @@
 // (first argument "--worker") for the actions of the window's records.
 
 #include "records/masterrecords.h"
+#include "records/products.h"
 #include "records/trades.h"
 #include "store/access.h"
 #include "store/accountsets.h"
@@ -30,8 +31,9 @@ constexpr int kCustomers = 60;
 // The worker: runs one action on the program folder's first set and prints
 // what came of it. "delete": deletes the customers 1..kCustomers with their
 // sales, one selection each. "sell N": saves N sales spread over the same
-// customers; refused saves are counted. "edit NAME": reads product 1, says
-// "read", waits for a line on its input, then stores NAME as its name.
+// customers; refused saves are counted. "edit NAME": reads product 1 as its
+// dialog does, says "read", waits for a line on its input, then saves NAME as
+// its name.
 int runWorker(const QString &folder, const QStringList &action)
 {
     store::setProgramFolder(folder);
@@ -72,14 +74,13 @@ int runWorker(const QString &folder, const QStringList &action)
         return 0;
     }
     if (action.value(0) == QLatin1String("edit")) {
-        store::Connection conn;
-        store::RecordSet rs;
-        store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM Pro WHERE ID=1"));
+        records::ProductInfo product;
+        records::loadProduct(1, product);
         out << "read\n";
         out.flush();
         QTextStream(stdin).readLine();
-        rs.setValue(QStringLiteral("Name"), action.value(1));
-        const bool stored = records::storeRowAndClose(conn, rs) != 0;
+        product.texts.insert(QStringLiteral("Name"), action.value(1));
+        const bool stored = records::saveProduct(1, product) != 0;
         out << (stored ? "stored" : "refused") << ' ' << prompts.messages.join(QLatin1Char('|'))
             << '\n';
         return 0;
@@ -261,8 +262,8 @@ void TestServer::deletingCustomersWhileSalesAreSaved()
              QStringLiteral("0"));
 }
 
-// Two programs read the same product and both store it: the first is
-// stored, the second is refused with the message, and nothing is lost.
+// Two programs open the same product and both save it: the first is stored,
+// the second is refused with the message, and nothing is lost.
 void TestServer::oneProductEditedTwice()
 {
     const QString self = QCoreApplication::applicationFilePath();
