@@ -13,6 +13,7 @@
 #include "grid/gridops.h"
 #include "records/logindialog.h"
 #include "records/passworddialog.h"
+#include "records/products.h"
 #include "records/rights.h"
 #include "store/access.h"
 #include "store/accountsets.h"
@@ -21,6 +22,7 @@
 #include "store/maintenance.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/combofinder.h"
 #include "ui/helpers.h"
 #include "ui/windowmemory.h"
 
@@ -361,6 +363,14 @@ void MainWindow::buildFilterBar(int tab, QWidget *row, QLayout *rowLayout)
             = newConditionBox(panel, QStringLiteral("包含"),
                               {QStringLiteral("包含"), QStringLiteral("等于")}, false, px(900));
     CB[base + 2] = newConditionBox(panel, QString(), {}, true, px(2000));
+    // Typing lists the names the text finds (by name, initials, or for
+    // products a code kept in a named field); the typed text stays the
+    // filter's value.
+    new ui::ComboFinder(CB[base + 2], ui::ComboFinder::Entries::Name, true, [this, base] {
+        return CB.value(base)->currentData().toString() == QLatin1String("Pro")
+                       ? records::productCodes()
+                       : QHash<qint64, QStringList>();
+    });
     CB[base + 3] = newChoiceBox(panel,
                                 {{QStringLiteral("售价"), QStringLiteral("Price")},
                                  {QStringLiteral("数量"), QStringLiteral("Num")},
@@ -835,6 +845,9 @@ void MainWindow::CB_Click(int index)
             op->setEnabled(true);
         }
         ui::FillNameCombo(value, table);
+        if (auto *finder
+            = value->findChild<ui::ComboFinder *>(QString(), Qt::FindDirectChildrenOnly))
+            finder->refresh();
         value->setFocus();
     } else if (field == 3) {
         CB[base + 5]->setFocus();

@@ -122,6 +122,33 @@ int saveProduct(int id, const ProductInfo &info)
     return saveMasterRecord(QStringLiteral("Pro"), id, values);
 }
 
+QHash<qint64, QStringList> productCodes()
+{
+    QHash<qint64, QStringList> codes;
+    QStringList columns;
+    const QStringList names = productFieldNames();
+    for (int k = 0; k < names.size(); ++k) {
+        if (!names.at(k).isEmpty())
+            columns << productFieldColumn(k);
+    }
+    if (columns.isEmpty())
+        return codes;
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT ID,") + columns.join(QLatin1Char(','))
+                                 + QStringLiteral(" FROM Pro"));
+    for (int row = 0; row < rs.recordCount(); ++row) {
+        QStringList values;
+        for (int c = 1; c <= columns.size(); ++c) {
+            const QString value = boxText(rs.valueAt(row, c)).trimmed();
+            if (!value.isEmpty())
+                values << value;
+        }
+        if (!values.isEmpty())
+            codes.insert(rs.valueAt(row, 0).toLongLong(), values);
+    }
+    return codes;
+}
+
 ListColumns productListColumns()
 {
     ListColumns columns;

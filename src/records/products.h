@@ -2,6 +2,7 @@
 
 #include "masterrecords.h"
 
+#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -55,6 +56,10 @@ bool loadProduct(int id, ProductInfo &info);
 // none); every other field is stored as typed. Returns the stored ID, 0 on
 // failure.
 int saveProduct(int id, const ProductInfo &info);
+
+// The values of the named custom fields of every product (codes or
+// barcodes a shop keeps there), by product ID; empty values are left out.
+QHash<qint64, QStringList> productCodes();
 
 // The product list's columns: ID, 序号, 产品名称, 市场定价, 单位, the
 // defined custom fields in order of k, 备注.

@@ -3,6 +3,7 @@
 #include "accountdialog.h"
 #include "customerdialog.h"
 #include "productdialog.h"
+#include "products.h"
 #include "rights.h"
 #include "staffdialog.h"
 #include "vendordialog.h"
@@ -11,6 +12,7 @@
 #include "store/params.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/combofinder.h"
 #include "ui/dialogkeys.h"
 #include "ui/helpers.h"
 #include "ui/shellhost.h"
@@ -61,9 +63,17 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
     for (int i = 0; i < 4; ++i) {
         auto *combo = new QComboBox(this);
         combo->setMinimumWidth(ui::pixels(2800));
-        // An entry is picked from the drop-down only; typing selects nothing.
+        // Scrolling and the arrow keys never change the entry in passing.
         combo->installEventFilter(this);
         CMB.append(combo);
+        // Typing finds an entry by its name or initials, a product also by
+        // the codes kept in its named fields; a scanned code goes straight
+        // on to the quantity.
+        auto *finder = new ui::ComboFinder(combo, ui::ComboFinder::Entries::IdName, false,
+                                           table.listTables.at(i) == QLatin1String("Pro")
+                                                   ? ui::ComboFinder::CodeSource(productCodes)
+                                                   : ui::ComboFinder::CodeSource());
+        m_finders.append(finder);
         auto *add = new QPushButton(QStringLiteral("添加"), this);
         Com.append(add);
         auto *line = new QHBoxLayout;
@@ -88,6 +98,10 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
         }
     }
     row += 3;
+    connect(m_finders[0], &ui::ComboFinder::scanned, this, [this] {
+        TXT[1]->setFocus(Qt::OtherFocusReason);
+        TXT[1]->selectAll();
+    });
     // The designed contents, set before the chain is connected: quantity 1,
     // nothing paid yet.
     TXT[1]->setText(QStringLiteral("1"));
@@ -121,12 +135,18 @@ void TradeDialog::SetRight()
         Com[i + 2]->setEnabled(HasRight(store::CurrentRights, m_texts.addRights.value(i)));
 }
 
+QString TradeDialog::chosen(int index) const
+{
+    const QComboBox *combo = CMB.value(index);
+    return combo ? ui::ComboFinder::chosenText(combo) : QString();
+}
+
 TradeEntry TradeDialog::entry() const
 {
     TradeEntry e;
     e.number = m_idBox->text();
-    for (const QComboBox *combo : CMB)
-        e.lists << combo->currentText();
+    for (int i = 0; i < CMB.size(); ++i)
+        e.lists << chosen(i);
     for (const QLineEdit *edit : TXT)
         e.boxes << edit->text();
     const QDate day = DTP->date();
@@ -138,8 +158,10 @@ TradeEntry TradeDialog::entry() const
 void TradeDialog::openEmpty()
 {
     DTP->setDate(QDate::currentDate());
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         ui::FillIdNameCombo(CMB[i], m_table.listTables.at(i), QStringLiteral("Name"));
+        m_finders[i]->refresh();
+    }
 }
 
 void TradeDialog::loadRecord(int id)
@@ -196,9 +218,9 @@ void TradeDialog::confirm()
     }
     // The choices are remembered even when the check below refuses them.
     for (int i = 0; i < 4; ++i)
-        store::SetVar(kDefaultPrefix + m_table.listTables.at(i), CMB[i]->currentText());
-    for (const QComboBox *combo : std::as_const(CMB)) {
-        if (combo->currentText().isEmpty()) {
+        store::SetVar(kDefaultPrefix + m_table.listTables.at(i), chosen(i));
+    for (int i = 0; i < 4; ++i) {
+        if (chosen(i).isEmpty()) {
             store::prompts().message(m_texts.refusal);
             return;
         }
@@ -216,7 +238,7 @@ void TradeDialog::addMaster(int index)
     QSet<qint64> known;
     for (int k = 0; k < combo->count(); ++k)
         known.insert(qint64(store::leadingNumber(combo->itemText(k))));
-    const QString chosen = combo->currentText();
+    const QString shown = chosen(index);
 
     const QString caption = openMasterDialog(table, parentWidget());
     if (caption.isEmpty())
@@ -227,10 +249,11 @@ void TradeDialog::addMaster(int index)
     if (!self)
         return;
     ui::FillIdNameCombo(combo, table, QStringLiteral("Name"));
+    m_finders[index]->refresh();
     // The refill selects the saved default; the list shows the record just
     // added instead, or else what it showed before. Either way the choice
     // step runs for it, so price, hints and tooltips belong to what shows.
-    int select = combo->findText(chosen);
+    int select = combo->findText(shown);
     for (int k = 0; k < combo->count(); ++k) {
         if (!known.contains(qint64(store::leadingNumber(combo->itemText(k))))) {
             select = k;
@@ -248,24 +271,17 @@ bool TradeDialog::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress: {
-        // Tab and Shift+Tab still move on, so the boxes below stay reachable
-        // from the keyboard; Enter and Esc reach the dialog (save, cancel);
-        // F4 and Alt+Down open the drop-down to pick from. Every other key
-        // is swallowed.
+        // The arrow keys would step to another entry unseen; Alt+Down (and
+        // F4) open the drop-down to pick from. Typed text finds entries.
         const auto *key = static_cast<QKeyEvent *>(event);
         switch (key->key()) {
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-        case Qt::Key_F4:
-            return false;
         case Qt::Key_Down:
         case Qt::Key_Up:
+        case Qt::Key_PageDown:
+        case Qt::Key_PageUp:
             return !(key->modifiers() & Qt::AltModifier);
         default:
-            return true;
+            return false;
         }
     }
     case QEvent::Wheel:

@@ -17,6 +17,10 @@ class QDateEdit;
 class QLineEdit;
 class QPushButton;
 
+namespace ui {
+class ComboFinder;
+}
+
 namespace records {
 
 // The texts and master dialogs that tell the sale dialog from the purchase
@@ -44,6 +48,9 @@ public:
     // List i, box i, button i (0 确定, 1 取消, 2 to 5 添加), the order number
     // box and the date picker.
     QComboBox *list(int index) const { return CMB.value(index); }
+    // The entry list index shows, empty when it shows typed text that is no
+    // entry.
+    QString chosen(int index) const;
     QLineEdit *box(int index) const { return TXT.value(index); }
     QPushButton *button(int index) const { return Com.value(index); }
     QLineEdit *idBox() const { return m_idBox; }
@@ -83,6 +90,7 @@ private:
 
     TradeDialogTexts m_texts;
     QVector<QComboBox *> CMB;
+    QVector<ui::ComboFinder *> m_finders; // typing finds the entries of CMB
     QVector<QLineEdit *> TXT;
     QVector<QPushButton *> Com;
     QLineEdit *m_idBox = nullptr;

@@ -6,6 +6,7 @@
 
 #include "masterfixture.h"
 #include "store/params.h"
+#include "ui/combofinder.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -466,23 +467,56 @@ void TestTrades::shortcutsKeepHintsTrue()
                  chosenList == 1 ? chosen : QStringLiteral("00001|张三"));
 }
 
-// The lists are picked from their drop-down only: keys and the mouse wheel
-// leave the entry alone.
+// Typing finds a product by initials or name; a scanned code and Enter
+// choose its one product and go on to the quantity, a code of two products
+// lists both and chooses nothing. Arrow keys and the wheel change nothing.
 void TestTrades::listKeys()
 {
+    store::SetVar(QStringLiteral("产品定义_P2"), QStringLiteral("条码"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price, P2) VALUES (9, '钢板', 40, '6902')"));
+    exec(QStringLiteral("UPDATE Pro SET P2='6901' WHERE ID=7"));
+    exec(QStringLiteral("UPDATE Pro SET P2='6902' WHERE ID=8"));
     SaleDialog *dialog = ShowSaleDialog(0);
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     QComboBox *products = dialog->list(0);
+    const auto *finder = products->findChild<ui::ComboFinder *>();
+    QVERIFY(finder);
     products->setFocus();
-    QVERIFY(products->hasFocus());
-    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Home})
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up})
         QTest::keyClick(products, key);
-    QTest::keyClicks(products, QStringLiteral("j"));
     QWheelEvent wheel(QPointF(5, 5), products->mapToGlobal(QPointF(5, 5)), QPoint(),
                       QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(products, &wheel);
-    QCOMPARE(products->currentText(), QStringLiteral("00007|钢管"));
+    QCOMPARE(dialog->chosen(0), QStringLiteral("00007|钢管"));
+
+    const auto typeOver = [products](const QString &text) {
+        products->lineEdit()->selectAll();
+        QTest::keyClicks(products, text);
+    };
+    typeOver(QStringLiteral("jg"));
+    QCOMPARE(finder->shownEntries(), QStringList{"00008|角钢"});
+    QCOMPARE(dialog->chosen(0), QString());
+    // As an input method commits a character.
+    products->lineEdit()->selectAll();
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("钢"));
+    QApplication::sendEvent(products->lineEdit(), &commit);
+    QCOMPARE(finder->shownEntries(), (QStringList{"00009|钢板", "00007|钢管", "00008|角钢"}));
+
+    typeOver(QStringLiteral("6902"));
+    QTest::keyClick(products->lineEdit(), Qt::Key_Return);
+    QCOMPARE(finder->shownEntries(), (QStringList{"00009|钢板", "00008|角钢"}));
+    QCOMPARE(dialog->chosen(0), QString());
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(count(QStringLiteral("Sale")), 0);
+
+    typeOver(QStringLiteral("6902"));
+    typeOver(QStringLiteral("6901"));
+    QTest::keyClick(products->lineEdit(), Qt::Key_Return);
+    QCOMPARE(dialog->chosen(0), QStringLiteral("00007|钢管"));
     QCOMPARE(dialog->box(0)->text(), QStringLiteral("22.5"));
+    QVERIFY(dialog->box(1)->hasFocus());
+    QCOMPARE(count(QStringLiteral("Sale")), 0);
 }
 
 // A new purchase has no price, only a hint: the chosen product's list price,
