@@ -78,6 +78,11 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
         Com.append(add);
         auto *line = new QHBoxLayout;
         line->addWidget(combo, 1);
+        if (i == 0) {
+            m_stockLabel = new QLabel(this);
+            m_stockLabel->setMinimumWidth(ui::pixels(1200));
+            line->addWidget(m_stockLabel);
+        }
         line->addWidget(add);
         layout->addWidget(new QLabel(texts.listLabels.value(i), this), row + i / 2, (i % 2) * 2);
         layout->addLayout(line, row + i / 2, (i % 2) * 2 + 1);
@@ -98,6 +103,9 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
         }
     }
     row += 3;
+    // The stock shows for the product the list shows, and for nothing else.
+    connect(CMB[0], &QComboBox::currentIndexChanged, this, &TradeDialog::showStock);
+    connect(CMB[0], &QComboBox::editTextChanged, this, &TradeDialog::showStock);
     connect(m_finders[0], &ui::ComboFinder::scanned, this, [this] {
         TXT[1]->setFocus(Qt::OtherFocusReason);
         TXT[1]->selectAll();
@@ -116,12 +124,17 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
     connect(TXT[2], &QLineEdit::textChanged, this,
             [this](const QString &text) { TXT[3]->setText(text); });
 
+    // 保存并继续 stores the record and keeps the dialog for the next line of
+    // the same customer or vendor.
+    m_saveAndContinue = new QPushButton(QStringLiteral("保存并继续"), this);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Com[0]);
+    buttons->addWidget(m_saveAndContinue);
     buttons->addWidget(Com[1]);
     layout->addLayout(buttons, row, 0, 1, 4);
     connect(Com[0], &QPushButton::clicked, this, &TradeDialog::confirm);
+    connect(m_saveAndContinue, &QPushButton::clicked, this, &TradeDialog::saveAndContinue);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
 
     // Tab walks the dialog as it reads; Enter in any box (the memo last)
@@ -205,7 +218,7 @@ bool TradeDialog::saveRecord()
     return true;
 }
 
-void TradeDialog::confirm()
+bool TradeDialog::checkAndSave()
 {
     // The dialog is modeless: the user may have opened another account set
     // meanwhile. Its products, partners and accounts of the same numbers are
@@ -214,7 +227,7 @@ void TradeDialog::confirm()
     // right that opened the dialog is gone.
     if (!m_session.checkBeforeSaving()) {
         close();
-        return;
+        return false;
     }
     // The choices are remembered even when the check below refuses them.
     for (int i = 0; i < 4; ++i)
@@ -222,13 +235,41 @@ void TradeDialog::confirm()
     for (int i = 0; i < 4; ++i) {
         if (chosen(i).isEmpty()) {
             store::prompts().message(m_texts.refusal);
-            return;
+            return false;
         }
     }
+    return saveRecord();
+}
+
+void TradeDialog::confirm()
+{
     // Stay open when nothing could be stored, so the typed data is not lost.
-    if (!saveRecord())
+    if (checkAndSave())
+        close();
+}
+
+void TradeDialog::saveAndContinue()
+{
+    if (!checkAndSave())
         return;
-    close();
+    // The next line is a new record of the same date, partner, account and
+    // salesman; the product and what was typed for it go.
+    m_idBox->clear();
+    m_loadedDate = QDateTime();
+    CMB[0]->setCurrentIndex(-1);
+    CMB[0]->setEditText(QString());
+    // In chain order, so the amounts the chain fills in are cleared after.
+    for (QLineEdit *edit : std::as_const(TXT))
+        edit->clear();
+    CMB[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void TradeDialog::showStock()
+{
+    const int product = idFromText(chosen(0));
+    m_stockLabel->setText(product == 0
+                                  ? QString()
+                                  : QStringLiteral("库存：") + plainNumber(currentStock(product)));
 }
 
 void TradeDialog::addMaster(int index)

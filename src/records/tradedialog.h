@@ -14,6 +14,7 @@
 
 class QComboBox;
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -54,6 +55,9 @@ public:
     QLineEdit *box(int index) const { return TXT.value(index); }
     QPushButton *button(int index) const { return Com.value(index); }
     QLineEdit *idBox() const { return m_idBox; }
+    QPushButton *saveAndContinueButton() const { return m_saveAndContinue; }
+    // "库存：N" beside the product: the chosen product's stock now.
+    QLabel *stockLabel() const { return m_stockLabel; }
     QDateEdit *datePicker() const { return DTP; }
 
     // Enables each 添加 button when the current rights grant its token.
@@ -84,7 +88,12 @@ protected:
     const TradeTable &m_table;
 
 private:
+    // The checks and the saving that 确定 and 保存并继续 share; false when
+    // the dialog is to stay as it is.
+    bool checkAndSave();
     void confirm();
+    void saveAndContinue();
+    void showStock();
     void addMaster(int index);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -95,6 +104,8 @@ private:
     QVector<QPushButton *> Com;
     QLineEdit *m_idBox = nullptr;
     QDateEdit *DTP = nullptr;
+    QPushButton *m_saveAndContinue = nullptr;
+    QLabel *m_stockLabel = nullptr;
     // The account set whose master rows fill the lists, and the login whose
     // rights opened the dialog.
     store::SessionStamp m_session;

@@ -307,4 +307,15 @@ QString productListPrice(int productId)
     return price.toString();
 }
 
+double currentStock(int productId)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT (SELECT Sum(Num) FROM Pur WHERE PID=%1),"
+                                        "(SELECT Sum(Num) FROM Sale WHERE PID=%1)")
+                                 .arg(productId));
+    if (rs.recordCount() == 0)
+        return 0;
+    return rs.valueAt(0, 0).toDouble() - rs.valueAt(0, 1).toDouble();
+}
+
 } // namespace records

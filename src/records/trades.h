@@ -124,4 +124,8 @@ QString amountText(const QString &price, const QString &quantity);
 // no such product.
 QString productListPrice(int productId);
 
+// The stock of product id now: all its purchased quantities less all its
+// sold ones (0 when it has none).
+double currentStock(int productId);
+
 } // namespace records

@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -62,10 +63,12 @@ QStringList amounts(const TradeDialog *dialog)
     return texts;
 }
 
+// Picks an entry as from the list's drop-down.
 void choose(TradeDialog *dialog, int list, const QString &entry)
 {
-    dialog->list(list)->setCurrentIndex(dialog->list(list)->findText(entry));
-    dialog->ListClick(list);
+    QComboBox *combo = dialog->list(list);
+    combo->setCurrentIndex(combo->findText(entry));
+    emit combo->activated(combo->currentIndex());
 }
 
 } // namespace
@@ -93,6 +96,7 @@ private slots:
     void shortcutsKeepHintsTrue();
     void listKeys();
     void purchaseDialog();
+    void saveAndContinue();
 
 private:
     Fixture m;
@@ -507,6 +511,7 @@ void TestTrades::listKeys()
     QTest::keyClick(products->lineEdit(), Qt::Key_Return);
     QCOMPARE(finder->shownEntries(), (QStringList{"00009|钢板", "00008|角钢"}));
     QCOMPARE(dialog->chosen(0), QString());
+    QCOMPARE(dialog->stockLabel()->text(), QString());
     QVERIFY(dialog->isVisible());
     QCOMPARE(count(QStringLiteral("Sale")), 0);
 
@@ -558,6 +563,46 @@ void TestTrades::purchaseDialog()
     QVERIFY(dialog->SavePurInfo());
     QCOMPARE(count(QStringLiteral("Pur")), 4);
     QCOMPARE(field(QStringLiteral("Pur"), 4, QStringLiteral("Pay1")).toDouble(), 40.0);
+}
+
+// 保存并继续 stores the line and clears product, price, quantity and amounts
+// for the next one, keeping date, customer, account and salesman; the stock
+// beside the product counts every purchase and sale.
+void TestTrades::saveAndContinue()
+{
+    addRecord("Pur", 3, "2024-01-10", 20, QString(), 10.5);
+    addRecord("Sale", 1, "2024-01-11", 30, QString(), 2);
+    store::SetVar(QStringLiteral("默认值_Acc"), QStringLiteral("00001|现金"));
+    SaleDialog *dialog = ShowSaleDialog(0);
+    QCOMPARE(dialog->stockLabel()->text(), QStringLiteral("库存：8.5"));
+    choose(dialog, 1, QStringLiteral("00002|李四"));
+    dialog->datePicker()->setDate(QDate(2024, 2, 3));
+    typeInto(dialog->box(1), QStringLiteral("3"));
+    typeInto(dialog->box(4), QStringLiteral("第一行"));
+    QTest::mouseClick(dialog->saveAndContinueButton(), Qt::LeftButton);
+    QCOMPARE(count(QStringLiteral("Sale")), 2);
+    QCOMPARE(field(QStringLiteral("Sale"), 2, QStringLiteral("Num")).toDouble(), 3.0);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->chosen(0), QString());
+    QCOMPARE(dialog->stockLabel()->text(), QString());
+    QCOMPARE(amounts(dialog), (QStringList{"", "", "", ""}));
+    QCOMPARE(dialog->box(4)->text(), QString());
+    QCOMPARE(dialog->idBox()->text(), QString());
+    QCOMPARE(dialog->chosen(1), QStringLiteral("00002|李四"));
+    QCOMPARE(dialog->chosen(2), QStringLiteral("00001|现金"));
+    QCOMPARE(dialog->chosen(3), QStringLiteral("00002|zunta"));
+    QCOMPARE(dialog->datePicker()->date(), QDate(2024, 2, 3));
+
+    // Without a product the next line is refused; with one it is a new sale.
+    QTest::mouseClick(dialog->saveAndContinueButton(), Qt::LeftButton);
+    QCOMPARE(m.prompts->messages, QStringList{"产品/客户/收款账号/销售人员不能为空！"});
+    m.prompts->messages.clear();
+    choose(dialog, 0, QStringLiteral("00007|钢管"));
+    QCOMPARE(dialog->stockLabel()->text(), QStringLiteral("库存：5.5"));
+    typeInto(dialog->box(1), QStringLiteral("2"));
+    QTest::mouseClick(dialog->saveAndContinueButton(), Qt::LeftButton);
+    QCOMPARE(count(QStringLiteral("Sale")), 3);
+    QCOMPARE(field(QStringLiteral("Sale"), 3, QStringLiteral("CID")).toInt(), 2);
 }
 
 QTEST_MAIN(TestTrades)
