@@ -4,6 +4,10 @@
 #include "store/access.h"
 #include "store/formatting.h"
 
+#include <QLocale>
+
+#include <cmath>
+
 namespace records {
 
 namespace {
@@ -96,6 +100,21 @@ QStringList productBoxFields(const QStringList &fieldNames)
     return fields;
 }
 
+bool stockFloorValue(const QString &text, QVariant &floor)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) {
+        floor = QVariant();
+        return true;
+    }
+    bool ok = false;
+    const double value = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok || !std::isfinite(value))
+        return false;
+    floor = value;
+    return true;
+}
+
 bool loadProduct(int id, ProductInfo &info)
 {
     QVariantMap values;
@@ -114,8 +133,11 @@ int saveProduct(int id, const ProductInfo &info)
 {
     QVariantMap values;
     for (auto it = info.texts.constBegin(); it != info.texts.constEnd(); ++it) {
+        QVariant floor;
         if (it.key() == QLatin1String("Price"))
             values.insert(it.key(), store::leadingNumber(it.value()));
+        else if (it.key() == kStockFloorField)
+            values.insert(it.key(), stockFloorValue(it.value(), floor) ? floor : QVariant());
         else
             values.insert(it.key(), it.value());
     }
@@ -164,8 +186,8 @@ ListColumns productListColumns()
         columns.keys << productFieldColumn(k);
         columns.titles << names.at(k);
     }
-    columns.keys << QStringLiteral("Memo");
-    columns.titles << QStringLiteral("备注");
+    columns.keys << kStockFloorField << QStringLiteral("Memo");
+    columns.titles << QStringLiteral("最低库存") << QStringLiteral("备注");
     return columns;
 }
 

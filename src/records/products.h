@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 namespace grid {
 class Grid;
@@ -41,8 +42,16 @@ bool saveProductFieldNames(const QStringList &names);
 // Memo, then "P" + k for each defined field in order of k.
 QStringList productBoxFields(const QStringList &fieldNames);
 
+// The column of a product's 最低库存: the stock at or below which it is to
+// be reordered; empty (null) when it has none.
+inline const QString kStockFloorField = QStringLiteral("MinNum");
+
+// The 最低库存 a text gives: null for an empty text (no floor), the number
+// for a number (blanks around it allowed); false for any other text.
+bool stockFloorValue(const QString &text, QVariant &floor);
+
 // One product as its dialog edits it: the box texts by field name
-// (Name, Price, Unit, Memo, P0 … P9).
+// (Name, Price, Unit, Memo, P0 … P9, MinNum).
 struct ProductInfo
 {
     int id = 0;
@@ -53,8 +62,9 @@ struct ProductInfo
 bool loadProduct(int id, ProductInfo &info);
 // Stores the texts under id, adding a product when there is none (id 0
 // always adds one). The price is the leading number of its text (0 when
-// none); every other field is stored as typed. Returns the stored ID, 0 on
-// failure.
+// none); the floor as stockFloorValue reads it (a text that is no number
+// is stored as no floor); every other field is stored as typed. Returns the
+// stored ID, 0 on failure.
 int saveProduct(int id, const ProductInfo &info);
 
 // The values of the named custom fields of every product (codes or
@@ -62,7 +72,7 @@ int saveProduct(int id, const ProductInfo &info);
 QHash<qint64, QStringList> productCodes();
 
 // The product list's columns: ID, 序号, 产品名称, 市场定价, 单位, the
-// defined custom fields in order of k, 备注.
+// defined custom fields in order of k, 最低库存, 备注.
 ListColumns productListColumns();
 // The product list: tag "Pro", whole table in table order, report title
 // "产品表".
