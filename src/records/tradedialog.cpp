@@ -238,6 +238,13 @@ bool TradeDialog::checkAndSave()
             return false;
         }
     }
+    // Stock below zero is how a mistyped quantity shows: the user says
+    // whether it is meant.
+    double stockNow = 0;
+    if (m_table.table == saleTable().table && saleTakesStockBelowZero(entry(), stockNow)
+        && !store::prompts().question(
+                QStringLiteral("库存不足：当前库存 %1，仍要保存吗？").arg(plainNumber(stockNow))))
+        return false;
     return saveRecord();
 }
 

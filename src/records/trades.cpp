@@ -318,4 +318,16 @@ double currentStock(int productId)
     return rs.valueAt(0, 0).toDouble() - rs.valueAt(0, 1).toDouble();
 }
 
+bool saleTakesStockBelowZero(const TradeEntry &entry, double &stockNow)
+{
+    const int product = idFromText(entry.lists.value(0));
+    stockNow = currentStock(product);
+    double after = stockNow - store::leadingNumber(entry.boxes.value(1));
+    // An edited sale gives back what it took when it was stored.
+    StoredTrade stored;
+    if (loadTrade(saleTable(), idFromText(entry.number), stored) && stored.refs.value(0) == product)
+        after += store::leadingNumber(stored.boxes.value(1));
+    return after < 0 && after < stockNow;
+}
+
 } // namespace records

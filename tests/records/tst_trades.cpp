@@ -315,7 +315,8 @@ void TestTrades::amountChain()
 
 // Texts in number boxes store their leading number; the memo as typed; the
 // choices become the next sale's defaults; the sales list reloads (a write
-// the database refuses: tst_masters::savingRefused).
+// the database refuses: tst_masters::savingRefused). A sale that takes the
+// stock below zero is saved only when the user says so.
 void TestTrades::savingText()
 {
     QPointer<SaleDialog> dialog = ShowSaleDialog(0);
@@ -324,8 +325,13 @@ void TestTrades::savingText()
     typeInto(dialog->box(3), QStringLiteral("abc"));
     typeInto(dialog->box(4), QStringLiteral("O'Neil 要 100%"));
     dialog->datePicker()->setDate(QDate(2024, 3, 5));
+    m.prompts->answers = {false, true};
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QVERIFY(dialog);
+    QCOMPARE(count(QStringLiteral("Sale")), 0);
     QTest::mouseClick(dialog->button(0), Qt::LeftButton);
     QTRY_VERIFY(!dialog);
+    QCOMPARE(m.prompts->questions, QStringList(2, "库存不足：当前库存 0，仍要保存吗？"));
 
     QCOMPARE(count(QStringLiteral("Sale")), 1);
     store::RecordSet rs;
@@ -341,6 +347,18 @@ void TestTrades::savingText()
         QVERIFY2(rs.value(c) == expected.at(c), qPrintable(rs.value(c).toString()));
     QCOMPARE(store::GetVar(QStringLiteral("默认值_Acc")), QStringLiteral("00001|现金"));
     QCOMPARE(m.host.reloads, 1);
+
+    // Editing: only a change that lowers the stock further asks.
+    m.prompts->questions.clear();
+    dialog = ShowSaleDialog(1);
+    typeInto(dialog->box(1), QStringLiteral("13"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(m.prompts->questions, QStringList{"库存不足：当前库存 -12，仍要保存吗？"});
+    typeInto(dialog->box(1), QStringLiteral("5"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(m.prompts->questions.size(), 1);
+    QCOMPARE(field(QStringLiteral("Sale"), 1, QStringLiteral("Num")).toDouble(), 5.0);
 }
 
 // Editing sale 42 shows 0000042 and the stored amounts and stores into the
