@@ -569,8 +569,32 @@ void MainWindow::showLastAutoBackup()
                                              QDir::toNativeSeparators(backups.last())));
 }
 
+void MainWindow::showLowStock()
+{
+    if (!m_lowStockNote) {
+        // A tool button, not a command button: it is a note to click on.
+        m_lowStockNote = new QToolButton(this);
+        m_lowStockNote->setAutoRaise(true);
+        m_lowStockNote->setStyleSheet(QStringLiteral("color: #b00000;"));
+        m_lowStockNote->setCursor(Qt::PointingHandCursor);
+        statusBar()->addPermanentWidget(m_lowStockNote);
+        connect(m_lowStockNote, &QToolButton::clicked, this, [] {
+            const QVector<records::LowStock> low = records::lowStockProducts();
+            store::prompts().message(low.isEmpty() ? QStringLiteral("没有库存不足的产品。")
+                                                   : QStringLiteral("库存不足的产品：\n")
+                                                             + records::lowStockListText(low));
+        });
+    }
+    const int count = store::CurrentUser.isEmpty() || store::CurrentAccountFile.isEmpty()
+                              ? 0
+                              : int(records::lowStockProducts().size());
+    m_lowStockNote->setText(QStringLiteral("有 %1 种产品库存不足").arg(count));
+    m_lowStockNote->setVisible(count > 0);
+}
+
 void MainWindow::ApplyRights()
 {
+    showLowStock();
     const RightsPlan plan = planRights(store::CurrentUser, store::CurrentRights);
     SST->setEnabled(plan.recordTabsEnabled);
     for (auto it = Com.cbegin(); it != Com.cend(); ++it)

@@ -1,5 +1,7 @@
 #include "products.h"
 
+#include "trades.h"
+
 #include "grid/grid.h"
 #include "store/access.h"
 #include "store/formatting.h"
@@ -169,6 +171,40 @@ QHash<qint64, QStringList> productCodes()
             codes.insert(rs.valueAt(row, 0).toLongLong(), values);
     }
     return codes;
+}
+
+QVector<LowStock> lowStockProducts()
+{
+    QVector<LowStock> low;
+    store::RecordSet rs;
+    store::OpenQuery(rs,
+                     QStringLiteral("SELECT ID,Name,MinNum,(SELECT Sum(Num) FROM Pur WHERE "
+                                    "Pur.PID=Pro.ID),(SELECT Sum(Num) FROM Sale WHERE "
+                                    "Sale.PID=Pro.ID) FROM Pro WHERE MinNum IS NOT NULL ORDER BY "
+                                    "Name"));
+    for (int row = 0; row < rs.recordCount(); ++row) {
+        LowStock product;
+        product.id = rs.valueAt(row, 0).toInt();
+        product.name = rs.valueAt(row, 1).toString();
+        product.floor = rs.valueAt(row, 2).toDouble();
+        product.stock = rs.valueAt(row, 3).toDouble() - rs.valueAt(row, 4).toDouble();
+        if (product.stock <= product.floor)
+            low << product;
+    }
+    return low;
+}
+
+QString lowStockListText(const QVector<LowStock> &products, int maxLines)
+{
+    QStringList lines;
+    for (int i = 0; i < products.size() && i < maxLines; ++i) {
+        const LowStock &p = products.at(i);
+        lines << QStringLiteral("%1：库存 %2，最低库存 %3")
+                         .arg(p.name, plainNumber(p.stock), plainNumber(p.floor));
+    }
+    if (products.size() > maxLines)
+        lines << QStringLiteral("……另有 %1 种").arg(products.size() - maxLines);
+    return lines.join(QLatin1Char('\n'));
 }
 
 ListColumns productListColumns()

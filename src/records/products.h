@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 namespace grid {
 class Grid;
@@ -49,6 +50,26 @@ inline const QString kStockFloorField = QStringLiteral("MinNum");
 // The 最低库存 a text gives: null for an empty text (no floor), the number
 // for a number (blanks around it allowed); false for any other text.
 bool stockFloorValue(const QString &text, QVariant &floor);
+
+// A product whose stock is at or below its 最低库存.
+struct LowStock
+{
+    int id = 0;
+    QString name;
+    double stock = 0;
+    double floor = 0;
+};
+
+// Every product with a floor whose stock now (currentStock; 0 without any
+// purchase or sale) is at or below it, in name order. Empty when the set
+// has no floors (or no such column, as a set that could not be brought up
+// to date).
+QVector<LowStock> lowStockProducts();
+
+// The list of low products as the user reads it: one line per product,
+// "name：库存 X，最低库存 Y", at most maxLines of them and then how many
+// more there are.
+QString lowStockListText(const QVector<LowStock> &products, int maxLines = 30);
 
 // One product as its dialog edits it: the box texts by field name
 // (Name, Price, Unit, Memo, P0 … P9, MinNum).
