@@ -14,6 +14,7 @@
 #include "records/productdialog.h"
 #include "records/saledialog.h"
 #include "store/access.h"
+#include "ui/combofinder.h"
 #include "ui/helpers.h"
 
 #include <QAction>
@@ -653,6 +654,14 @@ void TestMainWindow::lowStockNote()
     QTest::mouseClick(note, Qt::LeftButton);
     QCOMPARE(m_fx->prompts.messages,
              QStringList{"库存不足的产品：\n钢管：库存 5，最低库存 5\n角钢：库存 0，最低库存 0"});
+    // The filter bar's name box finds products by initials; the typed text
+    // stays the filter's value.
+    m_window->CB[0]->setCurrentIndex(0);
+    m_window->CB_Click(0);
+    QTest::keyClicks(m_window->CB[2], QStringLiteral("jg"));
+    QCOMPARE(m_window->CB[2]->findChild<ui::ComboFinder *>()->shownEntries(), QStringList{"角钢"});
+    QCOMPARE(m_window->filterBar(0).textValue, QStringLiteral("jg"));
+
     m_window->mLogout_Click();
     QVERIFY(!note->isVisible());
 }
