@@ -46,6 +46,7 @@ const Group kGroups[] = {
         {"maintenance", bench::maintenanceFigures},
         {"sets", bench::setsFigures},
         {"cli", bench::cliFigures},
+        {"find", bench::findFigures},
 };
 
 } // namespace

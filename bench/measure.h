@@ -97,5 +97,6 @@ void receiptFigures(const Context &context);     // bench_receipts.cpp
 void maintenanceFigures(const Context &context); // bench_maintenance.cpp
 void setsFigures(const Context &context);        // bench_sets.cpp
 void cliFigures(const Context &context);         // bench_cli.cpp
+void findFigures(const Context &context);        // bench_find.cpp
 
 } // namespace bench

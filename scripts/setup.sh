@@ -9,7 +9,7 @@ packages=(g++ cmake ninja-build ccache pkg-config
           libsqlcipher-dev sqlcipher postgresql libpq-dev
           libxlsxwriter-dev libfreexl-dev libquazip1-qt6-dev libminizip-dev
           fonts-noto-cjk fonts-wqy-zenhei fonts-arphic-uming qt6-translations-l10n xvfb xauth
-          desktop-file-utils librsvg2-bin file poppler-utils)
+          desktop-file-utils librsvg2-bin file poppler-utils libicu-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,6 +5,9 @@
 #include "records/trades.h"
 #include "store/access.h"
 
+#include <QColor>
+#include <QSet>
+
 #include <algorithm>
 
 namespace analysis {
@@ -14,6 +17,35 @@ namespace {
 // Days without movement shown at most before one movement; a longer
 // stretch shows as one row.
 constexpr int kMaxGapDays = 1000;
+
+const QString kLowStockNote = QStringLiteral("红字：库存不高于最低库存的产品");
+
+// Marks the rows of the one-day stock whose product is at or below its
+// 最低库存 on that day (red text on a light red ground, since a printout may
+// lose the colour, the note under the grid says what it means). The rows
+// are found by name, as the grid shows them. Returns how many were marked;
+// 0 also for a set whose products have no floors.
+int markLowStock(grid::Grid &grid)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT Pro.Name FROM Pro,(SELECT PID,Sum(Sm) AS Sm FROM "
+                                        "T_AnaStock GROUP BY PID) AS Ana WHERE Ana.PID=Pro.ID AND "
+                                        "Pro.MinNum IS NOT NULL AND Ana.Sm<=Pro.MinNum"));
+    QSet<QString> low;
+    for (int r = 0; r < rs.recordCount(); ++r)
+        low.insert(rs.valueAt(r, 0).toString());
+    int marked = 0;
+    for (int row = grid.fixedRows(); row < grid.rows() && !low.isEmpty(); ++row) {
+        if (!low.contains(grid.textMatrix(row, 1)))
+            continue;
+        for (int col = 1; col <= 2; ++col) {
+            grid.setCellForeColor(row, col, QColor(0xb0, 0, 0));
+            grid.setCellBackColor(row, col, QColor(0xff, 0xe4, 0xe1));
+        }
+        ++marked;
+    }
+    return marked;
+}
 
 } // namespace
 
@@ -66,6 +98,7 @@ ChartData AnalyseStock(grid::Grid &grid, QDate date1, QDate date2, const QString
         return failAnalysis(grid);
     }
 
+    QString note;
     if (date2.addDays(-1) == date1) {
         setupResultGrid(grid, QStringLiteral("Name"), QStringLiteral("产品"), QStringLiteral("Sm"),
                         QStringLiteral("库存"));
@@ -80,6 +113,8 @@ ChartData AnalyseStock(grid::Grid &grid, QDate date1, QDate date2, const QString
                                QStringLiteral("Name"), QStringLiteral("Sm"), ValueKind::Quantity)) {
             return failAnalysis(grid);
         }
+        if (markLowStock(grid) > 0)
+            note = kLowStockNote;
     } else {
         setupResultGrid(grid, QStringLiteral("Dat"), QStringLiteral("日期"), QStringLiteral("Sm"),
                         QStringLiteral("总库存量"));
@@ -116,7 +151,8 @@ ChartData AnalyseStock(grid::Grid &grid, QDate date1, QDate date2, const QString
     }
     return finishAnalysis(grid,
                           analysisTitle(QStringLiteral("库存情况分析"),
-                                        QStringLiteral(" 日期：") + dayText(QDate::currentDate())));
+                                        QStringLiteral(" 日期：") + dayText(QDate::currentDate())),
+                          note);
 }
 
 } // namespace analysis

@@ -13,6 +13,7 @@
 #include "grid/gridops.h"
 #include "records/logindialog.h"
 #include "records/passworddialog.h"
+#include "records/products.h"
 #include "records/rights.h"
 #include "store/access.h"
 #include "store/accountsets.h"
@@ -21,6 +22,7 @@
 #include "store/maintenance.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/combofinder.h"
 #include "ui/helpers.h"
 #include "ui/windowmemory.h"
 
@@ -364,6 +366,14 @@ void MainWindow::buildFilterBar(int tab, QWidget *row, QLayout *rowLayout)
             = newConditionBox(panel, QStringLiteral("包含"),
                               {QStringLiteral("包含"), QStringLiteral("等于")}, false, px(900));
     CB[base + 2] = newConditionBox(panel, QString(), {}, true, px(2000));
+    // Typing lists the names the text finds (by name, initials, or for
+    // products a code kept in a named field); the typed text stays the
+    // filter's value.
+    new ui::ComboFinder(CB[base + 2], ui::ComboFinder::Entries::Name, true, [this, base] {
+        return CB.value(base)->currentData().toString() == QLatin1String("Pro")
+                       ? records::productCodes()
+                       : QHash<qint64, QStringList>();
+    });
     CB[base + 3] = newChoiceBox(panel,
                                 {{QStringLiteral("售价"), QStringLiteral("Price")},
                                  {QStringLiteral("数量"), QStringLiteral("Num")},
@@ -567,8 +577,32 @@ void MainWindow::showLastAutoBackup()
                                              QDir::toNativeSeparators(backups.last())));
 }
 
+void MainWindow::showLowStock()
+{
+    if (!m_lowStockNote) {
+        // A tool button, not a command button: it is a note to click on.
+        m_lowStockNote = new QToolButton(this);
+        m_lowStockNote->setAutoRaise(true);
+        m_lowStockNote->setStyleSheet(QStringLiteral("color: #b00000;"));
+        m_lowStockNote->setCursor(Qt::PointingHandCursor);
+        statusBar()->addPermanentWidget(m_lowStockNote);
+        connect(m_lowStockNote, &QToolButton::clicked, this, [] {
+            const QVector<records::LowStock> low = records::lowStockProducts();
+            store::prompts().message(low.isEmpty() ? QStringLiteral("没有库存不足的产品。")
+                                                   : QStringLiteral("库存不足的产品：\n")
+                                                             + records::lowStockListText(low));
+        });
+    }
+    const int count = store::CurrentUser.isEmpty() || store::CurrentAccountFile.isEmpty()
+                              ? 0
+                              : int(records::lowStockProducts().size());
+    m_lowStockNote->setText(QStringLiteral("有 %1 种产品库存不足").arg(count));
+    m_lowStockNote->setVisible(count > 0);
+}
+
 void MainWindow::ApplyRights()
 {
+    showLowStock();
     const RightsPlan plan = planRights(store::CurrentUser, store::CurrentRights);
     SST->setEnabled(plan.recordTabsEnabled);
     for (auto it = Com.cbegin(); it != Com.cend(); ++it)
@@ -856,6 +890,9 @@ void MainWindow::CB_Click(int index)
             op->setEnabled(true);
         }
         ui::FillNameCombo(value, table);
+        if (auto *finder
+            = value->findChild<ui::ComboFinder *>(QString(), Qt::FindDirectChildrenOnly))
+            finder->refresh();
         value->setFocus();
     } else if (field == 3) {
         CB[base + 5]->setFocus();

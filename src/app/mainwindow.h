@@ -17,6 +17,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QToolButton;
 class QRadioButton;
 
 namespace grid {
@@ -173,6 +174,10 @@ private:
     // The status bar names the newest automatic backup of the open set.
     void showLastAutoBackup();
     QLabel *m_backupNote = nullptr;
+    // "有 N 种产品库存不足" for a logged-in user while products are at or
+    // below their floor; a click lists them.
+    void showLowStock();
+    QToolButton *m_lowStockNote = nullptr;
 
     QWidget *m_central = nullptr;
     MainLayout m_layout;

@@ -5,6 +5,7 @@
 
 #include "store/formatting.h"
 #include "store/params.h"
+#include "store/prompts.h"
 #include "ui/helpers.h"
 
 #include <QFrame>
@@ -53,6 +54,13 @@ ProductDialog::ProductDialog(QWidget *parent)
     addFieldBox(1, QStringLiteral("销售定价："), QStringLiteral("Price"));
     addFieldBox(2, QStringLiteral("产品单位："), QStringLiteral("Unit"));
     addFieldBox(3, QStringLiteral("备注信息："), QStringLiteral("Memo"));
+    // Below every custom field, whatever their number.
+    m_floorBox = newBox();
+    m_floorBox->setPlaceholderText(QStringLiteral("空：不设下限"));
+    const int floorRow = boxRow(kProductBoxCount);
+    m_boxes->addWidget(new QLabel(QStringLiteral("最低库存："), this), floorRow, 0);
+    m_boxes->addWidget(m_floorBox, floorRow, 1);
+    m_boxes->setRowMinimumHeight(floorRow, ui::pixels(kRowTwips));
 
     auto *line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
@@ -115,12 +123,20 @@ void ProductDialog::LoadContent(int id)
         if (TXT.at(i))
             TXT.at(i)->setText(info.texts.value(m_fields.at(i)));
     }
+    m_floorBox->setText(info.texts.value(kStockFloorField));
     m_idBox->setText(masterNumberText(info.id));
     m_proposed = false;
 }
 
 bool ProductDialog::SaveContent()
 {
+    QVariant floor;
+    if (!stockFloorValue(m_floorBox->text(), floor)) {
+        store::prompts().message(QStringLiteral("最低库存必须是数字（不设下限请留空）！"));
+        m_floorBox->setFocus(Qt::OtherFocusReason);
+        m_floorBox->selectAll();
+        return false;
+    }
     // A proposed number is only shown: another product may have taken it
     // since, and saving into it would overwrite that product.
     const int id = m_proposed ? 0 : int(store::leadingNumber(m_idBox->text()));
@@ -129,6 +145,7 @@ bool ProductDialog::SaveContent()
         if (TXT.at(i))
             info.texts.insert(m_fields.at(i), TXT.at(i)->text());
     }
+    info.texts.insert(kStockFloorField, m_floorBox->text());
     const int stored = saveProduct(id, info);
     if (stored == 0)
         return false;

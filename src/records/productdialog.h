@@ -8,6 +8,7 @@
 
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 
 namespace records {
 
@@ -44,6 +45,8 @@ public:
     QLabel *label(int index) const { return Lbl.value(index); }
     // Rows of custom-field boxes added by AddTxt.
     int addedRows() const { return m_addedRows; }
+    // The 最低库存 box, below the others: empty for no floor, else a number.
+    QLineEdit *floorBox() const { return m_floorBox; }
 
 protected:
     bool saveShown() override { return SaveContent(); }
@@ -54,6 +57,7 @@ private:
     QVector<QLabel *> Lbl;
     QStringList m_fields;
     QGridLayout *m_boxes = nullptr;
+    QLineEdit *m_floorBox = nullptr;
     int m_addedRows = 0;
     // The number box shows a proposal for a new product, not a stored one.
     bool m_proposed = false;

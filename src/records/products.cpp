@@ -1,8 +1,14 @@
 #include "products.h"
 
+#include "trades.h"
+
 #include "grid/grid.h"
 #include "store/access.h"
 #include "store/formatting.h"
+
+#include <QLocale>
+
+#include <cmath>
 
 namespace records {
 
@@ -96,6 +102,21 @@ QStringList productBoxFields(const QStringList &fieldNames)
     return fields;
 }
 
+bool stockFloorValue(const QString &text, QVariant &floor)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) {
+        floor = QVariant();
+        return true;
+    }
+    bool ok = false;
+    const double value = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok || !std::isfinite(value))
+        return false;
+    floor = value;
+    return true;
+}
+
 bool loadProduct(int id, ProductInfo &info)
 {
     QVariantMap values;
@@ -114,12 +135,76 @@ int saveProduct(int id, const ProductInfo &info)
 {
     QVariantMap values;
     for (auto it = info.texts.constBegin(); it != info.texts.constEnd(); ++it) {
+        QVariant floor;
         if (it.key() == QLatin1String("Price"))
             values.insert(it.key(), store::leadingNumber(it.value()));
+        else if (it.key() == kStockFloorField)
+            values.insert(it.key(), stockFloorValue(it.value(), floor) ? floor : QVariant());
         else
             values.insert(it.key(), it.value());
     }
     return saveMasterRecord(QStringLiteral("Pro"), id, values);
+}
+
+QHash<qint64, QStringList> productCodes()
+{
+    QHash<qint64, QStringList> codes;
+    QStringList columns;
+    const QStringList names = productFieldNames();
+    for (int k = 0; k < names.size(); ++k) {
+        if (!names.at(k).isEmpty())
+            columns << productFieldColumn(k);
+    }
+    if (columns.isEmpty())
+        return codes;
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT ID,") + columns.join(QLatin1Char(','))
+                                 + QStringLiteral(" FROM Pro"));
+    for (int row = 0; row < rs.recordCount(); ++row) {
+        QStringList values;
+        for (int c = 1; c <= columns.size(); ++c) {
+            const QString value = boxText(rs.valueAt(row, c)).trimmed();
+            if (!value.isEmpty())
+                values << value;
+        }
+        if (!values.isEmpty())
+            codes.insert(rs.valueAt(row, 0).toLongLong(), values);
+    }
+    return codes;
+}
+
+QVector<LowStock> lowStockProducts()
+{
+    QVector<LowStock> low;
+    store::RecordSet rs;
+    store::OpenQuery(rs,
+                     QStringLiteral("SELECT ID,Name,MinNum,(SELECT Sum(Num) FROM Pur WHERE "
+                                    "Pur.PID=Pro.ID),(SELECT Sum(Num) FROM Sale WHERE "
+                                    "Sale.PID=Pro.ID) FROM Pro WHERE MinNum IS NOT NULL ORDER BY "
+                                    "Name"));
+    for (int row = 0; row < rs.recordCount(); ++row) {
+        LowStock product;
+        product.id = rs.valueAt(row, 0).toInt();
+        product.name = rs.valueAt(row, 1).toString();
+        product.floor = rs.valueAt(row, 2).toDouble();
+        product.stock = rs.valueAt(row, 3).toDouble() - rs.valueAt(row, 4).toDouble();
+        if (product.stock <= product.floor)
+            low << product;
+    }
+    return low;
+}
+
+QString lowStockListText(const QVector<LowStock> &products, int maxLines)
+{
+    QStringList lines;
+    for (int i = 0; i < products.size() && i < maxLines; ++i) {
+        const LowStock &p = products.at(i);
+        lines << QStringLiteral("%1：库存 %2，最低库存 %3")
+                         .arg(p.name, plainNumber(p.stock), plainNumber(p.floor));
+    }
+    if (products.size() > maxLines)
+        lines << QStringLiteral("……另有 %1 种").arg(products.size() - maxLines);
+    return lines.join(QLatin1Char('\n'));
 }
 
 ListColumns productListColumns()
@@ -137,8 +222,8 @@ ListColumns productListColumns()
         columns.keys << productFieldColumn(k);
         columns.titles << names.at(k);
     }
-    columns.keys << QStringLiteral("Memo");
-    columns.titles << QStringLiteral("备注");
+    columns.keys << kStockFloorField << QStringLiteral("Memo");
+    columns.titles << QStringLiteral("最低库存") << QStringLiteral("备注");
     return columns;
 }
 

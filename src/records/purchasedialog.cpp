@@ -82,11 +82,11 @@ void PurchaseDialog::ListClick(int index)
 {
     if (index != 0 && index != 1)
         return;
-    const int productId = idFromText(list(0)->currentText());
+    const int productId = idFromText(chosen(0));
     // Without a product there is nothing to hint at; the old hint stays.
     if (productId == 0)
         return;
-    const PurchasePriceHint hint = purchasePriceHint(productId, idFromText(list(1)->currentText()));
+    const PurchasePriceHint hint = purchasePriceHint(productId, idFromText(chosen(1)));
     m_priceHint = hint.value;
     box(0)->setToolTip(hint.tooltip);
 }

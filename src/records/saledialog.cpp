@@ -91,13 +91,13 @@ void SaleDialog::refreshHints()
 
 void SaleDialog::readProductHint()
 {
-    m_productHint = productListPrice(idFromText(list(0)->currentText()));
+    m_productHint = productListPrice(idFromText(chosen(0)));
     list(0)->setToolTip(QStringLiteral("产品标准定价：") + m_productHint);
 }
 
 void SaleDialog::readCustomerHint()
 {
-    m_customerHint = customerDiscount(idFromText(list(1)->currentText()));
+    m_customerHint = customerDiscount(idFromText(chosen(1)));
     list(1)->setToolTip(discountTooltip(m_customerHint));
 }
 

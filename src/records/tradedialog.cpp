@@ -3,6 +3,7 @@
 #include "accountdialog.h"
 #include "customerdialog.h"
 #include "productdialog.h"
+#include "products.h"
 #include "rights.h"
 #include "staffdialog.h"
 #include "vendordialog.h"
@@ -11,6 +12,7 @@
 #include "store/params.h"
 #include "store/prompts.h"
 #include "store/session.h"
+#include "ui/combofinder.h"
 #include "ui/dialogkeys.h"
 #include "ui/helpers.h"
 #include "ui/shellhost.h"
@@ -61,13 +63,26 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
     for (int i = 0; i < 4; ++i) {
         auto *combo = new QComboBox(this);
         combo->setMinimumWidth(ui::pixels(2800));
-        // An entry is picked from the drop-down only; typing selects nothing.
+        // Scrolling and the arrow keys never change the entry in passing.
         combo->installEventFilter(this);
         CMB.append(combo);
+        // Typing finds an entry by its name or initials, a product also by
+        // the codes kept in its named fields; a scanned code goes straight
+        // on to the quantity.
+        auto *finder = new ui::ComboFinder(combo, ui::ComboFinder::Entries::IdName, false,
+                                           table.listTables.at(i) == QLatin1String("Pro")
+                                                   ? ui::ComboFinder::CodeSource(productCodes)
+                                                   : ui::ComboFinder::CodeSource());
+        m_finders.append(finder);
         auto *add = new QPushButton(QStringLiteral("添加"), this);
         Com.append(add);
         auto *line = new QHBoxLayout;
         line->addWidget(combo, 1);
+        if (i == 0) {
+            m_stockLabel = new QLabel(this);
+            m_stockLabel->setMinimumWidth(ui::pixels(1200));
+            line->addWidget(m_stockLabel);
+        }
         line->addWidget(add);
         layout->addWidget(new QLabel(texts.listLabels.value(i), this), row + i / 2, (i % 2) * 2);
         layout->addLayout(line, row + i / 2, (i % 2) * 2 + 1);
@@ -88,6 +103,13 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
         }
     }
     row += 3;
+    // The stock shows for the product the list shows, and for nothing else.
+    connect(CMB[0], &QComboBox::currentIndexChanged, this, &TradeDialog::showStock);
+    connect(CMB[0], &QComboBox::editTextChanged, this, &TradeDialog::showStock);
+    connect(m_finders[0], &ui::ComboFinder::scanned, this, [this] {
+        TXT[1]->setFocus(Qt::OtherFocusReason);
+        TXT[1]->selectAll();
+    });
     // The designed contents, set before the chain is connected: quantity 1,
     // nothing paid yet.
     TXT[1]->setText(QStringLiteral("1"));
@@ -102,12 +124,17 @@ TradeDialog::TradeDialog(const TradeTable &table, const TradeDialogTexts &texts,
     connect(TXT[2], &QLineEdit::textChanged, this,
             [this](const QString &text) { TXT[3]->setText(text); });
 
+    // 保存并继续 stores the record and keeps the dialog for the next line of
+    // the same customer or vendor.
+    m_saveAndContinue = new QPushButton(QStringLiteral("保存并继续"), this);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Com[0]);
+    buttons->addWidget(m_saveAndContinue);
     buttons->addWidget(Com[1]);
     layout->addLayout(buttons, row, 0, 1, 4);
     connect(Com[0], &QPushButton::clicked, this, &TradeDialog::confirm);
+    connect(m_saveAndContinue, &QPushButton::clicked, this, &TradeDialog::saveAndContinue);
     connect(Com[1], &QPushButton::clicked, this, &QWidget::close);
 
     // Tab walks the dialog as it reads; Enter in any box (the memo last)
@@ -121,12 +148,18 @@ void TradeDialog::SetRight()
         Com[i + 2]->setEnabled(HasRight(store::CurrentRights, m_texts.addRights.value(i)));
 }
 
+QString TradeDialog::chosen(int index) const
+{
+    const QComboBox *combo = CMB.value(index);
+    return combo ? ui::ComboFinder::chosenText(combo) : QString();
+}
+
 TradeEntry TradeDialog::entry() const
 {
     TradeEntry e;
     e.number = m_idBox->text();
-    for (const QComboBox *combo : CMB)
-        e.lists << combo->currentText();
+    for (int i = 0; i < CMB.size(); ++i)
+        e.lists << chosen(i);
     for (const QLineEdit *edit : TXT)
         e.boxes << edit->text();
     const QDate day = DTP->date();
@@ -138,8 +171,10 @@ TradeEntry TradeDialog::entry() const
 void TradeDialog::openEmpty()
 {
     DTP->setDate(QDate::currentDate());
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         ui::FillIdNameCombo(CMB[i], m_table.listTables.at(i), QStringLiteral("Name"));
+        m_finders[i]->refresh();
+    }
 }
 
 void TradeDialog::loadRecord(int id)
@@ -183,7 +218,7 @@ bool TradeDialog::saveRecord()
     return true;
 }
 
-void TradeDialog::confirm()
+bool TradeDialog::checkAndSave()
 {
     // The dialog is modeless: the user may have opened another account set
     // meanwhile. Its products, partners and accounts of the same numbers are
@@ -192,21 +227,56 @@ void TradeDialog::confirm()
     // right that opened the dialog is gone.
     if (!m_session.checkBeforeSaving()) {
         close();
-        return;
+        return false;
     }
     // The choices are remembered even when the check below refuses them.
     for (int i = 0; i < 4; ++i)
-        store::SetVar(kDefaultPrefix + m_table.listTables.at(i), CMB[i]->currentText());
-    for (const QComboBox *combo : std::as_const(CMB)) {
-        if (combo->currentText().isEmpty()) {
+        store::SetVar(kDefaultPrefix + m_table.listTables.at(i), chosen(i));
+    for (int i = 0; i < 4; ++i) {
+        if (chosen(i).isEmpty()) {
             store::prompts().message(m_texts.refusal);
-            return;
+            return false;
         }
     }
+    // Stock below zero is how a mistyped quantity shows: the user says
+    // whether it is meant.
+    double stockNow = 0;
+    if (m_table.table == saleTable().table && saleTakesStockBelowZero(entry(), stockNow)
+        && !store::prompts().question(
+                QStringLiteral("库存不足：当前库存 %1，仍要保存吗？").arg(plainNumber(stockNow))))
+        return false;
+    return saveRecord();
+}
+
+void TradeDialog::confirm()
+{
     // Stay open when nothing could be stored, so the typed data is not lost.
-    if (!saveRecord())
+    if (checkAndSave())
+        close();
+}
+
+void TradeDialog::saveAndContinue()
+{
+    if (!checkAndSave())
         return;
-    close();
+    // The next line is a new record of the same date, partner, account and
+    // salesman; the product and what was typed for it go.
+    m_idBox->clear();
+    m_loadedDate = QDateTime();
+    CMB[0]->setCurrentIndex(-1);
+    CMB[0]->setEditText(QString());
+    // In chain order, so the amounts the chain fills in are cleared after.
+    for (QLineEdit *edit : std::as_const(TXT))
+        edit->clear();
+    CMB[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void TradeDialog::showStock()
+{
+    const int product = idFromText(chosen(0));
+    m_stockLabel->setText(product == 0
+                                  ? QString()
+                                  : QStringLiteral("库存：") + plainNumber(currentStock(product)));
 }
 
 void TradeDialog::addMaster(int index)
@@ -216,7 +286,7 @@ void TradeDialog::addMaster(int index)
     QSet<qint64> known;
     for (int k = 0; k < combo->count(); ++k)
         known.insert(qint64(store::leadingNumber(combo->itemText(k))));
-    const QString chosen = combo->currentText();
+    const QString shown = chosen(index);
 
     const QString caption = openMasterDialog(table, parentWidget());
     if (caption.isEmpty())
@@ -227,10 +297,11 @@ void TradeDialog::addMaster(int index)
     if (!self)
         return;
     ui::FillIdNameCombo(combo, table, QStringLiteral("Name"));
+    m_finders[index]->refresh();
     // The refill selects the saved default; the list shows the record just
     // added instead, or else what it showed before. Either way the choice
     // step runs for it, so price, hints and tooltips belong to what shows.
-    int select = combo->findText(chosen);
+    int select = combo->findText(shown);
     for (int k = 0; k < combo->count(); ++k) {
         if (!known.contains(qint64(store::leadingNumber(combo->itemText(k))))) {
             select = k;
@@ -248,24 +319,17 @@ bool TradeDialog::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress: {
-        // Tab and Shift+Tab still move on, so the boxes below stay reachable
-        // from the keyboard; Enter and Esc reach the dialog (save, cancel);
-        // F4 and Alt+Down open the drop-down to pick from. Every other key
-        // is swallowed.
+        // The arrow keys would step to another entry unseen; Alt+Down (and
+        // F4) open the drop-down to pick from. Typed text finds entries.
         const auto *key = static_cast<QKeyEvent *>(event);
         switch (key->key()) {
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-        case Qt::Key_F4:
-            return false;
         case Qt::Key_Down:
         case Qt::Key_Up:
+        case Qt::Key_PageDown:
+        case Qt::Key_PageUp:
             return !(key->modifiers() & Qt::AltModifier);
         default:
-            return true;
+            return false;
         }
     }
     case QEvent::Wheel:

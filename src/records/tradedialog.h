@@ -14,8 +14,13 @@
 
 class QComboBox;
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace ui {
+class ComboFinder;
+}
 
 namespace records {
 
@@ -44,9 +49,15 @@ public:
     // List i, box i, button i (0 确定, 1 取消, 2 to 5 添加), the order number
     // box and the date picker.
     QComboBox *list(int index) const { return CMB.value(index); }
+    // The entry list index shows, empty when it shows typed text that is no
+    // entry.
+    QString chosen(int index) const;
     QLineEdit *box(int index) const { return TXT.value(index); }
     QPushButton *button(int index) const { return Com.value(index); }
     QLineEdit *idBox() const { return m_idBox; }
+    QPushButton *saveAndContinueButton() const { return m_saveAndContinue; }
+    // "库存：N" beside the product: the chosen product's stock now.
+    QLabel *stockLabel() const { return m_stockLabel; }
     QDateEdit *datePicker() const { return DTP; }
 
     // Enables each 添加 button when the current rights grant its token.
@@ -77,16 +88,24 @@ protected:
     const TradeTable &m_table;
 
 private:
+    // The checks and the saving that 确定 and 保存并继续 share; false when
+    // the dialog is to stay as it is.
+    bool checkAndSave();
     void confirm();
+    void saveAndContinue();
+    void showStock();
     void addMaster(int index);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     TradeDialogTexts m_texts;
     QVector<QComboBox *> CMB;
+    QVector<ui::ComboFinder *> m_finders; // typing finds the entries of CMB
     QVector<QLineEdit *> TXT;
     QVector<QPushButton *> Com;
     QLineEdit *m_idBox = nullptr;
     QDateEdit *DTP = nullptr;
+    QPushButton *m_saveAndContinue = nullptr;
+    QLabel *m_stockLabel = nullptr;
     // The account set whose master rows fill the lists, and the login whose
     // rights opened the dialog.
     store::SessionStamp m_session;

@@ -342,4 +342,27 @@ QString productListPrice(int productId)
     return price.toString();
 }
 
+double currentStock(int productId)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT (SELECT Sum(Num) FROM Pur WHERE PID=%1),"
+                                        "(SELECT Sum(Num) FROM Sale WHERE PID=%1)")
+                                 .arg(productId));
+    if (rs.recordCount() == 0)
+        return 0;
+    return rs.valueAt(0, 0).toDouble() - rs.valueAt(0, 1).toDouble();
+}
+
+bool saleTakesStockBelowZero(const TradeEntry &entry, double &stockNow)
+{
+    const int product = idFromText(entry.lists.value(0));
+    stockNow = currentStock(product);
+    double after = stockNow - store::leadingNumber(entry.boxes.value(1));
+    // An edited sale gives back what it took when it was stored.
+    StoredTrade stored;
+    if (loadTrade(saleTable(), idFromText(entry.number), stored) && stored.refs.value(0) == product)
+        after += store::leadingNumber(stored.boxes.value(1));
+    return after < 0 && after < stockNow;
+}
+
 } // namespace records

@@ -124,4 +124,14 @@ QString amountText(const QString &price, const QString &quantity);
 // no such product.
 QString productListPrice(int productId);
 
+// The stock of product id now: all its purchased quantities less all its
+// sold ones (0 when it has none).
+double currentStock(int productId);
+
+// For a sale about to be saved: true when saving entry lowers its product's
+// stock below zero (a stock already below zero that the entry does not
+// lower asks nothing). stockNow is the product's stock before the saving,
+// with the stored sale that entry edits still counted.
+bool saleTakesStockBelowZero(const TradeEntry &entry, double &stockNow);
+
 } // namespace records

@@ -174,13 +174,22 @@ QString receiptsSql(bool temporary, SqlTarget target = SqlTarget::Sqlite)
            + receiptTablesSql("Pmt", "VID", temporary, target);
 }
 
+// The stock below which a product is to be reordered; empty (null) for a
+// product without one.
+QString stockFloorSql(SqlTarget target = SqlTarget::Sqlite)
+{
+    return QStringLiteral("ALTER TABLE Pro ADD COLUMN MinNum %1;\n").arg(typesFor(target).number);
+}
+
 const QVector<SchemaStep> &schemaSteps(SqlTarget target = SqlTarget::Sqlite)
 {
     static const QVector<SchemaStep> sqlite = {
             {"结构_收付款", receiptsSql(false)},
+            {"结构_最低库存", stockFloorSql()},
     };
     static const QVector<SchemaStep> postgres = {
             {"结构_收付款", receiptsSql(false, SqlTarget::Postgres)},
+            {"结构_最低库存", stockFloorSql(SqlTarget::Postgres)},
     };
     return target == SqlTarget::Postgres ? postgres : sqlite;
 }
@@ -355,20 +364,48 @@ bool EnsureSchema(const QString &fileName)
     return false;
 }
 
+namespace {
+
+// The tables of the schema with their columns, as spelled there: the base
+// tables, then what the steps create or add.
+const QVector<QPair<QString, QStringList>> &schemaTables()
+{
+    static const QVector<QPair<QString, QStringList>> tables = [] {
+        QVector<QPair<QString, QStringList>> found;
+        const QString sql = createTablesSql() + allStepsSql();
+        static const QRegularExpression statement(QStringLiteral(
+                "CREATE TABLE (\\S+) \\(([^;]*)\\);|ALTER TABLE (\\S+) ADD COLUMN (\\S+)"));
+        for (auto it = statement.globalMatch(sql); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            if (!m.captured(1).isEmpty()) {
+                QStringList names;
+                for (const QString &column : m.captured(2).split(QStringLiteral(", ")))
+                    names << column.section(QLatin1Char(' '), 0, 0);
+                found.append({m.captured(1), names});
+                continue;
+            }
+            for (auto &table : found) {
+                if (table.first == m.captured(3))
+                    table.second << m.captured(4);
+            }
+        }
+        return found;
+    }();
+    return tables;
+}
+
+} // namespace
+
 QString schemaSpelling(const QString &name)
 {
     // The server keeps unquoted names in lower case; lists and field look-ups
     // show them as the schema writes them.
     static const QHash<QString, QString> spellings = [] {
         QHash<QString, QString> found;
-        const QString sql = createTablesSql() + receiptsSql(false);
-        static const QRegularExpression table(QStringLiteral("CREATE TABLE (\\S+) \\(([^;]*)\\);"));
-        for (auto it = table.globalMatch(sql); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            found.insert(m.captured(1).toLower(), m.captured(1));
-            for (const QString &column : m.captured(2).split(QStringLiteral(", ")))
-                found.insert(column.section(QLatin1Char(' '), 0, 0).toLower(),
-                             column.section(QLatin1Char(' '), 0, 0));
+        for (const auto &[table, columns] : schemaTables()) {
+            found.insert(table.toLower(), table);
+            for (const QString &column : columns)
+                found.insert(column.toLower(), column);
         }
         return found;
     }();
@@ -377,21 +414,11 @@ QString schemaSpelling(const QString &name)
 
 QStringList schemaColumns(const QString &table)
 {
-    static const QHash<QString, QStringList> columns = [] {
-        QHash<QString, QStringList> found;
-        const QString sql = createTablesSql() + receiptsSql(false);
-        static const QRegularExpression create(
-                QStringLiteral("CREATE TABLE (\\S+) \\(([^;]*)\\);"));
-        for (auto it = create.globalMatch(sql); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            QStringList names;
-            for (const QString &column : m.captured(2).split(QStringLiteral(", ")))
-                names << column.section(QLatin1Char(' '), 0, 0);
-            found.insert(m.captured(1).toLower(), names);
-        }
-        return found;
-    }();
-    return columns.value(table.toLower());
+    for (const auto &[name, columns] : schemaTables()) {
+        if (name.compare(table, Qt::CaseInsensitive) == 0)
+            return columns;
+    }
+    return QStringList();
 }
 
 QString PostgresSchemaSql()

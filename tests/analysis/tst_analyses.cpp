@@ -225,6 +225,16 @@ void TestAnalyses::stockOfOneDay()
     // A product chosen: only its movements.
     AnalyseStock(*m_grid, day("2024-01-31"), day("2024-01-31"), "7", false);
     QCOMPARE(rows(*m_grid), QStringList({"钢管=10"}));
+
+    // Products at or below their floor that day are marked, and the note
+    // under the grid says so.
+    exec(QStringLiteral("UPDATE Pro SET MinNum=6 WHERE ID=7"));
+    exec(QStringLiteral("UPDATE Pro SET MinNum=-3 WHERE ID=9"));
+    AnalyseStock(*m_grid, day("2024-02-01"), day("2024-02-01"), "0", true);
+    QCOMPARE(rows(*m_grid), QStringList({"钢管=6", "角钢=0", "O'Neil扳手=-2.5",
+                                         "红字：库存不高于最低库存的产品="}));
+    QVERIFY(m_grid->cellForeColor(2, 2).isValid());
+    QVERIFY(!m_grid->cellForeColor(4, 2).isValid());
 }
 
 // A longer range: the day-by-day total, movements before the start carried

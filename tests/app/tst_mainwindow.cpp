@@ -14,6 +14,7 @@
 #include "records/productdialog.h"
 #include "records/saledialog.h"
 #include "store/access.h"
+#include "ui/combofinder.h"
 #include "ui/helpers.h"
 
 #include <QAction>
@@ -24,6 +25,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
+#include <QToolButton>
 
 using namespace app;
 using testsupport::column;
@@ -76,6 +79,7 @@ private slots:
     void keywordPlaceholder();
     void conditionPanel();
     void splitterStaysInsideFrame();
+    void lowStockNote();
 
 private:
     std::unique_ptr<testsupport::MainWindowFixture> m_fx;
@@ -625,6 +629,41 @@ void TestMainWindow::splitterStaysInsideFrame()
     const MainLayout tiny = computeMainLayout(100, 100, {{-1, -1, -1, -1}});
     QCOMPARE(tiny.sst.size(), QSize(0, 0));
     QCOMPARE(tiny.pic[0].width(), 0);
+}
+
+// After login the status bar says how many products are at or below their
+// floor (a product never bought counts as 0, one without a floor never); a
+// click lists them. Nobody logged in sees nothing.
+void TestMainWindow::lowStockNote()
+{
+    testsupport::exec(QStringLiteral("INSERT INTO Pro (ID, Name, MinNum) VALUES (1, '钢管', 5), "
+                                     "(2, '角钢', 0), (3, '铁丝', NULL), (4, '铜线', 2)"));
+    testsupport::exec(QStringLiteral("INSERT INTO Pur (Dat, PID, Num) VALUES ('2024-01-01', 1, 8), "
+                                     "('2024-01-01', 4, 10), ('2024-01-01', 3, -1)"));
+    testsupport::exec(
+            QStringLiteral("INSERT INTO Sale (Dat, PID, Num) VALUES ('2024-01-02', 1, 3)"));
+    m_fx->login();
+    QToolButton *note = nullptr;
+    for (QToolButton *button : m_window->statusBar()->findChildren<QToolButton *>()) {
+        if (button->text().endsWith(QStringLiteral("种产品库存不足")))
+            note = button;
+    }
+    QVERIFY(note);
+    QCOMPARE(note->text(), QStringLiteral("有 2 种产品库存不足"));
+    QVERIFY(note->isVisible());
+    QTest::mouseClick(note, Qt::LeftButton);
+    QCOMPARE(m_fx->prompts.messages,
+             QStringList{"库存不足的产品：\n钢管：库存 5，最低库存 5\n角钢：库存 0，最低库存 0"});
+    // The filter bar's name box finds products by initials; the typed text
+    // stays the filter's value.
+    m_window->CB[0]->setCurrentIndex(0);
+    m_window->CB_Click(0);
+    QTest::keyClicks(m_window->CB[2], QStringLiteral("jg"));
+    QCOMPARE(m_window->CB[2]->findChild<ui::ComboFinder *>()->shownEntries(), QStringList{"角钢"});
+    QCOMPARE(m_window->filterBar(0).textValue, QStringLiteral("jg"));
+
+    m_window->mLogout_Click();
+    QVERIFY(!note->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

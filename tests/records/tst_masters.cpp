@@ -190,7 +190,8 @@ KeyboardWalk openForWalk(const QString &name)
         walk.cycle << d->datePicker();
         for (int i = 0; i < 4; ++i)
             walk.cycle << d->list(i) << d->button(i + 2);
-        walk.cycle << boxes(d, {0, 1, 2, 3, 4}) << d->button(0) << d->button(1) << d->idBox();
+        walk.cycle << boxes(d, {0, 1, 2, 3, 4}) << d->button(0) << d->saveAndContinueButton()
+                   << d->button(1) << d->idBox();
         walk.dialog = d;
         walk.ok = d->button(0);
     } else if (name == QLatin1String("fields")) {
@@ -211,7 +212,8 @@ KeyboardWalk openForWalk(const QString &name)
     } else {
         MasterDialog *d = name == QLatin1String("Staff") ? ShowStaffDialog(0) : showDialog(name, 0);
         if (name == QLatin1String("Pro"))
-            walk.cycle << boxes(d, {0, 1, 2, 3, 4, 5});
+            walk.cycle << boxes(d, {0, 1, 2, 3, 4, 5})
+                       << static_cast<ProductDialog *>(d)->floorBox();
         else if (name == QLatin1String("Cus"))
             walk.cycle << boxes(d, {0, 1, 10}) << d->findChild<QComboBox *>()
                        << boxes(d, {2, 3, 4, 5, 6, 7, 8, 9, 11});
@@ -269,6 +271,7 @@ private slots:
     void keyboardWalk();
     void namesFitTheirBoxes();
     void productTypedWithKeysOnly();
+    void stockFloor();
 
 private:
     Fixture m;
@@ -423,8 +426,8 @@ void TestMasters::customFields()
 
     grid::Grid list;
     LoadProductList(list);
-    QCOMPARE(titles(list),
-             (QStringList{"ID", "序号", "产品名称", "市场定价", "单位", "颜色", "产地", "备注"}));
+    QCOMPARE(titles(list), (QStringList{"ID", "序号", "产品名称", "市场定价", "单位", "颜色",
+                                        "产地", "最低库存", "备注"}));
     QCOMPARE(list.textMatrix(2, 6), QStringLiteral("杭州"));
 
     // Cleared at 0: the column goes, the value stays for a new definition
@@ -433,7 +436,7 @@ void TestMasters::customFields()
     store::SetVar(QStringLiteral("产品定义XP1"), QStringLiteral("不是字段"));
     defineFields({{2, QStringLiteral("产地")}});
     LoadProductList(list);
-    QCOMPARE(titles(list).mid(4), (QStringList{"单位", "产地", "备注"}));
+    QCOMPARE(titles(list).mid(4), (QStringList{"单位", "产地", "最低库存", "备注"}));
     const QString quoted = QStringLiteral("尺寸'英寸\"%_");
     defineFields({{0, quoted}, {2, QStringLiteral("产地")}});
     QCOMPARE(productFieldNames(), (QStringList{quoted, "", "产地", "", "", "", "", "", "", ""}));
@@ -626,6 +629,7 @@ void TestMasters::savingRefused()
     m.host.tab = tab;
 
     auto [shown, confirm, typed] = openChanged(window, id);
+    m.prompts->answers = {true}; // a new sale may take the stock below zero
     QTest::mouseClick(confirm, Qt::LeftButton);
     QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
     QVERIFY(shown && shown->isVisible());
@@ -775,6 +779,33 @@ void TestMasters::productTypedWithKeysOnly()
     const QStringList fields = {"Name", "Price", "Unit", "Memo", "P0", "P2"};
     for (int i = 0; i < fields.size(); ++i)
         QCOMPARE(field(QStringLiteral("Pro"), 1, fields.at(i)).toString(), typed.at(i));
+}
+
+// A product's 最低库存 is a number or nothing: other text is refused in the
+// dialog with the typing kept; the list shows the floor.
+void TestMasters::stockFloor()
+{
+    QPointer<ProductDialog> dialog = showProductDialog(0, false);
+    dialog->box(0)->setText(QStringLiteral("钢管"));
+    dialog->floorBox()->setText(QStringLiteral("五个"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(m.prompts->messages, QStringList{"最低库存必须是数字（不设下限请留空）！"});
+    m.prompts->messages.clear();
+    QVERIFY(dialog);
+    QCOMPARE(count(QStringLiteral("Pro")), 0);
+    dialog->floorBox()->setText(QStringLiteral(" 2.5 "));
+    save(dialog.data());
+    QCOMPARE(field(QStringLiteral("Pro"), 1, QStringLiteral("MinNum")), QVariant(2.5));
+
+    grid::Grid list;
+    LoadProductList(list);
+    QCOMPARE(list.textMatrix(2, titles(list).indexOf(QStringLiteral("最低库存"))),
+             QStringLiteral("2.50"));
+    dialog = showProductDialog(1);
+    QCOMPARE(dialog->floorBox()->text(), QStringLiteral("2.5"));
+    dialog->floorBox()->clear();
+    save(dialog.data());
+    QVERIFY(field(QStringLiteral("Pro"), 1, QStringLiteral("MinNum")).isNull());
 }
 
 QTEST_MAIN(TestMasters)

@@ -6,9 +6,11 @@
 
 #include "masterfixture.h"
 #include "store/params.h"
+#include "ui/combofinder.h"
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -61,10 +63,12 @@ QStringList amounts(const TradeDialog *dialog)
     return texts;
 }
 
+// Picks an entry as from the list's drop-down.
 void choose(TradeDialog *dialog, int list, const QString &entry)
 {
-    dialog->list(list)->setCurrentIndex(dialog->list(list)->findText(entry));
-    dialog->ListClick(list);
+    QComboBox *combo = dialog->list(list);
+    combo->setCurrentIndex(combo->findText(entry));
+    emit combo->activated(combo->currentIndex());
 }
 
 } // namespace
@@ -92,6 +96,7 @@ private slots:
     void shortcutsKeepHintsTrue();
     void listKeys();
     void purchaseDialog();
+    void saveAndContinue();
 
 private:
     Fixture m;
@@ -310,7 +315,8 @@ void TestTrades::amountChain()
 
 // Texts in number boxes store their leading number; the memo as typed; the
 // choices become the next sale's defaults; the sales list reloads (a write
-// the database refuses: tst_masters::savingRefused).
+// the database refuses: tst_masters::savingRefused). A sale that takes the
+// stock below zero is saved only when the user says so.
 void TestTrades::savingText()
 {
     QPointer<SaleDialog> dialog = ShowSaleDialog(0);
@@ -319,8 +325,13 @@ void TestTrades::savingText()
     typeInto(dialog->box(3), QStringLiteral("abc"));
     typeInto(dialog->box(4), QStringLiteral("O'Neil 要 100%"));
     dialog->datePicker()->setDate(QDate(2024, 3, 5));
+    m.prompts->answers = {false, true};
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QVERIFY(dialog);
+    QCOMPARE(count(QStringLiteral("Sale")), 0);
     QTest::mouseClick(dialog->button(0), Qt::LeftButton);
     QTRY_VERIFY(!dialog);
+    QCOMPARE(m.prompts->questions, QStringList(2, "库存不足：当前库存 0，仍要保存吗？"));
 
     QCOMPARE(count(QStringLiteral("Sale")), 1);
     store::RecordSet rs;
@@ -336,6 +347,18 @@ void TestTrades::savingText()
         QVERIFY2(rs.value(c) == expected.at(c), qPrintable(rs.value(c).toString()));
     QCOMPARE(store::GetVar(QStringLiteral("默认值_Acc")), QStringLiteral("00001|现金"));
     QCOMPARE(m.host.reloads, 1);
+
+    // Editing: only a change that lowers the stock further asks.
+    m.prompts->questions.clear();
+    dialog = ShowSaleDialog(1);
+    typeInto(dialog->box(1), QStringLiteral("13"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QCOMPARE(m.prompts->questions, QStringList{"库存不足：当前库存 -12，仍要保存吗？"});
+    typeInto(dialog->box(1), QStringLiteral("5"));
+    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(m.prompts->questions.size(), 1);
+    QCOMPARE(field(QStringLiteral("Sale"), 1, QStringLiteral("Num")).toDouble(), 5.0);
 }
 
 // Editing sale 42 shows 0000042 and the stored amounts and stores into the
@@ -466,23 +489,57 @@ void TestTrades::shortcutsKeepHintsTrue()
                  chosenList == 1 ? chosen : QStringLiteral("00001|张三"));
 }
 
-// The lists are picked from their drop-down only: keys and the mouse wheel
-// leave the entry alone.
+// Typing finds a product by initials or name; a scanned code and Enter
+// choose its one product and go on to the quantity, a code of two products
+// lists both and chooses nothing. Arrow keys and the wheel change nothing.
 void TestTrades::listKeys()
 {
+    store::SetVar(QStringLiteral("产品定义_P2"), QStringLiteral("条码"));
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name, Price, P2) VALUES (9, '钢板', 40, '6902')"));
+    exec(QStringLiteral("UPDATE Pro SET P2='6901' WHERE ID=7"));
+    exec(QStringLiteral("UPDATE Pro SET P2='6902' WHERE ID=8"));
     SaleDialog *dialog = ShowSaleDialog(0);
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     QComboBox *products = dialog->list(0);
+    const auto *finder = products->findChild<ui::ComboFinder *>();
+    QVERIFY(finder);
     products->setFocus();
-    QVERIFY(products->hasFocus());
-    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Home})
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up})
         QTest::keyClick(products, key);
-    QTest::keyClicks(products, QStringLiteral("j"));
     QWheelEvent wheel(QPointF(5, 5), products->mapToGlobal(QPointF(5, 5)), QPoint(),
                       QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(products, &wheel);
-    QCOMPARE(products->currentText(), QStringLiteral("00007|钢管"));
+    QCOMPARE(dialog->chosen(0), QStringLiteral("00007|钢管"));
+
+    const auto typeOver = [products](const QString &text) {
+        products->lineEdit()->selectAll();
+        QTest::keyClicks(products, text);
+    };
+    typeOver(QStringLiteral("jg"));
+    QCOMPARE(finder->shownEntries(), QStringList{"00008|角钢"});
+    QCOMPARE(dialog->chosen(0), QString());
+    // As an input method commits a character.
+    products->lineEdit()->selectAll();
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("钢"));
+    QApplication::sendEvent(products->lineEdit(), &commit);
+    QCOMPARE(finder->shownEntries(), (QStringList{"00009|钢板", "00007|钢管", "00008|角钢"}));
+
+    typeOver(QStringLiteral("6902"));
+    QTest::keyClick(products->lineEdit(), Qt::Key_Return);
+    QCOMPARE(finder->shownEntries(), (QStringList{"00009|钢板", "00008|角钢"}));
+    QCOMPARE(dialog->chosen(0), QString());
+    QCOMPARE(dialog->stockLabel()->text(), QString());
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(count(QStringLiteral("Sale")), 0);
+
+    typeOver(QStringLiteral("6902"));
+    typeOver(QStringLiteral("6901"));
+    QTest::keyClick(products->lineEdit(), Qt::Key_Return);
+    QCOMPARE(dialog->chosen(0), QStringLiteral("00007|钢管"));
     QCOMPARE(dialog->box(0)->text(), QStringLiteral("22.5"));
+    QVERIFY(dialog->box(1)->hasFocus());
+    QCOMPARE(count(QStringLiteral("Sale")), 0);
 }
 
 // A new purchase has no price, only a hint: the chosen product's list price,
@@ -524,6 +581,44 @@ void TestTrades::purchaseDialog()
     QVERIFY(dialog->SavePurInfo());
     QCOMPARE(count(QStringLiteral("Pur")), 4);
     QCOMPARE(field(QStringLiteral("Pur"), 4, QStringLiteral("Pay1")).toDouble(), 40.0);
+}
+
+// 保存并继续 stores the line and clears product, price, quantity and amounts
+// for the next one, keeping date, customer, account and salesman; the stock
+// beside the product counts every purchase and sale.
+void TestTrades::saveAndContinue()
+{
+    addRecord("Pur", 3, "2024-01-10", 20, QString(), 10.5);
+    addRecord("Sale", 1, "2024-01-11", 30, QString(), 2);
+    store::SetVar(QStringLiteral("默认值_Acc"), QStringLiteral("00001|现金"));
+    SaleDialog *dialog = ShowSaleDialog(0);
+    QCOMPARE(dialog->stockLabel()->text(), QStringLiteral("库存：8.5"));
+    choose(dialog, 1, QStringLiteral("00002|李四"));
+    dialog->datePicker()->setDate(QDate(2024, 2, 3));
+    typeInto(dialog->box(1), QStringLiteral("3"));
+    typeInto(dialog->box(4), QStringLiteral("第一行"));
+    QTest::mouseClick(dialog->saveAndContinueButton(), Qt::LeftButton);
+    QCOMPARE(count(QStringLiteral("Sale")), 2);
+    QCOMPARE(field(QStringLiteral("Sale"), 2, QStringLiteral("Num")).toDouble(), 3.0);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->chosen(0), QString());
+    QCOMPARE(dialog->stockLabel()->text(), QString());
+    QCOMPARE(amounts(dialog) << dialog->box(4)->text(), (QStringList{"", "", "", "", ""}));
+    QCOMPARE(dialog->idBox()->text(), QString());
+    QCOMPARE((QStringList{dialog->chosen(1), dialog->chosen(2), dialog->chosen(3)}),
+             (QStringList{"00002|李四", "00001|现金", "00002|zunta"}));
+    QCOMPARE(dialog->datePicker()->date(), QDate(2024, 2, 3));
+
+    // Without a product the next line is refused; with one it is a new sale.
+    QTest::mouseClick(dialog->saveAndContinueButton(), Qt::LeftButton);
+    QCOMPARE(m.prompts->messages, QStringList{"产品/客户/收款账号/销售人员不能为空！"});
+    m.prompts->messages.clear();
+    choose(dialog, 0, QStringLiteral("00007|钢管"));
+    QCOMPARE(dialog->stockLabel()->text(), QStringLiteral("库存：5.5"));
+    typeInto(dialog->box(1), QStringLiteral("2"));
+    QTest::mouseClick(dialog->saveAndContinueButton(), Qt::LeftButton);
+    QCOMPARE(count(QStringLiteral("Sale")), 3);
+    QCOMPARE(field(QStringLiteral("Sale"), 3, QStringLiteral("CID")).toInt(), 2);
 }
 
 QTEST_MAIN(TestTrades)

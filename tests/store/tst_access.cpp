@@ -365,7 +365,7 @@ void TestAccess::schemaTablesAndFields()
             = {{"Sale", "ID:I Dat:T PID:I CID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"},
                {"Pur", "ID:I Dat:T PID:I VID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"},
                {"Pro", "ID:I Name:S Price:D Unit:S P0:S P1:S P2:S P3:S P4:S P5:S P6:S P7:S P8:S "
-                       "P9:S Memo:S"},
+                       "P9:S Memo:S MinNum:D"},
                {"Cus", "ID:I Name:S CName:S Disc:D Prov:S Region:S Address:S PC:S Phone:S Mobile:S "
                        "Fax:S Email:S Websit:S Memo:S"},
                {"Prov", "Name:S"},

@@ -530,16 +530,24 @@ void TestAccountSets::anOldSetGainsTheNewTablesOnce()
 {
     createSets({"旧", "只读旧"});
     const QStringList keys = SchemaStepKeys();
-    QVERIFY(keys.contains(QStringLiteral("结构_收付款")));
+    QCOMPARE(keys.mid(0, 2), (QStringList{"结构_收付款", "结构_最低库存"}));
     const QString stepRows = QStringLiteral("SELECT Count(*) FROM 参数 WHERE Var='结构_收付款'");
+    const QString floorRows = QStringLiteral("SELECT Count(*) FROM 参数 WHERE Var='结构_最低库存'");
     for (int n : {1, 2}) {
         const QString path = file(accountSetFileName(n));
         QCOMPARE(firstValue(path, stepRows).toInt(), 1);
+        QCOMPARE(firstValue(path, floorRows).toInt(), 1);
         addCustomers(path, 3);
         const DatabasePtr db = Registry::open(path);
-        QVERIFY(db->execNative(QStringLiteral("DROP TABLE Rcv; DROP TABLE RcvLine; DROP TABLE Pmt; "
-                                              "DROP TABLE PmtLine; DELETE FROM 参数 WHERE Var "
-                                              "LIKE '结构%'")));
+        // Products as they were before they had a floor.
+        QVERIFY(db->execNative(
+                QStringLiteral("DROP TABLE Rcv; DROP TABLE RcvLine; DROP TABLE Pmt; "
+                               "DROP TABLE PmtLine; DELETE FROM 参数 WHERE Var LIKE '结构%'; "
+                               "DROP TABLE Pro; CREATE TABLE Pro (ID INTEGER PRIMARY KEY "
+                               "AUTOINCREMENT, Name TEXT, Price DOUBLE DEFAULT 0, Unit TEXT, P0 "
+                               "TEXT, P1 TEXT, P2 TEXT, P3 TEXT, P4 TEXT, P5 TEXT, P6 TEXT, P7 "
+                               "TEXT, P8 TEXT, P9 TEXT, Memo TEXT); INSERT INTO Pro (Name) "
+                               "VALUES ('钢管')")));
     }
     Registry::closeAll();
     const QString ro = file(accountSetFileName(2));
@@ -552,7 +560,14 @@ void TestAccountSets::anOldSetGainsTheNewTablesOnce()
     QVERIFY(EnsureSchema(accountSetFileName(1)));
     const QString path = file(accountSetFileName(1));
     QCOMPARE(firstValue(path, stepRows).toInt(), 1);
+    QCOMPARE(firstValue(path, floorRows).toInt(), 1);
     QCOMPARE(customerCount(path), 3);
+    const QString floor = QStringLiteral("SELECT Name, MinNum FROM Pro");
+    QCOMPARE(firstValue(path, floor), QVariant(QStringLiteral("钢管")));
+    QVERIFY(firstValue(path, QStringLiteral("SELECT MinNum FROM Pro")).isNull());
+    // Once: opening it again changes nothing and fails nothing.
+    QVERIFY(EnsureSchema(accountSetFileName(1)));
+    QCOMPARE(firstValue(path, floorRows).toInt(), 1);
     for (const char *table : {"Rcv", "RcvLine", "Pmt", "PmtLine"})
         QCOMPARE(firstValue(path, QStringLiteral("SELECT Count(*) FROM ") + QLatin1String(table)),
                  QVariant(0));
@@ -560,6 +575,7 @@ void TestAccountSets::anOldSetGainsTheNewTablesOnce()
     QVERIFY(MakeAccountSetCurrent(1));
     QCOMPARE(firstValue(ro, QStringLiteral("SELECT Count(*) FROM Rcv")), QVariant(0));
     QCOMPARE(firstValue(ro, stepRows).toInt(), 0);
+    QCOMPARE(firstValue(ro, floorRows).toInt(), 0);
     QCOMPARE(customerCount(ro), 3);
 }
 
