@@ -98,5 +98,6 @@ void maintenanceFigures(const Context &context); // bench_maintenance.cpp
 void setsFigures(const Context &context);        // bench_sets.cpp
 void cliFigures(const Context &context);         // bench_cli.cpp
 void findFigures(const Context &context);        // bench_find.cpp
+void serverFigures(const Context &context);      // bench_server.cpp
 
 } // namespace bench

@@ -251,7 +251,9 @@ bool TableExists(const QString &table, const QString &file)
     Connection conn;
     if (!OpenConn(conn, file))
         return false;
-    return conn->tableNames().contains(table, Qt::CaseSensitive);
+    // The server keeps the names of scratch tables in lower case.
+    return conn->tableNames().contains(table,
+                                       conn->isServer() ? Qt::CaseInsensitive : Qt::CaseSensitive);
 }
 
 bool DropTable(const QString &table, const QString &file)
@@ -262,7 +264,8 @@ bool DropTable(const QString &table, const QString &file)
         Connection conn;
         if (!OpenConn(conn, file))
             return false;
-        QString quoted = table;
+        // The server keeps unquoted names in lower case.
+        QString quoted = conn->isServer() ? table.toLower() : table;
         quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
         conn->execNative(QStringLiteral("DROP TABLE \"%1\"").arg(quoted));
     }
@@ -290,8 +293,9 @@ void DropTablesByPrefix(const QString &prefix, const QString &file)
         if (!OpenConn(conn, file))
             return;
         const QStringList all = conn->tableNames();
+        const Qt::CaseSensitivity cs = conn->isServer() ? Qt::CaseInsensitive : Qt::CaseSensitive;
         for (const QString &name : all) {
-            if (name.startsWith(prefix, Qt::CaseSensitive) && !isInternalTable(name))
+            if (name.startsWith(prefix, cs) && !isInternalTable(name))
                 names << name;
         }
     }

@@ -144,9 +144,12 @@ QStringList Database::tableNames() const
     QStringList names;
     if (m_server) {
         PgRows rows;
+        // The set's tables and this connection's own scratch tables (T_…),
+        // which other users never see.
         m_server->query(QStringLiteral("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON "
-                                       "n.oid = c.relnamespace WHERE c.relkind = 'r' AND n.nspname "
-                                       "= 'public' ORDER BY c.oid"),
+                                       "n.oid = c.relnamespace WHERE c.relkind = 'r' AND "
+                                       "(n.nspname = 'public' OR n.oid = pg_my_temp_schema()) "
+                                       "ORDER BY c.oid"),
                         rows);
         for (const QVector<QVariant> &row : std::as_const(rows.rows))
             names << schemaSpelling(row.at(0).toString());

@@ -629,8 +629,13 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
     const RowidQuery editable = withHiddenRowid(sql);
     const QString table = schemaSpelling(editable.table);
     const QStringList tableColumns = schemaColumns(table);
+    // A scratch table of an analysis (T_…, the connection's own temporary
+    // table) has no key of its own; its rows are written back by their place.
+    const bool scratch = tableColumns.isEmpty()
+                         && editable.table.startsWith(QLatin1String("T_"), Qt::CaseInsensitive);
     const QString key = table == QStringLiteral("参数")              ? QStringLiteral("Var")
                         : tableColumns.contains(QLatin1String("ID")) ? QStringLiteral("ID")
+                        : scratch                                    ? QStringLiteral("ctid")
                                                                      : QString();
     // An aggregate over the table (SELECT Count(*) FROM T) has no rows of
     // its own to edit; the server would refuse the key beside it, and inside
@@ -682,8 +687,8 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         field.declared = result.types.at(c + hidden);
         field.type = field.declared;
         const QString column = schemaSpelling(name);
-        if (hidden > 0 && tableColumns.contains(column))
-            field.originColumn = column;
+        if (hidden > 0 && (tableColumns.contains(column) || scratch))
+            field.originColumn = scratch ? field.name : column;
     }
     for (const QVector<QVariant> &row : std::as_const(result.rows)) {
         if (d->rowLimit < 0 || d->rows < d->rowLimit)

@@ -341,6 +341,19 @@ void TestServer::setsGoThereAndBack()
                   QStringLiteral("server"), QStringLiteral("upload"), QStringLiteral("--server"),
                   up}),
              QStringLiteral("3 服务器上的数据库不是空的，只能使用空数据库。"));
+    // The analyses give the same files on the server set as on the file set.
+    for (const QString &analysis : {QStringLiteral("sales"), QStringLiteral("profit")}) {
+        QStringList outputs;
+        for (const QString &set : {file, QStringLiteral("DATA00003.qsv")}) {
+            outputs << m_folder->filePath(set + analysis + QStringLiteral(".csv"));
+            QVERIFY(cli({QStringLiteral("--set=") + set, QStringLiteral("--user=zunta"),
+                         QStringLiteral("analyse"), analysis, QStringLiteral("--from=2026-01-01"),
+                         QStringLiteral("--to=2026-12-31"), QStringLiteral("--out"),
+                         outputs.last()})
+                            .startsWith(QLatin1String("0 ")));
+        }
+        QCOMPARE(testsupport::readFile(outputs.last()), testsupport::readFile(outputs.first()));
+    }
     QCOMPARE(cli({QStringLiteral("--user=zunta"), QStringLiteral("server"),
                   QStringLiteral("download"), QStringLiteral("--server"), up}),
              QStringLiteral("0 DATA00004.qdt"));

@@ -424,6 +424,11 @@ void TestPgEngine::theAccessLayerWorksOnALinkedSet()
     RecordSet rs;
     OpenQuery(rs, QStringLiteral("SELECT TOP 1 * FROM Cus ORDER BY ID DESC"));
     QCOMPARE(rs.value(QStringLiteral("ID")), QVariant(qlonglong(3)));
+    // An analysis's scratch table is found and dropped, so it can run again.
+    QVERIFY(ExecSQL(QStringLiteral("SELECT ID INTO T_AnaX FROM Cus")));
+    QVERIFY(TableExists(QStringLiteral("T_AnaX")));
+    QVERIFY(DropTable(QStringLiteral("T_AnaX")));
+    QVERIFY(!TableExists(QStringLiteral("T_AnaX")));
     Registry::closeAll();
     CurrentAccountFile.clear();
 }
