@@ -963,16 +963,24 @@ bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending,
     }
     const QString table = serverName(d->table);
     const QString key = serverName(d->serverKey);
+    // The statement gives back the row as the server keeps it now (assigned
+    // ID, converted values, new version), so a save is one round trip.
+    QStringList fieldsSql;
+    for (const Field &field : d->fields)
+        fieldsSql << (field.originColumn.isEmpty() ? QStringLiteral("NULL")
+                                                   : serverName(field.originColumn));
+    const QString returning
+            = key + QStringLiteral(", xmin::text, ") + fieldsSql.join(QStringLiteral(", "));
     QString sql;
     if (edit == Data::Edit::Adding) {
         QStringList marks;
         for (int i = 1; i <= columns.size(); ++i)
             marks << QStringLiteral("$%1").arg(i);
-        sql = columns.isEmpty()
-                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, key)
-                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                                .arg(table, columns.join(QStringLiteral(", ")),
-                                     marks.join(QStringLiteral(", ")), key);
+        sql = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2")
+                                          .arg(table, returning)
+                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                                          .arg(table, columns.join(QStringLiteral(", ")),
+                                               marks.join(QStringLiteral(", ")), returning);
     } else {
         if (columns.isEmpty())
             return true;
@@ -985,10 +993,11 @@ bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending,
             sets << QStringLiteral("%1=$%2").arg(columns.at(i)).arg(i + 1);
         // Only the row as it was read is changed: another PC's save in
         // between gives it a new version, and then nothing is written.
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3=$%4 AND xmin::text=$%5 RETURNING %3")
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3=$%4 AND xmin::text=$%5 RETURNING %6")
                       .arg(table, sets.join(QStringLiteral(", ")), key)
                       .arg(columns.size() + 1)
-                      .arg(columns.size() + 2);
+                      .arg(columns.size() + 2)
+                      .arg(returning);
         params << serverParam(d->serverKeys[size_t(d->position)], ColumnType::Null)
                << d->serverVersions[size_t(d->position)].toUtf8();
     }
@@ -1003,23 +1012,8 @@ bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending,
                                                                : kChangedByOtherUser));
         return false;
     }
-    // The row as the server keeps it now: assigned ID, converted values,
-    // new version.
-    QStringList fieldsSql;
-    for (const Field &field : d->fields)
-        fieldsSql << (field.originColumn.isEmpty() ? QStringLiteral("NULL")
-                                                   : serverName(field.originColumn));
-    PgRows row;
-    if (!d->db->m_server->query(QStringLiteral("SELECT %1, xmin::text, %2 FROM %3 WHERE %1=$1")
-                                        .arg(key, fieldsSql.join(QStringLiteral(", ")), table),
-                                {serverParam(written.rows.first().at(0), ColumnType::Null)}, row,
-                                error)
-        || row.rows.isEmpty()) {
-        setError(error, QStringLiteral("写入的记录无法读回"));
-        return false;
-    }
     const int target = edit == Data::Edit::Adding ? d->rows : d->position;
-    d->appendValues(row.rows.first(), 2);
+    d->appendValues(written.rows.first(), 2);
     if (target < d->rows - 1) {
         // Replace the row in place: move the extra row's cells over it.
         const int count = d->columns();
