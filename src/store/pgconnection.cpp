@@ -358,11 +358,24 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
         rows.types << columnTypeOf(PQftype(result, c));
     }
     rows.rows.reserve(count);
+    // A list holds many rows of the same few days: each date text is read
+    // into a date once per result.
+    QHash<QByteArray, QVariant> dates;
     for (int r = 0; r < count; ++r) {
         QVector<QVariant> row(columns);
         for (int c = 0; c < columns; ++c) {
-            if (!PQgetisnull(result, r, c))
-                row[c] = valueOf(PQgetvalue(result, r, c), rows.types.at(c));
+            if (PQgetisnull(result, r, c))
+                continue;
+            const char *text = PQgetvalue(result, r, c);
+            if (rows.types.at(c) != ColumnType::Date) {
+                row[c] = valueOf(text, rows.types.at(c));
+                continue;
+            }
+            const QByteArray key = QByteArray::fromRawData(text, PQgetlength(result, r, c));
+            auto found = dates.constFind(key);
+            if (found == dates.constEnd())
+                found = dates.insert(QByteArray(key), valueOf(text, ColumnType::Date));
+            row[c] = found.value();
         }
         rows.rows << row;
     }
