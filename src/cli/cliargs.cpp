@@ -19,8 +19,9 @@ struct CommandShape
 
 const QStringList &commonOptions()
 {
-    static const QStringList options = {QStringLiteral("--folder"), QStringLiteral("--set"),
-                                        QStringLiteral("--user"), QStringLiteral("--help")};
+    static const QStringList options
+            = {QStringLiteral("--folder"), QStringLiteral("--set"), QStringLiteral("--server"),
+               QStringLiteral("--user"), QStringLiteral("--help")};
     return options;
 }
 
@@ -90,7 +91,7 @@ const QVector<CommandShape> &commandShapes()
             {"server",
              1,
              1,
-             {QStringLiteral("--server"), QStringLiteral("--name"), QStringLiteral("--company")},
+             {QStringLiteral("--name"), QStringLiteral("--company")},
              "server init|upload|download --server CONNINFO [--name NAME --company NAME]",
              "服务器套账：init 把一个空的 PostgreSQL 数据库建成新套账；upload 把 --set 指定的套账"
              "复制到空数据库；download 把服务器套账复制为程序文件夹中的新套账。CONNINFO 是 libpq "

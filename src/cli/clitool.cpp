@@ -191,10 +191,40 @@ int runCheck()
     return kDone;
 }
 
+// Makes the server set connInfo names the current set for this run, through
+// a link of its own in a temporary folder (the program folder keeps only the
+// links the user made).
+int useServerSet(const QString &connInfo)
+{
+    static QTemporaryDir linkFolder;
+    const QString link = linkFolder.filePath(QStringLiteral("DATA00001.qsv"));
+    QString error;
+    if (!linkFolder.isValid()
+        || (!QFileInfo::exists(link) && !store::writeServerLink(link, connInfo, &error))) {
+        printError(error);
+        return kDataError;
+    }
+    store::CurrentAccountFile = link;
+    if (!store::Registry::open(link, &error)) {
+        printError(error);
+        return kDataError;
+    }
+    store::EnsureSchema(link);
+    return kDone;
+}
+
 // Finds the set named on the command line (file name, any letter case, or
-// the set's name) or, without --set, the one start-up would open.
+// the set's name; --server: a server set by its connection) or, without
+// either, the one start-up would open.
 int chooseSet(const Invocation &inv)
 {
+    if (inv.options.contains(QStringLiteral("--server"))) {
+        if (inv.options.contains(QStringLiteral("--set"))) {
+            printError(QStringLiteral("--set 和 --server 只能用一个。"));
+            return kUsage;
+        }
+        return useServerSet(inv.options.value(QStringLiteral("--server")));
+    }
     const QString wanted = inv.options.value(QStringLiteral("--set"));
     // The list keeps the connection of the current set: a set named by its
     // file is opened once, not once to list it and again to use it.
@@ -354,8 +384,7 @@ int linkServerSet(const QString &connInfo)
 }
 
 // server init|upload|download. Init and download need no set of the folder:
-// init makes one on an empty database, download logs in on the server set
-// through a link of its own that is not kept.
+// init makes one on an empty database, download logs in on the server set.
 int runServer(const Invocation &inv)
 {
     const QString connInfo = inv.options.value(QStringLiteral("--server"));
@@ -379,9 +408,12 @@ int runServer(const Invocation &inv)
         return linkServerSet(connInfo);
     }
     if (action == QLatin1String("upload")) {
-        int code = chooseSet(inv);
+        // --server names where the set goes; --set the set.
+        Invocation source = inv;
+        source.options.remove(QStringLiteral("--server"));
+        int code = chooseSet(source);
         if (code == kDone)
-            code = login(inv);
+            code = login(source);
         if (code != kDone)
             return code;
         if (!holdsRights({records::kAllRights}))
@@ -397,13 +429,8 @@ int runServer(const Invocation &inv)
         }
         return linkServerSet(connInfo);
     }
-    QTemporaryDir linkFolder;
-    const QString link = linkFolder.filePath(QStringLiteral("DATA00001.qsv"));
-    if (!linkFolder.isValid() || !store::writeServerLink(link, connInfo, &error)) {
-        printError(error);
-        return kDataError;
-    }
-    store::CurrentAccountFile = link;
+    if (const int code = useServerSet(connInfo); code != kDone)
+        return code;
     int code = login(inv);
     if (code == kDone && !holdsRights({records::kAllRights}))
         code = kRefused;

@@ -344,14 +344,21 @@ void TestServer::setsGoThereAndBack()
     // The analyses give the same files on the server set as on the file set.
     for (const QString &analysis : {QStringLiteral("sales"), QStringLiteral("profit")}) {
         QStringList outputs;
-        for (const QString &set : {file, QStringLiteral("DATA00003.qsv")}) {
-            outputs << m_folder->filePath(set + analysis + QStringLiteral(".csv"));
-            QVERIFY(cli({QStringLiteral("--set=") + set, QStringLiteral("--user=zunta"),
-                         QStringLiteral("analyse"), analysis, QStringLiteral("--from=2026-01-01"),
-                         QStringLiteral("--to=2026-12-31"), QStringLiteral("--out"),
-                         outputs.last()})
+        // The server set once by its link, once by its connection.
+        const QList<QStringList> sets = {{QStringLiteral("--set=") + file},
+                                         {QStringLiteral("--set=DATA00003.qsv")},
+                                         {QStringLiteral("--server"), up}};
+        for (const QStringList &set : sets) {
+            outputs << m_folder->filePath(QString::number(outputs.size()) + analysis
+                                          + QStringLiteral(".csv"));
+            QVERIFY(cli(set
+                        + QStringList{QStringLiteral("--user=zunta"), QStringLiteral("analyse"),
+                                      analysis, QStringLiteral("--from=2026-01-01"),
+                                      QStringLiteral("--to=2026-12-31"), QStringLiteral("--out"),
+                                      outputs.last()})
                             .startsWith(QLatin1String("0 ")));
         }
+        QCOMPARE(testsupport::readFile(outputs.at(1)), testsupport::readFile(outputs.first()));
         QCOMPARE(testsupport::readFile(outputs.last()), testsupport::readFile(outputs.first()));
     }
     QCOMPARE(cli({QStringLiteral("--user=zunta"), QStringLiteral("server"),
