@@ -3,6 +3,7 @@
 #include "formatting.h"
 #include "programfolder.h"
 #include "prompts.h"
+#include "serverlinks.h"
 #include "session.h"
 #include "workfiles.h"
 
@@ -340,6 +341,11 @@ bool CompactAccount(const QString &file, QString *error)
     if (resolved.isEmpty() || !QFileInfo::exists(path)) {
         err = QStringLiteral("没有找到要压缩的数据库文件！");
         return false;
+    }
+    // A server set is compacted by the server itself, while others work on.
+    if (isServerLink(resolved)) {
+        const DatabasePtr db = Registry::open(path, &err);
+        return db && db->execNative(QStringLiteral("VACUUM (ANALYZE)"), &err);
     }
     RemoveLeftoverWorkFiles(programFolder());
 

@@ -1,5 +1,6 @@
 #include "accountsets.h"
 
+#include "servercopy.h"
 #include "serverlinks.h"
 
 #include "access.h"
@@ -579,6 +580,12 @@ bool CopyAccountSetFile(const QString &fileName, const QString &targetPath, QStr
         if (error)
             *error = QStringLiteral("套账文件不存在：") + fileName;
         return false;
+    }
+    // A server set is written out as a file set of its own, from one
+    // snapshot while other PCs go on working.
+    if (isServerLink(fileName)) {
+        const QString connInfo = readServerLink(path, error);
+        return !connInfo.isEmpty() && DownloadAccountSet(connInfo, targetPath, error);
     }
     // The file alone must hold every commit. A set the program holds keeps
     // its connection (no second key derivation when it is used next): the

@@ -144,7 +144,8 @@ DeleteOutcome DeleteAccountSet(const QString &fileName, const QString &displayNa
 // name and renamed, so the target is either absent or a whole, consistent
 // database. While another program has the set open on its log, the copy is
 // read within one read transaction instead. Fails when the target exists or
-// another program keeps the set locked for writing.
+// another program keeps the set locked for writing. A server set is written
+// as a file set made from one snapshot of it.
 bool CopyAccountSetFile(const QString &fileName, const QString &targetPath,
                         QString *error = nullptr);
 

@@ -365,6 +365,16 @@ void TestServer::setsGoThereAndBack()
                   QStringLiteral("download"), QStringLiteral("--server"), up}),
              QStringLiteral("0 DATA00004.qdt"));
     QCOMPARE(everyRow(QStringLiteral("DATA00004.qdt")), before);
+    // A backup of the server set is an ordinary backup file of the same set.
+    const QString backup = m_folder->filePath(QStringLiteral("门店.qdb"));
+    QCOMPARE(cli({QStringLiteral("--server"), up, QStringLiteral("--user=zunta"),
+                  QStringLiteral("backup"), QStringLiteral("--out"), backup})
+                     .left(2),
+             QStringLiteral("0 "));
+    QCOMPARE(everyRow(backup), before);
+    QCOMPARE(cli({QStringLiteral("--server"), up, QStringLiteral("--user=zunta"),
+                  QStringLiteral("compact")}),
+             QStringLiteral("0 "));
     // New records on the server go on after the uploaded numbers.
     QString next;
     QVERIFY(m_cluster->psql(QStringLiteral("up"),
