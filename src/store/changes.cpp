@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -76,6 +77,23 @@ void watchDataChanges(sqlite3 *db, const QString &path)
     const auto entry = watchedFiles().insert(fileKey(path)).first;
     // std::set never moves its elements, so the pointer stays valid.
     sqlite3_set_authorizer(db, noteWrites, const_cast<QString *>(&*entry));
+}
+
+void noteDataChange(const QString &path, const QString &table)
+{
+    if (countsAsData(table.toUtf8().constData()) && !table.startsWith(QLatin1String("t_")))
+        changedFiles().insert(fileKey(path));
+}
+
+void noteDataChangeOf(const QString &path, const QString &sql)
+{
+    static const QRegularExpression writes(
+            QStringLiteral("^\\s*(?:INSERT\\s+INTO|UPDATE|DELETE\\s+FROM|ALTER\\s+TABLE|"
+                           "DROP\\s+TABLE)\\s+\"?([^\\s\"(;]+)"),
+            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = writes.match(sql);
+    if (match.hasMatch())
+        noteDataChange(path, match.captured(1));
 }
 
 bool dataChanged(const QString &path)

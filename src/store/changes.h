@@ -18,6 +18,12 @@ namespace store {
 // Called by the engine for every connection it opens on path.
 void watchDataChanges(sqlite3 *db, const QString &path);
 
+// On a server set, where no authorizer sees the statements: the engine
+// says which table a statement or a record set of the set at path (its
+// link) writes, and a table that counts marks the set changed.
+void noteDataChange(const QString &path, const QString &table);
+void noteDataChangeOf(const QString &path, const QString &sql);
+
 // True when a counting statement was prepared on the file (full path) since
 // the program started or since forgetDataChanges(path).
 bool dataChanged(const QString &path);

@@ -1,5 +1,6 @@
 #include "enginedetail.h"
 
+#include "changes.h"
 #include "jetdialect.h"
 #include "pgconnection.h"
 #include "rowinserter.h"
@@ -116,6 +117,7 @@ bool Database::exec(const QString &jetSql, QString *error)
 {
     if (m_server) {
         const QString sql = translateJet(jetSql, SqlTarget::Postgres).sql;
+        noteDataChangeOf(m_path, sql);
         return settlePending(sql, error) && m_server->exec(sql, error);
     }
     beginWriting();
@@ -133,8 +135,10 @@ bool Database::exec(const QString &jetSql, QString *error)
 
 bool Database::execNative(const QString &sql, QString *error)
 {
-    if (m_server)
+    if (m_server) {
+        noteDataChangeOf(m_path, sql);
         return settlePending(sql, error) && m_server->exec(sql, error);
+    }
     beginWriting();
     return runNative(m_db, sql, error);
 }

@@ -1,4 +1,6 @@
 #include "enginedetail.h"
+
+#include "changes.h"
 #include "pgconnection.h"
 #include "schema.h"
 
@@ -1002,6 +1004,7 @@ bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending,
                << d->serverVersions[size_t(d->position)].toUtf8();
     }
     PgRows written;
+    noteDataChange(d->db->path(), d->table);
     if (!d->db->settlePending(sql, error) || !d->db->m_server->query(sql, params, written, error))
         return false;
     if (written.rows.isEmpty()) {

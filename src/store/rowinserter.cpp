@@ -1,5 +1,6 @@
 #include "rowinserter.h"
 
+#include "changes.h"
 #include "enginedetail.h"
 #include "formatting.h"
 #include "pgconnection.h"
@@ -141,6 +142,8 @@ qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
                 id = row.value(given).toLongLong();
         }
         m_rows << row;
+        if (m_rows.size() == 1)
+            noteDataChange(m_db->path(), m_table);
         if (m_rows.size() >= 5000 && !flush(error))
             return 0;
         return id;

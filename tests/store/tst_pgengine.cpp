@@ -1,5 +1,6 @@
 #include "store/access.h"
 #include "store/accountsets.h"
+#include "store/changes.h"
 #include "store/jetdialect.h"
 #include "store/params.h"
 #include "store/pgconnection.h"
@@ -417,7 +418,10 @@ void TestPgEngine::theAccessLayerWorksOnALinkedSet()
     QVERIFY(SetVar(QStringLiteral("所属企业"), QStringLiteral("O'Neil 贸易")));
     QVERIFY(SetVar(QStringLiteral("所属企业"), QStringLiteral("华东五金")));
     QCOMPARE(GetVar(QStringLiteral("所属企业")), QStringLiteral("华东五金"));
+    // Settings do not count as data for the backup on closing; records do.
+    QVERIFY(!dataChanged(link));
     QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Cus (Name) VALUES ('甲'), ('乙'), ('甲')")));
+    QVERIFY(dataChanged(link));
     QCOMPARE(CountGroups(QStringLiteral("Cus"), QStringLiteral("Name"), QString()), 2);
     QCOMPARE(LookupValue(QStringLiteral("Cus"), 2, QStringLiteral("ID"), QStringLiteral("Name")),
              QVariant(QStringLiteral("乙")));
