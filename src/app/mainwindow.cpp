@@ -219,6 +219,12 @@ void MainWindow::buildMenus()
         }
     }
 
+    // Delivery notes of the selected sales or purchases, with the print
+    // right of their list.
+    lists->addSeparator();
+    mNote[kSalesTab] = addCommandItem(lists, QStringLiteral("打印销售单"), kSaleNoteAction);
+    mNote[kPurchaseTab] = addCommandItem(lists, QStringLiteral("打印采购单"), kPurchaseNoteAction);
+
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具"));
     mCompact
             = addCommandItem(tools, QStringLiteral("压缩及整理数据库"), QStringLiteral("mCompact"));
@@ -299,6 +305,9 @@ void MainWindow::buildListFrame(int tab)
         const int position = key.position;
         connect(shortcut, &QShortcut::activated, this, [this, position] { runListKey(position); });
     }
+    if (tab == kSalesTab || tab == kPurchaseTab)
+        connect(grid, &grid::Grid::rightClicked, this,
+                [this, tab](const QPoint &pos) { showListMenu(tab, pos); });
     connect(grid, &grid::Grid::mouseDown, this,
             [grid](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
                 if (button == Qt::LeftButton)
@@ -575,6 +584,9 @@ void MainWindow::ApplyRights()
         item->setEnabled(plan.adminMenus);
     for (int i = 2; i <= 5; ++i)
         mAcc[i]->setEnabled(plan.adminMenus);
+    for (auto it = mNote.cbegin(); it != mNote.cend(); ++it)
+        it.value()->setEnabled(plan.buttons.value(20 * it.key() + 4, false)
+                               && plan.grids.value(it.key(), false));
     // Compaction and tidying rewrite or delete records of the whole set.
     mCompact->setEnabled(plan.adminMenus);
     mDataAdjust->setEnabled(plan.adminMenus);
@@ -923,6 +935,18 @@ void MainWindow::showPictureMenu(int tab, const QPoint &globalPos)
         if (picture && !commands().savePicture(*picture))
             tellNotProvided();
     });
+    menu->popup(globalPos);
+}
+
+void MainWindow::showListMenu(int tab, const QPoint &globalPos)
+{
+    QAction *note = mNote.value(tab);
+    if (!note)
+        return;
+    auto *menu = new QMenu(QStringLiteral("列表"), this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *item = menu->addAction(note->text(), note, &QAction::trigger);
+    item->setEnabled(note->isEnabled());
     menu->popup(globalPos);
 }
 

@@ -77,6 +77,8 @@ public:
     QAction *mCompact = nullptr;
     QAction *mDataAdjust = nullptr;
     QMap<int, QAction *> mReplace;
+    // 打印销售单 (0) and 打印采购单 (1) of the 记录 menu.
+    QMap<int, QAction *> mNote;
     QAction *mModiPSD = nullptr;
     QAction *mAccSet = nullptr;
     QAction *mAbout = nullptr;
@@ -155,6 +157,8 @@ private:
     void showAbout();
     void showGridMenu(int tab, const QPoint &globalPos);
     void showPictureMenu(int tab, const QPoint &globalPos);
+    // The pop-up menu of the sales and purchase lists: the delivery note.
+    void showListMenu(int tab, const QPoint &globalPos);
     void showFrames(const QMap<int, QFrame *> &frames, int visible);
     // Places the list grid of a record tab below its condition panel while
     // that shows.

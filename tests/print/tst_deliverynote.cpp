@@ -14,6 +14,7 @@ private slots:
     void capitals_data();
     void capitals();
     void figures();
+    void pageSplit();
 };
 
 void TestDeliveryNote::capitals_data()
@@ -71,5 +72,29 @@ void TestDeliveryNote::figures()
                     .contains(QStringLiteral("nan")));
 }
 
-QTEST_APPLESS_MAIN(TestDeliveryNote)
+// Every line of a note is printed once, in order, on A4 and A5; the last
+// page keeps its room for the totals.
+void TestDeliveryNote::pageSplit()
+{
+    const QFont font = deliveryNoteFont(QString());
+    for (const double height : {297.0, 148.0, 40.0}) {
+        const Paper paper{210, height, 10, 10, 10, 10};
+        for (int lines = 0; lines <= 120; ++lines) {
+            const NotePages split = deliveryNotePages(lines, paper, font);
+            int next = 0;
+            for (int page = 1; page <= split.pages; ++page) {
+                const int count = split.lineCount(page, lines);
+                QVERIFY(count == 0 || split.firstLine(page) == next);
+                QVERIFY(count > 0 || page == split.pages); // only the totals' own page
+                next += count;
+            }
+            QCOMPARE(next, lines);
+            QVERIFY(split.lineCount(split.pages, lines) <= split.lastPage);
+            QCOMPARE(split.lineCount(split.pages + 1, lines), 0);
+        }
+    }
+    QVERIFY(deliveryNotePages(50, Paper{210, 297, 10, 10, 10, 10}, font).lastPage >= 20);
+}
+
+QTEST_MAIN(TestDeliveryNote)
 #include "tst_deliverynote.moc"
