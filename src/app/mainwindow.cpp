@@ -11,6 +11,7 @@
 
 #include "grid/grid.h"
 #include "grid/gridops.h"
+#include "grid/gridtotals.h"
 #include "records/logindialog.h"
 #include "records/passworddialog.h"
 #include "records/rights.h"
@@ -305,9 +306,13 @@ void MainWindow::buildListFrame(int tab)
         const int position = key.position;
         connect(shortcut, &QShortcut::activated, this, [this, position] { runListKey(position); });
     }
-    if (tab == kSalesTab || tab == kPurchaseTab)
+    if (tab == kSalesTab || tab == kPurchaseTab) {
         connect(grid, &grid::Grid::rightClicked, this,
                 [this, tab](const QPoint &pos) { showListMenu(tab, pos); });
+        ListTotals[tab] = new grid::TotalsLine(
+                grid, tab == kSalesTab ? QStringLiteral("未收金额") : QStringLiteral("未付金额"),
+                frame);
+    }
     connect(grid, &grid::Grid::mouseDown, this,
             [grid](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
                 if (button == Qt::LeftButton)
@@ -489,6 +494,7 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
 
         grid::Grid *grid = newEmptyGrid(frame);
         MSF1[tab] = grid;
+        AnalysisTotals[tab] = new grid::TotalsLine(grid, QString(), frame);
         connect(grid, &grid::Grid::rightClicked, this,
                 [this, tab](const QPoint &pos) { showGridMenu(tab, pos); });
 
@@ -1031,7 +1037,12 @@ void MainWindow::Form_Resize()
         if (QWidget *controls = f->findChild<QWidget *>(QStringLiteral("analysisControls"),
                                                         Qt::FindDirectChildrenOnly))
             controls->setGeometry(0, 0, analysisFrame.width(), px(600));
-        MSF1[i]->setGeometry(toPixels(m_layout.msf1[i]));
+        // The 合计 line takes the bottom of the grid's place.
+        const QRect place = toPixels(m_layout.msf1[i]);
+        const int line = std::min(AnalysisTotals[i]->sizeHint().height(), place.height() / 2);
+        MSF1[i]->setGeometry(place.adjusted(0, 0, 0, -line));
+        AnalysisTotals[i]->setGeometry(place.left(), place.bottom() + 1 - line, place.width(),
+                                       line);
         SplitLine[i]->setGeometry(toPixels(m_layout.splitLine[i]));
         Pic[i]->setGeometry(toPixels(m_layout.pic[i]));
     }
@@ -1048,6 +1059,12 @@ void MainWindow::placeListGrid(int tab)
     const QFrame *panel = CPic.value(tab);
     if (panel && !panel->isHidden())
         place.setTop(std::min(place.bottom(), place.top() + panel->height()));
+    // The 合计 line takes the bottom of the list's place.
+    if (grid::TotalsLine *totals = ListTotals.value(tab)) {
+        const int line = std::min(totals->sizeHint().height(), place.height() / 2);
+        totals->setGeometry(place.left(), place.bottom() + 1 - line, place.width(), line);
+        place.setBottom(place.bottom() - line);
+    }
     grid->setGeometry(place);
 }
 

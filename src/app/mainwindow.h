@@ -21,7 +21,8 @@ class QRadioButton;
 
 namespace grid {
 class Grid;
-}
+class TotalsLine;
+} // namespace grid
 
 namespace app {
 
@@ -66,6 +67,10 @@ public:
     QMap<int, QComboBox *> CB;
     QMap<int, QFrame *> CPic;
     QMap<int, QLineEdit *> SKey;
+    // The 合计 lines under the sales (0) and purchase (1) lists and under
+    // the analysis grids.
+    QMap<int, grid::TotalsLine *> ListTotals;
+    QMap<int, grid::TotalsLine *> AnalysisTotals;
     // Command buttons by index (20 × record tab + position).
     QMap<int, QPushButton *> Com;
 
