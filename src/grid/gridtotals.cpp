@@ -15,18 +15,47 @@ namespace {
 const QString kNumberTitle = QStringLiteral("序号");
 
 // A shown number in thousandths: its text without thousands separators, 0
-// when it is no number.
+// when it is no number. The grid's own forms ("-1234.50", "2.5") are read
+// digit by digit, since a long list has tens of thousands of them; anything
+// else goes through the general conversion.
 qint64 cellThousandths(const QString &text)
 {
     if (text.isEmpty())
         return 0;
-    bool ok = false;
-    double value = text.toDouble(&ok);
-    if (!ok) {
-        QString plain = text;
-        plain.remove(QLatin1Char(','));
-        value = plain.trimmed().toDouble(&ok);
+    qint64 whole = 0;
+    qint64 fraction = 0;
+    int decimals = -1; // -1: before the point
+    bool negative = false;
+    bool digits = false;
+    bool plain = text.size() <= 15; // within the range of qint64 thousandths
+    for (int i = 0; plain && i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c >= u'0' && c <= u'9') {
+            digits = true;
+            if (decimals < 0)
+                whole = whole * 10 + (c - u'0');
+            else if (decimals < 3)
+                fraction = fraction * 10 + (c - u'0'), ++decimals;
+            else
+                plain = false; // more decimals than thousandths hold
+        } else if (c == u'-' && i == 0) {
+            negative = true;
+        } else if (c == u'.' && decimals < 0) {
+            decimals = 0;
+        } else if (c != u',' || decimals >= 0) {
+            plain = false;
+        }
     }
+    if (plain && digits) {
+        for (int d = std::max(decimals, 0); d < 3; ++d)
+            fraction *= 10;
+        const qint64 value = whole * 1000 + fraction;
+        return negative ? -value : value;
+    }
+    QString cleaned = text;
+    cleaned.remove(QLatin1Char(','));
+    bool ok = false;
+    const double value = cleaned.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(value) || std::fabs(value) > 9e12)
         return 0;
     return std::llround(value * 1000);
