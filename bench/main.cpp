@@ -34,12 +34,18 @@ struct Group
 
 // Every group of figures, in the order they are printed.
 const Group kGroups[] = {
-        {"store", bench::storeFigures},       {"grid", bench::gridFigures},
-        {"masters", bench::mastersFigures},   {"sales", bench::salesFigures},
-        {"merge", bench::mergeFigures},       {"print", bench::printFigures},
-        {"notes", bench::notesFigures},       {"transfer", bench::transferFigures},
-        {"analysis", bench::analysisFigures}, {"maintenance", bench::maintenanceFigures},
-        {"sets", bench::setsFigures},         {"cli", bench::cliFigures},
+        {"store", bench::storeFigures},
+        {"grid", bench::gridFigures},
+        {"masters", bench::mastersFigures},
+        {"sales", bench::salesFigures},
+        {"merge", bench::mergeFigures},
+        {"print", bench::printFigures},
+        {"notes", bench::notesFigures},
+        {"transfer", bench::transferFigures},
+        {"analysis", bench::analysisFigures},
+        {"maintenance", bench::maintenanceFigures},
+        {"sets", bench::setsFigures},
+        {"cli", bench::cliFigures},
 };
 
 } // namespace
