@@ -167,17 +167,17 @@ bool ReadDeliveryNote(NoteKind kind, const QList<int> &ids, print::DeliveryNote 
 
     read.title = texts.title;
     read.company = print::DefaultReportTitle(QString());
-    read.companyLines
-            = joinFilled({store::GetVar(store::kKeyAddress).isEmpty()
-                                  ? QString()
-                                  : QStringLiteral("地址：") + store::GetVar(store::kKeyAddress),
-                          store::GetVar(store::kKeyPhone).isEmpty()
-                                  ? QString()
-                                  : QStringLiteral("电话：") + store::GetVar(store::kKeyPhone),
-                          store::GetVar(store::kKeyFax).isEmpty()
-                                  ? QString()
-                                  : QStringLiteral("传真：") + store::GetVar(store::kKeyFax)},
-                         QStringLiteral("    "));
+    // The company's address, telephone and fax, each only when it is set.
+    QStringList contact;
+    const QPair<QString, QString> lines[] = {{QStringLiteral("地址："), store::kKeyAddress},
+                                             {QStringLiteral("电话："), store::kKeyPhone},
+                                             {QStringLiteral("传真："), store::kKeyFax}};
+    for (const auto &[label, key] : lines) {
+        const QString value = store::GetVar(key).trimmed();
+        if (!value.isEmpty())
+            contact << label + value;
+    }
+    read.companyLines = contact.join(QStringLiteral("    "));
     read.date = latest.isValid() ? latest.date() : QDate::currentDate();
     read.number = texts.prefix + read.date.toString(QStringLiteral("yyyyMMdd")) + QLatin1Char('-')
                   + records::orderNumberText(*std::min_element(wanted.cbegin(), wanted.cend()));

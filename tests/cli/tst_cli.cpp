@@ -382,6 +382,7 @@ void TestCli::deliveryNotes()
 {
     addSales();
     QVERIFY(store::SetVar(QStringLiteral("产品定义_P0"), QStringLiteral("规格")));
+    QVERIFY(store::SetVar(store::kKeyPhone, QStringLiteral("0571-1234")));
     QVERIFY(store::ExecSQL(QStringLiteral("UPDATE Pro SET P0='DN20', Unit='根' WHERE ID=1")));
     QVERIFY(store::ExecSQL(QStringLiteral(
             "UPDATE Cus SET CName='王五', Phone='0571-8888', Address='杭州市文一路1号'")));
@@ -398,10 +399,26 @@ void TestCli::deliveryNotes()
                {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     QVERIFY(text.waitForFinished(30000));
     const QString page = QString::fromUtf8(text.readAllStandardOutput());
-    for (const char *expected :
-         {"示例商行", "销售单", "XS20260315-0000001", "O'Neil", "王五", "0571-8888",
-          "杭州市文一路1号", "规格", "DN20", "钢管", "角铁\"", "1.5", "79.00", "柒拾玖元整",
-          "已收：69.00", "欠款：10.00", "zunta", "收货", "第1页 共1页"})
+    for (const char *expected : {"示例商行",
+                                 "销售单",
+                                 "XS20260315-0000001",
+                                 "O'Neil",
+                                 "王五",
+                                 "0571-8888",
+                                 "杭州市文一路1号",
+                                 "规格",
+                                 "DN20",
+                                 "钢管",
+                                 "角铁\"",
+                                 "1.5",
+                                 "79.00",
+                                 "柒拾玖元整",
+                                 "已收：69.00",
+                                 "欠款：10.00",
+                                 "zunta",
+                                 "收货",
+                                 "电话：0571-1234",
+                                 "第1页 共1页"})
         QVERIFY2(page.contains(QString::fromUtf8(expected)), expected);
     QVERIFY(page.indexOf(QStringLiteral("30.00")) < page.indexOf(QStringLiteral("19.00")));
     QVERIFY(QFile::remove(pdf));
