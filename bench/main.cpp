@@ -34,13 +34,21 @@ struct Group
 
 // Every group of figures, in the order they are printed.
 const Group kGroups[] = {
-        {"store", bench::storeFigures},       {"grid", bench::gridFigures},
-        {"masters", bench::mastersFigures},   {"sales", bench::salesFigures},
-        {"merge", bench::mergeFigures},       {"print", bench::printFigures},
-        {"transfer", bench::transferFigures}, {"analysis", bench::analysisFigures},
-        {"receipts", bench::receiptFigures},  {"maintenance", bench::maintenanceFigures},
-        {"sets", bench::setsFigures},         {"cli", bench::cliFigures},
-        {"find", bench::findFigures},         {"server", bench::serverFigures},
+        {"store", bench::storeFigures},
+        {"grid", bench::gridFigures},
+        {"masters", bench::mastersFigures},
+        {"sales", bench::salesFigures},
+        {"merge", bench::mergeFigures},
+        {"print", bench::printFigures},
+        {"notes", bench::notesFigures},
+        {"transfer", bench::transferFigures},
+        {"analysis", bench::analysisFigures},
+        {"receipts", bench::receiptFigures},
+        {"maintenance", bench::maintenanceFigures},
+        {"sets", bench::setsFigures},
+        {"cli", bench::cliFigures},
+        {"find", bench::findFigures},
+        {"server", bench::serverFigures},
 };
 
 } // namespace

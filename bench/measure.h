@@ -91,6 +91,7 @@ void mastersFigures(const Context &context);     // bench_masters.cpp
 void salesFigures(const Context &context);       // bench_sales.cpp
 void mergeFigures(const Context &context);       // bench_merge.cpp
 void printFigures(const Context &context);       // bench_print.cpp
+void notesFigures(const Context &context);       // bench_notes.cpp
 void transferFigures(const Context &context);    // bench_transfer.cpp
 void analysisFigures(const Context &context);    // bench_analysis.cpp
 void receiptFigures(const Context &context);     // bench_receipts.cpp

@@ -353,8 +353,9 @@ const QStringList &actionNames()
             QStringLiteral("mAcc3"),     QStringLiteral("mAcc4"),       QStringLiteral("mAcc5"),
             QStringLiteral("mCompact"),  QStringLiteral("mDataAdjust"), QStringLiteral("mReplace0"),
             QStringLiteral("mReplace1"), QStringLiteral("mReplace2"),   QStringLiteral("mReplace3"),
-            QStringLiteral("mReplace4"), QStringLiteral("mAccSet"),     QStringLiteral("Com67"),
-            QStringLiteral("Com87"),     QStringLiteral("Com107")};
+            QStringLiteral("mReplace4"), QStringLiteral("mAccSet"),     kSaleNoteAction,
+            kPurchaseNoteAction,         QStringLiteral("Com67"),       QStringLiteral("Com87"),
+            QStringLiteral("Com107")};
     return names;
 }
 

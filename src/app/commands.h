@@ -17,6 +17,10 @@ namespace app {
 class MainWindow;
 class ChartPicture;
 
+// The actions of 打印销售单 and 打印采购单.
+inline const QString kSaleNoteAction = QStringLiteral("mSaleNote");
+inline const QString kPurchaseNoteAction = QStringLiteral("mPurchaseNote");
+
 // What the window says for a command whose work is not part of the program.
 inline const QString kNotProvided = QStringLiteral("此功能尚未提供。");
 
@@ -129,7 +133,8 @@ public:
     // 保存图片 of a chart picture's pop-up menu.
     void setPictureSaver(PictureHandler handler);
     // Menu items and other commands, by control name: mAcc0 … mAcc5,
-    // mCompact, mDataAdjust, mReplace0 … mReplace4, mAccSet, Com67.
+    // mCompact, mDataAdjust, mReplace0 … mReplace4, mAccSet, mSaleNote,
+    // mPurchaseNote, Com67.
     void setAction(const QString &name, Action action);
 
     // Running a command: false when no handler is registered (nothing ran).

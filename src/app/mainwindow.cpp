@@ -11,6 +11,7 @@
 
 #include "grid/grid.h"
 #include "grid/gridops.h"
+#include "grid/gridtotals.h"
 #include "records/logindialog.h"
 #include "records/passworddialog.h"
 #include "records/products.h"
@@ -222,6 +223,12 @@ void MainWindow::buildMenus()
         }
     }
 
+    // Delivery notes of the selected sales or purchases, with the print
+    // right of their list.
+    lists->addSeparator();
+    mNote[kSalesTab] = addCommandItem(lists, QStringLiteral("打印销售单"), kSaleNoteAction);
+    mNote[kPurchaseTab] = addCommandItem(lists, QStringLiteral("打印采购单"), kPurchaseNoteAction);
+
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具"));
     mCompact
             = addCommandItem(tools, QStringLiteral("压缩及整理数据库"), QStringLiteral("mCompact"));
@@ -303,6 +310,13 @@ void MainWindow::buildListFrame(int tab)
                 = new QShortcut(key.key, grid, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
         const int position = key.position;
         connect(shortcut, &QShortcut::activated, this, [this, position] { runListKey(position); });
+    }
+    if (tab == kSalesTab || tab == kPurchaseTab) {
+        connect(grid, &grid::Grid::rightClicked, this,
+                [this, tab](const QPoint &pos) { showListMenu(tab, pos); });
+        ListTotals[tab] = new grid::TotalsLine(
+                grid, tab == kSalesTab ? QStringLiteral("未收金额") : QStringLiteral("未付金额"),
+                frame);
     }
     connect(grid, &grid::Grid::mouseDown, this,
             [grid](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
@@ -498,6 +512,7 @@ void MainWindow::buildAnalysisTabs(QFrame *host)
 
         grid::Grid *grid = newEmptyGrid(frame);
         MSF1[tab] = grid;
+        AnalysisTotals[tab] = new grid::TotalsLine(grid, QString(), frame);
         connect(grid, &grid::Grid::rightClicked, this,
                 [this, tab](const QPoint &pos) { showGridMenu(tab, pos); });
 
@@ -617,6 +632,9 @@ void MainWindow::ApplyRights()
         item->setEnabled(plan.adminMenus);
     for (int i = 2; i <= 5; ++i)
         mAcc[i]->setEnabled(plan.adminMenus);
+    for (auto it = mNote.cbegin(); it != mNote.cend(); ++it)
+        it.value()->setEnabled(plan.buttons.value(20 * it.key() + 4, false)
+                               && plan.grids.value(it.key(), false));
     // Compaction and tidying rewrite or delete records of the whole set.
     mCompact->setEnabled(plan.adminMenus);
     mDataAdjust->setEnabled(plan.adminMenus);
@@ -984,6 +1002,18 @@ void MainWindow::showPictureMenu(int tab, const QPoint &globalPos)
     menu->popup(globalPos);
 }
 
+void MainWindow::showListMenu(int tab, const QPoint &globalPos)
+{
+    QAction *note = mNote.value(tab);
+    if (!note)
+        return;
+    auto *menu = new QMenu(QStringLiteral("列表"), this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *item = menu->addAction(note->text(), note, &QAction::trigger);
+    item->setEnabled(note->isEnabled());
+    menu->popup(globalPos);
+}
+
 // ---------------------------------------------------------------- layout
 
 records::FilterBar MainWindow::filterBar(int tab) const
@@ -1065,7 +1095,12 @@ void MainWindow::Form_Resize()
         if (QWidget *controls = f->findChild<QWidget *>(QStringLiteral("analysisControls"),
                                                         Qt::FindDirectChildrenOnly))
             controls->setGeometry(0, 0, analysisFrame.width(), px(600));
-        MSF1[i]->setGeometry(toPixels(m_layout.msf1[i]));
+        // The 合计 line takes the bottom of the grid's place.
+        const QRect place = toPixels(m_layout.msf1[i]);
+        const int line = std::min(AnalysisTotals[i]->sizeHint().height(), place.height() / 2);
+        MSF1[i]->setGeometry(place.adjusted(0, 0, 0, -line));
+        AnalysisTotals[i]->setGeometry(place.left(), place.bottom() + 1 - line, place.width(),
+                                       line);
         SplitLine[i]->setGeometry(toPixels(m_layout.splitLine[i]));
         Pic[i]->setGeometry(toPixels(m_layout.pic[i]));
     }
@@ -1082,6 +1117,12 @@ void MainWindow::placeListGrid(int tab)
     const QFrame *panel = CPic.value(tab);
     if (panel && !panel->isHidden())
         place.setTop(std::min(place.bottom(), place.top() + panel->height()));
+    // The 合计 line takes the bottom of the list's place.
+    if (grid::TotalsLine *totals = ListTotals.value(tab)) {
+        const int line = std::min(totals->sizeHint().height(), place.height() / 2);
+        totals->setGeometry(place.left(), place.bottom() + 1 - line, place.width(), line);
+        place.setBottom(place.bottom() - line);
+    }
     grid->setGeometry(place);
 }
 

@@ -22,7 +22,8 @@ class QRadioButton;
 
 namespace grid {
 class Grid;
-}
+class TotalsLine;
+} // namespace grid
 
 namespace app {
 
@@ -68,6 +69,10 @@ public:
     QMap<int, QComboBox *> CB;
     QMap<int, QFrame *> CPic;
     QMap<int, QLineEdit *> SKey;
+    // The 合计 lines under the sales (0) and purchase (1) lists and under
+    // the analysis grids.
+    QMap<int, grid::TotalsLine *> ListTotals;
+    QMap<int, grid::TotalsLine *> AnalysisTotals;
     // Command buttons by index (20 × record tab + position).
     QMap<int, QPushButton *> Com;
 
@@ -79,6 +84,8 @@ public:
     QAction *mCompact = nullptr;
     QAction *mDataAdjust = nullptr;
     QMap<int, QAction *> mReplace;
+    // 打印销售单 (0) and 打印采购单 (1) of the 记录 menu.
+    QMap<int, QAction *> mNote;
     QAction *mModiPSD = nullptr;
     QAction *mAccSet = nullptr;
     QAction *mAbout = nullptr;
@@ -157,6 +164,8 @@ private:
     void showAbout();
     void showGridMenu(int tab, const QPoint &globalPos);
     void showPictureMenu(int tab, const QPoint &globalPos);
+    // The pop-up menu of the sales and purchase lists: the delivery note.
+    void showListMenu(int tab, const QPoint &globalPos);
     void showFrames(const QMap<int, QFrame *> &frames, int visible);
     // Places the list grid of a record tab below its condition panel while
     // that shows.

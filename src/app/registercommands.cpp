@@ -5,6 +5,7 @@
 #include "accountsetinfodialog.h"
 #include "chartpicture.h"
 #include "cleardatadialog.h"
+#include "deliverynotes.h"
 #include "maintenancecommands.h"
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
@@ -161,6 +162,13 @@ void registerCommands()
 
     // 打印表格 of every list: the print preview of the tab's grid.
     registry.setGridPrinter([](grid::Grid &grid) { print::ShowPrintPreview(grid, grid.window()); });
+    // 打印销售单 and 打印采购单: the note of the records selected in the list.
+    registry.setAction(kSaleNoteAction, [](MainWindow &window) {
+        PrintDeliveryNote(NoteKind::Sale, *window.MSF[kSalesTab], &window);
+    });
+    registry.setAction(kPurchaseNoteAction, [](MainWindow &window) {
+        PrintDeliveryNote(NoteKind::Purchase, *window.MSF[kPurchaseTab], &window);
+    });
     // Export and import of every list; the analysis grids' 导出表格 reaches
     // the same exporter.
     registry.setGridExporter(

@@ -69,9 +69,12 @@ const QVector<CommandShape> &commandShapes()
             {"print",
              1,
              1,
-             {QStringLiteral("--out"), QStringLiteral("--from"), QStringLiteral("--to")},
-             "print LIST --out FILE.pdf [--from D --to D]",
-             "按套账保存的打印预览设置把一个记录列表打印为 PDF 文件。"},
+             {QStringLiteral("--out"), QStringLiteral("--from"), QStringLiteral("--to"),
+              QStringLiteral("--ids")},
+             "print LIST --out FILE.pdf [--from D --to D]\n"
+             "  print sale-note|purchase-note --ids 12,13 --out FILE.pdf",
+             "按套账保存的打印预览设置把一个记录列表打印为 PDF 文件；sale-note、purchase-note "
+             "把所给编号的销售或采购记录（同一客户或供应商）打印为销售单或采购单。"},
             {"import",
              2,
              2,

@@ -186,4 +186,28 @@ QString DefaultReportFooter()
            + store::GetVar(store::kKeyWeb);
 }
 
+QStringList notePaperNames()
+{
+    return {QStringLiteral("A4"), QStringLiteral("A5")};
+}
+
+Paper notePaper(const QString &name)
+{
+    Paper paper;
+    paper.width = 210;
+    paper.height = name == QLatin1String("A5") ? 148 : 297;
+    return paper;
+}
+
+QString LoadNotePaperName()
+{
+    const QString stored = store::GetVar(kNotePaperKey).trimmed();
+    return notePaperNames().contains(stored) ? stored : notePaperNames().first();
+}
+
+void StoreNotePaperName(const QString &name)
+{
+    store::SetVar(kNotePaperKey, name);
+}
+
 } // namespace print

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pagelayout.h"
+
 #include "store/prompts.h"
 
 #include <QString>
@@ -56,5 +58,14 @@ QString DefaultReportTitle(const QString &reportTitle);
 // A report's footer when none is stored: the company's address, telephone,
 // fax and web address from the account set's parameters.
 QString DefaultReportFooter();
+
+// The paper of delivery notes, remembered under "打印单据_纸张": "A4" (210 ×
+// 297 mm, upright) or "A5" (210 × 148 mm, across), 10 mm margins. Any
+// other stored text reads as A4.
+inline const QString kNotePaperKey = QStringLiteral("打印单据_纸张");
+QStringList notePaperNames();
+Paper notePaper(const QString &name);
+QString LoadNotePaperName();
+void StoreNotePaperName(const QString &name);
 
 } // namespace print

@@ -18,6 +18,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <memory>
 
 namespace print {
 
@@ -47,24 +48,34 @@ double printerFontSize(const ReportJob &job, const QPaintDevice *device, double 
     });
 }
 
-// Composes one page of the job on a printer surface whose origin lies
-// 5 mm inside the sheet's corner.
-void composePrinterPage(QPainter &painter, const ReportJob &job, const ReportFonts &fonts,
-                        double dotsPerInch, double surfaceBottom, int page)
+// The page job of a grid report. The printer font is matched to the
+// screen once, on the surface of the first page printed.
+PageJob reportPageJob(const ReportJob &job)
 {
-    const PageFrame frame = printerFrame(job.paper, dotsPerInch, job.rotated);
-    PageInput input;
-    input.grid = job.grid;
-    input.rowsPerPage = job.rowsPerPage;
-    input.page = page;
-    input.pageCount = job.pageCount;
-    input.title = job.title;
-    input.subtitle = job.subtitle;
-    input.footer = job.footer;
-    input.operatorName = job.operatorName;
-    input.date = job.date;
-    const PageDrawing drawing = layoutPage(input, frame, fonts, painter.device(), surfaceBottom);
-    paintPage(painter, drawing, fonts, std::max(1.0, dotsPerInch / 254)); // 0.1 mm
+    PageJob pages;
+    pages.paper = job.paper;
+    pages.rotated = job.rotated;
+    pages.title = job.title;
+    auto fontSize = std::make_shared<double>(0);
+    pages.drawPage = [job, fontSize](QPainter &painter, const PageSurface &surface, int page) {
+        if (*fontSize <= 0)
+            *fontSize = printerFontSize(job, painter.device(), surface.dotsPerInch);
+        const ReportFonts fonts = ReportFonts::forPrinter(job.font, *fontSize);
+        PageInput input;
+        input.grid = job.grid;
+        input.rowsPerPage = job.rowsPerPage;
+        input.page = page;
+        input.pageCount = job.pageCount;
+        input.title = job.title;
+        input.subtitle = job.subtitle;
+        input.footer = job.footer;
+        input.operatorName = job.operatorName;
+        input.date = job.date;
+        const PageDrawing drawing
+                = layoutPage(input, surface.frame, fonts, painter.device(), surface.bottom);
+        paintPage(painter, drawing, fonts, std::max(1.0, surface.dotsPerInch / 254)); // 0.1 mm
+    };
+    return pages;
 }
 
 // Height of the page below the drawing origin, in device units.
@@ -90,12 +101,11 @@ QString suggestedPdfPath(const QString &title)
 }
 
 // Prints each page as a print job of its own, as printers were always fed.
-int printOnPrinter(const QString &printerName, const ReportJob &job, const QVector<int> &pages,
+int printOnPrinter(const QString &printerName, const PageJob &job, const QVector<int> &pages,
                    const PageHook &beforePage)
 {
     const QPageLayout layout = paperPageLayout(job.paper, job.rotated);
     int printed = 0;
-    double fontSize = 0;
     for (int page : pages) {
         if (beforePage && !beforePage(page))
             break;
@@ -110,11 +120,10 @@ int printOnPrinter(const QString &printerName, const ReportJob &job, const QVect
             break;
         }
         const double dpi = printer.resolution();
-        if (fontSize <= 0)
-            fontSize = printerFontSize(job, &printer, dpi);
-        const ReportFonts fonts = ReportFonts::forPrinter(job.font, fontSize);
-        composePrinterPage(painter, job, fonts, dpi,
-                           printer.pageRect(QPrinter::DevicePixel).height(), page);
+        job.drawPage(painter,
+                     {printerFrame(job.paper, dpi, job.rotated),
+                      double(printer.pageRect(QPrinter::DevicePixel).height()), dpi},
+                     page);
         if (!painter.end()) {
             store::prompts().message(kPrinterFailedText);
             break;
@@ -194,8 +203,8 @@ QPageLayout paperPageLayout(const Paper &paper, bool rotated)
                        QPageLayout::Millimeter);
 }
 
-bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<int> &pages,
-                      const PageHook &beforePage, QString *error)
+bool PrintPagesToPdf(const QString &path, const PageJob &job, const QVector<int> &pages,
+                     const PageHook &beforePage, QString *error)
 {
     const auto fail = [&](const QString &reason) {
         if (error)
@@ -224,8 +233,8 @@ bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<i
     // printer's would be, so the margins land where the user set them.
     constexpr double originMm = 5;
     painter.translate(originMm * dpi / kMmPerInch, originMm * dpi / kMmPerInch);
-    const ReportFonts fonts = ReportFonts::forPrinter(job.font, printerFontSize(job, &writer, dpi));
-    const double bottom = pageBottom(layout, dpi, originMm);
+    const PageSurface surface{printerFrame(job.paper, dpi, job.rotated),
+                              pageBottom(layout, dpi, originMm), dpi};
 
     int printed = 0;
     for (int page : pages) {
@@ -233,7 +242,7 @@ bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<i
             break;
         if (printed > 0)
             writer.newPage();
-        composePrinterPage(painter, job, fonts, dpi, bottom, page);
+        job.drawPage(painter, surface, page);
         ++printed;
         if (pages.size() > 1)
             ui::ProgressStep(1, QStringLiteral("pages"));
@@ -251,8 +260,20 @@ bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<i
     return true;
 }
 
+bool PrintReportToPdf(const QString &path, const ReportJob &job, const QVector<int> &pages,
+                      const PageHook &beforePage, QString *error)
+{
+    return PrintPagesToPdf(path, reportPageJob(job), pages, beforePage, error);
+}
+
 int PrintReport(const QString &printerName, const ReportJob &job, const QVector<int> &pages,
                 const PageHook &beforePage)
+{
+    return PrintPages(printerName, reportPageJob(job), pages, beforePage);
+}
+
+int PrintPages(const QString &printerName, const PageJob &job, const QVector<int> &pages,
+               const PageHook &beforePage)
 {
     if (printerName.isEmpty() || pages.isEmpty())
         return 0;
@@ -281,7 +302,7 @@ int PrintReport(const QString &printerName, const ReportJob &job, const QVector<
             return true;
         };
         QString error;
-        const bool written = PrintReportToPdf(path, job, pages, counting, &error);
+        const bool written = PrintPagesToPdf(path, job, pages, counting, &error);
         if (showProgress)
             ui::ProgressClose();
         if (!written) {

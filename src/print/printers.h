@@ -13,6 +13,8 @@
 
 #include <functional>
 
+class QPainter;
+
 namespace grid {
 class Grid;
 }
@@ -74,6 +76,37 @@ struct ReportJob
 // Called before each page is printed, with its number; false stops the
 // printing there.
 using PageHook = std::function<bool(int page)>;
+
+// Where a page is drawn on a printer or PDF surface: the printable area
+// within the margins (printerFrame), the height of the surface below the
+// drawing origin and its resolution, all in device units.
+struct PageSurface
+{
+    PageFrame frame;
+    double bottom = 0;
+    double dotsPerInch = 0;
+};
+
+// Any document printed page by page: its paper, orientation and title (the
+// print job's name and the PDF's title), and how one page is drawn.
+struct PageJob
+{
+    Paper paper;
+    bool rotated = false;
+    QString title;
+    std::function<void(QPainter &, const PageSurface &, int page)> drawPage;
+};
+
+// Prints the pages of a job on the named printer as PrintReport does: each
+// page a print job of its own, the PDF pseudo-printer asking for a file and
+// writing one PDF. Returns the number of pages printed (0: cancelled or
+// failed, the user has been told).
+int PrintPages(const QString &printerName, const PageJob &job, const QVector<int> &pages,
+               const PageHook &beforePage = {});
+
+// Writes the pages of a job into one PDF file at path, as PrintReportToPdf.
+bool PrintPagesToPdf(const QString &path, const PageJob &job, const QVector<int> &pages,
+                     const PageHook &beforePage = {}, QString *error = nullptr);
 
 // Prints the pages on the named printer, each page a print job of its own.
 // The PDF pseudo-printer asks for a file name and writes all the pages into

@@ -5,6 +5,7 @@
 #include "app/tabcontrol.h"
 
 #include "grid/grid.h"
+#include "grid/gridtotals.h"
 #include "mainwindowfixture.h"
 
 #include <QComboBox>
@@ -71,6 +72,13 @@ void TestAnalysisTabs::buttonsRunTheAnalyses()
     QCOMPARE(column(*w.MSF1[0], 1), QStringList({"2024-03-04", "2024-03-05", "2024-03-06"}));
     QCOMPARE(column(*w.MSF1[0], 2), QStringList({"2", "0", "1"}));
     QVERIFY(!w.Pic[0]->isEmpty());
+    // Each grid's 合计 line sums what adds up: quantities, profits (not the
+    // note row), but no stock levels or average prices.
+    const auto totals = [&w](int tab) {
+        w.AnalysisTotals[tab]->refresh();
+        return w.AnalysisTotals[tab]->text();
+    };
+    QCOMPARE(totals(0), QStringLiteral("合计：3 行　　销售数量：3"));
 
     // The product box narrows the sales to one product.
     w.SST1->setCurrentIndex(0);
@@ -85,6 +93,7 @@ void TestAnalysisTabs::buttonsRunTheAnalyses()
     w.DTP[3]->setDate(QDate(2024, 3, 31));
     w.Com_Click(42);
     QCOMPARE(column(*w.MSF1[1], 2), QStringList({"8", "-1"}));
+    QCOMPARE(totals(1), QString());
 
     // The customer tab offers amount, quantity and average price.
     w.DTP[4]->setDate(QDate(2024, 3, 1));
@@ -93,6 +102,7 @@ void TestAnalysisTabs::buttonsRunTheAnalyses()
     w.Com_Click(43);
     QCOMPARE(w.MSF1[2]->textMatrix(1, 2), QStringLiteral("交易均价"));
     QCOMPARE(column(*w.MSF1[2], 2), QStringList({"14.00"}));
+    QCOMPARE(totals(2), QString());
 
     // Profit: 2 × 5.00 against 30.00, and 12.00 without purchases, which
     // the note row under the grid names.
@@ -103,6 +113,7 @@ void TestAnalysisTabs::buttonsRunTheAnalyses()
     QCOMPARE(column(*w.MSF1[3], 1).last(),
              QStringLiteral("注：1 种产品没有进货记录，其利润未扣成本"));
     QVERIFY(!w.Pic[3]->isEmpty());
+    QCOMPARE(totals(3), QStringLiteral("合计：2 行　　利润：32.00"));
 
     // Receivables up to the tab's end day; payables need 采购数据查看.
     w.DTP[9]->setDate(QDate(2024, 3, 31));

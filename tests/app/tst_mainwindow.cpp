@@ -9,11 +9,14 @@
 #include "grid/grid.h"
 #include "grid/gridops.h"
 #include "mainwindowfixture.h"
+#include "print/deliverynotepreview.h"
+#include "print/previewsettings.h"
 #include "print/printpreview.h"
 #include "records/accountdialog.h"
 #include "records/productdialog.h"
 #include "records/saledialog.h"
 #include "store/access.h"
+#include "store/params.h"
 #include "ui/combofinder.h"
 #include "ui/helpers.h"
 
@@ -25,6 +28,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -73,6 +77,7 @@ private slots:
     void salesAndPurchaseCommands();
     void masterCommands();
     void printCommandOpensPreview();
+    void deliveryNoteCommand();
     void listKeys();
     void periods();
     void remarkFieldLocksOperator();
@@ -254,7 +259,7 @@ void TestMainWindow::everyCommandHasItsWork()
                 missing << name + QLatin1Char(' ') + item->text();
         }
     }
-    QCOMPARE(items, 26);
+    QCOMPARE(items, 28);
     if (!registry.handlesGridExport())
         missing << QStringLiteral("导出表格");
     if (!registry.handlesPictureSave())
@@ -488,6 +493,58 @@ void TestMainWindow::printCommandOpensPreview()
     QCOMPARE(preview->headerBox(0)->text(), QStringLiteral("甲公司资金库列表"));
     QCOMPARE(preview->pageCount(), 1);
     QVERIFY(m_prompts->messages.isEmpty());
+}
+
+// 打印销售单 needs the sales print right, refuses the sales of two customers
+// and shows the note of the selected sales of one, whose pages follow the
+// paper chosen (remembered) and print to a PDF file.
+void TestMainWindow::deliveryNoteCommand()
+{
+    MainWindow &w = *m_window;
+    registerCommands();
+    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (1, '钢管')"));
+    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
+    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '张三'), (2, '李四')"));
+    for (int i = 1; i <= 30; ++i)
+        exec(QStringLiteral("INSERT INTO Sale (Dat, CID, PID, AID, SID, Price, Num, Pay, Pay1) "
+                            "VALUES ('2024-03-01', %1, 1, 1, 2, 2, 1, 2, 0)")
+                     .arg(i == 30 ? 2 : 1));
+    m_fx->login(QStringLiteral("zunta"), QStringLiteral("销售数据查看"));
+    QVERIFY(!w.mNote[kSalesTab]->isEnabled());
+    m_fx->login(QStringLiteral("zunta"), QStringLiteral("销售数据查看;销售数据打印"));
+    QVERIFY(w.mNote[kSalesTab]->isEnabled());
+    QVERIFY(!w.mNote[kPurchaseTab]->isEnabled());
+    w.SST->setCurrentIndex(0);
+    w.SDTP[0]->setDate(QDate(2024, 1, 1));
+    w.Com_Click(7);
+    grid::Grid &g = *w.MSF[0];
+    QCOMPARE(g.dataRows(), 30);
+
+    g.setRow(2);
+    g.setRowSel(31);
+    w.mNote[kSalesTab]->trigger();
+    QVERIFY(m_prompts->messages.value(0).contains(QStringLiteral("2 个不同的客户")));
+    QVERIFY(!openWindow(QStringLiteral("销售单预览")));
+
+    g.setRowSel(30);
+    w.mNote[kSalesTab]->trigger();
+    auto *preview = openWindow<print::DeliveryNotePreview>(QStringLiteral("销售单预览"));
+    QVERIFY(preview);
+    QCOMPARE(preview->note().lines.size(), 29);
+    QCOMPARE(preview->note().partnerName, QStringLiteral("张三"));
+    QCOMPARE(preview->pageCount(), 1);
+    preview->paperBox()->setCurrentIndex(1);
+    emit preview->paperBox()->activated(1);
+    QCOMPARE(store::GetVar(print::kNotePaperKey), QStringLiteral("A5"));
+    QVERIFY(preview->pageCount() > 1);
+    QCOMPARE(preview->pageBar()->maximum(), preview->pageCount());
+
+    const QString pdf = m_fx->folder.filePath(QStringLiteral("note.pdf"));
+    m_prompts->printers = {print::kPdfPrinterName};
+    m_prompts->fileNames = {pdf};
+    preview->printAll();
+    QVERIFY(testsupport::readFile(pdf).startsWith("%PDF-"));
+    QCOMPARE(m_prompts->messages.size(), 1);
 }
 
 // Choosing 备注 locks the operator on 包含 and leaves the value box for

@@ -47,6 +47,7 @@ private slots:
     void badInputs_data();
     void badInputs();
     void salesRoundTrip();
+    void deliveryNotes();
     void rightsOfEveryCommand_data();
     void rightsOfEveryCommand();
     void unusableDefaultSet();
@@ -388,6 +389,76 @@ void TestCli::salesRoundTrip()
 // those rights succeeds; without any one of them the member is refused with
 // 2 and nothing is written or changed. An empty token stands for a window
 // command without a right of its own, open to a member with any right.
+// A delivery note of one customer's sales as PDF: the customer, every line
+// with its named product field, the total in capitals. Sales of two
+// customers, a vendor that is gone, a record that is gone and bad numbers
+// write nothing.
+void TestCli::deliveryNotes()
+{
+    addSales();
+    QVERIFY(store::SetVar(QStringLiteral("产品定义_P0"), QStringLiteral("规格")));
+    QVERIFY(store::SetVar(store::kKeyPhone, QStringLiteral("0571-1234")));
+    QVERIFY(store::ExecSQL(QStringLiteral("UPDATE Pro SET P0='DN20', Unit='根' WHERE ID=1")));
+    QVERIFY(store::ExecSQL(QStringLiteral(
+            "UPDATE Cus SET CName='王五', Phone='0571-8888', Address='杭州市文一路1号'")));
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Cus (Name) VALUES ('李四')")));
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, "
+                                          "Pay, Pay1) VALUES ('2026-03-03 00:00:00', 1, 2, 1, 2, "
+                                          "10, 1, 10, 0)")));
+    const QString pdf = m_folder->filePath(QStringLiteral("note.pdf"));
+    const QStringList common = words("--user=zunta --set=DATA00001.qdt --out") << pdf;
+    const Result done = runCli(words("print sale-note --ids 3,1,2") + common);
+    QVERIFY2(done.code == 0, qPrintable(done.err));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(30000));
+    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    for (const char *expected : {"示例商行",
+                                 "销售单",
+                                 "XS20260315-0000001",
+                                 "O'Neil",
+                                 "王五",
+                                 "0571-8888",
+                                 "杭州市文一路1号",
+                                 "规格",
+                                 "DN20",
+                                 "钢管",
+                                 "角铁\"",
+                                 "1.5",
+                                 "79.00",
+                                 "柒拾玖元整",
+                                 "已收：69.00",
+                                 "欠款：10.00",
+                                 "zunta",
+                                 "收货",
+                                 "电话：0571-1234",
+                                 "第1页 共1页"})
+        QVERIFY2(page.contains(QString::fromUtf8(expected)), expected);
+    QVERIFY(page.indexOf(QStringLiteral("30.00")) < page.indexOf(QStringLiteral("19.00")));
+    QVERIFY(QFile::remove(pdf));
+
+    const struct
+    {
+        const char *line;
+        int code;
+        const char *message;
+    } refusals[] = {
+            {"print sale-note --ids 1,4", 3, "2 个不同的客户"},
+            {"print purchase-note --ids 1", 3, "供应商已不存在"},
+            {"print sale-note --ids 1,99", 3, "有 1 条已不存在"},
+            {"print sale-note --ids 1,x", 1, "--ids"},
+            {"print sales --ids 1", 1, "--ids"},
+    };
+    for (const auto &refusal : refusals) {
+        const Result result = runCli(words(refusal.line) + common);
+        QVERIFY2(result.code == refusal.code
+                         && result.err.contains(QString::fromUtf8(refusal.message)),
+                 qPrintable(QString::fromUtf8(refusal.line) + QLatin1String(": ") + result.err));
+        QVERIFY(!QFile::exists(pdf));
+    }
+}
+
 void TestCli::rightsOfEveryCommand_data()
 {
     QTest::addColumn<QString>("line");

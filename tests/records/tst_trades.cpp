@@ -4,11 +4,13 @@
 #include "records/saledialog.h"
 #include "records/sales.h"
 
+#include "grid/gridtotals.h"
 #include "masterfixture.h"
 #include "store/params.h"
 #include "ui/combofinder.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,6 +89,8 @@ private slots:
     void literalValues_data();
     void literalValues();
     void deleting();
+    void totalsLine_data();
+    void totalsLine();
     void newSaleProposal();
     void amountChain();
     void savingText();
@@ -257,6 +261,73 @@ void TestTrades::deleting()
     QCOMPARE(column(g, kMemoColumn), (QStringList{"1", "5", "6"}));
     LoadSalesList(g, day, day, none);
     QCOMPARE(column(g, kMemoColumn), (QStringList{"1", "5", "6"}));
+}
+
+void TestTrades::totalsLine_data()
+{
+    QTest::addColumn<QStringList>("bar");
+    const QString cus = kCustomerField;
+    QTest::newRow("all") << QStringList{cus, "包含", "", "", "", ""};
+    QTest::newRow("one customer") << QStringList{cus, "等于", "李四", "", "", ""};
+    QTest::newRow("quantity above 1") << QStringList{cus, "包含", "", "数量  Num", "大于", "1"};
+    QTest::newRow("memo") << QStringList{kMemoField, "包含", "退", "", "", ""};
+    QTest::newRow("nothing") << QStringList{cus, "等于", "王五", "", "", ""};
+}
+
+// The 合计 line under the sales list holds the row count and the sums of
+// quantity, amount due and amount received of exactly the rows the filter
+// lists, as SQL sums them; it follows a deletion from the list.
+void TestTrades::totalsLine()
+{
+    QFETCH(QStringList, bar);
+    const struct
+    {
+        int customer;
+        double price, num, pay, paid;
+        const char *memo;
+    } sales[] = {{1, 10.05, 2.5, 25.13, 20, ""},
+                 {2, 19.99, 1, 19.99, 19.99, ""},
+                 {2, 5.5, -1, -5.5, -5.5, "退货"},
+                 {1, 0.1, 3, 0.3, 0, ""},
+                 {2, 1234567.89, 2, 2469135.78, 1000000, ""}};
+    for (const auto &sale : sales)
+        exec(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, "
+                            "Memo) VALUES ('2024-07-01 09:00:00', 7, %1, 1, 2, %2, %3, %4, %5, %6)")
+                     .arg(sale.customer)
+                     .arg(sale.price, 0, 'f', 2)
+                     .arg(sale.num, 0, 'f', 2)
+                     .arg(sale.pay, 0, 'f', 2)
+                     .arg(sale.paid, 0, 'f', 2)
+                     .arg(store::sqlText(QString::fromUtf8(sale.memo))));
+    const FilterBar filter{bar.at(0), bar.at(1), bar.at(2), bar.at(3), bar.at(4), bar.at(5)};
+    const QDate day(2024, 7, 1);
+    grid::Grid g;
+    grid::TotalsLine line(&g, QStringLiteral("未收金额"));
+    LoadSalesList(g, day, day, filter);
+    const grid::GridTotals totals = grid::gridTotals(g, {"Num", "Pay", "Pay1"});
+
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT COUNT(*), SUM(Num), SUM(Pay), SUM(Pay1) FROM (")
+                                 + salesListSql(day, day, SalesFilter(filter)) + ")");
+    QVERIFY(rs.isOpen() && !rs.eof());
+    QCOMPARE(totals.rows, rs.value(0).toInt());
+    QCOMPARE(totals.columns.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(totals.columns.at(i).thousandths, std::llround(rs.value(i + 1).toDouble() * 1000));
+    QCOMPARE(totals.columns.at(1).title, QStringLiteral("应收金额"));
+
+    QCoreApplication::processEvents();
+    QCOMPARE(line.text(), grid::listTotalsText(totals, QStringLiteral("未收金额")));
+    if (totals.rows == 5)
+        QCOMPARE(line.text(), QStringLiteral("合计：5 行　　数量：7.5　　应收金额：2,469,175.70　　"
+                                             "已收金额：1,000,034.49　　未收金额：1,469,141.21"));
+    if (totals.rows > 0) {
+        g.setRow(2);
+        m.prompts->answers = {true};
+        DeleteSelectedSales(g);
+        QCoreApplication::processEvents();
+        QVERIFY(line.text().startsWith(QStringLiteral("合计：%1 行").arg(totals.rows - 1)));
+    }
 }
 
 // A new sale offers the list price times the discount (25 × 0.9), and the
