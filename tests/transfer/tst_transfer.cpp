@@ -286,14 +286,6 @@ void TestTransfer::exportExcelFormats()
                     .hasMatch());
     QVERIFY(QRegularExpression("<c r=\"A2\" s=\"\\d+\" t=\"s\">").match(sheetXml).hasMatch());
     QVERIFY(QRegularExpression("<c r=\"C2\" s=\"\\d+\" t=\"s\">").match(sheetXml).hasMatch());
-
-    QVector<SheetRow> rows;
-    QVERIFY(readSheetRows(path, sheets.first(), 1, 3, &rows, &error));
-    QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows.at(1).cell(2), QString("2026-03-01"));
-    QVERIFY(rows.at(1).texts().contains("12.5"));
-    QCOMPARE(rows.at(1).cell(4), QString("O'Neil"));
-    QCOMPARE(rows.at(1).cell(11), QString("第一行\r\n第二行"));
 }
 
 void TestTransfer::roundTripThroughCsvAndExcel()
@@ -467,25 +459,14 @@ void TestTransfer::badFiles()
     QVERIFY(ImportCsv(sales, mapping, empty, 1, 10));
     QCOMPARE(count("Sale"), 0);
 
-    // Files as other programs save them: GB18030 with CR-only lines, UTF-16
-    // with its mark (Excel's Unicode text), an inch mark in a name; each
-    // gives the same products, in order.
+    // A file as other programs save it (the encodings and line ends one
+    // may come in are read by the CSV text tests): GB18030 with CR-only
+    // lines and an inch mark in a name gives the products in order.
     QStringEncoder gb("GB18030");
-    QStringEncoder utf16(QStringConverter::Utf16LE);
-    const QList<QPair<const char *, QByteArray>> good = {
-            {"gb.csv", gb.encode(QStringLiteral("产品\r钢管\r12\" 螺母\r"))},
-            {"utf16.csv",
-             "\xFF\xFE"
-                     + QByteArray(utf16.encode(QStringLiteral("产品\r\n钢管\r\n12\" 螺母\r\n")))},
-            {"inch.csv", "\xEF\xBB\xBF产品\r\n钢管\r\n12\" 螺母\r\n"},
-    };
-    for (const auto &[name, bytes] : good) {
-        exec("DELETE FROM Sale");
-        const QString path = m.folder->filePath(name);
-        QVERIFY(writeFile(path, bytes));
-        QVERIFY(ImportCsv(sales, mapping, path, 2, 10));
-        QCOMPARE(soldProducts(), QStringList({"钢管", "12\" 螺母"}));
-    }
+    const QString gbFile = m.folder->filePath("gb.csv");
+    QVERIFY(writeFile(gbFile, gb.encode(QStringLiteral("产品\r钢管\r12\" 螺母\r"))));
+    QVERIFY(ImportCsv(sales, mapping, gbFile, 2, 10));
+    QCOMPARE(soldProducts(), QStringList({"钢管", "12\" 螺母"}));
     QCOMPARE(count("Pro"), 2);
     QCOMPARE(m.takeMessages(), QStringList());
 
