@@ -6,6 +6,7 @@
 
 #include "records/customers.h"
 #include "records/sales.h"
+#include "records/staff.h"
 #include "store/params.h"
 #include "store/rowinserter.h"
 #include "transfer/columns.h"
@@ -257,12 +258,12 @@ void TestTransfer::exportExcelFormats()
     loadSales(g);
     g.setColWidth(3, 1230);
     const QString path = m.folder->filePath("sales.xlsx");
-    QVERIFY(ExportExcel(g, path, "销售单: 3/2026"));
+    QVERIFY(ExportExcel(g, path, "销售单: 3/2026\\"));
 
     QStringList sheets;
     SheetError error = SheetError::None;
     QVERIFY(workbookSheets(path, &sheets, &error));
-    QCOMPARE(sheets, QStringList{"销售单_ 3_2026"});
+    QCOMPARE(sheets, QStringList{"销售单_ 3_2026_"});
 
     QByteArray sheetXml;
     QByteArray styles;
@@ -412,6 +413,15 @@ void TestTransfer::fieldRules()
     // Unmapped or empty references point to 其他 rows.
     QCOMPARE(count("Cus", "Name='其他'"), 1);
     QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 2);
+
+    // Imported staff get only the rights the importing member holds.
+    store::CurrentRights = "销售数据查看;销售数据添加";
+    grid::Grid staff;
+    records::LoadStaffList(staff);
+    const QString staffPath = m.folder->filePath("staff.csv");
+    QVERIFY(writeFile(staffPath, "姓名,权限\r\n李四,所有权限\r\n"));
+    QVERIFY(ImportCsv(staff, mappingOf(staff, {{"姓名", "A"}, {"权限", "B"}}), staffPath, 2, 2));
+    QCOMPARE(count("Staff", "Name='李四' AND [Right]='销售数据查看;销售数据添加'"), 1);
 }
 
 void TestTransfer::emptyRowEndsTheData()
@@ -499,7 +509,7 @@ void TestTransfer::workbookErrors()
     const QVector<MapEntry> mapping = mappingOf(sales, {{"产品", "C"}});
 
     QVERIFY(!ImportExcel(sales, mapping, xlsx, "别的表", 2, 10));
-    QVERIFY(!ImportExcel(sales, mappingOf(sales, {{"产品", "C,AAA"}}), xlsx, "销售单", 2, 10));
+    QVERIFY(!ImportExcel(sales, mappingOf(sales, {{"产品", "C,16385"}}), xlsx, "销售单", 2, 10));
     QVERIFY(!ImportExcel(sales, mapping, m.folder->filePath("none.xlsx"), "销售单", 2, 10));
     // Text named .xls.
     const QString text = m.folder->filePath("text.xls");
@@ -510,7 +520,9 @@ void TestTransfer::workbookErrors()
                                             "无法打开Excel文件，请检查后重新输入文件名及路径！",
                                             "文件类型不对，请选择Excel文档！"}));
     const int before = count("Sale");
-    QVERIFY(ImportExcel(sales, mapping, xlsx, "销售单", 2, 30001));
+    // The last column a worksheet has is still inside it.
+    QVERIFY(ImportExcel(sales, mappingOf(sales, {{"产品", "C"}, {"备注", "16384"}}), xlsx, "销售单",
+                        2, 30001));
     QCOMPARE(count("Sale"), before + 2);
 
     // The worksheet chooser refuses what does not open as a workbook.
