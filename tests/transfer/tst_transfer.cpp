@@ -139,8 +139,9 @@ private slots:
     void sheetChooser();
 
 private:
-    // Sales with names that need care: quotes, commas, a line break.
-    void addSales();
+    // Sales with names that need care (quotes, commas, a line break), and
+    // the year's sales list of them in g.
+    void addSales(grid::Grid &g);
     Fixture m;
 };
 
@@ -149,32 +150,25 @@ void TestTransfer::init()
     QVERIFY(m.setUp());
 }
 
-void TestTransfer::addSales()
+void TestTransfer::addSales(grid::Grid &g)
 {
-    const int pipe = addNamed("Pro", "钢管");
-    const int bolt = addNamed("Pro", "螺栓, M8");
-    const int oneil = addNamed("Cus", "O'Neil");
-    const int quoted = addNamed("Cus", "\"大\"客户");
-    const int account = addNamed("Acc", "现金");
+    const auto id = [](const char *table, const char *name) {
+        return QString::number(addNamed(table, name));
+    };
+    const QString pipe = id("Pro", "钢管"), bolt = id("Pro", "螺栓, M8");
+    const QString oneil = id("Cus", "O'Neil"), quoted = id("Cus", "\"大\"客户");
     exec(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, Memo) "
-                        "VALUES ('2026-03-01 00:00:00', %1, %2, %3, 2, 12.5, 4, 50, 50, "
-                        "'第一行\r\n第二行')")
-                 .arg(pipe)
-                 .arg(oneil)
-                 .arg(account));
-    exec(QStringLiteral(
-                 "INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, Memo) "
-                 "VALUES ('2026-03-02 00:00:00', %1, %2, %3, 1, 3, 2.5, 7.5, 0, 'ζ和ξ, \"引号\"')")
-                 .arg(bolt)
-                 .arg(quoted)
-                 .arg(account));
+                        "VALUES ('2026-03-01 00:00:00', %1, %3, %5, 2, 12.5, 4, 50, 50, "
+                        "'第一行\r\n第二行'), ('2026-03-02 00:00:00', %2, %4, %5, 1, 3, 2.5, 7.5, "
+                        "0, 'ζ和ξ, \"引号\"')")
+                 .arg(pipe, bolt, oneil, quoted, id("Acc", "现金")));
+    loadSales(g);
 }
 
 void TestTransfer::exportCsvWritesWhatTheGridShows()
 {
-    addSales();
     grid::Grid g;
-    loadSales(g);
+    addSales(g);
     QCOMPARE(g.dataRows(), 2);
     const QString path = m.folder->filePath("sales.CSV");
     m.prompts->fileNames << path;
@@ -206,9 +200,8 @@ void TestTransfer::exportAsksBeforeReplacing()
     QVERIFY(!ExportGrid(empty, "x"));
     QCOMPARE(m.takeMessages(), QStringList{"表格中没有数据！"});
 
-    addSales();
     grid::Grid g;
-    loadSales(g);
+    addSales(g);
     const QString path = m.folder->filePath("old.csv");
     QVERIFY(writeFile(path, "old"));
     m.prompts->fileNames << path;
@@ -253,9 +246,8 @@ void TestTransfer::exportAsksBeforeReplacing()
 
 void TestTransfer::exportExcelFormats()
 {
-    addSales();
     grid::Grid g;
-    loadSales(g);
+    addSales(g);
     g.setColWidth(3, 1230);
     const QString path = m.folder->filePath("sales.xlsx");
     QVERIFY(ExportExcel(g, path, "销售单: 3/2026\\"));
@@ -291,9 +283,8 @@ void TestTransfer::exportExcelFormats()
 
 void TestTransfer::roundTripThroughCsvAndExcel()
 {
-    addSales();
     grid::Grid g;
-    loadSales(g);
+    addSales(g);
     const QStringList before = listRows(g);
     const QString csv = m.folder->filePath("sales.csv");
     const QString xlsx = m.folder->filePath("sales.xlsx");
@@ -501,9 +492,8 @@ void TestTransfer::badFiles()
 
 void TestTransfer::workbookErrors()
 {
-    addSales();
     grid::Grid sales;
-    loadSales(sales);
+    addSales(sales);
     const QString xlsx = m.folder->filePath("book.xlsx");
     QVERIFY(ExportExcel(sales, xlsx, "销售单"));
     const QVector<MapEntry> mapping = mappingOf(sales, {{"产品", "C"}});
@@ -630,9 +620,8 @@ void TestTransfer::sheetChooser()
     QCOMPARE(dialog.chosenSheet(), QString());
 
     // Through the file choice: the worksheet ticked and confirmed.
-    addSales();
     grid::Grid g;
-    loadSales(g);
+    addSales(g);
     const QString xlsx = m.folder->filePath("book.xlsx");
     QVERIFY(ExportExcel(g, xlsx, "销售单"));
     m.prompts->fileNames << xlsx;
