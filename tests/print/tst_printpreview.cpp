@@ -616,8 +616,6 @@ void TestPrintPreview::emptyListPrintsItsTitles()
     PrintPreview *preview = open(*empty);
     QCOMPARE(preview->pageCount(), 0);
     QCOMPARE(preview->shownPage().tableRows, 1);
-    preview->box(10)->setText(QStringLiteral("0"));
-    QCOMPARE(preview->pageCount(), 1);
     const QString path = m_fx->folder.filePath(QStringLiteral("empty.pdf"));
     planPdf(path);
     preview->printAll();
@@ -627,6 +625,8 @@ void TestPrintPreview::emptyListPrintsItsTitles()
          {QStringLiteral("示例公司采购表"), QStringLiteral("序号"), QStringLiteral("产品"),
           QStringLiteral("金额"), QStringLiteral("制表人：张三"), QStringLiteral("第1页 共1页")})
         QVERIFY2(text.contains(printed), qPrintable(printed + QStringLiteral(" in ") + text));
+    preview->box(10)->setText(QStringLiteral("0"));
+    QCOMPARE(preview->pageCount(), 1);
 
     const QString none = m_fx->folder.filePath(QStringLiteral("none.pdf"));
     QString error;
