@@ -159,10 +159,13 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # A reused work folder keeps its build folder; only the sources are laid anew
-# (the compiler cache makes recompiling the unchanged ones cheap).
+# (the compiler cache makes recompiling the unchanged ones cheap). They are
+# laid with the present time, not the commit's: the objects of the last
+# mutant of an earlier run are newer than the commit, and the build would
+# otherwise keep them.
 mkdir -p "$src"
 find "$src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
-git -C "$repo" archive --format=tar HEAD | tar -x -C "$src" || { echo "git archive failed" >&2; exit 2; }
+git -C "$repo" archive --format=tar HEAD | tar -x -m -C "$src" || { echo "git archive failed" >&2; exit 2; }
 echo "clean copy of $(git -C "$repo" rev-parse --short HEAD) in $src"
 
 # Paths relative to the copy so that the compiler cache serves every copy alike.

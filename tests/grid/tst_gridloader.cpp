@@ -105,17 +105,13 @@ void TestGridLoader::rowLimit()
 // The statement: a tag with a space is the statement; a given one wins.
 void TestGridLoader::loadSql()
 {
-    QCOMPARE(grid::LoadGridSql(QStringLiteral("Pro"), {}, {}, {}),
-             QStringLiteral("SELECT * FROM Pro"));
-    QCOMPARE(grid::LoadGridSql(QStringLiteral("Cus"), QStringLiteral("ID>3"),
-                               QStringLiteral("Name"), {}),
-             QStringLiteral("SELECT * FROM Cus WHERE ID>3 ORDER BY Name"));
-    QCOMPARE(grid::LoadGridSql(QStringLiteral("SELECT ID FROM Acc"), QStringLiteral("ID>3"),
-                               QStringLiteral("Name"), {}),
-             QStringLiteral("SELECT ID FROM Acc"));
-    QCOMPARE(grid::LoadGridSql(QStringLiteral("Sale"), QStringLiteral("ID>3"), {},
-                               QStringLiteral("SELECT 1 AS ID")),
-             QStringLiteral("SELECT 1 AS ID"));
+    const char *cases[][5]
+            = {{"Pro", "", "", "", "SELECT * FROM Pro"},
+               {"Cus", "ID>3", "Name", "", "SELECT * FROM Cus WHERE ID>3 ORDER BY Name"},
+               {"SELECT ID FROM Acc", "ID>3", "Name", "", "SELECT ID FROM Acc"},
+               {"Sale", "ID>3", "", "SELECT 1 AS ID", "SELECT 1 AS ID"}};
+    for (const auto &[tag, where, order, statement, sql] : cases)
+        QCOMPARE(grid::LoadGridSql(tag, where, order, statement), QString::fromUtf8(sql));
 }
 
 // 40,000 records into twelve columns: 29,164 shown, and the user is told;

@@ -1,6 +1,10 @@
 #include "print/pagelayout.h"
+#include "print/previewsettings.h"
 
 #include <QtTest>
+
+#include <optional>
+#include <tuple>
 
 using namespace print;
 
@@ -19,6 +23,7 @@ private slots:
     void paperPictures();
     void frames();
     void printerFontSize();
+    void boxValues();
 };
 
 // Rows divide into pages rounded up; no rows per page shows the header page
@@ -163,6 +168,18 @@ void TestPageLayout::printerFontSize()
     // Never below one step, never more than 101 steps up.
     QVERIFY(matchPrinterFontSize(0, twiceTheSize) > 0);
     QCOMPARE(qRound(matchPrinterFontSize(1e9, twiceTheSize) * 10), 453);
+}
+
+// Paper sizes from 1 mm, margins from 0, both up to 5000 mm; rows per page
+// up to 1000, rounded to whole rows.
+void TestPageLayout::boxValues()
+{
+    const QList<std::tuple<int, const char *, std::optional<double>>> cases
+            = {{0, "5000", 5000}, {0, "5000.1", {}}, {1, "0.5", {}}, {3, "0", 0},
+               {5, "5000", 5000}, {5, "-1", {}},     {10, "2.6", 3}, {10, "1000", 1000},
+               {10, "1001", {}},  {10, "x", {}},     {11, "1", {}}};
+    for (const auto &[box, text, value] : cases)
+        QCOMPARE(boxValue(box, QString::fromLatin1(text)), value);
 }
 
 QTEST_APPLESS_MAIN(TestPageLayout)

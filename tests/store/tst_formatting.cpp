@@ -42,12 +42,15 @@ void TestFormatting::formatCell_data()
     cell("date and time", when, "2024.03.05 14:07");
     cell("date only", when, "2024.03.05", true);
     cell("null date", store::nullDate(), "");
+    cell("null date with a time", QDateTime(QDate(1900, 1, 1), QTime(8, 30)), "");
     cell("2.5", 2.5, "2.50");
+    cell("1.006 rounds up", 1.006, "1.01");
     cell("2.675 rounds up", 2.675, "2.68");
     cell("carry", 99.995, "100.00");
     // A tiny negative amount rounds to nothing, without a minus sign.
     cell("-0.001", -0.001, "0.00");
     cell("-0.005", -0.005, "-0.01");
+    cell("just below half of -0.01", -0.004999999999, "0.00");
     cell("negative zero", -0.0, "0.00");
     cell("huge", 1e20, "100000000000000000000.00");
     cell("integer", qlonglong(42), "42");

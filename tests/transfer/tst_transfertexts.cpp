@@ -22,7 +22,6 @@ private slots:
     void columnLetters();
     void csvFieldQuoting();
     void parseCsv();
-    void exportedLinesReadBack();
     void decodeEncodings();
     void columnTexts();
     void dates();
@@ -90,21 +89,6 @@ void TestTransferTexts::parseCsv()
         QCOMPARE(transfer::parseCsv(QString::fromUtf8(text), &openLine), Records());
         QCOMPARE(openLine, line);
     }
-}
-
-void TestTransferTexts::exportedLinesReadBack()
-{
-    // What export writes reads back as the texts with their tabs.
-    const QStringList cells = {"plain", "a,b", "\"quoted\"", "two\r\nlines", "", "ζ,ξ"};
-    QStringList fields;
-    for (const QString &cell : cells)
-        fields << csvField(cell);
-    const Records read = transfer::parseCsv(fields.join(',') + "\r\n");
-    QCOMPARE(read.size(), 1);
-    QStringList expected;
-    for (const QString &cell : cells)
-        expected << cell + '\t';
-    QCOMPARE(read.first(), expected);
 
     // A line of a megabyte.
     const QString longCell(1 << 20, QChar(0x4E2D));
