@@ -164,8 +164,19 @@ void DeleteSelectedStaff(grid::Grid &grid)
         const bool kept = id <= 0 || id == store::CurrentUserID || higher
                           || grid.cellText(r, 2) == kCatchAllStaffName;
         if (!kept) {
-            reassignStaffRecords(id, catchAll);
-            grid::DeleteGridRows(grid, r, r, false);
+            // The member's row is taken first, so that on a server nobody
+            // saves a record for the member between the moving and the delete.
+            store::Connection conn;
+            if (store::OpenConn(conn)) {
+                store::Transaction transaction(conn);
+                if (conn->lockRows(QStringLiteral("Staff"),
+                                   QStringLiteral("ID=") + QString::number(id), true)
+                    >= 0) {
+                    reassignStaffRecords(id, catchAll);
+                    grid::DeleteGridRows(grid, r, r, false);
+                }
+                transaction.commit();
+            }
         }
         ui::ProgressStep(1);
     }

@@ -27,6 +27,8 @@ QString masterKind(const QString &table)
         return QStringLiteral("客户");
     if (table == QLatin1String("Vendor"))
         return QStringLiteral("供应商");
+    if (table == QLatin1String("Staff"))
+        return QStringLiteral("员工");
     return QStringLiteral("账号");
 }
 
@@ -293,12 +295,13 @@ int saveTrade(const TradeTable &table, const TradeEntry &entry)
         store::CloseQuery(conn, rs);
         return 0;
     }
-    // The product, the partner and the account are held until the record is
-    // written: on a server a user who deletes one of them meanwhile waits,
-    // and one who deleted it already is found here, so no record ever points
-    // to a deleted master. (On a file set nobody else writes meanwhile.)
+    // The product, the partner, the account and the salesman are held until
+    // the record is written: on a server a user who deletes one of them
+    // meanwhile waits, and one who deleted it already is found here, so no
+    // record ever points to a deleted master. (On a file set nobody else
+    // writes meanwhile.)
     store::Transaction transaction(conn);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         const int masterId = idFromText(entry.lists.value(i));
         if (masterId != 0
             && conn->lockRows(table.listTables.at(i),
