@@ -115,28 +115,32 @@ QString amountInCapitals(double amount)
     return text;
 }
 
-double DeliveryNote::total() const
+namespace {
+
+// The sum of one figure over the note's lines.
+double sumOfLines(const QVector<DeliveryNoteLine> &lines, double DeliveryNoteLine::*figure)
 {
     double sum = 0;
     for (const DeliveryNoteLine &line : lines)
-        sum += line.amount;
+        sum += line.*figure;
     return sum;
+}
+
+} // namespace
+
+double DeliveryNote::total() const
+{
+    return sumOfLines(lines, &DeliveryNoteLine::amount);
 }
 
 double DeliveryNote::paid() const
 {
-    double sum = 0;
-    for (const DeliveryNoteLine &line : lines)
-        sum += line.paid;
-    return sum;
+    return sumOfLines(lines, &DeliveryNoteLine::paid);
 }
 
 double DeliveryNote::quantity() const
 {
-    double sum = 0;
-    for (const DeliveryNoteLine &line : lines)
-        sum += line.quantity;
-    return sum;
+    return sumOfLines(lines, &DeliveryNoteLine::quantity);
 }
 
 QFont deliveryNoteFont(const QString &family)
