@@ -7,6 +7,8 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+
 namespace store {
 
 namespace {
@@ -283,18 +285,67 @@ bool PgConnection::guardStatement(const QString &sql)
     // a COMMIT then quietly rolls everything back. Inside a transaction each
     // statement gets a savepoint of its own, so that a failure undoes only
     // that statement, as on a file set.
-    if (PQtransactionStatus(m_conn) != PQTRANS_INTRANS || controlsTransaction(sql))
-        return false;
-    PQclear(PQexec(m_conn, "SAVEPOINT korvo_statement"));
-    return true;
+    return PQtransactionStatus(m_conn) == PQTRANS_INTRANS && !controlsTransaction(sql);
 }
 
-void PgConnection::endGuard(bool guarded, bool ok)
+void PgConnection::undoGuarded()
 {
-    if (guarded)
-        PQclear(PQexec(m_conn,
-                       ok ? "RELEASE korvo_statement"
-                          : "ROLLBACK TO SAVEPOINT korvo_statement; RELEASE korvo_statement"));
+    PQclear(PQexec(m_conn, "ROLLBACK TO SAVEPOINT korvo_statement; RELEASE korvo_statement"));
+}
+
+PGresult *PgConnection::runGuarded(const QByteArray &sql, const std::vector<const char *> &values)
+{
+    // The savepoint, the statement and the release go to the server in one
+    // pipeline, so a statement in a transaction costs one round trip, not
+    // three. After a failure the server skips the release; the savepoint is
+    // then rolled back to.
+    const int count = int(values.size());
+    if (PQenterPipelineMode(m_conn) != 1
+        || PQsendQueryParams(m_conn, "SAVEPOINT korvo_statement", 0, nullptr, nullptr, nullptr,
+                             nullptr, 0)
+                   != 1
+        || PQsendQueryParams(m_conn, sql.constData(), count, nullptr, values.data(), nullptr,
+                             nullptr, 0)
+                   != 1
+        || PQsendQueryParams(m_conn, "RELEASE korvo_statement", 0, nullptr, nullptr, nullptr,
+                             nullptr, 0)
+                   != 1
+        || PQpipelineSync(m_conn) != 1) {
+        PQexitPipelineMode(m_conn);
+        PQclear(PQexec(m_conn, "SAVEPOINT korvo_statement"));
+        PGresult *result = PQexecParams(m_conn, sql.constData(), count, nullptr, values.data(),
+                                        nullptr, nullptr, 0);
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+            PQclear(PQexec(m_conn, "RELEASE korvo_statement"));
+        else
+            undoGuarded();
+        return result;
+    }
+    // Each command's results end with a null; the sync point ends the pipeline.
+    PGresult *statement = nullptr;
+    int ended = 0;
+    while (ended <= 3) {
+        PGresult *result = PQgetResult(m_conn);
+        if (!result) {
+            if (++ended == 3 && PQstatus(m_conn) != CONNECTION_OK)
+                break;
+            continue;
+        }
+        if (PQresultStatus(result) == PGRES_PIPELINE_SYNC) {
+            PQclear(result);
+            break;
+        }
+        if (ended == 1 && !statement)
+            statement = result;
+        else
+            PQclear(result);
+    }
+    PQexitPipelineMode(m_conn);
+    const ExecStatusType status = statement ? PQresultStatus(statement) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        undoGuarded();
+    return statement;
 }
 
 bool PgConnection::exec(const QString &sql, QString *error)
@@ -308,8 +359,13 @@ bool PgConnection::exec(const QString &sql, QString *error)
         return failed(error,
                       QStringLiteral("事务中有语句失败，整个事务已撤销，没有写入任何内容。"));
     }
+    // Several statements may come in one text, so the savepoint and its
+    // release are sent around them in the same text: one round trip.
     const bool guarded = guardStatement(sql);
-    PGresult *result = PQexec(m_conn, sql.toUtf8().constData());
+    const QByteArray text
+            = guarded ? "SAVEPOINT korvo_statement;" + sql.toUtf8() + "\n;RELEASE korvo_statement"
+                      : sql.toUtf8();
+    PGresult *result = PQexec(m_conn, text.constData());
     const ExecStatusType status = PQresultStatus(result);
     const QString message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
     // A COMMIT the server turned into a rollback is no success.
@@ -317,7 +373,8 @@ bool PgConnection::exec(const QString &sql, QString *error)
                             && QByteArray(PQcmdStatus(result)) == QByteArrayLiteral("ROLLBACK");
     PQclear(result);
     const bool ok = (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) && !rolledBack;
-    endGuard(guarded, ok);
+    if (guarded && !ok)
+        undoGuarded();
     if (ok)
         return true;
     return failed(error, rolledBack ? QStringLiteral(
@@ -331,7 +388,7 @@ bool PgConnection::query(const QString &sql, PgRows &rows, QString *error)
 }
 
 bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteArray>> &params,
-                         PgRows &rows, QString *error)
+                         PgRows &rows, QString *error, int keepRows)
 {
     rows = PgRows();
     if (!ensureConnected(error))
@@ -340,28 +397,31 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
     values.reserve(size_t(params.size()));
     for (const std::optional<QByteArray> &param : params)
         values.push_back(param ? param->constData() : nullptr);
-    const bool guarded = guardStatement(sql);
-    PGresult *result = PQexecParams(m_conn, sql.toUtf8().constData(), int(params.size()), nullptr,
-                                    values.data(), nullptr, nullptr, 0);
+    const QByteArray text = sql.toUtf8();
+    PGresult *result = guardStatement(sql)
+                               ? runGuarded(text, values)
+                               : PQexecParams(m_conn, text.constData(), int(params.size()), nullptr,
+                                              values.data(), nullptr, nullptr, 0);
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
-        const QString message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+        const QString message = result ? QString::fromUtf8(PQresultErrorMessage(result)).trimmed()
+                                       : QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
         const bool noRows = PQresultStatus(result) == PGRES_COMMAND_OK;
         PQclear(result);
-        endGuard(guarded, noRows);
         return noRows || failed(error, message);
     }
-    endGuard(guarded, true);
     const int columns = PQnfields(result);
     const int count = PQntuples(result);
     for (int c = 0; c < columns; ++c) {
         rows.names << QString::fromUtf8(PQfname(result, c));
         rows.types << columnTypeOf(PQftype(result, c));
     }
-    rows.rows.reserve(count);
+    rows.given = count;
+    const int kept = keepRows < 0 ? count : std::min(count, keepRows);
+    rows.rows.reserve(kept);
     // A list holds many rows of the same few days: each date text is read
     // into a date once per result.
     QHash<QByteArray, QVariant> dates;
-    for (int r = 0; r < count; ++r) {
+    for (int r = 0; r < kept; ++r) {
         QVector<QVariant> row(columns);
         for (int c = 0; c < columns; ++c) {
             if (PQgetisnull(result, r, c))

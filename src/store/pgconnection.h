@@ -10,8 +10,10 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 struct pg_conn;
+struct pg_result;
 
 namespace store {
 
@@ -24,6 +26,7 @@ struct PgRows
     QStringList names;
     QVector<ColumnType> types;
     QVector<QVector<QVariant>> rows;
+    int given = 0; // rows the statement gave, read or not
 };
 
 // One connection to a database on a PostgreSQL server, through libpq. A
@@ -57,8 +60,10 @@ public:
     // The same with values for its parameters $1, $2, … sent apart from the
     // statement's text (an empty optional is NULL); the server reads each
     // text as the type its place needs.
+    // With keepRows of 0 or more, only that many rows are read into values;
+    // the rest are counted in PgRows::given.
     bool query(const QString &sql, const QVector<std::optional<QByteArray>> &params, PgRows &rows,
-               QString *error = nullptr);
+               QString *error = nullptr, int keepRows = -1);
     // Sends rows of tab-separated text to COPY table (columns) FROM STDIN
     // in one go: the fast way to write many rows over the network. Values
     // are escaped here; NULL is an invalid QVariant.
@@ -76,7 +81,10 @@ private:
     bool failed(QString *error, const QString &what);
     // A savepoint around one statement inside a transaction; true when set.
     bool guardStatement(const QString &sql);
-    void endGuard(bool guarded, bool ok);
+    // Runs one statement with its parameters inside its savepoint.
+    pg_result *runGuarded(const QByteArray &sql, const std::vector<const char *> &values);
+    // Undoes the statement that failed inside its savepoint.
+    void undoGuarded();
 
     pg_conn *m_conn = nullptr;
     QString m_connInfo;

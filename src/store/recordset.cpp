@@ -657,7 +657,8 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         d->serverKey = key;
     }
     PgRows result;
-    if (!db->settlePending(sql, error) || !db->m_server->query(sql, params, result, error)) {
+    if (!db->settlePending(sql, error)
+        || !db->m_server->query(sql, params, result, error, d->rowLimit)) {
         d->table.clear();
         return false;
     }
@@ -692,11 +693,9 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         if (hidden > 0 && (tableColumns.contains(column) || scratch))
             field.originColumn = scratch ? field.name : column;
     }
-    for (const QVector<QVariant> &row : std::as_const(result.rows)) {
-        if (d->rowLimit < 0 || d->rows < d->rowLimit)
-            d->appendValues(row, hidden);
-        ++d->rowsGiven;
-    }
+    for (const QVector<QVariant> &row : std::as_const(result.rows))
+        d->appendValues(row, hidden);
+    d->rowsGiven = result.given;
     d->db = db;
     d->open = true;
     d->position = 0;
