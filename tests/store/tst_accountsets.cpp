@@ -289,6 +289,9 @@ void TestAccountSets::printHeaderCacheGoesOnlyWhenCompanyChanges()
     for (const QString &key : others)
         QCOMPARE(GetVar(key), QStringLiteral("内容"));
     QCOMPARE(AccountSets.at(0).Company, QStringLiteral("乙公司"));
+    // Stored in the file, not only on the open connection.
+    Registry::closeAll();
+    QCOMPARE(ReadAccountSetInfo(accountSetFileName(1)).Company, QStringLiteral("乙公司"));
 }
 
 // A set is its file with its log: a crash's log is copied with the file
