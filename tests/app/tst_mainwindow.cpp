@@ -215,6 +215,9 @@ void TestMainWindow::commandsGoToTheRegistry()
     QCOMPARE(calls, QStringList({"edit5:0", "delete:MSF6", "print:MSF1", "export:MSF4",
                                  "import:MSF7", "3", "fields", "merge"}));
     QVERIFY(registry.unregistered().contains(QStringLiteral("mCompact")));
+    // Past its six list buttons a master tab has none; a record tab has ten.
+    QCOMPARE(buttonRole(20 * 6 + 7), ButtonRole::None);
+    QCOMPARE(buttonRole(10), ButtonRole::Search);
     // The two commands without their work say so instead of doing nothing.
     QCOMPARE(m_prompts->messages, QStringList(2, kNotProvided));
     m_prompts->messages.clear();
