@@ -53,6 +53,7 @@ private slots:
     void badInputs_data();
     void badInputs();
     void salesRoundTrip();
+    void storedDatesAreTheDefaults();
     void deliveryNotes();
     void rightsOfEveryCommand_data();
     void rightsOfEveryCommand();
@@ -383,6 +384,29 @@ void TestCli::salesRoundTrip()
     QCOMPARE(result.code, 0);
     QCOMPARE(QString::fromUtf8(testsupport::readFile(second)),
              QString::fromUtf8(testsupport::readFile(first)));
+}
+
+// Without --from and --to a list or an analysis covers the dates its tab
+// was left at in the window: the sales list its own, not the purchase list's.
+void TestCli::storedDatesAreTheDefaults()
+{
+    addSales();
+    const QList<QPair<const char *, QDate>> stored
+            = {{"SDTP0", QDate(2026, 3, 1)}, {"SDTP1", QDate(2026, 3, 1)},
+               {"SDTP2", QDate(2026, 1, 1)}, {"SDTP3", QDate(2026, 12, 31)},
+               {"DTP0", QDate(2026, 3, 1)},  {"DTP1", QDate(2026, 3, 31)}};
+    for (const auto &[key, day] : stored)
+        QVERIFY(store::SetVar(QStringLiteral("日期设定_") + QLatin1String(key),
+                              store::dateText(day)));
+    for (const char *line :
+         {"export sales --out OUT/s.csv", "analyse sales --by=month --out OUT/a.csv"})
+        QCOMPARE(runCli(argsOf(QString::fromUtf8(line)) + words("--user=zunta --set=DATA00001.qdt"))
+                         .code,
+                 0);
+    const QString sales = QString::fromUtf8(testsupport::readFile(m_folder->filePath("s.csv")));
+    QVERIFY2(sales.contains("2026.03.01") && !sales.contains("2026.03.02"), qPrintable(sales));
+    QVERIFY(QString::fromUtf8(testsupport::readFile(m_folder->filePath("a.csv")))
+                    .contains("79.00"));
 }
 
 // A delivery note of one customer's sales as PDF: the customer, every line
