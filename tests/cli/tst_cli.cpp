@@ -272,7 +272,9 @@ void TestCli::everyCommandOnASmallSet()
             "stock --product=钢管 DATES --out OUT/st.xlsx|analyse receivables --to=2026-12-31 "
             "--out "
             "OUT/r.csv|receive --customer=O'Neil --amount=10 --account=现金 --date=2026-04-01|"
-            "backup --out OUT/b.qdb|restore OUT/b.qdb|tidy|compact");
+            "backup --out OUT/b.qdb|restore OUT/b.qdb|tidy|compact|analyse sales "
+            "--salesman=O'Hara DATES --out OUT/o.csv");
+    addStaff(QStringLiteral("O'Hara"), QStringLiteral("pw"), QString());
     for (const QString &line : runs) {
         const QStringList args = argsOf(line);
         // Both sets were made within a second or two, so the one used last
@@ -328,6 +330,8 @@ void TestCli::badInputs_data()
     QTest::newRow("too many rows")
             << words("import customers IN --rows=2-30002 --map=客户名称=A") + user << 1
             << QStringLiteral("3万条");
+    QTest::newRow("rows from 0") << words("import customers IN --rows=0-5 --map=客户名称=A") + user
+                                 << 1 << QStringLiteral("行范围");
     QTest::newRow("unknown column")
             << words("import customers IN --map=鞋码=A") + user << 1 << QStringLiteral("鞋码");
     QTest::newRow("missing import file")
