@@ -4,7 +4,6 @@
 #include "app/startup.h"
 #include "app/tabcontrol.h"
 
-#include "grid/grid.h"
 #include "store/access.h"
 #include "store/accountsets.h"
 #include "store/engine.h"
@@ -14,7 +13,6 @@
 #include "store/session.h"
 #include "testsupport.h"
 #include "ui/helpers.h"
-#include "ui/progress.h"
 #include "ui/shellhost.h"
 
 #include <QDateEdit>
@@ -27,8 +25,6 @@
 #include <QtTest>
 
 #include <memory>
-
-#include <csignal>
 
 #include <signal.h>
 
@@ -82,8 +78,6 @@ private slots:
     void startupWithoutSets_data();
     void startupWithoutSets();
     void startupAndExit();
-    void startupPassesOverDamagedSets_data();
-    void startupPassesOverDamagedSets();
     void settingsKeys();
     void settingsRestoredPerSet();
     void endDateLeftAtToday_data();
@@ -205,19 +199,29 @@ void TestStartup::endOfSessionClosesLikeExit()
     QVERIFY(!QFileInfo::exists(m_folder->filePath(kInstanceLockName)));
 }
 
-// No set at all: the user is told and the new-set dialog opens instead.
-// Leaving that dialog without a set ends the run (the hidden main window
-// would not end it); creating a set opens it and the run goes on.
+// No set at all, or only files that do not open as sets: the user is told
+// and the new-set dialog opens instead. Leaving that dialog without a set
+// ends the run (the hidden main window would not end it); creating a set
+// opens it and the run goes on.
 void TestStartup::startupWithoutSets_data()
 {
     QTest::addColumn<bool>("create");
-    QTest::newRow("cancelled") << false;
-    QTest::newRow("set created") << true;
+    QTest::addColumn<bool>("damagedFiles");
+    QTest::newRow("cancelled") << false << false;
+    QTest::newRow("set created") << true << false;
+    QTest::newRow("only damaged files") << false << true;
 }
 
 void TestStartup::startupWithoutSets()
 {
     QFETCH(bool, create);
+    QFETCH(bool, damagedFiles);
+    if (damagedFiles) {
+        QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00001.qdt")),
+                                       QByteArray("noise").repeated(3000)));
+        QVERIFY(store::Registry::create(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
+        store::Registry::closeAll();
+    }
     MainWindow window;
     window.setQuitHandler([] {});
     ui::setShellHost(&window);
@@ -229,7 +233,8 @@ void TestStartup::startupWithoutSets()
     }));
     QVERIFY(dialog);
     QCOMPARE(store::CurrentAccountIndex, -1);
-    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("没有任何进销存套账,请建立新套账！")});
+    QCOMPARE(m_prompts->messages, QStringList{damagedFiles ? store::kNoSetOpensMessage
+                                                           : "没有任何进销存套账,请建立新套账！"});
     QVERIFY(!window.isVisible());
 
     if (create) {
@@ -286,42 +291,6 @@ void TestStartup::startupAndExit()
     for (const char *table : {"t_x", "Tmp", "Sale"})
         QVERIFY(store::TableExists(QLatin1String(table)));
     QVERIFY(!store::GetVar(QStringLiteral("日期设定_SDTP3")).isEmpty());
-}
-
-void TestStartup::startupPassesOverDamagedSets_data()
-{
-    QTest::addColumn<bool>("goodSetExists");
-    QTest::newRow("a good set after damaged ones") << true;
-    QTest::newRow("no set opens") << false;
-}
-
-// Damaged and foreign files are passed over: the first set that opens is
-// opened without a single message; when none opens the user is told once
-// and the new-set dialog opens.
-void TestStartup::startupPassesOverDamagedSets()
-{
-    QFETCH(bool, goodSetExists);
-    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00001.qdt")),
-                                   QByteArray("noise").repeated(3000)));
-    QVERIFY(store::Registry::create(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
-    store::Registry::closeAll();
-    if (goodSetExists)
-        createSets({QStringLiteral("好")});
-
-    MainWindow window;
-    window.setQuitHandler([] {});
-    ui::setShellHost(&window);
-    bool dialogOpened = false;
-    QCOMPARE(LoadAccountSets(window, [&] { dialogOpened = true; }), goodSetExists);
-    QCOMPARE(dialogOpened, !goodSetExists);
-    if (goodSetExists) {
-        QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00003.qdt"));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Korvo进销存3.00 >> 好"));
-        QCOMPARE(m_prompts->messages, QStringList());
-    } else {
-        QCOMPARE(store::CurrentAccountIndex, -1);
-        QCOMPARE(m_prompts->messages, QStringList{store::kNoSetOpensMessage});
-    }
 }
 
 // SaveSettings writes 最近访问 and the 16 window keys; LoadSettings reads

@@ -29,6 +29,12 @@ QStringList words(const char *line)
     return QString::fromUtf8(line).split(QLatin1Char(' '));
 }
 
+// Several texts written as one, split at the bars.
+QStringList texts(const char *joined)
+{
+    return QString::fromUtf8(joined).split(QLatin1Char('|'));
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -47,6 +53,7 @@ private slots:
     void badInputs_data();
     void badInputs();
     void salesRoundTrip();
+    void storedDatesAreTheDefaults();
     void deliveryNotes();
     void rightsOfEveryCommand_data();
     void rightsOfEveryCommand();
@@ -257,23 +264,19 @@ void TestCli::everyCommandOnASmallSet()
         return m_folder->filePath(name);
     };
     // OUT/ stands for the program folder; the dates cover the whole year.
-    const char *const runs[] = {
-            "export sales DATES --out OUT/s.csv",
-            "export customers --out OUT/c.xlsx",
-            "print sales DATES --out OUT/s.pdf",
-            "analyse sales --by=month DATES --out OUT/a.csv",
-            "analyse profit DATES --out OUT/p.jpg",
-            "analyse customers --measure=average DATES --out OUT/c.pdf",
-            "analyse stock --product=钢管 DATES --out OUT/st.xlsx",
-            "analyse receivables --to=2026-12-31 --out OUT/r.csv",
-            "receive --customer=O'Neil --amount=10 --account=现金 --date=2026-04-01",
-            "backup --out OUT/b.qdb",
-            "restore OUT/b.qdb",
-            "tidy",
-            "compact",
-    };
-    for (const char *line : runs) {
-        const QStringList args = argsOf(QString::fromUtf8(line));
+    const QStringList runs = texts(
+            "export sales DATES --out OUT/s.csv|export customers --out OUT/c.xlsx|print sales "
+            "DATES "
+            "--out OUT/s.pdf|analyse sales --by=month DATES --out OUT/a.csv|analyse profit DATES "
+            "--out OUT/p.jpg|analyse customers --measure=average DATES --out OUT/c.pdf|analyse "
+            "stock --product=钢管 DATES --out OUT/st.xlsx|analyse receivables --to=2026-12-31 "
+            "--out "
+            "OUT/r.csv|receive --customer=O'Neil --amount=10 --account=现金 --date=2026-04-01|"
+            "backup --out OUT/b.qdb|restore OUT/b.qdb|tidy|compact|analyse sales "
+            "--salesman=O'Hara DATES --out OUT/o.csv");
+    addStaff(QStringLiteral("O'Hara"), QStringLiteral("pw"), QString());
+    for (const QString &line : runs) {
+        const QStringList args = argsOf(line);
         // Both sets were made within a second or two, so the one used last
         // is named rather than left to the clock.
         const Result result = runCli(args + words("--user=zunta --set=DATA00001.qdt"));
@@ -327,6 +330,8 @@ void TestCli::badInputs_data()
     QTest::newRow("too many rows")
             << words("import customers IN --rows=2-30002 --map=客户名称=A") + user << 1
             << QStringLiteral("3万条");
+    QTest::newRow("rows from 0") << words("import customers IN --rows=0-5 --map=客户名称=A") + user
+                                 << 1 << QStringLiteral("行范围");
     QTest::newRow("unknown column")
             << words("import customers IN --map=鞋码=A") + user << 1 << QStringLiteral("鞋码");
     QTest::newRow("missing import file")
@@ -385,10 +390,29 @@ void TestCli::salesRoundTrip()
              QString::fromUtf8(testsupport::readFile(first)));
 }
 
-// Every command needs what the window needs for it: a member with exactly
-// those rights succeeds; without any one of them the member is refused with
-// 2 and nothing is written or changed. An empty token stands for a window
-// command without a right of its own, open to a member with any right.
+// Without --from and --to a list or an analysis covers the dates its tab
+// was left at in the window: the sales list its own, not the purchase list's.
+void TestCli::storedDatesAreTheDefaults()
+{
+    addSales();
+    const QList<QPair<const char *, QDate>> stored
+            = {{"SDTP0", QDate(2026, 3, 1)}, {"SDTP1", QDate(2026, 3, 1)},
+               {"SDTP2", QDate(2026, 1, 1)}, {"SDTP3", QDate(2026, 12, 31)},
+               {"DTP0", QDate(2026, 3, 1)},  {"DTP1", QDate(2026, 3, 31)}};
+    for (const auto &[key, day] : stored)
+        QVERIFY(store::SetVar(QStringLiteral("日期设定_") + QLatin1String(key),
+                              store::dateText(day)));
+    for (const char *line :
+         {"export sales --out OUT/s.csv", "analyse sales --by=month --out OUT/a.csv"})
+        QCOMPARE(runCli(argsOf(QString::fromUtf8(line)) + words("--user=zunta --set=DATA00001.qdt"))
+                         .code,
+                 0);
+    const QString sales = QString::fromUtf8(testsupport::readFile(m_folder->filePath("s.csv")));
+    QVERIFY2(sales.contains("2026.03.01") && !sales.contains("2026.03.02"), qPrintable(sales));
+    QVERIFY(QString::fromUtf8(testsupport::readFile(m_folder->filePath("a.csv")))
+                    .contains("79.00"));
+}
+
 // A delivery note of one customer's sales as PDF: the customer, every line
 // with its named product field, the total in capitals. Sales of two
 // customers, a vendor that is gone, a record that is gone and bad numbers
@@ -414,27 +438,12 @@ void TestCli::deliveryNotes()
                {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     QVERIFY(text.waitForFinished(30000));
     const QString page = QString::fromUtf8(text.readAllStandardOutput());
-    for (const char *expected : {"示例商行",
-                                 "销售单",
-                                 "XS20260315-0000001",
-                                 "O'Neil",
-                                 "王五",
-                                 "0571-8888",
-                                 "杭州市文一路1号",
-                                 "规格",
-                                 "DN20",
-                                 "钢管",
-                                 "角铁\"",
-                                 "1.5",
-                                 "79.00",
-                                 "柒拾玖元整",
-                                 "已收：69.00",
-                                 "欠款：10.00",
-                                 "zunta",
-                                 "收货",
-                                 "电话：0571-1234",
-                                 "第1页 共1页"})
-        QVERIFY2(page.contains(QString::fromUtf8(expected)), expected);
+    for (const QString &expected :
+         texts("示例商行|销售单|XS20260315-0000001|O'Neil|王五|0571-8888|杭州市文一路1号|规格|DN20|"
+               "钢管|角铁\"|1.5|79.00|柒拾玖元整|已收：69.00|欠款：10.00|zunta|收货|电话：0571-"
+               "1234|"
+               "第1页 共1页"))
+        QVERIFY2(page.contains(expected), qPrintable(expected));
     QVERIFY(page.indexOf(QStringLiteral("30.00")) < page.indexOf(QStringLiteral("19.00")));
     QVERIFY(QFile::remove(pdf));
 
@@ -459,33 +468,30 @@ void TestCli::deliveryNotes()
     }
 }
 
+// Every command needs what the window needs for it: a member with exactly
+// those rights succeeds; without any one of them the member is refused with
+// 2 and nothing is written or changed. An empty token stands for a window
+// command without a right of its own, open to a member with any right.
 void TestCli::rightsOfEveryCommand_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("needed");
-    const QString all = QStringLiteral("所有权限");
-    QTest::newRow("export sales") << QStringLiteral("export sales DATES --out OUT/x.csv")
-                                  << QStringList{"销售数据查看", "销售数据导出"};
-    QTest::newRow("export purchases") << QStringLiteral("export purchases DATES --out OUT/x.xlsx")
-                                      << QStringList{"采购数据查看", "采购数据导出"};
-    QTest::newRow("print sales") << QStringLiteral("print sales DATES --out OUT/x.pdf")
-                                 << QStringList{"销售数据查看", "销售数据打印"};
-    QTest::newRow("import customers")
-            << QStringLiteral("import customers OUT/in.csv --map=客户名称=A")
-            << QStringList{"客户数据查看", "客户数据导入"};
-    QTest::newRow("analyse profit")
-            << QStringLiteral("analyse profit DATES --out OUT/x.csv") << QStringList{QString()};
-    QTest::newRow("analyse stock")
-            << QStringLiteral("analyse stock DATES --out OUT/x.jpg") << QStringList{QString()};
-    QTest::newRow("analyse receivables") << QStringLiteral("analyse receivables --out OUT/x.csv")
-                                         << QStringList{QString(), "销售数据查看"};
-    QTest::newRow("receive") << QStringLiteral(
-            "receive --customer=O'Neil --amount=5 --account=现金")
-                             << QStringList{"销售数据修改"};
-    QTest::newRow("backup") << QStringLiteral("backup --out OUT/x.qdb") << QStringList{all};
-    QTest::newRow("restore") << QStringLiteral("restore OUT/in.qdb") << QStringList{all};
-    QTest::newRow("compact") << QStringLiteral("compact") << QStringList{all};
-    QTest::newRow("tidy") << QStringLiteral("tidy") << QStringList{all};
+    const char *const rows[][2] = {
+            {"export sales DATES --out OUT/x.csv", "销售数据查看|销售数据导出"},
+            {"export purchases DATES --out OUT/x.xlsx", "采购数据查看|采购数据导出"},
+            {"print sales DATES --out OUT/x.pdf", "销售数据查看|销售数据打印"},
+            {"import customers OUT/in.csv --map=客户名称=A", "客户数据查看|客户数据导入"},
+            {"analyse profit DATES --out OUT/x.csv", ""},
+            {"analyse stock DATES --out OUT/x.jpg", ""},
+            {"analyse receivables --out OUT/x.csv", "|销售数据查看"},
+            {"receive --customer=O'Neil --amount=5 --account=现金", "销售数据修改"},
+            {"backup --out OUT/x.qdb", "所有权限"},
+            {"restore OUT/in.qdb", "所有权限"},
+            {"compact", "所有权限"},
+            {"tidy", "所有权限"},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row[0]) << QString::fromUtf8(row[0]) << texts(row[1]);
 }
 
 void TestCli::rightsOfEveryCommand()
@@ -541,16 +547,9 @@ void TestCli::unusableDefaultSet()
     QVERIFY(QFile::remove(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
     const QString set = m_folder->filePath(QStringLiteral("DATA00001.qdt"));
     const QByteArray healthy = testsupport::readFile(set);
-    const QStringList lines = {
-            QStringLiteral("export sales --out OUT/x.csv"),
-            QStringLiteral("print sales --out OUT/x.pdf"),
-            QStringLiteral("analyse profit --out OUT/x.jpg"),
-            QStringLiteral("import customers OUT/x.csv"),
-            QStringLiteral("backup --out OUT/x.qdb"),
-            QStringLiteral("restore OUT/x.qdb"),
-            QStringLiteral("compact"),
-            QStringLiteral("tidy"),
-    };
+    const QStringList lines = texts("export sales --out OUT/x.csv|print sales --out OUT/x.pdf|"
+                                    "analyse profit --out OUT/x.jpg|import customers OUT/x.csv|"
+                                    "backup --out OUT/x.qdb|restore OUT/x.qdb|compact|tidy");
     for (const bool locked : {false, true}) {
         // Another program's engine holding the file for its commit: a write
         // lock over the bytes every reader must lock.
@@ -601,12 +600,10 @@ void TestCli::damagedPagesWriteNothing()
     for (const int eighth : {5, 6, 7})
         bytes[bytes.size() / 8 * eighth + 100] ^= 1;
     QVERIFY(testsupport::writeFile(set, bytes));
-    expectFailureKeeping({QStringLiteral("export sales DATES --out OUT/s.csv"),
-                          QStringLiteral("export sales DATES --out OUT/s.xlsx"),
-                          QStringLiteral("print sales DATES --out OUT/s.pdf"),
-                          QStringLiteral("analyse sales DATES --out OUT/a.csv")},
-                         {QStringLiteral("OUT/s.csv"), QStringLiteral("OUT/s.xlsx"),
-                          QStringLiteral("OUT/s.pdf"), QStringLiteral("OUT/a.csv")});
+    expectFailureKeeping(texts("export sales DATES --out OUT/s.csv|export sales DATES --out "
+                               "OUT/s.xlsx|print sales DATES --out OUT/s.pdf|analyse sales DATES "
+                               "--out OUT/a.csv"),
+                         texts("OUT/s.csv|OUT/s.xlsx|OUT/s.pdf|OUT/a.csv"));
 }
 
 // No output replaces a set or the template, whether a link to the folder, a
@@ -625,15 +622,12 @@ void TestCli::outputsNeverReplaceSets()
     QVERIFY(link(m_folder->filePath(QStringLiteral("DATA00002.qdt")), "set.pdf"));
     QVERIFY(link(m_folder->filePath(QStringLiteral("DATA_NULL.DAT")), "template.xlsx"));
     QVERIFY(link(away.filePath(QStringLiteral("set.csv")), "chain.jpg"));
-    QStringList lines = {QStringLiteral("backup --out AWAY/books/DATA00002.qdt"),
-                         QStringLiteral("backup --out OUT/nothing/../DATA00002.qdt"),
-                         QStringLiteral("export sales --out AWAY/set.csv"),
-                         QStringLiteral("export sales --out AWAY/template.xlsx"),
-                         QStringLiteral("print sales --out AWAY/set.pdf"),
-                         QStringLiteral("analyse profit --out AWAY/chain.jpg")};
+    QStringList lines = texts("backup --out AWAY/books/DATA00002.qdt|backup --out "
+                              "OUT/nothing/../DATA00002.qdt|export sales --out AWAY/set.csv|"
+                              "export sales --out AWAY/template.xlsx|print sales --out "
+                              "AWAY/set.pdf|analyse profit --out AWAY/chain.jpg");
     lines.replaceInStrings(QStringLiteral("AWAY"), away.path());
-    expectFailureKeeping(
-            lines, {QStringLiteral("OUT/DATA00002.qdt"), QStringLiteral("OUT/DATA_NULL.DAT")});
+    expectFailureKeeping(lines, texts("OUT/DATA00002.qdt|OUT/DATA_NULL.DAT"));
 
     const QString real = away.filePath(QStringLiteral("real.csv"));
     QVERIFY(testsupport::writeFile(real, "old"));
@@ -672,12 +666,10 @@ void TestCli::fullDiskKeepsOldFiles()
     while (filler.write(QByteArray(4096, 'f')) == 4096) {
     }
     filler.close();
-    QStringList lines = {QStringLiteral("export sales DATES --out DISK/x.csv"),
-                         QStringLiteral("export sales DATES --out DISK/x.xlsx"),
-                         QStringLiteral("print sales DATES --out DISK/x.pdf"),
-                         QStringLiteral("analyse profit DATES --out DISK/x.jpg"),
-                         QStringLiteral("analyse sales DATES --out DISK/new.csv"),
-                         QStringLiteral("backup --out DISK/x.qdb")};
+    QStringList lines = texts("export sales DATES --out DISK/x.csv|export sales DATES --out "
+                              "DISK/x.xlsx|print sales DATES --out DISK/x.pdf|analyse profit DATES "
+                              "--out DISK/x.jpg|analyse sales DATES --out DISK/new.csv|backup "
+                              "--out DISK/x.qdb");
     expectFailureKeeping(lines.replaceInStrings(QStringLiteral("DISK"), disk.path()), kept);
     QVERIFY(!QFileInfo::exists(disk.filePath(QStringLiteral("new.csv"))));
 

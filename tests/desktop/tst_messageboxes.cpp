@@ -2,26 +2,18 @@
 // does it, never ends the program, also before the main window exists.
 
 #include "app/accountsetchooser.h"
-#include "app/mainwindow.h"
 #include "app/newaccountsetdialog.h"
 #include "app/startup.h"
 
-#include "grid/grid.h"
+#include "mainwindowfixture.h"
 #include "records/logindialog.h"
-#include "store/accountsets.h"
-#include "store/schema.h"
-#include "store/session.h"
-#include "testsupport.h"
-#include "ui/helpers.h"
 #include "ui/qtprompts.h"
-#include "ui/shellhost.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
-#include <QtTest>
 
 #include <functional>
 #include <memory>
@@ -115,16 +107,6 @@ int runInEventLoop(const std::function<void()> &scenario)
     QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
     watchdog.start(60000);
     return QApplication::exec();
-}
-
-template<typename T>
-T *visibleWindow()
-{
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *found = qobject_cast<T *>(w); found && found->isVisible())
-            return found;
-    }
-    return nullptr;
 }
 
 void waitUntil(const std::function<bool()> &condition)
@@ -256,7 +238,10 @@ void TestMessageBoxes::loginAndChooser()
         if (!LoadAccountSets(window, {}))
             return;
         records::LoginDialog *login = nullptr;
-        waitUntil([&] { return (login = visibleWindow<records::LoginDialog>()) != nullptr; });
+        waitUntil([&] {
+            return (login = testsupport::openWindow<records::LoginDialog>(
+                            QStringLiteral("请输入用户名及密码")));
+        });
         if (!login)
             return;
         login->box(0)->setText(QStringLiteral("zunta"));

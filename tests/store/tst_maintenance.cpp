@@ -532,6 +532,8 @@ void TestMaintenance::clearRules_data()
     QTest::newRow("products") << QVector<int>{2} << QVector<int>{0, 1, 2} << QVector<int>{0, 1};
     QTest::newRow("vendors") << QVector<int>{4} << QVector<int>{1, 4} << QVector<int>{1};
     QTest::newRow("staff") << QVector<int>{5} << QVector<int>{0, 1, 5} << QVector<int>{0, 1};
+    QTest::newRow("fund accounts")
+            << QVector<int>{6} << QVector<int>{0, 1, 6} << QVector<int>{0, 1};
     QTest::newRow("customers and vendors")
             << QVector<int>{3, 4} << QVector<int>{0, 1, 3, 4} << QVector<int>{0, 1};
 }

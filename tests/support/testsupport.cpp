@@ -37,8 +37,10 @@ QString ScriptedPrompts::openFileName(const QString &, const QString &, const QS
     return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
 }
 
-QString ScriptedPrompts::saveFileName(const QString &, const QString &, const QString &)
+QString ScriptedPrompts::saveFileName(const QString &, const QString &,
+                                      const QString &suggestedPath)
 {
+    suggestedPaths << suggestedPath;
     return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
 }
 

@@ -40,6 +40,7 @@ public:
     QVector<QStringList> printerLists; // the lists the printer chooser offered
     QStringList printerPreselections;  // and the entry it opened on
     QStringList passwordRequests;
+    QStringList suggestedPaths; // the paths the save dialogs proposed
 };
 
 // A fresh program folder (temporary, removed at the end) made current for
