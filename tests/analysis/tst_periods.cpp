@@ -72,8 +72,9 @@ void TestPeriods::quantityTexts()
 }
 
 // Date groupings walk the day sums (empty months between sales show 0:
-// tst_analyses salesByPeriod): a stretch of more than 100 shows as one row, every sum stays in its
-// own period, and a last period netting to 0 is left out.
+// tst_analyses salesByPeriod): a stretch of more than 100 shows as one
+// row, every sum stays in its own period, and a last period netting to 0
+// is left out.
 void TestPeriods::periodWalk()
 {
     // Returns netting out the last period: it is not shown.
