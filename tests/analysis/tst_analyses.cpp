@@ -268,6 +268,7 @@ void TestAnalyses::customers()
     trade("Sale", "2024-05-03", 7, 2, 50, 3);
     trade("Sale", "2024-05-04", 7, -2, -40, 3); // returned
     trade("Sale", "2024-05-04", 7, 1, 1000, 9); // customer since deleted
+    trade("Sale", "2024-06-01", 7, 1, 1000, 1); // the day after the range
     runCustomers(*m_grid, "2024-05-01", "2024-05-31", 0);
     QCOMPARE(rows(*m_grid), QStringList({"李四=400.00", "张三=190.00", "王五=10.00"}));
     QCOMPARE(m_grid->tag(), QStringLiteral("甲公司客户数据分析\r\n分析：zunta "
@@ -288,8 +289,8 @@ void TestAnalyses::profit()
     trade("Pur", "2024-01-01", 7, 10, 50);
     trade("Sale", "2024-02-15", 7, 4, 40);
     trade("Sale", "2024-03-05", 7, 8, 100);
-    // No purchases: the profit is the revenue.
-    trade("Sale", "2024-03-06", 8, 3, 75);
+    // No purchases: the profit is the revenue; sold on the first day.
+    trade("Sale", "2024-03-01", 8, 3, 75);
     // 2.5 kg costed as 2.5 kg; a purchase of quantity 0 is skipped.
     trade("Pur", "2024-01-01", 9, 0, 99);
     trade("Pur", "2024-01-02", 9, 4, 20);

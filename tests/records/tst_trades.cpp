@@ -137,6 +137,9 @@ void TestTrades::filterText_data()
     QTest::newRow("quantity above")
             << false << QStringList{cus, "包含", "", "数量  Num", "大于", "10"}
             << " AND Sale.Num>10";
+    QTest::newRow("quantity below")
+            << false << QStringList{cus, "包含", "", "数量  Num", "小于", "10"}
+            << " AND Sale.Num<10";
     QTest::newRow("price not a number")
             << false << QStringList{cus, "包含", "", "售价  Price", "等于", "abc"}
             << " AND Sale.Price=0";
@@ -198,6 +201,8 @@ void TestTrades::literalValues_data()
     QTest::newRow("O'Neil equals") << kCustomerField << equals << "O'Neil" << QStringList{"O'Neil"};
     QTest::newRow("100%") << kCustomerField << contains << "100%" << QStringList{"100%"};
     QTest::newRow("memo 50%") << kMemoField << contains << "50%" << QStringList{"ONeil"};
+    QTest::newRow("underscore") << kCustomerField << contains << "a_b" << QStringList{"a_b"};
+    QTest::newRow("backslash") << kCustomerField << contains << "\\%" << QStringList{"a\\%b"};
     QTest::newRow("injection") << kCustomerField << equals << "x' OR '1'='1" << QStringList{};
     QTest::newRow("vendor equals") << kVendorField << equals << "东方" << QStringList{"东方"};
 }
@@ -211,7 +216,8 @@ void TestTrades::literalValues()
     QFETCH(QString, value);
     QFETCH(QStringList, found);
 
-    const QStringList names = {"O'Neil", "ONeil", "'", "100%", "1000", "a_b", "axb", "东方红"};
+    const QStringList names
+            = {"O'Neil", "ONeil", "'", "100%", "1000", "a_b", "axb", "a\\b", "a\\%b", "东方红"};
     for (int i = 0; i < names.size(); ++i) {
         for (const char *table : {"Cus", "Vendor"})
             exec(QStringLiteral("INSERT INTO %1 (ID, Name) VALUES (%2, %3)")
