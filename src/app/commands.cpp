@@ -351,6 +351,7 @@ const QStringList &actionNames()
     static const QStringList names = {
             QStringLiteral("mAcc0"),     QStringLiteral("mAcc1"),       QStringLiteral("mAcc2"),
             QStringLiteral("mAcc3"),     QStringLiteral("mAcc4"),       QStringLiteral("mAcc5"),
+            QStringLiteral("mAcc6"),     QStringLiteral("mAcc7"),       QStringLiteral("mAcc8"),
             QStringLiteral("mCompact"),  QStringLiteral("mDataAdjust"), QStringLiteral("mReplace0"),
             QStringLiteral("mReplace1"), QStringLiteral("mReplace2"),   QStringLiteral("mReplace3"),
             QStringLiteral("mReplace4"), QStringLiteral("mAccSet"),     kSaleNoteAction,

@@ -22,6 +22,7 @@
 #include "store/formatting.h"
 #include "store/maintenance.h"
 #include "store/prompts.h"
+#include "store/serverlinks.h"
 #include "store/session.h"
 #include "ui/combofinder.h"
 #include "ui/helpers.h"
@@ -189,6 +190,16 @@ void MainWindow::buildMenus()
         if (i == 2 || i == 4)
             sets->addSeparator();
         mAcc[i] = addCommandItem(sets, setItems.at(i), QStringLiteral("mAcc%1").arg(i));
+    }
+    // Sets on a database server: linking one, and moving a whole set there
+    // and back.
+    sets->addSeparator();
+    const QStringList serverItems
+            = {QStringLiteral("连接服务器套账…"), QStringLiteral("上传当前套账到服务器…"),
+               QStringLiteral("下载为本地套账…")};
+    for (int i = 0; i < serverItems.size(); ++i) {
+        const int index = kServerSetItems + i;
+        mAcc[index] = addCommandItem(sets, serverItems.at(i), QStringLiteral("mAcc%1").arg(index));
     }
 
     // The list commands by key, for the list shown; each runs only where
@@ -632,6 +643,10 @@ void MainWindow::ApplyRights()
         item->setEnabled(plan.adminMenus);
     for (int i = 2; i <= 5; ++i)
         mAcc[i]->setEnabled(plan.adminMenus);
+    // Only a file set can go to a server, only a server set come back.
+    const bool onServer = store::isServerLink(store::CurrentAccountFile);
+    mAcc[kServerSetItems + 1]->setEnabled(plan.adminMenus && !onServer);
+    mAcc[kServerSetItems + 2]->setEnabled(plan.adminMenus && onServer);
     for (auto it = mNote.cbegin(); it != mNote.cend(); ++it)
         it.value()->setEnabled(plan.buttons.value(20 * it.key() + 4, false)
                                && plan.grids.value(it.key(), false));

@@ -9,6 +9,7 @@
 #include "maintenancecommands.h"
 #include "mainwindow.h"
 #include "newaccountsetdialog.h"
+#include "serverdialogs.h"
 
 #include "analysis/analyses.h"
 #include "analysis/picture.h"
@@ -183,6 +184,12 @@ void registerCommands()
                        [](MainWindow &window) { ShowNewAccountSetDialog(&window); });
     registry.setAction(QStringLiteral("mAcc2"),
                        [](MainWindow &window) { ShowAccountSetChooser(&window); });
+    registry.setAction(QStringLiteral("mAcc6"),
+                       [](MainWindow &window) { ConnectServerAccountSet(&window); });
+    registry.setAction(QStringLiteral("mAcc7"),
+                       [](MainWindow &window) { UploadCurrentAccountSet(&window); });
+    registry.setAction(QStringLiteral("mAcc8"),
+                       [](MainWindow &window) { DownloadCurrentAccountSet(&window); });
     registry.setAction(QStringLiteral("mAccSet"),
                        [](MainWindow &window) { ShowAccountSetInfoDialog(&window); });
 

@@ -238,6 +238,75 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString &connInfo, QStrin
     return std::unique_ptr<PgConnection>(new PgConnection(conn, info));
 }
 
+namespace {
+
+// True when a libpq connection string asks the server for TLS it must give.
+bool requiresTls(const QString &info)
+{
+    char *parseError = nullptr;
+    PQconninfoOption *options = PQconninfoParse(info.toUtf8().constData(), &parseError);
+    PQfreemem(parseError);
+    QByteArray mode;
+    for (PQconninfoOption *o = options; o && o->keyword; ++o)
+        if (QByteArray(o->keyword) == "sslmode" && o->val)
+            mode = o->val;
+    PQconninfoFree(options);
+    if (mode.isEmpty())
+        mode = qgetenv("PGSSLMODE");
+    return mode == "require" || mode == "verify-ca" || mode == "verify-full";
+}
+
+bool answers(const QString &info)
+{
+    const QByteArray expanded = info.toUtf8();
+    const char *keywords[] = {"dbname", nullptr};
+    const char *values[] = {expanded.constData(), nullptr};
+    return PQpingParams(keywords, values, 1) != PQPING_NO_RESPONSE;
+}
+
+} // namespace
+
+PgProbe PgConnection::probe(const QString &connInfo, const QString &password, QString *detail)
+{
+    const QString info = withDefaultTls(connInfo);
+    if (info.isEmpty()) {
+        if (detail)
+            *detail = QStringLiteral("数据库服务器的连接参数有误：%1").arg(connInfo);
+        return PgProbe::Refused;
+    }
+    // A server that refuses TLS looks to libpq like no server at all; asked
+    // again without TLS it answers.
+    if (!answers(info)) {
+        if (requiresTls(info) && answers(info + QStringLiteral(" sslmode=disable")))
+            return PgProbe::TlsNotOffered;
+        return PgProbe::Unreachable;
+    }
+    const QByteArray typed = password.toUtf8();
+    pg_conn *conn = connectWith(info, typed);
+    const QString message = serverMessage(conn);
+    if (detail)
+        *detail = message;
+    PgProbe result = PgProbe::Connected;
+    if (PQstatus(conn) == CONNECTION_OK) {
+        if (!typed.isEmpty())
+            typedPasswords().insert(whoAndWhere(conn), typed);
+    } else if (PQconnectionNeedsPassword(conn) && typed.isEmpty()) {
+        result = PgProbe::NeedsPassword;
+    } else if (message.contains(QLatin1String("does not exist"))
+               && message.contains(QLatin1String("database"))) {
+        result = PgProbe::NoDatabase;
+    } else if (PQconnectionUsedPassword(conn)) {
+        // The password is checked before the database is looked for.
+        result = PgProbe::WrongPassword;
+    } else if (message.contains(QLatin1String("SSL"))) {
+        result = PgProbe::TlsNotOffered;
+    } else {
+        result = PgProbe::Refused;
+    }
+    PQfinish(conn);
+    return result;
+}
+
 bool PgConnection::ensureConnected(QString *error)
 {
     if (PQstatus(m_conn) == CONNECTION_OK)

@@ -17,6 +17,17 @@ struct pg_result;
 
 namespace store {
 
+// What a first connection attempt to a server came to.
+enum class PgProbe {
+    Connected,
+    Unreachable,   // no server answers at that host and port
+    TlsNotOffered, // the server answers, but not with the TLS asked for
+    NeedsPassword, // the server wants a password and none was given
+    WrongPassword, // the password (or user) was refused
+    NoDatabase,    // the server has no database of that name
+    Refused,       // anything else; the server's own words are given
+};
+
 // The rows a statement gave, read completely: column names as the server
 // labels them, their types, and the values (NULL as an invalid QVariant,
 // whole numbers as qint64, real numbers as double, timestamps and dates as
@@ -50,6 +61,13 @@ public:
     // time limit of 10 seconds when it names none. Empty when the text is not
     // a connection string.
     static QString withDefaultTls(const QString &connInfo);
+    // Tries connInfo (with the TLS and time limit of withDefaultTls) and the
+    // password typed beside it (may be empty), and says what came of it;
+    // *detail gets the server's own words on a failure. A password that
+    // worked is kept in memory for this run, so later connections to the
+    // same server, database and user use it without asking.
+    static PgProbe probe(const QString &connInfo, const QString &password,
+                         QString *detail = nullptr);
     // True when the connection string holds a password.
     static bool namesPassword(const QString &connInfo);
 

@@ -2,6 +2,7 @@
 
 #include "accountsets.h"
 #include "engine.h"
+#include "pgconnection.h"
 #include "rowinserter.h"
 #include "schema.h"
 
@@ -144,6 +145,68 @@ bool isAccountSet(const DatabasePtr &db)
 }
 
 } // namespace
+
+ServerSetState CheckServerSet(const QString &connInfo, const QString &password, QString *message)
+{
+    QString detail;
+    const auto answer = [&](ServerSetState state, const QString &text) {
+        setError(message, text);
+        return state;
+    };
+    switch (PgConnection::probe(connInfo, password, &detail)) {
+    case PgProbe::Connected:
+        break;
+    case PgProbe::Unreachable:
+        return answer(ServerSetState::Unreachable,
+                      QStringLiteral("无法连接数据库服务器：请检查主机和端口是否正确，"
+                                     "服务器是否已启动。"));
+    case PgProbe::TlsNotOffered:
+        return answer(ServerSetState::TlsNotOffered,
+                      QStringLiteral("数据库服务器不支持加密连接（SSL），"
+                                     "为保护数据，不能通过网络以不加密的方式连接。"));
+    case PgProbe::NeedsPassword:
+        return answer(ServerSetState::NeedsPassword,
+                      QStringLiteral("数据库服务器要求密码，请输入密码。"));
+    case PgProbe::WrongPassword:
+        return answer(ServerSetState::WrongPassword,
+                      QStringLiteral("用户名或密码不正确，数据库服务器拒绝登录。"));
+    case PgProbe::NoDatabase:
+        return answer(ServerSetState::NoDatabase,
+                      QStringLiteral("数据库服务器上没有这个数据库，请检查数据库名称。"));
+    case PgProbe::Refused:
+        return answer(ServerSetState::Failed,
+                      QStringLiteral("无法连接数据库服务器：%1").arg(detail));
+    }
+    QString error;
+    const DatabasePtr server = Registry::openServer(connInfo, &error);
+    if (!server)
+        return answer(ServerSetState::Failed, error);
+    const QStringList tables = server->tableNames();
+    if (tables.isEmpty())
+        return answer(ServerSetState::Empty,
+                      QStringLiteral("服务器上的数据库是空的，还没有套账。"));
+    if (!isAccountSet(server))
+        return answer(ServerSetState::NotAccountSet,
+                      QStringLiteral("服务器上的数据库不是 Korvo进销存 的套账。"));
+    RecordSet rs;
+    if (!rs.open(server, QStringLiteral("SELECT Var FROM 参数 WHERE Var LIKE '结构_%'"), &error))
+        return answer(ServerSetState::Failed, error);
+    QStringList done;
+    for (; !rs.eof(); rs.moveNext())
+        done << rs.value(0).toString();
+    const QStringList known = SchemaStepKeys();
+    for (const QString &key : std::as_const(done))
+        if (!known.contains(key))
+            return answer(ServerSetState::Newer,
+                          QStringLiteral("服务器上的套账由较新版本的 Korvo进销存 "
+                                         "建立，请先升级本程序。"));
+    for (const QString &key : known)
+        if (!done.contains(key))
+            return answer(ServerSetState::Older,
+                          QStringLiteral("服务器上的套账由较早版本的程序建立，"
+                                         "调用时将自动升级数据结构。"));
+    return answer(ServerSetState::Ready, QStringLiteral("连接成功，服务器上的套账可以使用。"));
+}
 
 bool InitServerSet(const QString &connInfo, const QString &name, const QString &company,
                    QString *error)

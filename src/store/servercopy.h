@@ -22,4 +22,25 @@ bool UploadAccountSet(const QString &filePath, const QString &connInfo, QString 
 // it is complete the file has another name, so a failure leaves no set.
 bool DownloadAccountSet(const QString &connInfo, const QString &filePath, QString *error = nullptr);
 
+// What a server database named by a connection string is to the program.
+enum class ServerSetState {
+    Ready,         // a set of this version
+    Older,         // a set of an older version; brought up to date when used
+    Newer,         // a set of a newer version of the program
+    Empty,         // an empty database: a set can be uploaded to it
+    NotAccountSet, // a database holding tables of something else
+    Unreachable,
+    TlsNotOffered,
+    NeedsPassword,
+    WrongPassword,
+    NoDatabase,
+    Failed,
+};
+
+// Connects to the server with the password typed (may be empty; one that
+// works is kept for this run) and looks at what the database holds.
+// *message gets one sentence for the user that says what was found.
+ServerSetState CheckServerSet(const QString &connInfo, const QString &password,
+                              QString *message = nullptr);
+
 } // namespace store

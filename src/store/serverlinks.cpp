@@ -80,4 +80,23 @@ bool writeServerLink(const QString &path, const QString &connInfo, QString *erro
     return true;
 }
 
+QString serverConnInfo(const QString &host, const QString &port, const QString &database,
+                       const QString &user)
+{
+    QStringList parts;
+    const QList<QPair<QString, QString>> values = {{QStringLiteral("host"), host.trimmed()},
+                                                   {QStringLiteral("port"), port.trimmed()},
+                                                   {QStringLiteral("dbname"), database.trimmed()},
+                                                   {QStringLiteral("user"), user.trimmed()}};
+    for (const auto &[key, value] : values) {
+        if (value.isEmpty())
+            continue;
+        QString quoted = value;
+        quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+        quoted.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        parts << QStringLiteral("%1='%2'").arg(key, quoted);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
 } // namespace store

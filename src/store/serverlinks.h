@@ -20,4 +20,10 @@ QString readServerLink(const QString &path, QString *error = nullptr);
 // asked for.
 bool writeServerLink(const QString &path, const QString &connInfo, QString *error = nullptr);
 
+// The connection string for a server set from its parts as a user types
+// them: each value quoted, so spaces and quotes in it stay values. An empty
+// host or port is left out (libpq then takes its defaults).
+QString serverConnInfo(const QString &host, const QString &port, const QString &database,
+                       const QString &user);
+
 } // namespace store
