@@ -167,8 +167,10 @@ void TestMainWindow::rightsOnTheWindow()
     for (grid::Grid *grid : std::as_const(w.MSF))
         QVERIFY(grid->isEnabled());
     for (QAction *item : w.findChildren<QAction *>()) {
+        // A file set is open: downloading a server set is the one item off.
         if (!item->isSeparator() && !item->menu())
-            QVERIFY2(item->isEnabled(), qPrintable(item->text()));
+            QVERIFY2(item->isEnabled() != item->text().startsWith(QStringLiteral("下载为本地套账")),
+                     qPrintable(item->text()));
     }
 
     // 注销: no user in the title, every list empty, every command off, the
@@ -261,7 +263,7 @@ void TestMainWindow::everyCommandHasItsWork()
                 missing << name + QLatin1Char(' ') + item->text();
         }
     }
-    QCOMPARE(items, 28);
+    QCOMPARE(items, 31);
     if (!registry.handlesGridExport())
         missing << QStringLiteral("导出表格");
     if (!registry.handlesPictureSave())
