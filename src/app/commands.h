@@ -18,7 +18,7 @@ class MainWindow;
 class ChartPicture;
 
 // The actions of 打印销售单 and 打印采购单.
-// The menu items mAcc6 … mAcc8 (server sets) follow the six of 套账操作.
+// The menu items mAcc6 … mAcc9 (server sets) follow the six of 套账操作.
 inline constexpr int kServerSetItems = 6;
 inline const QString kSaleNoteAction = QStringLiteral("mSaleNote");
 inline const QString kPurchaseNoteAction = QStringLiteral("mPurchaseNote");

@@ -194,11 +194,14 @@ void MainWindow::buildMenus()
     // Sets on a database server: linking one, and moving a whole set there
     // and back.
     sets->addSeparator();
+    // The item made last (mAcc9) is listed second, beside linking one.
     const QStringList serverItems
-            = {QStringLiteral("连接服务器套账…"), QStringLiteral("上传当前套账到服务器…"),
-               QStringLiteral("下载为本地套账…")};
+            = {QStringLiteral("连接服务器套账…"), QStringLiteral("在服务器上新建套账…"),
+               QStringLiteral("上传当前套账到服务器…"), QStringLiteral("下载为本地套账…")};
+    const int serverIndexes[]
+            = {kServerSetItems, kServerSetItems + 3, kServerSetItems + 1, kServerSetItems + 2};
     for (int i = 0; i < serverItems.size(); ++i) {
-        const int index = kServerSetItems + i;
+        const int index = serverIndexes[i];
         mAcc[index] = addCommandItem(sets, serverItems.at(i), QStringLiteral("mAcc%1").arg(index));
     }
 

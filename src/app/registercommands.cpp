@@ -190,6 +190,8 @@ void registerCommands()
                        [](MainWindow &window) { UploadCurrentAccountSet(&window); });
     registry.setAction(QStringLiteral("mAcc8"),
                        [](MainWindow &window) { DownloadCurrentAccountSet(&window); });
+    registry.setAction(QStringLiteral("mAcc9"),
+                       [](MainWindow &window) { NewServerAccountSet(&window); });
     registry.setAction(QStringLiteral("mAccSet"),
                        [](MainWindow &window) { ShowAccountSetInfoDialog(&window); });
 

@@ -33,6 +33,8 @@ constexpr int kPort = 1;
 constexpr int kDatabase = 2;
 constexpr int kUser = 3;
 constexpr int kPassword = 4;
+constexpr int kCompany = 5;
+constexpr int kName = 6;
 
 // True when a connection to the server was made, whatever the database held.
 bool reached(ServerSetState state)
@@ -120,14 +122,18 @@ ServerConnectionDialog::ServerConnectionDialog(Purpose purpose, QWidget *parent)
     : QDialog(parent)
     , m_purpose(purpose)
 {
-    setWindowTitle(purpose == Purpose::UseSet ? QStringLiteral("连接服务器套账")
-                                              : QStringLiteral("上传当前套账到服务器"));
+    const QString titles[]
+            = {QStringLiteral("连接服务器套账"), QStringLiteral("上传当前套账到服务器"),
+               QStringLiteral("在服务器上新建套账")};
+    setWindowTitle(titles[int(purpose)]);
     auto *layout = new QVBoxLayout(this);
     auto *form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-    const QStringList labels
+    QStringList labels
             = {QStringLiteral("主机："), QStringLiteral("端口："), QStringLiteral("数据库："),
                QStringLiteral("用户："), QStringLiteral("密码：")};
+    if (purpose == Purpose::NewSet)
+        labels << QStringLiteral("所属企业：") << QStringLiteral("套账名称：");
     for (const QString &label : labels) {
         auto *edit = new QLineEdit(this);
         edit->setMinimumWidth(260);
@@ -167,7 +173,7 @@ QString ServerConnectionDialog::connInfo() const
 
 bool ServerConnectionDialog::suits(ServerSetState state) const
 {
-    if (m_purpose == Purpose::UploadSet)
+    if (m_purpose != Purpose::UseSet)
         return state == ServerSetState::Empty;
     return state == ServerSetState::Ready || state == ServerSetState::Older;
 }
@@ -199,8 +205,12 @@ bool ServerConnectionDialog::check(QString *message)
     if (reached(state) && !suits(state)) {
         if (m_purpose == Purpose::UploadSet)
             *message = QStringLiteral("服务器上的数据库不是空的，只能上传到空数据库。");
+        else if (m_purpose == Purpose::NewSet)
+            *message = QStringLiteral("服务器上的数据库不是空的，只能在空数据库中新建套账。");
     } else if (m_purpose == Purpose::UploadSet && state == ServerSetState::Empty) {
         *message = QStringLiteral("连接成功，数据库是空的，可以上传套账。");
+    } else if (m_purpose == Purpose::NewSet && state == ServerSetState::Empty) {
+        *message = QStringLiteral("连接成功，数据库是空的，可以新建套账。");
     }
     return true;
 }
@@ -214,6 +224,17 @@ void ServerConnectionDialog::testConnection()
 
 void ServerConnectionDialog::confirm()
 {
+    if (m_purpose == Purpose::NewSet) {
+        // Asked before the server is, as 新建套账 asks them.
+        if (m_boxes[kCompany]->text().isEmpty()) {
+            store::prompts().message(QStringLiteral("请填写套账所属企业名称！"));
+            return;
+        }
+        if (m_boxes[kName]->text().isEmpty()) {
+            store::prompts().message(QStringLiteral("请填写套账名称！"));
+            return;
+        }
+    }
     QString message;
     if (!check(&message))
         return;
@@ -252,6 +273,27 @@ void ConnectServerAccountSet(QWidget *parent)
     const QString link = writeLink(dialog.connInfo());
     if (!link.isEmpty())
         offerNewSet(link, QStringLiteral("服务器套账已连接，现在马上调用？"));
+}
+
+void NewServerAccountSet(QWidget *parent)
+{
+    ServerConnectionDialog dialog(ServerConnectionDialog::Purpose::NewSet, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString info = dialog.connInfo();
+    const QString company = dialog.box(kCompany)->text();
+    const QString name = dialog.box(kName)->text();
+    bool made = false;
+    QString error;
+    RunBusy(parent, QStringLiteral("正在服务器上新建套账…"),
+            [&] { made = store::InitServerSet(info, name, company, &error); });
+    if (!made) {
+        store::prompts().message(QStringLiteral("新建套账失败：%1").arg(error));
+        return;
+    }
+    const QString link = writeLink(info);
+    if (!link.isEmpty())
+        offerNewSet(link, QStringLiteral("新套账生成完成，现在马上调用？"));
 }
 
 void UploadCurrentAccountSet(QWidget *parent)

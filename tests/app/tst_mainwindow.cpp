@@ -263,7 +263,7 @@ void TestMainWindow::everyCommandHasItsWork()
                 missing << name + QLatin1Char(' ') + item->text();
         }
     }
-    QCOMPARE(items, 31);
+    QCOMPARE(items, 32);
     if (!registry.handlesGridExport())
         missing << QStringLiteral("导出表格");
     if (!registry.handlesPictureSave())

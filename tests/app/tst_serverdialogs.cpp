@@ -4,6 +4,9 @@
 
 #include "app/serverdialogs.h"
 
+#include "records/staff.h"
+#include "store/maintenance.h"
+
 #include "records/rights.h"
 #include "store/accountsets.h"
 #include "store/programfolder.h"
@@ -80,6 +83,7 @@ private slots:
     void testConnection();
     void connectWritesLink();
     void uploadAndDownload();
+    void newSetOnServer();
     void nonsenseLink();
 
 private:
@@ -94,7 +98,7 @@ void TestServerDialogs::initTestCase()
         QSKIP("PostgreSQL is not installed");
     QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->error()));
     m_host = m_cluster->connInfo().section(QLatin1Char(' '), 0, 0).mid(5);
-    for (const char *name : {"shop", "foreign", "newer", "empty"})
+    for (const char *name : {"shop", "foreign", "newer", "older", "empty"})
         QVERIFY(m_cluster->createDatabase(QString::fromLatin1(name)));
     QVERIFY2(m_cluster->psql(QStringLiteral("shop"), QStringLiteral("BEGIN;")
                                                              + store::PostgresSchemaSql()
@@ -104,6 +108,11 @@ void TestServerDialogs::initTestCase()
                             QStringLiteral("BEGIN;") + store::PostgresSchemaSql()
                                     + QStringLiteral("INSERT INTO 参数 (var, con) VALUES "
                                                      "('结构_将来的表', '已添加'); COMMIT;")));
+    QVERIFY(m_cluster->psql(QStringLiteral("older"),
+                            QStringLiteral("BEGIN;") + store::PostgresSchemaSql()
+                                    + QStringLiteral("DELETE FROM 参数 WHERE var = '")
+                                    + store::SchemaStepKeys().last()
+                                    + QStringLiteral("'; COMMIT;")));
     QVERIFY(m_cluster->psql(QStringLiteral("foreign"),
                             QStringLiteral("CREATE TABLE invoices (id int)")));
     QVERIFY(m_cluster->addPasswordUser(QStringLiteral("clerk"), QStringLiteral("s3cret")));
@@ -113,50 +122,38 @@ void TestServerDialogs::initTestCase()
 
 void TestServerDialogs::testConnection_data()
 {
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("database");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("boxes"); // 端口, 数据库, 用户, 密码
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("message");
     using S = store::ServerSetState;
-    const QString port = QStringLiteral("5432");
-    QTest::newRow("a set") << port << "shop"
-                           << "korvo" << QString() << int(S::Ready) << "连接成功";
-    QTest::newRow("right password") << port << "shop"
-                                    << "clerk"
-                                    << "s3cret" << int(S::Ready) << "连接成功";
-    QTest::newRow("wrong password") << port << "shop"
-                                    << "clerk"
-                                    << "guess" << int(S::WrongPassword) << "密码不正确";
-    QTest::newRow("no password") << port << "shop"
-                                 << "clerk" << QString() << int(S::NeedsPassword) << "要求密码";
-    QTest::newRow("not a set") << port << "foreign"
-                               << "korvo" << QString() << int(S::NotAccountSet) << "不是 Korvo";
-    QTest::newRow("newer set") << port << "newer"
-                               << "korvo" << QString() << int(S::Newer) << "较新版本";
-    QTest::newRow("empty") << port << "empty"
-                           << "korvo" << QString() << int(S::Empty) << "是空的";
-    QTest::newRow("no database") << port << "nosuch"
-                                 << "korvo" << QString() << int(S::NoDatabase) << "没有这个数据库";
-    QTest::newRow("wrong port") << "1"
-                                << "shop"
-                                << "korvo" << QString() << int(S::Unreachable) << "主机和端口";
+    const auto row = [](const char *name, const char *port, const char *database, const char *user,
+                        const char *password, S state, const char *message) {
+        QTest::newRow(name) << QStringList{QString::fromUtf8(port), QString::fromUtf8(database),
+                                           QString::fromUtf8(user), QString::fromUtf8(password)}
+                            << int(state) << QString::fromUtf8(message);
+    };
+    row("a set", "5432", "shop", "korvo", "", S::Ready, "连接成功");
+    row("right password", "5432", "shop", "clerk", "s3cret", S::Ready, "连接成功");
+    row("wrong password", "5432", "shop", "clerk", "guess", S::WrongPassword, "密码不正确");
+    row("no password", "5432", "shop", "clerk", "", S::NeedsPassword, "要求密码");
+    row("not a set", "5432", "foreign", "korvo", "", S::NotAccountSet, "不是 Korvo");
+    row("newer set", "5432", "newer", "korvo", "", S::Newer, "较新版本");
+    row("older set", "5432", "older", "korvo", "", S::Older, "自动升级");
+    row("empty", "5432", "empty", "korvo", "", S::Empty, "是空的");
+    row("no database", "5432", "nosuch", "korvo", "", S::NoDatabase, "没有这个数据库");
+    row("wrong port", "1", "shop", "korvo", "", S::Unreachable, "主机和端口");
 }
 
 // 测试连接 tells each case apart in one message and writes nothing.
 void TestServerDialogs::testConnection()
 {
-    QFETCH(QString, port);
-    QFETCH(QString, database);
-    QFETCH(QString, user);
-    QFETCH(QString, password);
+    QFETCH(QStringList, boxes);
     QFETCH(int, state);
     QFETCH(QString, message);
     testsupport::TempProgramFolder folder;
     testsupport::ScriptedPrompts prompts;
     ServerConnectionDialog dialog(ServerConnectionDialog::Purpose::UseSet);
-    fill(dialog, m_host, {port, database, user, password});
+    fill(dialog, m_host, {boxes.at(0), boxes.at(1), boxes.at(2), boxes.at(3)});
     QCOMPARE(dialog.box(4)->echoMode(), QLineEdit::Password);
     dialog.button(0)->click();
     QCOMPARE(prompts.messages.size(), 1);
@@ -201,6 +198,9 @@ void TestServerDialogs::uploadAndDownload()
     const qlonglong customers = testsupport::countRows(QStringLiteral("Cus"));
     auto *prompts = static_cast<testsupport::ScriptedPrompts *>(&store::prompts());
 
+    // Only a server set can be downloaded.
+    app::DownloadCurrentAccountSet();
+    QVERIFY(prompts->messages.last().contains(QStringLiteral("只有服务器上的套账")));
     // The database that already holds a set is refused.
     answerDialog(m_host, {QStringLiteral("5432"), QStringLiteral("shop"), QStringLiteral("korvo"),
                           QString()});
@@ -227,6 +227,58 @@ void TestServerDialogs::uploadAndDownload()
     QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00003.qdt"));
     QCOMPARE(testsupport::countRows(QStringLiteral("Cus")), customers);
     QCOMPARE(store::AccountSets.size(), 3);
+
+    // 清空数据 on the server set, in one transaction, then the server's own
+    // compaction.
+    QVERIFY(store::MakeAccountSetCurrent(1));
+    QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00002.qsv"));
+    QVector<bool> ticked(store::kClearBoxCount, false);
+    ticked[store::ClearCustomers] = true;
+    const store::ClearResult cleared = store::ClearData(ticked);
+    QVERIFY2(cleared.cleared && cleared.compacted, qPrintable(cleared.error));
+    QCOMPARE(testsupport::countRows(QStringLiteral("Cus")), 0);
+}
+
+// A new set is made only in an empty database, after 所属企业 and 套账名称;
+// the first member logs in as on a set made from the template.
+void TestServerDialogs::newSetOnServer()
+{
+    testsupport::FolderWithSet set;
+    auto *prompts = static_cast<testsupport::ScriptedPrompts *>(&store::prompts());
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("fresh")));
+    const auto answerNew = [this](const QString &database, const QString &company) {
+        QTimer::singleShot(0, qApp, [=] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *dialog = qobject_cast<ServerConnectionDialog *>(w)) {
+                    fill(*dialog, m_host,
+                         {QStringLiteral("5432"), database, QStringLiteral("korvo"), QString()});
+                    dialog->box(5)->setText(company);
+                    dialog->box(6)->setText(QStringLiteral("总店"));
+                    dialog->button(1)->click();
+                    if (dialog->isVisible())
+                        dialog->button(2)->click();
+                }
+            }
+        });
+    };
+    answerNew(QStringLiteral("fresh"), QString());
+    app::NewServerAccountSet();
+    QCOMPARE(prompts->messages.last(), QStringLiteral("请填写套账所属企业名称！"));
+    answerNew(QStringLiteral("shop"), QStringLiteral("华东五金"));
+    app::NewServerAccountSet();
+    QVERIFY(prompts->messages.last().contains(QStringLiteral("只能在空数据库中新建")));
+    QVERIFY(linksIn(set.folder.path()).isEmpty());
+
+    prompts->answers = {true};
+    answerNew(QStringLiteral("fresh"), QStringLiteral("华东五金"));
+    app::NewServerAccountSet();
+    QCOMPARE(prompts->questions.last(), QStringLiteral("新套账生成完成，现在马上调用？"));
+    QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00002.qsv"));
+    QCOMPARE(store::AccountSets.at(store::CurrentAccountIndex).Company, QStringLiteral("华东五金"));
+    QCOMPARE(testsupport::countRows(QStringLiteral("Sale")), 0);
+    records::StaffLogin login;
+    QCOMPARE(records::checkLogin(QStringLiteral("zunta"), QStringLiteral("zunta"), login),
+             records::LoginOutcome::LoggedIn);
 }
 
 // A link edited into nonsense is listed as a set that cannot be reached;
