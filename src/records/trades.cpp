@@ -182,6 +182,10 @@ QString tradeFilter(const TradeTable &table, const FilterBar &bar)
     return filter;
 }
 
+// The list of the records of a date range. Rows come by day, then in the
+// order they were entered: the order the file engine gives anyway by reading
+// along its date index (so it costs it nothing), which a database server
+// would not keep without being told.
 QString tradeListSql(const TradeTable &table, QDate start, QDate end, const QString &filter)
 {
     store::SwapIfGreater(start, end);
@@ -195,7 +199,8 @@ QString tradeListSql(const TradeTable &table, QDate start, QDate end, const QStr
            + table.partnerField + QLatin1Char('=') + partner + QStringLiteral(".ID AND ") + t
            + QStringLiteral(".SID=Staff.ID AND ") + t + QStringLiteral(".Dat>=") + jetDate(start)
            + QStringLiteral(" AND ") + t + QStringLiteral(".Dat<") + jetDate(end.addDays(1))
-           + filter;
+           + filter + QStringLiteral(" ORDER BY ") + t + QStringLiteral(".Dat,") + t
+           + QStringLiteral(".ID");
 }
 
 void loadTradeList(grid::Grid &grid, const TradeTable &table, const QStringList &titles,

@@ -322,11 +322,16 @@ void TestServer::setsGoThereAndBack()
     store::CurrentAccountFile = file;
     QVERIFY(store::ExecSQL(QStringLiteral(
             "INSERT INTO Cus (Name, Disc, Memo) VALUES ('O''Neil \"x\"', 0.95, NULL)")));
+    QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Acc (Name) VALUES ('现金')")));
     QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Pro (Name, Price, P3) VALUES ('钢管', "
                                           "12.345, '6901234')")));
     QVERIFY(store::ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, "
-                                          "Pay, Pay1) VALUES (#2026-3-1 14:05:09#, 1, 1, 0, 2, "
+                                          "Pay, Pay1) VALUES (#2026-3-1 14:05:09#, 1, 1, 1, 2, "
                                           "12.345, 3, 37.04, 0.01)")));
+    // A later record of an earlier day: the lists show it first on both.
+    QVERIFY(store::ExecSQL(
+            QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, "
+                           "Pay, Pay1) VALUES (#2026-2-1#, 1, 1, 1, 2, 1, 1, 1, 0)")));
     QVERIFY(store::ExecSQL(QStringLiteral("DELETE * FROM Prov WHERE Name='北京市'")));
     const QStringList before = everyRow(file);
     QVERIFY(before.size() > 40);
@@ -341,8 +346,10 @@ void TestServer::setsGoThereAndBack()
                   QStringLiteral("server"), QStringLiteral("upload"), QStringLiteral("--server"),
                   up}),
              QStringLiteral("3 服务器上的数据库不是空的，只能使用空数据库。"));
-    // The analyses give the same files on the server set as on the file set.
-    for (const QString &analysis : {QStringLiteral("sales"), QStringLiteral("profit")}) {
+    // The analyses and the sales list give the same files on the server set
+    // as on the file set.
+    for (const QString &analysis :
+         {QStringLiteral("sales"), QStringLiteral("profit"), QStringLiteral("list")}) {
         QStringList outputs;
         // The server set once by its link, once by its connection.
         const QList<QStringList> sets = {{QStringLiteral("--set=") + file},
@@ -351,9 +358,11 @@ void TestServer::setsGoThereAndBack()
         for (const QStringList &set : sets) {
             outputs << m_folder->filePath(QString::number(outputs.size()) + analysis
                                           + QStringLiteral(".csv"));
-            QVERIFY(cli(set
-                        + QStringList{QStringLiteral("--user=zunta"), QStringLiteral("analyse"),
-                                      analysis, QStringLiteral("--from=2026-01-01"),
+            QVERIFY(cli(set + QStringList{QStringLiteral("--user=zunta")}
+                        + (analysis == QLatin1String("list")
+                                   ? QStringList{QStringLiteral("export"), QStringLiteral("sales")}
+                                   : QStringList{QStringLiteral("analyse"), analysis})
+                        + QStringList{QStringLiteral("--from=2026-01-01"),
                                       QStringLiteral("--to=2026-12-31"), QStringLiteral("--out"),
                                       outputs.last()})
                             .startsWith(QLatin1String("0 ")));
@@ -380,7 +389,7 @@ void TestServer::setsGoThereAndBack()
     QVERIFY(m_cluster->psql(QStringLiteral("up"),
                             QStringLiteral("INSERT INTO sale (memo) VALUES ('新') RETURNING id"),
                             &next));
-    QCOMPARE(next.section(QLatin1Char('\n'), 0, 0), QStringLiteral("2"));
+    QCOMPARE(next.section(QLatin1Char('\n'), 0, 0), QStringLiteral("3"));
 
     QVERIFY(m_cluster->createDatabase(QStringLiteral("plain")));
     QVERIFY(m_cluster->psql(QStringLiteral("plain"), QStringLiteral("CREATE TABLE t (x int)")));
