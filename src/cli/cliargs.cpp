@@ -94,9 +94,13 @@ const QVector<CommandShape> &commandShapes()
             {"server",
              1,
              1,
-             {QStringLiteral("--name"), QStringLiteral("--company")},
-             "server init|upload|download --server CONNINFO [--name NAME --company NAME]",
-             "服务器套账：init 把一个空的 PostgreSQL 数据库建成新套账；upload 把 --set 指定的套账"
+             {QStringLiteral("--name"), QStringLiteral("--company"), QStringLiteral("--role")},
+             "server init|upload|download --server CONNINFO [--name NAME --company NAME "
+             "[--role ROLE]]",
+             "服务器套账：init 把一个空的 PostgreSQL 数据库建成新套账；给出 --role 时以管理员连接，"
+             "并把套账交给服务器用户 ROLE（没有时新建，密码取自环境变量 KORVO_ROLE_PASSWORD 或在"
+             "终端上询问；它只能登录并使用这个数据库），链接文件以 ROLE 连接；upload 把 --set "
+             "指定的套账"
              "复制到空数据库；download 把服务器套账复制为程序文件夹中的新套账。CONNINFO 是 libpq "
              "的连接参数（host=… dbname=… user=…），不含密码。"},
     };

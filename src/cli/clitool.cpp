@@ -401,11 +401,25 @@ int runServer(const Invocation &inv)
             printError(QStringLiteral("请用 --name 和 --company 指定套账名称和所属企业。"));
             return kUsage;
         }
-        if (!store::InitServerSet(connInfo, name.trimmed(), company.trimmed(), &error)) {
+        const QString role = inv.options.value(QStringLiteral("--role"));
+        if (role.isEmpty()) {
+            if (!store::InitServerSet(connInfo, name.trimmed(), company.trimmed(), &error)) {
+                printError(error);
+                return kDataError;
+            }
+            return linkServerSet(connInfo);
+        }
+        const QString password
+                = qEnvironmentVariableIsSet("KORVO_ROLE_PASSWORD")
+                          ? qEnvironmentVariable("KORVO_ROLE_PASSWORD")
+                          : readHiddenLine(QStringLiteral("服务器用户 %1 的密码：").arg(role));
+        if (!store::InitServerSetForRole(connInfo, name.trimmed(), company.trimmed(), role,
+                                         password, &error)) {
             printError(error);
             return kDataError;
         }
-        return linkServerSet(connInfo);
+        // The last user= of a connection string is the one that counts.
+        return linkServerSet(connInfo + QStringLiteral(" user=") + role);
     }
     if (action == QLatin1String("upload")) {
         // --server names where the set goes; --set the set.

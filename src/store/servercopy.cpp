@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -208,9 +209,50 @@ ServerSetState CheckServerSet(const QString &connInfo, const QString &password, 
     return answer(ServerSetState::Ready, QStringLiteral("连接成功，服务器上的套账可以使用。"));
 }
 
-bool InitServerSet(const QString &connInfo, const QString &name, const QString &company,
-                   QString *error)
+namespace {
+
+// A text as a quoted literal of the server's SQL.
+QString pgLiteral(QString text)
 {
+    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''"))
+           + QLatin1Char('\'');
+}
+
+// The statements that give the set's database to role and to nobody else:
+// the role logs in with no power beyond it (no superuser, no new databases
+// or roles), owns every table of the set and may make new ones and
+// temporary ones. The role name is a plain identifier (checked before).
+QString grantToRoleSql(const QString &role, const QString &password)
+{
+    const QString grants = QStringLiteral(
+            "DO $korvo$ DECLARE t record; BEGIN\n"
+            "IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = '%1') THEN\n"
+            "  CREATE ROLE %1;\n"
+            "END IF;\n"
+            "EXECUTE format('REVOKE ALL ON DATABASE %I FROM PUBLIC', current_database());\n"
+            "EXECUTE format('GRANT CONNECT, TEMPORARY ON DATABASE %I TO %1', current_database());\n"
+            "FOR t IN SELECT c.relname FROM pg_class c JOIN pg_namespace n ON "
+            "n.oid = c.relnamespace WHERE n.nspname = 'public' AND c.relkind IN ('r', 'v') LOOP\n"
+            "  EXECUTE format('ALTER TABLE public.%I OWNER TO %1', t.relname);\n"
+            "END LOOP;\n"
+            "END $korvo$;\n"
+            "GRANT USAGE, CREATE ON SCHEMA public TO %1;\n"
+            "ALTER ROLE %1 LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION PASSWORD ");
+    return grants.arg(role) + (password.isEmpty() ? QStringLiteral("NULL") : pgLiteral(password));
+}
+
+bool initServerSet(const QString &connInfo, const QString &name, const QString &company,
+                   const QString &role, const QString &rolePassword, QString *error)
+{
+    // Lower-case letters, digits and _ only: the name stays the same
+    // unquoted and quoted, in every statement and in the link.
+    static const QRegularExpression plainName(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
+    if (!role.isEmpty() && !plainName.match(role).hasMatch()) {
+        setError(error, QStringLiteral("服务器用户名只能由小写英文字母、数字和下划线组成，"
+                                       "并以字母或下划线开头：%1")
+                                .arg(role));
+        return false;
+    }
     const DatabasePtr server = emptyServerDatabase(connInfo, error);
     if (!server)
         return false;
@@ -232,7 +274,23 @@ bool InitServerSet(const QString &connInfo, const QString &name, const QString &
         if (!rs.update(error))
             return false;
     }
+    if (!role.isEmpty() && !server->execNative(grantToRoleSql(role, rolePassword), error))
+        return false;
     return transaction.commit(error);
+}
+
+} // namespace
+
+bool InitServerSet(const QString &connInfo, const QString &name, const QString &company,
+                   QString *error)
+{
+    return initServerSet(connInfo, name, company, QString(), QString(), error);
+}
+
+bool InitServerSetForRole(const QString &connInfo, const QString &name, const QString &company,
+                          const QString &role, const QString &rolePassword, QString *error)
+{
+    return initServerSet(connInfo, name, company, role, rolePassword, error);
 }
 
 bool UploadAccountSet(const QString &filePath, const QString &connInfo, QString *error)

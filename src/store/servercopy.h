@@ -14,6 +14,15 @@ namespace store {
 // template is one (the first user zunta/zunta), with name and company.
 bool InitServerSet(const QString &connInfo, const QString &name, const QString &company,
                    QString *error = nullptr);
+// InitServerSet as an administrator of the server, in the same transaction
+// handing the new set to role, the shop's one database login: made when
+// missing (with rolePassword, or none when empty), it may log in and nothing
+// more on the server, owns the set's tables (so that later versions can
+// bring them up to date) and is, besides the administrators, the only role
+// that may connect to the database.
+bool InitServerSetForRole(const QString &connInfo, const QString &name, const QString &company,
+                          const QString &role, const QString &rolePassword,
+                          QString *error = nullptr);
 // Copies the file set at filePath into the empty server database connInfo
 // names.
 bool UploadAccountSet(const QString &filePath, const QString &connInfo, QString *error = nullptr);

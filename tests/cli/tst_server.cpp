@@ -101,6 +101,7 @@ private slots:
     void deletingCustomersWhileSalesAreSaved();
     void oneProductEditedTwice();
     void setsGoThereAndBack();
+    void initForTheShopsRole();
 
 private:
     QString cli(const QStringList &args);
@@ -404,6 +405,41 @@ void TestServer::setsGoThereAndBack()
              QStringLiteral("3 服务器上的数据库不是空的，只能使用空数据库。"));
     QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("DATA00005.qdt"))));
     QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("DATA00005.qdt.part"))));
+}
+
+// server init --role hands the new set to the shop's login: it can do
+// nothing else on the server, owns the set's tables and is the one that
+// may connect to it; the link logs in as it.
+void TestServer::initForTheShopsRole()
+{
+    QVERIFY(m_cluster->createDatabase(QStringLiteral("owned")));
+    const QString owned = m_cluster->connInfo(QStringLiteral("owned"));
+    const QStringList init = {QStringLiteral("server"),      QStringLiteral("init"),
+                              QStringLiteral("--server"),    owned,
+                              QStringLiteral("--name=门店"), QStringLiteral("--company=华东五金")};
+    qputenv("KORVO_ROLE_PASSWORD", "it's 50%");
+    QVERIFY(cli(init + QStringList{QStringLiteral("--role=Clerk; DROP")})
+                    .startsWith("3 服务器用户名"));
+    const QString made = cli(init + QStringList{QStringLiteral("--role=shop_clerk")});
+    QVERIFY2(made.startsWith(QLatin1String("0 DATA")), qPrintable(made));
+    const QString link = made.mid(2);
+    QVERIFY(testsupport::readFile(m_folder->filePath(link)).contains("user=shop_clerk"));
+    QVERIFY(m_cluster->psql(QStringLiteral("owned"), QStringLiteral("CREATE ROLE stranger LOGIN")));
+    QString facts;
+    QVERIFY(m_cluster->psql(
+            QStringLiteral("owned"),
+            QStringLiteral("SELECT rolsuper, rolcreatedb, rolcreaterole, rolpassword IS NOT NULL, "
+                           "has_database_privilege('shop_clerk', 'owned', 'CONNECT'), "
+                           "has_database_privilege('stranger', 'owned', 'CONNECT'), "
+                           "(SELECT count(*) FROM pg_tables WHERE schemaname = 'public' "
+                           "AND tableowner <> 'shop_clerk') FROM pg_authid "
+                           "WHERE rolname = 'shop_clerk'"),
+            &facts));
+    QCOMPARE(facts.trimmed(), QStringLiteral("f|f|f|t|t|f|0"));
+    QVERIFY(cli({QStringLiteral("--set=") + link, QStringLiteral("--user=zunta"),
+                 QStringLiteral("export"), QStringLiteral("customers"), QStringLiteral("--out"),
+                 m_folder->filePath(QStringLiteral("owned.csv"))})
+                    .startsWith(QLatin1String("0 ")));
 }
 
 int main(int argc, char **argv)
