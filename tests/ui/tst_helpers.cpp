@@ -154,6 +154,7 @@ void TestHelpers::waitFormClosed()
         QVERIFY(!ui::FormIsOpen(caption));
         delete dialog.data();
     }
+
     // Nothing open: returns at once.
     QElapsedTimer timer;
     timer.start();
