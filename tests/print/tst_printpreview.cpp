@@ -115,24 +115,6 @@ ReportJob jobOf(const grid::Grid &grid, const QString &title)
     return job;
 }
 
-// A page frame of 1000 × 560 units (28 lines of 20) at (100, 50).
-PageFrame testFrame()
-{
-    PageFrame frame;
-    frame.left = 100;
-    frame.top = 50;
-    frame.width = 1000;
-    frame.height = 560;
-    frame.unitsPerTwip = 1.0 / 15;
-    frame.unitsPerMm = 4;
-    return frame;
-}
-
-bool nearly(const QSizeF &size, double width, double height)
-{
-    return qAbs(size.width() - width) < 1 && qAbs(size.height() - height) < 1;
-}
-
 QStringList textsOf(const PageDrawing &page, TextStyle style)
 {
     QStringList texts;
@@ -410,7 +392,8 @@ private slots:
     {
         auto grid = makeGrid(60, u"销售单"_s);
         QImage surface(1400, 900, QImage::Format_RGB32);
-        const PageFrame frame = testFrame();
+        // A page frame of 1000 × 560 units (28 lines of 20) at (100, 50).
+        const PageFrame frame{100, 50, 1000, 560, 1.0 / 15, 4};
         PageInput input;
         input.grid = grid.get();
         input.pageCount = 3;
@@ -510,7 +493,7 @@ private slots:
             QCOMPARE(pdf.count, count);
             QVERIFY(!pdf.sizes.isEmpty());
             for (const QSizeF &size : std::as_const(pdf.sizes))
-                QVERIFY2(nearly(size, width, height),
+                QVERIFY2(qAbs(size.width() - width) < 1 && qAbs(size.height() - height) < 1,
                          qPrintable(u"%1x%2"_s.arg(size.width()).arg(size.height())));
         };
 

@@ -45,11 +45,6 @@ bool writeZip(const QString &path, const QList<QPair<const char *, QByteArray>> 
     return zipClose(zip, nullptr) == ZIP_OK && ok;
 }
 
-bool writeZip(const QString &path, const char *name, const QByteArray &content)
-{
-    return writeZip(path, {{name, content}});
-}
-
 // An .xlsx package of one sheet "S" whose sheetData is rows, with the
 // shared strings given (none: no sharedStrings part at all).
 // Style 1 shows dates.
@@ -288,9 +283,9 @@ private slots:
         const auto file = [this](const char *name) {
             return m_dir.filePath(name);
         };
-        QVERIFY(writeZip(file("other.xlsx"), "readme.txt", "not a workbook"));
-        QVERIFY(writeZip(file("broken.xlsx"), "xl/workbook.xml",
-                         "<workbook><sheets><sheet name=\"A\""));
+        QVERIFY(writeZip(file("other.xlsx"), {{"readme.txt", "not a workbook"}}));
+        QVERIFY(writeZip(file("broken.xlsx"),
+                         {{"xl/workbook.xml", "<workbook><sheets><sheet name=\"A\""}}));
         QVERIFY(testsupport::writeFile(file("empty.xls")));
         QVERIFY(testsupport::writeFile(file("fake.xls"),
                                        QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1garbage", 15)));
