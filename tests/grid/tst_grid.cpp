@@ -18,14 +18,13 @@
 #include <QTest>
 
 using grid::Grid;
+using namespace Qt::StringLiterals;
 using testsupport::column;
 
 namespace {
 
-const QStringList kKeys{QStringLiteral("ID"), QString(), QStringLiteral("Name"),
-                        QStringLiteral("Price"), QStringLiteral("Memo")};
-const QStringList kTitles{QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("名称"),
-                          QStringLiteral("价格"), QStringLiteral("备注")};
+const QStringList kKeys{"ID", "", "Name", "Price", "Memo"};
+const QStringList kTitles{"ID", "序号", "名称", "价格", "备注"};
 
 // A list grid with one data row per entry of rows (cells from column 2 on);
 // IDs 101, 102 …, running numbers 1, 2 …, the price column right-aligned.
@@ -85,446 +84,392 @@ class TestGrid : public QObject
     Q_OBJECT
 
 private slots:
-    void rowsLeaveRoomForGlyphs();
-    void setupBuildsTheListLayout();
-    void rowsKeepTheirFormats();
-    void modelShowsDataRowsUnderTitles();
-    void putCellFormatsByType();
-    void textWidthsMatchTheFont();
-    void fitGridColumns();
-    void sortByColumn();
-    void headerClickSortsOrRefits();
-    void searchGrid();
-    void toggleTickColumn();
-    void gridBlockRange();
-    void mouseSelectsAndReportsTwips();
-};
-
-// The list layout: keys hidden in row 0, titles in row 1, two fixed columns.
-void TestGrid::setupBuildsTheListLayout()
-{
-    Grid grid;
-    fillList(grid, {{QStringLiteral("a")}});
-    grid::SetupGridColumns(grid, kKeys, kTitles);
-    QCOMPARE(QList<int>({grid.cols(), grid.rows(), grid.fixedRows(), grid.fixedCols()}),
-             QList<int>({5, 2, 2, 2}));
-    QCOMPARE(grid.textMatrix(1, 1), QStringLiteral("序号"));
-    QCOMPARE(grid.colAlignment(3), grid::kAlignLeftTop); // was 8 before setup
-
-    // Lists of different length leave the grid alone.
-    grid::SetupGridColumns(grid, {QStringLiteral("ID")}, {});
-    QCOMPARE(grid.cols(), 5);
-    QCOMPARE(grid.textMatrix(0, 2), QStringLiteral("Name"));
-}
-
-// Colours go with their cells when the grid grows or rows are removed;
-// new cells are empty; running numbers are not rewritten.
-void TestGrid::rowsKeepTheirFormats()
-{
-    Grid grid;
-    fillList(grid, table(QStringLiteral("a;b;c;d")));
-    grid.setCellBackColor(5, 2, Qt::green);
-    grid.setCols(6);
-    QCOMPARE(grid.cellBackColor(5, 2), QColor(Qt::green));
-    QVERIFY(!grid.cellBackColor(5, 5).isValid());
-    grid.setRow(5);
-    grid.removeRows(3, 2);
-    QCOMPARE(column(grid, 2), (QStringList{"a", "d"}));
-    QCOMPARE(column(grid, 1), (QStringList{"1", "4"}));
-    QCOMPARE(grid.cellBackColor(3, 2), QColor(Qt::green));
-    QCOMPARE(grid.row(), 3);
-    grid.setRows(3);
-    QCOMPARE(grid.row(), 2);
-    grid.setRows(4);
-    QCOMPARE(grid.textMatrix(3, 2), QString());
-    QVERIFY(!grid.cellBackColor(3, 2).isValid());
-    grid.setTextMatrix(10, 10, QStringLiteral("y")); // outside: ignored
-    QCOMPARE(grid.textMatrix(10, 10), QString());
-
-    // Row text colour and cell background in the stored (BGR) colour form.
-    grid::PaintGridRow(grid, 3, 255);
-    for (int c = 0; c < grid.cols(); ++c)
-        QCOMPARE(grid.cellForeColor(3, c), QColor(255, 0, 0));
-    QVERIFY(!grid.cellForeColor(2, 2).isValid());
-    grid::PaintGridCell(grid, 2, 3, 0xFF3300);
-    QCOMPARE(grid.cellBackColor(2, 3), QColor(0x00, 0x33, 0xFF));
-    const grid::GridModel *model = grid.model();
-    QCOMPARE(model->data(model->index(1, 0), Qt::ForegroundRole).value<QBrush>().color(),
-             QColor(255, 0, 0));
-}
-
-// The Qt side shows the data rows; row 1 serves as the header.
-void TestGrid::modelShowsDataRowsUnderTitles()
-{
-    Grid grid;
-    fillList(grid, table(QStringLiteral("钢管,3.00;角铁,4.50")));
-    const grid::GridModel *model = grid.model();
-    QCOMPARE(model->rowCount(), 2);
-    QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("名称"));
-    QCOMPARE(model->data(model->index(1, 2)).toString(), QStringLiteral("角铁"));
-    // Right-bottom numbers are centred vertically, on the line of the names.
-    QCOMPARE(Qt::Alignment(model->data(model->index(0, 3), Qt::TextAlignmentRole).toInt()),
-             Qt::AlignRight | Qt::AlignVCenter);
-
-    // Writes within a batch reach the views once, at its end.
-    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
-    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    // A data row is taller than the font's glyphs by a few pixels above and
+    // below, so no character touches a grid line, also in a larger font.
+    void rowsLeaveRoomForGlyphs()
     {
-        grid::GridBatch batch(grid);
-        grid.setRows(1002);
-        for (int r = 2; r < 1002; ++r)
-            grid.setTextMatrix(r, 2, QString::number(r));
-    }
-    QCOMPARE(changed.count(), 0);
-    QCOMPARE(reset.count(), 1);
-    QCOMPARE(model->rowCount(), 1000);
-}
-
-// PutCell writes by value type and right-aligns numbers on the first data
-// row only: amounts to two places, codes ("C…" keys of two letters) to two
-// digits, dates with or without time, the null date empty, booleans as √.
-void TestGrid::putCellFormatsByType()
-{
-    const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 30));
-    const QDateTime nullDate(QDate(1900, 1, 1), QTime(0, 0));
-    const struct
-    {
-        const char *key;
-        QVariant value;
-        bool dateOnly;
-        int row;
-        const char *text;
-        int alignment;
-    } cases[] = {
-            {"Pay", 2.675, true, 2, "2.68", 8},
-            {"CD", qlonglong(7), true, 2, "07", 8},
-            {"CD", qlonglong(-7), true, 2, "-07", 8},
-            {"CID", qlonglong(7), true, 2, "7", 8},
-            {"Pay", 3.0, true, 3, "3.00", 0},
-            {"Dat", afternoon, false, 2, "2024.03.05 14:07", 0},
-            {"Dat", nullDate, true, 2, "", 0},
-            {"Flag", false, true, 2, "", 0},
-            {"Name", QStringLiteral(" 12 "), true, 2, " 12 ", 0},
-            {"Name", QVariant(), true, 2, "old", 0},
-            {"Num", 2.5f, true, 2, "2.5", 0},
-    };
-    for (const auto &c : cases) {
         Grid grid;
-        grid::SetupGridColumns(
-                grid, {QStringLiteral("ID"), QString(), QString::fromLatin1(c.key)},
-                {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("值")});
-        grid.setRows(4);
-        grid.setTextMatrix(c.row, 2, QStringLiteral("old"));
-        grid::PutCell(grid, c.row, 2, c.value, c.dateOnly);
-        QCOMPARE(grid.textMatrix(c.row, 2), QString::fromUtf8(c.text));
-        QCOMPARE(grid.colAlignment(2), c.alignment);
-    }
-}
-
-// Sharing one measurement between texts of the same digit shape must give
-// exactly what measuring each text gives, in every font.
-void TestGrid::textWidthsMatchTheFont()
-{
-    QStringList texts = QStringLiteral("0|11|-1.50|1,234.00|2024.03.05|2024.12.31 23:59|12.5元|"
-                                       "钢管 12|(7)|1e5|Tel: 0755-1234567|1111111111111111|"
-                                       "11111111111111111|√|△|AV 17|7/1")
-                                .split(QLatin1Char('|'));
-    QRandomGenerator random(7);
-    const QString alphabet = QStringLiteral("0123456789.-: +,/%eE()*#x元");
-    for (int i = 0; i < 3000; ++i) {
-        QString t;
-        const int n = 1 + int(random.bounded(18));
-        for (int k = 0; k < n; ++k)
-            t += alphabet.at(int(random.bounded(int(alphabet.size()))));
-        texts << t;
-    }
-    QFont large;
-    large.setPointSizeF(13.5);
-    large.setBold(true);
-    for (const QFont &font : {QFont(QStringLiteral("Noto Serif CJK SC"), 11), large}) {
-        grid::TextWidths widths(font);
-        const QFontMetrics metrics(font);
-        for (const QString &t : std::as_const(texts)) {
-            // Stored texts are also found by their address; the list keeps
-            // them alive while they are measured.
-            if (widths.width(t) != metrics.horizontalAdvance(t)
-                || widths.storedWidth(t) != metrics.horizontalAdvance(t))
-                QFAIL(qPrintable(QStringLiteral("%1 in %2: %3 instead of %4")
-                                         .arg(t, font.toString())
-                                         .arg(widths.width(t))
-                                         .arg(metrics.horizontalAdvance(t))));
+        fillList(grid, table(u"钢管Ag,3.00"_s));
+        for (const int points : {9, 14}) {
+            QFont font = grid.font();
+            font.setPointSize(points);
+            grid.setFont(font);
+            const int glyphs = QFontMetrics(font).height();
+            QVERIFY2(grid.rowHeight(2) / 15 >= glyphs + 6,
+                     qPrintable(
+                             u"%1 px row, %2 px glyphs"_s.arg(grid.rowHeight(2) / 15).arg(glyphs)));
         }
     }
-}
 
-// Widths from content in twips: ID column 0, empty column 70, half-width cap,
-// the title counted only when the column has content.
-void TestGrid::fitGridColumns()
-{
-    Grid grid;
-    grid.resize(400, 300);
-    QVector<QStringList> rows;
-    for (int i = 0; i < 300; ++i)
-        rows << QStringList{i % 7 == 0 ? QStringLiteral("上海钢铁贸易有限公司")
-                                       : QStringLiteral("钢管"),
-                            QString::number(i * 13.25, 'f', 2), QString()};
-    fillList(grid, rows);
-    grid.setTextMatrix(20, 4, QString(80, QLatin1Char('W'))); // wider than half the grid
-    grid::FitGridColumns(grid, 1);
-    QCOMPARE(grid.colWidth(0), 0);
-    for (int c = 1; c < grid.cols(); ++c)
-        QCOMPARE(grid.colWidth(c), expectedWidth(grid, c, 1));
-    QCOMPARE(grid.colWidth(4), 400 * 15 / 2 + 20);
-
-    // From the data rows only: a short column keeps the width of its text.
-    grid.setTextMatrix(20, 4, QStringLiteral("1"));
-    grid::FitGridColumns(grid, 2);
-    const QFontMetrics metrics(grid.font());
-    QCOMPARE(grid.colWidth(4), metrics.horizontalAdvance(QStringLiteral("备注")) * 15 + 120);
-
-    // An empty column gets 50 + 20; without data rows the keys count too.
-    Grid empty;
-    grid::SetupGridColumns(empty, {QStringLiteral("ID"), QString(), QString()},
-                           {QStringLiteral("ID"), QStringLiteral("序号"), QString()});
-    grid::FitGridColumns(empty, 1);
-    QCOMPARE(empty.colWidth(2), 70);
-    QCOMPARE(empty.colWidth(1), expectedWidth(empty, 1, 0));
-}
-
-// Numeric columns sort by number, others as case-sensitive text; clicking
-// twice turns the order round; marks and running numbers follow.
-void TestGrid::sortByColumn()
-{
-    Grid grid;
-    fillList(grid, table(QStringLiteral("b,10.00;B,9.00;a,100.00;a,9.00")));
-    grid.setColAlignment(3, grid::kAlignCenterCenter); // centred numbers count as numbers too
-    grid.setCellForeColor(3, 2, Qt::red);              // the row of "B"
-
-    grid::SortGridByColumn(grid, 3);
-    QCOMPARE(column(grid, 3), (QStringList{"9.00", "9.00", "10.00", "100.00"}));
-    QCOMPARE(column(grid, 0), (QStringList{"102", "104", "101", "103"})); // equal keys keep order
-    QCOMPARE(column(grid, 1), (QStringList{"1", "2", "3", "4"}));
-    QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格△"));
-    QCOMPARE(grid.cellForeColor(2, 2), QColor(Qt::red)); // the colour went with its row
-
-    grid::SortGridByColumn(grid, 3);
-    QCOMPARE(column(grid, 3), (QStringList{"100.00", "10.00", "9.00", "9.00"}));
-    QCOMPARE(column(grid, 0), (QStringList{"103", "101", "102", "104"}));
-    QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格▽"));
-
-    // A text column: code-point order, upper case first; the other mark goes.
-    grid::SortGridByColumn(grid, 2);
-    QCOMPARE(column(grid, 2), (QStringList{"B", "a", "a", "b"}));
-    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称△"));
-    QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格"));
-
-    // The same column as text: "10.00" comes before "9.00".
-    grid.setColAlignment(3, grid::kAlignLeftTop);
-    grid::SortGridByColumn(grid, 3);
-    QCOMPARE(column(grid, 3), (QStringList{"10.00", "100.00", "9.00", "9.00"}));
-
-    // Without a 序号 column nothing is renumbered.
-    grid.setTextMatrix(1, 1, QStringLiteral("No"));
-    grid.setTextMatrix(2, 1, QStringLiteral("x"));
-    grid::RenumberGrid(grid);
-    QCOMPARE(grid.textMatrix(2, 1), QStringLiteral("x"));
-}
-
-// Title clicks: over the fixed columns refit, over a column sort it; clicks
-// below the titles do nothing.
-void TestGrid::headerClickSortsOrRefits()
-{
-    Grid grid;
-    grid.resize(800, 300);
-    fillList(grid, table(QStringLiteral("b,1.00;a,2.00")));
-    grid.setColWidths({0, 500, 1000, 1000, 1000});
-    const int titleY = grid.fixedRowsHeight() - 1;
-
-    grid::GridHeaderClick(grid, 1600, grid.fixedRowsHeight()); // a data row
-    QCOMPARE(column(grid, 2), (QStringList{"b", "a"}));
-
-    grid::GridHeaderClick(grid, 1000, titleY); // 名称: 500 ≤ x < 1500
-    QCOMPARE(column(grid, 2), (QStringList{"a", "b"}));
-    QCOMPARE(grid::ColumnAtX(grid, 1500), 3);
-    QCOMPARE(grid::ColumnAtX(grid, 4000), -1);
-
-    grid::GridHeaderClick(grid, 499, titleY); // on the fixed columns: refit
-    QCOMPARE(grid.colWidth(2), expectedWidth(grid, 2, 1));
-}
-
-// Search skips ID and number columns, starts after the current row, wraps
-// round and selects the whole row.
-void TestGrid::searchGrid()
-{
-    testsupport::ScriptedPrompts prompts;
-    Grid grid;
-    grid.resize(600, 200);
-    QVector<QStringList> rows;
-    for (int i = 0; i < 40; ++i)
-        rows << QStringList{QStringLiteral("item%1").arg(i), QStringLiteral("1.00"), QString()};
-    rows[5][2] = QStringLiteral("Steel pipe");
-    rows[30][2] = QStringLiteral("steel bar");
-    fillList(grid, rows);
-
-    grid.setRow(10);
-    grid::SearchGrid(grid, QStringLiteral("steel"));
-    QCOMPARE(grid.row(), 32);
-    QCOMPARE(grid.colSel(), 4);
-    QCOMPARE(grid.topRow(), 32);
-
-    grid::SearchGrid(grid, QStringLiteral("pipe")); // wraps past the last row
-    QCOMPARE(grid.row(), 7);
-    grid::SearchGrid(grid, QStringLiteral("pipe")); // the only match, found again
-    QCOMPARE(grid.row(), 7);
-    QVERIFY(prompts.messages.isEmpty());
-
-    // "110" is only an ID, "10" only a running number: not found; nor is a
-    // text of the wrong case.
-    grid::SearchGrid(grid, QStringLiteral("110"));
-    grid::SearchGrid(grid, QStringLiteral("PIPE"));
-    QCOMPARE(prompts.messages, QStringList(2, QStringLiteral("没有查到匹配的记录！")));
-    QCOMPARE(grid.row(), 7);
-    grid::SearchGrid(grid, QStringLiteral("item")); // the next row, not this one
-    QCOMPARE(grid.row(), 8);
-    grid::SearchGrid(grid, QString()); // nothing to look for: no message
-    QCOMPARE(prompts.messages.size(), 2);
-}
-
-// Tick marks: one choice or several, by selection or by a title click.
-void TestGrid::toggleTickColumn()
-{
-    Grid grid;
-    fillList(grid, QVector<QStringList>(4, {QString(), QString()}));
-    grid.setColWidths({0, 500, 1000, 1000, 1000});
-    const int tick = 2; // spans x 500..1499
-    const int below = grid.fixedRowsHeight() + 100;
-    const int title = grid.fixedRowsHeight() - 1;
-
-    // One choice: the current row only.
-    grid.setRow(3);
-    grid::ToggleTickColumn(grid, tick, 800, below, false);
-    QCOMPARE(column(grid, tick), (QStringList{"", "√", "", ""}));
-    grid.setRow(5);
-    grid::ToggleTickColumn(grid, tick, 800, below, false);
-    QCOMPARE(column(grid, tick), (QStringList{"", "", "", "√"}));
-
-    // A single row clicked outside the tick column: nothing.
-    grid.setRow(2);
-    grid::ToggleTickColumn(grid, tick, 2000, below, true);
-    QCOMPARE(column(grid, tick), (QStringList{"", "", "", "√"}));
-
-    // Several rows, dragged upwards from row 5 to row 3: the first row of
-    // the range (the current row 5) is marked, so all lose the mark.
-    grid.setRow(5);
-    grid.setRowSel(3);
-    grid::ToggleTickColumn(grid, tick, 2000, below, true);
-    QCOMPARE(column(grid, tick), (QStringList{"", "", "", ""}));
-    grid::ToggleTickColumn(grid, tick, 2000, below, true);
-    QCOMPARE(column(grid, tick), (QStringList{"", "√", "√", "√"}));
-
-    // The tick column's title: every data row.
-    grid.setRow(2);
-    grid::ToggleTickColumn(grid, tick, 800, title, true);
-    QCOMPARE(column(grid, tick), (QStringList{"√", "√", "√", "√"}));
-    grid::ToggleTickColumn(grid, tick, 800, title, true);
-    QCOMPARE(column(grid, tick), (QStringList{"", "", "", ""}));
-
-    // Another title sorts instead.
-    grid.setTextMatrix(2, 3, QStringLiteral("9"));
-    grid.setTextMatrix(3, 3, QStringLiteral("1"));
-    grid::ToggleTickColumn(grid, tick, 2000, title, true);
-    QCOMPARE(grid.textMatrix(1, 3), QStringLiteral("价格△"));
-    QCOMPARE(column(grid, tick), (QStringList{"", "", "", ""}));
-}
-
-// Numeric range of a block, pairs in either order, largest from 0.
-void TestGrid::gridBlockRange()
-{
-    Grid grid;
-    fillList(grid, table(QStringLiteral("5,12.5元;-3,;abc,200")));
-    double smallest = 0;
-    QCOMPARE(grid::GridBlockRange(grid, 3, 2, 4, 2, smallest), 200.0);
-    QCOMPARE(smallest, -3.0);
-    QCOMPARE(grid::GridBlockRange(grid, 2, 2, 3, 3, smallest), 0.0); // only -3
-    QCOMPARE(smallest, -3.0);
-    QCOMPARE(grid::GridBlockRange(grid, 3, 3, 2, 2, smallest), 12.5);
-    QCOMPARE(smallest, 12.5);
-    // Outside the grid the block is cut to it.
-    QCOMPARE(grid::GridBlockRange(grid, 3, 30, 2, 99, smallest), 200.0);
-    QCOMPARE(smallest, 0.0);
-    QCOMPARE(grid::GridBlockRange(grid, 3, 3, 50, 60, smallest), 0.0);
-    QCOMPARE(smallest, 99999999999.0);
-}
-
-// Pressing, dragging upwards and releasing select whole rows; the mouse
-// signals carry twips from the grid's corner and the clicked column.
-void TestGrid::mouseSelectsAndReportsTwips()
-{
-    Grid grid;
-    grid.resize(700, 400);
-    fillList(grid,
-             QVector<QStringList>(20, {QStringLiteral("n"), QStringLiteral("1.00"), QString()}));
-    grid.setColWidths({0, 600, 1500, 1500, 1500});
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-
-    auto *view = grid.findChild<QTableView *>(QStringLiteral("cellsView"));
-    auto *fixedView = grid.findChild<QTableView *>(QStringLiteral("fixedColumnsView"));
-    QVERIFY(view && fixedView);
-
-    QSignalSpy ups(&grid, &Grid::mouseUp);
-    QSignalSpy clicks(&grid, &Grid::clicked);
-    QSignalSpy titles(&grid, &Grid::headerClicked);
-    QWidget *cells = view->viewport();
-    const int x = view->columnViewportPosition(3) + 10;
-    const QPoint from(x, view->rowViewportPosition(6) + 3);
-    const QPoint to(x, view->rowViewportPosition(2) + 3);
-    sendMouse(cells, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-    sendMouse(cells, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-    sendMouse(cells, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
-    QCOMPARE(grid.row(), 8);
-    QCOMPARE(grid.rowSel(), 4);
-    QCOMPARE(grid.col(), 3);
-    QCOMPARE(clicks.count(), 1);
-    QCOMPARE(ups.count(), 1);
-    QCOMPARE(grid::ColumnAtX(grid, ups.at(0).at(2).toInt()), 3);
-    QVERIFY(ups.at(0).at(3).toInt() >= grid.fixedRowsHeight());
-    QCOMPARE(view->selectionModel()->selectedRows().size(), 5); // grid rows 4..8
-
-    // A click on the fixed number column selects that row.
-    sendMouse(fixedView->viewport(), QEvent::MouseButtonPress,
-              QPoint(10, fixedView->rowViewportPosition(1) + 3), Qt::LeftButton, Qt::LeftButton);
-    QCOMPARE(grid.row(), 3);
-    QCOMPARE(grid.col(), 1);
-
-    // A title click: y inside the title row, x inside the column.
-    QWidget *header = view->horizontalHeader()->viewport();
-    const QPoint onTitle(view->columnViewportPosition(2) + 5, 5);
-    sendMouse(header, QEvent::MouseButtonPress, onTitle, Qt::LeftButton, Qt::LeftButton);
-    sendMouse(header, QEvent::MouseButtonRelease, onTitle, Qt::LeftButton, Qt::NoButton);
-    QCOMPARE(titles.count(), 1);
-    QCOMPARE(titles.at(0).at(0).toInt(), 2);
-    QVERIFY(ups.last().at(3).toInt() < grid.fixedRowsHeight());
-    QCOMPARE(grid::ColumnAtX(grid, ups.last().at(2).toInt()), 2);
-}
-
-// A data row is taller than the font's glyphs by a few pixels above and
-// below, so no character touches a grid line, also in a larger font.
-void TestGrid::rowsLeaveRoomForGlyphs()
-{
-    Grid grid;
-    fillList(grid, table(QStringLiteral("钢管Ag,3.00")));
-    for (const int points : {9, 14}) {
-        QFont font = grid.font();
-        font.setPointSize(points);
-        grid.setFont(font);
-        const int glyphs = QFontMetrics(font).height();
-        QVERIFY2(grid.rowHeight(2) / 15 >= glyphs + 6,
-                 qPrintable(QStringLiteral("%1 px row, %2 px glyphs")
-                                    .arg(grid.rowHeight(2) / 15)
-                                    .arg(glyphs)));
+    // The list layout: keys hidden in row 0, titles in row 1, two fixed
+    // columns; lists of different length leave the grid alone.
+    void setupBuildsTheListLayout()
+    {
+        Grid grid;
+        fillList(grid, {{u"a"_s}});
+        grid::SetupGridColumns(grid, kKeys, kTitles);
+        QCOMPARE(QList<int>({grid.cols(), grid.rows(), grid.fixedRows(), grid.fixedCols()}),
+                 QList<int>({5, 2, 2, 2}));
+        QCOMPARE(grid.textMatrix(1, 1), u"序号"_s);
+        QCOMPARE(grid.colAlignment(3), grid::kAlignLeftTop); // was 8 before setup
+        grid::SetupGridColumns(grid, {u"ID"_s}, {});
+        QCOMPARE(grid.cols(), 5);
+        QCOMPARE(grid.textMatrix(0, 2), u"Name"_s);
     }
-}
+
+    // Colours go with their cells when the grid grows or rows are removed;
+    // new cells are empty; running numbers are not rewritten.
+    void rowsKeepTheirFormats()
+    {
+        Grid grid;
+        fillList(grid, table(u"a;b;c;d"_s));
+        grid.setCellBackColor(5, 2, Qt::green);
+        grid.setCols(6);
+        QCOMPARE(grid.cellBackColor(5, 2), QColor(Qt::green));
+        QVERIFY(!grid.cellBackColor(5, 5).isValid());
+        grid.setRow(5);
+        grid.removeRows(3, 2);
+        QCOMPARE(column(grid, 2), (QStringList{"a", "d"}));
+        QCOMPARE(column(grid, 1), (QStringList{"1", "4"}));
+        QCOMPARE(grid.cellBackColor(3, 2), QColor(Qt::green));
+        QCOMPARE(grid.row(), 3);
+        grid.setRows(3);
+        QCOMPARE(grid.row(), 2);
+        grid.setRows(4);
+        QCOMPARE(grid.textMatrix(3, 2), QString());
+        QVERIFY(!grid.cellBackColor(3, 2).isValid());
+        grid.setTextMatrix(10, 10, u"y"_s); // outside: ignored
+        QCOMPARE(grid.textMatrix(10, 10), QString());
+
+        // Row text colour and cell background in the stored (BGR) colour form.
+        grid::PaintGridRow(grid, 3, 255);
+        for (int c = 0; c < grid.cols(); ++c)
+            QCOMPARE(grid.cellForeColor(3, c), QColor(255, 0, 0));
+        QVERIFY(!grid.cellForeColor(2, 2).isValid());
+        grid::PaintGridCell(grid, 2, 3, 0xFF3300);
+        QCOMPARE(grid.cellBackColor(2, 3), QColor(0x00, 0x33, 0xFF));
+        const grid::GridModel *model = grid.model();
+        QCOMPARE(model->data(model->index(1, 0), Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(255, 0, 0));
+    }
+
+    // The Qt side shows the data rows; row 1 serves as the header. Writes
+    // within a batch reach the views once, at its end.
+    void modelShowsDataRowsUnderTitles()
+    {
+        Grid grid;
+        fillList(grid, table(u"钢管,3.00;角铁,4.50"_s));
+        const grid::GridModel *model = grid.model();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), u"名称"_s);
+        QCOMPARE(model->data(model->index(1, 2)).toString(), u"角铁"_s);
+        // Right-bottom numbers are centred vertically, on the line of the names.
+        QCOMPARE(Qt::Alignment(model->data(model->index(0, 3), Qt::TextAlignmentRole).toInt()),
+                 Qt::AlignRight | Qt::AlignVCenter);
+
+        QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+        QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+        {
+            grid::GridBatch batch(grid);
+            grid.setRows(1002);
+            for (int r = 2; r < 1002; ++r)
+                grid.setTextMatrix(r, 2, QString::number(r));
+        }
+        QCOMPARE(QList<int>({int(changed.count()), int(reset.count()), model->rowCount()}),
+                 QList<int>({0, 1, 1000}));
+    }
+
+    // PutCell writes by value type and right-aligns numbers on the first
+    // data row only: amounts to two places, codes ("C…" keys of two letters)
+    // to two digits, dates with or without time, the null date empty,
+    // booleans as √.
+    void putCellFormatsByType()
+    {
+        const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 30));
+        const QDateTime nullDate(QDate(1900, 1, 1), QTime(0, 0));
+        // key, value, date only, row, text, alignment
+        const std::tuple<const char *, QVariant, bool, int, const char *, int> cases[] = {
+                {"Pay", 2.675, true, 2, "2.68", 8},
+                {"CD", qlonglong(7), true, 2, "07", 8},
+                {"CD", qlonglong(-7), true, 2, "-07", 8},
+                {"CID", qlonglong(7), true, 2, "7", 8},
+                {"Pay", 3.0, true, 3, "3.00", 0},
+                {"Dat", afternoon, false, 2, "2024.03.05 14:07", 0},
+                {"Dat", nullDate, true, 2, "", 0},
+                {"Flag", false, true, 2, "", 0},
+                {"Name", u" 12 "_s, true, 2, " 12 ", 0},
+                {"Name", QVariant(), true, 2, "old", 0},
+                {"Num", 2.5f, true, 2, "2.5", 0},
+        };
+        for (const auto &[key, value, dateOnly, row, text, alignment] : cases) {
+            Grid grid;
+            grid::SetupGridColumns(grid, {"ID", "", QString::fromLatin1(key)},
+                                   {"ID", "序号", "值"});
+            grid.setRows(4);
+            grid.setTextMatrix(row, 2, u"old"_s);
+            grid::PutCell(grid, row, 2, value, dateOnly);
+            QCOMPARE(grid.textMatrix(row, 2), QString::fromUtf8(text));
+            QCOMPARE(grid.colAlignment(2), alignment);
+        }
+    }
+
+    // Sharing one measurement between texts of the same digit shape must
+    // give exactly what measuring each text gives, in every font.
+    void textWidthsMatchTheFont()
+    {
+        QStringList texts
+                = u"0|11|-1.50|1,234.00|2024.03.05|2024.12.31 23:59|12.5元|钢管 12|(7)|1e5|"
+                  "Tel: 0755-1234567|1111111111111111|11111111111111111|√|△|AV 17|7/1"_s.split(
+                          QLatin1Char('|'));
+        QRandomGenerator random(7);
+        const QString alphabet = u"0123456789.-: +,/%eE()*#x元"_s;
+        for (int i = 0; i < 3000; ++i) {
+            QString t;
+            const int n = 1 + int(random.bounded(18));
+            for (int k = 0; k < n; ++k)
+                t += alphabet.at(int(random.bounded(int(alphabet.size()))));
+            texts << t;
+        }
+        QFont large;
+        large.setPointSizeF(13.5);
+        large.setBold(true);
+        for (const QFont &font : {QFont(u"Noto Serif CJK SC"_s, 11), large}) {
+            grid::TextWidths widths(font);
+            const QFontMetrics metrics(font);
+            for (const QString &t : std::as_const(texts)) {
+                // Stored texts are also found by their address; the list
+                // keeps them alive while they are measured.
+                if (widths.width(t) != metrics.horizontalAdvance(t)
+                    || widths.storedWidth(t) != metrics.horizontalAdvance(t))
+                    QFAIL(qPrintable(u"%1 in %2: %3 instead of %4"_s.arg(t, font.toString())
+                                             .arg(widths.width(t))
+                                             .arg(metrics.horizontalAdvance(t))));
+            }
+        }
+    }
+
+    // Widths from content in twips: ID column 0, empty column 70, half-width
+    // cap, the title counted only when the column has content.
+    void fitGridColumns()
+    {
+        Grid grid;
+        grid.resize(400, 300);
+        QVector<QStringList> rows;
+        for (int i = 0; i < 300; ++i)
+            rows << QStringList{i % 7 == 0 ? u"上海钢铁贸易有限公司"_s : u"钢管"_s,
+                                QString::number(i * 13.25, 'f', 2), QString()};
+        fillList(grid, rows);
+        grid.setTextMatrix(20, 4, QString(80, QLatin1Char('W'))); // wider than half the grid
+        grid::FitGridColumns(grid, 1);
+        QCOMPARE(grid.colWidth(0), 0);
+        for (int c = 1; c < grid.cols(); ++c)
+            QCOMPARE(grid.colWidth(c), expectedWidth(grid, c, 1));
+        QCOMPARE(grid.colWidth(4), 400 * 15 / 2 + 20);
+
+        // From the data rows only: a short column keeps the width of its text.
+        grid.setTextMatrix(20, 4, u"1"_s);
+        grid::FitGridColumns(grid, 2);
+        QCOMPARE(grid.colWidth(4),
+                 QFontMetrics(grid.font()).horizontalAdvance(u"备注"_s) * 15 + 120);
+
+        // An empty column gets 50 + 20; without data rows the keys count too.
+        Grid empty;
+        grid::SetupGridColumns(empty, {"ID", "", ""}, {"ID", "序号", ""});
+        grid::FitGridColumns(empty, 1);
+        QCOMPARE(empty.colWidth(2), 70);
+        QCOMPARE(empty.colWidth(1), expectedWidth(empty, 1, 0));
+    }
+
+    // Numeric columns sort by number, others as case-sensitive text;
+    // clicking twice turns the order round; marks and running numbers follow.
+    void sortByColumn()
+    {
+        Grid grid;
+        fillList(grid, table(u"b,10.00;B,9.00;a,100.00;a,9.00"_s));
+        grid.setColAlignment(3, grid::kAlignCenterCenter); // centred numbers count as numbers too
+        grid.setCellForeColor(3, 2, Qt::red);              // the row of "B"
+
+        grid::SortGridByColumn(grid, 3);
+        QCOMPARE(column(grid, 3), (QStringList{"9.00", "9.00", "10.00", "100.00"}));
+        QCOMPARE(column(grid, 0),
+                 (QStringList{"102", "104", "101", "103"})); // equal keys keep order
+        QCOMPARE(column(grid, 1), (QStringList{"1", "2", "3", "4"}));
+        QCOMPARE(grid.textMatrix(1, 3), u"价格△"_s);
+        QCOMPARE(grid.cellForeColor(2, 2), QColor(Qt::red)); // the colour went with its row
+
+        grid::SortGridByColumn(grid, 3);
+        QCOMPARE(column(grid, 3), (QStringList{"100.00", "10.00", "9.00", "9.00"}));
+        QCOMPARE(column(grid, 0), (QStringList{"103", "101", "102", "104"}));
+        QCOMPARE(grid.textMatrix(1, 3), u"价格▽"_s);
+
+        // A text column: code-point order, upper case first; the other mark goes.
+        grid::SortGridByColumn(grid, 2);
+        QCOMPARE(column(grid, 2), (QStringList{"B", "a", "a", "b"}));
+        QCOMPARE(QStringList({grid.textMatrix(1, 2), grid.textMatrix(1, 3)}),
+                 QStringList({"名称△", "价格"}));
+
+        // The same column as text: "10.00" comes before "9.00".
+        grid.setColAlignment(3, grid::kAlignLeftTop);
+        grid::SortGridByColumn(grid, 3);
+        QCOMPARE(column(grid, 3), (QStringList{"10.00", "100.00", "9.00", "9.00"}));
+
+        // Without a 序号 column nothing is renumbered.
+        grid.setTextMatrix(1, 1, u"No"_s);
+        grid.setTextMatrix(2, 1, u"x"_s);
+        grid::RenumberGrid(grid);
+        QCOMPARE(grid.textMatrix(2, 1), u"x"_s);
+    }
+
+    // Title clicks: over the fixed columns refit, over a column sort it;
+    // clicks below the titles do nothing.
+    void headerClickSortsOrRefits()
+    {
+        Grid grid;
+        grid.resize(800, 300);
+        fillList(grid, table(u"b,1.00;a,2.00"_s));
+        grid.setColWidths({0, 500, 1000, 1000, 1000});
+        const int titleY = grid.fixedRowsHeight() - 1;
+        grid::GridHeaderClick(grid, 1600, grid.fixedRowsHeight()); // a data row
+        QCOMPARE(column(grid, 2), (QStringList{"b", "a"}));
+        grid::GridHeaderClick(grid, 1000, titleY); // 名称: 500 ≤ x < 1500
+        QCOMPARE(column(grid, 2), (QStringList{"a", "b"}));
+        QCOMPARE(grid::ColumnAtX(grid, 1500), 3);
+        QCOMPARE(grid::ColumnAtX(grid, 4000), -1);
+        grid::GridHeaderClick(grid, 499, titleY); // on the fixed columns: refit
+        QCOMPARE(grid.colWidth(2), expectedWidth(grid, 2, 1));
+    }
+
+    // Search skips ID and number columns, starts after the current row,
+    // wraps round and selects the whole row. "110" is only an ID, "10" only
+    // a running number: not found; nor is a text of the wrong case.
+    void searchGrid()
+    {
+        testsupport::ScriptedPrompts prompts;
+        Grid grid;
+        grid.resize(600, 200);
+        QVector<QStringList> rows;
+        for (int i = 0; i < 40; ++i)
+            rows << QStringList{u"item%1"_s.arg(i), u"1.00"_s, QString()};
+        rows[5][2] = u"Steel pipe"_s;
+        rows[30][2] = u"steel bar"_s;
+        fillList(grid, rows);
+
+        grid.setRow(10);
+        grid::SearchGrid(grid, u"steel"_s);
+        QCOMPARE(QList<int>({grid.row(), grid.colSel(), grid.topRow()}), QList<int>({32, 4, 32}));
+        // Wrapping past the last row; the only match found again; no match;
+        // the next row, not this one; nothing to look for: no message.
+        const std::tuple<const char *, int, int> searches[]
+                = {{"pipe", 7, 0}, {"pipe", 7, 0}, {"110", 7, 1},
+                   {"PIPE", 7, 2}, {"item", 8, 2}, {"", 8, 2}};
+        for (const auto &[text, row, messages] : searches) {
+            grid::SearchGrid(grid, QString::fromLatin1(text));
+            QCOMPARE(grid.row(), row);
+            QCOMPARE(prompts.messages, QStringList(messages, u"没有查到匹配的记录！"_s));
+        }
+    }
+
+    // Tick marks: one choice or several, by selection or by a title click.
+    void toggleTickColumn()
+    {
+        Grid grid;
+        fillList(grid, QVector<QStringList>(4, {QString(), QString()}));
+        grid.setColWidths({0, 500, 1000, 1000, 1000});
+        grid.setTextMatrix(2, 3, u"9"_s);
+        grid.setTextMatrix(3, 3, u"1"_s);
+        const int tick = 2; // spans x 500..1499
+        const int below = grid.fixedRowsHeight() + 100;
+        const int title = grid.fixedRowsHeight() - 1;
+        // One choice marks the current row only; a single row clicked
+        // outside the tick column changes nothing; several rows dragged
+        // upwards from row 5 to 3 follow the first row of the range (the
+        // current row 5); the tick column's title marks every data row.
+        const std::tuple<int, int, int, int, bool, const char *> steps[] = {
+                {3, 3, 800, below, false, ",√,,"},   {5, 5, 800, below, false, ",,,√"},
+                {2, 2, 2000, below, true, ",,,√"},   {5, 3, 2000, below, true, ",,,"},
+                {5, 3, 2000, below, true, ",√,√,√"}, {2, 2, 800, title, true, "√,√,√,√"},
+                {2, 2, 800, title, true, ",,,"},
+        };
+        for (const auto &[row, rowSel, x, y, several, marks] : steps) {
+            grid.setRow(row);
+            grid.setRowSel(rowSel);
+            grid::ToggleTickColumn(grid, tick, x, y, several);
+            QCOMPARE(column(grid, tick), QString::fromUtf8(marks).split(QLatin1Char(',')));
+        }
+        // Another title sorts instead.
+        grid::ToggleTickColumn(grid, tick, 2000, title, true);
+        QCOMPARE(grid.textMatrix(1, 3), u"价格△"_s);
+        QCOMPARE(column(grid, tick), QStringList(4, QString()));
+    }
+
+    // Numeric range of a block, pairs in either order, largest from 0;
+    // outside the grid the block is cut to it.
+    void gridBlockRange()
+    {
+        Grid grid;
+        fillList(grid, table(u"5,12.5元;-3,;abc,200"_s));
+        const std::tuple<int, int, int, int, double, double> cases[]
+                = {{3, 2, 4, 2, 200, -3},
+                   {2, 2, 3, 3, 0, -3},
+                   {3, 3, 2, 2, 12.5, 12.5},
+                   {3, 30, 2, 99, 200, 0},
+                   {3, 3, 50, 60, 0, 99999999999.0}};
+        for (const auto &[firstCol, lastCol, firstRow, lastRow, largest, least] : cases) {
+            double smallest = 0;
+            QCOMPARE(grid::GridBlockRange(grid, firstCol, lastCol, firstRow, lastRow, smallest),
+                     largest);
+            QCOMPARE(smallest, least);
+        }
+    }
+
+    // Pressing, dragging upwards and releasing select whole rows; the mouse
+    // signals carry twips from the grid's corner and the clicked column.
+    void mouseSelectsAndReportsTwips()
+    {
+        Grid grid;
+        grid.resize(700, 400);
+        fillList(grid, QVector<QStringList>(20, {u"n"_s, u"1.00"_s, QString()}));
+        grid.setColWidths({0, 600, 1500, 1500, 1500});
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        auto *view = grid.findChild<QTableView *>(u"cellsView"_s);
+        auto *fixedView = grid.findChild<QTableView *>(u"fixedColumnsView"_s);
+        QVERIFY(view && fixedView);
+
+        QSignalSpy ups(&grid, &Grid::mouseUp);
+        QSignalSpy clicks(&grid, &Grid::clicked);
+        QSignalSpy titles(&grid, &Grid::headerClicked);
+        const auto press = [](QWidget *target, const QPoint &from, const QPoint &to) {
+            sendMouse(target, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+            sendMouse(target, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+            sendMouse(target, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+        };
+        const int x = view->columnViewportPosition(3) + 10;
+        press(view->viewport(), QPoint(x, view->rowViewportPosition(6) + 3),
+              QPoint(x, view->rowViewportPosition(2) + 3));
+        QCOMPARE(QList<int>({grid.row(), grid.rowSel(), grid.col(), int(clicks.count()),
+                             int(ups.count())}),
+                 QList<int>({8, 4, 3, 1, 1}));
+        QCOMPARE(grid::ColumnAtX(grid, ups.at(0).at(2).toInt()), 3);
+        QVERIFY(ups.at(0).at(3).toInt() >= grid.fixedRowsHeight());
+        QCOMPARE(view->selectionModel()->selectedRows().size(), 5); // grid rows 4..8
+
+        // A click on the fixed number column selects that row.
+        sendMouse(fixedView->viewport(), QEvent::MouseButtonPress,
+                  QPoint(10, fixedView->rowViewportPosition(1) + 3), Qt::LeftButton,
+                  Qt::LeftButton);
+        QCOMPARE(grid.row(), 3);
+        QCOMPARE(grid.col(), 1);
+
+        // A title click: y inside the title row, x inside the column.
+        const QPoint onTitle(view->columnViewportPosition(2) + 5, 5);
+        press(view->horizontalHeader()->viewport(), onTitle, onTitle);
+        QCOMPARE(titles.count(), 1);
+        QCOMPARE(titles.at(0).at(0).toInt(), 2);
+        QVERIFY(ups.last().at(3).toInt() < grid.fixedRowsHeight());
+        QCOMPARE(grid::ColumnAtX(grid, ups.last().at(2).toInt()), 2);
+    }
+};
 
 QTEST_MAIN(TestGrid)
 #include "tst_grid.moc"

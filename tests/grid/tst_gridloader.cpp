@@ -17,6 +17,7 @@
 #include <memory>
 
 using grid::Grid;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -69,246 +70,219 @@ class TestGridLoader : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void rowLimit();
-    void loadSql();
-    void tooManyRowsShowsTheLimit();
-    void formatsAndAlignmentByType();
-    void statementTagAndFailedQuery();
-    void indirectLookup();
-    void deleteRowsAndRecords();
-
-private:
     std::unique_ptr<testsupport::FolderWithSet> m_fx;
+
+    // The messages shown since the last call.
+    QStringList messages() { return std::exchange(m_fx->prompts.messages, {}); }
+
+private slots:
+    void init() { m_fx = std::make_unique<testsupport::FolderWithSet>(); }
+    void cleanup() { m_fx.reset(); }
+
+    // Twelve columns: 29,164 rows; a half is rounded to even. The statement:
+    // a tag with a space is the statement; a given one wins.
+    void rowLimitAndSql()
+    {
+        for (const auto &[columns, limit] : {std::pair{12, 29164}, {7, 49998}, {0, 0}})
+            QCOMPARE(grid::LoadGridRowLimit(columns), limit);
+        const char *cases[][5]
+                = {{"Pro", "", "", "", "SELECT * FROM Pro"},
+                   {"Cus", "ID>3", "Name", "", "SELECT * FROM Cus WHERE ID>3 ORDER BY Name"},
+                   {"SELECT ID FROM Acc", "ID>3", "Name", "", "SELECT ID FROM Acc"},
+                   {"Sale", "ID>3", "", "SELECT 1 AS ID", "SELECT 1 AS ID"}};
+        for (const auto &[tag, where, order, statement, sql] : cases)
+            QCOMPARE(grid::LoadGridSql(tag, where, order, statement), QString::fromUtf8(sql));
+    }
+
+    // 40,000 records into twelve columns: 29,164 shown, and the user is
+    // told; exactly 29,164 load without a message. A large block of them is
+    // deleted in one pass.
+    void tooManyRowsShowsTheLimit()
+    {
+        fillBig(40000);
+        Grid grid;
+        setupBigGrid(grid);
+        grid::LoadGrid(grid, QString(), u"ID"_s, true);
+        QCOMPARE(grid.dataRows(), 29164);
+        QCOMPARE(messages(), QStringList(u"数据库里共有40000条记录，表格只能显示29164条记录，"
+                                         "因此无法全部显示，请修改筛选条件。"_s));
+        QCOMPARE(grid.textMatrix(29165, 1), u"29164"_s);
+        // Every name and price is its own: texts shared between cells while
+        // loading never stand in for a different value.
+        for (int r = 2; r < grid.rows(); ++r) {
+            const int id = r - 1;
+            if (grid.textMatrix(r, 2) != u"n%1"_s.arg(id)
+                || grid.textMatrix(r, 3) != QString::number(id * 0.5, 'f', 2))
+                QFAIL(qPrintable(u"row %1: %2 %3"_s.arg(r).arg(grid.textMatrix(r, 2),
+                                                               grid.textMatrix(r, 3))));
+        }
+        QVERIFY(!ui::progressWindow()); // closed again
+
+        QVERIFY(run(u"DELETE FROM Big WHERE ID>29164"_s));
+        grid::LoadGrid(grid, QString(), QString(), true);
+        QCOMPARE(grid.dataRows(), 29164);
+        QVERIFY(messages().isEmpty());
+
+        QVERIFY(grid::DeleteGridRows(grid, 2 + 100, 2 + 1299, false));
+        QCOMPARE(grid.dataRows(), 27964);
+        QCOMPARE(countRows(u"Big"_s), 27964);
+        QCOMPARE(QStringList({grid.textMatrix(102, 0), grid.textMatrix(102, 1)}),
+                 QStringList({"1301", "1301"}));
+    }
+
+    // Cell texts, colours and alignments by value type, where and order
+    // applied. Numbers right-align only when the first row holds a number:
+    // here the first row is all NULL, so the columns keep alignment 0. A
+    // "Cor" column paints its cells with the stored colours, without text.
+    void formatsAndAlignmentByType()
+    {
+        QVERIFY(run(u"CREATE TABLE Items (ID INTEGER PRIMARY KEY, Name TEXT, Price DOUBLE, Num "
+                    u"INTEGER, "
+                    "CD INTEGER, Dat DATETIME, Done BOOLEAN, Memo TEXT, Cor INTEGER);"
+                    "INSERT INTO Items VALUES (1, '钢管', 3, 7, 7, '2024-03-05 14:07:00', 1, NULL, "
+                    "255);"
+                    "INSERT INTO Items VALUES (2, 'it''s', 2.5, 12, 12, '1900-01-01 00:00:00', 0, "
+                    "'x', 0);"
+                    "INSERT INTO Items VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL, 'y', NULL);"
+                    "INSERT INTO Items VALUES (4, 'skip', 1, 1, 1, NULL, 0, '', 1);"_s));
+        Grid grid;
+        grid::SetupGridColumns(grid, split("ID,,Name,Price,Num,CD,Dat,Done,Memo,Missing,,Cor"),
+                               split("ID,序号,名称,价格,数量,代码,日期,完成,备注,无,空,颜色"));
+        grid.setTag(u"Items"_s);
+        grid::LoadGrid(grid, u"ID<=3"_s, u"ID DESC"_s, true);
+
+        // The rows by column: ID, -, name, price, number, code, date, done,
+        // memo, missing, -, colour.
+        QStringList rows;
+        for (int r = 2; r < grid.rows(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < grid.cols(); ++c)
+                cells << (c == 1 ? u"-"_s : grid.textMatrix(r, c));
+            rows << cells.join(QLatin1Char('|'));
+        }
+        QCOMPARE(rows, QStringList({"3|-|||||||y|||", "2|-|it's|2.50|12|12|||x|||",
+                                    "1|-|钢管|3.00|7|07|2024.03.05|√||||"}));
+        QCOMPARE(grid.cellBackColor(3, 11), QColor(1, 1, 1));
+        QCOMPARE(grid.cellBackColor(4, 11), QColor(255, 0, 0));
+        QCOMPARE(grid.colAlignment(3), 0);
+        // A column without values is as wide as its title: the scan starts
+        // at the title row.
+        QCOMPARE(grid.colWidth(9), QFontMetrics(grid.font()).horizontalAdvance(u"无"_s) * 15 + 120);
+
+        grid::LoadGrid(grid, u"ID<=2"_s, u"ID"_s, false);
+        QCOMPARE(column(grid, 6), (QStringList{"2024.03.05 14:07", ""}));
+        QList<int> alignments;
+        for (int c : {3, 4, 5, 2, 6})
+            alignments << grid.colAlignment(c);
+        QCOMPARE(alignments,
+                 QList<int>({grid::kAlignRightBottom, grid::kAlignRightBottom,
+                             grid::kAlignRightBottom, grid::kAlignLeftTop, grid::kAlignLeftTop}));
+        QCOMPARE(grid.row(), 2); // the first data row is current
+        QVERIFY(messages().isEmpty());
+    }
+
+    // A tag holding a statement is run as it is, whatever where and order
+    // say, and a statement argument replaces it; a query that fails leaves
+    // the header rows and the access layer's message.
+    void statementTagAndFailedQuery()
+    {
+        fillBig(5);
+        Grid grid;
+        setupBigGrid(grid);
+        const QString statement = u"SELECT * FROM Big WHERE ID>=4 ORDER BY ID DESC"_s;
+        grid.setTag(statement);
+        grid::LoadGrid(grid, u"ID=1"_s, u"ID"_s, true);
+        QCOMPARE(column(grid, 0), (QStringList{"5", "4"}));
+        grid::LoadGrid(grid, u"ID=1"_s, QString(), true, u"SELECT * FROM Big WHERE ID=2"_s);
+        QCOMPARE(column(grid, 0), (QStringList{"2"}));
+        QCOMPARE(grid.tag(), statement);
+
+        grid.setTag(u"NoSuchTable"_s);
+        grid::LoadGrid(grid, QString(), QString(), true);
+        QCOMPARE(grid.rows(), 2);
+        QCOMPARE(grid.textMatrix(1, 2), u"名称"_s);
+        QCOMPARE(messages(), QStringList(u"数据库打开错误(SELECT * FROM NoSuchTable)！"_s));
+    }
+
+    // "field:table:keyField:resultField" shows the looked-up value; quotes
+    // in a text key do not break the look-up; missing keys stay empty.
+    void indirectLookup()
+    {
+        QVERIFY(run(
+                u"CREATE TABLE Names (ID INTEGER PRIMARY KEY, Code TEXT, Name TEXT, Price DOUBLE);"
+                "INSERT INTO Names VALUES (1, 'A1', '钢管', 2.5);"
+                "INSERT INTO Names VALUES (2, 'O''Neil', '角铁', 3);"
+                "CREATE TABLE Uses (ID INTEGER PRIMARY KEY, PID INTEGER, Code TEXT);"
+                "BEGIN; WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM k WHERE i<500) "
+                "INSERT INTO Uses SELECT i, 1 + i % 2, CASE i % 2 WHEN 0 THEN 'A1' ELSE 'O''Neil' "
+                "END FROM k; COMMIT;"
+                "INSERT INTO Uses VALUES (501, 9, 'none');"
+                "INSERT INTO Uses VALUES (502, NULL, NULL);"_s));
+        Grid grid;
+        grid::SetupGridColumns(
+                grid, split("ID,,PID:Names:ID:Name,Code:Names:Code:Name,PID:Names:ID:Price,PID"),
+                split("ID,序号,产品,按代码,价,编号"));
+        grid.setTag(u"Uses"_s);
+        grid::LoadGrid(grid, QString(), u"ID"_s, true);
+        QCOMPARE(grid.dataRows(), 502);
+        // ID 1: PID 2 and the code O'Neil; ID 2: PID 1 and the code A1; no
+        // Names row 9, no code "none".
+        for (int c : {2, 3})
+            QCOMPARE(QStringList({grid.textMatrix(2, c), grid.textMatrix(3, c),
+                                  grid.textMatrix(502, c)}),
+                     QStringList({"角铁", "钢管", ""}));
+        QCOMPARE(grid.textMatrix(2, 4), u"3"_s);      // plain text of the value
+        QCOMPARE(grid.textMatrix(503, 2), QString()); // NULL key
+        QCOMPARE(grid.textMatrix(502, 5), u"9"_s);
+        QVERIFY(messages().isEmpty());
+    }
+
+    // Rows 3 to 5 are the second to fourth data rows; their records go, the
+    // rows below move up and keep their running numbers.
+    void deleteRowsAndRecords()
+    {
+        fillBig(6);
+        Grid grid;
+        setupBigGrid(grid);
+        grid::LoadGrid(grid, QString(), u"ID"_s, true);
+        m_fx->prompts.answers = {false};
+        QVERIFY(!grid::DeleteGridRows(grid, 5, 3, true));
+        QCOMPARE(m_fx->prompts.questions, QStringList(u"您确定要删除第2-4行数据？"_s));
+        QCOMPARE(grid.dataRows(), 6);
+        m_fx->prompts.answers = {true};
+        QVERIFY(grid::DeleteGridRows(grid, 5, 3, true));
+        QCOMPARE(column(grid, 0), (QStringList{"1", "5", "6"}));
+        QCOMPARE(column(grid, 1), (QStringList{"1", "5", "6"}));
+        QCOMPARE(countRows(u"Big"_s), 3);
+        QCOMPARE(store::LookupValue(u"Big"_s, 3, u"ID"_s, u"Name"_s).toString(), QString());
+
+        // An ID cell that is not a number deletes nothing from the table; the
+        // header rows are never deleted, a range reaching into them is cut.
+        grid.setTextMatrix(3, 0, u"5 OR 1=1"_s);
+        QVERIFY(grid::DeleteGridRows(grid, 3, 3, false));
+        QCOMPARE(countRows(u"Big"_s), 3);
+        QCOMPARE(column(grid, 0), (QStringList{"1", "6"}));
+        QVERIFY(grid::DeleteGridRows(grid, 0, 2, false));
+        QCOMPARE(grid.textMatrix(1, 2), u"名称"_s);
+        QCOMPARE(column(grid, 0), (QStringList{"6"}));
+        QCOMPARE(countRows(u"Big"_s), 2);
+
+        // A statement as tag names no table: the rows leave the grid only.
+        grid.setTag(u"SELECT * FROM Big"_s);
+        grid::LoadGrid(grid, QString(), QString(), true);
+        QVERIFY(grid::DeleteGridRows(grid, 2, 3, false));
+        QCOMPARE(grid.dataRows(), 0);
+        QCOMPARE(countRows(u"Big"_s), 2);
+        QVERIFY(!grid::DeleteGridRows(grid, 2, 3, false)); // nothing left to delete
+
+        // Without an ID column nothing is deleted from the table either.
+        grid::SetupGridColumns(grid, {u"Name"_s, QString()}, {u"名称"_s, u"序号"_s});
+        grid.setTag(u"Big"_s);
+        grid::LoadGrid(grid, QString(), QString(), true);
+        QVERIFY(grid::DeleteGridRows(grid, 2, 2, false));
+        QCOMPARE(countRows(u"Big"_s), 2);
+    }
 };
-
-void TestGridLoader::init()
-{
-    m_fx = std::make_unique<testsupport::FolderWithSet>();
-}
-
-void TestGridLoader::cleanup()
-{
-    m_fx.reset();
-}
-
-// Twelve columns: 29,164 rows; a half is rounded to even.
-void TestGridLoader::rowLimit()
-{
-    const int limits[][2] = {{12, 29164}, {7, 49998}, {0, 0}};
-    for (const auto &[columns, limit] : limits)
-        QCOMPARE(grid::LoadGridRowLimit(columns), limit);
-}
-
-// The statement: a tag with a space is the statement; a given one wins.
-void TestGridLoader::loadSql()
-{
-    const char *cases[][5]
-            = {{"Pro", "", "", "", "SELECT * FROM Pro"},
-               {"Cus", "ID>3", "Name", "", "SELECT * FROM Cus WHERE ID>3 ORDER BY Name"},
-               {"SELECT ID FROM Acc", "ID>3", "Name", "", "SELECT ID FROM Acc"},
-               {"Sale", "ID>3", "", "SELECT 1 AS ID", "SELECT 1 AS ID"}};
-    for (const auto &[tag, where, order, statement, sql] : cases)
-        QCOMPARE(grid::LoadGridSql(tag, where, order, statement), QString::fromUtf8(sql));
-}
-
-// 40,000 records into twelve columns: 29,164 shown, and the user is told;
-// exactly 29,164 load without a message. A large block of them is deleted
-// in one pass.
-void TestGridLoader::tooManyRowsShowsTheLimit()
-{
-    fillBig(40000);
-    Grid grid;
-    setupBigGrid(grid);
-    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
-    QCOMPARE(grid.dataRows(), 29164);
-    QCOMPARE(m_fx->prompts.messages,
-             QStringList(QStringLiteral("数据库里共有40000条记录，表格只能显示29164条记录，"
-                                        "因此无法全部显示，请修改筛选条件。")));
-    QCOMPARE(grid.textMatrix(29165, 1), QStringLiteral("29164"));
-    // Every name and price is its own: texts shared between cells while
-    // loading never stand in for a different value.
-    for (int r = 2; r < grid.rows(); ++r) {
-        const int id = r - 1;
-        if (grid.textMatrix(r, 2) != QStringLiteral("n%1").arg(id)
-            || grid.textMatrix(r, 3) != QString::number(id * 0.5, 'f', 2))
-            QFAIL(qPrintable(QStringLiteral("row %1: %2 %3")
-                                     .arg(r)
-                                     .arg(grid.textMatrix(r, 2), grid.textMatrix(r, 3))));
-    }
-    QVERIFY(!ui::progressWindow()); // closed again
-
-    QVERIFY(run(QStringLiteral("DELETE FROM Big WHERE ID>29164")));
-    m_fx->prompts.messages.clear();
-    grid::LoadGrid(grid, QString(), QString(), true);
-    QCOMPARE(grid.dataRows(), 29164);
-    QVERIFY(m_fx->prompts.messages.isEmpty());
-
-    QVERIFY(grid::DeleteGridRows(grid, 2 + 100, 2 + 1299, false));
-    QCOMPARE(grid.dataRows(), 27964);
-    QCOMPARE(countRows(QStringLiteral("Big")), 27964);
-    QCOMPARE(grid.textMatrix(102, 0), QStringLiteral("1301"));
-    QCOMPARE(grid.textMatrix(102, 1), QStringLiteral("1301"));
-}
-
-// Cell texts, colours and alignments by value type, where and order applied.
-void TestGridLoader::formatsAndAlignmentByType()
-{
-    QVERIFY(run(QStringLiteral(
-            "CREATE TABLE Items (ID INTEGER PRIMARY KEY, Name TEXT, Price DOUBLE, Num INTEGER, "
-            "CD INTEGER, Dat DATETIME, Done BOOLEAN, Memo TEXT, Cor INTEGER);"
-            "INSERT INTO Items VALUES (1, '钢管', 3, 7, 7, '2024-03-05 14:07:00', 1, NULL, 255);"
-            "INSERT INTO Items VALUES (2, 'it''s', 2.5, 12, 12, '1900-01-01 00:00:00', 0, 'x', 0);"
-            "INSERT INTO Items VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL, 'y', NULL);"
-            "INSERT INTO Items VALUES (4, 'skip', 1, 1, 1, NULL, 0, '', 1);")));
-    Grid grid;
-    grid::SetupGridColumns(grid, split("ID,,Name,Price,Num,CD,Dat,Done,Memo,Missing,,Cor"),
-                           split("ID,序号,名称,价格,数量,代码,日期,完成,备注,无,空,颜色"));
-    grid.setTag(QStringLiteral("Items"));
-    grid::LoadGrid(grid, QStringLiteral("ID<=3"), QStringLiteral("ID DESC"), true);
-
-    QCOMPARE(column(grid, 0), (QStringList{"3", "2", "1"}));
-    QCOMPARE(column(grid, 2), (QStringList{"", "it's", "钢管"}));
-    QCOMPARE(column(grid, 3), (QStringList{"", "2.50", "3.00"}));
-    QCOMPARE(column(grid, 4), (QStringList{"", "12", "7"}));
-    QCOMPARE(column(grid, 5), (QStringList{"", "12", "07"}));
-    QCOMPARE(column(grid, 6), (QStringList{"", "", "2024.03.05"}));
-    QCOMPARE(column(grid, 7), (QStringList{"", "", "√"}));
-    QCOMPARE(column(grid, 8), (QStringList{"y", "x", ""}));
-    QCOMPARE(column(grid, 9), (QStringList{"", "", ""}));
-    // A "Cor" column paints its cells with the stored colours, without text.
-    QCOMPARE(column(grid, 11), (QStringList{"", "", ""}));
-    QCOMPARE(grid.cellBackColor(3, 11), QColor(1, 1, 1));
-    QCOMPARE(grid.cellBackColor(4, 11), QColor(255, 0, 0));
-    // Numbers right-align only when the first row holds a number: here the
-    // first row is all NULL, so the columns keep alignment 0.
-    QCOMPARE(grid.colAlignment(3), 0);
-    // A column without values is as wide as its title: the scan starts at
-    // the title row.
-    QCOMPARE(grid.colWidth(9),
-             QFontMetrics(grid.font()).horizontalAdvance(QStringLiteral("无")) * 15 + 120);
-
-    grid::LoadGrid(grid, QStringLiteral("ID<=2"), QStringLiteral("ID"), false);
-    QCOMPARE(column(grid, 6), (QStringList{"2024.03.05 14:07", ""}));
-    for (int c : {3, 4, 5})
-        QCOMPARE(grid.colAlignment(c), grid::kAlignRightBottom);
-    QCOMPARE(grid.colAlignment(2), grid::kAlignLeftTop);
-    QCOMPARE(grid.colAlignment(6), grid::kAlignLeftTop);
-    QCOMPARE(grid.row(), 2); // the first data row is current
-    QVERIFY(m_fx->prompts.messages.isEmpty());
-}
-
-// A tag holding a statement is run as it is, whatever where and order say;
-// a query that fails leaves the header rows and the access layer's message.
-void TestGridLoader::statementTagAndFailedQuery()
-{
-    fillBig(5);
-    Grid grid;
-    setupBigGrid(grid);
-    grid.setTag(QStringLiteral("SELECT * FROM Big WHERE ID>=4 ORDER BY ID DESC"));
-    grid::LoadGrid(grid, QStringLiteral("ID=1"), QStringLiteral("ID"), true);
-    QCOMPARE(column(grid, 0), (QStringList{"5", "4"}));
-    // A statement argument replaces the tag.
-    grid::LoadGrid(grid, QStringLiteral("ID=1"), QString(), true,
-                   QStringLiteral("SELECT * FROM Big WHERE ID=2"));
-    QCOMPARE(column(grid, 0), (QStringList{"2"}));
-    QCOMPARE(grid.tag(), QStringLiteral("SELECT * FROM Big WHERE ID>=4 ORDER BY ID DESC"));
-
-    grid.setTag(QStringLiteral("NoSuchTable"));
-    grid::LoadGrid(grid, QString(), QString(), true);
-    QCOMPARE(grid.rows(), 2);
-    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称"));
-    QCOMPARE(m_fx->prompts.messages,
-             QStringList(QStringLiteral("数据库打开错误(SELECT * FROM NoSuchTable)！")));
-}
-
-// "field:table:keyField:resultField" shows the looked-up value; quotes in a
-// text key do not break the look-up; missing keys stay empty.
-void TestGridLoader::indirectLookup()
-{
-    QVERIFY(run(QStringLiteral(
-            "CREATE TABLE Names (ID INTEGER PRIMARY KEY, Code TEXT, Name TEXT, Price DOUBLE);"
-            "INSERT INTO Names VALUES (1, 'A1', '钢管', 2.5);"
-            "INSERT INTO Names VALUES (2, 'O''Neil', '角铁', 3);"
-            "CREATE TABLE Uses (ID INTEGER PRIMARY KEY, PID INTEGER, Code TEXT);"
-            "BEGIN; WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM k WHERE i<500) "
-            "INSERT INTO Uses SELECT i, 1 + i % 2, CASE i % 2 WHEN 0 THEN 'A1' ELSE 'O''Neil' "
-            "END FROM k; COMMIT;"
-            "INSERT INTO Uses VALUES (501, 9, 'none');"
-            "INSERT INTO Uses VALUES (502, NULL, NULL);")));
-    Grid grid;
-    grid::SetupGridColumns(
-            grid, split("ID,,PID:Names:ID:Name,Code:Names:Code:Name,PID:Names:ID:Price,PID"),
-            split("ID,序号,产品,按代码,价,编号"));
-    grid.setTag(QStringLiteral("Uses"));
-    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
-    QCOMPARE(grid.dataRows(), 502);
-    // ID 1: PID 2 and the code O'Neil; ID 2: PID 1 and the code A1.
-    for (int c : {2, 3}) {
-        QCOMPARE(grid.textMatrix(2, c), QStringLiteral("角铁"));
-        QCOMPARE(grid.textMatrix(3, c), QStringLiteral("钢管"));
-        QCOMPARE(grid.textMatrix(502, c), QString()); // no Names row 9, no code "none"
-    }
-    QCOMPARE(grid.textMatrix(2, 4), QStringLiteral("3")); // plain text of the value
-    QCOMPARE(grid.textMatrix(503, 2), QString());         // NULL key
-    QCOMPARE(grid.textMatrix(502, 5), QStringLiteral("9"));
-    QVERIFY(m_fx->prompts.messages.isEmpty());
-}
-
-// Rows 3 to 5 are the second to fourth data rows; their records go, the rows
-// below move up and keep their running numbers.
-void TestGridLoader::deleteRowsAndRecords()
-{
-    fillBig(6);
-    Grid grid;
-    setupBigGrid(grid);
-    grid::LoadGrid(grid, QString(), QStringLiteral("ID"), true);
-
-    m_fx->prompts.answers = {false};
-    QVERIFY(!grid::DeleteGridRows(grid, 5, 3, true));
-    QCOMPARE(m_fx->prompts.questions, QStringList(QStringLiteral("您确定要删除第2-4行数据？")));
-    QCOMPARE(grid.dataRows(), 6);
-
-    m_fx->prompts.answers = {true};
-    QVERIFY(grid::DeleteGridRows(grid, 5, 3, true));
-    QCOMPARE(column(grid, 0), (QStringList{"1", "5", "6"}));
-    QCOMPARE(column(grid, 1), (QStringList{"1", "5", "6"}));
-    QCOMPARE(countRows(QStringLiteral("Big")), 3);
-    QCOMPARE(store::LookupValue(QStringLiteral("Big"), 3, QStringLiteral("ID"),
-                                QStringLiteral("Name"))
-                     .toString(),
-             QString());
-
-    // An ID cell that is not a number deletes nothing from the table.
-    grid.setTextMatrix(3, 0, QStringLiteral("5 OR 1=1"));
-    QVERIFY(grid::DeleteGridRows(grid, 3, 3, false));
-    QCOMPARE(countRows(QStringLiteral("Big")), 3);
-    QCOMPARE(column(grid, 0), (QStringList{"1", "6"}));
-
-    // The header rows are never deleted; a range reaching into them is cut.
-    QVERIFY(grid::DeleteGridRows(grid, 0, 2, false));
-    QCOMPARE(grid.textMatrix(1, 2), QStringLiteral("名称"));
-    QCOMPARE(column(grid, 0), (QStringList{"6"}));
-    QCOMPARE(countRows(QStringLiteral("Big")), 2);
-
-    // A statement as tag names no table: the rows leave the grid only.
-    grid.setTag(QStringLiteral("SELECT * FROM Big"));
-    grid::LoadGrid(grid, QString(), QString(), true);
-    QVERIFY(grid::DeleteGridRows(grid, 2, 3, false));
-    QCOMPARE(grid.dataRows(), 0);
-    QCOMPARE(countRows(QStringLiteral("Big")), 2);
-    QVERIFY(!grid::DeleteGridRows(grid, 2, 3, false)); // nothing left to delete
-
-    // Without an ID column nothing is deleted from the table either.
-    grid::SetupGridColumns(grid, {QStringLiteral("Name"), QString()},
-                           {QStringLiteral("名称"), QStringLiteral("序号")});
-    grid.setTag(QStringLiteral("Big"));
-    grid::LoadGrid(grid, QString(), QString(), true);
-    QVERIFY(grid::DeleteGridRows(grid, 2, 2, false));
-    QCOMPARE(countRows(QStringLiteral("Big")), 2);
-}
 
 QTEST_MAIN(TestGridLoader)
 #include "tst_gridloader.moc"

@@ -13,174 +13,167 @@ class TestPageLayout : public QObject
     Q_OBJECT
 
 private slots:
-    void pageCounts();
-    void largeChanges();
-    void batches();
-    void columnEdges();
-    void wrapping();
-    void wrappingLongCellStaysQuick();
-    void footerInfo();
-    void paperPictures();
-    void frames();
-    void printerFontSize();
-    void boxValues();
-};
-
-// Rows divide into pages rounded up; no rows per page shows the header page
-// and never divides by zero; nothing overflows.
-void TestPageLayout::pageCounts()
-{
-    const int cases[][3] = {{26, 25, 2}, {25, 25, 1}, {0, 25, 0},
-                            {40, 0, 1},  {40, -3, 1}, {2000000000, 1, 2000000000}};
-    for (const auto &[rows, perPage, pages] : cases)
-        QCOMPARE(pageCount(rows, perPage), pages);
-}
-
-// The scroll bar's large change: a tenth of the pages, halves to even.
-void TestPageLayout::largeChanges()
-{
-    const int cases[][2] = {{95, 10}, {85, 8}, {0, 1}, {15, 2}, {25, 2}};
-    for (const auto &[pages, change] : cases)
-        QCOMPARE(largeChange(pages), change);
-}
-
-// Reversed ranges print in order; ranges beyond the report print its pages
-// only, never a blank page past the end.
-void TestPageLayout::batches()
-{
-    QCOMPARE(batchPages(5, 3, 10), QVector<int>({3, 4, 5}));
-    QCOMPARE(batchPages(4, 1000, 5), QVector<int>({4, 5}));
-    QCOMPARE(batchPages(0, 2, 5), QVector<int>({1, 2}));
-    QCOMPARE(batchPages(1, 0, 0), QVector<int>({1})); // an empty report
-    QCOMPARE(batchPages(9, 7, 5), QVector<int>({5}));
-}
-
-// Printed columns keep the grid's proportions from the 序号 column on and
-// fill the printable width; the hidden ID column before it takes nothing,
-// nor does a hidden column; all zero share equally.
-void TestPageLayout::columnEdges()
-{
-    QCOMPARE(columnRightEdges({900, 600, 1200, 1200}, 1, 100, 1000),
-             QVector<double>({100, 300, 700, 1100}));
-    QCOMPARE(columnRightEdges({0, 0, 0}, 1, 100, 1000), QVector<double>({100, 600, 1100}));
-    QCOMPARE(columnRightEdges({0, 1, 1, 1}, 1, 100, 1000), QVector<double>({100, 433, 767, 1100}));
-}
-
-// Each line is the longest prefix that fits; a column narrower than one
-// character still advances (one character a line) instead of looping.
-void TestPageLayout::wrapping()
-{
-    // Ten units a character (a surrogate pair is one character of ten).
-    const auto measure = [](const QString &s) {
-        int characters = 0;
-        for (int i = 0; i < s.size(); ++i)
-            characters += s.at(i).isLowSurrogate() ? 0 : 1;
-        return characters * 10.0;
-    };
-    const struct
+    // Rows divide into pages rounded up; no rows per page shows the header page
+    // and never divides by zero; nothing overflows.
+    void pageCounts()
     {
-        QString text;
-        double width;
-        int maxLines;
-        QStringList lines;
-    } cases[] = {
-            {"abc", 30, 100, {"abc"}},
-            {"abcdefg", 25, 100, {"ab", "cd", "ef", "g"}},       // the longest prefix
-            {"ab\r\ncdef\nx", 30, 100, {"ab", "cde", "f", "x"}}, // returns dropped
-            {"\r\r", 30, 100, {}},
-            {"abc", 0, 100, {"a", "b", "c"}}, // narrower than a character
-            {"abcdefg", 25, 2, {"ab", "cd"}}, // room for two lines
-            {QString::fromUtf8("a😀b"), 5, 100, {"a", QString::fromUtf8("😀"), "b"}}, // pair whole
-    };
-    for (const auto &c : cases)
-        QCOMPARE(wrapLines(c.text, c.width, measure, c.maxLines), c.lines);
-}
+        const int cases[][3] = {{26, 25, 2}, {25, 25, 1}, {0, 25, 0},
+                                {40, 0, 1},  {40, -3, 1}, {2000000000, 1, 2000000000}};
+        for (const auto &[rows, perPage, pages] : cases)
+            QCOMPARE(pageCount(rows, perPage), pages);
+    }
 
-// A cell of 10,000 characters wraps without measuring every prefix.
-void TestPageLayout::wrappingLongCellStaysQuick()
-{
-    const QString cell(10000, QLatin1Char('x'));
-    qint64 measured = 0;
-    const auto measure = [&](const QString &s) {
-        measured += s.size();
-        return s.size() * 10.0;
-    };
-    const QStringList lines = wrapLines(cell, 95, measure);
-    QCOMPARE(lines.size(), 1112);
-    QCOMPARE(lines.first(), QString(9, QLatin1Char('x')));
-    QCOMPARE(lines.last(), QString(1, QLatin1Char('x')));
-    QVERIFY2(measured < 400000, qPrintable(QString::number(measured)));
-}
+    // The scroll bar's large change: a tenth of the pages, halves to even.
+    void largeChanges()
+    {
+        const int cases[][2] = {{95, 10}, {85, 8}, {0, 1}, {15, 2}, {25, 2}};
+        for (const auto &[pages, change] : cases)
+            QCOMPARE(largeChange(pages), change);
+    }
 
-// The footer info line of page 2 of 5.
-void TestPageLayout::footerInfo()
-{
-    QCOMPARE(footerInfoText(QStringLiteral("张三"), QDate(2024, 3, 7), 2, 5),
-             QStringLiteral("制表人：张三    制表日期：2024年03月07日     第2页 共5页"));
-}
+    // Reversed ranges print in order; ranges beyond the report print its pages
+    // only, never a blank page past the end.
+    void batches()
+    {
+        // first, last, pages of the report; an empty report prints its one page
+        const QList<std::tuple<int, int, int, QVector<int>>> cases = {{5, 3, 10, {3, 4, 5}},
+                                                                      {4, 1000, 5, {4, 5}},
+                                                                      {0, 2, 5, {1, 2}},
+                                                                      {1, 0, 0, {1}},
+                                                                      {9, 7, 5, {5}}};
+        for (const auto &[first, last, pages, printed] : cases)
+            QCOMPARE(batchPages(first, last, pages), printed);
+    }
 
-// The picture fills the frame's width or height in the paper's proportions
-// and is centred; sides below 1 mm count as 1 mm (0 × 0 paper is square);
-// a frame smaller than the border still gets a picture.
-void TestPageLayout::paperPictures()
-{
-    QCOMPARE(paperPicture(QSize(1000, 600), 297, 210, 8), QRect(81, 4, 837, 592));
-    QCOMPARE(paperPicture(QSize(508, 308), 0, 0, 8), QRect(104, 4, 300, 300));
-    QCOMPARE(paperPicture(QSize(4, 4), 297, 210, 8), QRect(1, 1, 1, 1));
-}
+    // Printed columns keep the grid's proportions from the 序号 column on and
+    // fill the printable width; the hidden ID column before it takes nothing,
+    // nor does a hidden column; all zero share equally.
+    void columnEdges()
+    {
+        QCOMPARE(columnRightEdges({900, 600, 1200, 1200}, 1, 100, 1000),
+                 QVector<double>({100, 300, 700, 1100}));
+        QCOMPARE(columnRightEdges({0, 0, 0}, 1, 100, 1000), QVector<double>({100, 600, 1100}));
+        QCOMPARE(columnRightEdges({0, 1, 1, 1}, 1, 100, 1000),
+                 QVector<double>({100, 433, 767, 1100}));
+    }
 
-// Preview margins scale to the picture; printer margins are 5 mm less on
-// the left and top; margins wider than the paper leave no printable area
-// rather than a negative one.
-void TestPageLayout::frames()
-{
-    Paper paper; // 297 × 210, 10 mm margins
-    const PageFrame preview = previewFrame(QSize(594, 420), paper);
-    QCOMPARE(QRectF(preview.left, preview.top, preview.width, preview.height),
-             QRectF(20, 20, 554, 380));
+    // Each line is the longest prefix that fits; a column narrower than one
+    // character still advances (one character a line) instead of looping.
+    void wrapping()
+    {
+        // Ten units a character (a surrogate pair is one character of ten).
+        const auto measure = [](const QString &s) {
+            int characters = 0;
+            for (int i = 0; i < s.size(); ++i)
+                characters += s.at(i).isLowSurrogate() ? 0 : 1;
+            return characters * 10.0;
+        };
+        const struct
+        {
+            QString text;
+            double width;
+            int maxLines;
+            QStringList lines;
+        } cases[] = {
+                {"abc", 30, 100, {"abc"}},
+                {"abcdefg", 25, 100, {"ab", "cd", "ef", "g"}},       // the longest prefix
+                {"ab\r\ncdef\nx", 30, 100, {"ab", "cde", "f", "x"}}, // returns dropped
+                {"\r\r", 30, 100, {}},
+                {"abc", 0, 100, {"a", "b", "c"}}, // narrower than a character
+                {"abcdefg", 25, 2, {"ab", "cd"}}, // room for two lines
+                {QString::fromUtf8("a😀b"),
+                 5,
+                 100,
+                 {"a", QString::fromUtf8("😀"), "b"}}, // pair whole
+        };
+        for (const auto &c : cases)
+            QCOMPARE(wrapLines(c.text, c.width, measure, c.maxLines), c.lines);
+    }
 
-    const PageFrame printer = printerFrame(paper, 254); // 10 units a millimetre
-    QCOMPARE(QRectF(printer.left, printer.top, printer.width, printer.height),
-             QRectF(50, 50, 2770, 1900));
-    QCOMPARE(printer.unitsPerTwip, 254.0 / 1440);
+    // A cell of 10,000 characters wraps without measuring every prefix.
+    void wrappingLongCellStaysQuick()
+    {
+        const QString cell(10000, QLatin1Char('x'));
+        qint64 measured = 0;
+        const auto measure = [&](const QString &s) {
+            measured += s.size();
+            return s.size() * 10.0;
+        };
+        const QStringList lines = wrapLines(cell, 95, measure);
+        QCOMPARE(lines.size(), 1112);
+        QCOMPARE(QStringList({lines.first(), lines.last()}), QStringList({"xxxxxxxxx", "x"}));
+        QVERIFY2(measured < 400000, qPrintable(QString::number(measured)));
+    }
 
-    paper.left = 200;
-    paper.right = 200;
-    paper.top = -1;
-    QCOMPARE(previewFrame(QSize(594, 420), paper).width, 0.0);
-    QCOMPARE(printerFrame(paper, 254).width, 0.0);
-    paper.width = 0;
-    paper.height = 0;
-    const PageFrame none = previewFrame(QSize(100, 100), paper);
-    QVERIFY(none.width >= 0 && none.height >= 0);
-}
+    // The footer info line of page 2 of 5.
+    void footerInfo()
+    {
+        QCOMPARE(footerInfoText(QStringLiteral("张三"), QDate(2024, 3, 7), 2, 5),
+                 QStringLiteral("制表人：张三    制表日期：2024年03月07日     第2页 共5页"));
+    }
 
-// The printer size moves from 15 in steps of 0.3 towards the screen height:
-// down until it is no longer above it, up until it reaches it and one back.
-void TestPageLayout::printerFontSize()
-{
-    const auto twiceTheSize = [](double size) {
-        return 2 * size;
-    };
-    QCOMPARE(qRound(matchPrinterFontSize(20, twiceTheSize) * 10), 99);
-    QCOMPARE(qRound(matchPrinterFontSize(30, twiceTheSize) * 10), 150);
-    QCOMPARE(qRound(matchPrinterFontSize(40, twiceTheSize) * 10), 198);
-    // Never below one step, never more than 101 steps up.
-    QVERIFY(matchPrinterFontSize(0, twiceTheSize) > 0);
-    QCOMPARE(qRound(matchPrinterFontSize(1e9, twiceTheSize) * 10), 453);
-}
+    // The picture fills the frame's width or height in the paper's proportions
+    // and is centred; sides below 1 mm count as 1 mm (0 × 0 paper is square);
+    // a frame smaller than the border still gets a picture.
+    void paperPictures()
+    {
+        QCOMPARE(paperPicture(QSize(1000, 600), 297, 210, 8), QRect(81, 4, 837, 592));
+        QCOMPARE(paperPicture(QSize(508, 308), 0, 0, 8), QRect(104, 4, 300, 300));
+        QCOMPARE(paperPicture(QSize(4, 4), 297, 210, 8), QRect(1, 1, 1, 1));
+    }
 
-// Paper sizes from 1 mm, margins from 0, both up to 5000 mm; rows per page
-// up to 1000, rounded to whole rows.
-void TestPageLayout::boxValues()
-{
-    const QList<std::tuple<int, const char *, std::optional<double>>> cases
-            = {{0, "5000", 5000}, {0, "5000.1", {}}, {1, "0.5", {}}, {3, "0", 0},
-               {5, "5000", 5000}, {5, "-1", {}},     {10, "2.6", 3}, {10, "1000", 1000},
-               {10, "1001", {}},  {10, "x", {}},     {11, "1", {}}};
-    for (const auto &[box, text, value] : cases)
-        QCOMPARE(boxValue(box, QString::fromLatin1(text)), value);
-}
+    // Preview margins scale to the picture; printer margins are 5 mm less on
+    // the left and top; margins wider than the paper leave no printable area
+    // rather than a negative one.
+    void frames()
+    {
+        Paper paper; // 297 × 210, 10 mm margins
+        const PageFrame preview = previewFrame(QSize(594, 420), paper);
+        QCOMPARE(QRectF(preview.left, preview.top, preview.width, preview.height),
+                 QRectF(20, 20, 554, 380));
+
+        const PageFrame printer = printerFrame(paper, 254); // 10 units a millimetre
+        QCOMPARE(QRectF(printer.left, printer.top, printer.width, printer.height),
+                 QRectF(50, 50, 2770, 1900));
+        QCOMPARE(printer.unitsPerTwip, 254.0 / 1440);
+
+        paper.left = 200;
+        paper.right = 200;
+        paper.top = -1;
+        QCOMPARE(previewFrame(QSize(594, 420), paper).width, 0.0);
+        QCOMPARE(printerFrame(paper, 254).width, 0.0);
+        paper.width = 0;
+        paper.height = 0;
+        const PageFrame none = previewFrame(QSize(100, 100), paper);
+        QVERIFY(none.width >= 0 && none.height >= 0);
+    }
+
+    // The printer size moves from 15 in steps of 0.3 towards the screen height:
+    // down until it is no longer above it, up until it reaches it and one back.
+    void printerFontSize()
+    {
+        const auto twiceTheSize = [](double size) {
+            return 2 * size;
+        };
+        // Never below one step, never more than 101 steps up.
+        for (const auto &[screen, tenths] :
+             {std::pair{20.0, 99}, {30.0, 150}, {40.0, 198}, {1e9, 453}})
+            QCOMPARE(qRound(matchPrinterFontSize(screen, twiceTheSize) * 10), tenths);
+        QVERIFY(matchPrinterFontSize(0, twiceTheSize) > 0);
+    }
+
+    // Paper sizes from 1 mm, margins from 0, both up to 5000 mm; rows per page
+    // up to 1000, rounded to whole rows.
+    void boxValues()
+    {
+        const QList<std::tuple<int, const char *, std::optional<double>>> cases
+                = {{0, "5000", 5000}, {0, "5000.1", {}}, {1, "0.5", {}}, {3, "0", 0},
+                   {5, "5000", 5000}, {5, "-1", {}},     {10, "2.6", 3}, {10, "1000", 1000},
+                   {10, "1001", {}},  {10, "x", {}},     {11, "1", {}}};
+        for (const auto &[box, text, value] : cases)
+            QCOMPARE(boxValue(box, QString::fromLatin1(text)), value);
+    }
+};
 
 QTEST_APPLESS_MAIN(TestPageLayout)
 #include "tst_pagelayout.moc"

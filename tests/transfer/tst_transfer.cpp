@@ -64,36 +64,6 @@ QVector<MapEntry> exportedSalesMapping(const grid::Grid &g)
     return entries;
 }
 
-// Runs action on the first shown dialog of type T as soon as it is up (a
-// modal dialog runs its own event loop); closes every dialog after two
-// seconds so a test never hangs.
-template<typename T>
-void whenShown(std::function<void(T *)> action)
-{
-    auto *timer = new QTimer;
-    auto *waited = new int(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, waited, action] {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *dialog = qobject_cast<T *>(w); dialog && dialog->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-                delete waited;
-                action(dialog);
-                return;
-            }
-        }
-        if (++*waited > 200) {
-            timer->stop();
-            timer->deleteLater();
-            delete waited;
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (auto *dialog = qobject_cast<QDialog *>(w))
-                    dialog->reject();
-        }
-    });
-    timer->start(10);
-}
-
 // The product names of the sales, in the order they were written.
 QStringList soldProducts()
 {
@@ -121,519 +91,484 @@ class TestTransfer : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup() { QVERIFY(m.tearDown()); }
+    Fixture m;
+    QString path(const QString &name) const { return m.folder->filePath(name); }
 
-    void exportCsvWritesWhatTheGridShows();
-    void exportAsksBeforeReplacing();
-    void exportExcelFormats();
-    void roundTripThroughCsvAndExcel();
-    void namesBecomeMasterRows();
-    void fieldRules();
-    void emptyRowEndsTheData();
-    void badFiles();
-    void workbookErrors();
-    void storedMappingPerTable();
-    void mappingDialog();
-    void sheetChooser();
-
-private:
     // Sales with names that need care (quotes, commas, a line break), and
     // the year's sales list of them in g.
-    void addSales(grid::Grid &g);
-    Fixture m;
+    void addSales(grid::Grid &g)
+    {
+        const auto id = [](const char *table, const char *name) {
+            return QString::number(addNamed(table, name));
+        };
+        const QString pipe = id("Pro", "钢管"), bolt = id("Pro", "螺栓, M8");
+        const QString oneil = id("Cus", "O'Neil"), quoted = id("Cus", "\"大\"客户");
+        exec(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, "
+                            "Memo) VALUES ('2026-03-01 00:00:00', %1, %3, %5, 2, 12.5, 4, 50, 50, "
+                            "'第一行\r\n第二行'), ('2026-03-02 00:00:00', %2, %4, %5, 1, 3, 2.5, "
+                            "7.5, 0, 'ζ和ξ, \"引号\"')")
+                     .arg(pipe, bolt, oneil, quoted, id("Acc", "现金")));
+        loadSales(g);
+    }
+
+private slots:
+    void init() { QVERIFY(m.setUp()); }
+    void cleanup() { QVERIFY(m.tearDown()); }
+
+    // The title row and the data rows, each ending in CR LF, without the
+    // hidden key row and ID column, in UTF-8 with its mark; no work file
+    // stays beside it.
+    void exportCsvWritesWhatTheGridShows()
+    {
+        grid::Grid g;
+        addSales(g);
+        QCOMPARE(g.dataRows(), 2);
+        m.prompts->fileNames << path("sales.CSV");
+        QVERIFY(ExportGrid(g, exportSheetName(g)));
+        m.takeMessages();
+        const QByteArray bytes = readFile(path("sales.CSV"));
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QString text = QString::fromUtf8(bytes.mid(3));
+        QVERIFY(text.endsWith("\r\n") && text.startsWith("序号\t,销售日期\t,产品\t,客户\t,"));
+        QVERIFY(!text.contains("ID\t"));
+        for (const char *field : {",\"螺栓, M8\t\",", ",\"\"\"大\"\"客户\t\",", "2026.03.01\t"})
+            QVERIFY2(text.contains(field), field);
+        const QVector<QStringList> records = parseCsv(text);
+        QCOMPARE(records.size(), 3);
+        QCOMPARE(records.at(2).size(), 11);
+        QCOMPARE(exportSheetName(g), QString("销售单"));
+        QCOMPARE(QDir(m.folder->path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden).size(), 0);
+    }
+
+    void exportAsksBeforeReplacing()
+    {
+        grid::Grid empty;
+        empty.setRows(0);
+        QVERIFY(!ExportGrid(empty, "x"));
+        QCOMPARE(m.takeMessages(), QStringList{"表格中没有数据！"});
+
+        grid::Grid g;
+        addSales(g);
+        const QString old = path("old.csv");
+        QVERIFY(writeFile(old, "old"));
+        m.prompts->fileNames << old;
+        m.prompts->answers << false;
+        QVERIFY(!ExportGrid(g, "销售单"));
+        QCOMPARE(m.prompts->questions, QStringList{"该文件已存在，是否覆盖？"});
+        QCOMPARE(readFile(old), QByteArray("old"));
+
+        // A folder under the name cannot be replaced.
+        QVERIFY(QDir().mkpath(path("dir.csv")));
+        m.prompts->fileNames << path("dir.csv") << old;
+        m.prompts->answers << true << true;
+        QVERIFY(!ExportGrid(g, "销售单"));
+        QCOMPARE(m.takeMessages(), QStringList{"该文件无法覆盖，请确认该文件没被其他软件打开！"});
+        QVERIFY(QFileInfo(path("dir.csv")).isDir());
+
+        // The user is told where the file went.
+        QVERIFY(ExportGrid(g, "销售单"));
+        QVERIFY(readFile(old).startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(m.takeMessages(), QStringList{"表格已导出到：" + QDir::toNativeSeparators(old)});
+
+        QVERIFY(!ExportGrid(g, "销售单")); // cancelled: nothing
+
+        // A name that does not end in csv is written as a workbook.
+        m.prompts->fileNames << path("sales.txt");
+        QVERIFY(ExportGrid(g, "销售单"));
+        QVERIFY(readFile(path("sales.txt")).startsWith("PK"));
+        m.takeMessages();
+
+        // A folder that does not exist: the save fails with its message.
+        QVERIFY(!ExportExcel(g, path("missing/a.xlsx"), "销售单"));
+        QVERIFY(!ExportCsv(g, path("missing/a.csv")));
+        QCOMPARE(m.takeMessages(), QStringList(2, "文件保存出错！"));
+        QVERIFY(!QFileInfo::exists(path("missing")));
+    }
+
+    void exportExcelFormats()
+    {
+        grid::Grid g;
+        addSales(g);
+        g.setColWidth(3, 1230);
+        const QString xlsx = path("sales.xlsx");
+        QVERIFY(ExportExcel(g, xlsx, "销售单: 3/2026\\"));
+
+        QStringList sheets;
+        SheetError error = SheetError::None;
+        QVERIFY(workbookSheets(xlsx, &sheets, &error));
+        QCOMPARE(sheets, QStringList{"销售单_ 3_2026_"});
+
+        QByteArray sheet;
+        QByteArray styles;
+        QVERIFY(readWorkbookPart(xlsx, "xl/worksheets/sheet1.xml", &sheet));
+        QVERIFY(readWorkbookPart(xlsx, "xl/styles.xml", &styles));
+        // The 产品 column (grid column 3, worksheet column C) is 1230 ÷ 123
+        // wide; the used range A1:K3 has every cell written.
+        for (const char *part :
+             {"<col min=\"3\" max=\"3\" width=\"10.7109375\"", "<dimension ref=\"A1:K3\"/>"})
+            QVERIFY2(sheet.contains(part), part);
+        // Header cells bold on (255, 192, 128) with thin borders; money and
+        // dates are numbers, with formats that show them as the grid does.
+        for (const char *style : {"<b/>", "FFFFC080", "<left style=\"thin\">",
+                                  "formatCode=\"0.00\"", "formatCode=\"yyyy.mm.dd\""})
+            QVERIFY2(styles.contains(style), style);
+        // The date is a number; the running number and names stay text.
+        for (const char *cell :
+             {"<c r=\"B2\" s=\"\\d+\"><v>46082</v></c>", "<c r=\"A2\" s=\"\\d+\" t=\"s\">",
+              "<c r=\"C2\" s=\"\\d+\" t=\"s\">"})
+            QVERIFY2(QRegularExpression(cell).match(sheet).hasMatch(), cell);
+    }
+
+    // Same rows field by field (the IDs are new), no tabs, and the names
+    // found again instead of created.
+    void roundTripThroughCsvAndExcel()
+    {
+        grid::Grid g;
+        addSales(g);
+        const QStringList before = listRows(g);
+        QVERIFY(ExportCsv(g, path("sales.csv")));
+        QVERIFY(ExportExcel(g, path("sales.xlsx"), "销售单"));
+        const int customers = count("Cus");
+        const int products = count("Pro");
+        for (const bool csv : {true, false}) {
+            exec("DELETE FROM Sale");
+            const QVector<MapEntry> mapping = exportedSalesMapping(g);
+            QVERIFY(csv ? ImportCsv(g, mapping, path("sales.csv"), 2, 100)
+                        : ImportExcel(g, mapping, path("sales.xlsx"), "销售单", 2, 100));
+            grid::Grid back;
+            loadSales(back);
+            QCOMPARE(listRows(back), before);
+            QCOMPARE(count("Cus"), customers);
+            QCOMPARE(count("Pro"), products);
+        }
+        QCOMPARE(m.host.reloads, 2);
+    }
+
+    void namesBecomeMasterRows()
+    {
+        const int oneil = addNamed("Cus", "O'Neil");
+        NameIds ids;
+        QCOMPARE(ids.id("Cus", "O'Neil"), qint64(oneil));
+        // Quotes, wildcards and very long names are names like any other.
+        const QStringList names
+                = {"\"引号\"", "100%", "a_b", "O’Neil", QString(10000, QChar(0x540D))};
+        QHash<QString, qint64> made;
+        for (const QString &name : names) {
+            made.insert(name, ids.id("Cus", name));
+            QVERIFY(made.value(name) > 0);
+        }
+        QCOMPARE(count("Cus"), 1 + names.size());
+        for (const QString &name : names) {
+            QCOMPARE(ids.id("Cus", name), made.value(name));
+            QCOMPARE(field("Cus", int(made.value(name)), "Name").toString(), name);
+        }
+        // The empty name is 其他, created once; the template's staff 其他 is
+        // found, not doubled.
+        const qint64 other = ids.id("Cus", QString());
+        QCOMPARE(ids.id("Cus", "其他"), other);
+        QCOMPARE(NameToId("Cus", QString()), other);
+        QCOMPARE(count("Cus", "Name='其他'"), 1);
+        QCOMPARE(NameToId("Staff", ""), qint64(1));
+
+        // Blanks at the ends and ASCII case do not make another master; the
+        // spelling stored first stays. Other letters keep their case.
+        const int steel = addNamed("Pro", "STEEL pipe");
+        NameIds products;
+        for (const char *typed : {"steel pipe", " Steel Pipe ", "STEEL pipe\t"})
+            QCOMPARE(products.id("Pro", typed), qint64(steel));
+        const qint64 pipe = products.id("Pro", "钢管 ");
+        QCOMPARE(products.id("Pro", "\u3000钢管"), pipe); // a full-width blank
+        QCOMPARE(field("Pro", int(pipe), "Name").toString(), QString("钢管"));
+        QVERIFY(products.id("Pro", "Ä") != products.id("Pro", "ä"));
+        QCOMPARE(field("Pro", steel, "Name").toString(), QString("STEEL pipe"));
+        QCOMPARE(count("Pro"), 4);
+    }
+
+    void fieldRules()
+    {
+        grid::Grid customers;
+        records::LoadCustomerList(customers);
+        const QString memo(80, 'm');
+        QVERIFY(writeFile(path("cus.csv"),
+                          QString("名称,折扣,邮编,备注\r\n甲公司,12kg,1000011234," + memo + "\r\n")
+                                  .toUtf8()));
+        QVERIFY(ImportCsv(
+                customers,
+                mappingOf(customers,
+                          {{"客户名称", "A"}, {"折扣", "B"}, {"邮编", "C"}, {"备注", "D"}}),
+                path("cus.csv"), 2, 2));
+        QCOMPARE(count("Cus"), 1);
+        const int id = addNamed("Cus", "x") - 1;
+        QCOMPARE(QVariantList(
+                         {field("Cus", id, "Name").toString(), field("Cus", id, "Disc").toDouble(),
+                          field("Cus", id, "PC").toString(), field("Cus", id, "Memo").toString()}),
+                 QVariantList({"甲公司", 12.0, "100001", memo.left(50)}));
+
+        // Dates in several spellings; one that is no date refuses the file,
+        // and neither the rows before it nor the products and customer they
+        // named stay. Numbers beyond any number are refused the same way.
+        grid::Grid sales;
+        loadSales(sales);
+        const QVector<MapEntry> mapping = mappingOf(
+                sales, {{"销售日期", "A"}, {"产品", "B"}, {"客户", "D"}, {"应收金额", "C"}});
+        const QByteArray goodRows = "日期,产品,金额,客户\n2026.03.01,钢管,12.5元,新客户\n"
+                                    "2026/3/2,钢管,3\n2026年3月3日,\"螺栓,\"\"M8\"\"\",1e2\n";
+        const QList<QPair<QByteArray, QString>> refused
+                = {{"昨天,钢管,1\n", "日期无法识别：昨天"},
+                   {"2026-03-05,钢管,1e309\n", "数字无法识别：1e309"},
+                   {"2026-03-05,钢管,-inf\n", "数字无法识别：-inf"},
+                   {"2026-03-05,钢管,NaN\n", "数字无法识别：NaN"}};
+        const int customersBefore = count("Cus");
+        for (const auto &[badRow, message] : refused) {
+            QVERIFY(writeFile(path("sales.csv"), goodRows + badRow + "2026-03-06,钢管,1\n"));
+            QVERIFY(!ImportCsv(sales, mapping, path("sales.csv"), 2, 100));
+            QCOMPARE(m.takeMessages(), QStringList{"第5行的" + message + "，没有导入任何记录！"});
+            QCOMPARE(QList<int>({count("Sale"), count("Pro"), count("Cus")}),
+                     QList<int>({0, 0, customersBefore}));
+        }
+        QVERIFY(ImportCsv(sales, mapping, path("sales.csv"), 2, 4));
+        QCOMPARE(count("Sale"), 3);
+        QCOMPARE(count("Sale", "Dat='2026-03-03 00:00:00' AND Pay=100"), 1);
+        QCOMPARE(count("Pro"), 2);
+        QCOMPARE(count("Pro", "Name='螺栓,\"M8\"'"), 1);
+        // Unmapped or empty references point to 其他 rows.
+        QCOMPARE(count("Cus", "Name='其他'"), 1);
+        QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 2);
+
+        // Imported staff get only the rights the importing member holds.
+        store::CurrentRights = "销售数据查看;销售数据添加";
+        grid::Grid staff;
+        records::LoadStaffList(staff);
+        QVERIFY(writeFile(path("staff.csv"), "姓名,权限\r\n李四,所有权限\r\n"));
+        QVERIFY(ImportCsv(staff, mappingOf(staff, {{"姓名", "A"}, {"权限", "B"}}),
+                          path("staff.csv"), 2, 2));
+        QCOMPARE(count("Staff", "Name='李四' AND [Right]='销售数据查看;销售数据添加'"), 1);
+    }
+
+    void emptyRowEndsTheData()
+    {
+        grid::Grid sales;
+        loadSales(sales);
+        QVERIFY(writeFile(path("gap.csv"), "产品,客户\r\n钢管,\r\n,\r\n钢管,乙\r\n"));
+        // A constant alone does not make an empty row a row; the empty
+        // customer is booked to 其他.
+        QVERIFY(ImportCsv(sales,
+                          mappingOf(sales, {{"产品", "A"}, {"客户", "B"}, {"备注", "\"导入\""}}),
+                          path("gap.csv"), 2, 100));
+        QCOMPARE(count("Sale"), 1);
+        QCOMPARE(count("Sale", "Memo='导入'"), 1);
+        QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 1);
+        QCOMPARE(count("Cus", "Name='乙'"), 0);
+
+        // The row that ends the data names nobody: no 其他 appears for it,
+        // and its empty date is no error.
+        exec("DELETE FROM Cus");
+        QVERIFY(writeFile(path("named.csv"),
+                          "产品,客户,日期\r\n钢管,甲,2026.03.01\r\n\t,\t,\t\r\n"));
+        QVERIFY(ImportCsv(sales,
+                          mappingOf(sales, {{"产品", "A"}, {"客户", "B"}, {"销售日期", "C"}}),
+                          path("named.csv"), 2, 100));
+        QCOMPARE(count("Sale"), 2);
+        QCOMPARE(count("Cus"), 1);
+        QCOMPARE(count("Cus", "Name='甲'"), 1);
+    }
+
+    void badFiles()
+    {
+        grid::Grid sales;
+        loadSales(sales);
+        const QVector<MapEntry> mapping = mappingOf(sales, {{"产品", "A"}});
+        QVERIFY(writeFile(path("binary.csv"), QByteArray("\x00\x01\x02PK\xff", 7)));
+        QVERIFY(writeFile(path("empty.csv"), QByteArray()));
+        for (const char *name : {"binary.csv", "missing.csv", "a.txt"})
+            QVERIFY(!ImportCsv(sales, mapping, path(name), 1, 10));
+        QCOMPARE(m.takeMessages(), QStringList(3, "CSV文件导入错误！"));
+        QVERIFY(ImportCsv(sales, mapping, path("empty.csv"), 1, 10));
+        QCOMPARE(count("Sale"), 0);
+
+        // A file as other programs save it (the encodings and line ends one
+        // may come in are read by the CSV text tests): GB18030 with CR-only
+        // lines and an inch mark in a name gives the products in order.
+        QStringEncoder gb("GB18030");
+        QVERIFY(writeFile(path("gb.csv"), gb.encode(QStringLiteral("产品\r钢管\r12\" 螺母\r"))));
+        QVERIFY(ImportCsv(sales, mapping, path("gb.csv"), 2, 10));
+        QCOMPARE(soldProducts(), QStringList({"钢管", "12\" 螺母"}));
+        QCOMPARE(count("Pro"), 2);
+        QCOMPARE(m.takeMessages(), QStringList());
+
+        // A UTF-8 file with one Latin-1 byte, a quote never closed: refused
+        // with the line, and nothing of them written.
+        QVERIFY(writeFile(path("latin1.csv"), "产品\r\n张三牌钢管\r\ncaf\xE9 钢管\r\n新产品\r\n"));
+        QVERIFY(writeFile(path("open.csv"), "产品\r\n新产品\r\n\"P2 钢管\r\n钢管\r\n"));
+        QVERIFY(!ImportCsv(sales, mapping, path("latin1.csv"), 2, 10));
+        QVERIFY(!ImportCsv(sales, mapping, path("open.csv"), 2, 10));
+        QCOMPARE(m.takeMessages(),
+                 QStringList({"CSV文件导入错误：第3行的文字无法识别，文件应为UTF-8、UTF-16或"
+                              "GB18030编码，没有导入任何记录！",
+                              "CSV文件导入错误：第3行开始的引号没有结束，没有导入任何记录！"}));
+        QCOMPARE(soldProducts(), QStringList({"钢管", "12\" 螺母"}));
+        QCOMPARE(count("Pro"), 2);
+    }
+
+    void workbookErrors()
+    {
+        grid::Grid sales;
+        addSales(sales);
+        const QString xlsx = path("book.xlsx");
+        QVERIFY(ExportExcel(sales, xlsx, "销售单"));
+        const QVector<MapEntry> mapping = mappingOf(sales, {{"产品", "C"}});
+        const QString text = path("text.xls"); // text named .xls
+        QVERIFY(writeFile(text, "a,b,c\r\n"));
+        QVERIFY(!ImportExcel(sales, mapping, xlsx, "别的表", 2, 10));
+        QVERIFY(!ImportExcel(sales, mappingOf(sales, {{"产品", "C,16385"}}), xlsx, "销售单", 2,
+                             10));
+        QVERIFY(!ImportExcel(sales, mapping, path("none.xlsx"), "销售单", 2, 10));
+        QVERIFY(!ImportExcel(sales, mapping, text, "销售单", 2, 10));
+        QCOMPARE(m.takeMessages(), QStringList({"输入表格名称有误，无法打开表格，请重新输入！",
+                                                "输入表格列号超界，请重新输入！",
+                                                "无法打开Excel文件，请检查后重新输入文件名及路径！",
+                                                "文件类型不对，请选择Excel文档！"}));
+        // The last column a worksheet has is still inside it.
+        const int before = count("Sale");
+        QVERIFY(ImportExcel(sales, mappingOf(sales, {{"产品", "C"}, {"备注", "16384"}}), xlsx,
+                            "销售单", 2, 30001));
+        QCOMPARE(count("Sale"), before + 2);
+
+        // The worksheet chooser refuses what does not open as a workbook.
+        QStringList sheets;
+        SheetError error = SheetError::None;
+        QVERIFY(!workbookSheets(text, &sheets, &error));
+        QCOMPARE(error, SheetError::NotWorkbook);
+        m.prompts->fileNames << text;
+        QString file;
+        QString sheet;
+        QVERIFY(!ChooseImportFile(&file, &sheet));
+        QCOMPARE(m.takeMessages(), QStringList{"无法打开XLS文件！"});
+        // A CSV file needs no worksheet; the name keeps its capitals.
+        m.prompts->fileNames << path("Data.CSV");
+        QVERIFY(ChooseImportFile(&file, &sheet));
+        QCOMPARE(file, path("Data.CSV"));
+        QVERIFY(sheet.isEmpty());
+    }
+
+    void storedMappingPerTable()
+    {
+        saveMapping("Sale", {{"产品", "C"}, {"客户", "A,\"-\",B"}, {"备注", ""}}, {"3", "50", "1"});
+        // A key that "导入映射_Sale_%" would match as a LIKE pattern is not
+        // the table's.
+        store::SetVar("导入映射XSaleY产品", "keep");
+        saveMapping("Pur", {{"产品's", "D"}}, {"4", "5", "6"});
+        StoredMapping stored = loadMapping("Sale");
+        QCOMPARE(stored.columnTexts.value("产品"), QString("C"));
+        QCOMPARE(stored.columnTexts.value("客户"), QString("A,\"-\",B"));
+        QVERIFY(!stored.columnTexts.contains("备注"));
+        QCOMPARE(stored.rowTexts, QStringList({"3", "50", "1"}));
+        QCOMPARE(loadMapping("Pur").columnTexts.value("产品's"), QString("D"));
+        // Saving again replaces the table's rows and no other table's.
+        saveMapping("Sale", {{"产品", "E"}}, {"2", "100", "1"});
+        stored = loadMapping("Sale");
+        QCOMPARE(stored.columnTexts.value("产品"), QString("E"));
+        QVERIFY(!stored.columnTexts.contains("客户"));
+        QCOMPARE(store::GetVar("导入映射XSaleY产品"), QString("keep"));
+        QCOMPARE(count("参数", "Var LIKE '导入映射!_Sale!_%' ESCAPE '!'"), 4);
+    }
+
+    void mappingDialog()
+    {
+        grid::Grid sales;
+        loadSales(sales);
+        const QString rows = path("rows.csv");
+        QByteArray content = "产品,客户\r\n";
+        for (int i = 0; i < 30005; ++i)
+            content += "钢管,客户" + QByteArray::number(i % 7) + "\r\n";
+        QVERIFY(writeFile(rows, content));
+        {
+            ImportMapDialog dialog(sales, rows, QString());
+            QCOMPARE(QList<int>({dialog.preview()->rowCount(), dialog.preview()->columnCount(),
+                                 dialog.mappingGrid()->rowCount()}),
+                     QList<int>({19, 59, 10}));
+            QCOMPARE(dialog.preview()->horizontalHeaderItem(26)->text(), QString("AA"));
+            QCOMPARE(dialog.preview()->item(1, 1)->text(), QString("客户0"));
+            QCOMPARE(dialog.rowBox(1)->text(), QString("100"));
+            dialog.mappingGrid()->item(1, 4)->setText("A");
+            dialog.mappingGrid()->item(2, 4)->setText("B");
+            dialog.rowBox(1)->setText("30002");
+            dialog.show();
+            dialog.Confirm();
+            QCOMPARE(m.takeMessages(),
+                     QStringList{"一次性导入数据不得超过3万条记录，请重新设置！"});
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(count("Sale"), 0);
+            // Reversed, 30,000 rows: taken.
+            dialog.rowBox(0)->setText("30001");
+            dialog.rowBox(1)->setText("2");
+            dialog.Confirm();
+            QVERIFY(!dialog.isVisible());
+        }
+        QCOMPARE(count("Sale"), 30000);
+        QCOMPARE(count("Cus"), 7);
+        // Reopened: the stored columns and rows; the cancelled dialog stores
+        // too.
+        {
+            ImportMapDialog dialog(sales, rows, QString());
+            QCOMPARE(dialog.mappingGrid()->item(1, 4)->text(), QString("A"));
+            QCOMPARE(dialog.rowBox(0)->text(), QString("30001"));
+            dialog.mappingGrid()->item(9, 4)->setText("\"备注\"");
+            dialog.show();
+            dialog.cancelButton()->click();
+        }
+        QCOMPARE(loadMapping("Sale").columnTexts.value("备注"), QString("\"备注\""));
+        QCOMPARE(count("Sale"), 30000);
+
+        ImportMapDialog unsupported(sales, path("a.txt"), QString());
+        QCOMPARE(m.takeMessages(), QStringList{"您选择的文件格式不支持导入，请选择CSV或XLS文件！"});
+    }
+
+    void sheetChooser()
+    {
+        SheetDialog dialog({"一月", "二月", "三月"});
+        dialog.ClickChoice(1);
+        dialog.ClickChoice(2);
+        QCOMPARE(dialog.sheetGrid()->item(1, 1)->text(), QString());
+        QCOMPARE(dialog.sheetGrid()->item(2, 1)->text(), QString("√"));
+        dialog.confirmButton()->click();
+        QCOMPARE(dialog.chosenSheet(), QString("三月"));
+        dialog.ClickChoice(2); // a ticked cell clears
+        dialog.confirmButton()->click();
+        QCOMPARE(dialog.chosenSheet(), QString());
+
+        // Through the file choice: the worksheet ticked and confirmed. Any
+        // dialog still up after two seconds is closed so the test never
+        // hangs.
+        grid::Grid g;
+        addSales(g);
+        QVERIFY(ExportExcel(g, path("book.xlsx"), "销售单"));
+        m.prompts->fileNames << path("book.xlsx");
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&poll, tries = 0]() mutable {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *chooser = qobject_cast<SheetDialog *>(w);
+                    chooser && chooser->isVisible()) {
+                    poll.stop();
+                    chooser->ClickChoice(0);
+                    chooser->confirmButton()->click();
+                    return;
+                }
+            }
+            if (++tries > 200) {
+                poll.stop();
+                for (QWidget *w : QApplication::topLevelWidgets())
+                    if (auto *dialog = qobject_cast<QDialog *>(w))
+                        dialog->reject();
+            }
+        });
+        poll.start(10);
+        QString file;
+        QString sheet;
+        QVERIFY(ChooseImportFile(&file, &sheet));
+        QCOMPARE(sheet, QString("销售单"));
+    }
 };
-
-void TestTransfer::init()
-{
-    QVERIFY(m.setUp());
-}
-
-void TestTransfer::addSales(grid::Grid &g)
-{
-    const auto id = [](const char *table, const char *name) {
-        return QString::number(addNamed(table, name));
-    };
-    const QString pipe = id("Pro", "钢管"), bolt = id("Pro", "螺栓, M8");
-    const QString oneil = id("Cus", "O'Neil"), quoted = id("Cus", "\"大\"客户");
-    exec(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, Memo) "
-                        "VALUES ('2026-03-01 00:00:00', %1, %3, %5, 2, 12.5, 4, 50, 50, "
-                        "'第一行\r\n第二行'), ('2026-03-02 00:00:00', %2, %4, %5, 1, 3, 2.5, 7.5, "
-                        "0, 'ζ和ξ, \"引号\"')")
-                 .arg(pipe, bolt, oneil, quoted, id("Acc", "现金")));
-    loadSales(g);
-}
-
-void TestTransfer::exportCsvWritesWhatTheGridShows()
-{
-    grid::Grid g;
-    addSales(g);
-    QCOMPARE(g.dataRows(), 2);
-    const QString path = m.folder->filePath("sales.CSV");
-    m.prompts->fileNames << path;
-    QVERIFY(ExportGrid(g, exportSheetName(g)));
-    m.takeMessages();
-    const QByteArray bytes = readFile(path);
-    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-    // The title row and two data rows, each ending in CR LF; the hidden key
-    // row and ID column are left out.
-    const QString text = QString::fromUtf8(bytes.mid(3));
-    QVERIFY(text.endsWith("\r\n"));
-    QVERIFY(text.startsWith("序号\t,销售日期\t,产品\t,客户\t,"));
-    QVERIFY(!text.contains("ID\t"));
-    QVERIFY(text.contains(",\"螺栓, M8\t\","));
-    QVERIFY(text.contains(",\"\"\"大\"\"客户\t\","));
-    QVERIFY(text.contains("2026.03.01\t"));
-    const QVector<QStringList> records = parseCsv(text);
-    QCOMPARE(records.size(), 3);
-    QCOMPARE(records.at(2).size(), 11);
-    QCOMPARE(exportSheetName(g), QString("销售单"));
-    // No work file stays beside it.
-    QCOMPARE(QDir(m.folder->path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden).size(), 0);
-}
-
-void TestTransfer::exportAsksBeforeReplacing()
-{
-    grid::Grid empty;
-    empty.setRows(0);
-    QVERIFY(!ExportGrid(empty, "x"));
-    QCOMPARE(m.takeMessages(), QStringList{"表格中没有数据！"});
-
-    grid::Grid g;
-    addSales(g);
-    const QString path = m.folder->filePath("old.csv");
-    QVERIFY(writeFile(path, "old"));
-    m.prompts->fileNames << path;
-    m.prompts->answers << false;
-    QVERIFY(!ExportGrid(g, "销售单"));
-    QCOMPARE(m.prompts->questions, QStringList{"该文件已存在，是否覆盖？"});
-    QCOMPARE(readFile(path), QByteArray("old"));
-
-    // A folder under the name cannot be replaced.
-    const QString folder = m.folder->filePath("dir.csv");
-    QVERIFY(QDir().mkpath(folder));
-    m.prompts->fileNames << folder;
-    m.prompts->answers << true;
-    QVERIFY(!ExportGrid(g, "销售单"));
-    QCOMPARE(m.takeMessages(), QStringList{"该文件无法覆盖，请确认该文件没被其他软件打开！"});
-    QVERIFY(QFileInfo(folder).isDir());
-
-    m.prompts->fileNames << path;
-    m.prompts->answers << true;
-    QVERIFY(ExportGrid(g, "销售单"));
-    QVERIFY(readFile(path).startsWith("\xEF\xBB\xBF"));
-    // The user is told where the file went.
-    QCOMPARE(m.takeMessages(), QStringList{"表格已导出到：" + QDir::toNativeSeparators(path)});
-
-    // Cancelled: nothing.
-    QVERIFY(!ExportGrid(g, "销售单"));
-
-    // A name that does not end in csv is written as a workbook.
-    const QString other = m.folder->filePath("sales.txt");
-    m.prompts->fileNames << other;
-    QVERIFY(ExportGrid(g, "销售单"));
-    QVERIFY(readFile(other).startsWith("PK"));
-    m.takeMessages();
-
-    // A folder that does not exist: the save fails with its message.
-    const QString missing = m.folder->filePath("missing");
-    QVERIFY(!ExportExcel(g, missing + "/a.xlsx", "销售单"));
-    QVERIFY(!ExportCsv(g, missing + "/a.csv"));
-    QCOMPARE(m.takeMessages(), QStringList({"文件保存出错！", "文件保存出错！"}));
-    QVERIFY(!QFileInfo::exists(missing));
-}
-
-void TestTransfer::exportExcelFormats()
-{
-    grid::Grid g;
-    addSales(g);
-    g.setColWidth(3, 1230);
-    const QString path = m.folder->filePath("sales.xlsx");
-    QVERIFY(ExportExcel(g, path, "销售单: 3/2026\\"));
-
-    QStringList sheets;
-    SheetError error = SheetError::None;
-    QVERIFY(workbookSheets(path, &sheets, &error));
-    QCOMPARE(sheets, QStringList{"销售单_ 3_2026_"});
-
-    QByteArray sheetXml;
-    QByteArray styles;
-    QVERIFY(readWorkbookPart(path, "xl/worksheets/sheet1.xml", &sheetXml));
-    QVERIFY(readWorkbookPart(path, "xl/styles.xml", &styles));
-    // The 产品 column (grid column 3, worksheet column C) is 1230 ÷ 123 wide.
-    QVERIFY(sheetXml.contains("<col min=\"3\" max=\"3\" width=\"10.7109375\""));
-    // Header cells bold on (255, 192, 128) with thin borders; the used
-    // range A1:K3 has every cell written.
-    QVERIFY(styles.contains("<b/>"));
-    QVERIFY(styles.contains("FFFFC080"));
-    QVERIFY(styles.contains("<left style=\"thin\">"));
-    QVERIFY(sheetXml.contains("<dimension ref=\"A1:K3\"/>"));
-
-    // Money and dates are numbers, with formats that show them as the grid
-    // does; the running number and names stay text.
-    QVERIFY(styles.contains("formatCode=\"0.00\""));
-    QVERIFY(styles.contains("formatCode=\"yyyy.mm.dd\""));
-    QVERIFY(QRegularExpression("<c r=\"B2\" s=\"\\d+\"><v>46082</v></c>")
-                    .match(sheetXml)
-                    .hasMatch());
-    QVERIFY(QRegularExpression("<c r=\"A2\" s=\"\\d+\" t=\"s\">").match(sheetXml).hasMatch());
-    QVERIFY(QRegularExpression("<c r=\"C2\" s=\"\\d+\" t=\"s\">").match(sheetXml).hasMatch());
-}
-
-void TestTransfer::roundTripThroughCsvAndExcel()
-{
-    grid::Grid g;
-    addSales(g);
-    const QStringList before = listRows(g);
-    const QString csv = m.folder->filePath("sales.csv");
-    const QString xlsx = m.folder->filePath("sales.xlsx");
-    QVERIFY(ExportCsv(g, csv));
-    QVERIFY(ExportExcel(g, xlsx, "销售单"));
-    const int customers = count("Cus");
-    const int products = count("Pro");
-
-    for (const QString &file : {csv, xlsx}) {
-        exec("DELETE FROM Sale");
-        const QVector<MapEntry> mapping = exportedSalesMapping(g);
-        if (file == csv)
-            QVERIFY(ImportCsv(g, mapping, file, 2, 100));
-        else
-            QVERIFY(ImportExcel(g, mapping, file, "销售单", 2, 100));
-        grid::Grid back;
-        loadSales(back);
-        // Same rows field by field (the IDs are new), no tabs, and the names
-        // found again instead of created.
-        QCOMPARE(listRows(back), before);
-        QCOMPARE(count("Cus"), customers);
-        QCOMPARE(count("Pro"), products);
-    }
-    QCOMPARE(m.host.reloads, 2);
-}
-
-void TestTransfer::namesBecomeMasterRows()
-{
-    const int oneil = addNamed("Cus", "O'Neil");
-    NameIds ids;
-    QCOMPARE(ids.id("Cus", "O'Neil"), qint64(oneil));
-    // Quotes, wildcards and very long names are names like any other.
-    const QString longName(10000, QChar(0x540D));
-    const QStringList names = {"\"引号\"", "100%", "a_b", "O’Neil", longName};
-    QHash<QString, qint64> made;
-    for (const QString &name : names) {
-        made.insert(name, ids.id("Cus", name));
-        QVERIFY(made.value(name) > 0);
-    }
-    QCOMPARE(count("Cus"), 1 + names.size());
-    for (const QString &name : names) {
-        QCOMPARE(ids.id("Cus", name), made.value(name));
-        QCOMPARE(field("Cus", int(made.value(name)), "Name").toString(), name);
-    }
-    // The empty name is 其他, created once.
-    const qint64 other = ids.id("Cus", QString());
-    QCOMPARE(ids.id("Cus", "其他"), other);
-    QCOMPARE(NameToId("Cus", QString()), other);
-    QCOMPARE(count("Cus", "Name='其他'"), 1);
-    // The template's staff 其他 is found, not doubled.
-    QCOMPARE(NameToId("Staff", ""), qint64(1));
-
-    // Blanks at the ends and ASCII case do not make another master; the
-    // spelling stored first stays. Other letters keep their case.
-    const int steel = addNamed("Pro", "STEEL pipe");
-    NameIds products;
-    for (const char *typed : {"steel pipe", " Steel Pipe ", "STEEL pipe\t"})
-        QCOMPARE(products.id("Pro", typed), qint64(steel));
-    const qint64 pipe = products.id("Pro", "钢管 ");
-    QCOMPARE(products.id("Pro", "\u3000钢管"), pipe); // a full-width blank
-    QCOMPARE(field("Pro", int(pipe), "Name").toString(), QString("钢管"));
-    QVERIFY(products.id("Pro", "Ä") != products.id("Pro", "ä"));
-    QCOMPARE(field("Pro", steel, "Name").toString(), QString("STEEL pipe"));
-    QCOMPARE(count("Pro"), 4);
-}
-
-void TestTransfer::fieldRules()
-{
-    grid::Grid customers;
-    records::LoadCustomerList(customers);
-    const QString path = m.folder->filePath("cus.csv");
-    const QString memo(80, 'm');
-    QVERIFY(writeFile(
-            path,
-            QString("名称,折扣,邮编,备注\r\n甲公司,12kg,1000011234," + memo + "\r\n").toUtf8()));
-    QVERIFY(ImportCsv(
-            customers,
-            mappingOf(customers, {{"客户名称", "A"}, {"折扣", "B"}, {"邮编", "C"}, {"备注", "D"}}),
-            path, 2, 2));
-    QCOMPARE(count("Cus"), 1);
-    const int id = addNamed("Cus", "x") - 1;
-    QCOMPARE(field("Cus", id, "Name").toString(), QString("甲公司"));
-    QCOMPARE(field("Cus", id, "Disc").toDouble(), 12.0);
-    QCOMPARE(field("Cus", id, "PC").toString(), QString("100001"));
-    QCOMPARE(field("Cus", id, "Memo").toString(), memo.left(50));
-
-    // Dates in several spellings; one that is no date refuses the file, and
-    // neither the rows before it nor the products and customer they named
-    // stay. Numbers beyond any number are refused the same way.
-    grid::Grid sales;
-    loadSales(sales);
-    const QVector<MapEntry> mapping = mappingOf(
-            sales, {{"销售日期", "A"}, {"产品", "B"}, {"客户", "D"}, {"应收金额", "C"}});
-    const QString salesPath = m.folder->filePath("sales.csv");
-    const QByteArray goodRows = "日期,产品,金额,客户\n2026.03.01,钢管,12.5元,新客户\n"
-                                "2026/3/2,钢管,3\n2026年3月3日,\"螺栓,\"\"M8\"\"\",1e2\n";
-    const QList<QPair<QByteArray, QString>> refused = {
-            {"昨天,钢管,1\n", "第5行的日期无法识别：昨天，没有导入任何记录！"},
-            {"2026-03-05,钢管,1e309\n", "第5行的数字无法识别：1e309，没有导入任何记录！"},
-            {"2026-03-05,钢管,-inf\n", "第5行的数字无法识别：-inf，没有导入任何记录！"},
-            {"2026-03-05,钢管,NaN\n", "第5行的数字无法识别：NaN，没有导入任何记录！"},
-    };
-    const int customersBefore = count("Cus");
-    for (const auto &[badRow, message] : refused) {
-        QVERIFY(writeFile(salesPath, goodRows + badRow + "2026-03-06,钢管,1\n"));
-        QVERIFY(!ImportCsv(sales, mapping, salesPath, 2, 100));
-        QCOMPARE(m.takeMessages(), QStringList{message});
-        QCOMPARE(count("Sale"), 0);
-        QCOMPARE(count("Pro"), 0);
-        QCOMPARE(count("Cus"), customersBefore);
-    }
-    QVERIFY(ImportCsv(sales, mapping, salesPath, 2, 4));
-    QCOMPARE(count("Sale"), 3);
-    QCOMPARE(count("Sale", "Dat='2026-03-03 00:00:00' AND Pay=100"), 1);
-    QCOMPARE(count("Pro"), 2);
-    QCOMPARE(count("Pro", "Name='螺栓,\"M8\"'"), 1);
-    // Unmapped or empty references point to 其他 rows.
-    QCOMPARE(count("Cus", "Name='其他'"), 1);
-    QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 2);
-
-    // Imported staff get only the rights the importing member holds.
-    store::CurrentRights = "销售数据查看;销售数据添加";
-    grid::Grid staff;
-    records::LoadStaffList(staff);
-    const QString staffPath = m.folder->filePath("staff.csv");
-    QVERIFY(writeFile(staffPath, "姓名,权限\r\n李四,所有权限\r\n"));
-    QVERIFY(ImportCsv(staff, mappingOf(staff, {{"姓名", "A"}, {"权限", "B"}}), staffPath, 2, 2));
-    QCOMPARE(count("Staff", "Name='李四' AND [Right]='销售数据查看;销售数据添加'"), 1);
-}
-
-void TestTransfer::emptyRowEndsTheData()
-{
-    grid::Grid sales;
-    loadSales(sales);
-    const QString path = m.folder->filePath("gap.csv");
-    QVERIFY(writeFile(path, "产品,客户\r\n钢管,\r\n,\r\n钢管,乙\r\n"));
-    // A constant alone does not make an empty row a row.
-    QVERIFY(ImportCsv(sales, mappingOf(sales, {{"产品", "A"}, {"客户", "B"}, {"备注", "\"导入\""}}),
-                      path, 2, 100));
-    QCOMPARE(count("Sale"), 1);
-    QCOMPARE(count("Sale", "Memo='导入'"), 1);
-    // The empty customer is booked to 其他.
-    QCOMPARE(count("Sale", "CID=(SELECT ID FROM Cus WHERE Name='其他')"), 1);
-    QCOMPARE(count("Cus", "Name='乙'"), 0);
-
-    // The row that ends the data names nobody: no 其他 appears for it, and
-    // its empty date is no error.
-    exec("DELETE FROM Cus");
-    const QString named = m.folder->filePath("named.csv");
-    QVERIFY(writeFile(named, "产品,客户,日期\r\n钢管,甲,2026.03.01\r\n\t,\t,\t\r\n"));
-    QVERIFY(ImportCsv(sales, mappingOf(sales, {{"产品", "A"}, {"客户", "B"}, {"销售日期", "C"}}),
-                      named, 2, 100));
-    QCOMPARE(count("Sale"), 2);
-    QCOMPARE(count("Cus"), 1);
-    QCOMPARE(count("Cus", "Name='甲'"), 1);
-}
-
-void TestTransfer::badFiles()
-{
-    grid::Grid sales;
-    loadSales(sales);
-    const QVector<MapEntry> mapping = mappingOf(sales, {{"产品", "A"}});
-
-    const QString binary = m.folder->filePath("binary.csv");
-    QVERIFY(writeFile(binary, QByteArray("\x00\x01\x02PK\xff", 7)));
-    QVERIFY(!ImportCsv(sales, mapping, binary, 1, 10));
-    QVERIFY(!ImportCsv(sales, mapping, m.folder->filePath("missing.csv"), 1, 10));
-    QVERIFY(!ImportCsv(sales, mapping, m.folder->filePath("a.txt"), 1, 10));
-    QCOMPARE(m.takeMessages(), QStringList(3, "CSV文件导入错误！"));
-
-    const QString empty = m.folder->filePath("empty.csv");
-    QVERIFY(writeFile(empty, QByteArray()));
-    QVERIFY(ImportCsv(sales, mapping, empty, 1, 10));
-    QCOMPARE(count("Sale"), 0);
-
-    // A file as other programs save it (the encodings and line ends one
-    // may come in are read by the CSV text tests): GB18030 with CR-only
-    // lines and an inch mark in a name gives the products in order.
-    QStringEncoder gb("GB18030");
-    const QString gbFile = m.folder->filePath("gb.csv");
-    QVERIFY(writeFile(gbFile, gb.encode(QStringLiteral("产品\r钢管\r12\" 螺母\r"))));
-    QVERIFY(ImportCsv(sales, mapping, gbFile, 2, 10));
-    QCOMPARE(soldProducts(), QStringList({"钢管", "12\" 螺母"}));
-    QCOMPARE(count("Pro"), 2);
-    QCOMPARE(m.takeMessages(), QStringList());
-
-    // A UTF-8 file with one Latin-1 byte, a quote never closed: refused with
-    // the line, and nothing of them written.
-    const QList<QPair<const char *, QByteArray>> refused = {
-            {"latin1.csv", "产品\r\n张三牌钢管\r\ncaf\xE9 钢管\r\n新产品\r\n"},
-            {"open.csv", "产品\r\n新产品\r\n\"P2 钢管\r\n钢管\r\n"},
-    };
-    for (const auto &[name, bytes] : refused) {
-        const QString path = m.folder->filePath(name);
-        QVERIFY(writeFile(path, bytes));
-        QVERIFY(!ImportCsv(sales, mapping, path, 2, 10));
-    }
-    QCOMPARE(m.takeMessages(),
-             QStringList({"CSV文件导入错误：第3行的文字无法识别，文件应为UTF-8、UTF-16或"
-                          "GB18030编码，没有导入任何记录！",
-                          "CSV文件导入错误：第3行开始的引号没有结束，没有导入任何记录！"}));
-    QCOMPARE(soldProducts(), QStringList({"钢管", "12\" 螺母"}));
-    QCOMPARE(count("Pro"), 2);
-}
-
-void TestTransfer::workbookErrors()
-{
-    grid::Grid sales;
-    addSales(sales);
-    const QString xlsx = m.folder->filePath("book.xlsx");
-    QVERIFY(ExportExcel(sales, xlsx, "销售单"));
-    const QVector<MapEntry> mapping = mappingOf(sales, {{"产品", "C"}});
-
-    QVERIFY(!ImportExcel(sales, mapping, xlsx, "别的表", 2, 10));
-    QVERIFY(!ImportExcel(sales, mappingOf(sales, {{"产品", "C,16385"}}), xlsx, "销售单", 2, 10));
-    QVERIFY(!ImportExcel(sales, mapping, m.folder->filePath("none.xlsx"), "销售单", 2, 10));
-    // Text named .xls.
-    const QString text = m.folder->filePath("text.xls");
-    QVERIFY(writeFile(text, "a,b,c\r\n"));
-    QVERIFY(!ImportExcel(sales, mapping, text, "销售单", 2, 10));
-    QCOMPARE(m.takeMessages(), QStringList({"输入表格名称有误，无法打开表格，请重新输入！",
-                                            "输入表格列号超界，请重新输入！",
-                                            "无法打开Excel文件，请检查后重新输入文件名及路径！",
-                                            "文件类型不对，请选择Excel文档！"}));
-    const int before = count("Sale");
-    // The last column a worksheet has is still inside it.
-    QVERIFY(ImportExcel(sales, mappingOf(sales, {{"产品", "C"}, {"备注", "16384"}}), xlsx, "销售单",
-                        2, 30001));
-    QCOMPARE(count("Sale"), before + 2);
-
-    // The worksheet chooser refuses what does not open as a workbook.
-    QStringList sheets;
-    SheetError error = SheetError::None;
-    QVERIFY(!workbookSheets(text, &sheets, &error));
-    QCOMPARE(error, SheetError::NotWorkbook);
-    m.prompts->fileNames << text;
-    QString file;
-    QString sheet;
-    QVERIFY(!ChooseImportFile(&file, &sheet));
-    QCOMPARE(m.takeMessages(), QStringList{"无法打开XLS文件！"});
-    // A CSV file needs no worksheet; the name keeps its capitals.
-    m.prompts->fileNames << m.folder->filePath("Data.CSV");
-    QVERIFY(ChooseImportFile(&file, &sheet));
-    QCOMPARE(file, m.folder->filePath("Data.CSV"));
-    QVERIFY(sheet.isEmpty());
-}
-
-void TestTransfer::storedMappingPerTable()
-{
-    const QVector<MapEntry> sales = {{"产品", "C"}, {"客户", "A,\"-\",B"}, {"备注", ""}};
-    saveMapping("Sale", sales, {"3", "50", "1"});
-    // A key that "导入映射_Sale_%" would match as a LIKE pattern is not the
-    // table's.
-    store::SetVar("导入映射XSaleY产品", "keep");
-    saveMapping("Pur", {{"产品's", "D"}}, {"4", "5", "6"});
-    StoredMapping stored = loadMapping("Sale");
-    QCOMPARE(stored.columnTexts.value("产品"), QString("C"));
-    QCOMPARE(stored.columnTexts.value("客户"), QString("A,\"-\",B"));
-    QVERIFY(!stored.columnTexts.contains("备注"));
-    QCOMPARE(stored.rowTexts, QStringList({"3", "50", "1"}));
-    QCOMPARE(loadMapping("Pur").columnTexts.value("产品's"), QString("D"));
-    // Saving again replaces the table's rows and no other table's.
-    saveMapping("Sale", {{"产品", "E"}}, {"2", "100", "1"});
-    stored = loadMapping("Sale");
-    QCOMPARE(stored.columnTexts.value("产品"), QString("E"));
-    QVERIFY(!stored.columnTexts.contains("客户"));
-    QCOMPARE(store::GetVar("导入映射XSaleY产品"), QString("keep"));
-    QCOMPARE(count("参数", "Var LIKE '导入映射!_Sale!_%' ESCAPE '!'"), 4);
-}
-
-void TestTransfer::mappingDialog()
-{
-    grid::Grid sales;
-    loadSales(sales);
-    const QString path = m.folder->filePath("rows.csv");
-    QByteArray content = "产品,客户\r\n";
-    for (int i = 0; i < 30005; ++i)
-        content += "钢管,客户" + QByteArray::number(i % 7) + "\r\n";
-    QVERIFY(writeFile(path, content));
-
-    {
-        ImportMapDialog dialog(sales, path, QString());
-        QCOMPARE(dialog.preview()->rowCount(), 19);
-        QCOMPARE(dialog.preview()->columnCount(), 59);
-        QCOMPARE(dialog.preview()->horizontalHeaderItem(26)->text(), QString("AA"));
-        QCOMPARE(dialog.preview()->item(1, 1)->text(), QString("客户0"));
-        QCOMPARE(dialog.mappingGrid()->rowCount(), 10);
-        QCOMPARE(dialog.rowBox(1)->text(), QString("100"));
-        dialog.mappingGrid()->item(1, 4)->setText("A");
-        dialog.mappingGrid()->item(2, 4)->setText("B");
-        dialog.rowBox(1)->setText("30002");
-        dialog.show();
-        dialog.Confirm();
-        QCOMPARE(m.takeMessages(), QStringList{"一次性导入数据不得超过3万条记录，请重新设置！"});
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(count("Sale"), 0);
-        // Reversed, 30,000 rows: taken.
-        dialog.rowBox(0)->setText("30001");
-        dialog.rowBox(1)->setText("2");
-        dialog.Confirm();
-        QVERIFY(!dialog.isVisible());
-    }
-    QCOMPARE(count("Sale"), 30000);
-    QCOMPARE(count("Cus"), 7);
-
-    // Reopened: the stored columnTexts and rows; the cancelled dialog stores too.
-    {
-        ImportMapDialog dialog(sales, path, QString());
-        QCOMPARE(dialog.mappingGrid()->item(1, 4)->text(), QString("A"));
-        QCOMPARE(dialog.rowBox(0)->text(), QString("30001"));
-        dialog.mappingGrid()->item(9, 4)->setText("\"备注\"");
-        dialog.show();
-        dialog.cancelButton()->click();
-    }
-    QCOMPARE(loadMapping("Sale").columnTexts.value("备注"), QString("\"备注\""));
-    QCOMPARE(count("Sale"), 30000);
-
-    ImportMapDialog unsupported(sales, m.folder->filePath("a.txt"), QString());
-    QCOMPARE(m.takeMessages(), QStringList{"您选择的文件格式不支持导入，请选择CSV或XLS文件！"});
-}
-
-void TestTransfer::sheetChooser()
-{
-    SheetDialog dialog({"一月", "二月", "三月"});
-    dialog.ClickChoice(1);
-    dialog.ClickChoice(2);
-    QCOMPARE(dialog.sheetGrid()->item(1, 1)->text(), QString());
-    QCOMPARE(dialog.sheetGrid()->item(2, 1)->text(), QString("√"));
-    dialog.confirmButton()->click();
-    QCOMPARE(dialog.chosenSheet(), QString("三月"));
-    dialog.ClickChoice(2); // a ticked cell clears
-    dialog.confirmButton()->click();
-    QCOMPARE(dialog.chosenSheet(), QString());
-
-    // Through the file choice: the worksheet ticked and confirmed.
-    grid::Grid g;
-    addSales(g);
-    const QString xlsx = m.folder->filePath("book.xlsx");
-    QVERIFY(ExportExcel(g, xlsx, "销售单"));
-    m.prompts->fileNames << xlsx;
-    whenShown<SheetDialog>([](SheetDialog *chooser) {
-        chooser->ClickChoice(0);
-        chooser->confirmButton()->click();
-    });
-    QString file;
-    QString sheet;
-    QVERIFY(ChooseImportFile(&file, &sheet));
-    QCOMPARE(sheet, QString("销售单"));
-}
 
 QTEST_MAIN(TestTransfer)
 #include "tst_transfer.moc"

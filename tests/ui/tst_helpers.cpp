@@ -14,22 +14,6 @@
 #include <ctime>
 #include <memory>
 
-class TestHelpers : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void init();
-    void cleanup();
-    void fillIdNameComboSelectsDefault();
-    void fillNameAndDistinctCombos();
-    void waitFormClosed();
-    void topMostAndCursorPosition();
-
-private:
-    std::unique_ptr<testsupport::FolderWithSet> m_fx;
-};
-
 namespace {
 
 QStringList items(const QComboBox &box)
@@ -61,147 +45,149 @@ double timedWait(const QString &caption)
 
 } // namespace
 
-void TestHelpers::init()
+class TestHelpers : public QObject
 {
-    m_fx = std::make_unique<testsupport::FolderWithSet>();
-}
+    Q_OBJECT
 
-void TestHelpers::cleanup()
-{
-    const QStringList shown = m_fx->prompts.messages;
-    m_fx.reset();
-    QCOMPARE(shown, QStringList());
-}
+    std::unique_ptr<testsupport::FolderWithSet> m_fx;
 
-// Entries read "ID in five digits|name" in name order; the saved default is
-// matched by its leading number, so a renamed entry is still found.
-void TestHelpers::fillIdNameComboSelectsDefault()
-{
-    QVERIFY(store::ExecSQL(
-            QStringLiteral("INSERT INTO Pro (Name) VALUES ('C线'), ('A板'), ('B管')")));
-    const QStringList saved = {"00003|B管", "00001|旧名", "2", "B管", "00009|D"};
-    const QStringList selected = {"00003|B管", "00001|C线", "00002|A板", "", ""};
-    for (int i = 0; i < saved.size(); ++i) {
-        store::SetVar(QStringLiteral("默认值_Pro"), saved.at(i));
+private slots:
+    void init() { m_fx = std::make_unique<testsupport::FolderWithSet>(); }
+
+    void cleanup()
+    {
+        const QStringList shown = m_fx->prompts.messages;
+        m_fx.reset();
+        QCOMPARE(shown, QStringList());
+    }
+
+    // Entries read "ID in five digits|name" in name order; the saved default is
+    // matched by its leading number, so a renamed entry is still found.
+    void fillIdNameComboSelectsDefault()
+    {
+        QVERIFY(store::ExecSQL(
+                QStringLiteral("INSERT INTO Pro (Name) VALUES ('C线'), ('A板'), ('B管')")));
+        const QStringList saved = {"00003|B管", "00001|旧名", "2", "B管", "00009|D"};
+        const QStringList selected = {"00003|B管", "00001|C线", "00002|A板", "", ""};
+        for (int i = 0; i < saved.size(); ++i) {
+            store::SetVar(QStringLiteral("默认值_Pro"), saved.at(i));
+            QComboBox box;
+            box.addItem(QStringLiteral("上次的内容"));
+            QSignalSpy changed(&box, &QComboBox::currentIndexChanged);
+            ui::FillIdNameCombo(&box, QStringLiteral("Pro"), QStringLiteral("Name"));
+            QCOMPARE(items(box), QStringList({"00002|A板", "00003|B管", "00001|C线"}));
+            QCOMPARE(box.currentText(), selected.at(i));
+            QCOMPARE(box.currentIndex() >= 0, !selected.at(i).isEmpty());
+            // Only the final choice is announced, so a dialog computes its price once.
+            QCOMPARE(changed.count(), selected.at(i).isEmpty() ? 0 : 1);
+        }
+    }
+
+    // A name box has an empty first entry with data 0, then the names with
+    // their IDs; a table that does not exist leaves the box empty. A distinct
+    // box lists the values in order and selects the saved default only on an
+    // exact match; an empty table gives an empty box with nothing selected.
+    void fillNameAndDistinctCombos()
+    {
         QComboBox box;
-        box.addItem(QStringLiteral("上次的内容"));
-        QSignalSpy changed(&box, &QComboBox::currentIndexChanged);
-        ui::FillIdNameCombo(&box, QStringLiteral("Pro"), QStringLiteral("Name"));
-        QCOMPARE(items(box), QStringList({"00002|A板", "00003|B管", "00001|C线"}));
-        QCOMPARE(box.currentText(), selected.at(i));
-        QCOMPARE(box.currentIndex() >= 0, !selected.at(i).isEmpty());
-        // Only the final choice is announced, so a dialog computes its price once.
-        QCOMPARE(changed.count(), selected.at(i).isEmpty() ? 0 : 1);
-    }
-}
+        ui::FillNameCombo(&box, QStringLiteral("Staff"));
+        QCOMPARE(items(box), QStringList({QString(), "其他", "zunta"}));
+        QCOMPARE(QList<int>({box.currentIndex(), box.itemData(0).toInt(), box.itemData(2).toInt()}),
+                 QList<int>({0, 0, 2}));
+        ui::FillNameCombo(&box, QStringLiteral("NoSuchTable"));
+        QCOMPARE(QList<int>({box.count(), box.currentIndex()}), QList<int>({0, -1}));
 
-// A name box has an empty first entry with data 0, then the names with
-// their IDs; a table that does not exist leaves the box empty. A distinct
-// box lists the values in order and selects the saved default only on an
-// exact match; an empty table gives an empty box with nothing selected.
-void TestHelpers::fillNameAndDistinctCombos()
-{
-    QComboBox box;
-    ui::FillNameCombo(&box, QStringLiteral("Staff"));
-    QCOMPARE(items(box), QStringList({QString(), "其他", "zunta"}));
-    QCOMPARE(box.currentIndex(), 0);
-    QCOMPARE(box.itemData(2).toInt(), 2);
+        QVERIFY(store::ExecSQL(QStringLiteral("DELETE FROM Prov")));
+        QVERIFY(store::ExecSQL(
+                QStringLiteral("INSERT INTO Prov (Name) VALUES ('上海市'), ('北京市'), ('上海市'), "
+                               "('Anhui'), ('北京市'), (NULL)")));
+        box.setEditable(true);
+        for (const QString &saved : {QStringLiteral("北京市"), QStringLiteral("anhui")}) {
+            store::SetVar(QStringLiteral("默认值_Prov"), saved);
+            ui::FillComboDistinct(&box, QStringLiteral("Prov"), QStringLiteral("Name"));
+            QCOMPARE(items(box), QStringList({"北京市", "上海市", "Anhui"}));
+            QCOMPARE(box.currentText(), saved == QStringLiteral("北京市") ? saved : QString());
+        }
 
-    ui::FillNameCombo(&box, QStringLiteral("NoSuchTable"));
-    QCOMPARE(box.count(), 0);
-    QCOMPARE(box.currentIndex(), -1);
-
-    QVERIFY(store::ExecSQL(QStringLiteral("DELETE FROM Prov")));
-    QVERIFY(store::ExecSQL(
-            QStringLiteral("INSERT INTO Prov (Name) VALUES ('上海市'), ('北京市'), ('上海市'), "
-                           "('Anhui'), ('北京市'), (NULL)")));
-    box.setEditable(true);
-    for (const QString &saved : {QStringLiteral("北京市"), QStringLiteral("anhui")}) {
-        store::SetVar(QStringLiteral("默认值_Prov"), saved);
+        QVERIFY(store::ExecSQL(QStringLiteral("DELETE FROM Prov")));
         ui::FillComboDistinct(&box, QStringLiteral("Prov"), QStringLiteral("Name"));
-        QCOMPARE(items(box), QStringList({"北京市", "上海市", "Anhui"}));
-        QCOMPARE(box.currentText(), saved == QStringLiteral("北京市") ? saved : QString());
+        QCOMPARE(QList<int>({box.count(), box.currentIndex()}), QList<int>({0, -1}));
     }
 
-    QVERIFY(store::ExecSQL(QStringLiteral("DELETE FROM Prov")));
-    ui::FillComboDistinct(&box, QStringLiteral("Prov"), QStringLiteral("Name"));
-    QCOMPARE(box.count(), 0);
-    QCOMPARE(box.currentIndex(), -1);
-}
+    // Each way a dialog can go away ends the wait: closed, deleted or given
+    // another title. The wait sleeps in the event loop instead of polling.
+    void waitFormClosed()
+    {
+        const QString caption = QStringLiteral("客户信息");
+        for (const char *how : {"close", "delete", "retitle"}) {
+            QPointer<QDialog> dialog = new QDialog;
+            dialog->setWindowTitle(caption);
+            dialog->show();
+            QTimer::singleShot(300, dialog, [dialog, how = QByteArray(how)] {
+                if (how == "close")
+                    dialog->close();
+                else if (how == "delete")
+                    dialog->deleteLater();
+                else
+                    dialog->setWindowTitle(QStringLiteral("别的窗口"));
+            });
+            QElapsedTimer timer;
+            timer.start();
+            const double busy = timedWait(caption);
+            QVERIFY2(busy >= 0 && timer.elapsed() >= 290, how);
+            QVERIFY2(busy < 100, qPrintable(QStringLiteral("%1: %2 ms").arg(how).arg(busy)));
+            QVERIFY(!ui::FormIsOpen(caption));
+            delete dialog.data();
+        }
 
-// Each way a dialog can go away ends the wait: closed, deleted or given
-// another title. The wait sleeps in the event loop instead of polling.
-void TestHelpers::waitFormClosed()
-{
-    const QString caption = QStringLiteral("客户信息");
-    for (const char *how : {"close", "delete", "retitle"}) {
-        QPointer<QDialog> dialog = new QDialog;
-        dialog->setWindowTitle(caption);
-        dialog->show();
-        QTimer::singleShot(300, dialog, [dialog, how = QByteArray(how)] {
-            if (how == "close")
-                dialog->close();
-            else if (how == "delete")
-                dialog->deleteLater();
-            else
-                dialog->setWindowTitle(QStringLiteral("别的窗口"));
-        });
+        // Nothing open: returns at once.
         QElapsedTimer timer;
         timer.start();
-        const double busy = timedWait(caption);
-        QVERIFY2(busy >= 0 && timer.elapsed() >= 290, how);
-        QVERIFY2(busy < 100, qPrintable(QStringLiteral("%1: %2 ms").arg(how).arg(busy)));
-        QVERIFY(!ui::FormIsOpen(caption));
-        delete dialog.data();
+        ui::WaitFormClosed(caption);
+        QVERIFY(timer.elapsed() < 1000);
+
+        // Two windows with the same caption: the wait lasts until both are gone,
+        // also when the second one opens while waiting.
+        QDialog first;
+        QDialog second;
+        first.setWindowTitle(caption);
+        second.setWindowTitle(caption);
+        first.show();
+        QTimer::singleShot(50, &second, [&] { second.show(); });
+        QTimer::singleShot(100, &first, [&] { first.close(); });
+        QTimer::singleShot(250, &second, [&] { second.close(); });
+        QVERIFY(timedWait(caption) >= 0);
+        QVERIFY(!second.isVisible());
     }
-    // Nothing open: returns at once.
-    QElapsedTimer timer;
-    timer.start();
-    ui::WaitFormClosed(caption);
-    QVERIFY(timer.elapsed() < 1000);
 
-    // Two windows with the same caption: the wait lasts until both are gone,
-    // also when the second one opens while waiting.
-    QDialog first;
-    QDialog second;
-    first.setWindowTitle(caption);
-    second.setWindowTitle(caption);
-    first.show();
-    QTimer::singleShot(50, &second, [&] { second.show(); });
-    QTimer::singleShot(100, &first, [&] { first.close(); });
-    QTimer::singleShot(250, &second, [&] { second.close(); });
-    QVERIFY(timedWait(caption) >= 0);
-    QVERIFY(!second.isVisible());
-}
+    // Putting a shown window on top keeps it shown where it was (changing the
+    // flags alone would hide it), also when asked through one of its children;
+    // the cursor position comes in twips from the window's corner.
+    void topMostAndCursorPosition()
+    {
+        QDialog dialog;
+        QLineEdit *box = new QLineEdit(&dialog);
+        dialog.setGeometry(120, 90, 300, 200);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QRect before = dialog.geometry();
+        ui::SetTopMost(box);
+        QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.geometry(), before);
+        ui::SetTopMost(&dialog); // already on top: nothing changes
+        QVERIFY(dialog.isVisible());
+        ui::SetTopMost(nullptr);
 
-// Putting a shown window on top keeps it shown where it was (changing the
-// flags alone would hide it), also when asked through one of its children;
-// the cursor position comes in twips from the window's corner.
-void TestHelpers::topMostAndCursorPosition()
-{
-    QDialog dialog;
-    QLineEdit *box = new QLineEdit(&dialog);
-    dialog.setGeometry(120, 90, 300, 200);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    const QRect before = dialog.geometry();
-    ui::SetTopMost(box);
-    QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(dialog.geometry(), before);
-    ui::SetTopMost(&dialog); // already on top: nothing changes
-    QVERIFY(dialog.isVisible());
-    ui::SetTopMost(nullptr);
-
-    QCursor::setPos(dialog.mapToGlobal(QPoint(10, 20)));
-    if (QCursor::pos() != dialog.mapToGlobal(QPoint(10, 20)))
-        QSKIP("this platform does not move the cursor");
-    int x = -1;
-    int y = -1;
-    ui::CursorPosition(x, y, &dialog);
-    QCOMPARE(x, 150);
-    QCOMPARE(y, 300);
-}
+        QCursor::setPos(dialog.mapToGlobal(QPoint(10, 20)));
+        if (QCursor::pos() != dialog.mapToGlobal(QPoint(10, 20)))
+            QSKIP("this platform does not move the cursor");
+        int x = -1;
+        int y = -1;
+        ui::CursorPosition(x, y, &dialog);
+        QCOMPARE(QList<int>({x, y}), QList<int>({150, 300}));
+    }
+};
 
 QTEST_MAIN(TestHelpers)
 #include "tst_helpers.moc"

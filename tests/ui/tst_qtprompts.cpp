@@ -13,99 +13,99 @@ class TestQtPrompts : public QObject
     Q_OBJECT
 
 private slots:
-    void fileFilter();
-    void boxes();
-    void fontConversions();
-    void printerChooser();
-};
-
-// Filters written the old way become Qt filters; Qt filters stay as given.
-void TestQtPrompts::fileFilter()
-{
-    const QList<QPair<QString, QString>> cases = {
-            {"CSV文件|*.csv|Excel文件|*.xls;*.xlsx", "CSV文件 (*.csv);;Excel文件 (*.xls *.xlsx)"},
-            {"备份文件 (*.qdb)|*.qdb", "备份文件 (*.qdb)"},
-            {"逗号分隔(CSV)|*.csv", "逗号分隔(CSV) (*.csv)"},
-            {"图片 (*.jpg);;所有文件 (*)", "图片 (*.jpg);;所有文件 (*)"}};
-    for (const auto &[filter, qt] : cases)
-        QCOMPARE(ui::qtFileFilter(filter), qt);
-}
-
-// Boxes have no title and Chinese buttons; Yes means true, No false. Texts
-// from the data show as they are, never as markup.
-void TestQtPrompts::boxes()
-{
-    ui::QtPrompts prompts;
-    QStringList seen;
-    const auto press = [&seen](QMessageBox::StandardButton button) {
-        QTimer::singleShot(0, qApp, [&seen, button] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            seen = QStringList{box->windowTitle(), box->text()};
-            for (QAbstractButton *b : box->buttons())
-                seen << b->text();
-            if (box->textFormat() != Qt::PlainText)
-                seen << QStringLiteral("rich text");
-            box->button(button)->click();
-        });
-    };
-    for (const bool yes : {true, false}) {
-        press(yes ? QMessageBox::Yes : QMessageBox::No);
-        QCOMPARE(prompts.question(QStringLiteral("确定要删除选定的记录吗？")), yes);
-        QCOMPARE(seen, QStringList({QString(), "确定要删除选定的记录吗？", "是(&Y)", "否(&N)"}));
+    // Filters written the old way become Qt filters; Qt filters stay as given.
+    void fileFilter()
+    {
+        const QList<QPair<QString, QString>> cases
+                = {{"CSV文件|*.csv|Excel文件|*.xls;*.xlsx",
+                    "CSV文件 (*.csv);;Excel文件 (*.xls *.xlsx)"},
+                   {"备份文件 (*.qdb)|*.qdb", "备份文件 (*.qdb)"},
+                   {"逗号分隔(CSV)|*.csv", "逗号分隔(CSV) (*.csv)"},
+                   {"图片 (*.jpg);;所有文件 (*)", "图片 (*.jpg);;所有文件 (*)"}};
+        for (const auto &[filter, qt] : cases)
+            QCOMPARE(ui::qtFileFilter(filter), qt);
     }
-    const QString markup = QStringLiteral("数据库打开错误(SELECT * FROM Pro WHERE Name='<b>')！");
-    press(QMessageBox::Ok);
-    prompts.message(markup);
-    QCOMPARE(seen, QStringList({QString(), markup, "确定"}));
-}
 
-// A font choice survives the trip through Qt's font and colour, which the
-// font dialog starts from and hands back.
-void TestQtPrompts::fontConversions()
-{
-    store::FontChoice choice{QStringLiteral("宋体"), 12.5, true, false, true, false, 0x123456};
-    for (int round = 0; round < 2; ++round) {
-        const store::FontChoice back = ui::toFontChoice(ui::toQFont(choice), ui::fontColor(choice));
-        QCOMPARE(QVariantList({back.family, back.pointSize, back.bold, back.italic, back.underline,
-                               back.strikeOut, back.color}),
-                 QVariantList({choice.family, choice.pointSize, choice.bold, choice.italic,
-                               choice.underline, choice.strikeOut, choice.color}));
-        choice = {QStringLiteral("Arial"), 9, false, true, false, true, 0xFFFFFF};
-    }
-}
-
-// The chooser "选择" stays on top, opens on the preselected printer, lets the
-// user only pick from the list, and gives the choice on OK and nothing on
-// Cancel.
-void TestQtPrompts::printerChooser()
-{
-    ui::QtPrompts prompts;
-    const QStringList printers = {QStringLiteral("HP LaserJet"), QStringLiteral("Epson LQ-630K"),
-                                  QStringLiteral("PDF 文件")};
-    for (const QString &button : {QStringLiteral("确   定"), QStringLiteral("取   消")}) {
+    // Boxes have no title and Chinese buttons; Yes means true, No false. Texts
+    // from the data show as they are, never as markup.
+    void boxes()
+    {
+        ui::QtPrompts prompts;
         QStringList seen;
-        QTimer::singleShot(0, qApp, [&seen, button] {
-            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            auto *list = dialog->findChild<QComboBox *>();
-            QVERIFY(list);
-            seen << dialog->windowTitle() << list->currentText() << list->toolTip();
-            if (list->isEditable())
-                seen << QStringLiteral("editable");
-            if (dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
-                seen << QStringLiteral("topmost");
-            list->setCurrentIndex(2);
-            for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
-                if (b->text() == button)
-                    b->click();
-            }
-        });
-        const QString chosen = prompts.choosePrinter(printers, QStringLiteral("Epson LQ-630K"));
-        QCOMPARE(seen, QStringList({"选择", "Epson LQ-630K", "要选择的打印机名称。", "topmost"}));
-        QCOMPARE(chosen, button == QStringLiteral("确   定") ? printers.at(2) : QString());
+        const auto press = [&seen](QMessageBox::StandardButton button) {
+            QTimer::singleShot(0, qApp, [&seen, button] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                seen = QStringList{box->windowTitle(), box->text()};
+                for (QAbstractButton *b : box->buttons())
+                    seen << b->text();
+                if (box->textFormat() != Qt::PlainText)
+                    seen << QStringLiteral("rich text");
+                box->button(button)->click();
+            });
+        };
+        for (const bool yes : {true, false}) {
+            press(yes ? QMessageBox::Yes : QMessageBox::No);
+            QCOMPARE(prompts.question(QStringLiteral("确定要删除选定的记录吗？")), yes);
+            QCOMPARE(seen,
+                     QStringList({QString(), "确定要删除选定的记录吗？", "是(&Y)", "否(&N)"}));
+        }
+        const QString markup
+                = QStringLiteral("数据库打开错误(SELECT * FROM Pro WHERE Name='<b>')！");
+        press(QMessageBox::Ok);
+        prompts.message(markup);
+        QCOMPARE(seen, QStringList({QString(), markup, "确定"}));
     }
-}
+
+    // A font choice survives the trip through Qt's font and colour, which the
+    // font dialog starts from and hands back.
+    void fontConversions()
+    {
+        store::FontChoice choice{QStringLiteral("宋体"), 12.5, true, false, true, false, 0x123456};
+        for (int round = 0; round < 2; ++round) {
+            const store::FontChoice back
+                    = ui::toFontChoice(ui::toQFont(choice), ui::fontColor(choice));
+            QCOMPARE(QVariantList({back.family, back.pointSize, back.bold, back.italic,
+                                   back.underline, back.strikeOut, back.color}),
+                     QVariantList({choice.family, choice.pointSize, choice.bold, choice.italic,
+                                   choice.underline, choice.strikeOut, choice.color}));
+            choice = {QStringLiteral("Arial"), 9, false, true, false, true, 0xFFFFFF};
+        }
+    }
+
+    // The chooser "选择" stays on top, opens on the preselected printer, lets the
+    // user only pick from the list, and gives the choice on OK and nothing on
+    // Cancel.
+    void printerChooser()
+    {
+        ui::QtPrompts prompts;
+        const QStringList printers = {QStringLiteral("HP LaserJet"),
+                                      QStringLiteral("Epson LQ-630K"), QStringLiteral("PDF 文件")};
+        for (const QString &button : {QStringLiteral("确   定"), QStringLiteral("取   消")}) {
+            QStringList seen;
+            QTimer::singleShot(0, qApp, [&seen, button] {
+                auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto *list = dialog->findChild<QComboBox *>();
+                QVERIFY(list);
+                seen << dialog->windowTitle() << list->currentText() << list->toolTip();
+                if (list->isEditable())
+                    seen << QStringLiteral("editable");
+                if (dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+                    seen << QStringLiteral("topmost");
+                list->setCurrentIndex(2);
+                for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
+                    if (b->text() == button)
+                        b->click();
+                }
+            });
+            const QString chosen = prompts.choosePrinter(printers, QStringLiteral("Epson LQ-630K"));
+            QCOMPARE(seen,
+                     QStringList({"选择", "Epson LQ-630K", "要选择的打印机名称。", "topmost"}));
+            QCOMPARE(chosen, button == QStringLiteral("确   定") ? printers.at(2) : QString());
+        }
+    }
+};
 
 QTEST_MAIN(TestQtPrompts)
 #include "tst_qtprompts.moc"
