@@ -8,20 +8,30 @@
 
 #include "analysis/analyses.h"
 #include "grid/grid.h"
+#include "records/customers.h"
+#include "records/merge.h"
 #include "records/saledialog.h"
 #include "records/sales.h"
 #include "store/access.h"
+#include "store/maintenance.h"
+#include "store/pgconnection.h"
 #include "store/programfolder.h"
 #include "store/prompts.h"
 #include "store/servercopy.h"
 #include "store/serverlinks.h"
 #include "store/session.h"
+#include "transfer/columns.h"
+#include "transfer/exporter.h"
+#include "transfer/importer.h"
+#include "transfer/mapping.h"
+#include "ui/progress.h"
 
 #ifdef KORVO_BENCH_CLUSTER
 #include "pgcluster.h"
 #endif
 
 #include <QApplication>
+#include <QFile>
 #include <QPointer>
 
 #include <functional>
@@ -32,6 +42,7 @@ namespace bench {
 namespace {
 
 const QString kLink = QStringLiteral("DATA00002.qsv");
+const QString kWorkFile = QStringLiteral("DATA00003.qdt");
 
 // Times work on the file set and on the server set and prints both with
 // their ratio under name.
@@ -50,6 +61,102 @@ void compareEngines(const Context &context, const QString &name, const std::func
            QStringLiteral("ms"));
     report(QStringLiteral("server_") + name + QStringLiteral("_ratio"), ms[1] / ms[0],
            QStringLiteral("x"));
+}
+
+// Times work once on a copy of the file set and once on the server set, for
+// figures that change the set: each engine goes through the same changes
+// in the same order.
+void compareOnce(const QString &name, const std::function<void()> &work)
+{
+    double ms[2] = {0, 0};
+    const QString sets[2] = {kWorkFile, kLink};
+    for (int i = 0; i < 2; ++i) {
+        store::CurrentAccountFile = sets[i];
+        ms[i] = timeMs(work);
+    }
+    report(QStringLiteral("server_") + name + QStringLiteral("_file_ms"), ms[0],
+           QStringLiteral("ms"));
+    report(QStringLiteral("server_") + name + QStringLiteral("_server_ms"), ms[1],
+           QStringLiteral("ms"));
+    report(QStringLiteral("server_") + name + QStringLiteral("_ratio"), ms[1] / ms[0],
+           QStringLiteral("x"));
+}
+
+qlonglong serverCount(const QString &table)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, QStringLiteral("SELECT Count(*) FROM ") + table);
+    return rs.value(0).toLongLong();
+}
+
+// The changing figures: merging 50 products, importing 30,000 CSV rows
+// (against the same rows sent with COPY alone), deleting every customer
+// with their sales.
+void changingFigures(const Context &context, const QString &connInfo)
+{
+    if (!freshCopyOfBigSet(context, kWorkFile))
+        return;
+    QVector<qint64> merged;
+    for (int id = 2; id <= 51; ++id)
+        merged << id;
+    compareOnce(QStringLiteral("merge_50_products"), [&] {
+        ui::ProgressStart(QStringLiteral("正在合并替换..."), merged.size());
+        records::ReplaceName(QStringLiteral("Pro"), merged, 1, true);
+        ui::ProgressClose();
+    });
+
+    const QString csv = context.folder + QStringLiteral("/server-import.csv");
+    {
+        grid::Grid source;
+        fillImportGrid(source);
+        transfer::ExportCsv(source, csv);
+    }
+    grid::Grid target;
+    qlonglong salesBefore[2] = {0, 0};
+    int side = 0;
+    compareOnce(QStringLiteral("import_csv_30000"), [&] {
+        // Loading the list and its columns is not part of the import.
+        records::LoadSalesList(target, QDate(2024, 1, 1), QDate(2024, 1, 1), records::FilterBar{});
+        QVector<transfer::MapEntry> mapping = transfer::gridMapEntries(target);
+        for (int k = 0; k < mapping.size(); ++k)
+            mapping[k].columnsText = transfer::ColumnLetters(k + 2);
+        salesBefore[side] = serverCount(QStringLiteral("Sale"));
+        transfer::ImportCsv(target, mapping, csv, 2, kImportRows + 1);
+        if (serverCount(QStringLiteral("Sale")) != salesBefore[side] + kImportRows)
+            std::fprintf(stderr, "the import did not write %d rows\n", kImportRows);
+        ++side;
+    });
+    // The same number of rows sent with COPY in one transaction, nothing else.
+    QVector<QVector<QVariant>> rows;
+    rows.reserve(kImportRows);
+    const QDateTime day(QDate(2024, 6, 1), QTime(0, 0));
+    for (int i = 0; i < kImportRows; ++i)
+        rows.append({day, 1, 1, 1, 2, 5.5, 3, 16.5, 16.5, QStringLiteral("复制第%1行").arg(i + 1)});
+    double copyMs = 0;
+    if (auto conn = store::PgConnection::open(connInfo)) {
+        copyMs = timeMs([&] {
+            conn->exec(QStringLiteral("BEGIN"));
+            conn->copyRows(QStringLiteral("sale"),
+                           {QStringLiteral("dat"), QStringLiteral("pid"), QStringLiteral("cid"),
+                            QStringLiteral("aid"), QStringLiteral("sid"), QStringLiteral("price"),
+                            QStringLiteral("num"), QStringLiteral("pay"), QStringLiteral("pay1"),
+                            QStringLiteral("memo")},
+                           rows);
+            conn->exec(QStringLiteral("ROLLBACK"));
+        });
+    }
+    report(QStringLiteral("server_import_copy_30000_ms"), copyMs, QStringLiteral("ms"));
+
+    grid::Grid customers;
+    compareOnce(QStringLiteral("delete_customers_with_sales"), [&] {
+        records::LoadCustomerList(customers);
+        customers.setRow(customers.fixedRows());
+        customers.setRowSel(customers.rows() - 1);
+        records::DeleteSelectedCustomers(customers);
+    });
+    store::Registry::close(store::programFilePath(kWorkFile));
+    QFile::remove(store::programFilePath(kWorkFile));
+    QFile::remove(csv);
 }
 
 } // namespace
@@ -113,6 +220,14 @@ void serverFigures(const Context &context)
         QDate end = last;
         analysis::AnalyseProfit(grid, start, end);
     });
+    const QString backup = context.folder + QStringLiteral("/server-backup.qdb");
+    compareEngines(context, QStringLiteral("backup"), [&] {
+        QFile::remove(backup);
+        store::BackupAccountSet(store::CurrentAccountFile, backup);
+    });
+    QFile::remove(backup);
+    changingFigures(context, connInfo);
+    store::CurrentAccountFile = context.accountFile;
     store::Registry::closeAll();
     QFile::remove(store::programFilePath(kLink));
     store::setPrompts(nullptr);

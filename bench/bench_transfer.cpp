@@ -41,7 +41,6 @@ namespace bench {
 namespace {
 
 const QString kImportFile = QStringLiteral("DATA00004.qdt");
-constexpr int kImportRows = 30000;
 
 // Names of the generated import rows.
 QString productName(int i)
@@ -71,40 +70,6 @@ double price(int i)
 double quantity(int i)
 {
     return 1 + i % 9;
-}
-
-// A grid in the sales list's layout holding the generated rows as the list
-// would show them; export writes it to the files that are imported.
-void fillImportGrid(grid::Grid &grid)
-{
-    const QStringList keys = {QStringLiteral("ID"),   QString(),
-                              QStringLiteral("Dat"),  QStringLiteral("PID"),
-                              QStringLiteral("CID"),  QStringLiteral("AID"),
-                              QStringLiteral("SID"),  QStringLiteral("Price"),
-                              QStringLiteral("Num"),  QStringLiteral("Pay"),
-                              QStringLiteral("Pay1"), QStringLiteral("Memo")};
-    grid::SetupGridColumns(grid, keys, records::salesListTitles());
-    grid.setTag(QStringLiteral("Sale"));
-    grid.setRows(kImportRows + 2);
-    grid::GridBatch batch(grid);
-    for (int i = 0; i < kImportRows; ++i) {
-        const int r = i + 2;
-        const double pay = price(i) * quantity(i);
-        grid.setTextMatrix(r, 1, QString::number(i + 1));
-        grid.setTextMatrix(r, 2, saleDay(i).toString(QStringLiteral("yyyy.MM.dd")));
-        grid.setTextMatrix(r, 3, productName(i));
-        grid.setTextMatrix(r, 4, customerName(i));
-        grid.setTextMatrix(r, 5, accountName(i));
-        grid.setTextMatrix(r, 6, staffName(i));
-        grid.setTextMatrix(r, 7, QString::number(price(i), 'f', 2));
-        grid.setTextMatrix(r, 8, QString::number(quantity(i)));
-        grid.setTextMatrix(r, 9, QString::number(pay, 'f', 2));
-        grid.setTextMatrix(r, 10, QString::number(pay, 'f', 2));
-        grid.setTextMatrix(r, 11, QStringLiteral("批量导入第%1行").arg(i + 1));
-    }
-    grid.setColWidth(0, 0);
-    for (int c = 1; c < grid.cols(); ++c)
-        grid.setColWidth(c, 1200);
 }
 
 // A fresh, empty account set made current with its connection open (the key
@@ -206,6 +171,38 @@ void reportTiming(const QString &name, const Times &timing)
 }
 
 } // namespace
+
+void fillImportGrid(grid::Grid &grid)
+{
+    const QStringList keys = {QStringLiteral("ID"),   QString(),
+                              QStringLiteral("Dat"),  QStringLiteral("PID"),
+                              QStringLiteral("CID"),  QStringLiteral("AID"),
+                              QStringLiteral("SID"),  QStringLiteral("Price"),
+                              QStringLiteral("Num"),  QStringLiteral("Pay"),
+                              QStringLiteral("Pay1"), QStringLiteral("Memo")};
+    grid::SetupGridColumns(grid, keys, records::salesListTitles());
+    grid.setTag(QStringLiteral("Sale"));
+    grid.setRows(kImportRows + 2);
+    grid::GridBatch batch(grid);
+    for (int i = 0; i < kImportRows; ++i) {
+        const int r = i + 2;
+        const double pay = price(i) * quantity(i);
+        grid.setTextMatrix(r, 1, QString::number(i + 1));
+        grid.setTextMatrix(r, 2, saleDay(i).toString(QStringLiteral("yyyy.MM.dd")));
+        grid.setTextMatrix(r, 3, productName(i));
+        grid.setTextMatrix(r, 4, customerName(i));
+        grid.setTextMatrix(r, 5, accountName(i));
+        grid.setTextMatrix(r, 6, staffName(i));
+        grid.setTextMatrix(r, 7, QString::number(price(i), 'f', 2));
+        grid.setTextMatrix(r, 8, QString::number(quantity(i)));
+        grid.setTextMatrix(r, 9, QString::number(pay, 'f', 2));
+        grid.setTextMatrix(r, 10, QString::number(pay, 'f', 2));
+        grid.setTextMatrix(r, 11, QStringLiteral("批量导入第%1行").arg(i + 1));
+    }
+    grid.setColWidth(0, 0);
+    for (int c = 1; c < grid.cols(); ++c)
+        grid.setColWidth(c, 1200);
+}
 
 void transferFigures(const Context &context)
 {

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+namespace grid {
+class Grid;
+}
+
 namespace bench {
 
 // How many rows of each kind the generated account set holds.
@@ -24,5 +28,12 @@ inline constexpr char kLastDay[] = "2024-12-31";
 // generated but realistic data (Chinese names, prices, dates over three
 // years). Deterministic: the same size gives the same file contents.
 bool buildDataSet(const QString &path, const DataSetSize &size, QString *error);
+
+// Rows of the import figures (sales of new names: 1,000 products, 500
+// customers, 20 accounts, 20 staff).
+inline constexpr int kImportRows = 30000;
+// A grid in the sales list's layout holding the generated import rows as the
+// list would show them; export writes it to the files that are imported.
+void fillImportGrid(grid::Grid &grid);
 
 } // namespace bench
