@@ -189,8 +189,11 @@ sqlite3 *openKeyedUnwatched(const QString &path, OpenMode mode, QString *error)
         sqlite3_close(db);
         return nullptr;
     }
-    // Large lists read many pages; keep them decrypted in memory.
-    sqlite3_exec(db, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
+    // Large lists read many pages; keep them decrypted in memory. The cache
+    // grows only as pages are read, so a small set never uses it all; with
+    // less, a book of a million sales decrypts the same pages again and
+    // again and its whole-book analyses take twice as long.
+    sqlite3_exec(db, "PRAGMA cache_size=-131072", nullptr, nullptr, nullptr);
     return db;
 }
 
