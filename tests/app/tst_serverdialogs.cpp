@@ -237,6 +237,11 @@ void TestServerDialogs::uploadAndDownload()
     const store::ClearResult cleared = store::ClearData(ticked);
     QVERIFY2(cleared.cleared && cleared.compacted, qPrintable(cleared.error));
     QCOMPARE(testsupport::countRows(QStringLiteral("Cus")), 0);
+    // The change is backed up on closing, as a file set's would be.
+    QString written;
+    QCOMPARE(store::AutoBackupOnClose(store::CurrentAccountFile, &written),
+             store::AutoBackupOutcome::Written);
+    QVERIFY(store::IsSoundAccountSetFile(written));
 }
 
 // A new set is made only in an empty database, after 所属企业 and 套账名称;
