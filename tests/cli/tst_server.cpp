@@ -205,6 +205,23 @@ void TestServer::twoImportsAtOnce()
     const QString second = writeSales(QStringLiteral("乙"), 10000);
     auto a = importSales(first, 10000);
     auto b = importSales(second, 10000);
+    // A backup taken meanwhile holds one consistent state: each import is
+    // one transaction, so it holds all of an import's rows or none.
+    const QString backup = m_folder->filePath(QStringLiteral("during.qdb"));
+    QTRY_VERIFY(a->state() == QProcess::Running);
+    QCOMPARE(cli({QStringLiteral("--set=DATA00001.qsv"), QStringLiteral("--user=zunta"),
+                  QStringLiteral("backup"), QStringLiteral("--out"), backup})
+                     .left(2),
+             QStringLiteral("0 "));
+    QVERIFY(store::IsSoundAccountSetFile(backup));
+    {
+        store::RecordSet rs;
+        QVERIFY(rs.open(store::Registry::open(backup),
+                        QStringLiteral("SELECT Count(*) FROM Sale WHERE Memo IN ('甲', '乙')")));
+        QVERIFY2(QList<int>({0, 10000, 20000}).contains(rs.value(0).toInt()),
+                 qPrintable(rs.value(0).toString()));
+    }
+    store::Registry::close(backup);
     for (QProcess *process : {a.get(), b.get()}) {
         const QString result = finish(*process);
         QVERIFY2(result.startsWith(QLatin1String("0 ")), qPrintable(result));
