@@ -531,11 +531,30 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
 
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        // Rows past the limit are stepped over without reading a value, so
-        // a grid that shows the first rows of a huge result holds only those.
-        if (d->rowLimit < 0 || d->rows < d->rowLimit)
+        if (d->rowLimit < 0 || d->rows < d->rowLimit) {
             d->appendRow(stmt.get(), firstColumn);
+            ++d->rowsGiven;
+            continue;
+        }
+        // Past the limit the rows are only counted, so a grid that shows the
+        // first rows of a huge result holds only those. A count statement
+        // does that without working out every column of every row; should
+        // it fail, the rows are stepped over instead.
+        Statement counter;
+        if (values.isEmpty()
+            && counter.prepare(handle,
+                               QStringLiteral("SELECT Count(*) FROM (") + translated.sql
+                                       + QLatin1Char(')'),
+                               nullptr)
+            && sqlite3_step(counter.get()) == SQLITE_ROW) {
+            d->rowsGiven = std::max(d->rows, int(sqlite3_column_int64(counter.get(), 0)));
+            rc = SQLITE_DONE;
+            break;
+        }
         ++d->rowsGiven;
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+            ++d->rowsGiven;
+        break;
     }
     if (rc != SQLITE_DONE) {
         setError(error, lastError(handle));
