@@ -30,6 +30,14 @@ namespace {
 const QString kCsvError = QStringLiteral("CSV文件导入错误！");
 const QString kSaveError = QStringLiteral("记录保存失败，数据没有写入！");
 
+// The same with what the database said, when it said something (a server
+// that went away, a disk that is full).
+QString saveErrorWith(const QString &reason)
+{
+    return reason.isEmpty() ? kSaveError
+                            : QStringLiteral("记录保存失败（%1），数据没有写入！").arg(reason);
+}
+
 // The master table a reference field points to; empty for other fields.
 QString masterTableOf(const QString &field)
 {
@@ -389,7 +397,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
             if (!target.master.isEmpty()) {
                 value = names.id(target.master, text, &error);
                 if (value.toLongLong() == 0)
-                    outcome.message = kSaveError;
+                    outcome.message = saveErrorWith(error);
             } else if (staffRights
                        && target.field.compare(QLatin1String("Right"), Qt::CaseInsensitive) == 0) {
                 value = importedRights(text, store::CurrentRights);
@@ -418,7 +426,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         if (!outcome.message.isEmpty())
             break;
         if (inserter.insert(values, &error) == 0) {
-            outcome.message = kSaveError;
+            outcome.message = saveErrorWith(error);
             break;
         }
         ++outcome.written;
@@ -430,7 +438,7 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
         outcome.written = 0;
     } else if (!transaction.commit(&error)) {
         outcome.written = 0;
-        outcome.message = kSaveError;
+        outcome.message = saveErrorWith(error);
     }
     ui::ProgressClose();
     return outcome;

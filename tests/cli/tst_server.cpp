@@ -98,6 +98,7 @@ private slots:
     void initTestCase();
     void twoImportsAtOnce();
     void aKilledImportLeavesNothing();
+    void aStoppedServerLeavesNothing();
     void deletingCustomersWhileSalesAreSaved();
     void oneProductEditedTwice();
     void setsGoThereAndBack();
@@ -256,6 +257,28 @@ void TestServer::aKilledImportLeavesNothing()
     QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM sale WHERE memo = '丙'")),
              QStringLiteral("0"));
     QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM acc")), QStringLiteral("1"));
+}
+
+// The server stopped while an import's rows are on their way: the import
+// says so and ends, and none of its rows are there after the restart.
+void TestServer::aStoppedServerLeavesNothing()
+{
+    QString error;
+    const auto locker
+            = store::PgConnection::open(m_cluster->connInfo(QStringLiteral("shop")), &error);
+    QVERIFY2(locker && locker->exec(QStringLiteral("BEGIN; LOCK TABLE acc IN SHARE MODE"), &error),
+             qPrintable(error));
+    auto import = importSales(writeSales(QStringLiteral("丁"), 20000, 12000), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+            scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE backend_xid IS NOT "
+                                  "NULL AND wait_event_type = 'Lock'")),
+            QStringLiteral("1"), 60000);
+    QVERIFY2(m_cluster->restart(), qPrintable(m_cluster->error()));
+    const QString result = finish(*import);
+    QVERIFY2(result.startsWith(QLatin1String("3 ")) && result.contains(QStringLiteral("服务器")),
+             qPrintable(result));
+    QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM sale WHERE memo = '丁'")),
+             QStringLiteral("0"));
 }
 
 // One program deletes customers with their sales while another saves sales

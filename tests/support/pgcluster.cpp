@@ -72,6 +72,14 @@ PgCluster::~PgCluster()
              QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
 }
 
+bool PgCluster::restart()
+{
+    // pg_ctl starts it again with the options it was started with.
+    return run(m_bin + QStringLiteral("/pg_ctl"),
+               {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
+                QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("restart")});
+}
+
 QString PgCluster::connInfo(const QString &database) const
 {
     return QStringLiteral("host=%1 user=korvo dbname=%2").arg(m_dir.path(), database);

@@ -30,6 +30,9 @@ public:
     // Runs SQL through psql on database name (unaligned, tuples only);
     // false and error() on failure.
     bool psql(const QString &database, const QString &sql, QString *output = nullptr);
+    // Stops the server at once (every connection cut, every open
+    // transaction lost) and starts it again.
+    bool restart();
 
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
