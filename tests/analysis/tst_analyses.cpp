@@ -30,16 +30,15 @@ namespace {
 void trade(const char *table, const char *day, int pid, double num, double pay, int party = 1,
            int sid = 2)
 {
-    exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1) VALUES "
-                        "('%3 00:00:00', %4, %5, 1, %6, 0, %7, %8, %8)")
-                 .arg(QLatin1String(table),
-                      QLatin1String(qstrcmp(table, "Sale") == 0 ? "CID" : "VID"),
-                      QLatin1String(day))
-                 .arg(pid)
-                 .arg(party)
-                 .arg(sid)
-                 .arg(num, 0, 'g', 17)
-                 .arg(pay, 0, 'g', 17));
+    QString sql = u"INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1) VALUES "
+                  "('%3 00:00:00', %4, %5, 1, %6, 0, %7, %8, %8)"_s;
+    for (const QString &value :
+         {QString::fromLatin1(table),
+          QString::fromLatin1(qstrcmp(table, "Sale") == 0 ? "CID" : "VID"),
+          QString::fromLatin1(day), QString::number(pid), QString::number(party),
+          QString::number(sid), QString::number(num, 'g', 17), QString::number(pay, 'g', 17)})
+        sql = sql.arg(value);
+    exec(sql);
 }
 
 QDate day(const char *iso)
@@ -66,22 +65,19 @@ QStringList titles(const grid::Grid &g)
 ChartData runSales(grid::Grid &g, Grouping by, bool amount, const char *from, const char *to,
                    const QString &product = QString(), const QString &salesman = QString())
 {
-    QDate start = day(from);
-    QDate end = day(to);
+    QDate start = day(from), end = day(to);
     return AnalyseSales(g, by, amount, start, end, product, salesman);
 }
 
 ChartData runCustomers(grid::Grid &g, const char *from, const char *to, int measure)
 {
-    QDate start = day(from);
-    QDate end = day(to);
+    QDate start = day(from), end = day(to);
     return AnalyseCustomers(g, start, end, measure);
 }
 
 ChartData runProfit(grid::Grid &g, const char *from, const char *to)
 {
-    QDate start = day(from);
-    QDate end = day(to);
+    QDate start = day(from), end = day(to);
     return AnalyseProfit(g, start, end);
 }
 } // namespace

@@ -266,9 +266,7 @@ private slots:
         QFETCH(QString, proposal);
         for (int i = 1; i <= rows; ++i)
             addNamed(table, u"记录%1"_s.arg(i));
-        exec(u"DELETE * FROM %1 WHERE ID>=%2 AND ID<=%3"_s.arg(table)
-                     .arg(deleteFrom)
-                     .arg(deleteTo));
+        exec(fill(u"DELETE * FROM %1 WHERE ID>=%2 AND ID<=%3"_s, table, deleteFrom, deleteTo));
 
         QCOMPARE(openDialog(table, 0).first, proposal);
         QCOMPARE(openDialog(table, 0, false).first, QString());
@@ -468,13 +466,10 @@ private slots:
         const int trades[][3] = {{1, 2, 3}, {2, 3, 1}, {3, 1, 2}, {1, 3, 2}, {2, 1, 3}, {3, 2, 1}};
         for (int i = 0; i < 6; ++i)
             for (const char *trade : {"Sale", "Pur"})
-                exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Memo) "
-                                    "VALUES (#2024-03-05#, %3, %4, %5, 1, 'r%6')")
-                             .arg(trade, trade[0] == 'S' ? "CID" : "VID")
-                             .arg(trades[i][0])
-                             .arg(trades[i][1])
-                             .arg(trades[i][2])
-                             .arg(i + 1));
+                exec(fill(u"INSERT INTO %1 (Dat, PID, %2, AID, SID, Memo) "
+                          "VALUES (#2024-03-05#, %3, %4, %5, 1, 'r%6')"_s,
+                          trade, trade[0] == 'S' ? "CID" : "VID", trades[i][0], trades[i][1],
+                          trades[i][2], i + 1));
         auto memos = [](const QString &trade) {
             store::RecordSet rs;
             store::OpenQuery(rs, u"SELECT Memo FROM %1 ORDER BY ID"_s.arg(trade));

@@ -106,20 +106,8 @@ private slots:
             const int staff = 1 + (i * 3) % 6;
             const QString sql = QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Num, Memo) "
                                                "VALUES (#2024-03-01#, %3, %4, %5, %6, %7, '%8')");
-            exec(sql.arg("Sale", "CID")
-                         .arg(a)
-                         .arg(b)
-                         .arg(1 + (a + b) % 4)
-                         .arg(staff)
-                         .arg(i)
-                         .arg(i));
-            exec(sql.arg("Pur", "VID")
-                         .arg(b)
-                         .arg(a)
-                         .arg(1 + (a * b) % 4)
-                         .arg(7 - staff)
-                         .arg(i)
-                         .arg(i));
+            exec(fill(sql, "Sale", "CID", a, b, 1 + (a + b) % 4, staff, i, i));
+            exec(fill(sql, "Pur", "VID", b, a, 1 + (a * b) % 4, 7 - staff, i, i));
         }
     }
 

@@ -36,18 +36,22 @@ FilterBar textCondition(const QString &field, const QString &op, const QString &
     return FilterBar{field, op, value, u"售价  Price"_s, u"等于"_s, {}};
 }
 
+// A filter bar from its six texts joined by |.
+FilterBar barOf(const QString &joined)
+{
+    const QStringList bar = joined.split(QLatin1Char('|'));
+    return FilterBar{bar.at(0), bar.at(1), bar.at(2), bar.at(3), bar.at(4), bar.at(5)};
+}
+
 // A sale or purchase (table Sale or Pur) of product 7 by salesman 2 into
 // account 1, to customer or from vendor party.
 void addRecord(const QString &table, int party, const QString &when, double price,
                const QString &memo = QString(), double num = 1)
 {
-    exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1, Memo) "
-                        "VALUES ('%3', 7, %4, 1, 2, %5, %6, %5, %5, %7)")
-                 .arg(table, table == QLatin1String("Sale") ? "CID" : "VID", when)
-                 .arg(party)
-                 .arg(price)
-                 .arg(num)
-                 .arg(store::sqlText(memo)));
+    exec(fill(u"INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1, Memo) "
+              "VALUES ('%3', 7, %4, 1, 2, %5, %6, %5, %5, %7)"_s,
+              table, table == QLatin1String("Sale") ? "CID" : "VID", when, party, price, num,
+              store::sqlText(memo)));
 }
 
 // Replaces a box's text as typing over the selected text does.
@@ -101,35 +105,25 @@ private slots:
     void filterText_data()
     {
         // Purchases or sales, the six controls of the bar (text field,
-        // operator, value, number field, operator, value), the expected text.
+        // operator, value, number field, operator, value) joined by |, the text.
         QTest::addColumn<bool>("purchase");
-        QTest::addColumn<QStringList>("bar");
+        QTest::addColumn<QString>("bar");
         QTest::addColumn<QString>("expected");
-
         const QString cus = kCustomerField;
+        const auto row = [](const char *name, bool purchase, const QString &bar, const char *sql) {
+            QTest::newRow(name) << purchase << bar << QString::fromUtf8(sql);
+        };
         // The initial text of the chooser has one blank less than its items.
-        QTest::newRow("initial product text")
-                << false << QStringList{"产品     Pro", "等于", "管", "", "", ""}
-                << " AND Pro.Name='管' ";
-        QTest::newRow("quantity above")
-                << false << QStringList{cus, "包含", "", "数量  Num", "大于", "10"}
-                << " AND Sale.Num>10";
-        QTest::newRow("quantity below")
-                << false << QStringList{cus, "包含", "", "数量  Num", "小于", "10"}
-                << " AND Sale.Num<10";
-        QTest::newRow("price not a number")
-                << false << QStringList{cus, "包含", "", "售价  Price", "等于", "abc"}
-                << " AND Sale.Price=0";
-        QTest::newRow("vendor and quantity")
-                << true << QStringList{kVendorField, "等于", "东方", "数量  Num", "大于", "10"}
-                << " AND Vendor.Name='东方'  AND Pur.Num>10";
+        row("initial product text", false, "产品     Pro|等于|管|||", " AND Pro.Name='管' ");
+        row("quantity above", false, cus + "|包含||数量  Num|大于|10", " AND Sale.Num>10");
+        row("quantity below", false, cus + "|包含||数量  Num|小于|10", " AND Sale.Num<10");
+        row("price not a number", false, cus + "|包含||售价  Price|等于|abc", " AND Sale.Price=0");
+        row("vendor and quantity", true, kVendorField + "|等于|东方|数量  Num|大于|10",
+            " AND Vendor.Name='东方'  AND Pur.Num>10");
         // Only the bar's own fields and operators reach the statement.
-        QTest::newRow("unknown table")
-                << false << QStringList{"客户 Cus.ID=1 OR Cus.ID", "等于", "x", "", "", ""} << "";
-        QTest::newRow("unknown number field")
-                << false << QStringList{cus, "包含", "", "ID  ID", "等于", "1"} << "";
-        QTest::newRow("customers on a purchase")
-                << true << QStringList{cus, "等于", "x", "", "", ""} << "";
+        row("unknown table", false, "客户 Cus.ID=1 OR Cus.ID|等于|x|||", "");
+        row("unknown number field", false, cus + "|包含||ID  ID|等于|1", "");
+        row("customers on a purchase", true, cus + "|等于|x|||", "");
     }
 
     // The filter text follows the bar exactly, with values that cannot change
@@ -137,10 +131,9 @@ private slots:
     void filterText()
     {
         QFETCH(bool, purchase);
-        QFETCH(QStringList, bar);
+        QFETCH(QString, bar);
         QFETCH(QString, expected);
-        const FilterBar filter{bar.at(0), bar.at(1), bar.at(2), bar.at(3), bar.at(4), bar.at(5)};
-        QCOMPARE(purchase ? PurchaseFilter(filter) : SalesFilter(filter), expected);
+        QCOMPARE(purchase ? PurchaseFilter(barOf(bar)) : SalesFilter(barOf(bar)), expected);
     }
 
     // A range lists every sale of its first through its last day, whichever
@@ -198,9 +191,8 @@ private slots:
                 = {"O'Neil", "ONeil", "'", "100%", "1000", "a_b", "axb", "a\\b", "a\\%b", "东方红"};
         for (int i = 0; i < names.size(); ++i) {
             for (const char *table : {"Cus", "Vendor"})
-                exec(u"INSERT INTO %1 (ID, Name) VALUES (%2, %3)"_s.arg(QLatin1String(table))
-                             .arg(i + 11)
-                             .arg(store::sqlText(names.at(i))));
+                exec(fill(u"INSERT INTO %1 (ID, Name) VALUES (%2, %3)"_s, table, i + 11,
+                          store::sqlText(names.at(i))));
             const QString memo = i == 1 ? u"打五折50%"_s : u"打五折500"_s;
             addRecord("Sale", i + 11, "2024-05-01 12:00:00", 10, memo);
             addRecord("Pur", i + 11, "2024-05-01 12:00:00", 10, memo);
@@ -248,13 +240,13 @@ private slots:
 
     void totalsLine_data()
     {
-        QTest::addColumn<QStringList>("bar");
+        QTest::addColumn<QString>("bar");
         const QString cus = kCustomerField;
-        QTest::newRow("all") << QStringList{cus, "包含", "", "", "", ""};
-        QTest::newRow("one customer") << QStringList{cus, "等于", "李四", "", "", ""};
-        QTest::newRow("quantity above 1") << QStringList{cus, "包含", "", "数量  Num", "大于", "1"};
-        QTest::newRow("memo") << QStringList{kMemoField, "包含", "退", "", "", ""};
-        QTest::newRow("nothing") << QStringList{cus, "等于", "王五", "", "", ""};
+        QTest::newRow("all") << cus + "|包含||||";
+        QTest::newRow("one customer") << cus + "|等于|李四|||";
+        QTest::newRow("quantity above 1") << cus + "|包含||数量  Num|大于|1";
+        QTest::newRow("memo") << kMemoField + "|包含|退|||";
+        QTest::newRow("nothing") << cus + "|等于|王五|||";
     }
 
     // The 合计 line under the sales list holds the row count and the sums of
@@ -262,7 +254,7 @@ private slots:
     // lists, as SQL sums them; it follows a deletion from the list.
     void totalsLine()
     {
-        QFETCH(QStringList, bar);
+        QFETCH(QString, bar);
         const struct
         {
             int customer;
@@ -283,7 +275,7 @@ private slots:
                          .arg(sale.pay, 0, 'f', 2)
                          .arg(sale.paid, 0, 'f', 2)
                          .arg(store::sqlText(QString::fromUtf8(sale.memo))));
-        const FilterBar filter{bar.at(0), bar.at(1), bar.at(2), bar.at(3), bar.at(4), bar.at(5)};
+        const FilterBar filter = barOf(bar);
         const QDate day(2024, 7, 1);
         grid::Grid g;
         grid::TotalsLine line(&g, u"未收金额"_s);
@@ -347,26 +339,22 @@ private slots:
     void amountChain()
     {
         SaleDialog *dialog = ShowSaleDialog(0);
-        typeInto(dialog->box(1), u"4"_s);
-        QCOMPARE(amounts(dialog), (QStringList{"22.5", "4", "90", "90"}));
-        typeInto(dialog->box(3), u"50"_s);
-        QCOMPARE(amounts(dialog), (QStringList{"22.5", "4", "90", "50"}));
-        typeInto(dialog->box(4), u"急"_s);
-        QCOMPARE(dialog->box(3)->text(), u"50"_s);
-        typeInto(dialog->box(0), u"20"_s);
-        QCOMPARE(amounts(dialog), (QStringList{"20", "4", "80", "80"}));
-        // A typed receivable amount becomes the received amount as typed.
-        typeInto(dialog->box(2), u"75元"_s);
-        QCOMPARE(dialog->box(3)->text(), u"75元"_s);
-        typeInto(dialog->box(1), u"3kg"_s);
-        QCOMPARE(dialog->box(2)->text(), u"60"_s);
-        // Very small and very large amounts are written out in plain digits.
-        typeInto(dialog->box(0), u"0.00001"_s);
-        QCOMPARE(dialog->box(2)->text(), u"0.00003"_s);
-        typeInto(dialog->box(0), u"0.1"_s);
-        QCOMPARE(dialog->box(2)->text(), u"0.3"_s);
-        typeInto(dialog->box(0), u"400000000000000"_s);
-        QCOMPARE(dialog->box(2)->text(), u"1200000000000000"_s);
+        // The box typed into, the text, then price, quantity, receivable and
+        // received amount. A typed receivable amount becomes the received
+        // amount as typed; tiny and huge amounts are written in plain digits.
+        const QStringList steps
+                = QString::fromUtf8("1|4|22.5|4|90|90 3|50|22.5|4|90|50 4|急|22.5|4|90|50 "
+                                    "0|20|20|4|80|80 2|75元|20|4|75元|75元 1|3kg|20|3kg|60|60 "
+                                    "0|0.00001|0.00001|3kg|0.00003|0.00003 0|0.1|0.1|3kg|0.3|0.3 "
+                                    "0|400000000000000|400000000000000|3kg|1200000000000000|"
+                                    "1200000000000000")
+                          .split(u' ');
+        for (const QString &step : steps) {
+            QStringList parts = step.split(u'|');
+            const int box = parts.takeFirst().toInt();
+            typeInto(dialog->box(box), parts.takeFirst());
+            QCOMPARE(amounts(dialog), parts);
+        }
     }
 
     // Texts in number boxes store their leading number; the memo as typed; the
@@ -392,13 +380,8 @@ private slots:
         QCOMPARE(count(u"Sale"_s), 1);
         store::RecordSet rs;
         store::OpenQuery(rs, u"SELECT Num, Price, Pay, Pay1, AID, Memo, Dat FROM Sale"_s);
-        const QVariantList expected = {12.0,
-                                       22.5,
-                                       270.0,
-                                       0.0,
-                                       1,
-                                       u"O'Neil 要 100%"_s,
-                                       QDateTime(QDate(2024, 3, 5), QTime(0, 0))};
+        const QDateTime day(QDate(2024, 3, 5), QTime(0, 0));
+        const QVariantList expected = {12.0, 22.5, 270.0, 0.0, 1, u"O'Neil 要 100%"_s, day};
         for (int c = 0; c < expected.size(); ++c)
             QVERIFY2(rs.value(c) == expected.at(c), qPrintable(rs.value(c).toString()));
         QCOMPARE(store::GetVar(u"默认值_Acc"_s), u"00001|现金"_s);

@@ -46,6 +46,33 @@ qlonglong count(const QString &table, const QString &file = QString())
     return rs.isOpen() ? rs.value(0).toLongLong() : -1;
 }
 
+// The row counts of the tables named, separated by spaces.
+QString counts(const QString &tables)
+{
+    QStringList list;
+    for (const QString &table : tables.split(u' '))
+        list << QString::number(count(table));
+    return list.join(u' ');
+}
+
+// Numbers separated by spaces as a list.
+QVector<int> ints(const char *text)
+{
+    QVector<int> list;
+    for (const QString &n : QString::fromLatin1(text).split(u' ', Qt::SkipEmptyParts))
+        list << n.toInt();
+    return list;
+}
+
+// Boxes of the clear dialog with those ticked.
+QVector<bool> boxesTicked(const QVector<int> &ticked)
+{
+    QVector<bool> boxes(kClearBoxCount, false);
+    for (const int box : ticked)
+        boxes[box] = true;
+    return boxes;
+}
+
 using testsupport::exec;
 
 // The current set with masters and records: customers 1-3, products 1-3,
@@ -135,10 +162,6 @@ QVariant valueIn(const QString &path, const QString &sql)
     const QVariant value = db && rs.open(db, sql) && !rs.eof() ? rs.value(0) : QVariant();
     return value;
 }
-} // namespace
-
-namespace {
-
 // Makes a work file the way a run does that is then killed before it can
 // finish: in a process of its own, which ends leaving the file (and a
 // journal of it) behind.
@@ -212,10 +235,8 @@ private slots:
         QCOMPARE(filesIn(away.path()), QStringList());
     }
 
-    // A backup holds the set's latest commits, opens with the password, and
-    // replaces an older backup of the same name. The same backup imported twice
-    // gives two sets with equal names and different numbers; the set in use
-    // stays current; .QDB in capitals passes.
+    // A backup replaces an older one of the same name; imported twice it gives
+    // two sets of equal names and new numbers; the set in use stays current.
     void importTwiceGivesTwoSets()
     {
         QTemporaryDir away;
@@ -230,12 +251,10 @@ private slots:
         QCOMPARE(AccountSets.at(1).FileName, u"DATA00002.qdt"_s);
         QCOMPARE(AccountSets.at(2).FileName, u"DATA00003.qdt"_s);
         for (int i = 1; i <= 2; ++i) {
-            QCOMPARE(AccountSets.at(i).Name, u"主账"_s);
-            QCOMPARE(AccountSets.at(i).Company, u"示例公司"_s);
+            QCOMPARE(AccountSets.at(i).Name + AccountSets.at(i).Company, u"主账示例公司"_s);
             QCOMPARE(count(u"Sale"_s, AccountSets.at(i).FileName), 9);
         }
-        QCOMPARE(CurrentAccountFile, kSet);
-        QCOMPARE(CurrentAccountIndex, 0);
+        QVERIFY(CurrentAccountFile == kSet && CurrentAccountIndex == 0);
         // The user's file is left as it was: nothing was opened beside it.
         QCOMPARE(filesIn(away.path()), QStringList{"主账.QDB"});
         Registry::closeAll();
@@ -247,14 +266,11 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
-        const QString wrongType = u"文件类型错误！"_s;
-        QTest::newRow("wrong extension") << "extension" << wrongType;
-        QTest::newRow("0 bytes") << "empty" << wrongType;
-        QTest::newRow("folder") << "folder" << wrongType;
-        QTest::newRow("damaged page") << "damaged" << wrongType;
-        QTest::newRow("other password") << "password" << wrongType;
-        QTest::newRow("no account-set tables") << "foreign" << wrongType;
-        QTest::newRow("gone") << "missing" << u"找不到文件："_s;
+        // A wrong extension, 0 bytes, a folder, a damaged page, another
+        // password, no account-set tables, a file that is gone.
+        for (const char *kind : {"extension", "empty", "folder", "damaged", "password", "foreign"})
+            QTest::newRow(kind) << kind << u"文件类型错误！"_s;
+        QTest::newRow("missing") << "missing" << u"找不到文件："_s;
     }
 
     // A file that does not open as an account set with the password is refused
@@ -322,9 +338,8 @@ private slots:
                  kMaxAccountSetNumber + 1);
     }
 
-    // A disk that fills up during a backup leaves the old backup whole, during a
-    // compaction the original untouched and usable; no half-written or work file
-    // is left behind. (The kill test stops both half-way at many points.)
+    // A full disk during a backup leaves the old backup whole, during a
+    // compaction the original untouched; no half-written or work file stays.
     void fullDiskLeavesEverythingWhole()
     {
         for (int i = 0; i < 400; ++i)
@@ -358,10 +373,8 @@ private slots:
         QTest::newRow("the other program writing") << true;
     }
 
-    // While another of our programs has the set open (the window left running
-    // overnight), the backup still succeeds: it is one consistent moment of the
-    // set, complete by itself, with the other side's commits, and the other side
-    // goes on working undisturbed.
+    // While another of our programs holds the set, the backup is one whole
+    // moment of it with the other side's commits; the other side goes on.
     void backupWhileAnotherProgramHoldsTheSet()
     {
         QFETCH(bool, writing);
@@ -417,12 +430,9 @@ private slots:
         QCOMPARE(readFile(away.filePath(names.at(1))), bytes);
     }
 
-    // Work files hold a whole set with its passwords: they are made for the user
-    // alone, and what killed runs left of them (half-made compactions, imports,
-    // sets) goes at the next maintenance command and the next start; work files
-    // of runs still going, and files of other kinds, stay. What a work file
-    // becomes keeps the mode it had (a compacted set, a backup written over an
-    // older one); new sets get the usual mode.
+    // Work files are the user's alone; what killed runs left of them goes at
+    // the next maintenance command and start, those of live runs and other
+    // files stay. A compacted set keeps its mode; new sets get the usual one.
     void workFilesAreTheUsersAloneAndNotLeftAbout()
     {
         const QString killedCompaction = leftoverOfAKilledRun(file(kSet), "compact");
@@ -495,14 +505,16 @@ private slots:
         QTest::addColumn<QVector<int>>("clicked");
         QTest::addColumn<QVector<int>>("ticked");
         QTest::addColumn<QVector<int>>("locked");
-        QTest::newRow("sales alone") << QVector<int>{0} << QVector<int>{0} << QVector<int>{};
-        QTest::newRow("products") << QVector<int>{2} << QVector<int>{0, 1, 2} << QVector<int>{0, 1};
-        QTest::newRow("vendors") << QVector<int>{4} << QVector<int>{1, 4} << QVector<int>{1};
-        QTest::newRow("staff") << QVector<int>{5} << QVector<int>{0, 1, 5} << QVector<int>{0, 1};
-        QTest::newRow("fund accounts")
-                << QVector<int>{6} << QVector<int>{0, 1, 6} << QVector<int>{0, 1};
-        QTest::newRow("customers and vendors")
-                << QVector<int>{3, 4} << QVector<int>{0, 1, 3, 4} << QVector<int>{0, 1};
+        const auto row = [](const char *name, const char *clicked, const char *ticked,
+                            const char *locked) {
+            QTest::newRow(name) << ints(clicked) << ints(ticked) << ints(locked);
+        };
+        row("sales alone", "0", "0", "");
+        row("products", "2", "0 1 2", "0 1");
+        row("vendors", "4", "1 4", "1");
+        row("staff", "5", "0 1 5", "0 1");
+        row("fund accounts", "6", "0 1 6", "0 1");
+        row("customers and vendors", "3 4", "0 1 3 4", "0 1");
     }
 
     // The rules only ever tick, and a box stays locked while a ticked box
@@ -512,9 +524,7 @@ private slots:
         QFETCH(QVector<int>, clicked);
         QFETCH(QVector<int>, ticked);
         QFETCH(QVector<int>, locked);
-        QVector<bool> boxes(kClearBoxCount, false);
-        for (const int box : clicked)
-            boxes[box] = true;
+        QVector<bool> boxes = boxesTicked(clicked);
         applyClearRules(boxes);
         for (int i = 0; i < kClearBoxCount; ++i) {
             QCOMPARE(boxes.at(i), ticked.contains(i));
@@ -525,17 +535,13 @@ private slots:
     void clearing_data()
     {
         QTest::addColumn<QVector<int>>("clicked");
-        // Rows left afterwards: Sale, Pur, Pro, Cus, Vendor, Staff, Acc.
-        QTest::addColumn<QVector<int>>("left");
-        QTest::newRow("customers keep purchases")
-                << QVector<int>{3} << QVector<int>{0, 6, 3, 0, 2, 3, 2};
-        QTest::newRow("staff keep the logged-in member")
-                << QVector<int>{5} << QVector<int>{0, 0, 3, 3, 2, 1, 2};
-        QTest::newRow("fund accounts take the records")
-                << QVector<int>{6} << QVector<int>{0, 0, 3, 3, 2, 3, 0};
-        QTest::newRow("everything")
-                << QVector<int>{0, 1, 2, 3, 4, 5, 6} << QVector<int>{0, 0, 0, 0, 0, 1, 0};
-        QTest::newRow("nothing ticked") << QVector<int>{} << QVector<int>{9, 6, 3, 3, 2, 3, 2};
+        // Rows left afterwards in Sale, Pur, Pro, Cus, Vendor, Staff and Acc.
+        QTest::addColumn<QString>("left");
+        QTest::newRow("customers keep purchases") << ints("3") << "0 6 3 0 2 3 2";
+        QTest::newRow("staff keep the logged-in member") << ints("5") << "0 0 3 3 2 1 2";
+        QTest::newRow("fund accounts take the records") << ints("6") << "0 0 3 3 2 3 0";
+        QTest::newRow("everything") << ints("0 1 2 3 4 5 6") << "0 0 0 0 0 1 0";
+        QTest::newRow("nothing ticked") << ints("") << "9 6 3 3 2 3 2";
     }
 
     // Clearing runs the ticked boxes' statements with their rules and compacts
@@ -543,20 +549,14 @@ private slots:
     void clearing()
     {
         QFETCH(QVector<int>, clicked);
-        QFETCH(QVector<int>, left);
-        QVector<bool> boxes(kClearBoxCount, false);
-        for (const int box : clicked)
-            boxes[box] = true;
+        QFETCH(QString, left);
         int steps = 0;
-        const ClearResult result = ClearData(boxes, [&] { ++steps; });
+        const ClearResult result = ClearData(boxesTicked(clicked), [&] { ++steps; });
         QVERIFY2(result.cleared && result.compacted, qPrintable(result.error));
         QCOMPARE(steps, kClearBoxCount);
-        const QStringList tables = {"Sale", "Pur", "Pro", "Cus", "Vendor", "Staff", "Acc"};
-        for (int i = 0; i < tables.size(); ++i)
-            QCOMPARE(count(tables.at(i)), qlonglong(left.at(i)));
-        if (clicked.contains(ClearStaff)) {
+        QCOMPARE(counts(u"Sale Pur Pro Cus Vendor Staff Acc"_s), left);
+        if (clicked.contains(ClearStaff))
             QCOMPARE(LookupValue(u"Staff"_s, 1, u"1"_s, u"Name"_s).toString(), u"zunta"_s);
-        }
     }
 
     // A statement that fails undoes the ones before it; with nobody logged in
@@ -564,23 +564,12 @@ private slots:
     void clearingIsAllOrNothing()
     {
         exec(u"DROP TABLE Vendor"_s);
-        QVector<bool> boxes(kClearBoxCount, false);
-        boxes[ClearCustomers] = true;
-        boxes[ClearVendors] = true;
-        ClearResult result = ClearData(boxes);
-        QVERIFY(!result.cleared);
-        QVERIFY(!result.error.isEmpty());
-        QCOMPARE(count(u"Sale"_s), 9);
-        QCOMPARE(count(u"Pur"_s), 6);
-        QCOMPARE(count(u"Cus"_s), 3);
-
+        ClearResult result = ClearData(boxesTicked({ClearCustomers, ClearVendors}));
+        QVERIFY(!result.cleared && !result.error.isEmpty());
+        QCOMPARE(counts(u"Sale Pur Cus"_s), u"9 6 3"_s);
         CurrentUser.clear();
-        boxes.fill(false);
-        boxes[ClearStaff] = true;
-        result = ClearData(boxes);
-        QVERIFY(!result.cleared);
-        QCOMPARE(count(u"Staff"_s), 3);
-        QCOMPARE(count(u"Sale"_s), 9);
+        QVERIFY(!ClearData(boxesTicked({ClearStaff})).cleared);
+        QCOMPARE(counts(u"Staff Sale"_s), u"3 9"_s);
     }
 
     // Only business data counts as a change: settings, scratch tables and

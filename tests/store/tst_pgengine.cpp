@@ -74,20 +74,18 @@ private slots:
     {
         QTest::addColumn<QString>("info");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("remote")
-                << "host=db.shop.lan dbname=korvo"
-                << "host=db.shop.lan dbname=korvo connect_timeout=10 sslmode=require";
-        QTest::newRow("one of two remote")
-                << "host=localhost,10.0.0.2 connect_timeout=3"
-                << "host=localhost,10.0.0.2 connect_timeout=3 sslmode=require";
-        QTest::newRow("socket") << "host=/run/postgresql dbname=k"
-                                << "host=/run/postgresql dbname=k connect_timeout=10";
-        QTest::newRow("loopback") << "host=127.0.0.1"
-                                  << "host=127.0.0.1 connect_timeout=10";
-        QTest::newRow("own choice") << "host=db sslmode=disable"
-                                    << "host=db sslmode=disable connect_timeout=10";
-        QTest::newRow("not a connection string") << "host='db"
-                                                 << "";
+        const auto row = [](const char *name, const char *info, const char *expected) {
+            QTest::newRow(name) << QString::fromLatin1(info) << QString::fromLatin1(expected);
+        };
+        row("remote", "host=db.shop.lan dbname=korvo",
+            "host=db.shop.lan dbname=korvo connect_timeout=10 sslmode=require");
+        row("one of two remote", "host=localhost,10.0.0.2 connect_timeout=3",
+            "host=localhost,10.0.0.2 connect_timeout=3 sslmode=require");
+        row("socket", "host=/run/postgresql dbname=k",
+            "host=/run/postgresql dbname=k connect_timeout=10");
+        row("loopback", "host=127.0.0.1", "host=127.0.0.1 connect_timeout=10");
+        row("own choice", "host=db sslmode=disable", "host=db sslmode=disable connect_timeout=10");
+        row("not a connection string", "host='db", "");
     }
 
     void defaultTls()
