@@ -201,10 +201,8 @@ std::tuple<QPointer<QWidget>, QPushButton *, QWidget *> openForWalk(const QStrin
     return {d, d->button(0), d->idBox()};
 }
 
-// The controls of dialog Tab should visit: every one that takes Tab, in
-// reading order (row by row, by the middle of each, left to right), last
-// at the end. The parts of a control (a combo box's line, a
-// grid's frozen view) are not controls of their own.
+// The controls Tab should visit, in reading order with last at the end; the
+// parts of a control (a combo box's line, a grid's frozen view) do not count.
 QStringList readingOrder(QWidget *dialog, QWidget *last)
 {
     QList<QWidget *> controls;
@@ -329,10 +327,8 @@ private slots:
         QTest::newRow("accounts") << "Acc" << kAccountListTab << "1" << 4;
     }
 
-    // Every box keeps exactly what was typed: quotes, %, only spaces, texts
-    // longer than a line edit holds by default; opened and saved again
-    // unchanged, nothing is cut or altered. Saving reloads the list only while
-    // it shows.
+    // Every box keeps exactly what was typed (quotes, %, spaces, long texts),
+    // also saved again unchanged; saving reloads the list only while it shows.
     void textsStoredExactly()
     {
         QFETCH(QString, table);
@@ -363,10 +359,8 @@ private slots:
         QCOMPARE(count(table), 1);
     }
 
-    // Fields defined in boxes 0 and 2 give the product dialog one more row with
-    // two boxes bound to P0 and P2, and the list the columns 颜色 and 产地
-    // between 单位 and 备注; a cleared definition hides its column, the values
-    // stay and come back with the definition.
+    // Fields 0 and 2 give the dialog two boxes bound to P0 and P2 and the list
+    // two columns; a cleared definition hides its column, the values stay.
     void customFields()
     {
         QCOMPARE(openDialog(u"Pro"_s, 0).second.size(), 4);
@@ -447,11 +441,9 @@ private slots:
         QTest::newRow("Acc") << "Acc" << QStringList{"r1", "r5"} << QStringList{"r1", "r5"};
     }
 
-    // Deleting the first two of three records, selected from the second row up
-    // to the first, removes them with exactly the sales and purchases that
-    // point to them through their own key; records that point to other masters
-    // of the same numbers stay. No, or a selection on the title row, deletes
-    // nothing.
+    // Deleting two of three records (selected upwards) takes exactly the sales
+    // and purchases pointing to them by their own key; No, or a selection on
+    // the title row, deletes nothing.
     void deleteWithDependents()
     {
         QFETCH(QString, table);
@@ -586,10 +578,8 @@ private slots:
         QTest::newRow("merge") << "merge" << 0;
     }
 
-    // A window left open while another account set was opened, whose rows of
-    // the same numbers are others, or over a logout (the right that opened it is
-    // gone), says so on 确定 and closes: nothing is stored in either set, neither
-    // the record nor a remembered default.
+    // A window left open while another set was opened, or over a logout, says
+    // so on 确定 and closes: nothing is stored in either set.
     void otherAccountSetOpened()
     {
         QFETCH(QString, window);
@@ -626,11 +616,8 @@ private slots:
         }
     }
 
-    // Every dialog opens with the focus in its first box that takes typing, Tab
-    // walks the controls as they are laid out (no typed value can land on a
-    // button before the last box), 确定 is the default button and Esc closes
-    // without storing. Typing a product with own fields by keys alone:
-    // customFields stores what lands in the boxes this walk reaches.
+    // Every dialog opens with the focus in its first box, Tab walks the
+    // controls as laid out, 确定 is the default and Esc closes storing nothing.
     void keyboardWalk_data()
     {
         QTest::addColumn<QString>("dialog");

@@ -125,11 +125,8 @@ private slots:
         QTest::newRow("staff") << "Staff" << true << true;
     }
 
-    // Merging 丁 and 乙 into 甲, with 甲 marked among them too: the records of
-    // 丁 and 乙 point to 甲 in exactly the tables the target is on (customers
-    // never touch purchases, vendors never sales), no other field or table
-    // changes, 丁 and 乙 are deleted and 甲 and 丙 stay, also when the
-    // logged-in staff member has 丁's number.
+    // Merging 丁 and 乙 into 甲 (marked too) moves exactly their key in the
+    // tables the target is on, deletes 丁 and 乙, and changes nothing else.
     void mergeMovesOnlyItsKey()
     {
         QFETCH(QString, table);
@@ -199,10 +196,8 @@ private slots:
         QCOMPARE(everything(), before);
     }
 
-    // Driving the product window with the mouse: both grids list the products
-    // by name; confirming without a complete choice tells the user and changes
-    // nothing; the second grid takes one mark; 甲 ticked in both grids is kept
-    // while 乙 merges into it, the visible list reloads and the window closes.
+    // The product window by mouse: an incomplete choice is refused, the second
+    // grid takes one mark, 乙 merges into 甲, the list reloads and it closes.
     void windowMerge()
     {
         QVERIFY(!ShowMergeWindow(5));

@@ -108,12 +108,9 @@ private slots:
         QCOMPARE(store::GetVar(u"最近用户名"_s), u"zunta"_s);
     }
 
-    // Logins match name and password exactly, letter case included, and refuse
-    // quotes before any query: a quote must never reach the statement, not even
-    // to make it true. The catch-all salesman 其他 has no password to match.
-    // A refused login says why and keeps the window and its texts; closing it
-    // then remembers the typed name for the next opening, which also names the
-    // account set in use (from the list, else from the set's own parameters).
+    // Logins match name and password exactly and refuse quotes before any
+    // query; 其他 has no password. A refused login keeps the window; closing it
+    // remembers the typed name, and the window names the set in use.
     void refusedLoginRemembersName()
     {
         store::SetVar(u"套账名称"_s, u"参数里的名称"_s);
@@ -174,10 +171,8 @@ private slots:
         dialog->close();
     }
 
-    // Quotes typed or pasted into the password boxes are dropped where they
-    // stand. The window refuses mismatches, empty passwords and a wrong current
-    // password (saying so and staying open); a good change closes it and the
-    // new password logs in.
+    // Quotes typed or pasted into the password boxes are dropped. Mismatches,
+    // empty and wrong current passwords are refused; the new password logs in.
     void passwordChecks()
     {
         logInAsZunta();
@@ -286,11 +281,8 @@ private slots:
         QCOMPARE(sids("Pur").last(), made);
     }
 
-    // A new member sees the whole tree unmarked; marking 销售数据删除 alone also
-    // marks 销售数据查看 and saving stores both, reloading the staff list when it
-    // is showing. Clicks toggle rows and whole areas; the top row and the 设定
-    // title mark or clear all 57 rows, and cleared the empty string is stored;
-    // all 49 rights are shown with √ everywhere and stored as 所有权限.
+    // Marking 销售数据删除 also marks 销售数据查看; clicks toggle rows and areas,
+    // the top row and title all 57 rows; all 49 rights are stored as 所有权限.
     void treeClicks()
     {
         logInAsZunta();
@@ -403,10 +395,8 @@ private slots:
         QCOMPARE(count(u"Staff"_s), before + 1 + (newMember && !after.isNull() ? 1 : 0));
     }
 
-    // The logged-in user cannot change their own rights, but can edit and save
-    // the rest of their record, which keeps the rights. Clicking rows of the
-    // tree marks only rights the user holds: 所有权限 by a user with two staff
-    // rights marks just those two, and says why.
+    // The logged-in user cannot change their own rights but can save the rest
+    // of their record; clicks mark only rights the user holds, and say why.
     void treeKeepsToOwnRights()
     {
         logInAsZunta();

@@ -357,10 +357,8 @@ private slots:
         }
     }
 
-    // Texts in number boxes store their leading number; the memo as typed; the
-    // choices become the next sale's defaults; the sales list reloads (a write
-    // the database refuses: tst_masters::savingRefused). A sale that takes the
-    // stock below zero is saved only when the user says so.
+    // Number boxes store their leading number, the memo as typed, the choices
+    // become defaults; a sale taking the stock below zero asks first.
     void savingText()
     {
         QPointer<SaleDialog> dialog = ShowSaleDialog(0);
@@ -444,10 +442,8 @@ private slots:
 
     void shortcutsKeepHintsTrue_data()
     {
-        // Purchase or sale, the list whose 添加 is pressed, the entry chosen in
-        // list "chosenList" before, the texts typed into the new record's boxes
-        // (none: the dialog is cancelled), then the entry each of the lists 0
-        // and 1 shows afterwards, the entry the pressed list shows, and the
+        // The list whose 添加 is pressed, the entry chosen before, the texts
+        // typed (none: cancelled), then what the pressed list shows and the
         // price box's text and tooltip (sales: the price; purchases: the hint).
         QTest::addColumn<bool>("purchase");
         QTest::addColumn<int>("list");
@@ -478,10 +474,8 @@ private slots:
             "此产品该供应商上次供货价：27");
     }
 
-    // After a 添加 shortcut the pressed list shows the new record (or, when
-    // nothing was added, what it showed before), and the price, its hint and
-    // the tooltips belong to the entries the lists show: 确定 never stores the
-    // price of a customer or vendor no longer shown.
+    // After a 添加 shortcut the list shows the new record (or what it showed),
+    // and the price and hints belong to the entries shown.
     void shortcutsKeepHintsTrue()
     {
         QFETCH(bool, purchase);

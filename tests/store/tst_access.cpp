@@ -112,10 +112,8 @@ private slots:
         QCOMPARE(LookupWhere(u"Pro"_s, u"ID=1"_s, u"Name"_s, file), QVariant(QString()));
         QCOMPARE(m_prompts->messages, QStringList());
 
-        // The failing file is current: the same calls show the messages. A set
-        // that does not open is reported once, however many operations follow
-        // (a start-up or an exit runs dozens); a statement that fails on a set
-        // that opens is reported each time.
+        // The failing file current: a set that does not open is reported once,
+        // a failing statement on a set that opens each time.
         CurrentAccountFile = file;
         QCOMPARE(OpenConn(conn), connects);
         QStringList expected;
@@ -243,13 +241,9 @@ private slots:
         }
     }
 
-    // Compaction replaces the file only by a checked copy that opens with the
-    // password and holds the same rows, indexes and next IDs; a file that does
-    // not open, or that a caller still holds, stays as it was. The safety copy
-    // holds every password of the set: it is taken in a private folder and is
-    // gone afterwards, whether the compaction succeeded or failed; files placed
-    // in the temporary folder under the old fixed names neither block it nor
-    // are touched.
+    // Compaction replaces the file only by a checked copy with the same rows,
+    // indexes and next IDs; a file that does not open or is held stays. The
+    // safety copy is private and gone afterwards; old fixed names do not block.
     void compactKeepsDataAndPassword()
     {
         QTemporaryDir temp;

@@ -198,10 +198,8 @@ private slots:
         QCOMPARE(testsupport::readFile(file(u"data00004.QDT"_s)), QByteArray("keep"));
     }
 
-    // Deleting keeps the current set current: a set listed before it moves the
-    // position down, one after it leaves it alone; the current set itself is
-    // refused; No leaves everything. A file that vanished is dropped from the
-    // list, one that cannot be removed stays listed; the user is told either way.
+    // Deleting keeps the current set current and refuses it; No leaves all. A
+    // vanished file leaves the list, one that cannot be removed stays; both told.
     void deleting()
     {
         createSets({"A", "B", "C", "D", "E"});
@@ -267,9 +265,8 @@ private slots:
         QCOMPARE(ReadAccountSetInfo(accountSetFileName(1)).Company, u"乙公司"_s);
     }
 
-    // A set is its file with its log: a crash's log is copied with the file
-    // (folded in first, the copy never replacing a file), deleted with it, and keeps its number
-    // taken while it exists alone, so a new set never replays another set's data.
+    // A crash's log is copied with the file, deleted with it, and keeps its
+    // number taken while alone, so a new set never replays another set's data.
     void aSetIsItsFileWithItsLog()
     {
         createSets({"A", "B"});
@@ -329,10 +326,8 @@ private slots:
         Registry::close(a);
         QCOMPARE(sidecarsOf(a), QStringList());
 
-        // While someone still holds the connection the log stays (and tells
-        // compaction that the set is in use; a copy is then read in one read
-        // transaction and holds every commit); the last holder to let go folds
-        // it back.
+        // While someone still holds the connection the log stays; the last
+        // holder to let go folds it back.
         const QString b = file(accountSetFileName(2));
         DatabasePtr held = Registry::open(b);
         QVERIFY(held->exec(u"INSERT INTO Cus (Name) VALUES ('甲')"_s));
@@ -395,11 +390,8 @@ private slots:
         QTest::newRow("old log of the set, beside an older copy") << true;
     }
 
-    // A log beside a set that is not the set's own (another set's log moved
-    // there, or a log a killed run left before the user put back an older copy
-    // of the file) is never replayed into it: the set keeps its own rows and
-    // stays sound, the log is kept under a name that says it did not fit, and
-    // the user is told once.
+    // A log beside a set that is not its own (another set's, or older than a
+    // copy put back) is never replayed: it is set aside and the user told once.
     void aForeignLogIsSetAsideNotReplayed()
     {
         QFETCH(bool, ownOldLog);
@@ -633,10 +625,8 @@ private slots:
         QVERIFY(!ReadAccountSetInfo(accountSetFileName(2)).Damaged);
     }
 
-    // Files that do not open as account sets (noise, an empty file, another
-    // program's database) are listed as damaged, without name or company, are
-    // never made current, and nobody is shown an error box for them; the others
-    // still load and start-up picks the latest one that opens.
+    // Files that do not open as sets are listed as damaged, never made current,
+    // without a message; start-up picks the latest set that opens.
     void damagedSetsAreMarkedAndPassedOver()
     {
         QCOMPARE(CreateAccountSet(u"甲公司"_s, u"甲账"_s), 0);

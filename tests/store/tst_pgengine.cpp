@@ -323,10 +323,8 @@ private slots:
         QCOMPARE(accounts(), QStringList({"现金", "银行"}));
     }
 
-    // Rows added and changed through a record set are written back by their key
-    // (ID; Var for the parameters) and read back as the server keeps them. A save
-    // of a row another connection changed or deleted since it was read writes
-    // nothing and says so.
+    // Rows added and changed through a record set are written back by their
+    // key; a row another connection changed since it was read is not written.
     void editsWriteBackByKey()
     {
         QString error;
