@@ -24,6 +24,16 @@ QStringList texts(const QVector<DaySum> &rows, bool byAmount)
                           + (byAmount ? amountText(row.sum) : quantityText(row.sum));
     return result;
 }
+
+QStringList periodTexts(Grouping grouping, const QVector<DaySum> &sums, bool byAmount)
+{
+    return texts(periodRows(grouping, sums, byAmount), byAmount);
+}
+
+QStringList stockTexts(const char *start, const QVector<DaySum> &sums)
+{
+    return texts(stockRows(day(start), sums), false);
+}
 } // namespace
 
 class TestPeriods : public QObject
@@ -70,19 +80,17 @@ private slots:
     void periodWalk()
     {
         // Returns netting out the last period: it is not shown.
-        QCOMPARE(texts(periodRows(Grouping::Day,
-                                  {{day("2024-03-04"), 5},
-                                   {day("2024-03-05"), 0.1},
-                                   {day("2024-03-05"), 0.2},
-                                   {day("2024-03-05"), -0.3}},
-                                  false),
-                       false),
+        QCOMPARE(periodTexts(Grouping::Day,
+                             {{day("2024-03-04"), 5},
+                              {day("2024-03-05"), 0.1},
+                              {day("2024-03-05"), 0.2},
+                              {day("2024-03-05"), -0.3}},
+                             false),
                  QStringList({"2024-03-04=5"}));
         // More than 100 empty days: one row of 0 for the stretch, and the next
         // sale under its own day; exactly 100 are all shown.
-        QCOMPARE(texts(periodRows(Grouping::Day, {{day("2006-01-01"), 1}, {day("2007-01-01"), 777}},
-                                  true),
-                       true),
+        QCOMPARE(periodTexts(Grouping::Day, {{day("2006-01-01"), 1}, {day("2007-01-01"), 777}},
+                             true),
                  QStringList({"2006-01-01=1.00", "2006-01-02=0.00", "2007-01-01=777.00"}));
         const QVector<DaySum> hundred
                 = periodRows(Grouping::Day, {{day("2024-01-01"), 1}, {day("2024-04-11"), 2}}, true);
@@ -90,10 +98,9 @@ private slots:
         QCOMPARE(hundred.at(100).day, day("2024-04-10"));
         QCOMPARE(hundred.last().day, day("2024-04-11"));
         // Weeks across ten years: the sale stays in its own week.
-        const QVector<DaySum> weeks = periodRows(
-                Grouping::Week, {{day("2000-01-05"), 3}, {day("2010-03-10"), 4}}, true);
-        QCOMPARE(texts(weeks, true),
-                 QStringList({"2000-01-03=3.00", "2000-01-10=0.00", "2010-03-08=4.00"}));
+        QCOMPARE(
+                periodTexts(Grouping::Week, {{day("2000-01-05"), 3}, {day("2010-03-10"), 4}}, true),
+                QStringList({"2000-01-03=3.00", "2000-01-10=0.00", "2010-03-08=4.00"}));
         QVERIFY(periodRows(Grouping::Year, {}, true).isEmpty());
     }
 
@@ -102,24 +109,21 @@ private slots:
     // with fractional quantities.
     void stockWalk()
     {
-        QCOMPARE(texts(stockRows(day("2024-03-01"),
-                                 {{day("2024-02-28"), 3}, {day("2024-03-03"), -1}}),
-                       false),
+        QCOMPARE(stockTexts("2024-03-01", {{day("2024-02-28"), 3}, {day("2024-03-03"), -1}}),
                  QStringList({"2024-03-01=3", "2024-03-02=3", "2024-03-03=2"}));
         // Half a kilogram bought each day: the stock grows by half a kilogram.
         QVector<DaySum> halves;
         for (int i = 0; i < 4; ++i)
             halves.append({day("2024-05-01").addDays(i), 0.5});
-        QCOMPARE(texts(stockRows(day("2024-05-01"), halves), false),
+        QCOMPARE(stockTexts("2024-05-01", halves),
                  QStringList({"2024-05-01=0.5", "2024-05-02=1", "2024-05-03=1.5", "2024-05-04=2"}));
         // No movement at all: nothing to show.
         QVERIFY(stockRows(day("2024-05-01"), {}).isEmpty());
         // More than 1,000 days without movement: one row for the stretch, and
         // the next purchase on its own day.
-        QCOMPARE(texts(stockRows(day("2000-01-01"), {{day("2000-01-01"), 1},
-                                                     {day("2000-01-02"), 1},
-                                                     {day("2010-01-01"), 5}}),
-                       false),
+        QCOMPARE(stockTexts(
+                         "2000-01-01",
+                         {{day("2000-01-01"), 1}, {day("2000-01-02"), 1}, {day("2010-01-01"), 5}}),
                  QStringList({"2000-01-01=1", "2000-01-02=2", "2010-01-01=7"}));
     }
 
