@@ -166,14 +166,12 @@ private slots:
     void refusedMerges()
     {
         const QStringList before = everything();
-        MergeResult result = ReplaceName(u"Pro"_s, {2}, 2);
-        QCOMPARE(int(result.outcome), int(MergeResult::Outcome::NothingToMerge));
-        result = ReplaceName(u"Pro"_s, {1, 3}, 99);
-        QCOMPARE(int(result.outcome), int(MergeResult::Outcome::KeptMissing));
-        result = ReplaceName(u"Sale"_s, {1, 3}, 2);
-        QCOMPARE(int(result.outcome), int(MergeResult::Outcome::Failed));
+        using Outcome = MergeResult::Outcome;
+        QCOMPARE(int(ReplaceName(u"Pro"_s, {2}, 2).outcome), int(Outcome::NothingToMerge));
+        QCOMPARE(int(ReplaceName(u"Pro"_s, {1, 3}, 99).outcome), int(Outcome::KeptMissing));
+        QCOMPARE(int(ReplaceName(u"Sale"_s, {1, 3}, 2).outcome), int(Outcome::Failed));
         store::CurrentUserID = 2; // zunta
-        result = ReplaceName(u"Staff"_s, {2}, 4);
+        const MergeResult result = ReplaceName(u"Staff"_s, {2}, 4);
         QCOMPARE(int(result.outcome), int(MergeResult::Outcome::NothingToMerge));
         QCOMPARE(result.keptBack, QVector<qint64>{2});
         QCOMPARE(everything(), before);

@@ -90,9 +90,8 @@ private Q_SLOTS:
         QCOMPARE(totalOpen(open), qint64(14000)); // 30 + 100 + 10.00
 
         using Outcome = SettlementResult::Outcome;
-        QCOMPARE(pay(kind, u"0"_s).outcome, Outcome::NotPositive);
-        QCOMPARE(pay(kind, u"-5"_s).outcome, Outcome::NotPositive);
-        QCOMPARE(pay(kind, u"0.004"_s).outcome, Outcome::NotPositive);
+        for (const char *amount : {"0", "-5", "0.004"})
+            QCOMPARE(pay(kind, QLatin1String(amount)).outcome, Outcome::NotPositive);
         QCOMPARE(pay(kind, u"140.01"_s).outcome, Outcome::AboveOwed);
         QCOMPARE(pay(kind, u"10"_s, 9).outcome, Outcome::PartnerMissing);
         QCOMPARE(pay(kind, u"10"_s, 1, 9).outcome, Outcome::AccountMissing);
@@ -161,9 +160,8 @@ private Q_SLOTS:
         grid.setRowSel(row);
         m_set->prompts.answers = {true};
         DeleteSelectedCustomers(grid);
-        QCOMPARE(testsupport::countRows(u"Sale"_s), 0);
-        QCOMPARE(testsupport::countRows(u"Rcv"_s), 0);
-        QCOMPARE(testsupport::countRows(u"RcvLine"_s), 0);
+        for (const char *table : {"Sale", "Rcv", "RcvLine"})
+            QCOMPARE(testsupport::countRows(QLatin1String(table)), 0);
         QCOMPARE(testsupport::countRows(u"Cus"_s), 1);
     }
 
