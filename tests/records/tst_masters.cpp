@@ -524,16 +524,13 @@ private slots:
         QTest::addColumn<QString>("window");
         QTest::addColumn<int>("id");
         QTest::addColumn<int>("tab"); // the list of its records
-        const QList<std::pair<const char *, int>> windows = {{"Sale", 0},
-                                                             {"Pur", 1},
-                                                             {"Pro", kProductListTab},
-                                                             {"Cus", kCustomerListTab},
-                                                             {"Vendor", kVendorListTab},
-                                                             {"Acc", kAccountListTab},
-                                                             {"Staff", 7}};
-        for (const auto &[window, tab] : windows)
-            for (const int id : {0, tab == 7 ? 3 : 1}) // staff 1 and 2: 其他 and zunta
-                QTest::addRow("%s %d", window, id) << QString::fromLatin1(window) << id << tab;
+        const char *windows[] = {"Sale", "Pur", "Pro", "Cus", "Vendor", "Acc", "Staff"};
+        const int tabs[]
+                = {0, 1, kProductListTab, kCustomerListTab, kVendorListTab, kAccountListTab, 7};
+        for (int w = 0; w < 7; ++w)
+            for (const int id : {0, tabs[w] == 7 ? 3 : 1}) // staff 1 and 2: 其他 and zunta
+                QTest::addRow("%s %d", windows[w], id)
+                        << QString::fromLatin1(windows[w]) << id << tabs[w];
     }
 
     // A write the database refuses, for a new record or an edited one, says so
