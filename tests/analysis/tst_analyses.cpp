@@ -98,8 +98,8 @@ private slots:
         QVERIFY(store::MakeAccountSetCurrent(0));
         store::CurrentUserID = 2;
         store::CurrentUser = u"zunta"_s;
-        exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (7, '钢管'), (8, '角钢'), "
-                            "(9, 'O''Neil扳手')"));
+        exec(u"INSERT INTO Pro (ID, Name) VALUES (7, '钢管'), (8, '角钢'), "
+             "(9, 'O''Neil扳手')"_s);
         exec(u"INSERT INTO Cus (ID, Name) VALUES (1, '张三'), (2, '李四'), (3, '王五')"_s);
         m_grid = std::make_unique<grid::Grid>();
     }
@@ -251,8 +251,8 @@ private slots:
         trade("Sale", "2024-06-01", 7, 1, 1000, 1); // the day after the range
         runCustomers(*m_grid, "2024-05-01", "2024-05-31", 0);
         QCOMPARE(rows(*m_grid), QStringList({"李四=400.00", "张三=190.00", "王五=10.00"}));
-        QCOMPARE(m_grid->tag(), QStringLiteral("甲公司客户数据分析\r\n分析：zunta "
-                                               "日期：2024-05-01至2024-05-31 分析内容：交易金额"));
+        QCOMPARE(m_grid->tag(), u"甲公司客户数据分析\r\n分析：zunta "
+                                "日期：2024-05-01至2024-05-31 分析内容：交易金额"_s);
         runCustomers(*m_grid, "2024-05-01", "2024-05-31", 1);
         QCOMPARE(rows(*m_grid), QStringList({"李四=10", "张三=5", "王五=0"}));
         const ChartData chart = runCustomers(*m_grid, "2024-05-01", "2024-05-31", 2);
@@ -293,8 +293,8 @@ private slots:
         QCOMPARE(rows(*m_grid),
                  QStringList({"角钢=75.00", "螺母=72.00", "钢管=58.00", "O'Neil扳手=17.50",
                               "注：1 种产品没有进货记录，其利润未扣成本="}));
-        QCOMPARE(m_grid->tag(), QStringLiteral("甲公司利润分析\r\n分析：zunta "
-                                               "日期：2024-03-01至2024-03-31 分析内容：利润"));
+        QCOMPARE(m_grid->tag(), u"甲公司利润分析\r\n分析：zunta "
+                                "日期：2024-03-01至2024-03-31 分析内容：利润"_s);
         QCOMPARE(chart.labels, QStringList({"角钢", "螺母", "钢管", "O'Neil扳手"}));
         // The scratch tables keep the profit per product for checking.
         QCOMPARE(store::LookupWhere(u"T_AnaAll"_s, u"PID=7"_s, u"Pay"_s).toDouble(), 58.0);
@@ -360,9 +360,8 @@ private slots:
 
         // Payables the same way; a start day leaves out what is older.
         exec(u"INSERT INTO Vendor (ID, Name) VALUES (1, '钢厂')"_s);
-        exec(QStringLiteral(
-                "INSERT INTO Pur (Dat, VID, Pay, Pay1) VALUES ('2024-06-01', 1, 99, 0), "
-                "('2024-01-01', 1, 1, 0)"));
+        exec(u"INSERT INTO Pur (Dat, VID, Pay, Pay1) VALUES ('2024-06-01', 1, 99, 0), "
+             "('2024-01-01', 1, 1, 0)"_s);
         start = day("2024-02-01");
         AnalyseBalances(*m_grid, true, start, end);
         QCOMPARE(m_grid->textMatrix(m_grid->fixedRows(), 4), u"99.00"_s);
@@ -391,8 +390,8 @@ private slots:
         exec(u"DROP INDEX Pur_PID_Dat"_s);
         auto indexes = [] {
             store::RecordSet rs;
-            store::OpenQuery(rs, QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' "
-                                                "AND name LIKE '%PID_Dat'"));
+            store::OpenQuery(rs, u"SELECT name FROM sqlite_master WHERE type='index' "
+                                 "AND name LIKE '%PID_Dat'"_s);
             return rs.recordCount();
         };
         QCOMPARE(indexes(), 0);

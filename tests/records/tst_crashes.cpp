@@ -101,9 +101,8 @@ QStringList customersWithSales(int customers, int salesEach)
     for (int c = 1; c <= customers; ++c) {
         rows << u"INSERT INTO Cus (ID, Name) VALUES (%1, '客户%1')"_s.arg(c);
         for (int s = 0; s < salesEach; ++s)
-            rows << QStringLiteral("INSERT INTO Sale (Dat, PID, CID, Num, Pay) VALUES "
-                                   "(#2024-01-02#, 1, %1, 1, 10)")
-                            .arg(c);
+            rows << u"INSERT INTO Sale (Dat, PID, CID, Num, Pay) VALUES "
+                    "(#2024-01-02#, 1, %1, 1, 10)"_s.arg(c);
     }
     return rows;
 }
@@ -134,11 +133,10 @@ CrashCase addingSales()
             [](QString *why) {
                 const int rows = count(u"SELECT Count(*) FROM Sale"_s);
                 // Each sale whole: IDs 1..rows, every field as written.
-                const int whole = count(
-                        QStringLiteral("SELECT Count(*) FROM Sale WHERE CID=ID AND Num=ID AND "
-                                       "Pay=2.5*ID AND "
-                                       "Memo='销售'||ID AND Dat='2024-03-01 09:00:00' AND ID<=")
-                        + QString::number(rows));
+                const int whole = count(u"SELECT Count(*) FROM Sale WHERE CID=ID AND Num=ID AND "
+                                        "Pay=2.5*ID AND "
+                                        "Memo='销售'||ID AND Dat='2024-03-01 09:00:00' AND ID<="_s
+                                        + QString::number(rows));
                 if (rows < 0 || whole != rows) {
                     *why = u"%1 rows, %2 whole"_s.arg(rows).arg(whole);
                     return State::Broken;
@@ -277,8 +275,8 @@ const QString kBackup = u"backup.qdb"_s;
 void largeSet()
 {
     makeSet();
-    const QString rows = QStringLiteral(
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) ");
+    const QString rows
+            = u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "_s;
     store::Connection conn;
     store::OpenConn(conn);
     for (const QString &sql :

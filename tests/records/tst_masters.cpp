@@ -142,9 +142,8 @@ void fillMastersAndTrades()
                           table[0] == 'S' ? u"00003|甲"_s : u"00001|甲"_s);
         }
     for (const char *trade : {"Sale (Dat, PID, CID", "Pur (Dat, PID, VID"})
-        exec(QStringLiteral("INSERT INTO %1, AID, SID, Price, Num) VALUES "
-                            "(#2024-03-05#, 1, 1, 1, 3, 10, 1)")
-                     .arg(QLatin1String(trade)));
+        exec(u"INSERT INTO %1, AID, SID, Price, Num) VALUES "
+             "(#2024-03-05#, 1, 1, 1, 3, 10, 1)"_s.arg(QLatin1String(trade)));
 }
 
 // Defines custom fields through the field dialog, as the user does.
@@ -404,9 +403,8 @@ private slots:
         defineFields({{0, u"颜色"_s}, {3, u"规格"_s}});
         const QStringList before = productFieldNames();
         const int reloads = m.host.reloads;
-        exec(QStringLiteral(
-                "CREATE TRIGGER refuse BEFORE INSERT ON 参数 WHEN NEW.Var='产品定义_P5' "
-                "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        exec(u"CREATE TRIGGER refuse BEFORE INSERT ON 参数 WHEN NEW.Var='产品定义_P5' "
+             "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s);
 
         QPointer<ProductFieldsDialog> dialog = showProductFieldsDialog();
         dialog->box(0)->setText(u"色号"_s);
@@ -544,9 +542,8 @@ private slots:
         fillMastersAndTrades();
         const QStringList before = snapshot();
         for (const char *when : {"INSERT", "UPDATE"})
-            exec(QStringLiteral("CREATE TRIGGER refuse%1 BEFORE %1 ON %2 "
-                                "BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                         .arg(QLatin1String(when), window));
+            exec(u"CREATE TRIGGER refuse%1 BEFORE %1 ON %2 "
+                 "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(QLatin1String(when), window));
         store::CurrentRights = kAllRights;
         store::CurrentUserID = 2;
         store::CurrentUser = u"zunta"_s;

@@ -104,8 +104,8 @@ private slots:
             const int a = 1 + i % 4;
             const int b = 1 + (i / 4) % 4;
             const int staff = 1 + (i * 3) % 6;
-            const QString sql = QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Num, Memo) "
-                                               "VALUES (#2024-03-01#, %3, %4, %5, %6, %7, '%8')");
+            const QString sql = u"INSERT INTO %1 (Dat, PID, %2, AID, SID, Num, Memo) "
+                                "VALUES (#2024-03-01#, %3, %4, %5, %6, %7, '%8')"_s;
             exec(fill(sql, "Sale", "CID", a, b, 1 + (a + b) % 4, staff, i, i));
             exec(fill(sql, "Pur", "VID", b, a, 1 + (a * b) % 4, 7 - staff, i, i));
         }
@@ -184,9 +184,8 @@ private slots:
     {
         store::Connection conn;
         QVERIFY(store::OpenConn(conn));
-        QVERIFY(conn->execNative(
-                QStringLiteral("CREATE TRIGGER NoPurMove BEFORE UPDATE OF PID ON Pur "
-                               "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+        QVERIFY(conn->execNative(u"CREATE TRIGGER NoPurMove BEFORE UPDATE OF PID ON Pur "
+                                 "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s));
         const QStringList before = everything();
         const MergeResult result = ReplaceName(u"Pro"_s, {2, 3}, 1);
         QCOMPARE(int(result.outcome), int(MergeResult::Outcome::Failed));

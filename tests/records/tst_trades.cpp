@@ -89,10 +89,8 @@ private slots:
     {
         QVERIFY(m.setUp());
         store::CurrentRights = u"所有权限"_s;
-        exec(QStringLiteral(
-                "INSERT INTO Pro (ID, Name, Price) VALUES (7, '钢管', 25), (8, '角钢', 30)"));
-        exec(QStringLiteral(
-                "INSERT INTO Cus (ID, Name, Disc) VALUES (1, '张三', 0.9), (2, '李四', 0.95)"));
+        exec(u"INSERT INTO Pro (ID, Name, Price) VALUES (7, '钢管', 25), (8, '角钢', 30)"_s);
+        exec(u"INSERT INTO Cus (ID, Name, Disc) VALUES (1, '张三', 0.9), (2, '李四', 0.95)"_s);
         exec(u"INSERT INTO Acc (ID, Name) VALUES (1, '现金')"_s);
         exec(u"INSERT INTO Vendor (ID, Name) VALUES (3, '东方'), (4, '东方红')"_s);
         store::SetVar(u"默认值_Pro"_s, u"00007|钢管"_s);
@@ -266,9 +264,8 @@ private slots:
                      {1, 0.1, 3, 0.3, 0, ""},
                      {2, 1234567.89, 2, 2469135.78, 1000000, ""}};
         for (const auto &sale : sales)
-            exec(QStringLiteral(
-                         "INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, "
-                         "Memo) VALUES ('2024-07-01 09:00:00', 7, %1, 1, 2, %2, %3, %4, %5, %6)")
+            exec(u"INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, "
+                 "Memo) VALUES ('2024-07-01 09:00:00', 7, %1, 1, 2, %2, %3, %4, %5, %6)"_s
                          .arg(sale.customer)
                          .arg(sale.price, 0, 'f', 2)
                          .arg(sale.num, 0, 'f', 2)
@@ -296,9 +293,8 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(line.text(), grid::listTotalsText(totals, u"未收金额"_s));
         if (totals.rows == 5)
-            QCOMPARE(line.text(),
-                     QStringLiteral("合计：5 行　　数量：7.5　　应收金额：2,469,175.70　　"
-                                    "已收金额：1,000,034.49　　未收金额：1,469,141.21"));
+            QCOMPARE(line.text(), u"合计：5 行　　数量：7.5　　应收金额：2,469,175.70　　"
+                                  "已收金额：1,000,034.49　　未收金额：1,469,141.21"_s);
         if (totals.rows > 0) {
             g.setRow(2);
             m.prompts->answers = {true};
@@ -402,9 +398,9 @@ private slots:
     // same row, keeping the time of day when the date is not changed.
     void editingKeepsNumber()
     {
-        exec(QStringLiteral("INSERT INTO Sale (ID, Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, "
-                            "Memo) VALUES "
-                            "(42, '2024-03-05 23:59:00', 8, 2, 1, 1, 31.5, 3, 94.5, 50, '旧')"));
+        exec(u"INSERT INTO Sale (ID, Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, "
+             "Memo) VALUES "
+             "(42, '2024-03-05 23:59:00', 8, 2, 1, 1, 31.5, 3, 94.5, 50, '旧')"_s);
         m.host.tab = 1;
         QPointer<SaleDialog> dialog = ShowSaleDialog(42);
         QCOMPARE(dialog->idBox()->text(), u"0000042"_s);
@@ -581,8 +577,8 @@ private slots:
         // Entered out of date order; a later purchase of another product.
         addRecord("Pur", 3, "2024-02-01", 27);
         addRecord("Pur", 3, "2024-01-10", 28);
-        exec(QStringLiteral("INSERT INTO Pur (Dat, PID, VID, AID, SID, Price, Num) "
-                            "VALUES ('2024-03-01', 8, 3, 1, 2, 99, 1)"));
+        exec(u"INSERT INTO Pur (Dat, PID, VID, AID, SID, Price, Num) "
+             "VALUES ('2024-03-01', 8, 3, 1, 2, 99, 1)"_s);
         store::SetVar(u"默认值_Acc"_s, u"00001|现金"_s);
         m.host.tab = 1;
         QPointer<PurchaseDialog> dialog = ShowPurchaseDialog(0);

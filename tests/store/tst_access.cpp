@@ -181,15 +181,12 @@ private slots:
     void lookups()
     {
         for (int i = 1; i <= 8; ++i)
-            QVERIFY(ExecSQL(
-                    QStringLiteral("INSERT INTO Pro (Name, Price, Unit) VALUES ('产品%1', %2, "
-                                   "'%3')")
-                            .arg(i)
-                            .arg(i * 1.5)
-                            .arg(i)));
-        QVERIFY(ExecSQL(
-                QStringLiteral("INSERT INTO Cus (Name, CName, Disc) VALUES ('O''Neil', 'Pat', "
-                               "0.9), ('x', 'wrong row', 1)")));
+            QVERIFY(ExecSQL(u"INSERT INTO Pro (Name, Price, Unit) VALUES ('产品%1', %2, "
+                            "'%3')"_s.arg(i)
+                                    .arg(i * 1.5)
+                                    .arg(i)));
+        QVERIFY(ExecSQL(u"INSERT INTO Cus (Name, CName, Disc) VALUES ('O''Neil', 'Pat', "
+                        "0.9), ('x', 'wrong row', 1)"_s));
         const QString name = u"Name"_s;
         const QString cname = u"CName"_s;
         const QString cus = u"Cus"_s;
@@ -221,10 +218,9 @@ private slots:
             QVERIFY2(TableExists(QString::fromUtf8(kept)), kept);
 
         QCOMPARE(CountGroups(u"Sale"_s, u"PID"_s, QString()), 0);
-        QVERIFY(ExecSQL(
-                QStringLiteral("INSERT INTO Sale (Dat, PID, CID, Num) VALUES (#2024-03-01#, "
-                               "1, 1, 2), (#2024-03-02#, 1, 1, 2), (#2024-03-03#, 1, 2, 2), "
-                               "(#2024-03-04#, 2, 1, 2), (#2024-03-05#, 3, 3, 2)")));
+        QVERIFY(ExecSQL(u"INSERT INTO Sale (Dat, PID, CID, Num) VALUES (#2024-03-01#, "
+                        "1, 1, 2), (#2024-03-02#, 1, 1, 2), (#2024-03-03#, 1, 2, 2), "
+                        "(#2024-03-04#, 2, 1, 2), (#2024-03-05#, 3, 3, 2)"_s));
         QCOMPARE(CountGroups(u"Sale"_s, u"PID"_s, QString()), 3);
         QCOMPARE(CountGroups(u"Sale"_s, u"PID,CID"_s, QString()), 4);
         QCOMPARE(CountGroups(u"Sale"_s, u"CID"_s, u"PID<3"_s), 2);
@@ -233,9 +229,8 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             QVERIFY(DropTable(u"T_SaleAna"_s));
             QVERIFY(!TableExists(u"T_SaleAna"_s));
-            QVERIFY(ExecSQL(
-                    QStringLiteral("SELECT PID, Sum(Num) AS N INTO T_SaleAna FROM Sale WHERE "
-                                   "Dat>=#2024-03-02# GROUP BY PID")));
+            QVERIFY(ExecSQL(u"SELECT PID, Sum(Num) AS N INTO T_SaleAna FROM Sale WHERE "
+                            "Dat>=#2024-03-02# GROUP BY PID"_s));
             QCOMPARE(texts(u"SELECT N FROM T_SaleAna ORDER BY PID"_s),
                      (QStringList{"4", "2", "2"}));
         }
@@ -354,15 +349,14 @@ private slots:
     void schemaStartingRowsAndIds()
     {
         QCOMPARE(texts(u"SELECT Name FROM Prov GROUP BY Name"_s).size(), 34);
-        QCOMPARE(texts(QStringLiteral(
-                         "SELECT Name || '/' || IFNULL(PSD, 'NULL') || '/' || [Right] FROM Staff "
-                         "ORDER BY ID")),
+        QCOMPARE(texts(u"SELECT Name || '/' || IFNULL(PSD, 'NULL') || '/' || [Right] FROM Staff "
+                       "ORDER BY ID"_s),
                  (QStringList{"其他/NULL/", "zunta/zunta/所有权限"}));
         for (const char *empty : {"Sale", "Pur", "Pro", "Cus", "Vendor", "Acc", "Rcv", "RcvLine"})
             QVERIFY2(texts(u"SELECT * FROM "_s + QString::fromUtf8(empty)).isEmpty(), empty);
 
-        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, Num) VALUES (#2024-02-29#, 1), "
-                                       "(#2024-03-01#, 2)")));
+        QVERIFY(ExecSQL(u"INSERT INTO Sale (Dat, Num) VALUES (#2024-02-29#, 1), "
+                        "(#2024-03-01#, 2)"_s));
         QVERIFY(ExecSQL(u"DELETE * FROM Sale WHERE ID=2"_s));
         QVERIFY(ExecSQL(u"INSERT INTO Sale (Num) VALUES (3)"_s));
         QCOMPARE(texts(u"SELECT ID FROM Sale ORDER BY ID"_s), (QStringList{"1", "3"}));

@@ -496,14 +496,14 @@ private slots:
             addCustomers(path, 3);
             const DatabasePtr db = Registry::open(path);
             // Products as they were before they had a floor.
-            QVERIFY(db->execNative(QStringLiteral(
-                    "DROP TABLE Rcv; DROP TABLE RcvLine; DROP TABLE Pmt; "
+            QVERIFY(db->execNative(
+                    u"DROP TABLE Rcv; DROP TABLE RcvLine; DROP TABLE Pmt; "
                     "DROP TABLE PmtLine; DELETE FROM 参数 WHERE Var LIKE '结构%'; "
                     "DROP TABLE Pro; CREATE TABLE Pro (ID INTEGER PRIMARY KEY "
                     "AUTOINCREMENT, Name TEXT, Price DOUBLE DEFAULT 0, Unit TEXT, P0 "
                     "TEXT, P1 TEXT, P2 TEXT, P3 TEXT, P4 TEXT, P5 TEXT, P6 TEXT, P7 "
                     "TEXT, P8 TEXT, P9 TEXT, Memo TEXT); INSERT INTO Pro (Name) "
-                    "VALUES ('钢管')")));
+                    "VALUES ('钢管')"_s));
         }
         Registry::closeAll();
         const QString ro = file(accountSetFileName(2));

@@ -48,21 +48,19 @@ private slots:
         QString error;
         m_db = Registry::create(path(u"sales.qdt"_s), &error);
         QVERIFY2(m_db, qPrintable(error));
-        QVERIFY(run(
-                QStringLiteral(
-                        "CREATE TABLE Pro (ID INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT COLLATE "
-                        "PINYIN, Price DOUBLE);"
-                        "CREATE TABLE Sale (ID INTEGER PRIMARY KEY AUTOINCREMENT, Dat DATETIME, "
-                        "PID INTEGER, Num DOUBLE, Pay DOUBLE, Paid BOOLEAN, Memo TEXT COLLATE "
-                        "PINYIN);"
-                        "CREATE TABLE 参数 (Var TEXT COLLATE PINYIN, Con TEXT COLLATE PINYIN);"
-                        "INSERT INTO Pro (Name, Price) VALUES ('钢管', 12.5), ('螺丝', 0.2);"
-                        "INSERT INTO Sale (Dat, PID, Num, Pay, Paid, Memo) VALUES "
-                        "('2024-01-05 09:30:00', 1, 2, 25, 1, 'a'),"
-                        "('2024-01-05 15:00:00', 2, 10.5, 2.1, 0, NULL),"
-                        "('2024-01-06 00:00:00', 1, 3, 37.5, 1, 'O''Neil'),"
-                        "('1900-01-01 00:00:00', 2, 1, 0.2, 0, '');"),
-                true));
+        QVERIFY(run(u"CREATE TABLE Pro (ID INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT COLLATE "
+                    "PINYIN, Price DOUBLE);"
+                    "CREATE TABLE Sale (ID INTEGER PRIMARY KEY AUTOINCREMENT, Dat DATETIME, "
+                    "PID INTEGER, Num DOUBLE, Pay DOUBLE, Paid BOOLEAN, Memo TEXT COLLATE "
+                    "PINYIN);"
+                    "CREATE TABLE 参数 (Var TEXT COLLATE PINYIN, Con TEXT COLLATE PINYIN);"
+                    "INSERT INTO Pro (Name, Price) VALUES ('钢管', 12.5), ('螺丝', 0.2);"
+                    "INSERT INTO Sale (Dat, PID, Num, Pay, Paid, Memo) VALUES "
+                    "('2024-01-05 09:30:00', 1, 2, 25, 1, 'a'),"
+                    "('2024-01-05 15:00:00', 2, 10.5, 2.1, 0, NULL),"
+                    "('2024-01-06 00:00:00', 1, 3, 37.5, 1, 'O''Neil'),"
+                    "('1900-01-01 00:00:00', 2, 1, 0.2, 0, '');"_s,
+                    true));
     }
 
     void cleanup()
@@ -79,9 +77,8 @@ private slots:
     {
         const QString file = m_db->path();
         const QString plain = path(u"plain.db"_s);
-        QVERIFY(run(QStringLiteral("ATTACH DATABASE '%1' AS plain KEY ''; CREATE TABLE plain.t (a);"
-                                   "DETACH DATABASE plain;")
-                            .arg(plain),
+        QVERIFY(run(u"ATTACH DATABASE '%1' AS plain KEY ''; CREATE TABLE plain.t (a);"
+                    "DETACH DATABASE plain;"_s.arg(plain),
                     true));
         QVERIFY(plainSqliteHeader(plain));
         // A compacted copy never lands on an existing file, the set itself included.
@@ -161,9 +158,9 @@ private slots:
         QCOMPARE(rs.fieldIndex(u"rowid"_s), -1); // the hidden key is not a field
 
         // The renamed joined field wins the name, as Jet gives it.
-        QVERIFY(rs.open(m_db, QStringLiteral("SELECT Sale.*,Pro.Name AS PID FROM Sale,Pro WHERE "
-                                             "Sale.PID=Pro.ID AND Sale.Dat>=#2024-1-5# AND "
-                                             "Sale.Dat<#2024-1-6# ORDER BY Sale.ID")));
+        QVERIFY(rs.open(m_db, u"SELECT Sale.*,Pro.Name AS PID FROM Sale,Pro WHERE "
+                              "Sale.PID=Pro.ID AND Sale.Dat>=#2024-1-5# AND "
+                              "Sale.Dat<#2024-1-6# ORDER BY Sale.ID"_s));
         QCOMPARE(rs.recordCount(), 2);
         QCOMPARE(rs.value(u"PID"_s), QVariant("钢管"));
         QCOMPARE(rs.value(u"Sale.PID"_s), QVariant(1LL));
@@ -197,13 +194,13 @@ private slots:
 
         // Expression columns take the type of their values.
         RecordSet rs;
-        QVERIFY(rs.open(m_db, QStringLiteral("SELECT Count(*) AS N, Sum(Pay) AS S, Max(Memo) AS M "
-                                             "FROM Sale")));
+        QVERIFY(rs.open(m_db, u"SELECT Count(*) AS N, Sum(Pay) AS S, Max(Memo) AS M "
+                              "FROM Sale"_s));
         QCOMPARE(fields(rs), u"N:I S:D M:S"_s);
 
         // Dates written in other forms that SQLite tools may leave behind.
-        QVERIFY(run(QStringLiteral("INSERT INTO Sale (Dat) VALUES ('2024-03-01'), (2460371.0), "
-                                   "(45352.25), ('2024-03-01T08:15'), ('not a date')"),
+        QVERIFY(run(u"INSERT INTO Sale (Dat) VALUES ('2024-03-01'), (2460371.0), "
+                    "(45352.25), ('2024-03-01T08:15'), ('not a date')"_s,
                     true));
         QCOMPARE(column(u"SELECT Dat FROM Sale WHERE ID>4 ORDER BY ID"_s),
                  QVariantList({at(2024, 3, 1), at(2024, 3, 1, 12), at(2024, 3, 1, 6),
@@ -253,8 +250,8 @@ private slots:
                  QVariantList({1LL, "00002|螺丝"}));
 
         // A joined query cannot be written back; the database stays as it was.
-        QVERIFY(rs.open(m_db, QStringLiteral("SELECT Sale.ID, Pro.Name FROM Sale, Pro WHERE "
-                                             "Sale.PID=Pro.ID")));
+        QVERIFY(rs.open(m_db, u"SELECT Sale.ID, Pro.Name FROM Sale, Pro WHERE "
+                              "Sale.PID=Pro.ID"_s));
         rs.setValue(u"Name"_s, u"x"_s);
         QVERIFY(!rs.update(&error));
         QCOMPARE(column(u"SELECT ID FROM Pro WHERE Name='x'"_s), QVariantList());
@@ -265,8 +262,8 @@ private slots:
     // when there is no row. New tables are listed after the older ones.
     void selectIntoKeepsTypes()
     {
-        QVERIFY(run(QStringLiteral("SELECT Dat,SUM(Pay) AS Sm INTO T_SaleAna FROM Sale WHERE "
-                                   "Dat>=#2024-1-1# AND Dat<#2024-1-7# GROUP BY Dat")));
+        QVERIFY(run(u"SELECT Dat,SUM(Pay) AS Sm INTO T_SaleAna FROM Sale WHERE "
+                    "Dat>=#2024-1-1# AND Dat<#2024-1-7# GROUP BY Dat"_s));
         RecordSet rs;
         QVERIFY(rs.open(m_db, u"SELECT * FROM T_SaleAna ORDER BY Dat"_s));
         QCOMPARE(rs.recordCount(), 3);
@@ -274,17 +271,15 @@ private slots:
         QCOMPARE(rs.value(0), QVariant(at(2024, 1, 5, 9, 30)));
         QCOMPARE(rs.value(1), QVariant(25.0));
 
-        QVERIFY(run(
-                QStringLiteral("SELECT PID,Dat,0-Sum(Num) AS Sm, Count(*) AS N, Max(Dat) AS Last "
-                               "INTO T_AnaStock FROM Sale GROUP BY PID,Dat")));
+        QVERIFY(run(u"SELECT PID,Dat,0-Sum(Num) AS Sm, Count(*) AS N, Max(Dat) AS Last "
+                    "INTO T_AnaStock FROM Sale GROUP BY PID,Dat"_s));
         QVERIFY(rs.open(m_db, u"SELECT * FROM T_AnaStock WHERE FALSE"_s));
         QCOMPARE(fields(rs), u"PID:I Dat:T Sm:D N:I Last:T"_s);
 
         // The derived-table form of the product analysis, with an empty result.
-        QVERIFY(run(
-                QStringLiteral("SELECT Pro.Name,Ana.Sm INTO T_Empty FROM Pro,(SELECT PID AS "
-                               "ID,SUM(Pay) AS Sm FROM Sale WHERE Dat>#2030-1-1# GROUP BY PID) AS "
-                               "Ana WHERE Pro.ID=Ana.ID")));
+        QVERIFY(run(u"SELECT Pro.Name,Ana.Sm INTO T_Empty FROM Pro,(SELECT PID AS "
+                    "ID,SUM(Pay) AS Sm FROM Sale WHERE Dat>#2030-1-1# GROUP BY PID) AS "
+                    "Ana WHERE Pro.ID=Ana.ID"_s));
         QVERIFY(rs.open(m_db, u"SELECT * FROM T_Empty"_s));
         QCOMPARE(rs.recordCount(), 0);
         QCOMPARE(fields(rs), u"Name:S Sm:D"_s);
@@ -301,12 +296,11 @@ private slots:
     // the other columns, their types and their order.
     void alterColumnToLongRounds()
     {
-        QVERIFY(run(QStringLiteral("SELECT Pro.Name, Sum(Sale.Num) AS Sm, Max(Sale.Dat) AS D INTO "
-                                   "T_AnaStock1 FROM Sale, Pro WHERE Sale.PID=Pro.ID GROUP BY "
-                                   "Pro.Name")));
-        QVERIFY(run(
-                QStringLiteral("INSERT INTO T_AnaStock1 VALUES ('负', -2.5, NULL), ('空', NULL, "
-                               "NULL)")));
+        QVERIFY(run(u"SELECT Pro.Name, Sum(Sale.Num) AS Sm, Max(Sale.Dat) AS D INTO "
+                    "T_AnaStock1 FROM Sale, Pro WHERE Sale.PID=Pro.ID GROUP BY "
+                    "Pro.Name"_s));
+        QVERIFY(run(u"INSERT INTO T_AnaStock1 VALUES ('负', -2.5, NULL), ('空', NULL, "
+                    "NULL)"_s));
         QVERIFY(run(u"ALTER TABLE T_AnaStock1 ALTER COLUMN Sm LONG"_s));
         RecordSet rs;
         QVERIFY(rs.open(m_db, u"SELECT * FROM T_AnaStock1 ORDER BY Name"_s));
@@ -327,15 +321,14 @@ private slots:
     // grouping stay exact.
     void namesSortInPinyinOrder()
     {
-        QVERIFY(run(
-                QStringLiteral("DELETE FROM Pro; INSERT INTO Pro (Name) VALUES ('张三'),('李四'),"
-                               "('王五'),('赵六'),('阿明'),('张三丰')"),
-                true));
+        QVERIFY(run(u"DELETE FROM Pro; INSERT INTO Pro (Name) VALUES ('张三'),('李四'),"
+                    "('王五'),('赵六'),('阿明'),('张三丰')"_s,
+                    true));
         QCOMPARE(column(u"SELECT Name FROM Pro ORDER BY Name"_s),
                  QVariantList({"阿明", "李四", "王五", "张三", "张三丰", "赵六"}));
         // 'ab' with a zero-width space inside sorts like 'ab', yet is another name.
-        QVERIFY(run(QStringLiteral("INSERT INTO Pro (Name) VALUES ('ab'),('a'||char(8203)||'b'),"
-                                   "('ab')"),
+        QVERIFY(run(u"INSERT INTO Pro (Name) VALUES ('ab'),('a'||char(8203)||'b'),"
+                    "('ab')"_s,
                     true));
         QCOMPARE(column(u"SELECT Count(*) FROM Pro WHERE Name='ab'"_s), QVariantList({2LL}));
         QCOMPARE(column(u"SELECT Name FROM Pro WHERE Name LIKE 'a%' GROUP BY Name"_s).size(), 2);

@@ -246,13 +246,11 @@ private slots:
         };
 
         const QStringList code
-                = QStringLiteral("SELECT|TOP 2|DISTINCT|*|FROM|T|WHERE|INTO|T_Y|(|)|=|AND|OR|TRUE|"
-                                 "false|DELETE * FROM|#2001-01-01#|#1/5/2024 2:30 PM#|#|#x|#abc#|"
-                                 ":p|@p|$p|?|;|ALTER|COLUMN|LONG|\"a # b\"|[Top 1]|\n")
-                          .split(QLatin1Char('|'));
-        const QStringList pieces = QStringLiteral("#|'|TRUE|TOP 1|INTO T|2001-01-01|DELETE * FROM|"
-                                                  " |张|:p|?|x")
-                                           .split(QLatin1Char('|'));
+                = u"SELECT|TOP 2|DISTINCT|*|FROM|T|WHERE|INTO|T_Y|(|)|=|AND|OR|TRUE|"
+                  "false|DELETE * FROM|#2001-01-01#|#1/5/2024 2:30 PM#|#|#x|#abc#|"
+                  ":p|@p|$p|?|;|ALTER|COLUMN|LONG|\"a # b\"|[Top 1]|\n"_s.split(QLatin1Char('|'));
+        const QStringList pieces = u"#|'|TRUE|TOP 1|INTO T|2001-01-01|DELETE * FROM|"
+                                   " |张|:p|?|x"_s.split(QLatin1Char('|'));
         QRandomGenerator random(19491001);
         for (int round = 0; round < 5000; ++round) {
             QString sql;

@@ -80,8 +80,8 @@ using testsupport::exec;
 // customer/product pair and one purchase per vendor/product pair.
 void fillSet()
 {
-    const QString rows = QStringLiteral(
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3) ");
+    const QString rows
+            = u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3) "_s;
     Connection conn;
     QVERIFY(OpenConn(conn));
     for (const char *sql :

@@ -489,9 +489,8 @@ private slots:
         QVERIFY(m_cluster->createDatabase(u"listed"_s));
         const DatabasePtr server = Registry::openServer(m_cluster->connInfo(u"listed"_s));
         QVERIFY(server && server->execNative(u"BEGIN;"_s + PostgresSchemaSql() + "COMMIT;"));
-        QVERIFY(server->exec(
-                QStringLiteral("INSERT INTO 参数 (Var, Con) VALUES ('套账名称', '门店'), "
-                               "('最近访问', '2030-01-01 08:00:00')")));
+        QVERIFY(server->exec(u"INSERT INTO 参数 (Var, Con) VALUES ('套账名称', '门店'), "
+                             "('最近访问', '2030-01-01 08:00:00')"_s));
         QVERIFY(writeServerLink(programFilePath(u"DATA00002.qsv"_s),
                                 m_cluster->connInfo(u"listed"_s)));
         QVERIFY(writeServerLink(
