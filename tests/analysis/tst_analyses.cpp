@@ -18,6 +18,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace analysis;
 
 using testsupport::exec;
@@ -28,16 +30,15 @@ namespace {
 void trade(const char *table, const char *day, int pid, double num, double pay, int party = 1,
            int sid = 2)
 {
-    exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1) VALUES "
-                        "('%3 00:00:00', %4, %5, 1, %6, 0, %7, %8, %8)")
-                 .arg(QLatin1String(table),
-                      QLatin1String(qstrcmp(table, "Sale") == 0 ? "CID" : "VID"),
-                      QLatin1String(day))
-                 .arg(pid)
-                 .arg(party)
-                 .arg(sid)
-                 .arg(num, 0, 'g', 17)
-                 .arg(pay, 0, 'g', 17));
+    QString sql = u"INSERT INTO %1 (Dat, PID, %2, AID, SID, Price, Num, Pay, Pay1) VALUES "
+                  "('%3 00:00:00', %4, %5, 1, %6, 0, %7, %8, %8)"_s;
+    for (const QString &value :
+         {QString::fromLatin1(table),
+          QString::fromLatin1(qstrcmp(table, "Sale") == 0 ? "CID" : "VID"),
+          QString::fromLatin1(day), QString::number(pid), QString::number(party),
+          QString::number(sid), QString::number(num, 'g', 17), QString::number(pay, 'g', 17)})
+        sql = sql.arg(value);
+    exec(sql);
 }
 
 QDate day(const char *iso)
@@ -64,25 +65,21 @@ QStringList titles(const grid::Grid &g)
 ChartData runSales(grid::Grid &g, Grouping by, bool amount, const char *from, const char *to,
                    const QString &product = QString(), const QString &salesman = QString())
 {
-    QDate start = day(from);
-    QDate end = day(to);
+    QDate start = day(from), end = day(to);
     return AnalyseSales(g, by, amount, start, end, product, salesman);
 }
 
 ChartData runCustomers(grid::Grid &g, const char *from, const char *to, int measure)
 {
-    QDate start = day(from);
-    QDate end = day(to);
+    QDate start = day(from), end = day(to);
     return AnalyseCustomers(g, start, end, measure);
 }
 
 ChartData runProfit(grid::Grid &g, const char *from, const char *to)
 {
-    QDate start = day(from);
-    QDate end = day(to);
+    QDate start = day(from), end = day(to);
     return AnalyseProfit(g, start, end);
 }
-
 } // namespace
 
 class TestAnalyses : public QObject
@@ -90,339 +87,325 @@ class TestAnalyses : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_folder = std::make_unique<testsupport::TempProgramFolder>();
+        m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+        QString error;
+        QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
+        store::AccountSets.clear();
+        QCOMPARE(store::CreateAccountSet(u"甲公司"_s, u"甲账"_s), 0);
+        QVERIFY(store::MakeAccountSetCurrent(0));
+        store::CurrentUserID = 2;
+        store::CurrentUser = u"zunta"_s;
+        exec(u"INSERT INTO Pro (ID, Name) VALUES (7, '钢管'), (8, '角钢'), "
+             "(9, 'O''Neil扳手')"_s);
+        exec(u"INSERT INTO Cus (ID, Name) VALUES (1, '张三'), (2, '李四'), (3, '王五')"_s);
+        m_grid = std::make_unique<grid::Grid>();
+    }
 
-    void salesByPeriod();
-    void salesByProductAndSalesman();
-    void salesBadInput();
-    void stockOfOneDay();
-    void stockByDay();
-    void customers();
-    void profit();
-    void balancesAgeByTheEndDay();
-    void failureLeavesGridEmpty();
-    void indexesOnOpening();
+    void cleanup()
+    {
+        m_grid.reset();
+        const QStringList messages = m_prompts->messages;
+        m_prompts.reset();
+        store::CurrentUser.clear();
+        store::CurrentUserID = 0;
+        m_folder.reset();
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u" / "_s)));
+    }
+
+    void salesByPeriod()
+    {
+        trade("Sale", "2006-01-15", 7, 3, 30);
+        trade("Sale", "2006-01-20", 8, 1, 12.5);
+        trade("Sale", "2006-04-02", 7, 2, 20);
+        QDate start = day("2006-12-31");
+        QDate end = day("2006-01-01");
+        ChartData chart = AnalyseSales(*m_grid, Grouping::Month, true, start, end, "0", "0");
+        // Reversed dates are swapped; the end comes back one day later.
+        QCOMPARE(start, day("2006-01-01"));
+        QCOMPARE(end, day("2007-01-01"));
+        QCOMPARE(titles(*m_grid), QStringList({"序号", "日期", "销售金额"}));
+        QCOMPARE(rows(*m_grid), QStringList({"2006-01-01=42.50", "2006-02-01=0.00",
+                                             "2006-03-01=0.00", "2006-04-01=20.00"}));
+        QCOMPARE(m_grid->tag(), u"甲公司销售数据分析\r\n分析：zunta 日期："_s
+                                        + QDate::currentDate().toString(u"yyyy-MM-dd"_s));
+        QVERIFY(chart.drawable);
+        QCOMPARE(chart.series.first().texts.last(), u"20.00"_s);
+        QVERIFY(store::TableExists(u"T_SaleAna"_s));
+
+        // Quantities without decimals; the week of a Sunday sale is the Monday
+        // before; one chosen day is analysed whole.
+        trade("Sale", "2024-03-10", 7, 2.5, 10);
+        trade("Sale", "2024-03-04", 8, 1, 10);
+        runSales(*m_grid, Grouping::Week, false, "2024-03-01", "2024-03-31");
+        QCOMPARE(titles(*m_grid).at(2), u"销售数量"_s);
+        QCOMPARE(rows(*m_grid), QStringList({"2024-03-04=3.5"}));
+        runSales(*m_grid, Grouping::Day, false, "2024-03-04", "2024-03-04");
+        QCOMPARE(rows(*m_grid), QStringList({"2024-03-04=1"}));
+        runSales(*m_grid, Grouping::Year, true, "2024-01-01", "2024-12-31");
+        QCOMPARE(rows(*m_grid), QStringList({"2024-01-01=20.00"}));
+
+        // No sales in the range: the header only, a chart without rows.
+        chart = runSales(*m_grid, Grouping::Day, true, "2030-01-01", "2030-02-01");
+        QCOMPARE(m_grid->dataRows(), 0);
+        QVERIFY(chart.drawable);
+        QCOMPARE(chart.rowCount(), 0);
+    }
+
+    void salesByProductAndSalesman()
+    {
+        exec(u"INSERT INTO Staff (ID, Name) VALUES (5, '小李')"_s);
+        trade("Sale", "2024-05-01", 7, 2, 100, 1, 2);
+        trade("Sale", "2024-05-02", 8, 4, 300, 1, 5);
+        trade("Sale", "2024-05-03", 9, 1, 50, 1, 5);
+        trade("Sale", "2024-05-03", 44, 9, 999, 1, 66); // product and salesman since deleted
+        runSales(*m_grid, Grouping::Product, true, "2024-05-01", "2024-05-31");
+        QCOMPARE(rows(*m_grid), QStringList({"角钢=300.00", "钢管=100.00", "O'Neil扳手=50.00"}));
+        runSales(*m_grid, Grouping::Product, false, "2024-05-01", "2024-05-31", "00007|钢管");
+        QCOMPARE(rows(*m_grid), QStringList({"钢管=2"}));
+        runSales(*m_grid, Grouping::Salesman, false, "2024-05-01", "2024-05-31");
+        QCOMPARE(titles(*m_grid).at(1), u"销售员"_s);
+        QCOMPARE(rows(*m_grid), QStringList({"小李=5", "zunta=2"}));
+        runSales(*m_grid, Grouping::Salesman, true, "2024-05-01", "2024-05-31", QString(), "5");
+        QCOMPARE(rows(*m_grid), QStringList({"小李=350.00"}));
+    }
+
+    // Bad input gives clear results: ranges reaching 1900 and 2100, huge
+    // amounts, returns, an ID text that is not a number.
+    void salesBadInput()
+    {
+        trade("Sale", "1900-01-01", 7, 1, 1e12);
+        trade("Sale", "2100-12-31", 7, -1, -5);
+        runSales(*m_grid, Grouping::Product, true, "1900-01-01", "2100-12-31",
+                 "x'; DROP TABLE Sale");
+        QCOMPARE(rows(*m_grid), QStringList({"钢管=999999999995.00"}));
+        QVERIFY(store::TableExists(u"Sale"_s));
+        const ChartData chart = runSales(*m_grid, Grouping::Year, true, "2100-12-31", "2100-12-31");
+        QCOMPARE(rows(*m_grid), QStringList({"2100-01-01=-5.00"}));
+        QCOMPARE(chart.series.first().values, QVector<double>({-5}));
+    }
+
+    // One day: every product that moved, largest stock first, including 0 and
+    // negative stock; quantities exact.
+    void stockOfOneDay()
+    {
+        trade("Pur", "2024-01-10", 7, 10, 50);
+        trade("Sale", "2024-02-01", 7, 4, 80);
+        trade("Pur", "2024-01-10", 8, 5, 50);
+        trade("Sale", "2024-01-11", 8, 5, 60);
+        trade("Sale", "2024-01-12", 9, 2.5, 60);
+        trade("Pur", "2024-03-01", 9, 100, 60); // after the day
+        AnalyseStock(*m_grid, day("2024-02-01"), day("2024-02-01"), "0", true);
+        QCOMPARE(rows(*m_grid), QStringList({"钢管=6", "角钢=0", "O'Neil扳手=-2.5"}));
+        QVERIFY(m_grid->tag().startsWith(u"甲公司库存情况分析\r\n分析：zunta 日期："_s));
+        // A product chosen: only its movements.
+        AnalyseStock(*m_grid, day("2024-01-31"), day("2024-01-31"), "7", false);
+        QCOMPARE(rows(*m_grid), QStringList({"钢管=10"}));
+
+        // Products at or below their floor that day are marked, and the note
+        // under the grid says so.
+        exec(u"UPDATE Pro SET MinNum=6 WHERE ID=7"_s);
+        exec(u"UPDATE Pro SET MinNum=-3 WHERE ID=9"_s);
+        AnalyseStock(*m_grid, day("2024-02-01"), day("2024-02-01"), "0", true);
+        QCOMPARE(rows(*m_grid), QStringList({"钢管=6", "角钢=0", "O'Neil扳手=-2.5",
+                                             "红字：库存不高于最低库存的产品="}));
+        QVERIFY(m_grid->cellForeColor(2, 2).isValid());
+        QVERIFY(!m_grid->cellForeColor(4, 2).isValid());
+    }
+
+    // A longer range: the day-by-day total, movements before the start carried
+    // in, exact with half kilograms.
+    void stockByDay()
+    {
+        trade("Pur", "2024-01-10", 7, 10, 50);
+        trade("Sale", "2024-01-20", 7, 4, 80);
+        AnalyseStock(*m_grid, day("2024-03-31"), day("2024-03-01"), QString(), false);
+        QCOMPARE(titles(*m_grid), QStringList({"序号", "日期", "总库存量"}));
+        QCOMPARE(rows(*m_grid), QStringList({"2024-03-01=6"}));
+
+        for (int i = 0; i < 3; ++i)
+            trade("Pur", qPrintable(day("2024-04-01").addDays(i).toString(Qt::ISODate)), 8, 0.5, 1);
+        trade("Sale", "2024-04-02", 8, 0.25, 1);
+        AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), "8", false);
+        QCOMPARE(rows(*m_grid),
+                 QStringList({"2024-04-01=0.5", "2024-04-02=0.75", "2024-04-03=1.25"}));
+        const ChartData chart
+                = AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), QString(), false);
+        QCOMPARE(rows(*m_grid),
+                 QStringList({"2024-04-01=6.5", "2024-04-02=6.75", "2024-04-03=7.25"}));
+        QCOMPARE(chart.series.first().values, QVector<double>({6.5, 6.75, 7.25}));
+    }
+
+    // Amount, quantity and average price, largest first; customers no longer
+    // listed drop out; a quantity netting to 0 shows no average.
+    void customers()
+    {
+        trade("Sale", "2024-05-01", 7, 2, 100, 1);
+        trade("Sale", "2024-05-02", 7, 3, 90, 1);
+        trade("Sale", "2024-05-02", 7, 10, 400, 2);
+        trade("Sale", "2024-05-03", 7, 2, 50, 3);
+        trade("Sale", "2024-05-04", 7, -2, -40, 3); // returned
+        trade("Sale", "2024-05-04", 7, 1, 1000, 9); // customer since deleted
+        trade("Sale", "2024-06-01", 7, 1, 1000, 1); // the day after the range
+        runCustomers(*m_grid, "2024-05-01", "2024-05-31", 0);
+        QCOMPARE(rows(*m_grid), QStringList({"李四=400.00", "张三=190.00", "王五=10.00"}));
+        QCOMPARE(m_grid->tag(), u"甲公司客户数据分析\r\n分析：zunta "
+                                "日期：2024-05-01至2024-05-31 分析内容：交易金额"_s);
+        runCustomers(*m_grid, "2024-05-01", "2024-05-31", 1);
+        QCOMPARE(rows(*m_grid), QStringList({"李四=10", "张三=5", "王五=0"}));
+        const ChartData chart = runCustomers(*m_grid, "2024-05-01", "2024-05-31", 2);
+        QCOMPARE(titles(*m_grid).at(2), u"交易均价"_s);
+        QCOMPARE(rows(*m_grid), QStringList({"李四=40.00", "张三=38.00", "王五="}));
+        QCOMPARE(chart.series.first().values, QVector<double>({40, 38, 0}));
+    }
+
+    void profit()
+    {
+        // 10 units for 50.00 and 10 for 60.00; 4 sold before the range, 8 in it
+        // for 100.00: cost 6 × 5 + 2 × 6 = 42, profit 58.
+        trade("Pur", "2024-02-01", 7, 10, 60);
+        trade("Pur", "2024-01-01", 7, 10, 50);
+        trade("Sale", "2024-02-15", 7, 4, 40);
+        trade("Sale", "2024-03-05", 7, 8, 100);
+        // No purchases: the profit is the revenue; sold on the first day.
+        trade("Sale", "2024-03-01", 8, 3, 75);
+        // 2.5 kg costed as 2.5 kg; a purchase of quantity 0 is skipped.
+        trade("Pur", "2024-01-01", 9, 0, 99);
+        trade("Pur", "2024-01-02", 9, 4, 20);
+        trade("Sale", "2024-03-07", 9, 2.5, 30);
+        // Sold only before the range: not listed.
+        exec(u"INSERT INTO Pro (ID, Name) VALUES (10, '螺丝')"_s);
+        trade("Sale", "2024-01-05", 10, 1, 5);
+
+        // Returned to the vendor: 3 of the first 10 at 8.00. Of the 15 sold, 7
+        // cost 8.00 and 5 cost 9.00; the 3 beyond every lot cost the last price,
+        // 9.00: cost 128, profit 72.
+        exec(u"INSERT INTO Pro (ID, Name) VALUES (11, '螺母')"_s);
+        trade("Pur", "2024-01-01", 11, 10, 80);
+        trade("Pur", "2024-01-02", 11, -3, -24);
+        trade("Pur", "2024-01-03", 11, 5, 45);
+        trade("Sale", "2024-03-08", 11, 15, 200);
+
+        const ChartData chart = runProfit(*m_grid, "2024-03-31", "2024-03-01"); // reversed
+        // 角钢 was never bought: its revenue stays whole, and the note says so.
+        QCOMPARE(rows(*m_grid),
+                 QStringList({"角钢=75.00", "螺母=72.00", "钢管=58.00", "O'Neil扳手=17.50",
+                              "注：1 种产品没有进货记录，其利润未扣成本="}));
+        QCOMPARE(m_grid->tag(), u"甲公司利润分析\r\n分析：zunta "
+                                "日期：2024-03-01至2024-03-31 分析内容：利润"_s);
+        QCOMPARE(chart.labels, QStringList({"角钢", "螺母", "钢管", "O'Neil扳手"}));
+        // The scratch tables keep the profit per product for checking.
+        QCOMPARE(store::LookupWhere(u"T_AnaAll"_s, u"PID=7"_s, u"Pay"_s).toDouble(), 58.0);
+    }
+
+    // A statement that fails leaves the grid with its header rows and no chart,
+    // never half filled.
+    // Receivables: the record's day decides its ageing column (30/31, 60/61,
+    // 90/91 days before the end day, the end day itself with its time); records
+    // after the end day, settled ones and overpaid ones are left out.
+    void balancesAgeByTheEndDay()
+    {
+        const auto sale = [](const char *when, int cid, int pay, int paid) {
+            exec(u"INSERT INTO Sale (Dat, CID, Pay, Pay1) VALUES ('%1', %2, %3, %4)"_s
+                         .arg(QLatin1String(when))
+                         .arg(cid)
+                         .arg(pay)
+                         .arg(paid));
+        };
+        sale("2024-06-30 18:00:00", 1, 10, 0);
+        sale("2024-05-31 00:00:00", 1, 20, 0);
+        sale("2024-05-30 00:00:00", 1, 40, 0);
+        sale("2024-05-01 00:00:00", 1, 80, 0);
+        sale("2024-04-30 00:00:00", 1, 200, 40);
+        sale("2024-04-01 00:00:00", 1, 320, 0);
+        sale("2024-03-31 00:00:00", 1, 640, 0);
+        sale("2024-07-01 00:00:00", 1, 5000, 0);
+        sale("2024-06-01 00:00:00", 1, 7, 7);
+        sale("2024-06-15 00:00:00", 2, 2000, 500);
+        sale("2024-06-15 00:00:00", 3, 100, 120);
+        QDate start;
+        QDate end = day("2024-06-30");
+        const ChartData chart = AnalyseBalances(*m_grid, false, start, end);
+        QStringList shown;
+        for (int r = m_grid->fixedRows() - 1; r < m_grid->rows(); ++r) {
+            QStringList cells;
+            for (int c = 1; c < m_grid->cols(); ++c)
+                cells << m_grid->textMatrix(r, c);
+            shown << cells.join(QLatin1Char(' '));
+        }
+        QCOMPARE(shown,
+                 QStringList({"客户名称 应收合计 已收合计 欠款 最早欠款日期 0–30 天 31–60 天 "
+                              "61–90 天 90 天以上",
+                              "李四 2000.00 500.00 1500.00 2024-06-15 1500.00 0.00 0.00 0.00",
+                              "张三 1310.00 40.00 1270.00 2024-03-31 30.00 120.00 480.00 640.00",
+                              "合计 3310.00 540.00 2770.00 2024-03-31 1530.00 120.00 480.00 "
+                              "640.00"}));
+        QCOMPARE(m_grid->tag(), u"甲公司应收账款分析\r\n分析：zunta 截止日期：2024-06-30"_s);
+        QCOMPARE(chart.labels, QStringList({"李四", "张三"}));
+        QCOMPARE(chart.series.size(), 1);
+        QCOMPARE(chart.series.first().values, QVector<double>({1500, 1270}));
+
+        // A receipt dated after the end day still leaves the debt at the end day.
+        exec(u"INSERT INTO Acc (ID, Name) VALUES (1, '现金')"_s);
+        QCOMPARE(records::settle(records::receiptKind(), {2, 150000, day("2024-07-05"), 1, 2, {}})
+                         .outcome,
+                 records::SettlementResult::Outcome::Done);
+        AnalyseBalances(*m_grid, false, start, end);
+        QCOMPARE(testsupport::column(*m_grid, 4).first(), u"1500.00"_s);
+        QDate later = day("2024-07-31");
+        AnalyseBalances(*m_grid, false, start, later);
+        QCOMPARE(testsupport::column(*m_grid, 1), QStringList({"张三", "合计"}));
+
+        // Payables the same way; a start day leaves out what is older.
+        exec(u"INSERT INTO Vendor (ID, Name) VALUES (1, '钢厂')"_s);
+        exec(u"INSERT INTO Pur (Dat, VID, Pay, Pay1) VALUES ('2024-06-01', 1, 99, 0), "
+             "('2024-01-01', 1, 1, 0)"_s);
+        start = day("2024-02-01");
+        AnalyseBalances(*m_grid, true, start, end);
+        QCOMPARE(m_grid->textMatrix(m_grid->fixedRows(), 4), u"99.00"_s);
+        QVERIFY(m_grid->tag().startsWith(u"甲公司应付账款分析"_s));
+    }
+
+    void failureLeavesGridEmpty()
+    {
+        trade("Pur", "2024-01-05", 7, 10, 50);
+        trade("Sale", "2024-03-05", 7, 8, 100);
+        runProfit(*m_grid, "2024-03-01", "2024-03-31");
+        QCOMPARE(m_grid->dataRows(), 1);
+        exec(u"DROP TABLE Pur"_s);
+        const ChartData chart = runProfit(*m_grid, "2024-03-01", "2024-03-31");
+        QCOMPARE(m_grid->dataRows(), 0);
+        QVERIFY(!chart.drawable);
+        QCOMPARE(m_prompts->messages.size(), 1); // the access layer's own message
+        QVERIFY(m_prompts->messages.first().startsWith(u"数据库打开错误("_s));
+        m_prompts->messages.clear();
+    }
+
+    // A set made before the product-and-date indexes gets them when opened.
+    void indexesOnOpening()
+    {
+        exec(u"DROP INDEX Sale_PID_Dat"_s);
+        exec(u"DROP INDEX Pur_PID_Dat"_s);
+        auto indexes = [] {
+            store::RecordSet rs;
+            store::OpenQuery(rs, u"SELECT name FROM sqlite_master WHERE type='index' "
+                                 "AND name LIKE '%PID_Dat'"_s);
+            return rs.recordCount();
+        };
+        QCOMPARE(indexes(), 0);
+        QVERIFY(store::MakeAccountSetCurrent(0));
+        QCOMPARE(indexes(), 2);
+        // A file that is not an account set is left alone.
+        QVERIFY(!store::EnsureSchema(u"missing.qdt"_s));
+    }
 
 private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
     std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
     std::unique_ptr<grid::Grid> m_grid;
 };
-
-void TestAnalyses::init()
-{
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    QString error;
-    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
-    store::AccountSets.clear();
-    QCOMPARE(store::CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
-    QVERIFY(store::MakeAccountSetCurrent(0));
-    store::CurrentUserID = 2;
-    store::CurrentUser = QStringLiteral("zunta");
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (7, '钢管'), (8, '角钢'), "
-                        "(9, 'O''Neil扳手')"));
-    exec(QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (1, '张三'), (2, '李四'), (3, '王五')"));
-    m_grid = std::make_unique<grid::Grid>();
-}
-
-void TestAnalyses::cleanup()
-{
-    m_grid.reset();
-    const QStringList messages = m_prompts->messages;
-    m_prompts.reset();
-    store::CurrentUser.clear();
-    store::CurrentUserID = 0;
-    m_folder.reset();
-    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" / "))));
-}
-
-void TestAnalyses::salesByPeriod()
-{
-    trade("Sale", "2006-01-15", 7, 3, 30);
-    trade("Sale", "2006-01-20", 8, 1, 12.5);
-    trade("Sale", "2006-04-02", 7, 2, 20);
-    QDate start = day("2006-12-31");
-    QDate end = day("2006-01-01");
-    ChartData chart = AnalyseSales(*m_grid, Grouping::Month, true, start, end, "0", "0");
-    // Reversed dates are swapped; the end comes back one day later.
-    QCOMPARE(start, day("2006-01-01"));
-    QCOMPARE(end, day("2007-01-01"));
-    QCOMPARE(titles(*m_grid), QStringList({"序号", "日期", "销售金额"}));
-    QCOMPARE(rows(*m_grid), QStringList({"2006-01-01=42.50", "2006-02-01=0.00", "2006-03-01=0.00",
-                                         "2006-04-01=20.00"}));
-    QCOMPARE(m_grid->tag(), QStringLiteral("甲公司销售数据分析\r\n分析：zunta 日期：")
-                                    + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-    QVERIFY(chart.drawable);
-    QCOMPARE(chart.series.first().texts.last(), QStringLiteral("20.00"));
-    QVERIFY(store::TableExists(QStringLiteral("T_SaleAna")));
-
-    // Quantities without decimals; the week of a Sunday sale is the Monday
-    // before; one chosen day is analysed whole.
-    trade("Sale", "2024-03-10", 7, 2.5, 10);
-    trade("Sale", "2024-03-04", 8, 1, 10);
-    runSales(*m_grid, Grouping::Week, false, "2024-03-01", "2024-03-31");
-    QCOMPARE(titles(*m_grid).at(2), QStringLiteral("销售数量"));
-    QCOMPARE(rows(*m_grid), QStringList({"2024-03-04=3.5"}));
-    runSales(*m_grid, Grouping::Day, false, "2024-03-04", "2024-03-04");
-    QCOMPARE(rows(*m_grid), QStringList({"2024-03-04=1"}));
-    runSales(*m_grid, Grouping::Year, true, "2024-01-01", "2024-12-31");
-    QCOMPARE(rows(*m_grid), QStringList({"2024-01-01=20.00"}));
-
-    // No sales in the range: the header only, a chart without rows.
-    chart = runSales(*m_grid, Grouping::Day, true, "2030-01-01", "2030-02-01");
-    QCOMPARE(m_grid->dataRows(), 0);
-    QVERIFY(chart.drawable);
-    QCOMPARE(chart.rowCount(), 0);
-}
-
-void TestAnalyses::salesByProductAndSalesman()
-{
-    exec(QStringLiteral("INSERT INTO Staff (ID, Name) VALUES (5, '小李')"));
-    trade("Sale", "2024-05-01", 7, 2, 100, 1, 2);
-    trade("Sale", "2024-05-02", 8, 4, 300, 1, 5);
-    trade("Sale", "2024-05-03", 9, 1, 50, 1, 5);
-    trade("Sale", "2024-05-03", 44, 9, 999, 1, 66); // product and salesman since deleted
-    runSales(*m_grid, Grouping::Product, true, "2024-05-01", "2024-05-31");
-    QCOMPARE(rows(*m_grid), QStringList({"角钢=300.00", "钢管=100.00", "O'Neil扳手=50.00"}));
-    runSales(*m_grid, Grouping::Product, false, "2024-05-01", "2024-05-31", "00007|钢管");
-    QCOMPARE(rows(*m_grid), QStringList({"钢管=2"}));
-    runSales(*m_grid, Grouping::Salesman, false, "2024-05-01", "2024-05-31");
-    QCOMPARE(titles(*m_grid).at(1), QStringLiteral("销售员"));
-    QCOMPARE(rows(*m_grid), QStringList({"小李=5", "zunta=2"}));
-    runSales(*m_grid, Grouping::Salesman, true, "2024-05-01", "2024-05-31", QString(), "5");
-    QCOMPARE(rows(*m_grid), QStringList({"小李=350.00"}));
-}
-
-// Bad input gives clear results: ranges reaching 1900 and 2100, huge
-// amounts, returns, an ID text that is not a number.
-void TestAnalyses::salesBadInput()
-{
-    trade("Sale", "1900-01-01", 7, 1, 1e12);
-    trade("Sale", "2100-12-31", 7, -1, -5);
-    runSales(*m_grid, Grouping::Product, true, "1900-01-01", "2100-12-31", "x'; DROP TABLE Sale");
-    QCOMPARE(rows(*m_grid), QStringList({"钢管=999999999995.00"}));
-    QVERIFY(store::TableExists(QStringLiteral("Sale")));
-    const ChartData chart = runSales(*m_grid, Grouping::Year, true, "2100-12-31", "2100-12-31");
-    QCOMPARE(rows(*m_grid), QStringList({"2100-01-01=-5.00"}));
-    QCOMPARE(chart.series.first().values, QVector<double>({-5}));
-}
-
-// One day: every product that moved, largest stock first, including 0 and
-// negative stock; quantities exact.
-void TestAnalyses::stockOfOneDay()
-{
-    trade("Pur", "2024-01-10", 7, 10, 50);
-    trade("Sale", "2024-02-01", 7, 4, 80);
-    trade("Pur", "2024-01-10", 8, 5, 50);
-    trade("Sale", "2024-01-11", 8, 5, 60);
-    trade("Sale", "2024-01-12", 9, 2.5, 60);
-    trade("Pur", "2024-03-01", 9, 100, 60); // after the day
-    AnalyseStock(*m_grid, day("2024-02-01"), day("2024-02-01"), "0", true);
-    QCOMPARE(rows(*m_grid), QStringList({"钢管=6", "角钢=0", "O'Neil扳手=-2.5"}));
-    QVERIFY(m_grid->tag().startsWith(QStringLiteral("甲公司库存情况分析\r\n分析：zunta 日期：")));
-    // A product chosen: only its movements.
-    AnalyseStock(*m_grid, day("2024-01-31"), day("2024-01-31"), "7", false);
-    QCOMPARE(rows(*m_grid), QStringList({"钢管=10"}));
-
-    // Products at or below their floor that day are marked, and the note
-    // under the grid says so.
-    exec(QStringLiteral("UPDATE Pro SET MinNum=6 WHERE ID=7"));
-    exec(QStringLiteral("UPDATE Pro SET MinNum=-3 WHERE ID=9"));
-    AnalyseStock(*m_grid, day("2024-02-01"), day("2024-02-01"), "0", true);
-    QCOMPARE(rows(*m_grid), QStringList({"钢管=6", "角钢=0", "O'Neil扳手=-2.5",
-                                         "红字：库存不高于最低库存的产品="}));
-    QVERIFY(m_grid->cellForeColor(2, 2).isValid());
-    QVERIFY(!m_grid->cellForeColor(4, 2).isValid());
-}
-
-// A longer range: the day-by-day total, movements before the start carried
-// in, exact with half kilograms.
-void TestAnalyses::stockByDay()
-{
-    trade("Pur", "2024-01-10", 7, 10, 50);
-    trade("Sale", "2024-01-20", 7, 4, 80);
-    AnalyseStock(*m_grid, day("2024-03-31"), day("2024-03-01"), QString(), false);
-    QCOMPARE(titles(*m_grid), QStringList({"序号", "日期", "总库存量"}));
-    QCOMPARE(rows(*m_grid), QStringList({"2024-03-01=6"}));
-
-    for (int i = 0; i < 3; ++i)
-        trade("Pur", qPrintable(day("2024-04-01").addDays(i).toString(Qt::ISODate)), 8, 0.5, 1);
-    trade("Sale", "2024-04-02", 8, 0.25, 1);
-    AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), "8", false);
-    QCOMPARE(rows(*m_grid), QStringList({"2024-04-01=0.5", "2024-04-02=0.75", "2024-04-03=1.25"}));
-    const ChartData chart
-            = AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), QString(), false);
-    QCOMPARE(rows(*m_grid), QStringList({"2024-04-01=6.5", "2024-04-02=6.75", "2024-04-03=7.25"}));
-    QCOMPARE(chart.series.first().values, QVector<double>({6.5, 6.75, 7.25}));
-}
-
-// Amount, quantity and average price, largest first; customers no longer
-// listed drop out; a quantity netting to 0 shows no average.
-void TestAnalyses::customers()
-{
-    trade("Sale", "2024-05-01", 7, 2, 100, 1);
-    trade("Sale", "2024-05-02", 7, 3, 90, 1);
-    trade("Sale", "2024-05-02", 7, 10, 400, 2);
-    trade("Sale", "2024-05-03", 7, 2, 50, 3);
-    trade("Sale", "2024-05-04", 7, -2, -40, 3); // returned
-    trade("Sale", "2024-05-04", 7, 1, 1000, 9); // customer since deleted
-    trade("Sale", "2024-06-01", 7, 1, 1000, 1); // the day after the range
-    runCustomers(*m_grid, "2024-05-01", "2024-05-31", 0);
-    QCOMPARE(rows(*m_grid), QStringList({"李四=400.00", "张三=190.00", "王五=10.00"}));
-    QCOMPARE(m_grid->tag(), QStringLiteral("甲公司客户数据分析\r\n分析：zunta "
-                                           "日期：2024-05-01至2024-05-31 分析内容：交易金额"));
-    runCustomers(*m_grid, "2024-05-01", "2024-05-31", 1);
-    QCOMPARE(rows(*m_grid), QStringList({"李四=10", "张三=5", "王五=0"}));
-    const ChartData chart = runCustomers(*m_grid, "2024-05-01", "2024-05-31", 2);
-    QCOMPARE(titles(*m_grid).at(2), QStringLiteral("交易均价"));
-    QCOMPARE(rows(*m_grid), QStringList({"李四=40.00", "张三=38.00", "王五="}));
-    QCOMPARE(chart.series.first().values, QVector<double>({40, 38, 0}));
-}
-
-void TestAnalyses::profit()
-{
-    // 10 units for 50.00 and 10 for 60.00; 4 sold before the range, 8 in it
-    // for 100.00: cost 6 × 5 + 2 × 6 = 42, profit 58.
-    trade("Pur", "2024-02-01", 7, 10, 60);
-    trade("Pur", "2024-01-01", 7, 10, 50);
-    trade("Sale", "2024-02-15", 7, 4, 40);
-    trade("Sale", "2024-03-05", 7, 8, 100);
-    // No purchases: the profit is the revenue; sold on the first day.
-    trade("Sale", "2024-03-01", 8, 3, 75);
-    // 2.5 kg costed as 2.5 kg; a purchase of quantity 0 is skipped.
-    trade("Pur", "2024-01-01", 9, 0, 99);
-    trade("Pur", "2024-01-02", 9, 4, 20);
-    trade("Sale", "2024-03-07", 9, 2.5, 30);
-    // Sold only before the range: not listed.
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (10, '螺丝')"));
-    trade("Sale", "2024-01-05", 10, 1, 5);
-
-    // Returned to the vendor: 3 of the first 10 at 8.00. Of the 15 sold, 7
-    // cost 8.00 and 5 cost 9.00; the 3 beyond every lot cost the last price,
-    // 9.00: cost 128, profit 72.
-    exec(QStringLiteral("INSERT INTO Pro (ID, Name) VALUES (11, '螺母')"));
-    trade("Pur", "2024-01-01", 11, 10, 80);
-    trade("Pur", "2024-01-02", 11, -3, -24);
-    trade("Pur", "2024-01-03", 11, 5, 45);
-    trade("Sale", "2024-03-08", 11, 15, 200);
-
-    const ChartData chart = runProfit(*m_grid, "2024-03-31", "2024-03-01"); // reversed
-    // 角钢 was never bought: its revenue stays whole, and the note says so.
-    QCOMPARE(rows(*m_grid),
-             QStringList({"角钢=75.00", "螺母=72.00", "钢管=58.00", "O'Neil扳手=17.50",
-                          "注：1 种产品没有进货记录，其利润未扣成本="}));
-    QCOMPARE(m_grid->tag(), QStringLiteral("甲公司利润分析\r\n分析：zunta "
-                                           "日期：2024-03-01至2024-03-31 分析内容：利润"));
-    QCOMPARE(chart.labels, QStringList({"角钢", "螺母", "钢管", "O'Neil扳手"}));
-    // The scratch tables keep the profit per product for checking.
-    QCOMPARE(store::LookupWhere(QStringLiteral("T_AnaAll"), QStringLiteral("PID=7"),
-                                QStringLiteral("Pay"))
-                     .toDouble(),
-             58.0);
-}
-
-// A statement that fails leaves the grid with its header rows and no chart,
-// never half filled.
-// Receivables: the record's day decides its ageing column (30/31, 60/61,
-// 90/91 days before the end day, the end day itself with its time); records
-// after the end day, settled ones and overpaid ones are left out.
-void TestAnalyses::balancesAgeByTheEndDay()
-{
-    const auto sale = [](const char *when, int cid, int pay, int paid) {
-        exec(QStringLiteral("INSERT INTO Sale (Dat, CID, Pay, Pay1) VALUES ('%1', %2, %3, %4)")
-                     .arg(QLatin1String(when))
-                     .arg(cid)
-                     .arg(pay)
-                     .arg(paid));
-    };
-    sale("2024-06-30 18:00:00", 1, 10, 0);
-    sale("2024-05-31 00:00:00", 1, 20, 0);
-    sale("2024-05-30 00:00:00", 1, 40, 0);
-    sale("2024-05-01 00:00:00", 1, 80, 0);
-    sale("2024-04-30 00:00:00", 1, 200, 40);
-    sale("2024-04-01 00:00:00", 1, 320, 0);
-    sale("2024-03-31 00:00:00", 1, 640, 0);
-    sale("2024-07-01 00:00:00", 1, 5000, 0);
-    sale("2024-06-01 00:00:00", 1, 7, 7);
-    sale("2024-06-15 00:00:00", 2, 2000, 500);
-    sale("2024-06-15 00:00:00", 3, 100, 120);
-    QDate start;
-    QDate end = day("2024-06-30");
-    const ChartData chart = AnalyseBalances(*m_grid, false, start, end);
-    QStringList shown;
-    for (int r = m_grid->fixedRows() - 1; r < m_grid->rows(); ++r) {
-        QStringList cells;
-        for (int c = 1; c < m_grid->cols(); ++c)
-            cells << m_grid->textMatrix(r, c);
-        shown << cells.join(QLatin1Char(' '));
-    }
-    QCOMPARE(shown, QStringList({"客户名称 应收合计 已收合计 欠款 最早欠款日期 0–30 天 31–60 天 "
-                                 "61–90 天 90 天以上",
-                                 "李四 2000.00 500.00 1500.00 2024-06-15 1500.00 0.00 0.00 0.00",
-                                 "张三 1310.00 40.00 1270.00 2024-03-31 30.00 120.00 480.00 640.00",
-                                 "合计 3310.00 540.00 2770.00 2024-03-31 1530.00 120.00 480.00 "
-                                 "640.00"}));
-    QCOMPARE(m_grid->tag(),
-             QStringLiteral("甲公司应收账款分析\r\n分析：zunta 截止日期：2024-06-30"));
-    QCOMPARE(chart.labels, QStringList({"李四", "张三"}));
-    QCOMPARE(chart.series.size(), 1);
-    QCOMPARE(chart.series.first().values, QVector<double>({1500, 1270}));
-
-    // A receipt dated after the end day still leaves the debt at the end day.
-    exec(QStringLiteral("INSERT INTO Acc (ID, Name) VALUES (1, '现金')"));
-    QCOMPARE(records::settle(records::receiptKind(), {2, 150000, day("2024-07-05"), 1, 2, {}})
-                     .outcome,
-             records::SettlementResult::Outcome::Done);
-    AnalyseBalances(*m_grid, false, start, end);
-    QCOMPARE(testsupport::column(*m_grid, 4).first(), QStringLiteral("1500.00"));
-    QDate later = day("2024-07-31");
-    AnalyseBalances(*m_grid, false, start, later);
-    QCOMPARE(testsupport::column(*m_grid, 1), QStringList({"张三", "合计"}));
-
-    // Payables the same way; a start day leaves out what is older.
-    exec(QStringLiteral("INSERT INTO Vendor (ID, Name) VALUES (1, '钢厂')"));
-    exec(QStringLiteral("INSERT INTO Pur (Dat, VID, Pay, Pay1) VALUES ('2024-06-01', 1, 99, 0), "
-                        "('2024-01-01', 1, 1, 0)"));
-    start = day("2024-02-01");
-    AnalyseBalances(*m_grid, true, start, end);
-    QCOMPARE(m_grid->textMatrix(m_grid->fixedRows(), 4), QStringLiteral("99.00"));
-    QVERIFY(m_grid->tag().startsWith(QStringLiteral("甲公司应付账款分析")));
-}
-
-void TestAnalyses::failureLeavesGridEmpty()
-{
-    trade("Pur", "2024-01-05", 7, 10, 50);
-    trade("Sale", "2024-03-05", 7, 8, 100);
-    runProfit(*m_grid, "2024-03-01", "2024-03-31");
-    QCOMPARE(m_grid->dataRows(), 1);
-    exec(QStringLiteral("DROP TABLE Pur"));
-    const ChartData chart = runProfit(*m_grid, "2024-03-01", "2024-03-31");
-    QCOMPARE(m_grid->dataRows(), 0);
-    QVERIFY(!chart.drawable);
-    QCOMPARE(m_prompts->messages.size(), 1); // the access layer's own message
-    QVERIFY(m_prompts->messages.first().startsWith(QStringLiteral("数据库打开错误(")));
-    m_prompts->messages.clear();
-}
-
-// A set made before the product-and-date indexes gets them when opened.
-void TestAnalyses::indexesOnOpening()
-{
-    exec(QStringLiteral("DROP INDEX Sale_PID_Dat"));
-    exec(QStringLiteral("DROP INDEX Pur_PID_Dat"));
-    auto indexes = [] {
-        store::RecordSet rs;
-        store::OpenQuery(rs, QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' "
-                                            "AND name LIKE '%PID_Dat'"));
-        return rs.recordCount();
-    };
-    QCOMPARE(indexes(), 0);
-    QVERIFY(store::MakeAccountSetCurrent(0));
-    QCOMPARE(indexes(), 2);
-    // A file that is not an account set is left alone.
-    QVERIFY(!store::EnsureSchema(QStringLiteral("missing.qdt")));
-}
 
 QTEST_MAIN(TestAnalyses)
 #include "tst_analyses.moc"

@@ -25,6 +25,15 @@ QStringList texts(const QVector<DaySum> &rows, bool byAmount)
     return result;
 }
 
+QStringList periodTexts(Grouping grouping, const QVector<DaySum> &sums, bool byAmount)
+{
+    return texts(periodRows(grouping, sums, byAmount), byAmount);
+}
+
+QStringList stockTexts(const char *start, const QVector<DaySum> &sums)
+{
+    return texts(stockRows(day(start), sums), false);
+}
 } // namespace
 
 class TestPeriods : public QObject
@@ -32,142 +41,131 @@ class TestPeriods : public QObject
     Q_OBJECT
 
 private slots:
-    void periodBounds();
-    void quantityTexts();
-    void periodWalk();
-    void stockWalk();
-    void fifo();
-};
-
-// Each period's first day and the next one's (from any day of it): December rolls over, a
-// Sunday belongs to the week of the Monday before, a week may span two years.
-void TestPeriods::periodBounds()
-{
-    const struct
+    // Each period's first day and the next one's (from any day of it): December rolls over, a
+    // Sunday belongs to the week of the Monday before, a week may span two years.
+    void periodBounds()
     {
-        Grouping grouping;
-        const char *date, *start, *next;
-    } cases[] = {
-            {Grouping::Year, "2006-07-15", "2006-01-01", "2007-01-01"},
-            {Grouping::Month, "2006-12-31", "2006-12-01", "2007-01-01"},
-            {Grouping::Week, "2024-03-10", "2024-03-04", "2024-03-11"},
-            {Grouping::Week, "2024-03-04", "2024-03-04", "2024-03-11"},
-            {Grouping::Week, "2025-01-01", "2024-12-30", "2025-01-06"},
-            {Grouping::Day, "2024-02-29", "2024-02-29", "2024-03-01"},
-    };
-    for (const auto &c : cases) {
-        QCOMPARE(periodStart(c.grouping, day(c.date)), day(c.start));
-        QCOMPARE(nextPeriodStart(c.grouping, day(c.date)), day(c.next));
+        const struct
+        {
+            Grouping grouping;
+            const char *date, *start, *next;
+        } cases[] = {
+                {Grouping::Year, "2006-07-15", "2006-01-01", "2007-01-01"},
+                {Grouping::Month, "2006-12-31", "2006-12-01", "2007-01-01"},
+                {Grouping::Week, "2024-03-10", "2024-03-04", "2024-03-11"},
+                {Grouping::Week, "2024-03-04", "2024-03-04", "2024-03-11"},
+                {Grouping::Week, "2025-01-01", "2024-12-30", "2025-01-06"},
+                {Grouping::Day, "2024-02-29", "2024-02-29", "2024-03-01"},
+        };
+        for (const auto &c : cases) {
+            QCOMPARE(periodStart(c.grouping, day(c.date)), day(c.start));
+            QCOMPARE(nextPeriodStart(c.grouping, day(c.date)), day(c.next));
+        }
     }
-}
 
-// Up to three decimals, no trailing zeros, no binary noise, no "-0".
-void TestPeriods::quantityTexts()
-{
-    const QList<QPair<double, const char *>> cases
-            = {{0, "0"},           {-3, "-3"},     {0.125, "0.125"},       {1.23456, "1.235"},
-               {0.1 + 0.2, "0.3"}, {-0.0001, "0"}, {1e12, "1000000000000"}};
-    for (const auto &[quantity, text] : cases)
-        QCOMPARE(quantityText(quantity), QString::fromUtf8(text));
-}
-
-// Date groupings walk the day sums (empty months between sales show 0:
-// tst_analyses salesByPeriod): a stretch of more than 100 shows as one
-// row, every sum stays in its own period, and a last period netting to 0
-// is left out.
-void TestPeriods::periodWalk()
-{
-    // Returns netting out the last period: it is not shown.
-    QCOMPARE(texts(periodRows(Grouping::Day,
-                              {{day("2024-03-04"), 5},
-                               {day("2024-03-05"), 0.1},
-                               {day("2024-03-05"), 0.2},
-                               {day("2024-03-05"), -0.3}},
-                              false),
-                   false),
-             QStringList({"2024-03-04=5"}));
-    // More than 100 empty days: one row of 0 for the stretch, and the next
-    // sale under its own day; exactly 100 are all shown.
-    QCOMPARE(texts(periodRows(Grouping::Day, {{day("2006-01-01"), 1}, {day("2007-01-01"), 777}},
-                              true),
-                   true),
-             QStringList({"2006-01-01=1.00", "2006-01-02=0.00", "2007-01-01=777.00"}));
-    const QVector<DaySum> hundred
-            = periodRows(Grouping::Day, {{day("2024-01-01"), 1}, {day("2024-04-11"), 2}}, true);
-    QCOMPARE(hundred.size(), 102);
-    QCOMPARE(hundred.at(100).day, day("2024-04-10"));
-    QCOMPARE(hundred.last().day, day("2024-04-11"));
-    // Weeks across ten years: the sale stays in its own week.
-    const QVector<DaySum> weeks
-            = periodRows(Grouping::Week, {{day("2000-01-05"), 3}, {day("2010-03-10"), 4}}, true);
-    QCOMPARE(texts(weeks, true),
-             QStringList({"2000-01-03=3.00", "2000-01-10=0.00", "2010-03-08=4.00"}));
-    QVERIFY(periodRows(Grouping::Year, {}, true).isEmpty());
-}
-
-// The day-by-day stock: from the start day (or the first movement), carrying
-// everything before it (all of it before: tst_analyses stockByDay), exact
-// with fractional quantities.
-void TestPeriods::stockWalk()
-{
-    QCOMPARE(texts(stockRows(day("2024-03-01"), {{day("2024-02-28"), 3}, {day("2024-03-03"), -1}}),
-                   false),
-             QStringList({"2024-03-01=3", "2024-03-02=3", "2024-03-03=2"}));
-    // Half a kilogram bought each day: the stock grows by half a kilogram.
-    QVector<DaySum> halves;
-    for (int i = 0; i < 4; ++i)
-        halves.append({day("2024-05-01").addDays(i), 0.5});
-    QCOMPARE(texts(stockRows(day("2024-05-01"), halves), false),
-             QStringList({"2024-05-01=0.5", "2024-05-02=1", "2024-05-03=1.5", "2024-05-04=2"}));
-    // No movement at all: nothing to show.
-    QVERIFY(stockRows(day("2024-05-01"), {}).isEmpty());
-    // More than 1,000 days without movement: one row for the stretch, and
-    // the next purchase on its own day.
-    QCOMPARE(texts(stockRows(day("2000-01-01"), {{day("2000-01-01"), 1},
-                                                 {day("2000-01-02"), 1},
-                                                 {day("2010-01-01"), 5}}),
-                   false),
-             QStringList({"2000-01-01=1", "2000-01-02=2", "2010-01-01=7"}));
-}
-
-// First in, first out, costs worked out by hand: sales before the range use
-// up the first lots, a return to the vendor takes its units out of the
-// oldest lots in stock, units beyond every lot cost the last purchase price,
-// lots of quantity 0 are skipped, a product never bought costs nothing.
-void TestPeriods::fifo()
-{
-    const QVector<PurchaseLot> twoLots = {{10, 50}, {10, 60}};
-    const QVector<PurchaseLot> returned = {{10, 50}, {-3, -15}, {10, 60}};
-    const struct
+    // Up to three decimals, no trailing zeros, no binary noise, no "-0".
+    void quantityTexts()
     {
-        double before, sold;
-        QVector<PurchaseLot> lots;
-        double cost;
-    } cases[] = {
-            {4, 8, twoLots, 42},
-            {12, 5, twoLots, 30},
-            {0, 2.5, {{4, 20}}, 12.5},
-            {1.5, 2.5, {{2, 10}, {10, 30}}, 2.5 + 2 * 3.0},
-            {1, 3, {{2, 10}, {10, 30}}, 5 + 2 * 3.0},
-            {0, 3, {{0, 99}, {5, 10}}, 6},
-            // 7 left of the first lot after the return; 8 before take them
-            // and 1 of the second: the 5 sold cost 5 × 6.
-            {8, 5, returned, 30},
-            {0, 9, returned, 7 * 5 + 2 * 6.0},
-            // A return larger than what is in stock takes all there is.
-            {0, 4, {{2, 10}, {-5, -25}, {4, 12}}, 12},
-            // Beyond every lot: the rest at the last price.
-            {0, 5, {{3, 30}}, 50},
-            {0, 25, twoLots, 110 + 5 * 6.0},
-            {20, 3, twoLots, 18},
-            {0, 5, {}, 0},
-            {0, 5, {{0, 10}, {-2, -8}}, 0},
-    };
-    for (const auto &c : cases)
-        QCOMPARE(fifoCost(c.before, c.sold, c.lots), c.cost);
-    QVERIFY(!hasPurchasePrice({{0, 10}, {-2, -8}}));
-    QVERIFY(hasPurchasePrice(twoLots));
-}
+        const QList<QPair<double, const char *>> cases
+                = {{0, "0"},           {-3, "-3"},     {0.125, "0.125"},       {1.23456, "1.235"},
+                   {0.1 + 0.2, "0.3"}, {-0.0001, "0"}, {1e12, "1000000000000"}};
+        for (const auto &[quantity, text] : cases)
+            QCOMPARE(quantityText(quantity), QString::fromUtf8(text));
+    }
+
+    // Date groupings walk the day sums (empty months between sales show 0:
+    // tst_analyses salesByPeriod): a stretch of more than 100 shows as one
+    // row, every sum stays in its own period, and a last period netting to 0
+    // is left out.
+    void periodWalk()
+    {
+        // Returns netting out the last period: it is not shown.
+        QCOMPARE(periodTexts(Grouping::Day,
+                             {{day("2024-03-04"), 5},
+                              {day("2024-03-05"), 0.1},
+                              {day("2024-03-05"), 0.2},
+                              {day("2024-03-05"), -0.3}},
+                             false),
+                 QStringList({"2024-03-04=5"}));
+        // More than 100 empty days: one row of 0 for the stretch, and the next
+        // sale under its own day; exactly 100 are all shown.
+        QCOMPARE(periodTexts(Grouping::Day, {{day("2006-01-01"), 1}, {day("2007-01-01"), 777}},
+                             true),
+                 QStringList({"2006-01-01=1.00", "2006-01-02=0.00", "2007-01-01=777.00"}));
+        const QVector<DaySum> hundred
+                = periodRows(Grouping::Day, {{day("2024-01-01"), 1}, {day("2024-04-11"), 2}}, true);
+        QCOMPARE(hundred.size(), 102);
+        QCOMPARE(hundred.at(100).day, day("2024-04-10"));
+        QCOMPARE(hundred.last().day, day("2024-04-11"));
+        // Weeks across ten years: the sale stays in its own week.
+        QCOMPARE(
+                periodTexts(Grouping::Week, {{day("2000-01-05"), 3}, {day("2010-03-10"), 4}}, true),
+                QStringList({"2000-01-03=3.00", "2000-01-10=0.00", "2010-03-08=4.00"}));
+        QVERIFY(periodRows(Grouping::Year, {}, true).isEmpty());
+    }
+
+    // The day-by-day stock: from the start day (or the first movement), carrying
+    // everything before it (all of it before: tst_analyses stockByDay), exact
+    // with fractional quantities.
+    void stockWalk()
+    {
+        QCOMPARE(stockTexts("2024-03-01", {{day("2024-02-28"), 3}, {day("2024-03-03"), -1}}),
+                 QStringList({"2024-03-01=3", "2024-03-02=3", "2024-03-03=2"}));
+        // Half a kilogram bought each day: the stock grows by half a kilogram.
+        QVector<DaySum> halves;
+        for (int i = 0; i < 4; ++i)
+            halves.append({day("2024-05-01").addDays(i), 0.5});
+        QCOMPARE(stockTexts("2024-05-01", halves),
+                 QStringList({"2024-05-01=0.5", "2024-05-02=1", "2024-05-03=1.5", "2024-05-04=2"}));
+        // No movement at all: nothing to show.
+        QVERIFY(stockRows(day("2024-05-01"), {}).isEmpty());
+        // More than 1,000 days without movement: one row for the stretch, and
+        // the next purchase on its own day.
+        QCOMPARE(stockTexts(
+                         "2000-01-01",
+                         {{day("2000-01-01"), 1}, {day("2000-01-02"), 1}, {day("2010-01-01"), 5}}),
+                 QStringList({"2000-01-01=1", "2000-01-02=2", "2010-01-01=7"}));
+    }
+
+    // First in, first out, costs worked out by hand: sales before the range use
+    // up the first lots, a return to the vendor takes its units out of the
+    // oldest lots in stock, units beyond every lot cost the last purchase price,
+    // lots of quantity 0 are skipped, a product never bought costs nothing.
+    void fifo()
+    {
+        const QVector<PurchaseLot> twoLots = {{10, 50}, {10, 60}};
+        const QVector<PurchaseLot> returned = {{10, 50}, {-3, -15}, {10, 60}};
+        const struct
+        {
+            double before, sold;
+            QVector<PurchaseLot> lots;
+            double cost;
+        } cases[] = {
+                {4, 8, twoLots, 42},
+                {12, 5, twoLots, 30},
+                {0, 2.5, {{4, 20}}, 12.5},
+                {1.5, 2.5, {{2, 10}, {10, 30}}, 2.5 + 2 * 3.0},
+                {1, 3, {{2, 10}, {10, 30}}, 5 + 2 * 3.0},
+                {0, 3, {{0, 99}, {5, 10}}, 6},
+                // 7 left of the first lot after the return; 8 before take them
+                // and 1 of the second: the 5 sold cost 5 × 6.
+                {8, 5, returned, 30},
+                {0, 9, returned, 7 * 5 + 2 * 6.0},
+                // A return larger than what is in stock takes all there is.
+                {0, 4, {{2, 10}, {-5, -25}, {4, 12}}, 12},
+                // Beyond every lot: the rest at the last price.
+                {0, 5, {{3, 30}}, 50},
+                {0, 25, twoLots, 110 + 5 * 6.0},
+                {20, 3, twoLots, 18},
+                {0, 5, {}, 0},
+                {0, 5, {{0, 10}, {-2, -8}}, 0},
+        };
+        for (const auto &c : cases)
+            QCOMPARE(fifoCost(c.before, c.sold, c.lots), c.cost);
+        QVERIFY(!hasPurchasePrice({{0, 10}, {-2, -8}}));
+        QVERIFY(hasPurchasePrice(twoLots));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPeriods)
 #include "tst_periods.moc"

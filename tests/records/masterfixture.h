@@ -109,6 +109,14 @@ struct Fixture
 using testsupport::column;
 using testsupport::exec;
 
+// text with %1, %2, … replaced by the values in turn.
+template<typename... Values>
+QString fill(QString text, const Values &...values)
+{
+    ((text = text.arg(values)), ...);
+    return text;
+}
+
 inline int count(const QString &table, const QString &where = QString())
 {
     store::RecordSet rs;

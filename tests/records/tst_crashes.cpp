@@ -36,6 +36,8 @@
 
 #include <signal.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // What a killed action left behind.
@@ -55,7 +57,7 @@ struct CrashCase
     std::function<State(QString *why)> check;
 };
 
-const QString kSet = QStringLiteral("DATA00001.qdt");
+const QString kSet = u"DATA00001.qdt"_s;
 
 QVariant value(const QString &sql, const QString &file = kSet)
 {
@@ -83,7 +85,7 @@ void exec(const QString &sql)
 void makeSet(const QStringList &rows = {})
 {
     QString error;
-    if (store::CreateAccountSet(QStringLiteral("公司"), QStringLiteral("账"), &error) != 0)
+    if (store::CreateAccountSet(u"公司"_s, u"账"_s, &error) != 0)
         qFatal("cannot create a set: %s", qPrintable(error));
     store::Connection conn;
     store::OpenConn(conn);
@@ -97,11 +99,10 @@ QStringList customersWithSales(int customers, int salesEach)
 {
     QStringList rows;
     for (int c = 1; c <= customers; ++c) {
-        rows << QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (%1, '客户%1')").arg(c);
+        rows << u"INSERT INTO Cus (ID, Name) VALUES (%1, '客户%1')"_s.arg(c);
         for (int s = 0; s < salesEach; ++s)
-            rows << QStringLiteral("INSERT INTO Sale (Dat, PID, CID, Num, Pay) VALUES "
-                                   "(#2024-01-02#, 1, %1, 1, 10)")
-                            .arg(c);
+            rows << u"INSERT INTO Sale (Dat, PID, CID, Num, Pay) VALUES "
+                    "(#2024-01-02#, 1, %1, 1, 10)"_s.arg(c);
     }
     return rows;
 }
@@ -113,32 +114,31 @@ constexpr int kSalesAdded = 200;
 // Adding sales one after another, as the sale dialog stores each one.
 CrashCase addingSales()
 {
-    return {QStringLiteral("adding sales"), 50, [] { makeSet(); },
+    return {u"adding sales"_s, 50, [] { makeSet(); },
             [] {
                 for (int i = 1; i <= kSalesAdded; ++i) {
                     store::Connection conn;
                     store::RecordSet rs;
-                    store::OpenQuery(conn, rs, QStringLiteral("SELECT * FROM Sale WHERE ID=0"));
+                    store::OpenQuery(conn, rs, u"SELECT * FROM Sale WHERE ID=0"_s);
                     rs.addNew();
-                    rs.setValue(QStringLiteral("Dat"), QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
-                    rs.setValue(QStringLiteral("CID"), i);
-                    rs.setValue(QStringLiteral("Num"), i);
-                    rs.setValue(QStringLiteral("Pay"), 2.5 * i);
-                    rs.setValue(QStringLiteral("Memo"), QStringLiteral("销售%1").arg(i));
+                    rs.setValue(u"Dat"_s, QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
+                    rs.setValue(u"CID"_s, i);
+                    rs.setValue(u"Num"_s, i);
+                    rs.setValue(u"Pay"_s, 2.5 * i);
+                    rs.setValue(u"Memo"_s, u"销售%1"_s.arg(i));
                     rs.update();
                     store::CloseQuery(conn, rs);
                 }
             },
             [](QString *why) {
-                const int rows = count(QStringLiteral("SELECT Count(*) FROM Sale"));
+                const int rows = count(u"SELECT Count(*) FROM Sale"_s);
                 // Each sale whole: IDs 1..rows, every field as written.
-                const int whole = count(
-                        QStringLiteral("SELECT Count(*) FROM Sale WHERE CID=ID AND Num=ID AND "
-                                       "Pay=2.5*ID AND "
-                                       "Memo='销售'||ID AND Dat='2024-03-01 09:00:00' AND ID<=")
-                        + QString::number(rows));
+                const int whole = count(u"SELECT Count(*) FROM Sale WHERE CID=ID AND Num=ID AND "
+                                        "Pay=2.5*ID AND "
+                                        "Memo='销售'||ID AND Dat='2024-03-01 09:00:00' AND ID<="_s
+                                        + QString::number(rows));
                 if (rows < 0 || whole != rows) {
-                    *why = QStringLiteral("%1 rows, %2 whole").arg(rows).arg(whole);
+                    *why = u"%1 rows, %2 whole"_s.arg(rows).arg(whole);
                     return State::Broken;
                 }
                 return rows == 0             ? State::Before
@@ -150,12 +150,12 @@ CrashCase addingSales()
 // Deleting 200 customers with their sales from the customer list.
 CrashCase deletingCustomers()
 {
-    return {QStringLiteral("deleting customers with their sales"), 50,
+    return {u"deleting customers with their sales"_s, 50,
             [] {
                 QStringList rows = customersWithSales(200, 3);
-                rows << QStringLiteral("INSERT INTO Cus (ID, Name) VALUES (500, '留下')");
+                rows << u"INSERT INTO Cus (ID, Name) VALUES (500, '留下')"_s;
                 for (int s = 0; s < 20; ++s)
-                    rows << QStringLiteral("INSERT INTO Sale (PID, CID, Num) VALUES (1, 500, 1)");
+                    rows << u"INSERT INTO Sale (PID, CID, Num) VALUES (1, 500, 1)"_s;
                 makeSet(rows);
             },
             [] {
@@ -168,13 +168,13 @@ CrashCase deletingCustomers()
                 records::DeleteSelectedCustomers(grid);
             },
             [](QString *why) {
-                const int customers = count(QStringLiteral("SELECT Count(*) FROM Cus"));
-                const int sales = count(QStringLiteral("SELECT Count(*) FROM Sale"));
+                const int customers = count(u"SELECT Count(*) FROM Cus"_s);
+                const int sales = count(u"SELECT Count(*) FROM Sale"_s);
                 if (customers == 201 && sales == 620)
                     return State::Before;
                 if (customers == 1 && sales == 20)
                     return State::After;
-                *why = QStringLiteral("%1 customers, %2 sales").arg(customers).arg(sales);
+                *why = u"%1 customers, %2 sales"_s.arg(customers).arg(sales);
                 return State::Broken;
             }};
 }
@@ -182,23 +182,22 @@ CrashCase deletingCustomers()
 // Merging 299 customers into the first.
 CrashCase merging()
 {
-    return {QStringLiteral("merging customers"), 50, [] { makeSet(customersWithSales(300, 2)); },
+    return {u"merging customers"_s, 50, [] { makeSet(customersWithSales(300, 2)); },
             [] {
                 QVector<qint64> ids;
                 for (int c = 2; c <= 300; ++c)
                     ids << c;
-                records::ReplaceName(QStringLiteral("Cus"), ids, 1);
+                records::ReplaceName(u"Cus"_s, ids, 1);
             },
             [](QString *why) {
-                const int customers = count(QStringLiteral("SELECT Count(*) FROM Cus"));
-                const int sales = count(QStringLiteral("SELECT Count(*) FROM Sale"));
-                const int onFirst = count(QStringLiteral("SELECT Count(*) FROM Sale WHERE CID=1"));
+                const int customers = count(u"SELECT Count(*) FROM Cus"_s);
+                const int sales = count(u"SELECT Count(*) FROM Sale"_s);
+                const int onFirst = count(u"SELECT Count(*) FROM Sale WHERE CID=1"_s);
                 if (customers == 300 && sales == 600 && onFirst == 2)
                     return State::Before;
                 if (customers == 1 && sales == 600 && onFirst == 600)
                     return State::After;
-                *why = QStringLiteral("%1 customers, %2 sales, %3 on the kept one")
-                               .arg(customers)
+                *why = u"%1 customers, %2 sales, %3 on the kept one"_s.arg(customers)
                                .arg(sales)
                                .arg(onFirst);
                 return State::Broken;
@@ -208,21 +207,19 @@ CrashCase merging()
 // Creating a second set.
 CrashCase creatingASet()
 {
-    return {QStringLiteral("creating a set"), 50, [] { makeSet(); },
+    return {u"creating a set"_s, 50, [] { makeSet(); },
             [] {
                 store::BuildAccountSetList();
-                store::CreateAccountSet(QStringLiteral("新公司"), QStringLiteral("新账"));
+                store::CreateAccountSet(u"新公司"_s, u"新账"_s);
             },
             [](QString *why) {
                 const QStringList files = store::ListAccountSetFiles();
                 if (files == QStringList{kSet})
                     return State::Before;
-                const store::AccountSet made
-                        = store::ReadAccountSetInfo(QStringLiteral("DATA00002.qdt"));
-                if (files.size() == 2 && made.Name == QStringLiteral("新账")
-                    && made.Company == QStringLiteral("新公司"))
+                const store::AccountSet made = store::ReadAccountSetInfo(u"DATA00002.qdt"_s);
+                if (files.size() == 2 && made.Name == u"新账"_s && made.Company == u"新公司"_s)
                     return State::After;
-                *why = files.join(QLatin1Char(' ')) + QStringLiteral(" named ") + made.Name;
+                *why = files.join(QLatin1Char(' ')) + u" named "_s + made.Name;
                 return State::Broken;
             }};
 }
@@ -230,17 +227,17 @@ CrashCase creatingASet()
 // Deleting a set that holds 300 customers.
 CrashCase deletingASet()
 {
-    return {QStringLiteral("deleting a set"), 50,
+    return {u"deleting a set"_s, 50,
             [] {
                 makeSet();
                 QString error;
-                store::CreateAccountSet(QStringLiteral("乙"), QStringLiteral("乙账"), &error);
-                store::CurrentAccountFile = QStringLiteral("DATA00002.qdt");
+                store::CreateAccountSet(u"乙"_s, u"乙账"_s, &error);
+                store::CurrentAccountFile = u"DATA00002.qdt"_s;
                 store::Connection conn;
                 store::OpenConn(conn);
                 store::Transaction transaction(conn);
                 for (int c = 1; c <= 300; ++c)
-                    exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('客户%1')").arg(c));
+                    exec(u"INSERT INTO Cus (Name) VALUES ('客户%1')"_s.arg(c));
                 transaction.commit();
             },
             [] {
@@ -248,25 +245,24 @@ CrashCase deletingASet()
                 prompts.answers = {true};
                 store::BuildAccountSetList();
                 store::MakeAccountSetCurrent(0);
-                store::DeleteAccountSet(QStringLiteral("DATA00002.qdt"), QStringLiteral("乙账"));
+                store::DeleteAccountSet(u"DATA00002.qdt"_s, u"乙账"_s);
             },
             [](QString *why) {
-                const QString path = store::programFilePath(QStringLiteral("DATA00002.qdt"));
+                const QString path = store::programFilePath(u"DATA00002.qdt"_s);
                 if (!QFileInfo::exists(path)) {
                     // Gone, and its number is free only when nothing of it is left.
-                    const bool leftovers = QFileInfo::exists(path + QStringLiteral("-wal"))
-                                           || QFileInfo::exists(path + QStringLiteral("-shm"));
+                    const bool leftovers = QFileInfo::exists(path + u"-wal"_s)
+                                           || QFileInfo::exists(path + u"-shm"_s);
                     if (leftovers && store::NextAccountSetPath() == path) {
-                        *why = QStringLiteral("a log left behind takes no number");
+                        *why = u"a log left behind takes no number"_s;
                         return State::Broken;
                     }
                     return State::After;
                 }
-                const int customers = count(QStringLiteral("SELECT Count(*) FROM Cus"),
-                                            QStringLiteral("DATA00002.qdt"));
+                const int customers = count(u"SELECT Count(*) FROM Cus"_s, u"DATA00002.qdt"_s);
                 if (customers == 300)
                     return State::Before;
-                *why = QStringLiteral("%1 customers left").arg(customers);
+                *why = u"%1 customers left"_s.arg(customers);
                 return State::Broken;
             }};
 }
@@ -274,13 +270,13 @@ CrashCase deletingASet()
 // The maintenance commands on a large set (60000 sales, with free pages left
 // by deleted rows, so that compaction has work). A failure in the child ends
 // it with exit code 1, which the run to the end reports.
-const QString kBackup = QStringLiteral("backup.qdb");
+const QString kBackup = u"backup.qdb"_s;
 
 void largeSet()
 {
     makeSet();
-    const QString rows = QStringLiteral(
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) ");
+    const QString rows
+            = u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "_s;
     store::Connection conn;
     store::OpenConn(conn);
     for (const QString &sql :
@@ -293,7 +289,7 @@ void largeSet()
           rows.arg(6000)
                   + "INSERT INTO Pur (Dat, VID, PID, Num, Pay, Memo) SELECT "
                     "'2024-01-01 00:00:00', i % 50 + 1, i % 500 + 1, 1, i, '备注' || i FROM n",
-          QStringLiteral("DELETE FROM Sale WHERE ID % 4 = 0")})
+          u"DELETE FROM Sale WHERE ID % 4 = 0"_s})
         if (!conn->execNative(sql))
             qFatal("cannot prepare: %s", qPrintable(sql));
 }
@@ -303,17 +299,17 @@ QString counts(const QString &file = kSet)
 {
     QStringList list;
     for (const char *table : {"Sale", "Pur", "Cus", "Vendor", "Pro"})
-        list << QString::number(count(QStringLiteral("SELECT Count(*) FROM ") + table, file));
+        list << QString::number(count(u"SELECT Count(*) FROM "_s + table, file));
     return list.join(QLatin1Char(','));
 }
 
-const QString kLargeSet = QStringLiteral("45000,6000,300,50,500");
+const QString kLargeSet = u"45000,6000,300,50,500"_s;
 
 // A backup and then a compaction, killed anywhere in either: the data stays
 // as it was, and a backup under its own name is always a whole copy.
 CrashCase maintenance()
 {
-    return {QStringLiteral("backup and compaction"), 24, largeSet,
+    return {u"backup and compaction"_s, 24, largeSet,
             [] {
                 if (!store::BackupAccountSet(kSet, store::programFilePath(kBackup))
                     || !store::CompactAccount(kSet))
@@ -323,9 +319,9 @@ CrashCase maintenance()
                 const QString backup = store::programFilePath(kBackup);
                 *why = counts();
                 if (QFileInfo::exists(backup)
-                    && (value(QStringLiteral("PRAGMA integrity_check"), kBackup) != "ok"
+                    && (value(u"PRAGMA integrity_check"_s, kBackup) != "ok"
                         || counts(kBackup) != kLargeSet))
-                    *why = QStringLiteral("backup ") + counts(kBackup);
+                    *why = u"backup "_s + counts(kBackup);
                 return *why == kLargeSet ? State::After : State::Broken;
             }};
 }
@@ -334,9 +330,9 @@ CrashCase maintenance()
 // nothing.
 CrashCase clearing()
 {
-    return {QStringLiteral("clearing customers and vendors"), 16, largeSet,
+    return {u"clearing customers and vendors"_s, 16, largeSet,
             [] {
-                store::CurrentUser = QStringLiteral("zunta");
+                store::CurrentUser = u"zunta"_s;
                 QVector<bool> boxes(store::kClearBoxCount, false);
                 boxes[store::ClearCustomers] = true;
                 boxes[store::ClearVendors] = true;
@@ -377,7 +373,6 @@ int runChild(const QString &name, const QString &folder)
     }
     return 2;
 }
-
 } // namespace
 
 class TestCrashes : public QObject
@@ -385,105 +380,99 @@ class TestCrashes : public QObject
     Q_OBJECT
 
 private slots:
-    void killedAnywhere_data();
-    void killedAnywhere();
-};
-
-void TestCrashes::killedAnywhere_data()
-{
-    QTest::addColumn<QString>("name");
-    for (const CrashCase &crashCase : crashCases())
-        QTest::newRow(qPrintable(crashCase.name)) << crashCase.name;
-}
-
-void TestCrashes::killedAnywhere()
-{
-    QFETCH(QString, name);
-    CrashCase crashCase;
-    for (const CrashCase &candidate : crashCases()) {
-        if (candidate.name == name)
-            crashCase = candidate;
-    }
-
-    // The starting files, made once and copied for every run.
-    QTemporaryDir start;
+    void killedAnywhere_data()
     {
-        testsupport::TempProgramFolder folder;
-        store::AccountSets.clear();
-        crashCase.prepare();
-        store::Registry::closeAll();
-        for (const QString &file : QDir(folder.path()).entryList(QDir::Files))
-            QVERIFY(QFile::copy(folder.filePath(file), QDir(start.path()).filePath(file)));
+        QTest::addColumn<QString>("name");
+        for (const CrashCase &crashCase : crashCases())
+            QTest::newRow(qPrintable(crashCase.name)) << crashCase.name;
     }
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    QRandomGenerator random(20460311u + quint32(qHash(name)));
-    qint64 workMs = -1; // how long the whole action takes, from the first run
-    int tally[4] = {0, 0, 0, 0};
-    for (int run = 0; run <= crashCase.runs; ++run) {
-        testsupport::TempProgramFolder folder;
-        store::AccountSets.clear();
-        for (const QString &file : QDir(start.path()).entryList(QDir::Files))
-            QVERIFY(QFile::copy(QDir(start.path()).filePath(file), folder.filePath(file)));
+    void killedAnywhere()
+    {
+        QFETCH(QString, name);
+        CrashCase crashCase;
+        for (const CrashCase &candidate : crashCases()) {
+            if (candidate.name == name)
+                crashCase = candidate;
+        }
 
-        QProcess child;
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--crash-child"), name, folder.path()});
-        QVERIFY(child.waitForStarted());
-        QVERIFY(child.waitForReadyRead(20000));
-        QElapsedTimer clock;
-        clock.start();
-        if (run == 0) {
-            // The first run goes to its end: it measures the action.
-            QVERIFY(child.waitForFinished(60000));
-            QCOMPARE(child.exitCode(), 0);
-            workMs = qMax<qint64>(clock.elapsed(), 1);
-        } else {
-            // Killed anywhere in the action, now and then just after it.
-            const qint64 at = qint64(random.bounded(quint32(workMs * 11 / 10 + 1)));
-            while (clock.elapsed() < at && child.state() == QProcess::Running)
-                child.waitForFinished(int(qMax<qint64>(1, at - clock.elapsed())));
-            if (child.state() != QProcess::NotRunning) {
-                ::kill(pid_t(child.processId()), SIGKILL);
-                QVERIFY(child.waitForFinished(20000));
+        // The starting files, made once and copied for every run.
+        QTemporaryDir start;
+        {
+            testsupport::TempProgramFolder folder;
+            store::AccountSets.clear();
+            crashCase.prepare();
+            store::Registry::closeAll();
+            for (const QString &file : QDir(folder.path()).entryList(QDir::Files))
+                QVERIFY(QFile::copy(folder.filePath(file), QDir(start.path()).filePath(file)));
+        }
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QRandomGenerator random(20460311u + quint32(qHash(name)));
+        qint64 workMs = -1; // how long the whole action takes, from the first run
+        int tally[4] = {0, 0, 0, 0};
+        for (int run = 0; run <= crashCase.runs; ++run) {
+            testsupport::TempProgramFolder folder;
+            store::AccountSets.clear();
+            for (const QString &file : QDir(start.path()).entryList(QDir::Files))
+                QVERIFY(QFile::copy(QDir(start.path()).filePath(file), folder.filePath(file)));
+
+            QProcess child;
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {u"--crash-child"_s, name, folder.path()});
+            QVERIFY(child.waitForStarted());
+            QVERIFY(child.waitForReadyRead(20000));
+            QElapsedTimer clock;
+            clock.start();
+            if (run == 0) {
+                // The first run goes to its end: it measures the action.
+                QVERIFY(child.waitForFinished(60000));
+                QCOMPARE(child.exitCode(), 0);
+                workMs = qMax<qint64>(clock.elapsed(), 1);
+            } else {
+                // Killed anywhere in the action, now and then just after it.
+                const qint64 at = qint64(random.bounded(quint32(workMs * 11 / 10 + 1)));
+                while (clock.elapsed() < at && child.state() == QProcess::Running)
+                    child.waitForFinished(int(qMax<qint64>(1, at - clock.elapsed())));
+                if (child.state() != QProcess::NotRunning) {
+                    ::kill(pid_t(child.processId()), SIGKILL);
+                    QVERIFY(child.waitForFinished(20000));
+                }
             }
-        }
 
-        // As the next start would: every set opened and closed once.
-        const QStringList sets = store::ListAccountSetFiles();
-        for (const QString &set : sets) {
-            store::Registry::open(store::programFilePath(set));
-            store::Registry::close(store::programFilePath(set));
+            // As the next start would: every set opened and closed once.
+            const QStringList sets = store::ListAccountSetFiles();
+            for (const QString &set : sets) {
+                store::Registry::open(store::programFilePath(set));
+                store::Registry::close(store::programFilePath(set));
+            }
+            // Then each file alone (copied without anything beside it) is whole.
+            for (const QString &set : sets) {
+                QTemporaryDir alone;
+                const QString copy = alone.filePath(set);
+                QVERIFY(QFile::copy(store::programFilePath(set), copy));
+                store::RecordSet rs;
+                const store::DatabasePtr db = store::Registry::open(copy);
+                QVERIFY2(db && rs.open(db, u"PRAGMA integrity_check"_s),
+                         qPrintable(u"%1 run %2: %3 does not open"_s.arg(name).arg(run).arg(set)));
+                QCOMPARE(rs.value(0).toString(), u"ok"_s);
+                rs.close();
+                store::Registry::close(copy);
+            }
+            QString why;
+            const State state = crashCase.check(&why);
+            store::Registry::closeAll();
+            QVERIFY2(state != State::Broken,
+                     qPrintable(u"%1, run %2: %3"_s.arg(name).arg(run).arg(why)));
+            if (run > 0)
+                ++tally[int(state)];
         }
-        // Then each file alone (copied without anything beside it) is whole.
-        for (const QString &set : sets) {
-            QTemporaryDir alone;
-            const QString copy = alone.filePath(set);
-            QVERIFY(QFile::copy(store::programFilePath(set), copy));
-            store::RecordSet rs;
-            const store::DatabasePtr db = store::Registry::open(copy);
-            QVERIFY2(db && rs.open(db, QStringLiteral("PRAGMA integrity_check")),
-                     qPrintable(QStringLiteral("%1 run %2: %3 does not open")
-                                        .arg(name)
-                                        .arg(run)
-                                        .arg(set)));
-            QCOMPARE(rs.value(0).toString(), QStringLiteral("ok"));
-            rs.close();
-            store::Registry::close(copy);
-        }
-        QString why;
-        const State state = crashCase.check(&why);
-        store::Registry::closeAll();
-        QVERIFY2(state != State::Broken,
-                 qPrintable(QStringLiteral("%1, run %2: %3").arg(name).arg(run).arg(why)));
-        if (run > 0)
-            ++tally[int(state)];
+        std::printf("%s: %d kills: %d before, %d after, %d between (each step whole)\n",
+                    qPrintable(name), crashCase.runs, tally[0], tally[1], tally[2]);
     }
-    std::printf("%s: %d kills: %d before, %d after, %d between (each step whole)\n",
-                qPrintable(name), crashCase.runs, tally[0], tally[1], tally[2]);
-}
+};
 
 int main(int argc, char *argv[])
 {

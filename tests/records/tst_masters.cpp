@@ -26,6 +26,8 @@
 
 #include <tuple>
 
+using namespace Qt::StringLiterals;
+
 using namespace records;
 using namespace masterfixture;
 
@@ -84,7 +86,7 @@ QStringList snapshot()
     QStringList rows;
     for (const char *table : {"Sale", "Pur", "Pro", "Cus", "Vendor", "Acc", "Staff", "参数"}) {
         store::RecordSet rs;
-        store::OpenQuery(rs, QStringLiteral("SELECT * FROM ") + QString::fromUtf8(table));
+        store::OpenQuery(rs, u"SELECT * FROM "_s + QString::fromUtf8(table));
         for (; !rs.eof(); rs.moveNext()) {
             QString row = QString::fromUtf8(table);
             for (int c = 0; c < rs.fieldCount(); ++c)
@@ -104,13 +106,13 @@ std::tuple<QPointer<QWidget>, QPushButton *, QLineEdit *> openChanged(const QStr
         TradeDialog *trade = window == QLatin1String("Sale")
                                      ? static_cast<TradeDialog *>(ShowSaleDialog(id))
                                      : ShowPurchaseDialog(id);
-        trade->box(0)->setText(QStringLiteral("12"));
-        trade->box(4)->setText(QStringLiteral("新名"));
+        trade->box(0)->setText(u"12"_s);
+        trade->box(4)->setText(u"新名"_s);
         return {trade, trade->button(0), trade->box(4)};
     }
     if (window == QLatin1String("fields")) {
         ProductFieldsDialog *fields = showProductFieldsDialog();
-        fields->box(0)->setText(QStringLiteral("新名"));
+        fields->box(0)->setText(u"新名"_s);
         return {fields, fields->button(0), fields->box(0)};
     }
     if (window == QLatin1String("merge")) {
@@ -123,7 +125,7 @@ std::tuple<QPointer<QWidget>, QPushButton *, QLineEdit *> openChanged(const QStr
     }
     MasterDialog *dialog
             = window == QLatin1String("Staff") ? ShowStaffDialog(id) : showDialog(window, id);
-    dialog->box(0)->setText(QStringLiteral("新名"));
+    dialog->box(0)->setText(u"新名"_s);
     if (auto *staff = qobject_cast<StaffDialog *>(dialog))
         clickCell(staff->rightsGrid(), 2, kRightMarkColumn);
     return {dialog, dialog->button(0), dialog->box(0)};
@@ -136,14 +138,12 @@ void fillMastersAndTrades()
     for (const char *table : {"Pro", "Cus", "Vendor", "Acc", "Staff"})
         for (const char *name : {"甲", "乙"}) {
             addNamed(QString::fromLatin1(table), QString::fromUtf8(name));
-            store::SetVar(QStringLiteral("默认值_") + QLatin1String(table),
-                          table[0] == 'S' ? QStringLiteral("00003|甲")
-                                          : QStringLiteral("00001|甲"));
+            store::SetVar(u"默认值_"_s + QLatin1String(table),
+                          table[0] == 'S' ? u"00003|甲"_s : u"00001|甲"_s);
         }
     for (const char *trade : {"Sale (Dat, PID, CID", "Pur (Dat, PID, VID"})
-        exec(QStringLiteral("INSERT INTO %1, AID, SID, Price, Num) VALUES "
-                            "(#2024-03-05#, 1, 1, 1, 3, 10, 1)")
-                     .arg(QLatin1String(trade)));
+        exec(u"INSERT INTO %1, AID, SID, Price, Num) VALUES "
+             "(#2024-03-05#, 1, 1, 1, 3, 10, 1)"_s.arg(QLatin1String(trade)));
 }
 
 // Defines custom fields through the field dialog, as the user does.
@@ -167,12 +167,11 @@ QStringList titles(const grid::Grid &g)
 QString describe(const QWidget *w)
 {
     if (!w)
-        return QStringLiteral("(none)");
+        return u"(none)"_s;
     QString text = QString::fromLatin1(w->metaObject()->className());
     if (const auto *button = qobject_cast<const QAbstractButton *>(w))
         text += QLatin1Char(' ') + button->text();
-    return text + QStringLiteral(" at ") + QString::number(w->y()) + QLatin1Char(',')
-           + QString::number(w->x());
+    return text + u" at "_s + QString::number(w->y()) + QLatin1Char(',') + QString::number(w->x());
 }
 
 // Opens the named dialog; returns it with its default button and its
@@ -201,10 +200,8 @@ std::tuple<QPointer<QWidget>, QPushButton *, QWidget *> openForWalk(const QStrin
     return {d, d->button(0), d->idBox()};
 }
 
-// The controls of dialog Tab should visit: every one that takes Tab, in
-// reading order (row by row, by the middle of each, left to right), last
-// at the end. The parts of a control (a combo box's line, a
-// grid's frozen view) are not controls of their own.
+// The controls Tab should visit, in reading order with last at the end; the
+// parts of a control (a combo box's line, a grid's frozen view) do not count.
 QStringList readingOrder(QWidget *dialog, QWidget *last)
 {
     QList<QWidget *> controls;
@@ -239,505 +236,458 @@ private slots:
     void init() { QVERIFY(m.setUp()); }
     void cleanup() { QVERIFY(m.tearDown()); }
 
-    void proposedNumber_data();
-    void proposedNumber();
-    void proposalIsNeverOverwritten();
-    void typedNumbers_data();
-    void typedNumbers();
-    void textsStoredExactly_data();
-    void textsStoredExactly();
-    void customFields();
-    void fieldNamesRefused();
-    void deleteWithDependents_data();
-    void deleteWithDependents();
-    void defaultsFromTheLastSave();
-    void savingRefused_data();
-    void savingRefused();
-    void otherAccountSetOpened_data();
-    void otherAccountSetOpened();
-    void keyboardWalk_data();
-    void keyboardWalk();
-    void stockFloor();
+    void proposedNumber_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("deleteFrom"); // rows deleted again afterwards
+        QTest::addColumn<int>("deleteTo");
+        QTest::addColumn<QString>("proposal");
+        QTest::newRow("empty table") << "Pro" << 0 << 0 << 0 << "00001";
+        // The proposal follows the highest number left, not the count of rows.
+        QTest::newRow("1 to 9, 3 to 5 deleted") << "Pro" << 9 << 3 << 5 << "00010";
+        QTest::newRow("1 to 7, 6 and 7 deleted") << "Pro" << 7 << 6 << 7 << "00006";
+        QTest::newRow("customers 1 to 12") << "Cus" << 12 << 0 << 0 << "00013";
+        QTest::newRow("vendors propose none") << "Vendor" << 2 << 0 << 0 << QString();
+        QTest::newRow("accounts propose none") << "Acc" << 2 << 0 << 0 << QString();
+    }
+
+    // A new record from a dialog's add shortcut shows the next number after
+    // the highest one; the list's 添加记录 leaves the number box empty.
+    void proposedNumber()
+    {
+        QFETCH(QString, table);
+        QFETCH(int, rows);
+        QFETCH(int, deleteFrom);
+        QFETCH(int, deleteTo);
+        QFETCH(QString, proposal);
+        for (int i = 1; i <= rows; ++i)
+            addNamed(table, u"记录%1"_s.arg(i));
+        exec(fill(u"DELETE * FROM %1 WHERE ID>=%2 AND ID<=%3"_s, table, deleteFrom, deleteTo));
+
+        QCOMPARE(openDialog(table, 0).first, proposal);
+        QCOMPARE(openDialog(table, 0, false).first, QString());
+    }
+
+    // The proposed number is only shown: when another product takes it while
+    // the dialog is open, saving adds a product instead of overwriting that one.
+    void proposalIsNeverOverwritten()
+    {
+        for (int i = 1; i <= 7; ++i)
+            addNamed(u"Pro"_s, u"产品%1"_s.arg(i));
+        ProductDialog *dialog = showProductDialog(0);
+        QCOMPARE(dialog->idBox()->text(), u"00008"_s);
+        QCOMPARE(addNamed(u"Pro"_s, u"别处加的"_s), 8);
+        save(dialog, {u"新产品"_s});
+        QCOMPARE(field(u"Pro"_s, 8, u"Name"_s).toString(), u"别处加的"_s);
+        QCOMPARE(count(u"Pro"_s, u"Name='新产品'"_s), 1);
+    }
+
+    void typedNumbers_data()
+    {
+        QTest::addColumn<bool>("product"); // else a customer
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("price in yuan") << true << "12.5元" << 12.5 << "12.5";
+        QTest::newRow("price as text") << true << "面议" << 0.0 << "0";
+        QTest::newRow("price with two points") << true << "1.2.3" << 1.2 << "1.2";
+        QTest::newRow("discount percentage") << false << "85%" << 0.85 << "85%";
+        QTest::newRow("discount fraction") << false << "0.9" << 0.9 << "90%";
+        // 0.57 × 100 is 56.99999999999999 in binary; the box shows 57%.
+        QTest::newRow("binary fraction") << false << "57%" << 0.57 << "57%";
+    }
+
+    // Box 1 of products (the list price) and customers (the discount, shown as
+    // a percentage) stores the leading number of what was typed.
+    void typedNumbers()
+    {
+        QFETCH(bool, product);
+        QFETCH(QString, typed);
+        QFETCH(double, stored);
+        QFETCH(QString, shown);
+
+        const QString table = product ? u"Pro"_s : u"Cus"_s;
+        const QStringList texts = {u"名称"_s, typed};
+        openDialog(table, 0, true, &texts);
+        QCOMPARE(field(table, 1, product ? "Price" : "Disc").toDouble(), stored);
+        QCOMPARE(openDialog(table, 1).second.at(1), shown);
+    }
+
+    void textsStoredExactly_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("number"); // as shown when edited
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("products") << "Pro" << kProductListTab << "00001" << 4;
+        QTest::newRow("customers") << "Cus" << kCustomerListTab << "00001" << 12;
+        QTest::newRow("vendors") << "Vendor" << kVendorListTab << "00001" << 10;
+        QTest::newRow("accounts") << "Acc" << kAccountListTab << "1" << 4;
+    }
+
+    // Every box keeps exactly what was typed (quotes, %, spaces, long texts),
+    // also saved again unchanged; saving reloads the list only while it shows.
+    void textsStoredExactly()
+    {
+        QFETCH(QString, table);
+        QFETCH(int, tab);
+        QFETCH(QString, number);
+        QFETCH(int, boxes);
+
+        const QStringList samples
+                = {u"O'Neil \"商行\" 100%"_s, u"   "_s, QString(40000, QChar(0x8def)) + "'",
+                   u"'; DROP TABLE Cus; --"_s, u"备注%_\\"_s};
+        QStringList typed;
+        for (int i = 0; i < boxes; ++i)
+            typed << samples.at(i % samples.size());
+        // Box 1 of products and customers holds a number.
+        if (table == QLatin1String("Pro") || table == QLatin1String("Cus"))
+            typed[1] = table == QLatin1String("Pro") ? u"1"_s : u"85%"_s;
+
+        m.host.tab = tab;
+        openDialog(table, 0, false, &typed);
+        QCOMPARE(m.host.reloads, 1);
+        m.host.tab = 0;
+        const QStringList unchanged;
+        const auto edited = openDialog(table, 1, true, &unchanged);
+        QCOMPARE(edited.first, number);
+        QCOMPARE(edited.second, typed);
+        QCOMPARE(m.host.reloads, 1);
+        QCOMPARE(openDialog(table, 1).second, typed);
+        QCOMPARE(count(table), 1);
+    }
+
+    // Fields 0 and 2 give the dialog two boxes bound to P0 and P2 and the list
+    // two columns; a cleared definition hides its column, the values stay.
+    void customFields()
+    {
+        QCOMPARE(openDialog(u"Pro"_s, 0).second.size(), 4);
+        defineFields({{0, u"颜色"_s}, {2, u"产地"_s}});
+        QCOMPARE(m.host.reloads, 1);
+
+        ProductDialog *dialog = showProductDialog(0);
+        QCOMPARE(dialog->addedRows(), 1);
+        QCOMPARE(dialog->boxField(4), u"P0"_s);
+        QCOMPARE(dialog->boxField(5), u"P2"_s);
+        QVERIFY(!dialog->box(6));
+        save(dialog, {u"甲"_s, "1", "只", "", u"红"_s, u"杭州"_s});
+
+        grid::Grid list;
+        LoadProductList(list);
+        QCOMPARE(titles(list), (QStringList{"ID", "序号", "产品名称", "市场定价", "单位", "颜色",
+                                            "产地", "最低库存", "备注"}));
+        QCOMPARE(list.textMatrix(2, 6), u"杭州"_s);
+
+        // Cleared at 0: the column goes, the value stays for a new definition
+        // (whose name may hold quotes). A setting outside the family is never
+        // taken for a field.
+        store::SetVar(u"产品定义XP1"_s, u"不是字段"_s);
+        defineFields({{2, u"产地"_s}});
+        LoadProductList(list);
+        QCOMPARE(titles(list).mid(4), (QStringList{"单位", "产地", "最低库存", "备注"}));
+        const QString quoted = u"尺寸'英寸\"%_"_s;
+        defineFields({{0, quoted}, {2, u"产地"_s}});
+        QCOMPARE(productFieldNames(),
+                 (QStringList{quoted, "", "产地", "", "", "", "", "", "", ""}));
+        LoadProductList(list);
+        QCOMPARE(list.textMatrix(grid::kTitleRow, 5), quoted);
+        QCOMPARE(list.textMatrix(2, 5), u"红"_s);
+    }
+
+    // When one new name cannot be written, the definitions stay as they were
+    // (none is lost, none half replaced), the user is told and the dialog keeps
+    // the typed names; the list is not reloaded.
+    void fieldNamesRefused()
+    {
+        defineFields({{0, u"颜色"_s}, {3, u"规格"_s}});
+        const QStringList before = productFieldNames();
+        const int reloads = m.host.reloads;
+        exec(u"CREATE TRIGGER refuse BEFORE INSERT ON 参数 WHEN NEW.Var='产品定义_P5' "
+             "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s);
+
+        QPointer<ProductFieldsDialog> dialog = showProductFieldsDialog();
+        dialog->box(0)->setText(u"色号"_s);
+        dialog->box(5)->setText(u"产地"_s);
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+        QCOMPARE(m.takeMessages(), QStringList{u"记录保存失败，数据没有写入！"_s});
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->box(5)->text(), u"产地"_s);
+        QCOMPARE(productFieldNames(), before);
+        QCOMPARE(m.host.reloads, reloads);
+
+        // Without the refused name the rest is stored.
+        dialog->box(5)->clear();
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+        QTRY_VERIFY(dialog.isNull());
+        QCOMPARE(productFieldNames(),
+                 (QStringList{"色号", "", "", "规格", "", "", "", "", "", ""}));
+    }
+
+    void deleteWithDependents_data()
+    {
+        // The table, and the memos of the sales and purchases that stay: those
+        // that point to record 3 through the table's key, or all when the key
+        // is not on them.
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("sales");
+        QTest::addColumn<QStringList>("purchases");
+        const QStringList all = {"r1", "r2", "r3", "r4", "r5", "r6"};
+        QTest::newRow("Pro") << "Pro" << QStringList{"r3", "r6"} << QStringList{"r3", "r6"};
+        QTest::newRow("Cus") << "Cus" << QStringList{"r2", "r4"} << all;
+        QTest::newRow("Vendor") << "Vendor" << all << QStringList{"r2", "r4"};
+        QTest::newRow("Acc") << "Acc" << QStringList{"r1", "r5"} << QStringList{"r1", "r5"};
+    }
+
+    // Deleting two of three records (selected upwards) takes exactly the sales
+    // and purchases pointing to them by their own key; No, or a selection on
+    // the title row, deletes nothing.
+    void deleteWithDependents()
+    {
+        QFETCH(QString, table);
+        QFETCH(QStringList, sales);
+        QFETCH(QStringList, purchases);
+
+        for (const char *name : {"A", "B", "C"})
+            addNamed(table, QLatin1String(name));
+        // Six sales and six purchases (product, party, account); each key field
+        // holds every number twice, on different rows, so a cascade on the
+        // wrong key takes other rows.
+        const int trades[][3] = {{1, 2, 3}, {2, 3, 1}, {3, 1, 2}, {1, 3, 2}, {2, 1, 3}, {3, 2, 1}};
+        for (int i = 0; i < 6; ++i)
+            for (const char *trade : {"Sale", "Pur"})
+                exec(fill(u"INSERT INTO %1 (Dat, PID, %2, AID, SID, Memo) "
+                          "VALUES (#2024-03-05#, %3, %4, %5, 1, 'r%6')"_s,
+                          trade, trade[0] == 'S' ? "CID" : "VID", trades[i][0], trades[i][1],
+                          trades[i][2], i + 1));
+        auto memos = [](const QString &trade) {
+            store::RecordSet rs;
+            store::OpenQuery(rs, u"SELECT Memo FROM %1 ORDER BY ID"_s.arg(trade));
+            QStringList list;
+            for (; !rs.eof(); rs.moveNext())
+                list << rs.value(0).toString();
+            return list;
+        };
+
+        using Command = void (*)(grid::Grid &);
+        const QMap<QString, QPair<Command, Command>> commands
+                = {{"Pro", {LoadProductList, DeleteSelectedProducts}},
+                   {"Cus", {LoadCustomerList, DeleteSelectedCustomers}},
+                   {"Vendor", {LoadVendorList, DeleteSelectedVendors}},
+                   {"Acc", {LoadFundAccountList, DeleteSelectedFundAccounts}}};
+        const auto [load, deleteSelected] = commands.value(table);
+        grid::Grid list;
+        load(list);
+        list.setRow(grid::kTitleRow);
+        deleteSelected(list);
+        QVERIFY(m.prompts->questions.isEmpty());
+        list.setRow(3);
+        list.setRowSel(2);
+        m.prompts->answers = {false, true};
+        deleteSelected(list);
+        QCOMPARE(count(table) + count(u"Sale"_s) + count(u"Pur"_s), 15);
+        deleteSelected(list);
+        QCOMPARE(m.prompts->questions.size(), 2);
+        QCOMPARE(column(list, 2), QStringList{u"C"_s});
+        QCOMPARE(count(table), 1);
+        QCOMPARE(memos(u"Sale"_s), sales);
+        QCOMPARE(memos(u"Pur"_s), purchases);
+    }
+
+    // Saving a vendor makes its list entry the purchase dialog's default, for a
+    // new vendor and for an edited one; saving a customer, its province.
+    void defaultsFromTheLastSave()
+    {
+        addNamed(u"Vendor"_s, u"甲供"_s);
+        const QStringList added = {u"O'Brien \"钢材\""_s};
+        openDialog(u"Vendor"_s, 0, true, &added);
+        QCOMPARE(store::GetVar(u"默认值_Vendor"_s), u"00002|O'Brien \"钢材\""_s);
+
+        const QStringList renamed = {u"甲供改名"_s};
+        QCOMPARE(openDialog(u"Vendor"_s, 1, true, &renamed).first, u"00001"_s);
+        QCOMPARE(store::GetVar(u"默认值_Vendor"_s), u"00001|甲供改名"_s);
+
+        // The province of a saved customer is the next customer dialog's
+        // choice.
+        CustomerDialog *dialog = showCustomerDialog(0, false);
+        QCOMPARE(dialog->provinceBox()->currentText(), QString());
+        dialog->provinceBox()->setCurrentText(u"广东省"_s);
+        save(dialog, {u"甲客户"_s});
+        QCOMPARE(field(u"Cus"_s, 1, u"Prov"_s).toString(), u"广东省"_s);
+        QCOMPARE(showCustomerDialog(0)->provinceBox()->currentText(), u"广东省"_s);
+    }
+
+    void savingRefused_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("tab"); // the list of its records
+        const char *windows[] = {"Sale", "Pur", "Pro", "Cus", "Vendor", "Acc", "Staff"};
+        const int tabs[]
+                = {0, 1, kProductListTab, kCustomerListTab, kVendorListTab, kAccountListTab, 7};
+        for (int w = 0; w < 7; ++w)
+            for (const int id : {0, tabs[w] == 7 ? 3 : 1}) // staff 1 and 2: 其他 and zunta
+                QTest::addRow("%s %d", windows[w], id)
+                        << QString::fromLatin1(windows[w]) << id << tabs[w];
+    }
+
+    // A write the database refuses, for a new record or an edited one, says so
+    // and keeps the window open with what was typed; nothing is stored (no
+    // default remembered either) and the list is not reloaded.
+    void savingRefused()
+    {
+        QFETCH(QString, window);
+        QFETCH(int, id);
+        QFETCH(int, tab);
+        fillMastersAndTrades();
+        const QStringList before = snapshot();
+        for (const char *when : {"INSERT", "UPDATE"})
+            exec(u"CREATE TRIGGER refuse%1 BEFORE %1 ON %2 "
+                 "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(QLatin1String(when), window));
+        store::CurrentRights = kAllRights;
+        store::CurrentUserID = 2;
+        store::CurrentUser = u"zunta"_s;
+        m.host.tab = tab;
+
+        auto [shown, confirm, typed] = openChanged(window, id);
+        m.prompts->answers = {true}; // a new sale may take the stock below zero
+        QTest::mouseClick(confirm, Qt::LeftButton);
+        QCOMPARE(m.takeMessages(), QStringList{u"记录保存失败，数据没有写入！"_s});
+        QVERIFY(shown && shown->isVisible());
+        QCOMPARE(typed->text(), u"新名"_s);
+        QCOMPARE(m.host.reloads, 0);
+        shown->close();
+        QCOMPARE(snapshot(), before);
+    }
+
+    void otherAccountSetOpened_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("id");
+        for (const char *window : {"Pro", "Cus", "Vendor", "Acc", "Sale", "Pur"})
+            for (const int id : {0, 1})
+                QTest::addRow("%s %d", window, id) << QString::fromLatin1(window) << id;
+        QTest::newRow("Staff") << "Staff" << 3;
+        QTest::newRow("product fields") << "fields" << 0;
+        QTest::newRow("merge") << "merge" << 0;
+    }
+
+    // A window left open while another set was opened, or over a logout, says
+    // so on 确定 and closes: nothing is stored in either set.
+    void otherAccountSetOpened()
+    {
+        QFETCH(QString, window);
+        QFETCH(int, id);
+        const QStringList files = {store::CurrentAccountFile, u"DATA00002.qdt"_s};
+        QVERIFY(store::BuildTemplate(store::programFilePath(files.last())));
+        QVector<QStringList> before;
+        for (const QString &file : files) {
+            store::CurrentAccountFile = file;
+            fillMastersAndTrades();
+            before << snapshot();
+        }
+        store::CurrentRights = kAllRights;
+        store::CurrentUser = u"zunta"_s;
+        for (const bool logout : {false, true}) {
+            store::CurrentAccountFile = files.first();
+            store::CurrentUserID = 2;
+            auto [shown, confirm, typed] = openChanged(window, id);
+            QVERIFY(shown);
+            if (logout)
+                store::CurrentUserID = 0;
+            else
+                store::CurrentAccountFile = files.last();
+            QTest::mouseClick(confirm, Qt::LeftButton);
+            QCOMPARE(m.takeMessages(),
+                     QStringList{logout ? u"登录用户已改变，本窗口的修改没有保存！"_s
+                                        : u"已打开另一个套账，本窗口的修改没有保存！"_s});
+            QTRY_VERIFY(shown.isNull());
+        }
+        QCOMPARE(m.host.reloads, 0);
+        for (int i = 0; i < files.size(); ++i) {
+            store::CurrentAccountFile = files.at(i);
+            QCOMPARE(snapshot(), before.at(i));
+        }
+    }
+
+    // Every dialog opens with the focus in its first box, Tab walks the
+    // controls as laid out, 确定 is the default and Esc closes storing nothing.
+    void keyboardWalk_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        for (const char *name :
+             {"Pro", "Cus", "Vendor", "Acc", "Staff", "Sale", "Pur", "fields", "login", "password"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+
+    void keyboardWalk()
+    {
+        QFETCH(QString, dialog);
+        store::CurrentUserID = 1;
+        store::CurrentUser = u"zunta"_s;
+        store::CurrentRights = u"所有权限"_s;
+        defineFields({{0, u"颜色"_s}, {2, u"产地"_s}});
+        const QStringList before = snapshot();
+
+        const auto [shown, ok, last] = openForWalk(dialog);
+        QVERIFY(shown);
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QVERIFY(ok->isDefault());
+        // A firm's name and address are shown whole.
+        const QString name = u"上海沪达紧固件有限公司浦东新区第二分公司"_s;
+        if (dialog == QLatin1String("Cus") || dialog == QLatin1String("Vendor"))
+            for (int i = 0; QLineEdit *box = static_cast<MasterDialog *>(shown.data())->box(i); ++i)
+                QVERIFY(box->contentsRect().width() >= box->fontMetrics().horizontalAdvance(name));
+        QStringList expected = readingOrder(shown, last);
+        QVERIFY(expected.size() >= 4);
+        expected << expected.first(); // and round again
+        // A date picker takes Tab for its year, month and day before it lets go.
+        QStringList seen = {describe(QApplication::focusWidget())};
+        for (int presses = 0; seen.size() < expected.size() && presses < 60; ++presses) {
+            const QWidget *before = QApplication::focusWidget();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            if (QApplication::focusWidget() != before)
+                seen << describe(QApplication::focusWidget());
+        }
+        QCOMPARE(seen, expected);
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!shown || !shown->isVisible());
+        // Only the login remembers the name typed.
+        QStringList after = snapshot();
+        after.removeIf([](const QString &row) { return row.startsWith(u"参数|最近用户名"_s); });
+        QCOMPARE(after, before);
+    }
+
+    // A product's 最低库存 is a number or nothing: other text is refused in the
+    // dialog with the typing kept; the list shows the floor.
+    void stockFloor()
+    {
+        QPointer<ProductDialog> dialog = showProductDialog(0, false);
+        dialog->box(0)->setText(u"钢管"_s);
+        dialog->floorBox()->setText(u"五个"_s);
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+        QCOMPARE(m.prompts->messages, QStringList{"最低库存必须是数字（不设下限请留空）！"});
+        m.prompts->messages.clear();
+        QVERIFY(dialog);
+        QCOMPARE(count(u"Pro"_s), 0);
+        dialog->floorBox()->setText(u" 2.5 "_s);
+        save(dialog.data());
+        QCOMPARE(field(u"Pro"_s, 1, u"MinNum"_s), QVariant(2.5));
+
+        grid::Grid list;
+        LoadProductList(list);
+        QCOMPARE(list.textMatrix(2, titles(list).indexOf(u"最低库存"_s)), u"2.50"_s);
+        dialog = showProductDialog(1);
+        QCOMPARE(dialog->floorBox()->text(), u"2.5"_s);
+        dialog->floorBox()->clear();
+        save(dialog.data());
+        QVERIFY(field(u"Pro"_s, 1, u"MinNum"_s).isNull());
+    }
 
 private:
     Fixture m;
 };
-
-void TestMasters::proposedNumber_data()
-{
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("deleteFrom"); // rows deleted again afterwards
-    QTest::addColumn<int>("deleteTo");
-    QTest::addColumn<QString>("proposal");
-    QTest::newRow("empty table") << "Pro" << 0 << 0 << 0 << "00001";
-    // The proposal follows the highest number left, not the count of rows.
-    QTest::newRow("1 to 9, 3 to 5 deleted") << "Pro" << 9 << 3 << 5 << "00010";
-    QTest::newRow("1 to 7, 6 and 7 deleted") << "Pro" << 7 << 6 << 7 << "00006";
-    QTest::newRow("customers 1 to 12") << "Cus" << 12 << 0 << 0 << "00013";
-    QTest::newRow("vendors propose none") << "Vendor" << 2 << 0 << 0 << QString();
-    QTest::newRow("accounts propose none") << "Acc" << 2 << 0 << 0 << QString();
-}
-
-// A new record from a dialog's add shortcut shows the next number after
-// the highest one; the list's 添加记录 leaves the number box empty.
-void TestMasters::proposedNumber()
-{
-    QFETCH(QString, table);
-    QFETCH(int, rows);
-    QFETCH(int, deleteFrom);
-    QFETCH(int, deleteTo);
-    QFETCH(QString, proposal);
-    for (int i = 1; i <= rows; ++i)
-        addNamed(table, QStringLiteral("记录%1").arg(i));
-    exec(QStringLiteral("DELETE * FROM %1 WHERE ID>=%2 AND ID<=%3")
-                 .arg(table)
-                 .arg(deleteFrom)
-                 .arg(deleteTo));
-
-    QCOMPARE(openDialog(table, 0).first, proposal);
-    QCOMPARE(openDialog(table, 0, false).first, QString());
-}
-
-// The proposed number is only shown: when another product takes it while
-// the dialog is open, saving adds a product instead of overwriting that one.
-void TestMasters::proposalIsNeverOverwritten()
-{
-    for (int i = 1; i <= 7; ++i)
-        addNamed(QStringLiteral("Pro"), QStringLiteral("产品%1").arg(i));
-    ProductDialog *dialog = showProductDialog(0);
-    QCOMPARE(dialog->idBox()->text(), QStringLiteral("00008"));
-    QCOMPARE(addNamed(QStringLiteral("Pro"), QStringLiteral("别处加的")), 8);
-    save(dialog, {QStringLiteral("新产品")});
-    QCOMPARE(field(QStringLiteral("Pro"), 8, QStringLiteral("Name")).toString(),
-             QStringLiteral("别处加的"));
-    QCOMPARE(count(QStringLiteral("Pro"), QStringLiteral("Name='新产品'")), 1);
-}
-
-void TestMasters::typedNumbers_data()
-{
-    QTest::addColumn<bool>("product"); // else a customer
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<double>("stored");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("price in yuan") << true << "12.5元" << 12.5 << "12.5";
-    QTest::newRow("price as text") << true << "面议" << 0.0 << "0";
-    QTest::newRow("price with two points") << true << "1.2.3" << 1.2 << "1.2";
-    QTest::newRow("discount percentage") << false << "85%" << 0.85 << "85%";
-    QTest::newRow("discount fraction") << false << "0.9" << 0.9 << "90%";
-    // 0.57 × 100 is 56.99999999999999 in binary; the box shows 57%.
-    QTest::newRow("binary fraction") << false << "57%" << 0.57 << "57%";
-}
-
-// Box 1 of products (the list price) and customers (the discount, shown as
-// a percentage) stores the leading number of what was typed.
-void TestMasters::typedNumbers()
-{
-    QFETCH(bool, product);
-    QFETCH(QString, typed);
-    QFETCH(double, stored);
-    QFETCH(QString, shown);
-
-    const QString table = product ? QStringLiteral("Pro") : QStringLiteral("Cus");
-    const QStringList texts = {QStringLiteral("名称"), typed};
-    openDialog(table, 0, true, &texts);
-    QCOMPARE(field(table, 1, product ? "Price" : "Disc").toDouble(), stored);
-    QCOMPARE(openDialog(table, 1).second.at(1), shown);
-}
-
-void TestMasters::textsStoredExactly_data()
-{
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<int>("tab");
-    QTest::addColumn<QString>("number"); // as shown when edited
-    QTest::addColumn<int>("boxes");
-    QTest::newRow("products") << "Pro" << kProductListTab << "00001" << 4;
-    QTest::newRow("customers") << "Cus" << kCustomerListTab << "00001" << 12;
-    QTest::newRow("vendors") << "Vendor" << kVendorListTab << "00001" << 10;
-    QTest::newRow("accounts") << "Acc" << kAccountListTab << "1" << 4;
-}
-
-// Every box keeps exactly what was typed: quotes, %, only spaces, texts
-// longer than a line edit holds by default; opened and saved again
-// unchanged, nothing is cut or altered. Saving reloads the list only while
-// it shows.
-void TestMasters::textsStoredExactly()
-{
-    QFETCH(QString, table);
-    QFETCH(int, tab);
-    QFETCH(QString, number);
-    QFETCH(int, boxes);
-
-    const QStringList samples
-            = {QStringLiteral("O'Neil \"商行\" 100%"), QStringLiteral("   "),
-               QString(40000, QChar(0x8def)) + "'", QStringLiteral("'; DROP TABLE Cus; --"),
-               QStringLiteral("备注%_\\")};
-    QStringList typed;
-    for (int i = 0; i < boxes; ++i)
-        typed << samples.at(i % samples.size());
-    // Box 1 of products and customers holds a number.
-    if (table == QLatin1String("Pro") || table == QLatin1String("Cus"))
-        typed[1] = table == QLatin1String("Pro") ? QStringLiteral("1") : QStringLiteral("85%");
-
-    m.host.tab = tab;
-    openDialog(table, 0, false, &typed);
-    QCOMPARE(m.host.reloads, 1);
-    m.host.tab = 0;
-    const QStringList unchanged;
-    const auto edited = openDialog(table, 1, true, &unchanged);
-    QCOMPARE(edited.first, number);
-    QCOMPARE(edited.second, typed);
-    QCOMPARE(m.host.reloads, 1);
-    QCOMPARE(openDialog(table, 1).second, typed);
-    QCOMPARE(count(table), 1);
-}
-
-// Fields defined in boxes 0 and 2 give the product dialog one more row with
-// two boxes bound to P0 and P2, and the list the columns 颜色 and 产地
-// between 单位 and 备注; a cleared definition hides its column, the values
-// stay and come back with the definition.
-void TestMasters::customFields()
-{
-    QCOMPARE(openDialog(QStringLiteral("Pro"), 0).second.size(), 4);
-    defineFields({{0, QStringLiteral("颜色")}, {2, QStringLiteral("产地")}});
-    QCOMPARE(m.host.reloads, 1);
-
-    ProductDialog *dialog = showProductDialog(0);
-    QCOMPARE(dialog->addedRows(), 1);
-    QCOMPARE(dialog->boxField(4), QStringLiteral("P0"));
-    QCOMPARE(dialog->boxField(5), QStringLiteral("P2"));
-    QVERIFY(!dialog->box(6));
-    save(dialog,
-         {QStringLiteral("甲"), "1", "只", "", QStringLiteral("红"), QStringLiteral("杭州")});
-
-    grid::Grid list;
-    LoadProductList(list);
-    QCOMPARE(titles(list), (QStringList{"ID", "序号", "产品名称", "市场定价", "单位", "颜色",
-                                        "产地", "最低库存", "备注"}));
-    QCOMPARE(list.textMatrix(2, 6), QStringLiteral("杭州"));
-
-    // Cleared at 0: the column goes, the value stays for a new definition
-    // (whose name may hold quotes). A setting outside the family is never
-    // taken for a field.
-    store::SetVar(QStringLiteral("产品定义XP1"), QStringLiteral("不是字段"));
-    defineFields({{2, QStringLiteral("产地")}});
-    LoadProductList(list);
-    QCOMPARE(titles(list).mid(4), (QStringList{"单位", "产地", "最低库存", "备注"}));
-    const QString quoted = QStringLiteral("尺寸'英寸\"%_");
-    defineFields({{0, quoted}, {2, QStringLiteral("产地")}});
-    QCOMPARE(productFieldNames(), (QStringList{quoted, "", "产地", "", "", "", "", "", "", ""}));
-    LoadProductList(list);
-    QCOMPARE(list.textMatrix(grid::kTitleRow, 5), quoted);
-    QCOMPARE(list.textMatrix(2, 5), QStringLiteral("红"));
-}
-
-// When one new name cannot be written, the definitions stay as they were
-// (none is lost, none half replaced), the user is told and the dialog keeps
-// the typed names; the list is not reloaded.
-void TestMasters::fieldNamesRefused()
-{
-    defineFields({{0, QStringLiteral("颜色")}, {3, QStringLiteral("规格")}});
-    const QStringList before = productFieldNames();
-    const int reloads = m.host.reloads;
-    exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 参数 WHEN NEW.Var='产品定义_P5' "
-                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-
-    QPointer<ProductFieldsDialog> dialog = showProductFieldsDialog();
-    dialog->box(0)->setText(QStringLiteral("色号"));
-    dialog->box(5)->setText(QStringLiteral("产地"));
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-    QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
-    QVERIFY(dialog && dialog->isVisible());
-    QCOMPARE(dialog->box(5)->text(), QStringLiteral("产地"));
-    QCOMPARE(productFieldNames(), before);
-    QCOMPARE(m.host.reloads, reloads);
-
-    // Without the refused name the rest is stored.
-    dialog->box(5)->clear();
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-    QTRY_VERIFY(dialog.isNull());
-    QCOMPARE(productFieldNames(), (QStringList{"色号", "", "", "规格", "", "", "", "", "", ""}));
-}
-
-void TestMasters::deleteWithDependents_data()
-{
-    // The table, and the memos of the sales and purchases that stay: those
-    // that point to record 3 through the table's key, or all when the key
-    // is not on them.
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<QStringList>("sales");
-    QTest::addColumn<QStringList>("purchases");
-    const QStringList all = {"r1", "r2", "r3", "r4", "r5", "r6"};
-    QTest::newRow("Pro") << "Pro" << QStringList{"r3", "r6"} << QStringList{"r3", "r6"};
-    QTest::newRow("Cus") << "Cus" << QStringList{"r2", "r4"} << all;
-    QTest::newRow("Vendor") << "Vendor" << all << QStringList{"r2", "r4"};
-    QTest::newRow("Acc") << "Acc" << QStringList{"r1", "r5"} << QStringList{"r1", "r5"};
-}
-
-// Deleting the first two of three records, selected from the second row up
-// to the first, removes them with exactly the sales and purchases that
-// point to them through their own key; records that point to other masters
-// of the same numbers stay. No, or a selection on the title row, deletes
-// nothing.
-void TestMasters::deleteWithDependents()
-{
-    QFETCH(QString, table);
-    QFETCH(QStringList, sales);
-    QFETCH(QStringList, purchases);
-
-    for (const char *name : {"A", "B", "C"})
-        addNamed(table, QLatin1String(name));
-    // Six sales and six purchases (product, party, account); each key field
-    // holds every number twice, on different rows, so a cascade on the
-    // wrong key takes other rows.
-    const int trades[][3] = {{1, 2, 3}, {2, 3, 1}, {3, 1, 2}, {1, 3, 2}, {2, 1, 3}, {3, 2, 1}};
-    for (int i = 0; i < 6; ++i)
-        for (const char *trade : {"Sale", "Pur"})
-            exec(QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Memo) "
-                                "VALUES (#2024-03-05#, %3, %4, %5, 1, 'r%6')")
-                         .arg(trade, trade[0] == 'S' ? "CID" : "VID")
-                         .arg(trades[i][0])
-                         .arg(trades[i][1])
-                         .arg(trades[i][2])
-                         .arg(i + 1));
-    auto memos = [](const QString &trade) {
-        store::RecordSet rs;
-        store::OpenQuery(rs, QStringLiteral("SELECT Memo FROM %1 ORDER BY ID").arg(trade));
-        QStringList list;
-        for (; !rs.eof(); rs.moveNext())
-            list << rs.value(0).toString();
-        return list;
-    };
-
-    using Command = void (*)(grid::Grid &);
-    const QMap<QString, QPair<Command, Command>> commands
-            = {{"Pro", {LoadProductList, DeleteSelectedProducts}},
-               {"Cus", {LoadCustomerList, DeleteSelectedCustomers}},
-               {"Vendor", {LoadVendorList, DeleteSelectedVendors}},
-               {"Acc", {LoadFundAccountList, DeleteSelectedFundAccounts}}};
-    const auto [load, deleteSelected] = commands.value(table);
-    grid::Grid list;
-    load(list);
-    list.setRow(grid::kTitleRow);
-    deleteSelected(list);
-    QVERIFY(m.prompts->questions.isEmpty());
-    list.setRow(3);
-    list.setRowSel(2);
-    m.prompts->answers = {false, true};
-    deleteSelected(list);
-    QCOMPARE(count(table) + count(QStringLiteral("Sale")) + count(QStringLiteral("Pur")), 15);
-    deleteSelected(list);
-    QCOMPARE(m.prompts->questions.size(), 2);
-    QCOMPARE(column(list, 2), QStringList{QStringLiteral("C")});
-    QCOMPARE(count(table), 1);
-    QCOMPARE(memos(QStringLiteral("Sale")), sales);
-    QCOMPARE(memos(QStringLiteral("Pur")), purchases);
-}
-
-// Saving a vendor makes its list entry the purchase dialog's default, for a
-// new vendor and for an edited one; saving a customer, its province.
-void TestMasters::defaultsFromTheLastSave()
-{
-    addNamed(QStringLiteral("Vendor"), QStringLiteral("甲供"));
-    const QStringList added = {QStringLiteral("O'Brien \"钢材\"")};
-    openDialog(QStringLiteral("Vendor"), 0, true, &added);
-    QCOMPARE(store::GetVar(QStringLiteral("默认值_Vendor")),
-             QStringLiteral("00002|O'Brien \"钢材\""));
-
-    const QStringList renamed = {QStringLiteral("甲供改名")};
-    QCOMPARE(openDialog(QStringLiteral("Vendor"), 1, true, &renamed).first,
-             QStringLiteral("00001"));
-    QCOMPARE(store::GetVar(QStringLiteral("默认值_Vendor")), QStringLiteral("00001|甲供改名"));
-
-    // The province of a saved customer is the next customer dialog's
-    // choice.
-    CustomerDialog *dialog = showCustomerDialog(0, false);
-    QCOMPARE(dialog->provinceBox()->currentText(), QString());
-    dialog->provinceBox()->setCurrentText(QStringLiteral("广东省"));
-    save(dialog, {QStringLiteral("甲客户")});
-    QCOMPARE(field(QStringLiteral("Cus"), 1, QStringLiteral("Prov")).toString(),
-             QStringLiteral("广东省"));
-    QCOMPARE(showCustomerDialog(0)->provinceBox()->currentText(), QStringLiteral("广东省"));
-}
-
-void TestMasters::savingRefused_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<int>("id");
-    QTest::addColumn<int>("tab"); // the list of its records
-    const QList<std::pair<const char *, int>> windows = {{"Sale", 0},
-                                                         {"Pur", 1},
-                                                         {"Pro", kProductListTab},
-                                                         {"Cus", kCustomerListTab},
-                                                         {"Vendor", kVendorListTab},
-                                                         {"Acc", kAccountListTab},
-                                                         {"Staff", 7}};
-    for (const auto &[window, tab] : windows)
-        for (const int id : {0, tab == 7 ? 3 : 1}) // staff 1 and 2: 其他 and zunta
-            QTest::addRow("%s %d", window, id) << QString::fromLatin1(window) << id << tab;
-}
-
-// A write the database refuses, for a new record or an edited one, says so
-// and keeps the window open with what was typed; nothing is stored (no
-// default remembered either) and the list is not reloaded.
-void TestMasters::savingRefused()
-{
-    QFETCH(QString, window);
-    QFETCH(int, id);
-    QFETCH(int, tab);
-    fillMastersAndTrades();
-    const QStringList before = snapshot();
-    for (const char *when : {"INSERT", "UPDATE"})
-        exec(QStringLiteral("CREATE TRIGGER refuse%1 BEFORE %1 ON %2 "
-                            "BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                     .arg(QLatin1String(when), window));
-    store::CurrentRights = kAllRights;
-    store::CurrentUserID = 2;
-    store::CurrentUser = QStringLiteral("zunta");
-    m.host.tab = tab;
-
-    auto [shown, confirm, typed] = openChanged(window, id);
-    m.prompts->answers = {true}; // a new sale may take the stock below zero
-    QTest::mouseClick(confirm, Qt::LeftButton);
-    QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
-    QVERIFY(shown && shown->isVisible());
-    QCOMPARE(typed->text(), QStringLiteral("新名"));
-    QCOMPARE(m.host.reloads, 0);
-    shown->close();
-    QCOMPARE(snapshot(), before);
-}
-
-void TestMasters::otherAccountSetOpened_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<int>("id");
-    for (const char *window : {"Pro", "Cus", "Vendor", "Acc", "Sale", "Pur"})
-        for (const int id : {0, 1})
-            QTest::addRow("%s %d", window, id) << QString::fromLatin1(window) << id;
-    QTest::newRow("Staff") << "Staff" << 3;
-    QTest::newRow("product fields") << "fields" << 0;
-    QTest::newRow("merge") << "merge" << 0;
-}
-
-// A window left open while another account set was opened, whose rows of
-// the same numbers are others, or over a logout (the right that opened it is
-// gone), says so on 确定 and closes: nothing is stored in either set, neither
-// the record nor a remembered default.
-void TestMasters::otherAccountSetOpened()
-{
-    QFETCH(QString, window);
-    QFETCH(int, id);
-    const QStringList files = {store::CurrentAccountFile, QStringLiteral("DATA00002.qdt")};
-    QVERIFY(store::BuildTemplate(store::programFilePath(files.last())));
-    QVector<QStringList> before;
-    for (const QString &file : files) {
-        store::CurrentAccountFile = file;
-        fillMastersAndTrades();
-        before << snapshot();
-    }
-    store::CurrentRights = kAllRights;
-    store::CurrentUser = QStringLiteral("zunta");
-    for (const bool logout : {false, true}) {
-        store::CurrentAccountFile = files.first();
-        store::CurrentUserID = 2;
-        auto [shown, confirm, typed] = openChanged(window, id);
-        QVERIFY(shown);
-        if (logout)
-            store::CurrentUserID = 0;
-        else
-            store::CurrentAccountFile = files.last();
-        QTest::mouseClick(confirm, Qt::LeftButton);
-        QCOMPARE(m.takeMessages(),
-                 QStringList{logout ? QStringLiteral("登录用户已改变，本窗口的修改没有保存！")
-                                    : QStringLiteral("已打开另一个套账，本窗口的修改没有保存！")});
-        QTRY_VERIFY(shown.isNull());
-    }
-    QCOMPARE(m.host.reloads, 0);
-    for (int i = 0; i < files.size(); ++i) {
-        store::CurrentAccountFile = files.at(i);
-        QCOMPARE(snapshot(), before.at(i));
-    }
-}
-
-// Every dialog opens with the focus in its first box that takes typing, Tab
-// walks the controls as they are laid out (no typed value can land on a
-// button before the last box), 确定 is the default button and Esc closes
-// without storing. Typing a product with own fields by keys alone:
-// customFields stores what lands in the boxes this walk reaches.
-void TestMasters::keyboardWalk_data()
-{
-    QTest::addColumn<QString>("dialog");
-    for (const char *name :
-         {"Pro", "Cus", "Vendor", "Acc", "Staff", "Sale", "Pur", "fields", "login", "password"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-}
-
-void TestMasters::keyboardWalk()
-{
-    QFETCH(QString, dialog);
-    store::CurrentUserID = 1;
-    store::CurrentUser = QStringLiteral("zunta");
-    store::CurrentRights = QStringLiteral("所有权限");
-    defineFields({{0, QStringLiteral("颜色")}, {2, QStringLiteral("产地")}});
-    const QStringList before = snapshot();
-
-    const auto [shown, ok, last] = openForWalk(dialog);
-    QVERIFY(shown);
-    QVERIFY(QTest::qWaitForWindowActive(shown));
-    QVERIFY(ok->isDefault());
-    // A firm's name and address are shown whole.
-    const QString name = QStringLiteral("上海沪达紧固件有限公司浦东新区第二分公司");
-    if (dialog == QLatin1String("Cus") || dialog == QLatin1String("Vendor"))
-        for (int i = 0; QLineEdit *box = static_cast<MasterDialog *>(shown.data())->box(i); ++i)
-            QVERIFY(box->contentsRect().width() >= box->fontMetrics().horizontalAdvance(name));
-    QStringList expected = readingOrder(shown, last);
-    QVERIFY(expected.size() >= 4);
-    expected << expected.first(); // and round again
-    // A date picker takes Tab for its year, month and day before it lets go.
-    QStringList seen = {describe(QApplication::focusWidget())};
-    for (int presses = 0; seen.size() < expected.size() && presses < 60; ++presses) {
-        const QWidget *before = QApplication::focusWidget();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        if (QApplication::focusWidget() != before)
-            seen << describe(QApplication::focusWidget());
-    }
-    QCOMPARE(seen, expected);
-
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QTRY_VERIFY(!shown || !shown->isVisible());
-    // Only the login remembers the name typed.
-    QStringList after = snapshot();
-    after.removeIf(
-            [](const QString &row) { return row.startsWith(QStringLiteral("参数|最近用户名")); });
-    QCOMPARE(after, before);
-}
-
-// A product's 最低库存 is a number or nothing: other text is refused in the
-// dialog with the typing kept; the list shows the floor.
-void TestMasters::stockFloor()
-{
-    QPointer<ProductDialog> dialog = showProductDialog(0, false);
-    dialog->box(0)->setText(QStringLiteral("钢管"));
-    dialog->floorBox()->setText(QStringLiteral("五个"));
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-    QCOMPARE(m.prompts->messages, QStringList{"最低库存必须是数字（不设下限请留空）！"});
-    m.prompts->messages.clear();
-    QVERIFY(dialog);
-    QCOMPARE(count(QStringLiteral("Pro")), 0);
-    dialog->floorBox()->setText(QStringLiteral(" 2.5 "));
-    save(dialog.data());
-    QCOMPARE(field(QStringLiteral("Pro"), 1, QStringLiteral("MinNum")), QVariant(2.5));
-
-    grid::Grid list;
-    LoadProductList(list);
-    QCOMPARE(list.textMatrix(2, titles(list).indexOf(QStringLiteral("最低库存"))),
-             QStringLiteral("2.50"));
-    dialog = showProductDialog(1);
-    QCOMPARE(dialog->floorBox()->text(), QStringLiteral("2.5"));
-    dialog->floorBox()->clear();
-    save(dialog.data());
-    QVERIFY(field(QStringLiteral("Pro"), 1, QStringLiteral("MinNum")).isNull());
-}
 
 QTEST_MAIN(TestMasters)
 #include "tst_masters.moc"

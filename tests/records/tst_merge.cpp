@@ -5,20 +5,21 @@
 
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 using namespace records;
 using namespace masterfixture;
 
 namespace {
 
-const QStringList kNames
-        = {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"), QStringLiteral("丁")};
+const QStringList kNames = {u"甲"_s, u"乙"_s, u"丙"_s, u"丁"_s};
 
 // Every row of a table, ordered by ID, each as "field=value;…" over fields.
 QStringList rowsOf(const QString &table, const QStringList &fields)
 {
     store::RecordSet rs;
-    store::OpenQuery(rs, QStringLiteral("SELECT %1 FROM %2 ORDER BY ID")
-                                 .arg(fields.join(QLatin1Char(',')), table));
+    store::OpenQuery(rs,
+                     u"SELECT %1 FROM %2 ORDER BY ID"_s.arg(fields.join(QLatin1Char(',')), table));
     QStringList rows;
     for (; !rs.eof(); rs.moveNext()) {
         QStringList cells;
@@ -38,13 +39,13 @@ QStringList trades(const QString &table)
 
 QStringList masters(const QString &table)
 {
-    return rowsOf(table, {QStringLiteral("ID"), QStringLiteral("Name")});
+    return rowsOf(table, {u"ID"_s, u"Name"_s});
 }
 
 // Every sale, purchase and master record.
 QStringList everything()
 {
-    QStringList rows = trades(QStringLiteral("Sale")) + trades(QStringLiteral("Pur"));
+    QStringList rows = trades(u"Sale"_s) + trades(u"Pur"_s);
     for (const MergeTarget &target : mergeTargets())
         rows += masters(target.table);
     return rows;
@@ -77,11 +78,10 @@ QStringList markedNames(const grid::Grid *g)
 {
     QStringList names;
     for (int r = g->fixedRows(); r < g->rows(); ++r)
-        if (g->textMatrix(r, kMergeTickColumn) == QStringLiteral("√"))
+        if (g->textMatrix(r, kMergeTickColumn) == u"√"_s)
             names << g->textMatrix(r, kMergeNameColumn);
     return names;
 }
-
 } // namespace
 
 class TestMerge : public QObject
@@ -89,183 +89,166 @@ class TestMerge : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    // 甲 乙 丙 丁 in every master table and sales and purchases whose keys use
+    // the same numbers across fields, so a statement on the wrong field or
+    // table shows.
+    void init()
+    {
+        QVERIFY(m.setUp());
+        for (const char *table : {"Pro", "Cus", "Vendor", "Acc", "Staff"})
+            for (const QString &name : kNames)
+                addNamed(QLatin1String(table), name);
+        // Staff starts with 其他 (1) and zunta (2), so 甲 … 丁 are 3 … 6 there and
+        // 1 … 4 elsewhere.
+        for (int i = 0; i < 16; ++i) {
+            const int a = 1 + i % 4;
+            const int b = 1 + (i / 4) % 4;
+            const int staff = 1 + (i * 3) % 6;
+            const QString sql = u"INSERT INTO %1 (Dat, PID, %2, AID, SID, Num, Memo) "
+                                "VALUES (#2024-03-01#, %3, %4, %5, %6, %7, '%8')"_s;
+            exec(fill(sql, "Sale", "CID", a, b, 1 + (a + b) % 4, staff, i, i));
+            exec(fill(sql, "Pur", "VID", b, a, 1 + (a * b) % 4, 7 - staff, i, i));
+        }
+    }
+
     void cleanup() { QVERIFY(m.tearDown()); }
 
-    void mergeMovesOnlyItsKey_data();
-    void mergeMovesOnlyItsKey();
-    void refusedMerges();
-    void failedStatementChangesNothing();
-    void windowMerge();
-    void windowKeepsLoggedInUser();
+    void mergeMovesOnlyItsKey_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<bool>("sale");
+        QTest::addColumn<bool>("pur");
+        QTest::newRow("products") << "Pro" << true << true;
+        QTest::newRow("customers") << "Cus" << true << false;
+        QTest::newRow("vendors") << "Vendor" << false << true;
+        QTest::newRow("accounts") << "Acc" << true << true;
+        QTest::newRow("staff") << "Staff" << true << true;
+    }
+
+    // Merging 丁 and 乙 into 甲 (marked too) moves exactly their key in the
+    // tables the target is on, deletes 丁 and 乙, and changes nothing else.
+    void mergeMovesOnlyItsKey()
+    {
+        QFETCH(QString, table);
+        QFETCH(bool, sale);
+        QFETCH(bool, pur);
+
+        const qint64 first = table == QLatin1String("Staff") ? 3 : 1; // 甲
+        const QVector<qint64> merged = {first + 3, first + 1};
+        const QStringList sales = trades(u"Sale"_s);
+        const QStringList purchases = trades(u"Pur"_s);
+        QStringList expected = expectedRows(sales + purchases, table.left(1) + "ID", merged, first);
+        for (const MergeTarget &target : mergeTargets()) {
+            QStringList rows = masters(target.table);
+            if (target.table == table)
+                rows.removeIf([&](const QString &row) {
+                    return merged.contains(row.section(QLatin1Char(';'), 0, 0).mid(3).toLongLong());
+                });
+            expected += rows;
+        }
+
+        // The logged-in member's number is that of 丁 in the other masters: only
+        // a staff merge keeps the logged-in member back.
+        store::CurrentUserID = table == QLatin1String("Staff") ? 2 : int(merged.first());
+        const MergeResult result = ReplaceName(table, {first + 3, first, first + 1}, first);
+        QCOMPARE(int(result.outcome), int(MergeResult::Outcome::Merged));
+        QCOMPARE(result.merged, merged);
+        QVERIFY(result.keptBack.isEmpty());
+        QCOMPARE(everything(), expected);
+        // The merge really moved something, so the comparison above means something.
+        QCOMPARE(trades(u"Sale"_s) != sales, sale);
+        QCOMPARE(trades(u"Pur"_s) != purchases, pur);
+    }
+
+    // Merges that must not happen leave every row as it was: nothing to merge
+    // but the kept record, a kept record that is gone, a table that is not a
+    // master list, the logged-in member alone.
+    void refusedMerges()
+    {
+        const QStringList before = everything();
+        using Outcome = MergeResult::Outcome;
+        QCOMPARE(int(ReplaceName(u"Pro"_s, {2}, 2).outcome), int(Outcome::NothingToMerge));
+        QCOMPARE(int(ReplaceName(u"Pro"_s, {1, 3}, 99).outcome), int(Outcome::KeptMissing));
+        QCOMPARE(int(ReplaceName(u"Sale"_s, {1, 3}, 2).outcome), int(Outcome::Failed));
+        store::CurrentUserID = 2; // zunta
+        const MergeResult result = ReplaceName(u"Staff"_s, {2}, 4);
+        QCOMPARE(int(result.outcome), int(MergeResult::Outcome::NothingToMerge));
+        QCOMPARE(result.keptBack, QVector<qint64>{2});
+        QCOMPARE(everything(), before);
+    }
+
+    // When a statement fails half way (here the purchases refuse the update
+    // after the sales took it), nothing is changed: no sale points to the kept
+    // product alone and no product is deleted while purchases still need it.
+    void failedStatementChangesNothing()
+    {
+        store::Connection conn;
+        QVERIFY(store::OpenConn(conn));
+        QVERIFY(conn->execNative(u"CREATE TRIGGER NoPurMove BEFORE UPDATE OF PID ON Pur "
+                                 "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s));
+        const QStringList before = everything();
+        const MergeResult result = ReplaceName(u"Pro"_s, {2, 3}, 1);
+        QCOMPARE(int(result.outcome), int(MergeResult::Outcome::Failed));
+        QVERIFY(result.merged.isEmpty());
+        QCOMPARE(everything(), before);
+    }
+
+    // The product window by mouse: an incomplete choice is refused, the second
+    // grid takes one mark, 乙 merges into 甲, the list reloads and it closes.
+    void windowMerge()
+    {
+        QVERIFY(!ShowMergeWindow(5));
+        QPointer<MergeWindow> window = ShowMergeWindow(0);
+        grid::Grid *away = window->grid(0);
+        grid::Grid *keep = window->grid(1);
+        QCOMPARE(column(*keep, kMergeNameColumn), (QStringList{"丙", "丁", "甲", "乙"}));
+        const QStringList before = everything();
+
+        QTest::mouseClick(window->button(0), Qt::LeftButton);
+        for (const char *name : {"乙", "甲", "丙", "丙"})
+            tick(away, QString::fromUtf8(name));
+        QCOMPARE(markedNames(away), (QStringList{"甲", "乙"}));
+        QTest::mouseClick(window->button(0), Qt::LeftButton);
+        QCOMPARE(m.takeMessages(),
+                 (QStringList{u"请选择被合并替换的产品！"_s, u"请选择替换为产品！"_s}));
+        tick(keep, u"丁"_s);
+        tick(keep, u"甲"_s);
+        QCOMPARE(markedNames(keep), QStringList{"甲"});
+        QCOMPARE(everything(), before);
+        QCOMPARE(m.host.reloads, 0);
+
+        QTest::mouseClick(window->button(0), Qt::LeftButton);
+        QTRY_VERIFY(window.isNull());
+        QCOMPARE(m.host.reloads, 1);
+        QCOMPARE(masters(u"Pro"_s), (QStringList{"ID=1;Name=甲", "ID=3;Name=丙", "ID=4;Name=丁"}));
+    }
+
+    // The logged-in user marked among the staff to merge stays, and the user is
+    // told; marked alone nothing happens and the window stays open.
+    void windowKeepsLoggedInUser()
+    {
+        store::CurrentUserID = 2; // zunta
+        QPointer<MergeWindow> window = ShowMergeWindow(4);
+        tick(window->grid(0), u"zunta"_s);
+        tick(window->grid(1), u"乙"_s);
+        const QStringList before = everything();
+        QTest::mouseClick(window->button(0), Qt::LeftButton);
+        QCOMPARE(m.takeMessages(), QStringList{u"当前登录的员工不能被合并替换！"_s});
+        QVERIFY(window);
+        QCOMPARE(everything(), before);
+
+        tick(window->grid(0), u"丁"_s);
+        QTest::mouseClick(window->button(0), Qt::LeftButton);
+        QTRY_VERIFY(window.isNull());
+        QCOMPARE(m.takeMessages(), QStringList{u"当前登录的员工不能被合并替换，已保留。"_s});
+        const QStringList staff = masters(u"Staff"_s);
+        QVERIFY(!staff.contains(u"ID=6;Name=丁"_s));
+        QVERIFY(staff.contains(u"ID=2;Name=zunta"_s));
+    }
 
 private:
     Fixture m;
 };
-
-// 甲 乙 丙 丁 in every master table and sales and purchases whose keys use
-// the same numbers across fields, so a statement on the wrong field or
-// table shows.
-void TestMerge::init()
-{
-    QVERIFY(m.setUp());
-    for (const char *table : {"Pro", "Cus", "Vendor", "Acc", "Staff"})
-        for (const QString &name : kNames)
-            addNamed(QLatin1String(table), name);
-    // Staff starts with 其他 (1) and zunta (2), so 甲 … 丁 are 3 … 6 there and
-    // 1 … 4 elsewhere.
-    for (int i = 0; i < 16; ++i) {
-        const int a = 1 + i % 4;
-        const int b = 1 + (i / 4) % 4;
-        const int staff = 1 + (i * 3) % 6;
-        const QString sql = QStringLiteral("INSERT INTO %1 (Dat, PID, %2, AID, SID, Num, Memo) "
-                                           "VALUES (#2024-03-01#, %3, %4, %5, %6, %7, '%8')");
-        exec(sql.arg("Sale", "CID").arg(a).arg(b).arg(1 + (a + b) % 4).arg(staff).arg(i).arg(i));
-        exec(sql.arg("Pur", "VID").arg(b).arg(a).arg(1 + (a * b) % 4).arg(7 - staff).arg(i).arg(i));
-    }
-}
-
-void TestMerge::mergeMovesOnlyItsKey_data()
-{
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<bool>("sale");
-    QTest::addColumn<bool>("pur");
-    QTest::newRow("products") << "Pro" << true << true;
-    QTest::newRow("customers") << "Cus" << true << false;
-    QTest::newRow("vendors") << "Vendor" << false << true;
-    QTest::newRow("accounts") << "Acc" << true << true;
-    QTest::newRow("staff") << "Staff" << true << true;
-}
-
-// Merging 丁 and 乙 into 甲, with 甲 marked among them too: the records of
-// 丁 and 乙 point to 甲 in exactly the tables the target is on (customers
-// never touch purchases, vendors never sales), no other field or table
-// changes, 丁 and 乙 are deleted and 甲 and 丙 stay, also when the
-// logged-in staff member has 丁's number.
-void TestMerge::mergeMovesOnlyItsKey()
-{
-    QFETCH(QString, table);
-    QFETCH(bool, sale);
-    QFETCH(bool, pur);
-
-    const qint64 first = table == QLatin1String("Staff") ? 3 : 1; // 甲
-    const QVector<qint64> merged = {first + 3, first + 1};
-    const QStringList sales = trades(QStringLiteral("Sale"));
-    const QStringList purchases = trades(QStringLiteral("Pur"));
-    QStringList expected = expectedRows(sales + purchases, table.left(1) + "ID", merged, first);
-    for (const MergeTarget &target : mergeTargets()) {
-        QStringList rows = masters(target.table);
-        if (target.table == table)
-            rows.removeIf([&](const QString &row) {
-                return merged.contains(row.section(QLatin1Char(';'), 0, 0).mid(3).toLongLong());
-            });
-        expected += rows;
-    }
-
-    // The logged-in member's number is that of 丁 in the other masters: only
-    // a staff merge keeps the logged-in member back.
-    store::CurrentUserID = table == QLatin1String("Staff") ? 2 : int(merged.first());
-    const MergeResult result = ReplaceName(table, {first + 3, first, first + 1}, first);
-    QCOMPARE(int(result.outcome), int(MergeResult::Outcome::Merged));
-    QCOMPARE(result.merged, merged);
-    QVERIFY(result.keptBack.isEmpty());
-    QCOMPARE(everything(), expected);
-    // The merge really moved something, so the comparison above means something.
-    QCOMPARE(trades(QStringLiteral("Sale")) != sales, sale);
-    QCOMPARE(trades(QStringLiteral("Pur")) != purchases, pur);
-}
-
-// Merges that must not happen leave every row as it was: nothing to merge
-// but the kept record, a kept record that is gone, a table that is not a
-// master list, the logged-in member alone.
-void TestMerge::refusedMerges()
-{
-    const QStringList before = everything();
-    MergeResult result = ReplaceName(QStringLiteral("Pro"), {2}, 2);
-    QCOMPARE(int(result.outcome), int(MergeResult::Outcome::NothingToMerge));
-    result = ReplaceName(QStringLiteral("Pro"), {1, 3}, 99);
-    QCOMPARE(int(result.outcome), int(MergeResult::Outcome::KeptMissing));
-    result = ReplaceName(QStringLiteral("Sale"), {1, 3}, 2);
-    QCOMPARE(int(result.outcome), int(MergeResult::Outcome::Failed));
-    store::CurrentUserID = 2; // zunta
-    result = ReplaceName(QStringLiteral("Staff"), {2}, 4);
-    QCOMPARE(int(result.outcome), int(MergeResult::Outcome::NothingToMerge));
-    QCOMPARE(result.keptBack, QVector<qint64>{2});
-    QCOMPARE(everything(), before);
-}
-
-// When a statement fails half way (here the purchases refuse the update
-// after the sales took it), nothing is changed: no sale points to the kept
-// product alone and no product is deleted while purchases still need it.
-void TestMerge::failedStatementChangesNothing()
-{
-    store::Connection conn;
-    QVERIFY(store::OpenConn(conn));
-    QVERIFY(conn->execNative(QStringLiteral("CREATE TRIGGER NoPurMove BEFORE UPDATE OF PID ON Pur "
-                                            "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
-    const QStringList before = everything();
-    const MergeResult result = ReplaceName(QStringLiteral("Pro"), {2, 3}, 1);
-    QCOMPARE(int(result.outcome), int(MergeResult::Outcome::Failed));
-    QVERIFY(result.merged.isEmpty());
-    QCOMPARE(everything(), before);
-}
-
-// Driving the product window with the mouse: both grids list the products
-// by name; confirming without a complete choice tells the user and changes
-// nothing; the second grid takes one mark; 甲 ticked in both grids is kept
-// while 乙 merges into it, the visible list reloads and the window closes.
-void TestMerge::windowMerge()
-{
-    QVERIFY(!ShowMergeWindow(5));
-    QPointer<MergeWindow> window = ShowMergeWindow(0);
-    grid::Grid *away = window->grid(0);
-    grid::Grid *keep = window->grid(1);
-    QCOMPARE(column(*keep, kMergeNameColumn), (QStringList{"丙", "丁", "甲", "乙"}));
-    const QStringList before = everything();
-
-    QTest::mouseClick(window->button(0), Qt::LeftButton);
-    for (const char *name : {"乙", "甲", "丙", "丙"})
-        tick(away, QString::fromUtf8(name));
-    QCOMPARE(markedNames(away), (QStringList{"甲", "乙"}));
-    QTest::mouseClick(window->button(0), Qt::LeftButton);
-    QCOMPARE(m.takeMessages(), (QStringList{QStringLiteral("请选择被合并替换的产品！"),
-                                            QStringLiteral("请选择替换为产品！")}));
-    tick(keep, QStringLiteral("丁"));
-    tick(keep, QStringLiteral("甲"));
-    QCOMPARE(markedNames(keep), QStringList{"甲"});
-    QCOMPARE(everything(), before);
-    QCOMPARE(m.host.reloads, 0);
-
-    QTest::mouseClick(window->button(0), Qt::LeftButton);
-    QTRY_VERIFY(window.isNull());
-    QCOMPARE(m.host.reloads, 1);
-    QCOMPARE(masters(QStringLiteral("Pro")),
-             (QStringList{"ID=1;Name=甲", "ID=3;Name=丙", "ID=4;Name=丁"}));
-}
-
-// The logged-in user marked among the staff to merge stays, and the user is
-// told; marked alone nothing happens and the window stays open.
-void TestMerge::windowKeepsLoggedInUser()
-{
-    store::CurrentUserID = 2; // zunta
-    QPointer<MergeWindow> window = ShowMergeWindow(4);
-    tick(window->grid(0), QStringLiteral("zunta"));
-    tick(window->grid(1), QStringLiteral("乙"));
-    const QStringList before = everything();
-    QTest::mouseClick(window->button(0), Qt::LeftButton);
-    QCOMPARE(m.takeMessages(), QStringList{QStringLiteral("当前登录的员工不能被合并替换！")});
-    QVERIFY(window);
-    QCOMPARE(everything(), before);
-
-    tick(window->grid(0), QStringLiteral("丁"));
-    QTest::mouseClick(window->button(0), Qt::LeftButton);
-    QTRY_VERIFY(window.isNull());
-    QCOMPARE(m.takeMessages(),
-             QStringList{QStringLiteral("当前登录的员工不能被合并替换，已保留。")});
-    const QStringList staff = masters(QStringLiteral("Staff"));
-    QVERIFY(!staff.contains(QStringLiteral("ID=6;Name=丁")));
-    QVERIFY(staff.contains(QStringLiteral("ID=2;Name=zunta")));
-}
 
 QTEST_MAIN(TestMerge)
 #include "tst_merge.moc"

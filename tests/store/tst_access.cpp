@@ -13,40 +13,16 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace store;
 
 // The account-set database as the program sees it: the access layer, the
 // schema of a new set and the parameter table.
-class TestAccess : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void init();
-    void cleanup();
-
-    void failuresReportOnlyForCurrentSet_data();
-    void failuresReportOnlyForCurrentSet();
-    void emptyFileNameMeansCurrentSet();
-    void lookups();
-    void dropTablesAndCountGroups();
-    void compactKeepsDataAndPassword();
-
-    void schemaTablesAndFields();
-    void schemaStartingRowsAndIds();
-    void templateIsEncryptedAndNeverOverwritten();
-
-    void paramsOneRowPerKey_data();
-    void paramsOneRowPerKey();
-
-private:
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
-};
 
 namespace {
 
-const QString kSet = QStringLiteral("DATA00001.qdt");
+const QString kSet = u"DATA00001.qdt"_s;
 
 // A fresh account set from the schema under the given bare name.
 void makeSet(const QString &name)
@@ -67,390 +43,381 @@ QStringList texts(const QString &sql, const QString &file = QString())
     CloseQuery(conn, rs);
     return result;
 }
-
 } // namespace
 
-// Every test works on DATA00001.qdt as the current set; none may show a
-// message it does not expect.
-void TestAccess::init()
+class TestAccess : public QObject
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    makeSet(kSet);
-    CurrentAccountFile = kSet;
-}
+    Q_OBJECT
 
-void TestAccess::cleanup()
-{
-    const QStringList shown = m_prompts->messages;
-    m_prompts.reset();
-    m_folder.reset();
-    QCOMPARE(shown, QStringList());
-}
-
-void TestAccess::failuresReportOnlyForCurrentSet_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<bool>("connects");
-    const auto row = [](const char *kind, const QString &sql, bool connects) {
-        QTest::newRow(kind) << QString::fromLatin1(kind) << sql << connects;
-    };
-    row("missing", "SELECT * FROM Pro", false);
-    row("rekeyed", "SELECT * FROM Pro", false);
-    row("bad sql", "SELEC Name FORM Pro WHERE Name='x'", true);
-    row("missing table", "SELECT * FROM NoSuchTable", true);
-}
-
-// Opening failures show the layer's two messages only for the account set in
-// use, never crash, and leave an empty record set for the caller to read.
-void TestAccess::failuresReportOnlyForCurrentSet()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, sql);
-    QFETCH(bool, connects);
-    const QString file = QStringLiteral("DATA00002.qdt");
-    const QString path = programFilePath(file);
-    if (connects || kind == QLatin1String("rekeyed"))
-        makeSet(file);
-    if (kind == QLatin1String("rekeyed")) {
-        const DatabasePtr db = Registry::open(path);
-        QVERIFY(db && db->execNative(QStringLiteral("PRAGMA rekey = 'other';")));
-    }
-    Registry::closeAll();
-    const QByteArray before = testsupport::readFile(path);
-
-    // Another set is current: nothing is shown.
-    Connection conn;
-    QCOMPARE(OpenConn(conn, file), connects);
-    RecordSet rs;
-    OpenQuery(conn, rs, sql, file);
-    QCOMPARE(rs.recordCount(), 0);
-    QVERIFY(rs.eof());
-    QCOMPARE(rs.value(QStringLiteral("Name")), QVariant());
-    CloseQuery(conn, rs);
-    QCOMPARE(LookupWhere(QStringLiteral("Pro"), QStringLiteral("ID=1"), QStringLiteral("Name"),
-                         file),
-             QVariant(QString()));
-    QCOMPARE(m_prompts->messages, QStringList());
-
-    // The failing file is current: the same calls show the messages. A set
-    // that does not open is reported once, however many operations follow
-    // (a start-up or an exit runs dozens); a statement that fails on a set
-    // that opens is reported each time.
-    CurrentAccountFile = file;
-    QCOMPARE(OpenConn(conn), connects);
-    QStringList expected;
-    if (!connects)
-        expected << QStringLiteral("无法建立数据库连接(数据库：DATA00002.qdt)！");
-    for (int i = 0; i < 3; ++i) {
-        OpenQuery(conn, rs, sql);
-        if (connects)
-            expected << QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！");
-        QCOMPARE(rs.recordCount(), 0);
-        QVERIFY(rs.eof() && !rs.isOpen());
-        CloseQuery(conn, rs);
-    }
-    if (!connects) {
-        SetVar(QStringLiteral("最近访问"), QStringLiteral("2024-01-01 00:00:00"));
-        QCOMPARE(GetVar(QStringLiteral("最近访问")), QString());
-        QVERIFY(!ExecSQL(QStringLiteral("DELETE * FROM Sale")));
-        QVERIFY(!TableExists(QStringLiteral("Sale")));
-    }
-    QCOMPARE(m_prompts->messages, expected);
-    m_prompts->messages.clear();
-
-    // Another set that stops opening is reported too, once.
-    if (!connects) {
-        const QString good = QStringLiteral("DATA00003.qdt");
-        makeSet(good);
-        CurrentAccountFile = good;
-        QVERIFY(OpenConn(conn));
-        conn.reset();
-        QVERIFY(QFile::rename(programFilePath(good), programFilePath(good + ".away")));
-        Registry::closeAll();
-        QVERIFY(!OpenConn(conn));
-        QVERIFY(!OpenConn(conn));
-        QCOMPARE(m_prompts->messages,
-                 QStringList{QStringLiteral("无法建立数据库连接(数据库：DATA00003.qdt)！")});
-        m_prompts->messages.clear();
-    }
-
-    // Failing to open never creates or alters the file.
-    QCOMPARE(QFile::exists(path), kind != QLatin1String("missing"));
-    if (!connects)
-        QCOMPARE(testsupport::readFile(path), before);
-}
-
-// An empty file name works on the current set; a named file is used as named
-// even while another set is current.
-void TestAccess::emptyFileNameMeansCurrentSet()
-{
-    const QString other = QStringLiteral("DATA00002.qdt");
-    makeSet(other);
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name) VALUES ('甲')")));
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name) VALUES ('乙')"), nullptr, other));
-    // A connection handed to ExecSQL is used as it is.
-    Connection conn;
-    QVERIFY(OpenConn(conn, other));
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name) VALUES ('丙')"), &conn));
-    QCOMPARE(texts(QStringLiteral("SELECT Name FROM Pro")), QStringList{"甲"});
-    QCOMPARE(texts(QStringLiteral("SELECT Name FROM Pro ORDER BY ID"), other),
-             (QStringList{"乙", "丙"}));
-    // Errors of action statements are swallowed; the result only reports them.
-    QVERIFY(!ExecSQL(QStringLiteral("DELETE * FROM NoSuchTable")));
-}
-
-// Look-ups write numbers plainly and texts as escaped literals, so names with
-// quotes find their row and cannot change the statement.
-void TestAccess::lookups()
-{
-    for (int i = 1; i <= 8; ++i)
-        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Pro (Name, Price, Unit) VALUES ('产品%1', %2, "
-                                       "'%3')")
-                                .arg(i)
-                                .arg(i * 1.5)
-                                .arg(i)));
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Cus (Name, CName, Disc) VALUES ('O''Neil', 'Pat', "
-                                   "0.9), ('x', 'wrong row', 1)")));
-    const QString name = QStringLiteral("Name");
-    const QString cname = QStringLiteral("CName");
-    const QString cus = QStringLiteral("Cus");
-    QCOMPARE(LookupValue(QStringLiteral("Pro"), 7, QStringLiteral("ID"), name), QVariant("产品7"));
-    // A number in text form compares as text against the text column Unit.
-    QCOMPARE(LookupValue(QStringLiteral("Pro"), QStringLiteral("3"), QStringLiteral("Unit"), name),
-             QVariant("产品3"));
-    QCOMPARE(LookupValue(cus, QStringLiteral("O'Neil"), name, cname), QVariant("Pat"));
-    QCOMPARE(LookupValue(cus, QStringLiteral("x' OR Name<>'"), name, cname), QVariant(QString()));
-    QCOMPARE(LookupValue(QStringLiteral("Pro"), 99, QStringLiteral("ID"), name),
-             QVariant(QString()));
-    QCOMPARE(LookupWhere(cus, QStringLiteral("Name=") + sqlText(QStringLiteral("O'Neil")),
-                         QStringLiteral("Disc")),
-             QVariant(0.9));
-    // A NULL field reads as the empty text, like a missing row.
-    QCOMPARE(LookupWhere(cus, QStringLiteral("Name='x'"), QStringLiteral("Memo")),
-             QVariant(QString()));
-}
-
-// Only tables whose names begin with the prefix, compared case-sensitively,
-// are dropped; a dropped scratch table can be rebuilt at once by
-// SELECT ... INTO. CountGroups counts distinct combinations.
-void TestAccess::dropTablesAndCountGroups()
-{
-    for (const char *name : {"T_SaleAna", "T_AnaCus", "t_x", "Tmp", "XT_y", "T_"})
-        QVERIFY(ExecSQL(QStringLiteral("CREATE TABLE %1 (A INTEGER)").arg(QLatin1String(name))));
-    QVERIFY(!TableExists(QStringLiteral("t_saleana")));
-    DropTablesByPrefix(QString());
-    QVERIFY(TableExists(QStringLiteral("T_SaleAna")));
-    DropTablesByPrefix(QStringLiteral("T_"));
-    for (const char *gone : {"T_SaleAna", "T_AnaCus", "T_"})
-        QVERIFY2(!TableExists(QString::fromUtf8(gone)), gone);
-    for (const char *kept : {"t_x", "Tmp", "XT_y", "Sale", "参数", "Staff"})
-        QVERIFY2(TableExists(QString::fromUtf8(kept)), kept);
-
-    QCOMPARE(CountGroups(QStringLiteral("Sale"), QStringLiteral("PID"), QString()), 0);
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, PID, CID, Num) VALUES (#2024-03-01#, "
-                                   "1, 1, 2), (#2024-03-02#, 1, 1, 2), (#2024-03-03#, 1, 2, 2), "
-                                   "(#2024-03-04#, 2, 1, 2), (#2024-03-05#, 3, 3, 2)")));
-    QCOMPARE(CountGroups(QStringLiteral("Sale"), QStringLiteral("PID"), QString()), 3);
-    QCOMPARE(CountGroups(QStringLiteral("Sale"), QStringLiteral("PID,CID"), QString()), 4);
-    QCOMPARE(CountGroups(QStringLiteral("Sale"), QStringLiteral("CID"), QStringLiteral("PID<3")),
-             2);
-
-    // The analyses drop their scratch table and rebuild it straight away.
-    for (int round = 0; round < 2; ++round) {
-        QVERIFY(DropTable(QStringLiteral("T_SaleAna")));
-        QVERIFY(!TableExists(QStringLiteral("T_SaleAna")));
-        QVERIFY(ExecSQL(QStringLiteral("SELECT PID, Sum(Num) AS N INTO T_SaleAna FROM Sale WHERE "
-                                       "Dat>=#2024-03-02# GROUP BY PID")));
-        QCOMPARE(texts(QStringLiteral("SELECT N FROM T_SaleAna ORDER BY PID")),
-                 (QStringList{"4", "2", "2"}));
-    }
-}
-
-// Compaction replaces the file only by a checked copy that opens with the
-// password and holds the same rows, indexes and next IDs; a file that does
-// not open, or that a caller still holds, stays as it was. The safety copy
-// holds every password of the set: it is taken in a private folder and is
-// gone afterwards, whether the compaction succeeded or failed; files placed
-// in the temporary folder under the old fixed names neither block it nor
-// are touched.
-void TestAccess::compactKeepsDataAndPassword()
-{
-    QTemporaryDir temp;
-    const QByteArray savedTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(temp.path()));
-    const auto restoreTemp = qScopeGuard([&savedTemp] { qputenv("TMPDIR", savedTemp); });
-    QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("backup.mdb")));
-    QVERIFY(testsupport::writeFile(temp.filePath(QStringLiteral("TEMP.mdb")), "someone's"));
-    const auto tempEntries = [&temp] {
-        return QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    };
-    const QStringList placed = tempEntries();
-
-    for (int i = 0; i < 300; ++i)
-        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID, Memo) VALUES (%1, '%2')")
-                                .arg(i)
-                                .arg(QString(200, QLatin1Char('m')))));
-    QVERIFY(ExecSQL(QStringLiteral("DELETE * FROM Sale WHERE PID>=10")));
-    QVERIFY(ExecSQL(QStringLiteral("CREATE INDEX SaleDat ON Sale (Dat)")));
-    const QString indexes
-            = QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' ORDER BY name");
-    const QStringList indexNames = texts(indexes);
-    QVERIFY(indexNames.contains(QStringLiteral("SaleDat")));
-    const qint64 sizeBefore = QFileInfo(programFilePath(kSet)).size();
-    QString error;
-    QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
-    QCOMPARE(tempEntries(), placed);
-    QVERIFY(QFileInfo(programFilePath(kSet)).size() < sizeBefore);
-    QCOMPARE(texts(QStringLiteral("SELECT Count(*) || Max(Memo) FROM Sale")),
-             QStringList{"10" + QString(200, QLatin1Char('m'))});
-    QCOMPARE(texts(indexes), indexNames);
-    // New IDs continue after the old ones, also those deleted.
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID) VALUES (77)")));
-    QCOMPARE(texts(QStringLiteral("SELECT ID FROM Sale WHERE PID=77")), QStringList{"301"});
-
-    // While a caller still holds a connection with fresh commits the file
-    // is left alone: a copy would miss them.
+private slots:
+    // Every test works on DATA00001.qdt as the current set; none may show a
+    // message it does not expect.
+    void init()
     {
-        Connection held;
-        QVERIFY(OpenConn(held));
-        QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (PID) VALUES (78)"), &held));
-        QVERIFY(!CompactAccount(kSet, &error));
-        QCOMPARE(error, QStringLiteral("数据库正在使用中"));
+        m_folder = std::make_unique<testsupport::TempProgramFolder>();
+        m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+        makeSet(kSet);
+        CurrentAccountFile = kSet;
     }
-    QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
-    QCOMPARE(texts(QStringLiteral("SELECT PID FROM Sale WHERE PID>=77 ORDER BY PID")),
-             (QStringList{"77", "78"}));
 
-    QVERIFY(!CompactAccount(QStringLiteral("DATA00077.qdt"), &error));
-    QCOMPARE(error, QStringLiteral("没有找到要压缩的数据库文件！"));
-    const QString garbage = programFilePath(QStringLiteral("DATA00003.qdt"));
-    QVERIFY(testsupport::writeFile(garbage, QByteArray(4096, 'g')));
-    QVERIFY(!CompactAccount(QStringLiteral("DATA00003.qdt"), &error));
-    QCOMPARE(tempEntries(), placed);
-    QCOMPARE(testsupport::readFile(temp.filePath(QStringLiteral("TEMP.mdb"))),
-             QByteArray("someone's"));
-    QCOMPARE(testsupport::readFile(garbage), QByteArray(4096, 'g'));
-    // No work files are left behind.
-    Registry::closeAll();
-    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
-             (QStringList{"DATA00001.qdt", "DATA00003.qdt"}));
-}
+    void cleanup()
+    {
+        const QStringList shown = m_prompts->messages;
+        m_prompts.reset();
+        m_folder.reset();
+        QCOMPARE(shown, QStringList());
+    }
 
-// The base tables and nothing else, each with exactly its fields in list
-// order and with the declared types the grid formats by ("name:type", I
-// integer, D double, T date, S text); the import's "WHERE FALSE" reads them.
-void TestAccess::schemaTablesAndFields()
-{
-    const QMap<QString, QString> expected
-            = {{"Sale", "ID:I Dat:T PID:I CID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"},
-               {"Pur", "ID:I Dat:T PID:I VID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"},
-               {"Pro", "ID:I Name:S Price:D Unit:S P0:S P1:S P2:S P3:S P4:S P5:S P6:S P7:S P8:S "
-                       "P9:S Memo:S MinNum:D"},
-               {"Cus", "ID:I Name:S CName:S Disc:D Prov:S Region:S Address:S PC:S Phone:S Mobile:S "
-                       "Fax:S Email:S Websit:S Memo:S"},
-               {"Prov", "Name:S"},
-               {"Vendor", "ID:I Name:S CName:S Phone:S Mobile:S Fax:S Email:S Address:S PC:S "
-                          "Websit:S Memo:S"},
-               {"Acc", "ID:I Name:S Bank:S Account:S Memo:S"},
-               {"Staff", "ID:I Name:S PSD:S Phone:S MPhone:S Email:S Right:S Memo:S"},
-               {"参数", "Var:S Con:S"},
-               {"Rcv", "ID:I Dat:T CID:I AID:I SID:I Pay:D Memo:S"},
-               {"RcvLine", "ID:I RID:I TID:I Pay:D"},
-               {"Pmt", "ID:I Dat:T VID:I AID:I SID:I Pay:D Memo:S"},
-               {"PmtLine", "ID:I RID:I TID:I Pay:D"}};
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+    void failuresReportOnlyForCurrentSet_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("connects");
+        const auto row = [](const char *kind, const QString &sql, bool connects) {
+            QTest::newRow(kind) << QString::fromLatin1(kind) << sql << connects;
+        };
+        row("missing", "SELECT * FROM Pro", false);
+        row("rekeyed", "SELECT * FROM Pro", false);
+        row("bad sql", "SELEC Name FORM Pro WHERE Name='x'", true);
+        row("missing table", "SELECT * FROM NoSuchTable", true);
+    }
+
+    // Opening failures show the layer's two messages only for the account set in
+    // use, never crash, and leave an empty record set for the caller to read.
+    void failuresReportOnlyForCurrentSet()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, sql);
+        QFETCH(bool, connects);
+        const QString file = u"DATA00002.qdt"_s;
+        const QString path = programFilePath(file);
+        if (connects || kind == QLatin1String("rekeyed"))
+            makeSet(file);
+        if (kind == QLatin1String("rekeyed")) {
+            const DatabasePtr db = Registry::open(path);
+            QVERIFY(db && db->execNative(u"PRAGMA rekey = 'other';"_s));
+        }
+        Registry::closeAll();
+        const QByteArray before = testsupport::readFile(path);
+
+        // Another set is current: nothing is shown.
+        Connection conn;
+        QCOMPARE(OpenConn(conn, file), connects);
         RecordSet rs;
-        OpenQuery(rs, QStringLiteral("SELECT * FROM ") + it.key() + QStringLiteral(" WHERE FALSE"));
-        QVERIFY2(rs.isOpen() && rs.recordCount() == 0, qPrintable(it.key()));
-        QStringList fields;
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            fields << rs.fieldName(i) + QLatin1Char(':')
-                              + QLatin1Char("?IDTSB"[int(rs.fieldType(i))]);
-        QCOMPARE(fields.join(QLatin1Char(' ')), it.value());
+        OpenQuery(conn, rs, sql, file);
+        QCOMPARE(rs.recordCount(), 0);
+        QVERIFY(rs.eof());
+        QCOMPARE(rs.value(u"Name"_s), QVariant());
+        CloseQuery(conn, rs);
+        QCOMPARE(LookupWhere(u"Pro"_s, u"ID=1"_s, u"Name"_s, file), QVariant(QString()));
+        QCOMPARE(m_prompts->messages, QStringList());
+
+        // The failing file current: a set that does not open is reported once,
+        // a failing statement on a set that opens each time.
+        CurrentAccountFile = file;
+        QCOMPARE(OpenConn(conn), connects);
+        QStringList expected;
+        if (!connects)
+            expected << u"无法建立数据库连接(数据库：DATA00002.qdt)！"_s;
+        for (int i = 0; i < 3; ++i) {
+            OpenQuery(conn, rs, sql);
+            if (connects)
+                expected << u"数据库打开错误("_s + sql + u")！"_s;
+            QCOMPARE(rs.recordCount(), 0);
+            QVERIFY(rs.eof() && !rs.isOpen());
+            CloseQuery(conn, rs);
+        }
+        if (!connects) {
+            SetVar(u"最近访问"_s, u"2024-01-01 00:00:00"_s);
+            QCOMPARE(GetVar(u"最近访问"_s), QString());
+            QVERIFY(!ExecSQL(u"DELETE * FROM Sale"_s));
+            QVERIFY(!TableExists(u"Sale"_s));
+        }
+        QCOMPARE(m_prompts->messages, expected);
+        m_prompts->messages.clear();
+
+        // Another set that stops opening is reported too, once.
+        if (!connects) {
+            const QString good = u"DATA00003.qdt"_s;
+            makeSet(good);
+            CurrentAccountFile = good;
+            QVERIFY(OpenConn(conn));
+            conn.reset();
+            QVERIFY(QFile::rename(programFilePath(good), programFilePath(good + ".away")));
+            Registry::closeAll();
+            QVERIFY(!OpenConn(conn));
+            QVERIFY(!OpenConn(conn));
+            QCOMPARE(m_prompts->messages,
+                     QStringList{u"无法建立数据库连接(数据库：DATA00003.qdt)！"_s});
+            m_prompts->messages.clear();
+        }
+
+        // Failing to open never creates or alters the file.
+        QCOMPARE(QFile::exists(path), kind != QLatin1String("missing"));
+        if (!connects)
+            QCOMPARE(testsupport::readFile(path), before);
     }
-    Connection conn;
-    QVERIFY(OpenConn(conn));
-    QStringList tables = conn->tableNames();
-    tables.removeIf([](const QString &name) { return name.startsWith(QLatin1String("sqlite_")); });
-    tables.sort();
-    QCOMPARE(tables, expected.keys());
-}
 
-// 34 provinces, the two starting staff rows, every other table empty. IDs
-// come from the database and a deleted number is not handed out again;
-// number fields not written read as 0, like the template's defaults.
-void TestAccess::schemaStartingRowsAndIds()
-{
-    QCOMPARE(texts(QStringLiteral("SELECT Name FROM Prov GROUP BY Name")).size(), 34);
-    QCOMPARE(texts(QStringLiteral(
-                     "SELECT Name || '/' || IFNULL(PSD, 'NULL') || '/' || [Right] FROM Staff "
-                     "ORDER BY ID")),
-             (QStringList{"其他/NULL/", "zunta/zunta/所有权限"}));
-    for (const char *empty : {"Sale", "Pur", "Pro", "Cus", "Vendor", "Acc", "Rcv", "RcvLine"})
-        QVERIFY2(texts(QStringLiteral("SELECT * FROM ") + QString::fromUtf8(empty)).isEmpty(),
-                 empty);
+    // An empty file name works on the current set; a named file is used as named
+    // even while another set is current.
+    void emptyFileNameMeansCurrentSet()
+    {
+        const QString other = u"DATA00002.qdt"_s;
+        makeSet(other);
+        QVERIFY(ExecSQL(u"INSERT INTO Pro (Name) VALUES ('甲')"_s));
+        QVERIFY(ExecSQL(u"INSERT INTO Pro (Name) VALUES ('乙')"_s, nullptr, other));
+        // A connection handed to ExecSQL is used as it is.
+        Connection conn;
+        QVERIFY(OpenConn(conn, other));
+        QVERIFY(ExecSQL(u"INSERT INTO Pro (Name) VALUES ('丙')"_s, &conn));
+        QCOMPARE(texts(u"SELECT Name FROM Pro"_s), QStringList{"甲"});
+        QCOMPARE(texts(u"SELECT Name FROM Pro ORDER BY ID"_s, other), (QStringList{"乙", "丙"}));
+        // Errors of action statements are swallowed; the result only reports them.
+        QVERIFY(!ExecSQL(u"DELETE * FROM NoSuchTable"_s));
+    }
 
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (Dat, Num) VALUES (#2024-02-29#, 1), "
-                                   "(#2024-03-01#, 2)")));
-    QVERIFY(ExecSQL(QStringLiteral("DELETE * FROM Sale WHERE ID=2")));
-    QVERIFY(ExecSQL(QStringLiteral("INSERT INTO Sale (Num) VALUES (3)")));
-    QCOMPARE(texts(QStringLiteral("SELECT ID FROM Sale ORDER BY ID")), (QStringList{"1", "3"}));
-    QCOMPARE(texts(QStringLiteral("SELECT Pay FROM Sale")), (QStringList{"0", "0"}));
-}
+    // Look-ups write numbers plainly and texts as escaped literals, so names with
+    // quotes find their row and cannot change the statement.
+    void lookups()
+    {
+        for (int i = 1; i <= 8; ++i)
+            QVERIFY(ExecSQL(u"INSERT INTO Pro (Name, Price, Unit) VALUES ('产品%1', %2, "
+                            "'%3')"_s.arg(i)
+                                    .arg(i * 1.5)
+                                    .arg(i)));
+        QVERIFY(ExecSQL(u"INSERT INTO Cus (Name, CName, Disc) VALUES ('O''Neil', 'Pat', "
+                        "0.9), ('x', 'wrong row', 1)"_s));
+        const QString name = u"Name"_s;
+        const QString cname = u"CName"_s;
+        const QString cus = u"Cus"_s;
+        QCOMPARE(LookupValue(u"Pro"_s, 7, u"ID"_s, name), QVariant("产品7"));
+        // A number in text form compares as text against the text column Unit.
+        QCOMPARE(LookupValue(u"Pro"_s, u"3"_s, u"Unit"_s, name), QVariant("产品3"));
+        QCOMPARE(LookupValue(cus, u"O'Neil"_s, name, cname), QVariant("Pat"));
+        QCOMPARE(LookupValue(cus, u"x' OR Name<>'"_s, name, cname), QVariant(QString()));
+        QCOMPARE(LookupValue(u"Pro"_s, 99, u"ID"_s, name), QVariant(QString()));
+        QCOMPARE(LookupWhere(cus, u"Name="_s + sqlText(u"O'Neil"_s), u"Disc"_s), QVariant(0.9));
+        // A NULL field reads as the empty text, like a missing row.
+        QCOMPARE(LookupWhere(cus, u"Name='x'"_s, u"Memo"_s), QVariant(QString()));
+    }
 
-// A new set's file is not readable as plain SQLite, and a second build
-// refuses to overwrite it. The template is written when missing and an
-// existing one is left alone.
-void TestAccess::templateIsEncryptedAndNeverOverwritten()
-{
-    Registry::closeAll();
-    QVERIFY(!testsupport::readFile(programFilePath(kSet)).startsWith("SQLite format 3"));
-    QString error;
-    QVERIFY(!BuildTemplate(programFilePath(kSet), &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(TableExists(QStringLiteral("Sale")));
+    // Only tables whose names begin with the prefix, compared case-sensitively,
+    // are dropped; a dropped scratch table can be rebuilt at once by
+    // SELECT ... INTO. CountGroups counts distinct combinations.
+    void dropTablesAndCountGroups()
+    {
+        for (const char *name : {"T_SaleAna", "T_AnaCus", "t_x", "Tmp", "XT_y", "T_"})
+            QVERIFY(ExecSQL(u"CREATE TABLE %1 (A INTEGER)"_s.arg(QLatin1String(name))));
+        QVERIFY(!TableExists(u"t_saleana"_s));
+        DropTablesByPrefix(QString());
+        QVERIFY(TableExists(u"T_SaleAna"_s));
+        DropTablesByPrefix(u"T_"_s);
+        for (const char *gone : {"T_SaleAna", "T_AnaCus", "T_"})
+            QVERIFY2(!TableExists(QString::fromUtf8(gone)), gone);
+        for (const char *kept : {"t_x", "Tmp", "XT_y", "Sale", "参数", "Staff"})
+            QVERIFY2(TableExists(QString::fromUtf8(kept)), kept);
 
-    const QString path = programFilePath(QLatin1String(kTemplateFileName));
-    QVERIFY2(EnsureTemplate(&error), qPrintable(error));
-    QVERIFY(TableExists(QStringLiteral("Staff"), QLatin1String(kTemplateFileName)));
-    Registry::closeAll();
-    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             (QStringList{"DATA00001.qdt", "DATA_NULL.DAT"}));
-    const QByteArray built = testsupport::readFile(path);
-    QVERIFY(EnsureTemplate(&error));
-    QCOMPARE(testsupport::readFile(path), built);
-}
+        QCOMPARE(CountGroups(u"Sale"_s, u"PID"_s, QString()), 0);
+        QVERIFY(ExecSQL(u"INSERT INTO Sale (Dat, PID, CID, Num) VALUES (#2024-03-01#, "
+                        "1, 1, 2), (#2024-03-02#, 1, 1, 2), (#2024-03-03#, 1, 2, 2), "
+                        "(#2024-03-04#, 2, 1, 2), (#2024-03-05#, 3, 3, 2)"_s));
+        QCOMPARE(CountGroups(u"Sale"_s, u"PID"_s, QString()), 3);
+        QCOMPARE(CountGroups(u"Sale"_s, u"PID,CID"_s, QString()), 4);
+        QCOMPARE(CountGroups(u"Sale"_s, u"CID"_s, u"PID<3"_s), 2);
 
-void TestAccess::paramsOneRowPerKey_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    QTest::newRow("quote in value") << "所属企业" << QStringLiteral("O'Neil's 贸易公司");
-    QTest::newRow("injection in key") << "x' OR Var<>'" << QStringLiteral("only this");
-    QTest::newRow("percent and underscore") << "默认值_%" << QStringLiteral("100%_");
-}
+        // The analyses drop their scratch table and rebuild it straight away.
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(DropTable(u"T_SaleAna"_s));
+            QVERIFY(!TableExists(u"T_SaleAna"_s));
+            QVERIFY(ExecSQL(u"SELECT PID, Sum(Num) AS N INTO T_SaleAna FROM Sale WHERE "
+                            "Dat>=#2024-03-02# GROUP BY PID"_s));
+            QCOMPARE(texts(u"SELECT N FROM T_SaleAna ORDER BY PID"_s),
+                     (QStringList{"4", "2", "2"}));
+        }
+    }
 
-// A key never written reads empty. Writing a key again replaces its value and
-// keeps a single row for it; quotes in keys and values neither break the
-// statement nor reach other rows.
-void TestAccess::paramsOneRowPerKey()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    QCOMPARE(GetVar(key), QString());
-    SetVar(QStringLiteral("套账名称"), QStringLiteral("主账"));
-    SetVar(key, value);
-    SetVar(key, value + QStringLiteral("'2"));
-    QCOMPARE(GetVar(key), value + QStringLiteral("'2"));
-    QCOMPARE(texts(QStringLiteral("SELECT Con FROM 参数 WHERE Var=") + sqlText(key)),
-             QStringList{value + QStringLiteral("'2")});
-    QCOMPARE(GetVar(QStringLiteral("套账名称")), QStringLiteral("主账"));
-    QCOMPARE(CountGroups(QStringLiteral("参数"), QStringLiteral("Var"), QString()),
-             2 + SchemaStepKeys().size());
-    QVERIFY(GetVar(key.left(key.size() - 1)).isEmpty());
-}
+    // Compaction replaces the file only by a checked copy with the same rows,
+    // indexes and next IDs; a file that does not open or is held stays. The
+    // safety copy is private and gone afterwards; old fixed names do not block.
+    void compactKeepsDataAndPassword()
+    {
+        QTemporaryDir temp;
+        const QByteArray savedTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        const auto restoreTemp = qScopeGuard([&savedTemp] { qputenv("TMPDIR", savedTemp); });
+        QVERIFY(QDir(temp.path()).mkdir(u"backup.mdb"_s));
+        QVERIFY(testsupport::writeFile(temp.filePath(u"TEMP.mdb"_s), "someone's"));
+        const auto tempEntries = [&temp] {
+            return QDir(temp.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+        const QStringList placed = tempEntries();
+
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(ExecSQL(u"INSERT INTO Sale (PID, Memo) VALUES (%1, '%2')"_s.arg(i).arg(
+                    QString(200, QLatin1Char('m')))));
+        QVERIFY(ExecSQL(u"DELETE * FROM Sale WHERE PID>=10"_s));
+        QVERIFY(ExecSQL(u"CREATE INDEX SaleDat ON Sale (Dat)"_s));
+        const QString indexes
+                = u"SELECT name FROM sqlite_master WHERE type='index' ORDER BY name"_s;
+        const QStringList indexNames = texts(indexes);
+        QVERIFY(indexNames.contains(u"SaleDat"_s));
+        const qint64 sizeBefore = QFileInfo(programFilePath(kSet)).size();
+        QString error;
+        QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
+        QCOMPARE(tempEntries(), placed);
+        QVERIFY(QFileInfo(programFilePath(kSet)).size() < sizeBefore);
+        QCOMPARE(texts(u"SELECT Count(*) || Max(Memo) FROM Sale"_s),
+                 QStringList{"10" + QString(200, QLatin1Char('m'))});
+        QCOMPARE(texts(indexes), indexNames);
+        // New IDs continue after the old ones, also those deleted.
+        QVERIFY(ExecSQL(u"INSERT INTO Sale (PID) VALUES (77)"_s));
+        QCOMPARE(texts(u"SELECT ID FROM Sale WHERE PID=77"_s), QStringList{"301"});
+
+        // While a caller still holds a connection with fresh commits the file
+        // is left alone: a copy would miss them.
+        {
+            Connection held;
+            QVERIFY(OpenConn(held));
+            QVERIFY(ExecSQL(u"INSERT INTO Sale (PID) VALUES (78)"_s, &held));
+            QVERIFY(!CompactAccount(kSet, &error));
+            QCOMPARE(error, u"数据库正在使用中"_s);
+        }
+        QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
+        QCOMPARE(texts(u"SELECT PID FROM Sale WHERE PID>=77 ORDER BY PID"_s),
+                 (QStringList{"77", "78"}));
+
+        QVERIFY(!CompactAccount(u"DATA00077.qdt"_s, &error));
+        QCOMPARE(error, u"没有找到要压缩的数据库文件！"_s);
+        const QString garbage = programFilePath(u"DATA00003.qdt"_s);
+        QVERIFY(testsupport::writeFile(garbage, QByteArray(4096, 'g')));
+        QVERIFY(!CompactAccount(u"DATA00003.qdt"_s, &error));
+        QCOMPARE(tempEntries(), placed);
+        QCOMPARE(testsupport::readFile(temp.filePath(u"TEMP.mdb"_s)), QByteArray("someone's"));
+        QCOMPARE(testsupport::readFile(garbage), QByteArray(4096, 'g'));
+        // No work files are left behind.
+        Registry::closeAll();
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"DATA00001.qdt", "DATA00003.qdt"}));
+    }
+
+    // The base tables and nothing else, each with exactly its fields in list
+    // order and with the declared types the grid formats by ("name:type", I
+    // integer, D double, T date, S text); the import's "WHERE FALSE" reads them.
+    void schemaTablesAndFields()
+    {
+        const QMap<QString, QString> expected = {
+                {"Sale", "ID:I Dat:T PID:I CID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"},
+                {"Pur", "ID:I Dat:T PID:I VID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"},
+                {"Pro", "ID:I Name:S Price:D Unit:S P0:S P1:S P2:S P3:S P4:S P5:S P6:S P7:S P8:S "
+                        "P9:S Memo:S MinNum:D"},
+                {"Cus",
+                 "ID:I Name:S CName:S Disc:D Prov:S Region:S Address:S PC:S Phone:S Mobile:S "
+                 "Fax:S Email:S Websit:S Memo:S"},
+                {"Prov", "Name:S"},
+                {"Vendor", "ID:I Name:S CName:S Phone:S Mobile:S Fax:S Email:S Address:S PC:S "
+                           "Websit:S Memo:S"},
+                {"Acc", "ID:I Name:S Bank:S Account:S Memo:S"},
+                {"Staff", "ID:I Name:S PSD:S Phone:S MPhone:S Email:S Right:S Memo:S"},
+                {"参数", "Var:S Con:S"},
+                {"Rcv", "ID:I Dat:T CID:I AID:I SID:I Pay:D Memo:S"},
+                {"RcvLine", "ID:I RID:I TID:I Pay:D"},
+                {"Pmt", "ID:I Dat:T VID:I AID:I SID:I Pay:D Memo:S"},
+                {"PmtLine", "ID:I RID:I TID:I Pay:D"}};
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            RecordSet rs;
+            OpenQuery(rs, u"SELECT * FROM "_s + it.key() + u" WHERE FALSE"_s);
+            QVERIFY2(rs.isOpen() && rs.recordCount() == 0, qPrintable(it.key()));
+            QStringList fields;
+            for (int i = 0; i < rs.fieldCount(); ++i)
+                fields << rs.fieldName(i) + QLatin1Char(':')
+                                  + QLatin1Char("?IDTSB"[int(rs.fieldType(i))]);
+            QCOMPARE(fields.join(QLatin1Char(' ')), it.value());
+        }
+        Connection conn;
+        QVERIFY(OpenConn(conn));
+        QStringList tables = conn->tableNames();
+        tables.removeIf(
+                [](const QString &name) { return name.startsWith(QLatin1String("sqlite_")); });
+        tables.sort();
+        QCOMPARE(tables, expected.keys());
+    }
+
+    // 34 provinces, the two starting staff rows, every other table empty. IDs
+    // come from the database and a deleted number is not handed out again;
+    // number fields not written read as 0, like the template's defaults.
+    void schemaStartingRowsAndIds()
+    {
+        QCOMPARE(texts(u"SELECT Name FROM Prov GROUP BY Name"_s).size(), 34);
+        QCOMPARE(texts(u"SELECT Name || '/' || IFNULL(PSD, 'NULL') || '/' || [Right] FROM Staff "
+                       "ORDER BY ID"_s),
+                 (QStringList{"其他/NULL/", "zunta/zunta/所有权限"}));
+        for (const char *empty : {"Sale", "Pur", "Pro", "Cus", "Vendor", "Acc", "Rcv", "RcvLine"})
+            QVERIFY2(texts(u"SELECT * FROM "_s + QString::fromUtf8(empty)).isEmpty(), empty);
+
+        QVERIFY(ExecSQL(u"INSERT INTO Sale (Dat, Num) VALUES (#2024-02-29#, 1), "
+                        "(#2024-03-01#, 2)"_s));
+        QVERIFY(ExecSQL(u"DELETE * FROM Sale WHERE ID=2"_s));
+        QVERIFY(ExecSQL(u"INSERT INTO Sale (Num) VALUES (3)"_s));
+        QCOMPARE(texts(u"SELECT ID FROM Sale ORDER BY ID"_s), (QStringList{"1", "3"}));
+        QCOMPARE(texts(u"SELECT Pay FROM Sale"_s), (QStringList{"0", "0"}));
+    }
+
+    // A new set's file is not readable as plain SQLite, and a second build
+    // refuses to overwrite it. The template is written when missing and an
+    // existing one is left alone.
+    void templateIsEncryptedAndNeverOverwritten()
+    {
+        Registry::closeAll();
+        QVERIFY(!testsupport::readFile(programFilePath(kSet)).startsWith("SQLite format 3"));
+        QString error;
+        QVERIFY(!BuildTemplate(programFilePath(kSet), &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(TableExists(u"Sale"_s));
+
+        const QString path = programFilePath(QLatin1String(kTemplateFileName));
+        QVERIFY2(EnsureTemplate(&error), qPrintable(error));
+        QVERIFY(TableExists(u"Staff"_s, QLatin1String(kTemplateFileName)));
+        Registry::closeAll();
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{"DATA00001.qdt", "DATA_NULL.DAT"}));
+        const QByteArray built = testsupport::readFile(path);
+        QVERIFY(EnsureTemplate(&error));
+        QCOMPARE(testsupport::readFile(path), built);
+    }
+
+    void paramsOneRowPerKey_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("quote in value") << "所属企业" << u"O'Neil's 贸易公司"_s;
+        QTest::newRow("injection in key") << "x' OR Var<>'" << u"only this"_s;
+        QTest::newRow("percent and underscore") << "默认值_%" << u"100%_"_s;
+    }
+
+    // A key never written reads empty. Writing a key again replaces its value and
+    // keeps a single row for it; quotes in keys and values neither break the
+    // statement nor reach other rows.
+    void paramsOneRowPerKey()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QCOMPARE(GetVar(key), QString());
+        SetVar(u"套账名称"_s, u"主账"_s);
+        SetVar(key, value);
+        SetVar(key, value + u"'2"_s);
+        QCOMPARE(GetVar(key), value + u"'2"_s);
+        QCOMPARE(texts(u"SELECT Con FROM 参数 WHERE Var="_s + sqlText(key)),
+                 QStringList{value + u"'2"_s});
+        QCOMPARE(GetVar(u"套账名称"_s), u"主账"_s);
+        QCOMPARE(CountGroups(u"参数"_s, u"Var"_s, QString()), 2 + SchemaStepKeys().size());
+        QVERIFY(GetVar(key.left(key.size() - 1)).isEmpty());
+    }
+
+private:
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+};
 
 QTEST_GUILESS_MAIN(TestAccess)
 #include "tst_access.moc"

@@ -16,40 +16,9 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace store;
-
-class TestAccountSets : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void init();
-    void cleanup();
-
-    void storedDates();
-    void bestLastAccess();
-    void listingTakesQdtFilesOnly();
-    void numbersAreReusedAndNeverOverwritten();
-    void deleting();
-    void printHeaderCacheGoesOnlyWhenCompanyChanges();
-    void aSetIsItsFileWithItsLog();
-    void aReleasedSetIsCompleteByItself();
-    void aHeldSetIsCopiedWithoutLettingGo();
-    void aForeignLogIsSetAsideNotReplayed_data();
-    void aForeignLogIsSetAsideNotReplayed();
-    void readOnlySetIsLookedAtOnly();
-    void anOldSetGainsTheNewTablesOnce();
-    void everySetHasItsOwnSalt();
-    void damagedTemplateIsRebuilt_data();
-    void damagedTemplateIsRebuilt();
-    void damagedSetsAreMarkedAndPassedOver();
-
-private:
-    QString file(const QString &name) const { return m_folder->filePath(name); }
-
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
-};
 
 namespace {
 
@@ -67,7 +36,7 @@ QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 void createSets(const QStringList &names)
 {
     for (const QString &name : names)
-        QVERIFY(CreateAccountSet(QStringLiteral("公司"), name) >= 0);
+        QVERIFY(CreateAccountSet(u"公司"_s, name) >= 0);
 }
 
 // Value of the first column of the query's first row on the file at path.
@@ -82,7 +51,7 @@ QVariant firstValue(const QString &path, const QString &sql)
 
 int customerCount(const QString &path)
 {
-    const QVariant count = firstValue(path, QStringLiteral("SELECT Count(*) FROM Cus"));
+    const QVariant count = firstValue(path, u"SELECT Count(*) FROM Cus"_s);
     return count.isValid() ? count.toInt() : -1;
 }
 
@@ -91,10 +60,10 @@ int customerCount(const QString &path)
 QString integrityOfFileAlone(const QString &path)
 {
     QTemporaryDir dir;
-    const QString alone = dir.filePath(QStringLiteral("alone.qdt"));
+    const QString alone = dir.filePath(u"alone.qdt"_s);
     if (!QFile::copy(path, alone))
-        return QStringLiteral("not copied");
-    const QString result = firstValue(alone, QStringLiteral("PRAGMA integrity_check")).toString();
+        return u"not copied"_s;
+    const QString result = firstValue(alone, u"PRAGMA integrity_check"_s).toString();
     Registry::close(alone);
     return result;
 }
@@ -103,10 +72,10 @@ void addCustomers(const QString &path, int count)
 {
     const DatabasePtr db = Registry::open(path);
     QVERIFY(db);
-    QVERIFY(db->execNative(QStringLiteral("BEGIN")));
+    QVERIFY(db->execNative(u"BEGIN"_s));
     for (int i = 0; i < count; ++i)
-        QVERIFY(db->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('客户%1')").arg(i)));
-    QVERIFY(db->execNative(QStringLiteral("COMMIT")));
+        QVERIFY(db->exec(u"INSERT INTO Cus (Name) VALUES ('客户%1')"_s.arg(i)));
+    QVERIFY(db->execNative(u"COMMIT"_s));
 }
 
 QStringList sidecarsOf(const QString &path)
@@ -125,607 +94,606 @@ QStringList sidecarsOf(const QString &path)
 void leaveAsAfterACrash(const QString &path, int customers)
 {
     addCustomers(path, customers);
-    QVERIFY(QFileInfo::exists(path + QStringLiteral("-wal")));
+    QVERIFY(QFileInfo::exists(path + u"-wal"_s));
     QTemporaryDir snapshot;
-    const QStringList names = {QStringLiteral(""), QStringLiteral("-wal"), QStringLiteral("-shm")};
+    const QStringList names = {u""_s, u"-wal"_s, u"-shm"_s};
     for (const QString &suffix : names)
-        QVERIFY(QFile::copy(path + suffix, snapshot.filePath(QStringLiteral("f") + suffix)));
+        QVERIFY(QFile::copy(path + suffix, snapshot.filePath(u"f"_s + suffix)));
     Registry::close(path);
     QVERIFY(sidecarsOf(path).isEmpty());
     for (const QString &suffix : names) {
         QFile::remove(path + suffix);
-        QVERIFY(QFile::copy(snapshot.filePath(QStringLiteral("f") + suffix), path + suffix));
+        QVERIFY(QFile::copy(snapshot.filePath(u"f"_s + suffix), path + suffix));
     }
 }
-
 } // namespace
 
-void TestAccountSets::init()
+class TestAccountSets : public QObject
 {
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    AccountSets.clear();
-    PendingAccountChoice.clear();
-}
+    Q_OBJECT
 
-void TestAccountSets::cleanup()
-{
-    m_prompts.reset();
-    m_folder.reset();
-    AccountSets.clear();
-}
-
-// Stored date texts are read back in our own form and in the other usual
-// forms; text that is no date gives an invalid value instead of a wrong one.
-void TestAccountSets::storedDates()
-{
-    const QDateTime afternoon = at(2024, 1, 2, 13, 5, 9);
-    QCOMPARE(parseStoredDateTime(dateTimeText(afternoon)), afternoon);
-    QCOMPARE(parseStoredDateTime(QStringLiteral("2024/1/2 13:05:09")), afternoon);
-    QCOMPARE(parseStoredDateTime(QStringLiteral("2024.01.02 13:05")), at(2024, 1, 2, 13, 5));
-    for (const char *text : {"", "昨天", "2024-02-30"})
-        QVERIFY2(!parseStoredDateTime(QString::fromUtf8(text)).isValid(), text);
-}
-
-// The set opened at start-up is the first one with the latest last access
-// after 2000-01-01; when none qualifies the first set is opened.
-void TestAccountSets::bestLastAccess()
-{
-    const QDateTime unknown;
-    const QList<QPair<QVector<QDateTime>, int>> cases
-            = {{{at(2023, 5, 1, 10), at(2024, 1, 2, 9), at(2024, 1, 2, 9)}, 1}, // equal: first wins
-               {{unknown, at(1999, 12, 31, 23, 59), at(2000, 1, 1)}, 0}, // all old: the first
-               {{at(2000, 1, 1), unknown, at(2000, 1, 1, 0, 0, 1)}, 2},
-               {{}, -1}};
-    for (const auto &[lastAccess, expected] : cases) {
-        QVector<AccountSet> sets(lastAccess.size());
-        for (int i = 0; i < sets.size(); ++i)
-            sets[i].LastAccess = lastAccess.at(i);
-        QCOMPARE(BestAccountSetIndex(sets), expected);
+private slots:
+    void init()
+    {
+        m_folder = std::make_unique<testsupport::TempProgramFolder>();
+        m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+        AccountSets.clear();
+        PendingAccountChoice.clear();
     }
-}
 
-// Any file ending in .qdt in any letter case is a set; backups of sets,
-// folders and the template are not.
-void TestAccountSets::listingTakesQdtFilesOnly()
-{
-    for (const char *name : {"data00007.QDT", "DATA00007.qdt.bak", "DATA00002.qdt", "公司.Qdt",
-                             "DATA_NULL.DAT", "qdt"})
-        touch(file(QString::fromUtf8(name)));
-    QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("DATA00009.qdt")));
-    QCOMPARE(ListAccountSetFiles(), QStringList({"DATA00002.qdt", "data00007.QDT", "公司.Qdt"}));
-    // Only DATA, five ASCII digits and .qdt give a set number.
-    const QVector<QPair<QString, int>> numbers
-            = {{"data30000.QDT", 30000}, {"公司.Qdt", 0},       {"DATA0000７.qdt", 0},
-               {"DATA30001.qdt", 0},     {"DATA000071.qdt", 0}, {"x12345.qdt", 0}};
-    for (const auto &[name, number] : numbers)
-        QCOMPARE(accountSetNumber(name), number);
-}
+    void cleanup()
+    {
+        m_prompts.reset();
+        m_folder.reset();
+        AccountSets.clear();
+    }
 
-// A new set takes the lowest free number and never an existing file
-// (whatever its letter case); with none free, none.
-void TestAccountSets::numbersAreReusedAndNeverOverwritten()
-{
-    QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), QStringLiteral("DATA00001.qdt"));
-    createSets({"A", "B", "C"});
-    QCOMPARE(AccountSets.at(2).FileName, QStringLiteral("DATA00003.qdt"));
-    touch(file(QStringLiteral("data00004.QDT")), "keep");
-    QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), QStringLiteral("DATA00005.qdt"));
+    // Stored date texts are read back in our own form and in the other usual
+    // forms; text that is no date gives an invalid value instead of a wrong one.
+    void storedDates()
+    {
+        const QDateTime afternoon = at(2024, 1, 2, 13, 5, 9);
+        QCOMPARE(parseStoredDateTime(dateTimeText(afternoon)), afternoon);
+        QCOMPARE(parseStoredDateTime(u"2024/1/2 13:05:09"_s), afternoon);
+        QCOMPARE(parseStoredDateTime(u"2024.01.02 13:05"_s), at(2024, 1, 2, 13, 5));
+        for (const char *text : {"", "昨天", "2024-02-30"})
+            QVERIFY2(!parseStoredDateTime(QString::fromUtf8(text)).isValid(), text);
+    }
 
-    // With every number taken creation is refused and no file is touched.
-    for (int n = 5; n <= kMaxAccountSetNumber; ++n)
-        touch(file(accountSetFileName(n)), "x");
-    QVERIFY(NextAccountSetPath().isEmpty());
-    QString error;
-    QCOMPARE(CreateAccountSet(QStringLiteral("甲"), QStringLiteral("乙"), &error), -1);
-    QVERIFY(error.contains(QStringLiteral("30000")));
-    QCOMPARE(AccountSets.size(), 3);
-    QCOMPARE(testsupport::readFile(file(QStringLiteral("data00004.QDT"))), QByteArray("keep"));
-}
+    // The set opened at start-up is the first one with the latest last access
+    // after 2000-01-01; when none qualifies the first set is opened.
+    void bestLastAccess()
+    {
+        const QDateTime unknown;
+        const QList<QPair<QVector<QDateTime>, int>> cases
+                = {{{at(2023, 5, 1, 10), at(2024, 1, 2, 9), at(2024, 1, 2, 9)},
+                    1},                                                      // equal: first wins
+                   {{unknown, at(1999, 12, 31, 23, 59), at(2000, 1, 1)}, 0}, // all old: the first
+                   {{at(2000, 1, 1), unknown, at(2000, 1, 1, 0, 0, 1)}, 2},
+                   {{}, -1}};
+        for (const auto &[lastAccess, expected] : cases) {
+            QVector<AccountSet> sets(lastAccess.size());
+            for (int i = 0; i < sets.size(); ++i)
+                sets[i].LastAccess = lastAccess.at(i);
+            QCOMPARE(BestAccountSetIndex(sets), expected);
+        }
+    }
 
-// Deleting keeps the current set current: a set listed before it moves the
-// position down, one after it leaves it alone; the current set itself is
-// refused; No leaves everything. A file that vanished is dropped from the
-// list, one that cannot be removed stays listed; the user is told either way.
-void TestAccountSets::deleting()
-{
-    createSets({"A", "B", "C", "D", "E"});
-    QVERIFY(MakeAccountSetCurrent(2));
-    QCOMPARE(DeleteAccountSet(accountSetFileName(3), QStringLiteral("C")), DeleteOutcome::Refused);
-    QCOMPARE(m_prompts->messages, QStringList{"不能删除当前正在操作的套账！"});
-    QVERIFY(m_prompts->questions.isEmpty());
+    // Any file ending in .qdt in any letter case is a set; backups of sets,
+    // folders and the template are not.
+    void listingTakesQdtFilesOnly()
+    {
+        for (const char *name : {"data00007.QDT", "DATA00007.qdt.bak", "DATA00002.qdt", "公司.Qdt",
+                                 "DATA_NULL.DAT", "qdt"})
+            touch(file(QString::fromUtf8(name)));
+        QVERIFY(QDir(m_folder->path()).mkdir(u"DATA00009.qdt"_s));
+        QCOMPARE(ListAccountSetFiles(),
+                 QStringList({"DATA00002.qdt", "data00007.QDT", "公司.Qdt"}));
+        // Only DATA, five ASCII digits and .qdt give a set number.
+        const QVector<QPair<QString, int>> numbers
+                = {{"data30000.QDT", 30000}, {"公司.Qdt", 0},       {"DATA0000７.qdt", 0},
+                   {"DATA30001.qdt", 0},     {"DATA000071.qdt", 0}, {"x12345.qdt", 0}};
+        for (const auto &[name, number] : numbers)
+            QCOMPARE(accountSetNumber(name), number);
+    }
 
-    m_prompts->answers = {false, true, true, true, true};
-    QCOMPARE(DeleteAccountSet(accountSetFileName(1), QStringLiteral("A")), DeleteOutcome::Declined);
-    QCOMPARE(m_prompts->questions, QStringList{"您确定要删除套账：A？"});
-    QCOMPARE(AccountSets.size(), 5);
-    QVERIFY(QFileInfo::exists(file(accountSetFileName(1))));
-    QCOMPARE(DeleteAccountSet(accountSetFileName(1), QStringLiteral("A")), DeleteOutcome::Deleted);
-    QVERIFY(!QFileInfo::exists(file(accountSetFileName(1))));
-    QCOMPARE(CurrentAccountIndex, 1);
-    QCOMPARE(AccountSets.at(CurrentAccountIndex).Name, QStringLiteral("C"));
-    QCOMPARE(CurrentAccountFile, QStringLiteral("DATA00003.qdt"));
-    QCOMPARE(DeleteAccountSet(accountSetFileName(4), QStringLiteral("D")), DeleteOutcome::Deleted);
-    QCOMPARE(CurrentAccountIndex, 1);
-    QCOMPARE(GetVar(kKeyName), QStringLiteral("C"));
-    m_prompts->messages.clear();
+    // A new set takes the lowest free number and never an existing file
+    // (whatever its letter case); with none free, none.
+    void numbersAreReusedAndNeverOverwritten()
+    {
+        QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), u"DATA00001.qdt"_s);
+        createSets({"A", "B", "C"});
+        QCOMPARE(AccountSets.at(2).FileName, u"DATA00003.qdt"_s);
+        touch(file(u"data00004.QDT"_s), "keep");
+        QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), u"DATA00005.qdt"_s);
 
-    QVERIFY(QFile::remove(file(accountSetFileName(2))));
-    QCOMPARE(DeleteAccountSet(accountSetFileName(2), QStringLiteral("B")),
-             DeleteOutcome::WasMissing);
-    QCOMPARE(AccountSets.size(), 2);
-    QCOMPARE(m_prompts->messages.size(), 1);
-    QVERIFY(m_prompts->messages.first().contains(QStringLiteral("DATA00002.qdt")));
-    // A folder in the file's place cannot be removed as a file (the tests may
-    // run as root, where file permissions stop nothing).
-    const QString stuck = file(accountSetFileName(5));
-    Registry::close(stuck);
-    QVERIFY(QFile::remove(stuck));
-    QVERIFY(QDir().mkpath(stuck + QStringLiteral("/inside")));
-    QCOMPARE(DeleteAccountSet(accountSetFileName(5), QStringLiteral("E")), DeleteOutcome::Failed);
-    QCOMPARE(AccountSets.size(), 2);
-    QCOMPARE(m_prompts->messages.size(), 2);
-    QCOMPARE(DeleteAccountSet(accountSetFileName(9), QStringLiteral("?")),
-             DeleteOutcome::NotListed);
-}
+        // With every number taken creation is refused and no file is touched.
+        for (int n = 5; n <= kMaxAccountSetNumber; ++n)
+            touch(file(accountSetFileName(n)), "x");
+        QVERIFY(NextAccountSetPath().isEmpty());
+        QString error;
+        QCOMPARE(CreateAccountSet(u"甲"_s, u"乙"_s, &error), -1);
+        QVERIFY(error.contains(u"30000"_s));
+        QCOMPARE(AccountSets.size(), 3);
+        QCOMPARE(testsupport::readFile(file(u"data00004.QDT"_s)), QByteArray("keep"));
+    }
 
-// The cached print headers go when the company lines change, and only keys
-// that really start with 表格打印信息_ go.
-void TestAccountSets::printHeaderCacheGoesOnlyWhenCompanyChanges()
-{
-    CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账"));
-    const QStringList cached = {"表格打印信息_销售单_0", "表格打印信息_产品表_1"};
-    const QStringList others
-            = {"表格打印信息X销售单_0", "表格打印信息", "旧表格打印信息_1", "打印预览_TXT1"};
-    for (const QString &key : cached + others)
-        SetVar(key, QStringLiteral("内容"));
+    // Deleting keeps the current set current and refuses it; No leaves all. A
+    // vanished file leaves the list, one that cannot be removed stays; both told.
+    void deleting()
+    {
+        createSets({"A", "B", "C", "D", "E"});
+        QVERIFY(MakeAccountSetCurrent(2));
+        QCOMPARE(DeleteAccountSet(accountSetFileName(3), u"C"_s), DeleteOutcome::Refused);
+        QCOMPARE(m_prompts->messages, QStringList{"不能删除当前正在操作的套账！"});
+        QVERIFY(m_prompts->questions.isEmpty());
 
-    AccountSetInfo info = LoadAccountSetInfo();
-    QCOMPARE(info.company, QStringLiteral("甲公司"));
-    info.company = QStringLiteral("乙公司");
-    SaveAccountSetInfo(info, true);
-    for (const QString &key : cached)
-        QCOMPARE(GetVar(key), QString());
-    for (const QString &key : others)
-        QCOMPARE(GetVar(key), QStringLiteral("内容"));
-    QCOMPARE(AccountSets.at(0).Company, QStringLiteral("乙公司"));
-    // Stored in the file, not only on the open connection.
-    Registry::closeAll();
-    QCOMPARE(ReadAccountSetInfo(accountSetFileName(1)).Company, QStringLiteral("乙公司"));
-}
+        m_prompts->answers = {false, true, true, true, true};
+        QCOMPARE(DeleteAccountSet(accountSetFileName(1), u"A"_s), DeleteOutcome::Declined);
+        QCOMPARE(m_prompts->questions, QStringList{"您确定要删除套账：A？"});
+        QCOMPARE(AccountSets.size(), 5);
+        QVERIFY(QFileInfo::exists(file(accountSetFileName(1))));
+        QCOMPARE(DeleteAccountSet(accountSetFileName(1), u"A"_s), DeleteOutcome::Deleted);
+        QVERIFY(!QFileInfo::exists(file(accountSetFileName(1))));
+        QCOMPARE(CurrentAccountIndex, 1);
+        QCOMPARE(AccountSets.at(CurrentAccountIndex).Name, u"C"_s);
+        QCOMPARE(CurrentAccountFile, u"DATA00003.qdt"_s);
+        QCOMPARE(DeleteAccountSet(accountSetFileName(4), u"D"_s), DeleteOutcome::Deleted);
+        QCOMPARE(CurrentAccountIndex, 1);
+        QCOMPARE(GetVar(kKeyName), u"C"_s);
+        m_prompts->messages.clear();
 
-// A set is its file with its log: a crash's log is copied with the file
-// (folded in first, the copy never replacing a file), deleted with it, and keeps its number taken
-// while it exists alone, so a new set never replays another set's data.
-void TestAccountSets::aSetIsItsFileWithItsLog()
-{
-    createSets({"A", "B"});
-    const QString b = file(accountSetFileName(2));
-    leaveAsAfterACrash(b, 300);
+        QVERIFY(QFile::remove(file(accountSetFileName(2))));
+        QCOMPARE(DeleteAccountSet(accountSetFileName(2), u"B"_s), DeleteOutcome::WasMissing);
+        QCOMPARE(AccountSets.size(), 2);
+        QCOMPARE(m_prompts->messages.size(), 1);
+        QVERIFY(m_prompts->messages.first().contains(u"DATA00002.qdt"_s));
+        // A folder in the file's place cannot be removed as a file (the tests may
+        // run as root, where file permissions stop nothing).
+        const QString stuck = file(accountSetFileName(5));
+        Registry::close(stuck);
+        QVERIFY(QFile::remove(stuck));
+        QVERIFY(QDir().mkpath(stuck + u"/inside"_s));
+        QCOMPARE(DeleteAccountSet(accountSetFileName(5), u"E"_s), DeleteOutcome::Failed);
+        QCOMPARE(AccountSets.size(), 2);
+        QCOMPARE(m_prompts->messages.size(), 2);
+        QCOMPARE(DeleteAccountSet(accountSetFileName(9), u"?"_s), DeleteOutcome::NotListed);
+    }
 
-    // A copy carries the log's content and is whole by itself.
-    QVERIFY(CopyAccountSetFile(accountSetFileName(2), file(QStringLiteral("copy.qdb"))));
-    QVERIFY(sidecarsOf(b).isEmpty());
-    QCOMPARE(integrityOfFileAlone(file(QStringLiteral("copy.qdb"))), QStringLiteral("ok"));
-    QCOMPARE(customerCount(file(QStringLiteral("copy.qdb"))), 300);
-    Registry::close(file(QStringLiteral("copy.qdb")));
-    // An existing target is never replaced; a missing set is not copied.
-    touch(file(QStringLiteral("taken.qdb")), "mine");
-    QString error;
-    QVERIFY(!CopyAccountSetFile(accountSetFileName(2), file(QStringLiteral("taken.qdb")), &error));
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(testsupport::readFile(file(QStringLiteral("taken.qdb"))), QByteArray("mine"));
-    QVERIFY(!CopyAccountSetFile(QStringLiteral("DATA00009.qdt"), file(QStringLiteral("x.qdb"))));
+    // The cached print headers go when the company lines change, and only keys
+    // that really start with 表格打印信息_ go.
+    void printHeaderCacheGoesOnlyWhenCompanyChanges()
+    {
+        CreateAccountSet(u"甲公司"_s, u"甲账"_s);
+        const QStringList cached = {"表格打印信息_销售单_0", "表格打印信息_产品表_1"};
+        const QStringList others
+                = {"表格打印信息X销售单_0", "表格打印信息", "旧表格打印信息_1", "打印预览_TXT1"};
+        for (const QString &key : cached + others)
+            SetVar(key, u"内容"_s);
 
-    // Deleting after another crash takes the log with the file.
-    leaveAsAfterACrash(b, 1);
-    m_prompts->answers = {true};
-    QCOMPARE(DeleteAccountSet(accountSetFileName(2), QStringLiteral("B")), DeleteOutcome::Deleted);
-    QCOMPARE(sidecarsOf(b), QStringList());
-    QCOMPARE(CreateAccountSet(QStringLiteral("新公司"), QStringLiteral("新账")), 1);
-    QCOMPARE(AccountSets.at(1).FileName, accountSetFileName(2));
-    QCOMPARE(customerCount(b), 0);
+        AccountSetInfo info = LoadAccountSetInfo();
+        QCOMPARE(info.company, u"甲公司"_s);
+        info.company = u"乙公司"_s;
+        SaveAccountSetInfo(info, true);
+        for (const QString &key : cached)
+            QCOMPARE(GetVar(key), QString());
+        for (const QString &key : others)
+            QCOMPARE(GetVar(key), u"内容"_s);
+        QCOMPARE(AccountSets.at(0).Company, u"乙公司"_s);
+        // Stored in the file, not only on the open connection.
+        Registry::closeAll();
+        QCOMPARE(ReadAccountSetInfo(accountSetFileName(1)).Company, u"乙公司"_s);
+    }
 
-    // A log alone (its file removed by hand) keeps its number taken.
-    for (const char *stray : {"DATA00003.qdt-wal", "data00004.QDT-shm", "DATA00005.qdt-journal"})
-        touch(file(QLatin1String(stray)), "log");
-    QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), QStringLiteral("DATA00006.qdt"));
-}
-
-// Whenever the program lets a set go (another set made current, a copy, the
-// end of the run) the log is folded back and the file is back on a rollback
-// journal, so a copy of the file alone is the whole set.
-void TestAccountSets::aReleasedSetIsCompleteByItself()
-{
-    createSets({"A", "B"});
-    QVERIFY(MakeAccountSetCurrent(0));
-    const QString a = file(accountSetFileName(1));
-    addCustomers(a, 50);
-    QVERIFY(QFileInfo::exists(a + QStringLiteral("-wal"))); // held: logging for speed
-    QVERIFY(MakeAccountSetCurrent(1));
-    QCOMPARE(sidecarsOf(a), QStringList());
-    QCOMPARE(integrityOfFileAlone(a), QStringLiteral("ok"));
-    QCOMPARE(customerCount(a), 50);
-    Registry::close(a);
-
-    // The file is left on a rollback journal: opened for reading only (so
-    // the program does not switch it), it reports the journal mode.
-    QVERIFY(QFile::setPermissions(a, QFileDevice::ReadOwner));
-    QCOMPARE(firstValue(a, QStringLiteral("PRAGMA journal_mode")).toString(),
-             QStringLiteral("delete"));
-    Registry::close(a);
-    QCOMPARE(sidecarsOf(a), QStringList());
-
-    // While someone still holds the connection the log stays (and tells
-    // compaction that the set is in use; a copy is then read in one read
-    // transaction and holds every commit); the last holder to let go folds
-    // it back.
-    const QString b = file(accountSetFileName(2));
-    DatabasePtr held = Registry::open(b);
-    QVERIFY(held->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('甲')")));
-    Registry::closeAll();
-    QVERIFY(held->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('乙')")));
-    QVERIFY(QFileInfo::exists(b + QStringLiteral("-wal")));
-    QVERIFY(CopyAccountSetFile(accountSetFileName(2), file(QStringLiteral("b.qdb"))));
-    QVERIFY(QFileInfo::exists(b + QStringLiteral("-wal")));
-    QCOMPARE(integrityOfFileAlone(file(QStringLiteral("b.qdb"))), QStringLiteral("ok"));
-    QCOMPARE(customerCount(file(QStringLiteral("b.qdb"))), 2);
-    Registry::close(file(QStringLiteral("b.qdb")));
-    held.reset();
-    QCOMPARE(sidecarsOf(b), QStringList());
-    QCOMPARE(integrityOfFileAlone(b), QStringLiteral("ok"));
-    QCOMPARE(customerCount(b), 2);
-}
-
-// A copy of the set the program holds keeps the program's connection (no
-// second key derivation), holds the latest commits in the file alone, and no
-// other connection can commit while the bytes are copied.
-void TestAccountSets::aHeldSetIsCopiedWithoutLettingGo()
-{
-    createSets({"A"});
-    const QString a = file(accountSetFileName(1));
-    addCustomers(a, 20);
-    const Database *held = Registry::open(a).get();
-    QVERIFY(QFileInfo::exists(a + QStringLiteral("-wal")));
-
-    // Another connection to the same file, through a second name, opened
-    // while the file is whole: it may read but not commit.
-    const QString other = file(QStringLiteral("other.qdt"));
-    QVERIFY(QFile::link(a, other));
-    bool ran = false;
-    bool othersWriteRefused = false;
-    QVERIFY(Registry::open(a)->whileWholeAndStill([&] {
-        ran = true;
-        const DatabasePtr second = Registry::open(other);
-        QVERIFY(second && second.get() != held);
-        sqlite3_busy_timeout(second->handle(), 50);
-        QCOMPARE(customerCount(other), 20);
-        othersWriteRefused = !second->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('x')"));
-    }));
-    QVERIFY(ran);
-    QVERIFY(othersWriteRefused);
-    QVERIFY(Registry::open(other)->exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('late')")));
-    Registry::close(other);
-
-    addCustomers(a, 5);
-    QVERIFY(CopyAccountSetFile(accountSetFileName(1), file(QStringLiteral("copy.qdb"))));
-    QCOMPARE(Registry::open(a).get(), held);
-    QCOMPARE(integrityOfFileAlone(file(QStringLiteral("copy.qdb"))), QStringLiteral("ok"));
-    QCOMPARE(customerCount(file(QStringLiteral("copy.qdb"))), 26);
-    Registry::close(file(QStringLiteral("copy.qdb")));
-}
-
-void TestAccountSets::aForeignLogIsSetAsideNotReplayed_data()
-{
-    QTest::addColumn<bool>("ownOldLog");
-    QTest::newRow("log of another set") << false;
-    QTest::newRow("old log of the set, beside an older copy") << true;
-}
-
-// A log beside a set that is not the set's own (another set's log moved
-// there, or a log a killed run left before the user put back an older copy
-// of the file) is never replayed into it: the set keeps its own rows and
-// stays sound, the log is kept under a name that says it did not fit, and
-// the user is told once.
-void TestAccountSets::aForeignLogIsSetAsideNotReplayed()
-{
-    QFETCH(bool, ownOldLog);
-    createSets({"A", "B"});
-    const QString a = file(accountSetFileName(1));
-    const QString b = file(accountSetFileName(2));
-    int expected = 0;
-    if (ownOldLog) {
-        // Last night's copy of B holds 40 customers; since then B grew and a
-        // killed run left its latest commits in the log.
-        addCustomers(b, 40);
-        Registry::close(b);
-        const QString lastNight = file(QStringLiteral("lastnight.bak"));
-        QVERIFY(QFile::copy(b, lastNight));
-        addCustomers(b, 400);
-        Registry::close(b);
+    // A crash's log is copied with the file, deleted with it, and keeps its
+    // number taken while alone, so a new set never replays another set's data.
+    void aSetIsItsFileWithItsLog()
+    {
+        createSets({"A", "B"});
+        const QString b = file(accountSetFileName(2));
         leaveAsAfterACrash(b, 300);
-        QVERIFY(QFile::remove(b));
-        QVERIFY(QFile::rename(lastNight, b));
-        expected = 40;
-    } else {
-        addCustomers(b, 7);
-        Registry::close(b);
-        leaveAsAfterACrash(a, 300);
-        QFile::remove(b + QStringLiteral("-shm"));
-        QVERIFY(QFile::rename(a + QStringLiteral("-wal"), b + QStringLiteral("-wal")));
-        QVERIFY(QFile::rename(a + QStringLiteral("-shm"), b + QStringLiteral("-shm")));
-        expected = 7;
+
+        // A copy carries the log's content and is whole by itself.
+        QVERIFY(CopyAccountSetFile(accountSetFileName(2), file(u"copy.qdb"_s)));
+        QVERIFY(sidecarsOf(b).isEmpty());
+        QCOMPARE(integrityOfFileAlone(file(u"copy.qdb"_s)), u"ok"_s);
+        QCOMPARE(customerCount(file(u"copy.qdb"_s)), 300);
+        Registry::close(file(u"copy.qdb"_s));
+        // An existing target is never replaced; a missing set is not copied.
+        touch(file(u"taken.qdb"_s), "mine");
+        QString error;
+        QVERIFY(!CopyAccountSetFile(accountSetFileName(2), file(u"taken.qdb"_s), &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(testsupport::readFile(file(u"taken.qdb"_s)), QByteArray("mine"));
+        QVERIFY(!CopyAccountSetFile(u"DATA00009.qdt"_s, file(u"x.qdb"_s)));
+
+        // Deleting after another crash takes the log with the file.
+        leaveAsAfterACrash(b, 1);
+        m_prompts->answers = {true};
+        QCOMPARE(DeleteAccountSet(accountSetFileName(2), u"B"_s), DeleteOutcome::Deleted);
+        QCOMPARE(sidecarsOf(b), QStringList());
+        QCOMPARE(CreateAccountSet(u"新公司"_s, u"新账"_s), 1);
+        QCOMPARE(AccountSets.at(1).FileName, accountSetFileName(2));
+        QCOMPARE(customerCount(b), 0);
+
+        // A log alone (its file removed by hand) keeps its number taken.
+        for (const char *stray :
+             {"DATA00003.qdt-wal", "data00004.QDT-shm", "DATA00005.qdt-journal"})
+            touch(file(QLatin1String(stray)), "log");
+        QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), u"DATA00006.qdt"_s);
     }
 
-    QCOMPARE(BuildAccountSetList(), 2);
-    QVERIFY(!AccountSets.at(1).Damaged);
-    QCOMPARE(AccountSets.at(1).Name, QStringLiteral("B"));
-    QCOMPARE(customerCount(b), expected);
-    Registry::closeAll();
-    QCOMPARE(sidecarsOf(b), QStringList());
-    QCOMPARE(integrityOfFileAlone(b), QStringLiteral("ok"));
-    const QStringList aside
-            = QDir(m_folder->path())
-                      .entryList({accountSetFileName(2) + "-wal.damaged-*"}, QDir::Files);
-    QCOMPARE(aside.size(), 1);
-    QCOMPARE(m_prompts->messages.size(), 1);
-    QVERIFY(m_prompts->messages.first().contains(aside.first()));
+    // Whenever the program lets a set go (another set made current, a copy, the
+    // end of the run) the log is folded back and the file is back on a rollback
+    // journal, so a copy of the file alone is the whole set.
+    void aReleasedSetIsCompleteByItself()
+    {
+        createSets({"A", "B"});
+        QVERIFY(MakeAccountSetCurrent(0));
+        const QString a = file(accountSetFileName(1));
+        addCustomers(a, 50);
+        QVERIFY(QFileInfo::exists(a + u"-wal"_s)); // held: logging for speed
+        QVERIFY(MakeAccountSetCurrent(1));
+        QCOMPARE(sidecarsOf(a), QStringList());
+        QCOMPARE(integrityOfFileAlone(a), u"ok"_s);
+        QCOMPARE(customerCount(a), 50);
+        Registry::close(a);
 
-    // Opened again, nothing more is said and the rows stay.
-    QCOMPARE(BuildAccountSetList(), 2);
-    QCOMPARE(customerCount(b), expected);
-    QCOMPARE(m_prompts->messages.size(), 1);
-}
+        // The file is left on a rollback journal: opened for reading only (so
+        // the program does not switch it), it reports the journal mode.
+        QVERIFY(QFile::setPermissions(a, QFileDevice::ReadOwner));
+        QCOMPARE(firstValue(a, u"PRAGMA journal_mode"_s).toString(), u"delete"_s);
+        Registry::close(a);
+        QCOMPARE(sidecarsOf(a), QStringList());
 
-// A set on read-only media opens for looking: it is listed with its name,
-// reads work, writes are refused, the user is told once, and no file is left
-// beside it, so deleting it and creating new sets still work.
-void TestAccountSets::readOnlySetIsLookedAtOnly()
-{
-    createSets({"可写", "只读"});
-    const QString ro = file(accountSetFileName(2));
-    Registry::closeAll();
-    QVERIFY(QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
-    AccountSets.clear();
-    CurrentAccountFile.clear();
+        // While someone still holds the connection the log stays; the last
+        // holder to let go folds it back.
+        const QString b = file(accountSetFileName(2));
+        DatabasePtr held = Registry::open(b);
+        QVERIFY(held->exec(u"INSERT INTO Cus (Name) VALUES ('甲')"_s));
+        Registry::closeAll();
+        QVERIFY(held->exec(u"INSERT INTO Cus (Name) VALUES ('乙')"_s));
+        QVERIFY(QFileInfo::exists(b + u"-wal"_s));
+        QVERIFY(CopyAccountSetFile(accountSetFileName(2), file(u"b.qdb"_s)));
+        QVERIFY(QFileInfo::exists(b + u"-wal"_s));
+        QCOMPARE(integrityOfFileAlone(file(u"b.qdb"_s)), u"ok"_s);
+        QCOMPARE(customerCount(file(u"b.qdb"_s)), 2);
+        Registry::close(file(u"b.qdb"_s));
+        held.reset();
+        QCOMPARE(sidecarsOf(b), QStringList());
+        QCOMPARE(integrityOfFileAlone(b), u"ok"_s);
+        QCOMPARE(customerCount(b), 2);
+    }
 
-    QCOMPARE(BuildAccountSetList(), 2);
-    QCOMPARE(AccountSets.at(1).Name, QStringLiteral("只读"));
-    QCOMPARE(sidecarsOf(ro), QStringList());
-    QVERIFY(AccountSetIsReadOnly(accountSetFileName(2)));
-    QVERIFY(!AccountSetIsReadOnly(accountSetFileName(1)));
-    QVERIFY(m_prompts->messages.isEmpty());
+    // A copy of the set the program holds keeps the program's connection (no
+    // second key derivation), holds the latest commits in the file alone, and no
+    // other connection can commit while the bytes are copied.
+    void aHeldSetIsCopiedWithoutLettingGo()
+    {
+        createSets({"A"});
+        const QString a = file(accountSetFileName(1));
+        addCustomers(a, 20);
+        const Database *held = Registry::open(a).get();
+        QVERIFY(QFileInfo::exists(a + u"-wal"_s));
 
-    QVERIFY(MakeAccountSetCurrent(1));
-    QCOMPARE(m_prompts->messages, QStringList{readOnlyNotice(AccountSets.at(1))});
-    QCOMPARE(GetVar(kKeyName), QStringLiteral("只读"));
-    SetVar(kKeyName, QStringLiteral("改名"));
-    QCOMPARE(GetVar(kKeyName), QStringLiteral("只读"));
-    QCOMPARE(customerCount(ro), 0);
-    QCOMPARE(m_prompts->messages.size(), 1);
+        // Another connection to the same file, through a second name, opened
+        // while the file is whole: it may read but not commit.
+        const QString other = file(u"other.qdt"_s);
+        QVERIFY(QFile::link(a, other));
+        bool ran = false;
+        bool othersWriteRefused = false;
+        QVERIFY(Registry::open(a)->whileWholeAndStill([&] {
+            ran = true;
+            const DatabasePtr second = Registry::open(other);
+            QVERIFY(second && second.get() != held);
+            sqlite3_busy_timeout(second->handle(), 50);
+            QCOMPARE(customerCount(other), 20);
+            othersWriteRefused = !second->exec(u"INSERT INTO Cus (Name) VALUES ('x')"_s);
+        }));
+        QVERIFY(ran);
+        QVERIFY(othersWriteRefused);
+        QVERIFY(Registry::open(other)->exec(u"INSERT INTO Cus (Name) VALUES ('late')"_s));
+        Registry::close(other);
 
-    QVERIFY(MakeAccountSetCurrent(0));
-    QCOMPARE(sidecarsOf(ro), QStringList());
-    m_prompts->answers = {true};
-    QCOMPARE(DeleteAccountSet(accountSetFileName(2), QStringLiteral("只读")),
-             DeleteOutcome::Deleted);
-    QString error;
-    QCOMPARE(CreateAccountSet(QStringLiteral("公司"), QStringLiteral("新"), &error), 1);
-    QCOMPARE(error, QString());
-    QCOMPARE(ReadAccountSetInfo(accountSetFileName(2)).Name, QStringLiteral("新"));
-}
+        addCustomers(a, 5);
+        QVERIFY(CopyAccountSetFile(accountSetFileName(1), file(u"copy.qdb"_s)));
+        QCOMPARE(Registry::open(a).get(), held);
+        QCOMPARE(integrityOfFileAlone(file(u"copy.qdb"_s)), u"ok"_s);
+        QCOMPARE(customerCount(file(u"copy.qdb"_s)), 26);
+        Registry::close(file(u"copy.qdb"_s));
+    }
 
-// A set made before the receipt tables existed gets them when it is opened,
-// once, recorded in its parameters, and keeps every record. A read-only old
-// set shows no receipts instead of failing.
-void TestAccountSets::anOldSetGainsTheNewTablesOnce()
-{
-    createSets({"旧", "只读旧"});
-    const QStringList keys = SchemaStepKeys();
-    QCOMPARE(keys.mid(0, 2), (QStringList{"结构_收付款", "结构_最低库存"}));
-    const QString stepRows = QStringLiteral("SELECT Count(*) FROM 参数 WHERE Var='结构_收付款'");
-    const QString floorRows = QStringLiteral("SELECT Count(*) FROM 参数 WHERE Var='结构_最低库存'");
-    for (int n : {1, 2}) {
-        const QString path = file(accountSetFileName(n));
+    void aForeignLogIsSetAsideNotReplayed_data()
+    {
+        QTest::addColumn<bool>("ownOldLog");
+        QTest::newRow("log of another set") << false;
+        QTest::newRow("old log of the set, beside an older copy") << true;
+    }
+
+    // A log beside a set that is not its own (another set's, or older than a
+    // copy put back) is never replayed: it is set aside and the user told once.
+    void aForeignLogIsSetAsideNotReplayed()
+    {
+        QFETCH(bool, ownOldLog);
+        createSets({"A", "B"});
+        const QString a = file(accountSetFileName(1));
+        const QString b = file(accountSetFileName(2));
+        int expected = 0;
+        if (ownOldLog) {
+            // Last night's copy of B holds 40 customers; since then B grew and a
+            // killed run left its latest commits in the log.
+            addCustomers(b, 40);
+            Registry::close(b);
+            const QString lastNight = file(u"lastnight.bak"_s);
+            QVERIFY(QFile::copy(b, lastNight));
+            addCustomers(b, 400);
+            Registry::close(b);
+            leaveAsAfterACrash(b, 300);
+            QVERIFY(QFile::remove(b));
+            QVERIFY(QFile::rename(lastNight, b));
+            expected = 40;
+        } else {
+            addCustomers(b, 7);
+            Registry::close(b);
+            leaveAsAfterACrash(a, 300);
+            QFile::remove(b + u"-shm"_s);
+            QVERIFY(QFile::rename(a + u"-wal"_s, b + u"-wal"_s));
+            QVERIFY(QFile::rename(a + u"-shm"_s, b + u"-shm"_s));
+            expected = 7;
+        }
+
+        QCOMPARE(BuildAccountSetList(), 2);
+        QVERIFY(!AccountSets.at(1).Damaged);
+        QCOMPARE(AccountSets.at(1).Name, u"B"_s);
+        QCOMPARE(customerCount(b), expected);
+        Registry::closeAll();
+        QCOMPARE(sidecarsOf(b), QStringList());
+        QCOMPARE(integrityOfFileAlone(b), u"ok"_s);
+        const QStringList aside
+                = QDir(m_folder->path())
+                          .entryList({accountSetFileName(2) + "-wal.damaged-*"}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(m_prompts->messages.size(), 1);
+        QVERIFY(m_prompts->messages.first().contains(aside.first()));
+
+        // Opened again, nothing more is said and the rows stay.
+        QCOMPARE(BuildAccountSetList(), 2);
+        QCOMPARE(customerCount(b), expected);
+        QCOMPARE(m_prompts->messages.size(), 1);
+    }
+
+    // A set on read-only media opens for looking: it is listed with its name,
+    // reads work, writes are refused, the user is told once, and no file is left
+    // beside it, so deleting it and creating new sets still work.
+    void readOnlySetIsLookedAtOnly()
+    {
+        createSets({"可写", "只读"});
+        const QString ro = file(accountSetFileName(2));
+        Registry::closeAll();
+        QVERIFY(QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        AccountSets.clear();
+        CurrentAccountFile.clear();
+
+        QCOMPARE(BuildAccountSetList(), 2);
+        QCOMPARE(AccountSets.at(1).Name, u"只读"_s);
+        QCOMPARE(sidecarsOf(ro), QStringList());
+        QVERIFY(AccountSetIsReadOnly(accountSetFileName(2)));
+        QVERIFY(!AccountSetIsReadOnly(accountSetFileName(1)));
+        QVERIFY(m_prompts->messages.isEmpty());
+
+        QVERIFY(MakeAccountSetCurrent(1));
+        QCOMPARE(m_prompts->messages, QStringList{readOnlyNotice(AccountSets.at(1))});
+        QCOMPARE(GetVar(kKeyName), u"只读"_s);
+        SetVar(kKeyName, u"改名"_s);
+        QCOMPARE(GetVar(kKeyName), u"只读"_s);
+        QCOMPARE(customerCount(ro), 0);
+        QCOMPARE(m_prompts->messages.size(), 1);
+
+        QVERIFY(MakeAccountSetCurrent(0));
+        QCOMPARE(sidecarsOf(ro), QStringList());
+        m_prompts->answers = {true};
+        QCOMPARE(DeleteAccountSet(accountSetFileName(2), u"只读"_s), DeleteOutcome::Deleted);
+        QString error;
+        QCOMPARE(CreateAccountSet(u"公司"_s, u"新"_s, &error), 1);
+        QCOMPARE(error, QString());
+        QCOMPARE(ReadAccountSetInfo(accountSetFileName(2)).Name, u"新"_s);
+    }
+
+    // A set made before the receipt tables existed gets them when it is opened,
+    // once, recorded in its parameters, and keeps every record. A read-only old
+    // set shows no receipts instead of failing.
+    void anOldSetGainsTheNewTablesOnce()
+    {
+        createSets({"旧", "只读旧"});
+        const QStringList keys = SchemaStepKeys();
+        QCOMPARE(keys.mid(0, 2), (QStringList{"结构_收付款", "结构_最低库存"}));
+        const QString stepRows = u"SELECT Count(*) FROM 参数 WHERE Var='结构_收付款'"_s;
+        const QString floorRows = u"SELECT Count(*) FROM 参数 WHERE Var='结构_最低库存'"_s;
+        for (int n : {1, 2}) {
+            const QString path = file(accountSetFileName(n));
+            QCOMPARE(firstValue(path, stepRows).toInt(), 1);
+            QCOMPARE(firstValue(path, floorRows).toInt(), 1);
+            addCustomers(path, 3);
+            const DatabasePtr db = Registry::open(path);
+            // Products as they were before they had a floor.
+            QVERIFY(db->execNative(
+                    u"DROP TABLE Rcv; DROP TABLE RcvLine; DROP TABLE Pmt; "
+                    "DROP TABLE PmtLine; DELETE FROM 参数 WHERE Var LIKE '结构%'; "
+                    "DROP TABLE Pro; CREATE TABLE Pro (ID INTEGER PRIMARY KEY "
+                    "AUTOINCREMENT, Name TEXT, Price DOUBLE DEFAULT 0, Unit TEXT, P0 "
+                    "TEXT, P1 TEXT, P2 TEXT, P3 TEXT, P4 TEXT, P5 TEXT, P6 TEXT, P7 "
+                    "TEXT, P8 TEXT, P9 TEXT, Memo TEXT); INSERT INTO Pro (Name) "
+                    "VALUES ('钢管')"_s));
+        }
+        Registry::closeAll();
+        const QString ro = file(accountSetFileName(2));
+        QVERIFY(QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        AccountSets.clear();
+        CurrentAccountFile.clear();
+        QCOMPARE(BuildAccountSetList(), 2);
+
+        QVERIFY(MakeAccountSetCurrent(0));
+        QVERIFY(EnsureSchema(accountSetFileName(1)));
+        const QString path = file(accountSetFileName(1));
         QCOMPARE(firstValue(path, stepRows).toInt(), 1);
         QCOMPARE(firstValue(path, floorRows).toInt(), 1);
-        addCustomers(path, 3);
-        const DatabasePtr db = Registry::open(path);
-        // Products as they were before they had a floor.
-        QVERIFY(db->execNative(
-                QStringLiteral("DROP TABLE Rcv; DROP TABLE RcvLine; DROP TABLE Pmt; "
-                               "DROP TABLE PmtLine; DELETE FROM 参数 WHERE Var LIKE '结构%'; "
-                               "DROP TABLE Pro; CREATE TABLE Pro (ID INTEGER PRIMARY KEY "
-                               "AUTOINCREMENT, Name TEXT, Price DOUBLE DEFAULT 0, Unit TEXT, P0 "
-                               "TEXT, P1 TEXT, P2 TEXT, P3 TEXT, P4 TEXT, P5 TEXT, P6 TEXT, P7 "
-                               "TEXT, P8 TEXT, P9 TEXT, Memo TEXT); INSERT INTO Pro (Name) "
-                               "VALUES ('钢管')")));
+        QCOMPARE(customerCount(path), 3);
+        const QString floor = u"SELECT Name, MinNum FROM Pro"_s;
+        QCOMPARE(firstValue(path, floor), QVariant(u"钢管"_s));
+        QVERIFY(firstValue(path, u"SELECT MinNum FROM Pro"_s).isNull());
+        // Once: opening it again changes nothing and fails nothing.
+        QVERIFY(EnsureSchema(accountSetFileName(1)));
+        QCOMPARE(firstValue(path, floorRows).toInt(), 1);
+        for (const char *table : {"Rcv", "RcvLine", "Pmt", "PmtLine"})
+            QCOMPARE(firstValue(path, u"SELECT Count(*) FROM "_s + QLatin1String(table)),
+                     QVariant(0));
+
+        QVERIFY(MakeAccountSetCurrent(1));
+        QCOMPARE(firstValue(ro, u"SELECT Count(*) FROM Rcv"_s), QVariant(0));
+        QCOMPARE(firstValue(ro, stepRows).toInt(), 0);
+        QCOMPARE(firstValue(ro, floorRows).toInt(), 0);
+        QCOMPARE(customerCount(ro), 3);
     }
-    Registry::closeAll();
-    const QString ro = file(accountSetFileName(2));
-    QVERIFY(QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
-    AccountSets.clear();
-    CurrentAccountFile.clear();
-    QCOMPARE(BuildAccountSetList(), 2);
 
-    QVERIFY(MakeAccountSetCurrent(0));
-    QVERIFY(EnsureSchema(accountSetFileName(1)));
-    const QString path = file(accountSetFileName(1));
-    QCOMPARE(firstValue(path, stepRows).toInt(), 1);
-    QCOMPARE(firstValue(path, floorRows).toInt(), 1);
-    QCOMPARE(customerCount(path), 3);
-    const QString floor = QStringLiteral("SELECT Name, MinNum FROM Pro");
-    QCOMPARE(firstValue(path, floor), QVariant(QStringLiteral("钢管")));
-    QVERIFY(firstValue(path, QStringLiteral("SELECT MinNum FROM Pro")).isNull());
-    // Once: opening it again changes nothing and fails nothing.
-    QVERIFY(EnsureSchema(accountSetFileName(1)));
-    QCOMPARE(firstValue(path, floorRows).toInt(), 1);
-    for (const char *table : {"Rcv", "RcvLine", "Pmt", "PmtLine"})
-        QCOMPARE(firstValue(path, QStringLiteral("SELECT Count(*) FROM ") + QLatin1String(table)),
-                 QVariant(0));
-
-    QVERIFY(MakeAccountSetCurrent(1));
-    QCOMPARE(firstValue(ro, QStringLiteral("SELECT Count(*) FROM Rcv")), QVariant(0));
-    QCOMPARE(firstValue(ro, stepRows).toInt(), 0);
-    QCOMPARE(firstValue(ro, floorRows).toInt(), 0);
-    QCOMPARE(customerCount(ro), 3);
-}
-
-// Sets made from the template, and restored copies given a salt of their
-// own, do not share the template's key salt (the first 16 bytes); the data
-// stays, and a read-only source is only read.
-void TestAccountSets::everySetHasItsOwnSalt()
-{
-    createSets({"A", "B"});
-    Registry::closeAll();
-    const auto salt = [](const QString &path) {
-        return testsupport::readFile(path).left(16);
-    };
-    const QString a = file(accountSetFileName(1));
-    const QString b = file(accountSetFileName(2));
-    const QByteArray templateSalt = salt(file(QLatin1String(kTemplateFileName)));
-    QCOMPARE(templateSalt.size(), 16);
-    QVERIFY(salt(a) != templateSalt);
-    QVERIFY(salt(b) != templateSalt);
-    QVERIFY(salt(a) != salt(b));
-
-    // A byte copy (a backup restored as it is) gets its own salt in place.
-    addCustomers(a, 3);
-    Registry::closeAll();
-    const QString restored = file(QStringLiteral("DATA00003.qdt"));
-    QVERIFY(QFile::copy(a, restored));
-    QVERIFY(GiveAccountSetOwnSalt(restored));
-    QVERIFY(salt(restored) != salt(a));
-    QCOMPARE(customerCount(restored), 3);
-    QCOMPARE(ReadAccountSetInfo(QStringLiteral("DATA00003.qdt")).Name, QStringLiteral("A"));
-    Registry::closeAll();
-
-    // From a read-only file elsewhere, straight to a new set.
-    QTemporaryDir cd;
-    const QString onCd = cd.filePath(QStringLiteral("backup.qdb"));
-    QVERIFY(QFile::copy(a, onCd));
-    QVERIFY(QFile::setPermissions(onCd, QFileDevice::ReadOwner));
-    QVERIFY(CopyAccountSetWithOwnSalt(onCd, file(QStringLiteral("DATA00004.qdt"))));
-    QCOMPARE(QDir(cd.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"backup.qdb"});
-    QCOMPARE(customerCount(file(QStringLiteral("DATA00004.qdt"))), 3);
-    QVERIFY(salt(file(QStringLiteral("DATA00004.qdt"))) != salt(onCd));
-
-    // Not an account set, or a taken target: nothing is written.
-    touch(file(QStringLiteral("junk.qdb")), QByteArray("junk").repeated(300));
-    QString error;
-    QVERIFY(!CopyAccountSetWithOwnSalt(file(QStringLiteral("junk.qdb")),
-                                       file(QStringLiteral("DATA00005.qdt")), &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!CopyAccountSetWithOwnSalt(a, file(QStringLiteral("DATA00004.qdt"))));
-    for (const QString &name : QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden))
-        QVERIFY2(!name.endsWith(QLatin1String(".tmp")) && name != QLatin1String("DATA00005.qdt"),
-                 qPrintable(name));
-}
-
-void TestAccountSets::damagedTemplateIsRebuilt_data()
-{
-    QTest::addColumn<QString>("damage");
-    for (const char *damage : {"empty", "other password", "no tables"})
-        QTest::newRow(damage) << QString::fromLatin1(damage);
-}
-
-// A template that is not a sound empty set is built afresh when it is used:
-// the new set is made, without a single message.
-void TestAccountSets::damagedTemplateIsRebuilt()
-{
-    QFETCH(QString, damage);
-    const QString templatePath = file(QLatin1String(kTemplateFileName));
-    createSets({"A"});
-    Registry::closeAll();
-    const QByteArray sound = testsupport::readFile(templatePath);
-    QVERIFY(QFile::remove(templatePath));
-    if (damage == QLatin1String("empty")) {
-        touch(templatePath);
-    } else if (damage == QLatin1String("other password")) {
-        touch(templatePath, sound);
-        const DatabasePtr db = Registry::open(templatePath);
-        QVERIFY(db && db->execNative(QStringLiteral("PRAGMA rekey = 'other';")));
+    // Sets made from the template, and restored copies given a salt of their
+    // own, do not share the template's key salt (the first 16 bytes); the data
+    // stays, and a read-only source is only read.
+    void everySetHasItsOwnSalt()
+    {
+        createSets({"A", "B"});
         Registry::closeAll();
-    } else {
-        QVERIFY(Registry::create(templatePath));
+        const auto salt = [](const QString &path) {
+            return testsupport::readFile(path).left(16);
+        };
+        const QString a = file(accountSetFileName(1));
+        const QString b = file(accountSetFileName(2));
+        const QByteArray templateSalt = salt(file(QLatin1String(kTemplateFileName)));
+        QCOMPARE(templateSalt.size(), 16);
+        QVERIFY(salt(a) != templateSalt);
+        QVERIFY(salt(b) != templateSalt);
+        QVERIFY(salt(a) != salt(b));
+
+        // A byte copy (a backup restored as it is) gets its own salt in place.
+        addCustomers(a, 3);
         Registry::closeAll();
+        const QString restored = file(u"DATA00003.qdt"_s);
+        QVERIFY(QFile::copy(a, restored));
+        QVERIFY(GiveAccountSetOwnSalt(restored));
+        QVERIFY(salt(restored) != salt(a));
+        QCOMPARE(customerCount(restored), 3);
+        QCOMPARE(ReadAccountSetInfo(u"DATA00003.qdt"_s).Name, u"A"_s);
+        Registry::closeAll();
+
+        // From a read-only file elsewhere, straight to a new set.
+        QTemporaryDir cd;
+        const QString onCd = cd.filePath(u"backup.qdb"_s);
+        QVERIFY(QFile::copy(a, onCd));
+        QVERIFY(QFile::setPermissions(onCd, QFileDevice::ReadOwner));
+        QVERIFY(CopyAccountSetWithOwnSalt(onCd, file(u"DATA00004.qdt"_s)));
+        QCOMPARE(QDir(cd.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"backup.qdb"});
+        QCOMPARE(customerCount(file(u"DATA00004.qdt"_s)), 3);
+        QVERIFY(salt(file(u"DATA00004.qdt"_s)) != salt(onCd));
+
+        // Not an account set, or a taken target: nothing is written.
+        touch(file(u"junk.qdb"_s), QByteArray("junk").repeated(300));
+        QString error;
+        QVERIFY(!CopyAccountSetWithOwnSalt(file(u"junk.qdb"_s), file(u"DATA00005.qdt"_s), &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!CopyAccountSetWithOwnSalt(a, file(u"DATA00004.qdt"_s)));
+        for (const QString &name : QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden))
+            QVERIFY2(!name.endsWith(QLatin1String(".tmp"))
+                             && name != QLatin1String("DATA00005.qdt"),
+                     qPrintable(name));
     }
-    QVERIFY(!IsSoundAccountSetFile(templatePath));
 
-    QString error;
-    QCOMPARE(CreateAccountSet(QStringLiteral("公司"), QStringLiteral("B"), &error), 1);
-    QCOMPARE(error, QString());
-    QCOMPARE(m_prompts->messages, QStringList());
-    QVERIFY(IsSoundAccountSetFile(templatePath));
-    QCOMPARE(ReadAccountSetInfo(accountSetFileName(2)).Name, QStringLiteral("B"));
-    QVERIFY(!ReadAccountSetInfo(accountSetFileName(2)).Damaged);
-}
-
-// Files that do not open as account sets (noise, an empty file, another
-// program's database) are listed as damaged, without name or company, are
-// never made current, and nobody is shown an error box for them; the others
-// still load and start-up picks the latest one that opens.
-void TestAccountSets::damagedSetsAreMarkedAndPassedOver()
-{
-    QCOMPARE(CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
-    touch(file(accountSetFileName(2)), QByteArray("noise").repeated(2000));
-    touch(file(accountSetFileName(3)));
-    QVERIFY(Registry::create(file(accountSetFileName(4)))); // keyed, but no tables
-    Registry::closeAll();
-    QCOMPARE(CreateAccountSet(QStringLiteral("乙公司"), QStringLiteral("乙账")), 1);
-    QCOMPARE(AccountSets.last().FileName, accountSetFileName(5));
-    for (int n : {1, 5}) {
-        CurrentAccountFile = accountSetFileName(n);
-        SetVar(kKeyLastAccess, n == 1 ? QStringLiteral("2023-05-01 10:00:00")
-                                      : QStringLiteral("2024-01-02 09:00:00"));
+    void damagedTemplateIsRebuilt_data()
+    {
+        QTest::addColumn<QString>("damage");
+        for (const char *damage : {"empty", "other password", "no tables"})
+            QTest::newRow(damage) << QString::fromLatin1(damage);
     }
-    Registry::closeAll();
-    AccountSets.clear();
-    CurrentAccountFile.clear();
-    CurrentAccountIndex = -1;
 
-    QVector<int> steps;
-    QCOMPARE(BuildAccountSetList([&steps](int i) { steps << i; }), 5);
-    QCOMPARE(steps, (QVector<int>{0, 1, 2, 3, 4}));
-    QStringList listed;
-    for (const AccountSet &set : std::as_const(AccountSets))
-        listed << set.FileName + QLatin1Char('|') + set.Company + QLatin1Char('|') + set.Name
-                          + (set.Damaged ? "|damaged" : "");
-    QCOMPARE(listed, (QStringList{"DATA00001.qdt|甲公司|甲账", "DATA00002.qdt|||damaged",
-                                  "DATA00003.qdt|||damaged", "DATA00004.qdt|||damaged",
-                                  "DATA00005.qdt|乙公司|乙账"}));
-    QCOMPARE(accountSetDisplayName(AccountSets.at(1)), kDamagedSetName);
-    QVERIFY(!AccountSets.at(1).LastAccess.isValid() && !AccountSets.at(1).Created.isValid());
-    QCOMPARE(CurrentAccountIndex, 4);
+    // A template that is not a sound empty set is built afresh when it is used:
+    // the new set is made, without a single message.
+    void damagedTemplateIsRebuilt()
+    {
+        QFETCH(QString, damage);
+        const QString templatePath = file(QLatin1String(kTemplateFileName));
+        createSets({"A"});
+        Registry::closeAll();
+        const QByteArray sound = testsupport::readFile(templatePath);
+        QVERIFY(QFile::remove(templatePath));
+        if (damage == QLatin1String("empty")) {
+            touch(templatePath);
+        } else if (damage == QLatin1String("other password")) {
+            touch(templatePath, sound);
+            const DatabasePtr db = Registry::open(templatePath);
+            QVERIFY(db && db->execNative(u"PRAGMA rekey = 'other';"_s));
+            Registry::closeAll();
+        } else {
+            QVERIFY(Registry::create(templatePath));
+            Registry::closeAll();
+        }
+        QVERIFY(!IsSoundAccountSetFile(templatePath));
 
-    // Only the set start-up opens keeps its connection (one key derivation
-    // for it, not two); choosing another lets that one go. Damaged sets are
-    // never made current.
-    for (int n = 1; n <= 5; ++n)
-        QCOMPARE(Registry::isOpen(file(accountSetFileName(n))), n == 5);
-    QVERIFY(!MakeAccountSetCurrent(1));
-    QVERIFY(!MakeAccountSetCurrent(3));
-    QVERIFY(CurrentAccountFile.isEmpty());
-    QVERIFY(MakeAccountSetCurrent(0));
-    QVERIFY(!Registry::isOpen(file(accountSetFileName(5))));
-    QVERIFY(Registry::isOpen(file(accountSetFileName(1))));
-    QCOMPARE(m_prompts->messages, QStringList());
+        QString error;
+        QCOMPARE(CreateAccountSet(u"公司"_s, u"B"_s, &error), 1);
+        QCOMPARE(error, QString());
+        QCOMPARE(m_prompts->messages, QStringList());
+        QVERIFY(IsSoundAccountSetFile(templatePath));
+        QCOMPARE(ReadAccountSetInfo(accountSetFileName(2)).Name, u"B"_s);
+        QVERIFY(!ReadAccountSetInfo(accountSetFileName(2)).Damaged);
+    }
 
-    // A damaged set with a last access never wins; with no set that opens
-    // there is nothing to open.
-    QVector<AccountSet> sets(2);
-    sets[0].Damaged = true;
-    sets[0].LastAccess = at(2030, 1, 1);
-    sets[1].LastAccess = at(2020, 1, 1);
-    QCOMPARE(BestAccountSetIndex(sets), 1);
-    sets[1].Damaged = true;
-    QCOMPARE(BestAccountSetIndex(sets), -1);
+    // Files that do not open as sets are listed as damaged, never made current,
+    // without a message; start-up picks the latest set that opens.
+    void damagedSetsAreMarkedAndPassedOver()
+    {
+        QCOMPARE(CreateAccountSet(u"甲公司"_s, u"甲账"_s), 0);
+        touch(file(accountSetFileName(2)), QByteArray("noise").repeated(2000));
+        touch(file(accountSetFileName(3)));
+        QVERIFY(Registry::create(file(accountSetFileName(4)))); // keyed, but no tables
+        Registry::closeAll();
+        QCOMPARE(CreateAccountSet(u"乙公司"_s, u"乙账"_s), 1);
+        QCOMPARE(AccountSets.last().FileName, accountSetFileName(5));
+        for (int n : {1, 5}) {
+            CurrentAccountFile = accountSetFileName(n);
+            SetVar(kKeyLastAccess, n == 1 ? u"2023-05-01 10:00:00"_s : u"2024-01-02 09:00:00"_s);
+        }
+        Registry::closeAll();
+        AccountSets.clear();
+        CurrentAccountFile.clear();
+        CurrentAccountIndex = -1;
 
-    // A damaged set can still be deleted.
-    m_prompts->answers = {true};
-    QCOMPARE(DeleteAccountSet(accountSetFileName(2), kDamagedSetName), DeleteOutcome::Deleted);
-    QVERIFY(!QFileInfo::exists(file(accountSetFileName(2))));
-}
+        QVector<int> steps;
+        QCOMPARE(BuildAccountSetList([&steps](int i) { steps << i; }), 5);
+        QCOMPARE(steps, (QVector<int>{0, 1, 2, 3, 4}));
+        QStringList listed;
+        for (const AccountSet &set : std::as_const(AccountSets))
+            listed << set.FileName + QLatin1Char('|') + set.Company + QLatin1Char('|') + set.Name
+                              + (set.Damaged ? "|damaged" : "");
+        QCOMPARE(listed, (QStringList{"DATA00001.qdt|甲公司|甲账", "DATA00002.qdt|||damaged",
+                                      "DATA00003.qdt|||damaged", "DATA00004.qdt|||damaged",
+                                      "DATA00005.qdt|乙公司|乙账"}));
+        QCOMPARE(accountSetDisplayName(AccountSets.at(1)), kDamagedSetName);
+        QVERIFY(!AccountSets.at(1).LastAccess.isValid() && !AccountSets.at(1).Created.isValid());
+        QCOMPARE(CurrentAccountIndex, 4);
+
+        // Only the set start-up opens keeps its connection (one key derivation
+        // for it, not two); choosing another lets that one go. Damaged sets are
+        // never made current.
+        for (int n = 1; n <= 5; ++n)
+            QCOMPARE(Registry::isOpen(file(accountSetFileName(n))), n == 5);
+        QVERIFY(!MakeAccountSetCurrent(1));
+        QVERIFY(!MakeAccountSetCurrent(3));
+        QVERIFY(CurrentAccountFile.isEmpty());
+        QVERIFY(MakeAccountSetCurrent(0));
+        QVERIFY(!Registry::isOpen(file(accountSetFileName(5))));
+        QVERIFY(Registry::isOpen(file(accountSetFileName(1))));
+        QCOMPARE(m_prompts->messages, QStringList());
+
+        // A damaged set with a last access never wins; with no set that opens
+        // there is nothing to open.
+        QVector<AccountSet> sets(2);
+        sets[0].Damaged = true;
+        sets[0].LastAccess = at(2030, 1, 1);
+        sets[1].LastAccess = at(2020, 1, 1);
+        QCOMPARE(BestAccountSetIndex(sets), 1);
+        sets[1].Damaged = true;
+        QCOMPARE(BestAccountSetIndex(sets), -1);
+
+        // A damaged set can still be deleted.
+        m_prompts->answers = {true};
+        QCOMPARE(DeleteAccountSet(accountSetFileName(2), kDamagedSetName), DeleteOutcome::Deleted);
+        QVERIFY(!QFileInfo::exists(file(accountSetFileName(2))));
+    }
+
+private:
+    QString file(const QString &name) const { return m_folder->filePath(name); }
+
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+};
 
 QTEST_GUILESS_MAIN(TestAccountSets)
 #include "tst_accountsets.moc"
