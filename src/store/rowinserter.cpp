@@ -14,6 +14,9 @@ namespace store {
 
 namespace {
 
+// Rows sent to the server in one COPY.
+constexpr int kRowsPerCopy = 5000;
+
 using detail::quoteIdentifier;
 
 void setError(QString *error, sqlite3 *db)
@@ -127,8 +130,10 @@ qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
                 PgRows block;
                 const QString sql
                         = QStringLiteral("SELECT nextval(pg_get_serial_sequence('%1', 'id')) "
-                                         "FROM generate_series(1, 1000)")
-                                  .arg(m_table.toLower());
+                                         "FROM generate_series(1, %2)")
+                                  .arg(m_table.toLower())
+                                  .arg(m_idBlock);
+                m_idBlock = std::min(m_idBlock * 2, kRowsPerCopy);
                 if (!m_db->m_server->query(sql, block, error))
                     return 0;
                 for (auto it = block.rows.crbegin(); it != block.rows.crend(); ++it)
@@ -144,7 +149,7 @@ qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
         m_rows << row;
         if (m_rows.size() == 1)
             noteDataChange(m_db->path(), m_table);
-        if (m_rows.size() >= 5000 && !flush(error))
+        if (m_rows.size() >= kRowsPerCopy && !flush(error))
             return 0;
         return id;
     }

@@ -54,6 +54,10 @@ private:
     QStringList m_names;
     bool m_takesIds = false; // the table has an ID the columns do not give
     QVector<qint64> m_freeIds;
+    // Record numbers taken from the server at a time: a few for a few rows,
+    // doubling up to one flush's worth for a big import, so that neither
+    // wastes many numbers nor asks the server often.
+    int m_idBlock = 1000;
     QVector<QVector<QVariant>> m_rows;
 };
 
