@@ -4,6 +4,7 @@
 #include "grid/grid.h"
 #include "records/trades.h"
 #include "store/access.h"
+#include "store/rowinserter.h"
 
 #include <QHash>
 #include <QSet>
@@ -36,8 +37,9 @@ bool readRows(const QString &sql, const std::function<void(const store::RecordSe
 }
 
 // Overwrites each product's revenue in T_AnaAll with its profit: the
-// revenue less the cost of the quantity sold. One transaction, so a
-// thousand products commit once.
+// revenue less the cost of the quantity sold. The table is written anew in
+// one transaction and with one statement for all its rows, so that a
+// thousand products cost no thousand round trips to a server.
 bool writeProfits(const QHash<qint64, double> &soldBefore,
                   const QHash<qint64, QVector<PurchaseLot>> &lots, QSet<qint64> &unpriced)
 {
@@ -48,31 +50,41 @@ bool writeProfits(const QHash<qint64, double> &soldBefore,
         store::CloseQuery(conn, rs);
         return false;
     }
-    const bool transaction = conn->execNative(QStringLiteral("BEGIN"));
     const int pidField = rs.fieldIndex(QStringLiteral("PID"));
     const int payField = rs.fieldIndex(QStringLiteral("Pay"));
     const int numField = rs.fieldIndex(QStringLiteral("Num"));
-    bool ok = true;
-    for (rs.moveFirst(); ok && !rs.eof(); rs.moveNext()) {
-        const QVariant pid = rs.value(pidField);
-        if (pid.isNull())
-            continue;
-        const qint64 product = pid.toLongLong();
-        if (!hasPurchasePrice(lots.value(product)))
-            unpriced.insert(product);
-        const double cost = fifoCost(soldBefore.value(product), rs.value(numField).toDouble(),
-                                     lots.value(product));
-        rs.setValue(QStringLiteral("Pay"), rs.value(payField).toDouble() - cost);
-        ok = rs.update();
-    }
-    if (transaction) {
-        if (ok && conn->execNative(QStringLiteral("COMMIT"))) {
-            // written
-        } else {
-            conn->execNative(QStringLiteral("ROLLBACK"));
-            ok = false;
+    QStringList columns;
+    for (int c = 0; c < rs.fieldCount(); ++c)
+        columns << rs.fieldName(c);
+    QVector<QVector<QVariant>> rows;
+    rows.reserve(rs.recordCount());
+    for (int r = 0; r < rs.recordCount(); ++r) {
+        QVector<QVariant> row(columns.size());
+        for (int c = 0; c < columns.size(); ++c)
+            row[c] = rs.valueAt(r, c);
+        const QVariant pid = row.value(pidField);
+        if (!pid.isNull()) {
+            const qint64 product = pid.toLongLong();
+            if (!hasPurchasePrice(lots.value(product)))
+                unpriced.insert(product);
+            const double cost = fifoCost(soldBefore.value(product), row.at(numField).toDouble(),
+                                         lots.value(product));
+            row[payField] = row.at(payField).toDouble() - cost;
         }
+        rows << row;
     }
+    rs.close();
+
+    store::Transaction transaction(conn);
+    bool ok = transaction.isActive() && conn->exec(QStringLiteral("DELETE * FROM T_AnaAll"));
+    {
+        store::RowInserter inserter(conn, QStringLiteral("T_AnaAll"), columns);
+        ok = ok && inserter.isValid();
+        for (int r = 0; ok && r < rows.size(); ++r)
+            ok = inserter.insert(rows.at(r)) != 0;
+        ok = ok && inserter.flush();
+    }
+    ok = ok && transaction.commit();
     store::CloseQuery(conn, rs);
     return ok;
 }
