@@ -85,6 +85,7 @@ private slots:
     void uploadAndDownload();
     void newSetOnServer();
     void nonsenseLink();
+    void tlsNotOffered();
 
 private:
     std::unique_ptr<testsupport::PgCluster> m_cluster;
@@ -300,6 +301,21 @@ void TestServerDialogs::nonsenseLink()
     QVERIFY(!store::AccountSets.at(0).Damaged);
     QVERIFY(store::MakeAccountSetCurrent(0));
     QVERIFY(!store::MakeAccountSetCurrent(1));
+}
+
+// A server on another computer is reached with TLS only; one that offers
+// none is told apart from one that is not there.
+void TestServerDialogs::tlsNotOffered()
+{
+    testsupport::PgCluster tcp(true);
+    QVERIFY2(tcp.isRunning() && tcp.tcpPort() > 0, qPrintable(tcp.error()));
+    QString message;
+    QCOMPARE(store::CheckServerSet(QStringLiteral("host=127.0.0.1 port=%1 dbname=postgres "
+                                                  "user=korvo sslmode=require")
+                                           .arg(tcp.tcpPort()),
+                                   QString(), &message),
+             store::ServerSetState::TlsNotOffered);
+    QVERIFY2(message.contains(QStringLiteral("加密")), qPrintable(message));
 }
 
 QTEST_MAIN(TestServerDialogs)

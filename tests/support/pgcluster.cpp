@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -27,9 +30,26 @@ QString serverBinFolder()
     return QString();
 }
 
+// A TCP port on 127.0.0.1 that nobody listens on now, 0 when none is found.
+int freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
 } // namespace
 
-PgCluster::PgCluster()
+PgCluster::PgCluster(bool tcp)
 {
     m_bin = serverBinFolder();
     if (m_bin.isEmpty()) {
@@ -55,9 +75,13 @@ PgCluster::PgCluster()
               QStringLiteral("-U"), QStringLiteral("korvo")})) {
         return;
     }
-    const QString options = QStringLiteral("-k %1 -c listen_addresses='' -c fsync=off "
+    m_port = tcp ? freePort() : 0;
+    const QString listen
+            = m_port > 0 ? QStringLiteral("-c listen_addresses=127.0.0.1 -p %1").arg(m_port)
+                         : QStringLiteral("-c listen_addresses=''");
+    const QString options = QStringLiteral("-k %1 %2 -c fsync=off "
                                            "-c synchronous_commit=off -c full_page_writes=off")
-                                    .arg(m_dir.path());
+                                    .arg(m_dir.path(), listen);
     m_running = run(m_bin + QStringLiteral("/pg_ctl"),
                     {QStringLiteral("-D"), data, QStringLiteral("-o"), options,
                      QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")),
@@ -82,7 +106,9 @@ bool PgCluster::restart()
 
 QString PgCluster::connInfo(const QString &database) const
 {
-    return QStringLiteral("host=%1 user=korvo dbname=%2").arg(m_dir.path(), database);
+    // The socket's name carries the port the server listens on.
+    const QString port = m_port > 0 ? QStringLiteral(" port=%1").arg(m_port) : QString();
+    return QStringLiteral("host=%1%2 user=korvo dbname=%3").arg(m_dir.path(), port, database);
 }
 
 bool PgCluster::createDatabase(const QString &name)

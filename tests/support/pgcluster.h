@@ -12,7 +12,9 @@ namespace testsupport {
 class PgCluster
 {
 public:
-    PgCluster();
+    // With tcp, the server also listens on 127.0.0.1 at a free port
+    // (tcpPort()), without TLS.
+    explicit PgCluster(bool tcp = false);
     ~PgCluster();
     PgCluster(const PgCluster &) = delete;
     PgCluster &operator=(const PgCluster &) = delete;
@@ -21,6 +23,7 @@ public:
     // not start; error() says why.
     bool isRunning() const { return m_running; }
     QString error() const { return m_error; }
+    int tcpPort() const { return m_port; }
     // A libpq connection string for database name on this cluster.
     QString connInfo(const QString &database = QStringLiteral("postgres")) const;
     // Makes an empty database (UTF-8, from template0).
@@ -41,6 +44,7 @@ private:
     QString m_bin;
     bool m_asPostgres = false;
     bool m_running = false;
+    int m_port = 0;
     QString m_error;
 };
 
