@@ -192,6 +192,38 @@ QString postgresName(const Token &t)
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
+// The last token of the operand that starts at token first: a parenthesised
+// expression or call up to its closing parenthesis, a name with its
+// qualifiers, or the one token; -1 when nothing is there.
+int operandEnd(const QVector<Token> &tokens, int first)
+{
+    if (first >= tokens.size())
+        return -1;
+    int open = first;
+    if (tokens.at(first).kind == Token::Word || tokens.at(first).kind == Token::DoubleQuoted
+        || tokens.at(first).kind == Token::Bracketed) {
+        int last = first;
+        // Sale.Num, [Sale].[Num]
+        for (int dot = nextSignificant(tokens, last);
+             dot + 1 < tokens.size() && isSymbol(tokens.at(dot), '.');
+             dot = nextSignificant(tokens, last))
+            last = nextSignificant(tokens, dot);
+        open = nextSignificant(tokens, last);
+        if (open >= tokens.size() || !isSymbol(tokens.at(open), '('))
+            return last;
+    } else if (!isSymbol(tokens.at(first), '(')) {
+        return first;
+    }
+    int depth = 0;
+    for (int i = open; i < tokens.size(); ++i) {
+        if (isSymbol(tokens.at(i), '('))
+            ++depth;
+        else if (isSymbol(tokens.at(i), ')') && --depth == 0)
+            return i;
+    }
+    return -1;
+}
+
 // The PostgreSQL spelling of the names, texts and operators that differ.
 // The tokens keep their count, so the passes after this one still apply.
 void renderForPostgres(QVector<Token> &tokens)
@@ -225,12 +257,27 @@ void renderForPostgres(QVector<Token> &tokens)
                           || isWord(tokens.at(after), "OUTER"));
             if (!keyword)
                 t.text = QStringLiteral("\"right\"");
+        } else if (isWord(t, "DESC")) {
+            // The file engine counts an empty value as the smallest.
+            t.text += QStringLiteral(" NULLS LAST");
         } else if (isWord(t, "LIKE")) {
             t.text = QStringLiteral("ILIKE");
         } else if (isWord(t, "BINARY")) {
             const int prior = previousSignificant(tokens, i);
             if (prior >= 0 && isWord(tokens.at(prior), "COLLATE"))
                 t.text = QStringLiteral("\"C\"");
+        }
+    }
+    // A division by zero gives NULL, as on a file set, instead of failing
+    // the whole statement. After the names are spelled, so that they keep it.
+    for (int i = 0; i < tokens.size(); ++i) {
+        if (!isSymbol(tokens.at(i), '/'))
+            continue;
+        const int first = nextSignificant(tokens, i);
+        const int last = operandEnd(tokens, first);
+        if (last >= first) {
+            tokens[first].text.prepend(QStringLiteral("NULLIF("));
+            tokens[last].text.append(QStringLiteral(", 0)"));
         }
     }
 }

@@ -146,6 +146,12 @@ private slots:
            "'2024-01-01 00:00:00' GROUP BY CID LIMIT 3");
         pg("alter to long", "ALTER TABLE T_SaleAna ALTER COLUMN [Sm] LONG",
            "ALTER TABLE \"t_saleana\" ALTER COLUMN \"sm\" TYPE bigint USING round(\"sm\")::bigint");
+        pg("empty values last from the largest", "SELECT * FROM T ORDER BY Sm DESC, ID",
+           "SELECT * FROM T ORDER BY Sm DESC NULLS LAST, ID");
+        pg("division by zero gives NULL",
+           "SELECT Sum(Pay)/Sum(Num), Pay / [Sale].[Num], (Pay+1)/(Num-1), 6/2 FROM Sale",
+           "SELECT Sum(Pay)/NULLIF(Sum(Num), 0), Pay / NULLIF(\"sale\".\"num\", 0), "
+           "(Pay+1)/NULLIF((Num-1), 0), 6/NULLIF(2, 0) FROM Sale");
         pg("literals untouched", "DELETE * FROM Sale WHERE Memo='TOP 1 [x] \"y\" like #1/1/2001#'",
            "DELETE FROM Sale WHERE Memo='TOP 1 [x] \"y\" like #1/1/2001#'");
     }
