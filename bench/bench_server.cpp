@@ -44,17 +44,20 @@ namespace {
 const QString kLink = QStringLiteral("DATA00002.qsv");
 const QString kWorkFile = QStringLiteral("DATA00003.qdt");
 
-// Times work on the file set and on the server set and prints both with
-// their ratio under name.
-void compareEngines(const Context &context, const QString &name, const std::function<void()> &work)
+// Times work on the file set fileSet and on the server set and prints both
+// with their ratio under name: the median of runs after a warm-up, or, for
+// work that changes the set (runs 0), one run each, so that both engines go
+// through the same changes in the same order.
+void compareOn(const QString &fileSet, int runs, const QString &name,
+               const std::function<void()> &work)
 {
     double ms[2] = {0, 0};
-    const QString sets[2] = {context.accountFile, kLink};
+    const QString sets[2] = {fileSet, kLink};
     for (int i = 0; i < 2; ++i) {
         store::CurrentAccountFile = sets[i];
-        ms[i] = medianMs(context.runs, [&] { return timeMs(work); });
+        ms[i] = runs > 0 ? medianMs(runs, [&] { return timeMs(work); }) : timeMs(work);
     }
-    store::CurrentAccountFile = context.accountFile;
+    store::CurrentAccountFile = fileSet;
     report(QStringLiteral("server_") + name + QStringLiteral("_file_ms"), ms[0],
            QStringLiteral("ms"));
     report(QStringLiteral("server_") + name + QStringLiteral("_server_ms"), ms[1],
@@ -63,23 +66,14 @@ void compareEngines(const Context &context, const QString &name, const std::func
            QStringLiteral("x"));
 }
 
-// Times work once on a copy of the file set and once on the server set, for
-// figures that change the set: each engine goes through the same changes
-// in the same order.
+void compareEngines(const Context &context, const QString &name, const std::function<void()> &work)
+{
+    compareOn(context.accountFile, context.runs, name, work);
+}
+
 void compareOnce(const QString &name, const std::function<void()> &work)
 {
-    double ms[2] = {0, 0};
-    const QString sets[2] = {kWorkFile, kLink};
-    for (int i = 0; i < 2; ++i) {
-        store::CurrentAccountFile = sets[i];
-        ms[i] = timeMs(work);
-    }
-    report(QStringLiteral("server_") + name + QStringLiteral("_file_ms"), ms[0],
-           QStringLiteral("ms"));
-    report(QStringLiteral("server_") + name + QStringLiteral("_server_ms"), ms[1],
-           QStringLiteral("ms"));
-    report(QStringLiteral("server_") + name + QStringLiteral("_ratio"), ms[1] / ms[0],
-           QStringLiteral("x"));
+    compareOn(kWorkFile, 0, name, work);
 }
 
 qlonglong serverCount(const QString &table)

@@ -116,6 +116,25 @@ QString writeLink(const QString &connInfo)
     return link;
 }
 
+// Fills the empty server database connInfo names with work on a thread of
+// its own behind the busy box (caption), then writes its link and offers to
+// open it with question; a failure is said with failure (%1: the reason).
+void fillServerSet(QWidget *parent, const QString &connInfo, const QString &caption,
+                   const QString &failure, const QString &question,
+                   const std::function<bool(QString *)> &work)
+{
+    bool filled = false;
+    QString error;
+    RunBusy(parent, caption, [&] { filled = work(&error); });
+    if (!filled) {
+        store::prompts().message(failure.arg(error));
+        return;
+    }
+    const QString link = writeLink(connInfo);
+    if (!link.isEmpty())
+        offerNewSet(link, question);
+}
+
 } // namespace
 
 ServerConnectionDialog::ServerConnectionDialog(Purpose purpose, QWidget *parent)
@@ -283,17 +302,10 @@ void NewServerAccountSet(QWidget *parent)
     const QString info = dialog.connInfo();
     const QString company = dialog.box(kCompany)->text();
     const QString name = dialog.box(kName)->text();
-    bool made = false;
-    QString error;
-    RunBusy(parent, QStringLiteral("正在服务器上新建套账…"),
-            [&] { made = store::InitServerSet(info, name, company, &error); });
-    if (!made) {
-        store::prompts().message(QStringLiteral("新建套账失败：%1").arg(error));
-        return;
-    }
-    const QString link = writeLink(info);
-    if (!link.isEmpty())
-        offerNewSet(link, QStringLiteral("新套账生成完成，现在马上调用？"));
+    fillServerSet(parent, info, QStringLiteral("正在服务器上新建套账…"),
+                  QStringLiteral("新建套账失败：%1"),
+                  QStringLiteral("新套账生成完成，现在马上调用？"),
+                  [&](QString *error) { return store::InitServerSet(info, name, company, error); });
 }
 
 void UploadCurrentAccountSet(QWidget *parent)
@@ -314,17 +326,10 @@ void UploadCurrentAccountSet(QWidget *parent)
         return;
     const QString info = dialog.connInfo();
     const QString path = store::programFilePath(file);
-    bool uploaded = false;
-    QString error;
-    RunBusy(parent, QStringLiteral("正在上传套账到服务器…"),
-            [&] { uploaded = store::UploadAccountSet(path, info, &error); });
-    if (!uploaded) {
-        store::prompts().message(QStringLiteral("上传套账失败：%1").arg(error));
-        return;
-    }
-    const QString link = writeLink(info);
-    if (!link.isEmpty())
-        offerNewSet(link, QStringLiteral("套账已上传到服务器，现在马上调用服务器上的套账？"));
+    fillServerSet(parent, info, QStringLiteral("正在上传套账到服务器…"),
+                  QStringLiteral("上传套账失败：%1"),
+                  QStringLiteral("套账已上传到服务器，现在马上调用服务器上的套账？"),
+                  [&](QString *error) { return store::UploadAccountSet(path, info, error); });
 }
 
 void DownloadCurrentAccountSet(QWidget *parent)
