@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -113,12 +114,48 @@ bool Database::settlePending(const QString &sql, QString *error)
     return true;
 }
 
+namespace {
+
+// The table of an "INSERT INTO T (… ID …)" that gives the record numbers
+// itself, empty for any other statement.
+QString tableGivenIds(const QString &sql)
+{
+    static const QRegularExpression insert(
+            QStringLiteral("^\\s*INSERT\\s+INTO\\s+(\\w+)\\s*\\(([^)]*)\\)"),
+            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression id(QStringLiteral("(^|[\\s,\\[\"])ID($|[\\s,\\]\"])"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = insert.match(sql);
+    if (!match.hasMatch() || !match.captured(2).contains(id))
+        return QString();
+    const QString table = schemaSpelling(match.captured(1));
+    return schemaColumns(table).contains(QLatin1String("ID")) ? table : QString();
+}
+
+} // namespace
+
+QString detail::identityCatchUpSql(const QString &table)
+{
+    const QString name = table.toLower();
+    return QStringLiteral(
+                   "SELECT setval(pg_get_serial_sequence('%1', 'id'), m) FROM (SELECT "
+                   "max(id) AS m FROM %1) AS given WHERE m > coalesce("
+                   "pg_sequence_last_value(pg_get_serial_sequence('%1', 'id')::regclass), 0)")
+            .arg(name);
+}
+
 bool Database::exec(const QString &jetSql, QString *error)
 {
     if (m_server) {
         const QString sql = translateJet(jetSql, SqlTarget::Postgres).sql;
         noteDataChangeOf(m_path, sql);
-        return settlePending(sql, error) && m_server->exec(sql, error);
+        if (!settlePending(sql, error) || !m_server->exec(sql, error))
+            return false;
+        // Numbers given by the statement are numbers the table's numbering
+        // must not hand out again, as on a file set, where new records go on
+        // from the highest number.
+        const QString table = tableGivenIds(jetSql);
+        return table.isEmpty() || m_server->exec(identityCatchUpSql(table), error);
     }
     beginWriting();
     const TranslatedSql translated = translateJet(jetSql);

@@ -160,4 +160,9 @@ bool selectInto(sqlite3 *db, const QString &table, const QString &select, QStrin
 // values rounded.
 bool alterToLong(sqlite3 *db, const QString &table, const QString &column, QString *error);
 
+// On a server: moves the numbering of table past the highest record number
+// it holds, when rows were given numbers beyond what it handed out, so that
+// new records never take a number already used.
+QString identityCatchUpSql(const QString &table);
+
 } // namespace store::detail

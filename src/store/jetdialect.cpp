@@ -370,6 +370,45 @@ QString jetDateToSqlite(const QString &literalBody)
             .arg(second, 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+// Jet reads "FROM (SELECT …)" without a name for the inner query; the
+// server wants one. Every such query gets its own name (sub1, sub2, …),
+// written after its closing parenthesis and ahead of any text already due
+// there.
+void nameDerivedTables(const QVector<Token> &tokens, QVector<QString> &before)
+{
+    static const char *const notAnAlias[]
+            = {"WHERE",  "GROUP",     "ORDER",   "HAVING", "LIMIT", "UNION",
+               "EXCEPT", "INTERSECT", "INNER",   "LEFT",   "RIGHT", "FULL",
+               "CROSS",  "JOIN",      "NATURAL", "ON",     "OUTER", "OFFSET"};
+    QVector<bool> open; // per open parenthesis: does it hold a derived table
+    int named = 0;
+    for (int i = 0; i < tokens.size(); ++i) {
+        if (isSymbol(tokens.at(i), '(')) {
+            const int prior = previousSignificant(tokens, i);
+            const int after = nextSignificant(tokens, i);
+            open << (prior >= 0
+                     && (isWord(tokens.at(prior), "FROM") || isWord(tokens.at(prior), "JOIN"))
+                     && after < tokens.size() && isWord(tokens.at(after), "SELECT"));
+            continue;
+        }
+        if (!isSymbol(tokens.at(i), ')') || open.isEmpty())
+            continue;
+        if (!open.takeLast())
+            continue;
+        const int after = nextSignificant(tokens, i);
+        bool aliased = after < tokens.size() && tokens.at(after).kind != Token::Symbol
+                       && tokens.at(after).kind != Token::Space;
+        for (const char *keyword : notAnAlias)
+            aliased = aliased && !isWord(tokens.at(after), keyword);
+        if (!aliased)
+            before[i + 1].prepend(QStringLiteral(" AS sub%1").arg(++named));
+    }
+}
+
+} // namespace
+
 TranslatedSql translateJet(const QString &jetSql, SqlTarget target)
 {
     const bool postgres = target == SqlTarget::Postgres;
@@ -555,6 +594,9 @@ TranslatedSql translateJet(const QString &jetSql, SqlTarget target)
             }
         }
     }
+
+    if (postgres)
+        nameDerivedTables(tokens, before);
 
     QString sql;
     for (int i = 0; i < tokens.size(); ++i)

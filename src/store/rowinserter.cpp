@@ -116,7 +116,9 @@ bool RowInserter::flush(QString *error)
     const QVector<QVector<QVariant>> rows = std::move(m_rows);
     m_rows.clear();
     return m_db->m_server->copyRows(QLatin1Char('"') + m_table.toLower() + QLatin1Char('"'),
-                                    m_names, rows, error);
+                                    m_names, rows, error)
+           && (m_takesIds || !m_names.contains(QStringLiteral("\"id\""))
+               || m_db->m_server->exec(detail::identityCatchUpSql(m_table), error));
 }
 
 qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)

@@ -322,18 +322,8 @@ bool UploadAccountSet(const QString &filePath, const QString &connInfo, QString 
         if (!rs.update(error))
             return false;
     }
-    // New records go on from the highest number each table holds.
-    for (const QString &table : server->tableNames()) {
-        if (!schemaColumns(table).contains(QStringLiteral("ID")))
-            continue;
-        const QString name = QLatin1Char('"') + table.toLower() + QLatin1Char('"');
-        if (!server->execNative(
-                    QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'id'), max(id)) "
-                                   "FROM %1 HAVING max(id) IS NOT NULL")
-                            .arg(name),
-                    error))
-            return false;
-    }
+    // New records go on from the highest number each table holds: the rows
+    // were copied with their numbers, and the copy moves the numbering on.
     return transaction.commit(error);
 }
 

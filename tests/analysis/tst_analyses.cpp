@@ -12,11 +12,9 @@
 #include "store/engine.h"
 #include "store/programfolder.h"
 #include "store/schema.h"
-#include "store/servercopy.h"
-#include "store/serverlinks.h"
 #include "store/session.h"
 
-#include "pgcluster.h"
+#include "bothengines.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -31,9 +29,6 @@ using namespace analysis;
 using testsupport::exec;
 
 namespace {
-
-// The server of the second run; null during the run on a file set.
-testsupport::PgCluster *server = nullptr;
 
 // A sale (table Sale) or purchase (Pur) of product pid on day.
 void trade(const char *table, const char *day, int pid, double num, double pay, int party = 1,
@@ -105,17 +100,11 @@ private slots:
         store::AccountSets.clear();
         QCOMPARE(store::CreateAccountSet(u"甲公司"_s, u"甲账"_s), 0);
         QVERIFY(store::MakeAccountSetCurrent(0));
-        if (server) {
+        if (testsupport::testServer()) {
             // The same set on the server, made current in the file set's place.
-            static int databases = 0;
-            const QString name = u"set%1"_s.arg(++databases);
-            QVERIFY(server->createDatabase(name));
-            QVERIFY(store::InitServerSet(server->connInfo(name), u"甲账"_s, u"甲公司"_s));
-            QVERIFY(store::writeServerLink(store::programFilePath(u"DATA00002.qsv"_s),
-                                           server->connInfo(name)));
-            QCOMPARE(store::BuildAccountSetList(), 2);
-            QVERIFY(store::MakeAccountSetCurrent(1));
-            QCOMPARE(store::CurrentAccountFile, u"DATA00002.qsv"_s);
+            QVERIFY(testsupport::moveCurrentSetToServer());
+            QCOMPARE(store::BuildAccountSetList(), 1);
+            QVERIFY(store::MakeAccountSetCurrent(0));
         }
         store::CurrentUserID = 2;
         store::CurrentUser = u"zunta"_s;
@@ -407,7 +396,7 @@ private slots:
     // A set made before the product-and-date indexes gets them when opened.
     void indexesOnOpening()
     {
-        if (server)
+        if (testsupport::testServer())
             QSKIP("the file engine's indexes");
         exec(u"DROP INDEX Sale_PID_Dat"_s);
         exec(u"DROP INDEX Pur_PID_Dat"_s);
@@ -430,20 +419,5 @@ private:
     std::unique_ptr<grid::Grid> m_grid;
 };
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    TestAnalyses test;
-    int failed = QTest::qExec(&test, argc, argv);
-    testsupport::PgCluster cluster;
-    if (!cluster.isRunning()) {
-        if (!cluster.error().contains(QLatin1String("not installed")))
-            return failed + 1;
-        return failed;
-    }
-    server = &cluster;
-    failed += QTest::qExec(&test, argc, argv);
-    server = nullptr;
-    return failed;
-}
+KORVO_TEST_ON_BOTH_ENGINES(TestAnalyses, QApplication)
 #include "tst_analyses.moc"

@@ -402,11 +402,9 @@ void TestAccountSetDialogs::infoWriteRefused()
     QFETCH(QString, refusedKey);
     makeSets({QStringLiteral("甲")});
     CurrentRights = QStringLiteral("所有权限");
-    const QString when = QStringLiteral(" ON 参数 WHEN NEW.Var='%1' "
-                                        "BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                                 .arg(refusedKey);
-    QVERIFY(ExecSQL(QStringLiteral("CREATE TRIGGER refuseNew BEFORE INSERT") + when));
-    QVERIFY(ExecSQL(QStringLiteral("CREATE TRIGGER refuseOld BEFORE UPDATE") + when));
+    for (const QString &event : {QStringLiteral("INSERT"), QStringLiteral("UPDATE")})
+        testsupport::refuseWrites(event, QStringLiteral("参数"),
+                                  QStringLiteral("NEW.Var='%1'").arg(refusedKey));
     QVERIFY(SetVar(kKeyFax, QStringLiteral("010-2")));
 
     QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();

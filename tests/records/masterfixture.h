@@ -4,6 +4,7 @@
 // window that records what the dialogs ask of it, SQL shortcuts and real
 // mouse clicks on grid cells.
 
+#include "bothengines.h"
 #include "grid/grid.h"
 #include "grid/gridview.h"
 #include "store/access.h"
@@ -72,6 +73,8 @@ struct Fixture
             return false;
         }
         store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+        if (!testsupport::moveCurrentSetToServer())
+            return false;
         store::AccountSets.clear();
         store::CurrentAccountIndex = -1;
         store::CurrentUserID = 0;

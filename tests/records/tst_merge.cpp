@@ -182,10 +182,7 @@ private slots:
     // product alone and no product is deleted while purchases still need it.
     void failedStatementChangesNothing()
     {
-        store::Connection conn;
-        QVERIFY(store::OpenConn(conn));
-        QVERIFY(conn->execNative(u"CREATE TRIGGER NoPurMove BEFORE UPDATE OF PID ON Pur "
-                                 "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s));
+        testsupport::refuseWrites(u"UPDATE OF PID"_s, u"Pur"_s);
         const QStringList before = everything();
         const MergeResult result = ReplaceName(u"Pro"_s, {2, 3}, 1);
         QCOMPARE(int(result.outcome), int(MergeResult::Outcome::Failed));
@@ -250,5 +247,5 @@ private:
     Fixture m;
 };
 
-QTEST_MAIN(TestMerge)
+KORVO_TEST_ON_BOTH_ENGINES(TestMerge, QApplication)
 #include "tst_merge.moc"

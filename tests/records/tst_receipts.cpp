@@ -217,5 +217,5 @@ private:
     std::unique_ptr<testsupport::FolderWithSet> m_set;
 };
 
-QTEST_MAIN(TestReceipts)
+KORVO_TEST_ON_BOTH_ENGINES(TestReceipts, QApplication)
 #include "tst_receipts.moc"

@@ -457,5 +457,5 @@ private:
     Fixture m;
 };
 
-QTEST_MAIN(TestStaff)
+KORVO_TEST_ON_BOTH_ENGINES(TestStaff, QApplication)
 #include "tst_staff.moc"

@@ -652,5 +652,5 @@ private:
     Fixture m;
 };
 
-QTEST_MAIN(TestTrades)
+KORVO_TEST_ON_BOTH_ENGINES(TestTrades, QApplication)
 #include "tst_trades.moc"

@@ -152,6 +152,12 @@ private slots:
            "SELECT Sum(Pay)/Sum(Num), Pay / [Sale].[Num], (Pay+1)/(Num-1), 6/2 FROM Sale",
            "SELECT Sum(Pay)/NULLIF(Sum(Num), 0), Pay / NULLIF(\"sale\".\"num\", 0), "
            "(Pay+1)/NULLIF((Num-1), 0), 6/NULLIF(2, 0) FROM Sale");
+        pg("inner queries named",
+           "SELECT Count(*) FROM (SELECT TOP 2 * FROM Sale) WHERE ID IN (SELECT ID FROM (SELECT ID "
+           "FROM Pur) AS p) AND 0 < (SELECT Count(*) FROM (SELECT 1 FROM Cus) x) ORDER BY 1",
+           "SELECT Count(*) FROM (SELECT * FROM Sale LIMIT 2) AS sub1 WHERE ID IN (SELECT ID FROM "
+           "(SELECT ID FROM Pur) AS p) AND 0 < (SELECT Count(*) FROM (SELECT 1 FROM Cus) x) ORDER "
+           "BY 1");
         pg("literals untouched", "DELETE * FROM Sale WHERE Memo='TOP 1 [x] \"y\" like #1/1/2001#'",
            "DELETE FROM Sale WHERE Memo='TOP 1 [x] \"y\" like #1/1/2001#'");
     }

@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "bothengines.h"
+
 #include "store/access.h"
 #include "store/engine.h"
 #include "store/programfolder.h"
@@ -102,12 +104,30 @@ void exec(const QString &sql)
     QVERIFY2(store::ExecSQL(sql), qPrintable(sql));
 }
 
+void refuseWrites(const QString &event, const QString &table, const QString &when)
+{
+    static int triggers = 0;
+    const QString name = QStringLiteral("refuse%1").arg(++triggers);
+    const QString condition = when.isEmpty() ? QString() : QStringLiteral(" WHEN (%1)").arg(when);
+    store::Connection conn;
+    QVERIFY(store::OpenConn(conn));
+    const QString sql = testServer() ? QStringLiteral(
+                                "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger "
+                                "LANGUAGE plpgsql AS $$BEGIN RAISE EXCEPTION 'refused'; "
+                                "END$$; CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW%4 "
+                                "EXECUTE FUNCTION refuse()")
+                                     : QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3%4 BEGIN "
+                                                      "SELECT RAISE(ABORT, 'refused'); END");
+    QVERIFY2(conn->execNative(sql.arg(name, event, table, condition)), qPrintable(sql));
+}
+
 FolderWithSet::FolderWithSet()
 {
     QString error;
     QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
              qPrintable(error));
     store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
+    QVERIFY(moveCurrentSetToServer());
 }
 
 qlonglong countRows(const QString &table)

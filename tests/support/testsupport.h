@@ -69,6 +69,10 @@ namespace testsupport {
 
 // Runs one statement on the current set; a failure fails the test.
 void exec(const QString &sql);
+// Makes the current set refuse every event ("INSERT", "UPDATE OF PID") on
+// table, or only where the condition when holds ("NEW.Var='x'"), on
+// either engine.
+void refuseWrites(const QString &event, const QString &table, const QString &when = QString());
 // The number of rows of a table in the current set.
 qlonglong countRows(const QString &table);
 

@@ -1,0 +1,75 @@
+#include "bothengines.h"
+
+#include "store/engine.h"
+#include "store/programfolder.h"
+#include "store/servercopy.h"
+#include "store/serverlinks.h"
+#include "store/session.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+namespace testsupport {
+
+namespace {
+
+PgCluster *server = nullptr;
+
+// The database every server set of the run is copied from: filling one
+// from the template takes far longer than the server's copy of a database.
+const QString kTemplateDatabase = QStringLiteral("korvo_template");
+
+} // namespace
+
+PgCluster *testServer()
+{
+    return server;
+}
+
+bool moveCurrentSetToServer()
+{
+    if (!server)
+        return true;
+    static int databases = 0;
+    if (databases == 0
+        && !(server->createDatabase(kTemplateDatabase)
+             && store::InitServerSet(server->connInfo(kTemplateDatabase), QStringLiteral("甲账"),
+                                     QStringLiteral("甲公司")))) {
+        qWarning("no template set on the server: %s", qPrintable(server->error()));
+        return false;
+    }
+    const QString name = QStringLiteral("set%1").arg(++databases);
+    if (!server->psql(
+                QStringLiteral("postgres"),
+                QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, kTemplateDatabase))) {
+        qWarning("%s", qPrintable(server->error()));
+        return false;
+    }
+    const QString file = store::CurrentAccountFile;
+    const QString link
+            = QFileInfo(file).completeBaseName() + QLatin1String(store::kServerLinkSuffix);
+    store::Registry::closeAll();
+    QFile::remove(store::programFilePath(file));
+    if (!store::writeServerLink(store::programFilePath(link), server->connInfo(name)))
+        return false;
+    store::CurrentAccountFile = link;
+    return true;
+}
+
+int runOnBothEngines(QObject &test, int argc, char **argv)
+{
+    int failed = QTest::qExec(&test, argc, argv);
+    PgCluster cluster;
+    if (!cluster.isRunning()) {
+        qWarning("no server run: %s", qPrintable(cluster.error()));
+        return failed + (cluster.error().contains(QLatin1String("not installed")) ? 0 : 1);
+    }
+    server = &cluster;
+    failed += QTest::qExec(&test, argc, argv);
+    store::Registry::closeAll();
+    server = nullptr;
+    return failed;
+}
+
+} // namespace testsupport
