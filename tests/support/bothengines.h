@@ -14,7 +14,7 @@ namespace testsupport {
 PgCluster *testServer();
 
 // During the second run, replaces the current file set by a set on the
-// server (a new database from the template, linked in the program folder
+// server (a new database holding what the first file set moved held, linked in the program folder
 // under the file set's number) and makes it current; the file itself is
 // removed, so the folder lists one set as before. Does nothing during the
 // first run. False when the server set could not be made.
