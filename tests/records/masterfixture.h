@@ -66,14 +66,7 @@ struct Fixture
     {
         folder = std::make_unique<testsupport::TempProgramFolder>();
         prompts = std::make_unique<testsupport::ScriptedPrompts>();
-        QString error;
-        if (!store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")),
-                                  &error)) {
-            qWarning("%s", qPrintable(error));
-            return false;
-        }
-        store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
-        if (!testsupport::moveCurrentSetToServer())
+        if (!testsupport::makeNewCurrentSet())
             return false;
         store::AccountSets.clear();
         store::CurrentAccountIndex = -1;

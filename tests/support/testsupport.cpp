@@ -121,13 +121,20 @@ void refuseWrites(const QString &event, const QString &table, const QString &whe
     QVERIFY2(conn->execNative(sql.arg(name, event, table, condition)), qPrintable(sql));
 }
 
-FolderWithSet::FolderWithSet()
+bool makeNewCurrentSet()
 {
     QString error;
-    QVERIFY2(store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error),
-             qPrintable(error));
+    if (!store::BuildTemplate(store::programFilePath(QStringLiteral("DATA00001.qdt")), &error)) {
+        qWarning("%s", qPrintable(error));
+        return false;
+    }
     store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
-    QVERIFY(moveCurrentSetToServer());
+    return moveCurrentSetToServer();
+}
+
+FolderWithSet::FolderWithSet()
+{
+    QVERIFY(makeNewCurrentSet());
 }
 
 qlonglong countRows(const QString &table)

@@ -76,6 +76,10 @@ void refuseWrites(const QString &event, const QString &table, const QString &whe
 // The number of rows of a table in the current set.
 qlonglong countRows(const QString &table);
 
+// Makes a new set from the template the current set: DATA00001.qdt in the
+// current program folder, on the test server during a server run.
+bool makeNewCurrentSet();
+
 // A temporary program folder holding the set DATA00001.qdt, built from the
 // template and made current, with scripted prompts.
 class FolderWithSet
