@@ -10,7 +10,6 @@
 #include "store/pgconnection.h"
 #include "store/programfolder.h"
 #include "store/rowinserter.h"
-#include "store/schema.h"
 #include "store/serverlinks.h"
 #include "store/session.h"
 
@@ -19,7 +18,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -215,10 +213,12 @@ private slots:
         QString error;
         QVERIFY(rs.open(m_db, u"SELECT * FROM Sale WHERE ID=0"_s));
         rs.addNew();
-        rs.setValue(u"Dat"_s, at(2024, 2, 29, 17, 45, 3));
-        rs.setValue(u"Num"_s, 4);
-        rs.setValue(u"Memo"_s, u"it's 'quoted'; DROP TABLE Sale"_s);
-        QVERIFY2(rs.update(&error), qPrintable(error));
+        QVERIFY2(write(rs,
+                       {{u"Dat"_s, at(2024, 2, 29, 17, 45, 3)},
+                        {u"Num"_s, 4},
+                        {u"Memo"_s, u"it's 'quoted'; DROP TABLE Sale"_s}},
+                       &error),
+                 qPrintable(error));
         QCOMPARE(rs.recordCount(), 1);
         QCOMPARE(rs.value(u"ID"_s), QVariant(5LL));
         QCOMPARE(m_db->lastInsertId(), 5);
@@ -229,10 +229,10 @@ private slots:
 
         // Change a row; NULL and a date typed as text are stored too.
         QVERIFY(rs.open(m_db, u"SELECT * FROM Sale WHERE ID=2"_s));
-        rs.setValue(u"memo"_s, u"改过"_s);
-        rs.setValue(u"Pay"_s, QVariant());
-        rs.setValue(u"Dat"_s, u"2024-7-8"_s);
-        QVERIFY2(rs.update(&error), qPrintable(error));
+        QVERIFY2(write(rs,
+                       {{u"memo"_s, u"改过"_s}, {u"Pay"_s, QVariant()}, {u"Dat"_s, u"2024-7-8"_s}},
+                       &error),
+                 qPrintable(error));
         QCOMPARE(firstRow(u"SELECT Memo, Pay, Dat FROM Sale WHERE ID=2"_s),
                  QVariantList({"改过", QVariant(), at(2024, 7, 8)}));
         QCOMPARE(column(u"SELECT Count(*) FROM Sale"_s), QVariantList({5LL}));
@@ -240,21 +240,17 @@ private slots:
         // The parameter table has no ID: its row is still found again.
         QVERIFY(rs.open(m_db, u"SELECT * FROM 参数 WHERE FALSE"_s));
         rs.addNew();
-        rs.setValue(u"Var"_s, u"默认值_Pro"_s);
-        rs.setValue(u"Con"_s, u"00001|钢管"_s);
-        QVERIFY2(rs.update(&error), qPrintable(error));
-        rs.setValue(u"Con"_s, u"00002|螺丝"_s);
-        QVERIFY2(rs.update(&error), qPrintable(error));
+        QVERIFY2(write(rs, {{u"Var"_s, u"默认值_Pro"_s}, {u"Con"_s, u"00001|钢管"_s}}, &error),
+                 qPrintable(error));
+        QVERIFY2(write(rs, {{u"Con"_s, u"00002|螺丝"_s}}, &error), qPrintable(error));
         QVERIFY(rs.open(m_db, u"SELECT * FROM 参数 WHERE Var='默认值_Pro'"_s));
-        rs.setValue(u"Con"_s, u"00003|钢管"_s);
-        QVERIFY2(rs.update(&error), qPrintable(error));
+        QVERIFY2(write(rs, {{u"Con"_s, u"00003|钢管"_s}}, &error), qPrintable(error));
         QCOMPARE(firstRow(u"SELECT Count(*), Max(Con) FROM 参数 WHERE Var='默认值_Pro'"_s),
                  QVariantList({1LL, "00003|钢管"}));
 
         QVERIFY(rs.open(m_db, u"SELECT Sale.ID, Pro.Name FROM Sale, Pro WHERE "
                               "Sale.PID=Pro.ID"_s));
-        rs.setValue(u"Name"_s, u"x"_s);
-        QVERIFY(!rs.update(&error));
+        QVERIFY(!write(rs, {{u"Name"_s, u"x"_s}}, &error));
         QCOMPARE(column(u"SELECT ID FROM Pro WHERE Name='x'"_s), QVariantList());
     }
 
@@ -269,15 +265,12 @@ private slots:
         const QString one = u"SELECT * FROM Sale WHERE ID=3"_s;
         RecordSet mine, theirs, gone;
         QVERIFY(mine.open(m_db, one) && theirs.open(otherPc, one) && gone.open(m_db, one));
-        theirs.setValue(u"Memo"_s, u"他们的"_s);
-        QVERIFY2(theirs.update(&error), qPrintable(error));
-        mine.setValue(u"Memo"_s, u"我的"_s);
-        QVERIFY(!mine.update(&error));
+        QVERIFY2(write(theirs, {{u"Memo"_s, u"他们的"_s}}, &error), qPrintable(error));
+        QVERIFY(!write(mine, {{u"Memo"_s, u"我的"_s}}, &error));
         QCOMPARE(error, u"记录已被其他用户修改，请刷新后重试！"_s);
         QCOMPARE(column(u"SELECT Memo FROM Sale WHERE ID=3"_s), QVariantList{"他们的"});
         QVERIFY(otherPc->exec(u"DELETE * FROM Sale WHERE ID=3"_s));
-        gone.setValue(u"Memo"_s, u"晚了"_s);
-        QVERIFY(!gone.update(&error));
+        QVERIFY(!write(gone, {{u"Memo"_s, u"晚了"_s}}, &error));
         QCOMPARE(error, u"记录已被其他用户删除，请刷新后重试！"_s);
     }
 
@@ -702,6 +695,13 @@ private slots:
     }
 
 private:
+    // Sets fields of the record set's current row and writes it back.
+    static bool write(RecordSet &rs, const QVariantMap &values, QString *error)
+    {
+        for (auto it = values.begin(); it != values.end(); ++it)
+            rs.setValue(it.key(), it.value());
+        return rs.update(error);
+    }
     // The connection string of the current server set.
     QString connInfo() const { return readServerLink(programFilePath(CurrentAccountFile)); }
     // Runs a Jet statement (native ones when native is set); a failure is
