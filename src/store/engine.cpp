@@ -134,6 +134,29 @@ QString tableGivenIds(const QString &sql)
 
 } // namespace
 
+namespace {
+
+// True when a semicolon outside quoted names and texts is followed by more
+// than blanks and semicolons, that is when the text holds a second statement.
+bool holdsSecondStatement(const QString &sql)
+{
+    QChar quote;
+    for (int i = 0; i < sql.size(); ++i) {
+        const QChar c = sql.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar(); // a doubled quote closes and opens again
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char(';')) {
+            return !onlyBlanksAndSemicolons(sql.mid(i).toUtf8());
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 QString detail::identityCatchUpSql(const QString &table)
 {
     const QString name = table.toLower();
@@ -148,6 +171,12 @@ bool Database::exec(const QString &jetSql, QString *error)
 {
     if (m_server) {
         const QString sql = translateJet(jetSql, SqlTarget::Postgres).sql;
+        // One statement only, as on a file set: text spliced into a
+        // statement must never start another one.
+        if (holdsSecondStatement(sql)) {
+            setError(error, QStringLiteral("语句结尾之后还有多余的字符"));
+            return false;
+        }
         noteDataChangeOf(m_path, sql);
         if (!settlePending(sql, error) || !m_server->exec(sql, error))
             return false;

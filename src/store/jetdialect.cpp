@@ -421,8 +421,10 @@ TranslatedSql translateJet(const QString &jetSql, SqlTarget target)
                 return postgresName(
                         Token{Token::Bracketed, QLatin1Char('[') + n + QLatin1Char(']')});
             };
+            // round() of a double rounds halves to even there; of a numeric
+            // away from zero, as the file sets round them.
             result.sql = QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE bigint USING "
-                                        "round(%2)::bigint")
+                                        "round(%2::numeric)::bigint")
                                  .arg(name(result.table), name(result.column));
         }
         return result;
