@@ -31,9 +31,7 @@ public:
 
     void SelectAccountSet(int index, bool relayout) override
     {
-        calls << QStringLiteral("SelectAccountSet(%1,%2)")
-                         .arg(index)
-                         .arg(relayout ? "true" : "false");
+        calls << QString("SelectAccountSet(%1,%2)").arg(index).arg(relayout ? "true" : "false");
         MakeAccountSetCurrent(index);
     }
     void UpdateMainCaption() override { calls << "UpdateMainCaption"; }
@@ -280,7 +278,7 @@ private slots:
         fillAndConfirm(dialog, " 乙公司", "乙'账 ");
         QCOMPARE(m_prompts->questions, QStringList{"新套账生成完成，现在马上调用？"});
         const QStringList calls{"ClearRecordGrids", "ClearAnalysisGrids",
-                                QStringLiteral("SelectAccountSet(%1,false)").arg(opened),
+                                QString("SelectAccountSet(%1,false)").arg(opened),
                                 "ShowCurrentAnalysisTab"};
         QCOMPARE(m_shell->calls, opened >= 0 ? calls : QStringList());
         QVERIFY(!dialog || !dialog->isVisible());
@@ -371,8 +369,7 @@ private slots:
         makeSets({"甲"});
         CurrentRights = "所有权限";
         for (const char *event : {"INSERT", "UPDATE"})
-            testsupport::refuseWrites(event, "参数",
-                                      QStringLiteral("NEW.Var='%1'").arg(refusedKey));
+            testsupport::refuseWrites(event, "参数", QString("NEW.Var='%1'").arg(refusedKey));
         QVERIFY(SetVar(kKeyFax, "010-2"));
         QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
         const QStringList typed{"乙", "乙公司", QString(), QString(), "010-3", "www.example.cn"};

@@ -136,8 +136,8 @@ private slots:
         QStringList calls;
         auto gridName = [this](grid::Grid &grid) {
             const int tab = w->MSF.key(&grid, -1);
-            return tab >= 0 ? QStringLiteral("MSF%1").arg(tab)
-                            : QStringLiteral("MSF1%1").arg(w->MSF1.key(&grid, -1));
+            return tab >= 0 ? QString("MSF%1").arg(tab)
+                            : QString("MSF1%1").arg(w->MSF1.key(&grid, -1));
         };
         Commands &registry = commands();
         registry.setRecordEditor(5,
@@ -182,7 +182,7 @@ private slots:
         for (QPushButton *button : w->findChildren<QPushButton *>()) {
             const int index = w->Com.key(button, -1);
             if (button->window() == w && (index < 0 || !registry.handlesButton(index)))
-                missing << QStringLiteral("Com%1 ").arg(index) + button->text();
+                missing << QString("Com%1 ").arg(index) + button->text();
         }
         const QList<QAction *> ownItems = {w->mLogin, w->mLogout, w->mExit, w->mModiPSD, w->mAbout};
         int items = 0;
