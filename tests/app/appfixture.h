@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <functional>
 #include <initializer_list>
 
 namespace appfixture {
@@ -37,6 +38,13 @@ QList<int> enabledKeys(const QMap<int, T *> &map)
         if (it.value()->isEnabled())
             keys << it.key();
     return keys;
+}
+
+// Lets events run until the condition holds, for ten seconds at most.
+inline void waitUntil(const std::function<bool()> &condition)
+{
+    for (int i = 0; i < 500 && !condition(); ++i)
+        QTest::qWait(20);
 }
 
 // A test class whose functions each get a fresh main window fixture.

@@ -2,18 +2,12 @@
 #include "app/accountsetcommands.h"
 #include "app/accountsetinfodialog.h"
 #include "app/newaccountsetdialog.h"
-
-#include "grid/grid.h"
+#include "appfixture.h"
 #include "grid/gridops.h"
 #include "store/access.h"
-#include "store/engine.h"
 #include "store/params.h"
 
-#include "mainwindowfixture.h"
-
-#include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QTableView>
 #include <QTimer>
 

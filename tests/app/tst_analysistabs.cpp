@@ -2,16 +2,10 @@
 // the tabs' own dates and options, and the charts follow their pictures' size.
 
 #include "app/chartpicture.h"
-#include "app/tabcontrol.h"
-
-#include "grid/grid.h"
+#include "appfixture.h"
 #include "grid/gridtotals.h"
-#include "mainwindowfixture.h"
 
-#include <QComboBox>
-#include <QDateEdit>
 #include <QPainter>
-#include <QRadioButton>
 
 using namespace app;
 using testsupport::column;

@@ -5,18 +5,13 @@
 #include "app/accountsetinfodialog.h"
 #include "app/cleardatadialog.h"
 #include "app/maintenancecommands.h"
-
-#include "mainwindowfixture.h"
+#include "appfixture.h"
 #include "store/access.h"
 #include "store/maintenance.h"
 #include "store/programfolder.h"
 #include "ui/progress.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
 
 using namespace app;
 using testsupport::countRows;

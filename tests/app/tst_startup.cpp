@@ -1,30 +1,17 @@
-#include "app/mainwindow.h"
 #include "app/newaccountsetdialog.h"
 #include "app/settings.h"
 #include "app/startup.h"
-#include "app/tabcontrol.h"
-
+#include "appfixture.h"
 #include "store/access.h"
-#include "store/accountsets.h"
 #include "store/engine.h"
 #include "store/params.h"
 #include "store/programfolder.h"
-#include "store/schema.h"
-#include "store/session.h"
-#include "testsupport.h"
 #include "ui/helpers.h"
-#include "ui/shellhost.h"
 
-#include <QDateEdit>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QLockFile>
 #include <QPointer>
 #include <QProcess>
-#include <QPushButton>
-#include <QtTest>
-
-#include <memory>
 
 #include <signal.h>
 

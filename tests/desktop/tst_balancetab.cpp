@@ -2,16 +2,9 @@
 // button runs the analysis into a visible grid beside a drawn chart; 付款…
 // on the vendor list opens for the vendor of the current row.
 
+#include "../app/appfixture.h"
 #include "app/chartpicture.h"
-#include "app/tabcontrol.h"
-
-#include "grid/grid.h"
-#include "mainwindowfixture.h"
 #include "records/settlementdialog.h"
-
-#include <QDateEdit>
-#include <QPushButton>
-#include <QRadioButton>
 
 using namespace app;
 

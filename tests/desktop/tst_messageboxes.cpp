@@ -1,24 +1,21 @@
 // Real message boxes on a real window system: closing one, however the user
 // does it, never ends the program, also before the main window exists.
 
+#include "../app/appfixture.h"
 #include "app/accountsetchooser.h"
 #include "app/newaccountsetdialog.h"
 #include "app/startup.h"
-
-#include "mainwindowfixture.h"
 #include "records/logindialog.h"
 #include "ui/qtprompts.h"
 
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
 
 #include <functional>
-#include <memory>
 
 using namespace app;
+using appfixture::waitUntil;
 
 namespace {
 
@@ -107,12 +104,6 @@ int runInEventLoop(const std::function<void()> &scenario)
     QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
     watchdog.start(60000);
     return QApplication::exec();
-}
-
-void waitUntil(const std::function<bool()> &condition)
-{
-    for (int i = 0; i < 250 && !condition(); ++i)
-        QTest::qWait(20);
 }
 
 } // namespace

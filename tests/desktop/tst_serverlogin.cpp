@@ -1,31 +1,20 @@
 // A server set linked through the real window: the connection dialog, the
 // real message boxes and the login on the server set that follows.
 
-#include "app/commands.h"
-#include "app/mainwindow.h"
+#include "../app/appfixture.h"
 #include "app/serverdialogs.h"
 #include "app/startup.h"
-
 #include "pgcluster.h"
 #include "records/logindialog.h"
-#include "store/accountsets.h"
-#include "store/schema.h"
 #include "store/serverlinks.h"
-#include "store/session.h"
-#include "testsupport.h"
 #include "ui/qtprompts.h"
-#include "ui/shellhost.h"
 
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
-#include <QtTest>
-
-#include <functional>
 
 using namespace app;
+using appfixture::waitUntil;
 
 namespace {
 
@@ -36,12 +25,6 @@ T *visibleWindow()
         if (auto *found = qobject_cast<T *>(w); found && found->isVisible())
             return found;
     return nullptr;
-}
-
-void waitUntil(const std::function<bool()> &condition)
-{
-    for (int i = 0; i < 500 && !condition(); ++i)
-        QTest::qWait(20);
 }
 
 } // namespace
