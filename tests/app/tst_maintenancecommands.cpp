@@ -17,25 +17,23 @@ using namespace app;
 using testsupport::countRows;
 using testsupport::exec;
 
-class TestMaintenanceCommands : public QObject
+class TestMaintenanceCommands : public appfixture::WindowTest
 {
     Q_OBJECT
+
+    QString lastMessage() const { return prompts->messages.value(prompts->messages.size() - 1); }
 
 private slots:
     void init()
     {
         registerCommands();
-        m_fx = std::make_unique<testsupport::MainWindowFixture>();
-        m_window = m_fx->window.get();
-        m_prompts = &m_fx->prompts;
-        m_fx->login();
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w != m_window)
-                w->close();
-        }
+        start();
+        fx->login();
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (window != w)
+                window->close();
     }
-
-    void cleanup() { m_fx.reset(); }
+    void cleanup() { stop(); }
 
     // 备份套账 proposes the set's name made fit for a file name, asks for a name
     // (a name without extension gets .qdb), asks before replacing a file and
@@ -47,37 +45,37 @@ private slots:
         const QString backup = away.filePath("甲账备份.qdb");
 
         store::AccountSets[0].Name = "甲/账";
-        m_window->mAcc[4]->trigger(); // cancelled
-        QVERIFY(QFileInfo(m_prompts->suggestedPaths.value(0)).fileName().startsWith("甲_账-"));
-        QVERIFY(m_prompts->messages.isEmpty());
+        w->mAcc[4]->trigger(); // cancelled
+        QVERIFY(QFileInfo(prompts->suggestedPaths.value(0)).fileName().startsWith("甲_账-"));
+        QVERIFY(prompts->messages.isEmpty());
 
-        m_prompts->fileNames = {away.filePath("甲账备份")};
-        m_window->mAcc[4]->trigger();
+        prompts->fileNames = {away.filePath("甲账备份")};
+        w->mAcc[4]->trigger();
         QCOMPARE(lastMessage(), "数据套账备份完成！");
         QVERIFY(QFileInfo::exists(backup));
         const QByteArray first = testsupport::readFile(backup);
 
         exec("INSERT INTO Cus (Name) VALUES ('新客户')");
-        m_prompts->fileNames = {backup};
-        m_prompts->answers = {false};
-        m_window->mAcc[4]->trigger();
-        QCOMPARE(m_prompts->questions.last(),
+        prompts->fileNames = {backup};
+        prompts->answers = {false};
+        w->mAcc[4]->trigger();
+        QCOMPARE(prompts->questions.last(),
                  "文件" + QDir::toNativeSeparators(backup) + "已存在，是否覆盖？");
         QCOMPARE(testsupport::readFile(backup), first);
-        m_prompts->fileNames = {backup};
-        m_prompts->answers = {true};
-        m_window->mAcc[4]->trigger();
+        prompts->fileNames = {backup};
+        prompts->answers = {true};
+        w->mAcc[4]->trigger();
         QCOMPARE(lastMessage(), "数据套账备份完成！");
         QVERIFY(testsupport::readFile(backup) != first);
 
-        m_prompts->fileNames = {backup};
-        m_window->mAcc[5]->trigger();
+        prompts->fileNames = {backup};
+        w->mAcc[5]->trigger();
         QCOMPARE(lastMessage(), "数据套账导入完成！");
         QCOMPARE(store::AccountSets.size(), 3);
         QCOMPARE(store::CurrentAccountIndex, 0);
 
-        m_prompts->fileNames = {away.filePath("甲账备份.txt")};
-        m_window->mAcc[5]->trigger();
+        prompts->fileNames = {away.filePath("甲账备份.txt")};
+        w->mAcc[5]->trigger();
         QCOMPARE(lastMessage(), "文件类型错误！");
         QCOMPARE(store::AccountSets.size(), 3);
     }
@@ -86,14 +84,14 @@ private slots:
     // written through another connection and a missing file are told.
     void compaction()
     {
-        m_window->mCompact->trigger();
-        QVERIFY(m_prompts->messages.isEmpty());
+        w->mCompact->trigger();
+        QVERIFY(prompts->messages.isEmpty());
         QVERIFY(!ui::progressWindow() || !ui::progressWindow()->isVisible());
         {
             store::Connection held;
             QVERIFY(store::OpenConn(held));
             QVERIFY(store::ExecSQL("INSERT INTO Cus (Name) VALUES ('x')", &held));
-            m_window->mCompact->trigger();
+            w->mCompact->trigger();
             QCOMPARE(lastMessage(), "数据库压缩失败（数据库正在使用中）！");
         }
         QCOMPARE(countRows("Cus"), 1);
@@ -105,40 +103,38 @@ private slots:
     // the user agrees; with nothing to delete it says so and asks nothing.
     void tidyingAsksFirst()
     {
-        exec("INSERT INTO Cus (ID, Name) VALUES (1, '客户')");
-        exec("INSERT INTO Pro (ID, Name) VALUES (1, '产品')");
-        exec("INSERT INTO Sale (CID, PID) VALUES (1, 1)");
-        exec("INSERT INTO Sale (CID, PID) VALUES (2, 1)");
-        exec("INSERT INTO Sale (CID, PID) VALUES (1, 9)");
+        appfixture::execAll({"INSERT INTO Cus (ID, Name) VALUES (1, '客户')",
+                             "INSERT INTO Pro (ID, Name) VALUES (1, '产品')",
+                             "INSERT INTO Sale (CID, PID) VALUES (1, 1), (2, 1), (1, 9)"});
 
-        m_prompts->answers = {false};
-        m_window->mDataAdjust->trigger();
-        QCOMPARE(m_prompts->questions.size(), 1);
-        QVERIFY2(m_prompts->questions.last().contains("删除 2 条"),
-                 qPrintable(m_prompts->questions.last()));
+        prompts->answers = {false};
+        w->mDataAdjust->trigger();
+        QCOMPARE(prompts->questions.size(), 1);
+        QVERIFY2(prompts->questions.last().contains("删除 2 条"),
+                 qPrintable(prompts->questions.last()));
         QCOMPARE(countRows("Sale"), 3);
 
-        m_prompts->answers = {true};
-        m_window->mDataAdjust->trigger();
+        prompts->answers = {true};
+        w->mDataAdjust->trigger();
         QCOMPARE(countRows("Sale"), 1);
-        QVERIFY(m_prompts->messages.isEmpty());
+        QVERIFY(prompts->messages.isEmpty());
 
-        m_window->mDataAdjust->trigger();
-        QCOMPARE(m_prompts->questions.size(), 2);
-        QCOMPARE(m_prompts->messages.size(), 1);
+        w->mDataAdjust->trigger();
+        QCOMPARE(prompts->questions.size(), 2);
+        QCOMPARE(prompts->messages.size(), 1);
     }
 
     // The boxes tick what they need and lock it; 确定 clears the ticked records
     // in one step, keeps the logged-in member and closes the window.
     void clearDialog()
     {
-        exec("INSERT INTO Cus (ID, Name) VALUES (1, '客户')");
-        exec("INSERT INTO Acc (ID, Name) VALUES (1, '现金')");
-        exec("INSERT INTO Vendor (ID, Name) VALUES (1, '供应商')");
-        exec("INSERT INTO Sale (CID, PID, AID) VALUES (1, 1, 1)");
-        exec("INSERT INTO Pur (VID, PID, AID) VALUES (1, 1, 1)");
+        appfixture::execAll({"INSERT INTO Cus (ID, Name) VALUES (1, '客户')",
+                             "INSERT INTO Acc (ID, Name) VALUES (1, '现金')",
+                             "INSERT INTO Vendor (ID, Name) VALUES (1, '供应商')",
+                             "INSERT INTO Sale (CID, PID, AID) VALUES (1, 1, 1)",
+                             "INSERT INTO Pur (VID, PID, AID) VALUES (1, 1, 1)"});
 
-        m_window->mAcc[3]->trigger();
+        w->mAcc[3]->trigger();
         auto *dialog = testsupport::openWindow<ClearDataDialog>("清空数据");
         QVERIFY(dialog);
         const auto states = [dialog] {
@@ -167,7 +163,7 @@ private slots:
         QCOMPARE(countRows("Sale"), 0);
         QCOMPARE(countRows("Cus"), 0);
         QCOMPARE(countRows("Staff"), 1);
-        QVERIFY(m_prompts->messages.isEmpty());
+        QVERIFY(prompts->messages.isEmpty());
         QVERIFY(!ui::progressWindow() || !ui::progressWindow()->isVisible());
     }
 
@@ -179,18 +175,18 @@ private slots:
         const QString second = "DATA00002.qdt";
         QVERIFY(store::AutoBackupsOf(first).isEmpty());
         exec("INSERT INTO Cus (Name) VALUES ('甲的客户')");
-        m_window->SelectAccountSet(1, false);
+        w->SelectAccountSet(1, false);
         QCOMPARE(store::AutoBackupsOf(first).size(), 1);
 
-        m_window->SelectAccountSet(0, false);
+        w->SelectAccountSet(0, false);
         QVERIFY(store::AutoBackupsOf(second).isEmpty());
         QCOMPARE(store::AutoBackupsOf(first).size(), 1);
 
         exec("INSERT INTO Cus (Name) VALUES ('又一个客户')");
         QTest::qWait(1100); // a new second, so that the copy gets its own time
-        m_window->close();
+        w->close();
         QCOMPARE(store::AutoBackupsOf(first).size(), 2);
-        QVERIFY(m_prompts->messages.isEmpty());
+        QVERIFY(prompts->messages.isEmpty());
     }
 
     // A backup that cannot be written is told once and the set is still closed.
@@ -201,18 +197,18 @@ private slots:
         blocker.close();
         for (int i = 0; i < 2; ++i) {
             exec(QString("INSERT INTO Cus (Name) VALUES ('客户%1')").arg(i));
-            m_window->SelectAccountSet(1, false);
+            w->SelectAccountSet(1, false);
             QCOMPARE(store::CurrentAccountFile, "DATA00002.qdt");
-            m_window->SelectAccountSet(0, false);
+            w->SelectAccountSet(0, false);
         }
-        QCOMPARE(m_prompts->messages.size(), 1);
-        QVERIFY(m_prompts->messages.first().contains("自动备份失败"));
+        QCOMPARE(prompts->messages.size(), 1);
+        QVERIFY(prompts->messages.first().contains("自动备份失败"));
     }
 
     // The information window says where the copies go and switches them.
     void infoDialogShowsTheBackups()
     {
-        AccountSetInfoDialog *dialog = ShowAccountSetInfoDialog(m_window);
+        AccountSetInfoDialog *dialog = ShowAccountSetInfoDialog(w);
         QCOMPARE(dialog->backupFolderBox()->text(),
                  QDir::toNativeSeparators(store::AutoBackupFolder()));
         QVERIFY(dialog->autoBackupBox()->isChecked());
@@ -220,19 +216,9 @@ private slots:
         dialog->confirm();
         QVERIFY(!store::AutoBackupEnabled());
         exec("INSERT INTO Cus (Name) VALUES ('客户')");
-        m_window->SelectAccountSet(1, false);
+        w->SelectAccountSet(1, false);
         QVERIFY(store::AutoBackupsOf("DATA00001.qdt").isEmpty());
     }
-
-private:
-    QString lastMessage() const
-    {
-        return m_prompts->messages.isEmpty() ? QString() : m_prompts->messages.last();
-    }
-
-    std::unique_ptr<testsupport::MainWindowFixture> m_fx;
-    MainWindow *m_window = nullptr;
-    testsupport::ScriptedPrompts *m_prompts = nullptr;
 };
 
 QTEST_MAIN(TestMaintenanceCommands)
