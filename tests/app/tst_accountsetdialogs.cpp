@@ -2,18 +2,12 @@
 #include "app/accountsetcommands.h"
 #include "app/accountsetinfodialog.h"
 #include "app/newaccountsetdialog.h"
-
-#include "grid/grid.h"
+#include "appfixture.h"
 #include "grid/gridops.h"
 #include "store/access.h"
-#include "store/engine.h"
 #include "store/params.h"
 
-#include "mainwindowfixture.h"
-
-#include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QTableView>
 #include <QTimer>
 
@@ -31,20 +25,18 @@ public:
 
     void SelectAccountSet(int index, bool relayout) override
     {
-        calls << QStringLiteral("SelectAccountSet(%1,%2)")
-                         .arg(index)
-                         .arg(QLatin1String(relayout ? "true" : "false"));
+        calls << QString("SelectAccountSet(%1,%2)").arg(index).arg(relayout ? "true" : "false");
         MakeAccountSetCurrent(index);
     }
-    void UpdateMainCaption() override { calls << QStringLiteral("UpdateMainCaption"); }
-    void ApplyRights() override { calls << QStringLiteral("ApplyRights"); }
-    void SaveSettings() override { calls << QStringLiteral("SaveSettings"); }
-    void ReloadCurrentList() override { calls << QStringLiteral("ReloadCurrentList"); }
+    void UpdateMainCaption() override { calls << "UpdateMainCaption"; }
+    void ApplyRights() override { calls << "ApplyRights"; }
+    void SaveSettings() override { calls << "SaveSettings"; }
+    void ReloadCurrentList() override { calls << "ReloadCurrentList"; }
     int currentRecordTab() const override { return 0; }
-    void ClearRecordGrids() override { calls << QStringLiteral("ClearRecordGrids"); }
-    void ClearAnalysisGrids() override { calls << QStringLiteral("ClearAnalysisGrids"); }
-    void ShowCurrentRecordTab() override { calls << QStringLiteral("ShowCurrentRecordTab"); }
-    void ShowCurrentAnalysisTab() override { calls << QStringLiteral("ShowCurrentAnalysisTab"); }
+    void ClearRecordGrids() override { calls << "ClearRecordGrids"; }
+    void ClearAnalysisGrids() override { calls << "ClearAnalysisGrids"; }
+    void ShowCurrentRecordTab() override { calls << "ShowCurrentRecordTab"; }
+    void ShowCurrentAnalysisTab() override { calls << "ShowCurrentAnalysisTab"; }
 
     QStringList calls;
 };
@@ -53,8 +45,25 @@ public:
 void makeSets(const QStringList &names)
 {
     for (const QString &name : names)
-        QVERIFY(CreateAccountSet(name + QStringLiteral("公司"), name) >= 0);
+        QVERIFY(CreateAccountSet(name + "公司", name) >= 0);
     QCOMPARE(CurrentAccountIndex, 0);
+}
+
+// The set in the list and in its file carries this name and company.
+void expectSet(int index, const QString &name, const QString &company)
+{
+    QCOMPARE(AccountSets.at(index).Name, name);
+    QCOMPARE(AccountSets.at(index).Company, company);
+    if (index == CurrentAccountIndex) {
+        QCOMPARE(GetVar(kKeyName), name);
+        QCOMPARE(GetVar(kKeyCompany), company);
+    }
+}
+
+app::AccountSetChooser *showChooser()
+{
+    auto *chooser = app::ShowAccountSetChooser();
+    return QTest::qWaitForWindowExposed(chooser) ? chooser : nullptr;
 }
 
 void clickCell(grid::Grid *grid, int row, int col)
@@ -84,347 +93,299 @@ class TestAccountSetDialogs : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_folder = std::make_unique<testsupport::TempProgramFolder>();
+        m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+        m_shell = std::make_unique<FakeShell>();
+        AccountSets.clear();
+        PendingAccountChoice.clear();
+        CurrentRights.clear();
+    }
 
-    void chooserTicksAndFollowsSorting();
-    void chooseCommand_data();
-    void chooseCommand();
-    void chooserDeletes();
-    void chooserMarksDamagedSets();
-    void newSetRefusesEmptyTexts();
-    void newSetAnswer_data();
-    void newSetAnswer();
-    void infoNeedsAllRights();
-    void infoChangesClearPrintHeaders_data();
-    void infoChangesClearPrintHeaders();
-    void infoAfterOtherSetOpened();
-    void infoWriteRefused_data();
-    void infoWriteRefused();
+    void cleanup()
+    {
+        qDeleteAll(QApplication::topLevelWidgets());
+        m_shell.reset();
+        m_prompts.reset();
+        m_folder.reset();
+        AccountSets.clear();
+        CurrentRights.clear();
+    }
+
+    // The chooser lists every set in list order, ticks and paints red the
+    // set in use; a click in the tick column ticks that row only. Sorting
+    // does not change which set a row stands for.
+    void chooserTicksAndFollowsSorting()
+    {
+        makeSets({"A", "B", "C"});
+        MakeAccountSetCurrent(1);
+        QScopedPointer<app::AccountSetChooser> chooser(showChooser());
+        QVERIFY(chooser);
+        grid::Grid *grid = chooser->grid();
+        QCOMPARE(column(*grid, 1), QStringList({"1", "2", "3"}));
+        QCOMPARE(column(*grid, 3), QStringList({"A", "B", "C"}));
+        QCOMPARE(column(*grid, 2), QStringList({"", "√", ""}));
+        QCOMPARE(grid->cellForeColor(3, 3), QColor(Qt::red));
+        clickCell(grid, 4, 2);
+        QCOMPARE(column(*grid, 2), QStringList({"", "", "√"}));
+        clickCell(grid, 3, 5); // outside the tick column
+        QCOMPARE(column(*grid, 2), QStringList({"", "", "√"}));
+
+        grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
+        grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
+        QCOMPARE(column(*grid, 3), QStringList({"C", "B", "A"}));
+        clickCell(grid, 4, 2);
+        chooser->choose();
+        QCOMPARE(PendingAccountChoice, "2");
+    }
+
+    // A set whose file does not open shows as damaged; choosing it is
+    // refused and the chooser stays.
+    void chooserMarksDamagedSets()
+    {
+        makeSets({"A", "B"});
+        Registry::closeAll();
+        QVERIFY(testsupport::writeFile(m_folder->filePath("DATA00002.qdt"),
+                                       QByteArray("junk").repeated(2000)));
+        BuildAccountSetList();
+        MakeAccountSetCurrent(0);
+        QScopedPointer<app::AccountSetChooser> chooser(showChooser());
+        QVERIFY(chooser);
+        QCOMPARE(column(*chooser->grid(), 3), QStringList({"A", kDamagedSetName}));
+        clickCell(chooser->grid(), 3, 2);
+        chooser->choose();
+        QCOMPARE(m_prompts->messages, QStringList{kDamagedSetRefusal});
+        QVERIFY(PendingAccountChoice.isEmpty());
+        QVERIFY(chooser->isVisible());
+    }
+
+    // The choose command opens the ticked set unless it is the one in use,
+    // or the chooser was left without choosing. Opening another set empties
+    // the record lists and the analyses of the set left behind.
+    void chooseCommand_data()
+    {
+        QTest::addColumn<int>("tickRow"); // -1: leave the tick on the set in use
+        QTest::addColumn<int>("button");  // -1: close through the frame
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("another set")
+                << 4 << 0
+                << QStringList{"SelectAccountSet(2,true)", "ClearRecordGrids", "ClearAnalysisGrids",
+                               "ShowCurrentRecordTab", "ShowCurrentAnalysisTab"};
+        QTest::newRow("the set in use") << -1 << 0 << QStringList{};
+        QTest::newRow("leave") << 4 << 1 << QStringList{"SaveSettings"};
+        QTest::newRow("frame closed") << 4 << -1 << QStringList{};
+    }
+
+    void chooseCommand()
+    {
+        QFETCH(int, tickRow);
+        QFETCH(int, button);
+        QFETCH(QStringList, calls);
+        makeSets({"甲", "乙", "丙"});
+        PendingAccountChoice = "3"; // left over from an earlier chooser: no choice
+        bool handled = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *chooser = testsupport::openWindow<app::AccountSetChooser>("选择套账");
+            QVERIFY(chooser && QTest::qWaitForWindowExposed(chooser));
+            if (tickRow >= 0)
+                clickCell(chooser->grid(), tickRow, 2);
+            if (button >= 0)
+                QTest::mouseClick(chooser->button(button), Qt::LeftButton);
+            else
+                chooser->close();
+            handled = true;
+        });
+        app::ChooseAccountSet();
+        QVERIFY(handled);
+        QCOMPARE(m_shell->calls, calls);
+        QCOMPARE(CurrentAccountIndex, calls.isEmpty() || button == 1 ? 0 : 2);
+    }
+
+    // Deleting from the chooser: the ticked row goes with its set and file,
+    // the rows are renumbered, the index of the set in use moves and the
+    // chooser stays open; with nothing ticked nothing goes.
+    void chooserDeletes()
+    {
+        makeSets({"A", "B", "C"});
+        MakeAccountSetCurrent(2);
+        QPointer<app::AccountSetChooser> chooser = showChooser();
+        QVERIFY(chooser);
+        grid::Grid *grid = chooser->grid();
+        clickCell(grid, 2, 2);
+        grid->setRow(3); // the cursor elsewhere does not matter, the tick does
+        m_prompts->answers = {true};
+        QTest::mouseClick(chooser->button(2), Qt::LeftButton);
+        QCOMPARE(m_prompts->questions, QStringList{"您确定要删除套账：A？"});
+        QVERIFY(!QFileInfo::exists(m_folder->filePath("DATA00001.qdt")));
+        QCOMPARE(column(*grid, 3), QStringList({"B", "C"}));
+        QCOMPARE(column(*grid, 1), QStringList({"1", "2"}));
+        QCOMPARE(grid->cellForeColor(3, 3), QColor(Qt::red));
+        QCOMPARE(CurrentAccountIndex, 1);
+        QVERIFY(PendingAccountChoice.isEmpty());
+        QVERIFY(chooser->isVisible());
+
+        QTest::mouseClick(chooser->button(2), Qt::LeftButton); // nothing ticked
+        QCOMPARE(m_prompts->messages.size(), 1);
+        QCOMPARE(AccountSets.size(), 2);
+        QVERIFY(m_shell->calls.isEmpty());
+    }
+
+    // Without a company or a name nothing is created and the window stays.
+    void newSetRefusesEmptyTexts()
+    {
+        QPointer<app::NewAccountSetDialog> dialog = app::ShowNewAccountSetDialog();
+        fillAndConfirm(dialog, QString(), "账");
+        fillAndConfirm(dialog, "公司", QString());
+        QCOMPARE(m_prompts->messages,
+                 QStringList({"请填写套账所属企业名称！", "请填写套账名称！"}));
+        QVERIFY(m_prompts->questions.isEmpty());
+        QVERIFY(dialog->isVisible());
+        QTest::mouseClick(dialog->button(1), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(ListAccountSetFiles().isEmpty());
+        QVERIFY(m_shell->calls.isEmpty());
+    }
+
+    // Yes empties the main window and opens the new set; No keeps the set in
+    // use, the new set listed all the same. The first set of all is opened
+    // even on No: there is no other set to go back to.
+    void newSetAnswer_data()
+    {
+        QTest::addColumn<int>("existing");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<int>("opened"); // -1: none
+        QTest::newRow("yes") << 1 << true << 1;
+        QTest::newRow("no") << 1 << false << -1;
+        QTest::newRow("first set, no") << 0 << false << 0;
+    }
+
+    void newSetAnswer()
+    {
+        QFETCH(int, existing);
+        QFETCH(bool, answer);
+        QFETCH(int, opened);
+        if (existing > 0)
+            makeSets({"甲"});
+        QPointer<app::NewAccountSetDialog> dialog = app::ShowNewAccountSetDialog();
+        m_prompts->answers = {answer};
+        fillAndConfirm(dialog, " 乙公司", "乙'账 ");
+        QCOMPARE(m_prompts->questions, QStringList{"新套账生成完成，现在马上调用？"});
+        const QStringList calls{"ClearRecordGrids", "ClearAnalysisGrids",
+                                QString("SelectAccountSet(%1,false)").arg(opened),
+                                "ShowCurrentAnalysisTab"};
+        QCOMPARE(m_shell->calls, opened >= 0 ? calls : QStringList());
+        QVERIFY(!dialog || !dialog->isVisible());
+        QCOMPARE(AccountSets.size(), existing + 1);
+        QCOMPARE(CurrentAccountIndex, std::max(opened, 0));
+        expectSet(existing, "乙'账 ", " 乙公司");
+        if (opened < 0)
+            expectSet(0, "甲", "甲公司");
+    }
+
+    // Only a user with every right may store the account-set information.
+    void infoNeedsAllRights()
+    {
+        makeSets({"甲"});
+        SetVar(kKeyPhone, "010-1");
+        CurrentRights = "销售数据添加;产品数据修改";
+        QScopedPointer<app::AccountSetInfoDialog> dialog(new app::AccountSetInfoDialog);
+        QVERIFY(!dialog->button(0)->isEnabled());
+        QCOMPARE(dialog->box(1)->text(), "甲公司");
+        QCOMPARE(dialog->box(3)->text(), "010-1");
+        CurrentRights = "所有权限";
+        dialog.reset(new app::AccountSetInfoDialog);
+        QVERIFY(dialog->button(0)->isEnabled());
+    }
+
+    // Editing the company or a contact line drops the cached print headers;
+    // renaming the set alone keeps them. The caption follows the new name.
+    void infoChangesClearPrintHeaders_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::newRow("name only") << 0;
+        QTest::newRow("company") << 1;
+        QTest::newRow("contact address") << 2;
+    }
+
+    void infoChangesClearPrintHeaders()
+    {
+        QFETCH(int, box);
+        makeSets({"甲"});
+        CurrentRights = "所有权限";
+        SetVar(kHeader, "甲公司 销售单");
+        SetVar(kKeyAddress, "北京");
+        QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
+        dialog->box(box)->setFocus();
+        QTest::keyClicks(dialog->box(box), "x");
+        QCOMPARE(dialog->companyChanged(), box > 0);
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+
+        QVERIFY(!dialog || !dialog->isVisible());
+        QCOMPARE(m_shell->calls, QStringList{"UpdateMainCaption"});
+        QCOMPARE(GetVar(kHeader), box > 0 ? QString() : "甲公司 销售单");
+        QCOMPARE(GetVar(kKeyAddress), box == 2 ? "北京x" : "北京");
+        expectSet(0, box == 0 ? "甲x" : "甲", box == 1 ? "甲公司x" : "甲公司");
+    }
+
+    // The information window stays open while the user opens another set;
+    // confirming it then stores nothing into either set.
+    void infoAfterOtherSetOpened()
+    {
+        makeSets({"甲", "乙"});
+        CurrentRights = "所有权限";
+        QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
+        QVERIFY(MakeAccountSetCurrent(1));
+        SetVar(kHeader, "乙公司 销售单");
+        CurrentRights = "所有权限";
+        dialog->box(1)->setText("甲公司新");
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+        QCOMPARE(m_prompts->messages, QStringList{"已打开另一个套账，本窗口的修改没有保存！"});
+        QVERIFY(!dialog || !dialog->isVisible());
+        QVERIFY(m_shell->calls.isEmpty());
+        expectSet(1, "乙", "乙公司");
+        QCOMPARE(GetVar(kHeader), "乙公司 销售单");
+        QCOMPARE(AccountSets.at(0).Company, "甲公司");
+    }
+
+    void infoWriteRefused_data()
+    {
+        QTest::addColumn<QString>("refusedKey");
+        QTest::newRow("name, written first") << QString(kKeyName);
+        QTest::newRow("web address, written last") << QString(kKeyWeb);
+    }
+
+    // A write the database refuses is said, and nothing changes; the window
+    // stays open with the typed texts so the user can try again.
+    void infoWriteRefused()
+    {
+        QFETCH(QString, refusedKey);
+        makeSets({"甲"});
+        CurrentRights = "所有权限";
+        for (const char *event : {"INSERT", "UPDATE"})
+            testsupport::refuseWrites(event, "参数", QString("NEW.Var='%1'").arg(refusedKey));
+        QVERIFY(SetVar(kKeyFax, "010-2"));
+        QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
+        const QStringList typed{"乙", "乙公司", QString(), QString(), "010-3", "www.example.cn"};
+        for (int i : {0, 1, 4, 5})
+            dialog->box(i)->setText(typed.at(i));
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+
+        QCOMPARE(m_prompts->messages, QStringList{"记录保存失败，数据没有写入！"});
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->box(0)->text(), "乙");
+        QVERIFY(m_shell->calls.isEmpty());
+        expectSet(0, "甲", "甲公司");
+        QCOMPARE(GetVar(kKeyFax), "010-2");
+        QCOMPARE(GetVar(kKeyWeb), QString());
+    }
 
 private:
+    const QString kHeader = "表格打印信息_销售单_0";
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
     std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
     std::unique_ptr<FakeShell> m_shell;
 };
-
-void TestAccountSetDialogs::init()
-{
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    m_shell = std::make_unique<FakeShell>();
-    AccountSets.clear();
-    PendingAccountChoice.clear();
-    CurrentRights.clear();
-}
-
-void TestAccountSetDialogs::cleanup()
-{
-    qDeleteAll(QApplication::topLevelWidgets());
-    m_shell.reset();
-    m_prompts.reset();
-    m_folder.reset();
-    AccountSets.clear();
-    CurrentRights.clear();
-}
-
-// The chooser lists every set in list order, ticks the set in use and
-// paints it red; a click in the tick column ticks that row only. Sorting
-// does not change which set a row stands for.
-void TestAccountSetDialogs::chooserTicksAndFollowsSorting()
-{
-    makeSets({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
-    MakeAccountSetCurrent(1);
-    QScopedPointer<app::AccountSetChooser> chooser(app::ShowAccountSetChooser());
-    QVERIFY(QTest::qWaitForWindowExposed(chooser.data()));
-    grid::Grid *grid = chooser->grid();
-    QCOMPARE(column(*grid, 1), (QStringList{"1", "2", "3"}));
-    QCOMPARE(column(*grid, 3), (QStringList{"A", "B", "C"}));
-    QCOMPARE(column(*grid, 2), (QStringList{"", "√", ""}));
-    QCOMPARE(grid->cellForeColor(3, 3), QColor(Qt::red));
-
-    clickCell(grid, 4, 2);
-    QCOMPARE(column(*grid, 2), (QStringList{"", "", "√"}));
-    clickCell(grid, 3, 5); // outside the tick column
-    QCOMPARE(column(*grid, 2), (QStringList{"", "", "√"}));
-
-    grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
-    grid::SortGridByColumn(*grid, app::AccountSetChooser::NameColumn);
-    QCOMPARE(column(*grid, 3), (QStringList{"C", "B", "A"}));
-    clickCell(grid, 4, 2);
-    chooser->choose();
-    QCOMPARE(PendingAccountChoice, QStringLiteral("2"));
-}
-
-// A set whose file does not open shows as damaged; choosing it is refused
-// and the chooser stays.
-void TestAccountSetDialogs::chooserMarksDamagedSets()
-{
-    makeSets({QStringLiteral("A"), QStringLiteral("B")});
-    Registry::closeAll();
-    QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00002.qdt")),
-                                   QByteArray("junk").repeated(2000)));
-    BuildAccountSetList();
-    MakeAccountSetCurrent(0);
-    QScopedPointer<app::AccountSetChooser> chooser(app::ShowAccountSetChooser());
-    QVERIFY(QTest::qWaitForWindowExposed(chooser.data()));
-    grid::Grid *grid = chooser->grid();
-    QCOMPARE(column(*grid, 3), (QStringList{"A", kDamagedSetName}));
-    clickCell(grid, 3, 2);
-    chooser->choose();
-    QCOMPARE(m_prompts->messages, QStringList{kDamagedSetRefusal});
-    QVERIFY(PendingAccountChoice.isEmpty());
-    QVERIFY(chooser->isVisible());
-}
-
-// The choose command opens the ticked set unless it is the one in use, or
-// the chooser was left without choosing. Opening another set empties the
-// record lists and the analyses made from the set left behind.
-void TestAccountSetDialogs::chooseCommand_data()
-{
-    QTest::addColumn<int>("tickRow"); // -1: leave the tick on the set in use
-    QTest::addColumn<int>("button");  // -1: close through the frame
-    QTest::addColumn<QStringList>("calls");
-    QTest::newRow("another set") << 4 << 0
-                                 << QStringList{"SelectAccountSet(2,true)", "ClearRecordGrids",
-                                                "ClearAnalysisGrids", "ShowCurrentRecordTab",
-                                                "ShowCurrentAnalysisTab"};
-    QTest::newRow("the set in use") << -1 << 0 << QStringList{};
-    QTest::newRow("leave") << 4 << 1 << QStringList{"SaveSettings"};
-    QTest::newRow("frame closed") << 4 << -1 << QStringList{};
-}
-
-void TestAccountSetDialogs::chooseCommand()
-{
-    QFETCH(int, tickRow);
-    QFETCH(int, button);
-    QFETCH(QStringList, calls);
-    makeSets({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
-    // Left over from an earlier chooser: must not be taken for a choice.
-    PendingAccountChoice = QStringLiteral("3");
-
-    bool handled = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *chooser = testsupport::openWindow<app::AccountSetChooser>(QStringLiteral("选择套账"));
-        QVERIFY(chooser);
-        QVERIFY(QTest::qWaitForWindowExposed(chooser));
-        if (tickRow >= 0)
-            clickCell(chooser->grid(), tickRow, 2);
-        if (button >= 0)
-            QTest::mouseClick(chooser->button(button), Qt::LeftButton);
-        else
-            chooser->close();
-        handled = true;
-    });
-    app::ChooseAccountSet();
-    QVERIFY(handled);
-    QCOMPARE(m_shell->calls, calls);
-    QCOMPARE(CurrentAccountIndex, calls.isEmpty() || button == 1 ? 0 : 2);
-}
-
-// Deleting from the chooser: the ticked row goes with its set and file, the
-// rows are renumbered, the index of the set in use moves and the chooser
-// stays open; with nothing ticked nothing goes.
-void TestAccountSetDialogs::chooserDeletes()
-{
-    makeSets({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
-    MakeAccountSetCurrent(2);
-    QPointer<app::AccountSetChooser> chooser = app::ShowAccountSetChooser();
-    QVERIFY(QTest::qWaitForWindowExposed(chooser));
-    grid::Grid *grid = chooser->grid();
-
-    clickCell(grid, 2, 2);
-    grid->setRow(3); // the cursor elsewhere does not matter, the tick does
-    m_prompts->answers = {true};
-    QTest::mouseClick(chooser->button(2), Qt::LeftButton);
-    QCOMPARE(m_prompts->questions, QStringList{QStringLiteral("您确定要删除套账：A？")});
-    QVERIFY(!QFileInfo::exists(m_folder->filePath(QStringLiteral("DATA00001.qdt"))));
-    QCOMPARE(column(*grid, 3), (QStringList{"B", "C"}));
-    QCOMPARE(column(*grid, 1), (QStringList{"1", "2"}));
-    QCOMPARE(grid->cellForeColor(3, 3), QColor(Qt::red));
-    QCOMPARE(CurrentAccountIndex, 1);
-    QVERIFY(PendingAccountChoice.isEmpty());
-    QVERIFY(chooser->isVisible());
-
-    // Nothing ticked: nothing to delete.
-    QTest::mouseClick(chooser->button(2), Qt::LeftButton);
-    QCOMPARE(m_prompts->messages.size(), 1);
-    QCOMPARE(AccountSets.size(), 2);
-    QVERIFY(m_shell->calls.isEmpty());
-}
-
-// Without a company or a name nothing is created and the window stays open.
-void TestAccountSetDialogs::newSetRefusesEmptyTexts()
-{
-    QPointer<app::NewAccountSetDialog> dialog = app::ShowNewAccountSetDialog();
-    fillAndConfirm(dialog, QString(), QStringLiteral("账"));
-    fillAndConfirm(dialog, QStringLiteral("公司"), QString());
-    QCOMPARE(m_prompts->messages, (QStringList{QStringLiteral("请填写套账所属企业名称！"),
-                                               QStringLiteral("请填写套账名称！")}));
-    QVERIFY(m_prompts->questions.isEmpty());
-    QVERIFY(dialog->isVisible());
-    QTest::mouseClick(dialog->button(1), Qt::LeftButton);
-    QVERIFY(!dialog->isVisible());
-    QVERIFY(ListAccountSetFiles().isEmpty());
-    QVERIFY(m_shell->calls.isEmpty());
-}
-
-// Yes empties the main window and opens the new set (logged out); No keeps
-// working on the set in use, with the new set listed all the same. The
-// first set of all is opened even on No: there is no other set and no main
-// window to go back to.
-void TestAccountSetDialogs::newSetAnswer_data()
-{
-    QTest::addColumn<int>("existing");
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<int>("opened"); // -1: none
-    QTest::newRow("yes") << 1 << true << 1;
-    QTest::newRow("no") << 1 << false << -1;
-    QTest::newRow("first set, no") << 0 << false << 0;
-}
-
-void TestAccountSetDialogs::newSetAnswer()
-{
-    QFETCH(int, existing);
-    QFETCH(bool, answer);
-    QFETCH(int, opened);
-    if (existing > 0)
-        makeSets({QStringLiteral("甲")});
-    QPointer<app::NewAccountSetDialog> dialog = app::ShowNewAccountSetDialog();
-    m_prompts->answers = {answer};
-    fillAndConfirm(dialog, QStringLiteral(" 乙公司"), QStringLiteral("乙'账 "));
-
-    QCOMPARE(m_prompts->questions, QStringList{QStringLiteral("新套账生成完成，现在马上调用？")});
-    const QStringList calls{QStringLiteral("ClearRecordGrids"),
-                            QStringLiteral("ClearAnalysisGrids"),
-                            QStringLiteral("SelectAccountSet(%1,false)").arg(opened),
-                            QStringLiteral("ShowCurrentAnalysisTab")};
-    QCOMPARE(m_shell->calls, opened >= 0 ? calls : QStringList());
-    QVERIFY(!dialog || !dialog->isVisible());
-    QCOMPARE(AccountSets.size(), existing + 1);
-    QCOMPARE(AccountSets.at(existing).Name, QStringLiteral("乙'账 "));
-    QCOMPARE(CurrentAccountIndex, std::max(opened, 0));
-    QCOMPARE(GetVar(kKeyName), AccountSets.at(CurrentAccountIndex).Name);
-    QCOMPARE(GetVar(kKeyCompany), AccountSets.at(CurrentAccountIndex).Company);
-}
-
-// Only a user with every right may store the account-set information.
-void TestAccountSetDialogs::infoNeedsAllRights()
-{
-    makeSets({QStringLiteral("甲")});
-    SetVar(kKeyPhone, QStringLiteral("010-1"));
-    CurrentRights = QStringLiteral("销售数据添加;产品数据修改");
-    QScopedPointer<app::AccountSetInfoDialog> dialog(new app::AccountSetInfoDialog);
-    QVERIFY(!dialog->button(0)->isEnabled());
-    QCOMPARE(dialog->box(1)->text(), QStringLiteral("甲公司"));
-    QCOMPARE(dialog->box(3)->text(), QStringLiteral("010-1"));
-
-    CurrentRights = QStringLiteral("所有权限");
-    dialog.reset(new app::AccountSetInfoDialog);
-    QVERIFY(dialog->button(0)->isEnabled());
-}
-
-// Editing the company or a contact line drops the cached print headers;
-// renaming the set alone keeps them. The caption follows the new name.
-void TestAccountSetDialogs::infoChangesClearPrintHeaders_data()
-{
-    QTest::addColumn<int>("box");
-    QTest::addColumn<bool>("cleared");
-    QTest::newRow("name only") << 0 << false;
-    QTest::newRow("company") << 1 << true;
-    QTest::newRow("contact address") << 2 << true;
-}
-
-void TestAccountSetDialogs::infoChangesClearPrintHeaders()
-{
-    QFETCH(int, box);
-    QFETCH(bool, cleared);
-    makeSets({QStringLiteral("甲")});
-    CurrentRights = QStringLiteral("所有权限");
-    const QString header = QStringLiteral("表格打印信息_销售单_0");
-    SetVar(header, QStringLiteral("甲公司 销售单"));
-    SetVar(kKeyAddress, QStringLiteral("北京"));
-
-    QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
-    dialog->box(box)->setFocus();
-    QTest::keyClicks(dialog->box(box), QStringLiteral("x"));
-    QCOMPARE(dialog->companyChanged(), cleared);
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-
-    QVERIFY(!dialog || !dialog->isVisible());
-    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("UpdateMainCaption")});
-    QCOMPARE(GetVar(header), cleared ? QString() : QStringLiteral("甲公司 销售单"));
-    QCOMPARE(GetVar(kKeyAddress), box == 2 ? QStringLiteral("北京x") : QStringLiteral("北京"));
-    QCOMPARE(AccountSets.at(0).Name, box == 0 ? QStringLiteral("甲x") : QStringLiteral("甲"));
-    QCOMPARE(AccountSets.at(0).Company,
-             box == 1 ? QStringLiteral("甲公司x") : QStringLiteral("甲公司"));
-    QCOMPARE(GetVar(kKeyName), AccountSets.at(0).Name);
-}
-
-// The information window stays open while the user opens another set;
-// confirming it then stores nothing, so the other set keeps its own name,
-// company and print headers.
-void TestAccountSetDialogs::infoAfterOtherSetOpened()
-{
-    makeSets({QStringLiteral("甲"), QStringLiteral("乙")});
-    CurrentRights = QStringLiteral("所有权限");
-    QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
-    QVERIFY(MakeAccountSetCurrent(1));
-    const QString header = QStringLiteral("表格打印信息_销售单_0");
-    SetVar(header, QStringLiteral("乙公司 销售单"));
-    CurrentRights = QStringLiteral("所有权限");
-    dialog->box(1)->setText(QStringLiteral("甲公司新"));
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-
-    QCOMPARE(m_prompts->messages,
-             QStringList{QStringLiteral("已打开另一个套账，本窗口的修改没有保存！")});
-    QVERIFY(!dialog || !dialog->isVisible());
-    QVERIFY(m_shell->calls.isEmpty());
-    QCOMPARE(GetVar(kKeyName), QStringLiteral("乙"));
-    QCOMPARE(GetVar(kKeyCompany), QStringLiteral("乙公司"));
-    QCOMPARE(GetVar(header), QStringLiteral("乙公司 销售单"));
-    QCOMPARE(AccountSets.at(1).Name, QStringLiteral("乙"));
-    QCOMPARE(AccountSets.at(0).Company, QStringLiteral("甲公司"));
-}
-
-void TestAccountSetDialogs::infoWriteRefused_data()
-{
-    QTest::addColumn<QString>("refusedKey");
-    QTest::newRow("name, written first") << QString(kKeyName);
-    QTest::newRow("web address, written last") << QString(kKeyWeb);
-}
-
-// A write the database refuses is said, and nothing changes: not the file,
-// not the list entry, not the window title; the window stays open with the
-// typed texts so the user can try again.
-void TestAccountSetDialogs::infoWriteRefused()
-{
-    QFETCH(QString, refusedKey);
-    makeSets({QStringLiteral("甲")});
-    CurrentRights = QStringLiteral("所有权限");
-    for (const QString &event : {QStringLiteral("INSERT"), QStringLiteral("UPDATE")})
-        testsupport::refuseWrites(event, QStringLiteral("参数"),
-                                  QStringLiteral("NEW.Var='%1'").arg(refusedKey));
-    QVERIFY(SetVar(kKeyFax, QStringLiteral("010-2")));
-
-    QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
-    dialog->box(0)->setText(QStringLiteral("乙"));
-    dialog->box(1)->setText(QStringLiteral("乙公司"));
-    dialog->box(4)->setText(QStringLiteral("010-3"));
-    dialog->box(5)->setText(QStringLiteral("www.example.cn"));
-    QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-
-    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("记录保存失败，数据没有写入！")});
-    QVERIFY(dialog && dialog->isVisible());
-    QCOMPARE(dialog->box(0)->text(), QStringLiteral("乙"));
-    QVERIFY(m_shell->calls.isEmpty());
-    QCOMPARE(AccountSets.at(0).Name, QStringLiteral("甲"));
-    QCOMPARE(AccountSets.at(0).Company, QStringLiteral("甲公司"));
-    QCOMPARE(GetVar(kKeyName), QStringLiteral("甲"));
-    QCOMPARE(GetVar(kKeyCompany), QStringLiteral("甲公司"));
-    QCOMPARE(GetVar(kKeyFax), QStringLiteral("010-2"));
-    QCOMPARE(GetVar(kKeyWeb), QString());
-}
 
 QTEST_MAIN(TestAccountSetDialogs)
 #include "tst_accountsetdialogs.moc"

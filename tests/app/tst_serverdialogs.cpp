@@ -4,60 +4,43 @@
 
 #include "app/serverdialogs.h"
 
-#include "records/staff.h"
-#include "store/maintenance.h"
-
+#include "pgcluster.h"
 #include "records/rights.h"
+#include "records/staff.h"
 #include "store/accountsets.h"
-#include "store/programfolder.h"
+#include "store/maintenance.h"
 #include "store/schema.h"
 #include "store/serverlinks.h"
 #include "store/session.h"
-
-#include "pgcluster.h"
 #include "testsupport.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
-#include <functional>
-#include <memory>
-
 using app::ServerConnectionDialog;
 
 namespace {
 
-struct Connection
+// The dialog's boxes 主机, 端口, 数据库, 用户, 密码 and, for a new set, 所属企业.
+void fill(ServerConnectionDialog &dialog, const QStringList &boxes)
 {
-    QString port = QStringLiteral("5432");
-    QString database;
-    QString user = QStringLiteral("korvo");
-    QString password;
-};
-
-void fill(ServerConnectionDialog &dialog, const QString &host, const Connection &c)
-{
-    dialog.box(0)->setText(host);
-    dialog.box(1)->setText(c.port);
-    dialog.box(2)->setText(c.database);
-    dialog.box(3)->setText(c.user);
-    dialog.box(4)->setText(c.password);
+    for (int i = 0; i < boxes.size(); ++i)
+        dialog.box(i)->setText(boxes.at(i));
 }
 
 // Once the command's dialog shows, fills it and presses 确定, then 取消
 // should it stay open (refused).
-void answerDialog(const QString &host, const Connection &c)
+void answerDialog(const QStringList &boxes)
 {
-    QTimer::singleShot(0, qApp, [host, c] {
+    QTimer::singleShot(0, qApp, [boxes] {
         for (QWidget *w : QApplication::topLevelWidgets()) {
             auto *dialog = qobject_cast<ServerConnectionDialog *>(w);
             if (!dialog || !dialog->isVisible())
                 continue;
-            fill(*dialog, host, c);
+            fill(*dialog, boxes);
             dialog->button(1)->click();
             if (dialog->isVisible())
                 dialog->button(2)->click();
@@ -68,7 +51,12 @@ void answerDialog(const QString &host, const Connection &c)
 
 QStringList linksIn(const QString &folder)
 {
-    return QDir(folder).entryList({QStringLiteral("*.qsv")}, QDir::Files);
+    return QDir(folder).entryList({"*.qsv"}, QDir::Files);
+}
+
+testsupport::ScriptedPrompts &prompts()
+{
+    return static_cast<testsupport::ScriptedPrompts &>(store::prompts());
 }
 
 } // namespace
@@ -78,245 +66,210 @@ class TestServerDialogs : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void testConnection_data();
-    void testConnection();
-    void connectWritesLink();
-    void uploadAndDownload();
-    void newSetOnServer();
-    void nonsenseLink();
-    void tlsNotOffered();
+    void initTestCase()
+    {
+        m_cluster = std::make_unique<testsupport::PgCluster>();
+        if (!m_cluster->isRunning() && m_cluster->error().contains(QLatin1String("not installed")))
+            QSKIP("PostgreSQL is not installed");
+        QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->error()));
+        m_host = m_cluster->connInfo().section(QLatin1Char(' '), 0, 0).mid(5);
+        for (const char *name : {"shop", "foreign", "newer", "older", "empty"})
+            QVERIFY(m_cluster->createDatabase(QString::fromLatin1(name)));
+        const QString schema = "BEGIN;" + store::PostgresSchemaSql();
+        const QString older
+                = "DELETE FROM 参数 WHERE var = '" + store::SchemaStepKeys().last() + "';";
+        for (const auto &[database, sql] : QList<QPair<QString, QString>>{
+                     {"shop", schema + "COMMIT;"},
+                     {"newer", schema
+                                       + "INSERT INTO 参数 (var, con) VALUES "
+                                         "('结构_将来的表', '已添加'); COMMIT;"},
+                     {"older", schema + older + "COMMIT;"},
+                     {"foreign", "CREATE TABLE invoices (id int)"}})
+            QVERIFY2(m_cluster->psql(database, sql), qPrintable(m_cluster->error()));
+        QVERIFY(m_cluster->addPasswordUser("clerk", "s3cret"));
+        QVERIFY(m_cluster->psql("shop", "GRANT ALL ON ALL TABLES IN SCHEMA public TO clerk"));
+    }
+
+    void testConnection_data()
+    {
+        QTest::addColumn<QStringList>("boxes"); // 端口, 数据库, 用户, 密码
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("message");
+        using S = store::ServerSetState;
+        const auto row
+                = [](const char *name, const QStringList &boxes, S state, const char *message) {
+                      QTest::newRow(name) << boxes << int(state) << QString::fromUtf8(message);
+                  };
+        row("a set", {"5432", "shop", "korvo", ""}, S::Ready, "连接成功");
+        row("right password", {"5432", "shop", "clerk", "s3cret"}, S::Ready, "连接成功");
+        row("wrong password", {"5432", "shop", "clerk", "guess"}, S::WrongPassword, "密码不正确");
+        row("no password", {"5432", "shop", "clerk", ""}, S::NeedsPassword, "要求密码");
+        row("not a set", {"5432", "foreign", "korvo", ""}, S::NotAccountSet, "不是 Korvo");
+        row("newer set", {"5432", "newer", "korvo", ""}, S::Newer, "较新版本");
+        row("older set", {"5432", "older", "korvo", ""}, S::Older, "自动升级");
+        row("empty", {"5432", "empty", "korvo", ""}, S::Empty, "是空的");
+        row("no database", {"5432", "nosuch", "korvo", ""}, S::NoDatabase, "没有这个数据库");
+        row("wrong port", {"1", "shop", "korvo", ""}, S::Unreachable, "主机和端口");
+    }
+
+    // 测试连接 tells each case apart in one message and writes nothing.
+    void testConnection()
+    {
+        QFETCH(QStringList, boxes);
+        QFETCH(int, state);
+        QFETCH(QString, message);
+        testsupport::TempProgramFolder folder;
+        testsupport::ScriptedPrompts prompts;
+        ServerConnectionDialog dialog(ServerConnectionDialog::Purpose::UseSet);
+        fill(dialog, QStringList{m_host} + boxes);
+        QCOMPARE(dialog.box(4)->echoMode(), QLineEdit::Password);
+        dialog.button(0)->click();
+        QCOMPARE(prompts.messages.size(), 1);
+        QVERIFY2(int(dialog.lastState()) == state, qPrintable(prompts.messages.first()));
+        QVERIFY2(prompts.messages.first().contains(message), qPrintable(prompts.messages.first()));
+        QVERIFY(prompts.passwordRequests.isEmpty());
+        QVERIFY(linksIn(folder.path()).isEmpty());
+    }
+
+    // 确定 writes the link only for a database that is a set, never with the
+    // password; the set is listed as a server set.
+    void connectWritesLink()
+    {
+        testsupport::FolderWithSet set;
+        answerDialog({m_host, "5432", "shop", "clerk", "wrong"});
+        app::ConnectServerAccountSet();
+        QVERIFY(linksIn(set.folder.path()).isEmpty());
+
+        answerDialog({m_host, "5432", "shop", "clerk", "s3cret"});
+        app::ConnectServerAccountSet();
+        QCOMPARE(linksIn(set.folder.path()), QStringList{"DATA00002.qsv"});
+        const QByteArray link = testsupport::readFile(set.folder.filePath("DATA00002.qsv"));
+        QVERIFY(link.contains("dbname='shop'"));
+        QVERIFY(!link.contains("s3cret"));
+        // Not opened (the question was answered No): the file set stays current.
+        QCOMPARE(store::CurrentAccountFile, "DATA00001.qdt");
+        QCOMPARE(store::AccountSets.size(), 2);
+        QCOMPARE(store::AccountSets.at(store::CurrentAccountIndex).FileName, "DATA00001.qdt");
+        QVERIFY(store::accountSetDisplayName(store::AccountSets.at(1))
+                        .endsWith(store::kServerSetMark));
+    }
+
+    // A file set goes to an empty database only, is opened there, and comes
+    // back as a new file set with the same rows.
+    void uploadAndDownload()
+    {
+        testsupport::FolderWithSet set;
+        store::CurrentRights = records::kAllRights;
+        testsupport::exec("INSERT INTO Cus (Name) VALUES ('上传客户')");
+        const qlonglong customers = testsupport::countRows("Cus");
+
+        // Only a server set can be downloaded.
+        app::DownloadCurrentAccountSet();
+        QVERIFY(prompts().messages.last().contains("只有服务器上的套账"));
+        // The database that already holds a set is refused.
+        answerDialog({m_host, "5432", "shop", "korvo"});
+        app::UploadCurrentAccountSet();
+        QVERIFY(prompts().messages.last().contains("不是空的"));
+        QVERIFY(linksIn(set.folder.path()).isEmpty());
+
+        QVERIFY(m_cluster->createDatabase("target"));
+        prompts().answers = {true};
+        answerDialog({m_host, "5432", "target", "korvo"});
+        app::UploadCurrentAccountSet();
+        QCOMPARE(linksIn(set.folder.path()), QStringList{"DATA00002.qsv"});
+        QCOMPARE(store::CurrentAccountFile, "DATA00002.qsv");
+        QCOMPARE(testsupport::countRows("Cus"), customers);
+
+        // From the server set only a download is offered, no second upload.
+        app::UploadCurrentAccountSet();
+        QVERIFY(prompts().messages.last().contains("已在服务器上"));
+        store::CurrentRights = records::kAllRights;
+        prompts().answers = {true};
+        app::DownloadCurrentAccountSet();
+        QVERIFY(prompts().questions.last().contains("DATA00003.qdt"));
+        QCOMPARE(store::CurrentAccountFile, "DATA00003.qdt");
+        QCOMPARE(testsupport::countRows("Cus"), customers);
+        QCOMPARE(store::AccountSets.size(), 3);
+
+        // 清空数据 on the server set, in one transaction, then the server's own
+        // compaction.
+        QVERIFY(store::MakeAccountSetCurrent(1));
+        QCOMPARE(store::CurrentAccountFile, "DATA00002.qsv");
+        QVector<bool> ticked(store::kClearBoxCount, false);
+        ticked[store::ClearCustomers] = true;
+        const store::ClearResult cleared = store::ClearData(ticked);
+        QVERIFY2(cleared.cleared && cleared.compacted, qPrintable(cleared.error));
+        QCOMPARE(testsupport::countRows("Cus"), 0);
+        // The change is backed up on closing, as a file set's would be.
+        QString written;
+        QCOMPARE(store::AutoBackupOnClose(store::CurrentAccountFile, &written),
+                 store::AutoBackupOutcome::Written);
+        QVERIFY(store::IsSoundAccountSetFile(written));
+    }
+
+    // A new set is made only in an empty database, after 所属企业 and 套账名称;
+    // the first member logs in as on a set made from the template.
+    void newSetOnServer()
+    {
+        testsupport::FolderWithSet set;
+        QVERIFY(m_cluster->createDatabase("fresh"));
+        const auto answerNew = [this](const QString &database, const QString &company) {
+            answerDialog({m_host, "5432", database, "korvo", QString(), company, "总店"});
+        };
+        answerNew("fresh", QString());
+        app::NewServerAccountSet();
+        QCOMPARE(prompts().messages.last(), "请填写套账所属企业名称！");
+        answerNew("shop", "华东五金");
+        app::NewServerAccountSet();
+        QVERIFY(prompts().messages.last().contains("只能在空数据库中新建"));
+        QVERIFY(linksIn(set.folder.path()).isEmpty());
+
+        prompts().answers = {true};
+        answerNew("fresh", "华东五金");
+        app::NewServerAccountSet();
+        QCOMPARE(prompts().questions.last(), "新套账生成完成，现在马上调用？");
+        QCOMPARE(store::CurrentAccountFile, "DATA00002.qsv");
+        QCOMPARE(store::AccountSets.at(store::CurrentAccountIndex).Company, "华东五金");
+        QCOMPARE(testsupport::countRows("Sale"), 0);
+        records::StaffLogin login;
+        QCOMPARE(records::checkLogin("zunta", "zunta", login), records::LoginOutcome::LoggedIn);
+    }
+
+    // A link edited into nonsense is listed as a set that cannot be reached;
+    // the other sets are listed and open as before.
+    void nonsenseLink()
+    {
+        testsupport::FolderWithSet set;
+        QVERIFY(testsupport::writeFile(set.folder.filePath("DATA00002.qsv"), "host = = '"));
+        QString error;
+        QVERIFY(store::readServerLink(set.folder.filePath("DATA00002.qsv"), &error).isEmpty());
+        QVERIFY(error.contains("内容无效"));
+        QCOMPARE(store::BuildAccountSetList(), 2);
+        QVERIFY(store::AccountSets.at(1).Damaged);
+        QVERIFY(!store::AccountSets.at(0).Damaged);
+        QVERIFY(store::MakeAccountSetCurrent(0));
+        QVERIFY(!store::MakeAccountSetCurrent(1));
+    }
+
+    // A server on another computer is reached with TLS only; one that offers
+    // none is told apart from one that is not there.
+    void tlsNotOffered()
+    {
+        testsupport::PgCluster tcp(true);
+        QVERIFY2(tcp.isRunning() && tcp.tcpPort() > 0, qPrintable(tcp.error()));
+        QString message;
+        QCOMPARE(store::CheckServerSet(QStringLiteral("host=127.0.0.1 port=%1 dbname=postgres "
+                                                      "user=korvo sslmode=require")
+                                               .arg(tcp.tcpPort()),
+                                       QString(), &message),
+                 store::ServerSetState::TlsNotOffered);
+        QVERIFY2(message.contains("加密"), qPrintable(message));
+    }
 
 private:
     std::unique_ptr<testsupport::PgCluster> m_cluster;
     QString m_host; // the cluster's socket folder
 };
-
-void TestServerDialogs::initTestCase()
-{
-    m_cluster = std::make_unique<testsupport::PgCluster>();
-    if (!m_cluster->isRunning() && m_cluster->error().contains(QLatin1String("not installed")))
-        QSKIP("PostgreSQL is not installed");
-    QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->error()));
-    m_host = m_cluster->connInfo().section(QLatin1Char(' '), 0, 0).mid(5);
-    for (const char *name : {"shop", "foreign", "newer", "older", "empty"})
-        QVERIFY(m_cluster->createDatabase(QString::fromLatin1(name)));
-    QVERIFY2(m_cluster->psql(QStringLiteral("shop"), QStringLiteral("BEGIN;")
-                                                             + store::PostgresSchemaSql()
-                                                             + QStringLiteral("COMMIT;")),
-             qPrintable(m_cluster->error()));
-    QVERIFY(m_cluster->psql(QStringLiteral("newer"),
-                            QStringLiteral("BEGIN;") + store::PostgresSchemaSql()
-                                    + QStringLiteral("INSERT INTO 参数 (var, con) VALUES "
-                                                     "('结构_将来的表', '已添加'); COMMIT;")));
-    QVERIFY(m_cluster->psql(QStringLiteral("older"),
-                            QStringLiteral("BEGIN;") + store::PostgresSchemaSql()
-                                    + QStringLiteral("DELETE FROM 参数 WHERE var = '")
-                                    + store::SchemaStepKeys().last()
-                                    + QStringLiteral("'; COMMIT;")));
-    QVERIFY(m_cluster->psql(QStringLiteral("foreign"),
-                            QStringLiteral("CREATE TABLE invoices (id int)")));
-    QVERIFY(m_cluster->addPasswordUser(QStringLiteral("clerk"), QStringLiteral("s3cret")));
-    QVERIFY(m_cluster->psql(QStringLiteral("shop"),
-                            QStringLiteral("GRANT ALL ON ALL TABLES IN SCHEMA public TO clerk")));
-}
-
-void TestServerDialogs::testConnection_data()
-{
-    QTest::addColumn<QStringList>("boxes"); // 端口, 数据库, 用户, 密码
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("message");
-    using S = store::ServerSetState;
-    const auto row = [](const char *name, const char *port, const char *database, const char *user,
-                        const char *password, S state, const char *message) {
-        QTest::newRow(name) << QStringList{QString::fromUtf8(port), QString::fromUtf8(database),
-                                           QString::fromUtf8(user), QString::fromUtf8(password)}
-                            << int(state) << QString::fromUtf8(message);
-    };
-    row("a set", "5432", "shop", "korvo", "", S::Ready, "连接成功");
-    row("right password", "5432", "shop", "clerk", "s3cret", S::Ready, "连接成功");
-    row("wrong password", "5432", "shop", "clerk", "guess", S::WrongPassword, "密码不正确");
-    row("no password", "5432", "shop", "clerk", "", S::NeedsPassword, "要求密码");
-    row("not a set", "5432", "foreign", "korvo", "", S::NotAccountSet, "不是 Korvo");
-    row("newer set", "5432", "newer", "korvo", "", S::Newer, "较新版本");
-    row("older set", "5432", "older", "korvo", "", S::Older, "自动升级");
-    row("empty", "5432", "empty", "korvo", "", S::Empty, "是空的");
-    row("no database", "5432", "nosuch", "korvo", "", S::NoDatabase, "没有这个数据库");
-    row("wrong port", "1", "shop", "korvo", "", S::Unreachable, "主机和端口");
-}
-
-// 测试连接 tells each case apart in one message and writes nothing.
-void TestServerDialogs::testConnection()
-{
-    QFETCH(QStringList, boxes);
-    QFETCH(int, state);
-    QFETCH(QString, message);
-    testsupport::TempProgramFolder folder;
-    testsupport::ScriptedPrompts prompts;
-    ServerConnectionDialog dialog(ServerConnectionDialog::Purpose::UseSet);
-    fill(dialog, m_host, {boxes.at(0), boxes.at(1), boxes.at(2), boxes.at(3)});
-    QCOMPARE(dialog.box(4)->echoMode(), QLineEdit::Password);
-    dialog.button(0)->click();
-    QCOMPARE(prompts.messages.size(), 1);
-    QVERIFY2(int(dialog.lastState()) == state, qPrintable(prompts.messages.first()));
-    QVERIFY2(prompts.messages.first().contains(message), qPrintable(prompts.messages.first()));
-    QVERIFY(prompts.passwordRequests.isEmpty());
-    QVERIFY(linksIn(folder.path()).isEmpty());
-}
-
-// 确定 writes the link only for a database that is a set, never with the
-// password; the set is listed as a server set.
-void TestServerDialogs::connectWritesLink()
-{
-    testsupport::FolderWithSet set;
-    answerDialog(m_host, {QStringLiteral("5432"), QStringLiteral("shop"), QStringLiteral("clerk"),
-                          QStringLiteral("wrong")});
-    app::ConnectServerAccountSet();
-    QVERIFY(linksIn(set.folder.path()).isEmpty());
-
-    answerDialog(m_host, {QStringLiteral("5432"), QStringLiteral("shop"), QStringLiteral("clerk"),
-                          QStringLiteral("s3cret")});
-    app::ConnectServerAccountSet();
-    QCOMPARE(linksIn(set.folder.path()), QStringList{QStringLiteral("DATA00002.qsv")});
-    const QByteArray link = testsupport::readFile(set.folder.filePath("DATA00002.qsv"));
-    QVERIFY(link.contains("dbname='shop'"));
-    QVERIFY(!link.contains("s3cret"));
-    // Not opened (the question was answered No): the file set stays current.
-    QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00001.qdt"));
-    QCOMPARE(store::AccountSets.size(), 2);
-    QCOMPARE(store::AccountSets.at(store::CurrentAccountIndex).FileName,
-             QStringLiteral("DATA00001.qdt"));
-    QVERIFY(store::accountSetDisplayName(store::AccountSets.at(1)).endsWith(store::kServerSetMark));
-}
-
-// A file set goes to an empty database only, is opened there, and comes
-// back as a new file set with the same rows.
-void TestServerDialogs::uploadAndDownload()
-{
-    testsupport::FolderWithSet set;
-    store::CurrentRights = records::kAllRights;
-    testsupport::exec(QStringLiteral("INSERT INTO Cus (Name) VALUES ('上传客户')"));
-    const qlonglong customers = testsupport::countRows(QStringLiteral("Cus"));
-    auto *prompts = static_cast<testsupport::ScriptedPrompts *>(&store::prompts());
-
-    // Only a server set can be downloaded.
-    app::DownloadCurrentAccountSet();
-    QVERIFY(prompts->messages.last().contains(QStringLiteral("只有服务器上的套账")));
-    // The database that already holds a set is refused.
-    answerDialog(m_host, {QStringLiteral("5432"), QStringLiteral("shop"), QStringLiteral("korvo"),
-                          QString()});
-    app::UploadCurrentAccountSet();
-    QVERIFY(prompts->messages.last().contains(QStringLiteral("不是空的")));
-    QVERIFY(linksIn(set.folder.path()).isEmpty());
-
-    QVERIFY(m_cluster->createDatabase(QStringLiteral("target")));
-    prompts->answers = {true};
-    answerDialog(m_host, {QStringLiteral("5432"), QStringLiteral("target"), QStringLiteral("korvo"),
-                          QString()});
-    app::UploadCurrentAccountSet();
-    QCOMPARE(linksIn(set.folder.path()), QStringList{QStringLiteral("DATA00002.qsv")});
-    QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00002.qsv"));
-    QCOMPARE(testsupport::countRows(QStringLiteral("Cus")), customers);
-
-    // From the server set only a download is offered, no second upload.
-    app::UploadCurrentAccountSet();
-    QVERIFY(prompts->messages.last().contains(QStringLiteral("已在服务器上")));
-    store::CurrentRights = records::kAllRights;
-    prompts->answers = {true};
-    app::DownloadCurrentAccountSet();
-    QVERIFY(prompts->questions.last().contains(QStringLiteral("DATA00003.qdt")));
-    QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00003.qdt"));
-    QCOMPARE(testsupport::countRows(QStringLiteral("Cus")), customers);
-    QCOMPARE(store::AccountSets.size(), 3);
-
-    // 清空数据 on the server set, in one transaction, then the server's own
-    // compaction.
-    QVERIFY(store::MakeAccountSetCurrent(1));
-    QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00002.qsv"));
-    QVector<bool> ticked(store::kClearBoxCount, false);
-    ticked[store::ClearCustomers] = true;
-    const store::ClearResult cleared = store::ClearData(ticked);
-    QVERIFY2(cleared.cleared && cleared.compacted, qPrintable(cleared.error));
-    QCOMPARE(testsupport::countRows(QStringLiteral("Cus")), 0);
-    // The change is backed up on closing, as a file set's would be.
-    QString written;
-    QCOMPARE(store::AutoBackupOnClose(store::CurrentAccountFile, &written),
-             store::AutoBackupOutcome::Written);
-    QVERIFY(store::IsSoundAccountSetFile(written));
-}
-
-// A new set is made only in an empty database, after 所属企业 and 套账名称;
-// the first member logs in as on a set made from the template.
-void TestServerDialogs::newSetOnServer()
-{
-    testsupport::FolderWithSet set;
-    auto *prompts = static_cast<testsupport::ScriptedPrompts *>(&store::prompts());
-    QVERIFY(m_cluster->createDatabase(QStringLiteral("fresh")));
-    const auto answerNew = [this](const QString &database, const QString &company) {
-        QTimer::singleShot(0, qApp, [=] {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (auto *dialog = qobject_cast<ServerConnectionDialog *>(w)) {
-                    fill(*dialog, m_host,
-                         {QStringLiteral("5432"), database, QStringLiteral("korvo"), QString()});
-                    dialog->box(5)->setText(company);
-                    dialog->box(6)->setText(QStringLiteral("总店"));
-                    dialog->button(1)->click();
-                    if (dialog->isVisible())
-                        dialog->button(2)->click();
-                }
-            }
-        });
-    };
-    answerNew(QStringLiteral("fresh"), QString());
-    app::NewServerAccountSet();
-    QCOMPARE(prompts->messages.last(), QStringLiteral("请填写套账所属企业名称！"));
-    answerNew(QStringLiteral("shop"), QStringLiteral("华东五金"));
-    app::NewServerAccountSet();
-    QVERIFY(prompts->messages.last().contains(QStringLiteral("只能在空数据库中新建")));
-    QVERIFY(linksIn(set.folder.path()).isEmpty());
-
-    prompts->answers = {true};
-    answerNew(QStringLiteral("fresh"), QStringLiteral("华东五金"));
-    app::NewServerAccountSet();
-    QCOMPARE(prompts->questions.last(), QStringLiteral("新套账生成完成，现在马上调用？"));
-    QCOMPARE(store::CurrentAccountFile, QStringLiteral("DATA00002.qsv"));
-    QCOMPARE(store::AccountSets.at(store::CurrentAccountIndex).Company, QStringLiteral("华东五金"));
-    QCOMPARE(testsupport::countRows(QStringLiteral("Sale")), 0);
-    records::StaffLogin login;
-    QCOMPARE(records::checkLogin(QStringLiteral("zunta"), QStringLiteral("zunta"), login),
-             records::LoginOutcome::LoggedIn);
-}
-
-// A link edited into nonsense is listed as a set that cannot be reached;
-// the other sets are listed and open as before.
-void TestServerDialogs::nonsenseLink()
-{
-    testsupport::FolderWithSet set;
-    QVERIFY(testsupport::writeFile(set.folder.filePath("DATA00002.qsv"), "host = = '"));
-    QString error;
-    QVERIFY(store::readServerLink(set.folder.filePath("DATA00002.qsv"), &error).isEmpty());
-    QVERIFY(error.contains(QStringLiteral("内容无效")));
-    QCOMPARE(store::BuildAccountSetList(), 2);
-    QVERIFY(store::AccountSets.at(1).Damaged);
-    QVERIFY(!store::AccountSets.at(0).Damaged);
-    QVERIFY(store::MakeAccountSetCurrent(0));
-    QVERIFY(!store::MakeAccountSetCurrent(1));
-}
-
-// A server on another computer is reached with TLS only; one that offers
-// none is told apart from one that is not there.
-void TestServerDialogs::tlsNotOffered()
-{
-    testsupport::PgCluster tcp(true);
-    QVERIFY2(tcp.isRunning() && tcp.tcpPort() > 0, qPrintable(tcp.error()));
-    QString message;
-    QCOMPARE(store::CheckServerSet(QStringLiteral("host=127.0.0.1 port=%1 dbname=postgres "
-                                                  "user=korvo sslmode=require")
-                                           .arg(tcp.tcpPort()),
-                                   QString(), &message),
-             store::ServerSetState::TlsNotOffered);
-    QVERIFY2(message.contains(QStringLiteral("加密")), qPrintable(message));
-}
 
 QTEST_MAIN(TestServerDialogs)
 #include "tst_serverdialogs.moc"

@@ -1,30 +1,17 @@
-#include "app/mainwindow.h"
 #include "app/newaccountsetdialog.h"
 #include "app/settings.h"
 #include "app/startup.h"
-#include "app/tabcontrol.h"
-
+#include "appfixture.h"
 #include "store/access.h"
-#include "store/accountsets.h"
 #include "store/engine.h"
 #include "store/params.h"
 #include "store/programfolder.h"
-#include "store/schema.h"
-#include "store/session.h"
-#include "testsupport.h"
 #include "ui/helpers.h"
-#include "ui/shellhost.h"
 
-#include <QDateEdit>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QLockFile>
 #include <QPointer>
 #include <QProcess>
-#include <QPushButton>
-#include <QtTest>
-
-#include <memory>
 
 #include <signal.h>
 
@@ -36,7 +23,7 @@ namespace {
 void createSets(const QStringList &names)
 {
     for (const QString &name : names)
-        QVERIFY(store::CreateAccountSet(name + QStringLiteral("公司"), name) >= 0);
+        QVERIFY(store::CreateAccountSet(name + "公司", name) >= 0);
     store::AccountSets.clear();
     store::CurrentAccountIndex = -1;
     store::CurrentAccountFile.clear();
@@ -47,13 +34,13 @@ void createSets(const QStringList &names)
 QString copyProgram(const testsupport::TempProgramFolder &folder,
                     std::initializer_list<QProcess *> processes)
 {
-    const QString built = QDir(QCoreApplication::applicationDirPath())
-                                  .absoluteFilePath(QStringLiteral("../bin/korvo"));
-    const QString program = folder.filePath(QStringLiteral("korvo"));
+    const QString built
+            = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../bin/korvo");
+    const QString program = folder.filePath("korvo");
     if (!QFileInfo::exists(built) || !QFile::copy(built, program))
         return QString();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
     for (QProcess *process : processes) {
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(folder.path());
@@ -68,349 +55,335 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_folder = std::make_unique<testsupport::TempProgramFolder>();
+        m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+        store::AccountSets.clear();
+        QString error;
+        QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
+    }
 
-    void instanceLock();
-    void secondCopyEndsSilently();
-    void endOfSessionClosesLikeExit_data();
-    void endOfSessionClosesLikeExit();
-    void startupWithoutSets_data();
-    void startupWithoutSets();
-    void startupAndExit();
-    void settingsKeys();
-    void settingsRestoredPerSet();
-    void endDateLeftAtToday_data();
-    void endDateLeftAtToday();
+    void cleanup()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->close();
+        ui::setShellHost(nullptr);
+        store::CurrentUser.clear();
+        store::CurrentRights.clear();
+        store::AccountSets.clear();
+        m_prompts.reset();
+        m_folder.reset();
+    }
+
+    // One lock per program folder; a lock left by a copy that has ended does
+    // not keep the program from starting.
+    void instanceLock()
+    {
+        const QString folder = m_folder->path();
+        std::unique_ptr<QLockFile> first = acquireInstanceLock(folder);
+        QVERIFY(first);
+        QVERIFY(!acquireInstanceLock(folder));
+        QTemporaryDir other;
+        QVERIFY(acquireInstanceLock(other.path()));
+        first.reset();
+
+        QVERIFY(testsupport::writeFile(QDir(folder).filePath(kInstanceLockName),
+                                       "999999\nkorvo\n" + QSysInfo::machineHostName().toUtf8()
+                                               + "\n"));
+        QVERIFY(acquireInstanceLock(folder));
+    }
+
+    // The real program started twice in one folder: the second ends at once,
+    // silently and without a window, while the first goes on.
+    void secondCopyEndsSilently()
+    {
+        QProcess first;
+        QProcess second;
+        const QString program = copyProgram(*m_folder, {&first, &second});
+        if (program.isEmpty())
+            QSKIP("the korvo program is not built");
+        QVERIFY(store::CreateAccountSet("公司", "账") >= 0);
+        store::Registry::closeAll();
+        first.start(program, {});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_folder->filePath(kInstanceLockName)), 10000);
+
+        QElapsedTimer timer;
+        timer.start();
+        second.start(program, {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(second.readAllStandardOutput().isEmpty());
+        QVERIFY(timer.elapsed() < 5000);
+        QCOMPARE(first.state(), QProcess::Running);
+        first.kill();
+        first.waitForFinished();
+    }
+
+    void endOfSessionClosesLikeExit_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+
+    // The real program, sent SIGTERM or SIGHUP (a logout, a shutdown), ends as
+    // through 退出 and asks nothing: a normal exit, the settings saved (最近访问
+    // written), the scratch tables dropped and the set left complete by itself
+    // (no log beside it).
+    void endOfSessionClosesLikeExit()
+    {
+        QFETCH(int, signal);
+        QProcess korvo;
+        const QString program = copyProgram(*m_folder, {&korvo});
+        if (program.isEmpty())
+            QSKIP("the korvo program is not built");
+        createSets({"甲"});
+        store::CurrentAccountFile = "DATA00001.qdt";
+        const QString old = "2020-01-01 00:00:00";
+        store::SetVar(store::kKeyLastAccess, old);
+        QVERIFY(store::ExecSQL("CREATE TABLE T_SaleAna (ID INTEGER)"));
+        store::Registry::closeAll();
+
+        korvo.start(program, {});
+        QVERIFY(korvo.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_folder->filePath(kInstanceLockName)), 10000);
+        QTest::qWait(1500); // the set opened, the login window up
+        QCOMPARE(korvo.state(), QProcess::Running);
+        ::kill(pid_t(korvo.processId()), signal);
+        QVERIFY(korvo.waitForFinished(10000));
+        QCOMPARE(korvo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(korvo.exitCode(), 0);
+
+        const QString set = m_folder->filePath("DATA00001.qdt");
+        for (const char *suffix : {"-wal", "-shm", "-journal"})
+            QVERIFY2(!QFileInfo::exists(set + QLatin1String(suffix)), suffix);
+        store::CurrentAccountFile = "DATA00001.qdt";
+        QVERIFY(store::GetVar(store::kKeyLastAccess) != old);
+        QVERIFY(!store::TableExists("T_SaleAna"));
+        QVERIFY(!QFileInfo::exists(m_folder->filePath(kInstanceLockName)));
+    }
+
+    // No set at all, or only files that do not open as sets: the user is told
+    // and the new-set dialog opens instead. Leaving that dialog without a set
+    // ends the run (the hidden main window would not end it); creating a set
+    // opens it and the run goes on.
+    void startupWithoutSets_data()
+    {
+        QTest::addColumn<bool>("create");
+        QTest::addColumn<bool>("damagedFiles");
+        QTest::newRow("cancelled") << false << false;
+        QTest::newRow("set created") << true << false;
+        QTest::newRow("only damaged files") << false << true;
+    }
+
+    void startupWithoutSets()
+    {
+        QFETCH(bool, create);
+        QFETCH(bool, damagedFiles);
+        if (damagedFiles) {
+            QVERIFY(testsupport::writeFile(m_folder->filePath("DATA00001.qdt"),
+                                           QByteArray("noise").repeated(3000)));
+            QVERIFY(store::Registry::create(m_folder->filePath("DATA00002.qdt")));
+            store::Registry::closeAll();
+        }
+        MainWindow window;
+        window.setQuitHandler([] {});
+        ui::setShellHost(&window);
+        bool quit = false;
+        QPointer<NewAccountSetDialog> dialog;
+        QVERIFY(!LoadAccountSets(window, [&] {
+            dialog = qobject_cast<NewAccountSetDialog *>(
+                    ShowFirstAccountSetDialog(&window, [&quit] { quit = true; }));
+        }));
+        QVERIFY(dialog);
+        QCOMPARE(store::CurrentAccountIndex, -1);
+        QCOMPARE(m_prompts->messages,
+                 QStringList{damagedFiles ? store::kNoSetOpensMessage
+                                          : "没有任何进销存套账,请建立新套账！"});
+        QVERIFY(!window.isVisible());
+
+        if (create) {
+            dialog->box(0)->setText("甲公司");
+            dialog->box(1)->setText("甲账");
+        }
+        QTest::mouseClick(dialog->button(create ? 0 : 1), Qt::LeftButton);
+        QTRY_VERIFY(dialog.isNull());
+        QCoreApplication::processEvents();
+        QCOMPARE(quit, !create);
+        QCOMPARE(window.isVisible(), create);
+        QCOMPARE(store::CurrentAccountIndex, create ? 0 : -1);
+    }
+
+    // With last accesses 2023-05-01 10:00, 2024-01-02 09:00 and 2024-01-02
+    // 09:00 the second set opens, the first of equal times; the window shows
+    // logged out with the login dialog on top. Exit saves the settings and
+    // drops the scratch tables whose names start with "T_", and nothing else.
+    void startupAndExit()
+    {
+        createSets({"一", "二", "三"});
+        const QStringList files = store::ListAccountSetFiles();
+        QCOMPARE(files.size(), 3);
+        const QStringList times = {"2023-05-01 10:00", "2024-01-02 09:00", "2024-01-02 09:00"};
+        for (int i = 0; i < 3; ++i) {
+            store::CurrentAccountFile = files.at(i);
+            store::SetVar(store::kKeyLastAccess, store::dateTimeText(QDateTime::fromString(
+                                                         times.at(i), "yyyy-MM-dd HH:mm")));
+        }
+        store::CurrentAccountFile.clear();
+        store::CurrentUser = "zunta";
+        store::CurrentRights = "所有权限";
+
+        MainWindow window;
+        bool quit = false;
+        window.setQuitHandler([&quit] { quit = true; });
+        ui::setShellHost(&window);
+        bool dialogOpened = false;
+        QVERIFY(LoadAccountSets(window, [&] { dialogOpened = true; }));
+        QVERIFY(!dialogOpened);
+        QCOMPARE(store::CurrentAccountFile, files.at(1));
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.windowTitle(), "Korvo进销存3.00 >> 二");
+        QVERIFY(store::CurrentUser.isEmpty());
+        QVERIFY(!window.SST->isEnabled());
+        QVERIFY(ui::FormIsOpen("请输入用户名及密码"));
+
+        for (const char *table : {"T_SaleAna", "t_x", "Tmp"})
+            QVERIFY(store::ExecSQL(
+                    QString("CREATE TABLE %1 (ID INTEGER)").arg(QLatin1String(table))));
+        window.mExit->trigger();
+        QVERIFY(quit);
+        QVERIFY(!store::TableExists("T_SaleAna"));
+        for (const char *table : {"t_x", "Tmp", "Sale"})
+            QVERIFY(store::TableExists(QLatin1String(table)));
+        QVERIFY(!store::GetVar("日期设定_SDTP3").isEmpty());
+    }
+
+    // SaveSettings writes 最近访问 and the 16 window keys; LoadSettings reads
+    // them back, takes only the date of a date with a time, and leaves a value
+    // alone when its key is missing.
+    void settingsKeys()
+    {
+        createSets({"甲账"});
+        store::CurrentAccountFile = store::ListAccountSetFiles().value(0);
+        WindowSettings saved;
+        for (int i = 0; i < 4; ++i) {
+            saved.splitterLeft[i] = 3000 + 15 * i;
+            saved.listDates[i] = QDate(2023, 3, 1 + i);
+        }
+        for (int i = 0; i < 8; ++i)
+            saved.analysisDates[i] = QDate(2024, 1 + i, 10);
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        SaveSettings(saved);
+        SaveSettings(saved); // saving again replaces the values
+
+        store::RecordSet rs;
+        store::OpenQuery(rs, QStringLiteral("SELECT Var, Con FROM 参数 WHERE Var LIKE '分割线_%' "
+                                            "OR Var LIKE '日期设定_%' ORDER BY Var"));
+        QCOMPARE(rs.recordCount(), 16);
+        QCOMPARE(store::GetVar("分割线_2"), "3030");
+        QCOMPARE(store::GetVar("日期设定_DTP7"), store::dateText(QDate(2024, 8, 10)));
+        const QDateTime access = store::parseStoredDateTime(store::GetVar(store::kKeyLastAccess));
+        QVERIFY(access >= before);
+
+        WindowSettings loaded;
+        LoadSettings(loaded);
+        QCOMPARE(loaded.splitterLeft, saved.splitterLeft);
+        QCOMPARE(loaded.analysisDates, saved.analysisDates);
+        QCOMPARE(loaded.listDates, saved.listDates);
+
+        store::SetVar("日期设定_DTP1", "2021-06-07 13:45:00");
+        store::SetVar("分割线_0", QString());
+        WindowSettings partial;
+        partial.splitterLeft[0] = 777;
+        LoadSettings(partial);
+        QCOMPARE(partial.analysisDates[1], QDate(2021, 6, 7));
+        QCOMPARE(partial.splitterLeft[0], 777.0);
+    }
+
+    // The window state belongs to its account set: another set does not see
+    // it, and opening the first set again restores it.
+    void settingsRestoredPerSet()
+    {
+        createSets({"甲账", "乙账"});
+        MainWindow window;
+        window.setQuitHandler([] {});
+        ui::setShellHost(&window);
+        store::BuildAccountSetList();
+        window.SelectAccountSet(0, false);
+        window.resize(ui::pixels(12000), ui::pixels(8000));
+        window.setSplitterLeft(2, 3000);
+        window.SDTP[1]->setDate(QDate(2020, 4, 5));
+        window.DTP[6]->setDate(QDate(2019, 9, 9));
+        window.SaveSettings();
+
+        window.SelectAccountSet(1, true);
+        QVERIFY(store::GetVar("分割线_2").isEmpty());
+        QVERIFY(store::GetVar("日期设定_SDTP1").isEmpty());
+        window.SDTP[1]->setDate(QDate(2021, 1, 1));
+        window.setSplitterLeft(2, 5000);
+
+        MainWindow fresh;
+        fresh.setQuitHandler([] {});
+        fresh.resize(ui::pixels(12000), ui::pixels(8000));
+        ui::setShellHost(&fresh);
+        fresh.SelectAccountSet(0, true);
+        QCOMPARE(fresh.SDTP[1]->date(), QDate(2020, 4, 5));
+        QCOMPARE(fresh.DTP[6]->date(), QDate(2019, 9, 9));
+        QCOMPARE(fresh.splitterLeft(2), 3000);
+    }
+
+    void endDateLeftAtToday_data()
+    {
+        // The stored last access (the time of saving), the stored date of the
+        // sales list's end picker, and what it shows on 2024-03-06.
+        QTest::addColumn<QString>("savedAt");
+        QTest::addColumn<QDate>("stored");
+        QTest::addColumn<QDate>("restored");
+        const QDate saveDay(2024, 3, 5);
+        const QDate nextDay(2024, 3, 6);
+        QTest::newRow("left at today") << "2024-03-05 18:30" << saveDay << nextDay;
+        QTest::newRow("set back on purpose")
+                << "2024-03-05 18:30" << QDate(2024, 3, 1) << QDate(2024, 3, 1);
+        QTest::newRow("saved weeks ago") << "2024-02-01 09:00" << QDate(2024, 2, 1) << nextDay;
+        QTest::newRow("no last access") << "" << saveDay << saveDay;
+    }
+
+    // An end date the user left at "today" is today again at the next start,
+    // so a sale saved today stays in tomorrow's list; an end date chosen on
+    // purpose and every start date stay as they were stored.
+    void endDateLeftAtToday()
+    {
+        QFETCH(QString, savedAt);
+        QFETCH(QDate, stored);
+        QFETCH(QDate, restored);
+        createSets({"甲账"});
+        store::CurrentAccountFile = store::ListAccountSetFiles().value(0);
+        WindowSettings saved;
+        saved.listDates = {stored, stored, QDate(2024, 1, 1), stored};
+        saved.analysisDates.fill(stored);
+        SaveSettings(saved);
+        store::SetVar(store::kKeyLastAccess, savedAt.isEmpty()
+                                                     ? QString()
+                                                     : store::dateTimeText(QDateTime::fromString(
+                                                             savedAt, "yyyy-MM-dd HH:mm")));
+
+        WindowSettings loaded;
+        LoadSettings(loaded, QDate(2024, 3, 6));
+        QCOMPARE(loaded.listDates[0], stored);
+        QCOMPARE(loaded.listDates[1], restored);
+        QCOMPARE(loaded.listDates[2], QDate(2024, 1, 1));
+        QCOMPARE(loaded.listDates[3], restored);
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(loaded.analysisDates[i], i % 2 ? restored : stored);
+    }
 
 private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
     std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
 };
-
-void TestStartup::init()
-{
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-    store::AccountSets.clear();
-    QString error;
-    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
-}
-
-void TestStartup::cleanup()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        w->close();
-    ui::setShellHost(nullptr);
-    store::CurrentUser.clear();
-    store::CurrentRights.clear();
-    store::AccountSets.clear();
-    m_prompts.reset();
-    m_folder.reset();
-}
-
-// One lock per program folder; a lock left by a copy that has ended does
-// not keep the program from starting.
-void TestStartup::instanceLock()
-{
-    const QString folder = m_folder->path();
-    std::unique_ptr<QLockFile> first = acquireInstanceLock(folder);
-    QVERIFY(first);
-    QVERIFY(!acquireInstanceLock(folder));
-    QTemporaryDir other;
-    QVERIFY(acquireInstanceLock(other.path()));
-    first.reset();
-
-    QVERIFY(testsupport::writeFile(QDir(folder).filePath(kInstanceLockName),
-                                   "999999\nkorvo\n" + QSysInfo::machineHostName().toUtf8()
-                                           + "\n"));
-    QVERIFY(acquireInstanceLock(folder));
-}
-
-// The real program started twice in one folder: the second ends at once,
-// silently and without a window, while the first goes on.
-void TestStartup::secondCopyEndsSilently()
-{
-    QProcess first;
-    QProcess second;
-    const QString program = copyProgram(*m_folder, {&first, &second});
-    if (program.isEmpty())
-        QSKIP("the korvo program is not built");
-    QVERIFY(store::CreateAccountSet(QStringLiteral("公司"), QStringLiteral("账")) >= 0);
-    store::Registry::closeAll();
-    first.start(program, {});
-    QVERIFY(first.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_folder->filePath(kInstanceLockName)), 10000);
-
-    QElapsedTimer timer;
-    timer.start();
-    second.start(program, {});
-    QVERIFY(second.waitForFinished(10000));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
-    QVERIFY(second.readAllStandardOutput().isEmpty());
-    QVERIFY(timer.elapsed() < 5000);
-    QCOMPARE(first.state(), QProcess::Running);
-    first.kill();
-    first.waitForFinished();
-}
-
-void TestStartup::endOfSessionClosesLikeExit_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
-}
-
-// The real program, sent SIGTERM or SIGHUP (a logout, a shutdown), ends as
-// through 退出 and asks nothing: a normal exit, the settings saved (最近访问
-// written), the scratch tables dropped and the set left complete by itself
-// (no log beside it).
-void TestStartup::endOfSessionClosesLikeExit()
-{
-    QFETCH(int, signal);
-    QProcess korvo;
-    const QString program = copyProgram(*m_folder, {&korvo});
-    if (program.isEmpty())
-        QSKIP("the korvo program is not built");
-    createSets({QStringLiteral("甲")});
-    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
-    const QString old = QStringLiteral("2020-01-01 00:00:00");
-    store::SetVar(store::kKeyLastAccess, old);
-    QVERIFY(store::ExecSQL(QStringLiteral("CREATE TABLE T_SaleAna (ID INTEGER)")));
-    store::Registry::closeAll();
-
-    korvo.start(program, {});
-    QVERIFY(korvo.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_folder->filePath(kInstanceLockName)), 10000);
-    QTest::qWait(1500); // the set opened, the login window up
-    QCOMPARE(korvo.state(), QProcess::Running);
-    ::kill(pid_t(korvo.processId()), signal);
-    QVERIFY(korvo.waitForFinished(10000));
-    QCOMPARE(korvo.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(korvo.exitCode(), 0);
-
-    const QString set = m_folder->filePath(QStringLiteral("DATA00001.qdt"));
-    for (const char *suffix : {"-wal", "-shm", "-journal"})
-        QVERIFY2(!QFileInfo::exists(set + QLatin1String(suffix)), suffix);
-    store::CurrentAccountFile = QStringLiteral("DATA00001.qdt");
-    QVERIFY(store::GetVar(store::kKeyLastAccess) != old);
-    QVERIFY(!store::TableExists(QStringLiteral("T_SaleAna")));
-    QVERIFY(!QFileInfo::exists(m_folder->filePath(kInstanceLockName)));
-}
-
-// No set at all, or only files that do not open as sets: the user is told
-// and the new-set dialog opens instead. Leaving that dialog without a set
-// ends the run (the hidden main window would not end it); creating a set
-// opens it and the run goes on.
-void TestStartup::startupWithoutSets_data()
-{
-    QTest::addColumn<bool>("create");
-    QTest::addColumn<bool>("damagedFiles");
-    QTest::newRow("cancelled") << false << false;
-    QTest::newRow("set created") << true << false;
-    QTest::newRow("only damaged files") << false << true;
-}
-
-void TestStartup::startupWithoutSets()
-{
-    QFETCH(bool, create);
-    QFETCH(bool, damagedFiles);
-    if (damagedFiles) {
-        QVERIFY(testsupport::writeFile(m_folder->filePath(QStringLiteral("DATA00001.qdt")),
-                                       QByteArray("noise").repeated(3000)));
-        QVERIFY(store::Registry::create(m_folder->filePath(QStringLiteral("DATA00002.qdt"))));
-        store::Registry::closeAll();
-    }
-    MainWindow window;
-    window.setQuitHandler([] {});
-    ui::setShellHost(&window);
-    bool quit = false;
-    QPointer<NewAccountSetDialog> dialog;
-    QVERIFY(!LoadAccountSets(window, [&] {
-        dialog = qobject_cast<NewAccountSetDialog *>(
-                ShowFirstAccountSetDialog(&window, [&quit] { quit = true; }));
-    }));
-    QVERIFY(dialog);
-    QCOMPARE(store::CurrentAccountIndex, -1);
-    QCOMPARE(m_prompts->messages, QStringList{damagedFiles ? store::kNoSetOpensMessage
-                                                           : "没有任何进销存套账,请建立新套账！"});
-    QVERIFY(!window.isVisible());
-
-    if (create) {
-        dialog->box(0)->setText(QStringLiteral("甲公司"));
-        dialog->box(1)->setText(QStringLiteral("甲账"));
-    }
-    QTest::mouseClick(dialog->button(create ? 0 : 1), Qt::LeftButton);
-    QTRY_VERIFY(dialog.isNull());
-    QCoreApplication::processEvents();
-    QCOMPARE(quit, !create);
-    QCOMPARE(window.isVisible(), create);
-    QCOMPARE(store::CurrentAccountIndex, create ? 0 : -1);
-}
-
-// With last accesses 2023-05-01 10:00, 2024-01-02 09:00 and 2024-01-02
-// 09:00 the second set opens, the first of equal times; the window shows
-// logged out with the login dialog on top. Exit saves the settings and
-// drops the scratch tables whose names start with "T_", and nothing else.
-void TestStartup::startupAndExit()
-{
-    createSets({QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")});
-    const QStringList files = store::ListAccountSetFiles();
-    QCOMPARE(files.size(), 3);
-    const QStringList times = {"2023-05-01 10:00", "2024-01-02 09:00", "2024-01-02 09:00"};
-    for (int i = 0; i < 3; ++i) {
-        store::CurrentAccountFile = files.at(i);
-        store::SetVar(store::kKeyLastAccess,
-                      store::dateTimeText(QDateTime::fromString(times.at(i), "yyyy-MM-dd HH:mm")));
-    }
-    store::CurrentAccountFile.clear();
-    store::CurrentUser = QStringLiteral("zunta");
-    store::CurrentRights = QStringLiteral("所有权限");
-
-    MainWindow window;
-    bool quit = false;
-    window.setQuitHandler([&quit] { quit = true; });
-    ui::setShellHost(&window);
-    bool dialogOpened = false;
-    QVERIFY(LoadAccountSets(window, [&] { dialogOpened = true; }));
-    QVERIFY(!dialogOpened);
-    QCOMPARE(store::CurrentAccountFile, files.at(1));
-    QVERIFY(window.isVisible());
-    QCOMPARE(window.windowTitle(), QStringLiteral("Korvo进销存3.00 >> 二"));
-    QVERIFY(store::CurrentUser.isEmpty());
-    QVERIFY(!window.SST->isEnabled());
-    QVERIFY(ui::FormIsOpen(QStringLiteral("请输入用户名及密码")));
-
-    for (const char *table : {"T_SaleAna", "t_x", "Tmp"})
-        QVERIFY(store::ExecSQL(
-                QStringLiteral("CREATE TABLE %1 (ID INTEGER)").arg(QLatin1String(table))));
-    window.mExit->trigger();
-    QVERIFY(quit);
-    QVERIFY(!store::TableExists(QStringLiteral("T_SaleAna")));
-    for (const char *table : {"t_x", "Tmp", "Sale"})
-        QVERIFY(store::TableExists(QLatin1String(table)));
-    QVERIFY(!store::GetVar(QStringLiteral("日期设定_SDTP3")).isEmpty());
-}
-
-// SaveSettings writes 最近访问 and the 16 window keys; LoadSettings reads
-// them back, takes only the date of a date with a time, and leaves a value
-// alone when its key is missing.
-void TestStartup::settingsKeys()
-{
-    createSets({QStringLiteral("甲账")});
-    store::CurrentAccountFile = store::ListAccountSetFiles().value(0);
-    WindowSettings saved;
-    for (int i = 0; i < 4; ++i) {
-        saved.splitterLeft[i] = 3000 + 15 * i;
-        saved.listDates[i] = QDate(2023, 3, 1 + i);
-    }
-    for (int i = 0; i < 8; ++i)
-        saved.analysisDates[i] = QDate(2024, 1 + i, 10);
-    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    SaveSettings(saved);
-    SaveSettings(saved); // saving again replaces the values
-
-    store::RecordSet rs;
-    store::OpenQuery(rs, QStringLiteral("SELECT Var, Con FROM 参数 WHERE Var LIKE '分割线_%' "
-                                        "OR Var LIKE '日期设定_%' ORDER BY Var"));
-    QCOMPARE(rs.recordCount(), 16);
-    QCOMPARE(store::GetVar(QStringLiteral("分割线_2")), QStringLiteral("3030"));
-    QCOMPARE(store::GetVar(QStringLiteral("日期设定_DTP7")), store::dateText(QDate(2024, 8, 10)));
-    const QDateTime access = store::parseStoredDateTime(store::GetVar(store::kKeyLastAccess));
-    QVERIFY(access >= before);
-
-    WindowSettings loaded;
-    LoadSettings(loaded);
-    QCOMPARE(loaded.splitterLeft, saved.splitterLeft);
-    QCOMPARE(loaded.analysisDates, saved.analysisDates);
-    QCOMPARE(loaded.listDates, saved.listDates);
-
-    store::SetVar(QStringLiteral("日期设定_DTP1"), QStringLiteral("2021-06-07 13:45:00"));
-    store::SetVar(QStringLiteral("分割线_0"), QString());
-    WindowSettings partial;
-    partial.splitterLeft[0] = 777;
-    LoadSettings(partial);
-    QCOMPARE(partial.analysisDates[1], QDate(2021, 6, 7));
-    QCOMPARE(partial.splitterLeft[0], 777.0);
-}
-
-// The window state belongs to its account set: another set does not see
-// it, and opening the first set again restores it.
-void TestStartup::settingsRestoredPerSet()
-{
-    createSets({QStringLiteral("甲账"), QStringLiteral("乙账")});
-    MainWindow window;
-    window.setQuitHandler([] {});
-    ui::setShellHost(&window);
-    store::BuildAccountSetList();
-    window.SelectAccountSet(0, false);
-    window.resize(ui::pixels(12000), ui::pixels(8000));
-    window.setSplitterLeft(2, 3000);
-    window.SDTP[1]->setDate(QDate(2020, 4, 5));
-    window.DTP[6]->setDate(QDate(2019, 9, 9));
-    window.SaveSettings();
-
-    window.SelectAccountSet(1, true);
-    QVERIFY(store::GetVar(QStringLiteral("分割线_2")).isEmpty());
-    QVERIFY(store::GetVar(QStringLiteral("日期设定_SDTP1")).isEmpty());
-    window.SDTP[1]->setDate(QDate(2021, 1, 1));
-    window.setSplitterLeft(2, 5000);
-
-    MainWindow fresh;
-    fresh.setQuitHandler([] {});
-    fresh.resize(ui::pixels(12000), ui::pixels(8000));
-    ui::setShellHost(&fresh);
-    fresh.SelectAccountSet(0, true);
-    QCOMPARE(fresh.SDTP[1]->date(), QDate(2020, 4, 5));
-    QCOMPARE(fresh.DTP[6]->date(), QDate(2019, 9, 9));
-    QCOMPARE(fresh.splitterLeft(2), 3000);
-}
-
-void TestStartup::endDateLeftAtToday_data()
-{
-    // The stored last access (the time of saving), the stored date of the
-    // sales list's end picker, and what it shows on 2024-03-06.
-    QTest::addColumn<QString>("savedAt");
-    QTest::addColumn<QDate>("stored");
-    QTest::addColumn<QDate>("restored");
-    const QDate saveDay(2024, 3, 5);
-    const QDate nextDay(2024, 3, 6);
-    QTest::newRow("left at today") << "2024-03-05 18:30" << saveDay << nextDay;
-    QTest::newRow("set back on purpose")
-            << "2024-03-05 18:30" << QDate(2024, 3, 1) << QDate(2024, 3, 1);
-    QTest::newRow("saved weeks ago") << "2024-02-01 09:00" << QDate(2024, 2, 1) << nextDay;
-    QTest::newRow("no last access") << "" << saveDay << saveDay;
-}
-
-// An end date the user left at "today" is today again at the next start,
-// so a sale saved today stays in tomorrow's list; an end date chosen on
-// purpose and every start date stay as they were stored.
-void TestStartup::endDateLeftAtToday()
-{
-    QFETCH(QString, savedAt);
-    QFETCH(QDate, stored);
-    QFETCH(QDate, restored);
-    createSets({QStringLiteral("甲账")});
-    store::CurrentAccountFile = store::ListAccountSetFiles().value(0);
-    WindowSettings saved;
-    saved.listDates = {stored, stored, QDate(2024, 1, 1), stored};
-    saved.analysisDates.fill(stored);
-    SaveSettings(saved);
-    store::SetVar(store::kKeyLastAccess,
-                  savedAt.isEmpty() ? QString()
-                                    : store::dateTimeText(QDateTime::fromString(
-                                            savedAt, QStringLiteral("yyyy-MM-dd HH:mm"))));
-
-    WindowSettings loaded;
-    LoadSettings(loaded, QDate(2024, 3, 6));
-    QCOMPARE(loaded.listDates[0], stored);
-    QCOMPARE(loaded.listDates[1], restored);
-    QCOMPARE(loaded.listDates[2], QDate(2024, 1, 1));
-    QCOMPARE(loaded.listDates[3], restored);
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(loaded.analysisDates[i], i % 2 ? restored : stored);
-}
 
 QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"

@@ -1,24 +1,21 @@
 // Real message boxes on a real window system: closing one, however the user
 // does it, never ends the program, also before the main window exists.
 
+#include "../app/appfixture.h"
 #include "app/accountsetchooser.h"
 #include "app/newaccountsetdialog.h"
 #include "app/startup.h"
-
-#include "mainwindowfixture.h"
 #include "records/logindialog.h"
 #include "ui/qtprompts.h"
 
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
 
 #include <functional>
-#include <memory>
 
 using namespace app;
+using appfixture::waitUntil;
 
 namespace {
 
@@ -109,12 +106,6 @@ int runInEventLoop(const std::function<void()> &scenario)
     return QApplication::exec();
 }
 
-void waitUntil(const std::function<bool()> &condition)
-{
-    for (int i = 0; i < 250 && !condition(); ++i)
-        QTest::qWait(20);
-}
-
 } // namespace
 
 class TestMessageBoxes : public QObject
@@ -122,152 +113,142 @@ class TestMessageBoxes : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs the X11 platform (run under xvfb-run)");
+        prepareApplication();
+    }
 
-    void firstStart_data();
-    void firstStart();
-    void loginAndChooser();
+    void init()
+    {
+        m_folder = std::make_unique<testsupport::TempProgramFolder>();
+        store::setPrompts(&m_prompts);
+        store::AccountSets.clear();
+        store::CurrentAccountIndex = -1;
+        QString error;
+        QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
+    }
+
+    void cleanup()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->close();
+        QCoreApplication::processEvents();
+        ui::setShellHost(nullptr);
+        store::setPrompts(nullptr);
+        store::CurrentUser.clear();
+        store::CurrentRights.clear();
+        m_folder.reset();
+    }
+
+    void firstStart_data()
+    {
+        QTest::addColumn<CloseBy>("how");
+        QTest::newRow("OK button") << CloseBy::Button;
+        QTest::newRow("Enter") << CloseBy::Enter;
+        QTest::newRow("Escape") << CloseBy::Escape;
+        QTest::newRow("close box") << CloseBy::CloseBox;
+    }
+
+    // The first start: no account set, so a box says so and the new-set window
+    // opens before any main window shows. Its refusals of an empty company and
+    // an empty name are boxes too; after each the window stays and the program
+    // runs on. Leaving the window without a set is what ends the first start.
+    void firstStart()
+    {
+        QFETCH(CloseBy, how);
+        QuitWatch quits;
+        User user(how);
+        MainWindow window;
+        ui::setShellHost(&window);
+
+        bool reachedEnd = false;
+        int quitsWhileOpen = -1;
+        QPointer<NewAccountSetDialog> dialog;
+        const int code = runInEventLoop([&] {
+            LoadAccountSets(window, [&] {
+                dialog = qobject_cast<NewAccountSetDialog *>(
+                        ShowFirstAccountSetDialog(&window, [] { QCoreApplication::quit(); }));
+            });
+            waitUntil([&] { return dialog && dialog->isVisible(); });
+            if (!dialog)
+                return;
+            QTest::mouseClick(dialog->button(0), Qt::LeftButton); // company empty
+            dialog->box(0)->setText("甲公司");
+            QTest::mouseClick(dialog->button(0), Qt::LeftButton); // name empty
+            QTest::qWait(200);
+            quitsWhileOpen = quits.requests;
+            if (!dialog || !dialog->isVisible())
+                return;
+            QTest::mouseClick(dialog->button(1), Qt::LeftButton); // 取消
+            waitUntil([&] { return quits.requests > quitsWhileOpen; });
+            reachedEnd = true;
+        });
+
+        QCOMPARE(code, kScenarioDone);
+        QCOMPARE(user.seen, (QStringList{"没有任何进销存套账,请建立新套账！",
+                                         "请填写套账所属企业名称！", "请填写套账名称！"}));
+        QCOMPARE(quitsWhileOpen, 0);
+        QVERIFY(reachedEnd);
+        // Cancelling the window without a set ends the run, once.
+        QCOMPARE(quits.requests, 1);
+        QVERIFY(!window.isVisible());
+    }
+
+    // With the main window showing: a wrong login and a refused deletion in the
+    // account-set chooser each show a box; closing it leaves the login window,
+    // the chooser and the program as they were. Closing the main window ends
+    // the program.
+    void loginAndChooser()
+    {
+        QCOMPARE(store::CreateAccountSet("甲公司", "甲账"), 0);
+        store::AccountSets.clear();
+        store::CurrentAccountFile.clear();
+        QuitWatch quits;
+        User user(CloseBy::Button);
+        MainWindow window;
+        ui::setShellHost(&window);
+
+        int quitsBeforeExit = -1;
+        const int code = runInEventLoop([&] {
+            if (!LoadAccountSets(window, {}))
+                return;
+            records::LoginDialog *login = nullptr;
+            waitUntil([&] {
+                return (login
+                        = testsupport::openWindow<records::LoginDialog>("请输入用户名及密码"));
+            });
+            if (!login)
+                return;
+            login->box(0)->setText("zunta");
+            login->box(1)->setText("错");
+            QTest::mouseClick(login->loginButton(), Qt::LeftButton);
+            QTest::qWait(200);
+            if (!login->isVisible())
+                return;
+
+            AccountSetChooser *chooser = ShowAccountSetChooser(&window);
+            QTest::qWait(50);
+            QTest::mouseClick(chooser->button(2), Qt::LeftButton); // the set in use
+            QTest::qWait(200);
+            if (!chooser->isVisible() || !window.isVisible())
+                return;
+            quitsBeforeExit = quits.requests;
+            window.mExit->trigger();
+            waitUntil([&] { return quits.requests > quitsBeforeExit; });
+        });
+
+        QCOMPARE(code, kScenarioDone);
+        QCOMPARE(user.seen, (QStringList{"用户名或密码错误！", "不能删除当前正在操作的套账！"}));
+        QCOMPARE(quitsBeforeExit, 0);
+        QCOMPARE(quits.requests, 1);
+    }
 
 private:
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
     ui::QtPrompts m_prompts;
 };
-
-void TestMessageBoxes::initTestCase()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        QSKIP("needs the X11 platform (run under xvfb-run)");
-    prepareApplication();
-}
-
-void TestMessageBoxes::init()
-{
-    m_folder = std::make_unique<testsupport::TempProgramFolder>();
-    store::setPrompts(&m_prompts);
-    store::AccountSets.clear();
-    store::CurrentAccountIndex = -1;
-    QString error;
-    QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
-}
-
-void TestMessageBoxes::cleanup()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        w->close();
-    QCoreApplication::processEvents();
-    ui::setShellHost(nullptr);
-    store::setPrompts(nullptr);
-    store::CurrentUser.clear();
-    store::CurrentRights.clear();
-    m_folder.reset();
-}
-
-void TestMessageBoxes::firstStart_data()
-{
-    QTest::addColumn<CloseBy>("how");
-    QTest::newRow("OK button") << CloseBy::Button;
-    QTest::newRow("Enter") << CloseBy::Enter;
-    QTest::newRow("Escape") << CloseBy::Escape;
-    QTest::newRow("close box") << CloseBy::CloseBox;
-}
-
-// The first start: no account set, so a box says so and the new-set window
-// opens before any main window shows. Its refusals of an empty company and
-// an empty name are boxes too; after each the window stays and the program
-// runs on. Leaving the window without a set is what ends the first start.
-void TestMessageBoxes::firstStart()
-{
-    QFETCH(CloseBy, how);
-    QuitWatch quits;
-    User user(how);
-    MainWindow window;
-    ui::setShellHost(&window);
-
-    bool reachedEnd = false;
-    int quitsWhileOpen = -1;
-    QPointer<NewAccountSetDialog> dialog;
-    const int code = runInEventLoop([&] {
-        LoadAccountSets(window, [&] {
-            dialog = qobject_cast<NewAccountSetDialog *>(
-                    ShowFirstAccountSetDialog(&window, [] { QCoreApplication::quit(); }));
-        });
-        waitUntil([&] { return dialog && dialog->isVisible(); });
-        if (!dialog)
-            return;
-        QTest::mouseClick(dialog->button(0), Qt::LeftButton); // company empty
-        dialog->box(0)->setText(QStringLiteral("甲公司"));
-        QTest::mouseClick(dialog->button(0), Qt::LeftButton); // name empty
-        QTest::qWait(200);
-        quitsWhileOpen = quits.requests;
-        if (!dialog || !dialog->isVisible())
-            return;
-        QTest::mouseClick(dialog->button(1), Qt::LeftButton); // 取消
-        waitUntil([&] { return quits.requests > quitsWhileOpen; });
-        reachedEnd = true;
-    });
-
-    QCOMPARE(code, kScenarioDone);
-    QCOMPARE(user.seen, (QStringList{QStringLiteral("没有任何进销存套账,请建立新套账！"),
-                                     QStringLiteral("请填写套账所属企业名称！"),
-                                     QStringLiteral("请填写套账名称！")}));
-    QCOMPARE(quitsWhileOpen, 0);
-    QVERIFY(reachedEnd);
-    // Cancelling the window without a set ends the run, once.
-    QCOMPARE(quits.requests, 1);
-    QVERIFY(!window.isVisible());
-}
-
-// With the main window showing: a wrong login and a refused deletion in the
-// account-set chooser each show a box; closing it leaves the login window,
-// the chooser and the program as they were. Closing the main window ends
-// the program.
-void TestMessageBoxes::loginAndChooser()
-{
-    QCOMPARE(store::CreateAccountSet(QStringLiteral("甲公司"), QStringLiteral("甲账")), 0);
-    store::AccountSets.clear();
-    store::CurrentAccountFile.clear();
-    QuitWatch quits;
-    User user(CloseBy::Button);
-    MainWindow window;
-    ui::setShellHost(&window);
-
-    int quitsBeforeExit = -1;
-    const int code = runInEventLoop([&] {
-        if (!LoadAccountSets(window, {}))
-            return;
-        records::LoginDialog *login = nullptr;
-        waitUntil([&] {
-            return (login = testsupport::openWindow<records::LoginDialog>(
-                            QStringLiteral("请输入用户名及密码")));
-        });
-        if (!login)
-            return;
-        login->box(0)->setText(QStringLiteral("zunta"));
-        login->box(1)->setText(QStringLiteral("错"));
-        QTest::mouseClick(login->loginButton(), Qt::LeftButton);
-        QTest::qWait(200);
-        if (!login->isVisible())
-            return;
-
-        AccountSetChooser *chooser = ShowAccountSetChooser(&window);
-        QTest::qWait(50);
-        QTest::mouseClick(chooser->button(2), Qt::LeftButton); // the set in use
-        QTest::qWait(200);
-        if (!chooser->isVisible() || !window.isVisible())
-            return;
-        quitsBeforeExit = quits.requests;
-        window.mExit->trigger();
-        waitUntil([&] { return quits.requests > quitsBeforeExit; });
-    });
-
-    QCOMPARE(code, kScenarioDone);
-    QCOMPARE(user.seen, (QStringList{QStringLiteral("用户名或密码错误！"),
-                                     QStringLiteral("不能删除当前正在操作的套账！")}));
-    QCOMPARE(quitsBeforeExit, 0);
-    QCOMPARE(quits.requests, 1);
-}
 
 QTEST_MAIN(TestMessageBoxes)
 #include "tst_messageboxes.moc"
