@@ -105,7 +105,7 @@ private slots:
 
     void cleanup()
     {
-        qDeleteAll(QApplication::topLevelWidgets());
+        testsupport::deleteAllWindows();
         m_shell.reset();
         m_prompts.reset();
         m_folder.reset();

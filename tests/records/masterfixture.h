@@ -85,13 +85,7 @@ struct Fixture
     // database failure is reported as one).
     bool tearDown()
     {
-        // Deleting a window also deletes the pop-ups it owns (a combo box's
-        // list is a window of its own), so hold them all by guarded pointers.
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            windows << w;
-        for (const QPointer<QWidget> &w : std::as_const(windows))
-            delete w.data();
+        testsupport::deleteAllWindows();
         ui::setShellHost(nullptr);
         const bool quiet = prompts->messages.isEmpty();
         if (!quiet)

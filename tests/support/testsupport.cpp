@@ -8,7 +8,10 @@
 #include "store/schema.h"
 #include "store/session.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QPointer>
+#include <QWidget>
 #include <QtTest>
 
 namespace testsupport {
@@ -142,6 +145,16 @@ qlonglong countRows(const QString &table)
     store::RecordSet rs;
     store::OpenQuery(rs, QStringLiteral("SELECT Count(*) FROM ") + table);
     return rs.value(0).toLongLong();
+}
+
+void deleteAllWindows()
+{
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (!w->parentWidget())
+            windows << w;
+    for (const QPointer<QWidget> &w : std::as_const(windows))
+        delete w.data();
 }
 
 } // namespace testsupport

@@ -76,6 +76,11 @@ void refuseWrites(const QString &event, const QString &table, const QString &whe
 // The number of rows of a table in the current set.
 qlonglong countRows(const QString &table);
 
+// Deletes every window the test left open. Only windows without an owner
+// are deleted: an owned pop-up (a combo box's list) goes with its owner,
+// which would otherwise keep a pointer to it and crash when it closes.
+void deleteAllWindows();
+
 // Makes a new set from the template the current set: DATA00001.qdt in the
 // current program folder, on the test server during a server run.
 bool makeNewCurrentSet();
