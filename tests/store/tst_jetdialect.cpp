@@ -145,7 +145,8 @@ private slots:
            "CREATE TEMP TABLE T_AnaCus AS SELECT CID,Sum(Pay) AS Sm FROM Sale WHERE Dat>=TIMESTAMP "
            "'2024-01-01 00:00:00' GROUP BY CID LIMIT 3");
         pg("alter to long", "ALTER TABLE T_SaleAna ALTER COLUMN [Sm] LONG",
-           "ALTER TABLE \"t_saleana\" ALTER COLUMN \"sm\" TYPE bigint USING round(\"sm\"::numeric)::bigint");
+           "ALTER TABLE \"t_saleana\" ALTER COLUMN \"sm\" TYPE bigint USING "
+           "round(\"sm\"::numeric)::bigint");
         pg("empty values last from the largest", "SELECT * FROM T ORDER BY Sm DESC, ID",
            "SELECT * FROM T ORDER BY Sm DESC NULLS LAST, ID");
         pg("division by zero gives NULL",
