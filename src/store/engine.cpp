@@ -132,10 +132,6 @@ QString tableGivenIds(const QString &sql)
     return schemaColumns(table).contains(QLatin1String("ID")) ? table : QString();
 }
 
-} // namespace
-
-namespace {
-
 // True when a semicolon outside quoted names and texts is followed by more
 // than blanks and semicolons, that is when the text holds a second statement.
 bool holdsSecondStatement(const QString &sql)
