@@ -282,6 +282,40 @@ void renderForPostgres(QVector<Token> &tokens)
     }
 }
 
+// Index of the first FROM outside parentheses at or after start, or -1.
+int topLevelFrom(const QVector<Token> &tokens, int start)
+{
+    int depth = 0;
+    for (int i = start; i < tokens.size(); ++i) {
+        if (isSymbol(tokens.at(i), '('))
+            ++depth;
+        else if (isSymbol(tokens.at(i), ')'))
+            --depth;
+        else if (depth == 0 && isWord(tokens.at(i), "FROM"))
+            return i;
+    }
+    return -1;
+}
+
+// For the table name at i, the index of what follows it and its alias ("AS a",
+// or a bare name that is not a keyword).
+int afterAlias(const QVector<Token> &tokens, int i)
+{
+    i = nextSignificant(tokens, i);
+    if (i < tokens.size() && isWord(tokens.at(i), "AS"))
+        return nextSignificant(tokens, nextSignificant(tokens, i));
+    static const char *const keywords[]
+            = {"WHERE", "ORDER", "LIMIT", "GROUP", "HAVING",  "UNION", "EXCEPT",  "INTERSECT",
+               "JOIN",  "INNER", "LEFT",  "CROSS", "NATURAL", "ON",    "INDEXED", "NOT"};
+    if (i >= tokens.size() || tokens.at(i).kind != Token::Word)
+        return i;
+    for (const char *keyword : keywords) {
+        if (isWord(tokens.at(i), keyword))
+            return i;
+    }
+    return nextSignificant(tokens, i);
+}
+
 } // namespace
 
 QString jetDateToSqlite(const QString &literalBody)
@@ -621,47 +655,21 @@ RowidQuery withHiddenRowid(const QString &sqliteSql)
         return result;
     }
 
-    // Find the top-level FROM; the select list may hold parentheses.
-    int depth = 0;
-    int from = -1;
-    for (int i = afterSelect; i < tokens.size(); ++i) {
-        if (isSymbol(tokens.at(i), '('))
-            ++depth;
-        else if (isSymbol(tokens.at(i), ')'))
-            --depth;
-        else if (depth == 0 && isWord(tokens.at(i), "FROM")) {
-            from = i;
-            break;
-        }
-    }
+    const int from = topLevelFrom(tokens, afterSelect);
     if (from < 0)
         return result;
     int i = nextSignificant(tokens, from);
     if (i >= tokens.size() || !isName(tokens.at(i)))
         return result;
     const QString table = unquotedName(tokens.at(i));
-    i = nextSignificant(tokens, i);
-    // An optional alias: "AS a" or a bare name that is not a keyword.
-    if (i < tokens.size() && isWord(tokens.at(i), "AS")) {
-        i = nextSignificant(tokens, i); // the alias
-        i = nextSignificant(tokens, i);
-    } else if (i < tokens.size() && tokens.at(i).kind == Token::Word
-               && !isWord(tokens.at(i), "WHERE") && !isWord(tokens.at(i), "ORDER")
-               && !isWord(tokens.at(i), "LIMIT") && !isWord(tokens.at(i), "GROUP")
-               && !isWord(tokens.at(i), "HAVING") && !isWord(tokens.at(i), "UNION")
-               && !isWord(tokens.at(i), "EXCEPT") && !isWord(tokens.at(i), "INTERSECT")
-               && !isWord(tokens.at(i), "JOIN") && !isWord(tokens.at(i), "INNER")
-               && !isWord(tokens.at(i), "LEFT") && !isWord(tokens.at(i), "CROSS")
-               && !isWord(tokens.at(i), "NATURAL")) {
-        i = nextSignificant(tokens, i);
-    }
+    i = afterAlias(tokens, i);
     // What follows must be WHERE, ORDER BY or LIMIT, with no grouping or
     // compound part at the top level.
     if (i < tokens.size() && !isSymbol(tokens.at(i), ';') && !isWord(tokens.at(i), "WHERE")
         && !isWord(tokens.at(i), "ORDER") && !isWord(tokens.at(i), "LIMIT")) {
         return result;
     }
-    depth = 0;
+    int depth = 0;
     for (; i < tokens.size(); ++i) {
         if (isSymbol(tokens.at(i), '('))
             ++depth;
@@ -680,6 +688,46 @@ RowidQuery withHiddenRowid(const QString &sqliteSql)
     out.insert(afterSelect, Token{Token::Word, QStringLiteral("rowid, ")});
     result.sql = joined(out);
     return result;
+}
+
+QString countingSql(const QString &sqliteSql)
+{
+    const QString plain = QStringLiteral("SELECT Count(*) FROM (") + sqliteSql + QLatin1Char(')');
+    QVector<Token> tokens = tokenize(sqliteSql);
+    int depth = 0;
+    int order = -1;
+    bool hinted = false;
+    for (int i = 0; i < tokens.size(); ++i) {
+        const Token &t = tokens.at(i);
+        const int next = nextSignificant(tokens, i);
+        if ((isSymbol(t, '-') || isSymbol(t, '/')) && i + 1 < tokens.size()
+            && (isSymbol(tokens.at(i + 1), '-') || isSymbol(tokens.at(i + 1), '*'))) {
+            return plain;
+        }
+        if (isSymbol(t, '('))
+            ++depth;
+        else if (isSymbol(t, ')'))
+            --depth;
+        else if (depth != 0)
+            continue;
+        else if (isWord(t, "INDEXED"))
+            hinted = true;
+        else if (isWord(t, "ORDER") && next < tokens.size() && isWord(tokens.at(next), "BY"))
+            order = i;
+        else if (order >= 0
+                 && (isWord(t, "LIMIT") || isWord(t, "OFFSET") || isWord(t, "SELECT")
+                     || isSymbol(t, ';'))) {
+            return plain;
+        }
+    }
+    if (order >= 0)
+        tokens.resize(order);
+    const int from = topLevelFrom(tokens, 0);
+    const int table = from < 0 ? int(tokens.size()) : nextSignificant(tokens, from);
+    if (!hinted && table < tokens.size() && isName(tokens.at(table)))
+        tokens.insert(afterAlias(tokens, table),
+                      Token{Token::Word, QStringLiteral(" NOT INDEXED ")});
+    return QStringLiteral("SELECT Count(*) FROM (") + joined(tokens) + QLatin1Char(')');
 }
 
 } // namespace store

@@ -541,12 +541,14 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
         // does that without working out every column of every row; should
         // it fail, the rows are stepped over instead.
         Statement counter;
+        const auto counted = [&](const QString &sql) {
+            return counter.prepare(handle, sql, nullptr) && counter.get()
+                   && sqlite3_step(counter.get()) == SQLITE_ROW;
+        };
         if (values.isEmpty()
-            && counter.prepare(handle,
-                               QStringLiteral("SELECT Count(*) FROM (") + translated.sql
-                                       + QLatin1Char(')'),
-                               nullptr)
-            && sqlite3_step(counter.get()) == SQLITE_ROW) {
+            && (counted(countingSql(translated.sql))
+                || counted(QStringLiteral("SELECT Count(*) FROM (") + translated.sql
+                           + QLatin1Char(')')))) {
             d->rowsGiven = std::max(d->rows, int(sqlite3_column_int64(counter.get(), 0)));
             rc = SQLITE_DONE;
             break;

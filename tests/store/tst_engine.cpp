@@ -130,6 +130,12 @@ private slots:
         QVERIFY(rs.open(m_db, u"SELECT * FROM Sale"_s));
         QCOMPARE(rs.recordCount(), 1);
         QCOMPARE(rs.totalCount(), 4);
+        // The count leaves out a final order, not one that decides the rows.
+        QVERIFY(rs.open(m_db, u"SELECT * FROM Sale ORDER BY ID DESC"_s));
+        QCOMPARE(rs.value(u"ID"_s), QVariant(4LL));
+        QCOMPARE(rs.totalCount(), 4);
+        QVERIFY(rs.open(m_db, u"SELECT TOP 2 * FROM Sale ORDER BY ID DESC"_s));
+        QCOMPARE(rs.totalCount(), 2);
     }
 
     // Values come back with the type of their column: dates as local date-times

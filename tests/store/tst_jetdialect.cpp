@@ -224,6 +224,38 @@ private slots:
             QCOMPARE(q.sql, withRowid);
     }
 
+    void countingSql_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("counted");
+        const auto row = [](const char *sql, const char *counted) {
+            QTest::newRow(sql) << QString::fromUtf8(sql) << QString::fromUtf8(counted);
+        };
+        row("SELECT * FROM Sale WHERE Memo='ORDER BY' order by Dat, ID",
+            "(SELECT * FROM Sale  NOT INDEXED WHERE Memo='ORDER BY' )");
+        row("SELECT a FROM t AS x,u UNION SELECT a FROM v ORDER BY a",
+            "(SELECT a FROM t AS x NOT INDEXED ,u UNION SELECT a FROM v )");
+        row("SELECT s.ID FROM Sale s LEFT JOIN Pro ON s.PID=Pro.ID",
+            "(SELECT s.ID FROM Sale s  NOT INDEXED LEFT JOIN Pro ON s.PID=Pro.ID)");
+        row("SELECT * FROM t ORDER BY (SELECT 1 LIMIT 1)", "(SELECT * FROM t  NOT INDEXED )");
+        // Counted as they stand.
+        row("SELECT * FROM (SELECT * FROM t ORDER BY a LIMIT 3)",
+            "(SELECT * FROM (SELECT * FROM t ORDER BY a LIMIT 3))");
+        row("SELECT * FROM t ORDER BY a LIMIT 3", "(SELECT * FROM t ORDER BY a LIMIT 3)");
+        row("SELECT * FROM t ORDER BY a OFFSET 3", "(SELECT * FROM t ORDER BY a OFFSET 3)");
+        row("SELECT * FROM t /* ORDER BY */ WHERE a=1",
+            "(SELECT * FROM t /* ORDER BY */ WHERE a=1)");
+        row("SELECT * FROM t INDEXED BY t_a WHERE a>1",
+            "(SELECT * FROM t INDEXED BY t_a WHERE a>1)");
+    }
+
+    void countingSql()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, counted);
+        QCOMPARE(store::countingSql(sql), u"SELECT Count(*) FROM "_s + counted);
+    }
+
     // Generated statements: the translator never touches a quoted text (every
     // one comes out exactly as it went in, in order; the only new literals are
     // translated dates), and translating its own output again changes nothing.
