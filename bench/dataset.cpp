@@ -287,6 +287,9 @@ bool buildDataSet(const QString &path, const DataSetSize &size, QString *error)
             *error = QString::fromUtf8(sqlite3_errmsg(h));
         db->execNative(QStringLiteral("ROLLBACK"));
     }
+    // Let the set go as the program does at the end of the session that
+    // wrote the rows, which gathers the query planner's statistics.
+    store::Registry::close(path);
     return ok;
 }
 
