@@ -5,6 +5,7 @@
 
 #include "records/masterrecords.h"
 #include "records/products.h"
+#include "records/staff.h"
 #include "records/trades.h"
 #include "store/access.h"
 #include "store/accountsets.h"
@@ -13,6 +14,8 @@
 #include "store/schema.h"
 #include "store/serverlinks.h"
 #include "store/session.h"
+
+#include "grid/grid.h"
 
 #include "pgcluster.h"
 #include "testsupport.h"
@@ -33,7 +36,9 @@ constexpr int kCustomers = 60;
 // The worker: runs one action on the program folder's first set and prints
 // what came of it. "delete": deletes the customers 1..kCustomers with their
 // sales, one selection each. "sell N": saves N sales spread over the same
-// customers; refused saves are counted. "edit NAME": reads product 1 as its
+// customers; refused saves are counted; "sell N STAFF" saves them for staff
+// member STAFF, memo 并发员工. "delete-staff": deletes every staff member
+// from the staff list, as the window does. "edit NAME": reads product 1 as its
 // dialog does, says "read", waits for a line on its input, then saves NAME as
 // its name.
 int runWorker(const QString &folder, const QStringList &action)
@@ -57,15 +62,28 @@ int runWorker(const QString &folder, const QStringList &action)
         out << "deleted\n";
         return 0;
     }
+    if (action.value(0) == u"delete-staff"_s) {
+        grid::Grid grid;
+        records::LoadStaffList(grid);
+        grid.setRow(grid.fixedRows());
+        grid.setRowSel(grid.rows() - 1);
+        prompts.answers = {true};
+        store::CurrentRights = u"所有权限"_s;
+        records::DeleteSelectedStaff(grid);
+        out << "deleted " << prompts.messages.join(u'|') << '\n';
+        return 0;
+    }
     if (action.value(0) == u"sell"_s) {
         int refused = 0;
+        const int staff = action.value(2).toInt();
         for (int i = 0; i < action.value(1).toInt(); ++i) {
             const int customer = 1 + i % kCustomers;
             records::TradeEntry entry;
             entry.lists = {records::masterEntry(1, u"钢管"_s),
                            records::masterEntry(customer, QString::number(customer)),
-                           records::masterEntry(1, u"现金"_s), QString()};
-            entry.boxes = {"5", "2", "10", "0", u"并发"_s};
+                           records::masterEntry(1, u"现金"_s),
+                           staff ? records::masterEntry(staff, u"店员"_s) : QString()};
+            entry.boxes = {"5", "2", "10", "0", staff ? u"并发员工"_s : u"并发"_s};
             entry.date = QDateTime(QDate(2026, 3, 1), QTime());
             if (records::saveTrade(records::saleTable(), entry) == 0)
                 ++refused;
@@ -107,6 +125,7 @@ private slots:
         QVERIFY2(m_cluster->psql(u"shop"_s, u"BEGIN;"_s + store::PostgresSchemaSql() + customers
                                                     + u"INSERT INTO pro (name) VALUES ('钢管');"
                                                       "INSERT INTO acc (name) VALUES ('现金');"
+                                                      "INSERT INTO staff (name) VALUES ('店员');"
                                                       "INSERT INTO 参数 (var, con) VALUES "
                                                       "('套账名称', '门店');COMMIT;"_s),
                  qPrintable(m_cluster->error()));
@@ -172,6 +191,23 @@ private slots:
         const QString result = finish(*import);
         QVERIFY2(result.startsWith(u"3 "_s) && result.contains(u"服务器"_s), qPrintable(result));
         QCOMPARE(scalar("SELECT count(*) FROM sale WHERE memo = '丁'"), u"0"_s);
+    }
+
+    // One program deletes a salesman while another saves sales for him: the
+    // sales saved before the delete go to "其他", the later ones are refused,
+    // and no sale is left pointing to a deleted salesman.
+    void deletingStaffWhileSalesAreSaved()
+    {
+        auto seller = worker({u"sell"_s, u"1500"_s, u"3"_s}); // 其他 1, zunta 2, 店员 3
+        QTRY_VERIFY(scalar("SELECT count(*) FROM sale WHERE memo = '并发员工'").toInt() > 100);
+        QCOMPARE(finish(*worker({u"delete-staff"_s})), u"0 deleted"_s);
+        const QString sold = finish(*seller);
+        expectStart(sold, "0 refused ");
+        QVERIFY2(sold != u"0 refused 0"_s, "every save came before the delete");
+        QCOMPARE(scalar("SELECT string_agg(name, ',') FROM staff"), u"其他"_s);
+        QCOMPARE(scalar("SELECT count(*) FROM sale WHERE sid NOT IN (SELECT id FROM staff)"),
+                 u"0"_s);
+        QCOMPARE(scalar("SELECT count(DISTINCT sid) FROM sale WHERE memo = '并发员工'"), u"1"_s);
     }
 
     // One program deletes customers with their sales while another saves sales
