@@ -44,9 +44,9 @@ void refreshStatistics(sqlite3 *db)
 {
     static const char *const tables[][2]
             = {{"SELECT count(*) FROM Sale",
-                "SELECT stat FROM sqlite_stat1 WHERE tbl='Sale' AND idx='Sale_Dat'"},
+                "SELECT stat FROM sqlite_stat1 WHERE tbl='Sale' AND idx IS NOT NULL"},
                {"SELECT count(*) FROM Pur",
-                "SELECT stat FROM sqlite_stat1 WHERE tbl='Pur' AND idx='Pur_Dat'"}};
+                "SELECT stat FROM sqlite_stat1 WHERE tbl='Pur' AND idx IS NOT NULL"}};
     for (const auto &table : tables) {
         const qint64 rows = firstNumber(db, table[0]);
         if (rows < 10000)

@@ -411,6 +411,8 @@ private slots:
 
     // A set that opens but whose sales pages are damaged: every command that
     // writes a file from the sales ends with 3 and leaves the old file as it was.
+    // (The salesmen's analysis reads the damaged rows; the others find all
+    // they need in the indexes and still give sound figures.)
     void damagedPagesWriteNothing()
     {
         addSales();
@@ -427,8 +429,8 @@ private slots:
         QVERIFY(testsupport::writeFile(set, bytes));
         expectFailureKeeping(
                 texts("export sales DATES --out OUT/s.csv|export sales DATES --out "
-                      "OUT/s.xlsx|print sales DATES --out OUT/s.pdf|analyse sales DATES "
-                      "--out OUT/a.csv"),
+                      "OUT/s.xlsx|print sales DATES --out OUT/s.pdf|analyse sales --by salesman "
+                      "DATES --out OUT/a.csv"),
                 texts("OUT/s.csv|OUT/s.xlsx|OUT/s.pdf|OUT/a.csv"));
     }
 

@@ -497,7 +497,7 @@ private slots:
             m_db.reset();
             Registry::closeAll();
             m_db = Registry::open(programFilePath(CurrentAccountFile));
-            return column(u"SELECT stat FROM sqlite_stat1 WHERE idx='Sale_Dat'"_s).value(0);
+            return column(u"SELECT stat FROM sqlite_stat1 WHERE tbl='Sale'"_s).value(0);
         };
         QCOMPARE(statistics().toString().section(u' ', 0, 0), u"12004"_s);
         QVERIFY(run(u"DELETE FROM Sale WHERE ID < 1000"_s));
