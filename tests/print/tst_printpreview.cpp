@@ -116,6 +116,13 @@ QStringList textsOf(const PageDrawing &page, TextStyle style)
     return texts;
 }
 
+// Types "box=text" settings, separated by blanks, into the preview's boxes.
+void typeInto(PrintPreview *preview, const QString &settings)
+{
+    for (const QString &setting : settings.split(u' '))
+        preview->box(setting.section(u'=', 0, 0).toInt())->setText(setting.section(u'=', 1));
+}
+
 QStringList boxTexts(const PrintPreview *preview, const QList<int> &boxes)
 {
     QStringList texts;
@@ -220,12 +227,10 @@ private slots:
     void settingsRestoredOnReopening()
     {
         PrintPreview *preview = openList(10);
-        for (const auto &[box, text] :
-             {std::pair{0, "210"}, {1, "297"}, {2, "15.5"}, {5, "0"}, {10, "4"}})
-            preview->box(box)->setText(QString::fromLatin1(text));
+        typeInto(preview, u"0=210 1=297 2=15.5 5=0 10=4"_s);
         preview->rotation()->setChecked(true);
-        QCOMPARE(store::GetVar(kRotateKey), u"1"_s);
-        QCOMPARE(store::GetVar(boxKey(2)), u"15.5"_s);
+        QCOMPARE(QStringList({store::GetVar(kRotateKey), store::GetVar(boxKey(2))}),
+                 QStringList({"1", "15.5"}));
 
         preview = reopen(*m_grids.back());
         QCOMPARE(QVariantList({preview->box(0)->text(), preview->paper().left,
@@ -285,10 +290,7 @@ private slots:
         QCOMPARE(preview->paper().right, 10.0);
 
         grid->setTextMatrix(5, 3, QString(10000, QLatin1Char('9')));
-        store::FontChoice missing;
-        missing.family = u"没有这种字体"_s;
-        missing.pointSize = 500;
-        m_fx->prompts.fonts << missing;
+        m_fx->prompts.fonts << store::FontChoice{u"没有这种字体"_s, 500};
         preview->chooseFont();
         preview->headerBox(0)->setText(QString(5000, QChar(0x6807)));
         const QList<QPair<int, QString>> nonsense
@@ -491,8 +493,7 @@ private slots:
         // A4 portrait rotated prints landscape, laid out across the sheet:
         // all 25 rows and the footer are on the page (text beyond the
         // page's edge is not extracted). Unrotated it stays portrait.
-        preview->box(0)->setText(u"210"_s);
-        preview->box(1)->setText(u"297"_s);
+        typeInto(preview, u"0=210 1=297"_s);
         preview->rotation()->setChecked(true);
         preview->pageBar()->setValue(1);
         const QString rotated = planPdf(u"rotated.pdf"_s);
@@ -528,8 +529,8 @@ private slots:
             for (const QChar c : text)
                 QVERIFY2(c.unicode() < 0x2E80 || c.unicode() > 0x2FDF, qPrintable(family + text));
         }
-        QCOMPARE(reportFontFamily(u"黑体"_s), u"WenQuanYi Zen Hei"_s);
-        QCOMPARE(reportFontFamily(QString()), u"AR PL UMing CN"_s);
+        QCOMPARE(QStringList({reportFontFamily(u"黑体"_s), reportFontFamily(QString())}),
+                 QStringList({"WenQuanYi Zen Hei", "AR PL UMing CN"}));
     }
 
     // An empty list shows and prints one page with its title, captions and
@@ -537,8 +538,8 @@ private slots:
     void emptyListPrintsItsTitles()
     {
         PrintPreview *preview = openList(0, u"采购表"_s);
-        QCOMPARE(preview->pageCount(), 0);
-        QCOMPARE(preview->shownPage().tableRows, 1);
+        QCOMPARE(QList<int>({preview->pageCount(), preview->shownPage().tableRows}),
+                 QList<int>({0, 1}));
         const QString path = planPdf(u"empty.pdf"_s);
         preview->printAll();
         QCOMPARE(readPdf(path), 1);
@@ -550,8 +551,7 @@ private slots:
         const QString none = m_fx->folder.filePath(u"none.pdf"_s);
         QString error;
         QVERIFY(!PrintReportToPdf(none, jobOf(*m_grids.back(), u"采购表"_s), {}, {}, &error));
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!QFile::exists(none));
+        QVERIFY(!error.isEmpty() && !QFile::exists(none));
     }
 
     // An analysis prints with its own two title lines: the company once,
@@ -602,8 +602,10 @@ private slots:
         m_fx->prompts.fileNames << path;
         preview->PrintBatch(1, 2); // no printer planned: cancelled
         preview->printCurrentPage();
-        QCOMPARE(m_fx->prompts.printerLists.size(), 2);
-        QCOMPARE(m_fx->prompts.fileNames.size(), 1); // never asked
+        // Two choices offered, the file name never asked.
+        QCOMPARE(QList<qsizetype>(
+                         {m_fx->prompts.printerLists.size(), m_fx->prompts.fileNames.size()}),
+                 QList<qsizetype>({2, 1}));
         QVERIFY(!QFile::exists(path));
         QCOMPARE(store::GetVar(kDefaultPrinterKey), QString());
 
@@ -621,9 +623,8 @@ private slots:
         QVERIFY(testsupport::writeFile(blocker, "keep"));
         planPdf(u"not-a-folder/report.pdf"_s);
         preview->printAll();
-        QCOMPARE(m_fx->prompts.messages.size(), 1);
-        QVERIFY(m_fx->prompts.messages.first().startsWith(u"无法写入文件"_s));
-        m_fx->prompts.messages.clear();
+        const QStringList refused = std::exchange(m_fx->prompts.messages, {});
+        QVERIFY(refused.size() == 1 && refused.first().startsWith(u"无法写入文件"_s));
         QCOMPARE(testsupport::readFile(blocker), QByteArray("keep"));
     }
 

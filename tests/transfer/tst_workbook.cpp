@@ -19,7 +19,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <ctime>
 
 using namespace transfer;
@@ -128,9 +127,7 @@ QByteArray le32(quint32 value)
 
 QByteArray leDouble(double value)
 {
-    QByteArray bytes(8, '\0');
-    std::memcpy(bytes.data(), &value, 8);
-    return bytes;
+    return QByteArray(reinterpret_cast<const char *>(&value), 8);
 }
 
 // A text with its option byte, in UTF-16; the count as lengthBytes bytes.
@@ -275,8 +272,8 @@ private slots:
         Read read = readRows(path, "Sheet1", 99990, 100005);
         QVERIFY(read.ok);
         QCOMPARE(read.texts.size(), 11);
-        QCOMPARE(read.texts.first(), QStringList({"99990", "行"}));
-        QCOMPARE(read.texts.last(), QStringList({"100000", "行"}));
+        QCOMPARE(read.texts.first() + read.texts.last(),
+                 QStringList({"99990", "行", "100000", "行"}));
         read = readRows(path, "Sheet1", 2, 30001);
         QCOMPARE(read.texts.size(), 30000);
         QCOMPARE(read.texts.at(29999).value(0), QString("30001"));
@@ -411,7 +408,8 @@ private slots:
         const QByteArray entities
                 = "<!DOCTYPE worksheet [<!ENTITY a \"aaaaaaaaaaaaaaaa\">"
                   "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>";
-        const QByteArray one = "<si><t>甲</t></si>";
+        const QByteArray one = "<si><t>甲</t></si>",
+                         outside = "<row><c r=\"XFE1\"><v>1</v></c></row>";
         const QString unreadable = "Excel文件无法读取";
         const QString textProblem = unreadable + "：第 3 行第 AZ 列的文字引用无效";
         const auto inline_ = [](const QByteArray &text) {
@@ -422,10 +420,7 @@ private slots:
                    {textCell("1"), one, {}, textProblem},
                    {textCell("-1"), one, {}, textProblem},
                    {textCell("x"), one, {}, textProblem},
-                   {"<row><c r=\"XFE1\"><v>1</v></c></row>",
-                    {},
-                    {},
-                    unreadable + "：单元格引用“XFE1”无效"},
+                   {outside, {}, {}, unreadable + "：单元格引用“XFE1”无效"},
                    {inline_("&b;"), {}, entities, unreadable},
                    {inline_(QByteArray(5 << 20, 'a')), {}, {}, unreadable},
                    {bomb, {}, {}, unreadable}};
@@ -457,8 +452,7 @@ private slots:
     {
         QByteArray xml;
         for (int r = 1; r <= 30001; ++r)
-            xml += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"XFD" + QByteArray::number(r)
-                   + "\"><v>" + QByteArray::number(r) + "</v></c></row>";
+            xml += QString("<row r=\"%1\"><c r=\"XFD%1\"><v>%1</v></c></row>").arg(r).toUtf8();
         const QString path = m_dir.filePath("wide.xlsx");
         QVERIFY(writeSheet(path, xml));
         QVERIFY(QFileInfo(path).size() < 1024 * 1024);
@@ -478,14 +472,13 @@ private slots:
             QVector<SheetRow> rows;
             SheetError error = SheetError::None;
             const bool read = readSheetRows(path, "S", 2, 30001, &rows, &error);
-            _exit(read && rows.size() == 30000 && rows.last().cell(16384) == QLatin1String("30001")
-                          ? 0
-                          : 1);
+            const bool whole
+                    = rows.size() == 30000 && rows.last().cell(16384) == QLatin1String("30001");
+            _exit(read && whole ? 0 : 1);
         }
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
 };
 
