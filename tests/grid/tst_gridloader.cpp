@@ -135,14 +135,12 @@ private slots:
     // "Cor" column paints its cells with the stored colours, without text.
     void formatsAndAlignmentByType()
     {
-        QVERIFY(run(u"CREATE TABLE Items (ID INTEGER PRIMARY KEY, Name TEXT, Price DOUBLE, Num "
-                    u"INTEGER, "
-                    "CD INTEGER, Dat DATETIME, Done BOOLEAN, Memo TEXT, Cor INTEGER);"
-                    "INSERT INTO Items VALUES (1, '钢管', 3, 7, 7, '2024-03-05 14:07:00', 1, NULL, "
-                    "255), "
-                    "(2, 'it''s', 2.5, 12, 12, '1900-01-01 00:00:00', 0, 'x', 0), "
-                    "(3, NULL, NULL, NULL, NULL, NULL, NULL, 'y', NULL), "
-                    "(4, 'skip', 1, 1, 1, NULL, 0, '', 1);"_s));
+        QVERIFY(run(u"CREATE TABLE Items (ID INTEGER PRIMARY KEY, Name TEXT, Price DOUBLE, "
+                    "Num INTEGER, CD INTEGER, Dat DATETIME, Done BOOLEAN, Memo TEXT, Cor INTEGER);"
+                    "INSERT INTO Items VALUES (1, '钢管', 3, 7, 7, '2024-03-05 14:07:00', 1, NULL,"
+                    " 255), (2, 'it''s', 2.5, 12, 12, '1900-01-01 00:00:00', 0, 'x', 0),"
+                    " (3, NULL, NULL, NULL, NULL, NULL, NULL, 'y', NULL),"
+                    " (4, 'skip', 1, 1, 1, NULL, 0, '', 1);"_s));
         Grid grid;
         grid::SetupGridColumns(grid, split("ID,,Name,Price,Num,CD,Dat,Done,Memo,Missing,,Cor"),
                                split("ID,序号,名称,价格,数量,代码,日期,完成,备注,无,空,颜色"));
