@@ -14,20 +14,15 @@ class TestPageLayout : public QObject
 
 private slots:
     // Rows divide into pages rounded up; no rows per page shows the header page
-    // and never divides by zero; nothing overflows.
+    // and never divides by zero; nothing overflows. The scroll bar's large
+    // change is a tenth of the pages, halves to even.
     void pageCounts()
     {
         const int cases[][3] = {{26, 25, 2}, {25, 25, 1}, {0, 25, 0},
                                 {40, 0, 1},  {40, -3, 1}, {2000000000, 1, 2000000000}};
         for (const auto &[rows, perPage, pages] : cases)
             QCOMPARE(pageCount(rows, perPage), pages);
-    }
-
-    // The scroll bar's large change: a tenth of the pages, halves to even.
-    void largeChanges()
-    {
-        const int cases[][2] = {{95, 10}, {85, 8}, {0, 1}, {15, 2}, {25, 2}};
-        for (const auto &[pages, change] : cases)
+        for (const auto &[pages, change] : {std::pair{95, 10}, {85, 8}, {0, 1}, {15, 2}, {25, 2}})
             QCOMPARE(largeChange(pages), change);
     }
 
@@ -68,26 +63,20 @@ private slots:
                 characters += s.at(i).isLowSurrogate() ? 0 : 1;
             return characters * 10.0;
         };
-        const struct
-        {
-            QString text;
-            double width;
-            int maxLines;
-            QStringList lines;
-        } cases[] = {
-                {"abc", 30, 100, {"abc"}},
-                {"abcdefg", 25, 100, {"ab", "cd", "ef", "g"}},       // the longest prefix
-                {"ab\r\ncdef\nx", 30, 100, {"ab", "cde", "f", "x"}}, // returns dropped
-                {"\r\r", 30, 100, {}},
-                {"abc", 0, 100, {"a", "b", "c"}}, // narrower than a character
-                {"abcdefg", 25, 2, {"ab", "cd"}}, // room for two lines
-                {QString::fromUtf8("a😀b"),
-                 5,
-                 100,
-                 {"a", QString::fromUtf8("😀"), "b"}}, // pair whole
-        };
-        for (const auto &c : cases)
-            QCOMPARE(wrapLines(c.text, c.width, measure, c.maxLines), c.lines);
+        // text, width, most lines, the lines joined by |: the longest prefix,
+        // returns dropped, narrower than a character, room for two lines, a
+        // surrogate pair kept whole
+        const std::tuple<const char *, double, int, const char *> cases[]
+                = {{"abc", 30, 100, "abc"},
+                   {"abcdefg", 25, 100, "ab|cd|ef|g"},
+                   {"ab\r\ncdef\nx", 30, 100, "ab|cde|f|x"},
+                   {"\r\r", 30, 100, ""},
+                   {"abc", 0, 100, "a|b|c"},
+                   {"abcdefg", 25, 2, "ab|cd"},
+                   {"a😀b", 5, 100, "a|😀|b"}};
+        for (const auto &[text, width, maxLines, lines] : cases)
+            QCOMPARE(wrapLines(QString::fromUtf8(text), width, measure, maxLines),
+                     QString::fromUtf8(lines).split('|', Qt::SkipEmptyParts));
     }
 
     // A cell of 10,000 characters wraps without measuring every prefix.
@@ -131,19 +120,16 @@ private slots:
         const PageFrame preview = previewFrame(QSize(594, 420), paper);
         QCOMPARE(QRectF(preview.left, preview.top, preview.width, preview.height),
                  QRectF(20, 20, 554, 380));
-
         const PageFrame printer = printerFrame(paper, 254); // 10 units a millimetre
         QCOMPARE(QRectF(printer.left, printer.top, printer.width, printer.height),
                  QRectF(50, 50, 2770, 1900));
         QCOMPARE(printer.unitsPerTwip, 254.0 / 1440);
 
-        paper.left = 200;
-        paper.right = 200;
+        paper.left = paper.right = 200;
         paper.top = -1;
         QCOMPARE(previewFrame(QSize(594, 420), paper).width, 0.0);
         QCOMPARE(printerFrame(paper, 254).width, 0.0);
-        paper.width = 0;
-        paper.height = 0;
+        paper.width = paper.height = 0;
         const PageFrame none = previewFrame(QSize(100, 100), paper);
         QVERIFY(none.width >= 0 && none.height >= 0);
     }

@@ -39,13 +39,12 @@ private slots:
     // would split the record on reading) quotes the field.
     void csvFieldQuoting()
     {
-        const QList<QPair<QString, QString>> cases = {{"abc", "abc\t"},
-                                                      {"a,b", "\"a,b\t\""},
-                                                      {"say \"hi\"", "\"say \"\"hi\"\"\t\""},
-                                                      {"two\nlines", "\"two\nlines\t\""},
-                                                      {QString(), "\t"}};
-        for (const auto &[field, written] : cases)
-            QCOMPARE(csvField(field), written);
+        for (const auto &[field, written] : {std::pair{"abc", "abc\t"},
+                                             {"a,b", "\"a,b\t\""},
+                                             {"say \"hi\"", "\"say \"\"hi\"\"\t\""},
+                                             {"two\nlines", "\"two\nlines\t\""},
+                                             {"", "\t"}})
+            QCOMPARE(csvField(QString::fromLatin1(field)), QString::fromLatin1(written));
     }
 
     // Quoted commas, line breaks and doubled quotes; line ends of every
@@ -54,28 +53,29 @@ private slots:
     // refuses the whole text and names the line where it opened.
     void parseCsv()
     {
-        const QList<QPair<const char *, Records>> cases = {
-                {"a,\"b,c\",d", {{"a", "b,c", "d"}}},
-                {"1,\"first\r\nsecond\",3\r\n4,5,6",
-                 {{"1", "first\r\nsecond", "3"}, {"4", "5", "6"}}},
-                {"\"say \"\"hi\"\"\",x", {{"say \"hi\"", "x"}}},
-                {"a,\"\",b", {{"a", "", "b"}}},
-                {"a\rb\nc\r\nd", {{"a"}, {"b"}, {"c"}, {"d"}}},
-                {"a\r\n\r\nb\r\n", {{"a"}, {}, {"b"}}},
-                {"a,b\"c,d\"e,f", {{"a", "b\"c", "d\"e", "f"}}},
-                {"12\" 钢管,3\r\n钢管,4", {{"12\" 钢管", "3"}, {"钢管", "4"}}},
-                {",,", {{"", "", ""}}},
-                {"", {}},
-                {"a,\"b\r\nc", {}},
-                {"名称,数量\r\n\"两行\r\n的名称\",1\n\"P2 钢管,3\r\n钢管,4\r\n", {}},
-        };
-        const int openLines[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 4};
-        for (int i = 0; i < cases.size(); ++i) {
+        // The text, its records written as fields split by | and records by
+        // #, the line a quote was left open on.
+        const std::tuple<const char *, const char *, int> cases[]
+                = {{"a,\"b,c\",d", "a|b,c|d", 0},
+                   {"1,\"first\r\nsecond\",3\r\n4,5,6", "1|first\r\nsecond|3#4|5|6", 0},
+                   {"\"say \"\"hi\"\"\",x", "say \"hi\"|x", 0},
+                   {"a,\"\",b", "a||b", 0},
+                   {"a\rb\nc\r\nd", "a#b#c#d", 0},
+                   {"a,b\"c,d\"e,f", "a|b\"c|d\"e|f", 0},
+                   {"12\" 钢管,3\r\n钢管,4", "12\" 钢管|3#钢管|4", 0},
+                   {",,", "||", 0},
+                   {"", "", 0},
+                   {"a,\"b\r\nc", "", 1},
+                   {"名称,数量\r\n\"两行\r\n的名称\",1\n\"P2 钢管,3\r\n钢管,4\r\n", "", 4}};
+        for (const auto &[text, records, line] : cases) {
             int openLine = -1;
-            QCOMPARE(transfer::parseCsv(QString::fromUtf8(cases.at(i).first), &openLine),
-                     cases.at(i).second);
-            QCOMPARE(openLine, openLines[i]);
+            Records expected;
+            for (const QString &record : QString::fromUtf8(records).split('#', Qt::SkipEmptyParts))
+                expected << record.split('|');
+            QCOMPARE(transfer::parseCsv(QString::fromUtf8(text), &openLine), expected);
+            QCOMPARE(openLine, line);
         }
+        QCOMPARE(transfer::parseCsv("a\r\n\r\nb\r\n"), Records({{"a"}, {}, {"b"}}));
         // A line of a megabyte.
         const QString longCell(1 << 20, QChar(0x4E2D));
         QCOMPARE(transfer::parseCsv("x," + longCell).first().at(1).size(), longCell.size());
@@ -116,9 +116,8 @@ private slots:
         }
     }
 
-    // Full-width commas and quotes become ASCII, blanks and empty parts go;
-    // a constant may hold a comma; digits count columns; three letters are
-    // beyond any sheet.
+    // Full-width commas and quotes become ASCII, blanks and empty parts go; a
+    // constant may hold a comma; digits count columns; three letters are none.
     void columnTexts()
     {
         QCOMPARE(normaliseColumnsText(" ,A，“-”,B, "), QString("A,\"-\",B"));
@@ -136,20 +135,14 @@ private slots:
     // without a time; no such day and words are no date.
     void dates()
     {
-        const QDateTime day(QDate(2026, 3, 1), QTime(0, 0));
-        const QList<QPair<const char *, QDateTime>> cases = {
-                {"2026.03.01", day},
-                {"2026-03-01", day},
-                {"2026/3/1", day},
-                {"2026年3月1日", day},
-                {"20260301", day},
-                {"2026-03-01 10:20:30", QDateTime(QDate(2026, 3, 1), QTime(10, 20, 30))},
-                {"2026.03.01 10:20", QDateTime(QDate(2026, 3, 1), QTime(10, 20))},
-                {"2026-02-30", QDateTime()},
-                {"yesterday", QDateTime()},
-        };
-        for (const auto &[text, when] : cases)
-            QCOMPARE(parseImportDate(QString::fromUtf8(text)), when);
+        const QDate day(2026, 3, 1);
+        for (const char *text :
+             {"2026.03.01", "2026-03-01", "2026/3/1", "2026年3月1日", "20260301"})
+            QCOMPARE(parseImportDate(QString::fromUtf8(text)), QDateTime(day, QTime(0, 0)));
+        QCOMPARE(parseImportDate("2026-03-01 10:20:30"), QDateTime(day, QTime(10, 20, 30)));
+        QCOMPARE(parseImportDate("2026.03.01 10:20"), QDateTime(day, QTime(10, 20)));
+        for (const char *text : {"2026-02-30", "yesterday"})
+            QVERIFY(!parseImportDate(QString::fromLatin1(text)).isValid());
     }
 
     // At most 30,000 rows, in either order, rounded to whole rows.

@@ -148,8 +148,7 @@ private slots:
 
         // Two windows with the same caption: the wait lasts until both are gone,
         // also when the second one opens while waiting.
-        QDialog first;
-        QDialog second;
+        QDialog first, second;
         first.setWindowTitle(caption);
         second.setWindowTitle(caption);
         first.show();
@@ -172,8 +171,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QRect before = dialog.geometry();
         ui::SetTopMost(box);
-        QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint) && dialog.isVisible());
         QCOMPARE(dialog.geometry(), before);
         ui::SetTopMost(&dialog); // already on top: nothing changes
         QVERIFY(dialog.isVisible());
@@ -182,8 +180,7 @@ private slots:
         QCursor::setPos(dialog.mapToGlobal(QPoint(10, 20)));
         if (QCursor::pos() != dialog.mapToGlobal(QPoint(10, 20)))
             QSKIP("this platform does not move the cursor");
-        int x = -1;
-        int y = -1;
+        int x = -1, y = -1;
         ui::CursorPosition(x, y, &dialog);
         QCOMPARE(QList<int>({x, y}), QList<int>({150, 300}));
     }
