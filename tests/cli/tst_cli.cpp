@@ -98,8 +98,7 @@ private slots:
         QVERIFY(!QFile::exists(m_folder->filePath(u"x.csv"_s)));
     }
 
-    // sets lists every file as text and as JSON without logging in; the JSON
-    // tells which set does not open.
+    // sets lists every file as text and JSON without logging in, and what does not open.
     void listsSets()
     {
         QVERIFY(testsupport::writeFile(m_folder->filePath(u"DATA00007.qdt"_s),
@@ -115,8 +114,7 @@ private slots:
         QVERIFY(!sets.at(2).toObject().value(u"opens"_s).toBool());
     }
 
-    // A wrong password or no user ends with 2, writes nothing and never shows
-    // the password.
+    // A wrong password or no user ends with 2, writes nothing, never shows the password.
     void loginFailures()
     {
         const QString backup = m_folder->filePath(u"b.qdb"_s);
@@ -185,8 +183,7 @@ private slots:
         QCOMPARE(fileText(u"second.csv"_s), fileText(u"first.csv"_s));
     }
 
-    // Without --from and --to a list or analysis covers the dates its own tab was
-    // left at in the window.
+    // Without --from and --to a command covers the dates its window tab was left at.
     void storedDatesAreTheDefaults()
     {
         addSales();
@@ -359,8 +356,7 @@ private slots:
         QCOMPARE(runCli({u"check"_s}).code, 0);
     }
 
-    // A set with damaged sales pages: every command writing from the sales ends
-    // with 3 and leaves the old file.
+    // With damaged sales pages, commands writing from them end with 3, keeping old files.
     void damagedPagesWriteNothing()
     {
         addSales();
@@ -505,8 +501,7 @@ private:
         return finishCli(*startCli(args, password));
     }
 
-    // A command line split at the spaces; DATES stands for the whole of
-    // 2026, OUT/ for the program folder.
+    // A command line split at the spaces; DATES is all of 2026, OUT/ the program folder.
     QStringList argsOf(const QString &line) const
     {
         QStringList args;

@@ -137,8 +137,7 @@ private slots:
                  u"20000|20000|100010000"_s);
     }
 
-    // A killed import leaves no rows. A new account half way makes it wait on a
-    // lock this test holds, its first rows already sent.
+    // A killed import leaves no rows (a new account half way holds it on a lock).
     void aKilledImportLeavesNothing()
     {
         const auto locker = lockAccounts();
@@ -361,8 +360,7 @@ private:
             return u"error: "_s + m_cluster->error();
         return out.trimmed();
     }
-    // A CSV of count sales of 钢管 over the customers, paid into 现金 but for row
-    // newAccountRow (a new account).
+    // A CSV of count sales over the customers, paid into 现金 but row newAccountRow.
     QString writeSales(const QString &name, int count, int newAccountRow = -1)
     {
         QByteArray text = "销售日期,产品,客户,收款账号,售价,数量,备注\n";

@@ -82,8 +82,7 @@ private slots:
         row("missing table", "SELECT * FROM NoSuchTable", true);
     }
 
-    // Opening failures show the layer's messages only for the set in use, never
-    // crash, and leave an empty record set.
+    // Opening failures are told only for the set in use, never crash, leave an empty set.
     void failuresReportOnlyForCurrentSet()
     {
         if (testsupport::testServer())
@@ -112,8 +111,7 @@ private slots:
         QCOMPARE(LookupWhere(u"Pro"_s, u"ID=1"_s, u"Name"_s, file), QVariant(QString()));
         QCOMPARE(m_prompts->messages, QStringList());
 
-        // Made current: a set that does not open is told once, a failing
-        // statement each time.
+        // Made current: a set that does not open is told once, a failing statement always.
         CurrentAccountFile = file;
         QCOMPARE(OpenConn(conn), connects);
         QStringList expected;
@@ -169,8 +167,7 @@ private slots:
         QVERIFY(!ExecSQL(u"DELETE * FROM NoSuchTable"_s));
     }
 
-    // Look-ups write numbers plainly and texts as escaped literals, so names with
-    // quotes find their row and cannot change the statement.
+    // Look-ups escape texts: names with quotes find their row and change no statement.
     void lookups()
     {
         for (int i = 1; i <= 8; ++i)
@@ -228,9 +225,8 @@ private slots:
         }
     }
 
-    // Compaction replaces the file only by a checked copy with the same rows,
-    // indexes and next IDs; a file that does not open or is held stays; no
-    // private copy is left and old fixed names do not block.
+    // Compaction replaces the file only by a checked copy with the same rows, indexes
+    // and next IDs; a bad or held file stays; no copy is left, old names do not block.
     void compactKeepsDataAndPassword()
     {
         if (testsupport::testServer())
@@ -291,8 +287,7 @@ private slots:
                  (QStringList{"DATA00001.qdt", "DATA00003.qdt"}));
     }
 
-    // The base tables alone, each with its fields in order and the declared types
-    // the grid formats by, as the import's "WHERE FALSE" reads them.
+    // The base tables alone, with their fields in order and the types the grid uses.
     void schemaTablesAndFields()
     {
         const QMap<QString, QString> expected = {
@@ -351,8 +346,7 @@ private slots:
         QCOMPARE(texts(u"SELECT Pay FROM Sale"_s), (QStringList{"0", "0"}));
     }
 
-    // A new set is not plain SQLite and a second build never overwrites it; the
-    // template is written when missing and otherwise left alone.
+    // A new set is encrypted and never rebuilt over; the template is made only when missing.
     void templateIsEncryptedAndNeverOverwritten()
     {
         if (testsupport::testServer())
@@ -383,8 +377,7 @@ private slots:
         QTest::newRow("percent and underscore") << "默认值_%" << u"100%_"_s;
     }
 
-    // A key never written reads empty; written again it keeps one row; quotes in
-    // keys and values neither break the statement nor reach other rows.
+    // A key reads empty until written, then keeps one row; quotes reach no other row.
     void paramsOneRowPerKey()
     {
         QFETCH(QString, key);

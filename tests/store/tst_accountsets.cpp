@@ -175,8 +175,7 @@ private slots:
             QCOMPARE(accountSetNumber(name), number);
     }
 
-    // A new set takes the lowest free number, never an existing file; with none
-    // free, none and no file touched.
+    // A new set takes the lowest free number, never an existing file; with none free, none.
     void numbersAreReusedAndNeverOverwritten()
     {
         QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), u"DATA00001.qdt"_s);
@@ -233,8 +232,7 @@ private slots:
         QCOMPARE(DeleteAccountSet(accountSetFileName(9), u"?"_s), DeleteOutcome::NotListed);
     }
 
-    // The cached print headers (keys starting with 表格打印信息_) go when the
-    // company changes.
+    // The cached print headers (keys starting 表格打印信息_) go when the company changes.
     void printHeaderCacheGoesOnlyWhenCompanyChanges()
     {
         CreateAccountSet(u"甲公司"_s, u"甲账"_s);
@@ -326,8 +324,8 @@ private slots:
         expectWhole(b, 2);
     }
 
-    // A copy of a held set keeps the program's connection (no second key
-    // derivation), holds the latest commits, and no one commits while it copies.
+    // A copy of a held set keeps the program's connection (one key derivation), holds
+    // the latest commits, and no one commits while it copies.
     void aHeldSetIsCopiedWithoutLettingGo()
     {
         createSets({"A"});
@@ -366,8 +364,8 @@ private slots:
         QTest::newRow("old log of the set, beside an older copy") << true;
     }
 
-    // A log that is not the set's own (another set's, or older than a copy put
-    // back) is never replayed: it is set aside and the user told once.
+    // A log not the set's own (another set's, or older than a copy put back) is set
+    // aside, never replayed, and the user told once.
     void aForeignLogIsSetAsideNotReplayed()
     {
         QFETCH(bool, ownOldLog);
@@ -491,8 +489,8 @@ private slots:
         QVERIFY(steps(ro) == 0 && customerCount(ro) == 3);
     }
 
-    // New sets and restored copies do not share the template's key salt (the
-    // first 16 bytes); the data stays, and a read-only source is only read.
+    // New sets and restored copies get their own key salt (the first 16 bytes);
+    // the data stays, and a read-only source is only read.
     void everySetHasItsOwnSalt()
     {
         createSets({"A", "B"});
@@ -575,8 +573,7 @@ private slots:
         QVERIFY(made.Name == u"B"_s && !made.Damaged);
     }
 
-    // Files that do not open as sets are listed as damaged, silently, and never
-    // made current; start-up picks the latest set that opens.
+    // Files that do not open are listed as damaged, silently, and never made current.
     void damagedSetsAreMarkedAndPassedOver()
     {
         QCOMPARE(CreateAccountSet(u"甲公司"_s, u"甲账"_s), 0);

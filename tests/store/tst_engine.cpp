@@ -30,8 +30,7 @@ QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
 }
 
-// Every field of a record set as "name:type" (Integer, Double, daTe, String,
-// Bool), separated by spaces.
+// Every field of a record set as "name:type" (Integer, Double, daTe, String, Bool).
 QString fields(const RecordSet &rs)
 {
     QStringList list;
@@ -545,9 +544,8 @@ private slots:
             QCOMPARE(PgConnection::withDefaultTls(info), expected);
     }
 
-    // One COPY carries tabs, line breaks, backslashes, quotes and NULL unchanged;
-    // a refused row refuses it all. A dropped connection fails one statement
-    // with a message and opens again on the next.
+    // One COPY carries tabs, line breaks, backslashes, quotes and NULL; a refused row
+    // refuses it all. A dropped connection fails one statement, then opens again.
     void serverCopyAndLostConnection()
     {
         SERVER_ONLY();
@@ -581,8 +579,7 @@ private slots:
         QVERIFY2(error.startsWith(u"无法连接数据库服务器："_s), qPrintable(error));
     }
 
-    // A password is asked once per run; a wrong one is asked again; cancelling
-    // opens nothing.
+    // A password is asked once per run, again after a wrong one; cancelling opens nothing.
     void serverPasswordAskedOncePerRun()
     {
         SERVER_ONLY();
@@ -602,9 +599,8 @@ private slots:
         QVERIFY(m_set->prompts.passwordRequests.first().contains(QLatin1String("clerk@")));
     }
 
-    // A link is listed beside the file sets with a mark, takes a number of the
-    // same row and is made current like a file set; one whose server does not
-    // answer cannot be chosen. A link never holds a password.
+    // A link is listed, numbered and made current like a file set, unless its server
+    // does not answer; it never holds a password.
     void serverLinksListedWithTheFileSets()
     {
         SERVER_ONLY();
@@ -635,8 +631,7 @@ private slots:
     }
 
 private:
-    // Sets fields of the current row and writes it back; a failure nobody asks
-    // the reason of is logged.
+    // Sets fields of the current row and writes it back, logging an unasked failure.
     static bool write(RecordSet &rs, const QVariantMap &values, QString *error = nullptr)
     {
         for (auto it = values.begin(); it != values.end(); ++it)

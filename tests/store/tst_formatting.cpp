@@ -21,8 +21,7 @@ private slots:
             QCOMPARE(store::FormatSeconds(seconds), text);
     }
 
-    // Grid text of every value type the record sets deliver; amounts round half
-    // up, and a tiny negative one shows no minus sign.
+    // Grid text of every value type; amounts round half up, -0.00 never shows.
     void formatCell()
     {
         const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 59));
@@ -40,9 +39,8 @@ private slots:
         QCOMPARE(store::FormatCell(when, true), u"2024.03.05"_s);
     }
 
-    // Tick marks: true or any non-zero number, also a number stored as text.
-    // Numeric boxes accept digits, the point and backspace; a minus sign or a
-    // letter is swallowed, so no negative number can be typed.
+    // Tick marks for true or any non-zero number, also as text. Numeric boxes take
+    // digits, the point and backspace only, so no negative number can be typed.
     void boolMarkAndNumericKeys()
     {
         for (const QVariant &ticked : {QVariant(-1), QVariant(0.5), QVariant(u"1"_s)})

@@ -12,8 +12,7 @@ using Kind = store::TranslatedSql::Kind;
 
 namespace {
 
-// A statement and what it becomes: the SQLite text, and the table and column
-// SELECT ... INTO and ALTER COLUMN ... LONG take out of it.
+// A statement, its SQLite text, and the table and column INTO or ALTER COLUMN name.
 void row(const char *name, const QString &jet, Kind kind, const QString &sql,
          const QString &table = QString(), const QString &column = QString())
 {
@@ -166,8 +165,7 @@ private slots:
         QCOMPARE(store::translateJet(jet, store::SqlTarget::Postgres).sql, sql);
     }
 
-    // A date literal as stored (ISO, slashes or US order, with or without a time);
-    // empty when it is no date, also for day-first dashes.
+    // A date literal as stored (ISO, slashes or US order); empty when it is no date.
     void dateLiterals()
     {
         const QList<QPair<QString, QString>> cases

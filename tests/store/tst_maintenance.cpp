@@ -81,9 +81,8 @@ void addLongSales(int count)
         exec(u"INSERT INTO Sale (Memo) VALUES ('%1')"_s.arg(QString(count, QLatin1Char('m'))));
 }
 
-// The current set with masters and records: customers 1-3, products 1-3,
-// vendors 1-2, accounts 1-2 and staff (其他, zunta, 张三), sales of every
-// customer/product pair and one purchase per vendor/product pair.
+// Customers and products 1-3, vendors and accounts 1-2, staff 其他, zunta and 张三, a
+// sale per customer/product pair and a purchase per vendor/product pair.
 void fillSet()
 {
     const QString rows
@@ -127,8 +126,7 @@ QStringList filesIn(const QString &folder)
 }
 
 // Holds the set on its log in a process of its own, as the window program does:
-// writes a sale, then idles or writes one every few ms until killed. Returns
-// once the first sale is in.
+// writes a sale, then idles or writes one every few ms; returns after the first.
 pid_t holdInAnotherProcess(const QString &path, bool writing)
 {
     int ready[2];
@@ -168,8 +166,7 @@ QVariant valueIn(const QString &path, const QString &sql)
     return db && rs.open(db, sql) && !rs.eof() ? rs.value(0) : QVariant();
 }
 
-// A work file (and its journal) left by a run of its own process that ends
-// without finishing, as a killed run leaves it.
+// A work file and its journal, as left by a run killed before it finished.
 QString leftoverOfAKilledRun(const QString &target, const char *tag)
 {
     const pid_t pid = ::fork();
@@ -216,8 +213,7 @@ private slots:
         CurrentUser.clear();
     }
 
-    // The set itself, another set, the template, a folder and a missing folder
-    // are refused as targets and stay as they were.
+    // The set itself, another set, the template and folders are refused as targets.
     void backupRefusals()
     {
         Registry::closeAll();
@@ -337,8 +333,7 @@ private slots:
                  kMaxAccountSetNumber + 1);
     }
 
-    // A full disk leaves the old backup whole, the compacted original untouched,
-    // and no half-written or work file.
+    // A full disk leaves the old backup, the original, and no half-written file.
     void fullDiskLeavesEverythingWhole()
     {
         addLongSales(400);
@@ -370,8 +365,7 @@ private slots:
         QTest::newRow("the other program writing") << true;
     }
 
-    // While another program holds the set, the backup is one whole moment of it
-    // with the other side's commits; the other side goes on.
+    // A backup while another program holds the set is one whole moment of it.
     void backupWhileAnotherProgramHoldsTheSet()
     {
         QFETCH(bool, writing);
@@ -471,8 +465,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(killedCreation));
     }
 
-    // A sale goes when its customer or product is gone (one without customer
-    // whatever its product); purchases are not examined.
+    // A sale goes when its customer or product is gone; purchases are not examined.
     void tidyDeletesOrphanSales()
     {
         for (const char *sql :
@@ -521,8 +514,8 @@ private slots:
         QTest::newRow("nothing ticked") << ints("") << "9 6 3 3 2 3 2";
     }
 
-    // Clearing runs the ticked boxes with their rules and compacts; staff go but
-    // the member logged in, matched by name.
+    // Clearing runs the ticked boxes with their rules and compacts; the member
+    // logged in stays.
     void clearing()
     {
         QFETCH(QVector<int>, clicked);
@@ -567,8 +560,8 @@ private slots:
         }
     }
 
-    // A changed set gets a copy on closing, an unchanged one not; the newest ten
-    // are kept; a set switched off gets none.
+    // A changed set gets a copy on closing, the newest ten are kept; an unchanged
+    // or switched off set gets none.
     void automaticBackups()
     {
         const QDateTime at(QDate(2026, 12, 6), QTime(14, 30, 0));
