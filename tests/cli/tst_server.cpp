@@ -1,7 +1,6 @@
-// Server sets driven from outside: several programs on one server set at the
-// same time, and whole sets moved to and from the server. Each side is a real
-// process: korvo-cli for imports and copies, this program started again as a worker
-// (first argument "--worker") for the actions of the window's records.
+// Several programs on one server set at once, and whole sets moved to and from
+// the server. Each side is a process: korvo-cli, or this program started again
+// as a worker ("--worker") for the actions of the window's records.
 
 #include "records/masterrecords.h"
 #include "records/products.h"
@@ -33,14 +32,12 @@ namespace {
 
 constexpr int kCustomers = 60;
 
-// The worker: runs one action on the program folder's first set and prints
-// what came of it. "delete": deletes the customers 1..kCustomers with their
-// sales, one selection each. "sell N": saves N sales spread over the same
-// customers; refused saves are counted; "sell N STAFF" saves them for staff
-// member STAFF, memo 并发员工. "delete-staff": deletes every staff member
-// from the staff list, as the window does. "edit NAME": reads product 1 as its
-// dialog does, says "read", waits for a line on its input, then saves NAME as
-// its name.
+// The worker runs one action on the folder's first set and prints its outcome.
+// "delete": the customers 1..kCustomers with their sales, one by one. "sell N":
+// N sales over those customers, counting refused saves; "sell N STAFF": for
+// staff member STAFF, memo 并发员工. "delete-staff": every staff member, from
+// the staff list. "edit NAME": reads product 1, says "read", waits for a line,
+// then saves NAME as its name.
 int runWorker(const QString &folder, const QStringList &action)
 {
     store::setProgramFolder(folder);
@@ -134,10 +131,8 @@ private slots:
                                        m_cluster->connInfo(u"shop"_s)));
     }
 
-    // Two imports of 10,000 sales at once: every row of both arrives, each
-    // with an ID of its own. A backup taken meanwhile holds one consistent
-    // state: each import is one transaction, so it holds all of an import's
-    // rows or none.
+    // Two imports of 10,000 sales at once: every row arrives with an ID of its
+    // own; a backup taken meanwhile holds all of an import's rows or none.
     void twoImportsAtOnce()
     {
         auto a = importSales(writeSales(u"甲"_s, 10000), 10000);
@@ -161,9 +156,7 @@ private slots:
                  u"20000|20000|100010000"_s);
     }
 
-    // An import killed while its rows are on their way leaves none of them. A
-    // new account half way makes it wait on a lock this test holds, with its
-    // first rows already on the server.
+    // A killed import leaves no rows (a new account half way holds it on a lock).
     void aKilledImportLeavesNothing()
     {
         const auto locker = lockAccounts();
@@ -179,8 +172,7 @@ private slots:
         QCOMPARE(scalar("SELECT count(*) FROM acc"), u"1"_s);
     }
 
-    // The server stopped while an import's rows are on their way: the import
-    // says so and ends, and none of its rows are there after the restart.
+    // The server stopped during an import: it says so, and no rows are left.
     void aStoppedServerLeavesNothing()
     {
         const auto locker = lockAccounts();
@@ -210,9 +202,8 @@ private slots:
         QCOMPARE(scalar("SELECT count(DISTINCT sid) FROM sale WHERE memo = '并发员工'"), u"1"_s);
     }
 
-    // One program deletes customers with their sales while another saves sales
-    // for them: no sale is left pointing to a deleted customer, and the saves
-    // that came too late were refused, not stored.
+    // Customers deleted with their sales while another program sells to them:
+    // no sale points to a deleted customer; late saves are refused.
     void deletingCustomersWhileSalesAreSaved()
     {
         auto seller = worker({u"sell"_s, u"1500"_s});
@@ -225,8 +216,7 @@ private slots:
         QCOMPARE(scalar("SELECT count(*) FROM sale WHERE cid NOT IN (SELECT id FROM cus)"), u"0"_s);
     }
 
-    // Two programs open the same product and both save it: the first is
-    // stored, the second is refused with the message, and nothing is lost.
+    // The same product saved by two programs: the first stored, the second told.
     void oneProductEditedTwice()
     {
         auto a = worker({u"edit"_s, u"甲的名称"_s});
@@ -240,17 +230,15 @@ private slots:
         QCOMPARE(scalar("SELECT name FROM pro WHERE id = 1"), u"甲的名称"_s);
     }
 
-    // A file set uploaded to an empty database and downloaded again is the
-    // same set, row for row, and the analyses and the sales list give the same
-    // files on both; a database that is not empty, or not a set, is refused
-    // with a message and gets nothing.
+    // A set uploaded and downloaded again is the same row for row and gives the
+    // same analyses and lists; a database not empty, or not a set, is refused.
     void setsGoThereAndBack()
     {
         testsupport::ScriptedPrompts prompts;
         QVERIFY(store::CreateAccountSet(u"华东五金"_s, u"总店"_s) >= 0);
         const QString file = u"DATA00002.qdt"_s;
         store::CurrentAccountFile = file;
-        // A later record of an earlier day: the lists show it first on both.
+        // A later record of an earlier day comes first in the lists on both.
         for (const char *sql :
              {"INSERT INTO Cus (Name, Disc, Memo) VALUES ('O''Neil \"x\"', 0.95, NULL)",
               "INSERT INTO Acc (Name) VALUES ('现金')",
@@ -260,7 +248,6 @@ private slots:
               "(#2026-2-1#, 1, 1, 1, 2, 1, 1, 1, 0)",
               "DELETE * FROM Prov WHERE Name='北京市'"})
             QVERIFY2(store::ExecSQL(QString::fromUtf8(sql)), sql);
-        // And 10,000 sales more, as a shop's book holds them.
         expectStart(cli(u"--set=%1 import sales %2 --rows=2-10001 --map=%3"_s.arg(
                             file, writeSales(u"万"_s, 10000), kSalesMap)),
                     "0 ");
@@ -272,7 +259,7 @@ private slots:
         const QString upload = u"--set=%1 server upload --server"_s.arg(file);
         QCOMPARE(cli(upload, {up}), u"0 DATA00003.qsv"_s);
         QCOMPARE(cli(upload, {up}), u"3 服务器上的数据库不是空的，只能使用空数据库。"_s);
-        // The server set once by its link, once by its connection.
+        // The file set, the server set by its link and by its connection.
         for (const QString &what : {u"analyse sales"_s, u"analyse profit"_s, u"export sales"_s}) {
             QList<QByteArray> outputs;
             for (const QStringList &set : {QStringList{u"--set="_s + file},
@@ -288,7 +275,7 @@ private slots:
         }
         QCOMPARE(cli(u"server download --server"_s, {up}), u"0 DATA00004.qdt"_s);
         QCOMPARE(everyRow(u"DATA00004.qdt"_s), before);
-        // A backup of the server set is an ordinary backup file of the same set.
+        // A backup of the server set is an ordinary backup of the same set.
         const QString backup = m_folder->filePath(u"门店.qdb"_s);
         QCOMPARE(cli(u"backup --out "_s + backup, {u"--server"_s, up}).left(2), u"0 "_s);
         QCOMPARE(everyRow(backup), before);
@@ -305,13 +292,12 @@ private slots:
         QCOMPARE(cli(u"server download --server"_s, {plain}).left(2), u"3 "_s);
         QCOMPARE(cli(u"server init --name=门店 --company=华东五金 --server"_s, {plain}),
                  u"3 服务器上的数据库不是空的，只能使用空数据库。"_s);
-        QVERIFY(!QFile::exists(m_folder->filePath(u"DATA00005.qdt"_s)));
-        QVERIFY(!QFile::exists(m_folder->filePath(u"DATA00005.qdt.part"_s)));
+        QVERIFY(!QFile::exists(m_folder->filePath(u"DATA00005.qdt"_s))
+                && !QFile::exists(m_folder->filePath(u"DATA00005.qdt.part"_s)));
     }
 
-    // server init --role hands the new set to the shop's login: it can do
-    // nothing else on the server, owns the set's tables and is the one that
-    // may connect to it; the link logs in as it.
+    // server init --role hands the set to the shop's login: it may do nothing
+    // else, owns the tables, alone may connect, and the link logs in as it.
     void initForTheShopsRole()
     {
         QVERIFY(m_cluster->createDatabase(u"owned"_s));
@@ -353,7 +339,6 @@ private:
         process->start(program, args);
         return process;
     }
-    // This program again as a worker doing action.
     std::unique_ptr<QProcess> worker(const QStringList &action)
     {
         return start(QCoreApplication::applicationFilePath(),
@@ -373,8 +358,7 @@ private:
     {
         QVERIFY2(result.startsWith(QString::fromUtf8(start)), qPrintable(result));
     }
-    // korvo-cli as zunta on the program folder: line split at the spaces,
-    // then the arguments of tail (which may hold spaces).
+    // korvo-cli as zunta: line split at the spaces, then tail (may hold spaces).
     QString cli(const QString &line, const QStringList &tail = {})
     {
         store::Registry::closeAll();
@@ -412,8 +396,7 @@ private:
             return u"error: "_s + m_cluster->error();
         return out.trimmed();
     }
-    // A CSV file of count sales of product 钢管 to the customers
-    // 1..kCustomers, paid into 现金 but for row newAccountRow (a new account).
+    // A CSV of count sales over the customers, paid into 现金 but row newAccountRow.
     QString writeSales(const QString &name, int count, int newAccountRow = -1)
     {
         QByteArray text = "销售日期,产品,客户,收款账号,售价,数量,备注\n";

@@ -18,8 +18,7 @@ using namespace Qt::StringLiterals;
 
 using namespace store;
 
-// The account-set database as the program sees it: the access layer, the
-// schema of a new set and the parameter table.
+// The access layer, the schema of a new set and the parameter table.
 
 namespace {
 
@@ -51,8 +50,7 @@ class TestAccess : public QObject
     Q_OBJECT
 
 private slots:
-    // Every test works on DATA00001.qdt as the current set; none may show a
-    // message it does not expect.
+    // Every test works on DATA00001.qdt and may show no message it does not expect.
     void init()
     {
         m_folder = std::make_unique<testsupport::TempProgramFolder>();
@@ -84,8 +82,7 @@ private slots:
         row("missing table", "SELECT * FROM NoSuchTable", true);
     }
 
-    // Opening failures show the layer's two messages only for the account set in
-    // use, never crash, and leave an empty record set for the caller to read.
+    // Opening failures are told only for the set in use, never crash, leave an empty set.
     void failuresReportOnlyForCurrentSet()
     {
         if (testsupport::testServer())
@@ -109,15 +106,12 @@ private slots:
         QCOMPARE(OpenConn(conn, file), connects);
         RecordSet rs;
         OpenQuery(conn, rs, sql, file);
-        QCOMPARE(rs.recordCount(), 0);
-        QVERIFY(rs.eof());
-        QCOMPARE(rs.value(u"Name"_s), QVariant());
+        QVERIFY(rs.recordCount() == 0 && rs.eof() && !rs.value(u"Name"_s).isValid());
         CloseQuery(conn, rs);
         QCOMPARE(LookupWhere(u"Pro"_s, u"ID=1"_s, u"Name"_s, file), QVariant(QString()));
         QCOMPARE(m_prompts->messages, QStringList());
 
-        // The failing file current: a set that does not open is reported once,
-        // a failing statement on a set that opens each time.
+        // Made current: a set that does not open is told once, a failing statement always.
         CurrentAccountFile = file;
         QCOMPARE(OpenConn(conn), connects);
         QStringList expected;
@@ -127,15 +121,13 @@ private slots:
             OpenQuery(conn, rs, sql);
             if (connects)
                 expected << u"数据库打开错误("_s + sql + u")！"_s;
-            QCOMPARE(rs.recordCount(), 0);
-            QVERIFY(rs.eof() && !rs.isOpen());
+            QVERIFY(rs.recordCount() == 0 && rs.eof() && !rs.isOpen());
             CloseQuery(conn, rs);
         }
         if (!connects) {
             SetVar(u"最近访问"_s, u"2024-01-01 00:00:00"_s);
             QCOMPARE(GetVar(u"最近访问"_s), QString());
-            QVERIFY(!ExecSQL(u"DELETE * FROM Sale"_s));
-            QVERIFY(!TableExists(u"Sale"_s));
+            QVERIFY(!ExecSQL(u"DELETE * FROM Sale"_s) && !TableExists(u"Sale"_s));
         }
         QCOMPARE(m_prompts->messages, expected);
         m_prompts->messages.clear();
@@ -149,46 +141,38 @@ private slots:
             conn.reset();
             QVERIFY(QFile::rename(programFilePath(good), programFilePath(good + ".away")));
             Registry::closeAll();
-            QVERIFY(!OpenConn(conn));
-            QVERIFY(!OpenConn(conn));
+            QVERIFY(!OpenConn(conn) && !OpenConn(conn));
             QCOMPARE(m_prompts->messages,
                      QStringList{u"无法建立数据库连接(数据库：DATA00003.qdt)！"_s});
             m_prompts->messages.clear();
         }
 
-        // Failing to open never creates or alters the file.
         QCOMPARE(QFile::exists(path), kind != QLatin1String("missing"));
         if (!connects)
             QCOMPARE(testsupport::readFile(path), before);
     }
 
-    // An empty file name works on the current set; a named file is used as named
-    // even while another set is current.
+    // An empty file name means the current set; a named one is used as named.
     void emptyFileNameMeansCurrentSet()
     {
         const QString other = u"DATA00002.qdt"_s;
         makeSet(other);
         QVERIFY(ExecSQL(u"INSERT INTO Pro (Name) VALUES ('甲')"_s));
         QVERIFY(ExecSQL(u"INSERT INTO Pro (Name) VALUES ('乙')"_s, nullptr, other));
-        // A connection handed to ExecSQL is used as it is.
-        Connection conn;
+        Connection conn; // handed to ExecSQL, used as it is
         QVERIFY(OpenConn(conn, other));
         QVERIFY(ExecSQL(u"INSERT INTO Pro (Name) VALUES ('丙')"_s, &conn));
         QCOMPARE(texts(u"SELECT Name FROM Pro"_s), QStringList{"甲"});
         QCOMPARE(texts(u"SELECT Name FROM Pro ORDER BY ID"_s, other), (QStringList{"乙", "丙"}));
-        // Errors of action statements are swallowed; the result only reports them.
         QVERIFY(!ExecSQL(u"DELETE * FROM NoSuchTable"_s));
     }
 
-    // Look-ups write numbers plainly and texts as escaped literals, so names with
-    // quotes find their row and cannot change the statement.
+    // Look-ups escape texts: names with quotes find their row and change no statement.
     void lookups()
     {
         for (int i = 1; i <= 8; ++i)
-            QVERIFY(ExecSQL(u"INSERT INTO Pro (Name, Price, Unit) VALUES ('产品%1', %2, "
-                            "'%3')"_s.arg(i)
-                                    .arg(i * 1.5)
-                                    .arg(i)));
+            QVERIFY(ExecSQL(
+                    u"INSERT INTO Pro (Name, Price, Unit) VALUES ('产品%1', %1.5, '%1')"_s.arg(i)));
         QVERIFY(ExecSQL(u"INSERT INTO Cus (Name, CName, Disc) VALUES ('O''Neil', 'Pat', "
                         "0.9), ('x', 'wrong row', 1)"_s));
         const QString name = u"Name"_s;
@@ -205,15 +189,13 @@ private slots:
         QCOMPARE(LookupWhere(cus, u"Name='x'"_s, u"Memo"_s), QVariant(QString()));
     }
 
-    // Only tables whose names begin with the prefix, compared case-sensitively,
-    // are dropped; a dropped scratch table can be rebuilt at once by
-    // SELECT ... INTO. CountGroups counts distinct combinations.
+    // Only tables beginning with the prefix (case-sensitive) are dropped, and can
+    // be rebuilt at once by SELECT ... INTO; CountGroups counts combinations.
     void dropTablesAndCountGroups()
     {
         for (const char *name : {"T_SaleAna", "T_AnaCus", "t_x", "Tmp", "XT_y", "T_"})
             QVERIFY(ExecSQL(u"CREATE TABLE %1 (A INTEGER)"_s.arg(QLatin1String(name))));
-        // The server folds unquoted names to lower case, so there the case
-        // of a name does not tell tables apart.
+        // The server folds unquoted names to lower case.
         const bool folded = testsupport::testServer();
         QCOMPARE(TableExists(u"t_saleana"_s), folded);
         DropTablesByPrefix(QString());
@@ -233,7 +215,6 @@ private slots:
         QCOMPARE(CountGroups(u"Sale"_s, u"PID,CID"_s, QString()), 4);
         QCOMPARE(CountGroups(u"Sale"_s, u"CID"_s, u"PID<3"_s), 2);
 
-        // The analyses drop their scratch table and rebuild it straight away.
         for (int round = 0; round < 2; ++round) {
             QVERIFY(DropTable(u"T_SaleAna"_s));
             QVERIFY(!TableExists(u"T_SaleAna"_s));
@@ -244,9 +225,8 @@ private slots:
         }
     }
 
-    // Compaction replaces the file only by a checked copy with the same rows,
-    // indexes and next IDs; a file that does not open or is held stays. The
-    // safety copy is private and gone afterwards; old fixed names do not block.
+    // Compaction replaces the file only by a checked copy with the same rows, indexes
+    // and next IDs; a bad or held file stays; no copy is left, old names do not block.
     void compactKeepsDataAndPassword()
     {
         if (testsupport::testServer())
@@ -275,8 +255,7 @@ private slots:
         const qint64 sizeBefore = QFileInfo(programFilePath(kSet)).size();
         QString error;
         QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
-        QCOMPARE(tempEntries(), placed);
-        QVERIFY(QFileInfo(programFilePath(kSet)).size() < sizeBefore);
+        QVERIFY(tempEntries() == placed && QFileInfo(programFilePath(kSet)).size() < sizeBefore);
         QCOMPARE(texts(u"SELECT Count(*) || Max(Memo) FROM Sale"_s),
                  QStringList{"10" + QString(200, QLatin1Char('m'))});
         QCOMPARE(texts(indexes), indexNames);
@@ -284,14 +263,12 @@ private slots:
         QVERIFY(ExecSQL(u"INSERT INTO Sale (PID) VALUES (77)"_s));
         QCOMPARE(texts(u"SELECT ID FROM Sale WHERE PID=77"_s), QStringList{"301"});
 
-        // While a caller still holds a connection with fresh commits the file
-        // is left alone: a copy would miss them.
+        // Held with fresh commits the file is left alone: a copy would miss them.
         {
             Connection held;
             QVERIFY(OpenConn(held));
             QVERIFY(ExecSQL(u"INSERT INTO Sale (PID) VALUES (78)"_s, &held));
-            QVERIFY(!CompactAccount(kSet, &error));
-            QCOMPARE(error, u"数据库正在使用中"_s);
+            QVERIFY(!CompactAccount(kSet, &error) && error == u"数据库正在使用中"_s);
         }
         QVERIFY2(CompactAccount(kSet, &error), qPrintable(error));
         QCOMPARE(texts(u"SELECT PID FROM Sale WHERE PID>=77 ORDER BY PID"_s),
@@ -305,15 +282,12 @@ private slots:
         QCOMPARE(tempEntries(), placed);
         QCOMPARE(testsupport::readFile(temp.filePath(u"TEMP.mdb"_s)), QByteArray("someone's"));
         QCOMPARE(testsupport::readFile(garbage), QByteArray(4096, 'g'));
-        // No work files are left behind.
         Registry::closeAll();
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden),
                  (QStringList{"DATA00001.qdt", "DATA00003.qdt"}));
     }
 
-    // The base tables and nothing else, each with exactly its fields in list
-    // order and with the declared types the grid formats by ("name:type", I
-    // integer, D double, T date, S text); the import's "WHERE FALSE" reads them.
+    // The base tables alone, with their fields in order and the types the grid uses.
     void schemaTablesAndFields()
     {
         const QMap<QString, QString> expected = {
@@ -353,9 +327,8 @@ private slots:
         QCOMPARE(tables, expected.keys());
     }
 
-    // 34 provinces, the two starting staff rows, every other table empty. IDs
-    // come from the database and a deleted number is not handed out again;
-    // number fields not written read as 0, like the template's defaults.
+    // 34 provinces, two staff rows, every other table empty; a deleted ID is not
+    // handed out again; number fields not written read as 0.
     void schemaStartingRowsAndIds()
     {
         QCOMPARE(texts(u"SELECT Name FROM Prov GROUP BY Name"_s).size(), 34);
@@ -373,9 +346,7 @@ private slots:
         QCOMPARE(texts(u"SELECT Pay FROM Sale"_s), (QStringList{"0", "0"}));
     }
 
-    // A new set's file is not readable as plain SQLite, and a second build
-    // refuses to overwrite it. The template is written when missing and an
-    // existing one is left alone.
+    // A new set is encrypted and never rebuilt over; the template is made only when missing.
     void templateIsEncryptedAndNeverOverwritten()
     {
         if (testsupport::testServer())
@@ -383,8 +354,7 @@ private slots:
         Registry::closeAll();
         QVERIFY(!testsupport::readFile(programFilePath(kSet)).startsWith("SQLite format 3"));
         QString error;
-        QVERIFY(!BuildTemplate(programFilePath(kSet), &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!BuildTemplate(programFilePath(kSet), &error) && !error.isEmpty());
         QVERIFY(TableExists(u"Sale"_s));
 
         const QString path = programFilePath(QLatin1String(kTemplateFileName));
@@ -407,9 +377,7 @@ private slots:
         QTest::newRow("percent and underscore") << "默认值_%" << u"100%_"_s;
     }
 
-    // A key never written reads empty. Writing a key again replaces its value and
-    // keeps a single row for it; quotes in keys and values neither break the
-    // statement nor reach other rows.
+    // A key reads empty until written, then keeps one row; quotes reach no other row.
     void paramsOneRowPerKey()
     {
         QFETCH(QString, key);

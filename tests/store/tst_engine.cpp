@@ -1,6 +1,5 @@
-// The engine seam: record sets, edits written back, transactions, dates and
-// rows in blocks give the same answers on a file set and on a server set.
-// The cases each engine has alone skip on the other.
+// Record sets, write-back, transactions, dates and rows in blocks give the same
+// answers on a file set and on a server set; each engine's own cases skip on the other.
 
 #include "store/access.h"
 #include "store/accountsets.h"
@@ -31,8 +30,7 @@ QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
 }
 
-// Every field of a record set as "name:type" (Integer, Double, daTe, String,
-// Bool), separated by spaces.
+// Every field of a record set as "name:type" (Integer, Double, daTe, String, Bool).
 QString fields(const RecordSet &rs)
 {
     QStringList list;
@@ -66,8 +64,7 @@ class TestEngine : public QObject
     Q_OBJECT
 
 private slots:
-    // A new set on the engine of the run with two products and four sales,
-    // one of them on the empty date.
+    // Two products and four sales (one on the empty date) on the engine of the run.
     void init()
     {
         m_set = std::make_unique<testsupport::FolderWithSet>();
@@ -88,9 +85,8 @@ private slots:
         m_set.reset();
     }
 
-    // The count is exact at once; moves walk the rows and stop at both ends; a
-    // query without rows still lists every field; a failing one leaves a
-    // closed, empty record set and says why.
+    // The count is exact at once; moves stop at both ends; a query without rows
+    // lists every field; a failing one leaves a closed, empty set and says why.
     void recordCountAndMoves()
     {
         RecordSet rs;
@@ -102,7 +98,7 @@ private slots:
             ++walked;
         QCOMPARE(walked, 4);
         QVERIFY(!rs.value(0).isValid());
-        rs.moveNext(); // stays at end-of-file
+        rs.moveNext();
         QVERIFY(rs.eof());
         rs.moveLast();
         rs.movePrevious();
@@ -119,11 +115,8 @@ private slots:
         QCOMPARE(rs.fieldIndex(u"rowid"_s), -1); // the hidden key is not a field
 
         QString error;
-        QVERIFY(!rs.open(m_db, u"SELECT * FROM NoSuchTable"_s, &error));
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!rs.isOpen() && rs.eof());
-        QCOMPARE(rs.recordCount(), 0);
-        QCOMPARE(rs.fieldCount(), 0);
+        QVERIFY(!rs.open(m_db, u"SELECT * FROM NoSuchTable"_s, &error) && !error.isEmpty());
+        QVERIFY(!rs.isOpen() && rs.eof() && rs.recordCount() == 0 && rs.fieldCount() == 0);
 
         // A row limit keeps the count of every row.
         rs.setRowLimit(1);
@@ -138,9 +131,8 @@ private slots:
         QCOMPARE(rs.totalCount(), 2);
     }
 
-    // Values come back with the type of their column: dates as local date-times
-    // (the null date included), whole and real numbers, texts, NULL; the Jet
-    // statements the program writes give the same rows on both engines.
+    // Values come back typed by their column (local date-times, the null date too);
+    // the program's Jet statements give the same rows on both engines.
     void valuesAndQueries()
     {
         const QVariantList first = firstRow(u"SELECT ID, Dat, PID, Num, Memo FROM Sale"_s);
@@ -156,11 +148,7 @@ private slots:
         QCOMPARE(last, QVariantList({at(1900, 1, 1), QString()}));
         QVERIFY(last.at(1).isValid()); // empty, not NULL
 
-        const struct
-        {
-            const char *sql;
-            QVariantList expected;
-        } queries[] = {
+        const QList<QPair<const char *, QVariantList>> queries = {
                 {"SELECT Num FROM Sale WHERE Dat>=#2024-1-5# AND Dat<#2024-1-6# ORDER BY Num",
                  {2.0, 10.5}},
                 {"SELECT TOP 1 Memo FROM Sale ORDER BY Num DESC", {QVariant()}},
@@ -173,22 +161,19 @@ private slots:
                 {"SELECT Count(*) FROM Prov", {34LL}},
                 {"SELECT Name FROM Staff WHERE [Right]='所有权限'", {"zunta"}},
         };
-        for (const auto &query : queries)
-            QCOMPARE(column(QString::fromUtf8(query.sql)), query.expected);
-
-        // Expression columns take the type of their values.
+        for (const auto &[sql, expected] : queries)
+            QCOMPARE(column(QString::fromUtf8(sql)), expected);
+        // Expression columns take the type of their values; parameters are bound.
         RecordSet rs;
         QVERIFY(rs.open(m_db, u"SELECT Count(*) AS N, Sum(Pay) AS S, Max(Memo) AS M FROM Sale"_s));
         QCOMPARE(fields(rs), u"N:I S:D M:S"_s);
-        // Values for the parameters travel apart from the statement.
         QVERIFY(rs.open(m_db, u"SELECT Name FROM Pro WHERE Price>? AND Name<>?"_s,
                         {4.5, u"x' OR '1'='1"_s}));
-        QCOMPARE(rs.recordCount(), 1);
-        QCOMPARE(rs.value(0), QVariant("钢管"));
+        QVERIFY(rs.recordCount() == 1 && rs.value(0) == QVariant("钢管"));
     }
 
-    // Dates and values as SQLite tools may leave them: other date forms, a
-    // boolean column; a renamed joined field wins the name, as Jet gives it.
+    // Other date forms and a boolean column as SQLite tools leave them; a renamed
+    // joined field wins the name, as in Jet.
     void fileValuesInOtherForms()
     {
         FILE_ONLY();
@@ -210,35 +195,27 @@ private slots:
         QCOMPARE(rs.value(u"Sale.PID"_s), QVariant(1LL));
     }
 
-    // Rows added through a record set get their ID from the database; changed
-    // rows are written back by their key, also in the parameter table; a
-    // joined query cannot be written back.
+    // Added rows get their ID from the database; changed rows are written back
+    // by their key, also in the parameter table; a joined query cannot be.
     void addAndUpdateWriteBack()
     {
         RecordSet rs;
-        QString error;
         QVERIFY(rs.open(m_db, u"SELECT * FROM Sale WHERE ID=0"_s));
         rs.addNew();
-        QVERIFY2(write(rs,
-                       {{u"Dat"_s, at(2024, 2, 29, 17, 45, 3)},
-                        {u"Num"_s, 4},
-                        {u"Memo"_s, u"it's 'quoted'; DROP TABLE Sale"_s}},
-                       &error),
-                 qPrintable(error));
-        QCOMPARE(rs.recordCount(), 1);
-        QCOMPARE(rs.value(u"ID"_s), QVariant(5LL));
+        QVERIFY(write(rs, {{u"Dat"_s, at(2024, 2, 29, 17, 45, 3)},
+                           {u"Num"_s, 4},
+                           {u"Memo"_s, u"it's 'quoted'; DROP TABLE Sale"_s}}));
+        QVERIFY(rs.recordCount() == 1 && rs.value(u"ID"_s) == QVariant(5LL));
         QCOMPARE(m_db->lastInsertId(), 5);
         QCOMPARE(firstRow(u"SELECT Dat, Memo FROM Sale WHERE ID=5"_s),
                  QVariantList({at(2024, 2, 29, 17, 45, 3), "it's 'quoted'; DROP TABLE Sale"}));
         if (!onServer())
             QCOMPARE(column(u"SELECT typeof(Dat) FROM Sale WHERE ID=5"_s), QVariantList{"text"});
 
-        // Change a row; NULL and a date typed as text are stored too.
+        // NULL and a date typed as text are stored too.
         QVERIFY(rs.open(m_db, u"SELECT * FROM Sale WHERE ID=2"_s));
-        QVERIFY2(write(rs,
-                       {{u"memo"_s, u"改过"_s}, {u"Pay"_s, QVariant()}, {u"Dat"_s, u"2024-7-8"_s}},
-                       &error),
-                 qPrintable(error));
+        QVERIFY(write(rs,
+                      {{u"memo"_s, u"改过"_s}, {u"Pay"_s, QVariant()}, {u"Dat"_s, u"2024-7-8"_s}}));
         QCOMPARE(firstRow(u"SELECT Memo, Pay, Dat FROM Sale WHERE ID=2"_s),
                  QVariantList({"改过", QVariant(), at(2024, 7, 8)}));
         QCOMPARE(column(u"SELECT Count(*) FROM Sale"_s), QVariantList({5LL}));
@@ -246,22 +223,22 @@ private slots:
         // The parameter table has no ID: its row is still found again.
         QVERIFY(rs.open(m_db, u"SELECT * FROM 参数 WHERE FALSE"_s));
         rs.addNew();
-        QVERIFY2(write(rs, {{u"Var"_s, u"默认值_Pro"_s}, {u"Con"_s, u"00001|钢管"_s}}, &error),
-                 qPrintable(error));
-        QVERIFY2(write(rs, {{u"Con"_s, u"00002|螺丝"_s}}, &error), qPrintable(error));
+        QVERIFY(write(rs, {{u"Var"_s, u"默认值_Pro"_s}, {u"Con"_s, u"00001|钢管"_s}}));
+        QVERIFY(write(rs, {{u"Con"_s, u"00002|螺丝"_s}}));
         QVERIFY(rs.open(m_db, u"SELECT * FROM 参数 WHERE Var='默认值_Pro'"_s));
-        QVERIFY2(write(rs, {{u"Con"_s, u"00003|钢管"_s}}, &error), qPrintable(error));
+        QVERIFY(write(rs, {{u"Con"_s, u"00003|钢管"_s}}));
         QCOMPARE(firstRow(u"SELECT Count(*), Max(Con) FROM 参数 WHERE Var='默认值_Pro'"_s),
                  QVariantList({1LL, "00003|钢管"}));
 
         QVERIFY(rs.open(m_db, u"SELECT Sale.ID, Pro.Name FROM Sale, Pro WHERE "
                               "Sale.PID=Pro.ID"_s));
+        QString error;
         QVERIFY(!write(rs, {{u"Name"_s, u"x"_s}}, &error));
         QCOMPARE(column(u"SELECT ID FROM Pro WHERE Name='x'"_s), QVariantList());
     }
 
     // A row another connection changed or deleted since it was read is not
-    // written, and the user is told which of the two happened.
+    // written, and the user is told which.
     void serverRowsChangedMeanwhile()
     {
         SERVER_ONLY();
@@ -271,7 +248,7 @@ private slots:
         const QString one = u"SELECT * FROM Sale WHERE ID=3"_s;
         RecordSet mine, theirs, gone;
         QVERIFY(mine.open(m_db, one) && theirs.open(otherPc, one) && gone.open(m_db, one));
-        QVERIFY2(write(theirs, {{u"Memo"_s, u"他们的"_s}}, &error), qPrintable(error));
+        QVERIFY(write(theirs, {{u"Memo"_s, u"他们的"_s}}));
         QVERIFY(!write(mine, {{u"Memo"_s, u"我的"_s}}, &error));
         QCOMPARE(error, u"记录已被其他用户修改，请刷新后重试！"_s);
         QCOMPARE(column(u"SELECT Memo FROM Sale WHERE ID=3"_s), QVariantList{"他们的"});
@@ -280,15 +257,13 @@ private slots:
         QCOMPARE(error, u"记录已被其他用户删除，请刷新后重试！"_s);
     }
 
-    // SELECT ... INTO makes a table with the declared types of its sources, so a
-    // date column read back from it is still a date; sums become doubles, also
-    // when there is no row. ALTER COLUMN ... LONG rounds to whole numbers.
+    // SELECT ... INTO keeps the declared types of its sources (dates stay dates,
+    // sums are doubles, also without rows); ALTER COLUMN ... LONG rounds.
     void scratchTables()
     {
         QVERIFY(run(u"SELECT Dat,SUM(Pay) AS Sm INTO T_SaleAna FROM Sale WHERE "
                     "Dat>=#2024-1-1# AND Dat<#2024-1-7# GROUP BY Dat"_s));
-        // A scratch table read with * gives its aliases in lower case on the
-        // server; only their spelling differs.
+        // The server gives a scratch table's aliases in lower case.
         const auto spelled = [](const QString &f) {
             return onServer() ? f.toLower() : f;
         };
@@ -296,8 +271,8 @@ private slots:
         QVERIFY(rs.open(m_db, u"SELECT * FROM T_SaleAna ORDER BY Dat"_s));
         QCOMPARE(rs.recordCount(), 3);
         QCOMPARE(spelled(fields(rs)), spelled(u"Dat:T Sm:D"_s));
-        QCOMPARE(rs.value(0), QVariant(at(2024, 1, 5, 9, 30)));
-        QCOMPARE(rs.value(1), QVariant(25.0));
+        QCOMPARE(QVariantList({rs.value(0), rs.value(1)}),
+                 QVariantList({at(2024, 1, 5, 9, 30), 25.0}));
         // The target exists already: refused, nothing half made.
         QVERIFY(!m_db->exec(u"SELECT PID INTO T_SaleAna FROM Sale"_s));
         QVERIFY(rs.open(m_db, u"SELECT * FROM T_SaleAna"_s));
@@ -311,8 +286,7 @@ private slots:
         QVERIFY(run(u"SELECT Pro.Name,Ana.Sm INTO T_Empty FROM Pro,(SELECT PID AS "
                     "ID,SUM(Pay) AS Sm FROM Sale WHERE Dat>#2030-1-1# GROUP BY PID) AS "
                     "Ana WHERE Pro.ID=Ana.ID"_s));
-        QVERIFY(rs.open(m_db, u"SELECT * FROM T_Empty"_s));
-        QCOMPARE(rs.recordCount(), 0);
+        QVERIFY(rs.open(m_db, u"SELECT * FROM T_Empty"_s) && rs.recordCount() == 0);
         QCOMPARE(spelled(fields(rs)), spelled(u"Name:S Sm:D"_s));
 
         QVERIFY(run(u"SELECT Pro.Name, Sum(Sale.Num) AS Sm, Max(Sale.Dat) AS D INTO "
@@ -324,7 +298,7 @@ private slots:
         QMap<QString, QVariant> sums;
         for (; !rs.eof(); rs.moveNext())
             sums.insert(rs.value(0).toString(), rs.value(1));
-        // 钢管 sums to 5, 螺丝 to 11.5; NULL stays NULL.
+        // 钢管 sums to 5, 螺丝 to 11.5.
         QCOMPARE(sums, (QMap<QString, QVariant>{
                                {"钢管", 5LL}, {"螺丝", 12LL}, {"负", -3LL}, {"空", QVariant()}}));
         QVERIFY(!m_db->exec(u"ALTER TABLE T_AnaStock1 ALTER COLUMN Nope LONG"_s));
@@ -338,8 +312,8 @@ private slots:
         }
     }
 
-    // ORDER BY a text column sorts Chinese names by pinyin, before the Latin
-    // ones whatever their case; equality tests and grouping stay exact.
+    // Chinese names sort by pinyin, before the Latin ones whatever their case;
+    // equality and grouping stay exact.
     void namesSortInPinyinOrder()
     {
         QVERIFY(run(u"DELETE * FROM Pro"_s));
@@ -356,9 +330,8 @@ private slots:
         QCOMPARE(column(u"SELECT Name FROM Pro WHERE Name LIKE 'a%' GROUP BY Name"_s).size(), 3);
     }
 
-    // A statement runs only as written: one that still holds a parameter nobody
-    // gives a value for fails instead of running with NULL; values given to a
-    // query are bound; text spliced in can never start a second statement.
+    // A parameter without a value fails the statement instead of reading NULL;
+    // text spliced in can never start a second statement.
     void unboundParametersFail()
     {
         const QVariantList numsBefore = column(u"SELECT Num FROM Sale ORDER BY ID"_s);
@@ -373,19 +346,17 @@ private slots:
         QVERIFY(!m_db->tableNames().contains(u"T_X"_s, Qt::CaseInsensitive));
 
         RecordSet rs;
-        QVERIFY(!rs.open(m_db, u"SELECT * FROM Sale WHERE ID=:id"_s));
-        QVERIFY(!rs.isOpen() && rs.recordCount() == 0);
+        QVERIFY(!rs.open(m_db, u"SELECT * FROM Sale WHERE ID=:id"_s) && !rs.isOpen());
+        QCOMPARE(rs.recordCount(), 0);
         QVERIFY(!rs.open(m_db, u"SELECT * FROM Sale WHERE ID=?"_s, {1, 2}));
         QVERIFY(rs.open(m_db, u"SELECT Memo FROM Sale WHERE Memo=? OR ID=?"_s, {u"O'Neil"_s, -5}));
-        QCOMPARE(rs.recordCount(), 1);
-        QCOMPARE(rs.value(0).toString(), u"O'Neil"_s);
-        // Text that looks like a parameter inside a literal is no parameter.
+        QVERIFY(rs.recordCount() == 1 && rs.value(0) == QVariant(u"O'Neil"_s));
+        // Text like a parameter inside a literal is no parameter.
         QVERIFY(run(u"UPDATE Sale SET Memo=':n @n $n ? #n' WHERE ID=1"_s));
 
         QString error;
         QVERIFY(!m_db->exec(u"DELETE * FROM Sale WHERE ID=1; DROP TABLE Pro"_s, &error));
-        QVERIFY(!error.isEmpty());
-        QVERIFY(m_db->tableNames().contains(u"Pro"_s));
+        QVERIFY(!error.isEmpty() && m_db->tableNames().contains(u"Pro"_s));
         QCOMPARE(column(u"SELECT ID FROM Sale"_s).size(), 4);
         QVERIFY(run(u"DELETE * FROM Sale WHERE ID=1;"_s));
         QVERIFY(run(u"UPDATE Sale SET Memo='x;y' WHERE ID=2"_s));
@@ -393,9 +364,8 @@ private slots:
                  QVariantList({"x;y", "O'Neil", QString()}));
     }
 
-    // Work inside a transaction is seen by others only on commit; a nested one
-    // rolls back its own part only; an abandoned one leaves nothing; a failed
-    // statement undoes only itself.
+    // Work is seen by others only on commit; a nested transaction rolls back its
+    // own part; an abandoned one leaves nothing; a failed statement only itself.
     void transactionsAreAllOrNothing()
     {
         const auto ids = [this] {
@@ -440,21 +410,22 @@ private slots:
         m_db = Registry::open(file);
         QCOMPARE(ids(), QVariantList({2LL, 4LL}));
         Transaction none(nullptr);
-        QVERIFY(!none.isActive());
-        QVERIFY(!none.commit());
+        QVERIFY(!none.isActive() && !none.commit());
         if (onServer()) {
-            // A transaction the server spoiled never commits as if it had worked.
-            QString error;
-            QVERIFY(!m_db->execNative(u"BEGIN; DELETE FROM sale; SELECT 1/0"_s));
-            QVERIFY(!m_db->execNative(u"COMMIT"_s, &error));
-            QVERIFY2(error.contains(u"没有写入"_s), qPrintable(error));
-            QCOMPARE(ids(), QVariantList({2LL, 4LL}));
+            // A transaction the server spoiled never commits as if it had worked,
+            // whether ended by COMMIT or by END.
+            for (const QString &end : {u"COMMIT"_s, u"END"_s}) {
+                QString error;
+                QVERIFY(!m_db->execNative(u"BEGIN; DELETE FROM sale; SELECT 1/0"_s));
+                QVERIFY(!m_db->execNative(end, &error));
+                QVERIFY2(error.contains(u"没有写入"_s), qPrintable(end + u": "_s + error));
+                QCOMPARE(ids(), QVariantList({2LL, 4LL}));
+            }
         }
     }
 
-    // An import's rows go in blocks inside its transaction: each gets its ID at
-    // once, a statement in between sees them, a rollback leaves none, a
-    // refused row fails the whole.
+    // Rows in blocks inside a transaction: each gets its ID at once, a statement
+    // in between sees them, a rollback leaves none, a refused row fails all.
     void manyRowsInBlocks()
     {
         QString error;
@@ -468,8 +439,7 @@ private slots:
             QSet<qint64> ids;
             for (int i = 0; i < 12000; ++i)
                 ids << inserter.insert({at(2024, 3, 1), i, u"导入"_s});
-            QCOMPARE(ids.size(), 12000);
-            QVERIFY(!ids.contains(0));
+            QVERIFY(ids.size() == 12000 && !ids.contains(0));
             QCOMPARE(count(), 12000);
             QVERIFY(transaction.commit(&error));
         }
@@ -506,38 +476,23 @@ private slots:
         QCOMPARE(statistics().toString().section(u' ', 0, 0), u"16005"_s);
     }
 
-    // The access layer and the settings work on the current set, whichever
-    // engine holds it; settings do not count as data for the closing backup.
+    // On either engine settings do not count as data for the closing backup,
+    // and numbers given by an insert are not handed out again.
     void theAccessLayerWorksOnTheCurrentSet()
     {
         const QString set = programFilePath(CurrentAccountFile);
-        QVERIFY(TableExists(u"Sale"_s));
         QVERIFY(SetVar(u"所属企业"_s, u"O'Neil 贸易"_s));
-        QVERIFY(SetVar(u"所属企业"_s, u"华东五金"_s));
-        QCOMPARE(GetVar(u"所属企业"_s), u"华东五金"_s);
         forgetDataChanges(set);
-        QVERIFY(SetVar(u"所属企业"_s, u"门店"_s));
-        QVERIFY(!dataChanged(set));
-        QVERIFY(ExecSQL(u"INSERT INTO Cus (Name) VALUES ('甲'), ('乙'), ('甲')"_s));
-        QVERIFY(dataChanged(set));
-        QCOMPARE(CountGroups(u"Cus"_s, u"Name"_s, QString()), 2);
-        QCOMPARE(LookupValue(u"Cus"_s, 2, u"ID"_s, u"Name"_s), QVariant(u"乙"_s));
-        QVERIFY(ExecSQL(u"INSERT INTO Cus (ID, Name) VALUES (40, '导入')"_s));
+        QVERIFY(SetVar(u"所属企业"_s, u"门店"_s) && !dataChanged(set));
+        QVERIFY(ExecSQL(u"INSERT INTO Cus (ID, Name) VALUES (40, '导入')"_s) && dataChanged(set));
         QVERIFY(ExecSQL(u"INSERT INTO Cus (Name) VALUES ('后来')"_s));
         RecordSet rs;
         OpenQuery(rs, u"SELECT TOP 1 * FROM Cus ORDER BY ID DESC"_s);
         QCOMPARE(rs.value(u"ID"_s), QVariant(qlonglong(41)));
-        // An analysis's scratch table is found and dropped, so it can run again.
-        QVERIFY(ExecSQL(u"SELECT ID INTO T_AnaX FROM Cus"_s));
-        QVERIFY(TableExists(u"T_AnaX"_s));
-        QVERIFY(DropTable(u"T_AnaX"_s));
-        QVERIFY(!TableExists(u"T_AnaX"_s));
     }
 
-    // The file on disk is encrypted and opens only with the database password.
-    // Missing, empty, plain-text, unencrypted and otherwise keyed files give an
-    // error text, never a crash, and open() never creates a file. A compacted
-    // copy never lands on an existing file, the set itself included.
+    // The file is encrypted and opens only with the password; bad files give an
+    // error, never a crash or a new file; a compacted copy never replaces a file.
     void fileEncryptionAndBadFiles()
     {
         FILE_ONLY();
@@ -555,8 +510,7 @@ private slots:
         QCOMPARE(column(u"SELECT Name FROM Pro"_s).size(), 2);
         m_db.reset();
         Registry::close(file);
-        QVERIFY(QFileInfo(file).size() >= 1024);
-        QVERIFY(!plainSqliteHeader(file));
+        QVERIFY(QFileInfo(file).size() >= 1024 && !plainSqliteHeader(file));
 
         QString error;
         m_db = Registry::open(file, &error);
@@ -574,16 +528,13 @@ private slots:
         QVERIFY(testsupport::writeFile(empty));
         for (const QString &bad : {file, missing, text, empty, plain, m_set->folder.path()}) {
             error.clear();
-            QVERIFY2(!Registry::open(bad, &error), qPrintable(bad));
-            QVERIFY2(!error.isEmpty(), qPrintable(bad));
+            QVERIFY2(!Registry::open(bad, &error) && !error.isEmpty(), qPrintable(bad));
         }
-        QVERIFY(!QFile::exists(missing));
-        QCOMPARE(QFileInfo(empty).size(), 0);
+        QVERIFY(!QFile::exists(missing) && QFileInfo(empty).size() == 0);
         QVERIFY(!Registry::create(text)); // never replaces a file
     }
 
-    // One connection per file: opened once, handed out again, and replaced by a
-    // fresh one after close() while old holders keep theirs.
+    // One connection per file, replaced after close() while old holders keep theirs.
     void fileRegistryReusesConnections()
     {
         FILE_ONLY();
@@ -596,37 +547,23 @@ private slots:
         QCOMPARE(column(u"SELECT ID FROM Pro"_s).size(), 2); // the old holder still works
     }
 
-    // A server that is not this computer is reached with TLS unless the
-    // connection string says otherwise.
-    void serverDefaultTls_data()
-    {
-        QTest::addColumn<QString>("info");
-        QTest::addColumn<QString>("expected");
-        const auto row = [](const char *name, const char *info, const char *expected) {
-            QTest::newRow(name) << QString::fromLatin1(info) << QString::fromLatin1(expected);
-        };
-        row("remote", "host=db.shop.lan dbname=korvo",
-            "host=db.shop.lan dbname=korvo connect_timeout=10 sslmode=require");
-        row("one of two remote", "host=localhost,10.0.0.2 connect_timeout=3",
-            "host=localhost,10.0.0.2 connect_timeout=3 sslmode=require");
-        row("socket", "host=/run/postgresql dbname=k",
-            "host=/run/postgresql dbname=k connect_timeout=10");
-        row("loopback", "host=127.0.0.1", "host=127.0.0.1 connect_timeout=10");
-        row("own choice", "host=db sslmode=disable", "host=db sslmode=disable connect_timeout=10");
-        row("not a connection string", "host='db", "");
-    }
-
+    // Another computer's server is reached with TLS unless the string says otherwise.
     void serverDefaultTls()
     {
-        QFETCH(QString, info);
-        QFETCH(QString, expected);
-        QCOMPARE(PgConnection::withDefaultTls(info), expected);
+        const QList<QPair<QString, QString>> cases
+                = {{"host=db.shop.lan", "host=db.shop.lan connect_timeout=10 sslmode=require"},
+                   {"host=localhost,10.0.0.2 connect_timeout=3",
+                    "host=localhost,10.0.0.2 connect_timeout=3 sslmode=require"},
+                   {"host=/run/postgresql", "host=/run/postgresql connect_timeout=10"},
+                   {"host=127.0.0.1", "host=127.0.0.1 connect_timeout=10"},
+                   {"host=db sslmode=disable", "host=db sslmode=disable connect_timeout=10"},
+                   {"host='db", ""}};
+        for (const auto &[info, expected] : cases)
+            QCOMPARE(PgConnection::withDefaultTls(info), expected);
     }
 
-    // Many rows go in one COPY; tabs, line breaks, backslashes, quotes, Chinese
-    // and NULL come back as they went in; a refused row refuses the whole copy.
-    // A connection the server dropped fails its next statement with one
-    // message in Chinese, and the statement after that opens it again.
+    // One COPY carries tabs, line breaks, backslashes, quotes and NULL; a refused row
+    // refuses it all. A dropped connection fails one statement, then opens again.
     void serverCopyAndLostConnection()
     {
         SERVER_ONLY();
@@ -648,8 +585,8 @@ private slots:
         QCOMPARE(column(u"SELECT Pay FROM Pur WHERE ID=1003"_s), QVariantList{0.1 * 3});
         rows = {{qint64(7000), QVariant(), 1.0, QVariant()},
                 {qint64(1000), QVariant(), 1.0, QVariant()}};
-        QVERIFY(!conn->copyRows(u"Pur"_s, names, rows, &error));
-        QVERIFY(error.contains(QLatin1String("duplicate")) || error.contains(u"重复"_s));
+        QVERIFY(!conn->copyRows(u"Pur"_s, names, rows, &error)
+                && (error.contains(QLatin1String("duplicate")) || error.contains(u"重复"_s)));
         QCOMPARE(column(u"SELECT Count(*) FROM Pur WHERE ID=7000"_s), QVariantList{0LL});
 
         QVERIFY(m_db->execNative(u"SELECT pg_terminate_backend(%1)"_s.arg(conn->backendPid())));
@@ -660,9 +597,7 @@ private slots:
         QVERIFY2(error.startsWith(u"无法连接数据库服务器："_s), qPrintable(error));
     }
 
-    // A server that wants a password gets it asked for once per run; a wrong
-    // one is said by the server and asked again next time; cancelling opens
-    // nothing.
+    // A password is asked once per run, again after a wrong one; cancelling opens nothing.
     void serverPasswordAskedOncePerRun()
     {
         SERVER_ONLY();
@@ -682,10 +617,8 @@ private slots:
         QVERIFY(m_set->prompts.passwordRequests.first().contains(QLatin1String("clerk@")));
     }
 
-    // A link is listed beside the file sets with its name and a mark, takes a
-    // number of the same row, and is made current like a file set; one whose
-    // server does not answer is listed as such and cannot be chosen. A link
-    // never holds a password.
+    // A link is listed, numbered and made current like a file set, unless its server
+    // does not answer; it never holds a password.
     void serverLinksListedWithTheFileSets()
     {
         SERVER_ONLY();
@@ -716,17 +649,19 @@ private slots:
     }
 
 private:
-    // Sets fields of the record set's current row and writes it back.
-    static bool write(RecordSet &rs, const QVariantMap &values, QString *error)
+    // Sets fields of the current row and writes it back, logging an unasked failure.
+    static bool write(RecordSet &rs, const QVariantMap &values, QString *error = nullptr)
     {
         for (auto it = values.begin(); it != values.end(); ++it)
             rs.setValue(it.key(), it.value());
-        return rs.update(error);
+        QString reason;
+        const bool ok = rs.update(error ? error : &reason);
+        if (!ok && !error)
+            qWarning() << reason;
+        return ok;
     }
-    // The connection string of the current server set.
     QString connInfo() const { return readServerLink(programFilePath(CurrentAccountFile)); }
-    // Runs a Jet statement (native ones when native is set); a failure is
-    // logged with its reason.
+    // Runs a Jet (or native) statement; a failure is logged with its reason.
     bool run(const QString &sql, bool native = false)
     {
         QString error;
@@ -735,8 +670,7 @@ private:
             qWarning() << sql << error;
         return ok;
     }
-    // Values of the first column of every row, or of every field of the
-    // first row; empty when the query fails.
+    // The first column of every row, or every field of the first row.
     QVariantList values(const QString &sql, bool firstRowOnly)
     {
         RecordSet rs;

@@ -21,48 +21,26 @@ private slots:
             QCOMPARE(store::FormatSeconds(seconds), text);
     }
 
-    // Grid text of every value type the record sets deliver.
-    void formatCell_data()
-    {
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<bool>("dateOnly");
-        QTest::addColumn<QString>("text");
-        const auto cell = [](const char *name, const QVariant &value, const QString &text,
-                             bool dateOnly = false) {
-            QTest::newRow(name) << value << dateOnly << text;
-        };
-        const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 59));
-        cell("date and time", when, "2024.03.05 14:07");
-        cell("date only", when, "2024.03.05", true);
-        cell("null date", store::nullDate(), "");
-        cell("null date with a time", QDateTime(QDate(1900, 1, 1), QTime(8, 30)), "");
-        cell("2.5", 2.5, "2.50");
-        cell("1.006 rounds up", 1.006, "1.01");
-        cell("2.675 rounds up", 2.675, "2.68");
-        cell("carry", 99.995, "100.00");
-        // A tiny negative amount rounds to nothing, without a minus sign.
-        cell("-0.001", -0.001, "0.00");
-        cell("-0.005", -0.005, "-0.01");
-        cell("just below half of -0.01", -0.004999999999, "0.00");
-        cell("negative zero", -0.0, "0.00");
-        cell("huge", 1e20, "100000000000000000000.00");
-        cell("integer", qlonglong(42), "42");
-        cell("text", u"钢管"_s, "钢管");
-        cell("true", true, "√");
-        cell("NULL", QVariant(), "");
-    }
-
+    // Grid text of every value type; amounts round half up, -0.00 never shows.
     void formatCell()
     {
-        QFETCH(QVariant, value);
-        QFETCH(bool, dateOnly);
-        QFETCH(QString, text);
-        QCOMPARE(store::FormatCell(value, dateOnly), text);
+        const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 59));
+        QCOMPARE(store::FormatCell(when, false), u"2024.03.05 14:07"_s);
+        for (const QDateTime &none :
+             {store::nullDate(), QDateTime(QDate(1900, 1, 1), QTime(8, 30))})
+            QCOMPARE(store::FormatCell(none, false), QString());
+        const QVariantList values = {
+                2.5,           1.006,     2.675, 99.995,     -0.001, -0.005, -0.0, -0.004999999999,
+                qlonglong(42), u"钢管"_s, true,  QVariant(), 1e20};
+        const QStringList texts = u"2.50|1.01|2.68|100.00|0.00|-0.01|0.00|0.00|42|钢管|√||"
+                                  "100000000000000000000.00"_s.split(u'|');
+        for (int i = 0; i < values.size(); ++i)
+            QCOMPARE(store::FormatCell(values.at(i), false), texts.at(i));
+        QCOMPARE(store::FormatCell(when, true), u"2024.03.05"_s);
     }
 
-    // Tick marks: true or any non-zero number, also a number stored as text.
-    // Numeric boxes accept digits, the point and backspace; a minus sign or a
-    // letter is swallowed, so no negative number can be typed.
+    // Tick marks for true or any non-zero number, also as text. Numeric boxes take
+    // digits, the point and backspace only, so no negative number can be typed.
     void boolMarkAndNumericKeys()
     {
         for (const QVariant &ticked : {QVariant(-1), QVariant(0.5), QVariant(u"1"_s)})
@@ -78,34 +56,19 @@ private slots:
             QCOMPARE(store::KeyNumericOnly(c), 0);
     }
 
-    // Returned part and the part left in the text, from either side.
-    void splitAt_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("separator");
-        QTest::addColumn<bool>("fromLeft");
-        QTest::addColumn<QString>("returned");
-        QTest::addColumn<QString>("left");
-        const auto split = [](const char *name, const QString &text, const QString &separator,
-                              bool fromLeft, const QString &returned, const QString &left) {
-            QTest::newRow(name) << text << separator << fromLeft << returned << left;
-        };
-        split("from right", "产品      Pro", " ", false, "Pro", "产品     ");
-        split("from left", "产品      Pro", " ", true, "产品", "     Pro");
-        split("not found", "产品Pro", " ", false, "", "产品Pro");
-        split("at the end", "00012|", "|", true, "00012", "");
-        split("empty separator", "abc", "", true, "", "abc");
-    }
-
+    // The part returned and the part left in the text, from either side.
     void splitAt()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, separator);
-        QFETCH(bool, fromLeft);
-        QFETCH(QString, returned);
-        QFETCH(QString, left);
-        QCOMPARE(store::SplitAt(text, separator, fromLeft), returned);
-        QCOMPARE(text, left);
+        const QList<std::tuple<QString, QString, bool, QString, QString>> cases
+                = {{"产品      Pro", " ", false, "Pro", "产品     "},
+                   {"产品      Pro", " ", true, "产品", "     Pro"},
+                   {"产品Pro", " ", false, "", "产品Pro"},
+                   {"00012|", "|", true, "00012", ""},
+                   {"abc", "", true, "", "abc"}};
+        for (auto [text, separator, fromLeft, returned, left] : cases) {
+            QCOMPARE(store::SplitAt(text, separator, fromLeft), returned);
+            QCOMPARE(text, left);
+        }
     }
 
     // The leading decimal number of a text, 0 when there is none.

@@ -55,7 +55,6 @@ QString counts(const QString &tables)
     return list.join(u' ');
 }
 
-// Numbers separated by spaces as a list.
 QVector<int> ints(const char *text)
 {
     QVector<int> list;
@@ -75,9 +74,15 @@ QVector<bool> boxesTicked(const QVector<int> &ticked)
 
 using testsupport::exec;
 
-// The current set with masters and records: customers 1-3, products 1-3,
-// vendors 1-2, accounts 1-2 and staff (其他, zunta, 张三), sales of every
-// customer/product pair and one purchase per vendor/product pair.
+// Sales with long memos, so the set spans many pages.
+void addLongSales(int count)
+{
+    for (int i = 0; i < count; ++i)
+        exec(u"INSERT INTO Sale (Memo) VALUES ('%1')"_s.arg(QString(count, QLatin1Char('m'))));
+}
+
+// Customers and products 1-3, vendors and accounts 1-2, staff 其他, zunta and 张三, a
+// sale per customer/product pair and a purchase per vendor/product pair.
 void fillSet()
 {
     const QString rows
@@ -120,9 +125,8 @@ QStringList filesIn(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// Opens the set on its log in a process of its own, as the window program
-// does while it runs, writes a sale, and then idles or goes on writing a
-// sale every few milliseconds until killed. Returns once the first sale is in.
+// Holds the set on its log in a process of its own, as the window program does:
+// writes a sale, then idles or writes one every few ms; returns after the first.
 pid_t holdInAnotherProcess(const QString &path, bool writing)
 {
     int ready[2];
@@ -159,12 +163,10 @@ QVariant valueIn(const QString &path, const QString &sql)
 {
     const DatabasePtr db = Registry::open(path);
     RecordSet rs;
-    const QVariant value = db && rs.open(db, sql) && !rs.eof() ? rs.value(0) : QVariant();
-    return value;
+    return db && rs.open(db, sql) && !rs.eof() ? rs.value(0) : QVariant();
 }
-// Makes a work file the way a run does that is then killed before it can
-// finish: in a process of its own, which ends leaving the file (and a
-// journal of it) behind.
+
+// A work file and its journal, as left by a run killed before it finished.
 QString leftoverOfAKilledRun(const QString &target, const char *tag)
 {
     const pid_t pid = ::fork();
@@ -211,8 +213,7 @@ private slots:
         CurrentUser.clear();
     }
 
-    // The set's own file, another set, the template, a folder and a missing
-    // folder are refused; the set and any existing file stay as they were.
+    // The set itself, another set, the template and folders are refused as targets.
     void backupRefusals()
     {
         Registry::closeAll();
@@ -225,8 +226,8 @@ private slots:
               file(kSet + u"-wal"_s), file(QLatin1String(kTemplateFileName)),
               away.filePath(u"folder.qdb"_s), away.filePath(u"missing/x.qdb"_s)}) {
             QString error;
-            QVERIFY2(!BackupAccountSet(kSet, target, &error), qPrintable(target));
-            QVERIFY(!error.isEmpty());
+            QVERIFY2(!BackupAccountSet(kSet, target, &error) && !error.isEmpty(),
+                     qPrintable(target));
         }
         Registry::closeAll();
         QCOMPARE(readFile(file(kSet)), before);
@@ -235,8 +236,8 @@ private slots:
         QCOMPARE(filesIn(away.path()), QStringList());
     }
 
-    // A backup replaces an older one of the same name; imported twice it gives
-    // two sets of equal names and new numbers; the set in use stays current.
+    // A backup replaces an older one; imported twice it gives two sets of equal
+    // names and new numbers; the set in use stays current.
     void importTwiceGivesTwoSets()
     {
         QTemporaryDir away;
@@ -248,14 +249,14 @@ private slots:
         QCOMPARE(ImportAccountSet(backup, &error), 1);
         QCOMPARE(ImportAccountSet(backup, &error), 2);
         QCOMPARE(AccountSets.size(), 3);
-        QCOMPARE(AccountSets.at(1).FileName, u"DATA00002.qdt"_s);
-        QCOMPARE(AccountSets.at(2).FileName, u"DATA00003.qdt"_s);
         for (int i = 1; i <= 2; ++i) {
-            QCOMPARE(AccountSets.at(i).Name + AccountSets.at(i).Company, u"主账示例公司"_s);
-            QCOMPARE(count(u"Sale"_s, AccountSets.at(i).FileName), 9);
+            const AccountSet &set = AccountSets.at(i);
+            QCOMPARE(set.FileName + set.Name + set.Company,
+                     accountSetFileName(i + 1) + u"主账示例公司"_s);
+            QCOMPARE(count(u"Sale"_s, set.FileName), 9);
         }
         QVERIFY(CurrentAccountFile == kSet && CurrentAccountIndex == 0);
-        // The user's file is left as it was: nothing was opened beside it.
+        // Nothing was opened beside the user's file.
         QCOMPARE(filesIn(away.path()), QStringList{"主账.QDB"});
         Registry::closeAll();
         QCOMPARE(filesIn(m_folder->path()),
@@ -265,22 +266,17 @@ private slots:
     void importRefusesBadFiles_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("message");
-        // A wrong extension, 0 bytes, a folder, a damaged page, another
-        // password, no account-set tables, a file that is gone.
-        for (const char *kind : {"extension", "empty", "folder", "damaged", "password", "foreign"})
-            QTest::newRow(kind) << kind << u"文件类型错误！"_s;
-        QTest::newRow("missing") << "missing" << u"找不到文件："_s;
+        for (const char *kind :
+             {"extension", "empty", "folder", "damaged", "password", "foreign", "missing"})
+            QTest::newRow(kind) << kind;
     }
 
-    // A file that does not open as an account set with the password is refused
-    // and leaves nothing in the program folder.
+    // A file that is no account set with the password is refused, leaving nothing.
     void importRefusesBadFiles()
     {
         QFETCH(QString, kind);
-        QFETCH(QString, message);
-        for (int i = 0; i < 300; ++i)
-            exec(u"INSERT INTO Sale (Memo) VALUES ('%1')"_s.arg(QString(300, QLatin1Char('y'))));
+        const QString message = kind == u"missing"_s ? u"找不到文件："_s : u"文件类型错误！"_s;
+        addLongSales(300);
         QTemporaryDir away;
         QString bad = away.filePath(u"bad.qdb"_s);
         QVERIFY(BackupAccountSet(kSet, away.filePath(u"good.qdb"_s)));
@@ -315,8 +311,7 @@ private slots:
 
         QString error;
         QCOMPARE(ImportAccountSet(bad, &error), -1);
-        QVERIFY2(error.startsWith(message), qPrintable(error));
-        QCOMPARE(AccountSets.size(), 1);
+        QVERIFY2(error.startsWith(message) && AccountSets.size() == 1, qPrintable(error));
         Registry::closeAll();
         QCOMPARE(filesIn(m_folder->path()), before);
     }
@@ -331,27 +326,24 @@ private slots:
         for (int n = 2; n <= kMaxAccountSetNumber; ++n)
             write(file(accountSetFileName(n)), "x");
         QString error;
-        QCOMPARE(ImportAccountSet(backup, &error), -1);
-        QVERIFY2(error.contains(u"上限"_s), qPrintable(error));
+        QVERIFY2(ImportAccountSet(backup, &error) == -1 && error.contains(u"上限"_s),
+                 qPrintable(error));
         QCOMPARE(readFile(file(accountSetFileName(kMaxAccountSetNumber))), QByteArray("x"));
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden).size(),
                  kMaxAccountSetNumber + 1);
     }
 
-    // A full disk during a backup leaves the old backup whole, during a
-    // compaction the original untouched; no half-written or work file stays.
+    // A full disk leaves the old backup, the original, and no half-written file.
     void fullDiskLeavesEverythingWhole()
     {
-        for (int i = 0; i < 400; ++i)
-            exec(u"INSERT INTO Sale (Memo) VALUES ('%1')"_s.arg(QString(400, QLatin1Char('z'))));
+        addLongSales(400);
         QTemporaryDir away;
         const QString target = away.filePath(u"full.qdb"_s);
         write(target, "the old backup");
         Registry::closeAll();
         const QByteArray before = readFile(file(kSet));
         QVERIFY(before.size() > 64 * 1024);
-        QString backupError;
-        QString compactError;
+        QString backupError, compactError;
         {
             FileSizeLimit limit(rlim_t(before.size() / 3));
             QVERIFY(!BackupAccountSet(kSet, target, &backupError));
@@ -373,8 +365,7 @@ private slots:
         QTest::newRow("the other program writing") << true;
     }
 
-    // While another of our programs holds the set, the backup is one whole
-    // moment of it with the other side's commits; the other side goes on.
+    // A backup while another program holds the set is one whole moment of it.
     void backupWhileAnotherProgramHoldsTheSet()
     {
         QFETCH(bool, writing);
@@ -383,7 +374,6 @@ private slots:
         const pid_t other = holdInAnotherProcess(path, writing);
         QVERIFY(other > 0);
         QCOMPARE(BuildAccountSetList(), 1); // as korvo-cli lists the sets first
-
         QTemporaryDir away;
         const QString backup = away.filePath(u"夜间备份.qdb"_s);
         write(backup, "last night's backup");
@@ -397,22 +387,18 @@ private slots:
         // Killed, the other side leaves its log: it is the set's own and is kept.
         ::kill(other, SIGKILL);
         ::waitpid(other, nullptr, 0);
-        QVERIFY2(backedUp, qPrintable(error));
-        QVERIFY(undisturbed);
-        QCOMPARE(integrity, u"ok"_s);
-        QVERIFY(copied >= 1);
+        QVERIFY2(backedUp && undisturbed, qPrintable(error));
+        QVERIFY(integrity == u"ok"_s && copied >= 1);
         QCOMPARE(filesIn(away.path()), QStringList{"夜间备份.qdb"});
         QVERIFY(valueIn(path, otherSales).toLongLong() >= copied);
         QCOMPARE(m_prompts->messages, QStringList());
     }
 
-    // A set with one damaged page is not backed up as if it were sound: the
-    // backup fails and says why, an older backup of the same name stays as it
-    // was, and the copy is kept beside it under a name that says it is damaged.
+    // A set with a damaged page fails its backup and says why; an older backup
+    // stays, and the copy is kept beside it under a name saying it is damaged.
     void backupOfADamagedSetSaysSo()
     {
-        for (int i = 0; i < 300; ++i)
-            exec(u"INSERT INTO Sale (Memo) VALUES ('%1')"_s.arg(QString(300, 'd')));
+        addLongSales(300);
         Registry::closeAll();
         QByteArray bytes = readFile(file(kSet));
         bytes[bytes.size() / 2] = char(bytes.at(bytes.size() / 2) ^ 0x5a);
@@ -430,9 +416,9 @@ private slots:
         QCOMPARE(readFile(away.filePath(names.at(1))), bytes);
     }
 
-    // Work files are the user's alone; what killed runs left of them goes at
-    // the next maintenance command and start, those of live runs and other
-    // files stay. A compacted set keeps its mode; new sets get the usual one.
+    // Work files are the user's alone; killed runs' leftovers go at the next
+    // maintenance command and start, live runs' and other files stay. A compacted
+    // set keeps its mode; new sets get the usual one.
     void workFilesAreTheUsersAloneAndNotLeftAbout()
     {
         const QString killedCompaction = leftoverOfAKilledRun(file(kSet), "compact");
@@ -464,9 +450,9 @@ private slots:
         QVERIFY(Registry::create(file(u"work.db"_s)));
         QCOMPARE(CreateAccountSet(u"公司"_s, u"二号"_s), 1);
         ::umask(savedMask);
-        QCOMPARE(modeText(away.filePath(u"新.qdb"_s)), u"600"_s);
-        QCOMPARE(modeText(file(u"work.db"_s)), u"600"_s);
-        QCOMPARE(modeText(file(u"DATA00002.qdt"_s)), u"644"_s);
+        QCOMPARE(modeText(away.filePath(u"新.qdb"_s)) + modeText(file(u"work.db"_s))
+                         + modeText(file(u"DATA00002.qdt"_s)),
+                 u"600600644"_s);
 
         for (const QString &gone : {killedCompaction, killedImport, older,
                                     killedCompaction + "-journal", killedImport + "-journal"})
@@ -479,15 +465,14 @@ private slots:
         QVERIFY(!QFileInfo::exists(killedCreation));
     }
 
-    // A sale goes when its customer or its product no longer exists (a sale
-    // without a customer whatever its product); purchases are not examined.
+    // A sale goes when its customer or product is gone; purchases are not examined.
     void tidyDeletesOrphanSales()
     {
-        exec(u"DELETE * FROM Pro WHERE ID=2"_s);
-        exec(u"DELETE * FROM Cus WHERE ID=3"_s);
-        exec(u"DELETE * FROM Vendor WHERE ID=1"_s);
-        exec(u"INSERT INTO Sale (CID, PID) VALUES (NULL, 1)"_s);
-        exec(u"INSERT INTO Sale (CID, PID) VALUES (1, 0)"_s);
+        for (const char *sql :
+             {"DELETE * FROM Pro WHERE ID=2", "DELETE * FROM Cus WHERE ID=3",
+              "DELETE * FROM Vendor WHERE ID=1", "INSERT INTO Sale (CID, PID) VALUES (NULL, 1)",
+              "INSERT INTO Sale (CID, PID) VALUES (1, 0)"})
+            exec(QString::fromUtf8(sql));
         QString error;
         QCOMPARE(DeleteOrphanSales(&error), 3 + 2 + 2);
         RecordSet rs;
@@ -500,35 +485,20 @@ private slots:
         QCOMPARE(DeleteOrphanSales(&error), 0);
     }
 
-    void clearRules_data()
-    {
-        QTest::addColumn<QVector<int>>("clicked");
-        QTest::addColumn<QVector<int>>("ticked");
-        QTest::addColumn<QVector<int>>("locked");
-        const auto row = [](const char *name, const char *clicked, const char *ticked,
-                            const char *locked) {
-            QTest::newRow(name) << ints(clicked) << ints(ticked) << ints(locked);
-        };
-        row("sales alone", "0", "0", "");
-        row("products", "2", "0 1 2", "0 1");
-        row("vendors", "4", "1 4", "1");
-        row("staff", "5", "0 1 5", "0 1");
-        row("fund accounts", "6", "0 1 6", "0 1");
-        row("customers and vendors", "3 4", "0 1 3 4", "0 1");
-    }
-
-    // The rules only ever tick, and a box stays locked while a ticked box
-    // requires it.
+    // The rules only tick; a box stays locked while a ticked box requires it.
     void clearRules()
     {
-        QFETCH(QVector<int>, clicked);
-        QFETCH(QVector<int>, ticked);
-        QFETCH(QVector<int>, locked);
-        QVector<bool> boxes = boxesTicked(clicked);
-        applyClearRules(boxes);
-        for (int i = 0; i < kClearBoxCount; ++i) {
-            QCOMPARE(boxes.at(i), ticked.contains(i));
-            QCOMPARE(clearBoxRequired(boxes, i), locked.contains(i));
+        // The boxes clicked, those ticked then, those locked.
+        const char *const rows[][3]
+                = {{"0", "0", ""},        {"2", "0 1 2", "0 1"}, {"4", "1 4", "1"},
+                   {"5", "0 1 5", "0 1"}, {"6", "0 1 6", "0 1"}, {"3 4", "0 1 3 4", "0 1"}};
+        for (const auto &row : rows) {
+            QVector<bool> boxes = boxesTicked(ints(row[0]));
+            applyClearRules(boxes);
+            for (int i = 0; i < kClearBoxCount; ++i) {
+                QVERIFY2(boxes.at(i) == ints(row[1]).contains(i), row[0]);
+                QVERIFY2(clearBoxRequired(boxes, i) == ints(row[2]).contains(i), row[0]);
+            }
         }
     }
 
@@ -544,8 +514,8 @@ private slots:
         QTest::newRow("nothing ticked") << ints("") << "9 6 3 3 2 3 2";
     }
 
-    // Clearing runs the ticked boxes' statements with their rules and compacts
-    // the set; staff go except the member logged in, matched by name.
+    // Clearing runs the ticked boxes with their rules and compacts; the member
+    // logged in stays.
     void clearing()
     {
         QFETCH(QVector<int>, clicked);
@@ -559,8 +529,7 @@ private slots:
             QCOMPARE(LookupValue(u"Staff"_s, 1, u"1"_s, u"Name"_s).toString(), u"zunta"_s);
     }
 
-    // A statement that fails undoes the ones before it; with nobody logged in
-    // staff are not cleared at all.
+    // A failing statement undoes those before it; with nobody logged in staff stay.
     void clearingIsAllOrNothing()
     {
         exec(u"DROP TABLE Vendor"_s);
@@ -572,8 +541,7 @@ private slots:
         QCOMPARE(counts(u"Staff Sale"_s), u"3 9"_s);
     }
 
-    // Only business data counts as a change: settings, scratch tables and
-    // reading do not; any record statement does.
+    // Only business data counts as a change, not settings, scratch tables or reading.
     void changesThatCount()
     {
         const QString path = programFilePath(kSet);
@@ -592,13 +560,20 @@ private slots:
         }
     }
 
-    // A changed set gets a copy on closing, an unchanged one does not; only the
-    // newest ten are kept; a set switched off gets none.
+    // A changed set gets a copy on closing, the newest ten are kept; an unchanged
+    // or switched off set gets none.
     void automaticBackups()
     {
-        QDateTime at(QDate(2026, 12, 6), QTime(14, 30, 0));
+        const QDateTime at(QDate(2026, 12, 6), QTime(14, 30, 0));
+        const auto closeAfter
+                = [&at](int days, QString *written = nullptr, QString *error = nullptr) {
+                      return AutoBackupOnClose(kSet, written, error, at.addDays(days));
+                  };
+        const auto newCustomer = [](const QString &name) {
+            exec(u"INSERT INTO Cus (Name) VALUES ('%1')"_s.arg(name));
+        };
         QString written;
-        QCOMPARE(AutoBackupOnClose(kSet, &written, nullptr, at), AutoBackupOutcome::Written);
+        QCOMPARE(closeAfter(0, &written), AutoBackupOutcome::Written);
         QCOMPARE(QFileInfo(written).fileName(), u"DATA00001-20261206-143000.qdb"_s);
         QCOMPARE(QFileInfo(written).absolutePath(),
                  QFileInfo(AutoBackupFolder()).absoluteFilePath());
@@ -611,31 +586,28 @@ private slots:
         QCOMPARE(AutoBackupsOf(kSet).size(), 1);
 
         // Two closings in the same second keep both copies, in order.
-        exec(u"INSERT INTO Cus (Name) VALUES ('新客户')"_s);
-        QCOMPARE(AutoBackupOnClose(kSet, &written, nullptr, at), AutoBackupOutcome::Written);
+        newCustomer(u"新客户"_s);
+        QCOMPARE(closeAfter(0, &written), AutoBackupOutcome::Written);
         QCOMPARE(QFileInfo(written).fileName(), u"DATA00001-20261206-143000-2.qdb"_s);
         for (int i = 1; i <= 9; ++i) {
-            exec(u"INSERT INTO Cus (Name) VALUES ('客户%1')"_s.arg(i + 10));
-            QCOMPARE(AutoBackupOnClose(kSet, nullptr, nullptr, at.addDays(i)),
-                     AutoBackupOutcome::Written);
+            newCustomer(u"客户%1"_s.arg(i + 10));
+            QCOMPARE(closeAfter(i), AutoBackupOutcome::Written);
         }
         const QStringList kept = AutoBackupsOf(kSet);
         QCOMPARE(kept.size(), kAutoBackupsKept);
         QCOMPARE(QFileInfo(kept.first()).fileName(), u"DATA00001-20261206-143000-2.qdb"_s);
         QCOMPARE(QFileInfo(kept.last()).fileName(), u"DATA00001-20261215-143000.qdb"_s);
         // Another set's copies and foreign files are not counted or removed.
-        write(QDir(AutoBackupFolder()).filePath(u"DATA00011-20200101-000000.qdb"_s), "o");
-        exec(u"INSERT INTO Cus (Name) VALUES ('最后')"_s);
-        QCOMPARE(AutoBackupOnClose(kSet, nullptr, nullptr, at.addDays(20)),
-                 AutoBackupOutcome::Written);
-        QCOMPARE(AutoBackupsOf(kSet).size(), kAutoBackupsKept);
-        QVERIFY(QFileInfo::exists(
-                QDir(AutoBackupFolder()).filePath(u"DATA00011-20200101-000000.qdb"_s)));
+        const QString foreign
+                = QDir(AutoBackupFolder()).filePath(u"DATA00011-20200101-000000.qdb"_s);
+        write(foreign, "o");
+        newCustomer(u"最后"_s);
+        QCOMPARE(closeAfter(20), AutoBackupOutcome::Written);
+        QVERIFY(AutoBackupsOf(kSet).size() == kAutoBackupsKept && QFileInfo::exists(foreign));
 
         SetAutoBackupEnabled(false);
-        exec(u"INSERT INTO Cus (Name) VALUES ('关')"_s);
-        QCOMPARE(AutoBackupOnClose(kSet, nullptr, nullptr, at.addDays(30)),
-                 AutoBackupOutcome::Disabled);
+        newCustomer(u"关"_s);
+        QCOMPARE(closeAfter(30), AutoBackupOutcome::Disabled);
         QCOMPARE(AutoBackupsOf(kSet).size(), kAutoBackupsKept);
 
         // A folder that cannot be made is a failure, not a crash.
@@ -643,8 +615,7 @@ private slots:
         QDir(AutoBackupFolder()).removeRecursively();
         write(AutoBackupFolder(), "a file where the folder should be");
         QString error;
-        QCOMPARE(AutoBackupOnClose(kSet, nullptr, &error, at.addDays(31)),
-                 AutoBackupOutcome::Failed);
+        QCOMPARE(closeAfter(31, nullptr, &error), AutoBackupOutcome::Failed);
         QVERIFY(!error.isEmpty());
     }
 
