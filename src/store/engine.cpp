@@ -22,14 +22,13 @@ using namespace detail;
 
 namespace {
 
-// A number from the first column of the statement's first row, or -1.
-qint64 firstNumber(sqlite3 *db, const char *sql)
+// The number the first row's text starts with, or -1 without a row.
+qint64 firstNumber(sqlite3 *db, const QString &sql, const QStringList &params = {})
 {
-    Statement statement;
-    if (!statement.prepare(db, QString::fromUtf8(sql), nullptr) || !statement.get()
-        || sqlite3_step(statement.get()) != SQLITE_ROW)
+    QStringList values;
+    if (!queryStrings(db, sql, params, values, nullptr) || values.isEmpty())
         return -1;
-    return sqlite3_column_int64(statement.get(), 0);
+    return values.first().section(QLatin1Char(' '), 0, 0).toLongLong();
 }
 
 // The query planner chooses between an index and one pass over a table by
@@ -42,17 +41,14 @@ qint64 firstNumber(sqlite3 *db, const char *sql)
 // rows every plan is quick and none are gathered.
 void refreshStatistics(sqlite3 *db)
 {
-    static const char *const tables[][2]
-            = {{"SELECT count(*) FROM Sale",
-                "SELECT stat FROM sqlite_stat1 WHERE tbl='Sale' AND idx IS NOT NULL"},
-               {"SELECT count(*) FROM Pur",
-                "SELECT stat FROM sqlite_stat1 WHERE tbl='Pur' AND idx IS NOT NULL"}};
-    for (const auto &table : tables) {
-        const qint64 rows = firstNumber(db, table[0]);
+    for (const QString &table : {QStringLiteral("Sale"), QStringLiteral("Pur")}) {
+        const qint64 rows = firstNumber(db, QStringLiteral("SELECT count(*) FROM ") + table);
         if (rows < 10000)
             continue;
-        // The stat text starts with the row count of the table ("1000000 30").
-        const qint64 known = firstNumber(db, table[1]);
+        // Each index's statistics start with the row count of its table.
+        const qint64 known = firstNumber(
+                db, QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl=? AND idx IS NOT NULL"),
+                {table});
         if (known <= 0 || rows > known + known / 4 || rows < known - known / 4) {
             sqlite3_exec(db, "ANALYZE", nullptr, nullptr, nullptr);
             return;

@@ -690,9 +690,11 @@ RowidQuery withHiddenRowid(const QString &sqliteSql)
     return result;
 }
 
-QString countingSql(const QString &sqliteSql)
+QString countingSql(const QString &sqliteSql, bool fast)
 {
     const QString plain = QStringLiteral("SELECT Count(*) FROM (") + sqliteSql + QLatin1Char(')');
+    if (!fast)
+        return plain;
     QVector<Token> tokens = tokenize(sqliteSql);
     int depth = 0;
     int order = -1;

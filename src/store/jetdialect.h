@@ -62,8 +62,8 @@ RowidQuery withHiddenRowid(const QString &sqliteSql);
 // index (a list of a year from ten, a third of a million sales, counts in
 // half the time; of all ten years, in a third). A count that cannot take
 // this form (an ORDER BY with a LIMIT or OFFSET after it decides which rows
-// there are; a comment may hide a keyword) counts the query as it stands.
-// Should the counting statement fail, count the query as it stands.
-QString countingSql(const QString &sqliteSql);
+// there are; a comment may hide a keyword) counts the query as it stands,
+// as does fast = false (for when the fast form fails).
+QString countingSql(const QString &sqliteSql, bool fast = true);
 
 } // namespace store

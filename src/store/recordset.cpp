@@ -545,10 +545,9 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
             return counter.prepare(handle, sql, nullptr) && counter.get()
                    && sqlite3_step(counter.get()) == SQLITE_ROW;
         };
-        if (values.isEmpty()
-            && (counted(countingSql(translated.sql))
-                || counted(QStringLiteral("SELECT Count(*) FROM (") + translated.sql
-                           + QLatin1Char(')')))) {
+        const QString fast = countingSql(translated.sql);
+        const QString plain = countingSql(translated.sql, false);
+        if (values.isEmpty() && (counted(fast) || (fast != plain && counted(plain)))) {
             d->rowsGiven = std::max(d->rows, int(sqlite3_column_int64(counter.get(), 0)));
             rc = SQLITE_DONE;
             break;

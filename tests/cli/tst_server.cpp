@@ -190,12 +190,8 @@ private slots:
     // and no sale is left pointing to a deleted salesman.
     void deletingStaffWhileSalesAreSaved()
     {
-        auto seller = worker({u"sell"_s, u"1500"_s, u"3"_s}); // 其他 1, zunta 2, 店员 3
-        QTRY_VERIFY(scalar("SELECT count(*) FROM sale WHERE memo = '并发员工'").toInt() > 100);
-        QCOMPARE(finish(*worker({u"delete-staff"_s})), u"0 deleted"_s);
-        const QString sold = finish(*seller);
-        expectStart(sold, "0 refused ");
-        QVERIFY2(sold != u"0 refused 0"_s, "every save came before the delete");
+        // 其他 is staff member 1, zunta 2, 店员 3.
+        sellWhileDeleting({u"sell"_s, u"1500"_s, u"3"_s}, "并发员工", u"delete-staff"_s);
         QCOMPARE(scalar("SELECT string_agg(name, ',') FROM staff"), u"其他"_s);
         QCOMPARE(scalar("SELECT count(*) FROM sale WHERE sid NOT IN (SELECT id FROM staff)"),
                  u"0"_s);
@@ -206,12 +202,7 @@ private slots:
     // no sale points to a deleted customer; late saves are refused.
     void deletingCustomersWhileSalesAreSaved()
     {
-        auto seller = worker({u"sell"_s, u"1500"_s});
-        QTRY_VERIFY(scalar("SELECT count(*) FROM sale WHERE memo = '并发'").toInt() > 100);
-        QCOMPARE(finish(*worker({u"delete"_s})), u"0 deleted"_s);
-        const QString sold = finish(*seller);
-        expectStart(sold, "0 refused ");
-        QVERIFY2(sold != u"0 refused 0"_s, "every save came before the deletes");
+        sellWhileDeleting({u"sell"_s, u"1500"_s}, "并发", u"delete"_s);
         QCOMPARE(scalar("SELECT count(*) FROM cus"), u"0"_s);
         QCOMPARE(scalar("SELECT count(*) FROM sale WHERE cid NOT IN (SELECT id FROM cus)"), u"0"_s);
     }
@@ -338,6 +329,19 @@ private:
         process->setProcessEnvironment(env);
         process->start(program, args);
         return process;
+    }
+    // One worker saves sales (sell; their memo is memo) while another deletes
+    // (remove): the delete ends well, and the saves that came after it were
+    // refused.
+    void sellWhileDeleting(const QStringList &sell, const char *memo, const QString &remove)
+    {
+        auto seller = worker(sell);
+        const QByteArray sold = "SELECT count(*) FROM sale WHERE memo = '" + QByteArray(memo) + "'";
+        QTRY_VERIFY(scalar(sold.constData()).toInt() > 100);
+        QCOMPARE(finish(*worker({remove})), u"0 deleted"_s);
+        const QString outcome = finish(*seller);
+        expectStart(outcome, "0 refused ");
+        QVERIFY2(outcome != u"0 refused 0"_s, "every save came before the delete");
     }
     std::unique_ptr<QProcess> worker(const QStringList &action)
     {
