@@ -347,6 +347,10 @@ bool DownloadAccountSet(const QString &connInfo, const QString &filePath, QStrin
         const DatabasePtr file = Registry::create(work, error);
         if (!file)
             return false;
+        // The work file is thrown away whole when anything fails, so it
+        // needs no journal or log: each page is written once, not twice.
+        if (!file->execNative(QStringLiteral("PRAGMA journal_mode=OFF"), error))
+            return false;
         // One snapshot of the server for every table, however long the copy.
         if (!server->execNative(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"),
                                 error))

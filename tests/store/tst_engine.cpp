@@ -562,8 +562,8 @@ private slots:
             QCOMPARE(PgConnection::withDefaultTls(info), expected);
     }
 
-    // One COPY carries tabs, line breaks, backslashes, quotes and NULL; a refused row
-    // refuses it all. A dropped connection fails one statement, then opens again.
+    // One COPY carries tabs, line breaks, backslashes, quotes, NULL and an invalid date (NULL); a
+    // refused row refuses it all. A dropped connection fails one statement, then opens again.
     void serverCopyAndLostConnection()
     {
         SERVER_ONLY();
@@ -574,14 +574,16 @@ private slots:
                 = {"a\tb", "line\nbreak\r\n", "back\\slash \\N", "'\"", "钢管 12\""};
         QVector<QVector<QVariant>> rows;
         for (int i = 0; i < 5000; ++i)
-            rows << QVector<QVariant>{qint64(1000 + i), at(2024, 2, 29, 8, 30), 0.1 * i,
-                                      i < memos.size() ? QVariant(memos.at(i)) : QVariant()};
+            rows << QVector<QVariant>{
+                    qint64(1000 + i), i == 5 ? QVariant(QDateTime()) : at(2024, 2, 29, 8, 30),
+                    0.1 * i, i < memos.size() ? QVariant(memos.at(i)) : QVariant()};
         const QStringList names = {"ID", "Dat", "Pay", "Memo"};
         QVERIFY2(conn->copyRows(u"Pur"_s, names, rows, &error), qPrintable(error));
         QVariantList expected(memos.begin(), memos.end());
         QCOMPARE(column(u"SELECT Memo FROM Pur WHERE ID<1005 ORDER BY ID"_s), expected);
         QCOMPARE(column(u"SELECT Count(*) FROM Pur WHERE Memo IS NULL AND Dat=#2024-2-29 8:30#"_s),
-                 QVariantList{4995LL});
+                 QVariantList{4994LL});
+        QCOMPARE(column(u"SELECT ID FROM Pur WHERE Dat IS NULL"_s), QVariantList{1005LL});
         QCOMPARE(column(u"SELECT Pay FROM Pur WHERE ID=1003"_s), QVariantList{0.1 * 3});
         rows = {{qint64(7000), QVariant(), 1.0, QVariant()},
                 {qint64(1000), QVariant(), 1.0, QVariant()}};
