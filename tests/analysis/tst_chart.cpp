@@ -1,55 +1,34 @@
-// The chart: its scale arithmetic, and a chart drawn off screen with the
-// pixels that must be there.
+// The chart's scale arithmetic, and charts drawn off screen.
 
-#include "analysis/chart.h"
+#include "analysistest.h"
 
 #include "grid/grid.h"
 
-#include <QPainter>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 
 using namespace analysis;
+using analysistest::chartOf;
 
 namespace {
-
-// A chart of one series over the labels, as an analysis grid gives it.
-ChartData chartOf(const QStringList &labels, const QStringList &values)
-{
-    ChartData chart;
-    chart.drawable = true;
-    chart.title = u"某公司销售数据分析\r\n分析：zunta 日期：2024-01-01"_s;
-    chart.labels = labels;
-    chart.columnCount = 3;
-    chart.lastColumn = 2;
-    chart.fixedColumnCount = 2;
-    ChartSeries series;
-    series.column = 2;
-    series.title = u"销售金额"_s;
-    series.texts = values;
-    for (const QString &v : values)
-        series.values << v.toDouble();
-    chart.series << series;
-    return chart;
-}
 
 bool isRed(QRgb c)
 {
     return qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80;
 }
-
-// True when a pixel of the colour test lies within radius of (x, y).
-template<typename Test>
-bool near(const QImage &image, int x, int y, int radius, Test test)
+bool isBlue(QRgb c)
 {
-    for (int dy = -radius; dy <= radius; ++dy)
-        for (int dx = -radius; dx <= radius; ++dx)
-            if (image.valid(x + dx, y + dy) && test(image.pixel(x + dx, y + dy)))
-                return true;
-    return false;
+    return qBlue(c) > 150 && qBlue(c) - qRed(c) > 80 && qBlue(c) - qGreen(c) > 80;
 }
-} // namespace
+bool isGreen(QRgb c)
+{
+    return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60;
+}
+bool isBlack(QRgb c)
+{
+    return qGray(c) < 40;
+}
 
 // The rows of the image in the box whose pixels pass test: first and last,
 // or (-1, -1) when none does.
@@ -67,10 +46,24 @@ QPair<int, int> rowsWith(const QImage &image, const QRect &box, Test test)
     return found;
 }
 
-bool isBlue(QRgb c)
+// True when a pixel of the colour test lies within radius of (x, y).
+template<typename Test>
+bool near(const QImage &image, int x, int y, int radius, Test test)
 {
-    return qBlue(c) > 150 && qBlue(c) - qRed(c) > 80 && qBlue(c) - qGreen(c) > 80;
+    const QRect box(x - radius, y - radius, 2 * radius + 1, 2 * radius + 1);
+    return rowsWith(image, box, test).first >= 0;
 }
+
+// How many of the 21 points checked along the value axis (x 800 twips, y 1200
+// to 4500 twips on a 600 × 400 picture) have black within radius.
+int axisPoints(const QImage &image, int radius)
+{
+    int found = 0;
+    for (int y = 1200 / 15 + 5; y < 4500 / 15 - 5; y += 10)
+        found += near(image, 800 / 15, y, radius, isBlack) ? 1 : 0;
+    return found;
+}
+} // namespace
 
 class TestChart : public QObject
 {
@@ -79,23 +72,19 @@ class TestChart : public QObject
 private slots:
     // The tick unit of the largest value plus a tenth, and the tenth tick; net
     // returns give 20 ticks reading -9U … 10U, the zero level in the middle.
-    void tickUnits()
+    // A column ten times larger or smaller than the first (not exactly ten
+    // times) gets the second axis, only when the limit is asked for.
+    void scales()
     {
-        const double cases[][2] = {{55, 6}, {1, 0.1}, {1e12, 1.1e11}};
-        for (const auto &[largest, unit] : cases) {
+        const double units[][2] = {{55, 6}, {1, 0.1}, {1e12, 1.1e11}};
+        for (const auto &[largest, unit] : units) {
             QCOMPARE(TickUnit(largest * 1.1), unit);
             QCOMPARE(TickValue(10, TickUnit(largest * 1.1), false), 10 * unit);
         }
-        QCOMPARE(TickValue(1, 6, true), -54.0);
-        QCOMPARE(TickValue(10, 6, true), 0.0);
-        QCOMPARE(TickValue(20, 6, true), 60.0);
+        for (const auto &[tick, value] : {std::pair{1, -54.0}, {10, 0.0}, {20, 60.0}})
+            QCOMPARE(TickValue(tick, 6, true), value);
         QCOMPARE(ChooseScales({{2, 30, -20}}, true).smallest, -20.0);
-    }
 
-    // A column ten times larger or smaller than the first (not exactly ten
-    // times) gets the second axis, only when the limit is asked for.
-    void secondAxis()
-    {
         const double cases[][3] = {{100, 300, 0}, {100, 1001, 3}, {100, 1000, 0}, {100, 9, 3}};
         for (const auto &[first, second, secondColumn] : cases) {
             const QVector<ColumnRange> columns = {{2, first, 0}, {3, second, 0}};
@@ -115,80 +104,56 @@ private slots:
         g.setRows(4);
         g.setFixedRows(2);
         g.setFixedCols(2);
-        g.setTextMatrix(1, 2, u"库存"_s);
-        g.setTextMatrix(2, 1, u"钢管"_s);
-        g.setTextMatrix(2, 2, u"2.5"_s);
-        g.setTextMatrix(3, 1, u"角钢"_s);
-        g.setTextMatrix(3, 2, u"-3"_s);
+        for (const auto &[r, c, text] : {std::tuple{1, 2, "库存"},
+                                         {2, 1, "钢管"},
+                                         {2, 2, "2.5"},
+                                         {3, 1, "角钢"},
+                                         {3, 2, "-3"}})
+            g.setTextMatrix(r, c, QString::fromUtf8(text));
         g.setTag(u"标题"_s);
         const ChartData chart = ChartFromGrid(g);
         QVERIFY(chart.drawable);
-        QCOMPARE(chart.labels, QStringList({"钢管", "角钢"}));
-        QCOMPARE(chart.series.first().title, u"库存"_s);
+        QCOMPARE(chart.labels + QStringList({chart.series.first().title, chart.title}),
+                 QStringList({"钢管", "角钢", "库存", "标题"}));
         QCOMPARE(chart.series.first().values, QVector<double>({2.5, -3}));
-        QCOMPARE(chart.title, u"标题"_s);
 
         g.setRows(1);
         QVERIFY(!ChartFromGrid(g).drawable);
     }
 
-    // Drawn off screen: the value axis black at the plot's left edge, a red
-    // marker at a known point, the series line in its colour, the heading.
+    // The value axis at the plot's left edge, markers at known points, the
+    // line in its colour, the heading; no axis without values, nothing at all
+    // when not drawable.
     void drawnChart()
     {
         const QSize size(600, 400); // 9000 × 6000 twips: plot 800 … 7200, 1200 … 4500
         const QImage image = ChartImage(
                 chartOf({"2024-01-01", "2024-01-02", "2024-01-03"}, {"0", "50", "100"}), size);
         QCOMPARE(image.size(), size);
-        // The value axis: x = 800 twips, from y 1200 to 4500 twips.
-        const int axisX = 800 / 15;
-        for (int y = 1200 / 15 + 5; y < 4500 / 15 - 5; y += 10)
-            QVERIFY2(near(image, axisX, y, 1, [](QRgb c) { return qGray(c) < 40; }),
-                     qPrintable(u"axis at y %1"_s.arg(y)));
-        // Largest 100: M = 110, U = 11, top 110. The last point (100) lies at
-        // x = 7200, y = 1200 + 3300 - 100 × 3300 / 110 = 1500 twips.
+        QCOMPARE(axisPoints(image, 1), 21);
+        // Largest 100: top 110, so 100 lies at (7200, 1500) twips, 50 at (4000,
+        // 3000); between them the line in the last column's colour, green.
         QVERIFY(near(image, 7200 / 15, 1500 / 15, 2, isRed));
-        // The middle point (50): x = 4000, y = 4500 - 1500 = 3000 twips.
         QVERIFY(near(image, 4000 / 15, 3000 / 15, 2, isRed));
-        // Between the two, the line in the series colour (the last column: green).
-        QVERIFY(near(image, 5600 / 15, 2250 / 15, 2,
-                     [](QRgb c) { return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60; }));
-        // The heading's first line is drawn in black above the plot.
-        bool heading = false;
-        for (int y = 0; y < 1200 / 15 && !heading; ++y)
-            for (int x = 0; x < size.width() && !heading; ++x)
-                heading = qGray(image.pixel(x, y)) < 60;
-        QVERIFY(heading);
+        QVERIFY(near(image, 5600 / 15, 2250 / 15, 2, isGreen));
+        const auto dark = [](QRgb c) {
+            return qGray(c) < 60;
+        };
+        QVERIFY(rowsWith(image, QRect(0, 0, size.width(), 1200 / 15), dark).first >= 0);
 
-        // All values zero: no axis and no heading.
-        const QImage zero = ChartImage(chartOf({"a", "b"}, {"0", "0"}), size);
-        for (int y = 1200 / 15 + 5; y < 4500 / 15 - 5; y += 10)
-            QVERIFY(!near(zero, axisX, y, 0, [](QRgb c) { return qGray(c) < 40; }));
-
-        // Negative values: the zero level lies in the middle of the plot, so a
-        // value 0 point is drawn with a marker there.
+        QCOMPARE(axisPoints(ChartImage(chartOf({"a", "b"}, {"0", "0"}), size), 0), 0);
+        // With negative values a point of 0 lies in the middle of the plot.
         const QImage negative = ChartImage(chartOf({"a", "b", "c"}, {"-30", "0", "30"}), size);
         QVERIFY(near(negative, 4000 / 15, (1200 + 3300 / 2) / 15, 2, isRed));
-    }
 
-    // A chart that is not drawable leaves the picture white; a grid with its
-    // header only gets the legend but no axis.
-    void notDrawable()
-    {
+        // The header only: no axis, but the legend box at the right.
+        const QImage header = ChartImage(chartOf({}, {}), size);
+        QCOMPARE(axisPoints(header, 0), 0);
+        const QRect legend((9000 - 1300) / 15, 0, 1000 / 15, 400);
+        QVERIFY(rowsWith(header, legend, [](QRgb c) { return qGray(c) < 230; }).first >= 0);
         const QImage blank = ChartImage(ChartData(), QSize(200, 100));
-        for (int y = 0; y < blank.height(); ++y)
-            for (int x = 0; x < blank.width(); ++x)
-                QCOMPARE(blank.pixel(x, y), qRgb(255, 255, 255));
-
-        const QImage header = ChartImage(chartOf({}, {}), QSize(600, 400));
-        for (int y = 1200 / 15 + 5; y < 4500 / 15 - 5; y += 10)
-            QVERIFY(!near(header, 800 / 15, y, 0, [](QRgb c) { return qGray(c) < 40; }));
-        // The legend box at the right is drawn.
-        bool legend = false;
-        for (int y = 0; y < 400 && !legend; ++y)
-            for (int x = (9000 - 1300) / 15; x < (9000 - 300) / 15 && !legend; ++x)
-                legend = qGray(header.pixel(x, y)) < 230;
-        QVERIFY(legend);
+        QCOMPARE(rowsWith(blank, blank.rect(), [](QRgb c) { return c != qRgb(255, 255, 255); }),
+                 qMakePair(-1, -1));
     }
 
     // A value label sits level with its grid line (a point of 0 reads against
@@ -214,9 +179,7 @@ private slots:
         const QRect legend(7700 / 15, 300, 1000 / 15, 160);
         const QPair<int, int> title
                 = rowsWith(image, legend, [](QRgb c) { return qGray(c) < 100 && !isRed(c); });
-        const QPair<int, int> swatch = rowsWith(image, legend, [](QRgb c) {
-            return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60;
-        });
+        const QPair<int, int> swatch = rowsWith(image, legend, isGreen);
         QVERIFY(title.first > 0 && swatch.first > 0);
         QVERIFY2(title.second < swatch.first,
                  qPrintable(u"title to %1, swatch from %2"_s.arg(title.second).arg(swatch.first)));

@@ -3,17 +3,14 @@
 
 #include "analysis/analyses.h"
 #include "analysis/periods.h"
+#include "analysistest.h"
 
 #include <QtTest>
 
 using namespace analysis;
+using analysistest::day;
 
 namespace {
-
-QDate day(const char *iso)
-{
-    return QDate::fromString(QLatin1String(iso), Qt::ISODate);
-}
 
 // "date=sum" texts of rows, for readable comparisons.
 QStringList texts(const QVector<DaySum> &rows, bool byAmount)
@@ -41,25 +38,20 @@ class TestPeriods : public QObject
     Q_OBJECT
 
 private slots:
-    // Each period's first day and the next one's (from any day of it): December rolls over, a
-    // Sunday belongs to the week of the Monday before, a week may span two years.
+    // Each period's first day and the next one's: December rolls over, a Sunday
+    // belongs to the week of the Monday before, a week may span two years.
     void periodBounds()
     {
-        const struct
-        {
-            Grouping grouping;
-            const char *date, *start, *next;
-        } cases[] = {
-                {Grouping::Year, "2006-07-15", "2006-01-01", "2007-01-01"},
-                {Grouping::Month, "2006-12-31", "2006-12-01", "2007-01-01"},
-                {Grouping::Week, "2024-03-10", "2024-03-04", "2024-03-11"},
-                {Grouping::Week, "2024-03-04", "2024-03-04", "2024-03-11"},
-                {Grouping::Week, "2025-01-01", "2024-12-30", "2025-01-06"},
-                {Grouping::Day, "2024-02-29", "2024-02-29", "2024-03-01"},
-        };
-        for (const auto &c : cases) {
-            QCOMPARE(periodStart(c.grouping, day(c.date)), day(c.start));
-            QCOMPARE(nextPeriodStart(c.grouping, day(c.date)), day(c.next));
+        const std::tuple<Grouping, const char *, const char *, const char *> cases[]
+                = {{Grouping::Year, "2006-07-15", "2006-01-01", "2007-01-01"},
+                   {Grouping::Month, "2006-12-31", "2006-12-01", "2007-01-01"},
+                   {Grouping::Week, "2024-03-10", "2024-03-04", "2024-03-11"},
+                   {Grouping::Week, "2024-03-04", "2024-03-04", "2024-03-11"},
+                   {Grouping::Week, "2025-01-01", "2024-12-30", "2025-01-06"},
+                   {Grouping::Day, "2024-02-29", "2024-02-29", "2024-03-01"}};
+        for (const auto &[grouping, date, start, next] : cases) {
+            QCOMPARE(periodStart(grouping, day(date)), day(start));
+            QCOMPARE(nextPeriodStart(grouping, day(date)), day(next));
         }
     }
 
@@ -73,10 +65,9 @@ private slots:
             QCOMPARE(quantityText(quantity), QString::fromUtf8(text));
     }
 
-    // Date groupings walk the day sums (empty months between sales show 0:
-    // tst_analyses salesByPeriod): a stretch of more than 100 shows as one
-    // row, every sum stays in its own period, and a last period netting to 0
-    // is left out.
+    // Date groupings walk the day sums (empty months: tst_analyses): more than
+    // 100 empty periods show as one row, every sum stays in its own period,
+    // and a last period netting to 0 is left out.
     void periodWalk()
     {
         // Returns netting out the last period: it is not shown.
@@ -104,9 +95,8 @@ private slots:
         QVERIFY(periodRows(Grouping::Year, {}, true).isEmpty());
     }
 
-    // The day-by-day stock: from the start day (or the first movement), carrying
-    // everything before it (all of it before: tst_analyses stockByDay), exact
-    // with fractional quantities.
+    // The day-by-day stock from the start day (or the first movement), carrying
+    // everything before it, exact with fractional quantities.
     void stockWalk()
     {
         QCOMPARE(stockTexts("2024-03-01", {{day("2024-02-28"), 3}, {day("2024-03-03"), -1}}),
@@ -117,8 +107,7 @@ private slots:
             halves.append({day("2024-05-01").addDays(i), 0.5});
         QCOMPARE(stockTexts("2024-05-01", halves),
                  QStringList({"2024-05-01=0.5", "2024-05-02=1", "2024-05-03=1.5", "2024-05-04=2"}));
-        // No movement at all: nothing to show.
-        QVERIFY(stockRows(day("2024-05-01"), {}).isEmpty());
+        QVERIFY(stockRows(day("2024-05-01"), {}).isEmpty()); // no movement at all
         // More than 1,000 days without movement: one row for the stretch, and
         // the next purchase on its own day.
         QCOMPARE(stockTexts(
@@ -127,41 +116,34 @@ private slots:
                  QStringList({"2000-01-01=1", "2000-01-02=2", "2010-01-01=7"}));
     }
 
-    // First in, first out, costs worked out by hand: sales before the range use
-    // up the first lots, a return to the vendor takes its units out of the
-    // oldest lots in stock, units beyond every lot cost the last purchase price,
-    // lots of quantity 0 are skipped, a product never bought costs nothing.
+    // FIFO costs worked out by hand: earlier sales use up the first lots, a
+    // return takes its units out of the oldest lots, units beyond every lot
+    // cost the last price, empty lots are skipped, never bought costs nothing.
     void fifo()
     {
         const QVector<PurchaseLot> twoLots = {{10, 50}, {10, 60}};
         const QVector<PurchaseLot> returned = {{10, 50}, {-3, -15}, {10, 60}};
-        const struct
-        {
-            double before, sold;
-            QVector<PurchaseLot> lots;
-            double cost;
-        } cases[] = {
-                {4, 8, twoLots, 42},
-                {12, 5, twoLots, 30},
-                {0, 2.5, {{4, 20}}, 12.5},
-                {1.5, 2.5, {{2, 10}, {10, 30}}, 2.5 + 2 * 3.0},
-                {1, 3, {{2, 10}, {10, 30}}, 5 + 2 * 3.0},
-                {0, 3, {{0, 99}, {5, 10}}, 6},
-                // 7 left of the first lot after the return; 8 before take them
-                // and 1 of the second: the 5 sold cost 5 × 6.
-                {8, 5, returned, 30},
-                {0, 9, returned, 7 * 5 + 2 * 6.0},
-                // A return larger than what is in stock takes all there is.
-                {0, 4, {{2, 10}, {-5, -25}, {4, 12}}, 12},
-                // Beyond every lot: the rest at the last price.
-                {0, 5, {{3, 30}}, 50},
-                {0, 25, twoLots, 110 + 5 * 6.0},
-                {20, 3, twoLots, 18},
-                {0, 5, {}, 0},
-                {0, 5, {{0, 10}, {-2, -8}}, 0},
-        };
-        for (const auto &c : cases)
-            QCOMPARE(fifoCost(c.before, c.sold, c.lots), c.cost);
+        const std::tuple<double, double, QVector<PurchaseLot>, double> cases[]
+                = {{4, 8, twoLots, 42},
+                   {12, 5, twoLots, 30},
+                   {0, 2.5, {{4, 20}}, 12.5},
+                   {1.5, 2.5, {{2, 10}, {10, 30}}, 2.5 + 2 * 3.0},
+                   {1, 3, {{2, 10}, {10, 30}}, 5 + 2 * 3.0},
+                   {0, 3, {{0, 99}, {5, 10}}, 6},
+                   // 7 left of the first lot after the return; 8 before take them
+                   // and 1 of the second: the 5 sold cost 5 × 6.
+                   {8, 5, returned, 30},
+                   {0, 9, returned, 7 * 5 + 2 * 6.0},
+                   // A return larger than what is in stock takes all there is.
+                   {0, 4, {{2, 10}, {-5, -25}, {4, 12}}, 12},
+                   // Beyond every lot: the rest at the last price.
+                   {0, 5, {{3, 30}}, 50},
+                   {0, 25, twoLots, 110 + 5 * 6.0},
+                   {20, 3, twoLots, 18},
+                   {0, 5, {}, 0},
+                   {0, 5, {{0, 10}, {-2, -8}}, 0}};
+        for (const auto &[before, sold, lots, cost] : cases)
+            QCOMPARE(fifoCost(before, sold, lots), cost);
         QVERIFY(!hasPurchasePrice({{0, 10}, {-2, -8}}));
         QVERIFY(hasPurchasePrice(twoLots));
     }

@@ -1,8 +1,8 @@
 // 保存图片: the file question, the overwrite question, the JPEG written at
 // the picture's size, and the message when it cannot be written.
 
-#include "analysis/chart.h"
 #include "analysis/picture.h"
+#include "analysistest.h"
 
 #include "store/maintenance.h"
 #include "testsupport.h"
@@ -20,15 +20,7 @@ namespace {
 
 QImage chartPicture(const QSize &size)
 {
-    ChartData chart;
-    chart.drawable = true;
-    chart.title = u"甲公司利润分析\r\n分析：zunta"_s;
-    chart.labels = QStringList({"钢管", "角钢"});
-    chart.columnCount = 3;
-    chart.lastColumn = 2;
-    chart.fixedColumnCount = 2;
-    chart.series.append({2, u"利润"_s, {"58.00", "75.00"}, {58, 75}});
-    return ChartImage(chart, size);
+    return ChartImage(analysistest::chartOf({"钢管", "角钢"}, {"58.00", "75.00"}), size);
 }
 } // namespace
 
@@ -70,8 +62,7 @@ private slots:
         QCOMPARE(QImageReader(path).size(), QSize(320, 200));
         QVERIFY(prompts.messages.isEmpty());
 
-        // A folder that cannot be written to, and a file name that is a folder:
-        // "保存图片出错！", and nothing replaced.
+        // A missing folder, a name that is a folder: "保存图片出错！".
         for (const QString &name : {dir.filePath(u"没有这个文件夹/图.jpg"_s), dir.path()}) {
             prompts.fileNames << name;
             prompts.answers = {true}; // replace the "file" that is a folder

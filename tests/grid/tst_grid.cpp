@@ -84,9 +84,10 @@ class TestGrid : public QObject
     Q_OBJECT
 
 private slots:
-    // A data row is taller than the font's glyphs by a few pixels above and
-    // below, so no character touches a grid line, also in a larger font.
-    void rowsLeaveRoomForGlyphs()
+    // The list layout: keys hidden in row 0, titles in row 1, two fixed
+    // columns; lists of different length leave the grid alone. A row is a few
+    // pixels taller than its glyphs, so none touches a grid line.
+    void setupBuildsTheListLayout()
     {
         Grid grid;
         fillList(grid, table(u"钢管Ag,3.00"_s));
@@ -97,14 +98,6 @@ private slots:
             const int glyphs = QFontMetrics(font).height();
             QVERIFY2(grid.rowHeight(2) / 15 >= glyphs + 6, qPrintable(QString::number(glyphs)));
         }
-    }
-
-    // The list layout: keys hidden in row 0, titles in row 1, two fixed
-    // columns; lists of different length leave the grid alone.
-    void setupBuildsTheListLayout()
-    {
-        Grid grid;
-        fillList(grid, {{u"a"_s}});
         grid::SetupGridColumns(grid, kKeys, kTitles);
         QCOMPARE(QList<int>({grid.cols(), grid.rows(), grid.fixedRows(), grid.fixedCols()}),
                  QList<int>({5, 2, 2, 2}));
@@ -176,9 +169,9 @@ private slots:
                  QList<int>({0, 1, 1000}));
     }
 
-    // PutCell writes by value type and right-aligns numbers on the first
-    // data row only: amounts to two places, "C…" codes to two digits, dates
-    // with or without time, the null date empty, booleans as √.
+    // PutCell writes by value type, right-aligning numbers on the first data
+    // row only: amounts to two places, "C…" codes to two digits, dates with
+    // or without time, the null date empty.
     void putCellFormatsByType()
     {
         const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 30));
@@ -231,8 +224,7 @@ private slots:
         for (const QFont &font : {QFont(u"Noto Serif CJK SC"_s, 11), large}) {
             grid::TextWidths widths(font);
             const QFontMetrics metrics(font);
-            // Stored texts are also found by their address; the list keeps
-            // them alive while they are measured.
+            // Stored texts are also found by their address (the list keeps them).
             for (const QString &t : std::as_const(texts)) {
                 const int expected = metrics.horizontalAdvance(t);
                 if (widths.width(t) != expected || widths.storedWidth(t) != expected)
@@ -282,8 +274,8 @@ private slots:
         grid.setColAlignment(3, grid::kAlignCenterCenter); // centred numbers count as numbers too
         grid.setCellForeColor(3, 2, Qt::red);              // the row of "B"
 
-        // The price, ID and running number columns and the price title after
-        // each click; equal keys keep their order.
+        // Price, ID and number columns and the price title; equal keys keep
+        // their order.
         const auto sorted = [&grid] {
             return QStringList({column(grid, 3).join(' '), column(grid, 0).join(' '),
                                 column(grid, 1).join(' '), grid.textMatrix(1, 3)});
@@ -333,9 +325,8 @@ private slots:
         QCOMPARE(grid.colWidth(2), expectedWidth(grid, 2, 1));
     }
 
-    // Search skips ID and number columns, starts after the current row,
-    // wraps round and selects the whole row. "110" is only an ID, "10" only
-    // a running number: not found; nor is a text of the wrong case.
+    // Search skips ID and number columns ("110" is only an ID), starts after
+    // the current row, wraps round, selects the whole row and minds case.
     void searchGrid()
     {
         testsupport::ScriptedPrompts prompts;
@@ -374,16 +365,14 @@ private slots:
         const int tick = 2; // spans x 500..1499
         const int below = grid.fixedRowsHeight() + 100;
         const int title = grid.fixedRowsHeight() - 1;
-        // One choice marks the current row only; a single row clicked
-        // outside the tick column changes nothing; several rows dragged
-        // upwards from row 5 to 3 follow the first row of the range (the
-        // current row 5); the tick column's title marks every data row.
-        const std::tuple<int, int, int, int, bool, const char *> steps[] = {
-                {3, 3, 800, below, false, ",√,,"},   {5, 5, 800, below, false, ",,,√"},
-                {2, 2, 2000, below, true, ",,,√"},   {5, 3, 2000, below, true, ",,,"},
-                {5, 3, 2000, below, true, ",√,√,√"}, {2, 2, 800, title, true, "√,√,√,√"},
-                {2, 2, 800, title, true, ",,,"},
-        };
+        // One choice marks the current row only; a row clicked outside the
+        // column changes nothing; rows dragged up from 5 to 3 follow row 5;
+        // the column's title marks every data row.
+        const std::tuple<int, int, int, int, bool, const char *> steps[]
+                = {{3, 3, 800, below, false, ",√,,"},   {5, 5, 800, below, false, ",,,√"},
+                   {2, 2, 2000, below, true, ",,,√"},   {5, 3, 2000, below, true, ",,,"},
+                   {5, 3, 2000, below, true, ",√,√,√"}, {2, 2, 800, title, true, "√,√,√,√"},
+                   {2, 2, 800, title, true, ",,,"}};
         for (const auto &[row, rowSel, x, y, several, marks] : steps) {
             grid.setRow(row);
             grid.setRowSel(rowSel);

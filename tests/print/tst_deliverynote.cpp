@@ -11,15 +11,13 @@ class TestDeliveryNote : public QObject
     Q_OBJECT
 
 private slots:
-    // The total of a delivery note in capitals, for a table of amounts
-    // checked by hand against the rules banks apply to receipts: zeros inside
-    // and between the groups, cents alone, negatives and the amounts too
-    // large for capitals.
+    // A note's total in capitals, checked by hand against the rules banks
+    // apply: zeros inside and between the groups, cents alone, negatives and
+    // amounts too large for capitals.
     void capitals()
     {
         const QString tooLarge = QStringLiteral("（金额过大，不能用大写表示，以数字为准）");
-        // Each amount and its capitals, the rows split by |; a + stands for the
-        // note that the amount is too large for capitals.
+        // Each amount and its capitals, split by |; + stands for the note.
         const QString rows = QStringLiteral(
                 "0 零元整|0.004 零元整|0.05 伍分|0.5 伍角|10 壹拾元整|10.5 壹拾元伍角|"
                 "100.07 壹佰元零柒分|1001 壹仟零壹元整|1234.56 壹仟贰佰叁拾肆元伍角陆分|"

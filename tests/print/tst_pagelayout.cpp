@@ -13,9 +13,8 @@ class TestPageLayout : public QObject
     Q_OBJECT
 
 private slots:
-    // Rows divide into pages rounded up; no rows per page shows the header page
-    // and never divides by zero; nothing overflows. The scroll bar's large
-    // change is a tenth of the pages, halves to even.
+    // Rows divide into pages rounded up, never by zero and without overflow;
+    // the scroll bar's large change is a tenth of the pages, halves to even.
     void pageCounts()
     {
         const int cases[][3] = {{26, 25, 2}, {25, 25, 1}, {0, 25, 0},
@@ -40,9 +39,8 @@ private slots:
             QCOMPARE(batchPages(first, last, pages), printed);
     }
 
-    // Printed columns keep the grid's proportions from the 序号 column on and
-    // fill the printable width; the hidden ID column before it takes nothing,
-    // nor does a hidden column; all zero share equally.
+    // Printed columns keep the grid's proportions from 序号 on across the
+    // width; hidden columns take nothing; all zero share equally.
     void columnEdges()
     {
         QCOMPARE(columnRightEdges({900, 600, 1200, 1200}, 1, 100, 1000),
@@ -63,9 +61,8 @@ private slots:
                 characters += s.at(i).isLowSurrogate() ? 0 : 1;
             return characters * 10.0;
         };
-        // text, width, most lines, the lines joined by |: the longest prefix,
-        // returns dropped, narrower than a character, room for two lines, a
-        // surrogate pair kept whole
+        // text, width, most lines, the lines joined by |: returns dropped, a
+        // narrow column, room for two lines, a surrogate pair kept whole
         const std::tuple<const char *, double, int, const char *> cases[]
                 = {{"abc", 30, 100, "abc"},
                    {"abcdefg", 25, 100, "ab|cd|ef|g"},
@@ -111,9 +108,8 @@ private slots:
         QCOMPARE(paperPicture(QSize(4, 4), 297, 210, 8), QRect(1, 1, 1, 1));
     }
 
-    // Preview margins scale to the picture; printer margins are 5 mm less on
-    // the left and top; margins wider than the paper leave no printable area
-    // rather than a negative one.
+    // Preview margins scale to the picture, printer margins are 5 mm less on
+    // the left and top; margins wider than the paper leave no area, not less.
     void frames()
     {
         Paper paper; // 297 × 210, 10 mm margins

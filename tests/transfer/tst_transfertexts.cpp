@@ -1,6 +1,5 @@
-// The text rules of export and import that need no database: column letters,
-// CSV fields written and read, the encodings a CSV file may come in, column
-// columnTexts, dates and row ranges.
+// The text rules of export and import: column letters, CSV fields and
+// encodings, column texts, dates, row ranges and rights.
 
 #include "transfer/columns.h"
 #include "transfer/csv.h"
@@ -19,8 +18,8 @@ class TestTransferTexts : public QObject
     Q_OBJECT
 
 private slots:
-    // Letters and numbers both ways up to ZZ; nothing outside; typed letters
-    // in any case, blanks around, a digit below A, three letters beyond.
+    // Letters and numbers both ways up to ZZ; typed letters in any case with
+    // blanks around; a digit below A, three letters beyond.
     void columnLetters()
     {
         const QList<QPair<int, const char *>> letters
@@ -35,8 +34,7 @@ private slots:
             QCOMPARE(ColumnNumber(QString::fromLatin1(text)), number);
     }
 
-    // Written fields end in a tab; a comma, a quote or a line feed (which
-    // would split the record on reading) quotes the field.
+    // Written fields end in a tab; a comma, a quote or a line feed quotes them.
     void csvFieldQuoting()
     {
         for (const auto &[field, written] : {std::pair{"abc", "abc\t"},
@@ -47,14 +45,12 @@ private slots:
             QCOMPARE(csvField(QString::fromLatin1(field)), QString::fromLatin1(written));
     }
 
-    // Quoted commas, line breaks and doubled quotes; line ends of every
-    // kind; an empty line is an empty record; a quote that does not open a
-    // field (an inch mark) is a character; a quoted field open at the end
+    // Quoted commas, line breaks and doubled quotes; every line end; an empty
+    // line is an empty record; an inch mark is a character; a quote left open
     // refuses the whole text and names the line where it opened.
     void parseCsv()
     {
-        // The text, its records written as fields split by | and records by
-        // #, the line a quote was left open on.
+        // The text, its fields split by | and records by #, the open line.
         const std::tuple<const char *, const char *, int> cases[]
                 = {{"a,\"b,c\",d", "a|b,c|d", 0},
                    {"1,\"first\r\nsecond\",3\r\n4,5,6", "1|first\r\nsecond|3#4|5|6", 0},
@@ -93,22 +89,21 @@ private slots:
         const QByteArray utf16be
                 = "\xFE\xFF" + QByteArray(QStringEncoder(QStringConverter::Utf16BE).encode(text));
         // The text read, or the line refused (and no text).
-        const QList<std::tuple<QByteArray, QString, int>> cases = {
-                {gb.encode(text), text, 0},
-                {utf8, text, 0},
-                {"\xEF\xBB\xBF" + utf8, text, 0},
-                {utf16le, text, 0},
-                {utf16be, text, 0},
-                {"\xEF\xBB\xBF"
-                 "a\r\n\xEF\xBB\xBF"
-                 "b",
-                 "a\r\nb", 0},
-                {QByteArray(), QString(), 0},
-                {utf8 + "caf\xE9 钢管,3\r\n", QString(), 3},
-                {"\xEF\xBB\xBF" + utf8 + "\xE9", QString(), 3},
-                {"name,qty\r\ncaf\xE9,1\r\n", QString(), 2},
-                {utf16le + "x", QString(), 3},
-        };
+        const QList<std::tuple<QByteArray, QString, int>> cases
+                = {{gb.encode(text), text, 0},
+                   {utf8, text, 0},
+                   {"\xEF\xBB\xBF" + utf8, text, 0},
+                   {utf16le, text, 0},
+                   {utf16be, text, 0},
+                   {"\xEF\xBB\xBF"
+                    "a\r\n\xEF\xBB\xBF"
+                    "b",
+                    "a\r\nb", 0},
+                   {QByteArray(), QString(), 0},
+                   {utf8 + "caf\xE9 钢管,3\r\n", QString(), 3},
+                   {"\xEF\xBB\xBF" + utf8 + "\xE9", QString(), 3},
+                   {"name,qty\r\ncaf\xE9,1\r\n", QString(), 2},
+                   {utf16le + "x", QString(), 3}};
         for (const auto &[bytes, expected, line] : cases) {
             int badLine = -1;
             QCOMPARE(decodeCsvBytes(bytes, &badLine), expected);
@@ -163,8 +158,7 @@ private slots:
         }
     }
 
-    // Only the rights the importing user holds come through, in catalogue
-    // order.
+    // Only the rights the importing user holds come through, in their order.
     void rights()
     {
         const char *cases[][3]

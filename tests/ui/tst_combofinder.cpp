@@ -8,9 +8,8 @@ class TestComboFinder : public QObject
     Q_OBJECT
 
 private slots:
-    // Initials take the first letter of each character's reading (one reading
-    // per character, ICU's, whatever the word: 重庆 reads zq), and other letters
-    // and digits as they are typed.
+    // Initials take the first letter of each character's one reading (ICU's:
+    // 重庆 reads zq), other letters and digits as typed.
     void initials()
     {
         const QList<QPair<QString, QString>> cases = {{"钢管", "gg"},

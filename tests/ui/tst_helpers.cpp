@@ -24,9 +24,8 @@ QStringList items(const QComboBox &box)
     return texts;
 }
 
-// Waits for the caption like WaitFormClosed, but hides its windows after
-// five seconds so that a broken wait fails instead of hanging. Returns the
-// process time spent, in milliseconds; -1 when the rescue was needed.
+// WaitFormClosed, but the windows are hidden after five seconds so that a
+// broken wait fails, not hangs: the process milliseconds spent, -1 if rescued.
 double timedWait(const QString &caption)
 {
     QObject context;
@@ -83,10 +82,9 @@ private slots:
         }
     }
 
-    // A name box has an empty first entry with data 0, then the names with
-    // their IDs; a table that does not exist leaves the box empty. A distinct
-    // box lists the values in order and selects the saved default only on an
-    // exact match; an empty table gives an empty box with nothing selected.
+    // A name box: an empty first entry with data 0, then the names with their
+    // IDs; none for a missing table. A distinct box lists the values in order
+    // and selects the saved default only on an exact match.
     void fillNameAndDistinctCombos()
     {
         QComboBox box;
@@ -114,8 +112,8 @@ private slots:
         QCOMPARE(QList<int>({box.count(), box.currentIndex()}), QList<int>({0, -1}));
     }
 
-    // Each way a dialog can go away ends the wait: closed, deleted or given
-    // another title. The wait sleeps in the event loop instead of polling.
+    // A dialog closed, deleted or retitled ends the wait, which sleeps in the
+    // event loop instead of polling.
     void waitFormClosed()
     {
         const QString caption = QStringLiteral("客户信息");
@@ -146,8 +144,7 @@ private slots:
         ui::WaitFormClosed(caption);
         QVERIFY(timer.elapsed() < 1000);
 
-        // Two windows with the same caption: the wait lasts until both are gone,
-        // also when the second one opens while waiting.
+        // Two windows of one caption, the second opened while waiting: both.
         QDialog first, second;
         first.setWindowTitle(caption);
         second.setWindowTitle(caption);
@@ -159,9 +156,8 @@ private slots:
         QVERIFY(!second.isVisible());
     }
 
-    // Putting a shown window on top keeps it shown where it was (changing the
-    // flags alone would hide it), also when asked through one of its children;
-    // the cursor position comes in twips from the window's corner.
+    // A shown window put on top (also through a child) stays shown where it
+    // was; the cursor position comes in twips from the window's corner.
     void topMostAndCursorPosition()
     {
         QDialog dialog;

@@ -13,9 +13,8 @@ class TestProgress : public QObject
 private slots:
     void cleanup() { ui::ProgressClose(); }
 
-    // The fraction is cut, not rounded, to three decimals; a total below 1
-    // counts as 1. The times are elapsed/remaining/total, the total estimated
-    // from the cut fraction; no estimate below a thousandth.
+    // The fraction is cut to three decimals, a total below 1 counts as 1; the
+    // times elapsed/remaining/total, none below a thousandth.
     void texts()
     {
         const QList<std::tuple<qint64, int, qint64, QString, QString>> cases
@@ -32,9 +31,8 @@ private slots:
         }
     }
 
-    // One window follows the steps; only the work closes it, not the user. A
-    // second start before the close reuses it, and a negative current continues
-    // from the kept value.
+    // One window follows the steps and only the work closes it; a second
+    // start reuses it, a negative current continues from the kept value.
     void windowFollowsSteps()
     {
         ui::ProgressStart(QStringLiteral("正在载入销售记录"), 3);
@@ -64,9 +62,8 @@ private slots:
         ui::ProgressStep(1); // harmless without a window
     }
 
-    // Mode "pages" (any case) shows the count and the times; any other mode
-    // becomes the caption. Stepping through a big loop row by row costs little
-    // and ends on the right texts.
+    // Mode "pages" (any case) shows the count and the times, any other the
+    // caption; stepping a big loop row by row costs little.
     void modesAndLongLoops()
     {
         ui::ProgressStart(QStringLiteral("正在打印"), 4);

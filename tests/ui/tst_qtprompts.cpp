@@ -24,8 +24,8 @@ private slots:
                  QString("图片 (*.jpg);;所有文件 (*)"));
     }
 
-    // Boxes have no title and Chinese buttons; Yes means true, No false. Texts
-    // from the data show as they are, never as markup.
+    // Boxes have no title and Chinese buttons; Yes means true; texts show as
+    // they are, never as markup.
     void boxes()
     {
         ui::QtPrompts prompts;
@@ -55,8 +55,7 @@ private slots:
         QCOMPARE(seen, QStringList({QString(), markup, "确定"}));
     }
 
-    // A font choice survives the trip through Qt's font and colour, which the
-    // font dialog starts from and hands back.
+    // A font choice survives the trip through the font dialog's Qt forms.
     void fontConversions()
     {
         const auto fields = [](const store::FontChoice &f) {
@@ -70,9 +69,8 @@ private slots:
                      fields(choice));
     }
 
-    // The chooser "选择" stays on top, opens on the preselected printer, lets the
-    // user only pick from the list, and gives the choice on OK and nothing on
-    // Cancel.
+    // The chooser "选择" stays on top, opens on the preselected printer, offers
+    // only the list, and gives the choice on OK and nothing on Cancel.
     void printerChooser()
     {
         ui::QtPrompts prompts;
