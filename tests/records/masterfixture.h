@@ -15,10 +15,8 @@
 #include "testsupport.h"
 #include "ui/shellhost.h"
 
-#include <QApplication>
-#include <QHeaderView>
-#include <QPointer>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
 #include <memory>
@@ -121,6 +119,21 @@ inline QVariant field(const QString &table, int id, const QString &name)
     store::RecordSet rs;
     store::OpenQuery(rs, QStringLiteral("SELECT * FROM %1 WHERE ID=%2").arg(table).arg(id));
     return rs.eof() ? QVariant() : rs.value(name);
+}
+
+// Each row the query returns, its values joined by |.
+inline QStringList queryRows(const QString &sql)
+{
+    store::RecordSet rs;
+    store::OpenQuery(rs, sql);
+    QStringList rows;
+    for (; !rs.eof(); rs.moveNext()) {
+        QStringList values;
+        for (int c = 0; c < rs.fieldCount(); ++c)
+            values << rs.value(c).toString();
+        rows << values.join(QLatin1Char('|'));
+    }
+    return rows;
 }
 
 // Adds a row with the given name and returns its ID.

@@ -9,15 +9,6 @@
 #include "store/params.h"
 #include "ui/combofinder.h"
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QDateEdit>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
-#include <QWheelEvent>
-
 using namespace Qt::StringLiterals;
 
 using namespace records;
@@ -31,7 +22,7 @@ const QString kMemoField = u"备注      Memo"_s;
 constexpr int kPartyColumn = 4; // customer or vendor
 constexpr int kMemoColumn = 11;
 
-FilterBar textCondition(const QString &field, const QString &op, const QString &value)
+FilterBar textCondition(const QString &field, const QString &op, const QString &value = {})
 {
     return FilterBar{field, op, value, u"售价  Price"_s, u"等于"_s, {}};
 }
@@ -100,38 +91,27 @@ private slots:
 
     void cleanup() { QVERIFY(m.tearDown()); }
 
-    void filterText_data()
-    {
-        // Purchases or sales, the six controls of the bar (text field,
-        // operator, value, number field, operator, value) joined by |, the text.
-        QTest::addColumn<bool>("purchase");
-        QTest::addColumn<QString>("bar");
-        QTest::addColumn<QString>("expected");
-        const QString cus = kCustomerField;
-        const auto row = [](const char *name, bool purchase, const QString &bar, const char *sql) {
-            QTest::newRow(name) << purchase << bar << QString::fromUtf8(sql);
-        };
-        // The initial text of the chooser has one blank less than its items.
-        row("initial product text", false, "产品     Pro|等于|管|||", " AND Pro.Name='管' ");
-        row("quantity above", false, cus + "|包含||数量  Num|大于|10", " AND Sale.Num>10");
-        row("quantity below", false, cus + "|包含||数量  Num|小于|10", " AND Sale.Num<10");
-        row("price not a number", false, cus + "|包含||售价  Price|等于|abc", " AND Sale.Price=0");
-        row("vendor and quantity", true, kVendorField + "|等于|东方|数量  Num|大于|10",
-            " AND Vendor.Name='东方'  AND Pur.Num>10");
-        // Only the bar's own fields and operators reach the statement.
-        row("unknown table", false, "客户 Cus.ID=1 OR Cus.ID|等于|x|||", "");
-        row("unknown number field", false, cus + "|包含||ID  ID|等于|1", "");
-        row("customers on a purchase", true, cus + "|等于|x|||", "");
-    }
-
     // The filter text follows the bar exactly, with values that cannot change
     // the statement.
     void filterText()
     {
-        QFETCH(bool, purchase);
-        QFETCH(QString, bar);
-        QFETCH(QString, expected);
-        QCOMPARE(purchase ? PurchaseFilter(barOf(bar)) : SalesFilter(barOf(bar)), expected);
+        // Purchases or sales, the six controls of the bar (text field,
+        // operator, value, number field, operator, value) joined by |, the text.
+        const QString cus = kCustomerField;
+        const QList<std::tuple<bool, QString, QString>> cases
+                = {// The initial text of the chooser has one blank less than its items.
+                   {false, "产品     Pro|等于|管|||", " AND Pro.Name='管' "},
+                   {false, cus + "|包含||数量  Num|大于|10", " AND Sale.Num>10"},
+                   {false, cus + "|包含||数量  Num|小于|10", " AND Sale.Num<10"},
+                   {false, cus + "|包含||售价  Price|等于|abc", " AND Sale.Price=0"},
+                   {true, kVendorField + "|等于|东方|数量  Num|大于|10",
+                    " AND Vendor.Name='东方'  AND Pur.Num>10"},
+                   // Only the bar's own fields and operators reach the statement.
+                   {false, "客户 Cus.ID=1 OR Cus.ID|等于|x|||", ""},
+                   {false, cus + "|包含||ID  ID|等于|1", ""},
+                   {true, cus + "|等于|x|||", ""}};
+        for (const auto &[purchase, bar, expected] : cases)
+            QCOMPARE(purchase ? PurchaseFilter(barOf(bar)) : SalesFilter(barOf(bar)), expected);
     }
 
     // A range lists every sale of its first through its last day, whichever
@@ -145,7 +125,7 @@ private slots:
         addRecord("Sale", 1, "2024-03-06 00:00:00", 10, "after");
         addRecord("Sale", 9, "2024-03-02 10:00:00", 10, "orphan");
 
-        const FilterBar none = textCondition(kCustomerField, u"包含"_s, QString());
+        const FilterBar none = textCondition(kCustomerField, u"包含"_s);
         const QDate start(2024, 3, 1);
         const QDate end(2024, 3, 5);
         for (const bool reversed : {false, true}) {
@@ -157,34 +137,10 @@ private slots:
         }
     }
 
-    void literalValues_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QStringList>("found");
-
-        const QString contains = u"包含"_s;
-        const QString equals = u"等于"_s;
-        QTest::newRow("O'Neil equals")
-                << kCustomerField << equals << "O'Neil" << QStringList{"O'Neil"};
-        QTest::newRow("100%") << kCustomerField << contains << "100%" << QStringList{"100%"};
-        QTest::newRow("memo 50%") << kMemoField << contains << "50%" << QStringList{"ONeil"};
-        QTest::newRow("underscore") << kCustomerField << contains << "a_b" << QStringList{"a_b"};
-        QTest::newRow("backslash") << kCustomerField << contains << "\\%" << QStringList{"a\\%b"};
-        QTest::newRow("injection") << kCustomerField << equals << "x' OR '1'='1" << QStringList{};
-        QTest::newRow("vendor equals") << kVendorField << equals << "东方" << QStringList{"东方"};
-    }
-
     // Quotes, % and _ in a value find exactly the sales or purchases that hold
     // them.
     void literalValues()
     {
-        QFETCH(QString, field);
-        QFETCH(QString, op);
-        QFETCH(QString, value);
-        QFETCH(QStringList, found);
-
         const QStringList names
                 = {"O'Neil", "ONeil", "'", "100%", "1000", "a_b", "axb", "a\\b", "a\\%b", "东方红"};
         for (int i = 0; i < names.size(); ++i) {
@@ -196,16 +152,28 @@ private slots:
             addRecord("Pur", i + 11, "2024-05-01 12:00:00", 10, memo);
         }
         addRecord("Pur", 3, "2024-05-01 12:00:00", 10);
-        grid::Grid g;
+        const QString contains = u"包含"_s;
+        const QString equals = u"等于"_s;
+        // The field, the operator, the value and the names found.
+        const QList<std::tuple<QString, QString, QString, QStringList>> cases
+                = {{kCustomerField, equals, "O'Neil", {"O'Neil"}},
+                   {kCustomerField, contains, "100%", {"100%"}},
+                   {kMemoField, contains, "50%", {"ONeil"}},
+                   {kCustomerField, contains, "a_b", {"a_b"}},
+                   {kCustomerField, contains, "\\%", {"a\\%b"}},
+                   {kCustomerField, equals, "x' OR '1'='1", {}},
+                   {kVendorField, equals, "东方", {"东方"}}};
         const QDate day(2024, 5, 1);
-        if (field == kVendorField)
-            LoadPurchaseList(g, day, day, textCondition(field, op, value));
-        else
-            LoadSalesList(g, day, day, textCondition(field, op, value));
-        QStringList shown = column(g, kPartyColumn);
-        shown.sort();
-        found.sort();
-        QCOMPARE(shown, found);
+        for (const auto &[field, op, value, found] : cases) {
+            grid::Grid g;
+            if (field == kVendorField)
+                LoadPurchaseList(g, day, day, textCondition(field, op, value));
+            else
+                LoadSalesList(g, day, day, textCondition(field, op, value));
+            QStringList shown = column(g, kPartyColumn);
+            shown.sort();
+            QCOMPARE(shown, found);
+        }
     }
 
     // Deleting asks first, takes the selection in either direction and removes
@@ -213,7 +181,7 @@ private slots:
     void deleting()
     {
         grid::Grid g;
-        const FilterBar none = textCondition(kCustomerField, u"包含"_s, QString());
+        const FilterBar none = textCondition(kCustomerField, u"包含"_s);
         const QDate day(2024, 6, 1);
         LoadSalesList(g, day, day, none);
         DeleteSelectedSales(g);
@@ -236,78 +204,59 @@ private slots:
         QCOMPARE(column(g, kMemoColumn), (QStringList{"1", "5", "6"}));
     }
 
-    void totalsLine_data()
-    {
-        QTest::addColumn<QString>("bar");
-        const QString cus = kCustomerField;
-        QTest::newRow("all") << cus + "|包含||||";
-        QTest::newRow("one customer") << cus + "|等于|李四|||";
-        QTest::newRow("quantity above 1") << cus + "|包含||数量  Num|大于|1";
-        QTest::newRow("memo") << kMemoField + "|包含|退|||";
-        QTest::newRow("nothing") << cus + "|等于|王五|||";
-    }
-
     // The 合计 line under the sales list holds the row count and the sums of
     // quantity, amount due and amount received of exactly the rows the filter
     // lists, as SQL sums them; it follows a deletion from the list.
     void totalsLine()
     {
-        QFETCH(QString, bar);
-        const struct
-        {
-            int customer;
-            double price, num, pay, paid;
-            const char *memo;
-        } sales[] = {{1, 10.05, 2.5, 25.13, 20, ""},
-                     {2, 19.99, 1, 19.99, 19.99, ""},
-                     {2, 5.5, -1, -5.5, -5.5, "退货"},
-                     {1, 0.1, 3, 0.3, 0, ""},
-                     {2, 1234567.89, 2, 2469135.78, 1000000, ""}};
-        for (const auto &sale : sales)
-            exec(u"INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, "
-                 "Memo) VALUES ('2024-07-01 09:00:00', 7, %1, 1, 2, %2, %3, %4, %5, %6)"_s
-                         .arg(sale.customer)
-                         .arg(sale.price, 0, 'f', 2)
-                         .arg(sale.num, 0, 'f', 2)
-                         .arg(sale.pay, 0, 'f', 2)
-                         .arg(sale.paid, 0, 'f', 2)
-                         .arg(store::sqlText(QString::fromUtf8(sale.memo))));
-        const FilterBar filter = barOf(bar);
+        exec(u"INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1, Memo) VALUES "
+             "('2024-07-01 09:00:00', 7, 1, 1, 2, 10.05, 2.5, 25.13, 20, ''), "
+             "('2024-07-01 09:00:00', 7, 2, 1, 2, 19.99, 1, 19.99, 19.99, ''), "
+             "('2024-07-01 09:00:00', 7, 2, 1, 2, 5.5, -1, -5.5, -5.5, '退货'), "
+             "('2024-07-01 09:00:00', 7, 1, 1, 2, 0.1, 3, 0.3, 0, ''), "
+             "('2024-07-01 09:00:00', 7, 2, 1, 2, 1234567.89, 2, 2469135.78, 1000000, '')"_s);
         const QDate day(2024, 7, 1);
-        grid::Grid g;
-        grid::TotalsLine line(&g, u"未收金额"_s);
-        LoadSalesList(g, day, day, filter);
-        const grid::GridTotals totals = grid::gridTotals(g, {"Num", "Pay", "Pay1"});
+        const QString cus = kCustomerField;
+        // The last lists all five and then deletes one.
+        for (const QString &bar :
+             {cus + "|等于|王五|||", cus + "|等于|李四|||", cus + "|包含||数量  Num|大于|1",
+              kMemoField + "|包含|退|||", cus + "|包含||||"}) {
+            const FilterBar filter = barOf(bar);
+            grid::Grid g;
+            grid::TotalsLine line(&g, u"未收金额"_s);
+            LoadSalesList(g, day, day, filter);
+            const grid::GridTotals totals = grid::gridTotals(g, {"Num", "Pay", "Pay1"});
 
-        store::RecordSet rs;
-        store::OpenQuery(rs, u"SELECT COUNT(*), SUM(Num), SUM(Pay), SUM(Pay1) FROM ("_s
-                                     + salesListSql(day, day, SalesFilter(filter)) + ")");
-        QVERIFY(rs.isOpen() && !rs.eof());
-        QCOMPARE(totals.rows, rs.value(0).toInt());
-        QCOMPARE(totals.columns.size(), 3);
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(totals.columns.at(i).thousandths,
-                     std::llround(rs.value(i + 1).toDouble() * 1000));
-        QCOMPARE(totals.columns.at(1).title, u"应收金额"_s);
-
-        QCoreApplication::processEvents();
-        QCOMPARE(line.text(), grid::listTotalsText(totals, u"未收金额"_s));
-        if (totals.rows == 5)
+            store::RecordSet rs;
+            store::OpenQuery(rs, u"SELECT COUNT(*), SUM(Num), SUM(Pay), SUM(Pay1) FROM ("_s
+                                         + salesListSql(day, day, SalesFilter(filter)) + ")");
+            QVERIFY(rs.isOpen() && !rs.eof());
+            QCOMPARE(totals.rows, rs.value(0).toInt());
+            QCOMPARE(totals.columns.size(), 3);
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(totals.columns.at(i).thousandths,
+                         std::llround(rs.value(i + 1).toDouble() * 1000));
+            QCoreApplication::processEvents();
+            QCOMPARE(line.text(), grid::listTotalsText(totals, u"未收金额"_s));
+            if (totals.rows < 5)
+                continue;
             QCOMPARE(line.text(), u"合计：5 行　　数量：7.5　　应收金额：2,469,175.70　　"
                                   "已收金额：1,000,034.49　　未收金额：1,469,141.21"_s);
-        if (totals.rows > 0) {
             g.setRow(2);
             m.prompts->answers = {true};
             DeleteSelectedSales(g);
             QCoreApplication::processEvents();
-            QVERIFY(line.text().startsWith(u"合计：%1 行"_s.arg(totals.rows - 1)));
+            QVERIFY(line.text().startsWith(u"合计：4 行"_s));
         }
     }
 
     // A new sale offers the list price times the discount (25 × 0.9), and the
     // amounts follow it; another customer proposes anew, the account and
-    // salesman lists leave the price alone. An empty list refuses the save.
-    void newSaleProposal()
+    // salesman lists leave the price alone. Price × quantity gives the
+    // receivable amount, which gives the received amount; a typed received
+    // amount stays until price or quantity change. An empty list refuses the
+    // save.
+    void newSale()
     {
         SaleDialog *dialog = ShowSaleDialog(0);
         QCOMPARE(dialog->list(0)->currentText(), u"00007|钢管"_s);
@@ -320,27 +269,14 @@ private slots:
         typeInto(dialog->box(0), u"20"_s);
         dialog->ListClick(2);
         dialog->ListClick(3);
-        QCOMPARE(dialog->box(0)->text(), u"20"_s);
+        QCOMPARE(amounts(dialog), (QStringList{"20", "1", "20", "20"}));
 
-        // No account chosen: the save is refused with the message, the dialog
-        // stays open.
-        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
-        QCOMPARE(m.takeMessages(), QStringList{u"产品/客户/收款账号/销售人员不能为空！"_s});
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(count(u"Sale"_s), 0);
-    }
-
-    // Price × quantity gives the receivable amount, which gives the received
-    // amount; a typed received amount stays until price or quantity change.
-    void amountChain()
-    {
-        SaleDialog *dialog = ShowSaleDialog(0);
         // The box typed into, the text, then price, quantity, receivable and
         // received amount. A typed receivable amount becomes the received
         // amount as typed; tiny and huge amounts are written in plain digits.
         const QStringList steps
-                = QString::fromUtf8("1|4|22.5|4|90|90 3|50|22.5|4|90|50 4|急|22.5|4|90|50 "
-                                    "0|20|20|4|80|80 2|75元|20|4|75元|75元 1|3kg|20|3kg|60|60 "
+                = QString::fromUtf8("1|4|20|4|80|80 3|50|20|4|80|50 4|急|20|4|80|50 "
+                                    "0|25|25|4|100|100 2|75元|25|4|75元|75元 1|3kg|25|3kg|75|75 "
                                     "0|0.00001|0.00001|3kg|0.00003|0.00003 0|0.1|0.1|3kg|0.3|0.3 "
                                     "0|400000000000000|400000000000000|3kg|1200000000000000|"
                                     "1200000000000000")
@@ -351,6 +287,13 @@ private slots:
             typeInto(dialog->box(box), parts.takeFirst());
             QCOMPARE(amounts(dialog), parts);
         }
+
+        // No account chosen: the save is refused with the message, the dialog
+        // stays open.
+        QTest::mouseClick(dialog->button(0), Qt::LeftButton);
+        QCOMPARE(m.takeMessages(), QStringList{u"产品/客户/收款账号/销售人员不能为空！"_s});
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(count(u"Sale"_s), 0);
     }
 
     // Number boxes store their leading number, the memo as typed, the choices
@@ -428,9 +371,8 @@ private slots:
     {
         store::CurrentRights = u"销售数据添加;产品数据添加;账号数据添加"_s;
         QPointer<SaleDialog> dialog = ShowSaleDialog(0);
-        QCOMPARE(dialog->button(2)->isEnabled(), true);
-        QCOMPARE(dialog->button(3)->isEnabled(), false);
-        QCOMPARE(dialog->button(5)->isEnabled(), false);
+        QVERIFY(dialog->button(2)->isEnabled());
+        QVERIFY(!dialog->button(3)->isEnabled() && !dialog->button(5)->isEnabled());
         store::CurrentRights = u"所有权限"_s;
         dialog->SetRight();
         QVERIFY(dialog->button(3)->isEnabled());
