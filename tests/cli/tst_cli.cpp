@@ -98,8 +98,10 @@ private slots:
         QVERIFY(!QFile::exists(m_folder->filePath(u"x.csv"_s)));
     }
 
-    // sets lists every file as text and JSON without logging in, and what does not open.
-    void listsSets()
+    // sets lists every file as text and JSON without logging in, and what does not
+    // open. A wrong password or no user ends with 2, writes nothing, never shows
+    // the password.
+    void listsSetsAndRefusesLogins()
     {
         QVERIFY(testsupport::writeFile(m_folder->filePath(u"DATA00007.qdt"_s),
                                        QByteArray(4096, 'x')));
@@ -112,19 +114,15 @@ private slots:
         QCOMPARE(sets.at(1).toObject().value(u"name"_s).toString(), u"分店账"_s);
         QVERIFY(sets.at(1).toObject().value(u"opens"_s).toBool());
         QVERIFY(!sets.at(2).toObject().value(u"opens"_s).toBool());
-    }
 
-    // A wrong password or no user ends with 2, writes nothing, never shows the password.
-    void loginFailures()
-    {
         const QString backup = m_folder->filePath(u"b.qdb"_s);
         const QStringList args = {u"backup"_s, u"--out"_s, backup};
         const QList<QPair<QStringList, QByteArray>> cases
                 = {{args + QStringList{u"--user"_s, u"zunta"_s}, "nope"}, {args, "zunta"}};
         for (const auto &[line, password] : cases) {
-            const Result result = runCli(line, password);
-            QCOMPARE(result.code, 2);
-            QVERIFY(!QFile::exists(backup) && !result.err.contains(QString::fromUtf8(password)));
+            const Result refused = runCli(line, password);
+            QCOMPARE(refused.code, 2);
+            QVERIFY(!QFile::exists(backup) && !refused.err.contains(QString::fromUtf8(password)));
         }
     }
 
@@ -167,24 +165,9 @@ private slots:
         QCOMPARE(runCli({u"check"_s}, QByteArray()).code, 0);
     }
 
-    // Sales exported, imported into an empty set and exported again: the same file.
-    void salesRoundTrip()
-    {
-        addSales();
-        const QString exportSales
-                = u"export sales --from=2026-01-01 --to=2026-12-31 --out OUT/%1 --user=zunta --set=%2"_s;
-        QCOMPARE(runCli(argsOf(exportSales.arg(u"first.csv"_s, u"主账"_s))).code, 0);
-        const Result result = runCli(argsOf(
-                u"import sales OUT/first.csv --rows=4-2 --map=销售日期=B,产品=C,客户=D,收款账号=E,"
-                "销售员=F,售价=G,数量=H,应收金额=I,已收金额=J,备注=K --set=分店账 --user=zunta"_s));
-        QVERIFY2(result.code == 0 && result.out.contains(u'3'),
-                 qPrintable(result.out + result.err));
-        QCOMPARE(runCli(argsOf(exportSales.arg(u"second.csv"_s, u"DATA00002.qdt"_s))).code, 0);
-        QCOMPARE(fileText(u"second.csv"_s), fileText(u"first.csv"_s));
-    }
-
-    // Without --from and --to a command covers the dates its window tab was left at.
-    void storedDatesAreTheDefaults()
+    // Without --from and --to a command covers the dates its window tab was left
+    // at. Sales exported, imported into an empty set and exported again: the same file.
+    void storedDatesAndSalesRoundTrip()
     {
         addSales();
         const QList<QPair<const char *, QDate>> stored
@@ -199,6 +182,17 @@ private slots:
         const QString sales = fileText(u"s.csv"_s);
         QVERIFY2(sales.contains("2026.03.01") && !sales.contains("2026.03.02"), qPrintable(sales));
         QVERIFY(fileText(u"a.csv"_s).contains("79.00"));
+
+        const QString exportSales
+                = u"export sales --from=2026-01-01 --to=2026-12-31 --out OUT/%1 --user=zunta --set=%2"_s;
+        QCOMPARE(runCli(argsOf(exportSales.arg(u"first.csv"_s, u"主账"_s))).code, 0);
+        const Result result = runCli(argsOf(
+                u"import sales OUT/first.csv --rows=4-2 --map=销售日期=B,产品=C,客户=D,收款账号=E,"
+                "销售员=F,售价=G,数量=H,应收金额=I,已收金额=J,备注=K --set=分店账 --user=zunta"_s));
+        QVERIFY2(result.code == 0 && result.out.contains(u'3'),
+                 qPrintable(result.out + result.err));
+        QCOMPARE(runCli(argsOf(exportSales.arg(u"second.csv"_s, u"DATA00002.qdt"_s))).code, 0);
+        QCOMPARE(fileText(u"second.csv"_s), fileText(u"first.csv"_s));
     }
 
     // A delivery note of one customer's sales as PDF: the customer, every line

@@ -109,9 +109,7 @@ private slots:
         QCOMPARE(rs.valueAt(3, 0), QVariant(4LL));
         QVERIFY(rs.open(m_db, u"SELECT * FROM Sale WHERE FALSE"_s));
         QCOMPARE(rs.recordCount(), 0);
-        QVERIFY(rs.eof() && rs.bof());
-        QCOMPARE(fields(rs),
-                 u"ID:I Dat:T PID:I CID:I AID:I SID:I Price:D Num:D Pay:D Pay1:D Memo:S"_s);
+        QVERIFY(rs.eof() && rs.bof() && rs.fieldCount() == 11);
         QCOMPARE(rs.fieldIndex(u"rowid"_s), -1); // the hidden key is not a field
 
         QString error;
@@ -158,8 +156,6 @@ private slots:
                 {"SELECT Pro.Name FROM Sale INNER JOIN Pro ON Sale.PID=Pro.ID GROUP BY Pro.Name "
                  "ORDER BY Sum(Sale.Pay)",
                  {"螺丝", "钢管"}},
-                {"SELECT Count(*) FROM Prov", {34LL}},
-                {"SELECT Name FROM Staff WHERE [Right]='所有权限'", {"zunta"}},
         };
         for (const auto &[sql, expected] : queries)
             QCOMPARE(column(QString::fromUtf8(sql)), expected);

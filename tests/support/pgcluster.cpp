@@ -8,7 +8,10 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace testsupport {
 
@@ -18,13 +21,13 @@ namespace {
 // major version), or empty.
 QString serverBinFolder()
 {
-    QDir root(QStringLiteral("/usr/lib/postgresql"));
+    QDir root(u"/usr/lib/postgresql"_s);
     QStringList versions = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     std::sort(versions.begin(), versions.end(),
               [](const QString &a, const QString &b) { return a.toInt() > b.toInt(); });
     for (const QString &version : std::as_const(versions)) {
-        const QString bin = root.filePath(version + QStringLiteral("/bin"));
-        if (QFile::exists(bin + QStringLiteral("/initdb")))
+        const QString bin = root.filePath(version + u"/bin"_s);
+        if (QFile::exists(bin + u"/initdb"_s))
             return bin;
     }
     return QString();
@@ -53,91 +56,77 @@ PgCluster::PgCluster(bool tcp)
 {
     m_bin = serverBinFolder();
     if (m_bin.isEmpty()) {
-        m_error = QStringLiteral("PostgreSQL server programs are not installed");
+        m_error = u"PostgreSQL server programs are not installed"_s;
         return;
     }
     if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder");
+        m_error = u"no temporary folder"_s;
         return;
     }
     m_asPostgres = ::geteuid() == 0;
-    if (m_asPostgres) {
-        // The server user must be able to write the folder.
-        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                    | QFileDevice::ExeOwner | QFileDevice::ReadOther
-                                                    | QFileDevice::WriteOther
-                                                    | QFileDevice::ExeOther);
-    }
-    const QString data = m_dir.filePath(QStringLiteral("data"));
-    if (!run(m_bin + QStringLiteral("/initdb"),
-             {QStringLiteral("-D"), data, QStringLiteral("-E"), QStringLiteral("UTF8"),
-              QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-A"), QStringLiteral("trust"),
-              QStringLiteral("-U"), QStringLiteral("korvo")})) {
+    // The server user must be able to write the folder.
+    if (m_asPostgres)
+        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0707);
+    const QString data = m_dir.filePath(u"data"_s);
+    if (!run(m_bin + u"/initdb"_s, {u"-D"_s, data, u"-E"_s, u"UTF8"_s, u"--locale=C.UTF-8"_s,
+                                    u"-A"_s, u"trust"_s, u"-U"_s, u"korvo"_s})) {
         return;
     }
     m_port = tcp ? freePort() : 0;
-    const QString listen
-            = m_port > 0 ? QStringLiteral("-c listen_addresses=127.0.0.1 -p %1").arg(m_port)
-                         : QStringLiteral("-c listen_addresses=''");
-    const QString options = QStringLiteral("-k %1 %2 -c fsync=off "
-                                           "-c synchronous_commit=off -c full_page_writes=off")
-                                    .arg(m_dir.path(), listen);
-    m_running = run(m_bin + QStringLiteral("/pg_ctl"),
-                    {QStringLiteral("-D"), data, QStringLiteral("-o"), options,
-                     QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")),
-                     QStringLiteral("-w"), QStringLiteral("start")});
+    const QString listen = m_port > 0 ? u"-c listen_addresses=127.0.0.1 -p %1"_s.arg(m_port)
+                                      : u"-c listen_addresses=''"_s;
+    const QString options
+            = u"-k %1 %2 -c fsync=off -c synchronous_commit=off -c full_page_writes=off"_s.arg(
+                    m_dir.path(), listen);
+    m_running = run(m_bin + u"/pg_ctl"_s, {u"-D"_s, data, u"-o"_s, options, u"-l"_s,
+                                           m_dir.filePath(u"server.log"_s), u"-w"_s, u"start"_s});
 }
 
 PgCluster::~PgCluster()
 {
     if (m_running)
-        run(m_bin + QStringLiteral("/pg_ctl"),
-            {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
-             QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
+        run(m_bin + u"/pg_ctl"_s,
+            {u"-D"_s, m_dir.filePath(u"data"_s), u"-m"_s, u"immediate"_s, u"-w"_s, u"stop"_s});
 }
 
 bool PgCluster::restart()
 {
     // pg_ctl starts it again with the options it was started with.
-    return run(m_bin + QStringLiteral("/pg_ctl"),
-               {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
-                QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("restart")});
+    return run(m_bin + u"/pg_ctl"_s, {u"-D"_s, m_dir.filePath(u"data"_s), u"-m"_s, u"immediate"_s,
+                                      u"-w"_s, u"restart"_s});
 }
 
 QString PgCluster::connInfo(const QString &database) const
 {
     // The socket's name carries the port the server listens on.
-    const QString port = m_port > 0 ? QStringLiteral(" port=%1").arg(m_port) : QString();
-    return QStringLiteral("host=%1%2 user=korvo dbname=%3").arg(m_dir.path(), port, database);
+    const QString port = m_port > 0 ? u" port=%1"_s.arg(m_port) : QString();
+    return u"host=%1%2 user=korvo dbname=%3"_s.arg(m_dir.path(), port, database);
 }
 
 bool PgCluster::createDatabase(const QString &name)
 {
-    return psql(
-            QStringLiteral("postgres"),
-            QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE template0 ENCODING 'UTF8'").arg(name));
+    return psql(u"postgres"_s,
+                u"CREATE DATABASE \"%1\" TEMPLATE template0 ENCODING 'UTF8'"_s.arg(name));
 }
 
 bool PgCluster::addPasswordUser(const QString &name, const QString &password)
 {
-    QFile hba(m_dir.filePath(QStringLiteral("data/pg_hba.conf")));
+    QFile hba(m_dir.filePath(u"data/pg_hba.conf"_s));
     if (!hba.open(QIODevice::ReadWrite))
         return false;
     const QByteArray rest = hba.readAll();
     hba.seek(0);
-    hba.write(QStringLiteral("local all %1 scram-sha-256\n").arg(name).toUtf8() + rest);
+    hba.write(u"local all %1 scram-sha-256\n"_s.arg(name).toUtf8() + rest);
     hba.close();
-    return psql(QStringLiteral("postgres"),
-                QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(name, password))
-           && psql(QStringLiteral("postgres"), QStringLiteral("SELECT pg_reload_conf()"));
+    return psql(u"postgres"_s, u"CREATE ROLE %1 LOGIN PASSWORD '%2'"_s.arg(name, password))
+           && psql(u"postgres"_s, u"SELECT pg_reload_conf()"_s);
 }
 
 bool PgCluster::psql(const QString &database, const QString &sql, QString *output)
 {
-    return run(m_bin + QStringLiteral("/psql"),
-               {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"),
-                QStringLiteral("-t"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                QStringLiteral("-d"), connInfo(database), QStringLiteral("-c"), sql},
+    return run(m_bin + u"/psql"_s,
+               {u"-X"_s, u"-q"_s, u"-A"_s, u"-t"_s, u"-v"_s, u"ON_ERROR_STOP=1"_s, u"-d"_s,
+                connInfo(database), u"-c"_s, sql},
                output);
 }
 
@@ -145,17 +134,14 @@ bool PgCluster::run(const QString &program, const QStringList &arguments, QStrin
 {
     QProcess process;
     if (m_asPostgres)
-        process.start(QStringLiteral("runuser"),
-                      QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
-                                  QStringLiteral("--"), program}
-                              + arguments);
+        process.start(u"runuser"_s,
+                      QStringList{u"-u"_s, u"postgres"_s, u"--"_s, program} + arguments);
     else
         process.start(program, arguments);
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
-        m_error = QStringLiteral("%1 failed: %2 %3")
-                          .arg(QFileInfo(program).fileName(), process.errorString(),
-                               QString::fromUtf8(process.readAllStandardError()));
+        m_error = u"%1 failed: %2 %3"_s.arg(QFileInfo(program).fileName(), process.errorString(),
+                                            QString::fromUtf8(process.readAllStandardError()));
         return false;
     }
     if (output)

@@ -16,60 +16,6 @@
 
 namespace testsupport {
 
-ScriptedPrompts::ScriptedPrompts()
-{
-    store::setPrompts(this);
-}
-
-ScriptedPrompts::~ScriptedPrompts()
-{
-    store::setPrompts(nullptr);
-}
-
-void ScriptedPrompts::message(const QString &text)
-{
-    messages << text;
-}
-
-bool ScriptedPrompts::question(const QString &text)
-{
-    questions << text;
-    return answers.isEmpty() ? false : answers.takeFirst();
-}
-
-QString ScriptedPrompts::openFileName(const QString &, const QString &, const QString &)
-{
-    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
-}
-
-QString ScriptedPrompts::saveFileName(const QString &, const QString &,
-                                      const QString &suggestedPath)
-{
-    suggestedPaths << suggestedPath;
-    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
-}
-
-bool ScriptedPrompts::chooseFont(store::FontChoice &font)
-{
-    if (fonts.isEmpty())
-        return false;
-    font = fonts.takeFirst();
-    return true;
-}
-
-QString ScriptedPrompts::password(const QString &text)
-{
-    passwordRequests << text;
-    return passwords.isEmpty() ? QString() : passwords.takeFirst();
-}
-
-QString ScriptedPrompts::choosePrinter(const QStringList &offered, const QString &preselected)
-{
-    printerLists << offered;
-    printerPreselections << preselected;
-    return printers.isEmpty() ? QString() : printers.takeFirst();
-}
-
 TempProgramFolder::TempProgramFolder()
     : m_previous(store::programFolder())
 {

@@ -13,18 +13,42 @@ namespace testsupport {
 class ScriptedPrompts : public store::Prompts
 {
 public:
-    ScriptedPrompts();
-    ~ScriptedPrompts() override;
+    ScriptedPrompts() { store::setPrompts(this); }
+    ~ScriptedPrompts() override { store::setPrompts(nullptr); }
 
-    void message(const QString &text) override;
-    bool question(const QString &text) override;
-    QString openFileName(const QString &caption, const QString &filter,
-                         const QString &folder) override;
-    QString saveFileName(const QString &caption, const QString &filter,
-                         const QString &suggestedPath) override;
-    bool chooseFont(store::FontChoice &font) override;
-    QString choosePrinter(const QStringList &printers, const QString &preselected) override;
-    QString password(const QString &text) override;
+    void message(const QString &text) override { messages << text; }
+    bool question(const QString &text) override
+    {
+        questions << text;
+        return next(answers);
+    }
+    QString openFileName(const QString &, const QString &, const QString &) override
+    {
+        return next(fileNames);
+    }
+    QString saveFileName(const QString &, const QString &, const QString &suggested) override
+    {
+        suggestedPaths << suggested;
+        return next(fileNames);
+    }
+    bool chooseFont(store::FontChoice &font) override
+    {
+        if (fonts.isEmpty())
+            return false;
+        font = fonts.takeFirst();
+        return true;
+    }
+    QString choosePrinter(const QStringList &offered, const QString &preselected) override
+    {
+        printerLists << offered;
+        printerPreselections << preselected;
+        return next(printers);
+    }
+    QString password(const QString &text) override
+    {
+        passwordRequests << text;
+        return next(passwords);
+    }
 
     // Planned answers, used in order; when a plan runs out questions are
     // answered No and dialogs cancelled.
@@ -41,6 +65,13 @@ public:
     QStringList printerPreselections;  // and the entry it opened on
     QStringList passwordRequests;
     QStringList suggestedPaths; // the paths the save dialogs proposed
+
+private:
+    template<typename T>
+    static T next(QList<T> &plan)
+    {
+        return plan.isEmpty() ? T() : plan.takeFirst();
+    }
 };
 
 // A fresh program folder (temporary, removed at the end) made current for
