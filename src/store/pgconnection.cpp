@@ -87,7 +87,7 @@ QVariant valueOf(const char *text, ColumnType type)
 }
 
 // Appends value in the text form COPY reads: backslash, tab and line breaks
-// escaped, \N for NULL. Written without a QString for each number or date:
+// escaped, \N for NULL. Numbers are written without a QString for each:
 // an import or an upload sends hundreds of thousands of fields.
 void appendCopyField(QByteArray &out, const QVariant &value)
 {
