@@ -56,6 +56,9 @@ public:
     bool isServer() const { return bool(m_server); }
     // Raw handle, for the engine and the benchmark only.
     sqlite3 *handle() const { return m_db; }
+    // The server connection of a server set (null for a file set), for the
+    // engine only.
+    PgConnection *serverConnection() const { return m_server.get(); }
 
     // Runs one statement (after Jet dialect translation). Returns false and
     // fills *error on failure. Never throws. A second statement after the

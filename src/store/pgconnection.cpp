@@ -138,6 +138,66 @@ void appendCopyField(QByteArray &out, const QVariant &value)
     }
 }
 
+// Splits one line of COPY's text output into its fields and undoes the
+// escapes in place (the text only gets shorter). The server writes only the
+// one-letter escapes and \\ there, never octal or hex ones.
+void splitCopyLine(char *line, int length, std::vector<CopyField> &fields)
+{
+    fields.clear();
+    if (length > 0 && line[length - 1] == '\n')
+        --length;
+    char *out = line;
+    for (int i = 0;; ++i) {
+        if (length - i >= 2 && line[i] == '\\' && line[i + 1] == 'N'
+            && (i + 2 == length || line[i + 2] == '\t')) {
+            fields.push_back({nullptr, 0});
+            i += 2;
+        } else {
+            char *start = out;
+            for (; i < length && line[i] != '\t'; ++i) {
+                char c = line[i];
+                if (c == '\\' && i + 1 < length) {
+                    switch (c = line[++i]) {
+                    case 'b':
+                        c = '\b';
+                        break;
+                    case 'f':
+                        c = '\f';
+                        break;
+                    case 'n':
+                        c = '\n';
+                        break;
+                    case 'r':
+                        c = '\r';
+                        break;
+                    case 't':
+                        c = '\t';
+                        break;
+                    case 'v':
+                        c = '\v';
+                        break;
+                    default: // a backslash before any other character is that character
+                        break;
+                    }
+                }
+                *out++ = c;
+            }
+            fields.push_back({start, int(out - start)});
+        }
+        if (i >= length)
+            return;
+    }
+}
+
+// What every connection is set to once opened: texts in UTF-8, dates and
+// times written as 'YYYY-MM-DD HH:MM:SS' (the form a file set stores and
+// the readers here take), whatever the server's own default is.
+void setUpSession(pg_conn *conn)
+{
+    PQsetClientEncoding(conn, "UTF8");
+    PQclear(PQexec(conn, "SET DateStyle TO ISO, YMD"));
+}
+
 bool isLocalHost(const QString &host)
 {
     return host.isEmpty() || host.startsWith(QLatin1Char('/')) || host.startsWith(QLatin1Char('@'))
@@ -275,7 +335,7 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString &connInfo, QStrin
         PQfinish(conn);
         return nullptr;
     }
-    PQsetClientEncoding(conn, "UTF8");
+    setUpSession(conn);
     // Warnings of the server (NOTICE) are not for the user.
     PQsetNoticeProcessor(
             conn, [](void *, const char *) {}, nullptr);
@@ -357,7 +417,7 @@ bool PgConnection::ensureConnected(QString *error)
         return true;
     PQreset(m_conn);
     if (PQstatus(m_conn) == CONNECTION_OK) {
-        PQsetClientEncoding(m_conn, "UTF8");
+        setUpSession(m_conn);
         m_lostReported = false;
         return true;
     }
@@ -597,6 +657,47 @@ bool PgConnection::copyRows(const QString &table, const QStringList &columns,
         PQclear(result);
     }
     return ok || failed(error, message);
+}
+
+bool PgConnection::copyOut(const QString &select,
+                           const std::function<bool(const std::vector<CopyField> &)> &take,
+                           QString *error)
+{
+    if (!ensureConnected(error))
+        return false;
+    const QByteArray sql = QStringLiteral("COPY (%1) TO STDOUT").arg(select).toUtf8();
+    PGresult *start = PQexec(m_conn, sql.constData());
+    if (PQresultStatus(start) != PGRES_COPY_OUT) {
+        const QString message = QString::fromUtf8(PQresultErrorMessage(start)).trimmed();
+        PQclear(start);
+        return failed(error, message);
+    }
+    PQclear(start);
+    std::vector<CopyField> fields;
+    bool taking = true;
+    char *line = nullptr;
+    int length = 0;
+    // Once take has said no, the rest of the rows are only read off the
+    // connection, which must be clear for the next statement.
+    while ((length = PQgetCopyData(m_conn, &line, 0)) >= 0) {
+        if (taking) {
+            splitCopyLine(line, length, fields);
+            taking = take(fields);
+        }
+        PQfreemem(line);
+    }
+    bool ok = length == -1;
+    QString message = ok ? QString() : serverMessage(m_conn);
+    while (PGresult *result = PQgetResult(m_conn)) {
+        if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+            ok = false;
+            message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+        }
+        PQclear(result);
+    }
+    if (!ok)
+        return failed(error, message);
+    return taking;
 }
 
 int PgConnection::backendPid() const

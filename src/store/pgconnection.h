@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -38,6 +39,14 @@ struct PgRows
     QVector<ColumnType> types;
     QVector<QVector<QVariant>> rows;
     int given = 0; // rows the statement gave, read or not
+};
+
+// One field of a row that COPY gave, in its text form with the escapes
+// undone; data is null for NULL.
+struct CopyField
+{
+    const char *data;
+    int size;
 };
 
 // One connection to a database on a PostgreSQL server, through libpq. A
@@ -87,6 +96,15 @@ public:
     // are escaped here; NULL is an invalid QVariant.
     bool copyRows(const QString &table, const QStringList &columns,
                   const QVector<QVector<QVariant>> &rows, QString *error = nullptr);
+
+    // Runs COPY (select) TO STDOUT and hands take the fields of each row as
+    // it arrives, so a whole table is read without holding it: the fast way
+    // to read many rows. The fields live until take returns. A false from
+    // take stops the reading (take says why); false also when the server
+    // fails.
+    bool copyOut(const QString &select,
+                 const std::function<bool(const std::vector<CopyField> &)> &take,
+                 QString *error = nullptr);
 
     // The server's own id of this connection (pg_backend_pid).
     int backendPid() const;

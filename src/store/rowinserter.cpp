@@ -7,6 +7,7 @@
 #include "schema.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include <sqlite3.h>
 
@@ -171,6 +172,46 @@ qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
     }
     sqlite3_reset(m_stmt);
     return sqlite3_last_insert_rowid(m_db->handle());
+}
+
+qint64 RowInserter::insertCopied(const std::vector<CopyField> &fields,
+                                 const QVector<ColumnType> &types, QString *error)
+{
+    if (!m_stmt || int(fields.size()) != m_columns || types.size() != m_columns) {
+        if (error)
+            *error = QStringLiteral("复制的数据与数据表的字段不符");
+        return 0;
+    }
+    sqlite3_reset(m_stmt);
+    for (int i = 0; i < m_columns; ++i) {
+        const CopyField &field = fields[i];
+        const char *end = field.data + field.size;
+        if (!field.data) {
+            sqlite3_bind_null(m_stmt, i + 1);
+            continue;
+        }
+        if (types.at(i) == ColumnType::Integer) {
+            qint64 number = 0;
+            const auto read = std::from_chars(field.data, end, number);
+            if (read.ec == std::errc() && read.ptr == end) {
+                sqlite3_bind_int64(m_stmt, i + 1, number);
+                continue;
+            }
+        } else if (types.at(i) == ColumnType::Double) {
+            double number = 0;
+            const auto read = std::from_chars(field.data, end, number);
+            if (read.ec == std::errc() && read.ptr == end) {
+                sqlite3_bind_double(m_stmt, i + 1, number);
+                continue;
+            }
+        }
+        sqlite3_bind_text(m_stmt, i + 1, field.data, field.size, SQLITE_STATIC);
+    }
+    const bool written = sqlite3_step(m_stmt) == SQLITE_DONE;
+    if (!written)
+        setError(error, m_db->handle());
+    sqlite3_reset(m_stmt);
+    return written ? sqlite3_last_insert_rowid(m_db->handle()) : 0;
 }
 
 WriteTransaction::WriteTransaction(const DatabasePtr &db)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine.h"
+#include "pgconnection.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,13 @@ public:
     // failure then fails that statement or the commit); a rollback drops
     // them.
     qint64 insert(const QVector<QVariant> &values, QString *error = nullptr);
+    // Writes one row of a file set from the texts a server's COPY gave, each
+    // read as the type its server column has: whole and real numbers bound
+    // as numbers (to the last bit), everything else as the text itself (a
+    // server's date text is already the stored form). Returns the new
+    // row's ID, 0 with *error on failure.
+    qint64 insertCopied(const std::vector<CopyField> &fields, const QVector<ColumnType> &types,
+                        QString *error = nullptr);
     // Sends the collected rows now.
     bool flush(QString *error = nullptr);
     // Forgets the collected rows (their transaction was rolled back).

@@ -84,8 +84,8 @@ QString indexesSql()
 }
 
 // Every base table with its columns in the order the lists and the import
-// field lists show them.
-QString createTablesSql(SqlTarget target = SqlTarget::Sqlite)
+// field lists show them, without indexes.
+QString tablesSql(SqlTarget target)
 {
     const ColumnTypes &types = typesFor(target);
     const QString id = QStringLiteral("ID ") + types.id;
@@ -133,8 +133,12 @@ QString createTablesSql(SqlTarget target = SqlTarget::Sqlite)
     sql += tableSql(QStringLiteral("Staff"), {id, name, text("PSD"), text("Phone"), text("MPhone"),
                                               text("Email"), text(types.right), memo});
     sql += tableSql(QStringLiteral("参数"), {types.var, text("Con")});
+    return sql;
+}
 
-    return sql + indexesSql();
+QString createTablesSql(SqlTarget target = SqlTarget::Sqlite)
+{
+    return tablesSql(target) + indexesSql();
 }
 
 // Tables and columns added after the first account sets were made. A step
@@ -433,10 +437,10 @@ QString PostgresSchemaSql()
     return createTablesSql(pg) + startingRowsSql(pg) + allStepsSql(pg);
 }
 
-QString EmptySchemaSql(bool server)
+QString EmptySchemaSql(bool server, bool lookupIndexes)
 {
     const SqlTarget target = server ? SqlTarget::Postgres : SqlTarget::Sqlite;
-    QString sql = createTablesSql(target);
+    QString sql = lookupIndexes ? createTablesSql(target) : tablesSql(target);
     for (const SchemaStep &step : schemaSteps(target))
         sql += step.sql;
     return sql;

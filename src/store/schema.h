@@ -25,8 +25,10 @@ bool EnsureSchema(const QString &fileName);
 QString PostgresSchemaSql();
 // The statements that make the tables and indexes of an account set on an
 // empty database, of the server when server is true, without any row: for
-// copying a whole set from one engine to the other.
-QString EmptySchemaSql(bool server);
+// copying a whole set from one engine to the other. Without lookupIndexes
+// the indexes of the sales, purchases and settings are left out; a file set
+// made so gets them the first time it is opened (EnsureSchema).
+QString EmptySchemaSql(bool server, bool lookupIndexes = true);
 // A table or column name as the schema spells it (Sale, PID), for a name
 // given in any letter case; other names come back as given.
 QString schemaSpelling(const QString &name);

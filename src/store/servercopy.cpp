@@ -38,6 +38,35 @@ QStringList fieldNames(const DatabasePtr &db, const QString &table)
     return names;
 }
 
+// Reads the rows of a server table with COPY straight into a file set's
+// table, without a QVariant or a QString for any field: a backup of a
+// server set reads every row of the set.
+bool downloadTable(const DatabasePtr &server, const DatabasePtr &file, const QString &table,
+                   const QStringList &columns, QString *error)
+{
+    PgConnection *connection = server->serverConnection();
+    QStringList selected;
+    for (const QString &column : columns)
+        selected << QLatin1Char('"') + column.toLower() + QLatin1Char('"');
+    const QString from = QLatin1Char('"') + schemaSpelling(table).toLower() + QLatin1Char('"');
+    const QString select
+            = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QLatin1Char(',')), from);
+    PgRows shape;
+    if (!connection->query(select + QStringLiteral(" WHERE false"), shape, error))
+        return false;
+    RowInserter inserter(file, table, columns, error);
+    if (!inserter.isValid())
+        return false;
+    // In record-number order the file's table grows at its end only.
+    const bool numbered = columns.contains(QStringLiteral("ID"), Qt::CaseInsensitive);
+    return connection->copyOut(
+            select + (numbered ? QStringLiteral(" ORDER BY \"id\"") : QString()),
+            [&](const std::vector<CopyField> &fields) {
+                return inserter.insertCopied(fields, shape.types, error) != 0;
+            },
+            error);
+}
+
 // Copies every row of table from one connection to the other, the columns
 // both sides have, record numbers included.
 bool copyTable(const DatabasePtr &from, const DatabasePtr &to, const QString &table, QString *error)
@@ -49,6 +78,8 @@ bool copyTable(const DatabasePtr &from, const DatabasePtr &to, const QString &ta
             columns << name;
     if (columns.isEmpty())
         return true;
+    if (from->isServer() && !to->isServer())
+        return downloadTable(from, to, table, columns, error);
     QStringList selected;
     for (const QString &column : std::as_const(columns))
         selected << QLatin1Char('[') + column + QLatin1Char(']');
@@ -355,17 +386,12 @@ bool DownloadAccountSet(const QString &connInfo, const QString &filePath, QStrin
         if (!server->execNative(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"),
                                 error))
             return false;
-        // The indexes are made after the rows are in: building one from
-        // all rows at once is much quicker than keeping it up row by row.
-        QString tables;
-        QString indexes;
-        for (const QString &statement : EmptySchemaSql(false).split(QLatin1Char('\n'))) {
-            QString &part = statement.startsWith(QLatin1String("CREATE INDEX")) ? indexes : tables;
-            part += statement + QLatin1Char('\n');
-        }
+        // The big indexes are left to the first opening of the file as a
+        // set: building them took most of the time of a server's backup,
+        // which is taken at every close, while a backup is seldom opened.
         Transaction transaction(file);
-        copied = file->execNative(tables, error) && copyAllTables(server, file, error)
-                 && file->execNative(indexes, error) && transaction.commit(error);
+        copied = file->execNative(EmptySchemaSql(false, false), error)
+                 && copyAllTables(server, file, error) && transaction.commit(error);
         server->execNative(QStringLiteral("COMMIT"));
     }
     Registry::close(work);

@@ -227,7 +227,7 @@ private slots:
         store::CurrentAccountFile = file;
         // A later record of an earlier day comes first in the lists on both.
         for (const char *sql :
-             {"INSERT INTO Cus (Name, Disc, Memo) VALUES ('O''Neil \"x\"', 0.95, NULL)",
+             {"INSERT INTO Cus (Name, Disc, Memo) VALUES ('O''Neil \"x\"', 0.95, 'a\\N\tb\nc\rd')",
               "INSERT INTO Acc (Name) VALUES ('现金')",
               "INSERT INTO Pro (Name, Price, P3) VALUES ('钢管', 12.345, '6901234')",
               "INSERT INTO Sale (Dat, PID, CID, AID, SID, Price, Num, Pay, Pay1) VALUES "
@@ -262,6 +262,9 @@ private slots:
         }
         QCOMPARE(cli(u"server download --server"_s, {up}), u"0 DATA00004.qdt"_s);
         QCOMPARE(everyRow(u"DATA00004.qdt"_s), before);
+        // The indexes a download leaves out are there once the set is opened.
+        QVERIFY(store::EnsureSchema(u"DATA00004.qdt"_s));
+        QCOMPARE(indexCount(u"DATA00004.qdt"_s), indexCount(file));
         // A backup of the server set is an ordinary backup of the same set.
         const QString backup = m_folder->filePath(u"门店.qdb"_s);
         QCOMPARE(cli(u"backup --out "_s + backup, {u"--server"_s, up}).left(2), u"0 "_s);
@@ -404,6 +407,16 @@ private:
         return testsupport::writeFile(path, text) ? path : QString();
     }
     // Every row of every table of the file set, as text, sorted.
+    static int indexCount(const QString &file)
+    {
+        store::RecordSet rs;
+        rs.open(store::Registry::open(store::programFilePath(file)),
+                u"SELECT count(*) FROM sqlite_master WHERE type='index'"_s);
+        const int count = rs.eof() ? -1 : rs.value(0).toInt();
+        store::Registry::close(store::programFilePath(file));
+        return count;
+    }
+
     static QStringList everyRow(const QString &file)
     {
         QStringList rows;
