@@ -17,6 +17,9 @@ namespace store {
 
 namespace {
 
+const QString kConnectionLost
+        = QStringLiteral("与数据库服务器的连接已断开，下次操作时将重新连接。");
+
 // Type ids of the server's built-in types (pg_type.oid); they never change.
 ColumnType columnTypeOf(Oid type)
 {
@@ -415,11 +418,17 @@ bool PgConnection::ensureConnected(QString *error)
 {
     if (PQstatus(m_conn) == CONNECTION_OK)
         return true;
+    // Rows of a COPY whose answer never came went with the old connection:
+    // the statement that finds this fails, however well the new one opens.
+    const bool rowsLost = m_copyUnanswered;
+    m_copyUnanswered = false;
     PQreset(m_conn);
     if (PQstatus(m_conn) == CONNECTION_OK) {
         setUpSession(m_conn);
         m_lostReported = false;
-        return true;
+        if (rowsLost && error)
+            *error = kConnectionLost;
+        return !rowsLost;
     }
     return failed(error, QString());
 }
@@ -429,9 +438,7 @@ bool PgConnection::failed(QString *error, const QString &what)
     if (PQstatus(m_conn) != CONNECTION_OK) {
         // Said once; until the server is back every statement fails quietly.
         if (error)
-            *error = m_lostReported
-                             ? QString()
-                             : QStringLiteral("与数据库服务器的连接已断开，下次操作时将重新连接。");
+            *error = m_lostReported ? QString() : kConnectionLost;
         m_lostReported = true;
         return false;
     }
@@ -526,6 +533,9 @@ bool PgConnection::exec(const QString &sql, QString *error)
     if (!ensureConnected(error))
         return false;
     const QString word = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    // Refused rows of a COPY fail the next statement, but never a rollback.
+    if (!settleCopy(error) && word != QLatin1String("ROLLBACK"))
+        return false;
     if ((word == QLatin1String("COMMIT") || word == QLatin1String("END"))
         && PQtransactionStatus(m_conn) == PQTRANS_INERROR) {
         PQclear(PQexec(m_conn, "ROLLBACK"));
@@ -564,7 +574,7 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
                          PgRows &rows, QString *error, int keepRows)
 {
     rows = PgRows();
-    if (!ensureConnected(error))
+    if (!ensureConnected(error) || !settleCopy(error))
         return false;
     std::vector<const char *> values;
     values.reserve(size_t(params.size()));
@@ -617,9 +627,9 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
 }
 
 bool PgConnection::copyRows(const QString &table, const QStringList &columns,
-                            const QVector<QVector<QVariant>> &rows, QString *error)
+                            const QVector<QVector<QVariant>> &rows, QString *error, bool wait)
 {
-    if (!ensureConnected(error))
+    if (!ensureConnected(error) || !settleCopy(error))
         return false;
     const QString sql
             = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(QLatin1Char(',')));
@@ -647,7 +657,20 @@ bool PgConnection::copyRows(const QString &table, const QStringList &columns,
     if (!buffer.isEmpty())
         sent = sent && PQputCopyData(m_conn, buffer.constData(), int(buffer.size())) == 1;
     sent = PQputCopyEnd(m_conn, sent ? nullptr : "copy aborted") == 1 && sent;
-    bool ok = sent;
+    m_copyUnanswered = true;
+    if (sent && !wait)
+        return true;
+    if (!settleCopy(error))
+        return false;
+    return sent || failed(error, QString());
+}
+
+bool PgConnection::settleCopy(QString *error)
+{
+    if (!m_copyUnanswered)
+        return true;
+    m_copyUnanswered = false;
+    bool ok = true;
     QString message;
     while (PGresult *result = PQgetResult(m_conn)) {
         if (PQresultStatus(result) != PGRES_COMMAND_OK) {
@@ -663,7 +686,7 @@ bool PgConnection::copyOut(const QString &select,
                            const std::function<bool(const std::vector<CopyField> &)> &take,
                            QString *error)
 {
-    if (!ensureConnected(error))
+    if (!ensureConnected(error) || !settleCopy(error))
         return false;
     const QByteArray sql = QStringLiteral("COPY (%1) TO STDOUT").arg(select).toUtf8();
     PGresult *start = PQexec(m_conn, sql.constData());

@@ -93,9 +93,16 @@ public:
                QString *error = nullptr, int keepRows = -1);
     // Sends rows of tab-separated text to COPY table (columns) FROM STDIN
     // in one go: the fast way to write many rows over the network. Values
-    // are escaped here; NULL is an invalid QVariant.
+    // are escaped here; NULL is an invalid QVariant. Without wait the
+    // server's answer is read only before the next statement (or by
+    // settleCopy), so the server writes these rows while the caller makes
+    // the next ones; a failure then fails that next statement.
     bool copyRows(const QString &table, const QStringList &columns,
-                  const QVector<QVector<QVariant>> &rows, QString *error = nullptr);
+                  const QVector<QVector<QVariant>> &rows, QString *error = nullptr,
+                  bool wait = true);
+    // Reads the answer to a COPY sent without waiting; false with the
+    // server's words when its rows were refused.
+    bool settleCopy(QString *error = nullptr);
 
     // Runs COPY (select) TO STDOUT and hands take the fields of each row as
     // it arrives, so a whole table is read without holding it: the fast way
@@ -125,6 +132,7 @@ private:
     pg_conn *m_conn = nullptr;
     QString m_connInfo;
     bool m_lostReported = false;
+    bool m_copyUnanswered = false; // a COPY was sent and its answer not read
 };
 
 } // namespace store

@@ -15,8 +15,16 @@ namespace store {
 
 namespace {
 
-// Rows sent to the server in one COPY.
-constexpr int kRowsPerCopy = 5000;
+// Rows sent to the server in one COPY: few enough that their text fits the
+// connection's buffers, so sending them never waits for the server, which
+// writes them while the next rows are made.
+constexpr int kRowsPerCopy = 1000;
+// Rows given with their record numbers are waited for (see send), so they
+// go in bigger COPYs, each followed by one catching up of the numbering.
+constexpr int kRowsPerWaitedCopy = 5000;
+// Most record numbers taken from the server at a time. Each request waits
+// for the rows sent before it, so it comes once per several COPYs.
+constexpr int kIdsPerBlock = 8000;
 
 using detail::quoteIdentifier;
 
@@ -74,6 +82,7 @@ RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStr
                      && !columns.contains(QLatin1String("ID"), Qt::CaseInsensitive);
         if (m_takesIds)
             m_names.prepend(QStringLiteral("ID"));
+        m_givesIds = !m_takesIds && columns.contains(QLatin1String("ID"), Qt::CaseInsensitive);
         for (QString &name : m_names)
             name = QLatin1Char('"') + name.toLower() + QLatin1Char('"');
         m_db->m_inserters.push_back(this);
@@ -112,14 +121,20 @@ RowInserter::~RowInserter()
 
 bool RowInserter::flush(QString *error)
 {
+    return !m_server || send(true, error);
+}
+
+bool RowInserter::send(bool wait, QString *error)
+{
     if (m_rows.isEmpty())
-        return true;
+        return !wait || m_db->m_server->settleCopy(error);
     const QVector<QVector<QVariant>> rows = std::move(m_rows);
     m_rows.clear();
+    // Record numbers given with the rows must be known to the numbering at
+    // once, so such rows are always waited for.
     return m_db->m_server->copyRows(QLatin1Char('"') + m_table.toLower() + QLatin1Char('"'),
-                                    m_names, rows, error)
-           && (m_takesIds || !m_names.contains(QStringLiteral("\"id\""))
-               || m_db->m_server->exec(detail::identityCatchUpSql(m_table), error));
+                                    m_names, rows, error, wait || m_givesIds)
+           && (!m_givesIds || m_db->m_server->exec(detail::identityCatchUpSql(m_table), error));
 }
 
 qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
@@ -136,7 +151,7 @@ qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
                                          "FROM generate_series(1, %2)")
                                   .arg(m_table.toLower())
                                   .arg(m_idBlock);
-                m_idBlock = std::min(m_idBlock * 2, kRowsPerCopy);
+                m_idBlock = std::min(m_idBlock * 2, kIdsPerBlock);
                 if (!m_db->m_server->query(sql, block, error))
                     return 0;
                 for (auto it = block.rows.crbegin(); it != block.rows.crend(); ++it)
@@ -152,7 +167,8 @@ qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
         m_rows << row;
         if (m_rows.size() == 1)
             noteDataChange(m_db->path(), m_table);
-        if (m_rows.size() >= kRowsPerCopy && !flush(error))
+        if (m_rows.size() >= (m_givesIds ? kRowsPerWaitedCopy : kRowsPerCopy)
+            && !send(false, error))
             return 0;
         return id;
     }

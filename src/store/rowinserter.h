@@ -34,12 +34,12 @@ public:
     // Writes one row, values in the order of the columns. Returns the new
     // row's ID (its rowid), 0 with *error on failure.
     //
-    // On a server the rows are collected and sent a few thousand at a time
-    // with COPY, never one round trip each: IDs are taken from the table's
-    // sequence in blocks, so the ID is known at once. Collected rows go out
-    // before the next statement on the connection and before a commit (a
-    // failure then fails that statement or the commit); a rollback drops
-    // them.
+    // On a server the rows are collected and sent a thousand at a time with
+    // COPY, never one round trip each, and the server writes them while the
+    // next ones are collected. IDs are taken from the table's sequence in
+    // blocks, so the ID is known at once. Collected rows go out before the
+    // next statement on the connection and before a commit (a failure then
+    // fails that statement or the commit); a rollback drops them.
     qint64 insert(const QVector<QVariant> &values, QString *error = nullptr);
     // Writes one row of a file set from the texts a server's COPY gave, each
     // read as the type its server column has: whole and real numbers bound
@@ -48,12 +48,15 @@ public:
     // row's ID, 0 with *error on failure.
     qint64 insertCopied(const std::vector<CopyField> &fields, const QVector<ColumnType> &types,
                         QString *error = nullptr);
-    // Sends the collected rows now.
+    // Sends the collected rows now and waits until the server has them.
     bool flush(QString *error = nullptr);
     // Forgets the collected rows (their transaction was rolled back).
     void discard() { m_rows.clear(); }
 
 private:
+    // Sends the collected rows with one COPY; with wait, reads the answer.
+    bool send(bool wait, QString *error);
+
     DatabasePtr m_db;
     sqlite3_stmt *m_stmt = nullptr;
     int m_columns = 0;
@@ -61,6 +64,7 @@ private:
     QString m_table;
     QStringList m_names;
     bool m_takesIds = false; // the table has an ID the columns do not give
+    bool m_givesIds = false; // the columns give the record numbers
     QVector<qint64> m_freeIds;
     // Record numbers taken from the server at a time: a few for a few rows,
     // doubling up to one flush's worth for a big import, so that neither

@@ -586,6 +586,10 @@ private slots:
         QVERIFY(!conn->copyRows(u"Pur"_s, names, rows, &error)
                 && (error.contains(QLatin1String("duplicate")) || error.contains(u"重复"_s)));
         QCOMPARE(column(u"SELECT Count(*) FROM Pur WHERE ID=7000"_s), QVariantList{0LL});
+        // Rows sent without waiting: their refusal fails the next statement.
+        QVERIFY(conn->copyRows(u"Pur"_s, names, rows, &error, false));
+        QVERIFY(!conn->exec(u"SELECT 1"_s, &error) && error.contains(u"1000"_s));
+        QVERIFY2(conn->exec(u"SELECT 1"_s, &error), qPrintable(error));
 
         QVERIFY(m_db->execNative(u"SELECT pg_terminate_backend(%1)"_s.arg(conn->backendPid())));
         QVERIFY(!conn->exec(u"SELECT 1"_s, &error));
