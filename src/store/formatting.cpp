@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QTime>
 
+#include <charconv>
 #include <cmath>
 
 namespace store {
@@ -272,9 +273,21 @@ double leadingNumber(const QString &text)
         if (j > expStart)
             end = j;
     }
-    bool ok = false;
-    const double value = text.mid(start, end - start).toDouble(&ok);
-    if (!ok || !std::isfinite(value))
+    // What was scanned is ASCII only; an import reads it for every number
+    // cell, so it is read without a QString of its own.
+    char ascii[64];
+    const int length = end - start;
+    if (length >= int(sizeof ascii)) {
+        bool ok = false;
+        const double value = text.mid(start, length).toDouble(&ok);
+        return ok && std::isfinite(value) ? value : 0;
+    }
+    for (int k = 0; k < length; ++k)
+        ascii[k] = char(text.at(start + k).unicode());
+    const char *from = ascii[0] == '+' ? ascii + 1 : ascii;
+    double value = 0;
+    const auto read = std::from_chars(from, ascii + length, value);
+    if (read.ec != std::errc() || read.ptr != ascii + length || !std::isfinite(value))
         return 0;
     return value;
 }

@@ -78,7 +78,7 @@ private slots:
                 = {{"12kg", 12},      {"12.5元", 12.5}, {"abc", 0},     {"-3", -3},
                    {"", 0},           {"   7 件", 7},   {"\u30008", 8}, {"00012|钢管", 12},
                    {"2.5E-1x", 0.25}, {"1.2.3", 1.2},   {".5", 0.5},    {" - 3", 0},
-                   {"1e999", 0}};
+                   {"1e999", 0},      {"+5.", 5}};
         for (const auto &[text, number] : cases)
             QVERIFY2(store::leadingNumber(text) == number, qPrintable(text));
     }
