@@ -8,6 +8,7 @@
 #include "programfolder.h"
 #include "rowinserter.h"
 #include "schema.h"
+#include "serverlinks.h"
 #include "session.h"
 #include "workfiles.h"
 
@@ -227,7 +228,8 @@ bool BackupAccountSet(const QString &fileName, const QString &targetPath, QStrin
     // A copy of a damaged set must not pass for a good backup, nor replace
     // one. It is still kept, under a name that says what it is: it may help
     // whoever repairs the set.
-    const bool sound = IsSoundAccountSetFile(work);
+    // A server set's copy was checked as it was written.
+    const bool sound = isServerLink(fileName) || IsSoundAccountSetFile(work);
     forgetDataChanges(work);
     if (!sound) {
         const QString damaged

@@ -393,6 +393,11 @@ bool DownloadAccountSet(const QString &connInfo, const QString &filePath, QStrin
         copied = file->execNative(EmptySchemaSql(false, false), error)
                  && copyAllTables(server, file, error) && transaction.commit(error);
         server->execNative(QStringLiteral("COMMIT"));
+        // Checked while still open: opening it again costs a key derivation.
+        if (copied && !IsSoundAccountSetFile(work)) {
+            setError(error, QStringLiteral("写入的文件没有通过完整性检查：%1").arg(filePath));
+            copied = false;
+        }
     }
     Registry::close(work);
     if (!copied || !QFile::rename(work, filePath)) {
