@@ -17,31 +17,6 @@ using testsupport::column;
 
 namespace {
 
-// Records what the dialogs ask of the main window.
-class FakeShell : public ui::ShellHost
-{
-public:
-    FakeShell() { ui::setShellHost(this); }
-    ~FakeShell() override { ui::setShellHost(nullptr); }
-
-    void SelectAccountSet(int index, bool relayout) override
-    {
-        calls << QString("SelectAccountSet(%1,%2)").arg(index).arg(relayout ? "true" : "false");
-        MakeAccountSetCurrent(index);
-    }
-    void UpdateMainCaption() override { calls << "UpdateMainCaption"; }
-    void ApplyRights() override { calls << "ApplyRights"; }
-    void SaveSettings() override { calls << "SaveSettings"; }
-    void ReloadCurrentList() override { calls << "ReloadCurrentList"; }
-    int currentRecordTab() const override { return 0; }
-    void ClearRecordGrids() override { calls << "ClearRecordGrids"; }
-    void ClearAnalysisGrids() override { calls << "ClearAnalysisGrids"; }
-    void ShowCurrentRecordTab() override { calls << "ShowCurrentRecordTab"; }
-    void ShowCurrentAnalysisTab() override { calls << "ShowCurrentAnalysisTab"; }
-
-    QStringList calls;
-};
-
 // Creates sets named after names; the first becomes current.
 void makeSets(const QStringList &names)
 {
@@ -85,7 +60,8 @@ private slots:
     {
         m_folder = std::make_unique<testsupport::TempProgramFolder>();
         m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-        m_shell = std::make_unique<FakeShell>();
+        m_shell = std::make_unique<masterfixture::FakeHost>();
+        ui::setShellHost(m_shell.get());
         AccountSets.clear();
         PendingAccountChoice.clear();
         CurrentRights.clear();
@@ -94,6 +70,7 @@ private slots:
     void cleanup()
     {
         testsupport::deleteAllWindows();
+        ui::setShellHost(nullptr);
         m_shell.reset();
         m_prompts.reset();
         m_folder.reset();
@@ -275,7 +252,7 @@ private slots:
         QTest::mouseClick(dialog->button(0), Qt::LeftButton);
 
         QVERIFY(!dialog || !dialog->isVisible());
-        QCOMPARE(m_shell->calls, QStringList{"UpdateMainCaption"});
+        QCOMPARE(m_shell->calls, QStringList{"UpdateMainCaption:"});
         QCOMPARE(GetVar(kHeader), box > 0 ? QString() : "甲公司 销售单");
         QCOMPARE(GetVar(kKeyAddress), box == 2 ? "北京x" : "北京");
         expectSet(0, box == 0 ? "甲x" : "甲", box == 1 ? "甲公司x" : "甲公司");
@@ -341,7 +318,7 @@ private:
     const QString kHeader = "表格打印信息_销售单_0";
     std::unique_ptr<testsupport::TempProgramFolder> m_folder;
     std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
-    std::unique_ptr<FakeShell> m_shell;
+    std::unique_ptr<masterfixture::FakeHost> m_shell;
 };
 
 QTEST_MAIN(TestAccountSetDialogs)

@@ -23,7 +23,7 @@
 
 namespace masterfixture {
 
-// Records the calls with the login state of the moment; onReload runs at
+// Records the calls, with the login state of the moment; onReload runs at
 // each reload.
 class FakeHost : public ui::ShellHost
 {
@@ -33,10 +33,16 @@ public:
     QStringList calls;
     std::function<void()> onReload;
 
-    void SelectAccountSet(int, bool) override {}
+    void SelectAccountSet(int index, bool relayout) override
+    {
+        calls << QStringLiteral("SelectAccountSet(%1,%2)")
+                         .arg(index)
+                         .arg(relayout ? "true" : "false");
+        store::MakeAccountSetCurrent(index);
+    }
     void UpdateMainCaption() override { calls << "UpdateMainCaption:" + store::CurrentUser; }
     void ApplyRights() override { calls << "ApplyRights:" + store::CurrentRights; }
-    void SaveSettings() override {}
+    void SaveSettings() override { calls << QStringLiteral("SaveSettings"); }
     void ReloadCurrentList() override
     {
         ++reloads;
@@ -45,10 +51,10 @@ public:
             onReload();
     }
     int currentRecordTab() const override { return tab; }
-    void ClearRecordGrids() override {}
-    void ClearAnalysisGrids() override {}
-    void ShowCurrentRecordTab() override {}
-    void ShowCurrentAnalysisTab() override {}
+    void ClearRecordGrids() override { calls << QStringLiteral("ClearRecordGrids"); }
+    void ClearAnalysisGrids() override { calls << QStringLiteral("ClearAnalysisGrids"); }
+    void ShowCurrentRecordTab() override { calls << QStringLiteral("ShowCurrentRecordTab"); }
+    void ShowCurrentAnalysisTab() override { calls << QStringLiteral("ShowCurrentAnalysisTab"); }
 };
 
 // A fresh current set with nobody logged in, scripted prompts, the fake host.
