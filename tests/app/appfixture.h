@@ -1,8 +1,6 @@
 #pragma once
 
-// Shared set-up of the app tests: the main window fixture with its window
-// and prompts at hand, SQL run in a row, and the enabled entries of a map
-// of widgets or menu items.
+// Shared set-up of the app tests.
 
 #include "app/tabcontrol.h"
 #include "grid/grid.h"

@@ -1,6 +1,4 @@
-// The window's dialogs for sets on a database server, against a throwaway
-// cluster: connecting through the dialog's boxes, each failure told apart,
-// and a set moved to the server and back.
+// The dialogs for sets on a database server, against a throwaway cluster.
 
 #include "app/serverdialogs.h"
 
@@ -31,8 +29,7 @@ void fill(ServerConnectionDialog &dialog, const QStringList &boxes)
         dialog.box(i)->setText(boxes.at(i));
 }
 
-// Once the command's dialog shows, fills it and presses 确定, then 取消
-// should it stay open (refused).
+// Once the dialog shows, fills it and presses 确定, then 取消 if still open.
 void answerDialog(const QStringList &boxes)
 {
     QTimer::singleShot(0, qApp, [boxes] {
@@ -131,8 +128,7 @@ private slots:
         QVERIFY(linksIn(folder.path()).isEmpty());
     }
 
-    // 确定 writes the link only for a database that is a set, never with the
-    // password; the set is listed as a server set.
+    // 确定 writes the link only for a set, never with the password.
     void connectWritesLink()
     {
         testsupport::FolderWithSet set;
@@ -154,8 +150,8 @@ private slots:
                         .endsWith(store::kServerSetMark));
     }
 
-    // A file set goes to an empty database only, is opened there, and comes
-    // back as a new file set with the same rows.
+    // A file set goes to an empty database only and comes back as a new file
+    // set with the same rows.
     void uploadAndDownload()
     {
         testsupport::FolderWithSet set;
@@ -163,10 +159,8 @@ private slots:
         testsupport::exec("INSERT INTO Cus (Name) VALUES ('上传客户')");
         const qlonglong customers = testsupport::countRows("Cus");
 
-        // Only a server set can be downloaded.
         app::DownloadCurrentAccountSet();
         QVERIFY(prompts().messages.last().contains("只有服务器上的套账"));
-        // The database that already holds a set is refused.
         answerDialog({m_host, "5432", "shop", "korvo"});
         app::UploadCurrentAccountSet();
         QVERIFY(prompts().messages.last().contains("不是空的"));
@@ -191,8 +185,7 @@ private slots:
         QCOMPARE(testsupport::countRows("Cus"), customers);
         QCOMPARE(store::AccountSets.size(), 3);
 
-        // 清空数据 on the server set, in one transaction, then the server's own
-        // compaction.
+        // 清空数据 on the server set, then the server's own compaction.
         QVERIFY(store::MakeAccountSetCurrent(1));
         QCOMPARE(store::CurrentAccountFile, "DATA00002.qsv");
         QVector<bool> ticked(store::kClearBoxCount, false);
@@ -207,8 +200,7 @@ private slots:
         QVERIFY(store::IsSoundAccountSetFile(written));
     }
 
-    // A new set is made only in an empty database, after 所属企业 and 套账名称;
-    // the first member logs in as on a set made from the template.
+    // A new set is made only in an empty database, with a company; zunta logs in.
     void newSetOnServer()
     {
         testsupport::FolderWithSet set;
@@ -235,8 +227,7 @@ private slots:
         QCOMPARE(records::checkLogin("zunta", "zunta", login), records::LoginOutcome::LoggedIn);
     }
 
-    // A link edited into nonsense is listed as a set that cannot be reached;
-    // the other sets are listed and open as before.
+    // A nonsense link is listed as damaged; the other sets open as before.
     void nonsenseLink()
     {
         testsupport::FolderWithSet set;
@@ -251,8 +242,7 @@ private slots:
         QVERIFY(!store::MakeAccountSetCurrent(1));
     }
 
-    // A server on another computer is reached with TLS only; one that offers
-    // none is told apart from one that is not there.
+    // A remote server is reached with TLS only; one without is told apart.
     void tlsNotOffered()
     {
         testsupport::PgCluster tcp(true);

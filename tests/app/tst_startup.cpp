@@ -29,8 +29,8 @@ void createSets(const QStringList &names)
     store::CurrentAccountFile.clear();
 }
 
-// The built program copied into the folder (empty when it is not built),
-// and processes set to run it there offscreen.
+// The built program copied into the folder (empty when not built), and
+// processes set to run it there.
 QString copyProgram(const testsupport::TempProgramFolder &folder,
                     std::initializer_list<QProcess *> processes)
 {
@@ -76,8 +76,7 @@ private slots:
         m_folder.reset();
     }
 
-    // One lock per program folder; a lock left by a copy that has ended does
-    // not keep the program from starting.
+    // One lock per program folder; a lock left by an ended copy does not count.
     void instanceLock()
     {
         const QString folder = m_folder->path();
@@ -94,11 +93,9 @@ private slots:
         QVERIFY(acquireInstanceLock(folder));
     }
 
-    // The real program: a second copy started in the same folder ends at once,
-    // silently and without a window, while the first goes on. SIGTERM or
-    // SIGHUP (a logout, a shutdown) ends the first as through 退出, asking
-    // nothing: a normal exit, the settings saved (最近访问 written), the scratch
-    // tables dropped and the set left complete by itself (no log beside it).
+    // The real program: a second copy in the same folder ends at once and
+    // silently. SIGTERM or SIGHUP ends the first as 退出 does: settings saved,
+    // scratch tables dropped, the set complete by itself (no log beside it).
     void realProgram()
     {
         QProcess korvo;
@@ -144,10 +141,8 @@ private slots:
         }
     }
 
-    // No set at all, or only files that do not open as sets: the user is told
-    // and the new-set dialog opens instead. Leaving that dialog without a set
-    // ends the run (the hidden main window would not end it); creating a set
-    // opens it and the run goes on.
+    // No set that opens: the user is told and the new-set dialog opens.
+    // Leaving it without a set ends the run; creating one opens it.
     void startupWithoutSets_data()
     {
         QTest::addColumn<bool>("create");
@@ -195,10 +190,9 @@ private slots:
         QCOMPARE(store::CurrentAccountIndex, create ? 0 : -1);
     }
 
-    // With last accesses 2023-05-01 10:00, 2024-01-02 09:00 and 2024-01-02
-    // 09:00 the second set opens, the first of equal times; the window shows
-    // logged out with the login dialog on top. Exit saves the settings and
-    // drops the scratch tables whose names start with "T_", and nothing else.
+    // The set accessed last opens (the first of equal times), logged out with
+    // the login on top. Exit saves the settings and drops the "T_" scratch
+    // tables, and nothing else.
     void startupAndExit()
     {
         createSets({"一", "二", "三"});
@@ -239,9 +233,8 @@ private slots:
         QVERIFY(!store::GetVar("日期设定_SDTP3").isEmpty());
     }
 
-    // SaveSettings writes 最近访问 and the 16 window keys; LoadSettings reads
-    // them back, takes only the date of a date with a time, and leaves a value
-    // alone when its key is missing.
+    // The 16 window keys are saved and read back; a missing key leaves the
+    // value alone.
     void settingsKeys()
     {
         createSets({"甲账"});
@@ -281,8 +274,7 @@ private slots:
         QCOMPARE(partial.splitterLeft[0], 777.0);
     }
 
-    // The window state belongs to its account set: another set does not see
-    // it, and opening the first set again restores it.
+    // The window state belongs to its account set.
     void settingsRestoredPerSet()
     {
         createSets({"甲账", "乙账"});
@@ -315,8 +307,7 @@ private slots:
 
     void endDateLeftAtToday_data()
     {
-        // The stored last access (the time of saving), the stored date of the
-        // sales list's end picker, and what it shows on 2024-03-06.
+        // The last access, the stored end date, and what it shows on 2024-03-06.
         QTest::addColumn<QString>("savedAt");
         QTest::addColumn<QDate>("stored");
         QTest::addColumn<QDate>("restored");
@@ -329,9 +320,8 @@ private slots:
         QTest::newRow("no last access") << "" << saveDay << saveDay;
     }
 
-    // An end date the user left at "today" is today again at the next start,
-    // so a sale saved today stays in tomorrow's list; an end date chosen on
-    // purpose and every start date stay as they were stored.
+    // An end date left at "today" is today again at the next start; one
+    // chosen on purpose and every start date stay as stored.
     void endDateLeftAtToday()
     {
         QFETCH(QString, savedAt);

@@ -1,6 +1,5 @@
-// The 往来分析 tab in the real main window on a real window system: its
-// button runs the analysis into a visible grid beside a drawn chart; 付款…
-// on the vendor list opens for the vendor of the current row.
+// The 往来分析 tab on a real window system draws its grid and chart; 付款…
+// opens for the vendor of the current row.
 
 #include "../app/appfixture.h"
 #include "app/chartpicture.h"

@@ -1,11 +1,9 @@
 // Real message boxes on a real window system: closing one, however the user
-// does it, never ends the program, also before the main window exists.
+// does it, never ends the program, even before the main window exists.
 
 #include "../app/appfixture.h"
-#include "app/accountsetchooser.h"
 #include "app/newaccountsetdialog.h"
 #include "app/startup.h"
-#include "records/logindialog.h"
 #include "ui/qtprompts.h"
 
 #include <QMessageBox>
@@ -24,8 +22,7 @@ enum class CloseBy { Button, Enter, Escape, CloseBox };
 
 constexpr int kScenarioDone = 42;
 
-// Stands in for the user at the desk: whenever a message box shows, reads
-// it and closes it the planned way.
+// Whenever a message box shows, reads it and closes it the planned way.
 class User : public QObject
 {
 public:
@@ -69,8 +66,7 @@ private:
     QTimer m_timer;
 };
 
-// Counts the requests to end the program and holds them back, so that a
-// test sees a wrong end instead of ending with it.
+// Counts the requests to end the program and holds them back.
 class QuitWatch : public QObject
 {
 public:
@@ -89,10 +85,8 @@ protected:
     }
 };
 
-// Runs scenario inside the application's event loop, as the program runs,
-// and returns the loop's exit code: kScenarioDone when the scenario ended
-// it, anything else when something else did (or the watchdog did after a
-// minute).
+// Runs scenario inside the event loop; kScenarioDone when it ended the loop,
+// anything else when something else (or the watchdog) did.
 int runInEventLoop(const std::function<void()> &scenario)
 {
     QTimer::singleShot(0, qApp, [scenario] {
@@ -151,10 +145,8 @@ private slots:
         QTest::newRow("close box") << CloseBy::CloseBox;
     }
 
-    // The first start: no account set, so a box says so and the new-set window
-    // opens before any main window shows. Its refusals of an empty company and
-    // an empty name are boxes too; after each the window stays and the program
-    // runs on. Leaving the window without a set is what ends the first start.
+    // The first start: boxes before any main window, none ending the program;
+    // leaving the new-set window without a set does.
     void firstStart()
     {
         QFETCH(CloseBy, how);
@@ -191,58 +183,8 @@ private slots:
                                          "请填写套账所属企业名称！", "请填写套账名称！"}));
         QCOMPARE(quitsWhileOpen, 0);
         QVERIFY(reachedEnd);
-        // Cancelling the window without a set ends the run, once.
         QCOMPARE(quits.requests, 1);
         QVERIFY(!window.isVisible());
-    }
-
-    // With the main window showing: a wrong login and a refused deletion in the
-    // account-set chooser each show a box; closing it leaves the login window,
-    // the chooser and the program as they were. Closing the main window ends
-    // the program.
-    void loginAndChooser()
-    {
-        QCOMPARE(store::CreateAccountSet("甲公司", "甲账"), 0);
-        store::AccountSets.clear();
-        store::CurrentAccountFile.clear();
-        QuitWatch quits;
-        User user(CloseBy::Button);
-        MainWindow window;
-        ui::setShellHost(&window);
-
-        int quitsBeforeExit = -1;
-        const int code = runInEventLoop([&] {
-            if (!LoadAccountSets(window, {}))
-                return;
-            records::LoginDialog *login = nullptr;
-            waitUntil([&] {
-                return (login
-                        = testsupport::openWindow<records::LoginDialog>("请输入用户名及密码"));
-            });
-            if (!login)
-                return;
-            login->box(0)->setText("zunta");
-            login->box(1)->setText("错");
-            QTest::mouseClick(login->loginButton(), Qt::LeftButton);
-            QTest::qWait(200);
-            if (!login->isVisible())
-                return;
-
-            AccountSetChooser *chooser = ShowAccountSetChooser(&window);
-            QTest::qWait(50);
-            QTest::mouseClick(chooser->button(2), Qt::LeftButton); // the set in use
-            QTest::qWait(200);
-            if (!chooser->isVisible() || !window.isVisible())
-                return;
-            quitsBeforeExit = quits.requests;
-            window.mExit->trigger();
-            waitUntil([&] { return quits.requests > quitsBeforeExit; });
-        });
-
-        QCOMPARE(code, kScenarioDone);
-        QCOMPARE(user.seen, (QStringList{"用户名或密码错误！", "不能删除当前正在操作的套账！"}));
-        QCOMPARE(quitsBeforeExit, 0);
-        QCOMPARE(quits.requests, 1);
     }
 
 private:

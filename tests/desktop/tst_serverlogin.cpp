@@ -1,5 +1,4 @@
-// A server set linked through the real window: the connection dialog, the
-// real message boxes and the login on the server set that follows.
+// A server set linked through the real window, its boxes and its login.
 
 #include "../app/appfixture.h"
 #include "app/serverdialogs.h"
@@ -58,8 +57,7 @@ private slots:
         MainWindow window;
         ui::setShellHost(&window);
 
-        // The user at the desk: logs in whenever the login window shows, fills
-        // the connection dialog, answers Yes to opening the set, reads boxes.
+        // The user: reads boxes answering Yes, fills the dialog, logs in.
         QStringList seen;
         int logins = 0;
         QElapsedTimer sinceLogin;

@@ -1,7 +1,6 @@
 #pragma once
 
-// What the record tests share: a fresh account set per test, a fake main
-// window that records what the dialogs ask of it, SQL shortcuts and real
+// A fresh account set per test, a fake main window, SQL shortcuts and real
 // mouse clicks on grid cells.
 
 #include "bothengines.h"
@@ -24,8 +23,8 @@
 
 namespace masterfixture {
 
-// Records the calls with the login state at that moment and counts the
-// reloads of the visible list; onReload runs at each reload.
+// Records the calls, with the login state of the moment; onReload runs at
+// each reload.
 class FakeHost : public ui::ShellHost
 {
 public:
@@ -34,10 +33,16 @@ public:
     QStringList calls;
     std::function<void()> onReload;
 
-    void SelectAccountSet(int, bool) override {}
+    void SelectAccountSet(int index, bool relayout) override
+    {
+        calls << QStringLiteral("SelectAccountSet(%1,%2)")
+                         .arg(index)
+                         .arg(relayout ? "true" : "false");
+        store::MakeAccountSetCurrent(index);
+    }
     void UpdateMainCaption() override { calls << "UpdateMainCaption:" + store::CurrentUser; }
     void ApplyRights() override { calls << "ApplyRights:" + store::CurrentRights; }
-    void SaveSettings() override {}
+    void SaveSettings() override { calls << QStringLiteral("SaveSettings"); }
     void ReloadCurrentList() override
     {
         ++reloads;
@@ -46,14 +51,13 @@ public:
             onReload();
     }
     int currentRecordTab() const override { return tab; }
-    void ClearRecordGrids() override {}
-    void ClearAnalysisGrids() override {}
-    void ShowCurrentRecordTab() override {}
-    void ShowCurrentAnalysisTab() override {}
+    void ClearRecordGrids() override { calls << QStringLiteral("ClearRecordGrids"); }
+    void ClearAnalysisGrids() override { calls << QStringLiteral("ClearAnalysisGrids"); }
+    void ShowCurrentRecordTab() override { calls << QStringLiteral("ShowCurrentRecordTab"); }
+    void ShowCurrentAnalysisTab() override { calls << QStringLiteral("ShowCurrentAnalysisTab"); }
 };
 
-// A fresh account set made current with nobody logged in, scripted prompts
-// and the fake host.
+// A fresh current set with nobody logged in, scripted prompts, the fake host.
 struct Fixture
 {
     std::unique_ptr<testsupport::TempProgramFolder> folder;
@@ -79,8 +83,7 @@ struct Fixture
     // The messages shown so far, which then count as expected.
     QStringList takeMessages() { return std::exchange(prompts->messages, {}); }
 
-    // Closes every window; true when no unexpected message was shown (a
-    // database failure is reported as one).
+    // Closes every window; true when no unexpected message was shown.
     bool tearDown()
     {
         testsupport::deleteAllWindows();
@@ -96,6 +99,24 @@ struct Fixture
 
 using testsupport::column;
 using testsupport::exec;
+
+// Presses 确定 and waits until the window is gone.
+template<typename Window>
+void confirm(Window *window)
+{
+    QPointer<Window> guard(window);
+    QTest::mouseClick(window->button(0), Qt::LeftButton);
+    QTRY_VERIFY(guard.isNull());
+}
+
+// Types texts into boxes 0, 1, … of a dialog and confirms it.
+template<typename Dialog>
+void save(Dialog *dialog, const QStringList &texts = {})
+{
+    for (int i = 0; i < texts.size(); ++i)
+        dialog->box(i)->setText(texts.at(i));
+    confirm(dialog);
+}
 
 // text with %1, %2, … replaced by the values in turn.
 template<typename... Values>

@@ -1,9 +1,6 @@
-// The program killed (SIGKILL) in the middle of its work, many times per
-// user action. The work runs in a child process (this program started again
-// with "--crash-child <case> <folder>"). After each kill the account sets are
-// opened and closed once, as the next start would; then each set's file alone
-// must pass SQLite's integrity check, and the data must be as before the
-// action or as after it, never half of it. Add a case to crashCases().
+// The work of a user action runs in a child process ("--crash-child <case>
+// <folder>") killed with SIGKILL at random moments. After each kill every
+// set's file alone must be whole and its data as before or after the action.
 
 #include "records/customers.h"
 #include "records/merge.h"
@@ -48,9 +45,8 @@ struct CrashCase
     std::function<void()> prepare;
     // Child: the user action, from start to end.
     std::function<void()> work;
-    // Parent, after a kill (the sets already opened and closed once): what
-    // the data is. Between is allowed only for actions that are a series of
-    // separate commits (each one whole). Broken carries *why.
+    // Parent, after a kill: what the data is (Between only for a series of
+    // separate commits); Broken carries *why.
     std::function<State(QString *why)> check;
 };
 
@@ -269,9 +265,8 @@ CrashCase deletingASet()
             }};
 }
 
-// The maintenance commands on a large set (60000 sales, with free pages left
-// by deleted rows, so that compaction has work). A failure in the child ends
-// it with exit code 1, which the run to the end reports.
+// A large set with free pages left by deleted rows, so that compaction has
+// work. A failure in the child ends it with exit code 1.
 const QString kBackup = u"backup.qdb"_s;
 
 void largeSet()
@@ -314,8 +309,7 @@ CrashCase maintenance()
             }};
 }
 
-// Clearing customers and vendors takes every sale and purchase with them, or
-// nothing.
+// Clearing customers and vendors takes their trades along, or nothing.
 CrashCase clearing()
 {
     return {u"clearing customers and vendors"_s, 16, largeSet,

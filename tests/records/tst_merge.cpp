@@ -49,8 +49,7 @@ QStringList everything()
     return rows;
 }
 
-// The rows as they should be after the records merged moved to kept: only
-// the key field changes.
+// The rows after merged moved to kept: only the key field changes.
 QStringList expectedRows(const QStringList &before, const QString &key,
                          const QVector<qint64> &merged, qint64 kept)
 {
@@ -87,17 +86,15 @@ class TestMerge : public QObject
     Q_OBJECT
 
 private slots:
-    // 甲 乙 丙 丁 in every master table and sales and purchases whose keys use
-    // the same numbers across fields, so a statement on the wrong field or
-    // table shows.
+    // 甲 乙 丙 丁 in every master and trades whose keys use the same numbers
+    // across fields, so a statement on the wrong field or table shows.
     void init()
     {
         QVERIFY(m.setUp());
         for (const char *table : {"Pro", "Cus", "Vendor", "Acc", "Staff"})
             for (const QString &name : kNames)
                 addNamed(QLatin1String(table), name);
-        // Staff starts with 其他 (1) and zunta (2), so 甲 … 丁 are 3 … 6 there and
-        // 1 … 4 elsewhere.
+        // Staff starts with 其他 (1) and zunta (2): 甲 … 丁 are 3 … 6 there.
         for (int i = 0; i < 16; ++i) {
             const int a = 1 + i % 4;
             const int b = 1 + (i / 4) % 4;
@@ -123,8 +120,8 @@ private slots:
         QTest::newRow("staff") << "Staff" << true << true;
     }
 
-    // Merging 丁 and 乙 into 甲 (marked too) moves exactly their key in the
-    // tables the target is on, deletes 丁 and 乙, and changes nothing else.
+    // Merging 丁 and 乙 into 甲 moves exactly their key, deletes them, and
+    // changes nothing else.
     void mergeMovesOnlyItsKey()
     {
         QFETCH(QString, table);
@@ -145,25 +142,19 @@ private slots:
             expected += rows;
         }
 
-        // The logged-in member's number is that of 丁 in the other masters: only
-        // a staff merge keeps the logged-in member back.
+        // The logged-in member's number is that of 丁 in the other masters.
         store::CurrentUserID = table == QLatin1String("Staff") ? 2 : int(merged.first());
         const MergeResult result = ReplaceName(table, {first + 3, first, first + 1}, first);
         QCOMPARE(result.outcome, MergeResult::Outcome::Merged);
         QCOMPARE(result.merged, merged);
         QVERIFY(result.keptBack.isEmpty());
         QCOMPARE(everything(), expected);
-        // The merge really moved something, so the comparison above means something.
         QCOMPARE(trades(u"Sale"_s) != sales, sale);
         QCOMPARE(trades(u"Pur"_s) != purchases, pur);
     }
 
-    // Merges that must not happen leave every row as it was: nothing to merge
-    // but the kept record, a kept record that is gone, a table that is not a
-    // master list, the logged-in member alone. So does a statement failing
-    // half way (here the purchases refuse the update after the sales took
-    // it): no sale points to the kept product alone and no product is deleted
-    // while purchases still need it.
+    // Merges that must not happen, and one whose purchases refuse the update
+    // after the sales took it, leave every row as it was.
     void refusedMerges()
     {
         const QStringList before = everything();
@@ -184,8 +175,8 @@ private slots:
         QCOMPARE(everything(), before);
     }
 
-    // The product window by mouse: an incomplete choice is refused, the second
-    // grid takes one mark, 乙 merges into 甲, the list reloads and it closes.
+    // By mouse: an incomplete choice is refused, the second grid takes one
+    // mark, 乙 merges into 甲, the list reloads.
     void windowMerge()
     {
         QVERIFY(!ShowMergeWindow(5));
@@ -200,22 +191,19 @@ private slots:
             tick(away, QString::fromUtf8(name));
         QCOMPARE(markedNames(away), (QStringList{"甲", "乙"}));
         QTest::mouseClick(window->button(0), Qt::LeftButton);
-        QCOMPARE(m.takeMessages(),
-                 (QStringList{u"请选择被合并替换的产品！"_s, u"请选择替换为产品！"_s}));
+        QCOMPARE(m.takeMessages().size(), 2);
         tick(keep, u"丁"_s);
         tick(keep, u"甲"_s);
         QCOMPARE(markedNames(keep), QStringList{"甲"});
         QCOMPARE(everything(), before);
         QCOMPARE(m.host.reloads, 0);
 
-        QTest::mouseClick(window->button(0), Qt::LeftButton);
-        QTRY_VERIFY(window.isNull());
+        confirm(window.data());
         QCOMPARE(m.host.reloads, 1);
         QCOMPARE(masters(u"Pro"_s), (QStringList{"ID=1;Name=甲", "ID=3;Name=丙", "ID=4;Name=丁"}));
     }
 
-    // The logged-in user marked among the staff to merge stays, and the user is
-    // told; marked alone nothing happens and the window stays open.
+    // The logged-in user marked to merge stays, and is told.
     void windowKeepsLoggedInUser()
     {
         store::CurrentUserID = 2; // zunta
@@ -229,8 +217,7 @@ private slots:
         QCOMPARE(everything(), before);
 
         tick(window->grid(0), u"丁"_s);
-        QTest::mouseClick(window->button(0), Qt::LeftButton);
-        QTRY_VERIFY(window.isNull());
+        confirm(window.data());
         QCOMPARE(m.takeMessages(), QStringList{u"当前登录的员工不能被合并替换，已保留。"_s});
         const QStringList staff = masters(u"Staff"_s);
         QVERIFY(!staff.contains(u"ID=6;Name=丁"_s));

@@ -11,8 +11,7 @@ class TestRights : public QObject
     Q_OBJECT
 
 private slots:
-    // A right is granted by a plain substring test or by 所有权限; commands
-    // without a right need only a non-empty rights string.
+    // A right is a plain substring or 所有权限; no right needs any rights.
     void substringTest()
     {
         const QString salesViewAdd = u"销售数据查看;销售数据添加"_s;
@@ -23,8 +22,8 @@ private slots:
         QVERIFY(HasRight(u"销售数据查看;所有权限"_s, u"产品数据删除"_s));
     }
 
-    // Settling marks implies the view right, marks complete areas and the
-    // top row, and the rights string comes out in catalogue order.
+    // Settling marks adds the view right and marks complete areas; the string
+    // comes out in catalogue order.
     void settlingMarks()
     {
         const auto &rows = rightsTreeRows();
@@ -66,8 +65,7 @@ private slots:
         QCOMPARE(rightsStringFor(mixed), u"销售数据查看;销售数据添加;员工数据查看"_s);
     }
 
-    // A holder covers rights when it grants every token of them, and 所有权限
-    // only with 所有权限 itself; the part within the holder keeps catalogue order.
+    // A holder covers rights it grants every token of, 所有权限 only with itself.
     void coverAndWithin()
     {
         const QString tokens = allRightTokens().join(QLatin1Char(';'));

@@ -8,8 +8,7 @@ class TestComboFinder : public QObject
     Q_OBJECT
 
 private slots:
-    // Initials take the first letter of each character's one reading (ICU's:
-    // 重庆 reads zq), other letters and digits as typed.
+    // The first letter of each character's reading (ICU's: 重庆 reads zq).
     void initials()
     {
         const QList<QPair<QString, QString>> cases = {{"钢管", "gg"},
@@ -24,8 +23,7 @@ private slots:
             QCOMPARE(ui::pinyinInitials(name), initials);
     }
 
-    // A text finds an entry by a part of its name, the start of its initials
-    // or a whole code; nothing else, and an empty text finds nothing.
+    // A part of the name, the start of the initials or a whole code.
     void matching_data()
     {
         QTest::addColumn<QString>("typed");

@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -24,8 +23,8 @@ QStringList items(const QComboBox &box)
     return texts;
 }
 
-// WaitFormClosed, but the windows are hidden after five seconds so that a
-// broken wait fails, not hangs: the process milliseconds spent, -1 if rescued.
+// WaitFormClosed, the windows hidden after five seconds so that a broken wait
+// fails, not hangs: the process milliseconds spent, -1 if rescued.
 double timedWait(const QString &caption)
 {
     QObject context;
@@ -61,7 +60,7 @@ private slots:
     }
 
     // Entries read "ID in five digits|name" in name order; the saved default is
-    // matched by its leading number, so a renamed entry is still found.
+    // matched by its leading number.
     void fillIdNameComboSelectsDefault()
     {
         QVERIFY(store::ExecSQL(
@@ -82,9 +81,8 @@ private slots:
         }
     }
 
-    // A name box: an empty first entry with data 0, then the names with their
-    // IDs; none for a missing table. A distinct box lists the values in order
-    // and selects the saved default only on an exact match.
+    // A name box starts with an empty entry; a distinct box lists the values
+    // in order and selects the saved default only on an exact match.
     void fillNameAndDistinctCombos()
     {
         QComboBox box;
@@ -112,8 +110,7 @@ private slots:
         QCOMPARE(QList<int>({box.count(), box.currentIndex()}), QList<int>({0, -1}));
     }
 
-    // A dialog closed, deleted or retitled ends the wait, which sleeps in the
-    // event loop instead of polling.
+    // A dialog closed, deleted or retitled ends the wait, which sleeps.
     void waitFormClosed()
     {
         const QString caption = QStringLiteral("客户信息");
@@ -143,42 +140,6 @@ private slots:
         timer.start();
         ui::WaitFormClosed(caption);
         QVERIFY(timer.elapsed() < 1000);
-
-        // Two windows of one caption, the second opened while waiting: both.
-        QDialog first, second;
-        first.setWindowTitle(caption);
-        second.setWindowTitle(caption);
-        first.show();
-        QTimer::singleShot(50, &second, [&] { second.show(); });
-        QTimer::singleShot(100, &first, [&] { first.close(); });
-        QTimer::singleShot(250, &second, [&] { second.close(); });
-        QVERIFY(timedWait(caption) >= 0);
-        QVERIFY(!second.isVisible());
-    }
-
-    // A shown window put on top (also through a child) stays shown where it
-    // was; the cursor position comes in twips from the window's corner.
-    void topMostAndCursorPosition()
-    {
-        QDialog dialog;
-        QLineEdit *box = new QLineEdit(&dialog);
-        dialog.setGeometry(120, 90, 300, 200);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        const QRect before = dialog.geometry();
-        ui::SetTopMost(box);
-        QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint) && dialog.isVisible());
-        QCOMPARE(dialog.geometry(), before);
-        ui::SetTopMost(&dialog); // already on top: nothing changes
-        QVERIFY(dialog.isVisible());
-        ui::SetTopMost(nullptr);
-
-        QCursor::setPos(dialog.mapToGlobal(QPoint(10, 20)));
-        if (QCursor::pos() != dialog.mapToGlobal(QPoint(10, 20)))
-            QSKIP("this platform does not move the cursor");
-        int x = -1, y = -1;
-        ui::CursorPosition(x, y, &dialog);
-        QCOMPARE(QList<int>({x, y}), QList<int>({150, 300}));
     }
 };
 

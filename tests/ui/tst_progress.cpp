@@ -13,8 +13,7 @@ class TestProgress : public QObject
 private slots:
     void cleanup() { ui::ProgressClose(); }
 
-    // The fraction is cut to three decimals, a total below 1 counts as 1; the
-    // times elapsed/remaining/total, none below a thousandth.
+    // The fraction cut to three decimals; the times elapsed/remaining/total.
     void texts()
     {
         const QList<std::tuple<qint64, int, qint64, QString, QString>> cases
@@ -31,8 +30,8 @@ private slots:
         }
     }
 
-    // One window follows the steps and only the work closes it; a second
-    // start reuses it, a negative current continues from the kept value.
+    // One window follows the steps and only the work closes it; a second start
+    // reuses it and may continue from the kept value.
     void windowFollowsSteps()
     {
         ui::ProgressStart(QStringLiteral("正在载入销售记录"), 3);
@@ -62,8 +61,8 @@ private slots:
         ui::ProgressStep(1); // harmless without a window
     }
 
-    // Mode "pages" (any case) shows the count and the times, any other the
-    // caption; stepping a big loop row by row costs little.
+    // Mode "pages" shows the count and the times, any other the caption;
+    // stepping a big loop row by row costs little.
     void modesAndLongLoops()
     {
         ui::ProgressStart(QStringLiteral("正在打印"), 4);
