@@ -126,8 +126,11 @@ private slots:
     {
         addSales();
         addStaff(u"O'Hara"_s, u"pw"_s, QString());
+        QVERIFY(testsupport::writeFile(m_fx->folder.filePath(u"in.csv"_s),
+                                       "联系人,名称\n王五,新客户\n"));
         for (const QString &line :
              texts("export sales DATES --out OUT/s.csv|export customers --out OUT/c.xlsx|"
+                   "import customers OUT/in.csv --map=客户名称=B,联系人=A|"
                    "print sales DATES --out OUT/s.pdf|"
                    "analyse sales --by=month DATES --out OUT/a.csv|"
                    "analyse profit DATES --out OUT/p.jpg|"
@@ -140,6 +143,7 @@ private slots:
             const Result result = asZunta(line);
             QVERIFY2(result.code == 0, qPrintable(line + u": "_s + result.err));
         }
+        QCOMPARE(testsupport::countRows(u"Cus WHERE Name='新客户' AND CName='王五'"_s), 1);
         // The month analysis holds the March total; O'Neil owed 10.00 and paid it.
         QVERIFY(fileText(u"a.csv"_s).contains(u"79.00"_s));
         QVERIFY(fileText(u"r.csv"_s).contains(u"O'Neil"_s));
