@@ -1,7 +1,6 @@
 #pragma once
 
-// What the analysis tests share: days written as ISO text, and a chart of
-// one series as an analysis grid gives it.
+// Days written as ISO text, and a chart of one series as an analysis grid gives it.
 
 #include "analysis/chart.h"
 

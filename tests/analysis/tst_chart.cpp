@@ -30,8 +30,7 @@ bool isBlack(QRgb c)
     return qGray(c) < 40;
 }
 
-// The rows of the image in the box whose pixels pass test: first and last,
-// or (-1, -1) when none does.
+// The first and last rows in the box with a pixel passing test, or (-1, -1).
 template<typename Test>
 QPair<int, int> rowsWith(const QImage &image, const QRect &box, Test test)
 {
@@ -54,8 +53,7 @@ bool near(const QImage &image, int x, int y, int radius, Test test)
     return rowsWith(image, box, test).first >= 0;
 }
 
-// How many of the 21 points checked along the value axis (x 800 twips, y 1200
-// to 4500 twips on a 600 × 400 picture) have black within radius.
+// How many of 21 points along the value axis (600 × 400 picture) have black within radius.
 int axisPoints(const QImage &image, int radius)
 {
     int found = 0;
@@ -70,10 +68,7 @@ class TestChart : public QObject
     Q_OBJECT
 
 private slots:
-    // The tick unit of the largest value plus a tenth, and the tenth tick; net
-    // returns give 20 ticks reading -9U … 10U, the zero level in the middle.
-    // A column ten times larger or smaller than the first (not exactly ten
-    // times) gets the second axis, only when the limit is asked for.
+    // Tick units, net returns around a middle zero, and when a column gets the second axis.
     void scales()
     {
         const double units[][2] = {{55, 6}, {1, 0.1}, {1e12, 1.1e11}};
@@ -95,8 +90,7 @@ private slots:
         }
     }
 
-    // The chart reads the grid: labels from the last fixed column, a series per
-    // other column with its title from the header row, values from the texts.
+    // Labels from the last fixed column, a series per other column titled from the header row.
     void fromGrid()
     {
         grid::Grid g;
@@ -121,9 +115,7 @@ private slots:
         QVERIFY(!ChartFromGrid(g).drawable);
     }
 
-    // The value axis at the plot's left edge, markers at known points, the
-    // line in its colour, the heading; no axis without values, nothing at all
-    // when not drawable.
+    // The value axis, markers and line in their colours, the heading; nothing when not drawable.
     void drawnChart()
     {
         const QSize size(600, 400); // 9000 × 6000 twips: plot 800 … 7200, 1200 … 4500
@@ -156,13 +148,10 @@ private slots:
                  qMakePair(-1, -1));
     }
 
-    // A value label sits level with its grid line (a point of 0 reads against
-    // the "0" label), the legend's swatch is in the line's colour and clear of
-    // its title, and a long category label stays inside the picture.
+    // Value labels level with their grid lines, the swatch clear of its title, long labels inside.
     void labelsAndLegend()
     {
-        // 600 × 800 pixels: plot 1200 … 10500 twips high; values -30 … 30 give
-        // 20 ticks of 465 twips (31 px), the zero level at 5850 twips (390 px).
+        // Plot 1200 … 10500 twips high; -30 … 30 gives 20 ticks of 31 px, zero at 390 px.
         const QImage image
                 = ChartImage(chartOf({"a", "b", "c"}, {"-30", "0", "30"}), QSize(600, 800));
         const QPair<int, int> label = rowsWith(image, QRect(30, 375, 23, 31), isBlue);
@@ -174,8 +163,7 @@ private slots:
         QVERIFY2(qAbs(labelMiddle - 390) <= 2 && qAbs(labelMiddle - markerMiddle) <= 2,
                  qPrintable(u"label %1, point %2"_s.arg(labelMiddle).arg(markerMiddle)));
 
-        // The legend (x 7700 … 8700 twips): black title above a green swatch,
-        // nothing red.
+        // The legend (x 7700 … 8700 twips): black title above a green swatch, nothing red.
         const QRect legend(7700 / 15, 300, 1000 / 15, 160);
         const QPair<int, int> title
                 = rowsWith(image, legend, [](QRgb c) { return qGray(c) < 100 && !isRed(c); });
@@ -185,8 +173,7 @@ private slots:
                  qPrintable(u"title to %1, swatch from %2"_s.arg(title.second).arg(swatch.first)));
         QCOMPARE(rowsWith(image, legend, isRed).first, -1);
 
-        // A category name longer than the room below the axis ends in "…"
-        // inside the picture.
+        // A category name longer than the room below the axis ends in "…" inside the picture.
         const QImage longName = ChartImage(
                 chartOf({u"短"_s, QString(40, QChar(0x957F))}, {"1", "2"}), QSize(600, 400));
         QVERIFY(rowsWith(longName, QRect(0, 4500 / 15 + 2, 600, 90), isBlue).first > 0);

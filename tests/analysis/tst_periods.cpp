@@ -1,5 +1,4 @@
-// The pure parts of the analyses: periods, quantity texts, the period and
-// stock walks and first-in first-out costing.
+// The pure parts of the analyses: periods, quantity texts, walks and FIFO costing.
 
 #include "analysis/analyses.h"
 #include "analysis/periods.h"
@@ -38,8 +37,7 @@ class TestPeriods : public QObject
     Q_OBJECT
 
 private slots:
-    // Each period's first day and the next one's: December rolls over, a Sunday
-    // belongs to the week of the Monday before, a week may span two years.
+    // Each period's first day and the next one's, across December, weeks and years.
     void periodBounds()
     {
         const std::tuple<Grouping, const char *, const char *, const char *> cases[]
@@ -65,9 +63,7 @@ private slots:
             QCOMPARE(quantityText(quantity), QString::fromUtf8(text));
     }
 
-    // Date groupings walk the day sums (empty months: tst_analyses): more than
-    // 100 empty periods show as one row, every sum stays in its own period,
-    // and a last period netting to 0 is left out.
+    // Over 100 empty periods show as one row; a last period netting to 0 is left out.
     void periodWalk()
     {
         // Returns netting out the last period: it is not shown.
@@ -78,8 +74,7 @@ private slots:
                               {day("2024-03-05"), -0.3}},
                              false),
                  QStringList({"2024-03-04=5"}));
-        // More than 100 empty days: one row of 0 for the stretch, and the next
-        // sale under its own day; exactly 100 are all shown.
+        // Over 100 empty days: one row of 0 for the stretch; exactly 100 are all shown.
         QCOMPARE(periodTexts(Grouping::Day, {{day("2006-01-01"), 1}, {day("2007-01-01"), 777}},
                              true),
                  QStringList({"2006-01-01=1.00", "2006-01-02=0.00", "2007-01-01=777.00"}));
@@ -95,8 +90,7 @@ private slots:
         QVERIFY(periodRows(Grouping::Year, {}, true).isEmpty());
     }
 
-    // The day-by-day stock from the start day (or the first movement), carrying
-    // everything before it, exact with fractional quantities.
+    // The stock day by day from the start, carrying everything before it.
     void stockWalk()
     {
         QCOMPARE(stockTexts("2024-03-01", {{day("2024-02-28"), 3}, {day("2024-03-03"), -1}}),
@@ -108,17 +102,14 @@ private slots:
         QCOMPARE(stockTexts("2024-05-01", halves),
                  QStringList({"2024-05-01=0.5", "2024-05-02=1", "2024-05-03=1.5", "2024-05-04=2"}));
         QVERIFY(stockRows(day("2024-05-01"), {}).isEmpty()); // no movement at all
-        // More than 1,000 days without movement: one row for the stretch, and
-        // the next purchase on its own day.
+        // Over 1,000 days without movement: one row for the stretch.
         QCOMPARE(stockTexts(
                          "2000-01-01",
                          {{day("2000-01-01"), 1}, {day("2000-01-02"), 1}, {day("2010-01-01"), 5}}),
                  QStringList({"2000-01-01=1", "2000-01-02=2", "2010-01-01=7"}));
     }
 
-    // FIFO costs worked out by hand: earlier sales use up the first lots, a
-    // return takes its units out of the oldest lots, units beyond every lot
-    // cost the last price, empty lots are skipped, never bought costs nothing.
+    // FIFO costs worked out by hand: returns, units beyond every lot, empty lots, never bought.
     void fifo()
     {
         const QVector<PurchaseLot> twoLots = {{10, 50}, {10, 60}};

@@ -1,5 +1,4 @@
-// 保存图片: the file question, the overwrite question, the JPEG written at
-// the picture's size, and the message when it cannot be written.
+// 保存图片: the file and overwrite questions, the JPEG written, the message on failure.
 
 #include "analysis/picture.h"
 #include "analysistest.h"
@@ -72,8 +71,7 @@ private slots:
         }
         QVERIFY(!WriteJpeg(QImage(), dir.filePath(u"空.jpg"_s)));
 
-        // A name that is a link to an account set is refused before the
-        // overwrite question, and the set keeps its bytes.
+        // A link to an account set is refused before the overwrite question; the set stays.
         const testsupport::TempProgramFolder folder;
         const QString set = folder.filePath(u"DATA00001.qdt"_s);
         QVERIFY(testsupport::writeFile(set, "set"));

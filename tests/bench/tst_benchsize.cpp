@@ -7,8 +7,7 @@
 #include <QProcess>
 #include <QtTest>
 
-// The benchmark's size options build a book of exactly that size, whose
-// records point only at masters that exist, and every figure names the size.
+// The size options build a book of exactly that size whose records point at existing masters.
 class TestBenchSize : public QObject
 {
     Q_OBJECT

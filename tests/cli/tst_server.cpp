@@ -1,6 +1,4 @@
-// Several programs on one server set at once, and whole sets moved to and from
-// the server. Each side is a process: korvo-cli, or this program started again
-// as a worker ("--worker") for the actions of the window's records.
+// Several programs on one server set at once, and whole sets moved to and from the server.
 
 #include "records/masterrecords.h"
 #include "records/products.h"
@@ -131,8 +129,7 @@ private slots:
                                        m_cluster->connInfo(u"shop"_s)));
     }
 
-    // Two imports of 10,000 sales at once: every row arrives with an ID of its
-    // own; a backup taken meanwhile holds all of an import's rows or none.
+    // Two imports at once: every row gets its own ID; a backup meanwhile holds all or none.
     void twoImportsAtOnce()
     {
         auto a = importSales(writeSales(u"甲"_s, 10000), 10000);
@@ -156,8 +153,7 @@ private slots:
                  u"20000|20000|100010000"_s);
     }
 
-    // An import killed, or cut off by the server stopping (it says so), leaves no
-    // rows; a new account half way holds it on a lock until then.
+    // An import killed, or cut off by the server stopping, leaves no rows.
     void aCutOffImportLeavesNothing()
     {
         for (const QString &memo : {u"丙"_s, u"丁"_s}) {
@@ -187,10 +183,7 @@ private slots:
         QCOMPARE(scalar("SELECT count(*) FROM acc"), u"1"_s);
     }
 
-    // One program deletes a salesman, or customers with their sales, while another
-    // saves sales for them: the delete ends well, later saves are refused, and no
-    // sale is left pointing to a deleted record. The salesman's sales saved before
-    // go to "其他" (staff member 1; zunta is 2, 店员 3).
+    // Deleting a salesman or customers while sales are saved: later saves refused, no orphans.
     void deletingWhileSalesAreSaved()
     {
         sellWhileDeleting({u"sell"_s, u"1500"_s, u"3"_s}, "并发员工", u"delete-staff"_s);
@@ -217,8 +210,7 @@ private slots:
         QCOMPARE(scalar("SELECT name FROM pro WHERE id = 1"), u"甲的名称"_s);
     }
 
-    // A set uploaded and downloaded again is the same row for row and gives the
-    // same analyses and lists; a database not empty, or not a set, is refused.
+    // A set uploaded and downloaded is the same row for row; a used database is refused.
     void setsGoThereAndBack()
     {
         testsupport::ScriptedPrompts prompts;
@@ -286,8 +278,7 @@ private slots:
                 && !QFile::exists(m_folder->filePath(u"DATA00005.qdt.part"_s)));
     }
 
-    // server init --role hands the set to the shop's login: it may do nothing
-    // else, owns the tables, alone may connect, and the link logs in as it.
+    // server init --role hands the set to a login that alone may connect and owns the tables.
     void initForTheShopsRole()
     {
         QVERIFY(m_cluster->createDatabase(u"owned"_s));
@@ -329,9 +320,7 @@ private:
         process->start(program, args);
         return process;
     }
-    // One worker saves sales (sell; their memo is memo) while another deletes
-    // (remove): the delete ends well, and the saves that came after it were
-    // refused.
+    // One worker sells while another deletes; the delete ends well, later saves are refused.
     void sellWhileDeleting(const QStringList &sell, const char *memo, const QString &remove)
     {
         auto seller = worker(sell);

@@ -26,8 +26,7 @@ namespace {
 const QStringList kKeys{"ID", "", "Name", "Price", "Memo"};
 const QStringList kTitles{"ID", "序号", "名称", "价格", "备注"};
 
-// A list grid with one data row per entry of rows (cells from column 2 on);
-// IDs 101, 102 …, running numbers 1, 2 …, the price column right-aligned.
+// A list grid of rows from column 2 on: IDs 101…, numbers 1…, the price right-aligned.
 void fillList(Grid &grid, const QVector<QStringList> &rows)
 {
     grid::SetupGridColumns(grid, kKeys, kTitles);
@@ -84,9 +83,7 @@ class TestGrid : public QObject
     Q_OBJECT
 
 private slots:
-    // The list layout: keys hidden in row 0, titles in row 1, two fixed
-    // columns; lists of different length leave the grid alone. A row is a few
-    // pixels taller than its glyphs, so none touches a grid line.
+    // Keys hidden in row 0, titles in row 1; rows taller than their glyphs by a few pixels.
     void setupBuildsTheListLayout()
     {
         Grid grid;
@@ -108,8 +105,7 @@ private slots:
                  QStringList({"序号", "Name", "5"}));
     }
 
-    // Colours go with their cells when the grid grows or rows are removed;
-    // new cells are empty; running numbers are not rewritten.
+    // Colours go with their cells as rows come and go; new cells are empty.
     void rowsKeepTheirFormats()
     {
         Grid grid;
@@ -142,8 +138,7 @@ private slots:
                  QColor(255, 0, 0));
     }
 
-    // The Qt side shows the data rows; row 1 serves as the header. Writes
-    // within a batch reach the views once, at its end.
+    // The model shows the data rows under row 1; a batch reaches the views once, at its end.
     void modelShowsDataRowsUnderTitles()
     {
         Grid grid;
@@ -169,9 +164,7 @@ private slots:
                  QList<int>({0, 1, 1000}));
     }
 
-    // PutCell writes by value type, right-aligning numbers on the first data
-    // row only: amounts to two places, "C…" codes to two digits, dates with
-    // or without time, the null date empty.
+    // PutCell writes by value type, right-aligning numbers found on the first data row only.
     void putCellFormatsByType()
     {
         const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 30));
@@ -201,8 +194,7 @@ private slots:
         }
     }
 
-    // Sharing one measurement between texts of the same digit shape must
-    // give exactly what measuring each text gives, in every font.
+    // Shared measurements of texts of one digit shape equal measuring each text, in every font.
     void textWidthsMatchTheFont()
     {
         QStringList texts
@@ -233,8 +225,7 @@ private slots:
         }
     }
 
-    // Widths from content in twips: ID column 0, empty column 70, half-width
-    // cap, the title counted only when the column has content.
+    // Widths from content in twips: ID 0, empty 70, at most half the grid, title only with content.
     void fitGridColumns()
     {
         Grid grid;
@@ -265,8 +256,7 @@ private slots:
         QCOMPARE(empty.colWidth(1), expectedWidth(empty, 1, 0));
     }
 
-    // Numeric columns sort by number, others as case-sensitive text;
-    // clicking twice turns the order round; marks and running numbers follow.
+    // Numbers sort by number, others as case-sensitive text; a second click turns the order round.
     void sortByColumn()
     {
         Grid grid;
@@ -274,8 +264,7 @@ private slots:
         grid.setColAlignment(3, grid::kAlignCenterCenter); // centred numbers count as numbers too
         grid.setCellForeColor(3, 2, Qt::red);              // the row of "B"
 
-        // Price, ID and number columns and the price title; equal keys keep
-        // their order.
+        // Price, ID and number columns and the price title; equal keys keep their order.
         const auto sorted = [&grid] {
             return QStringList({column(grid, 3).join(' '), column(grid, 0).join(' '),
                                 column(grid, 1).join(' '), grid.textMatrix(1, 3)});
@@ -306,8 +295,7 @@ private slots:
         QCOMPARE(grid.textMatrix(2, 1), u"x"_s);
     }
 
-    // Title clicks: over the fixed columns refit, over a column sort it;
-    // clicks below the titles do nothing.
+    // Title clicks over the fixed columns refit, over a column sort it; lower clicks do nothing.
     void headerClickSortsOrRefits()
     {
         Grid grid;
@@ -325,8 +313,7 @@ private slots:
         QCOMPARE(grid.colWidth(2), expectedWidth(grid, 2, 1));
     }
 
-    // Search skips ID and number columns ("110" is only an ID), starts after
-    // the current row, wraps round, selects the whole row and minds case.
+    // Search skips ID and number columns, starts after the current row, wraps and minds case.
     void searchGrid()
     {
         testsupport::ScriptedPrompts prompts;
@@ -342,8 +329,7 @@ private slots:
         grid.setRow(10);
         grid::SearchGrid(grid, u"steel"_s);
         QCOMPARE(QList<int>({grid.row(), grid.colSel(), grid.topRow()}), QList<int>({32, 4, 32}));
-        // Wrapping past the last row; the only match found again; no match;
-        // the next row, not this one; nothing to look for: no message.
+        // Wrapping; the only match again; no match; the next row, not this one; nothing to find.
         const std::tuple<const char *, int, int> searches[]
                 = {{"pipe", 7, 0}, {"pipe", 7, 0}, {"110", 7, 1},
                    {"PIPE", 7, 2}, {"item", 8, 2}, {"", 8, 2}};
@@ -365,9 +351,7 @@ private slots:
         const int tick = 2; // spans x 500..1499
         const int below = grid.fixedRowsHeight() + 100;
         const int title = grid.fixedRowsHeight() - 1;
-        // One choice marks the current row only; a row clicked outside the
-        // column changes nothing; rows dragged up from 5 to 3 follow row 5;
-        // the column's title marks every data row.
+        // One choice marks the current row; a drag from 5 up to 3 follows row 5; a title marks all.
         const std::tuple<int, int, int, int, bool, const char *> steps[]
                 = {{3, 3, 800, below, false, ",√,,"},   {5, 5, 800, below, false, ",,,√"},
                    {2, 2, 2000, below, true, ",,,√"},   {5, 3, 2000, below, true, ",,,"},
@@ -385,8 +369,7 @@ private slots:
         QCOMPARE(column(grid, tick), QStringList(4, QString()));
     }
 
-    // Numeric range of a block, pairs in either order, largest from 0;
-    // outside the grid the block is cut to it.
+    // Numeric range of a block, pairs in either order, largest from 0, cut to the grid.
     void gridBlockRange()
     {
         Grid grid;
@@ -405,8 +388,7 @@ private slots:
         }
     }
 
-    // Pressing, dragging upwards and releasing select whole rows; the mouse
-    // signals carry twips from the grid's corner and the clicked column.
+    // A drag selects whole rows; the mouse signals carry twips and the clicked column.
     void mouseSelectsAndReportsTwips()
     {
         Grid grid;

@@ -11,9 +11,7 @@ class TestDeliveryNote : public QObject
     Q_OBJECT
 
 private slots:
-    // A note's total in capitals, checked by hand against the rules banks
-    // apply: zeros inside and between the groups, cents alone, negatives and
-    // amounts too large for capitals.
+    // Totals in capitals by the banks' rules: zeros, cents alone, negatives, too large.
     void capitals()
     {
         const QString tooLarge = QStringLiteral("（金额过大，不能用大写表示，以数字为准）");
@@ -34,8 +32,7 @@ private slots:
         }
     }
 
-    // Figures group the thousands and keep two decimals; not a number stays
-    // recognisable instead of becoming a made-up amount.
+    // Figures group thousands with two decimals; not a number stays recognisable.
     void figures()
     {
         QCOMPARE(QStringList(
@@ -45,8 +42,7 @@ private slots:
                         .contains(QStringLiteral("nan")));
     }
 
-    // Every line of a note is printed once, in order, on A4 and A5; the last
-    // page keeps its room for the totals.
+    // Every line is printed once, in order, and the last page keeps room for the totals.
     void pageSplit()
     {
         const QFont font = deliveryNoteFont(QString());

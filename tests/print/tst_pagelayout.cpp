@@ -13,8 +13,7 @@ class TestPageLayout : public QObject
     Q_OBJECT
 
 private slots:
-    // Rows divide into pages rounded up, never by zero and without overflow;
-    // the scroll bar's large change is a tenth of the pages, halves to even.
+    // Pages round up, never divide by zero or overflow; the large step is a tenth, to even.
     void pageCounts()
     {
         const int cases[][3] = {{26, 25, 2}, {25, 25, 1}, {0, 25, 0},
@@ -25,8 +24,7 @@ private slots:
             QCOMPARE(largeChange(pages), change);
     }
 
-    // Reversed ranges print in order; ranges beyond the report print its pages
-    // only, never a blank page past the end.
+    // Reversed ranges print in order, never a page past the end of the report.
     void batches()
     {
         // first, last, pages of the report; an empty report prints its one page
@@ -39,8 +37,7 @@ private slots:
             QCOMPARE(batchPages(first, last, pages), printed);
     }
 
-    // Printed columns keep the grid's proportions from 序号 on across the
-    // width; hidden columns take nothing; all zero share equally.
+    // Columns keep the grid's proportions; hidden ones take nothing; all zero share equally.
     void columnEdges()
     {
         QCOMPARE(columnRightEdges({900, 600, 1200, 1200}, 1, 100, 1000),
@@ -50,8 +47,7 @@ private slots:
                  QVector<double>({100, 433, 767, 1100}));
     }
 
-    // Each line is the longest prefix that fits; a column narrower than one
-    // character still advances (one character a line) instead of looping.
+    // Each line is the longest prefix that fits; a too narrow column still advances.
     void wrapping()
     {
         // Ten units a character (a surrogate pair is one character of ten).
@@ -61,8 +57,7 @@ private slots:
                 characters += s.at(i).isLowSurrogate() ? 0 : 1;
             return characters * 10.0;
         };
-        // text, width, most lines, the lines joined by |: returns dropped, a
-        // narrow column, room for two lines, a surrogate pair kept whole
+        // text, width, most lines, the lines joined by |
         const std::tuple<const char *, double, int, const char *> cases[]
                 = {{"abc", 30, 100, "abc"},
                    {"abcdefg", 25, 100, "ab|cd|ef|g"},
@@ -91,16 +86,7 @@ private slots:
         QVERIFY2(measured < 400000, qPrintable(QString::number(measured)));
     }
 
-    // The footer info line of page 2 of 5.
-    void footerInfo()
-    {
-        QCOMPARE(footerInfoText(QStringLiteral("张三"), QDate(2024, 3, 7), 2, 5),
-                 QStringLiteral("制表人：张三    制表日期：2024年03月07日     第2页 共5页"));
-    }
-
-    // The picture fills the frame's width or height in the paper's proportions
-    // and is centred; sides below 1 mm count as 1 mm (0 × 0 paper is square);
-    // a frame smaller than the border still gets a picture.
+    // The picture keeps the paper's proportions, centred; sides below 1 mm count as 1 mm.
     void paperPictures()
     {
         QCOMPARE(paperPicture(QSize(1000, 600), 297, 210, 8), QRect(81, 4, 837, 592));
@@ -108,8 +94,7 @@ private slots:
         QCOMPARE(paperPicture(QSize(4, 4), 297, 210, 8), QRect(1, 1, 1, 1));
     }
 
-    // Preview margins scale to the picture, printer margins are 5 mm less on
-    // the left and top; margins wider than the paper leave no area, not less.
+    // Printer margins are 5 mm less on the left and top; too wide margins leave no area.
     void frames()
     {
         Paper paper; // 297 × 210, 10 mm margins
@@ -130,8 +115,7 @@ private slots:
         QVERIFY(none.width >= 0 && none.height >= 0);
     }
 
-    // The printer size moves from 15 in steps of 0.3 towards the screen height:
-    // down until it is no longer above it, up until it reaches it and one back.
+    // The printer size steps by 0.3 from 15 towards the screen height, within 101 steps.
     void printerFontSize()
     {
         const auto twiceTheSize = [](double size) {
@@ -144,8 +128,7 @@ private slots:
         QVERIFY(matchPrinterFontSize(0, twiceTheSize) > 0);
     }
 
-    // Paper sizes from 1 mm, margins from 0, both up to 5000 mm; rows per page
-    // up to 1000, rounded to whole rows.
+    // Sizes from 1 mm, margins from 0, both to 5000 mm; rows per page to 1000, rounded.
     void boxValues()
     {
         const QList<std::tuple<int, const char *, std::optional<double>>> cases

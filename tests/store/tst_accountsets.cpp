@@ -89,8 +89,7 @@ QStringList sidecarsOf(const QString &path)
     return found;
 }
 
-// Leaves the set as a killed program does, its latest commits only in the log:
-// the files are taken while the log is held and put back once it is let go.
+// Leaves the set as a killed program does, its latest commits only in the log.
 void leaveAsAfterACrash(const QString &path, int customers)
 {
     addCustomers(path, customers);
@@ -115,22 +114,18 @@ class TestAccountSets : public QObject
 private slots:
     void init()
     {
-        m_folder = std::make_unique<testsupport::TempProgramFolder>();
-        m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+        m_fx = std::make_unique<testsupport::FolderWithPrompts>();
         AccountSets.clear();
         PendingAccountChoice.clear();
     }
 
     void cleanup()
     {
-        m_prompts.reset();
-        m_folder.reset();
+        m_fx.reset();
         AccountSets.clear();
     }
 
-    // Stored last accesses are read in the usual forms (no date gives an invalid
-    // one). Start-up opens the first set with the latest after 2000-01-01, else
-    // the first set; a damaged set never wins.
+    // Last accesses in the usual forms; start-up opens the latest set, never a damaged one.
     void lastAccess()
     {
         const QDateTime afternoon = at(2024, 1, 2, 13, 5, 9);
@@ -159,14 +154,13 @@ private slots:
         }
     }
 
-    // Any file ending in .qdt in any case is a set; backups, folders and the
-    // template are not; only DATA, five ASCII digits and .qdt give a number.
+    // Any *.qdt in any case is a set; only DATA, five ASCII digits and .qdt give a number.
     void listingTakesQdtFilesOnly()
     {
         for (const char *name : {"data00007.QDT", "DATA00007.qdt.bak", "DATA00002.qdt", "公司.Qdt",
                                  "DATA_NULL.DAT", "qdt"})
             touch(file(QString::fromUtf8(name)));
-        QVERIFY(QDir(m_folder->path()).mkdir(u"DATA00009.qdt"_s));
+        QVERIFY(QDir(m_fx->folder.path()).mkdir(u"DATA00009.qdt"_s));
         QCOMPARE(ListAccountSetFiles(),
                  QStringList({"DATA00002.qdt", "data00007.QDT", "公司.Qdt"}));
         const QVector<QPair<QString, int>> numbers
@@ -176,8 +170,7 @@ private slots:
             QCOMPARE(accountSetNumber(name), number);
     }
 
-    // A new set takes the lowest free number, never an existing file; with none free,
-    // none, and no set is imported.
+    // A new set takes the lowest free number, never an existing file; with none free, none.
     void numbersAreReusedAndNeverOverwritten()
     {
         QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), u"DATA00001.qdt"_s);
@@ -199,19 +192,18 @@ private slots:
         QCOMPARE(testsupport::readFile(setFile(kMaxAccountSetNumber)), QByteArray("x"));
     }
 
-    // Deleting keeps the current set current and refuses it; No leaves all. A
-    // vanished file leaves the list, one that cannot be removed stays; both told.
+    // The current set cannot be deleted; a vanished file leaves the list, a stuck one stays.
     void deleting()
     {
         createSets({"A", "B", "C", "D", "E"});
         QVERIFY(MakeAccountSetCurrent(2));
         QCOMPARE(DeleteAccountSet(accountSetFileName(3), u"C"_s), DeleteOutcome::Refused);
-        QCOMPARE(m_prompts->messages, QStringList{"不能删除当前正在操作的套账！"});
-        QVERIFY(m_prompts->questions.isEmpty());
+        QCOMPARE(m_fx->prompts.messages, QStringList{"不能删除当前正在操作的套账！"});
+        QVERIFY(m_fx->prompts.questions.isEmpty());
 
-        m_prompts->answers = {false, true, true, true, true};
+        m_fx->prompts.answers = {false, true, true, true, true};
         QCOMPARE(DeleteAccountSet(accountSetFileName(1), u"A"_s), DeleteOutcome::Declined);
-        QCOMPARE(m_prompts->questions, QStringList{"您确定要删除套账：A？"});
+        QCOMPARE(m_fx->prompts.questions, QStringList{"您确定要删除套账：A？"});
         QVERIFY(AccountSets.size() == 5 && QFileInfo::exists(setFile(1)));
         QCOMPARE(DeleteAccountSet(accountSetFileName(1), u"A"_s), DeleteOutcome::Deleted);
         QVERIFY(!QFileInfo::exists(setFile(1)));
@@ -222,19 +214,19 @@ private slots:
         QVERIFY(currentIsC());
         QCOMPARE(DeleteAccountSet(accountSetFileName(4), u"D"_s), DeleteOutcome::Deleted);
         QVERIFY(currentIsC());
-        m_prompts->messages.clear();
+        m_fx->prompts.messages.clear();
 
         QVERIFY(QFile::remove(setFile(2)));
         QCOMPARE(DeleteAccountSet(accountSetFileName(2), u"B"_s), DeleteOutcome::WasMissing);
-        QVERIFY(AccountSets.size() == 2 && m_prompts->messages.size() == 1);
-        QVERIFY(m_prompts->messages.first().contains(u"DATA00002.qdt"_s));
+        QVERIFY(AccountSets.size() == 2 && m_fx->prompts.messages.size() == 1);
+        QVERIFY(m_fx->prompts.messages.first().contains(u"DATA00002.qdt"_s));
         // A folder in the file's place cannot be removed (permissions stop no root).
         const QString stuck = setFile(5);
         Registry::close(stuck);
         QVERIFY(QFile::remove(stuck));
         QVERIFY(QDir().mkpath(stuck + u"/inside"_s));
         QCOMPARE(DeleteAccountSet(accountSetFileName(5), u"E"_s), DeleteOutcome::Failed);
-        QVERIFY(AccountSets.size() == 2 && m_prompts->messages.size() == 2);
+        QVERIFY(AccountSets.size() == 2 && m_fx->prompts.messages.size() == 2);
         QCOMPARE(DeleteAccountSet(accountSetFileName(9), u"?"_s), DeleteOutcome::NotListed);
     }
 
@@ -260,8 +252,7 @@ private slots:
         QCOMPARE(ReadAccountSetInfo(accountSetFileName(1)).Company, u"乙公司"_s);
     }
 
-    // A crash's log is copied and deleted with the file, and alone keeps its
-    // number taken, so a new set never replays another set's data.
+    // A crash's log is copied and deleted with the file, so no new set replays another's data.
     void aSetIsItsFileWithItsLog()
     {
         createSets({"A", "B"});
@@ -282,7 +273,7 @@ private slots:
 
         // Deleting after another crash takes the log with the file.
         leaveAsAfterACrash(b, 1);
-        m_prompts->answers = {true};
+        m_fx->prompts.answers = {true};
         QCOMPARE(DeleteAccountSet(accountSetFileName(2), u"B"_s), DeleteOutcome::Deleted);
         QCOMPARE(sidecarsOf(b), QStringList());
         QCOMPARE(CreateAccountSet(u"新公司"_s, u"新账"_s), 1);
@@ -296,8 +287,7 @@ private slots:
         QCOMPARE(QFileInfo(NextAccountSetPath()).fileName(), u"DATA00006.qdt"_s);
     }
 
-    // A set let go (another made current, a copy, the end of the run) has its log
-    // folded back and is on a rollback journal: the file alone is the whole set.
+    // A set let go has its log folded back: the file alone is the whole set.
     void aReleasedSetIsCompleteByItself()
     {
         createSets({"A", "B"});
@@ -330,8 +320,7 @@ private slots:
         expectWhole(b, 2);
     }
 
-    // A copy of a held set keeps the program's connection (one key derivation), holds
-    // the latest commits, and no one commits while it copies.
+    // A held set is copied on its own connection, with the latest commits, while no one commits.
     void aHeldSetIsCopiedWithoutLettingGo()
     {
         createSets({"A"});
@@ -370,8 +359,7 @@ private slots:
         QTest::newRow("old log of the set, beside an older copy") << true;
     }
 
-    // A log not the set's own (another set's, or older than a copy put back) is set
-    // aside, never replayed, and the user told once.
+    // A log not the set's own is set aside, never replayed, and the user told once.
     void aForeignLogIsSetAsideNotReplayed()
     {
         QFETCH(bool, ownOldLog);
@@ -407,21 +395,18 @@ private slots:
         QCOMPARE(sidecarsOf(b), QStringList());
         expectWhole(b, expected);
         const QStringList aside
-                = QDir(m_folder->path())
+                = QDir(m_fx->folder.path())
                           .entryList({accountSetFileName(2) + "-wal.damaged-*"}, QDir::Files);
-        QVERIFY(aside.size() == 1 && m_prompts->messages.size() == 1);
-        QVERIFY(m_prompts->messages.first().contains(aside.first()));
+        QVERIFY(aside.size() == 1 && m_fx->prompts.messages.size() == 1);
+        QVERIFY(m_fx->prompts.messages.first().contains(aside.first()));
 
         // Opened again, nothing more is said and the rows stay.
         QCOMPARE(BuildAccountSetList(), 2);
         QCOMPARE(customerCount(b), expected);
-        QCOMPARE(m_prompts->messages.size(), 1);
+        QCOMPARE(m_fx->prompts.messages.size(), 1);
     }
 
-    // An old set gains the receipt tables once when opened, recorded in its
-    // parameters, keeping every record. A read-only set is listed, read, never
-    // written (shows no receipts), told once, and gets no file beside it, so
-    // deleting it and creating new sets still work.
+    // An old set gains the receipt tables once; a read-only set is read, never written.
     void oldAndReadOnlySets()
     {
         createSets({"旧", "只读"});
@@ -453,13 +438,13 @@ private slots:
         QCOMPARE(sidecarsOf(ro), QStringList());
         QVERIFY(AccountSetIsReadOnly(accountSetFileName(2)));
         QVERIFY(!AccountSetIsReadOnly(accountSetFileName(1)));
-        QVERIFY(m_prompts->messages.isEmpty());
+        QVERIFY(m_fx->prompts.messages.isEmpty());
 
         QVERIFY(MakeAccountSetCurrent(1));
-        QCOMPARE(m_prompts->messages, QStringList{readOnlyNotice(AccountSets.at(1))});
+        QCOMPARE(m_fx->prompts.messages, QStringList{readOnlyNotice(AccountSets.at(1))});
         QCOMPARE(GetVar(kKeyName), u"只读"_s);
         SetVar(kKeyName, u"改名"_s);
-        QVERIFY(GetVar(kKeyName) == u"只读"_s && m_prompts->messages.size() == 1);
+        QVERIFY(GetVar(kKeyName) == u"只读"_s && m_fx->prompts.messages.size() == 1);
         QCOMPARE(firstValue(ro, u"SELECT Count(*) FROM Rcv"_s), QVariant(0));
         QVERIFY(steps(ro) == 0 && customerCount(ro) == 3);
 
@@ -477,15 +462,14 @@ private slots:
             QCOMPARE(firstValue(path, u"SELECT Count(*) FROM "_s + QLatin1String(table)),
                      QVariant(0));
 
-        m_prompts->answers = {true};
+        m_fx->prompts.answers = {true};
         QCOMPARE(DeleteAccountSet(accountSetFileName(2), u"只读"_s), DeleteOutcome::Deleted);
         QString error;
         QCOMPARE(CreateAccountSet(u"公司"_s, u"新"_s, &error), 1);
         QCOMPARE(error + ReadAccountSetInfo(accountSetFileName(2)).Name, u"新"_s);
     }
 
-    // New sets and restored copies get their own key salt (the first 16 bytes);
-    // the data stays, and a read-only source is only read.
+    // New sets and restored copies get their own key salt; a read-only source is only read.
     void everySetHasItsOwnSalt()
     {
         createSets({"A", "B"});
@@ -525,7 +509,7 @@ private slots:
         QVERIFY(!CopyAccountSetWithOwnSalt(file(u"junk.qdb"_s), file(u"DATA00005.qdt"_s), &error)
                 && !error.isEmpty());
         QVERIFY(!CopyAccountSetWithOwnSalt(a, file(u"DATA00004.qdt"_s)));
-        for (const QString &name : QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden))
+        for (const QString &name : QDir(m_fx->folder.path()).entryList(QDir::Files | QDir::Hidden))
             QVERIFY2(!name.endsWith(QLatin1String(".tmp"))
                              && name != QLatin1String("DATA00005.qdt"),
                      qPrintable(name));
@@ -564,7 +548,7 @@ private slots:
         QVERIFY(!IsSoundAccountSetFile(templatePath));
 
         QCOMPARE(CreateAccountSet(u"公司"_s, u"B"_s, &error), 1);
-        QVERIFY(error.isEmpty() && m_prompts->messages.isEmpty());
+        QVERIFY(error.isEmpty() && m_fx->prompts.messages.isEmpty());
         QVERIFY(IsSoundAccountSetFile(templatePath));
         const AccountSet made = ReadAccountSetInfo(accountSetFileName(2));
         QVERIFY(made.Name == u"B"_s && !made.Damaged);
@@ -609,15 +593,15 @@ private slots:
         QVERIFY(CurrentAccountFile.isEmpty());
         QVERIFY(MakeAccountSetCurrent(0));
         QVERIFY(!Registry::isOpen(setFile(5)) && Registry::isOpen(setFile(1)));
-        QCOMPARE(m_prompts->messages, QStringList());
+        QCOMPARE(m_fx->prompts.messages, QStringList());
         // A damaged set can still be deleted.
-        m_prompts->answers = {true};
+        m_fx->prompts.answers = {true};
         QCOMPARE(DeleteAccountSet(accountSetFileName(2), kDamagedSetName), DeleteOutcome::Deleted);
         QVERIFY(!QFileInfo::exists(setFile(2)));
     }
 
 private:
-    QString file(const QString &name) const { return m_folder->filePath(name); }
+    QString file(const QString &name) const { return m_fx->folder.filePath(name); }
     QString setFile(int number) const { return file(accountSetFileName(number)); }
     // The file at path holds count customers and is whole by itself.
     static void expectWhole(const QString &path, int count)
@@ -636,8 +620,7 @@ private:
         QCOMPARE(BuildAccountSetList(), 2);
     }
 
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<testsupport::FolderWithPrompts> m_fx;
 };
 
 QTEST_GUILESS_MAIN(TestAccountSets)

@@ -1,5 +1,4 @@
-// Record sets, write-back, transactions, dates and rows in blocks give the same
-// answers on a file set and on a server set; each engine's own cases skip on the other.
+// Record sets, write-back, transactions and dates, alike on a file set and a server set.
 
 #include "store/access.h"
 #include "store/accountsets.h"
@@ -85,8 +84,7 @@ private slots:
         m_set.reset();
     }
 
-    // The count is exact at once; moves stop at both ends; a query without rows
-    // lists every field; a failing one leaves a closed, empty set and says why.
+    // The count is exact at once; moves stop at both ends; a failing query leaves an empty set.
     void recordCountAndMoves()
     {
         RecordSet rs;
@@ -129,8 +127,7 @@ private slots:
         QCOMPARE(rs.totalCount(), 2);
     }
 
-    // Values come back typed by their column (local date-times, the null date too);
-    // the program's Jet statements give the same rows on both engines.
+    // Values come back typed by their column; Jet statements give the same rows on both engines.
     void valuesAndQueries()
     {
         const QVariantList first = firstRow(u"SELECT ID, Dat, PID, Num, Memo FROM Sale"_s);
@@ -168,8 +165,7 @@ private slots:
         QVERIFY(rs.recordCount() == 1 && rs.value(0) == QVariant("钢管"));
     }
 
-    // Other date forms and a boolean column as SQLite tools leave them; a renamed
-    // joined field wins the name, as in Jet.
+    // Other date forms and booleans as SQLite tools leave them; a renamed joined field wins.
     void fileValuesInOtherForms()
     {
         FILE_ONLY();
@@ -191,8 +187,7 @@ private slots:
         QCOMPARE(rs.value(u"Sale.PID"_s), QVariant(1LL));
     }
 
-    // Added rows get their ID from the database; changed rows are written back
-    // by their key, also in the parameter table; a joined query cannot be.
+    // Added rows get their ID; changed rows are written back by their key; joined ones cannot be.
     void addAndUpdateWriteBack()
     {
         RecordSet rs;
@@ -233,8 +228,7 @@ private slots:
         QCOMPARE(column(u"SELECT ID FROM Pro WHERE Name='x'"_s), QVariantList());
     }
 
-    // A row another connection changed or deleted since it was read is not
-    // written, and the user is told which.
+    // A row another connection changed or deleted meanwhile is not written; the user is told.
     void serverRowsChangedMeanwhile()
     {
         SERVER_ONLY();
@@ -253,8 +247,7 @@ private slots:
         QCOMPARE(error, u"记录已被其他用户删除，请刷新后重试！"_s);
     }
 
-    // SELECT ... INTO keeps the declared types of its sources (dates stay dates,
-    // sums are doubles, also without rows); ALTER COLUMN ... LONG rounds.
+    // SELECT ... INTO keeps the declared types of its sources; ALTER COLUMN ... LONG rounds.
     void scratchTables()
     {
         QVERIFY(run(u"SELECT Dat,SUM(Pay) AS Sm INTO T_SaleAna FROM Sale WHERE "
@@ -308,8 +301,7 @@ private slots:
         }
     }
 
-    // Chinese names sort by pinyin, before the Latin ones whatever their case;
-    // equality and grouping stay exact.
+    // Chinese names sort by pinyin, before Latin ones in any case; equality stays exact.
     void namesSortInPinyinOrder()
     {
         QVERIFY(run(u"DELETE * FROM Pro"_s));
@@ -326,8 +318,7 @@ private slots:
         QCOMPARE(column(u"SELECT Name FROM Pro WHERE Name LIKE 'a%' GROUP BY Name"_s).size(), 3);
     }
 
-    // A parameter without a value fails the statement instead of reading NULL;
-    // text spliced in can never start a second statement.
+    // A parameter without a value fails the statement; spliced text never starts another.
     void unboundParametersFail()
     {
         const QVariantList numsBefore = column(u"SELECT Num FROM Sale ORDER BY ID"_s);
@@ -360,8 +351,7 @@ private slots:
                  QVariantList({"x;y", "O'Neil", QString()}));
     }
 
-    // Work is seen by others only on commit; a nested transaction rolls back its
-    // own part; an abandoned one leaves nothing; a failed statement only itself.
+    // Work is seen only on commit; nested transactions roll back their own part only.
     void transactionsAreAllOrNothing()
     {
         const auto ids = [this] {
@@ -408,8 +398,7 @@ private slots:
         Transaction none(nullptr);
         QVERIFY(!none.isActive() && !none.commit());
         if (onServer()) {
-            // A transaction the server spoiled never commits as if it had worked,
-            // whether ended by COMMIT or by END.
+            // A transaction the server spoiled never commits as if it had worked, by COMMIT or END.
             for (const QString &end : {u"COMMIT"_s, u"END"_s}) {
                 QString error;
                 QVERIFY(!m_db->execNative(u"BEGIN; DELETE FROM sale; SELECT 1/0"_s));
@@ -420,8 +409,7 @@ private slots:
         }
     }
 
-    // Rows in blocks inside a transaction: each gets its ID at once, a statement
-    // in between sees them, a rollback leaves none, a refused row fails all.
+    // Rows in blocks get their IDs at once; a rollback leaves none, a refused row fails all.
     void manyRowsInBlocks()
     {
         QString error;
@@ -457,8 +445,7 @@ private slots:
         QCOMPARE(count(), 12000);
         if (onServer())
             return;
-        // Letting go of a set that grew past 10,000 sales gathers the planner's
-        // statistics; a few more rows do not gather them again.
+        // Letting go of a set past 10,000 sales gathers statistics; a few more rows do not.
         const auto statistics = [this] {
             m_db.reset();
             Registry::closeAll();
@@ -472,8 +459,7 @@ private slots:
         QCOMPARE(statistics().toString().section(u' ', 0, 0), u"16005"_s);
     }
 
-    // On either engine settings do not count as data for the closing backup,
-    // and numbers given by an insert are not handed out again.
+    // Settings do not count as data for the closing backup; inserted numbers are not reused.
     void theAccessLayerWorksOnTheCurrentSet()
     {
         const QString set = programFilePath(CurrentAccountFile);
@@ -487,8 +473,7 @@ private slots:
         QCOMPARE(rs.value(u"ID"_s), QVariant(qlonglong(41)));
     }
 
-    // The file is encrypted and opens only with the password; bad files give an
-    // error, never a crash or a new file; a compacted copy never replaces a file.
+    // The file opens only with the password; bad files give an error, never a crash or new file.
     void fileEncryptionAndBadFiles()
     {
         FILE_ONLY();
@@ -558,8 +543,7 @@ private slots:
             QCOMPARE(PgConnection::withDefaultTls(info), expected);
     }
 
-    // One COPY carries tabs, line breaks, backslashes, quotes, NULL and an invalid date (NULL); a
-    // refused row refuses it all. A dropped connection fails one statement, then opens again.
+    // One COPY carries every awkward text and an invalid date; a dropped connection reopens.
     void serverCopyAndLostConnection()
     {
         SERVER_ONLY();
@@ -619,8 +603,7 @@ private slots:
         QVERIFY(m_set->prompts.passwordRequests.first().contains(QLatin1String("clerk@")));
     }
 
-    // A link is listed, numbered and made current like a file set, unless its server
-    // does not answer; it never holds a password.
+    // A server link is listed and made current like a file set; it never holds a password.
     void serverLinksListedWithTheFileSets()
     {
         SERVER_ONLY();

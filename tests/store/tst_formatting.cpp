@@ -9,8 +9,7 @@ class TestFormatting : public QObject
     Q_OBJECT
 
 private slots:
-    // Durations drop at most two leading zero fields, hours run past 24, and from
-    // 60 hours on the leading field counts days.
+    // Durations drop at most two leading zero fields; from 60 hours the first field counts days.
     void formatSeconds()
     {
         const QList<QPair<qint64, QString>> cases = {{0, "0:0"},        {7, "0:7"},
@@ -39,8 +38,7 @@ private slots:
         QCOMPARE(store::FormatCell(when, true), u"2024.03.05"_s);
     }
 
-    // Tick marks for true or any non-zero number, also as text. Numeric boxes take
-    // digits, the point and backspace only, so no negative number can be typed.
+    // Ticks for true or any non-zero number; numeric boxes take digits, point and backspace only.
     void boolMarkAndNumericKeys()
     {
         for (const QVariant &ticked : {QVariant(-1), QVariant(0.5), QVariant(u"1"_s)})

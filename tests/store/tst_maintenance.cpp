@@ -81,8 +81,7 @@ void addLongSales(int count)
         exec(u"INSERT INTO Sale (Memo) VALUES ('%1')"_s.arg(QString(count, QLatin1Char('m'))));
 }
 
-// Customers and products 1-3, vendors and accounts 1-2, staff 其他, zunta and 张三, a
-// sale per customer/product pair and a purchase per vendor/product pair.
+// Customers and products 1-3, vendors and accounts 1-2, three staff, sales and purchases.
 void fillSet()
 {
     const QString rows
@@ -125,8 +124,7 @@ QStringList filesIn(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// Holds the set on its log in a process of its own, as the window program does:
-// writes a sale, then idles or writes one every few ms; returns after the first.
+// Holds the set on its log in another process, idle or writing, as the window program does.
 pid_t holdInAnotherProcess(const QString &path, bool writing)
 {
     int ready[2];
@@ -196,8 +194,7 @@ class TestMaintenance : public QObject
 private slots:
     void init()
     {
-        m_folder = std::make_unique<testsupport::TempProgramFolder>();
-        m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+        m_fx = std::make_unique<testsupport::FolderWithPrompts>();
         AccountSets.clear();
         QVERIFY(CreateAccountSet(u"示例公司"_s, u"主账"_s) == 0);
         QCOMPARE(CurrentAccountFile, kSet);
@@ -207,15 +204,12 @@ private slots:
 
     void cleanup()
     {
-        m_prompts.reset();
-        m_folder.reset();
+        m_fx.reset();
         AccountSets.clear();
         CurrentUser.clear();
     }
 
-    // The set itself, another set, the template and folders are refused as backup
-    // targets. A backup replaces an older one; imported twice it gives two sets of
-    // equal names and new numbers; the set in use stays current.
+    // The set, other sets, the template and folders are no backup targets; imports get new numbers.
     void backupAndImportTwice()
     {
         Registry::closeAll();
@@ -224,7 +218,7 @@ private slots:
         QVERIFY(QDir(away.path()).mkdir(u"folder.qdb"_s));
         write(file(u"DATA00002.qdt"_s), "another set");
         for (const QString &target :
-             {file(kSet), m_folder->path() + u"/./"_s + kSet, file(u"DATA00002.qdt"_s),
+             {file(kSet), m_fx->folder.path() + u"/./"_s + kSet, file(u"DATA00002.qdt"_s),
               file(kSet + u"-wal"_s), file(QLatin1String(kTemplateFileName)),
               away.filePath(u"folder.qdb"_s), away.filePath(u"missing/x.qdb"_s)}) {
             QString error;
@@ -255,7 +249,7 @@ private slots:
         // Nothing was opened beside the user's file.
         QCOMPARE(filesIn(away.path()), QStringList{"主账.QDB"});
         Registry::closeAll();
-        QCOMPARE(filesIn(m_folder->path()),
+        QCOMPARE(filesIn(m_fx->folder.path()),
                  (QStringList{"DATA00001.qdt", "DATA00002.qdt", "DATA00003.qdt", "DATA00004.qdt",
                               "DATA_NULL.DAT"}));
     }
@@ -304,13 +298,13 @@ private slots:
         }
         conn.reset();
         Registry::closeAll();
-        const QStringList before = filesIn(m_folder->path());
+        const QStringList before = filesIn(m_fx->folder.path());
 
         QString error;
         QCOMPARE(ImportAccountSet(bad, &error), -1);
         QVERIFY2(error.startsWith(message) && AccountSets.size() == 1, qPrintable(error));
         Registry::closeAll();
-        QCOMPARE(filesIn(m_folder->path()), before);
+        QCOMPARE(filesIn(m_fx->folder.path()), before);
     }
 
     // A full disk leaves the old backup, the original, and no half-written file.
@@ -334,12 +328,11 @@ private slots:
         QCOMPARE(filesIn(away.path()), QStringList{"full.qdb"});
         Registry::closeAll();
         QCOMPARE(readFile(file(kSet)), before);
-        QCOMPARE(filesIn(m_folder->path()), (QStringList{"DATA00001.qdt", "DATA_NULL.DAT"}));
+        QCOMPARE(filesIn(m_fx->folder.path()), (QStringList{"DATA00001.qdt", "DATA_NULL.DAT"}));
         QCOMPARE(count(u"Sale"_s), 409);
     }
 
-    // A backup while another program holds the set, idle or writing, is one whole
-    // moment of it.
+    // A backup while another program holds the set, idle or writing, is one whole moment of it.
     void backupWhileAnotherProgramHoldsTheSet()
     {
         const QString path = file(kSet);
@@ -366,11 +359,10 @@ private slots:
             QCOMPARE(filesIn(away.path()), QStringList{"夜间备份.qdb"});
             QVERIFY(valueIn(path, otherSales).toLongLong() >= copied);
         }
-        QCOMPARE(m_prompts->messages, QStringList());
+        QCOMPARE(m_fx->prompts.messages, QStringList());
     }
 
-    // A set with a damaged page fails its backup and says why; an older backup
-    // stays, and the copy is kept beside it under a name saying it is damaged.
+    // A damaged set's backup fails and says why; the older backup and the damaged copy stay.
     void backupOfADamagedSetSaysSo()
     {
         addLongSales(300);
@@ -391,9 +383,7 @@ private slots:
         QCOMPARE(readFile(away.filePath(names.at(1))), bytes);
     }
 
-    // Work files are the user's alone; killed runs' leftovers go at the next
-    // maintenance command and start, live runs' and other files stay. A compacted
-    // set keeps its mode; new sets get the usual one.
+    // Killed runs' work files go at the next command; live ones stay; modes are kept.
     void workFilesAreTheUsersAloneAndNotLeftAbout()
     {
         const QString killedCompaction = leftoverOfAKilledRun(file(kSet), "compact");
@@ -489,8 +479,7 @@ private slots:
         QTest::newRow("nothing ticked") << ints("") << "9 6 3 3 2 3 2";
     }
 
-    // Clearing runs the ticked boxes with their rules and compacts; the member
-    // logged in stays.
+    // Clearing runs the ticked boxes with their rules and compacts; the logged-in member stays.
     void clearing()
     {
         QFETCH(QVector<int>, clicked);
@@ -535,8 +524,7 @@ private slots:
         }
     }
 
-    // A changed set gets a copy on closing, the newest ten are kept; an unchanged
-    // or switched off set gets none.
+    // A changed set is copied on closing, the newest ten kept; unchanged or switched off, none.
     void automaticBackups()
     {
         const QDateTime at(QDate(2026, 12, 6), QTime(14, 30, 0));
@@ -595,10 +583,9 @@ private slots:
     }
 
 private:
-    QString file(const QString &name) const { return m_folder->filePath(name); }
+    QString file(const QString &name) const { return m_fx->folder.filePath(name); }
 
-    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
-    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    std::unique_ptr<testsupport::FolderWithPrompts> m_fx;
 };
 
 QTEST_GUILESS_MAIN(TestMaintenance)

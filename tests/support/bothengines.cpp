@@ -16,10 +16,7 @@ namespace {
 
 PgCluster *server = nullptr;
 
-// The database every server set of the run is copied from, a copy of the
-// first file set moved (the test programs start every case from the same
-// new set): uploading a set takes far longer than the server's copy of a
-// database.
+// Every server set is copied from this database: an upload takes far longer than a copy.
 const QString kTemplateDatabase = QStringLiteral("korvo_template");
 
 } // namespace

@@ -1,7 +1,6 @@
 #pragma once
 
-// The main window on a fresh program folder, for the tests that link the
-// app library (header only, so the lower areas' tests need not link it).
+// The main window on a fresh program folder, header only for the tests that link the app.
 
 #include "app/commands.h"
 #include "app/mainwindow.h"
@@ -28,9 +27,7 @@ T *openWindow(const QString &caption)
     return nullptr;
 }
 
-// A program folder with the sets 甲账 (甲公司) and, when asked, 乙账 (乙公司),
-// the main window on 甲账, and scripted prompts. Construct it in init() and
-// reset it in cleanup().
+// Sets 甲账 and, when asked, 乙账, the main window on 甲账, and scripted prompts.
 class MainWindowFixture
 {
 public:
@@ -52,8 +49,7 @@ public:
 
     ~MainWindowFixture() { close(); }
 
-    // Closes every window and forgets the registry, the shell and the user;
-    // the folder and the prompts stay until the fixture goes.
+    // Closes every window and forgets registry, shell and user; folder and prompts stay.
     void close()
     {
         for (QWidget *w : QApplication::topLevelWidgets())

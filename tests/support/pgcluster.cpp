@@ -17,8 +17,7 @@ namespace testsupport {
 
 namespace {
 
-// The newest installed server's program folder (Debian keeps them apart per
-// major version), or empty.
+// The newest installed server's program folder (one per major version), or empty.
 QString serverBinFolder()
 {
     QDir root(u"/usr/lib/postgresql"_s);

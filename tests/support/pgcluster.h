@@ -5,22 +5,17 @@
 
 namespace testsupport {
 
-// A PostgreSQL cluster of the test's own: made with initdb in a temporary
-// folder, listening only on a Unix socket in that folder (no TCP port, no
-// system service), stopped and removed when the object goes. Run as root,
-// the server runs as the postgres system user, since it refuses root.
+// A throwaway PostgreSQL cluster on a Unix socket in a temporary folder (postgres user as root).
 class PgCluster
 {
 public:
-    // With tcp, the server also listens on 127.0.0.1 at a free port
-    // (tcpPort()), without TLS.
+    // With tcp, the server also listens on 127.0.0.1 at a free port (tcpPort()), without TLS.
     explicit PgCluster(bool tcp = false);
     ~PgCluster();
     PgCluster(const PgCluster &) = delete;
     PgCluster &operator=(const PgCluster &) = delete;
 
-    // False when the server programs are not installed or the cluster did
-    // not start; error() says why.
+    // False when the server programs are missing or the cluster did not start; see error().
     bool isRunning() const { return m_running; }
     QString error() const { return m_error; }
     int tcpPort() const { return m_port; }
@@ -30,11 +25,9 @@ public:
     bool createDatabase(const QString &name);
     // Adds a login role that must give its password (on the socket too).
     bool addPasswordUser(const QString &name, const QString &password);
-    // Runs SQL through psql on database name (unaligned, tuples only);
-    // false and error() on failure.
+    // Runs SQL through psql on database name (unaligned, tuples only).
     bool psql(const QString &database, const QString &sql, QString *output = nullptr);
-    // Stops the server at once (every connection cut, every open
-    // transaction lost) and starts it again.
+    // Stops the server at once, losing every connection and transaction, and starts it again.
     bool restart();
 
 private:

