@@ -21,6 +21,8 @@ namespace store::detail {
 inline const QString kUnboundParameterError = QStringLiteral("语句中有未赋值的参数");
 
 QString quoteIdentifier(const QString &name);
+// A name of the schema as the server's quoted identifier (its lower case).
+QString serverName(const QString &name);
 QString lastError(sqlite3 *db);
 void setError(QString *error, const QString &text);
 

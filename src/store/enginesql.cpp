@@ -9,6 +9,11 @@ QString quoteIdentifier(const QString &name)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString serverName(const QString &name)
+{
+    return QLatin1Char('"') + name.toLower() + QLatin1Char('"');
+}
+
 QString lastError(sqlite3 *db)
 {
     return QString::fromUtf8(sqlite3_errmsg(db));

@@ -709,18 +709,12 @@ bool PgConnection::copyOut(const QString &select,
         }
         PQfreemem(line);
     }
-    bool ok = length == -1;
-    QString message = ok ? QString() : serverMessage(m_conn);
-    while (PGresult *result = PQgetResult(m_conn)) {
-        if (PQresultStatus(result) != PGRES_COMMAND_OK) {
-            ok = false;
-            message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-        }
-        PQclear(result);
-    }
-    if (!ok)
-        return failed(error, message);
-    return taking;
+    // The COPY's own answer follows its rows.
+    const bool readAll = length == -1;
+    m_copyUnanswered = true;
+    if (!settleCopy(error))
+        return false;
+    return readAll ? taking : failed(error, QString());
 }
 
 int PgConnection::backendPid() const

@@ -622,12 +622,6 @@ std::optional<QByteArray> serverParam(const QVariant &value, ColumnType target)
     return text.toUtf8();
 }
 
-// A name of the schema as the server's quoted identifier (its lower case).
-QString serverName(const QString &name)
-{
-    return QLatin1Char('"') + name.toLower() + QLatin1Char('"');
-}
-
 } // namespace
 
 bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,

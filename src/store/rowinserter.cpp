@@ -84,7 +84,7 @@ RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStr
             m_names.prepend(QStringLiteral("ID"));
         m_givesIds = !m_takesIds && columns.contains(QLatin1String("ID"), Qt::CaseInsensitive);
         for (QString &name : m_names)
-            name = QLatin1Char('"') + name.toLower() + QLatin1Char('"');
+            name = detail::serverName(name);
         m_db->m_inserters.push_back(this);
         return;
     }
@@ -132,8 +132,8 @@ bool RowInserter::send(bool wait, QString *error)
     m_rows.clear();
     // Record numbers given with the rows must be known to the numbering at
     // once, so such rows are always waited for.
-    return m_db->m_server->copyRows(QLatin1Char('"') + m_table.toLower() + QLatin1Char('"'),
-                                    m_names, rows, error, wait || m_givesIds)
+    return m_db->m_server->copyRows(detail::serverName(m_table), m_names, rows, error,
+                                    wait || m_givesIds)
            && (!m_givesIds || m_db->m_server->exec(detail::identityCatchUpSql(m_table), error));
 }
 

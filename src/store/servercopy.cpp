@@ -2,6 +2,7 @@
 
 #include "accountsets.h"
 #include "engine.h"
+#include "enginedetail.h"
 #include "pgconnection.h"
 #include "rowinserter.h"
 #include "schema.h"
@@ -40,29 +41,25 @@ QStringList fieldNames(const DatabasePtr &db, const QString &table)
 
 // Reads the rows of a server table with COPY straight into a file set's
 // table, without a QVariant or a QString for any field: a backup of a
-// server set reads every row of the set.
+// server set reads every row of the set. Each text is read as the type of
+// its column on the server (types).
 bool downloadTable(const DatabasePtr &server, const DatabasePtr &file, const QString &table,
-                   const QStringList &columns, QString *error)
+                   const QStringList &columns, const QVector<ColumnType> &types, QString *error)
 {
-    PgConnection *connection = server->serverConnection();
     QStringList selected;
     for (const QString &column : columns)
-        selected << QLatin1Char('"') + column.toLower() + QLatin1Char('"');
-    const QString from = QLatin1Char('"') + schemaSpelling(table).toLower() + QLatin1Char('"');
-    const QString select
-            = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QLatin1Char(',')), from);
-    PgRows shape;
-    if (!connection->query(select + QStringLiteral(" WHERE false"), shape, error))
-        return false;
+        selected << detail::serverName(column);
     RowInserter inserter(file, table, columns, error);
     if (!inserter.isValid())
         return false;
     // In record-number order the file's table grows at its end only.
     const bool numbered = columns.contains(QStringLiteral("ID"), Qt::CaseInsensitive);
-    return connection->copyOut(
-            select + (numbered ? QStringLiteral(" ORDER BY \"id\"") : QString()),
+    return server->serverConnection()->copyOut(
+            QStringLiteral("SELECT %1 FROM %2%3")
+                    .arg(selected.join(QLatin1Char(',')), detail::serverName(schemaSpelling(table)),
+                         numbered ? QStringLiteral(" ORDER BY \"id\"") : QString()),
             [&](const std::vector<CopyField> &fields) {
-                return inserter.insertCopied(fields, shape.types, error) != 0;
+                return inserter.insertCopied(fields, types, error) != 0;
             },
             error);
 }
@@ -73,13 +70,18 @@ bool copyTable(const DatabasePtr &from, const DatabasePtr &to, const QString &ta
 {
     const QStringList target = fieldNames(to, table);
     QStringList columns;
-    for (const QString &name : fieldNames(from, table))
-        if (target.contains(name, Qt::CaseInsensitive))
-            columns << name;
+    QVector<ColumnType> types;
+    RecordSet source;
+    if (source.open(from, QStringLiteral("SELECT * FROM [%1] WHERE 0").arg(table)))
+        for (int c = 0; c < source.fieldCount(); ++c)
+            if (target.contains(source.fieldName(c), Qt::CaseInsensitive)) {
+                columns << source.fieldName(c);
+                types << source.fieldType(c);
+            }
     if (columns.isEmpty())
         return true;
     if (from->isServer() && !to->isServer())
-        return downloadTable(from, to, table, columns, error);
+        return downloadTable(from, to, table, columns, types, error);
     QStringList selected;
     for (const QString &column : std::as_const(columns))
         selected << QLatin1Char('[') + column + QLatin1Char(']');
