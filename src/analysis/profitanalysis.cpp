@@ -28,6 +28,7 @@ bool readRows(const QString &sql, const std::function<void(const store::RecordSe
 {
     store::Connection conn;
     store::RecordSet rs;
+    rs.setReadOnly(true);
     store::OpenQuery(conn, rs, sql);
     const bool ok = rs.isOpen();
     for (int r = 0; ok && r < rs.recordCount(); ++r)

@@ -236,6 +236,10 @@ public:
     // are counted (totalCount) but not read. A negative limit keeps all.
     void setRowLimit(int rows);
     int totalCount() const; // rows the query gave, kept or not
+    // Opens every later query for reading only: its rows cannot be added to
+    // or updated, and the key and row version that writing back needs are
+    // not read beside them (on a server that lets an index alone answer).
+    void setReadOnly(bool readOnly);
     bool eof() const;
     bool bof() const;
     int position() const; // 0-based row index, recordCount() at end-of-file, -1 before the first

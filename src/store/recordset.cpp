@@ -128,8 +128,9 @@ struct RecordSet::Data
     std::vector<QString> serverVersions;
     int rows = 0;
     int position = 0;
-    int rowLimit = -1; // rows kept; the rest are only counted (-1: keep all)
-    int rowsGiven = 0; // rows the query gave, kept or not
+    int rowLimit = -1;     // rows kept; the rest are only counted (-1: keep all)
+    bool readOnly = false; // no hidden key: rows cannot be written back
+    int rowsGiven = 0;     // rows the query gave, kept or not
 
     QString table; // the table rows are written back to; empty when not editable
 
@@ -469,7 +470,7 @@ bool RecordSet::open(const DatabasePtr &db, const QString &jetSql, const QVarian
     Statement stmt;
     QByteArray tail;
     int firstColumn = 0;
-    const RowidQuery editable = withHiddenRowid(translated.sql);
+    const RowidQuery editable = d->readOnly ? RowidQuery() : withHiddenRowid(translated.sql);
     if (!editable.table.isEmpty() && stmt.prepare(handle, editable.sql, nullptr, &tail)
         && stmt.get()) {
         firstColumn = 1;
@@ -642,7 +643,7 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
     // version are read first, unseen.
     QString sql = translated.sql;
     int hidden = 0;
-    const RowidQuery editable = withHiddenRowid(sql);
+    const RowidQuery editable = d->readOnly ? RowidQuery() : withHiddenRowid(sql);
     const QString table = schemaSpelling(editable.table);
     const QStringList tableColumns = schemaColumns(table);
     // A scratch table of an analysis (T_…, the connection's own temporary
@@ -718,10 +719,13 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
 
 void RecordSet::close()
 {
-    // The row limit belongs to the record set, not to one result.
+    // The row limit and reading only belong to the record set, not to one
+    // result.
     const int rowLimit = d ? d->rowLimit : -1;
+    const bool readOnly = d && d->readOnly;
     d.reset(new Data);
     d->rowLimit = rowLimit;
+    d->readOnly = readOnly;
 }
 
 bool RecordSet::isOpen() const
@@ -738,6 +742,12 @@ void RecordSet::setRowLimit(int rows)
 {
     if (d)
         d->rowLimit = rows;
+}
+
+void RecordSet::setReadOnly(bool readOnly)
+{
+    if (d)
+        d->readOnly = readOnly;
 }
 
 int RecordSet::totalCount() const

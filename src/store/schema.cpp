@@ -68,19 +68,37 @@ QString tableSql(const QString &table, const QStringList &columns)
 // customer-and-date index, and the sales of each day come from the date
 // index, the same way. These indexes also do the work of the plain date and
 // customer indexes older sets have, which are dropped.
-QString indexesSql()
+//
+// On a server the profit's two sums of sales per product over a period are
+// read from the date index alone, which carries the product beside it for
+// them. Its costing reads each product's purchases in date order, equal days
+// by record number; that order comes straight from an index with the number
+// as its third key and the quantity and amount beside it, so the purchases
+// are neither sorted nor read from the table.
+QString indexesSql(SqlTarget target = SqlTarget::Sqlite)
 {
-    return QStringLiteral("DROP INDEX IF EXISTS Sale_Dat;\n"
-                          "CREATE INDEX IF NOT EXISTS Sale_Dat_Pay ON Sale (Dat, ID, Num, Pay);\n"
-                          "CREATE INDEX IF NOT EXISTS Sale_PID ON Sale (PID);\n"
-                          "DROP INDEX IF EXISTS Sale_CID;\n"
-                          "CREATE INDEX IF NOT EXISTS Sale_CID_Dat ON Sale (CID, Dat, Pay);\n"
-                          "CREATE INDEX IF NOT EXISTS Pur_Dat ON Pur (Dat);\n"
-                          "CREATE INDEX IF NOT EXISTS Pur_PID ON Pur (PID);\n"
-                          "CREATE INDEX IF NOT EXISTS Pur_VID ON Pur (VID);\n"
-                          "CREATE INDEX IF NOT EXISTS Param_Var ON 参数 (Var);\n"
-                          "CREATE INDEX IF NOT EXISTS Sale_PID_Dat ON Sale (PID, Dat, Num, Pay);\n"
-                          "CREATE INDEX IF NOT EXISTS Pur_PID_Dat ON Pur (PID, Dat, Num, Pay);\n");
+    const bool server = target == SqlTarget::Postgres;
+    const QString days = server ? QStringLiteral("DROP INDEX IF EXISTS Sale_Dat_Pay;\n"
+                                                 "CREATE INDEX IF NOT EXISTS Sale_Dat_Pay_PID ON "
+                                                 "Sale (Dat, ID, Num, Pay) INCLUDE (PID);\n")
+                                : QStringLiteral("CREATE INDEX IF NOT EXISTS Sale_Dat_Pay ON Sale "
+                                                 "(Dat, ID, Num, Pay);\n");
+    const QString purchases = server ? QStringLiteral("DROP INDEX IF EXISTS Pur_PID_Dat;\n"
+                                                      "CREATE INDEX IF NOT EXISTS Pur_PID_Dat_ID "
+                                                      "ON Pur (PID, Dat, ID) INCLUDE (Num, Pay);\n")
+                                     : QStringLiteral("CREATE INDEX IF NOT EXISTS Pur_PID_Dat ON "
+                                                      "Pur (PID, Dat, Num, Pay);\n");
+    return QStringLiteral("DROP INDEX IF EXISTS Sale_Dat;\n") + days
+           + QStringLiteral(
+                   "CREATE INDEX IF NOT EXISTS Sale_PID ON Sale (PID);\n"
+                   "DROP INDEX IF EXISTS Sale_CID;\n"
+                   "CREATE INDEX IF NOT EXISTS Sale_CID_Dat ON Sale (CID, Dat, Pay);\n"
+                   "CREATE INDEX IF NOT EXISTS Pur_Dat ON Pur (Dat);\n"
+                   "CREATE INDEX IF NOT EXISTS Pur_PID ON Pur (PID);\n"
+                   "CREATE INDEX IF NOT EXISTS Pur_VID ON Pur (VID);\n"
+                   "CREATE INDEX IF NOT EXISTS Param_Var ON 参数 (Var);\n"
+                   "CREATE INDEX IF NOT EXISTS Sale_PID_Dat ON Sale (PID, Dat, Num, Pay);\n")
+           + purchases;
 }
 
 // Every base table with its columns in the order the lists and the import
@@ -138,7 +156,7 @@ QString tablesSql(SqlTarget target)
 
 QString createTablesSql(SqlTarget target = SqlTarget::Sqlite)
 {
-    return tablesSql(target) + indexesSql();
+    return tablesSql(target) + indexesSql(target);
 }
 
 // Tables and columns added after the first account sets were made. A step
@@ -303,6 +321,38 @@ bool IsSoundAccountSetFile(const QString &path)
     return sound;
 }
 
+namespace {
+
+// Indexes change no result, only speed. A set that has them all is only
+// read: opening it writes nothing. A server names them in lower case.
+bool ensureIndexes(const DatabasePtr &db, SqlTarget target)
+{
+    QStringList indexes;
+    {
+        RecordSet rs;
+        const QString list
+                = target == SqlTarget::Postgres
+                          ? QStringLiteral("SELECT indexname FROM pg_indexes WHERE "
+                                           "schemaname='public'")
+                          : QStringLiteral("SELECT name FROM sqlite_master WHERE type='index'");
+        if (!rs.open(db, list))
+            return false;
+        for (; !rs.eof(); rs.moveNext())
+            indexes << rs.value(0).toString();
+    }
+    static const QRegularExpression named(QStringLiteral("IF NOT EXISTS (\\S+) ON"));
+    const QString sql = indexesSql(target);
+    bool missing = false;
+    for (auto it = named.globalMatch(sql); it.hasNext() && !missing;)
+        missing = !indexes.contains(it.next().captured(1), Qt::CaseInsensitive);
+    if (!missing)
+        return true;
+    Transaction transaction(db);
+    return db->execNative(sql) && transaction.commit();
+}
+
+} // namespace
+
 bool EnsureSchema(const QString &fileName)
 {
     const DatabasePtr db = Registry::open(programFilePath(fileName));
@@ -322,7 +372,7 @@ bool EnsureSchema(const QString &fileName)
             done << rs.value(0).toString();
     }
     if (db->isServer()) {
-        // A server set was made with the indexes; its steps are the server's.
+        // The server's steps, each in a transaction of its own.
         for (const SchemaStep &step : schemaSteps(SqlTarget::Postgres)) {
             if (done.contains(QString::fromUtf8(step.key)))
                 continue;
@@ -330,7 +380,7 @@ bool EnsureSchema(const QString &fileName)
             if (!db->execNative(step.sql + recordStepSql(step)) || !transaction.commit())
                 return false;
         }
-        return true;
+        return ensureIndexes(db, SqlTarget::Postgres);
     }
     if (db->isReadOnly()) {
         // A set that cannot be written still shows its receipts as none, so
@@ -351,27 +401,8 @@ bool EnsureSchema(const QString &fileName)
         ok = false;
         break;
     }
-    // Indexes change no result, only speed; made last so a step's tables
-    // never wait for them. A set that has them all is only read: opening it
-    // writes nothing.
-    QStringList indexes;
-    {
-        RecordSet rs;
-        if (!rs.open(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='index'")))
-            return false;
-        for (; !rs.eof(); rs.moveNext())
-            indexes << rs.value(0).toString();
-    }
-    static const QRegularExpression named(QStringLiteral("IF NOT EXISTS (\\S+) ON"));
-    bool missing = false;
-    for (auto it = named.globalMatch(indexesSql()); it.hasNext() && !missing;)
-        missing = !indexes.contains(it.next().captured(1));
-    if (!missing)
-        return ok;
-    if (db->execNative(QStringLiteral("BEGIN;\n") + indexesSql() + QStringLiteral("COMMIT;")))
-        return ok;
-    db->execNative(QStringLiteral("ROLLBACK"));
-    return false;
+    // Made last so a step's tables never wait for the indexes.
+    return ensureIndexes(db, SqlTarget::Sqlite) && ok;
 }
 
 namespace {

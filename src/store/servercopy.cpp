@@ -357,7 +357,14 @@ bool UploadAccountSet(const QString &filePath, const QString &connInfo, QString 
     }
     // New records go on from the highest number each table holds: the rows
     // were copied with their numbers, and the copy moves the numbering on.
-    return transaction.commit(error);
+    if (!transaction.commit(error))
+        return false;
+    // The server learns what the new tables hold and which of their pages
+    // are settled at once, not when its own cleaner next comes round: until
+    // then it plans the first lists and analyses blind and reads every row
+    // from the table where an index alone would do. Only speed hangs on it.
+    server->execNative(QStringLiteral("VACUUM (ANALYZE)"));
+    return true;
 }
 
 bool DownloadAccountSet(const QString &connInfo, const QString &filePath, QString *error)
