@@ -45,18 +45,24 @@ const QString kLink = QStringLiteral("DATA00002.qsv");
 const QString kWorkFile = QStringLiteral("DATA00003.qdt");
 
 // Times work on the file set fileSet and on the server set and prints both
-// with their ratio under name: the median of runs after a warm-up, or, for
-// work that changes the set (runs 0), one run each, so that both engines go
-// through the same changes in the same order.
+// with their ratio under name: the median of runs after a warm-up of each,
+// or, for work that changes the set (runs 0), one run each, so that both
+// engines go through the same changes in the same order. The engines take
+// turns run by run, so that a change in the machine's load falls on both.
 void compareOn(const QString &fileSet, int runs, const QString &name,
                const std::function<void()> &work)
 {
-    double ms[2] = {0, 0};
     const QString sets[2] = {fileSet, kLink};
-    for (int i = 0; i < 2; ++i) {
-        store::CurrentAccountFile = sets[i];
-        ms[i] = runs > 0 ? medianMs(runs, [&] { return timeMs(work); }) : timeMs(work);
+    std::vector<double> times[2];
+    for (int run = runs > 0 ? -1 : 0; run < std::max(1, runs); ++run) {
+        for (int i = 0; i < 2; ++i) {
+            store::CurrentAccountFile = sets[i];
+            const double ms = timeMs(work);
+            if (run >= 0)
+                times[i].push_back(ms);
+        }
     }
+    const double ms[2] = {median(times[0]), median(times[1])};
     store::CurrentAccountFile = fileSet;
     report(QStringLiteral("server_") + name + QStringLiteral("_file_ms"), ms[0],
            QStringLiteral("ms"));

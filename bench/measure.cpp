@@ -16,15 +16,22 @@
 
 namespace bench {
 
+double median(std::vector<double> times)
+{
+    if (times.empty())
+        return 0;
+    std::sort(times.begin(), times.end());
+    const size_t mid = times.size() / 2;
+    return times.size() % 2 ? times[mid] : (times[mid - 1] + times[mid]) / 2;
+}
+
 double medianMs(int runs, const std::function<double()> &work)
 {
     work();
     std::vector<double> times;
     for (int i = 0; i < std::max(1, runs); ++i)
         times.push_back(work());
-    std::sort(times.begin(), times.end());
-    const size_t mid = times.size() / 2;
-    return times.size() % 2 ? times[mid] : (times[mid - 1] + times[mid]) / 2;
+    return median(times);
 }
 
 double timeMs(const std::function<void()> &work)

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace bench {
 
@@ -19,6 +20,9 @@ struct Context
     bool keep = false; // --keep: leave the analyses' scratch tables in the set
 };
 
+// The middle value of times (the mean of the two middle ones for an even
+// count), 0 for none.
+double median(std::vector<double> times);
 // Runs work once to warm up, then `runs` times, and returns the median of
 // the times in milliseconds. work returns its own elapsed milliseconds when
 // it has set-up that must not count; otherwise use timeMs().
