@@ -68,7 +68,7 @@ void bind(sqlite3_stmt *stmt, int index, const QVariant &value)
 } // namespace
 
 RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStringList &columns,
-                         QString *error)
+                         QString *error, Ids ids)
     : m_db(db)
     , m_columns(int(columns.size()))
 {
@@ -78,7 +78,7 @@ RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStr
         m_server = true;
         m_table = schemaSpelling(table);
         m_names = columns;
-        m_takesIds = schemaColumns(m_table).contains(QLatin1String("ID"))
+        m_takesIds = ids == Ids::Returned && schemaColumns(m_table).contains(QLatin1String("ID"))
                      && !columns.contains(QLatin1String("ID"), Qt::CaseInsensitive);
         if (m_takesIds)
             m_names.prepend(QStringLiteral("ID"));

@@ -20,11 +20,14 @@ namespace store {
 class RowInserter
 {
 public:
+    // Whether the caller needs each new row's ID from insert().
+    enum class Ids { Returned, NotNeeded };
+
     // Prepares "INSERT INTO table (columns...) VALUES (?...)" on db. The table
     // and column names are quoted as identifiers; check them against the
     // table's own fields before. isValid() tells whether it prepared.
     RowInserter(const DatabasePtr &db, const QString &table, const QStringList &columns,
-                QString *error = nullptr);
+                QString *error = nullptr, Ids ids = Ids::Returned);
     ~RowInserter();
     RowInserter(const RowInserter &) = delete;
     RowInserter &operator=(const RowInserter &) = delete;
@@ -37,7 +40,9 @@ public:
     // On a server the rows are collected and sent a thousand at a time with
     // COPY, never one round trip each, and the server writes them while the
     // next ones are collected. IDs are taken from the table's sequence in
-    // blocks, so the ID is known at once. Collected rows go out before the
+    // blocks, so the ID is known at once; with Ids::NotNeeded the server
+    // numbers the rows as it writes them, asks nothing in between, and
+    // insert() returns 1 for a row taken. Collected rows go out before the
     // next statement on the connection and before a commit (a failure then
     // fails that statement or the commit); a rollback drops them.
     qint64 insert(const QVector<QVariant> &values, QString *error = nullptr);

@@ -351,7 +351,8 @@ ImportOutcome importRows(const grid::Grid &grid, const QVector<MapEntry> &mappin
 
     const QStringList columns = targets.keys();
     QString error;
-    store::RowInserter inserter(conn, table, columns, &error);
+    // The rows' own IDs are not needed: a server numbers them as it writes.
+    store::RowInserter inserter(conn, table, columns, &error, store::RowInserter::Ids::NotNeeded);
     if (!inserter.isValid()) {
         outcome.message = kSaveError;
         return outcome;
