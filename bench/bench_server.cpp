@@ -49,15 +49,22 @@ const QString kWorkFile = QStringLiteral("DATA00003.qdt");
 // or, for work that changes the set (runs 0), one run each, so that both
 // engines go through the same changes in the same order. The engines take
 // turns run by run, so that a change in the machine's load falls on both.
+// prepare and check, when given, run before and after each timed run,
+// untimed.
 void compareOn(const QString &fileSet, int runs, const QString &name,
-               const std::function<void()> &work)
+               const std::function<void()> &work, const std::function<void()> &prepare = {},
+               const std::function<void()> &check = {})
 {
     const QString sets[2] = {fileSet, kLink};
     std::vector<double> times[2];
     for (int run = runs > 0 ? -1 : 0; run < std::max(1, runs); ++run) {
         for (int i = 0; i < 2; ++i) {
             store::CurrentAccountFile = sets[i];
+            if (prepare)
+                prepare();
             const double ms = timeMs(work);
+            if (check)
+                check();
             if (run >= 0)
                 times[i].push_back(ms);
         }
@@ -77,9 +84,10 @@ void compareEngines(const Context &context, const QString &name, const std::func
     compareOn(context.accountFile, context.runs, name, work);
 }
 
-void compareOnce(const QString &name, const std::function<void()> &work)
+void compareOnce(const QString &name, const std::function<void()> &work,
+                 const std::function<void()> &prepare = {}, const std::function<void()> &check = {})
 {
-    compareOn(kWorkFile, 0, name, work);
+    compareOn(kWorkFile, 0, name, work, prepare, check);
 }
 
 qlonglong serverCount(const QString &table)
@@ -112,20 +120,25 @@ void changingFigures(const Context &context, const QString &connInfo)
         transfer::ExportCsv(source, csv);
     }
     grid::Grid target;
-    qlonglong salesBefore[2] = {0, 0};
-    int side = 0;
-    compareOnce(QStringLiteral("import_csv_30000"), [&] {
-        // Loading the list and its columns is not part of the import.
-        records::LoadSalesList(target, QDate(2024, 1, 1), QDate(2024, 1, 1), records::FilterBar{});
-        QVector<transfer::MapEntry> mapping = transfer::gridMapEntries(target);
-        for (int k = 0; k < mapping.size(); ++k)
-            mapping[k].columnsText = transfer::ColumnLetters(k + 2);
-        salesBefore[side] = serverCount(QStringLiteral("Sale"));
-        transfer::ImportCsv(target, mapping, csv, 2, kImportRows + 1);
-        if (serverCount(QStringLiteral("Sale")) != salesBefore[side] + kImportRows)
-            std::fprintf(stderr, "the import did not write %d rows\n", kImportRows);
-        ++side;
-    });
+    QVector<transfer::MapEntry> mapping;
+    qlonglong salesBefore = 0;
+    compareOnce(
+            QStringLiteral("import_csv_30000"),
+            [&] { transfer::ImportCsv(target, mapping, csv, 2, kImportRows + 1); },
+            [&] {
+                // Loading the list and its columns and counting the rows are
+                // not part of the import.
+                records::LoadSalesList(target, QDate(2024, 1, 1), QDate(2024, 1, 1),
+                                       records::FilterBar{});
+                mapping = transfer::gridMapEntries(target);
+                for (int k = 0; k < mapping.size(); ++k)
+                    mapping[k].columnsText = transfer::ColumnLetters(k + 2);
+                salesBefore = serverCount(QStringLiteral("Sale"));
+            },
+            [&] {
+                if (serverCount(QStringLiteral("Sale")) != salesBefore + kImportRows)
+                    std::fprintf(stderr, "the import did not write %d rows\n", kImportRows);
+            });
     // The same rows sent with COPY in one transaction, nothing else: the
     // rows the import has just written on the server, read back. Rows all
     // alike would make the server's index upkeep much cheaper than the
