@@ -442,8 +442,9 @@ private slots:
         QVERIFY(steps(path) == 11 && customerCount(path) == 3);
         QCOMPARE(valueIn(path, u"SELECT Name, MinNum FROM Pro"_s), QVariant(u"钢管"_s));
         QVERIFY(valueIn(path, u"SELECT MinNum FROM Pro"_s).isNull());
-        // Once: opening it again changes nothing and fails nothing.
+        // Once: opening it again changes nothing and fails nothing; a missing file stays missing.
         QVERIFY(EnsureSchema(accountSetFileName(1)));
+        QVERIFY(!EnsureSchema(u"missing.qdt"_s) && !QFileInfo::exists(file(u"missing.qdt"_s)));
         QCOMPARE(steps(path), 11);
         for (const char *table : {"Rcv", "RcvLine", "Pmt", "PmtLine"})
             QCOMPARE(valueIn(path, u"SELECT Count(*) FROM "_s + QLatin1String(table)), QVariant(0));
