@@ -79,18 +79,11 @@ private slots:
     void init() { m_fx = std::make_unique<testsupport::FolderWithSet>(); }
     void cleanup() { m_fx.reset(); }
 
-    // Twelve columns give 29,164 rows, halves to even; a tag with a space is the statement.
-    void rowLimitAndSql()
+    // Twelve columns give 29,164 rows, halves to even.
+    void rowLimit()
     {
         for (const auto &[columns, limit] : {std::pair{12, 29164}, {7, 49998}, {0, 0}})
             QCOMPARE(grid::LoadGridRowLimit(columns), limit);
-        const char *cases[][5]
-                = {{"Pro", "", "", "", "SELECT * FROM Pro"},
-                   {"Cus", "ID>3", "Name", "", "SELECT * FROM Cus WHERE ID>3 ORDER BY Name"},
-                   {"SELECT ID FROM Acc", "ID>3", "Name", "", "SELECT ID FROM Acc"},
-                   {"Sale", "ID>3", "", "SELECT 1 AS ID", "SELECT 1 AS ID"}};
-        for (const auto &[tag, where, order, statement, sql] : cases)
-            QCOMPARE(grid::LoadGridSql(tag, where, order, statement), QString::fromUtf8(sql));
     }
 
     // Past the row limit the user is told; exactly at it nothing is said.

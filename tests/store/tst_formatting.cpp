@@ -46,9 +46,7 @@ private slots:
         for (const QVariant &plain : {QVariant(qlonglong(0)), QVariant(u"是"_s), QVariant()})
             QCOMPARE(store::BoolMark(plain), QString());
 
-        for (int c = '0'; c <= '9'; ++c)
-            QCOMPARE(store::KeyNumericOnly(c), c);
-        for (int c : {int('.'), 8, int(Qt::Key_Backspace)})
+        for (int c : {int('0'), int('5'), int('9'), int('.'), 8, int(Qt::Key_Backspace)})
             QCOMPARE(store::KeyNumericOnly(c), c);
         for (int c : {int('-'), int('e'), 0x4EA7})
             QCOMPARE(store::KeyNumericOnly(c), 0);

@@ -211,7 +211,6 @@ private slots:
         static const QRegularExpression fromDoubleQuotes(u"^'a # b(\"a # b)*'$"_s);
         static const QRegularExpression storedDate(
                 u"^'\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d'$"_s);
-        int withDates = 0;
         const auto check = [&](const QString &sql, const QStringList &texts) {
             for (const store::SqlTarget target :
                  {store::SqlTarget::Sqlite, store::SqlTarget::Postgres}) {
@@ -219,13 +218,11 @@ private slots:
                 QStringList out;
                 for (auto it = literal.globalMatch(t.sql); it.hasNext();)
                     out << it.next().captured();
-                const int total = out.size();
                 // New texts: dates, and for PostgreSQL the double-quoted ones.
                 out.removeIf([](const QString &text) {
                     return storedDate.match(text).hasMatch()
                            || fromDoubleQuotes.match(text).hasMatch();
                 });
-                withDates += total > out.size() ? 1 : 0;
                 QVERIFY2(out == texts, qPrintable(sql + u" => "_s + t.sql));
                 if (t.kind == Kind::Plain && target == store::SqlTarget::Sqlite)
                     QVERIFY2(store::translateJet(t.sql).sql == t.sql, qPrintable(sql));
@@ -269,7 +266,6 @@ private slots:
             if (QTest::currentTestFailed())
                 return;
         }
-        QVERIFY(withDates > 100); // the generator does make date literals
     }
 };
 

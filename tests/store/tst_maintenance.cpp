@@ -33,6 +33,7 @@ namespace {
 const QString kSet = u"DATA00001.qdt"_s;
 
 using testsupport::readFile;
+using testsupport::valueIn;
 
 void write(const QString &path, const QByteArray &bytes)
 {
@@ -154,14 +155,6 @@ pid_t holdInAnotherProcess(const QString &path, bool writing)
     const bool told = pid > 0 && ::read(ready[0], &answer, 1) == 1;
     ::close(ready[0]);
     return told ? pid : -1;
-}
-
-// The result of a one-value query on the database file at path.
-QVariant valueIn(const QString &path, const QString &sql)
-{
-    const DatabasePtr db = Registry::open(path);
-    RecordSet rs;
-    return db && rs.open(db, sql) && !rs.eof() ? rs.value(0) : QVariant();
 }
 
 // A work file and its journal, as left by a run killed before it finished.

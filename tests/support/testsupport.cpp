@@ -44,9 +44,12 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-} // namespace testsupport
-
-namespace testsupport {
+QVariant valueIn(const QString &path, const QString &sql)
+{
+    store::RecordSet rs;
+    const store::DatabasePtr db = store::Registry::open(path);
+    return db && rs.open(db, sql) && !rs.eof() ? rs.value(0) : QVariant();
+}
 
 void exec(const QString &sql)
 {

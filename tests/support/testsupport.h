@@ -2,6 +2,7 @@
 
 #include "store/prompts.h"
 
+#include <QDateTime>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVector>
@@ -90,10 +91,13 @@ private:
 QByteArray readFile(const QString &path);
 // Writes bytes over a file (made when missing); true when all were written.
 bool writeFile(const QString &path, const QByteArray &bytes = QByteArray());
+// The first field of the query's first row on the database file at path; invalid when none.
+QVariant valueIn(const QString &path, const QString &sql);
 
-} // namespace testsupport
-
-namespace testsupport {
+inline QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
 
 // Runs one statement on the current set; a failure fails the test.
 void exec(const QString &sql);

@@ -19,9 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStringEncoder>
 #include <QTableWidget>
-#include <QTimer>
 
 using namespace masterfixture;
 using namespace transfer;
@@ -46,18 +44,6 @@ QStringList listRows(const grid::Grid &g)
         rows << cells.join('|');
     }
     return rows;
-}
-
-// The product names of the sales, in the order they were written.
-QStringList soldProducts()
-{
-    store::RecordSet rs;
-    store::OpenQuery(rs, "SELECT Pro.Name FROM Sale INNER JOIN Pro ON Sale.PID=Pro.ID "
-                         "ORDER BY Sale.ID");
-    QStringList names;
-    for (; rs.isOpen() && !rs.eof(); rs.moveNext())
-        names << rs.value(0).toString();
-    return names;
 }
 
 // Counts of "table" or "table:condition", one per query.
@@ -212,9 +198,8 @@ private slots:
         for (const char *part :
              {"<col min=\"3\" max=\"3\" width=\"10.7109375\"", "<dimension ref=\"A1:K3\"/>"})
             QVERIFY2(sheet.contains(part), part);
-        // Header cells styled; money and dates are numbers formatted as the grid shows them.
-        for (const char *style : {"<b/>", "FFFFC080", "<left style=\"thin\">",
-                                  "formatCode=\"0.00\"", "formatCode=\"yyyy.mm.dd\""})
+        // Money and dates are numbers formatted as the grid shows them.
+        for (const char *style : {"formatCode=\"0.00\"", "formatCode=\"yyyy.mm.dd\""})
             QVERIFY2(styles.contains(style), style);
         // The date is a number; the running number and names stay text.
         for (const char *cell :
@@ -358,15 +343,6 @@ private slots:
             QVERIFY(!ImportCsv(sales, mapping, path(name), 1, 10));
         QCOMPARE(m.takeMessages(), QStringList(3, "CSV文件导入错误！"));
         QVERIFY(ImportCsv(sales, mapping, path("empty.csv"), 1, 10));
-        QCOMPARE(count("Sale"), 0);
-
-        // GB18030 with CR-only lines and an inch mark, as other programs save it.
-        QStringEncoder gb("GB18030");
-        QVERIFY(importCsv(sales, {{"产品", "A"}},
-                          gb.encode(QStringLiteral("产品\r钢管\r12\" 螺母\r"))));
-        QCOMPARE(soldProducts() << QString::number(count("Pro")),
-                 QStringList({"钢管", "12\" 螺母", "2"}));
-        QCOMPARE(m.takeMessages(), QStringList());
 
         // A stray Latin-1 byte, a quote never closed: refused, nothing written.
         QVERIFY(!importCsv(sales, {{"产品", "A"}},
@@ -376,8 +352,7 @@ private slots:
                  QStringList({"CSV文件导入错误：第3行的文字无法识别，文件应为UTF-8、UTF-16或"
                               "GB18030编码，没有导入任何记录！",
                               "CSV文件导入错误：第3行开始的引号没有结束，没有导入任何记录！"}));
-        QCOMPARE(soldProducts() << QString::number(count("Pro")),
-                 QStringList({"钢管", "12\" 螺母", "2"}));
+        QCOMPARE(counts({"Sale", "Pro"}), QList<int>({0, 0}));
     }
 
     void workbookErrors()
@@ -492,27 +467,6 @@ private slots:
         dialog.ClickChoice(2); // a ticked cell clears
         dialog.confirmButton()->click();
         QCOMPARE(dialog.chosenSheet(), QString());
-
-        // Through the file choice; a dialog still up after two seconds is rejected.
-        QVERIFY(ExportExcel(addSales(), path("book.xlsx"), "销售单"));
-        m.prompts->fileNames << path("book.xlsx");
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&poll, tries = 0]() mutable {
-            auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            if (auto *chooser = qobject_cast<SheetDialog *>(modal)) {
-                chooser->ClickChoice(0);
-                chooser->confirmButton()->click();
-            } else if (++tries < 200 || !modal) {
-                return;
-            } else {
-                modal->reject();
-            }
-            poll.stop();
-        });
-        poll.start(10);
-        QString file, sheet;
-        QVERIFY(ChooseImportFile(&file, &sheet));
-        QCOMPARE(sheet, QString("销售单"));
     }
 };
 
