@@ -276,47 +276,36 @@ private slots:
         QCOMPARE(partial.splitterLeft[0], 777.0);
     }
 
-    void endDateLeftAtToday_data()
-    {
-        // The last access, the stored end date, and what it shows on 2024-03-06.
-        QTest::addColumn<QString>("savedAt");
-        QTest::addColumn<QDate>("stored");
-        QTest::addColumn<QDate>("restored");
-        const QDate saveDay(2024, 3, 5);
-        const QDate nextDay(2024, 3, 6);
-        QTest::newRow("left at today") << "2024-03-05 18:30" << saveDay << nextDay;
-        QTest::newRow("set back on purpose")
-                << "2024-03-05 18:30" << QDate(2024, 3, 1) << QDate(2024, 3, 1);
-        QTest::newRow("saved weeks ago") << "2024-02-01 09:00" << QDate(2024, 2, 1) << nextDay;
-        QTest::newRow("no last access") << "" << saveDay << saveDay;
-    }
-
     // An end date left at "today" is today again at the next start; one
     // chosen on purpose and every start date stay as stored.
     void endDateLeftAtToday()
     {
-        QFETCH(QString, savedAt);
-        QFETCH(QDate, stored);
-        QFETCH(QDate, restored);
         createSets({"甲账"});
         store::CurrentAccountFile = store::ListAccountSetFiles().value(0);
-        WindowSettings saved;
-        saved.listDates = {stored, stored, QDate(2024, 1, 1), stored};
-        saved.analysisDates.fill(stored);
-        SaveSettings(saved);
-        store::SetVar(store::kKeyLastAccess, savedAt.isEmpty()
-                                                     ? QString()
-                                                     : store::dateTimeText(QDateTime::fromString(
-                                                             savedAt, "yyyy-MM-dd HH:mm")));
-
-        WindowSettings loaded;
-        LoadSettings(loaded, QDate(2024, 3, 6));
-        QCOMPARE(loaded.listDates[0], stored);
-        QCOMPARE(loaded.listDates[1], restored);
-        QCOMPARE(loaded.listDates[2], QDate(2024, 1, 1));
-        QCOMPARE(loaded.listDates[3], restored);
-        for (int i = 0; i < 8; ++i)
-            QCOMPARE(loaded.analysisDates[i], i % 2 ? restored : stored);
+        const QDate saveDay(2024, 3, 5);
+        const QDate nextDay(2024, 3, 6);
+        // The last access, the stored end date, and what it shows on 2024-03-06.
+        const QList<std::tuple<QString, QDate, QDate>> cases = {
+                {"2024-03-05 18:30", saveDay, nextDay},                     // left at today
+                {"2024-03-05 18:30", QDate(2024, 3, 1), QDate(2024, 3, 1)}, // set back on purpose
+                {"2024-02-01 09:00", QDate(2024, 2, 1), nextDay},           // saved weeks ago
+                {"", saveDay, saveDay}};                                    // no last access
+        for (const auto &[savedAt, stored, restored] : cases) {
+            WindowSettings saved;
+            saved.listDates = {stored, stored, QDate(2024, 1, 1), stored};
+            saved.analysisDates.fill(stored);
+            SaveSettings(saved);
+            store::SetVar(store::kKeyLastAccess,
+                          savedAt.isEmpty() ? QString()
+                                            : store::dateTimeText(QDateTime::fromString(
+                                                    savedAt, "yyyy-MM-dd HH:mm")));
+            WindowSettings loaded;
+            LoadSettings(loaded, nextDay);
+            const std::array<QDate, 4> lists = {stored, restored, QDate(2024, 1, 1), restored};
+            QCOMPARE(loaded.listDates, lists);
+            for (int i = 0; i < 8; ++i)
+                QCOMPARE(loaded.analysisDates[i], i % 2 ? restored : stored);
+        }
     }
 
 private:
