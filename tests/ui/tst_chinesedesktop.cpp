@@ -3,8 +3,6 @@
 #include "ui/chinesedesktop.h"
 
 #include <QDialogButtonBox>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QLocale>
 #include <QPushButton>
 #include <QtTest>
@@ -32,16 +30,6 @@ private slots:
             const QString shown = buttons.button(which)->text();
             QVERIFY2(shown.startsWith(QString::fromUtf8(text)), qPrintable(shown));
         }
-    }
-
-    // Latin, digits and Chinese share one font, so one baseline in a cell.
-    void oneFontForLatinAndChinese()
-    {
-        if (!QFontDatabase::families().contains(ui::kApplicationFontFamily))
-            QSKIP("Noto Sans CJK SC is not installed (package fonts-noto-cjk)");
-        const QFont font = QApplication::font();
-        QCOMPARE(QFontInfo(font).family(), ui::kApplicationFontFamily);
-        QVERIFY(font.pointSizeF() >= 9);
     }
 };
 

@@ -2,10 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
-#include <QDialog>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QtTest>
 
 class TestQtPrompts : public QObject
@@ -52,51 +49,6 @@ private slots:
         press(QMessageBox::Ok);
         prompts.message(markup);
         QCOMPARE(seen, QStringList({QString(), markup, "确定"}));
-    }
-
-    // A font choice survives the trip through the font dialog's Qt forms.
-    void fontConversions()
-    {
-        const auto fields = [](const store::FontChoice &f) {
-            return QVariantList(
-                    {f.family, f.pointSize, f.bold, f.italic, f.underline, f.strikeOut, f.color});
-        };
-        for (const store::FontChoice &choice :
-             {store::FontChoice{"宋体", 12.5, true, false, true, false, 0x123456},
-              store::FontChoice{"Arial", 9, false, true, false, true, 0xFFFFFF}})
-            QCOMPARE(fields(ui::toFontChoice(ui::toQFont(choice), ui::fontColor(choice))),
-                     fields(choice));
-    }
-
-    // The printer chooser stays on top, opens on the preselected printer, offers
-    // only the list, and gives the choice on OK and nothing on Cancel.
-    void printerChooser()
-    {
-        ui::QtPrompts prompts;
-        const QStringList printers = {QStringLiteral("HP LaserJet"),
-                                      QStringLiteral("Epson LQ-630K"), QStringLiteral("PDF 文件")};
-        for (const QString &button : {QStringLiteral("确   定"), QStringLiteral("取   消")}) {
-            QStringList seen;
-            QTimer::singleShot(0, qApp, [&seen, button] {
-                auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-                QVERIFY(dialog);
-                auto *list = dialog->findChild<QComboBox *>();
-                QVERIFY(list);
-                seen << list->currentText();
-                if (list->isEditable())
-                    seen << QStringLiteral("editable");
-                if (dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
-                    seen << QStringLiteral("topmost");
-                list->setCurrentIndex(2);
-                for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
-                    if (b->text() == button)
-                        b->click();
-                }
-            });
-            const QString chosen = prompts.choosePrinter(printers, QStringLiteral("Epson LQ-630K"));
-            QCOMPARE(seen, QStringList({"Epson LQ-630K", "topmost"}));
-            QCOMPARE(chosen, button == QStringLiteral("确   定") ? printers.at(2) : QString());
-        }
     }
 };
 
