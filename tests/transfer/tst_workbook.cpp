@@ -238,6 +238,26 @@ private slots:
         QCOMPARE(readRows(path, "Sheet 2", 1, 1).texts, QVector<QStringList>{{"其他表"}});
     }
 
+    void longSheetReadWithinTheRows()
+    {
+        const QString path = m_dir.filePath("long.xlsx");
+        lxw_workbook_options options = {};
+        options.constant_memory = LXW_TRUE;
+        lxw_workbook *book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+        lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
+        for (int r = 0; r < 100000; ++r) {
+            worksheet_write_number(sheet, lxw_row_t(r), 0, r + 1, nullptr);
+            worksheet_write_string(sheet, lxw_row_t(r), 1, "行", nullptr);
+        }
+        QCOMPARE(workbook_close(book), LXW_NO_ERROR);
+
+        Read read = readRows(path, "Sheet1", 99990, 100005);
+        QVERIFY(read.ok);
+        QCOMPARE(read.texts.size(), 11);
+        QCOMPARE(read.texts.first() + read.texts.last(),
+                 QStringList({"99990", "行", "100000", "行"}));
+    }
+
     // Something else zipped, a damaged part, an empty file and garbage are no workbooks.
     void filesThatAreNoWorkbooks()
     {
