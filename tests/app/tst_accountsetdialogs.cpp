@@ -62,9 +62,6 @@ private slots:
         m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
         m_shell = std::make_unique<masterfixture::FakeHost>();
         ui::setShellHost(m_shell.get());
-        AccountSets.clear();
-        PendingAccountChoice.clear();
-        CurrentRights.clear();
     }
 
     void cleanup()
@@ -74,8 +71,6 @@ private slots:
         m_shell.reset();
         m_prompts.reset();
         m_folder.reset();
-        AccountSets.clear();
-        CurrentRights.clear();
     }
 
     // The chooser ticks the set in use; a click in the tick column ticks that
@@ -227,14 +222,12 @@ private slots:
             expectSet(0, "甲", "甲公司");
     }
 
-    // Editing the company or a contact line drops the cached print headers;
-    // renaming the set alone keeps them.
+    // Editing the company drops the cached print headers; renaming the set alone keeps them.
     void infoChangesClearPrintHeaders_data()
     {
         QTest::addColumn<int>("box");
         QTest::newRow("name only") << 0;
         QTest::newRow("company") << 1;
-        QTest::newRow("contact address") << 2;
     }
 
     void infoChangesClearPrintHeaders()
@@ -243,7 +236,6 @@ private slots:
         makeSets({"甲"});
         CurrentRights = "所有权限";
         SetVar(kHeader, "甲公司 销售单");
-        SetVar(kKeyAddress, "北京");
         QPointer<app::AccountSetInfoDialog> dialog = app::ShowAccountSetInfoDialog();
         dialog->box(box)->setFocus();
         QTest::keyClicks(dialog->box(box), "x");
@@ -252,7 +244,6 @@ private slots:
         QVERIFY(!dialog || !dialog->isVisible());
         QCOMPARE(m_shell->calls, QStringList{"UpdateMainCaption:"});
         QCOMPARE(GetVar(kHeader), box > 0 ? QString() : "甲公司 销售单");
-        QCOMPARE(GetVar(kKeyAddress), box == 2 ? "北京x" : "北京");
         expectSet(0, box == 0 ? "甲x" : "甲", box == 1 ? "甲公司x" : "甲公司");
     }
 

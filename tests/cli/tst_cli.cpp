@@ -41,7 +41,6 @@ private slots:
     void init()
     {
         m_fx = std::make_unique<testsupport::FolderWithPrompts>();
-        store::AccountSets.clear();
         QVERIFY(store::CreateAccountSet(u"示例商行"_s, u"主账"_s) >= 0);
         QVERIFY(store::CreateAccountSet(u"分店"_s, u"分店账"_s) >= 0);
         store::CurrentAccountFile = store::accountSetFileName(1);
@@ -53,7 +52,6 @@ private slots:
     void cleanup()
     {
         store::Registry::closeAll();
-        store::CurrentAccountFile.clear();
         m_fx.reset();
     }
 

@@ -118,8 +118,6 @@ private slots:
     {
         m_folder = std::make_unique<testsupport::TempProgramFolder>();
         store::setPrompts(&m_prompts);
-        store::AccountSets.clear();
-        store::CurrentAccountIndex = -1;
         QString error;
         QVERIFY2(store::EnsureTemplate(&error), qPrintable(error));
     }
@@ -131,8 +129,6 @@ private slots:
         QCoreApplication::processEvents();
         ui::setShellHost(nullptr);
         store::setPrompts(nullptr);
-        store::CurrentUser.clear();
-        store::CurrentRights.clear();
         m_folder.reset();
     }
 

@@ -70,11 +70,6 @@ struct Fixture
         prompts = std::make_unique<testsupport::ScriptedPrompts>();
         if (!testsupport::makeNewCurrentSet())
             return false;
-        store::AccountSets.clear();
-        store::CurrentAccountIndex = -1;
-        store::CurrentUserID = 0;
-        store::CurrentUser.clear();
-        store::CurrentRights.clear();
         host = FakeHost();
         ui::setShellHost(&host);
         return true;

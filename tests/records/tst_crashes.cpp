@@ -376,7 +376,6 @@ private slots:
         QTemporaryDir start;
         {
             testsupport::TempProgramFolder folder;
-            store::AccountSets.clear();
             crashCase.prepare();
             store::Registry::closeAll();
             for (const QString &file : QDir(folder.path()).entryList(QDir::Files))
@@ -390,7 +389,6 @@ private slots:
         int tally[4] = {0, 0, 0, 0};
         for (int run = 0; run <= crashCase.runs; ++run) {
             testsupport::TempProgramFolder folder;
-            store::AccountSets.clear();
             for (const QString &file : QDir(start.path()).entryList(QDir::Files))
                 QVERIFY(QFile::copy(QDir(start.path()).filePath(file), folder.filePath(file)));
 

@@ -530,7 +530,6 @@ private slots:
         save(dialog.data());
         QCOMPARE(field(u"Pro"_s, 1, u"MinNum"_s), QVariant(2.5));
         dialog = showProductDialog(1);
-        QCOMPARE(dialog->floorBox()->text(), u"2.5"_s);
         dialog->floorBox()->clear();
         save(dialog.data());
         QVERIFY(field(u"Pro"_s, 1, u"MinNum"_s).isNull());

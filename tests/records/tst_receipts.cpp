@@ -183,7 +183,6 @@ private Q_SLOTS:
         QVERIFY(confirmAmount(u"30"_s).contains(u"结清销售记录：0000002"_s));
         QCOMPARE(dialog->openList()->rowCount(), 2);
         QCOMPARE(dialog->historyList()->rowCount(), 1);
-        QCOMPARE(dialog->historyList()->item(0, 5)->text(), u"0000002 30.00"_s);
 
         dialog->historyList()->setCurrentCell(0, 0);
         m_set->prompts.answers = {true};

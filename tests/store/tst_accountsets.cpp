@@ -99,18 +99,9 @@ class TestAccountSets : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_fx = std::make_unique<testsupport::FolderWithPrompts>();
-        AccountSets.clear();
-        PendingAccountChoice.clear();
-    }
+    void init() { m_fx = std::make_unique<testsupport::FolderWithPrompts>(); }
 
-    void cleanup()
-    {
-        m_fx.reset();
-        AccountSets.clear();
-    }
+    void cleanup() { m_fx.reset(); }
 
     // Last accesses in the usual forms; start-up opens the latest set, never a damaged one.
     void lastAccess()

@@ -76,7 +76,6 @@ private slots:
     {
         m_db.reset();
         Registry::closeAll();
-        CurrentAccountFile.clear();
         m_set.reset();
     }
 

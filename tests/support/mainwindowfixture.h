@@ -33,7 +33,6 @@ class MainWindowFixture
 public:
     explicit MainWindowFixture(bool secondSet = true)
     {
-        store::AccountSets.clear();
         QString error;
         if (!store::EnsureTemplate(&error))
             qFatal("no template: %s", qPrintable(error));

@@ -3,6 +3,7 @@
 #include "bothengines.h"
 
 #include "store/access.h"
+#include "store/accountsets.h"
 #include "store/engine.h"
 #include "store/programfolder.h"
 #include "store/schema.h"
@@ -16,20 +17,33 @@
 
 namespace testsupport {
 
+namespace {
+// No set listed or chosen and nobody logged in, as at a fresh start.
+void forgetSession()
+{
+    store::AccountSets.clear();
+    store::PendingAccountChoice.clear();
+    store::CurrentAccountFile.clear();
+    store::CurrentAccountIndex = -1;
+    store::CurrentUserID = 0;
+    store::CurrentUser.clear();
+    store::CurrentRights.clear();
+}
+} // namespace
+
 TempProgramFolder::TempProgramFolder()
     : m_previous(store::programFolder())
 {
     store::Registry::closeAll();
     store::setProgramFolder(m_dir.path());
-    store::CurrentAccountFile.clear();
-    store::CurrentAccountIndex = -1;
+    forgetSession();
 }
 
 TempProgramFolder::~TempProgramFolder()
 {
     store::Registry::closeAll();
     store::setProgramFolder(m_previous);
-    store::CurrentAccountFile.clear();
+    forgetSession();
 }
 
 QByteArray readFile(const QString &path)

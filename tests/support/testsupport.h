@@ -73,7 +73,8 @@ private:
     }
 };
 
-// A fresh temporary program folder made current, with no current set and no connections.
+// A fresh temporary program folder made current, with no set listed, nobody logged in and no
+// connections; all of that is forgotten again when it goes.
 class TempProgramFolder
 {
 public:
