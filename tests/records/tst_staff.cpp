@@ -104,6 +104,7 @@ private slots:
             openAtReload = ui::FormIsOpen(kLoginCaption);
         };
         dialog->box(0)->setText(u"zunta"_s);
+        dialog->box(1)->clear();
         QTest::keyClicks(dialog->box(1), u"zunta"_s);
         QTest::keyClick(dialog->box(1), Qt::Key_Return);
         QCOMPARE(store::CurrentUser, u"zunta"_s);
