@@ -72,8 +72,8 @@ private:
     bool m_givesIds = false; // the columns give the record numbers
     QVector<qint64> m_freeIds;
     // Record numbers taken from the server at a time: a few for a few rows,
-    // doubling up to one flush's worth for a big import, so that neither
-    // wastes many numbers nor asks the server often.
+    // doubling up to several COPYs' worth for many, so that neither wastes
+    // many numbers nor asks the server often.
     int m_idBlock = 1000;
     QVector<QVector<QVariant>> m_rows;
 };

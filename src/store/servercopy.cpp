@@ -29,13 +29,18 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-QStringList fieldNames(const DatabasePtr &db, const QString &table)
+// The table's field names, and with types their types, in the same order.
+QStringList fieldNames(const DatabasePtr &db, const QString &table,
+                       QVector<ColumnType> *types = nullptr)
 {
     RecordSet rs;
     QStringList names;
     if (rs.open(db, QStringLiteral("SELECT * FROM [%1] WHERE 0").arg(table)))
-        for (int c = 0; c < rs.fieldCount(); ++c)
+        for (int c = 0; c < rs.fieldCount(); ++c) {
             names << rs.fieldName(c);
+            if (types)
+                *types << rs.fieldType(c);
+        }
     return names;
 }
 
@@ -69,15 +74,15 @@ bool downloadTable(const DatabasePtr &server, const DatabasePtr &file, const QSt
 bool copyTable(const DatabasePtr &from, const DatabasePtr &to, const QString &table, QString *error)
 {
     const QStringList target = fieldNames(to, table);
+    QVector<ColumnType> sourceTypes;
+    const QStringList source = fieldNames(from, table, &sourceTypes);
     QStringList columns;
     QVector<ColumnType> types;
-    RecordSet source;
-    if (source.open(from, QStringLiteral("SELECT * FROM [%1] WHERE 0").arg(table)))
-        for (int c = 0; c < source.fieldCount(); ++c)
-            if (target.contains(source.fieldName(c), Qt::CaseInsensitive)) {
-                columns << source.fieldName(c);
-                types << source.fieldType(c);
-            }
+    for (int c = 0; c < source.size(); ++c)
+        if (target.contains(source.at(c), Qt::CaseInsensitive)) {
+            columns << source.at(c);
+            types << sourceTypes.at(c);
+        }
     if (columns.isEmpty())
         return true;
     if (from->isServer() && !to->isServer())
