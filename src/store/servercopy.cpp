@@ -343,6 +343,12 @@ bool UploadAccountSet(const QString &filePath, const QString &connInfo, QString 
     const DatabasePtr server = emptyServerDatabase(connInfo, error);
     if (!server)
         return false;
+    // The upload is reported done only once the server has it on disk, even
+    // where the server lets commits return before that. The cleaner below
+    // needs it too: the server marks no row settled while the commit that
+    // wrote it, or one close to it, may still be lost.
+    if (!server->execNative(QStringLiteral("SET synchronous_commit TO on"), error))
+        return false;
     Transaction transaction(server);
     if (!server->execNative(EmptySchemaSql(true), error) || !copyAllTables(file, server, error))
         return false;
