@@ -25,6 +25,9 @@ constexpr int kRowsPerWaitedCopy = 5000;
 // Most record numbers taken from the server at a time. Each request waits
 // for the rows sent before it, so it comes once per several COPYs.
 constexpr int kIdsPerBlock = 8000;
+// Copied rows written by one statement, within SQLite's 999 values.
+constexpr int kCopiedRowsPerStatement = 50;
+constexpr int kMostValuesPerStatement = 999;
 
 using detail::quoteIdentifier;
 
@@ -112,6 +115,7 @@ RowInserter::RowInserter(const DatabasePtr &db, const QString &table, const QStr
 RowInserter::~RowInserter()
 {
     sqlite3_finalize(m_stmt);
+    sqlite3_finalize(m_copiedRows);
     if (m_server) {
         flush();
         auto &list = m_db->m_inserters;
@@ -121,7 +125,9 @@ RowInserter::~RowInserter()
 
 bool RowInserter::flush(QString *error)
 {
-    return !m_server || send(true, error);
+    if (!m_server)
+        return m_copied.empty() || writeCopied(error);
+    return send(true, error);
 }
 
 bool RowInserter::send(bool wait, QString *error)
@@ -190,44 +196,84 @@ qint64 RowInserter::insert(const QVector<QVariant> &values, QString *error)
     return sqlite3_last_insert_rowid(m_db->handle());
 }
 
-qint64 RowInserter::insertCopied(const std::vector<CopyField> &fields,
-                                 const QVector<ColumnType> &types, QString *error)
+bool RowInserter::insertCopied(const std::vector<CopyField> &fields,
+                               const QVector<ColumnType> &types, QString *error)
 {
     if (!m_stmt || int(fields.size()) != m_columns || types.size() != m_columns) {
         if (error)
             *error = QStringLiteral("复制的数据与数据表的字段不符");
-        return 0;
+        return false;
     }
-    sqlite3_reset(m_stmt);
     for (int i = 0; i < m_columns; ++i) {
         const CopyField &field = fields[i];
-        const char *end = field.data + field.size;
+        CopiedValue value{ColumnType::Text, 0, 0, m_copiedText.size(), field.size};
         if (!field.data) {
-            sqlite3_bind_null(m_stmt, i + 1);
-            continue;
-        }
-        if (types.at(i) == ColumnType::Integer) {
-            qint64 number = 0;
-            const auto read = std::from_chars(field.data, end, number);
-            if (read.ec == std::errc() && read.ptr == end) {
-                sqlite3_bind_int64(m_stmt, i + 1, number);
-                continue;
-            }
+            value.type = ColumnType::Null;
+        } else if (types.at(i) == ColumnType::Integer) {
+            const auto read = std::from_chars(field.data, field.data + field.size, value.whole);
+            if (read.ec == std::errc() && read.ptr == field.data + field.size)
+                value.type = ColumnType::Integer;
         } else if (types.at(i) == ColumnType::Double) {
-            double number = 0;
-            const auto read = std::from_chars(field.data, end, number);
-            if (read.ec == std::errc() && read.ptr == end) {
-                sqlite3_bind_double(m_stmt, i + 1, number);
-                continue;
+            const auto read = std::from_chars(field.data, field.data + field.size, value.real);
+            if (read.ec == std::errc() && read.ptr == field.data + field.size)
+                value.type = ColumnType::Double;
+        }
+        if (value.type == ColumnType::Text)
+            m_copiedText.append(field.data, field.size);
+        m_copied.push_back(value);
+    }
+    if (m_rowsPerStatement == 0) {
+        m_rowsPerStatement = m_columns == 0 ? 1
+                                            : std::clamp(kMostValuesPerStatement / m_columns, 1,
+                                                         kCopiedRowsPerStatement);
+        QString sql = QString::fromUtf8(sqlite3_sql(m_stmt));
+        const QString row = QStringLiteral(", ") + sql.section(QStringLiteral(" VALUES "), -1);
+        sql += row.repeated(m_rowsPerStatement - 1);
+        const QByteArray utf8 = sql.toUtf8();
+        if (m_rowsPerStatement > 1
+            && sqlite3_prepare_v2(m_db->handle(), utf8.constData(), int(utf8.size()), &m_copiedRows,
+                                  nullptr)
+                       != SQLITE_OK) {
+            setError(error, m_db->handle());
+            return false;
+        }
+    }
+    return int(m_copied.size()) < m_rowsPerStatement * m_columns || writeCopied(error);
+}
+
+bool RowInserter::writeCopied(QString *error)
+{
+    const int rows = int(m_copied.size()) / std::max(1, m_columns);
+    sqlite3_stmt *stmt = rows == m_rowsPerStatement && m_copiedRows ? m_copiedRows : m_stmt;
+    const int perStep = stmt == m_stmt ? 1 : rows;
+    bool written = true;
+    for (int first = 0; written && first < rows; first += perStep) {
+        sqlite3_reset(stmt);
+        for (int i = 0; i < perStep * m_columns; ++i) {
+            const CopiedValue &value = m_copied[std::size_t(first * m_columns + i)];
+            switch (value.type) {
+            case ColumnType::Null:
+                sqlite3_bind_null(stmt, i + 1);
+                break;
+            case ColumnType::Integer:
+                sqlite3_bind_int64(stmt, i + 1, value.whole);
+                break;
+            case ColumnType::Double:
+                sqlite3_bind_double(stmt, i + 1, value.real);
+                break;
+            default:
+                sqlite3_bind_text(stmt, i + 1, m_copiedText.constData() + value.offset, value.size,
+                                  SQLITE_STATIC);
             }
         }
-        sqlite3_bind_text(m_stmt, i + 1, field.data, field.size, SQLITE_STATIC);
+        written = sqlite3_step(stmt) == SQLITE_DONE;
     }
-    const bool written = sqlite3_step(m_stmt) == SQLITE_DONE;
     if (!written)
         setError(error, m_db->handle());
-    sqlite3_reset(m_stmt);
-    return written ? sqlite3_last_insert_rowid(m_db->handle()) : 0;
+    sqlite3_reset(stmt);
+    m_copied.clear();
+    m_copiedText.resize(0);
+    return written;
 }
 
 WriteTransaction::WriteTransaction(const DatabasePtr &db)

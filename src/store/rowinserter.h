@@ -46,14 +46,16 @@ public:
     // next statement on the connection and before a commit (a failure then
     // fails that statement or the commit); a rollback drops them.
     qint64 insert(const QVector<QVariant> &values, QString *error = nullptr);
-    // Writes one row of a file set from the texts a server's COPY gave, each
+    // Takes one row for a file set from the texts a server's COPY gave, each
     // read as the type its server column has: whole and real numbers bound
     // as numbers (to the last bit), everything else as the text itself (a
-    // server's date text is already the stored form). Returns the new
-    // row's ID, 0 with *error on failure.
-    qint64 insertCopied(const std::vector<CopyField> &fields, const QVector<ColumnType> &types,
-                        QString *error = nullptr);
-    // Sends the collected rows now and waits until the server has them.
+    // server's date text is already the stored form). The rows are written
+    // many to a statement, which SQLite runs much faster than one statement
+    // a row; flush() writes the last ones. False with *error on failure.
+    bool insertCopied(const std::vector<CopyField> &fields, const QVector<ColumnType> &types,
+                      QString *error = nullptr);
+    // Sends the collected rows now and waits until the server has them; on a
+    // file, writes the copied rows insertCopied still holds.
     bool flush(QString *error = nullptr);
     // Forgets the collected rows (their transaction was rolled back).
     void discard() { m_rows.clear(); }
@@ -61,6 +63,20 @@ public:
 private:
     // Sends the collected rows with one COPY; with wait, reads the answer.
     bool send(bool wait, QString *error);
+    // Writes the copied rows held in m_copied: a full statement's worth with
+    // m_copiedRows, fewer one by one.
+    bool writeCopied(QString *error);
+
+    // A value of a copied row, held until its statement runs; a text lies
+    // in m_copiedText.
+    struct CopiedValue
+    {
+        ColumnType type;
+        qint64 whole;
+        double real;
+        qsizetype offset;
+        int size;
+    };
 
     DatabasePtr m_db;
     sqlite3_stmt *m_stmt = nullptr;
@@ -76,6 +92,10 @@ private:
     // many numbers nor asks the server often.
     int m_idBlock = 1000;
     QVector<QVector<QVariant>> m_rows;
+    sqlite3_stmt *m_copiedRows = nullptr; // INSERT of many rows, prepared on first use
+    int m_rowsPerStatement = 0;
+    std::vector<CopiedValue> m_copied;
+    QByteArray m_copiedText;
 };
 
 // A write transaction on a connection for the lifetime of the object: begun

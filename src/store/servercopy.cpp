@@ -60,13 +60,15 @@ bool downloadTable(const DatabasePtr &server, const DatabasePtr &file, const QSt
     // In record-number order the file's table grows at its end only.
     const bool numbered = columns.contains(QStringLiteral("ID"), Qt::CaseInsensitive);
     return server->serverConnection()->copyOut(
-            QStringLiteral("SELECT %1 FROM %2%3")
-                    .arg(selected.join(QLatin1Char(',')), detail::serverName(schemaSpelling(table)),
-                         numbered ? QStringLiteral(" ORDER BY \"id\"") : QString()),
-            [&](const std::vector<CopyField> &fields) {
-                return inserter.insertCopied(fields, types, error) != 0;
-            },
-            error);
+                   QStringLiteral("SELECT %1 FROM %2%3")
+                           .arg(selected.join(QLatin1Char(',')),
+                                detail::serverName(schemaSpelling(table)),
+                                numbered ? QStringLiteral(" ORDER BY \"id\"") : QString()),
+                   [&](const std::vector<CopyField> &fields) {
+                       return inserter.insertCopied(fields, types, error);
+                   },
+                   error)
+           && inserter.flush(error);
 }
 
 // Copies every row of table from one connection to the other, the columns
