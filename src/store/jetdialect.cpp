@@ -224,6 +224,70 @@ int operandEnd(const QVector<Token> &tokens, int first)
     return -1;
 }
 
+// One key of an ORDER BY, its tokens first to last: ordered as the file
+// engine orders it, an empty value (NULL) as the smallest of all. A record
+// number is never empty and is left as it is, so that the server still reads
+// it in order from its key.
+void orderKeyAsFile(QVector<Token> &tokens, int first, int last)
+{
+    if (last < first)
+        return;
+    const int prior = previousSignificant(tokens, last);
+    if (isWord(tokens.at(prior >= 0 ? prior : last), "NULLS"))
+        return;
+    const bool descending = isWord(tokens.at(last), "DESC");
+    const int expressionEnd = descending || isWord(tokens.at(last), "ASC")
+                                      ? previousSignificant(tokens, last)
+                                      : last;
+    const int qualifier = previousSignificant(tokens, expressionEnd);
+    const bool recordNumber = expressionEnd >= first && isName(tokens.at(expressionEnd))
+                              && unquotedName(tokens.at(expressionEnd))
+                                                 .compare(QLatin1String("ID"), Qt::CaseInsensitive)
+                                         == 0
+                              && (qualifier < first
+                                  || (isSymbol(tokens.at(qualifier), '.')
+                                      && previousSignificant(tokens, qualifier) == first));
+    if (!recordNumber)
+        tokens[last].text
+                += descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST");
+}
+
+// Every ORDER BY's keys, each ending at a comma or a closing parenthesis of
+// its own depth, a semicolon or the end.
+void orderEmptyValuesFirst(QVector<Token> &tokens)
+{
+    for (int i = 0; i < tokens.size(); ++i) {
+        const int by = nextSignificant(tokens, i);
+        if (!isWord(tokens.at(i), "ORDER") || by >= tokens.size() || !isWord(tokens.at(by), "BY"))
+            continue;
+        int depth = 0;
+        int first = nextSignificant(tokens, by);
+        int last = -1;
+        int j = first;
+        for (; j < tokens.size(); ++j) {
+            const Token &t = tokens.at(j);
+            if (isSymbol(t, '(')) {
+                ++depth;
+            } else if (depth > 0 && isSymbol(t, ')')) {
+                --depth;
+            } else if (depth == 0 && isSymbol(t, ',')) {
+                orderKeyAsFile(tokens, first, last);
+                first = nextSignificant(tokens, j);
+                last = -1;
+                continue;
+            } else if (depth == 0
+                       && (isSymbol(t, ')') || isSymbol(t, ';') || isWord(t, "LIMIT")
+                           || isWord(t, "OFFSET") || isWord(t, "UNION"))) {
+                break;
+            }
+            if (t.kind != Token::Space)
+                last = j;
+        }
+        orderKeyAsFile(tokens, first, last);
+        i = j - 1;
+    }
+}
+
 // The PostgreSQL spelling of the names, texts and operators that differ.
 // The tokens keep their count, so the passes after this one still apply.
 void renderForPostgres(QVector<Token> &tokens)
@@ -257,9 +321,6 @@ void renderForPostgres(QVector<Token> &tokens)
                           || isWord(tokens.at(after), "OUTER"));
             if (!keyword)
                 t.text = QStringLiteral("\"right\"");
-        } else if (isWord(t, "DESC")) {
-            // The file engine counts an empty value as the smallest.
-            t.text += QStringLiteral(" NULLS LAST");
         } else if (isWord(t, "LIKE")) {
             t.text = QStringLiteral("ILIKE");
         } else if (isWord(t, "BINARY")) {
@@ -280,6 +341,7 @@ void renderForPostgres(QVector<Token> &tokens)
             tokens[last].text.append(QStringLiteral(", 0)"));
         }
     }
+    orderEmptyValuesFirst(tokens);
 }
 
 // Index of the first FROM outside parentheses at or after start, or -1.

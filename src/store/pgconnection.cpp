@@ -424,8 +424,9 @@ bool PgConnection::ensureConnected(QString *error)
         return true;
     // Rows of a COPY whose answer never came went with the old connection:
     // the statement that finds this fails, however well the new one opens.
-    const bool rowsLost = m_copyUnanswered;
+    const bool rowsLost = m_copyUnanswered || !m_openCopy.isEmpty();
     m_copyUnanswered = false;
+    m_openCopy.clear();
     PQreset(m_conn);
     if (PQstatus(m_conn) == CONNECTION_OK) {
         setUpSession(m_conn);
@@ -633,17 +634,20 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
 bool PgConnection::copyRows(const QString &table, const QStringList &columns,
                             const QVector<QVector<QVariant>> &rows, QString *error, bool wait)
 {
-    if (!ensureConnected(error) || !settleCopy(error))
-        return false;
     const QString sql
             = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(QLatin1Char(',')));
-    PGresult *start = PQexec(m_conn, sql.toUtf8().constData());
-    if (PQresultStatus(start) != PGRES_COPY_IN) {
-        const QString message = QString::fromUtf8(PQresultErrorMessage(start)).trimmed();
+    if (m_openCopy != sql) {
+        if (!ensureConnected(error) || !settleCopy(error))
+            return false;
+        PGresult *start = PQexec(m_conn, sql.toUtf8().constData());
+        if (PQresultStatus(start) != PGRES_COPY_IN) {
+            const QString message = QString::fromUtf8(PQresultErrorMessage(start)).trimmed();
+            PQclear(start);
+            return failed(error, message);
+        }
         PQclear(start);
-        return failed(error, message);
+        m_openCopy = sql;
     }
-    PQclear(start);
     QByteArray buffer;
     bool sent = true;
     for (const QVector<QVariant> &row : rows) {
@@ -660,17 +664,30 @@ bool PgConnection::copyRows(const QString &table, const QStringList &columns,
     }
     if (!buffer.isEmpty())
         sent = sent && PQputCopyData(m_conn, buffer.constData(), int(buffer.size())) == 1;
-    sent = PQputCopyEnd(m_conn, sent ? nullptr : "copy aborted") == 1 && sent;
-    m_copyUnanswered = true;
-    if (sent && !wait)
-        return true;
-    if (!settleCopy(error))
-        return false;
-    return sent || failed(error, QString());
+    // Sent on now, not when libpq's buffer next fills, so the server has
+    // every row while the next ones are made.
+    sent = sent && PQflush(m_conn) == 0;
+    if (!sent) {
+        PQputCopyEnd(m_conn, "copy aborted");
+        m_openCopy.clear();
+        m_copyUnanswered = true;
+        return settleCopy(error) && failed(error, QString());
+    }
+    return !wait || settleCopy(error);
 }
 
 bool PgConnection::settleCopy(QString *error)
 {
+    if (!m_openCopy.isEmpty()) {
+        m_openCopy.clear();
+        m_copyUnanswered = true;
+        if (PQputCopyEnd(m_conn, nullptr) != 1) {
+            m_copyUnanswered = false;
+            while (PGresult *result = PQgetResult(m_conn))
+                PQclear(result);
+            return failed(error, QString());
+        }
+    }
     if (!m_copyUnanswered)
         return true;
     m_copyUnanswered = false;

@@ -93,14 +93,16 @@ public:
                QString *error = nullptr, int keepRows = -1);
     // Sends rows of tab-separated text to COPY table (columns) FROM STDIN
     // in one go: the fast way to write many rows over the network. Values
-    // are escaped here; NULL is an invalid QVariant. Without wait the
-    // server's answer is read only before the next statement (or by
-    // settleCopy), so the server writes these rows while the caller makes
-    // the next ones; a failure then fails that next statement.
+    // are escaped here; NULL is an invalid QVariant. Without wait the COPY
+    // is left open and its answer read only before the next statement (or
+    // by settleCopy): the server writes these rows while the caller makes
+    // the next ones, and more rows for the same table and columns go on in
+    // the same COPY, with no round trip between. A failure then fails that
+    // next statement.
     bool copyRows(const QString &table, const QStringList &columns,
                   const QVector<QVector<QVariant>> &rows, QString *error = nullptr,
                   bool wait = true);
-    // Reads the answer to a COPY sent without waiting; false with the
+    // Ends a COPY left open and reads the answer to it; false with the
     // server's words when its rows were refused.
     bool settleCopy(QString *error = nullptr);
 
@@ -133,6 +135,7 @@ private:
     QString m_connInfo;
     bool m_lostReported = false;
     bool m_copyUnanswered = false; // a COPY was sent and its answer not read
+    QString m_openCopy;            // the COPY statement still taking rows, if any
 };
 
 } // namespace store

@@ -126,8 +126,12 @@ private slots:
         pg("alter to long", "ALTER TABLE T_SaleAna ALTER COLUMN [Sm] LONG",
            "ALTER TABLE \"t_saleana\" ALTER COLUMN \"sm\" TYPE bigint USING "
            "round(\"sm\"::numeric)::bigint");
-        pg("empty values last from the largest", "SELECT * FROM T ORDER BY Sm DESC, ID",
-           "SELECT * FROM T ORDER BY Sm DESC NULLS LAST, ID");
+        pg("empty values the smallest, record numbers as they are",
+           "SELECT * FROM T ORDER BY Sm DESC, ID, Dat, T.[ID] DESC, Name ASC, x NULLS LAST; SELECT "
+           "(SELECT TOP 1 Dat FROM Pur ORDER BY Pur.Dat) FROM T ORDER BY Pay/Num",
+           "SELECT * FROM T ORDER BY Sm DESC NULLS LAST, ID, Dat NULLS FIRST, T.\"id\" DESC, Name "
+           "ASC NULLS FIRST, x NULLS LAST; SELECT (SELECT Dat FROM Pur ORDER BY Pur.Dat NULLS "
+           "FIRST LIMIT 1) FROM T ORDER BY Pay/NULLIF(Num, 0) NULLS FIRST");
         pg("division by zero gives NULL",
            "SELECT Sum(Pay)/Sum(Num), Pay / [Sale].[Num], (Pay+1)/(Num-1), 6/2 FROM Sale",
            "SELECT Sum(Pay)/NULLIF(Sum(Num), 0), Pay / NULLIF(\"sale\".\"num\", 0), "
@@ -137,7 +141,7 @@ private slots:
            "FROM Pur) AS p) AND 0 < (SELECT Count(*) FROM (SELECT 1 FROM Cus) x) ORDER BY 1",
            "SELECT Count(*) FROM (SELECT * FROM Sale LIMIT 2) AS sub1 WHERE ID IN (SELECT ID FROM "
            "(SELECT ID FROM Pur) AS p) AND 0 < (SELECT Count(*) FROM (SELECT 1 FROM Cus) x) ORDER "
-           "BY 1");
+           "BY 1 NULLS FIRST");
         pg("literals untouched", "DELETE * FROM Sale WHERE Memo='TOP 1 [x] \"y\" like #1/1/2001#'",
            "DELETE FROM Sale WHERE Memo='TOP 1 [x] \"y\" like #1/1/2001#'");
     }
