@@ -43,52 +43,6 @@ ColumnType columnTypeOf(Oid type)
     }
 }
 
-QVariant valueOf(const char *text, ColumnType type)
-{
-    // Numbers are read straight from the server's text, without a QString
-    // for each: a backup or a long list reads a million of them. A text the
-    // fast reader does not take whole goes the slow way.
-    const char *end = text + std::strlen(text);
-    if (type == ColumnType::Integer) {
-        qlonglong number = 0;
-        const auto read = std::from_chars(text, end, number);
-        if (read.ec == std::errc() && read.ptr == end)
-            return number;
-    } else if (type == ColumnType::Double) {
-        double number = 0;
-        const auto read = std::from_chars(text, end, number);
-        if (read.ec == std::errc() && read.ptr == end)
-            return number;
-    } else if (type == ColumnType::Bool) {
-        return text[0] == 't' && text[1] == 0;
-    } else if (type == ColumnType::Date) {
-        // The server writes timestamps as 'YYYY-MM-DD HH:MM:SS'.
-        int p[7];
-        if (detail::parseStoredDate(text, int(end - text), p)) {
-            const QDate date(p[0], p[1], p[2]);
-            const QTime time(p[3], p[4], p[5]);
-            if (date.isValid() && time.isValid())
-                return QDateTime(date, time);
-        }
-    }
-    const QString value = QString::fromUtf8(text, end - text);
-    switch (type) {
-    case ColumnType::Integer:
-        return value.toLongLong();
-    case ColumnType::Double:
-        return value.toDouble();
-    case ColumnType::Date: {
-        QDateTime at = QDateTime::fromString(value.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!at.isValid())
-            at = QDateTime(QDate::fromString(value.left(10), QStringLiteral("yyyy-MM-dd")),
-                           QTime());
-        return at;
-    }
-    default:
-        return value;
-    }
-}
-
 // Appends value in the text form COPY reads: backslash, tab and line breaks
 // escaped, \N for NULL. Numbers are written without a QString for each:
 // an import or an upload sends hundreds of thousands of fields.
@@ -218,6 +172,52 @@ QString serverMessage(pg_conn *conn)
 }
 
 } // namespace
+
+QVariant serverValue(const char *text, ColumnType type)
+{
+    // Numbers are read straight from the server's text, without a QString
+    // for each: a backup or a long list reads a million of them. A text the
+    // fast reader does not take whole goes the slow way.
+    const char *end = text + std::strlen(text);
+    if (type == ColumnType::Integer) {
+        qlonglong number = 0;
+        const auto read = std::from_chars(text, end, number);
+        if (read.ec == std::errc() && read.ptr == end)
+            return number;
+    } else if (type == ColumnType::Double) {
+        double number = 0;
+        const auto read = std::from_chars(text, end, number);
+        if (read.ec == std::errc() && read.ptr == end)
+            return number;
+    } else if (type == ColumnType::Bool) {
+        return text[0] == 't' && text[1] == 0;
+    } else if (type == ColumnType::Date) {
+        // The server writes timestamps as 'YYYY-MM-DD HH:MM:SS'.
+        int p[7];
+        if (detail::parseStoredDate(text, int(end - text), p)) {
+            const QDate date(p[0], p[1], p[2]);
+            const QTime time(p[3], p[4], p[5]);
+            if (date.isValid() && time.isValid())
+                return QDateTime(date, time);
+        }
+    }
+    const QString value = QString::fromUtf8(text, end - text);
+    switch (type) {
+    case ColumnType::Integer:
+        return value.toLongLong();
+    case ColumnType::Double:
+        return value.toDouble();
+    case ColumnType::Date: {
+        QDateTime at = QDateTime::fromString(value.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!at.isValid())
+            at = QDateTime(QDate::fromString(value.left(10), QStringLiteral("yyyy-MM-dd")),
+                           QTime());
+        return at;
+    }
+    default:
+        return value;
+    }
+}
 
 PgConnection::PgConnection(pg_conn *conn, const QString &connInfo)
     : m_conn(conn)
@@ -578,6 +578,35 @@ bool PgConnection::query(const QString &sql, PgRows &rows, QString *error)
 bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteArray>> &params,
                          PgRows &rows, QString *error, int keepRows)
 {
+    // A list holds many rows of the same few days: each date text is read
+    // into a date once per result.
+    QHash<QByteArray, QVariant> dates;
+    const auto read = [&rows, &dates](const std::vector<CopyField> &fields) {
+        QVector<QVariant> row(int(fields.size()));
+        for (int c = 0; c < row.size(); ++c) {
+            const char *text = fields[size_t(c)].data;
+            if (!text)
+                continue;
+            if (rows.types.at(c) != ColumnType::Date) {
+                row[c] = serverValue(text, rows.types.at(c));
+                continue;
+            }
+            const QByteArray key = QByteArray::fromRawData(text, fields[size_t(c)].size);
+            auto found = dates.constFind(key);
+            if (found == dates.constEnd())
+                found = dates.insert(QByteArray(key), serverValue(text, ColumnType::Date));
+            row[c] = found.value();
+        }
+        rows.rows << row;
+    };
+    return query(sql, params, rows, read, error, keepRows);
+}
+
+bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteArray>> &params,
+                         PgRows &rows,
+                         const std::function<void(const std::vector<CopyField> &)> &read,
+                         QString *error, int keepRows)
+{
     rows = PgRows();
     if (!ensureConnected(error) || !settleCopy(error))
         return false;
@@ -606,26 +635,13 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
     rows.given = count;
     const int kept = keepRows < 0 ? count : std::min(count, keepRows);
     rows.rows.reserve(kept);
-    // A list holds many rows of the same few days: each date text is read
-    // into a date once per result.
-    QHash<QByteArray, QVariant> dates;
+    std::vector<CopyField> fields(size_t(columns), CopyField{nullptr, 0});
     for (int r = 0; r < kept; ++r) {
-        QVector<QVariant> row(columns);
-        for (int c = 0; c < columns; ++c) {
-            if (PQgetisnull(result, r, c))
-                continue;
-            const char *text = PQgetvalue(result, r, c);
-            if (rows.types.at(c) != ColumnType::Date) {
-                row[c] = valueOf(text, rows.types.at(c));
-                continue;
-            }
-            const QByteArray key = QByteArray::fromRawData(text, PQgetlength(result, r, c));
-            auto found = dates.constFind(key);
-            if (found == dates.constEnd())
-                found = dates.insert(QByteArray(key), valueOf(text, ColumnType::Date));
-            row[c] = found.value();
-        }
-        rows.rows << row;
+        for (int c = 0; c < columns; ++c)
+            fields[size_t(c)] = PQgetisnull(result, r, c) ? CopyField{nullptr, 0}
+                                                          : CopyField{PQgetvalue(result, r, c),
+                                                                      PQgetlength(result, r, c)};
+        read(fields);
     }
     PQclear(result);
     return true;

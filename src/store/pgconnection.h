@@ -49,6 +49,9 @@ struct CopyField
     int size;
 };
 
+// The value of a field's text as the server writes a column of type type.
+QVariant serverValue(const char *text, ColumnType type);
+
 // One connection to a database on a PostgreSQL server, through libpq. A
 // connection that the server or the network dropped is said so once, in
 // the statement's error, and opened again on the next statement.
@@ -90,6 +93,12 @@ public:
     // With keepRows of 0 or more, only that many rows are read into values;
     // the rest are counted in PgRows::given.
     bool query(const QString &sql, const QVector<std::optional<QByteArray>> &params, PgRows &rows,
+               QString *error = nullptr, int keepRows = -1);
+    // The same, handing read the fields of each kept row as the server wrote
+    // them (data null for NULL; they live until read returns) instead of
+    // making values of them; rows gets the names, types and rows given.
+    bool query(const QString &sql, const QVector<std::optional<QByteArray>> &params, PgRows &rows,
+               const std::function<void(const std::vector<CopyField> &)> &read,
                QString *error = nullptr, int keepRows = -1);
     // Sends rows of tab-separated text to COPY table (columns) FROM STDIN
     // in one go: the fast way to write many rows over the network. Values

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -216,43 +217,85 @@ struct RecordSet::Data
         ++rows;
     }
 
-    // One row as a server gives it: values already typed, dates kept as
-    // their stored text so they read back like a file set's.
-    void appendValues(const QVector<QVariant> &values, int hidden = 0)
+    // A cell of a value a server gave: dates kept as their stored text, so
+    // that they read back like a file set's.
+    void setCell(Cell &cell, const QVariant &value)
+    {
+        if (!value.isValid())
+            return;
+        switch (value.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Bool:
+            cell.storage = SQLITE_INTEGER;
+            cell.integer = value.toLongLong();
+            break;
+        case QMetaType::Double:
+            cell.storage = SQLITE_FLOAT;
+            cell.real = value.toDouble();
+            break;
+        default: {
+            const QByteArray text = value.typeId() == QMetaType::QDateTime
+                                            ? storedDateText(value.toDateTime()).toUtf8()
+                                            : value.toString().toUtf8();
+            cell.storage = SQLITE_TEXT;
+            cell.text = storeBytes(text.constData(), size_t(text.size()));
+            cell.length = quint32(text.size());
+        }
+        }
+    }
+
+    // One row as a server wrote it, the first hidden fields its key and row
+    // version. Numbers are read straight from the text, and a text or a date
+    // in the stored form is kept as it came: a long list is read without a
+    // value made for each field.
+    void appendServerRow(const std::vector<CopyField> &fields, const QVector<ColumnType> &types,
+                         int hidden)
     {
         if (hidden == 2) {
-            serverKeys.push_back(values.at(0));
-            serverVersions.push_back(values.at(1).toString());
+            serverKeys.push_back(serverValue(fields[0].data, types.at(0)));
+            serverVersions.push_back(QString::fromUtf8(fields[1].data, fields[1].size));
         }
-        for (int v = hidden; v < values.size(); ++v) {
-            const QVariant &value = values.at(v);
+        for (size_t c = size_t(hidden); c < fields.size(); ++c) {
+            const CopyField &field = fields[c];
+            const ColumnType type = types.at(int(c));
             Cell &cell = newCell();
             cell.integer = 0;
             cell.length = 0;
             cell.storage = SQLITE_NULL;
-            if (!value.isValid())
+            if (!field.data)
                 continue;
-            switch (value.typeId()) {
-            case QMetaType::LongLong:
-            case QMetaType::Bool:
-                cell.storage = SQLITE_INTEGER;
-                cell.integer = value.toLongLong();
-                break;
-            case QMetaType::Double:
-                cell.storage = SQLITE_FLOAT;
-                cell.real = value.toDouble();
-                break;
-            default: {
-                const QByteArray text = value.typeId() == QMetaType::QDateTime
-                                                ? storedDateText(value.toDateTime()).toUtf8()
-                                                : value.toString().toUtf8();
+            const char *end = field.data + field.size;
+            if (type == ColumnType::Integer) {
+                const auto read = std::from_chars(field.data, end, cell.integer);
+                if (read.ec == std::errc() && read.ptr == end) {
+                    cell.storage = SQLITE_INTEGER;
+                    continue;
+                }
+            } else if (type == ColumnType::Double) {
+                const auto read = std::from_chars(field.data, end, cell.real);
+                if (read.ec == std::errc() && read.ptr == end) {
+                    cell.storage = SQLITE_FLOAT;
+                    continue;
+                }
+            } else if (type == ColumnType::Text || type == ColumnType::Null
+                       || (type == ColumnType::Date && isPlainStoredDate(field))) {
                 cell.storage = SQLITE_TEXT;
-                cell.text = storeBytes(text.constData(), size_t(text.size()));
-                cell.length = quint32(text.size());
+                cell.text = storeBytes(field.data, size_t(field.size));
+                cell.length = quint32(field.size);
+                continue;
             }
-            }
+            cell.integer = 0;
+            setCell(cell, serverValue(field.data, type));
         }
         ++rows;
+    }
+
+    // A date text 'YYYY-MM-DD HH:MM:SS' of a real day and time.
+    static bool isPlainStoredDate(const CopyField &field)
+    {
+        int p[7];
+        return field.size == 19 && parseStoredDate(field.data, field.size, p)
+               && QDate::isValid(p[0], p[1], p[2]) && QTime::isValid(p[3], p[4], p[5]);
     }
 
     QDateTime dateFromText(const char *text, int length) const
@@ -672,8 +715,11 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         d->serverKey = key;
     }
     PgRows result;
+    const auto read = [&](const std::vector<CopyField> &fields) {
+        d->appendServerRow(fields, result.types, hidden);
+    };
     if (!db->settlePending(sql, error)
-        || !db->m_server->query(sql, params, result, error, d->rowLimit)) {
+        || !db->m_server->query(sql, params, result, read, error, d->rowLimit)) {
         d->table.clear();
         return false;
     }
@@ -708,8 +754,6 @@ bool RecordSet::openOnServer(const DatabasePtr &db, const QString &jetSql,
         if (hidden > 0 && (tableColumns.contains(column) || scratch))
             field.originColumn = scratch ? field.name : column;
     }
-    for (const QVector<QVariant> &row : std::as_const(result.rows))
-        d->appendValues(row, hidden);
     d->rowsGiven = result.given;
     d->db = db;
     d->open = true;
@@ -1027,10 +1071,15 @@ bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending,
                << d->serverVersions[size_t(d->position)].toUtf8();
     }
     PgRows written;
+    const int target = edit == Data::Edit::Adding ? d->rows : d->position;
+    const auto keep = [&](const std::vector<CopyField> &fields) {
+        d->appendServerRow(fields, written.types, 2);
+    };
     noteDataChange(d->db->path(), d->table);
-    if (!d->db->settlePending(sql, error) || !d->db->m_server->query(sql, params, written, error))
+    if (!d->db->settlePending(sql, error)
+        || !d->db->m_server->query(sql, params, written, keep, error))
         return false;
-    if (written.rows.isEmpty()) {
+    if (written.given == 0) {
         PgRows still;
         d->db->m_server->query(QStringLiteral("SELECT 1 FROM %1 WHERE %2=$1").arg(table, key),
                                {params.at(params.size() - 2)}, still);
@@ -1038,8 +1087,6 @@ bool RecordSet::updateOnServer(int editKind, const QMap<int, QVariant> &pending,
                                                                : kChangedByOtherUser));
         return false;
     }
-    const int target = edit == Data::Edit::Adding ? d->rows : d->position;
-    d->appendValues(written.rows.first(), 2);
     if (target < d->rows - 1) {
         // Replace the row in place: move the extra row's cells over it.
         const int count = d->columns();
