@@ -253,7 +253,8 @@ void orderKeyAsFile(QVector<Token> &tokens, int first, int last)
 }
 
 // Every ORDER BY's keys, each ending at a comma or a closing parenthesis of
-// its own depth, a semicolon or the end.
+// its own depth, a semicolon, the clause that follows (LIMIT, FOR UPDATE, …)
+// or the end.
 void orderEmptyValuesFirst(QVector<Token> &tokens)
 {
     for (int i = 0; i < tokens.size(); ++i) {
@@ -277,7 +278,8 @@ void orderEmptyValuesFirst(QVector<Token> &tokens)
                 continue;
             } else if (depth == 0
                        && (isSymbol(t, ')') || isSymbol(t, ';') || isWord(t, "LIMIT")
-                           || isWord(t, "OFFSET") || isWord(t, "UNION"))) {
+                           || isWord(t, "OFFSET") || isWord(t, "UNION") || isWord(t, "FOR")
+                           || isWord(t, "FETCH"))) {
                 break;
             }
             if (t.kind != Token::Space)

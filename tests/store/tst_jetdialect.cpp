@@ -128,10 +128,10 @@ private slots:
            "round(\"sm\"::numeric)::bigint");
         pg("empty values the smallest, record numbers as they are",
            "SELECT * FROM T ORDER BY Sm DESC, ID, Dat, T.[ID] DESC, Name ASC, x NULLS LAST; SELECT "
-           "(SELECT TOP 1 Dat FROM Pur ORDER BY Pur.Dat) FROM T ORDER BY Pay/Num",
+           "(SELECT TOP 1 Dat FROM Pur ORDER BY Pur.Dat) FROM T ORDER BY Pay/Num FOR UPDATE",
            "SELECT * FROM T ORDER BY Sm DESC NULLS LAST, ID, Dat NULLS FIRST, T.\"id\" DESC, Name "
            "ASC NULLS FIRST, x NULLS LAST; SELECT (SELECT Dat FROM Pur ORDER BY Pur.Dat NULLS "
-           "FIRST LIMIT 1) FROM T ORDER BY Pay/NULLIF(Num, 0) NULLS FIRST");
+           "FIRST LIMIT 1) FROM T ORDER BY Pay/NULLIF(Num, 0) NULLS FIRST FOR UPDATE");
         pg("division by zero gives NULL",
            "SELECT Sum(Pay)/Sum(Num), Pay / [Sale].[Num], (Pay+1)/(Num-1), 6/2 FROM Sale",
            "SELECT Sum(Pay)/NULLIF(Sum(Num), 0), Pay / NULLIF(\"sale\".\"num\", 0), "
