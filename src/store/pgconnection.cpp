@@ -581,7 +581,9 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
     // A list holds many rows of the same few days: each date text is read
     // into a date once per result.
     QHash<QByteArray, QVariant> dates;
-    const auto read = [&rows, &dates](const std::vector<CopyField> &fields) {
+    const auto read = [&rows, &dates, keepRows](const std::vector<CopyField> &fields) {
+        if (rows.rows.isEmpty())
+            rows.rows.reserve(keepRows < 0 ? rows.given : std::min(rows.given, keepRows));
         QVector<QVariant> row(int(fields.size()));
         for (int c = 0; c < row.size(); ++c) {
             const char *text = fields[size_t(c)].data;
@@ -634,7 +636,6 @@ bool PgConnection::query(const QString &sql, const QVector<std::optional<QByteAr
     }
     rows.given = count;
     const int kept = keepRows < 0 ? count : std::min(count, keepRows);
-    rows.rows.reserve(kept);
     std::vector<CopyField> fields(size_t(columns), CopyField{nullptr, 0});
     for (int r = 0; r < kept; ++r) {
         for (int c = 0; c < columns; ++c)
