@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <charconv>
+
 #include <sqlite3.h>
 
 namespace store::detail {
@@ -107,6 +109,21 @@ bool queryStrings(sqlite3 *db, const QString &sql, const QStringList &params, QS
                   QString *error);
 // The engine's column type for a declared SQL type.
 ColumnType typeFromDeclaration(const char *declared);
+
+// Reads the whole of a server's number text (size bytes at text) into
+// number; false, with number unchanged, when the text is anything more or
+// less. Numbers are read this way, without a QString each: a backup or a
+// long list reads a million of them.
+template<typename Number>
+bool readWholeNumber(const char *text, int size, Number &number)
+{
+    Number read = 0;
+    const auto result = std::from_chars(text, text + size, read);
+    if (result.ec != std::errc() || result.ptr != text + size)
+        return false;
+    number = read;
+    return true;
+}
 
 // ---------------------------------------------------------------------------
 // Stored dates (storeddates.cpp)

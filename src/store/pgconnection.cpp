@@ -175,26 +175,23 @@ QString serverMessage(pg_conn *conn)
 
 QVariant serverValue(const char *text, ColumnType type)
 {
-    // Numbers are read straight from the server's text, without a QString
-    // for each: a backup or a long list reads a million of them. A text the
-    // fast reader does not take whole goes the slow way.
+    // A text the fast reader does not take whole goes the slow way.
     const char *end = text + std::strlen(text);
+    const int size = int(end - text);
     if (type == ColumnType::Integer) {
         qlonglong number = 0;
-        const auto read = std::from_chars(text, end, number);
-        if (read.ec == std::errc() && read.ptr == end)
+        if (detail::readWholeNumber(text, size, number))
             return number;
     } else if (type == ColumnType::Double) {
         double number = 0;
-        const auto read = std::from_chars(text, end, number);
-        if (read.ec == std::errc() && read.ptr == end)
+        if (detail::readWholeNumber(text, size, number))
             return number;
     } else if (type == ColumnType::Bool) {
         return text[0] == 't' && text[1] == 0;
     } else if (type == ColumnType::Date) {
         // The server writes timestamps as 'YYYY-MM-DD HH:MM:SS'.
         int p[7];
-        if (detail::parseStoredDate(text, int(end - text), p)) {
+        if (detail::parseStoredDate(text, size, p)) {
             const QDate date(p[0], p[1], p[2]);
             const QTime time(p[3], p[4], p[5]);
             if (date.isValid() && time.isValid())

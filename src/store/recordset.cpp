@@ -13,7 +13,6 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -264,16 +263,13 @@ struct RecordSet::Data
             cell.storage = SQLITE_NULL;
             if (!field.data)
                 continue;
-            const char *end = field.data + field.size;
             if (type == ColumnType::Integer) {
-                const auto read = std::from_chars(field.data, end, cell.integer);
-                if (read.ec == std::errc() && read.ptr == end) {
+                if (readWholeNumber(field.data, field.size, cell.integer)) {
                     cell.storage = SQLITE_INTEGER;
                     continue;
                 }
             } else if (type == ColumnType::Double) {
-                const auto read = std::from_chars(field.data, end, cell.real);
-                if (read.ec == std::errc() && read.ptr == end) {
+                if (readWholeNumber(field.data, field.size, cell.real)) {
                     cell.storage = SQLITE_FLOAT;
                     continue;
                 }
@@ -284,7 +280,6 @@ struct RecordSet::Data
                 cell.length = quint32(field.size);
                 continue;
             }
-            cell.integer = 0;
             setCell(cell, serverValue(field.data, type));
         }
         ++rows;

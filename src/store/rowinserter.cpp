@@ -7,7 +7,6 @@
 #include "schema.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include <sqlite3.h>
 
@@ -209,14 +208,12 @@ bool RowInserter::insertCopied(const std::vector<CopyField> &fields,
         CopiedValue value{ColumnType::Text, 0, 0, m_copiedText.size(), field.size};
         if (!field.data) {
             value.type = ColumnType::Null;
-        } else if (types.at(i) == ColumnType::Integer) {
-            const auto read = std::from_chars(field.data, field.data + field.size, value.whole);
-            if (read.ec == std::errc() && read.ptr == field.data + field.size)
-                value.type = ColumnType::Integer;
-        } else if (types.at(i) == ColumnType::Double) {
-            const auto read = std::from_chars(field.data, field.data + field.size, value.real);
-            if (read.ec == std::errc() && read.ptr == field.data + field.size)
-                value.type = ColumnType::Double;
+        } else if (types.at(i) == ColumnType::Integer
+                   && detail::readWholeNumber(field.data, field.size, value.whole)) {
+            value.type = ColumnType::Integer;
+        } else if (types.at(i) == ColumnType::Double
+                   && detail::readWholeNumber(field.data, field.size, value.real)) {
+            value.type = ColumnType::Double;
         }
         if (value.type == ColumnType::Text)
             m_copiedText.append(field.data, field.size);
@@ -226,10 +223,11 @@ bool RowInserter::insertCopied(const std::vector<CopyField> &fields,
         m_rowsPerStatement = m_columns == 0 ? 1
                                             : std::clamp(kMostValuesPerStatement / m_columns, 1,
                                                          kCopiedRowsPerStatement);
-        QString sql = QString::fromUtf8(sqlite3_sql(m_stmt));
-        const QString row = QStringLiteral(", ") + sql.section(QStringLiteral(" VALUES "), -1);
-        sql += row.repeated(m_rowsPerStatement - 1);
-        const QByteArray utf8 = sql.toUtf8();
+        // The one-row statement with the marks of the further rows after it.
+        const QString row = QStringLiteral(", (%1)").arg(
+                QStringList(m_columns, QStringLiteral("?")).join(QStringLiteral(", ")));
+        const QByteArray utf8
+                = QByteArray(sqlite3_sql(m_stmt)) + row.repeated(m_rowsPerStatement - 1).toUtf8();
         if (m_rowsPerStatement > 1
             && sqlite3_prepare_v2(m_db->handle(), utf8.constData(), int(utf8.size()), &m_copiedRows,
                                   nullptr)
