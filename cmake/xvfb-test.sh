@@ -7,4 +7,7 @@ if ! command -v xvfb-run >/dev/null 2>&1; then
 fi
 QT_QPA_PLATFORM=xcb
 export QT_QPA_PLATFORM
-exec xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+# Two tests started at once would both take the first free server number
+# (xvfb-run -a starts its search at 99) and one of them fail to start: each
+# starts its search at a number of its own.
+exec xvfb-run -a -n $((100 + $$ % 5000)) -s "-screen 0 1280x1024x24" "$@"
